@@ -1,0 +1,1 @@
+// Replaced by the decoder front end units.

@@ -1,0 +1,1 @@
+// Replaced by the compressor dialog and message box units.

@@ -1,0 +1,1 @@
+// Replaced by the settings units.

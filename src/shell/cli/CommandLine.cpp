@@ -1,0 +1,62 @@
+#include "shell/cli/CommandLine.h"
+
+#include <algorithm>
+#include <iostream>
+#include <sstream>
+
+#include "shell/cli/Commands.h"
+
+namespace tolvane {
+namespace {
+
+int RunVersion(const Arguments&, std::ostream& out, std::ostream&) {
+  out << "Tolvane v2.02\n";
+  return ExitOk;
+}
+
+int RunHelp(const Arguments&, std::ostream& out, std::ostream&) {
+  out << CommandLineHelp();
+  return ExitOk;
+}
+
+// The commands in the order --help lists them. The first whose option
+// appears in the arguments runs.
+const Command kCommands[] = {
+    {"--help", RunHelp, "  --help                 show this help\n"},
+    {"--version", RunVersion, "  --version              show the program's name and version\n"},
+    // Each subsystem's commands (declared in Commands.h) go here.
+};
+
+const Command* FindCommand(const Arguments& args) {
+  for (const Command& command : kCommands)
+    if (std::find(args.begin(), args.end(), command.option) != args.end()) return &command;
+  return nullptr;
+}
+
+}  // namespace
+
+std::string CommandLineHelp() {
+  std::ostringstream text;
+  text << "Usage: tolvane [OPTION...]\n"
+          "Burns text subtitles into a video. Without options the window opens.\n\n";
+  for (const Command& command : kCommands) text << command.usage;
+  return text.str();
+}
+
+int RunCommandLine(const Arguments& args, std::ostream& out, std::ostream& err) {
+  const Command* command = FindCommand(args);
+  if (command == nullptr) {
+    const std::string first = args.empty() ? std::string() : args.front();
+    err << "tolvane: unknown option '" << first << "'\n"
+        << "Try 'tolvane --help' for the list of options.\n";
+    return ExitBadArguments;
+  }
+  return command->run(args, out, err);
+}
+
+int RunCommandLine(int argc, char** argv) {
+  Arguments args(argv + 1, argv + argc);
+  return RunCommandLine(args, std::cout, std::cerr);
+}
+
+}  // namespace tolvane

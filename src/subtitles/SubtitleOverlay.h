@@ -1,0 +1,46 @@
+#pragma once
+
+// Drawing an entry's lines into the key-coloured subtitle bitmap, and copying
+// its non-key pixels onto the bottom rows of a decoded picture.
+//
+// PUBLIC CONTRACT (agreed between subsystems; the private part is the
+// subtitles subsystem's own).
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "subtitles/SubtitleFont.h"
+
+namespace SUBTITLEOVERLAY {
+
+constexpr uint32_t SubtitleKeyColor = 0x00FE00EF;  // 0x00BBGGRR
+
+class SubtitleOverlay {
+ public:
+  SubtitleOverlay();
+  ~SubtitleOverlay();
+
+  // Job set-up: the font of the font options, the picture width; the band is
+  // twice the height of "AaAa" in that font plus 4 rows.
+  void Setup(const SubtitleFont& font, int32_t width);
+  // Draws the lines (8-bit text as read from the subtitle file) and stores the
+  // picture as a BMP image in SubtitleImage.
+  void DrawSubtitle(const std::vector<std::string>& lines);
+  // Copies the non-key pixels of the stored picture onto the frame buffer (a
+  // complete bottom-up 24-bit BMP image). Leaves the frame alone while no
+  // picture is stored; never writes past the frame's rows.
+  void OverlaySubtitle(uint8_t* frameBuffer) const;
+  // Empties SubtitleImage (teardown).
+  void ClearImage();
+
+  bool AutoSizeLine = true;
+  int32_t Width() const;
+  int32_t Height() const;
+  // The stored picture: a complete BMP file image, empty before a drawing.
+  const std::vector<uint8_t>& SubtitleImage() const;
+
+ private:
+  // The subtitles subsystem adds its private members here.
+};
+
+}  // namespace SUBTITLEOVERLAY

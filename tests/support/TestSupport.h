@@ -1,0 +1,57 @@
+#pragma once
+
+// Helpers shared by the test suites: the shared fixtures folder, temporary
+// folders, and running the ffmpeg tool to make test media.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace testsupport {
+
+namespace fs = std::filesystem;
+
+// The shared subtitle fixtures; empty when the folder is absent.
+fs::path SubtitleFixturesDir();
+
+// Skips the current test when the shared fixtures are absent.
+#define SKIP_WITHOUT_SUBTITLE_FIXTURES()                     \
+  do {                                                       \
+    if (testsupport::SubtitleFixturesDir().empty())          \
+      GTEST_SKIP() << "shared subtitle fixtures are absent"; \
+  } while (0)
+
+// A fresh folder, removed with its contents when the object goes.
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+  const fs::path& path() const { return path_; }
+  fs::path operator/(const std::string& name) const { return path_ / name; }
+
+ private:
+  fs::path path_;
+};
+
+// Runs a command through the shell; returns its exit status. Output is
+// captured into *output when given, else discarded.
+int RunShell(const std::string& command, std::string* output = nullptr);
+
+// Runs "ffmpeg -y -v error <arguments>"; fails the current test when it fails.
+void Ffmpeg(const std::string& arguments);
+
+// Runs ffprobe with the arguments and returns what it printed.
+std::string Ffprobe(const std::string& arguments);
+
+// Writes bytes to a file.
+void WriteFile(const fs::path& path, const std::string& bytes);
+std::string ReadFile(const fs::path& path);
+
+// The built program and the source tree.
+std::string ProgramPath();
+fs::path SourceDir();
+
+}  // namespace testsupport
