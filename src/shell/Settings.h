@@ -1,0 +1,49 @@
+#pragma once
+
+// The settings file Tolvane.ini: every key with its default, read at start
+// and written at close. The window maps these values to its controls; the
+// command line takes what its options leave open from here.
+//
+// PUBLIC CONTRACT (agreed between subsystems; the shell subsystem owns the
+// implementation).
+#include <string>
+
+#include "subtitles/SubtitleFont.h"
+
+namespace SETTINGS {
+
+struct Settings {
+  // [DLL], read only.
+  std::string AvCodec;   // defaults: the sonames of the FFmpeg the program was built with
+  std::string AvFormat;
+  std::string AvUtil;
+  std::string SwScale;
+  // [FILES]
+  std::string SourceVideo;
+  std::string Subtitle;
+  std::string DestinationVideo;
+  // [FONT]
+  SubtitleFont Font;
+  // [SUBTITLE]
+  bool AutoSize = true;
+  bool UseFrames = true;
+  int FramesDelay = 0;  // signed 16 bits
+  int TimeDelay = 0;    // signed 16 bits, hundreds of milliseconds
+  // [OTHER]
+  bool ShowStatistics = true;
+  bool SaveOnExit = true;
+  bool FixAudioVBR = false;
+  bool TranscodeVideo = false;
+
+  Settings();  // every key at its default
+};
+
+// Reads every key of the file (a missing file or key gives the default).
+Settings LoadSettings(const std::string& path);
+
+// Writes "SaveOnExit" and, when it is set, every other key the window saves.
+// Returns false with a message "Unable to write to <path>" when the file
+// cannot be written.
+bool SaveSettings(const std::string& path, const Settings& settings, std::string& error);
+
+}  // namespace SETTINGS
