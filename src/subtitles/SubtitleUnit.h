@@ -6,7 +6,10 @@
 // subtitles subsystem's own).
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
+
+#include "subtitles/SubtitleText.h"
 
 namespace SUBTITLEFILE {
 
@@ -27,6 +30,11 @@ class SubtitleFile {
   void SetDelayMilliseconds(int32_t milliseconds);
   static std::string StripMarkup(const std::string& text);
 
+  // Open on bytes already read (the file's whole contents).
+  bool OpenContents(const std::string& fileName, std::string contents);
+  // Number of lines held, leading blank lines removed.
+  int32_t LineCount() const;
+
   std::string FileName;
   std::string Info;
   std::string ErrorText;
@@ -36,7 +44,16 @@ class SubtitleFile {
   double FrameRate = 0.0;  // set by the job right after Open
 
  private:
-  // The subtitles subsystem adds its private members here.
+  bool Fail(const char* message);
+  std::string_view Line(int32_t index) const;
+  int32_t DetectFormat() const;
+  void NextMicroDvdEntry(int32_t& start, int32_t& end);
+  void NextSubRipEntry(int32_t& start, int32_t& end);
+  int32_t TimeToFrame(int64_t milliseconds) const;
+
+  std::string Text;             // the file's bytes; Lines point into it
+  std::vector<LineSpan> Lines;  // leading blank lines removed
+  TextLines EntryLines;
 };
 
 }  // namespace SUBTITLEFILE

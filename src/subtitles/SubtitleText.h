@@ -1,0 +1,31 @@
+#pragma once
+
+// Text helpers of the subtitle file: line splitting, trimming, markup removal
+// and the breaking of MicroDVD texts into lines. Text is 8-bit, byte for byte.
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace SUBTITLEFILE {
+
+struct LineSpan {
+  std::size_t begin = 0;
+  std::size_t size = 0;
+};
+
+// Lines end at CR, LF or CR LF; a last line without a break counts, a final
+// break adds no empty line.
+std::vector<LineSpan> SplitTextLines(std::string_view text);
+
+// Removes leading and trailing bytes with codes 0 to 32.
+std::string_view TrimControls(std::string_view text);
+
+// The markup removal of SubtitleFile::StripMarkup.
+std::string RemoveMarkup(std::string_view text);
+
+// A MicroDVD text as entry lines: split at "|", or at the first blank from
+// index 112 on when longer than 128 characters.
+std::vector<std::string> BreakMicroDvdText(const std::string& text);
+
+}  // namespace SUBTITLEFILE

@@ -1,0 +1,413 @@
+// Loading, format detection, entry reading and markup removal of subtitle files.
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "subtitles/SubtitleScan.h"
+#include "subtitles/SubtitleUnit.h"
+#include "support/TestSupport.h"
+
+using SUBTITLEFILE::SubtitleFile;
+using SUBTITLEFILE::TextLines;
+using namespace std::string_literals;
+
+namespace {
+
+const std::string kCantOpen = "[SubtitleFile::Open] Can't open input file...";
+const std::string kTooSmall = "[SubtitleFile::Open] File is too small...";
+const std::string kUnicode =
+    "[SubtitleFile::Open] File is Unicode. Please convert file to ASCII format...";
+const std::string kUtf8 =
+    "[SubtitleFile::Open] File is UTF8. Please convert file to ASCII format...";
+const std::string kUnknown = "[SubtitleFile::Open] Unknown file format...";
+
+struct Entry {
+  int32_t start;
+  int32_t end;
+  TextLines lines;
+  bool operator==(const Entry&) const = default;
+};
+
+std::ostream& operator<<(std::ostream& out, const Entry& e) {
+  out << "{" << e.start << ", " << e.end;
+  for (const std::string& line : e.lines) out << ", \"" << line << "\"";
+  return out << "}";
+}
+
+Entry Next(SubtitleFile& file) {
+  Entry e{};
+  e.lines = file.NextEntry(e.start, e.end);
+  return e;
+}
+
+// Every call until the lines are used up.
+std::vector<Entry> Walk(SubtitleFile& file) {
+  std::vector<Entry> entries;
+  while (file.Cursor < file.LineCount()) entries.push_back(Next(file));
+  return entries;
+}
+
+std::vector<Entry> WalkText(const std::string& text, double fps = 25.0, int32_t delay = 0) {
+  SubtitleFile file;
+  EXPECT_TRUE(file.OpenContents("mem", text)) << file.ErrorText;
+  file.FrameRate = fps;
+  file.SetDelayFrames(delay);
+  return Walk(file);
+}
+
+const Entry kNone{-1, -1, {}};
+
+}  // namespace
+
+// --- Scanning follows the C library's sscanf --------------------------------
+
+TEST(SubtitleScan, AgreesWithSscanfOnEveryPattern) {
+  const char* patterns[] = {"{%d}{%d}", "%d", "%d:%d:%d,%d --> %d:%d:%d,%d"};
+  const char* inputs[] = {"{1}{2}Hello",
+                          "{1}{2",
+                          "{ 1}{ -2}x",
+                          "{1} {2}",
+                          "{+3}{-}",
+                          "{1}{2}}",
+                          " {1}{2}",
+                          "{-}{2}",
+                          "12abc",
+                          "  \t-7",
+                          "+",
+                          "-",
+                          "",
+                          "x1",
+                          "1.5",
+                          "99999999999",
+                          "4294967297",
+                          "-2147483649",
+                          "9223372036854775807",
+                          "9223372036854775808",
+                          "-9223372036854775808",
+                          "-9223372036854775809",
+                          "123456789012345678901234567890",
+                          "00:00:01,000 --> 00:00:02,000",
+                          "0:0:1,0 --> 0:0:2,5",
+                          "00:00:01.000 --> 00:00:02.000",
+                          "00:00:01,000-->00:00:02,000",
+                          "00:00:01,000 \t -->   00:00:02,000 X1:1",
+                          "1 :2:3,4 --> 5:6:7,8",
+                          "1: 2: 3, 4 --> 5:6:7,8",
+                          "00:00:01,000 --> 00:00:02",
+                          "\v\f\r1",
+                          "1\n2"};
+  for (const char* pattern : patterns) {
+    for (const char* input : inputs) {
+      int expected[8] = {};
+      int stored =
+          std::sscanf(input, pattern, &expected[0], &expected[1], &expected[2], &expected[3],
+                      &expected[4], &expected[5], &expected[6], &expected[7]);
+      int32_t actual[8] = {};
+      const auto result = SUBTITLEFILE::ScanIntegers(input, pattern, actual);
+      ASSERT_EQ(result.stored, std::max(stored, 0)) << pattern << " on " << input;
+      for (int i = 0; i < result.stored; ++i)
+        EXPECT_EQ(actual[i], expected[i]) << pattern << " on " << input << " #" << i;
+    }
+  }
+}
+
+TEST(SubtitleScan, StopsAtNulAndReportsWhereTheLastNumberEnded) {
+  int32_t values[2];
+  EXPECT_EQ(SUBTITLEFILE::ScanIntegers(std::string("{1}\0{2}", 7), "{%d}{%d}", values).stored, 1);
+  const auto result = SUBTITLEFILE::ScanIntegers("{5}{ 9 text", "{%d}{%d}", values);
+  EXPECT_EQ(result.stored, 2);
+  EXPECT_EQ(result.end, 6u);
+}
+
+// --- Open: checks, messages, state ------------------------------------------
+
+TEST(SubtitleOpen, RefusesWithTheRightMessage) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"", kTooSmall},
+      {"{1}", kTooSmall},
+      {" \r\n\t \n\n  \r", kTooSmall},
+      {"{1}{50}Hello", kTooSmall},
+      {"\n\n{1}{50}Hello\n", kTooSmall},
+      {"\xFF\xFE{\0001\0}\0"s, kUnicode},
+      {"\xFE\xFF\0{\0001\0}"s, kUnicode},
+      {"\xEF\xBB\xBF{1}{50}Hello\n{2}{3}x", kUtf8},
+      {" {1}{50}Hello\n{60}{70}Bye\n", kUnknown},
+      {"1\n00:00:01.000 --> 00:00:02.000\nHi\n", kUnknown},
+      {"1\n\n00:00:01,000 --> 00:00:02,000\n", kUnknown},
+      {"Hello\nWorld\n", kUnknown},
+      {"\0\0\0\0x\x01\x02\n\x03y"s, kUnknown},
+  };
+  for (const auto& [bytes, message] : cases) {
+    SubtitleFile file;
+    EXPECT_FALSE(file.OpenContents("x.sub", bytes)) << bytes;
+    EXPECT_EQ(file.ErrorText, message) << bytes;
+    EXPECT_EQ(file.Format, SUBTITLEFILE::FormatNone);
+    EXPECT_EQ(file.LineCount(), 0);
+    EXPECT_TRUE(file.FileName.empty());
+    EXPECT_TRUE(file.Info.empty());
+  }
+}
+
+TEST(SubtitleOpen, DetectsTheFormatFromTheFirstEntryOnly) {
+  const std::pair<std::string, int32_t> cases[] = {
+      {"{1}{50}Hello\nanything at all", SUBTITLEFILE::FormatMicroDVD},
+      {"{1}{2\nx", SUBTITLEFILE::FormatMicroDVD},
+      {"{1}{1}23.976\n{2}{3}a\n", SUBTITLEFILE::FormatMicroDVD},
+      {" \t\r\n\n{1}{50}Hello\nx", SUBTITLEFILE::FormatMicroDVD},
+      {"1\n0:0:1,0 --> 0:0:2,5\n", SUBTITLEFILE::FormatSubRip},
+      {"\n\n 7 junk\n 00:00:01,000-->00:00:02,000 X1:2\n", SUBTITLEFILE::FormatSubRip},
+      {"{1}\n00:00:01,000 --> 00:00:02,000\n", SUBTITLEFILE::FormatNone},
+  };
+  for (const auto& [bytes, format] : cases) {
+    SubtitleFile file;
+    EXPECT_EQ(file.OpenContents("x", bytes), format != SUBTITLEFILE::FormatNone) << bytes;
+    EXPECT_EQ(file.Format, format) << bytes;
+  }
+}
+
+TEST(SubtitleOpen, ReportsAndKeepsDelayAndRateAcrossOpens) {
+  SubtitleFile file;
+  ASSERT_TRUE(file.OpenContents("a.srt", "1\n00:00:01,000 --> 00:00:02,000\nHi\n"));
+  EXPECT_EQ(file.Info,
+            "[ BEGIN SUBTITLE INFO ]\r\nSubtitle format is SubRip\r\n[ END SUBTITLE INFO ]");
+  EXPECT_EQ(file.FileName, "a.srt");
+  file.FrameRate = 25.0;
+  file.SetDelayFrames(7);
+  ASSERT_TRUE(file.OpenContents("b.sub", "{1}{2}x\n{3}{4}y"));
+  EXPECT_EQ(file.Info,
+            "[ BEGIN SUBTITLE INFO ]\r\nSubtitle format is MicroDVD\r\n[ END SUBTITLE INFO ]");
+  EXPECT_EQ(file.DelayFrames, 7);
+  EXPECT_EQ(file.FrameRate, 25.0);
+  EXPECT_EQ(file.Cursor, 0);
+  EXPECT_EQ(Next(file), (Entry{8, 9, {"x"}}));
+}
+
+TEST(SubtitleOpen, FailureClearsButSuccessKeepsTheOldError) {
+  SubtitleFile file;
+  ASSERT_TRUE(file.OpenContents("a.sub", "{1}{2}x\n{3}{4}y"));
+  file.FrameRate = 25.0;
+  file.SetDelayFrames(3);
+  ASSERT_FALSE(file.OpenContents("b.sub", "abc"));
+  EXPECT_EQ(file.ErrorText, kTooSmall);
+  EXPECT_TRUE(file.FileName.empty());
+  EXPECT_TRUE(file.Info.empty());
+  EXPECT_EQ(file.DelayFrames, 0);
+  EXPECT_EQ(file.FrameRate, 0.0);
+  ASSERT_TRUE(file.OpenContents("c.sub", "{1}{2}x\n{3}{4}y"));
+  EXPECT_EQ(file.ErrorText, kTooSmall);
+}
+
+TEST(SubtitleOpen, ReadsFilesAndRefusesWhatCannotBeRead) {
+  testsupport::TempDir dir;
+  testsupport::WriteFile(dir / "a.sub", "{1}{2}x\r{3}{4}y");
+  SubtitleFile file;
+  EXPECT_TRUE(file.Open((dir / "a.sub").string())) << file.ErrorText;
+  EXPECT_EQ(file.FileName, (dir / "a.sub").string());
+  EXPECT_FALSE(file.Open((dir / "missing.sub").string()));
+  EXPECT_EQ(file.ErrorText, kCantOpen);
+  EXPECT_FALSE(file.Open(dir.path().string()));
+  EXPECT_EQ(file.ErrorText, kCantOpen);
+}
+
+TEST(SubtitleOpen, SplitsLinesAtCrLfAndCrLf) {
+  // CR CR LF is two breaks, and so is LF CR: each leaves an empty line.
+  const auto entries = WalkText("{1}{2}a\r{3}{4}b\n{5}{6}c\r\n{7}{8}d\r\r\n{9}{9}e\n\r");
+  const std::vector<Entry> expected = {{1, 2, {"a"}}, {3, 4, {"b"}}, {5, 6, {"c"}}, {7, 8, {"d"}},
+                                       kNone,         {9, 9, {"e"}}, kNone};
+  EXPECT_EQ(entries, expected);
+}
+
+// --- Markup removal ---------------------------------------------------------
+
+TEST(SubtitleMarkup, RemovesTagsInOrderAndThinsBlanks) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"<i>Hello</i>", " Hello "},
+      {"<I>Hello</I>", " Hello "},
+      {"{Y:I}{y:b}{y:U}{y:s}x", " x"},
+      {"<b><u>x</u></b>", " x "},
+      {"{C:$0000FF}Red", " Red"},
+      {"{C:$FF}Hello", " o"},
+      {"{c:$0000FF}x", "{c:$0000FF}x"},
+      {"ab{C:$12", "ab "},
+      {"<font color=\"#00ff00\">Green</font>", " Green "},
+      {"<FONT COLOR=\"#00ff00\">x", "<FONT COLOR=\"#00ff00\">x"},
+      {"<font color=\"red\">x</font>", "<font color=\"red\">x "},
+      {"<font size=12>x</FONT>", "<font size=12>x</FONT>"},
+      {"a  b", "a b"},
+      {"a    b", "a b"},
+      {"a     b", "a  b"},
+      {"a       b", "a  b"},
+      {"/{y:f}&amp;", "/{y:f}&amp;"},
+      {"<<i>b>", "< b>"},
+  };
+  for (const auto& [in, out] : cases) EXPECT_EQ(SubtitleFile::StripMarkup(in), out) << in;
+}
+
+TEST(SubtitleMarkup, ColourTagsAreRemovedInOnePassOverLongText) {
+  std::string text, expected;
+  for (int i = 0; i < 200000; ++i) {
+    text += "x{C:$0000FF}";
+    expected += "x ";
+  }
+  EXPECT_TRUE(SubtitleFile::StripMarkup(text) == expected);
+  EXPECT_TRUE(SubtitleFile::StripMarkup("{C:$" + text) == " 00FF}" + expected.substr(2));
+}
+
+// --- MicroDVD entries -------------------------------------------------------
+
+TEST(SubtitleMicroDvd, FramesDelayAndText) {
+  EXPECT_EQ(WalkText("{0}{25}Hello\n{1}{2}x")[0], (Entry{0, 25, {"Hello"}}));
+  EXPECT_EQ(WalkText("{0}{25}Hello\n{1}{2}x", 25.0, -5)[0], (Entry{-5, 20, {"Hello"}}));
+  EXPECT_EQ(WalkText("{-164}{-68} \t<i>x</i> \n{1}{2}x")[0], (Entry{-164, -68, {" x "}}));
+  EXPECT_EQ(WalkText("{10}{20}\n{1}{2}x")[0], (Entry{10, 20, {""}}));
+  EXPECT_EQ(WalkText("{10}{20}{y:i}Hello\n{1}{2}x")[0], (Entry{10, 20, {" Hello"}}));
+  EXPECT_EQ(WalkText("{5}{9}}x\n{1}{2}x")[0], (Entry{5, 9, {"}x"}}));
+  EXPECT_EQ(WalkText("{5}{ 9 }text\n{1}{2}x")[0], (Entry{5, 9, {"text"}}));
+}
+
+TEST(SubtitleMicroDvd, SplitsAtBars) {
+  const std::pair<std::string, TextLines> cases[] = {
+      {"Line one|Line two", {"Line one", "Line two"}},
+      {"a|b|c", {"a", "b", "c"}},
+      {"a||b", {"a", "", "b"}},
+      {"|a", {"", "a"}},
+      {"a|", {"a"}},
+      {"|", {""}},
+      {"a | b", {"a ", " b"}},
+  };
+  for (const auto& [text, lines] : cases)
+    EXPECT_EQ(WalkText("{10}{20}" + text + "\n{1}{2}x")[0], (Entry{10, 20, lines})) << text;
+}
+
+TEST(SubtitleMicroDvd, BreaksLongTextsAtABlankFromIndex112) {
+  const std::string exact128(128, 'x');
+  EXPECT_EQ(WalkText("{1}{2}" + exact128 + "\n{1}{2}x")[0].lines, TextLines{exact128});
+  const std::string head = std::string(100, 'a') + ' ' + std::string(19, 'b');
+  const std::string tail(29, 'c');
+  EXPECT_EQ(WalkText("{1}{2}" + head + ' ' + tail + "\n{1}{2}x")[0].lines, (TextLines{head, tail}));
+  // Markup blanks count towards the limit.
+  const std::string tagged = "{y:i}" + std::string(111, 'a') + " " + std::string(20, 'b');
+  EXPECT_EQ(WalkText("{1}{2}" + tagged + "\n{1}{2}x")[0].lines,
+            (TextLines{" " + std::string(111, 'a'), std::string(20, 'b')}));
+  // With nowhere to break, the text is kept whole rather than dropped.
+  const std::string unbroken = std::string(111, 'a') + ' ' + std::string(40, 'b');
+  EXPECT_EQ(WalkText("{1}{2}" + unbroken + "\n{1}{2}x")[0].lines, TextLines{unbroken});
+}
+
+TEST(SubtitleMicroDvd, OnlyOneBraceTakesTheTextAfterTheSecondNumber) {
+  EXPECT_EQ(WalkText("{5}{9 <i>text\n{1}{2}x")[0], (Entry{5, 9, {" text"}}));
+  EXPECT_EQ(WalkText("{5}{9\n{1}{2}x")[0], (Entry{5, 9, {""}}));
+}
+
+TEST(SubtitleMicroDvd, UnusableLinesCostOneCallEach) {
+  const auto entries = WalkText("{1}{2}a\n\n{x}{4}b\n{5}c\n{6}{7}d");
+  const std::vector<Entry> expected = {{1, 2, {"a"}}, kNone, kNone, kNone, {6, 7, {"d"}}};
+  EXPECT_EQ(entries, expected);
+}
+
+// --- SubRip entries ---------------------------------------------------------
+
+TEST(SubtitleSubRip, GathersTextLinesUpToTheBlankLine) {
+  const auto entries = WalkText(
+      "1\n00:00:01,000 --> 00:00:02,000\n <i>Hello</i> \nWorld|x\n\n\n"
+      "2\n00:00:03,000 --> 00:00:04,000\n\n"
+      "3\n00:00:05,000 --> 00:00:06,000\nA\n4\n00:00:07,000 --> 00:00:08,000\nB\n\n"
+      "5\n00:00:09,000 --> 00:00:10,000\nLast");
+  const std::vector<Entry> expected = {
+      {25, 50, {" Hello ", "World|x"}},
+      kNone,
+      {75, 100, {}},
+      {125, 150, {"A", "4", "00:00:07,000 --> 00:00:08,000", "B"}},
+      {225, 250, {"Last"}},
+  };
+  EXPECT_EQ(entries, expected);
+}
+
+TEST(SubtitleSubRip, UnusableCounterOrTimeLines) {
+  // A bad time line costs the counter and the time line; text lines then
+  // cost one call each until a counter turns up again.
+  const auto entries = WalkText(
+      "1\n00:00:01,000 --> 00:00:02,000\nA\n\n"
+      "2\n00:00:03.000 --> 00:00:04,000\nB\n\n"
+      "x\n3\n00:00:05,000 --> 00:00:06,000\nC\n\n4");
+  const std::vector<Entry> expected = {{25, 50, {"A"}},   kNone, kNone, kNone, kNone,
+                                       {125, 150, {"C"}}, kNone};
+  EXPECT_EQ(entries, expected);
+}
+
+TEST(SubtitleSubRip, TimesBecomeFramesByTruncation) {
+  const std::string file = "1\n00:00:01,000 --> 00:00:01,5\nx\n\n2\n00:00:02,50 --> 1:0:0,0\n";
+  EXPECT_EQ(WalkText(file, 25.0)[0], (Entry{25, 25, {"x"}}));
+  EXPECT_EQ(WalkText(file, 25.0)[1], (Entry{51, 90000, {}}));
+  EXPECT_EQ(WalkText(file, 23.976)[0], (Entry{23, 24, {"x"}}));
+  EXPECT_EQ(WalkText(file, 24000.0 / 1001.0)[1], (Entry{49, 86313, {}}));
+  EXPECT_EQ(WalkText(file, 25.0, -3)[0], (Entry{22, 22, {"x"}}));
+}
+
+TEST(SubtitleSubRip, MatchesExtendedPrecisionArithmetic) {
+  for (int32_t ms : {1, 999, 1001, 41708, 3599999, 86399999}) {
+    for (double fps : {23.976, 24000.0 / 1001.0, 29.97, 30000.0 / 1001.0, 59.94, 25.0}) {
+      const int h = ms / 3600000, m = ms / 60000 % 60, s = ms / 1000 % 60, f = ms % 1000;
+      char line[64];
+      std::snprintf(line, sizeof line, "%d:%d:%d,%d --> 0:0:0,0", h, m, s, f);
+      const auto entry = WalkText(std::string("1\n") + line + "\n", fps)[0];
+      const long double exact = static_cast<long double>(ms) * 0.001 * fps;
+      EXPECT_EQ(entry.start, int32_t(exact)) << ms << " ms at " << fps;
+    }
+  }
+}
+
+TEST(SubtitleDelay, MillisecondsBecomeWholeFramesOnceSet) {
+  SubtitleFile file;
+  file.FrameRate = 25.0;
+  file.SetDelayMilliseconds(-150);
+  EXPECT_EQ(file.DelayFrames, -3);
+  file.SetDelayMilliseconds(3276700);
+  EXPECT_EQ(file.DelayFrames, 81917);
+  file.FrameRate = 23.976;
+  file.SetDelayMilliseconds(1000);
+  EXPECT_EQ(file.DelayFrames, 23);
+}
+
+TEST(SubtitleEntries, NoneWithoutFrameRateFormatOrLines) {
+  SubtitleFile file;
+  int32_t start = 0, end = 0;
+  EXPECT_TRUE(file.NextEntry(start, end).empty());
+  EXPECT_EQ(start, -1);
+  ASSERT_TRUE(file.OpenContents("x", "{1}{2}a\n{3}{4}b"));
+  file.NextEntry(start, end);
+  EXPECT_EQ(start, -1);
+  EXPECT_EQ(end, -1);
+  EXPECT_EQ(file.Cursor, 0);
+  file.FrameRate = 25.0;
+  EXPECT_EQ(Walk(file).size(), 2u);
+  EXPECT_EQ(Next(file), kNone);
+  EXPECT_EQ(Next(file), kNone);
+  file.Clear();
+  EXPECT_EQ(file.Cursor, 0);
+  EXPECT_EQ(Next(file), kNone);
+}
+
+// --- Hostile input: defined results, no text lost ---------------------------
+
+TEST(SubtitleRobustness, HugeNumbersSaturateInsteadOfOverflowing) {
+  const auto micro = WalkText("{2147483647}{99999999999}x\n{1}{2}y", 25.0, 10);
+  EXPECT_EQ(micro[0].start, 2147483647);
+  EXPECT_EQ(micro[0].end, 1215752201);  // the scan wraps 99999999999 as sscanf does
+  const auto low = WalkText("{-2147483648}{1}x\n{1}{2}y", 25.0, -10);
+  EXPECT_EQ(low[0].start, -2147483647 - 1);
+  const auto subrip = WalkText(
+      "1\n2147483647:0:0,0 --> -2147483648:0:0,0\n\n2\n596:0:0,0 --> 597:0:0,0\n", 25.0, 5);
+  EXPECT_EQ(subrip[0], (Entry{2147483647, -2147483643, {}}));
+  EXPECT_EQ(subrip[1], (Entry{53640005, 53730005, {}}));
+}
+
+TEST(SubtitleRobustness, NulBytesAndLongLinesKeepEveryByte) {
+  const std::string text = std::string("a\0b\x80\xFF", 5);
+  EXPECT_EQ(WalkText("{1}{2}" + text + "\n{1}{2}x")[0].lines, TextLines{text});
+  EXPECT_EQ(WalkText("1\n0:0:1,0 --> 0:0:2,0\n" + text + "\n")[0].lines, TextLines{text});
+  const std::string megabyte(1 << 20, 'w');
+  const auto entries = WalkText("{1}{2}" + megabyte + "\n1\n0:0:0,0 --> 0:0:1,0\n" + megabyte);
+  EXPECT_EQ(entries[0].lines, TextLines{megabyte});
+  EXPECT_EQ(entries.size(), 4u);
+}
