@@ -6,7 +6,9 @@
 // PUBLIC CONTRACT (agreed between subsystems; the private part is the media
 // subsystem's own): the fields below are read by the job and the window.
 #include <cstdint>
+#include <memory>
 #include <string>
+#include <vector>
 
 struct AVFormatContext;
 struct AVCodecContext;
@@ -16,6 +18,8 @@ struct AVPacket;
 struct SwsContext;
 
 namespace VELAVCODEC {
+
+struct EntryPoints;
 
 // The one exception of the program: thrown only by the constructor.
 struct VelException {
@@ -79,8 +83,63 @@ class VelAvCodec {
   int32_t AudioSampleRate = 0;
   int32_t AudioBlockAlign = 0;
 
+ public:
+  // The sonames of the FFmpeg the program was built with ("libavcodec.so.59",
+  // ...): the defaults of the settings' [DLL] keys.
+  struct LibraryNames {
+    std::string AvCodec;
+    std::string AvFormat;
+    std::string AvUtil;
+    std::string SwScale;
+  };
+  static LibraryNames DefaultLibraryNames();
+
  private:
-  // The media subsystem adds its private members here.
+  bool ReadStreams(const std::string& fileName);
+  void ClassifyStreams();
+  bool OpenDecoder(int stream, AVCodecContext*& context, const AVCodec*& codec, bool video);
+  void SetVideoFields();
+  bool AllocateVideoBuffers();
+  bool SetAudioFields();
+  bool ReceivePicture();
+  bool FeedDecoder();
+  uint8_t* DeliverPicture(int32_t& kind, int32_t& size);
+  uint8_t* DeliverAudio(int32_t& kind, int32_t& size);
+  bool ScaleToBgr();
+  void ReleaseBuffers();
+  void ReleaseCodecs();
+  void ResetFields();
+
+  std::unique_ptr<EntryPoints> Api;
+  void* AvCodecLibrary = nullptr;
+  void* AvFormatLibrary = nullptr;
+  void* AvUtilLibrary = nullptr;
+  void* SwScaleLibrary = nullptr;
+
+  AVFormatContext* FormatContext = nullptr;
+  AVPacket* Packet = nullptr;
+  AVCodecContext* VideoCodecContext = nullptr;
+  const AVCodec* VideoCodec = nullptr;
+  AVCodecContext* AudioCodecContext = nullptr;
+  const AVCodec* AudioCodec = nullptr;
+  AVFrame* DecodedFrame = nullptr;
+  SwsContext* ScaleContext = nullptr;  // kept across sources
+
+  // The frame buffer: 54 header bytes, then the pixel rows. The storage is
+  // offset so that the pixel rows start on a 64-byte boundary.
+  std::unique_ptr<uint8_t[]> FrameStorage;
+  uint8_t* FrameBuffer = nullptr;
+  int32_t Stride = 0;
+  // Top-down picture for strides the scaler can't write to directly.
+  std::unique_ptr<uint8_t[]> RgbStorage;
+  uint8_t* RgbBuffer = nullptr;
+  int32_t RgbStride = 0;
+  std::vector<uint8_t> AudioBuffer;
+  std::vector<uint8_t> AudioExtraBuffer;  // made-up extra data, when the source has none
+
+  bool InputEnded = false;
+  bool DecoderDrained = false;
+  bool DecoderHasOutput = false;
 };
 
 }  // namespace VELAVCODEC

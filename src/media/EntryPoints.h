@@ -1,0 +1,64 @@
+#pragma once
+
+// The FFmpeg entry points the decoder front end calls, looked up by name in
+// the four libraries. The headers give the types only: nothing of FFmpeg is
+// linked, every call goes through this table.
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libavutil/dict.h>
+#include <libavutil/frame.h>
+#include <libavutil/imgutils.h>
+#include <libavutil/mathematics.h>
+#include <libavutil/rational.h>
+#include <libswscale/swscale.h>
+}
+
+namespace VELAVCODEC {
+
+enum class Library { Codec, Format, Util, Scale };
+
+// X(name, library): every entry is required.
+#define VELAVCODEC_ENTRY_POINTS(X)        \
+  X(avformat_version, Format)             \
+  X(avformat_open_input, Format)          \
+  X(avformat_find_stream_info, Format)    \
+  X(av_read_frame, Format)                \
+  X(avformat_close_input, Format)         \
+  X(avformat_get_riff_audio_tags, Format) \
+  X(av_codec_get_tag, Format)             \
+  X(avcodec_version, Codec)               \
+  X(avcodec_find_decoder, Codec)          \
+  X(avcodec_alloc_context3, Codec)        \
+  X(avcodec_free_context, Codec)          \
+  X(avcodec_parameters_to_context, Codec) \
+  X(avcodec_open2, Codec)                 \
+  X(avcodec_send_packet, Codec)           \
+  X(avcodec_receive_frame, Codec)         \
+  X(av_packet_alloc, Codec)               \
+  X(av_packet_free, Codec)                \
+  X(av_packet_unref, Codec)               \
+  X(avcodec_string, Codec)                \
+  X(av_get_audio_frame_duration2, Codec)  \
+  X(av_get_bits_per_sample, Codec)        \
+  X(avutil_version, Util)                 \
+  X(av_frame_alloc, Util)                 \
+  X(av_frame_free, Util)                  \
+  X(av_frame_unref, Util)                 \
+  X(av_image_get_buffer_size, Util)       \
+  X(av_image_fill_arrays, Util)           \
+  X(av_dict_get, Util)                    \
+  X(av_reduce, Util)                      \
+  X(av_rescale, Util)                     \
+  X(swscale_version, Scale)               \
+  X(sws_getCachedContext, Scale)          \
+  X(sws_scale, Scale)                     \
+  X(sws_freeContext, Scale)
+
+struct EntryPoints {
+#define VELAVCODEC_DECLARE(name, library) decltype(&::name) name = nullptr;
+  VELAVCODEC_ENTRY_POINTS(VELAVCODEC_DECLARE)
+#undef VELAVCODEC_DECLARE
+};
+
+}  // namespace VELAVCODEC

@@ -1,0 +1,112 @@
+#include "media/VelAvCodec.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "media/EntryPoints.h"
+#include "media/LibraryBinding.h"
+
+namespace VELAVCODEC {
+namespace {
+
+// Index of the (k+1)-th stream of the kind, or -1.
+int NthStreamOfKind(const int32_t (&kinds)[32], int32_t kind, int k) {
+  for (int i = 0, seen = 0; i < 32; ++i)
+    if (kinds[i] == kind && seen++ == k) return i;
+  return -1;
+}
+
+}  // namespace
+
+VelException::VelException(const char* text) {
+  std::memset(Message, 0, sizeof(Message));
+  std::strncpy(Message, text, sizeof(Message) - 1);
+}
+
+VelAvCodec::LibraryNames VelAvCodec::DefaultLibraryNames() {
+  auto soname = [](const char* stem, int major) {
+    return std::string(stem) + ".so." + std::to_string(major);
+  };
+  return {soname("libavcodec", LIBAVCODEC_VERSION_MAJOR),
+          soname("libavformat", LIBAVFORMAT_VERSION_MAJOR),
+          soname("libavutil", LIBAVUTIL_VERSION_MAJOR),
+          soname("libswscale", LIBSWSCALE_VERSION_MAJOR)};
+}
+
+VelAvCodec::VelAvCodec(const std::string& avcodec, const std::string& avformat,
+                       const std::string& avutil, const std::string& swscale)
+    : Api(std::make_unique<EntryPoints>()) {
+  ResetFields();
+  LibraryHandles handles;
+  const std::string error = BindLibraries(avcodec, avformat, avutil, swscale, handles, *Api);
+  if (!error.empty()) throw VelException(error.c_str());
+  AvCodecLibrary = handles.AvCodec;
+  AvFormatLibrary = handles.AvFormat;
+  AvUtilLibrary = handles.AvUtil;
+  SwScaleLibrary = handles.SwScale;
+}
+
+VelAvCodec::~VelAvCodec() {
+  Close();
+  if (ScaleContext != nullptr) Api->sws_freeContext(ScaleContext);
+  ScaleContext = nullptr;
+  *Api = EntryPoints();
+  LibraryHandles handles{AvCodecLibrary, AvFormatLibrary, AvUtilLibrary, SwScaleLibrary};
+  UnloadLibraries(handles);
+}
+
+void VelAvCodec::ResetFields() {
+  std::fill(std::begin(StreamKinds), std::end(StreamKinds), -1);
+  VideoStream = AudioStream = -1;
+  VideoStreamCount = AudioStreamCount = 0;
+  Width = Height = FrameCount = FrameImageSize = 0;
+  VideoScale = VideoRate = AudioScale = AudioRate = 1;
+  StartSeconds = DurationSeconds = FramesPerSecond = 0.0;
+  AudioBitsPerSample = AudioLength = AudioStart = AudioSampleSize = 0;
+  AudioBytesPerSecond = AudioChannels = AudioFormatTag = AudioExtraSize = 0;
+  AudioSampleRate = AudioBlockAlign = 0;
+  AudioExtraData = nullptr;
+  Stride = RgbStride = 0;
+  InputEnded = DecoderDrained = DecoderHasOutput = false;
+}
+
+void VelAvCodec::SelectVideoStream(int k) {
+  const int index = NthStreamOfKind(StreamKinds, KindVideo, k);
+  if (index >= 0) VideoStream = index;
+}
+
+void VelAvCodec::SelectAudioStream(int k) {
+  const int index = NthStreamOfKind(StreamKinds, KindAudio, k);
+  if (index >= 0) AudioStream = index;
+}
+
+void VelAvCodec::ReleaseBuffers() {
+  if (Packet != nullptr) Api->av_packet_free(&Packet);
+  if (DecodedFrame != nullptr) Api->av_frame_free(&DecodedFrame);
+  FrameStorage.reset();
+  FrameBuffer = nullptr;
+  RgbStorage.reset();
+  RgbBuffer = nullptr;
+  std::vector<uint8_t>().swap(AudioBuffer);
+  std::vector<uint8_t>().swap(AudioExtraBuffer);
+}
+
+void VelAvCodec::ReleaseCodecs() {
+  // The contexts are our own (filled from the stream's parameters), so they
+  // are freed rather than only closed.
+  if (VideoCodecContext != nullptr) Api->avcodec_free_context(&VideoCodecContext);
+  if (AudioCodecContext != nullptr) Api->avcodec_free_context(&AudioCodecContext);
+  VideoCodec = nullptr;
+  AudioCodec = nullptr;
+}
+
+void VelAvCodec::Close() {
+  FileName.clear();
+  Info.clear();
+  ResetFields();
+  ReleaseBuffers();
+  ReleaseCodecs();
+  if (FormatContext != nullptr) Api->avformat_close_input(&FormatContext);
+}
+
+}  // namespace VELAVCODEC

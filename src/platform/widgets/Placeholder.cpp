@@ -1,1 +1,0 @@
-// Replaced by the compressor dialog and message box units.

@@ -1,1 +1,0 @@
-// Replaced by the settings units.
