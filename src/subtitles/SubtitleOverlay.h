@@ -5,6 +5,8 @@
 //
 // PUBLIC CONTRACT (agreed between subsystems; the private part is the
 // subtitles subsystem's own).
+#include <QFont>
+#include <QImage>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -40,7 +42,16 @@ class SubtitleOverlay {
   const std::vector<uint8_t>& SubtitleImage() const;
 
  private:
-  // The subtitles subsystem adds its private members here.
+  void DrawLines(const std::vector<QString>& texts);
+  void SetFontPoints(int points);
+  int TextWidth(const QString& text) const;
+  void StoreImage();
+
+  SubtitleFont font_;
+  QFont bitmapFont_;
+  // 24-bit, blue-green-red rows: the same byte order as the stored picture.
+  QImage subtitleBitmap_;
+  std::vector<uint8_t> subtitleImage_;
 };
 
 }  // namespace SUBTITLEOVERLAY

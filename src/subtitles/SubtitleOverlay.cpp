@@ -1,0 +1,193 @@
+#include "subtitles/SubtitleOverlay.h"
+
+#include <QFontMetrics>
+#include <QPainter>
+#include <algorithm>
+#include <cstring>
+
+#include "subtitles/CodePage.h"
+
+namespace SUBTITLEOVERLAY {
+
+namespace {
+
+constexpr size_t kFileHeaderSize = 14;
+constexpr size_t kInfoHeaderSize = 40;
+constexpr size_t kPixelOffset = kFileHeaderSize + kInfoHeaderSize;
+constexpr int kMinimumPoints = 1;
+constexpr uint8_t kKeyBlue = 0xFE, kKeyGreen = 0x00, kKeyRed = 0xEF;
+
+QColor ColorOf(uint32_t value) {
+  return QColor(int(value & 0xFF), int((value >> 8) & 0xFF), int((value >> 16) & 0xFF));
+}
+
+// Font sizes mean what they meant on a 96 dpi screen.
+int PixelsOfPoints(int points) { return (points * kScreenDotsPerInch + 36) / 72; }
+
+size_t StrideOf(int32_t width) { return (size_t(width) * 3 + 3) & ~size_t(3); }
+
+int32_t ReadLong(const uint8_t* bytes) {
+  return int32_t(uint32_t(bytes[0]) | uint32_t(bytes[1]) << 8 | uint32_t(bytes[2]) << 16 |
+                 uint32_t(bytes[3]) << 24);
+}
+
+void WriteLong(uint8_t* bytes, uint32_t value) {
+  for (int i = 0; i < 4; ++i) bytes[i] = uint8_t(value >> (8 * i));
+}
+
+void WriteWord(uint8_t* bytes, uint16_t value) {
+  bytes[0] = uint8_t(value);
+  bytes[1] = uint8_t(value >> 8);
+}
+
+void WriteBmpHeaders(uint8_t* out, int32_t width, int32_t height) {
+  const uint32_t imageSize = uint32_t(StrideOf(width) * size_t(height));
+  std::memset(out, 0, kPixelOffset);
+  out[0] = 'B';
+  out[1] = 'M';
+  WriteLong(out + 2, uint32_t(kPixelOffset) + imageSize);
+  WriteLong(out + 10, uint32_t(kPixelOffset));
+  uint8_t* info = out + kFileHeaderSize;
+  WriteLong(info, uint32_t(kInfoHeaderSize));
+  WriteLong(info + 4, uint32_t(width));
+  WriteLong(info + 8, uint32_t(height));
+  WriteWord(info + 12, 1);
+  WriteWord(info + 14, 24);
+  WriteLong(info + 20, imageSize);
+}
+
+QFont BitmapFontOf(const SubtitleFont& font) {
+  QFont result(QString::fromStdString(font.Name));
+  result.setBold(font.Bold);
+  result.setItalic(font.Italic);
+  result.setUnderline(font.Underline);
+  result.setStrikeOut(font.StrikeOut);
+  // A blended edge pixel is neither key nor text colour and would paint a
+  // tinted fringe into the video.
+  result.setStyleStrategy(QFont::NoAntialias);
+  return result;
+}
+
+size_t LongestLine(const std::vector<QString>& texts) {
+  size_t longest = 0;
+  qsizetype most = -1;
+  for (size_t i = 0; i < texts.size(); ++i) {
+    const qsizetype count = texts[i].toUcs4().size();
+    if (count > most) {
+      most = count;
+      longest = i;
+    }
+  }
+  return longest;
+}
+
+}  // namespace
+
+SubtitleOverlay::SubtitleOverlay() = default;
+SubtitleOverlay::~SubtitleOverlay() = default;
+
+void SubtitleOverlay::Setup(const SubtitleFont& font, int32_t width) {
+  font_ = font;
+  font_.Size = std::max(font.Size, kMinimumPoints);
+  bitmapFont_ = BitmapFontOf(font_);
+  SetFontPoints(font_.Size);
+  subtitleImage_.clear();
+  subtitleBitmap_ = QImage();
+  if (width <= 0) return;
+  const int textHeight = QFontMetrics(bitmapFont_).height();
+  subtitleBitmap_ = QImage(width, 2 * textHeight + 4, QImage::Format_BGR888);
+  if (subtitleBitmap_.isNull()) return;
+  subtitleImage_.reserve(kPixelOffset + StrideOf(width) * size_t(subtitleBitmap_.height()));
+}
+
+int32_t SubtitleOverlay::Width() const { return subtitleBitmap_.width(); }
+int32_t SubtitleOverlay::Height() const { return subtitleBitmap_.height(); }
+const std::vector<uint8_t>& SubtitleOverlay::SubtitleImage() const { return subtitleImage_; }
+
+// Keeps the capacity, so the next run of the same size does not reallocate.
+void SubtitleOverlay::ClearImage() { subtitleImage_.clear(); }
+
+void SubtitleOverlay::SetFontPoints(int points) {
+  bitmapFont_.setPixelSize(std::max(PixelsOfPoints(points), 1));
+}
+
+int SubtitleOverlay::TextWidth(const QString& text) const {
+  return QFontMetrics(bitmapFont_).horizontalAdvance(text);
+}
+
+void SubtitleOverlay::DrawSubtitle(const std::vector<std::string>& lines) {
+  if (subtitleBitmap_.isNull()) return;
+  subtitleBitmap_.fill(ColorOf(SubtitleKeyColor));
+  std::vector<QString> texts;
+  texts.reserve(lines.size());
+  for (const std::string& line : lines)
+    texts.push_back(CODEPAGE::DecodeSubtitleText(line, font_.Charset));
+  if (!texts.empty()) DrawLines(texts);
+  StoreImage();
+}
+
+void SubtitleOverlay::DrawLines(const std::vector<QString>& texts) {
+  const int width = Width();
+  const int lowerSlot = Height() / 2 + 1;
+  const QString& longest = texts[LongestLine(texts)];
+  int points = font_.Size;
+  int longestWidth = TextWidth(longest);
+  while (AutoSizeLine && longestWidth >= width && points > kMinimumPoints) {
+    SetFontPoints(--points);
+    longestWidth = TextWidth(longest);
+  }
+
+  QPainter painter(&subtitleBitmap_);
+  painter.setRenderHint(QPainter::TextAntialiasing, false);
+  painter.setFont(bitmapFont_);
+  painter.setPen(ColorOf(font_.Color));
+  painter.setBackgroundMode(Qt::OpaqueMode);
+  painter.setBackground(ColorOf(SubtitleKeyColor));
+  const int ascent = QFontMetrics(bitmapFont_).ascent();
+  // x and y are the top-left corner of the text cell.
+  auto drawAt = [&](const QString& text, int textWidth, int y) {
+    painter.drawText((width - textWidth - 2) / 2, y + ascent, text);
+  };
+  if (texts.size() == 1) {
+    drawAt(texts[0], longestWidth, lowerSlot);
+  } else {
+    drawAt(texts[0], TextWidth(texts[0]), 1);
+    drawAt(texts[1], TextWidth(texts[1]), lowerSlot);
+  }
+  painter.end();
+  SetFontPoints(font_.Size);
+}
+
+void SubtitleOverlay::StoreImage() {
+  const int32_t width = Width(), height = Height();
+  const size_t stride = StrideOf(width);
+  subtitleImage_.resize(kPixelOffset + stride * size_t(height));
+  WriteBmpHeaders(subtitleImage_.data(), width, height);
+  uint8_t* rows = subtitleImage_.data() + kPixelOffset;
+  for (int32_t r = 0; r < height; ++r)
+    std::memcpy(rows + size_t(r) * stride, subtitleBitmap_.constScanLine(height - 1 - r),
+                size_t(width) * 3);
+}
+
+void SubtitleOverlay::OverlaySubtitle(uint8_t* frameBuffer) const {
+  if (frameBuffer == nullptr || subtitleImage_.size() < kPixelOffset) return;
+  const uint8_t* picture = subtitleImage_.data();
+  const int32_t pictureWidth = ReadLong(picture + 18), pictureHeight = ReadLong(picture + 22);
+  const int32_t frameWidth = ReadLong(frameBuffer + 18), frameHeight = ReadLong(frameBuffer + 22);
+  const int32_t rows = std::min(pictureHeight, frameHeight);
+  const size_t rowBytes = size_t(std::min(pictureWidth, frameWidth)) * 3;
+  if (rows <= 0 || pictureWidth <= 0 || frameWidth <= 0) return;
+  const size_t sourceStride = StrideOf(pictureWidth), targetStride = StrideOf(frameWidth);
+  const uint8_t* source = picture + kPixelOffset;
+  uint8_t* target = frameBuffer + kPixelOffset;
+  for (int32_t r = 0; r < rows; ++r, source += sourceStride, target += targetStride) {
+    for (size_t k = 0; k < rowBytes; k += 3) {
+      if (source[k] == kKeyBlue && source[k + 1] == kKeyGreen && source[k + 2] == kKeyRed) continue;
+      target[k] = source[k];
+      target[k + 1] = source[k + 1];
+      target[k + 2] = source[k + 2];
+    }
+  }
+}
+
+}  // namespace SUBTITLEOVERLAY
