@@ -15,7 +15,12 @@ constexpr size_t kFileHeaderSize = 14;
 constexpr size_t kInfoHeaderSize = 40;
 constexpr size_t kPixelOffset = kFileHeaderSize + kInfoHeaderSize;
 constexpr int kMinimumPoints = 1;
-constexpr uint8_t kKeyBlue = 0xFE, kKeyGreen = 0x00, kKeyRed = 0xEF;
+// The key colour's blue, green and red bytes, read as one little-endian value.
+constexpr uint32_t kKeyPixel = 0xEF00FE;
+
+inline uint32_t PixelAt(const uint8_t* bgr) {
+  return uint32_t(bgr[0]) | uint32_t(bgr[1]) << 8 | uint32_t(bgr[2]) << 16;
+}
 
 QColor ColorOf(uint32_t value) {
   return QColor(int(value & 0xFF), int((value >> 8) & 0xFF), int((value >> 16) & 0xFF));
@@ -91,7 +96,7 @@ void SubtitleOverlay::Setup(const SubtitleFont& font, int32_t width) {
   font_.Size = std::max(font.Size, kMinimumPoints);
   bitmapFont_ = BitmapFontOf(font_);
   SetFontPoints(font_.Size);
-  subtitleImage_.clear();
+  ClearImage();
   subtitleBitmap_ = QImage();
   if (width <= 0) return;
   const int textHeight = QFontMetrics(bitmapFont_).height();
@@ -105,7 +110,10 @@ int32_t SubtitleOverlay::Height() const { return subtitleBitmap_.height(); }
 const std::vector<uint8_t>& SubtitleOverlay::SubtitleImage() const { return subtitleImage_; }
 
 // Keeps the capacity, so the next run of the same size does not reallocate.
-void SubtitleOverlay::ClearImage() { subtitleImage_.clear(); }
+void SubtitleOverlay::ClearImage() {
+  subtitleImage_.clear();
+  inkRuns_.clear();
+}
 
 void SubtitleOverlay::SetFontPoints(int points) {
   bitmapFont_.setPixelSize(std::max(PixelsOfPoints(points), 1));
@@ -167,26 +175,45 @@ void SubtitleOverlay::StoreImage() {
   for (int32_t r = 0; r < height; ++r)
     std::memcpy(rows + size_t(r) * stride, subtitleBitmap_.constScanLine(height - 1 - r),
                 size_t(width) * 3);
+  FindInkRuns();
+}
+
+void SubtitleOverlay::FindInkRuns() {
+  inkRuns_.clear();
+  const int32_t height = Height();
+  const size_t stride = StrideOf(Width()), rowBytes = size_t(Width()) * 3;
+  const uint8_t* row = subtitleImage_.data() + kPixelOffset;
+  for (int32_t r = 0; r < height; ++r, row += stride) {
+    size_t k = 0;
+    while (k < rowBytes) {
+      if (PixelAt(row + k) == kKeyPixel) {
+        k += 3;
+        continue;
+      }
+      const size_t begin = k;
+      while (k < rowBytes && PixelAt(row + k) != kKeyPixel) k += 3;
+      inkRuns_.push_back({r, uint32_t(begin), uint32_t(k)});
+    }
+  }
 }
 
 void SubtitleOverlay::OverlaySubtitle(uint8_t* frameBuffer) const {
   if (frameBuffer == nullptr || subtitleImage_.size() < kPixelOffset) return;
   const uint8_t* picture = subtitleImage_.data();
-  const int32_t pictureWidth = ReadLong(picture + 18), pictureHeight = ReadLong(picture + 22);
+  const int32_t pictureWidth = ReadLong(picture + 18);
   const int32_t frameWidth = ReadLong(frameBuffer + 18), frameHeight = ReadLong(frameBuffer + 22);
-  const int32_t rows = std::min(pictureHeight, frameHeight);
+  if (frameWidth <= 0) return;
   const size_t rowBytes = size_t(std::min(pictureWidth, frameWidth)) * 3;
-  if (rows <= 0 || pictureWidth <= 0 || frameWidth <= 0) return;
   const size_t sourceStride = StrideOf(pictureWidth), targetStride = StrideOf(frameWidth);
   const uint8_t* source = picture + kPixelOffset;
   uint8_t* target = frameBuffer + kPixelOffset;
-  for (int32_t r = 0; r < rows; ++r, source += sourceStride, target += targetStride) {
-    for (size_t k = 0; k < rowBytes; k += 3) {
-      if (source[k] == kKeyBlue && source[k + 1] == kKeyGreen && source[k + 2] == kKeyRed) continue;
-      target[k] = source[k];
-      target[k + 1] = source[k + 1];
-      target[k + 2] = source[k + 2];
-    }
+  // Runs come bottom row first, like the rows of both images.
+  for (const InkRun& run : inkRuns_) {
+    if (run.row >= frameHeight) break;
+    const size_t end = std::min(size_t(run.end), rowBytes);
+    if (run.begin >= end) continue;
+    std::memcpy(target + size_t(run.row) * targetStride + run.begin,
+                source + size_t(run.row) * sourceStride + run.begin, end - run.begin);
   }
 }
 

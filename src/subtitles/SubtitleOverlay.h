@@ -46,12 +46,22 @@ class SubtitleOverlay {
   void SetFontPoints(int points);
   int TextWidth(const QString& text) const;
   void StoreImage();
+  void FindInkRuns();
+
+  // A stretch of non-key pixels in one stored row, as byte offsets in the row.
+  // Found once per entry, so that a frame costs only its text pixels.
+  struct InkRun {
+    int32_t row;
+    uint32_t begin;
+    uint32_t end;
+  };
 
   SubtitleFont font_;
   QFont bitmapFont_;
   // 24-bit, blue-green-red rows: the same byte order as the stored picture.
   QImage subtitleBitmap_;
   std::vector<uint8_t> subtitleImage_;
+  std::vector<InkRun> inkRuns_;
 };
 
 }  // namespace SUBTITLEOVERLAY

@@ -289,6 +289,9 @@ TEST(SubtitleOverlay, FrameIsLeftAloneWithoutAStoredPicture) {
   overlay.DrawSubtitle({"gone"});
   overlay.ClearImage();
   overlay.OverlaySubtitle(frame.bytes_.data());  // emptied at teardown
+  overlay.DrawSubtitle({"earlier"});
+  overlay.DrawSubtitle({});
+  overlay.OverlaySubtitle(frame.bytes_.data());  // an entry without lines
   EXPECT_EQ(frame.bytes_, before);
 }
 
