@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "subtitles/SubtitleMessages.h"
 #include "subtitles/SubtitleScan.h"
 #include "subtitles/SubtitleUnit.h"
 #include "support/TestSupport.h"
@@ -13,13 +14,7 @@ using namespace std::string_literals;
 
 namespace {
 
-const std::string kCantOpen = "[SubtitleFile::Open] Can't open input file...";
-const std::string kTooSmall = "[SubtitleFile::Open] File is too small...";
-const std::string kUnicode =
-    "[SubtitleFile::Open] File is Unicode. Please convert file to ASCII format...";
-const std::string kUtf8 =
-    "[SubtitleFile::Open] File is UTF8. Please convert file to ASCII format...";
-const std::string kUnknown = "[SubtitleFile::Open] Unknown file format...";
+using namespace subtitlemessages;
 
 struct Entry {
   int32_t start;

@@ -25,6 +25,9 @@ const Command kCommands[] = {
     {"--help", RunHelp, "  --help                 show this help\n"},
     {"--version", RunVersion, "  --version              show the program's name and version\n"},
     // Each subsystem's commands (declared in Commands.h) go here.
+    {"--list-entries", RunListEntries,
+     "  --list-entries FILE --frame-rate R [--delay-frames N | --delay-ms N]\n"
+     "                         list a subtitle file's entries in frames\n"},
 };
 
 const Command* FindCommand(const Arguments& args) {

@@ -5,4 +5,8 @@
 // entry to kCommands in CommandLine.cpp.
 #include "shell/cli/CommandLine.h"
 
-namespace tolvane {}  // namespace tolvane
+namespace tolvane {
+
+int RunListEntries(const Arguments& args, std::ostream& out, std::ostream& err);
+
+}  // namespace tolvane

@@ -1,0 +1,91 @@
+// tolvane --list-entries: the report, one line per NextEntry call, the exit
+// statuses.
+#include <sstream>
+
+#include "shell/cli/CommandLine.h"
+#include "support/TestSupport.h"
+
+namespace {
+
+struct Outcome {
+  int status;
+  std::string out;
+  std::string err;
+};
+
+Outcome ListEntries(const tolvane::Arguments& args) {
+  std::ostringstream out, err;
+  const int status = tolvane::RunCommandLine(args, out, err);
+  return {status, out.str(), err.str()};
+}
+
+const std::string kReportMicroDvd =
+    "[ BEGIN SUBTITLE INFO ]\nSubtitle format is MicroDVD\n[ END SUBTITLE INFO ]\n";
+
+class ListEntriesCommand : public testing::Test {
+ protected:
+  std::string Write(const std::string& name, const std::string& bytes) {
+    testsupport::WriteFile(dir / name, bytes);
+    return (dir / name).string();
+  }
+  testsupport::TempDir dir;
+};
+
+}  // namespace
+
+TEST_F(ListEntriesCommand, PrintsEveryCallWithItsLinesBytesUnchanged) {
+  const std::string file = Write("a.sub", "{0}{25}<i>Hello</i>|Wor\x80ld\n\n{30}{40}\n");
+  const Outcome run = ListEntries({"--list-entries", file, "--frame-rate", "25"});
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.out, kReportMicroDvd + "0\t25\t Hello \tWor\x80ld\n-1\t-1\n30\t40\t\n");
+  EXPECT_EQ(run.err, "");
+}
+
+TEST_F(ListEntriesCommand, AppliesFrameRateAndDelayLikeTheJob) {
+  const std::string file = Write("a.srt", "1\n00:00:01,000 --> 00:00:02,000\nHi\n\n2\n");
+  const std::string head =
+      "[ BEGIN SUBTITLE INFO ]\nSubtitle format is SubRip\n[ END SUBTITLE INFO ]\n";
+  EXPECT_EQ(ListEntries({"--list-entries", file, "--frame-rate", "24000/1001"}).out,
+            head + "23\t47\tHi\n-1\t-1\n");
+  EXPECT_EQ(ListEntries({"--list-entries", file, "--frame-rate", "23.976"}).out,
+            head + "23\t47\tHi\n-1\t-1\n");
+  EXPECT_EQ(ListEntries({"--frame-rate", "25", "--delay-ms", "-150", "--list-entries", file}).out,
+            head + "22\t47\tHi\n-1\t-1\n");
+  EXPECT_EQ(ListEntries({"--list-entries", file, "--frame-rate", "25", "--delay-frames", "5"}).out,
+            head + "30\t55\tHi\n-1\t-1\n");
+}
+
+TEST_F(ListEntriesCommand, RefusedFileGoesToStandardErrorWithStatusOne) {
+  const std::string file = Write("a.srt",
+                                 "\xEF\xBB\xBF"
+                                 "1\n00:00:01,000 --> 00:00:02,000\n");
+  const Outcome run = ListEntries({"--list-entries", file, "--frame-rate", "25"});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.out, "");
+  EXPECT_EQ(run.err, "[SubtitleFile::Open] File is UTF8. Please convert file to ASCII format...\n");
+  EXPECT_EQ(ListEntries({"--list-entries", (dir / "none").string(), "--frame-rate", "25"}).err,
+            "[SubtitleFile::Open] Can't open input file...\n");
+}
+
+TEST_F(ListEntriesCommand, BadArgumentsAreRefusedBeforeOpening) {
+  const std::string file = Write("a.sub", "{1}{2}a\n{3}{4}b\n");
+  const tolvane::Arguments bad[] = {
+      {"--list-entries", file},
+      {"--list-entries", file, "--frame-rate"},
+      {"--list-entries", file, "--frame-rate", "0"},
+      {"--list-entries", file, "--frame-rate", "-25"},
+      {"--list-entries", file, "--frame-rate", "25fps"},
+      {"--list-entries", file, "--frame-rate", "24000/0"},
+      {"--list-entries", file, "--frame-rate", "nan"},
+      {"--list-entries", file, "--frame-rate", "25", "--delay-frames", "1", "--delay-ms", "1"},
+      {"--list-entries", file, "--frame-rate", "25", "--delay-frames", "2147483648"},
+      {"--list-entries", file, "--frame-rate", "25", "--delay-ms", "1.5"},
+      {"--list-entries", file, "--frame-rate", "25", "--shift", "1"},
+  };
+  for (const auto& args : bad) {
+    const Outcome run = ListEntries(args);
+    EXPECT_EQ(run.status, 2) << args.back();
+    EXPECT_EQ(run.out, "") << args.back();
+    EXPECT_NE(run.err.find("Usage: tolvane --list-entries"), std::string::npos) << args.back();
+  }
+}
