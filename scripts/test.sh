@@ -7,3 +7,4 @@ scripts/install-deps.sh
 scripts/build.sh
 export QT_QPA_PLATFORM=offscreen
 ctest --test-dir build --output-on-failure -j 2
+scripts/fuzz.sh 60

@@ -1,0 +1,117 @@
+// libFuzzer target over SubtitleFile: Open on arbitrary bytes, then every
+// NextEntry call until the lines are used up, with a frame rate and a delay
+// picked by the first input byte. Also checks the scanner against the C
+// library's sscanf on the same bytes.
+#include <unistd.h>
+
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <limits>
+#include <string>
+
+#include "subtitles/SubtitleScan.h"
+#include "subtitles/SubtitleUnit.h"
+
+namespace {
+
+using SUBTITLEFILE::SubtitleFile;
+
+void Require(bool condition) {
+  if (!condition) __builtin_trap();
+}
+
+void CompareWithSscanf(const std::string& bytes) {
+  const char* text = bytes.c_str();
+  int32_t ours[8];
+  int theirs[8];
+  int end = -1;
+  auto micro = SUBTITLEFILE::ScanIntegers(bytes, "{%d}{%d}", ours);
+  int stored = std::sscanf(text, "{%d}{%d%n", &theirs[0], &theirs[1], &end);
+  Require(micro.stored == std::max(stored, 0));
+  for (int i = 0; i < micro.stored; ++i) Require(ours[i] == theirs[i]);
+  if (micro.stored == 2) Require(micro.end == std::size_t(end));
+
+  auto times = SUBTITLEFILE::ScanIntegers(bytes, "%d:%d:%d,%d --> %d:%d:%d,%d", ours);
+  stored = std::sscanf(text, "%d:%d:%d,%d --> %d:%d:%d,%d", &theirs[0], &theirs[1], &theirs[2],
+                       &theirs[3], &theirs[4], &theirs[5], &theirs[6], &theirs[7]);
+  Require(times.stored == std::max(stored, 0));
+  for (int i = 0; i < times.stored; ++i) Require(ours[i] == theirs[i]);
+}
+
+const std::string& TempPath() {
+  // The script points TOLVANE_FUZZ_DIR into its build folder.
+  static const char* dir = std::getenv("TOLVANE_FUZZ_DIR");
+  static const std::string path =
+      std::string(dir ? dir : "/tmp") + "/tolvane-fuzz-" + std::to_string(getpid()) + ".sub";
+  return path;
+}
+
+bool WriteBytes(const std::string& bytes) {
+  std::FILE* file = std::fopen(TempPath().c_str(), "wb");
+  if (file == nullptr) return false;
+  const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+  return std::fclose(file) == 0 && written;
+}
+
+// Most runs skip the file system; some go through a real file.
+bool OpenInput(SubtitleFile& file, const std::string& bytes, bool throughFile) {
+  if (throughFile && WriteBytes(bytes)) return file.Open(TempPath());
+  return file.OpenContents("fuzz.sub", bytes);
+}
+
+void Configure(SubtitleFile& file, uint8_t control) {
+  static const double kRates[] = {25.0,
+                                  23.976,
+                                  24000.0 / 1001.0,
+                                  1e-300,
+                                  1e300,
+                                  -29.97,
+                                  std::numeric_limits<double>::infinity(),
+                                  std::numeric_limits<double>::quiet_NaN()};
+  static const int32_t kDelays[] = {0,
+                                    -5,
+                                    32767,
+                                    -32768,
+                                    std::numeric_limits<int32_t>::min(),
+                                    std::numeric_limits<int32_t>::max(),
+                                    -3276800,
+                                    3276700};
+  file.FrameRate = kRates[control & 7];
+  const int32_t delay = kDelays[(control >> 3) & 7];
+  if (control & 0x40)
+    file.SetDelayMilliseconds(delay);
+  else
+    file.SetDelayFrames(delay);
+}
+
+void WalkEntries(SubtitleFile& file) {
+  while (file.Cursor < file.LineCount()) {
+    const int32_t before = file.Cursor;
+    int32_t start = 0, end = 0;
+    const auto& lines = file.NextEntry(start, end);
+    Require(file.Cursor > before);
+    if (file.Format == SUBTITLEFILE::FormatMicroDVD && start != -1) Require(!lines.empty());
+  }
+  int32_t start = 0, end = 0;
+  Require(file.NextEntry(start, end).empty() && start == -1 && end == -1);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  if (size == 0) return 0;
+  const std::string bytes(reinterpret_cast<const char*>(data) + 1, size - 1);
+  CompareWithSscanf(bytes);
+  SubtitleFile file;
+  const bool opened = OpenInput(file, bytes, (data[0] & 0x80) && (size & 7) == 0);
+  if (!opened) {
+    Require(!file.ErrorText.empty() && file.LineCount() == 0 && file.Format == 0);
+    return 0;
+  }
+  Configure(file, data[0]);
+  WalkEntries(file);
+  SubtitleFile::StripMarkup(bytes);
+  return 0;
+}
