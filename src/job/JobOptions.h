@@ -1,0 +1,28 @@
+#pragma once
+
+// What a job is asked to do: the three files, the streams and the subtitle
+// options, as the window's controls or the command line give them.
+#include <cstdint>
+#include <string>
+
+#include "subtitles/SubtitleFont.h"
+
+namespace JOBOPTIONS {
+
+struct JobOptions {
+  // Used as given; only the emptiness test ignores surrounding blanks.
+  std::string SourceVideo;
+  std::string Subtitle;
+  std::string DestinationVideo;
+  int VideoStream = -1;  // item index of the stream list; below 0 for none chosen
+  int AudioStream = -1;
+  bool UseFrames = true;  // delay in frames, else in milliseconds
+  int32_t DelayFrames = 0;
+  int32_t DelayMilliseconds = 0;
+  bool TranscodeVideo = false;
+  bool FixAudioVBR = false;
+  bool AutoSize = true;
+  SubtitleFont Font;
+};
+
+}  // namespace JOBOPTIONS

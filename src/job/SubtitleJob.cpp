@@ -1,0 +1,352 @@
+#include "job/SubtitleJob.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+#include <optional>
+
+#include "job/OutputFormat.h"
+
+namespace SUBTITLEJOB {
+
+using JOBHOST::JobControl;
+using JOBOPTIONS::JobOptions;
+
+namespace {
+
+constexpr int kErrorBox = 0;
+constexpr int kInfoBox = 1;
+constexpr int kFileHeaderSize = 14;
+constexpr int kPixelOffset = 54;
+
+int64_t NowMs() {
+  using namespace std::chrono;
+  return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+// Blanks and control characters count as empty around a file name.
+bool IsBlank(const std::string& text) {
+  return std::all_of(text.begin(), text.end(), [](char c) { return uint8_t(c) <= ' '; });
+}
+
+OUTPUTFORMAT::VideoValues VideoValuesOf(const VELAVCODEC::VelAvCodec& d) {
+  return {d.Width, d.Height, d.VideoScale, d.VideoRate, d.FrameImageSize};
+}
+
+OUTPUTFORMAT::AudioValues AudioValuesOf(const VELAVCODEC::VelAvCodec& d) {
+  OUTPUTFORMAT::AudioValues a;
+  a.AudioScale = d.AudioScale;
+  a.AudioRate = d.AudioRate;
+  a.AudioStart = d.AudioStart;
+  a.AudioLength = d.AudioLength;
+  a.AudioSampleSize = d.AudioSampleSize;
+  a.AudioBytesPerSecond = d.AudioBytesPerSecond;
+  a.AudioChannels = d.AudioChannels;
+  a.AudioFormatTag = d.AudioFormatTag;
+  a.AudioBitsPerSample = d.AudioBitsPerSample;
+  a.AudioBlockAlign = d.AudioBlockAlign;
+  a.AudioSampleRate = d.AudioSampleRate;
+  a.AudioExtraData = d.AudioExtraData;
+  a.AudioExtraSize = d.AudioExtraSize;
+  return a;
+}
+
+// A source without audio gets no audio stream: a stream with an all-zero
+// format would make the file invalid.
+bool HasAudio(const VELAVCODEC::VelAvCodec& d) {
+  return d.AudioStreamCount > 0 && d.AudioStream >= 0;
+}
+
+}  // namespace
+
+SubtitleJob::SubtitleJob(JOBHOST::JobHost& host, VELAVCODEC::VelAvCodec* decoder,
+                         SUBTITLEFILE::SubtitleFile& subtitles,
+                         SUBTITLEOVERLAY::SubtitleOverlay& overlay)
+    : host_(host), decoder_(decoder), subtitles_(subtitles), overlay_(overlay) {}
+
+SubtitleJob::~SubtitleJob() {
+  if (AviFile != nullptr) CloseAll();
+}
+
+JobEnd SubtitleJob::Start(const JobOptions& options) {
+  // Stop enables Start while the loop is still finishing its pass.
+  if (active_ || decoder_ == nullptr || !Validate(options)) return JobEnd::NotStarted;
+  active_ = true;
+  quietEnd_ = false;
+  EnterWorkingState();
+  JobEnd end = JobEnd::SetupFailed;
+  if (OpenSource(options) && OpenSubtitles(options)) {
+    end = CreateOutput(options);
+    if (end == JobEnd::SourceEnded) end = RunFrameLoop(options);
+  }
+  active_ = false;
+  return end;
+}
+
+bool SubtitleJob::Validate(const JobOptions& options) {
+  const char* missing = nullptr;
+  if (IsBlank(options.SourceVideo))
+    missing = "Please choose a source video file!";
+  else if (IsBlank(options.Subtitle) && !options.TranscodeVideo)
+    missing = "Please choose a subtitle file!";
+  else if (IsBlank(options.DestinationVideo))
+    missing = "Please choose a destination video file!";
+  if (missing != nullptr) host_.ShowMessageBox(kInfoBox, "", missing);
+  return missing == nullptr;
+}
+
+void SubtitleJob::EnterWorkingState() {
+  SetIdleControls(false);
+  host_.ShowStatistics(JOBSTATISTICS::ResetTexts());
+  host_.SetProgressPosition(0);
+  host_.AppendLog("-=[ START ]=-");
+}
+
+bool SubtitleJob::OpenSource(const JobOptions& options) {
+  if (!decoder_->PreOpen(options.SourceVideo)) {
+    Fail(decoder_->ErrorText);
+    return false;
+  }
+  host_.AppendLog(decoder_->Info);
+  decoder_->SelectVideoStream(std::max(options.VideoStream, 0));
+  decoder_->SelectAudioStream(std::max(options.AudioStream, 0));
+  if (!decoder_->Open()) {
+    Fail(decoder_->ErrorText);
+    return false;
+  }
+  return true;
+}
+
+bool SubtitleJob::OpenSubtitles(const JobOptions& options) {
+  if (options.TranscodeVideo) return true;
+  if (!subtitles_.Open(options.Subtitle)) {
+    Fail(subtitles_.ErrorText);
+    return false;
+  }
+  host_.AppendLog(subtitles_.Info);
+  // The delay in milliseconds is turned into frames with the frame rate.
+  subtitles_.FrameRate = decoder_->FramesPerSecond;
+  if (options.UseFrames)
+    subtitles_.SetDelayFrames(options.DelayFrames);
+  else
+    subtitles_.SetDelayMilliseconds(options.DelayMilliseconds);
+  return true;
+}
+
+// Returns SourceEnded when the output is ready for the frame loop.
+JobEnd SubtitleJob::CreateOutput(const JobOptions& options) {
+  const HRESULT opened = AVIFileOpenA(&AviFile, options.DestinationVideo.c_str(),
+                                      OF_CREATE | OF_SHARE_DENY_NONE | OF_READWRITE, nullptr);
+  if (opened != AVIERR_OK) return Fail(OUTPUTFORMAT::OutputFileErrorText(opened));
+  AviVideoInfo = OUTPUTFORMAT::VideoStreamInfo(VideoValuesOf(*decoder_), options.TranscodeVideo);
+  if (AVIFileCreateStreamA(AviFile, &AviVideo, &AviVideoInfo) != AVIERR_OK)
+    return Fail("Can't create output video stream...");
+  AVICOMPRESSOPTIONS* choices[1] = {&CompressOptions};
+  if (AVISaveOptions(host_.OwnerWindow(), ICMF_CHOOSE_KEYFRAME | ICMF_CHOOSE_DATARATE, 1, &AviVideo,
+                     choices) != 1) {
+    host_.AppendLog("[BEGIN INFO]");
+    host_.AppendLog("User has not selected a codec for compression...");
+    host_.AppendLog("[END INFO]");
+    CloseAll();
+    return JobEnd::NoCompressor;
+  }
+  const HRESULT made = AVIMakeCompressedStream(&AviCompressed, AviVideo, &CompressOptions, nullptr);
+  if (made != AVIERR_OK) return Fail(OUTPUTFORMAT::CompressedStreamErrorText(made));
+  if (HasAudio(*decoder_) && !CreateAudioStream(options)) return JobEnd::SetupFailed;
+  const std::vector<uint8_t> software = OUTPUTFORMAT::SoftwareInfoBlock();
+  AVIFileWriteData(AviFile, ckidLIST, software.data(), LONG(software.size()));
+  overlay_.Setup(options.Font, decoder_->Width);
+  overlay_.AutoSizeLine = options.AutoSize;
+  return JobEnd::SourceEnded;
+}
+
+bool SubtitleJob::CreateAudioStream(const JobOptions& options) {
+  const OUTPUTFORMAT::AudioValues audio = AudioValuesOf(*decoder_);
+  AviAudioInfo = OUTPUTFORMAT::AudioStreamInfo(audio, options.FixAudioVBR);
+  if (AVIFileCreateStreamA(AviFile, &AviAudio, &AviAudioInfo) != AVIERR_OK) {
+    Fail("Can't create output audio stream...");
+    return false;
+  }
+  const std::vector<uint8_t> format = OUTPUTFORMAT::AudioFormatBlock(audio);
+  if (AVIStreamSetFormat(AviAudio, 0, format.data(), LONG(format.size())) != AVIERR_OK) {
+    Fail("Can't set audio output format...");
+    return false;
+  }
+  return true;
+}
+
+SUBTITLESCHEDULE::SubtitleSchedule::Fetch SubtitleJob::FetchEntry() {
+  return [this](int32_t& start, int32_t& end) -> const SUBTITLEFILE::TextLines& {
+    return subtitles_.NextEntry(start, end);
+  };
+}
+
+JobEnd SubtitleJob::RunFrameLoop(const JobOptions& options) {
+  counters_ = LoopCounters{};
+  counters_.TotalFrames = decoder_->FrameCount;
+  host_.SetProgressMaximum(counters_.TotalFrames);
+  if (!options.TranscodeVideo) schedule_.Begin(FetchEntry(), 0);
+  running_ = true;
+  refreshDue_ = false;
+  host_.SetRefreshTimer(true);
+  counters_.StartMs = counters_.LastRefreshMs = NowMs();
+  JobEnd end = JobEnd::Stopped;
+  while (running_) {
+    int32_t kind = 0;
+    int32_t size = 0;
+    uint8_t* data = decoder_->GetNextData(kind, size);
+    const bool delivered = data != nullptr && size > 0;
+    if (delivered && kind == VELAVCODEC::VelAvCodec::KindVideo) {
+      if (!HandlePicture(data, options.TranscodeVideo)) {
+        end = JobEnd::WriteFailed;
+        break;
+      }
+    } else if (delivered && kind == VELAVCODEC::VelAvCodec::KindAudio) {
+      if (!HandleAudio(data, size)) {
+        end = JobEnd::WriteFailed;
+        break;
+      }
+    }
+    if (refreshDue_) RefreshStatistics();
+    host_.ProcessMessages();
+    if (size < 1) {
+      end = JobEnd::SourceEnded;
+      break;
+    }
+  }
+  host_.SetRefreshTimer(false);
+  CloseAll();
+  host_.AppendLog("-=[ END ]=-");
+  if (!quietEnd_) host_.ShowMessageBox(kInfoBox, "", "OK");
+  return end;
+}
+
+// The first picture gives the stream its format and is written too, as
+// sample 0, so decoded picture k is output sample k.
+bool SubtitleJob::HandlePicture(uint8_t* frame, bool transcode) {
+  int32_t& index = counters_.FrameIndex;
+  if (!transcode) {
+    const auto actions = schedule_.ForFrame(index);
+    if (actions.Draw) overlay_.DrawSubtitle(schedule_.Lines());
+    if (actions.Overlay) overlay_.OverlaySubtitle(frame);
+  }
+  const auto* info = reinterpret_cast<const BITMAPINFOHEADER*>(frame + kFileHeaderSize);
+  DWORD formatSize = 0;
+  DWORD imageSize = 0;
+  std::memcpy(&formatSize, &info->biSize, sizeof formatSize);
+  std::memcpy(&imageSize, &info->biSizeImage, sizeof imageSize);
+  if (index == 0 && AVIStreamSetFormat(AviCompressed, 0, info, LONG(formatSize)) != AVIERR_OK) {
+    ReportError("Can't set video output format...");
+    return false;
+  }
+  LONG written = 0;
+  if (AVIStreamWrite(AviCompressed, index, 1, frame + kPixelOffset, LONG(imageSize), 0, nullptr,
+                     &written) != AVIERR_OK) {
+    ReportError("Can't write video output...");
+    return false;
+  }
+  counters_.VideoBytes += uint64_t(std::max<LONG>(written, 0));
+  ++index;
+  host_.ShowPreview(info);
+  if (!transcode) schedule_.AfterFrame(FetchEntry(), index);
+  host_.SetProgressPosition(index);
+  return true;
+}
+
+bool SubtitleJob::HandleAudio(const uint8_t* packet, int32_t size) {
+  if (AviAudio == nullptr) return true;
+  LONG written = 0;
+  if (AVIStreamWrite(AviAudio, counters_.AudioIndex, 1, packet, size, AVIIF_KEYFRAME, nullptr,
+                     &written) != AVIERR_OK) {
+    ReportError("Can't write audio output...");
+    return false;
+  }
+  counters_.AudioBytes += uint64_t(std::max<LONG>(written, 0));
+  ++counters_.AudioIndex;
+  return true;
+}
+
+void SubtitleJob::RefreshStatistics() {
+  refreshDue_ = false;
+  host_.SetRefreshTimer(true);
+  const int64_t now = NowMs();
+  JOBSTATISTICS::Progress progress;
+  progress.MsSinceStart = uint64_t(std::max<int64_t>(now - counters_.StartMs, 0));
+  progress.MsSinceLastRefresh = uint32_t(std::max<int64_t>(now - counters_.LastRefreshMs, 0));
+  progress.FrameIndex = counters_.FrameIndex;
+  progress.LastRefreshFrame = counters_.LastRefreshFrame;
+  progress.TotalFrames = counters_.TotalFrames;
+  progress.AudioBytes = counters_.AudioBytes;
+  progress.VideoBytes = counters_.VideoBytes;
+  host_.ShowStatistics(JOBSTATISTICS::ComputeStatistics(progress));
+  counters_.LastRefreshFrame = counters_.FrameIndex;
+  counters_.LastRefreshMs = now;
+}
+
+void SubtitleJob::RefreshTimerTick() {
+  host_.SetRefreshTimer(false);
+  refreshDue_ = true;
+}
+
+void SubtitleJob::Stop() {
+  if (!running_) return;
+  if (!host_.AskYesNo("STOP PROCESSING...", "Are you sure?")) return;
+  EndRunning();
+}
+
+void SubtitleJob::EndRunning(bool quiet) {
+  if (!active_) return;
+  quietEnd_ = quietEnd_ || quiet;
+  running_ = false;
+  host_.SetControlEnabled(JobControl::Stop, false);
+  host_.SetControlEnabled(JobControl::Start, true);
+}
+
+void SubtitleJob::CloseAll() {
+  host_.AppendLog("Closing all...");
+  SetIdleControls(true);
+  if (decoder_ != nullptr) decoder_->Close();
+  subtitles_.Clear();
+  overlay_.ClearImage();
+  if (AviFile != nullptr) {
+    AVIFileEndRecord(AviFile);
+    // The uncompressed stream before the compressed one made from it.
+    for (PAVISTREAM* stream : {&AviVideo, &AviCompressed, &AviAudio}) {
+      if (*stream != nullptr) AVIStreamRelease(*stream);
+      *stream = nullptr;
+    }
+    AviVideoInfo = AVISTREAMINFOA{};
+    AviAudioInfo = AVISTREAMINFOA{};
+    if (CompressOptions.lpFormat != 0) {
+      AVICOMPRESSOPTIONS* choices[1] = {&CompressOptions};
+      AVISaveOptionsFree(1, choices);
+    }
+    CompressOptions = AVICOMPRESSOPTIONS{};
+    AVIFileRelease(AviFile);
+    AviFile = nullptr;
+  }
+  running_ = false;
+}
+
+void SubtitleJob::SetIdleControls(bool idle) {
+  for (JobControl control : {JobControl::SourceVideo, JobControl::Subtitle,
+                             JobControl::DestinationVideo, JobControl::Start})
+    host_.SetControlEnabled(control, idle);
+  host_.SetControlEnabled(JobControl::Stop, !idle);
+  host_.SetControlEnabled(JobControl::Options, idle);
+}
+
+void SubtitleJob::ReportError(const std::string& text) {
+  host_.AppendLog("[BEGIN ERROR]");
+  host_.AppendLog(text);
+  host_.AppendLog("[END ERROR]");
+  host_.ShowMessageBox(kErrorBox, "", text);
+}
+
+JobEnd SubtitleJob::Fail(const std::string& text) {
+  ReportError(text);
+  CloseAll();
+  return JobEnd::SetupFailed;
+}
+
+}  // namespace SUBTITLEJOB

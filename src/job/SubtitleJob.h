@@ -1,0 +1,105 @@
+#pragma once
+
+// The subtitling job: checks the three files, sets up the output AVI, runs the
+// frame loop with its statistics and tears everything down again. It runs on
+// the caller's thread and lets the host process its messages once per pass;
+// Stop, the refresh timer and the close requests reach it from there.
+#include <cstdint>
+
+#include "job/JobHost.h"
+#include "job/JobOptions.h"
+#include "job/SubtitleSchedule.h"
+#include "media/VelAvCodec.h"
+#include "platform/Vfw.h"
+#include "subtitles/SubtitleOverlay.h"
+#include "subtitles/SubtitleUnit.h"
+
+namespace SUBTITLEJOB {
+
+// How a call of Start ended.
+enum class JobEnd {
+  NotStarted,    // a file name missing, no decoder, or a job already active
+  SetupFailed,   // reported, then torn down
+  NoCompressor,  // the compressor choice was cancelled
+  SourceEnded,   // every picture and packet was written
+  Stopped,       // Stop, a close request or an interrupt
+  WriteFailed,   // reported; what was written before stays in the file
+};
+
+class SubtitleJob {
+ public:
+  // The decoder may be null (its libraries could not be bound); the three
+  // objects belong to the caller and must outlive the job.
+  SubtitleJob(JOBHOST::JobHost& host, VELAVCODEC::VelAvCodec* decoder,
+              SUBTITLEFILE::SubtitleFile& subtitles, SUBTITLEOVERLAY::SubtitleOverlay& overlay);
+  ~SubtitleJob();
+  SubtitleJob(const SubtitleJob&) = delete;
+  SubtitleJob& operator=(const SubtitleJob&) = delete;
+
+  // The whole job; returns when it is over.
+  JobEnd Start(const JOBOPTIONS::JobOptions& options);
+  // Asks whether to stop; on Yes the loop ends after its current pass.
+  void Stop();
+  // Ends the loop after its current pass without asking (a confirmed stop, a
+  // close request, an interrupt). quiet drops the final "OK" box.
+  void EndRunning(bool quiet = false);
+  // Releases what a job opened and restores the idle controls; safe at any
+  // stage and when nothing is open.
+  void CloseAll();
+  // The refresh timer's tick.
+  void RefreshTimerTick();
+
+  bool Running() const { return running_; }
+  // From Start's first change to its return: no other job may begin.
+  bool Active() const { return active_; }
+
+  // The output records of the current job; null and zero outside a job.
+  PAVIFILE AviFile = nullptr;
+  PAVISTREAM AviVideo = nullptr;
+  PAVISTREAM AviCompressed = nullptr;
+  PAVISTREAM AviAudio = nullptr;
+  AVISTREAMINFOA AviVideoInfo{};
+  AVISTREAMINFOA AviAudioInfo{};
+  AVICOMPRESSOPTIONS CompressOptions{};
+
+ private:
+  struct LoopCounters {
+    int32_t FrameIndex = 0;
+    int32_t AudioIndex = 0;
+    int32_t TotalFrames = 0;
+    uint64_t VideoBytes = 0;
+    uint64_t AudioBytes = 0;
+    int64_t StartMs = 0;
+    int64_t LastRefreshMs = 0;
+    int32_t LastRefreshFrame = 0;
+  };
+
+  bool Validate(const JOBOPTIONS::JobOptions& options);
+  void EnterWorkingState();
+  bool OpenSource(const JOBOPTIONS::JobOptions& options);
+  bool OpenSubtitles(const JOBOPTIONS::JobOptions& options);
+  JobEnd CreateOutput(const JOBOPTIONS::JobOptions& options);
+  bool CreateAudioStream(const JOBOPTIONS::JobOptions& options);
+  JobEnd RunFrameLoop(const JOBOPTIONS::JobOptions& options);
+  bool HandlePicture(uint8_t* frame, bool transcode);
+  bool HandleAudio(const uint8_t* packet, int32_t size);
+  void RefreshStatistics();
+  void SetIdleControls(bool idle);
+  void ReportError(const std::string& text);
+  JobEnd Fail(const std::string& text);
+  SUBTITLESCHEDULE::SubtitleSchedule::Fetch FetchEntry();
+
+  JOBHOST::JobHost& host_;
+  VELAVCODEC::VelAvCodec* decoder_;
+  SUBTITLEFILE::SubtitleFile& subtitles_;
+  SUBTITLEOVERLAY::SubtitleOverlay& overlay_;
+  SUBTITLESCHEDULE::SubtitleSchedule schedule_;
+  LoopCounters counters_;
+  bool running_ = false;
+  bool active_ = false;
+  bool refreshDue_ = false;
+  bool quietEnd_ = false;
+  bool stopRequested_ = false;
+};
+
+}  // namespace SUBTITLEJOB
