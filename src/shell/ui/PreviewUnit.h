@@ -1,0 +1,41 @@
+#pragma once
+
+// The preview window: shows each picture the job handles, stretched into a
+// fixed rectangle, and black in between.
+#include <QWidget>
+#include <functional>
+#include <memory>
+
+#include "platform/WinTypes.h"
+
+namespace Ui {
+class TPreviewForm;
+}
+
+class TPreviewForm : public QWidget {
+  Q_OBJECT
+ public:
+  // Centred on mainWindow, which owns it; onClosed runs when the user closes
+  // it, before the window goes.
+  TPreviewForm(QWidget* mainWindow, std::function<void()> onClosed);
+  ~TPreviewForm() override;
+
+  // Paints the 24-bit picture whose pixels follow header (at header->biSize)
+  // into the 465 x 220 rectangle at (5, 5). The picture is read only during
+  // the call; a picture that is not 24-bit is ignored.
+  void DrawFrame(const BITMAPINFOHEADER* header);
+
+  static constexpr QRect kPictureRect{5, 5, 465, 220};
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  void CentreOn(const QWidget* mainWindow);
+
+  std::unique_ptr<Ui::TPreviewForm> ui;
+  std::function<void()> OnClosed;
+  // Set only while DrawFrame repaints.
+  const BITMAPINFOHEADER* PendingFrame = nullptr;
+};
