@@ -20,53 +20,38 @@ bool StartsWithIgnoringCase(std::string_view text, std::size_t at, std::string_v
   return true;
 }
 
-// Every occurrence of tag, left to right without overlap, becomes one blank.
-std::string ReplaceTagIgnoringCase(std::string_view text, std::string_view tag) {
-  std::string out;
-  out.reserve(text.size());
-  for (std::size_t i = 0; i < text.size();) {
-    if (StartsWithIgnoringCase(text, i, tag)) {
-      out += ' ';
-      i += tag.size();
-    } else {
-      out += text[i++];
-    }
-  }
-  return out;
+// The tags start with "{" or "<", which have no case, so the first byte can be
+// looked for exactly.
+std::size_t FindIgnoringCase(std::string_view text, std::string_view tag, std::size_t from) {
+  for (std::size_t at = text.find(tag[0], from); at != std::string_view::npos;
+       at = text.find(tag[0], at + 1))
+    if (StartsWithIgnoringCase(text, at, tag)) return at;
+  return std::string_view::npos;
 }
 
-// Replacing the first occurrence of opening and `span` characters from it by
-// a blank, again and again, never makes a new occurrence before the blank, so
-// one pass gives the same text.
-std::string ReplaceSpans(std::string_view text, std::string_view opening, std::size_t span) {
+// Replaces, left to right and without rescanning, each occurrence that find
+// reports and the `span` characters from it (fewer at the end) by one blank.
+// Replacing only the first occurrence again and again gives the same text:
+// the blank can never be part of a new occurrence before it.
+template <typename Find>
+void ReplaceSpans(std::string& text, std::size_t span, Find find) {
+  std::size_t at = find(text, 0);
+  if (at == std::string::npos) return;  // the common case: nothing to copy
   std::string out;
   out.reserve(text.size());
-  for (std::size_t i = 0; i < text.size();) {
-    if (text.substr(i, opening.size()) == opening) {
-      out += ' ';
-      i += std::min(span, text.size() - i);
-    } else {
-      out += text[i++];
-    }
+  std::size_t from = 0;
+  for (; at != std::string::npos; at = find(text, from)) {
+    out.append(text, from, at - from);
+    out += ' ';
+    from = at + std::min(span, text.size() - at);
   }
-  return out;
+  out.append(text, from);
+  text.swap(out);
 }
 
-// One left-to-right pass without rescanning: each run of `count` blanks
-// becomes one.
-std::string ThinBlanks(std::string_view text, std::size_t count) {
-  const std::string run(count, ' ');
-  std::string out;
-  out.reserve(text.size());
-  for (std::size_t i = 0; i < text.size();) {
-    if (text.substr(i, count) == run) {
-      out += ' ';
-      i += count;
-    } else {
-      out += text[i++];
-    }
-  }
-  return out;
+void ReplaceExact(std::string& text, std::string_view opening, std::size_t span) {
+  ReplaceSpans(text, span,
+               [opening](std::string_view t, std::size_t from) { return t.find(opening, from); });
 }
 
 std::vector<std::string> SplitAtBars(const std::string& text) {
@@ -108,12 +93,16 @@ std::string RemoveMarkup(std::string_view text) {
   static constexpr std::array<std::string_view, 10> kStyleTags = {
       "{y:i}", "{y:b}", "{y:u}", "{y:s}", "<b>", "</b>", "<i>", "</i>", "<u>", "</u>"};
   std::string result(text);
-  for (std::string_view tag : kStyleTags) result = ReplaceTagIgnoringCase(result, tag);
-  result = ReplaceSpans(result, "{C:$", 11);
-  result = ReplaceSpans(result, "<font color=\"#", 22);
-  result = ReplaceSpans(result, "</font>", 7);
-  result = ThinBlanks(result, 3);
-  return ThinBlanks(result, 2);
+  for (std::string_view tag : kStyleTags)
+    ReplaceSpans(result, tag.size(), [tag](std::string_view t, std::size_t from) {
+      return FindIgnoringCase(t, tag, from);
+    });
+  ReplaceExact(result, "{C:$", 11);
+  ReplaceExact(result, "<font color=\"#", 22);
+  ReplaceExact(result, "</font>", 7);
+  ReplaceExact(result, "   ", 3);
+  ReplaceExact(result, "  ", 2);
+  return result;
 }
 
 std::vector<std::string> BreakMicroDvdText(const std::string& text) {
