@@ -3,6 +3,7 @@
 // The AVI file service: the calls, records and error codes the job writes its
 // output through, with the meaning the original platform gives them.
 #include <functional>
+#include <vector>
 
 #include "platform/WinTypes.h"
 
@@ -74,6 +75,11 @@ constexpr DWORD AVICOMPRESSF_VALID = 0x08;
 constexpr UINT ICMF_CHOOSE_KEYFRAME = 0x0001;
 constexpr UINT ICMF_CHOOSE_DATARATE = 0x0002;
 
+// AVICOMPRESSOPTIONS quality: 0 to ICQUALITY_HIGH, or the compressor's default.
+constexpr DWORD ICQUALITY_LOW = 0;
+constexpr DWORD ICQUALITY_HIGH = 10000;
+constexpr DWORD ICQUALITY_DEFAULT = 0xFFFFFFFF;
+
 // AVIStreamWrite flags.
 constexpr DWORD AVIIF_KEYFRAME = 0x00000010;
 
@@ -125,3 +131,11 @@ HRESULT AVISaveOptionsFree(int nStreams, AVICOMPRESSOPTIONS** plpOptions);
 using SaveOptionsChooser =
     std::function<int(void* owner, UINT uiFlags, AVICOMPRESSOPTIONS* options)>;
 void SetSaveOptionsChooser(SaveOptionsChooser chooser);
+
+// The blocks behind BLOCKHANDLEs. A chooser may put the libavcodec options of
+// the chosen encoder ("key=value:key=value") into lpParms; AVISaveOptionsFree
+// releases the blocks.
+BLOCKHANDLE AVIAllocBlock(const void* data, DWORD size);
+// False when the handle names no block.
+bool AVIReadBlock(BLOCKHANDLE handle, std::vector<BYTE>* data);
+void AVIFreeBlock(BLOCKHANDLE handle);

@@ -1,0 +1,15 @@
+#include "platform/Compressor.h"
+
+#include "platform/CompressorEncoder.h"
+#include "platform/CompressorFullFrames.h"
+
+namespace COMPRESSOR {
+
+std::unique_ptr<Compressor> MakeCompressor(const COMPRESSORCATALOG::CompressorInfo& info,
+                                           const AVICOMPRESSOPTIONS& options,
+                                           const std::string& encoderOptions) {
+  if (info.encoder == nullptr) return std::make_unique<FullFramesCompressor>();
+  return std::make_unique<EncoderCompressor>(info, options, encoderOptions);
+}
+
+}  // namespace COMPRESSOR

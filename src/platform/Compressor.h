@@ -1,0 +1,42 @@
+#pragma once
+
+// A video compressor as the compressed stream drives it: it takes 24-bit BGR
+// frames and hands out chunks with their key-frame flags.
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/CompressorCatalog.h"
+#include "platform/Vfw.h"
+
+namespace COMPRESSOR {
+
+// Receives one compressed frame; returns the write's result.
+using ChunkSink = std::function<HRESULT(const void* data, uint32_t size, bool key)>;
+
+class Compressor {
+ public:
+  virtual ~Compressor() = default;
+  // input: 24-bit BI_RGB, bottom-up (positive height) or top-down. Gives the
+  // format of the compressed frames (a BITMAPINFOHEADER and extra data).
+  // scale/rate is the frame duration in seconds.
+  virtual HRESULT Start(const BITMAPINFOHEADER& input, DWORD scale, DWORD rate,
+                        std::vector<uint8_t>* outputFormat) = 0;
+  // One frame; the chunks it releases (none while the encoder holds frames
+  // back) go to sink.
+  virtual HRESULT Compress(const void* pixels, size_t size, const ChunkSink& sink) = 0;
+  // Hands out the frames held back.
+  virtual HRESULT Finish(const ChunkSink& sink) = 0;
+};
+
+// encoderOptions: "key=value:key=value" options of the libavcodec encoder.
+std::unique_ptr<Compressor> MakeCompressor(const COMPRESSORCATALOG::CompressorInfo& info,
+                                           const AVICOMPRESSOPTIONS& options,
+                                           const std::string& encoderOptions);
+
+// Bytes of one 24-bit frame row and picture.
+inline uint32_t RowBytes(int32_t width) { return (uint32_t(width) * 3 + 3) & ~3u; }
+
+}  // namespace COMPRESSOR

@@ -1,0 +1,71 @@
+#pragma once
+
+// Test media for the AVI service: pictures from ffmpeg's test source, a file
+// written the way the subtitling job writes one, and what ffprobe reads back.
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "platform/Vfw.h"
+#include "support/TestSupport.h"
+
+namespace avitest {
+
+struct TestVideo {
+  int width = 0;
+  int height = 0;
+  std::vector<std::vector<uint8_t>> frames;  // top-down BGR rows, unpadded
+};
+
+// count pictures of ffmpeg's moving test pattern.
+TestVideo MakeTestVideo(const testsupport::TempDir& dir, int width, int height, int count);
+// One picture as the job hands it over: bottom-up rows padded to 4 bytes.
+std::vector<uint8_t> BottomUp(const TestVideo& video, int frame);
+BITMAPINFOHEADER FrameFormat(const TestVideo& video);
+
+struct JobFile {
+  FOURCC code = MakeFourCC('D', 'I', 'B', ' ');
+  DWORD quality = ICQUALITY_DEFAULT;
+  DWORD keyFrameEvery = 0;  // with AVICOMPRESSF_KEYFRAMES when not 0
+  DWORD bytesPerSecond = 0;
+  bool audio = true;
+  DWORD audioSampleSize = 4;  // 0: every audio chunk counts as one sample
+  int framesToWrite = -1;     // all
+  std::string videoName = "Video Stream [Subtitled]";
+};
+
+struct JobResult {
+  HRESULT open = -1, setFormat = -1, lastWrite = -1;
+  int64_t videoBytes = 0;
+  int64_t audioBytes = 0;
+  int audioChunks = 0;
+};
+
+// 16-bit stereo PCM at 44100 Hz in chunks of 1024 samples, kept in step with
+// the pictures (25 a second).
+constexpr int kAudioChunkBytes = 4096;
+
+// Follows the job's calls from opening the file to releasing it.
+JobResult WriteJobFile(const std::string& path, const TestVideo& video, const JobFile& job);
+
+// The 96-byte software block the job writes as LIST/INFO.
+std::string SoftwareBlock(const std::string& text);
+
+// "key=value" lines of ffprobe -of flat for the entries asked.
+std::map<std::string, std::string> Probe(const std::string& path, const std::string& entries);
+// The packets of one stream ("v" or "a"): size, key flag and where the
+// packet ends in seconds.
+struct Packet {
+  int size;
+  bool key;
+  double end;
+};
+std::vector<Packet> Packets(const std::string& path, const std::string& stream);
+// ffmpeg's complaints while decoding every frame (empty when none) and the
+// number of frames it decoded.
+std::string DecodeErrors(const std::string& path, int* frames = nullptr);
+// The decoded pictures as top-down BGR.
+std::vector<std::vector<uint8_t>> DecodeBgr(const std::string& path, int width, int height);
+
+}  // namespace avitest
