@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and starts Tolvane.
+# Installs what is missing, builds the program, and starts Tolvane with the
+# given options (none: the window). Paths are taken from where it is called.
 set -euo pipefail
-cd "$(dirname "$0")/.."
-scripts/install-deps.sh
-scripts/build.sh
-exec build/src/tolvane "$@"
+root="$(cd "$(dirname "$0")/.." && pwd)"
+"$root/scripts/install-deps.sh"
+cmake -S "$root" -B "$root/build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build "$root/build" --target tolvane
+exec "$root/build/src/tolvane" "$@"

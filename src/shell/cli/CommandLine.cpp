@@ -25,6 +25,16 @@ const Command kCommands[] = {
     {"--help", RunHelp, "  --help                 show this help\n"},
     {"--version", RunVersion, "  --version              show the program's name and version\n"},
     // Each subsystem's commands (declared in Commands.h) go here.
+    {"--source", RunJob,
+     "  --source FILE --subtitles FILE --output FILE [--compressor CODE]\n"
+     "      [--quality 0-10000] [--keyframes N] [--data-rate KBYTES_PER_SECOND]\n"
+     "      [--video-stream N] [--audio-stream N] [--delay-frames N | --delay-ms N]\n"
+     "      [--transcode] [--fix-audio-vbr] [--no-autosize] [--font NAME]\n"
+     "      [--font-size POINTS] [--font-color 0xBBGGRR] [--bold] [--italic]\n"
+     "      [--underline] [--strike-out] [--script CODE] [--settings FILE]\n"
+     "                         burn the subtitles into the source and write an AVI\n"
+     "                         file; streams count from 1, the rest comes from the\n"
+     "                         settings file\n"},
     {"--list-entries", RunListEntries,
      "  --list-entries FILE --frame-rate R [--delay-frames N | --delay-ms N]\n"
      "                         list a subtitle file's entries in frames\n"},

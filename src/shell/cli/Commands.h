@@ -7,6 +7,7 @@
 
 namespace tolvane {
 
+int RunJob(const Arguments& args, std::ostream& out, std::ostream& err);
 int RunListEntries(const Arguments& args, std::ostream& out, std::ostream& err);
 
 }  // namespace tolvane

@@ -1,0 +1,96 @@
+#include "shell/cli/CliJobHost.h"
+
+#include <QCoreApplication>
+#include <atomic>
+#include <chrono>
+#include <csignal>
+#include <ostream>
+
+#include "job/SubtitleJob.h"
+
+namespace CLIJOBHOST {
+namespace {
+
+volatile std::sig_atomic_t gInterrupted = 0;
+
+void OnInterrupt(int) { gInterrupted = 1; }
+
+int64_t NowMs() {
+  using namespace std::chrono;
+  return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+// The log's CR LF line breaks become plain line feeds.
+std::string WithLineFeeds(const std::string& text) {
+  std::string result;
+  result.reserve(text.size());
+  for (size_t i = 0; i < text.size(); ++i)
+    if (!(text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')) result += text[i];
+  return result;
+}
+
+}  // namespace
+
+// Ctrl+C only asks the job to stop; a second one ends the program at once.
+CliJobHost::CliJobHost(std::ostream& out, std::ostream& err, bool showProgress)
+    : out_(out), err_(err), showProgress_(showProgress) {
+  gInterrupted = 0;
+  struct sigaction action {};
+  action.sa_handler = OnInterrupt;
+  action.sa_flags = SA_RESETHAND;
+  sigemptyset(&action.sa_mask);
+  sigaction(SIGINT, &action, nullptr);
+}
+
+CliJobHost::~CliJobHost() {
+  std::signal(SIGINT, SIG_DFL);
+  EndProgressLine();
+}
+
+void CliJobHost::AppendLog(const std::string& text) {
+  EndProgressLine();
+  out_ << WithLineFeeds(text) << '\n';
+  out_.flush();
+}
+
+// Errors are in the log already and the closing "OK" says nothing the log
+// does not; what remains (a missing file name) goes to standard error.
+void CliJobHost::ShowMessageBox(int kind, const std::string&, const std::string& text) {
+  if (kind == 0 || text == "OK") return;
+  EndProgressLine();
+  err_ << "tolvane: " << WithLineFeeds(text) << '\n';
+}
+
+bool CliJobHost::AskYesNo(const std::string&, const std::string&) { return true; }
+
+void CliJobHost::ShowStatistics(const JOBSTATISTICS::StatisticsTexts& texts) {
+  if (!showProgress_) return;
+  const int percent = maximum_ > 0 ? int(int64_t(position_) * 100 / maximum_) : 0;
+  err_ << "\r" << position_ << '/' << maximum_ << " frames (" << percent << "%), "
+       << texts.CurrentFramerate << " F/S, remaining" << texts.EstimatedTime.substr(3) << "   ";
+  err_.flush();
+  progressShown_ = true;
+}
+
+void CliJobHost::ProcessMessages() {
+  QCoreApplication::processEvents();
+  if (job_ == nullptr) return;
+  if (gInterrupted) {
+    gInterrupted = 0;
+    job_->EndRunning();
+  }
+  if (timerEnabled_ && NowMs() - timerStartMs_ >= 1000) job_->RefreshTimerTick();
+}
+
+void CliJobHost::SetRefreshTimer(bool enabled) {
+  timerEnabled_ = enabled;
+  if (enabled) timerStartMs_ = NowMs();
+}
+
+void CliJobHost::EndProgressLine() {
+  if (!progressShown_) return;
+  err_ << '\n';
+  progressShown_ = false;
+}
+
+}  // namespace CLIJOBHOST

@@ -1,0 +1,51 @@
+#pragma once
+
+// The job's host on the command line: log entries to standard output, a
+// progress line to standard error when it is a terminal, Ctrl+C as Stop.
+#include <cstdint>
+#include <iosfwd>
+
+#include "job/JobHost.h"
+
+namespace SUBTITLEJOB {
+class SubtitleJob;
+}
+
+namespace CLIJOBHOST {
+
+class CliJobHost : public JOBHOST::JobHost {
+ public:
+  CliJobHost(std::ostream& out, std::ostream& err, bool showProgress);
+  ~CliJobHost() override;
+  CliJobHost(const CliJobHost&) = delete;
+  CliJobHost& operator=(const CliJobHost&) = delete;
+
+  // The job that ticks and interrupts go to.
+  void Attach(SUBTITLEJOB::SubtitleJob* job) { job_ = job; }
+
+  void AppendLog(const std::string& text) override;
+  void ShowMessageBox(int kind, const std::string& caption, const std::string& text) override;
+  bool AskYesNo(const std::string& caption, const std::string& text) override;
+  void SetControlEnabled(JOBHOST::JobControl, bool) override {}
+  void ShowStatistics(const JOBSTATISTICS::StatisticsTexts& texts) override;
+  void SetProgressMaximum(int maximum) override { maximum_ = maximum; }
+  void SetProgressPosition(int position) override { position_ = position; }
+  void ShowPreview(const BITMAPINFOHEADER*) override {}
+  void ProcessMessages() override;
+  void SetRefreshTimer(bool enabled) override;
+
+ private:
+  void EndProgressLine();
+
+  std::ostream& out_;
+  std::ostream& err_;
+  bool showProgress_;
+  bool progressShown_ = false;
+  SUBTITLEJOB::SubtitleJob* job_ = nullptr;
+  int maximum_ = 0;
+  int position_ = 0;
+  bool timerEnabled_ = false;
+  int64_t timerStartMs_ = 0;
+};
+
+}  // namespace CLIJOBHOST

@@ -1,0 +1,83 @@
+// tolvane --source FILE --subtitles FILE --output FILE [options]
+//
+// Runs the same job as the window's Start button, with what the options leave
+// open taken from the settings file (read, never written).
+#include <unistd.h>
+
+#include <QGuiApplication>
+#include <cstdlib>
+#include <memory>
+#include <ostream>
+
+#include "job/SubtitleJob.h"
+#include "media/VelAvCodec.h"
+#include "platform/Vfw.h"
+#include "shell/SettingsLocation.h"
+#include "shell/cli/CliJobHost.h"
+#include "shell/cli/Commands.h"
+#include "shell/cli/JobArguments.h"
+#include "subtitles/SubtitleOverlay.h"
+#include "subtitles/SubtitleUnit.h"
+
+namespace tolvane {
+namespace {
+
+// Text is drawn with Qt, which needs an application object; without a
+// display the offscreen platform serves.
+std::unique_ptr<QGuiApplication> EnsureGuiApplication() {
+  if (QCoreApplication::instance() != nullptr) return nullptr;
+  if (!std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY") && !std::getenv("QT_QPA_PLATFORM"))
+    setenv("QT_QPA_PLATFORM", "offscreen", 1);
+  static int argc = 1;
+  static char name[] = "tolvane";
+  static char* argv[] = {name, nullptr};
+  return std::make_unique<QGuiApplication>(argc, argv);
+}
+
+SETTINGS::Settings ReadSettings(const Arguments& args) {
+  std::string path = JOBARGUMENTS::SettingsFileArgument(args);
+  if (path.empty()) path = SETTINGS::SettingsLocation(SETTINGS::RunningProgramFolder()).ReadPath();
+  return SETTINGS::LoadSettings(path);
+}
+
+int ExitStatusOf(SUBTITLEJOB::JobEnd end) {
+  return end == SUBTITLEJOB::JobEnd::SourceEnded ? ExitOk : ExitFailed;
+}
+
+int RunWithDecoder(const JOBARGUMENTS::JobArguments& arguments, VELAVCODEC::VelAvCodec& decoder,
+                   std::ostream& out, std::ostream& err) {
+  SUBTITLEFILE::SubtitleFile subtitles;
+  SUBTITLEOVERLAY::SubtitleOverlay overlay;
+  CLIJOBHOST::CliJobHost host(out, err, isatty(STDERR_FILENO) != 0);
+  SUBTITLEJOB::SubtitleJob job(host, &decoder, subtitles, overlay);
+  host.Attach(&job);
+  SetSaveOptionsChooser([&arguments](void*, UINT, AVICOMPRESSOPTIONS* options) {
+    return JOBARGUMENTS::FillCompressOptions(arguments, *options) ? 1 : 0;
+  });
+  const SUBTITLEJOB::JobEnd end = job.Start(arguments.Options);
+  SetSaveOptionsChooser(nullptr);
+  return ExitStatusOf(end);
+}
+
+}  // namespace
+
+int RunJob(const Arguments& args, std::ostream& out, std::ostream& err) {
+  const SETTINGS::Settings settings = ReadSettings(args);
+  JOBARGUMENTS::JobArguments arguments;
+  const std::string error = JOBARGUMENTS::ParseJobArguments(args, settings, arguments);
+  if (!error.empty()) {
+    err << "tolvane: " << error << "\nTry 'tolvane --help' for the list of options.\n";
+    return ExitBadArguments;
+  }
+  const auto application = EnsureGuiApplication();
+  try {
+    VELAVCODEC::VelAvCodec decoder(settings.AvCodec, settings.AvFormat, settings.AvUtil,
+                                   settings.SwScale);
+    return RunWithDecoder(arguments, decoder, out, err);
+  } catch (const VELAVCODEC::VelException& exception) {
+    err << "tolvane: " << exception.Message << '\n';
+    return ExitFailed;
+  }
+}
+
+}  // namespace tolvane
