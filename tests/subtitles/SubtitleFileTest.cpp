@@ -1,5 +1,6 @@
 // Loading, format detection, entry reading and markup removal of subtitle files.
 #include <cstdio>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -362,6 +363,13 @@ TEST(SubtitleDelay, MillisecondsBecomeWholeFramesOnceSet) {
   file.FrameRate = 23.976;
   file.SetDelayMilliseconds(1000);
   EXPECT_EQ(file.DelayFrames, 23);
+  // A rate no decoder reports must still give a defined delay.
+  file.FrameRate = 1e300;
+  file.SetDelayMilliseconds(-1);
+  EXPECT_EQ(file.DelayFrames, -2147483647 - 1);
+  file.FrameRate = std::numeric_limits<double>::quiet_NaN();
+  file.SetDelayMilliseconds(1000);
+  EXPECT_EQ(file.DelayFrames, 0);
 }
 
 TEST(SubtitleEntries, NoneWithoutFrameRateFormatOrLines) {
