@@ -187,8 +187,7 @@ bool FillCompressOptions(const JobArguments& arguments, AVICOMPRESSOPTIONS& opti
   options = AVICOMPRESSOPTIONS{};
   options.fccType = streamtypeVIDEO;
   options.fccHandler = compressor->code;
-  // The platform's "default quality" value.
-  options.dwQuality = arguments.Quality ? DWORD(*arguments.Quality) : DWORD(-1);
+  options.dwQuality = arguments.Quality ? DWORD(*arguments.Quality) : ICQUALITY_DEFAULT;
   options.dwFlags = AVICOMPRESSF_VALID;
   if (arguments.KeyFrames) {
     options.dwKeyFrameEvery = DWORD(*arguments.KeyFrames);

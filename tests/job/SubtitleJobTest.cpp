@@ -1,0 +1,294 @@
+// The job driven in-process by a recording host, over media made with ffmpeg.
+#include "job/SubtitleJob.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <map>
+#include <vector>
+
+#include "platform/CompressorCatalog.h"
+#include "shell/Settings.h"
+#include "support/TestSupport.h"
+
+using JOBHOST::JobControl;
+using SUBTITLEJOB::JobEnd;
+using namespace testsupport;
+
+namespace {
+
+class RecordingHost : public JOBHOST::JobHost {
+ public:
+  void AppendLog(const std::string& text) override { log.push_back(text); }
+  void ShowMessageBox(int kind, const std::string& caption, const std::string& text) override {
+    boxes.push_back({kind, caption + text});
+  }
+  bool AskYesNo(const std::string& caption, const std::string& text) override {
+    questions.push_back(caption + "|" + text);
+    return answer;
+  }
+  void SetControlEnabled(JobControl control, bool enabled) override { controls[control] = enabled; }
+  void ShowStatistics(const JOBSTATISTICS::StatisticsTexts&) override { ++statistics; }
+  void SetProgressMaximum(int maximum) override { progressMaximum = maximum; }
+  void SetProgressPosition(int position) override { progress = position; }
+  void ShowPreview(const BITMAPINFOHEADER* frame) override {
+    if (frame->biBitCount == 24) ++previews;
+  }
+  void ProcessMessages() override {
+    ++passes;
+    if (onProcess) onProcess();
+  }
+  void SetRefreshTimer(bool enabled) override { timer = enabled; }
+
+  // Start, Stop, and the file buttons with the options button.
+  std::vector<bool> States() const {
+    return {controls.at(JobControl::Start),
+            controls.at(JobControl::Stop),
+            controls.at(JobControl::SourceVideo),
+            controls.at(JobControl::Subtitle),
+            controls.at(JobControl::DestinationVideo),
+            controls.at(JobControl::Options)};
+  }
+
+  std::vector<std::string> log;
+  std::vector<std::pair<int, std::string>> boxes;
+  std::vector<std::string> questions;
+  std::map<JobControl, bool> controls;
+  bool answer = true;
+  int statistics = 0;
+  int progressMaximum = -1;
+  int progress = -1;
+  int previews = 0;
+  int passes = 0;
+  bool timer = false;
+  std::function<void()> onProcess;
+};
+
+const std::vector<bool> kIdle = {true, false, true, true, true, true};
+const std::vector<bool> kWorking = {false, true, false, false, false, false};
+const std::vector<bool> kStopConfirmed = {true, false, false, false, false, false};
+
+std::vector<std::string> Tail(const std::vector<std::string>& log, size_t count) {
+  return std::vector<std::string>(log.end() - std::min(count, log.size()), log.end());
+}
+
+class SubtitleJobTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const SETTINGS::Settings settings;
+    decoder = std::make_unique<VELAVCODEC::VelAvCodec>(settings.AvCodec, settings.AvFormat,
+                                                       settings.AvUtil, settings.SwScale);
+    job = std::make_unique<SUBTITLEJOB::SubtitleJob>(host, decoder.get(), subtitles, overlay);
+    SetSaveOptionsChooser([this](void*, UINT, AVICOMPRESSOPTIONS* options) {
+      options->fccType = streamtypeVIDEO;
+      options->fccHandler = compressor;
+      options->dwQuality = ICQUALITY_DEFAULT;
+      return chooserAnswer;
+    });
+    WriteFile(dir / "subs.sub", "{5}{9}First\r\n{9}{14}Second\r\n{20}{24}Third\r\n");
+    options.SourceVideo = (dir / "source.mkv").string();
+    options.Subtitle = (dir / "subs.sub").string();
+    options.DestinationVideo = (dir / "out.avi").string();
+  }
+  void TearDown() override { SetSaveOptionsChooser(nullptr); }
+
+  // 50 pictures of 25 a second, with or without a tone.
+  void MakeSource(bool withAudio) {
+    std::string audio = withAudio ? "-f lavfi -i sine=duration=2 -c:a pcm_s16le " : "";
+    Ffmpeg("-f lavfi -i testsrc2=size=96x64:rate=25:duration=2 " + audio + "-c:v ffv1 " +
+           options.SourceVideo);
+  }
+
+  int OutputFrames() {
+    return std::atoi(Ffprobe("-count_frames -select_streams v -show_entries "
+                             "stream=nb_read_frames -of csv=p=0 " +
+                             options.DestinationVideo)
+                         .c_str());
+  }
+
+  TempDir dir;
+  RecordingHost host;
+  SUBTITLEFILE::SubtitleFile subtitles;
+  SUBTITLEOVERLAY::SubtitleOverlay overlay;
+  std::unique_ptr<VELAVCODEC::VelAvCodec> decoder;
+  std::unique_ptr<SUBTITLEJOB::SubtitleJob> job;
+  JOBOPTIONS::JobOptions options;
+  FOURCC compressor = MakeFourCC('X', 'V', 'I', 'D');
+  int chooserAnswer = 1;
+};
+
+}  // namespace
+
+TEST_F(SubtitleJobTest, MissingFileNamesOnlyAskWithAnInformationBox) {
+  struct Case {
+    std::string source, subtitle, destination, message;
+    bool transcode;
+  };
+  const Case cases[] = {
+      {" ", "a.srt", "b.avi", "Please choose a source video file!", false},
+      {"a.mp4", " \t", "b.avi", "Please choose a subtitle file!", false},
+      {"a.mp4", "a.srt", "", "Please choose a destination video file!", false},
+      {"a.mp4", "", "  ", "Please choose a destination video file!", true},
+  };
+  for (const Case& c : cases) {
+    host.boxes.clear();
+    options.SourceVideo = c.source;
+    options.Subtitle = c.subtitle;
+    options.DestinationVideo = c.destination;
+    options.TranscodeVideo = c.transcode;
+    EXPECT_EQ(job->Start(options), JobEnd::NotStarted);
+    ASSERT_EQ(host.boxes.size(), 1u);
+    EXPECT_EQ(host.boxes[0], std::make_pair(1, c.message));
+  }
+  EXPECT_TRUE(host.log.empty());
+  EXPECT_TRUE(host.controls.empty());
+}
+
+TEST_F(SubtitleJobTest, SourceThatCannotBeOpenedIsReportedThenTornDown) {
+  EXPECT_EQ(job->Start(options), JobEnd::SetupFailed);
+  ASSERT_EQ(host.log.size(), 5u);
+  EXPECT_EQ(host.log[0], "-=[ START ]=-");
+  EXPECT_EQ(host.log[1], "[BEGIN ERROR]");
+  EXPECT_FALSE(host.log[2].empty());
+  EXPECT_EQ(host.log[3], "[END ERROR]");
+  EXPECT_EQ(host.log[4], "Closing all...");
+  ASSERT_EQ(host.boxes.size(), 1u);
+  EXPECT_EQ(host.boxes[0], std::make_pair(0, host.log[2]));
+  EXPECT_EQ(host.States(), kIdle);
+  EXPECT_FALSE(std::filesystem::exists(options.DestinationVideo));
+}
+
+TEST_F(SubtitleJobTest, SetupFailuresOfTheOutputAndTheSubtitles) {
+  MakeSource(true);
+  options.DestinationVideo = (dir / "missing" / "out.avi").string();
+  EXPECT_EQ(job->Start(options), JobEnd::SetupFailed);
+  EXPECT_EQ(host.boxes.back().second.rfind("Can't create output video file...", 0), 0u);
+  EXPECT_EQ(host.log.back(), "Closing all...");
+
+  options.DestinationVideo = (dir / "out.avi").string();
+  options.Subtitle = (dir / "none.srt").string();
+  EXPECT_EQ(job->Start(options), JobEnd::SetupFailed);
+  EXPECT_EQ(Tail(host.log, 4)[0], "[BEGIN ERROR]");
+  EXPECT_EQ(host.log.back(), "Closing all...");
+  EXPECT_FALSE(std::filesystem::exists(options.DestinationVideo));
+
+  // Transcoding never opens the subtitle file.
+  options.TranscodeVideo = true;
+  EXPECT_EQ(job->Start(options), JobEnd::SourceEnded);
+}
+
+TEST_F(SubtitleJobTest, CancelledCompressorChoiceIsLoggedWithoutABox) {
+  MakeSource(true);
+  chooserAnswer = 0;
+  EXPECT_EQ(job->Start(options), JobEnd::NoCompressor);
+  EXPECT_EQ(Tail(host.log, 4), (std::vector<std::string>{"[BEGIN INFO]",
+                                                         "User has not selected a codec for "
+                                                         "compression...",
+                                                         "[END INFO]", "Closing all..."}));
+  EXPECT_TRUE(host.boxes.empty());
+  EXPECT_EQ(host.States(), kIdle);
+  EXPECT_EQ(job->AviFile, nullptr);
+  EXPECT_EQ(job->AviVideo, nullptr);
+  EXPECT_TRUE(std::filesystem::exists(options.DestinationVideo));
+}
+
+TEST_F(SubtitleJobTest, CompleteJobWritesEveryPictureAndEndsIdle) {
+  MakeSource(true);
+  std::vector<bool> statesInLoop;
+  host.onProcess = [&] {
+    if (statesInLoop.empty()) statesInLoop = host.States();
+    EXPECT_TRUE(job->Running());
+  };
+  EXPECT_EQ(job->Start(options), JobEnd::SourceEnded);
+  EXPECT_EQ(statesInLoop, kWorking);
+  EXPECT_EQ(host.States(), kIdle);
+  EXPECT_EQ(Tail(host.log, 2), (std::vector<std::string>{"Closing all...", "-=[ END ]=-"}));
+  EXPECT_EQ(host.boxes, (std::vector<std::pair<int, std::string>>{{1, "OK"}}));
+  EXPECT_EQ(host.progress, 50);
+  EXPECT_EQ(host.previews, 50);
+  EXPECT_FALSE(host.timer);
+  EXPECT_FALSE(job->Running());
+  EXPECT_EQ(OutputFrames(), 50);
+  EXPECT_EQ(job->AviFile, nullptr);
+  EXPECT_EQ(job->CompressOptions.fccHandler, 0u);
+
+  // A second job with the same files starts from a closed decoder.
+  host.log.clear();
+  EXPECT_EQ(job->Start(options), JobEnd::SourceEnded);
+  EXPECT_EQ(host.log.front(), "-=[ START ]=-");
+  EXPECT_EQ(OutputFrames(), 50);
+}
+
+TEST_F(SubtitleJobTest, StopAskedHalfWayEndsAfterThePassAndLeavesAPlayableFile) {
+  MakeSource(true);
+  std::vector<bool> statesAfterStop;
+  JobEnd restart = JobEnd::SourceEnded;
+  host.onProcess = [&] {
+    if (host.progress == 10 && host.questions.empty()) {
+      host.answer = false;
+      job->Stop();  // No: nothing changes
+      EXPECT_TRUE(job->Running());
+    } else if (host.progress == 20 && host.questions.size() == 1) {
+      host.answer = true;
+      job->Stop();
+      statesAfterStop = host.States();
+      // Start is enabled again, but no job begins before this one is torn down.
+      restart = job->Start(options);
+    }
+  };
+  EXPECT_EQ(job->Start(options), JobEnd::Stopped);
+  EXPECT_EQ(host.questions, (std::vector<std::string>(2, "STOP PROCESSING...|Are you sure?")));
+  EXPECT_EQ(statesAfterStop, kStopConfirmed);
+  EXPECT_EQ(restart, JobEnd::NotStarted);
+  EXPECT_EQ(std::count(host.log.begin(), host.log.end(), "-=[ START ]=-"), 1);
+  EXPECT_EQ(Tail(host.log, 2), (std::vector<std::string>{"Closing all...", "-=[ END ]=-"}));
+  EXPECT_EQ(host.boxes.back(), std::make_pair(1, std::string("OK")));
+  EXPECT_EQ(host.States(), kIdle);
+  EXPECT_EQ(OutputFrames(), 20);
+  std::string errors;
+  EXPECT_EQ(RunShell("ffmpeg -v error -i " + options.DestinationVideo + " -f null -", &errors), 0);
+  EXPECT_EQ(errors, "");
+}
+
+TEST_F(SubtitleJobTest, QuietEndDropsTheFinalBox) {
+  MakeSource(false);
+  host.onProcess = [&] {
+    if (host.progress == 5) job->EndRunning(true);
+  };
+  EXPECT_EQ(job->Start(options), JobEnd::Stopped);
+  EXPECT_TRUE(host.boxes.empty());
+  EXPECT_EQ(host.log.back(), "-=[ END ]=-");
+  EXPECT_EQ(job->AviFile, nullptr);
+}
+
+TEST_F(SubtitleJobTest, SourceWithoutAudioGetsNoAudioStream) {
+  MakeSource(false);
+  EXPECT_EQ(job->Start(options), JobEnd::SourceEnded);
+  EXPECT_EQ(Ffprobe("-show_entries stream=codec_type -of csv=p=0 " + options.DestinationVideo),
+            "video\n");
+  EXPECT_EQ(OutputFrames(), 50);
+}
+
+TEST_F(SubtitleJobTest, RefreshTickShowsStatisticsOnTheNextPass) {
+  MakeSource(true);
+  bool ticked = false;
+  host.onProcess = [&] {
+    if (host.progress == 3 && !ticked) {
+      ticked = true;
+      job->RefreshTimerTick();
+      EXPECT_FALSE(host.timer);  // off until the refresh has been made
+    }
+  };
+  EXPECT_EQ(job->Start(options), JobEnd::SourceEnded);
+  // The reset at the start, then one refresh.
+  EXPECT_EQ(host.statistics, 2);
+  EXPECT_TRUE(ticked);
+}
+
+TEST_F(SubtitleJobTest, CloseAllIsSafeWhenNothingIsOpen) {
+  job->CloseAll();
+  job->CloseAll();
+  EXPECT_EQ(host.log, (std::vector<std::string>(2, "Closing all...")));
+  EXPECT_EQ(host.States(), kIdle);
+  EXPECT_FALSE(job->Running());
+}
