@@ -6,6 +6,7 @@
 //
 // PUBLIC CONTRACT (agreed between subsystems; the shell subsystem owns the
 // implementation).
+#include <cstdint>
 #include <string>
 
 #include "subtitles/SubtitleFont.h"
@@ -14,7 +15,7 @@ namespace SETTINGS {
 
 struct Settings {
   // [DLL], read only.
-  std::string AvCodec;   // defaults: the sonames of the FFmpeg the program was built with
+  std::string AvCodec;  // defaults: the sonames of the FFmpeg the program was built with
   std::string AvFormat;
   std::string AvUtil;
   std::string SwScale;
@@ -45,5 +46,10 @@ Settings LoadSettings(const std::string& path);
 // Returns false with a message "Unable to write to <path>" when the file
 // cannot be written.
 bool SaveSettings(const std::string& path, const Settings& settings, std::string& error);
+
+// "Color" values: written "0x" and at least six upper-case hex digits; read as
+// an integer in any of the file's forms, and black when the text is no number.
+std::string FormatColor(uint32_t color);
+uint32_t ParseColor(const std::string& text);
 
 }  // namespace SETTINGS

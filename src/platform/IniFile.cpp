@@ -1,0 +1,185 @@
+#include "platform/IniFile.h"
+
+#include <cctype>
+#include <fstream>
+#include <limits>
+#include <sstream>
+
+namespace INIFILE {
+namespace {
+
+constexpr size_t npos = std::string::npos;
+
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+
+std::string Trim(const std::string& text) {
+  size_t first = 0;
+  size_t last = text.size();
+  while (first < last && IsBlank(text[first])) ++first;
+  while (last > first && IsBlank(text[last - 1])) --last;
+  return text.substr(first, last - first);
+}
+
+bool SameName(const std::string& a, const std::string& b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i)
+    if (std::tolower(static_cast<unsigned char>(a[i])) !=
+        std::tolower(static_cast<unsigned char>(b[i])))
+      return false;
+  return true;
+}
+
+// The name of a "[name]" line, or false when the line is not a section head.
+bool SectionName(const std::string& line, std::string& name) {
+  std::string trimmed = Trim(line);
+  if (trimmed.empty() || trimmed.front() != '[') return false;
+  size_t close = trimmed.find(']');
+  name = Trim(trimmed.substr(1, close == npos ? npos : close - 1));
+  return true;
+}
+
+// The key of a "key=value" line, or false when the line holds no entry.
+bool KeyName(const std::string& line, std::string& key) {
+  size_t equals = line.find('=');
+  if (equals == npos) return false;
+  key = Trim(line.substr(0, equals));
+  return !key.empty() && key.front() != ';';
+}
+
+std::string ValueOf(const std::string& line) {
+  std::string value = Trim(line.substr(line.find('=') + 1));
+  if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
+      value.back() == value.front())
+    value = value.substr(1, value.size() - 2);
+  if (value.size() > kMaxValueLength) value.resize(kMaxValueLength);
+  return value;
+}
+
+int DigitValue(char c, int base) {
+  int digit = -1;
+  if (c >= '0' && c <= '9') digit = c - '0';
+  if (c >= 'a' && c <= 'f') digit = c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') digit = c - 'A' + 10;
+  return digit < base ? digit : -1;
+}
+
+}  // namespace
+
+bool ParseInteger(const std::string& text, int32_t& value) {
+  size_t i = 0;
+  while (i < text.size() && IsBlank(text[i])) ++i;
+  bool negative = false;
+  if (i < text.size() && (text[i] == '-' || text[i] == '+')) negative = text[i++] == '-';
+  int base = 10;
+  if (i < text.size() && text[i] == '$') {
+    base = 16;
+    ++i;
+  } else if (i + 1 < text.size() && text[i] == '0' && (text[i + 1] == 'x' || text[i + 1] == 'X')) {
+    base = 16;
+    i += 2;
+  }
+  if (i == text.size()) return false;
+  const uint64_t limit =
+      base == 16 ? 0xFFFFFFFFull : uint64_t(std::numeric_limits<int32_t>::max()) + 1;
+  uint64_t magnitude = 0;
+  for (; i < text.size(); ++i) {
+    int digit = DigitValue(text[i], base);
+    if (digit < 0) return false;
+    magnitude = magnitude * base + digit;
+    if (magnitude > limit) return false;
+  }
+  if (base == 10 && !negative && magnitude > uint64_t(std::numeric_limits<int32_t>::max()))
+    return false;
+  uint32_t bits = static_cast<uint32_t>(magnitude);
+  if (negative) bits = 0u - bits;
+  value = static_cast<int32_t>(bits);
+  return true;
+}
+
+IniFile::IniFile(std::string path) : Path_(std::move(path)) {
+  std::ifstream file(Path_, std::ios::binary);
+  if (!file) return;
+  std::stringstream content;
+  content << file.rdbuf();
+  const std::string text = content.str();
+  if (text.find('\n') != npos && text.find("\r\n") == npos) LineEnd_ = "\n";
+  size_t start = 0;
+  while (start < text.size()) {
+    size_t end = text.find('\n', start);
+    if (end == npos) end = text.size();
+    std::string line = text.substr(start, end - start);
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    Lines_.push_back(std::move(line));
+    start = end + 1;
+  }
+}
+
+IniFile::Position IniFile::Find(const std::string& section, const std::string& key) const {
+  Position position{npos, npos, npos};
+  bool inSection = false;
+  for (size_t i = 0; i < Lines_.size(); ++i) {
+    std::string name;
+    if (SectionName(Lines_[i], name)) {
+      if (inSection) break;
+      inSection = SameName(name, section);
+      if (inSection) position.sectionLine = position.insertLine = i;
+      continue;
+    }
+    if (!inSection) continue;
+    if (!Trim(Lines_[i]).empty()) position.insertLine = i;
+    if (KeyName(Lines_[i], name) && SameName(name, key)) {
+      position.keyLine = i;
+      break;
+    }
+  }
+  return position;
+}
+
+std::string IniFile::ReadString(const std::string& section, const std::string& key,
+                                const std::string& fallback) const {
+  Position position = Find(section, key);
+  return position.keyLine == npos ? fallback : ValueOf(Lines_[position.keyLine]);
+}
+
+int32_t IniFile::ReadInteger(const std::string& section, const std::string& key,
+                             int32_t fallback) const {
+  int32_t value;
+  return ParseInteger(ReadString(section, key, ""), value) ? value : fallback;
+}
+
+bool IniFile::ReadBool(const std::string& section, const std::string& key, bool fallback) const {
+  return ReadInteger(section, key, fallback ? 1 : 0) != 0;
+}
+
+void IniFile::WriteString(const std::string& section, const std::string& key,
+                          const std::string& value) {
+  const std::string entry = key + "=" + value;
+  Position position = Find(section, key);
+  if (position.keyLine != npos) {
+    Lines_[position.keyLine] = entry;
+  } else if (position.sectionLine != npos) {
+    Lines_.insert(Lines_.begin() + std::ptrdiff_t(position.insertLine + 1), entry);
+  } else {
+    if (!Lines_.empty() && !Trim(Lines_.back()).empty()) Lines_.push_back("");
+    Lines_.push_back("[" + section + "]");
+    Lines_.push_back(entry);
+  }
+}
+
+void IniFile::WriteInteger(const std::string& section, const std::string& key, int32_t value) {
+  WriteString(section, key, std::to_string(value));
+}
+
+void IniFile::WriteBool(const std::string& section, const std::string& key, bool value) {
+  WriteString(section, key, value ? "1" : "0");
+}
+
+bool IniFile::UpdateFile() const {
+  std::ofstream file(Path_, std::ios::binary | std::ios::trunc);
+  if (!file) return false;
+  for (const std::string& line : Lines_) file << line << LineEnd_;
+  file.close();
+  return !file.fail();
+}
+
+}  // namespace INIFILE

@@ -1,0 +1,117 @@
+#include "shell/Settings.h"
+
+#include <libavcodec/version.h>
+#include <libavformat/version.h>
+#include <libavutil/version.h>
+#include <libswscale/version.h>
+
+#include <algorithm>
+#include <cstdio>
+
+#include "platform/IniFile.h"
+
+namespace SETTINGS {
+namespace {
+
+using INIFILE::IniFile;
+
+std::string Soname(const char* library, int major) {
+  return std::string("lib") + library + ".so." + std::to_string(major);
+}
+
+// Signed 16 bits, the range of the delay controls.
+int ClampDelay(int value) { return std::clamp(value, -32768, 32767); }
+
+// Leading and trailing blanks and control characters removed.
+std::string TrimFileName(const std::string& name) {
+  auto kept = [](char c) { return static_cast<unsigned char>(c) > ' '; };
+  auto first = std::find_if(name.begin(), name.end(), kept);
+  auto last = std::find_if(name.rbegin(), name.rend(), kept).base();
+  return first < last ? std::string(first, last) : std::string();
+}
+
+void LoadFont(const IniFile& file, SubtitleFont& font) {
+  font.Name = file.ReadString("FONT", "Name", font.Name);
+  font.Size = file.ReadInteger("FONT", "Size", font.Size);
+  font.Color = ParseColor(file.ReadString("FONT", "Color", FormatColor(font.Color)));
+  font.Charset = file.ReadInteger("FONT", "Charset", font.Charset) & 0xFF;
+  font.Bold = file.ReadBool("FONT", "Bold", font.Bold);
+  font.Italic = file.ReadBool("FONT", "Italic", font.Italic);
+  font.Underline = file.ReadBool("FONT", "Underline", font.Underline);
+  font.StrikeOut = file.ReadBool("FONT", "StrikeOut", font.StrikeOut);
+}
+
+void SaveFont(IniFile& file, const SubtitleFont& font) {
+  file.WriteString("FONT", "Name", font.Name);
+  file.WriteInteger("FONT", "Size", font.Size);
+  file.WriteString("FONT", "Color", FormatColor(font.Color));
+  file.WriteInteger("FONT", "Charset", font.Charset);
+  file.WriteBool("FONT", "Bold", font.Bold);
+  file.WriteBool("FONT", "Italic", font.Italic);
+  file.WriteBool("FONT", "Underline", font.Underline);
+  file.WriteBool("FONT", "StrikeOut", font.StrikeOut);
+}
+
+}  // namespace
+
+Settings::Settings()
+    : AvCodec(Soname("avcodec", LIBAVCODEC_VERSION_MAJOR)),
+      AvFormat(Soname("avformat", LIBAVFORMAT_VERSION_MAJOR)),
+      AvUtil(Soname("avutil", LIBAVUTIL_VERSION_MAJOR)),
+      SwScale(Soname("swscale", LIBSWSCALE_VERSION_MAJOR)) {}
+
+std::string FormatColor(uint32_t color) {
+  char text[16];
+  std::snprintf(text, sizeof text, "0x%06X", color);
+  return text;
+}
+
+uint32_t ParseColor(const std::string& text) {
+  int32_t value = 0;
+  return INIFILE::ParseInteger(text, value) ? static_cast<uint32_t>(value) : 0x000000;
+}
+
+Settings LoadSettings(const std::string& path) {
+  const IniFile file(path);
+  Settings settings;
+  settings.AvCodec = file.ReadString("DLL", "AvCodec", settings.AvCodec);
+  settings.AvFormat = file.ReadString("DLL", "AvFormat", settings.AvFormat);
+  settings.AvUtil = file.ReadString("DLL", "AvUtil", settings.AvUtil);
+  settings.SwScale = file.ReadString("DLL", "SwScale", settings.SwScale);
+  settings.SourceVideo = file.ReadString("FILES", "SourceVideo", "");
+  settings.Subtitle = file.ReadString("FILES", "Subtitle", "");
+  settings.DestinationVideo = file.ReadString("FILES", "DestinationVideo", "");
+  LoadFont(file, settings.Font);
+  settings.AutoSize = file.ReadBool("SUBTITLE", "AutoSize", settings.AutoSize);
+  settings.UseFrames = file.ReadBool("SUBTITLE", "UseFrames", settings.UseFrames);
+  settings.FramesDelay = ClampDelay(file.ReadInteger("SUBTITLE", "FramesDelay", 0));
+  settings.TimeDelay = ClampDelay(file.ReadInteger("SUBTITLE", "TimeDelay", 0));
+  settings.ShowStatistics = file.ReadBool("OTHER", "ShowStatistics", settings.ShowStatistics);
+  settings.SaveOnExit = file.ReadBool("OTHER", "SaveOnExit", settings.SaveOnExit);
+  settings.FixAudioVBR = file.ReadBool("OTHER", "FixAudioVBR", settings.FixAudioVBR);
+  settings.TranscodeVideo = file.ReadBool("OTHER", "TranscodeVideo", settings.TranscodeVideo);
+  return settings;
+}
+
+bool SaveSettings(const std::string& path, const Settings& settings, std::string& error) {
+  IniFile file(path);
+  file.WriteBool("OTHER", "SaveOnExit", settings.SaveOnExit);
+  if (settings.SaveOnExit) {
+    file.WriteString("FILES", "SourceVideo", TrimFileName(settings.SourceVideo));
+    file.WriteString("FILES", "Subtitle", TrimFileName(settings.Subtitle));
+    file.WriteString("FILES", "DestinationVideo", TrimFileName(settings.DestinationVideo));
+    SaveFont(file, settings.Font);
+    file.WriteBool("SUBTITLE", "AutoSize", settings.AutoSize);
+    file.WriteBool("SUBTITLE", "UseFrames", settings.UseFrames);
+    file.WriteInteger("SUBTITLE", "FramesDelay", settings.FramesDelay);
+    file.WriteInteger("SUBTITLE", "TimeDelay", settings.TimeDelay);
+    file.WriteBool("OTHER", "ShowStatistics", settings.ShowStatistics);
+    file.WriteBool("OTHER", "FixAudioVBR", settings.FixAudioVBR);
+    file.WriteBool("OTHER", "TranscodeVideo", settings.TranscodeVideo);
+  }
+  if (file.UpdateFile()) return true;
+  error = "Unable to write to " + path;
+  return false;
+}
+
+}  // namespace SETTINGS

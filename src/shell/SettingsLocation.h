@@ -1,0 +1,44 @@
+#pragma once
+
+// Where Tolvane.ini lives: beside the program, or, when the program's folder
+// cannot be written (an installed copy), in the user's configuration folder.
+// A file in the user's folder takes precedence over the one beside the
+// program, the way the original platform redirected writes out of protected
+// folders.
+#include <string>
+
+#include "shell/Settings.h"
+
+namespace SETTINGS {
+
+constexpr const char* kSettingsFileName = "Tolvane.ini";
+
+class SettingsLocation {
+ public:
+  // Both folders end with a separator. An empty user folder means the
+  // platform's configuration folder for this application.
+  SettingsLocation(std::string programFolder, std::string userFolder = "");
+
+  const std::string& ProgramFile() const { return ProgramFile_; }
+  const std::string& UserFile() const { return UserFile_; }
+
+  // The file the settings are read from.
+  std::string ReadPath() const;
+  // Writes the settings beside the program, falling back to the user's
+  // folder (seeded with the program folder's file, so keys that are not
+  // written keep their values). Fails with "Unable to write to <path>" only
+  // when the user's folder cannot be written either.
+  bool Save(const Settings& settings, std::string& error) const;
+
+ private:
+  std::string ProgramFile_;
+  std::string UserFolder_;
+  std::string UserFile_;
+};
+
+// The folder of the running program with a trailing separator.
+std::string RunningProgramFolder();
+// The platform's per-user configuration folder of this application.
+std::string UserConfigFolder();
+
+}  // namespace SETTINGS

@@ -1,0 +1,191 @@
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include "platform/IniFile.h"
+#include "shell/Settings.h"
+#include "shell/SettingsLocation.h"
+#include "support/TestSupport.h"
+
+using SETTINGS::LoadSettings;
+using SETTINGS::SaveSettings;
+using SETTINGS::Settings;
+using testsupport::ReadFile;
+using testsupport::TempDir;
+using testsupport::WriteFile;
+
+namespace {
+
+class SettingsTest : public ::testing::Test {
+ protected:
+  TempDir dir;
+  std::string path = (dir / "Tolvane.ini").string();
+
+  void Save(const Settings& settings) {
+    std::string error;
+    ASSERT_TRUE(SaveSettings(path, settings, error)) << error;
+  }
+};
+
+TEST_F(SettingsTest, MissingFileGivesEveryDefault) {
+  const Settings settings = LoadSettings(path);
+  EXPECT_EQ(settings.AvCodec, "libavcodec.so.59");
+  EXPECT_EQ(settings.AvFormat, "libavformat.so.59");
+  EXPECT_EQ(settings.AvUtil, "libavutil.so.57");
+  EXPECT_EQ(settings.SwScale, "libswscale.so.6");
+  EXPECT_EQ(settings.SourceVideo, "");
+  EXPECT_EQ(settings.Font, SubtitleFont{});
+  EXPECT_EQ(settings.Font.Name, "Arial");
+  EXPECT_EQ(settings.Font.Size, 10);
+  EXPECT_TRUE(settings.AutoSize);
+  EXPECT_TRUE(settings.UseFrames);
+  EXPECT_EQ(settings.FramesDelay, 0);
+  EXPECT_TRUE(settings.ShowStatistics);
+  EXPECT_TRUE(settings.SaveOnExit);
+  EXPECT_FALSE(settings.FixAudioVBR);
+  EXPECT_FALSE(settings.TranscodeVideo);
+}
+
+TEST_F(SettingsTest, RoundTripsEveryWrittenKey) {
+  Settings settings;
+  settings.SourceVideo = "/v/in.mkv";
+  settings.Subtitle = "/v/in.srt";
+  settings.DestinationVideo = "/v/out.avi";
+  settings.Font = {"DejaVu Sans", 14, 0xFF0000, 204, true, false, true, true};
+  settings.AutoSize = false;
+  settings.UseFrames = false;
+  settings.FramesDelay = -25;
+  settings.TimeDelay = 30;
+  settings.ShowStatistics = false;
+  settings.FixAudioVBR = true;
+  settings.TranscodeVideo = true;
+  Save(settings);
+  const Settings read = LoadSettings(path);
+  EXPECT_EQ(read.SourceVideo, settings.SourceVideo);
+  EXPECT_EQ(read.Subtitle, settings.Subtitle);
+  EXPECT_EQ(read.DestinationVideo, settings.DestinationVideo);
+  EXPECT_EQ(read.Font, settings.Font);
+  EXPECT_FALSE(read.AutoSize);
+  EXPECT_FALSE(read.UseFrames);
+  EXPECT_EQ(read.FramesDelay, -25);
+  EXPECT_EQ(read.TimeDelay, 30);
+  EXPECT_FALSE(read.ShowStatistics);
+  EXPECT_TRUE(read.FixAudioVBR);
+  EXPECT_TRUE(read.TranscodeVideo);
+  // The library names are only ever read.
+  EXPECT_EQ(ReadFile(path).find("[DLL]"), std::string::npos);
+}
+
+TEST_F(SettingsTest, ColoursAreWrittenAsUpperCaseHexOfAtLeastSixDigits) {
+  EXPECT_EQ(SETTINGS::FormatColor(0x0000FF), "0x0000FF");
+  EXPECT_EQ(SETTINGS::FormatColor(0xFF0000), "0xFF0000");
+  EXPECT_EQ(SETTINGS::FormatColor(0x1ABCDEF), "0x1ABCDEF");
+  Settings settings;
+  settings.Font.Color = 0x0000FF;  // pure red
+  Save(settings);
+  EXPECT_NE(ReadFile(path).find("Color=0x0000FF\r\n"), std::string::npos);
+  EXPECT_EQ(LoadSettings(path).Font.Color, 0x0000FFu);
+}
+
+TEST_F(SettingsTest, BadValuesFallBackAndTheRestIsStillRead) {
+  WriteFile(path,
+            "[FONT]\nName=Verdana\nSize=big\nColor=red\nCharset=0x1CC\n"
+            "[SUBTITLE]\nFramesDelay=99999\nTimeDelay=-40000\n[OTHER]\nShowStatistics=no\n"
+            "TranscodeVideo=1\n");
+  const Settings settings = LoadSettings(path);
+  EXPECT_EQ(settings.Font.Name, "Verdana");
+  EXPECT_EQ(settings.Font.Size, 10);
+  EXPECT_EQ(settings.Font.Color, 0u);     // a colour that is no number is black
+  EXPECT_EQ(settings.Font.Charset, 204);  // low 8 bits
+  EXPECT_EQ(settings.FramesDelay, 32767);
+  EXPECT_EQ(settings.TimeDelay, -32768);
+  EXPECT_TRUE(settings.ShowStatistics);
+  EXPECT_TRUE(settings.TranscodeVideo);
+  EXPECT_EQ(SETTINGS::ParseColor(" $FF"), 0xFFu);
+  EXPECT_EQ(SETTINGS::ParseColor("255"), 0xFFu);
+}
+
+TEST_F(SettingsTest, EmptyLibraryKeyIsHandedOnEmpty) {
+  WriteFile(path, "[DLL]\nAvCodec=\nAvFormat=custom.so\n");
+  const Settings settings = LoadSettings(path);
+  EXPECT_EQ(settings.AvCodec, "");
+  EXPECT_EQ(settings.AvFormat, "custom.so");
+  EXPECT_EQ(settings.AvUtil, "libavutil.so.57");
+}
+
+TEST_F(SettingsTest, WithoutAutosaveOnlySaveOnExitIsWritten) {
+  const std::string before = "[FILES]\r\nSourceVideo=/old.avi\r\n[OTHER]\r\nSaveOnExit=1\r\n";
+  WriteFile(path, before);
+  Settings settings;
+  settings.SaveOnExit = false;
+  settings.SourceVideo = "/new.avi";
+  Save(settings);
+  EXPECT_EQ(ReadFile(path), "[FILES]\r\nSourceVideo=/old.avi\r\n[OTHER]\r\nSaveOnExit=0\r\n");
+}
+
+TEST_F(SettingsTest, FileNamesAreWrittenWithoutSurroundingBlanks) {
+  Settings settings;
+  settings.SourceVideo = "  /v/in put.avi \t";
+  settings.Subtitle = "\x01 /v/a.srt\r\n";
+  Save(settings);
+  const Settings read = LoadSettings(path);
+  EXPECT_EQ(read.SourceVideo, "/v/in put.avi");
+  EXPECT_EQ(read.Subtitle, "/v/a.srt");
+}
+
+TEST(SettingsLocationTest, UsesTheProgramFolderWhileItCanBeWritten) {
+  TempDir program, user;
+  SETTINGS::SettingsLocation location(program.path().string(), user.path().string());
+  EXPECT_EQ(location.ReadPath(), (program / "Tolvane.ini").string());
+  std::string error;
+  ASSERT_TRUE(location.Save(Settings(), error));
+  EXPECT_TRUE(std::filesystem::exists(program / "Tolvane.ini"));
+  EXPECT_FALSE(std::filesystem::exists(user / "Tolvane.ini"));
+}
+
+TEST(SettingsLocationTest, FallsBackToTheUserFolderAndReadsItFirst) {
+  TempDir program, user;
+  // A program folder that cannot be written: a plain file stands where its
+  // settings file would be created.
+  std::filesystem::create_directory(program / "Tolvane.ini");
+  const std::string userFolder = (user / "config" / "Tolvane").string();
+  SETTINGS::SettingsLocation location(program.path().string(), userFolder);
+  Settings settings;
+  settings.SourceVideo = "/v/in.avi";
+  std::string error;
+  ASSERT_TRUE(location.Save(settings, error)) << error;
+  EXPECT_EQ(location.ReadPath(), userFolder + "/Tolvane.ini");
+  EXPECT_EQ(LoadSettings(location.ReadPath()).SourceVideo, "/v/in.avi");
+}
+
+TEST(SettingsLocationTest, SeedsTheUserFileWithTheProgramFoldersValues) {
+  if (geteuid() == 0) GTEST_SKIP() << "a read-only folder does not stop the superuser";
+  TempDir program, user;
+  WriteFile(program / "Tolvane.ini", "[DLL]\r\nAvCodec=mine.so\r\n[FILES]\r\nSubtitle=/a.srt\r\n");
+  std::filesystem::permissions(program / "Tolvane.ini", std::filesystem::perms::owner_read);
+  std::filesystem::permissions(
+      program.path(), std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
+  SETTINGS::SettingsLocation location(program.path().string(), user.path().string());
+  Settings settings;
+  settings.SaveOnExit = false;
+  std::string error;
+  const bool saved = location.Save(settings, error);
+  std::filesystem::permissions(program.path(), std::filesystem::perms::owner_all);
+  ASSERT_TRUE(saved) << error;
+  const Settings read = LoadSettings(location.ReadPath());
+  EXPECT_EQ(location.ReadPath(), (user / "Tolvane.ini").string());
+  EXPECT_EQ(read.AvCodec, "mine.so");
+  EXPECT_EQ(read.Subtitle, "/a.srt");
+  EXPECT_FALSE(read.SaveOnExit);
+}
+
+TEST(SettingsLocationTest, FailsOnlyWhenNeitherFolderCanBeWritten) {
+  TempDir program, user;
+  testsupport::WriteFile(user / "blocker", "");
+  SETTINGS::SettingsLocation location((program / "absent").string(),
+                                      (user / "blocker" / "Tolvane").string());
+  std::string error;
+  EXPECT_FALSE(location.Save(Settings(), error));
+  EXPECT_EQ(error, "Unable to write to " + (user / "blocker" / "Tolvane" / "Tolvane.ini").string());
+}
+
+}  // namespace
