@@ -3,6 +3,7 @@
 // entries come out by the rules with every byte of text kept.
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -141,6 +142,17 @@ TEST(SubtitleFixtures, EachLoadsOrIsRefusedWithItsMessage) {
     const auto nones = std::count_if(entries.begin(), entries.end(), IsNone);
     EXPECT_EQ(entries.size() - nones, std::size_t(fixture.entries));
     EXPECT_EQ(nones, fixture.nones);
+  }
+}
+
+TEST(SubtitleFixtures, TheTableCoversEverySubtitleFile) {
+  SKIP_WITHOUT_SUBTITLE_FIXTURES();
+  for (const auto& item : std::filesystem::directory_iterator(testsupport::SubtitleFixturesDir())) {
+    const std::string name = item.path().filename().string();
+    if (name == "README.md" || name.front() == '.') continue;
+    EXPECT_TRUE(std::any_of(std::begin(kFixtures), std::end(kFixtures), [&](const Expectation& e) {
+      return name == e.file;
+    })) << name;
   }
 }
 
