@@ -1,0 +1,46 @@
+#include "shell/ui/FileDialogs.h"
+
+#include <QFileDialog>
+#include <QStringList>
+
+namespace FILEDIALOGS {
+
+QString QtFilter(const std::string& filter) {
+  const QStringList parts = QString::fromLocal8Bit(filter).split('|');
+  QStringList entries;
+  for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+    QString patterns = parts[i + 1];
+    patterns.replace(';', ' ').replace("*.*", "*");
+    entries << parts[i] + " (" + patterns + ")";
+  }
+  return entries.join(";;");
+}
+
+std::string WithDefaultExtension(const std::string& name, const std::string& extension) {
+  if (extension.empty() || name.empty()) return name;
+  const size_t slash = name.find_last_of('/');
+  const size_t dot = name.find_last_of('.');
+  const bool hasExtension = dot != std::string::npos && (slash == std::string::npos || dot > slash);
+  return hasExtension ? name : name + "." + extension;
+}
+
+std::optional<std::string> RunQtFileDialog(QWidget* parent, const FileDialogSpec& spec) {
+  QFileDialog dialog(parent, QString::fromLocal8Bit(spec.Title));
+  dialog.setObjectName(QString::fromStdString(spec.Name));
+  dialog.setNameFilter(QtFilter(spec.Filter));
+  dialog.setAcceptMode(spec.Save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+  dialog.setFileMode(QFileDialog::AnyFile);
+  dialog.setOption(QFileDialog::DontConfirmOverwrite);
+  if (!spec.DefaultExt.empty()) dialog.setDefaultSuffix(QString::fromStdString(spec.DefaultExt));
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+  return dialog.selectedFiles().front().toLocal8Bit().toStdString();
+}
+
+std::optional<std::string> RunFileDialog(const FileDialogRunner& runner, QWidget* parent,
+                                         const FileDialogSpec& spec) {
+  std::optional<std::string> name = runner ? runner(parent, spec) : RunQtFileDialog(parent, spec);
+  if (name) *name = WithDefaultExtension(*name, spec.DefaultExt);
+  return name;
+}
+
+}  // namespace FILEDIALOGS

@@ -1,0 +1,122 @@
+#pragma once
+
+// The main window: its panels and controls, the settings it loads at start
+// and saves at close, the message log, the choice of the job's files and
+// font, and the help and link commands.
+#include <QMainWindow>
+#include <memory>
+#include <string>
+
+#include "shell/Settings.h"
+#include "shell/ui/FileDialogs.h"
+#include "shell/ui/FontDialogUnit.h"
+#include "subtitles/SubtitleFont.h"
+
+class QComboBox;
+class QTimer;
+class TPreviewForm;
+
+namespace Ui {
+class TMainForm;
+}
+namespace VELAVCODEC {
+class VelAvCodec;
+}
+namespace SUBTITLEFILE {
+class SubtitleFile;
+}
+namespace SUBTITLEOVERLAY {
+class SubtitleOverlay;
+}
+
+// What the window takes from outside; tests fill it, the program leaves it
+// empty.
+struct TMainFormEnvironment {
+  std::string ProgramFolder;  // with trailing separator; empty: the program's own
+  std::string UserFolder;     // settings fall-back; empty: the user's configuration folder
+  FILEDIALOGS::FileDialogRunner FileDialog;  // empty: the platform's dialogs
+  FONTDIALOG::FontDialogRunner FontDialog;   // empty: TFontDialog
+};
+
+class TMainForm : public QMainWindow {
+  Q_OBJECT
+ public:
+  explicit TMainForm(TMainFormEnvironment environment = {}, QWidget* parent = nullptr);
+  ~TMainForm() override;
+
+  // Message log and boxes.
+  void AppendLog(const std::string& text);
+  void LogError(const std::string& text);
+  void LogInfo(const std::string& text);
+  void ShowMessageBox(int kind, const std::string& caption, const std::string& text);
+
+  // Panels and statistics switch.
+  void ToolButton1Click();
+  void TBOptionsClick();
+  void ToolButton4Click();
+  void ToolButton6Click();
+  void IDownClick();
+  void IUpClick();
+
+  // Input selection and font.
+  void BSourceVideoClick();
+  void BSubtitleClick();
+  void BDestinationVideoClick();
+  void Button4Click();
+  void FillFontDisplay();
+
+  // Help, links and exit.
+  void ToolButton5Click();
+  void ToolButton3Click();
+  void ToolButton8Click();
+  void Label30Click();
+  void ToolButton9Click();
+
+  void BPreviewClick();
+  // The open preview window, or null when none is shown.
+  TPreviewForm* ShownPreview() const;
+
+  // Ends whatever runs and returns the controls to the idle state.
+  void CloseAll();
+
+  // The font of FD: the subtitle font.
+  const SubtitleFont& SubtitleFontOfFD() const { return FDFont; }
+  // The file the settings were read from and are written to.
+  std::string SettingsPath() const;
+
+  std::string ProgramFolder;
+  bool Running = false;
+  bool AutoSizeLine = false;
+  bool ShowStatistics = true;
+  bool RefreshDue = false;
+  // Holds the subtitle bitmap and its picture stream (SubtitleImage).
+  std::unique_ptr<SUBTITLEOVERLAY::SubtitleOverlay> Overlay;
+  std::unique_ptr<VELAVCODEC::VelAvCodec> Decoder;
+  std::unique_ptr<SUBTITLEFILE::SubtitleFile> Subtitles;
+  TPreviewForm* PreviewWindow = nullptr;
+  bool PreviewShown = false;
+  QTimer* TRefresh;
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  void FormCreate();
+  bool FormClose();
+  void LoadSettings();
+  void SaveSettings();
+  SETTINGS::Settings CollectSettings() const;
+  void CreateDecoder(const SETTINGS::Settings& settings);
+  void FillStreamList(QComboBox* list, int count);
+  void SetUpLooks();
+  void SetUpLinks();
+  void ConnectHandlers();
+  void ShowPanel(QWidget* shown);
+  void SetClientHeight(int height);
+
+  std::unique_ptr<Ui::TMainForm> ui;
+  TMainFormEnvironment Environment;
+  SubtitleFont FDFont;
+  bool ObjectsReleased = false;
+};

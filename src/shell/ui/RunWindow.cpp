@@ -1,0 +1,35 @@
+#include "shell/ui/RunWindow.h"
+
+#include <QApplication>
+#include <QScreen>
+
+#include "platform/widgets/QtMessageBox.h"
+#include "shell/ProgramInfo.h"
+#include "shell/ui/MainUnit.h"
+
+namespace tolvane {
+namespace {
+
+void CentreOnDesktop(QWidget& window) {
+  const QScreen* screen = QGuiApplication::primaryScreen();
+  if (screen == nullptr) return;
+  QRect frame = window.frameGeometry();
+  frame.moveCenter(screen->availableGeometry().center());
+  window.move(frame.topLeft());
+}
+
+}  // namespace
+
+int RunWindow(int argc, char** argv) {
+  QApplication app(argc, argv);
+  // Fixes the user's configuration folder (the settings fall-back).
+  QApplication::setApplicationName("Tolvane");
+  QApplication::setApplicationDisplayName(kProgramTitle);
+  InstallQtMessageBox();
+  TMainForm window;
+  CentreOnDesktop(window);
+  window.show();
+  return app.exec();
+}
+
+}  // namespace tolvane
