@@ -1,0 +1,145 @@
+// The job run through the program's command line; outputs read back with
+// ffprobe and ffmpeg.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <sstream>
+
+#include "support/TestSupport.h"
+
+using namespace testsupport;
+
+namespace {
+
+struct ProgramRun {
+  int status;
+  std::string output;
+};
+
+ProgramRun Tolvane(const std::string& arguments) {
+  ProgramRun run;
+  // Standard output only: the log.
+  run.status =
+      RunShell("(" + ProgramPath() + " " + arguments + " --settings /nonexistent.ini 2>/dev/null)",
+               &run.output);
+  return run;
+}
+
+std::string Probe(const std::string& entries, const fs::path& file) {
+  return Ffprobe("-show_entries " + entries + " -of csv=p=0 " + file.string());
+}
+
+double Number(const std::string& text) { return std::atof(text.c_str()); }
+
+// Every picture of a file as 24-bit pixels.
+std::vector<std::string> Pictures(const fs::path& file, size_t pictureSize) {
+  std::string raw;
+  RunShell("ffmpeg -v error -i " + file.string() + " -f rawvideo -pix_fmt bgr24 -", &raw);
+  std::vector<std::string> pictures;
+  for (size_t at = 0; at + pictureSize <= raw.size(); at += pictureSize)
+    pictures.push_back(raw.substr(at, pictureSize));
+  return pictures;
+}
+
+// Positions where two pictures differ.
+std::vector<size_t> Difference(const std::string& a, const std::string& b) {
+  std::vector<size_t> positions;
+  for (size_t i = 0; i < a.size(); ++i)
+    if (a[i] != b[i]) positions.push_back(i);
+  return positions;
+}
+
+}  // namespace
+
+TEST(JobCommandTest, SampleIsSubtitledWithEveryFrameAndTheAudioCopied) {
+  TempDir dir;
+  const fs::path source = SourceDir() / "samples" / "sample.mp4";
+  const fs::path output = dir / "out.avi";
+  const ProgramRun run =
+      Tolvane("--source " + source.string() + " --subtitles " +
+              (SourceDir() / "samples" / "sample.srt").string() + " --output " + output.string());
+  ASSERT_EQ(run.status, 0) << run.output;
+  EXPECT_EQ(run.output.rfind("-=[ START ]=-\n[ BEGIN MOVIE INFO ]\n", 0), 0u) << run.output;
+  EXPECT_NE(run.output.find("Closing all...\n-=[ END ]=-\n"), std::string::npos);
+  EXPECT_EQ(run.output.find('\r'), std::string::npos);
+
+  const std::string frames = "-count_frames -select_streams v -show_entries stream=nb_read_frames";
+  EXPECT_EQ(Ffprobe(frames + " -of csv=p=0 " + output.string()),
+            Ffprobe(frames + " -of csv=p=0 " + source.string()));
+  std::string errors;
+  EXPECT_EQ(RunShell("ffmpeg -v error -i " + output.string() + " -f null -", &errors), 0);
+  EXPECT_EQ(errors, "");
+
+  const double frame = 1 / 25.0;
+  for (const char* kind : {"v", "a"}) {
+    const std::string duration = std::string("-select_streams ") + kind + " -show_entries";
+    const double in = Number(Ffprobe(duration + " stream=duration -of csv=p=0 " + source.string()));
+    const double out =
+        Number(Ffprobe(duration + " stream=duration -of csv=p=0 " + output.string()));
+    EXPECT_NEAR(out, in, frame) << kind;
+  }
+  EXPECT_EQ(Probe("stream_tags=title", output),
+            "Video Stream [Subtitled]\nAudio Stream [Unchanged]\n");
+  EXPECT_EQ(Probe("stream=codec_name", output), "mpeg4\naac\n");
+  EXPECT_EQ(Probe("format_tags=software", output).rfind("Tolvane v2.02 | ", 0), 0u);
+}
+
+// Subtitle pixels appear on exactly the frames each entry covers: the
+// subtitled output is compared with a transcode of the same lossless source.
+TEST(JobCommandTest, SubtitlesCoverExactlyTheirFrames) {
+  TempDir dir;
+  const fs::path source = dir / "source.mkv";
+  Ffmpeg("-f lavfi -i testsrc2=size=160x96:rate=25:duration=1.6 -c:v ffv1 " + source.string());
+  // The second entry starts where the first ends; the third is cut by the
+  // negative delay below and begins before frame 0.
+  WriteFile(dir / "subs.sub", "{5}{9}First\r\n{9}{14}Second one\r\n{20}{24}Third\r\n");
+  const std::string common = " --source " + source.string() + " --compressor DIB --font-color " +
+                             "0xFFFFFF --font-size 14 --bold";
+  ASSERT_EQ(Tolvane(common + " --transcode --output " + (dir / "plain.avi").string()).status, 0);
+  ASSERT_EQ(Tolvane(common + " --subtitles " + (dir / "subs.sub").string() + " --output " +
+                    (dir / "subtitled.avi").string())
+                .status,
+            0);
+  EXPECT_EQ(Probe("stream_tags=title", dir / "plain.avi"), "Video Stream [Transcoded]\n");
+
+  const size_t size = 160 * 96 * 3;
+  const auto plain = Pictures(dir / "plain.avi", size);
+  const auto subtitled = Pictures(dir / "subtitled.avi", size);
+  ASSERT_EQ(plain.size(), 40u);
+  ASSERT_EQ(subtitled.size(), 40u);
+  std::ostringstream covered;
+  for (size_t i = 0; i < plain.size(); ++i)
+    if (plain[i] != subtitled[i]) covered << i << ' ';
+  EXPECT_EQ(covered.str(), "5 6 7 8 9 10 11 12 13 14 20 21 22 23 24 ");
+  // Frames 10 to 14 show the second entry, not the first one again.
+  EXPECT_NE(Difference(plain[9], subtitled[9]), Difference(plain[12], subtitled[12]));
+
+  ASSERT_EQ(Tolvane(common + " --subtitles " + (dir / "subs.sub").string() +
+                    " --delay-frames -22 --output " + (dir / "early.avi").string())
+                .status,
+            0);
+  const auto early = Pictures(dir / "early.avi", size);
+  ASSERT_EQ(early.size(), 40u);
+  std::ostringstream earlyCovered;
+  for (size_t i = 0; i < early.size(); ++i)
+    if (plain[i] != early[i]) earlyCovered << i << ' ';
+  EXPECT_EQ(earlyCovered.str(), "0 1 2 ");
+}
+
+TEST(JobCommandTest, FailuresAndBadArgumentsHaveTheirExitStatus) {
+  TempDir dir;
+  const ProgramRun missing =
+      Tolvane("--source " + (dir / "none.mp4").string() + " --subtitles " +
+              (dir / "none.srt").string() + " --output " + (dir / "out.avi").string());
+  EXPECT_EQ(missing.status, 1);
+  EXPECT_EQ(missing.output.rfind("-=[ START ]=-\n[BEGIN ERROR]\n", 0), 0u) << missing.output;
+  EXPECT_NE(missing.output.find("[END ERROR]\nClosing all...\n"), std::string::npos);
+  EXPECT_EQ(missing.output.find("-=[ END ]=-"), std::string::npos);
+
+  const std::string files = " --subtitles a.srt --output b.avi";
+  EXPECT_EQ(Tolvane("--source a.mp4" + files + " --quality 10001").status, 2);
+  EXPECT_EQ(Tolvane("--source a.mp4" + files + " --compressor NONE").status, 2);
+  EXPECT_EQ(Tolvane("--source a.mp4" + files + " --delay-frames 1 --delay-ms 5").status, 2);
+  EXPECT_EQ(Tolvane("--source a.mp4 --output b.avi").status, 2);
+  EXPECT_EQ(Tolvane("--source a.mp4" + files + " --frobnicate").status, 2);
+}
