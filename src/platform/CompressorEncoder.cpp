@@ -137,9 +137,14 @@ HRESULT EncoderCompressor::OpenEncoder(int width, int height, DWORD scale, DWORD
     av_dict_free(&dictionary);
     return AVIERR_BADPARAM;
   }
-  if (std::string(info_.encoder) == "libx264" && context_->bit_rate == 0)
-    av_dict_set_int(&dictionary, "crf", RateFactorForQuality(options_.dwQuality),
-                    AV_DICT_DONT_OVERWRITE);
+  if (std::string(info_.encoder) == "libx264") {
+    // A short look-ahead keeps the frames held back, and so the bytes the
+    // writes report, close to the pictures handed in.
+    av_dict_set(&dictionary, "rc-lookahead", "10", AV_DICT_DONT_OVERWRITE);
+    if (context_->bit_rate == 0)
+      av_dict_set_int(&dictionary, "crf", RateFactorForQuality(options_.dwQuality),
+                      AV_DICT_DONT_OVERWRITE);
+  }
   const int opened = avcodec_open2(context_, codec, &dictionary);
   av_dict_free(&dictionary);
   return opened < 0 ? AVIERR_COMPRESSOR : AVIERR_OK;
@@ -149,7 +154,10 @@ void EncoderCompressor::ApplyRateControl() {
   const EncoderTraits traits = TraitsOf(info_.encoder);
   if (traits.scale == QualityScale::None) return;
   if ((options_.dwFlags & AVICOMPRESSF_DATARATE) && options_.dwBytesPerSecond > 0) {
+    // The data rate is a ceiling, kept over one second of pictures.
     context_->bit_rate = int64_t(options_.dwBytesPerSecond) * 8;
+    context_->rc_max_rate = context_->bit_rate;
+    context_->rc_buffer_size = int(std::min<int64_t>(context_->bit_rate, INT_MAX));
     return;
   }
   if (traits.scale == QualityScale::Quantiser) {

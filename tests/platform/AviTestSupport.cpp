@@ -1,5 +1,6 @@
 #include "platform/AviTestSupport.h"
 
+#include <cctype>
 #include <cstring>
 #include <sstream>
 
@@ -189,7 +190,9 @@ std::string DecodeErrors(const std::string& path, int* frames) {
   if (frames) {
     const auto count = Probe(path, "stream=nb_read_frames -count_frames -select_streams v");
     auto found = count.find("streams.stream.0.nb_read_frames");
-    *frames = found == count.end() ? -1 : std::stoi(found->second);
+    const bool number = found != count.end() && !found->second.empty() &&
+                        std::isdigit((unsigned char)found->second[0]);
+    *frames = number ? std::stoi(found->second) : -1;
   }
   return output;
 }
