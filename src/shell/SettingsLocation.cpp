@@ -23,7 +23,11 @@ std::string WithSeparator(std::string folder) {
 void SeedUserFile(const std::string& from, const std::string& folder, const std::string& to) {
   std::error_code error;
   fs::create_directories(folder, error);
-  if (Exists(from) && !Exists(to)) fs::copy_file(from, to, error);
+  if (!Exists(from) || Exists(to)) return;
+  // The copy keeps the installed file's modes, which may forbid writing.
+  if (fs::copy_file(from, to, error))
+    fs::permissions(to, fs::perms::owner_read | fs::perms::owner_write, fs::perm_options::add,
+                    error);
 }
 
 }  // namespace

@@ -1,0 +1,64 @@
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QMessageBox>
+#include <QTimer>
+
+#include "platform/MessageBox.h"
+#include "platform/widgets/QtMessageBox.h"
+
+namespace {
+
+struct Seen {
+  QString title;
+  QString text;
+  QMessageBox::Icon icon = QMessageBox::NoIcon;
+  QMessageBox::StandardButtons buttons;
+  Qt::WindowModality modality = Qt::NonModal;
+};
+
+class QtMessageBoxTest : public ::testing::Test {
+ protected:
+  void SetUp() override { InstallQtMessageBox(); }
+  void TearDown() override { SetMessageBoxHandler(nullptr); }
+
+  int Show(const char* text, const char* caption, UINT type, QMessageBox::StandardButton answer) {
+    QTimer::singleShot(0, [this, answer] {
+      auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+      ASSERT_NE(box, nullptr);
+      seen = {box->windowTitle(), box->text(), box->icon(), box->standardButtons(),
+              box->windowModality()};
+      box->button(answer)->click();
+    });
+    return MessageBoxA(nullptr, text, caption, type);
+  }
+
+  Seen seen;
+};
+
+TEST_F(QtMessageBoxTest, ErrorBoxHasTheStopIconAndOneOkButton) {
+  EXPECT_EQ(Show("line one\r\nline two", "ERROR!", MB_ICONSTOP | MB_SYSTEMMODAL, QMessageBox::Ok),
+            IDOK);
+  EXPECT_EQ(seen.title, "ERROR!");
+  EXPECT_EQ(seen.text, "line one\nline two");
+  EXPECT_EQ(seen.icon, QMessageBox::Critical);
+  EXPECT_EQ(seen.buttons, QMessageBox::Ok);
+  EXPECT_EQ(seen.modality, Qt::ApplicationModal);
+}
+
+TEST_F(QtMessageBoxTest, QuestionAnswersYesOrNo) {
+  const UINT question = MB_YESNO | MB_ICONINFORMATION | MB_SYSTEMMODAL;
+  EXPECT_EQ(Show("Are you sure?", "STOP PROCESSING...", question, QMessageBox::Yes), IDYES);
+  EXPECT_EQ(seen.icon, QMessageBox::Information);
+  EXPECT_EQ(seen.buttons, QMessageBox::Yes | QMessageBox::No);
+  EXPECT_EQ(Show("Are you sure?", "STOP PROCESSING...", question, QMessageBox::No), IDNO);
+}
+
+TEST(MessageBoxSeamTest, WithoutAHandlerTheSafeAnswerIsGiven) {
+  SetMessageBoxHandler(nullptr);
+  EXPECT_EQ(MessageBoxA(nullptr, "text", "INFO...", MB_ICONINFORMATION), IDOK);
+  EXPECT_EQ(MessageBoxA(nullptr, "Are you sure?", "STOP", MB_YESNO), IDNO);
+}
+
+}  // namespace
