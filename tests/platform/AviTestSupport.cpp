@@ -2,6 +2,7 @@
 
 #include <cctype>
 #include <cstring>
+#include <fstream>
 #include <sstream>
 
 namespace avitest {
@@ -205,6 +206,28 @@ std::vector<std::vector<uint8_t>> DecodeBgr(const std::string& path, int width, 
   for (size_t at = 0; at + size <= output.size(); at += size)
     frames.emplace_back(output.begin() + long(at), output.begin() + long(at + size));
   return frames;
+}
+
+std::vector<RiffChunk> TopLevelChunks(const std::string& path) {
+  std::ifstream file(path, std::ios::binary);
+  std::vector<RiffChunk> chunks;
+  char header[12];
+  for (uint64_t at = 0; file.seekg(std::streamoff(at)) && file.read(header, 12);) {
+    RiffChunk chunk{std::string(header, 4), "", at, 0};
+    std::memcpy(&chunk.size, header + 4, 4);
+    if (chunk.id == "RIFF" || chunk.id == "LIST") chunk.type = std::string(header + 8, 4);
+    chunks.push_back(chunk);
+    at += 8 + chunk.size + chunk.size % 2;
+  }
+  return chunks;
+}
+
+uint32_t ChunkValue(const std::string& bytes, const std::string& id, size_t skip) {
+  const size_t at = bytes.find(id);
+  uint32_t value = 0;
+  if (at != std::string::npos && at + 8 + skip + 4 <= bytes.size())
+    std::memcpy(&value, &bytes[at + 8 + skip], 4);
+  return value;
 }
 
 }  // namespace avitest

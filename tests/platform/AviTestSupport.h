@@ -68,4 +68,16 @@ std::string DecodeErrors(const std::string& path, int* frames = nullptr);
 // The decoded pictures as top-down BGR.
 std::vector<std::vector<uint8_t>> DecodeBgr(const std::string& path, int width, int height);
 
+// The top-level chunks of a RIFF file: RIFF forms with their form type.
+struct RiffChunk {
+  std::string id;
+  std::string type;  // form or list type; empty for plain chunks
+  uint64_t offset;
+  uint32_t size;
+};
+std::vector<RiffChunk> TopLevelChunks(const std::string& path);
+// The 32-bit value that follows the first occurrence of a chunk id plus
+// skip bytes of its data (data starts 8 bytes after the id).
+uint32_t ChunkValue(const std::string& bytes, const std::string& id, size_t skip);
+
 }  // namespace avitest
