@@ -38,6 +38,7 @@ TFontDialog::TFontDialog(const SubtitleFont& font, QWidget* parent)
   FontChooser->setOptions(QFontDialog::NoButtons | QFontDialog::DontUseNativeDialog);
   FontChooser->setCurrentFont(ToQFont(font));
   BColor->setObjectName("BColor");
+  BColor->setFixedWidth(80);
   connect(BColor, &QPushButton::clicked, this, &TFontDialog::ChooseColor);
   CBScript->setObjectName("CBScript");
   FillScripts(font.Charset);
