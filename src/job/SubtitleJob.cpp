@@ -64,9 +64,9 @@ SubtitleJob::SubtitleJob(JOBHOST::JobHost& host, VELAVCODEC::VelAvCodec* decoder
                          SUBTITLEOVERLAY::SubtitleOverlay& overlay)
     : host_(host), decoder_(decoder), subtitles_(subtitles), overlay_(overlay) {}
 
-SubtitleJob::~SubtitleJob() {
-  if (AviFile != nullptr) CloseAll();
-}
+// Only the output is released here: the decoder, subtitles and overlay may
+// already be gone.
+SubtitleJob::~SubtitleJob() { ReleaseOutput(); }
 
 JobEnd SubtitleJob::Start(const JobOptions& options) {
   // Stop enables Start while the loop is still finishing its pass.
@@ -308,6 +308,11 @@ void SubtitleJob::CloseAll() {
   if (decoder_ != nullptr) decoder_->Close();
   subtitles_.Clear();
   overlay_.ClearImage();
+  ReleaseOutput();
+  running_ = false;
+}
+
+void SubtitleJob::ReleaseOutput() {
   if (AviFile != nullptr) {
     AVIFileEndRecord(AviFile);
     // The uncompressed stream before the compressed one made from it.
@@ -325,7 +330,6 @@ void SubtitleJob::CloseAll() {
     AVIFileRelease(AviFile);
     AviFile = nullptr;
   }
-  running_ = false;
 }
 
 void SubtitleJob::SetIdleControls(bool idle) {

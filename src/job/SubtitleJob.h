@@ -84,6 +84,7 @@ class SubtitleJob {
   bool HandlePicture(uint8_t* frame, bool transcode);
   bool HandleAudio(const uint8_t* packet, int32_t size);
   void RefreshStatistics();
+  void ReleaseOutput();
   void SetIdleControls(bool idle);
   void ReportError(const std::string& text);
   JobEnd Fail(const std::string& text);
@@ -99,7 +100,6 @@ class SubtitleJob {
   bool active_ = false;
   bool refreshDue_ = false;
   bool quietEnd_ = false;
-  bool stopRequested_ = false;
 };
 
 }  // namespace SUBTITLEJOB

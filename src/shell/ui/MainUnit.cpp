@@ -7,6 +7,7 @@
 #include <QTimer>
 #include <QToolButton>
 
+#include "job/SubtitleJob.h"
 #include "media/VelAvCodec.h"
 #include "platform/MessageBox.h"
 #include "platform/Shell.h"
@@ -16,6 +17,7 @@
 #include "shell/ui/LicenseText.h"
 #include "shell/ui/PreviewUnit.h"
 #include "shell/ui/WidgetText.h"
+#include "shell/ui/WindowJobHost.h"
 #include "subtitles/SubtitleOverlay.h"
 #include "subtitles/SubtitleUnit.h"
 #include "ui_MainUnit.h"
@@ -81,7 +83,10 @@ TMainForm::TMainForm(TMainFormEnvironment environment, QWidget* parent)
   FormCreate();
 }
 
-TMainForm::~TMainForm() = default;
+TMainForm::~TMainForm() {
+  // The job's AVI objects go before the objects it refers to.
+  SubtitleJobRun.reset();
+}
 
 // ---- Start-up and close ----
 
@@ -143,7 +148,9 @@ void TMainForm::closeEvent(QCloseEvent* event) {
 }
 
 bool TMainForm::FormClose() {
-  if (Running) {
+  // The frame loop is on the stack until the job returns: stop it and stay.
+  if (Running || JobActive()) {
+    if (JobActive()) SubtitleJobRun->EndRunning();
     Running = false;
     return false;
   }
@@ -336,6 +343,13 @@ void TMainForm::Label30Click() {
 }
 
 void TMainForm::ToolButton9Click() {
+  // Deleting the job's objects under its running loop is not an option: the
+  // job ends first, and Start closes the window when it returns.
+  if (JobActive()) {
+    ExitPending = true;
+    SubtitleJobRun->EndRunning(true);
+    return;
+  }
   CloseAll();
   close();
 }
@@ -354,18 +368,62 @@ TPreviewForm* TMainForm::ShownPreview() const { return PreviewShown ? PreviewWin
 // ---- Teardown ----
 
 void TMainForm::CloseAll() {
-  AppendLog("Closing all...");
-  // Without a decoder, Start and the source choice stay off for good.
-  ui->BStart->setEnabled(Decoder != nullptr);
-  ui->BSourceVideo->setEnabled(Decoder != nullptr);
-  ui->BSubtitle->setEnabled(true);
-  ui->BDestinationVideo->setEnabled(true);
-  ui->TBOptions->setEnabled(true);
-  ui->BStop->setEnabled(false);
-  if (Decoder) Decoder->Close();
-  if (Subtitles) Subtitles->Clear();
-  if (Overlay) Overlay->ClearImage();
+  if (ObjectsReleased) return;
+  Job().CloseAll();
   Running = false;
+}
+
+// ---- Subtitling job ----
+
+SUBTITLEJOB::SubtitleJob& TMainForm::Job() {
+  if (!SubtitleJobRun) {
+    JobHost = std::make_unique<WINDOWJOBHOST::WindowJobHost>(*this);
+    SubtitleJobRun =
+        std::make_unique<SUBTITLEJOB::SubtitleJob>(*JobHost, Decoder.get(), *Subtitles, *Overlay);
+  }
+  return *SubtitleJobRun;
+}
+
+bool TMainForm::JobActive() const { return SubtitleJobRun && SubtitleJobRun->Active(); }
+
+JOBOPTIONS::JobOptions TMainForm::CollectJobOptions() const {
+  JOBOPTIONS::JobOptions options;
+  options.SourceVideo = FromQString(ui->EVideoFile->text());
+  options.Subtitle = FromQString(ui->ESubtitleFile->text());
+  options.DestinationVideo = FromQString(ui->ESavedVideoFile->text());
+  options.VideoStream = ui->CBVideoStreams->currentIndex();
+  options.AudioStream = ui->CBAudioStreams->currentIndex();
+  options.UseFrames = ui->RBCorrectFrames->isChecked();
+  options.DelayFrames = int16_t(ui->UDCorrectFrames->value());
+  options.DelayMilliseconds = 100 * int16_t(ui->UDCorrectTime->value());
+  options.TranscodeVideo = ui->CBTranscodeVideo->isChecked();
+  options.FixAudioVBR = ui->CBFixAudioVBR->isChecked();
+  options.AutoSize = ui->CBAutoSize->isChecked();
+  options.Font = FDFont;
+  return options;
+}
+
+void TMainForm::BStartClick() {
+  if (ObjectsReleased || JobActive()) return;
+  AutoSizeLine = ui->CBAutoSize->isChecked();
+  Running = true;
+  Job().Start(CollectJobOptions());
+  Running = false;
+  if (ExitPending) {
+    ExitPending = false;
+    close();
+  }
+}
+
+void TMainForm::BStopClick() {
+  if (JobActive()) SubtitleJobRun->Stop();
+}
+
+void TMainForm::TRefreshTimer() {
+  if (JobActive())
+    SubtitleJobRun->RefreshTimerTick();
+  else
+    TRefresh->stop();
 }
 
 // ---- Looks and wiring ----
@@ -469,4 +527,7 @@ void TMainForm::ConnectHandlers() {
   connect(ui->BDestinationVideo, &QPushButton::clicked, this, &TMainForm::BDestinationVideoClick);
   connect(ui->Button4, &QPushButton::clicked, this, &TMainForm::Button4Click);
   connect(ui->BPreview, &QPushButton::clicked, this, &TMainForm::BPreviewClick);
+  connect(ui->BStart, &QPushButton::clicked, this, &TMainForm::BStartClick);
+  connect(ui->BStop, &QPushButton::clicked, this, &TMainForm::BStopClick);
+  connect(TRefresh, &QTimer::timeout, this, &TMainForm::TRefreshTimer);
 }

@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 
+#include "job/JobOptions.h"
 #include "shell/Settings.h"
 #include "shell/ui/FileDialogs.h"
 #include "shell/ui/FontDialogUnit.h"
@@ -27,6 +28,12 @@ class SubtitleFile;
 }
 namespace SUBTITLEOVERLAY {
 class SubtitleOverlay;
+}
+namespace SUBTITLEJOB {
+class SubtitleJob;
+}
+namespace WINDOWJOBHOST {
+class WindowJobHost;
 }
 
 // What the window takes from outside; tests fill it, the program leaves it
@@ -76,6 +83,14 @@ class TMainForm : public QMainWindow {
   // The open preview window, or null when none is shown.
   TPreviewForm* ShownPreview() const;
 
+  // The subtitling job: Start runs it to its end, Stop asks to end it, the
+  // timer paces its statistics.
+  void BStartClick();
+  void BStopClick();
+  void TRefreshTimer();
+  // The job's options as the controls hold them.
+  JOBOPTIONS::JobOptions CollectJobOptions() const;
+
   // Ends whatever runs and returns the controls to the idle state.
   void CloseAll();
 
@@ -115,8 +130,15 @@ class TMainForm : public QMainWindow {
   void ShowPanel(QWidget* shown);
   void SetClientHeight(int height);
 
+  SUBTITLEJOB::SubtitleJob& Job();
+  bool JobActive() const;
+
   std::unique_ptr<Ui::TMainForm> ui;
   TMainFormEnvironment Environment;
   SubtitleFont FDFont;
   bool ObjectsReleased = false;
+  std::unique_ptr<WINDOWJOBHOST::WindowJobHost> JobHost;
+  std::unique_ptr<SUBTITLEJOB::SubtitleJob> SubtitleJobRun;
+  // Exit was asked for while a job ran: close once the job has returned.
+  bool ExitPending = false;
 };
