@@ -67,7 +67,7 @@ void VelAvCodec::ResetFields() {
   AudioSampleRate = AudioBlockAlign = 0;
   AudioExtraData = nullptr;
   Stride = RgbStride = 0;
-  InputEnded = DecoderDrained = DecoderHasOutput = false;
+  InputEnded = DecoderDrained = DecoderHasOutput = PacketPending = false;
 }
 
 void VelAvCodec::SelectVideoStream(int k) {

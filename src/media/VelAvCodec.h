@@ -20,6 +20,7 @@ struct SwsContext;
 namespace VELAVCODEC {
 
 struct EntryPoints;
+struct AviAudioFormat;
 
 // The one exception of the program: thrown only by the constructor.
 struct VelException {
@@ -97,15 +98,17 @@ class VelAvCodec {
  private:
   bool ReadStreams(const std::string& fileName);
   void ClassifyStreams();
+  bool OpenStreams();
   bool OpenDecoder(int stream, AVCodecContext*& context, const AVCodec*& codec, bool video);
   void SetVideoFields();
   bool AllocateVideoBuffers();
   bool SetAudioFields();
-  bool ReceivePicture();
-  bool FeedDecoder();
+  void SetAudioTiming(const AviAudioFormat& format);
+  bool DecodeNextPicture();
+  bool SendToDecoder(AVPacket* packet);
   uint8_t* DeliverPicture(int32_t& kind, int32_t& size);
   uint8_t* DeliverAudio(int32_t& kind, int32_t& size);
-  bool ScaleToBgr();
+  bool ScaleToFrameBuffer();
   void ReleaseBuffers();
   void ReleaseCodecs();
   void ResetFields();
@@ -137,9 +140,12 @@ class VelAvCodec {
   std::vector<uint8_t> AudioBuffer;
   std::vector<uint8_t> AudioExtraBuffer;  // made-up extra data, when the source has none
 
+  // Decoding state: the decoder may hold pictures until it is drained at the
+  // end of the input.
   bool InputEnded = false;
   bool DecoderDrained = false;
   bool DecoderHasOutput = false;
+  bool PacketPending = false;  // refused by a full decoder, sent again later
 };
 
 }  // namespace VELAVCODEC

@@ -25,6 +25,8 @@ const Command kCommands[] = {
     {"--help", RunHelp, "  --help                 show this help\n"},
     {"--version", RunVersion, "  --version              show the program's name and version\n"},
     // Each subsystem's commands (declared in Commands.h) go here.
+    {"--probe", RunProbe,
+     "  --probe FILE           print the movie report of a video file\n"},
     {"--source", RunJob,
      "  --source FILE --subtitles FILE --output FILE [--compressor CODE]\n"
      "      [--quality 0-10000] [--keyframes N] [--data-rate KBYTES_PER_SECOND]\n"

@@ -9,5 +9,6 @@ namespace tolvane {
 
 int RunJob(const Arguments& args, std::ostream& out, std::ostream& err);
 int RunListEntries(const Arguments& args, std::ostream& out, std::ostream& err);
+int RunProbe(const Arguments& args, std::ostream& out, std::ostream& err);
 
 }  // namespace tolvane

@@ -1,0 +1,217 @@
+// Probing a source, and opening its chosen streams.
+#include <cmath>
+#include <cstring>
+
+#include "media/AviAudioFormat.h"
+#include "media/BitmapImage.h"
+#include "media/EntryPoints.h"
+#include "media/StreamReport.h"
+#include "media/VelAvCodec.h"
+
+namespace VELAVCODEC {
+namespace {
+
+constexpr size_t kFirstAudioBufferSize = 256 * 1024;  // grows with larger packets
+constexpr size_t kPixelAlignment = 64;
+constexpr size_t kScalerSlack = 256;  // vector stores may run past a row's end
+
+bool Known(int64_t time) { return time != AV_NOPTS_VALUE; }
+
+bool Valid(AVRational rate) { return rate.num > 0 && rate.den > 0; }
+
+double StartOf(const AVStream* stream) {
+  if (!Known(stream->start_time)) return 0.0;
+  return double(stream->start_time) * stream->time_base.num / stream->time_base.den;
+}
+
+// A buffer whose byte at `offset` lies on a kPixelAlignment boundary.
+uint8_t* AllocateAligned(std::unique_ptr<uint8_t[]>& storage, size_t size, size_t offset) {
+  storage.reset(new (std::nothrow) uint8_t[size + kPixelAlignment + kScalerSlack]);
+  if (!storage) return nullptr;
+  const auto base = reinterpret_cast<uintptr_t>(storage.get()) + offset;
+  const size_t shift = (kPixelAlignment - base % kPixelAlignment) % kPixelAlignment;
+  return storage.get() + shift;
+}
+
+}  // namespace
+
+bool VelAvCodec::PreOpen(const std::string& fileName) {
+  if (FormatContext != nullptr) Close();
+  if (!ReadStreams(fileName)) {
+    Close();
+    return false;
+  }
+  Info = ReportFormat(*Api, FormatContext, 0, fileName);
+  ClassifyStreams();
+  if (VideoStreamCount == 0) {
+    ErrorText = "[VelAvCodec::PreOpen] No video stream found...";
+    Close();
+    return false;
+  }
+  FileName = fileName;
+  return true;
+}
+
+bool VelAvCodec::ReadStreams(const std::string& fileName) {
+  if (Api->avformat_open_input(&FormatContext, fileName.c_str(), nullptr, nullptr) != 0) {
+    ErrorText = "[VelAvCodec::PreOpen] Can't open input file...";
+    return false;
+  }
+  if (Api->avformat_find_stream_info(FormatContext, nullptr) < 0) {
+    ErrorText = "[VelAvCodec::PreOpen] Can't read streams info...";
+    return false;
+  }
+  return true;
+}
+
+void VelAvCodec::ClassifyStreams() {
+  for (unsigned i = 0; i < FormatContext->nb_streams && i < 32; ++i) {
+    const AVMediaType type = FormatContext->streams[i]->codecpar->codec_type;
+    if (type == AVMEDIA_TYPE_VIDEO) {
+      ++VideoStreamCount;
+      StreamKinds[i] = KindVideo;
+    } else if (type == AVMEDIA_TYPE_AUDIO) {
+      ++AudioStreamCount;
+      StreamKinds[i] = KindAudio;
+    }
+  }
+}
+
+bool VelAvCodec::Open() {
+  const bool ok = OpenStreams();
+  if (!ok) Close();
+  return ok;
+}
+
+bool VelAvCodec::OpenStreams() {
+  if (FormatContext == nullptr || VideoStream == -1 ||
+      (AudioStream == -1 && AudioStreamCount > 0)) {
+    ErrorText = "[VelAvCodec::Open] No usable streams...";
+    return false;
+  }
+  if (!OpenDecoder(VideoStream, VideoCodecContext, VideoCodec, true)) return false;
+  SetVideoFields();
+  if (!AllocateVideoBuffers()) return false;
+  if (AudioStream != -1) {
+    if (!OpenDecoder(AudioStream, AudioCodecContext, AudioCodec, false)) return false;
+    if (!SetAudioFields()) return false;
+  }
+  Packet = Api->av_packet_alloc();
+  if (Packet == nullptr) {
+    ErrorText = "[VelAvCodec::Open] Can't alocate memory for video frames...";
+    return false;
+  }
+  AudioBuffer.resize(kFirstAudioBufferSize);
+  return true;
+}
+
+bool VelAvCodec::OpenDecoder(int stream, AVCodecContext*& context, const AVCodec*& codec,
+                             bool video) {
+  const AVCodecParameters* parameters = FormatContext->streams[stream]->codecpar;
+  codec = Api->avcodec_find_decoder(parameters->codec_id);
+  if (codec == nullptr) {
+    ErrorText = video ? "[VelAvCodec::Open] Can't find video codec..."
+                      : "[VelAvCodec::Open] Can't find audio codec...";
+    return false;
+  }
+  context = Api->avcodec_alloc_context3(codec);
+  bool opened = context != nullptr && Api->avcodec_parameters_to_context(context, parameters) >= 0;
+  if (opened && video) {
+    context->thread_count = 0;  // as many as the machine has
+    context->thread_type = FF_THREAD_FRAME | FF_THREAD_SLICE;
+    opened = context->width > 0 && context->height > 0;
+  }
+  if (opened) opened = Api->avcodec_open2(context, codec, nullptr) >= 0;
+  if (!opened) {
+    ErrorText = video ? "[VelAvCodec::Open] Can't open video codec..."
+                      : "[VelAvCodec::Open] Can't open audio codec...";
+  }
+  return opened;
+}
+
+void VelAvCodec::SetVideoFields() {
+  const AVStream* stream = FormatContext->streams[VideoStream];
+  Width = VideoCodecContext->width;
+  Height = VideoCodecContext->height;
+  Stride = BmpStride(Width);
+  FrameImageSize = Stride * Height;
+  const int64_t start = FormatContext->start_time;
+  const int64_t duration = FormatContext->duration;
+  StartSeconds = Known(start) ? double(start) * 0.000001 : 0.0;
+  DurationSeconds = Known(duration) ? double(duration) * 0.000001 : StartSeconds + 1.0;
+  AVRational rate = stream->r_frame_rate;
+  if (!Valid(rate)) rate = stream->avg_frame_rate;
+  if (!Valid(rate)) rate = AVRational{25, 1};
+  VideoRate = rate.num;
+  VideoScale = rate.den;
+  FramesPerSecond = double(VideoRate) / VideoScale;
+  // The container's duration is already a length: the start time is not
+  // subtracted again.
+  const double length = Known(duration) ? DurationSeconds : DurationSeconds - StartSeconds;
+  FrameCount = int32_t(length * FramesPerSecond);
+}
+
+bool VelAvCodec::AllocateVideoBuffers() {
+  DecodedFrame = Api->av_frame_alloc();
+  const size_t pixels = size_t(FrameImageSize);
+  uint8_t* frame = DecodedFrame != nullptr
+                       ? AllocateAligned(FrameStorage, kBmpHeaderSize + pixels, kBmpHeaderSize)
+                       : nullptr;
+  if (frame == nullptr) {
+    ErrorText = "[VelAvCodec::Open] Can't alocate memory for video frames...";
+    return false;
+  }
+  FrameBuffer = frame;
+  std::memset(FrameBuffer, 0, kBmpHeaderSize + pixels);
+  if (Stride % 16 == 0) return true;
+  // The scaler writes rows of other strides more slowly and with a warning,
+  // so those pictures go through an aligned top-down copy.
+  RgbStride =
+      int32_t((size_t(Width) * 3 + kPixelAlignment - 1) / kPixelAlignment * kPixelAlignment);
+  RgbBuffer = AllocateAligned(RgbStorage, size_t(RgbStride) * size_t(Height), 0);
+  if (RgbBuffer == nullptr) {
+    ErrorText = "[VelAvCodec::Open] Can't alocate memory for video frames...";
+    return false;
+  }
+  return true;
+}
+
+bool VelAvCodec::SetAudioFields() {
+  const AVStream* stream = FormatContext->streams[AudioStream];
+  const bool fromAvi = std::strcmp(FormatContext->iformat->name, "avi") == 0;
+  AviAudioFormat format;
+  if (!DescribeAviAudio(*Api, stream, fromAvi, AudioExtraBuffer, format)) {
+    ErrorText = "[VelAvCodec::Open] Audio codec can't be stored in an AVI file...";
+    return false;
+  }
+  AudioFormatTag = format.FormatTag;
+  AudioChannels = format.Channels;
+  AudioSampleRate = format.SampleRate;
+  AudioBytesPerSecond = format.BytesPerSecond;
+  AudioBlockAlign = format.BlockAlign;
+  AudioBitsPerSample = format.BitsPerSample;
+  AudioScale = format.Scale;
+  AudioRate = format.Rate;
+  AudioSampleSize = format.SampleSize;
+  AudioExtraData = format.ExtraData;
+  AudioExtraSize = format.ExtraSize;
+  SetAudioTiming(format);
+  return true;
+}
+
+void VelAvCodec::SetAudioTiming(const AviAudioFormat& format) {
+  const AVStream* audio = FormatContext->streams[AudioStream];
+  const AVStream* video = FormatContext->streams[VideoStream];
+  double length = -1.0;
+  if (Known(audio->duration))
+    length = double(audio->duration) * audio->time_base.num / audio->time_base.den;
+  else if (Known(FormatContext->duration))
+    length = double(FormatContext->duration) * 0.000001;
+  AudioLength = length > 0 ? int32_t(ToAudioUnits(format, length)) : 0;
+  // The output's video starts with the first picture, so the audio's start
+  // counts from the video stream's.
+  const double lead = StartOf(audio) - StartOf(video);
+  AudioStart = lead > 0 ? int32_t(ToAudioUnits(format, lead)) : 0;
+}
+
+}  // namespace VELAVCODEC

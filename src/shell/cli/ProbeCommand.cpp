@@ -1,0 +1,44 @@
+// tolvane --probe FILE: the movie report of a source, as the log shows it.
+#include <iostream>
+
+#include "media/VelAvCodec.h"
+#include "shell/cli/Commands.h"
+
+namespace tolvane {
+namespace {
+
+// The report's lines end in CR LF; the terminal gets one line per line.
+void PrintLines(const std::string& report, std::ostream& out) {
+  size_t begin = 0;
+  while (begin <= report.size()) {
+    size_t end = report.find("\r\n", begin);
+    if (end == std::string::npos) end = report.size();
+    out << report.substr(begin, end - begin) << '\n';
+    begin = end + 2;
+  }
+}
+
+}  // namespace
+
+int RunProbe(const Arguments& args, std::ostream& out, std::ostream& err) {
+  if (args.size() != 2 || args[0] != "--probe") {
+    err << "tolvane: --probe takes one file name\n";
+    return ExitBadArguments;
+  }
+  try {
+    const auto names = VELAVCODEC::VelAvCodec::DefaultLibraryNames();
+    VELAVCODEC::VelAvCodec decoder(names.AvCodec, names.AvFormat, names.AvUtil, names.SwScale);
+    if (!decoder.PreOpen(args[1])) {
+      err << decoder.ErrorText << '\n';
+      return ExitFailed;
+    }
+    PrintLines(decoder.Info, out);
+    decoder.Close();
+  } catch (const VELAVCODEC::VelException& error) {
+    err << error.Message << '\n';
+    return ExitFailed;
+  }
+  return ExitOk;
+}
+
+}  // namespace tolvane
