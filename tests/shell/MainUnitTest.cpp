@@ -6,6 +6,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSpinBox>
@@ -320,6 +321,16 @@ TEST_F(MainFormTest, HelpAndLinksGoToTheShell) {
   // The link lines answer a click like the toolbar.
   QLabel* contact = Find<QLabel>(*form, "Label33");
   EXPECT_EQ(contact->text(), "dev@tolvane.example - qa@tolvane.example");
+  for (const char* line : {"Label30", "Label31", "Label33", "Label34"}) {
+    QMouseEvent release(QEvent::MouseButtonRelease, QPointF(2, 2), QPointF(2, 2), Qt::LeftButton,
+                        Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(Find<QLabel>(*form, line), &release);
+  }
+  ASSERT_EQ(shell.size(), 8u);
+  EXPECT_EQ(shell[4], shell[3]);
+  EXPECT_EQ(shell[5], shell[1]);
+  EXPECT_EQ(shell[6], shell[3]);
+  EXPECT_EQ(shell[7], shell[1]);
 }
 
 TEST_F(MainFormTest, CloseWhileRunningOnlyStopsTheJob) {
