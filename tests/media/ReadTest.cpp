@@ -132,6 +132,22 @@ TEST(Read, UltraHdPicturesFitTheFrameBuffer) {
   ExpectQuadrants(delivery.firstPicture, 3840, 2160);
 }
 
+// Formats numbered far past the old library's 60: 10-bit 4:2:0 and planar RGB.
+TEST(Read, PixelFormatsOfEveryNumberAreConverted) {
+  const std::pair<const char*, const char*> sources[] = {
+      {"yuv10.mkv", " -c:v libx264 -pix_fmt yuv420p10le"},
+      {"gbrp.mkv", " -c:v libx264rgb -qp 0"},
+  };
+  for (const auto& [name, codec] : sources) {
+    const std::string path = MakeMedia(name, QuadrantInput(64, 48, 0.2) + codec);
+    auto d = NewDecoder();
+    mediatest::OpenSource(*d, path);
+    const auto delivery = mediatest::ReadAll(*d);
+    EXPECT_EQ(delivery.pictures, 5) << name;
+    ExpectQuadrants(delivery.firstPicture, 64, 48);
+  }
+}
+
 TEST(Read, PacketsOfOtherStreamsAreSkipped) {
   const std::string srt = (mediatest::MediaDir() / "skip.srt").string();
   testsupport::WriteFile(srt, "1\n00:00:00,000 --> 00:00:01,000\nWords\n");
