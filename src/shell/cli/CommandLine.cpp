@@ -25,6 +25,8 @@ const Command kCommands[] = {
     {"--help", RunHelp, "  --help                 show this help\n"},
     {"--version", RunVersion, "  --version              show the program's name and version\n"},
     // Each subsystem's commands (declared in Commands.h) go here.
+    {"--list-compressors", RunListCompressors,
+     "  --list-compressors     list the installed video compressors: code, TAB, name\n"},
     {"--probe", RunProbe,
      "  --probe FILE           print the movie report of a video file\n"},
     {"--source", RunJob,

@@ -8,6 +8,7 @@
 namespace tolvane {
 
 int RunJob(const Arguments& args, std::ostream& out, std::ostream& err);
+int RunListCompressors(const Arguments& args, std::ostream& out, std::ostream& err);
 int RunListEntries(const Arguments& args, std::ostream& out, std::ostream& err);
 int RunProbe(const Arguments& args, std::ostream& out, std::ostream& err);
 

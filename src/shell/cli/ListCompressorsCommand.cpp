@@ -1,0 +1,22 @@
+// tolvane --list-compressors
+//
+// One line per installed video compressor: its code, a TAB and its name, so
+// that a code for --compressor can be picked.
+#include <ostream>
+
+#include "platform/CompressorCatalog.h"
+#include "shell/cli/Commands.h"
+
+namespace tolvane {
+
+int RunListCompressors(const Arguments& args, std::ostream& out, std::ostream& err) {
+  if (args.size() != 1) {
+    err << "tolvane: --list-compressors takes no other arguments\n";
+    return ExitBadArguments;
+  }
+  for (const COMPRESSORCATALOG::CompressorInfo& info : COMPRESSORCATALOG::InstalledCompressors())
+    out << COMPRESSORCATALOG::CodeText(info.code) << '\t' << info.name << '\n';
+  return ExitOk;
+}
+
+}  // namespace tolvane
