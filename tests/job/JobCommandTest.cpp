@@ -143,3 +143,30 @@ TEST(JobCommandTest, FailuresAndBadArgumentsHaveTheirExitStatus) {
   EXPECT_EQ(Tolvane("--source a.mp4 --output b.avi").status, 2);
   EXPECT_EQ(Tolvane("--source a.mp4" + files + " --frobnicate").status, 2);
 }
+
+TEST(JobCommandTest, InterruptStopsLikeStopAndLeavesAPlayableFile) {
+  TempDir dir;
+  const fs::path source = dir / "long.mkv";
+  Ffmpeg(
+      "-f lavfi -i testsrc2=size=640x360:rate=25:duration=60 -f lavfi -i sine=duration=60 "
+      "-c:v mpeg4 -q:v 10 -c:a pcm_s16le " +
+      source.string());
+  const fs::path output = dir / "out.avi";
+  std::string log;
+  const int status = RunShell("(" + ProgramPath() + " --source " + source.string() +
+                                  " --transcode --output " + output.string() +
+                                  " --settings /nonexistent.ini 2>/dev/null & pid=$!; sleep 1.5; " +
+                                  "kill -INT $pid; wait $pid)",
+                              &log);
+  EXPECT_EQ(status, 1) << log;
+  EXPECT_TRUE(log.ends_with("\nClosing all...\n-=[ END ]=-\n")) << log;
+  const int frames = std::atoi(
+      Ffprobe("-count_frames -select_streams v -show_entries stream=nb_read_frames -of csv=p=0 " +
+              output.string())
+          .c_str());
+  EXPECT_GT(frames, 0);
+  EXPECT_LT(frames, 1500);
+  std::string errors;
+  EXPECT_EQ(RunShell("ffmpeg -v error -i " + output.string() + " -f null -", &errors), 0);
+  EXPECT_EQ(errors, "");
+}
