@@ -27,8 +27,7 @@ const Command kCommands[] = {
     // Each subsystem's commands (declared in Commands.h) go here.
     {"--list-compressors", RunListCompressors,
      "  --list-compressors     list the installed video compressors: code, TAB, name\n"},
-    {"--probe", RunProbe,
-     "  --probe FILE           print the movie report of a video file\n"},
+    {"--probe", RunProbe, "  --probe FILE           print the movie report of a video file\n"},
     {"--source", RunJob,
      "  --source FILE --subtitles FILE --output FILE [--compressor CODE]\n"
      "      [--quality 0-10000] [--keyframes N] [--data-rate KBYTES_PER_SECOND]\n"
