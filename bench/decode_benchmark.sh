@@ -34,6 +34,8 @@ for _ in $(seq "$runs"); do
   ours+=("$(seconds "$program" "$clip")")
   theirs+=("$(seconds ffmpeg -nostdin -i "$clip" -pix_fmt bgr24 -f null -)")
 done
+echo "decode_benchmark runs: ${ours[*]}"
+echo "ffmpeg runs:           ${theirs[*]}"
 o=$(printf '%s\n' "${ours[@]}" | best)
 t=$(printf '%s\n' "${theirs[@]}" | best)
 awk -v o="$o" -v t="$t" \

@@ -6,10 +6,12 @@
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
+#include <libavutil/buffer.h>
 #include <libavutil/dict.h>
 #include <libavutil/frame.h>
 #include <libavutil/imgutils.h>
 #include <libavutil/mathematics.h>
+#include <libavutil/opt.h>
 #include <libavutil/rational.h>
 #include <libswscale/swscale.h>
 }
@@ -50,10 +52,15 @@ enum class Library { Codec, Format, Util, Scale };
   X(av_dict_get, Util)                    \
   X(av_reduce, Util)                      \
   X(av_rescale, Util)                     \
+  X(av_opt_set_int, Util)                 \
+  X(av_buffer_create, Util)               \
   X(swscale_version, Scale)               \
   X(sws_getCachedContext, Scale)          \
   X(sws_scale, Scale)                     \
-  X(sws_freeContext, Scale)
+  X(sws_freeContext, Scale)               \
+  X(sws_alloc_context, Scale)             \
+  X(sws_init_context, Scale)              \
+  X(sws_scale_frame, Scale)
 
 struct EntryPoints {
 #define VELAVCODEC_DECLARE(name, library) decltype(&::name) name = nullptr;

@@ -5,6 +5,7 @@
 
 #include "media/EntryPoints.h"
 #include "media/LibraryBinding.h"
+#include "media/PictureScaler.h"
 
 namespace VELAVCODEC {
 namespace {
@@ -40,6 +41,7 @@ VelAvCodec::VelAvCodec(const std::string& avcodec, const std::string& avformat,
   LibraryHandles handles;
   const std::string error = BindLibraries(avcodec, avformat, avutil, swscale, handles, *Api);
   if (!error.empty()) throw VelException(error.c_str());
+  Scaler = std::make_unique<PictureScaler>(*Api);
   AvCodecLibrary = handles.AvCodec;
   AvFormatLibrary = handles.AvFormat;
   AvUtilLibrary = handles.AvUtil;
@@ -48,8 +50,7 @@ VelAvCodec::VelAvCodec(const std::string& avcodec, const std::string& avformat,
 
 VelAvCodec::~VelAvCodec() {
   Close();
-  if (ScaleContext != nullptr) Api->sws_freeContext(ScaleContext);
-  ScaleContext = nullptr;
+  Scaler.reset();  // before its library goes
   *Api = EntryPoints();
   LibraryHandles handles{AvCodecLibrary, AvFormatLibrary, AvUtilLibrary, SwScaleLibrary};
   UnloadLibraries(handles);
@@ -83,6 +84,7 @@ void VelAvCodec::SelectAudioStream(int k) {
 void VelAvCodec::ReleaseBuffers() {
   if (Packet != nullptr) Api->av_packet_free(&Packet);
   if (DecodedFrame != nullptr) Api->av_frame_free(&DecodedFrame);
+  if (Scaler) Scaler->ClearTarget();
   FrameStorage.reset();
   FrameBuffer = nullptr;
   RgbStorage.reset();

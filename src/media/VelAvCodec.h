@@ -21,6 +21,7 @@ namespace VELAVCODEC {
 
 struct EntryPoints;
 struct AviAudioFormat;
+class PictureScaler;
 
 // The one exception of the program: thrown only by the constructor.
 struct VelException {
@@ -102,6 +103,7 @@ class VelAvCodec {
   bool OpenDecoder(int stream, AVCodecContext*& context, const AVCodec*& codec, bool video);
   void SetVideoFields();
   bool AllocateVideoBuffers();
+  bool FailAllocation();
   bool SetAudioFields();
   void SetAudioTiming(const AviAudioFormat& format);
   bool DecodeNextPicture();
@@ -126,7 +128,7 @@ class VelAvCodec {
   AVCodecContext* AudioCodecContext = nullptr;
   const AVCodec* AudioCodec = nullptr;
   AVFrame* DecodedFrame = nullptr;
-  SwsContext* ScaleContext = nullptr;  // kept across sources
+  std::unique_ptr<PictureScaler> Scaler;  // its context is kept across sources
 
   // The frame buffer: 54 header bytes, then the pixel rows. The storage is
   // offset so that the pixel rows start on a 64-byte boundary.

@@ -5,6 +5,7 @@
 #include "media/AviAudioFormat.h"
 #include "media/BitmapImage.h"
 #include "media/EntryPoints.h"
+#include "media/PictureScaler.h"
 #include "media/StreamReport.h"
 #include "media/VelAvCodec.h"
 
@@ -89,6 +90,9 @@ bool VelAvCodec::OpenStreams() {
     ErrorText = "[VelAvCodec::Open] No usable streams...";
     return false;
   }
+  ReleaseBuffers();  // a second Open starts afresh
+  ReleaseCodecs();
+  InputEnded = DecoderDrained = DecoderHasOutput = PacketPending = false;
   if (!OpenDecoder(VideoStream, VideoCodecContext, VideoCodec, true)) return false;
   SetVideoFields();
   if (!AllocateVideoBuffers()) return false;
@@ -97,10 +101,7 @@ bool VelAvCodec::OpenStreams() {
     if (!SetAudioFields()) return false;
   }
   Packet = Api->av_packet_alloc();
-  if (Packet == nullptr) {
-    ErrorText = "[VelAvCodec::Open] Can't alocate memory for video frames...";
-    return false;
-  }
+  if (Packet == nullptr) return FailAllocation();
   AudioBuffer.resize(kFirstAudioBufferSize);
   return true;
 }
@@ -153,27 +154,34 @@ void VelAvCodec::SetVideoFields() {
 
 bool VelAvCodec::AllocateVideoBuffers() {
   DecodedFrame = Api->av_frame_alloc();
-  const size_t pixels = size_t(FrameImageSize);
-  uint8_t* frame = DecodedFrame != nullptr
-                       ? AllocateAligned(FrameStorage, kBmpHeaderSize + pixels, kBmpHeaderSize)
-                       : nullptr;
-  if (frame == nullptr) {
-    ErrorText = "[VelAvCodec::Open] Can't alocate memory for video frames...";
-    return false;
+  const size_t frameSize = kBmpHeaderSize + size_t(FrameImageSize);
+  FrameBuffer =
+      DecodedFrame != nullptr ? AllocateAligned(FrameStorage, frameSize, kBmpHeaderSize) : nullptr;
+  if (FrameBuffer == nullptr) return FailAllocation();
+  std::memset(FrameBuffer, 0, frameSize);
+  uint8_t* pixels = FrameBuffer + kBmpHeaderSize;
+  if (Stride % 16 == 0) {
+    // The scaler writes the rows bottom-up straight into the frame buffer.
+    uint8_t* bottomRowLast = pixels + size_t(Height - 1) * size_t(Stride);
+    if (!Scaler->SetTarget(FrameBuffer, frameSize, bottomRowLast, -Stride, Width, Height))
+      return FailAllocation();
+    return true;
   }
-  FrameBuffer = frame;
-  std::memset(FrameBuffer, 0, kBmpHeaderSize + pixels);
-  if (Stride % 16 == 0) return true;
   // The scaler writes rows of other strides more slowly and with a warning,
   // so those pictures go through an aligned top-down copy.
   RgbStride =
       int32_t((size_t(Width) * 3 + kPixelAlignment - 1) / kPixelAlignment * kPixelAlignment);
-  RgbBuffer = AllocateAligned(RgbStorage, size_t(RgbStride) * size_t(Height), 0);
-  if (RgbBuffer == nullptr) {
-    ErrorText = "[VelAvCodec::Open] Can't alocate memory for video frames...";
-    return false;
-  }
+  const size_t rgbSize = size_t(RgbStride) * size_t(Height);
+  RgbBuffer = AllocateAligned(RgbStorage, rgbSize, 0);
+  if (RgbBuffer == nullptr ||
+      !Scaler->SetTarget(RgbBuffer, rgbSize, RgbBuffer, RgbStride, Width, Height))
+    return FailAllocation();
   return true;
+}
+
+bool VelAvCodec::FailAllocation() {
+  ErrorText = "[VelAvCodec::Open] Can't alocate memory for video frames...";
+  return false;
 }
 
 bool VelAvCodec::SetAudioFields() {

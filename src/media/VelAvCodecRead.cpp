@@ -4,6 +4,7 @@
 #include "media/BitmapImage.h"
 #include "media/EntryPoints.h"
 #include "media/MmxUnit.h"
+#include "media/PictureScaler.h"
 #include "media/VelAvCodec.h"
 
 namespace VELAVCODEC {
@@ -102,24 +103,18 @@ uint8_t* VelAvCodec::DeliverPicture(int32_t& kind, int32_t& size) {
 // Converts the decoded picture to blue-green-red, bottom row first. Pictures
 // whose size changed mid-stream are scaled to the opened size.
 bool VelAvCodec::ScaleToFrameBuffer() {
-  const AVFrame* frame = DecodedFrame;
-  ScaleContext = Api->sws_getCachedContext(
-      ScaleContext, frame->width, frame->height, AVPixelFormat(frame->format), Width, Height,
-      AV_PIX_FMT_BGR24, SWS_BICUBIC, nullptr, nullptr, nullptr);
-  if (ScaleContext == nullptr) {
-    ErrorText = "[VelAvCodec::GetNextData] Can't get sws_context...";
-    return false;
-  }
-  uint8_t* pixels = FrameBuffer + kBmpHeaderSize;
-  uint8_t* target = RgbBuffer != nullptr ? RgbBuffer : pixels + size_t(Height - 1) * Stride;
-  const int targetStride = RgbBuffer != nullptr ? RgbStride : -Stride;
-  const int lines = Api->sws_scale(ScaleContext, frame->data, frame->linesize, 0, frame->height,
-                                   &target, &targetStride);
-  if (lines <= 0) {
-    ErrorText = "[VelAvCodec::GetNextData] Can't scale image...";
-    return false;
+  switch (Scaler->Scale(DecodedFrame)) {
+    case PictureScaler::Result::NoContext:
+      ErrorText = "[VelAvCodec::GetNextData] Can't get sws_context...";
+      return false;
+    case PictureScaler::Result::Failed:
+      ErrorText = "[VelAvCodec::GetNextData] Can't scale image...";
+      return false;
+    case PictureScaler::Result::Done:
+      break;
   }
   if (RgbBuffer == nullptr) return true;
+  uint8_t* pixels = FrameBuffer + kBmpHeaderSize;
   const size_t rowBytes = size_t(Width) * 3;
   for (int32_t row = 0; row < Height; ++row)
     CopyBytes(pixels + size_t(Height - 1 - row) * Stride, RgbBuffer + size_t(row) * RgbStride,

@@ -1,0 +1,76 @@
+#include "media/PictureScaler.h"
+
+namespace VELAVCODEC {
+namespace {
+
+// The frame buffer belongs to the decoder; the scaler only borrows it.
+void KeepBuffer(void*, uint8_t*) {}
+
+}  // namespace
+
+PictureScaler::~PictureScaler() {
+  ClearTarget();
+  if (context_ != nullptr) api_.sws_freeContext(context_);
+}
+
+bool PictureScaler::SetTarget(uint8_t* storage, size_t storageSize, uint8_t* firstRow, int stride,
+                              int width, int height) {
+  ClearTarget();
+  target_ = api_.av_frame_alloc();
+  if (target_ == nullptr) return false;
+  target_->buf[0] = api_.av_buffer_create(storage, storageSize, KeepBuffer, nullptr, 0);
+  if (target_->buf[0] == nullptr) {
+    ClearTarget();
+    return false;
+  }
+  target_->data[0] = firstRow;
+  target_->linesize[0] = stride;
+  target_->width = targetWidth_ = width;
+  target_->height = targetHeight_ = height;
+  target_->format = AV_PIX_FMT_BGR24;
+  return true;
+}
+
+void PictureScaler::ClearTarget() {
+  if (target_ != nullptr) api_.av_frame_free(&target_);
+}
+
+PictureScaler::Result PictureScaler::Scale(const AVFrame* picture) {
+  if (!Prepare(picture)) return Result::NoContext;
+  return api_.sws_scale_frame(context_, target_, picture) >= 0 ? Result::Done : Result::Failed;
+}
+
+bool PictureScaler::Prepare(const AVFrame* picture) {
+  if (target_ == nullptr) return false;
+  const Shape shape{picture->width, picture->height, picture->format, targetWidth_, targetHeight_};
+  if (context_ != nullptr && shape == contextShape_) return true;
+  if (context_ != nullptr) api_.sws_freeContext(context_);
+  context_ = NewContext(picture);
+  contextShape_ = shape;
+  return context_ != nullptr;
+}
+
+SwsContext* PictureScaler::NewContext(const AVFrame* picture) const {
+  SwsContext* context = api_.sws_alloc_context();
+  if (context == nullptr) return nullptr;
+  const struct {
+    const char* name;
+    int64_t value;
+  } options[] = {
+      {"srcw", picture->width},        {"srch", picture->height},
+      {"src_format", picture->format}, {"dstw", targetWidth_},
+      {"dsth", targetHeight_},         {"dst_format", AV_PIX_FMT_BGR24},
+      {"sws_flags", SWS_BICUBIC},      {"threads", 0},  // as many as the processor has
+  };
+  bool ok = picture->format >= 0;
+  for (const auto& option : options)
+    ok = ok && api_.av_opt_set_int(context, option.name, option.value, 0) >= 0;
+  ok = ok && api_.sws_init_context(context, nullptr, nullptr) >= 0;
+  if (!ok) {
+    api_.sws_freeContext(context);
+    return nullptr;
+  }
+  return context;
+}
+
+}  // namespace VELAVCODEC
