@@ -48,9 +48,7 @@ TEST_F(AviServiceTest, FullFramesFileKeepsEveryPictureUpright) {
   // Rows of 322 pixels are padded to 968 bytes.
   EXPECT_EQ(result.videoBytes, 30 * 968 * 240);
 
-  int frames = 0;
-  EXPECT_EQ(avitest::DecodeErrors(path, &frames), "");
-  EXPECT_EQ(frames, 30);
+  avitest::ExpectDecodesCleanly(path, 30);
   const auto decoded = avitest::DecodeBgr(path, 322, 240);
   ASSERT_EQ(decoded.size(), 30u);
   for (int i = 0; i < 30; ++i) EXPECT_EQ(decoded[i], video_->frames[i]) << "frame " << i;
@@ -110,9 +108,7 @@ TEST_F(AviServiceTest, Mpeg4FileDecodesWithKeyFramesAsChosen) {
   const avitest::JobResult result = avitest::WriteJobFile(path, *video_, job);
   EXPECT_EQ(result.setFormat, AVIERR_OK);
   EXPECT_EQ(result.lastWrite, AVIERR_OK);
-  int frames = 0;
-  EXPECT_EQ(avitest::DecodeErrors(path, &frames), "");
-  EXPECT_EQ(frames, 30);
+  avitest::ExpectDecodesCleanly(path, 30);
   const auto packets = avitest::Packets(path, "v");
   ASSERT_EQ(packets.size(), 30u);
   int64_t sizes = 0;
@@ -169,9 +165,7 @@ TEST_F(AviServiceTest, FileReleasedAfterAStopPlaysToTheLastFrameWritten) {
   for (int frame = 0; frame < 12; ++frame)
     ASSERT_EQ(dib.Write(*video_, frame, frame + 1), AVIERR_OK);
   dib.Release();
-  int frames = 0;
-  EXPECT_EQ(avitest::DecodeErrors(path, &frames), "");
-  EXPECT_EQ(frames, 12);
+  avitest::ExpectDecodesCleanly(path, 12);
   EXPECT_EQ(avitest::Probe(path, "stream=nb_frames").at("streams.stream.0.nb_frames"), "12");
   const auto decoded = avitest::DecodeBgr(path, video_->width, video_->height);
   ASSERT_EQ(decoded.size(), 12u);
@@ -187,9 +181,7 @@ TEST_F(AviServiceTest, StreamsMayOutliveTheFileHandle) {
   ASSERT_EQ(dib.Write(*video_, 0, 0), AVIERR_OK);
   AVIStreamRelease(dib.raw);
   EXPECT_EQ(AVIStreamRelease(dib.compressed), 0u);
-  int frames = 0;
-  EXPECT_EQ(avitest::DecodeErrors(path, &frames), "");
-  EXPECT_EQ(frames, 1);
+  avitest::ExpectDecodesCleanly(path, 1);
 }
 
 TEST_F(AviServiceTest, CancelledJobLeavesAnEmptyButValidFile) {
@@ -256,9 +248,7 @@ TEST_F(AviServiceTest, WriteFailingOnAFullDiskIsReportedAndKeepsWhatWasWritten) 
   EXPECT_EQ(failure, AVIERR_FILEWRITE);
   EXPECT_GT(written, 4);
   EXPECT_LE(std::filesystem::file_size(path), 2'000'000u);
-  int frames = 0;
-  EXPECT_EQ(avitest::DecodeErrors(path, &frames), "");
-  EXPECT_EQ(frames, written);
+  avitest::ExpectDecodesCleanly(path, written);
   const auto decoded = avitest::DecodeBgr(path, video_->width, video_->height);
   ASSERT_EQ(int(decoded.size()), written);
   EXPECT_TRUE(decoded.back() == video_->frames[written - 1]);

@@ -15,9 +15,12 @@ TestVideo MakeTestVideo(const testsupport::TempDir& dir, int width, int height, 
   video.width = width;
   video.height = height;
   const auto raw = dir / "source.bgr";
-  testsupport::Ffmpeg("-f lavfi -i testsrc2=s=" + std::to_string(width) + "x" +
-                      std::to_string(height) + ":r=25 -frames:v " + std::to_string(count) +
-                      " -f rawvideo -pix_fmt bgr24 " + raw.string());
+  // The pattern comes in even sizes only; odd ones are scaled from it.
+  const std::string exact = std::to_string(width) + "x" + std::to_string(height);
+  const std::string even = std::to_string(width & ~1) + "x" + std::to_string(height & ~1);
+  testsupport::Ffmpeg("-f lavfi -i testsrc2=s=" + even + ":r=25 -frames:v " +
+                      std::to_string(count) + " -s " + exact + " -f rawvideo -pix_fmt bgr24 " +
+                      raw.string());
   const std::string bytes = ReadFile(raw);
   const size_t size = size_t(width) * height * 3;
   for (size_t at = 0; at + size <= bytes.size(); at += size)
@@ -196,6 +199,12 @@ std::string DecodeErrors(const std::string& path, int* frames) {
     *frames = number ? std::stoi(found->second) : -1;
   }
   return output;
+}
+
+void ExpectDecodesCleanly(const std::string& path, int frames) {
+  int decoded = 0;
+  EXPECT_EQ(DecodeErrors(path, &decoded), "") << path;
+  EXPECT_EQ(decoded, frames) << path;
 }
 
 std::vector<std::vector<uint8_t>> DecodeBgr(const std::string& path, int width, int height) {

@@ -65,6 +65,8 @@ std::vector<Packet> Packets(const std::string& path, const std::string& stream);
 // ffmpeg's complaints while decoding every frame (empty when none) and the
 // number of frames it decoded.
 std::string DecodeErrors(const std::string& path, int* frames = nullptr);
+// Expects every frame to decode without a complaint, and frames of them.
+void ExpectDecodesCleanly(const std::string& path, int frames);
 // The decoded pictures as top-down BGR.
 std::vector<std::vector<uint8_t>> DecodeBgr(const std::string& path, int width, int height);
 
