@@ -39,13 +39,21 @@ class VelAvCodec {
   VelAvCodec(const VelAvCodec&) = delete;
   VelAvCodec& operator=(const VelAvCodec&) = delete;
 
+  // Opens the source, writes its report into Info and counts its streams;
+  // false (and closed) unless it holds a video stream among its first 32.
   bool PreOpen(const std::string& fileName);
+  // k: position in the list of video (audio) streams; out of range keeps
+  // the current choice.
   void SelectVideoStream(int k);
   void SelectAudioStream(int k);
+  // Opens the chosen streams and sets the picture and audio values. Fails
+  // (and closes) also when the audio codec has no wave format tag.
   bool Open();
   // Returns the delivered data, or nullptr. kind: 86 ('V') picture in the
   // frame buffer (a complete bottom-up 24-bit BMP image), 65 ('A') audio
-  // packet. Data was delivered exactly when size > 0.
+  // packet. Data was delivered exactly when size > 0; it stays valid until
+  // the next call or Close. Every picture of the source is delivered, also
+  // those the decoder still holds at the end of the input.
   uint8_t* GetNextData(int32_t& kind, int32_t& size);
   void Close();
 
@@ -135,7 +143,8 @@ class VelAvCodec {
   std::unique_ptr<uint8_t[]> FrameStorage;
   uint8_t* FrameBuffer = nullptr;
   int32_t Stride = 0;
-  // Top-down picture for strides the scaler can't write to directly.
+  // Top-down picture for strides the scaler writes slowly (not a multiple
+  // of 16); its rows are copied into the frame buffer.
   std::unique_ptr<uint8_t[]> RgbStorage;
   uint8_t* RgbBuffer = nullptr;
   int32_t RgbStride = 0;
