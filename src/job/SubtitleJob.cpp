@@ -76,8 +76,8 @@ JobEnd SubtitleJob::Start(const JobOptions& options) {
   EnterWorkingState();
   JobEnd end = JobEnd::SetupFailed;
   if (OpenSource(options) && OpenSubtitles(options)) {
-    end = CreateOutput(options);
-    if (end == JobEnd::SourceEnded) end = RunFrameLoop(options);
+    const std::optional<JobEnd> failed = CreateOutput(options);
+    end = failed ? *failed : RunFrameLoop(options);
   }
   active_ = false;
   return end;
@@ -133,8 +133,8 @@ bool SubtitleJob::OpenSubtitles(const JobOptions& options) {
   return true;
 }
 
-// Returns SourceEnded when the output is ready for the frame loop.
-JobEnd SubtitleJob::CreateOutput(const JobOptions& options) {
+// Nothing when the output is ready for the frame loop, else how the job ended.
+std::optional<JobEnd> SubtitleJob::CreateOutput(const JobOptions& options) {
   const HRESULT opened = AVIFileOpenA(&AviFile, options.DestinationVideo.c_str(),
                                       OF_CREATE | OF_SHARE_DENY_NONE | OF_READWRITE, nullptr);
   if (opened != AVIERR_OK) return Fail(OUTPUTFORMAT::OutputFileErrorText(opened));
@@ -157,7 +157,7 @@ JobEnd SubtitleJob::CreateOutput(const JobOptions& options) {
   AVIFileWriteData(AviFile, ckidLIST, software.data(), LONG(software.size()));
   overlay_.Setup(options.Font, decoder_->Width);
   overlay_.AutoSizeLine = options.AutoSize;
-  return JobEnd::SourceEnded;
+  return std::nullopt;
 }
 
 bool SubtitleJob::CreateAudioStream(const JobOptions& options) {

@@ -5,6 +5,7 @@
 // the caller's thread and lets the host process its messages once per pass;
 // Stop, the refresh timer and the close requests reach it from there.
 #include <cstdint>
+#include <optional>
 
 #include "job/JobHost.h"
 #include "job/JobOptions.h"
@@ -78,7 +79,7 @@ class SubtitleJob {
   void EnterWorkingState();
   bool OpenSource(const JOBOPTIONS::JobOptions& options);
   bool OpenSubtitles(const JOBOPTIONS::JobOptions& options);
-  JobEnd CreateOutput(const JOBOPTIONS::JobOptions& options);
+  std::optional<JobEnd> CreateOutput(const JOBOPTIONS::JobOptions& options);
   bool CreateAudioStream(const JOBOPTIONS::JobOptions& options);
   JobEnd RunFrameLoop(const JOBOPTIONS::JobOptions& options);
   bool HandlePicture(uint8_t* frame, bool transcode);
