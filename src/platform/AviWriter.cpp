@@ -150,11 +150,15 @@ HRESULT AviWriter::StartFirstRiff() {
   size_t room = BuildHeader().size() + kHeaderDataRoom + kJunkHeader;
   for (const Stream& stream : streams_)
     if (stream.format.empty()) room += kFormatRoom;
+  // The header as far as it is known already, so that a file whose writer
+  // never finishes still describes its streams.
+  std::vector<uint8_t> header = BuildHeader();
   AviBytes start;
   start.FourCC(MakeFourCC('R', 'I', 'F', 'F'));
   start.U32(0);
   start.FourCC(MakeFourCC('A', 'V', 'I', ' '));
-  AppendJunk(start, room);
+  start.Raw(header.data(), header.size());
+  AppendJunk(start, room - header.size());
   start.FourCC(ckidLIST);
   start.U32(0);
   start.FourCC(MakeFourCC('m', 'o', 'v', 'i'));

@@ -9,6 +9,7 @@
 #include <filesystem>
 
 #include "platform/AviTestSupport.h"
+#include "platform/AviWriter.h"
 #include "platform/CompressorCatalog.h"
 #include "platform/Vfw.h"
 
@@ -209,6 +210,29 @@ TEST_F(AviServiceTest, CancelledJobLeavesAnEmptyButValidFile) {
   EXPECT_EQ(values.at("streams.stream.0.width"), "64");
   EXPECT_EQ(avitest::DecodeErrors(path), "");
   EXPECT_TRUE(avitest::Packets(path, "v").empty());
+}
+
+TEST_F(AviServiceTest, FileOfAWriterThatNeverFinishedStillPlays) {
+  // As when the program dies during a job: nothing completes the file.
+  const std::string path = Path("unfinished.avi");
+  {
+    AVIWRITER::AviWriter writer;
+    ASSERT_EQ(writer.Create(path), AVIERR_OK);
+    AVISTREAMINFOA info{};
+    info.fccType = streamtypeVIDEO;
+    info.dwScale = 1;
+    info.dwRate = 25;
+    int video = -1;
+    ASSERT_EQ(writer.AddStream(info, &video), AVIERR_OK);
+    const BITMAPINFOHEADER format = avitest::FrameFormat(*video_);
+    ASSERT_EQ(writer.SetFormat(video, &format, sizeof format), AVIERR_OK);
+    for (int frame = 0; frame < 10; ++frame) {
+      const std::vector<uint8_t> pixels = avitest::BottomUp(*video_, frame);
+      ASSERT_EQ(writer.WriteChunk(video, pixels.data(), uint32_t(pixels.size()), true, nullptr),
+                AVIERR_OK);
+    }
+  }
+  avitest::ExpectDecodesCleanly(path, 10);
 }
 
 // Writes beyond a file size limit fail as on a full disk.
