@@ -60,7 +60,7 @@ HRESULT WriteCompressed(AviStreamObject* stream, const void* buffer, LONG size, 
   LONG written = 0;
   HRESULT result =
       stream->compressor->Compress(buffer, size_t(size), SinkInto(stream->source, &written));
-  if (samples) *samples = 1;
+  if (samples) *samples = result == AVIERR_OK ? 1 : 0;
   if (bytes) *bytes = written;
   return result;
 }

@@ -126,9 +126,14 @@ HRESULT AviWriter::WriteChunk(int index, const void* data, uint32_t size, bool k
     if (result != AVIERR_OK) return result;
   }
   const uint64_t moviData = file_.End() - (moviStart_ + 12);
-  if (moviData > 0 && moviData + 8 + size > riffLimit_) {
+  if (riffOpen_ && moviData > 0 && moviData + 8 + size > riffLimit_) {
     HRESULT result = CloseRiff(false);
-    if (result == AVIERR_OK) result = StartNextRiff();
+    if (result != AVIERR_OK) return result;
+  }
+  // A RIFF that could not be started after the last one closed (a full
+  // disk) is tried again, so no chunk lands outside a RIFF.
+  if (!riffOpen_) {
+    HRESULT result = StartNextRiff();
     if (result != AVIERR_OK) return result;
   }
   const AviChunkEntry entry{file_.End(), size, key};
@@ -164,6 +169,7 @@ HRESULT AviWriter::StartFirstRiff() {
   start.FourCC(MakeFourCC('m', 'o', 'v', 'i'));
   if (!file_.Append(start.Bytes().data(), start.Size())) return AVIERR_FILEWRITE;
   started_ = true;
+  riffOpen_ = true;
   headerRoom_ = room;
   riffStart_ = 0;
   moviStart_ = start.Size() - 12;
@@ -186,6 +192,7 @@ HRESULT AviWriter::StartNextRiff() {
   riffStart_ = at;
   moviStart_ = at + 12;
   ++riffCount_;
+  riffOpen_ = true;
   return AVIERR_OK;
 }
 
@@ -212,6 +219,7 @@ bool AviWriter::AppendStandardIndexes() {
 // An RIFF that is not the only one gets ix## chunks at the end of its movi
 // list; the first RIFF gets idx1 after its movi list.
 HRESULT AviWriter::CloseRiff(bool last) {
+  riffOpen_ = false;
   bool ok = true;
   if (!last || riffCount_ > 1) ok = AppendStandardIndexes();
   ok = file_.WriteU32At(moviStart_ + 4, uint32_t(file_.End() - moviStart_ - 8)) && ok;
@@ -234,7 +242,7 @@ HRESULT AviWriter::Finish() {
   if (!file_.IsOpen()) return AVIERR_FILEWRITE;
   HRESULT result = started_ ? AVIERR_OK : StartFirstRiff();
   if (started_) {
-    HRESULT closed = CloseRiff(true);
+    HRESULT closed = riffOpen_ ? CloseRiff(true) : AVIERR_OK;
     if (result == AVIERR_OK) result = closed;
     AviBytes header;
     std::vector<uint8_t> lists = BuildHeader();

@@ -74,6 +74,7 @@ class AviWriter {
   std::vector<HeaderData> headerData_;
   std::vector<AVIINDEX::AviIdx1Entry> idx1_;
   bool started_ = false;
+  bool riffOpen_ = false;
   bool finished_ = false;
   bool hasIdx1_ = false;
   uint64_t headerRoom_ = 0;

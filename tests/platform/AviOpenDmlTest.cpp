@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <optional>
 
 #include "platform/AviTestSupport.h"
 #include "platform/AviWriter.h"
@@ -14,43 +15,64 @@ using testsupport::TempDir;
 constexpr int kFrames = 60;
 constexpr uint64_t kRiffLimit = 100000;  // about ten 64x48 pictures
 
+// Failed writes while the file was being written.
+struct Failures {
+  int video = 0;
+  int audio = 0;
+};
+
+// The pictures with a picture's worth of audio before each; audio comes
+// first, before the video format is known, as a source may deliver it. With
+// fullAt the disk is full at that file size until the first write fails.
+Failures WriteFile(const std::string& path, const avitest::TestVideo& pictures, rlim_t fullAt) {
+  Failures failures;
+  AVIWRITER::AviWriter writer(kRiffLimit);
+  EXPECT_EQ(writer.Create(path), AVIERR_OK);
+  AVISTREAMINFOA info{};
+  info.fccType = streamtypeVIDEO;
+  info.fccHandler = MakeFourCC('D', 'I', 'B', ' ');
+  info.dwScale = 1;
+  info.dwRate = 25;
+  info.rcFrame = {0, 0, 64, 48};
+  std::strcpy(info.szName, "Video Stream [Subtitled]");
+  int video = -1, audio = -1;
+  EXPECT_EQ(writer.AddStream(info, &video), AVIERR_OK);
+  AVISTREAMINFOA audioInfo{};
+  audioInfo.fccType = streamtypeAUDIO;
+  audioInfo.dwScale = 1;
+  audioInfo.dwRate = 44100;
+  audioInfo.dwSampleSize = 4;
+  EXPECT_EQ(writer.AddStream(audioInfo, &audio), AVIERR_OK);
+  const WAVEFORMATEX pcm{1, 2, 44100, 44100 * 4, 4, 16, 0};
+  EXPECT_EQ(writer.SetFormat(audio, &pcm, sizeof pcm), AVIERR_OK);
+  std::optional<avitest::FileSizeLimit> full;
+  if (fullAt) full.emplace(fullAt);
+  const std::vector<uint8_t> silence(7056, 0);  // 1764 samples: one picture long
+  const BITMAPINFOHEADER format = avitest::FrameFormat(pictures);
+  for (int frame = 0; frame < kFrames; ++frame) {
+    if (writer.WriteChunk(audio, silence.data(), 7056, true, nullptr) != AVIERR_OK) {
+      ++failures.audio;
+      full.reset();
+    }
+    if (frame == 0) EXPECT_EQ(writer.SetFormat(video, &format, sizeof format), AVIERR_OK);
+    const std::vector<uint8_t> pixels = avitest::BottomUp(pictures, frame);
+    if (writer.WriteChunk(video, pixels.data(), uint32_t(pixels.size()), true, nullptr) !=
+        AVIERR_OK) {
+      ++failures.video;
+      full.reset();
+    }
+  }
+  EXPECT_EQ(writer.Finish(), AVIERR_OK);
+  return failures;
+}
+
 class AviOpenDmlTest : public ::testing::Test {
  protected:
   void SetUp() override {
     video_ = avitest::MakeTestVideo(dir_, 64, 48, kFrames);
     path_ = (dir_ / "odml.avi").string();
-    AVIWRITER::AviWriter writer(kRiffLimit);
-    ASSERT_EQ(writer.Create(path_), AVIERR_OK);
-    AVISTREAMINFOA info{};
-    info.fccType = streamtypeVIDEO;
-    info.fccHandler = MakeFourCC('D', 'I', 'B', ' ');
-    info.dwScale = 1;
-    info.dwRate = 25;
-    info.rcFrame = {0, 0, 64, 48};
-    std::strcpy(info.szName, "Video Stream [Subtitled]");
-    int video = -1, audio = -1;
-    ASSERT_EQ(writer.AddStream(info, &video), AVIERR_OK);
-    AVISTREAMINFOA audioInfo{};
-    audioInfo.fccType = streamtypeAUDIO;
-    audioInfo.dwScale = 1;
-    audioInfo.dwRate = 44100;
-    audioInfo.dwSampleSize = 4;
-    ASSERT_EQ(writer.AddStream(audioInfo, &audio), AVIERR_OK);
-    const WAVEFORMATEX pcm{1, 2, 44100, 44100 * 4, 4, 16, 0};
-    ASSERT_EQ(writer.SetFormat(audio, &pcm, sizeof pcm), AVIERR_OK);
-    const std::vector<uint8_t> silence(7056, 0);  // 1764 samples: one picture long
-    // Audio first, before the video format is known, as a source may deliver it.
-    ASSERT_EQ(writer.WriteChunk(audio, silence.data(), 7056, true, nullptr), AVIERR_OK);
-    const BITMAPINFOHEADER format = avitest::FrameFormat(video_);
-    ASSERT_EQ(writer.SetFormat(video, &format, sizeof format), AVIERR_OK);
-    for (int frame = 0; frame < kFrames; ++frame) {
-      const std::vector<uint8_t> pixels = avitest::BottomUp(video_, frame);
-      ASSERT_EQ(writer.WriteChunk(video, pixels.data(), uint32_t(pixels.size()), true, nullptr),
-                AVIERR_OK);
-      if (frame + 1 < kFrames)
-        ASSERT_EQ(writer.WriteChunk(audio, silence.data(), 7056, true, nullptr), AVIERR_OK);
-    }
-    ASSERT_EQ(writer.Finish(), AVIERR_OK);
+    const Failures failures = WriteFile(path_, video_, 0);
+    ASSERT_EQ(failures.video + failures.audio, 0);
   }
 
   TempDir dir_;
@@ -117,6 +139,26 @@ TEST_F(AviOpenDmlTest, LaidOutAsAviThenAvixRiffs) {
       "stream=nb_read_frames -of csv=p=0 '" +
       firstOnly + "'");
   EXPECT_EQ(std::stoul(counted), firstRiffFrames) << counted;
+}
+
+TEST_F(AviOpenDmlTest, DiskFullWhereTheNextRiffStartsLosesOnlyTheFailedChunk) {
+  // The same writes, with the disk full just after the second RIFF's start.
+  const auto chunks = avitest::TopLevelChunks(path_);
+  ASSERT_GE(chunks.size(), 2u);
+  const std::string path = (dir_ / "full.avi").string();
+  const Failures failures = WriteFile(path, video_, chunks[1].offset + 10);
+  EXPECT_EQ(failures.video + failures.audio, 1);
+  avitest::ExpectDecodesCleanly(path, kFrames - failures.video);
+  uint64_t end = 0;
+  for (const avitest::RiffChunk& chunk : avitest::TopLevelChunks(path)) {
+    EXPECT_EQ(chunk.id, "RIFF");
+    end = chunk.offset + 8 + chunk.size;
+  }
+  EXPECT_EQ(end, std::filesystem::file_size(path));
+  // The first RIFF was closed once: one idx1.
+  const std::string bytes = testsupport::ReadFile(path);
+  EXPECT_NE(bytes.find("idx1"), std::string::npos);
+  EXPECT_EQ(bytes.find("idx1", bytes.find("idx1") + 4), std::string::npos);
 }
 
 }  // namespace

@@ -2,9 +2,6 @@
 // and ffmpeg.
 #include <gtest/gtest.h>
 
-#include <signal.h>
-#include <sys/resource.h>
-
 #include <cstring>
 #include <filesystem>
 
@@ -235,26 +232,6 @@ TEST_F(AviServiceTest, FileOfAWriterThatNeverFinishedStillPlays) {
   avitest::ExpectDecodesCleanly(path, 10);
 }
 
-// Writes beyond a file size limit fail as on a full disk.
-class FileSizeLimit {
- public:
-  explicit FileSizeLimit(rlim_t bytes) {
-    previousHandler_ = signal(SIGXFSZ, SIG_IGN);
-    getrlimit(RLIMIT_FSIZE, &previous_);
-    rlimit limit = previous_;
-    limit.rlim_cur = bytes;
-    setrlimit(RLIMIT_FSIZE, &limit);
-  }
-  ~FileSizeLimit() {
-    setrlimit(RLIMIT_FSIZE, &previous_);
-    signal(SIGXFSZ, previousHandler_);
-  }
-
- private:
-  rlimit previous_;
-  sighandler_t previousHandler_;
-};
-
 TEST_F(AviServiceTest, WriteFailingOnAFullDiskIsReportedAndKeepsWhatWasWritten) {
   const std::string path = Path("full.avi");
   int written = 0;
@@ -262,7 +239,7 @@ TEST_F(AviServiceTest, WriteFailingOnAFullDiskIsReportedAndKeepsWhatWasWritten) 
   {
     DibFile dib(path, *video_);
     ASSERT_EQ(dib.SetFormat(*video_), AVIERR_OK);
-    FileSizeLimit limit(2'000'000);  // room for about eight pictures
+    avitest::FileSizeLimit limit(2'000'000);  // room for about eight pictures
     for (int frame = 0; frame < 30 && failure == AVIERR_OK; ++frame) {
       failure = dib.Write(*video_, frame, frame);
       if (failure == AVIERR_OK) ++written;

@@ -239,4 +239,17 @@ uint32_t ChunkValue(const std::string& bytes, const std::string& id, size_t skip
   return value;
 }
 
+FileSizeLimit::FileSizeLimit(rlim_t bytes) {
+  previousHandler_ = signal(SIGXFSZ, SIG_IGN);
+  getrlimit(RLIMIT_FSIZE, &previous_);
+  rlimit limit = previous_;
+  limit.rlim_cur = bytes;
+  setrlimit(RLIMIT_FSIZE, &limit);
+}
+
+FileSizeLimit::~FileSizeLimit() {
+  setrlimit(RLIMIT_FSIZE, &previous_);
+  signal(SIGXFSZ, previousHandler_);
+}
+
 }  // namespace avitest

@@ -2,6 +2,9 @@
 
 // Test media for the AVI service: pictures from ffmpeg's test source, a file
 // written the way the subtitling job writes one, and what ffprobe reads back.
+#include <signal.h>
+#include <sys/resource.h>
+
 #include <cstdint>
 #include <map>
 #include <string>
@@ -81,5 +84,19 @@ std::vector<RiffChunk> TopLevelChunks(const std::string& path);
 // The 32-bit value that follows the first occurrence of a chunk id plus
 // skip bytes of its data (data starts 8 bytes after the id).
 uint32_t ChunkValue(const std::string& bytes, const std::string& id, size_t skip);
+
+// Writes beyond a file size limit fail as on a full disk, while the object
+// lives.
+class FileSizeLimit {
+ public:
+  explicit FileSizeLimit(rlim_t bytes);
+  ~FileSizeLimit();
+  FileSizeLimit(const FileSizeLimit&) = delete;
+  FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+ private:
+  rlimit previous_;
+  sighandler_t previousHandler_;
+};
 
 }  // namespace avitest
