@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QScreen>
 
+#include "platform/widgets/CompressorDialog.h"
 #include "platform/widgets/QtMessageBox.h"
 #include "shell/ProgramInfo.h"
 #include "shell/ui/MainUnit.h"
@@ -26,6 +27,7 @@ int RunWindow(int argc, char** argv) {
   QApplication::setApplicationName("Tolvane");
   QApplication::setApplicationDisplayName(kProgramTitle);
   InstallQtMessageBox();
+  TCOMPRESSORDIALOG::InstallCompressorDialog();
   TMainForm window;
   CentreOnDesktop(window);
   window.show();
