@@ -58,8 +58,9 @@ class MainFormTest : public ::testing::Test {
     environment.ProgramFolder = dir.path().string() + "/";
     environment.UserFolder = (dir / "user").string();
     environment.FileDialog =
-        [this](QWidget*, const FILEDIALOGS::FileDialogSpec& spec) -> std::optional<std::string> {
-      dialogs.push_back(spec);
+        [this](QWidget*,
+               const FILEDIALOGS::FileDialogRequest& request) -> std::optional<std::string> {
+      dialogs.push_back(request);
       if (answers.empty()) return std::nullopt;
       std::optional<std::string> answer = answers.front();
       answers.pop_front();
@@ -95,7 +96,7 @@ class MainFormTest : public ::testing::Test {
   TempDir dir;
   std::vector<Box> boxes;
   std::vector<std::string> shell;
-  std::vector<FILEDIALOGS::FileDialogSpec> dialogs;
+  std::vector<FILEDIALOGS::FileDialogRequest> dialogs;
   std::deque<std::optional<std::string>> answers;
   std::optional<SubtitleFont> fontAnswer;
   MessageBoxHandler previousBox;

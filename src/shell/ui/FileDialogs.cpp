@@ -24,22 +24,24 @@ std::string WithDefaultExtension(const std::string& name, const std::string& ext
   return hasExtension ? name : name + "." + extension;
 }
 
-std::optional<std::string> RunQtFileDialog(QWidget* parent, const FileDialogSpec& spec) {
-  QFileDialog dialog(parent, QString::fromLocal8Bit(spec.Title));
-  dialog.setObjectName(QString::fromStdString(spec.Name));
-  dialog.setNameFilter(QtFilter(spec.Filter));
-  dialog.setAcceptMode(spec.Save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+std::optional<std::string> RunQtFileDialog(QWidget* parent, const FileDialogRequest& request) {
+  QFileDialog dialog(parent, QString::fromLocal8Bit(request.Title));
+  dialog.setObjectName(QString::fromStdString(request.Name));
+  dialog.setNameFilter(QtFilter(request.Filter));
+  dialog.setAcceptMode(request.Save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
   dialog.setFileMode(QFileDialog::AnyFile);
   dialog.setOption(QFileDialog::DontConfirmOverwrite);
-  if (!spec.DefaultExt.empty()) dialog.setDefaultSuffix(QString::fromStdString(spec.DefaultExt));
+  if (!request.DefaultExt.empty())
+    dialog.setDefaultSuffix(QString::fromStdString(request.DefaultExt));
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
   return dialog.selectedFiles().front().toLocal8Bit().toStdString();
 }
 
 std::optional<std::string> RunFileDialog(const FileDialogRunner& runner, QWidget* parent,
-                                         const FileDialogSpec& spec) {
-  std::optional<std::string> name = runner ? runner(parent, spec) : RunQtFileDialog(parent, spec);
-  if (name) *name = WithDefaultExtension(*name, spec.DefaultExt);
+                                         const FileDialogRequest& request) {
+  std::optional<std::string> name =
+      runner ? runner(parent, request) : RunQtFileDialog(parent, request);
+  if (name) *name = WithDefaultExtension(*name, request.DefaultExt);
   return name;
 }
 

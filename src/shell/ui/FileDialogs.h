@@ -11,7 +11,7 @@ class QWidget;
 
 namespace FILEDIALOGS {
 
-struct FileDialogSpec {
+struct FileDialogRequest {
   std::string Name;  // the dialog's control name, e.g. "ODVideoFile"
   bool Save = false;
   std::string Title;
@@ -21,16 +21,16 @@ struct FileDialogSpec {
 
 // The chosen file name, or nothing when the user cancelled.
 using FileDialogRunner =
-    std::function<std::optional<std::string>(QWidget* parent, const FileDialogSpec& spec)>;
+    std::function<std::optional<std::string>(QWidget* parent, const FileDialogRequest& request)>;
 
 // The platform's dialog: open dialogs take a name of a file that does not
 // exist, the save dialog does not ask before overwriting.
-std::optional<std::string> RunQtFileDialog(QWidget* parent, const FileDialogSpec& spec);
+std::optional<std::string> RunQtFileDialog(QWidget* parent, const FileDialogRequest& request);
 
 // Runs the dialog and, as the original dialog does, adds the default
 // extension to a name typed without one.
 std::optional<std::string> RunFileDialog(const FileDialogRunner& runner, QWidget* parent,
-                                         const FileDialogSpec& spec);
+                                         const FileDialogRequest& request);
 
 // "Avi files|*.avi|All files|*.*" as Qt writes it.
 QString QtFilter(const std::string& filter);

@@ -42,15 +42,15 @@ constexpr const char* kDecoderFailureHint =
     "(x86)\\Tolvane\\\"\r\n"
     "folder and launch Tolvane again.";
 
-const FILEDIALOGS::FileDialogSpec kVideoFileDialog = {
+const FILEDIALOGS::FileDialogRequest kVideoFileDialog = {
     "ODVideoFile", false, "Chose the source video file...",
     "Video files|*.avi;*.mp4;*.mkv;*.mov;*.m4v;*.mpg;*.mpeg;*.ts;*.m2ts;*.wmv;*.flv;*.webm;*.ogv;"
     "*.vob;*.3gp|Avi files|*.avi|All files|*.*",
     ""};
-const FILEDIALOGS::FileDialogSpec kSubtitleFileDialog = {
+const FILEDIALOGS::FileDialogRequest kSubtitleFileDialog = {
     "ODSubtitleFile", false, "Chose subtitle file...", "Subtitle files|*.sub;*.srt|All files|*.*",
     ""};
-const FILEDIALOGS::FileDialogSpec kSavedVideoFileDialog = {
+const FILEDIALOGS::FileDialogRequest kSavedVideoFileDialog = {
     "SDSavedVideoFile", true, "Save subtitled video file as...", "Avi files|*.avi", "avi"};
 
 // Sizes are points at 96 dots per inch, as on the platform the layout was
