@@ -2,6 +2,8 @@
 
 #include <QComboBox>
 #include <QFontDatabase>
+#include <QFontDialog>
+#include <algorithm>
 
 #include "shell/Charsets.h"
 #include "shell/ui/FileDialogs.h"
@@ -63,6 +65,26 @@ TEST(FontDialogTest, ScriptChoiceSetsTheCharset) {
   EXPECT_EQ(scripts->count(), 11);  // the ten names and the code as read
   scripts->setCurrentIndex(scripts->findText("Greek"));
   EXPECT_EQ(dialog.SelectedFont().Charset, 161);
+}
+
+TEST(FontDialogTest, AFaceTheDesktopLacksKeepsItsNameUntilAnotherIsPicked) {
+  for (const char* name : {"Arial", "No Such Face"}) {
+    SubtitleFont font = SampleFont(0);
+    font.Name = name;
+    FONTDIALOG::TFontDialog dialog(font);
+    EXPECT_EQ(dialog.SelectedFont().Name, name);
+    auto* chooser = dialog.findChild<QFontDialog*>();
+    ASSERT_NE(chooser, nullptr);
+    const QString shown = chooser->currentFont().family();
+    const QStringList families = QFontDatabase::families();
+    const auto other = std::find_if(families.begin(), families.end(),
+                                    [&](const QString& family) { return family != shown; });
+    ASSERT_NE(other, families.end());
+    QFont picked = chooser->currentFont();
+    picked.setFamily(*other);
+    chooser->setCurrentFont(picked);
+    EXPECT_EQ(dialog.SelectedFont().Name, other->toLocal8Bit().toStdString()) << name;
+  }
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QFontDialog>
+#include <QFontInfo>
 #include <QFormLayout>
 #include <QPushButton>
 #include <QVBoxLayout>
@@ -16,6 +17,8 @@ namespace {
 
 QFont ToQFont(const SubtitleFont& font) {
   QFont qfont(QString::fromLocal8Bit(font.Name));
+  // A face the desktop lacks is shown as the face that stands in for it.
+  qfont.setFamily(QFontInfo(qfont).family());
   if (font.Size > 0) qfont.setPointSize(font.Size);
   qfont.setBold(font.Bold);
   qfont.setItalic(font.Italic);
@@ -31,12 +34,14 @@ TFontDialog::TFontDialog(const SubtitleFont& font, QWidget* parent)
       FontChooser(new QFontDialog(this)),
       BColor(new QPushButton(this)),
       CBScript(new QComboBox(this)),
-      Color(font.Color) {
+      Color(font.Color),
+      ReadName(font.Name) {
   setObjectName("FD");
   setWindowTitle(tr("Font"));
   FontChooser->setWindowFlags(Qt::Widget);
   FontChooser->setOptions(QFontDialog::NoButtons | QFontDialog::DontUseNativeDialog);
   FontChooser->setCurrentFont(ToQFont(font));
+  ShownFamily = FontChooser->currentFont().family();
   BColor->setObjectName("BColor");
   BColor->setFixedWidth(80);
   connect(BColor, &QPushButton::clicked, this, &TFontDialog::ChooseColor);
@@ -82,7 +87,9 @@ void TFontDialog::ShowColor() {
 SubtitleFont TFontDialog::SelectedFont() const {
   const QFont qfont = FontChooser->currentFont();
   SubtitleFont font;
-  font.Name = qfont.family().toLocal8Bit().toStdString();
+  // The name stays as read unless the user picked another face: a stand-in
+  // must not replace "Arial" in the settings.
+  font.Name = qfont.family() == ShownFamily ? ReadName : qfont.family().toLocal8Bit().toStdString();
   font.Size = qfont.pointSize();
   font.Color = Color;
   font.Charset = CBScript->currentData().toInt();

@@ -4,6 +4,7 @@
 // chooser, plus the colour and the script (character set) that it lacks.
 #include <QDialog>
 #include <functional>
+#include <string>
 
 #include "subtitles/SubtitleFont.h"
 
@@ -34,6 +35,8 @@ class TFontDialog : public QDialog {
   QPushButton* BColor;
   QComboBox* CBScript;
   uint32_t Color;
+  std::string ReadName;
+  QString ShownFamily;
 };
 
 }  // namespace FONTDIALOG
