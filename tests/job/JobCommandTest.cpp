@@ -144,6 +144,28 @@ TEST(JobCommandTest, FailuresAndBadArgumentsHaveTheirExitStatus) {
   EXPECT_EQ(Tolvane("--source a.mp4" + files + " --frobnicate").status, 2);
 }
 
+// Without --settings the command line reads the same file as the window (here
+// the user's copy), and leaves it as it was.
+TEST(JobCommandTest, UsersSettingsFileIsReadAndNeverWritten) {
+  TempDir dir;
+  const fs::path source = dir / "source.mkv";
+  Ffmpeg("-f lavfi -i testsrc2=size=64x48:rate=25:duration=0.4 -c:v ffv1 " + source.string());
+  const fs::path settings = dir / "xdg" / "Tolvane" / "Tolvane.ini";
+  fs::create_directories(settings.parent_path());
+  const std::string stored = "[FILES]\r\nDestinationVideo=" + (dir / "stored.avi").string() +
+                             "\r\n[OTHER]\r\nTranscodeVideo=1\r\n";
+  WriteFile(settings, stored);
+  std::string log;
+  const int status =
+      RunShell("(cd " + dir.path().string() + " && XDG_CONFIG_HOME=" + (dir / "xdg").string() +
+                   " " + ProgramPath() + " --source " + source.string() + " 2>&1)",
+               &log);
+  EXPECT_EQ(status, 0) << log;
+  EXPECT_EQ(Probe("stream_tags=title", dir / "stored.avi"), "Video Stream [Transcoded]\n");
+  EXPECT_EQ(ReadFile(settings), stored);
+  EXPECT_FALSE(fs::exists(dir / "Tolvane.ini"));
+}
+
 TEST(JobCommandTest, InterruptStopsLikeStopAndLeavesAPlayableFile) {
   TempDir dir;
   const fs::path source = dir / "long.mkv";

@@ -63,8 +63,9 @@ void CliJobHost::ShowMessageBox(int kind, const std::string&, const std::string&
 
 bool CliJobHost::AskYesNo(const std::string&, const std::string&) { return true; }
 
+// The reset before the frame loop has nothing to tell yet.
 void CliJobHost::ShowStatistics(const JOBSTATISTICS::StatisticsTexts& texts) {
-  if (!showProgress_) return;
+  if (!showProgress_ || !looping_) return;
   const int percent = maximum_ > 0 ? int(int64_t(position_) * 100 / maximum_) : 0;
   err_ << "\r" << position_ << '/' << maximum_ << " frames (" << percent << "%), "
        << texts.CurrentFramerate << " F/S, remaining" << texts.EstimatedTime.substr(3) << "   ";

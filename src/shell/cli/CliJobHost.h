@@ -28,7 +28,11 @@ class CliJobHost : public JOBHOST::JobHost {
   bool AskYesNo(const std::string& caption, const std::string& text) override;
   void SetControlEnabled(JOBHOST::JobControl, bool) override {}
   void ShowStatistics(const JOBSTATISTICS::StatisticsTexts& texts) override;
-  void SetProgressMaximum(int maximum) override { maximum_ = maximum; }
+  // The frame loop begins.
+  void SetProgressMaximum(int maximum) override {
+    maximum_ = maximum;
+    looping_ = true;
+  }
   void SetProgressPosition(int position) override { position_ = position; }
   void ShowPreview(const BITMAPINFOHEADER*) override {}
   void ProcessMessages() override;
@@ -41,6 +45,7 @@ class CliJobHost : public JOBHOST::JobHost {
   std::ostream& err_;
   bool showProgress_;
   bool progressShown_ = false;
+  bool looping_ = false;
   SUBTITLEJOB::SubtitleJob* job_ = nullptr;
   int maximum_ = 0;
   int position_ = 0;

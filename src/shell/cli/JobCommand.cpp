@@ -23,7 +23,9 @@ namespace tolvane {
 namespace {
 
 // Text is drawn with Qt, which needs an application object; without a
-// display the offscreen platform serves.
+// display the offscreen platform serves. It must exist before the settings
+// are looked for: the program's folder and the user's configuration folder
+// come from it, named as the window names them.
 std::unique_ptr<QGuiApplication> EnsureGuiApplication() {
   if (QCoreApplication::instance() != nullptr) return nullptr;
   if (!std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY") && !std::getenv("QT_QPA_PLATFORM"))
@@ -31,7 +33,9 @@ std::unique_ptr<QGuiApplication> EnsureGuiApplication() {
   static int argc = 1;
   static char name[] = "tolvane";
   static char* argv[] = {name, nullptr};
-  return std::make_unique<QGuiApplication>(argc, argv);
+  auto application = std::make_unique<QGuiApplication>(argc, argv);
+  QCoreApplication::setApplicationName("Tolvane");
+  return application;
 }
 
 SETTINGS::Settings ReadSettings(const Arguments& args) {
@@ -62,6 +66,7 @@ int RunWithDecoder(const JOBARGUMENTS::JobArguments& arguments, VELAVCODEC::VelA
 }  // namespace
 
 int RunJob(const Arguments& args, std::ostream& out, std::ostream& err) {
+  const auto application = EnsureGuiApplication();
   const SETTINGS::Settings settings = ReadSettings(args);
   JOBARGUMENTS::JobArguments arguments;
   const std::string error = JOBARGUMENTS::ParseJobArguments(args, settings, arguments);
@@ -69,7 +74,6 @@ int RunJob(const Arguments& args, std::ostream& out, std::ostream& err) {
     err << "tolvane: " << error << "\nTry 'tolvane --help' for the list of options.\n";
     return ExitBadArguments;
   }
-  const auto application = EnsureGuiApplication();
   try {
     VELAVCODEC::VelAvCodec decoder(settings.AvCodec, settings.AvFormat, settings.AvUtil,
                                    settings.SwScale);
