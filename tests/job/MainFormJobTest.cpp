@@ -27,6 +27,7 @@ class MainFormJobTest : public ::testing::Test {
     previousBox = SetMessageBoxHandler(
         [this](const std::string& text, const std::string& caption, UINT type) {
           boxes.push_back(caption + "|" + text);
+          boxTypes.push_back(type);
           return (type & MB_YESNO) ? IDYES : IDOK;
         });
     Ffmpeg(
@@ -83,6 +84,7 @@ class MainFormJobTest : public ::testing::Test {
   TempDir dir;
   std::unique_ptr<TMainForm> form;
   std::vector<std::string> boxes;
+  std::vector<UINT> boxTypes;
   MessageBoxHandler previousBox;
 };
 
@@ -117,6 +119,8 @@ TEST_F(MainFormJobTest, StopAnsweredYesEndsTheJobWithAPlayableFile) {
   form->findChild<QPushButton*>("BStart")->click();
   EXPECT_EQ(afterStop, (std::vector<bool>{true, false, false, false, false, false}));
   EXPECT_EQ(boxes, (std::vector<std::string>{"STOP PROCESSING...|Are you sure?", "INFO...|OK"}));
+  EXPECT_EQ(boxTypes, (std::vector<UINT>{MB_YESNO | MB_ICONINFORMATION | MB_SYSTEMMODAL,
+                                         MB_OK | MB_ICONINFORMATION | MB_SYSTEMMODAL}));
   EXPECT_EQ(States(), kIdle);
   EXPECT_GT(OutputFrames(), 0);
   EXPECT_LT(OutputFrames(), 50);

@@ -22,6 +22,7 @@ class RecordingHost : public JOBHOST::JobHost {
   void AppendLog(const std::string& text) override { log.push_back(text); }
   void ShowMessageBox(int kind, const std::string& caption, const std::string& text) override {
     boxes.push_back({kind, caption + text});
+    logAtBox.push_back(log.size());
   }
   bool AskYesNo(const std::string& caption, const std::string& text) override {
     questions.push_back(caption + "|" + text);
@@ -52,6 +53,7 @@ class RecordingHost : public JOBHOST::JobHost {
 
   std::vector<std::string> log;
   std::vector<std::pair<int, std::string>> boxes;
+  std::vector<size_t> logAtBox;  // log entries made when each box came
   std::vector<std::string> questions;
   std::map<JobControl, bool> controls;
   bool answer = true;
@@ -154,6 +156,7 @@ TEST_F(SubtitleJobTest, SourceThatCannotBeOpenedIsReportedThenTornDown) {
   EXPECT_EQ(host.log[4], "Closing all...");
   ASSERT_EQ(host.boxes.size(), 1u);
   EXPECT_EQ(host.boxes[0], std::make_pair(0, host.log[2]));
+  EXPECT_EQ(host.logAtBox[0], 4u);  // the box comes before the teardown
   EXPECT_EQ(host.States(), kIdle);
   EXPECT_FALSE(std::filesystem::exists(options.DestinationVideo));
 }
