@@ -16,6 +16,7 @@ struct Seen {
   QMessageBox::Icon icon = QMessageBox::NoIcon;
   QMessageBox::StandardButtons buttons;
   Qt::WindowModality modality = Qt::NonModal;
+  Qt::TextFormat format = Qt::AutoText;
 };
 
 class QtMessageBoxTest : public ::testing::Test {
@@ -27,8 +28,8 @@ class QtMessageBoxTest : public ::testing::Test {
     QTimer::singleShot(0, [this, answer] {
       auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
       ASSERT_NE(box, nullptr);
-      seen = {box->windowTitle(), box->text(), box->icon(), box->standardButtons(),
-              box->windowModality()};
+      seen = {box->windowTitle(),     box->text(),           box->icon(),
+              box->standardButtons(), box->windowModality(), box->textFormat()};
       box->button(answer)->click();
     });
     return MessageBoxA(nullptr, text, caption, type);
@@ -45,6 +46,10 @@ TEST_F(QtMessageBoxTest, ErrorBoxHasTheStopIconAndOneOkButton) {
   EXPECT_EQ(seen.icon, QMessageBox::Critical);
   EXPECT_EQ(seen.buttons, QMessageBox::Ok);
   EXPECT_EQ(seen.modality, Qt::ApplicationModal);
+  // A name that looks like markup is shown as it stands.
+  Show("Unable to write to /tmp/<b>x</b>/Tolvane.ini", "ERROR!", MB_ICONSTOP, QMessageBox::Ok);
+  EXPECT_EQ(seen.text, "Unable to write to /tmp/<b>x</b>/Tolvane.ini");
+  EXPECT_EQ(seen.format, Qt::PlainText);
 }
 
 TEST_F(QtMessageBoxTest, QuestionAnswersYesOrNo) {

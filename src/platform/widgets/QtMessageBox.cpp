@@ -8,6 +8,8 @@ int ShowQtMessageBox(const std::string& text, const std::string& caption, UINT t
   QMessageBox box;
   box.setObjectName("MessageBox");
   box.setWindowTitle(QString::fromLocal8Bit(caption));
+  // Texts carry file names: "<b>" in one is part of the name, not markup.
+  box.setTextFormat(Qt::PlainText);
   box.setText(QString::fromLocal8Bit(text).replace("\r\n", "\n"));
   box.setIcon((type & MB_ICONINFORMATION) == MB_ICONINFORMATION ? QMessageBox::Information
               : (type & MB_ICONSTOP) == MB_ICONSTOP             ? QMessageBox::Critical
