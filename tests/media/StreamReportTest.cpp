@@ -147,4 +147,71 @@ TEST(StreamReport, ProbeFailuresLeaveTheDecoderClosed) {
   EXPECT_EQ(decoder->FileName, "");
 }
 
+// The report's own layout, from values set by hand rather than by a muxer.
+class ReportValues : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const auto names = VelAvCodec::DefaultLibraryNames();
+    ASSERT_EQ(
+        BindLibraries(names.AvCodec, names.AvFormat, names.AvUtil, names.SwScale, handles, api),
+        "");
+    input.name = "fake";
+    format.iformat = &input;
+  }
+  void TearDown() override { UnloadLibraries(handles); }
+
+  LibraryHandles handles;
+  EntryPoints api;
+  AVInputFormat input{};
+  AVFormatContext format{};
+};
+
+TEST_F(ReportValues, ContainerLineKnownAndUnknown) {
+  format.duration = 5025500000;
+  format.start_time = 0;
+  format.bit_rate = 1234567;
+  EXPECT_EQ(ReportFormat(api, &format, 0, "in.x"),
+            "[ BEGIN MOVIE INFO ]\r\nInput #0, fake, from 'in.x'\r\n"
+            "Duration: 01:23:45.50, start: 0.000000, bitrate: 1234 kb/s\r\n[ END MOVIE INFO ]");
+  format.duration = format.start_time = AV_NOPTS_VALUE;
+  format.bit_rate = 0;
+  EXPECT_EQ(Lines(ReportFormat(api, &format, 0, "in.x"))[2], "Duration: N/A, bitrate: N/A");
+}
+
+TEST_F(ReportValues, StreamLineWithAspectRatiosAndRates) {
+  AVCodecParameters codec{};
+  codec.codec_type = AVMEDIA_TYPE_VIDEO;
+  codec.width = 720;
+  codec.height = 576;
+  codec.sample_aspect_ratio = {0, 1};
+  AVStream stream{};
+  stream.codecpar = &codec;
+  stream.time_base = {2, 180000};
+  stream.sample_aspect_ratio = {16, 15};
+  stream.r_frame_rate = {24000, 1001};
+  AVStream* streams[] = {&stream};
+  format.streams = streams;
+  format.nb_streams = 1;
+  const auto lines = Lines(ReportFormat(api, &format, 0, "in.x"));
+  ASSERT_EQ(lines.size(), 5u);
+  EXPECT_TRUE(std::regex_match(lines[3], std::regex(R"(    Stream #0\.0, 1/90000: Video: .*)"
+                                                    R"(, PAR 16:15 DAR 4:3, 23\.98 tbr, 90k tbn)")))
+      << lines[3];
+  // The same ratio in stream and codec is not repeated.
+  codec.sample_aspect_ratio = {32, 30};
+  EXPECT_EQ(Lines(ReportFormat(api, &format, 0, "in.x"))[3].find("PAR"), std::string::npos);
+}
+
+TEST(StreamReport, StreamsFromIndex32OnAreNeverClassified) {
+  std::string arguments = "-f lavfi -i sine=duration=0.2 -f lavfi -i testsrc=s=32x24:d=0.2";
+  for (int i = 0; i < 32; ++i) arguments += " -map 0";
+  arguments += " -map 1 -c:a pcm_s16le -c:v mpeg4";
+  const std::string path = MakeMedia("late_video.mkv", arguments);
+  auto decoder = NewDecoder();
+  EXPECT_FALSE(decoder->PreOpen(path));
+  EXPECT_EQ(decoder->ErrorText, "[VelAvCodec::PreOpen] No video stream found...");
+  EXPECT_EQ(decoder->Info, "");
+  EXPECT_EQ(decoder->AudioStreamCount, 0);
+}
+
 }  // namespace
