@@ -1,5 +1,7 @@
 #include "platform/CompressorEncoder.h"
 
+#include "platform/CompressorYuv.h"
+
 #include <algorithm>
 #include <climits>
 #include <cmath>
@@ -94,15 +96,15 @@ HRESULT EncoderCompressor::Start(const BITMAPINFOHEADER& input, DWORD scale, DWO
   frame_->width = width;
   frame_->height = height;
   if (av_frame_get_buffer(frame_, 0) < 0) return AVIERR_MEMORY;
+  if (IsSubsampled(traits.pixelFormat)) {
+    yuvRange_ = traits.fullRange ? YuvRange::Full : YuvRange::Limited;
+    *outputFormat = OutputFormat();
+    return AVIERR_OK;  // converted by hand, see Compress
+  }
   scaler_ = sws_getContext(width, height, AV_PIX_FMT_BGR24, width, height, context_->pix_fmt,
                            SWS_BICUBIC | SWS_ACCURATE_RND | SWS_FULL_CHR_H_INT, nullptr, nullptr,
                            nullptr);
   if (!scaler_) return AVIERR_COMPRESSOR;
-  if (!traits.fullRange || IsSubsampled(traits.pixelFormat)) {
-    const int* matrix = sws_getCoefficients(SWS_CS_ITU601);
-    sws_setColorspaceDetails(scaler_, matrix, 1, matrix, traits.fullRange ? 1 : 0, 0, 1 << 16,
-                             1 << 16);
-  }
   *outputFormat = OutputFormat();
   return AVIERR_OK;
 }
@@ -129,7 +131,10 @@ HRESULT EncoderCompressor::OpenEncoder(int width, int height, DWORD scale, DWORD
   context_->gop_size = chosenKeyFrames ? int(std::min<DWORD>(options_.dwKeyFrameEvery, INT_MAX))
                                        : kDefaultKeyFrameEvery;
   context_->keyint_min = std::min(context_->gop_size, 25);
-  if (std::string(info_.encoder) == "libx264") context_->thread_count = 0;
+  context_->thread_count = 0;  // as many as the machine has
+  // Slices rather than frames for the others: frame threads would hold
+  // pictures back. x264 picks its own, better, threading.
+  if (std::string(info_.encoder) != "libx264") context_->thread_type = FF_THREAD_SLICE;
   ApplyRateControl();
   AVDictionary* dictionary = nullptr;
   if (!encoderOptions_.empty() &&
@@ -195,7 +200,13 @@ HRESULT EncoderCompressor::Compress(const void* pixels, size_t size, const Chunk
     top += size_t(rowBytes_) * size_t(inputHeight_ - 1);
     stride = -stride;
   }
-  sws_scale(scaler_, &top, &stride, 0, frame_->height, frame_->data, frame_->linesize);
+  if (scaler_ != nullptr) {
+    sws_scale(scaler_, &top, &stride, 0, frame_->height, frame_->data, frame_->linesize);
+  } else {
+    const YuvPlanes planes{{frame_->data[0], frame_->data[1], frame_->data[2]},
+                           {frame_->linesize[0], frame_->linesize[1], frame_->linesize[2]}};
+    BgrToYuv420(top, stride, frame_->width, 0, frame_->height, yuvRange_, planes);
+  }
   frame_->pts = nextPts_++;
   frame_->quality = context_->global_quality;
   if (avcodec_send_frame(context_, frame_) < 0) return AVIERR_COMPRESSOR;

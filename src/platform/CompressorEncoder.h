@@ -2,6 +2,7 @@
 
 // A compressor over one of libavcodec's video encoders.
 #include "platform/Compressor.h"
+#include "platform/CompressorYuv.h"
 
 struct AVCodecContext;
 struct AVFrame;
@@ -43,6 +44,7 @@ class EncoderCompressor : public Compressor {
   int32_t inputHeight_ = 0;
   uint32_t rowBytes_ = 0;
   bool bottomUp_ = true;
+  YuvRange yuvRange_ = YuvRange::Limited;
   int64_t nextPts_ = 0;
   bool finished_ = false;
 };
