@@ -142,6 +142,16 @@ TEST(JobCommandTest, FailuresAndBadArgumentsHaveTheirExitStatus) {
   EXPECT_EQ(Tolvane("--source a.mp4" + files + " --delay-frames 1 --delay-ms 5").status, 2);
   EXPECT_EQ(Tolvane("--source a.mp4 --output b.avi").status, 2);
   EXPECT_EQ(Tolvane("--source a.mp4" + files + " --frobnicate").status, 2);
+
+  // Stream numbers the source does not have; nothing is written.
+  const fs::path silent = dir / "silent.mkv";
+  Ffmpeg("-f lavfi -i testsrc2=size=64x48:rate=25:duration=0.2 -c:v ffv1 " + silent.string());
+  const std::string job =
+      "--source " + silent.string() + " --transcode --output " + (dir / "out.avi").string();
+  EXPECT_EQ(Tolvane(job + " --video-stream 2").status, 2);
+  EXPECT_EQ(Tolvane(job + " --audio-stream 1").status, 2);
+  EXPECT_FALSE(fs::exists(dir / "out.avi"));
+  EXPECT_EQ(Tolvane(job + " --video-stream 1").status, 0);
 }
 
 // Without --settings the command line reads the same file as the window (here

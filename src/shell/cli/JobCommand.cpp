@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <memory>
 #include <ostream>
+#include <string>
 
 #include "job/SubtitleJob.h"
 #include "media/VelAvCodec.h"
@@ -48,8 +49,29 @@ int ExitStatusOf(SUBTITLEJOB::JobEnd end) {
   return end == SUBTITLEJOB::JobEnd::SourceEnded ? ExitOk : ExitFailed;
 }
 
+// A stream number the source does not have would quietly fall back to its
+// first stream. A source that cannot be read is left to the job to report.
+std::string CheckStreamNumbers(const JOBOPTIONS::JobOptions& options,
+                               VELAVCODEC::VelAvCodec& decoder) {
+  if (options.VideoStream < 0 && options.AudioStream < 0) return {};
+  std::string error;
+  if (decoder.PreOpen(options.SourceVideo)) {
+    if (options.VideoStream >= decoder.VideoStreamCount)
+      error = "the source has no video stream " + std::to_string(options.VideoStream + 1);
+    else if (options.AudioStream >= decoder.AudioStreamCount)
+      error = "the source has no audio stream " + std::to_string(options.AudioStream + 1);
+  }
+  decoder.Close();
+  return error;
+}
+
 int RunWithDecoder(const JOBARGUMENTS::JobArguments& arguments, VELAVCODEC::VelAvCodec& decoder,
                    std::ostream& out, std::ostream& err) {
+  const std::string streamError = CheckStreamNumbers(arguments.Options, decoder);
+  if (!streamError.empty()) {
+    err << "tolvane: " << streamError << '\n';
+    return ExitBadArguments;
+  }
   SUBTITLEFILE::SubtitleFile subtitles;
   SUBTITLEOVERLAY::SubtitleOverlay overlay;
   CLIJOBHOST::CliJobHost host(out, err, isatty(STDERR_FILENO) != 0);
