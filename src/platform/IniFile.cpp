@@ -153,7 +153,9 @@ bool IniFile::ReadBool(const std::string& section, const std::string& key, bool 
 
 void IniFile::WriteString(const std::string& section, const std::string& key,
                           const std::string& value) {
-  const std::string entry = key + "=" + value;
+  // A value ends at its line: what follows a line break would be read back
+  // as keys of their own (a file name could name the decoder libraries).
+  const std::string entry = key + "=" + value.substr(0, value.find_first_of("\r\n"));
   Position position = Find(section, key);
   if (position.keyLine != npos) {
     Lines_[position.keyLine] = entry;

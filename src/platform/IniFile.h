@@ -35,6 +35,7 @@ class IniFile {
   // An integer: non-zero is true.
   bool ReadBool(const std::string& section, const std::string& key, bool fallback) const;
 
+  // Writes value up to its first line break.
   void WriteString(const std::string& section, const std::string& key, const std::string& value);
   void WriteInteger(const std::string& section, const std::string& key, int32_t value);
   void WriteBool(const std::string& section, const std::string& key, bool value);

@@ -91,6 +91,14 @@ TEST_F(IniFileTest, ReplacesInPlaceAndKeepsEveryOtherLine) {
   EXPECT_EQ(IniFile(path).ReadInteger("FONT", "Size", 0), 14);
 }
 
+TEST_F(IniFileTest, AValueCannotAddLinesOfItsOwn) {
+  IniFile file(path);
+  file.WriteString("FILES", "SourceVideo", "/v/a\r\n[DLL]\r\nAvCodec=/tmp/other.so");
+  file.WriteString("FILES", "Subtitle", "/v/b\n[DLL]\nAvUtil=/tmp/other.so");
+  ASSERT_TRUE(file.UpdateFile());
+  EXPECT_EQ(ReadFile(path), "[FILES]\r\nSourceVideo=/v/a\r\nSubtitle=/v/b\r\n");
+}
+
 TEST_F(IniFileTest, KeepsTheLineEndsOfTheFile) {
   WriteFile(path, "[A]\nK=1\n");
   IniFile file(path);
