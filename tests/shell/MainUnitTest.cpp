@@ -17,6 +17,7 @@
 #include "platform/Shell.h"
 #include "shell/ui/MainUnit.h"
 #include "shell/ui/PreviewUnit.h"
+#include "shell/ui/RunWindow.h"
 #include "subtitles/SubtitleUnit.h"
 #include "support/TestSupport.h"
 
@@ -146,6 +147,15 @@ TEST_F(MainFormTest, OpensWithEveryControlInItsInitialState) {
   EXPECT_TRUE(boxes.empty());
   ASSERT_NE(form->Decoder, nullptr);
   ASSERT_NE(form->Subtitles, nullptr);
+}
+
+TEST_F(MainFormTest, ApplicationNameAddsNothingToCaptions) {
+  const QString name = QCoreApplication::applicationName();
+  tolvane::SetUpApplication();
+  EXPECT_EQ(QCoreApplication::applicationName(), "Tolvane");
+  // A display name of its own would be appended to every caption.
+  EXPECT_EQ(QGuiApplication::applicationDisplayName(), "Tolvane");
+  QCoreApplication::setApplicationName(name);
 }
 
 TEST_F(MainFormTest, ClosingWithoutSettingsWritesExactlyTheSavedKeys) {

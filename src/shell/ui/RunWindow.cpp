@@ -5,7 +5,6 @@
 
 #include "platform/widgets/CompressorDialog.h"
 #include "platform/widgets/QtMessageBox.h"
-#include "shell/ProgramInfo.h"
 #include "shell/ui/MainUnit.h"
 
 namespace tolvane {
@@ -21,11 +20,11 @@ void CentreOnDesktop(QWidget& window) {
 
 }  // namespace
 
+void SetUpApplication() { QApplication::setApplicationName("Tolvane"); }
+
 int RunWindow(int argc, char** argv) {
   QApplication app(argc, argv);
-  // Fixes the user's configuration folder (the settings fall-back).
-  QApplication::setApplicationName("Tolvane");
-  QApplication::setApplicationDisplayName(kProgramTitle);
+  SetUpApplication();
   InstallQtMessageBox();
   TCOMPRESSORDIALOG::InstallCompressorDialog();
   TMainForm window;
