@@ -2,6 +2,7 @@
 
 #include "platform/CompressorEncoder.h"
 #include "platform/CompressorFullFrames.h"
+#include "platform/CompressorWriteAhead.h"
 
 namespace COMPRESSOR {
 
@@ -9,7 +10,10 @@ std::unique_ptr<Compressor> MakeCompressor(const COMPRESSORCATALOG::CompressorIn
                                            const AVICOMPRESSOPTIONS& options,
                                            const std::string& encoderOptions) {
   if (info.encoder == nullptr) return std::make_unique<FullFramesCompressor>();
-  return std::make_unique<EncoderCompressor>(info, options, encoderOptions);
+  // Encoding on its own thread overlaps the caller's decoding of the next
+  // picture.
+  return std::make_unique<WriteAheadCompressor>(
+      std::make_unique<EncoderCompressor>(info, options, encoderOptions));
 }
 
 }  // namespace COMPRESSOR
