@@ -3,8 +3,7 @@
 // The decoder front end: binds the FFmpeg libraries at run time, probes a
 // source, opens its chosen streams and hands out pictures and audio packets.
 //
-// PUBLIC CONTRACT (agreed between subsystems; the private part is the media
-// subsystem's own): the fields below are read by the job and the window.
+// The public fields below are read by the job and the window.
 #include <cstdint>
 #include <memory>
 #include <string>

@@ -3,9 +3,6 @@
 // The settings file Tolvane.ini: every key with its default, read at start
 // and written at close. The window maps these values to its controls; the
 // command line takes what its options leave open from here.
-//
-// PUBLIC CONTRACT (agreed between subsystems; the shell subsystem owns the
-// implementation).
 #include <cstdint>
 #include <string>
 

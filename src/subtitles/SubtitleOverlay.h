@@ -2,9 +2,6 @@
 
 // Drawing an entry's lines into the key-coloured subtitle bitmap, and copying
 // its non-key pixels onto the bottom rows of a decoded picture.
-//
-// PUBLIC CONTRACT (agreed between subsystems; the private part is the
-// subtitles subsystem's own).
 #include <QFont>
 #include <QImage>
 #include <cstdint>

@@ -1,9 +1,6 @@
 #pragma once
 
 // A subtitle file (MicroDVD or SubRip) held in memory and read entry by entry.
-//
-// PUBLIC CONTRACT (agreed between subsystems; the private part is the
-// subtitles subsystem's own).
 #include <cstdint>
 #include <string>
 #include <string_view>
