@@ -59,106 +59,79 @@ void ConvertScalar(const uint8_t* upper, const uint8_t* lower, uint8_t* lumaUppe
 
 #ifdef TOLVANE_YUV_SSSE3
 
-// 16 pixels of one row as 16-bit blue, green and red: [0] pixels 0-7,
-// [1] pixels 8-15.
-struct Channels {
-  __m128i b[2], g[2], r[2];
-};
+// The vector kernel is written once over a handful of operations and
+// compiled twice: 16 pixels a step with SSSE3, 32 with AVX2.
+#if defined(__clang__)
+#define YUV_BEGIN_SSSE3 \
+  _Pragma("clang attribute push(__attribute__((target(\"ssse3\"))), apply_to = function)")
+#define YUV_BEGIN_AVX2 \
+  _Pragma("clang attribute push(__attribute__((target(\"avx2\"))), apply_to = function)")
+#define YUV_END_TARGET _Pragma("clang attribute pop")
+#else
+#define YUV_BEGIN_SSSE3 _Pragma("GCC push_options") _Pragma("GCC target(\"ssse3\")")
+#define YUV_BEGIN_AVX2 _Pragma("GCC push_options") _Pragma("GCC target(\"avx2\")")
+#define YUV_END_TARGET _Pragma("GCC pop_options")
+#endif
+#define YUV_INLINE __attribute__((always_inline)) inline
 
-#define YUV_TARGET __attribute__((target("ssse3")))
-#define YUV_INLINE __attribute__((target("ssse3"), always_inline)) inline
+YUV_BEGIN_SSSE3
+namespace ssse3 {
 
-YUV_INLINE __m128i Pick(__m128i from, int8_t a, int8_t b, int8_t c, int8_t d, int8_t e, int8_t f,
-                        int8_t g, int8_t h) {
-  // Bytes a..h of `from` (-1: none) zero-extended into eight 16-bit lanes.
-  return _mm_shuffle_epi8(from,
-                          _mm_setr_epi8(a, -1, b, -1, c, -1, d, -1, e, -1, f, -1, g, -1, h, -1));
+using Vec = __m128i;
+constexpr int kStep = 16;  // pixels
+
+// Bytes 16 * i .. 16 * i + 15 of the step's pixels.
+YUV_INLINE Vec Load(const uint8_t* bgr, int i) {
+  return _mm_loadu_si128(reinterpret_cast<const __m128i*>(bgr + 16 * i));
 }
-
-YUV_INLINE Channels Load16(const uint8_t* bgr) {
-  const __m128i v0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bgr));
-  const __m128i v1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bgr + 16));
-  const __m128i v2 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bgr + 32));
-  Channels c;
-  c.b[0] =
-      _mm_or_si128(Pick(v0, 0, 3, 6, 9, 12, 15, -1, -1), Pick(v1, -1, -1, -1, -1, -1, -1, 2, 5));
-  c.g[0] =
-      _mm_or_si128(Pick(v0, 1, 4, 7, 10, 13, -1, -1, -1), Pick(v1, -1, -1, -1, -1, -1, 0, 3, 6));
-  c.r[0] =
-      _mm_or_si128(Pick(v0, 2, 5, 8, 11, 14, -1, -1, -1), Pick(v1, -1, -1, -1, -1, -1, 1, 4, 7));
-  c.b[1] =
-      _mm_or_si128(Pick(v1, 8, 11, 14, -1, -1, -1, -1, -1), Pick(v2, -1, -1, -1, 1, 4, 7, 10, 13));
-  c.g[1] =
-      _mm_or_si128(Pick(v1, 9, 12, 15, -1, -1, -1, -1, -1), Pick(v2, -1, -1, -1, 2, 5, 8, 11, 14));
-  c.r[1] =
-      _mm_or_si128(Pick(v1, 10, 13, -1, -1, -1, -1, -1, -1), Pick(v2, -1, -1, 0, 3, 6, 9, 12, 15));
-  return c;
+YUV_INLINE Vec Mask(__m128i mask) { return mask; }
+YUV_INLINE Vec Or(Vec a, Vec b) { return _mm_or_si128(a, b); }
+YUV_INLINE Vec Zero() { return _mm_setzero_si128(); }
+YUV_INLINE void StoreLuma(uint8_t* out, Vec bytes) {
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(out), bytes);
 }
-
-YUV_INLINE __m128i Luma8(__m128i b, __m128i g, __m128i r, const Matrix& m) {
-  const __m128i weighted = _mm_add_epi16(
-      _mm_add_epi16(_mm_mulhi_epu16(_mm_slli_epi16(r, 8), _mm_set1_epi16(int16_t(m.yr))),
-                    _mm_mulhi_epu16(_mm_slli_epi16(g, 8), _mm_set1_epi16(int16_t(m.yg)))),
-      _mm_add_epi16(_mm_mulhi_epu16(_mm_slli_epi16(b, 8), _mm_set1_epi16(int16_t(m.yb))),
-                    _mm_set1_epi16(int16_t(m.yBias))));
-  return _mm_srli_epi16(weighted, 8);
-}
-
-YUV_INLINE void StoreLuma16(const Channels& c, uint8_t* luma, const Matrix& m) {
-  const __m128i low = Luma8(c.b[0], c.g[0], c.r[0], m);
-  const __m128i high = Luma8(c.b[1], c.g[1], c.r[1], m);
-  _mm_storeu_si128(reinterpret_cast<__m128i*>(luma), _mm_packus_epi16(low, high));
-}
-
-// Sums of the 2x2 blocks of 16 pixels of two rows: eight 16-bit values.
-YUV_INLINE __m128i BlockSums(const __m128i upper[2], const __m128i lower[2]) {
-  const __m128i ones = _mm_set1_epi16(1);
-  const __m128i low = _mm_madd_epi16(_mm_add_epi16(upper[0], lower[0]), ones);
-  const __m128i high = _mm_madd_epi16(_mm_add_epi16(upper[1], lower[1]), ones);
-  return _mm_packs_epi32(low, high);
-}
-
-YUV_INLINE __m128i Weigh4(__m128i redGreen, __m128i blueOne, __m128i wrg, __m128i wb) {
-  const __m128i sum = _mm_add_epi32(_mm_madd_epi16(redGreen, wrg), _mm_madd_epi16(blueOne, wb));
-  return _mm_srai_epi32(_mm_add_epi32(sum, _mm_set1_epi32(kChromaBias)), kChromaShift);
-}
-
-// Eight chroma samples of one kind from the block sums.
-YUV_INLINE void StoreChroma8(__m128i red, __m128i green, __m128i blue, int16_t wr, int16_t wg,
-                             int16_t wb, uint8_t* out) {
-  const __m128i wrg = _mm_setr_epi16(wr, wg, wr, wg, wr, wg, wr, wg);
-  const __m128i wbz = _mm_setr_epi16(wb, 0, wb, 0, wb, 0, wb, 0);
-  const __m128i zero = _mm_setzero_si128();
-  const __m128i low =
-      Weigh4(_mm_unpacklo_epi16(red, green), _mm_unpacklo_epi16(blue, zero), wrg, wbz);
-  const __m128i high =
-      Weigh4(_mm_unpackhi_epi16(red, green), _mm_unpackhi_epi16(blue, zero), wrg, wbz);
-  const __m128i bytes = _mm_packus_epi16(_mm_packs_epi32(low, high), zero);
+// The low eight bytes hold the step's chroma samples.
+YUV_INLINE void StoreChroma(uint8_t* out, Vec bytes) {
   _mm_storel_epi64(reinterpret_cast<__m128i*>(out), bytes);
 }
+#define YUV_OP(name) _mm_##name
+#include "platform/CompressorYuvKernel.h"
+#undef YUV_OP
 
-YUV_TARGET int ConvertVector(const uint8_t* upper, const uint8_t* lower, uint8_t* lumaUpper,
-                             uint8_t* lumaLower, uint8_t* u, uint8_t* v, int width,
-                             const Matrix& m) {
-  int x = 0;
-  for (; x + 16 <= width; x += 16) {
-    const Channels a = Load16(upper + 3 * x);
-    const Channels b = Load16(lower + 3 * x);
-    StoreLuma16(a, lumaUpper + x, m);
-    StoreLuma16(b, lumaLower + x, m);
-    const __m128i red = BlockSums(a.r, b.r);
-    const __m128i green = BlockSums(a.g, b.g);
-    const __m128i blue = BlockSums(a.b, b.b);
-    StoreChroma8(red, green, blue, m.ur, m.ug, m.ub, u + x / 2);
-    StoreChroma8(red, green, blue, m.vr, m.vg, m.vb, v + x / 2);
-  }
-  return x;
-}
+}  // namespace ssse3
+YUV_END_TARGET
 
-bool HasSsse3() {
-  static const bool has = __builtin_cpu_supports("ssse3");
-  return has;
+YUV_BEGIN_AVX2
+namespace avx2 {
+
+using Vec = __m256i;
+constexpr int kStep = 32;  // two 16-pixel halves, one in each 128-bit lane
+
+YUV_INLINE Vec Load(const uint8_t* bgr, int i) {
+  const __m128i low = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bgr + 16 * i));
+  const __m128i high = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bgr + 48 + 16 * i));
+  return _mm256_inserti128_si256(_mm256_castsi128_si256(low), high, 1);
 }
+YUV_INLINE Vec Mask(__m128i mask) { return _mm256_broadcastsi128_si256(mask); }
+YUV_INLINE Vec Or(Vec a, Vec b) { return _mm256_or_si256(a, b); }
+YUV_INLINE Vec Zero() { return _mm256_setzero_si256(); }
+YUV_INLINE void StoreLuma(uint8_t* out, Vec bytes) {
+  _mm256_storeu_si256(reinterpret_cast<__m256i*>(out), bytes);
+}
+// The low eight bytes of each lane hold the step's chroma samples.
+YUV_INLINE void StoreChroma(uint8_t* out, Vec bytes) {
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(out),
+                   _mm256_castsi256_si128(_mm256_permute4x64_epi64(bytes, 0x08)));
+}
+#define YUV_OP(name) _mm256_##name
+#include "platform/CompressorYuvKernel.h"
+#undef YUV_OP
+
+}  // namespace avx2
+YUV_END_TARGET
+
+const bool kHasSsse3 = __builtin_cpu_supports("ssse3");
+const bool kHasAvx2 = __builtin_cpu_supports("avx2");
 
 #endif
 
@@ -166,7 +139,9 @@ void ConvertRowPair(const uint8_t* upper, const uint8_t* lower, uint8_t* lumaUpp
                     uint8_t* lumaLower, uint8_t* u, uint8_t* v, int width, const Matrix& m) {
   int done = 0;
 #ifdef TOLVANE_YUV_SSSE3
-  if (HasSsse3()) done = ConvertVector(upper, lower, lumaUpper, lumaLower, u, v, width, m);
+  if (kHasAvx2) done = avx2::ConvertVector(upper, lower, lumaUpper, lumaLower, u, v, 0, width, m);
+  if (kHasSsse3)
+    done = ssse3::ConvertVector(upper, lower, lumaUpper, lumaLower, u, v, done, width, m);
 #endif
   ConvertScalar(upper, lower, lumaUpper, lumaLower, u, v, done, width, m);
 }
