@@ -5,6 +5,33 @@
 #include "platform/CompressorWriteAhead.h"
 
 namespace COMPRESSOR {
+namespace {
+
+struct StagedBytes : StagedPicture {
+  std::vector<uint8_t> bytes;
+};
+
+}  // namespace
+
+std::unique_ptr<StagedPicture> Compressor::NewStagedPicture() {
+  return std::make_unique<StagedBytes>();
+}
+
+HRESULT Compressor::Stage(const void* pixels, size_t size, StagedPicture& picture) {
+  if (pixels == nullptr) return AVIERR_BADPARAM;
+  const uint8_t* bytes = static_cast<const uint8_t*>(pixels);
+  try {
+    static_cast<StagedBytes&>(picture).bytes.assign(bytes, bytes + size);
+  } catch (const std::bad_alloc&) {
+    return AVIERR_MEMORY;
+  }
+  return AVIERR_OK;
+}
+
+HRESULT Compressor::CompressStaged(StagedPicture& picture, const ChunkSink& sink) {
+  const std::vector<uint8_t>& bytes = static_cast<StagedBytes&>(picture).bytes;
+  return Compress(bytes.data(), bytes.size(), sink);
+}
 
 std::unique_ptr<Compressor> MakeCompressor(const COMPRESSORCATALOG::CompressorInfo& info,
                                            const AVICOMPRESSOPTIONS& options,

@@ -16,6 +16,14 @@ namespace COMPRESSOR {
 // Receives one compressed frame; returns the write's result.
 using ChunkSink = std::function<HRESULT(const void* data, uint32_t size, bool key)>;
 
+// A picture taken in by a compressor, apart from the caller's buffer, in the
+// form the compressor works on; it can be compressed later, on another
+// thread.
+class StagedPicture {
+ public:
+  virtual ~StagedPicture() = default;
+};
+
 class Compressor {
  public:
   virtual ~Compressor() = default;
@@ -29,6 +37,14 @@ class Compressor {
   virtual HRESULT Compress(const void* pixels, size_t size, const ChunkSink& sink) = 0;
   // Hands out the frames held back.
   virtual HRESULT Finish(const ChunkSink& sink) = 0;
+
+  // Compress split in two, for a caller that compresses on another thread:
+  // Stage takes the picture in on the caller's thread, CompressStaged does
+  // the rest. The two may run at once on different staged pictures. By
+  // default the picture is copied as it is.
+  virtual std::unique_ptr<StagedPicture> NewStagedPicture();  // after Start
+  virtual HRESULT Stage(const void* pixels, size_t size, StagedPicture& picture);
+  virtual HRESULT CompressStaged(StagedPicture& picture, const ChunkSink& sink);
 };
 
 // encoderOptions: "key=value:key=value" options of the libavcodec encoder.

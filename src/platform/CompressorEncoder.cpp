@@ -19,6 +19,11 @@ namespace COMPRESSOR {
 
 namespace {
 
+struct StagedFrame : StagedPicture {
+  AVFrame* frame = nullptr;
+  ~StagedFrame() override { av_frame_free(&frame); }
+};
+
 constexpr DWORD kDefaultQuality = 7500;
 constexpr int kDefaultKeyFrameEvery = 250;
 
@@ -89,13 +94,9 @@ HRESULT EncoderCompressor::Start(const BITMAPINFOHEADER& input, DWORD scale, DWO
   if (width < 2 || height < 2) return AVIERR_BADFORMAT;
   HRESULT result = OpenEncoder(width, height, scale, rate);
   if (result != AVIERR_OK) return result;
-  frame_ = av_frame_alloc();
+  frame_ = NewFrame();
   packet_ = av_packet_alloc();
   if (!frame_ || !packet_) return AVIERR_MEMORY;
-  frame_->format = context_->pix_fmt;
-  frame_->width = width;
-  frame_->height = height;
-  if (av_frame_get_buffer(frame_, 0) < 0) return AVIERR_MEMORY;
   if (IsSubsampled(traits.pixelFormat)) {
     yuvRange_ = traits.fullRange ? YuvRange::Full : YuvRange::Limited;
     *outputFormat = OutputFormat();
@@ -190,9 +191,43 @@ std::vector<uint8_t> EncoderCompressor::OutputFormat() const {
 }
 
 HRESULT EncoderCompressor::Compress(const void* pixels, size_t size, const ChunkSink& sink) {
+  const HRESULT staged = StageInto(pixels, size, frame_);
+  return staged != AVIERR_OK ? staged : Send(frame_, sink);
+}
+
+std::unique_ptr<StagedPicture> EncoderCompressor::NewStagedPicture() {
+  if (context_ == nullptr) return nullptr;
+  auto picture = std::make_unique<StagedFrame>();
+  picture->frame = NewFrame();
+  if (picture->frame == nullptr) return nullptr;
+  return picture;
+}
+
+HRESULT EncoderCompressor::Stage(const void* pixels, size_t size, StagedPicture& picture) {
+  return StageInto(pixels, size, static_cast<StagedFrame&>(picture).frame);
+}
+
+HRESULT EncoderCompressor::CompressStaged(StagedPicture& picture, const ChunkSink& sink) {
+  return Send(static_cast<StagedFrame&>(picture).frame, sink);
+}
+
+// A picture in the encoder's pixel format, or none.
+AVFrame* EncoderCompressor::NewFrame() const {
+  AVFrame* frame = av_frame_alloc();
+  if (frame == nullptr) return nullptr;
+  frame->format = context_->pix_fmt;
+  frame->width = context_->width;
+  frame->height = context_->height;
+  if (av_frame_get_buffer(frame, 0) < 0) av_frame_free(&frame);
+  return frame;
+}
+
+// Converts the caller's picture into the encoder's pixel format.
+HRESULT EncoderCompressor::StageInto(const void* pixels, size_t size, AVFrame* frame) {
   if (context_ == nullptr || finished_) return AVIERR_BADFORMAT;
   if (pixels == nullptr || size < size_t(rowBytes_) * size_t(inputHeight_)) return AVIERR_BADSIZE;
-  if (av_frame_make_writable(frame_) < 0) return AVIERR_MEMORY;
+  // The encoder may still hold the picture staged here last time.
+  if (av_frame_make_writable(frame) < 0) return AVIERR_MEMORY;
   // Rows are taken from the top, so a dropped odd row is the bottom one.
   const uint8_t* top = static_cast<const uint8_t*>(pixels);
   int stride = int(rowBytes_);
@@ -201,15 +236,20 @@ HRESULT EncoderCompressor::Compress(const void* pixels, size_t size, const Chunk
     stride = -stride;
   }
   if (scaler_ != nullptr) {
-    sws_scale(scaler_, &top, &stride, 0, frame_->height, frame_->data, frame_->linesize);
+    sws_scale(scaler_, &top, &stride, 0, frame->height, frame->data, frame->linesize);
   } else {
-    const YuvPlanes planes{{frame_->data[0], frame_->data[1], frame_->data[2]},
-                           {frame_->linesize[0], frame_->linesize[1], frame_->linesize[2]}};
-    BgrToYuv420(top, stride, frame_->width, 0, frame_->height, yuvRange_, planes);
+    const YuvPlanes planes{{frame->data[0], frame->data[1], frame->data[2]},
+                           {frame->linesize[0], frame->linesize[1], frame->linesize[2]}};
+    BgrToYuv420(top, stride, frame->width, 0, frame->height, yuvRange_, planes);
   }
-  frame_->pts = nextPts_++;
-  frame_->quality = context_->global_quality;
-  if (avcodec_send_frame(context_, frame_) < 0) return AVIERR_COMPRESSOR;
+  return AVIERR_OK;
+}
+
+HRESULT EncoderCompressor::Send(AVFrame* frame, const ChunkSink& sink) {
+  if (context_ == nullptr || finished_) return AVIERR_BADFORMAT;
+  frame->pts = nextPts_++;
+  frame->quality = context_->global_quality;
+  if (avcodec_send_frame(context_, frame) < 0) return AVIERR_COMPRESSOR;
   return Drain(sink);
 }
 

@@ -27,8 +27,14 @@ class EncoderCompressor : public Compressor {
                 std::vector<uint8_t>* outputFormat) override;
   HRESULT Compress(const void* pixels, size_t size, const ChunkSink& sink) override;
   HRESULT Finish(const ChunkSink& sink) override;
+  std::unique_ptr<StagedPicture> NewStagedPicture() override;
+  HRESULT Stage(const void* pixels, size_t size, StagedPicture& picture) override;
+  HRESULT CompressStaged(StagedPicture& picture, const ChunkSink& sink) override;
 
  private:
+  AVFrame* NewFrame() const;
+  HRESULT StageInto(const void* pixels, size_t size, AVFrame* frame);
+  HRESULT Send(AVFrame* frame, const ChunkSink& sink);
   HRESULT OpenEncoder(int width, int height, DWORD scale, DWORD rate);
   void ApplyRateControl();
   HRESULT Drain(const ChunkSink& sink);

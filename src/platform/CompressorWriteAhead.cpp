@@ -1,7 +1,5 @@
 #include "platform/CompressorWriteAhead.h"
 
-#include <cstring>
-
 namespace COMPRESSOR {
 
 WriteAheadCompressor::WriteAheadCompressor(std::unique_ptr<Compressor> inner, size_t slots)
@@ -19,7 +17,10 @@ HRESULT WriteAheadCompressor::Start(const BITMAPINFOHEADER& input, DWORD scale, 
   const int32_t height = input.biHeight < 0 ? -input.biHeight : input.biHeight;
   pictureBytes_ = size_t(RowBytes(input.biWidth)) * size_t(height);
   try {
-    for (std::vector<uint8_t>& slot : slots_) slot.resize(pictureBytes_);
+    for (std::unique_ptr<StagedPicture>& slot : slots_) {
+      slot = inner_->NewStagedPicture();
+      if (slot == nullptr) return AVIERR_MEMORY;
+    }
     worker_ = std::thread([this] { Work(); });
   } catch (const std::exception&) {
     return AVIERR_MEMORY;
@@ -39,7 +40,8 @@ HRESULT WriteAheadCompressor::Compress(const void* pixels, size_t size, const Ch
     picture = queued_;
   }
   // Only the picture's rows: the caller's buffer may be larger.
-  std::memcpy(slots_[picture % slots_.size()].data(), pixels, pictureBytes_);
+  const HRESULT staged = inner_->Stage(pixels, pictureBytes_, *slots_[picture % slots_.size()]);
+  if (staged != AVIERR_OK) return staged;
   {
     std::lock_guard lock(mutex_);
     ++queued_;
@@ -74,11 +76,10 @@ void WriteAheadCompressor::Work() {
   for (;;) {
     changed_.wait(lock, [this] { return compressed_ < queued_ || stopping_; });
     if (compressed_ == queued_) return;
-    const std::vector<uint8_t>& slot = slots_[compressed_ % slots_.size()];
+    StagedPicture& slot = *slots_[compressed_ % slots_.size()];
     const bool failed = failure_ != AVIERR_OK;
     lock.unlock();
-    const HRESULT result =
-        failed ? AVIERR_OK : inner_->Compress(slot.data(), slot.size(), collect_);
+    const HRESULT result = failed ? AVIERR_OK : inner_->CompressStaged(slot, collect_);
     lock.lock();
     if (result != AVIERR_OK && failure_ == AVIERR_OK) failure_ = result;
     ++compressed_;

@@ -1,8 +1,9 @@
 #pragma once
 
 // Runs another compressor on a thread of its own, so that the caller's next
-// picture is decoded while this one is compressed. Each picture is copied
-// into one of a few slots made once per stream; the chunks come back in
+// picture is decoded while this one is compressed. Each picture is staged
+// (copied or converted, on the caller's thread) into one of a few slots made
+// once per stream; the chunks come back in
 // order and go to the sink on the caller's thread, at a later Compress or at
 // Finish, so the file is only ever written from the thread that owns it.
 // A failure of the inner compressor is answered by the next call.
@@ -37,7 +38,7 @@ class WriteAheadCompressor : public Compressor {
 
   std::unique_ptr<Compressor> inner_;
   // Pictures go round the slots in turn: picture n in slot n % size.
-  std::vector<std::vector<uint8_t>> slots_;
+  std::vector<std::unique_ptr<StagedPicture>> slots_;
   size_t pictureBytes_ = 0;
   ChunkSink collect_;
   std::vector<Chunk> writing_;  // the caller's thread only

@@ -109,12 +109,17 @@ TEST_F(AviServiceTest, Mpeg4FileDecodesWithKeyFramesAsChosen) {
   avitest::ExpectDecodesCleanly(path, 30);
   const auto packets = avitest::Packets(path, "v");
   ASSERT_EQ(packets.size(), 30u);
-  int64_t sizes = 0;
-  for (size_t i = 0; i < packets.size(); ++i) {
+  for (size_t i = 0; i < packets.size(); ++i)
     EXPECT_EQ(packets[i].key, i % 10 == 0) << "frame " << i;
-    sizes += packets[i].size;
-  }
-  EXPECT_EQ(sizes, result.videoBytes);
+  // The writes report the chunks written so far, which trail the pictures
+  // handed in by the few being compressed meanwhile; the rest are written at
+  // release.
+  int64_t reported = 0;
+  size_t counted = 0;
+  while (counted < packets.size() && reported < result.videoBytes)
+    reported += packets[counted++].size;
+  EXPECT_EQ(reported, result.videoBytes);
+  EXPECT_GE(counted, packets.size() - 4);
   const auto values = avitest::Probe(path, "stream=codec_name,codec_tag_string,width,height");
   EXPECT_EQ(values.at("streams.stream.0.codec_name"), "mpeg4");
   EXPECT_EQ(values.at("streams.stream.0.codec_tag_string"), "XVID");
