@@ -130,8 +130,9 @@ YUV_INLINE void StoreChroma(uint8_t* out, Vec bytes) {
 }  // namespace avx2
 YUV_END_TARGET
 
-const bool kHasSsse3 = __builtin_cpu_supports("ssse3");
-const bool kHasAvx2 = __builtin_cpu_supports("avx2");
+// Asked at static initialisation, so the feature table is filled first.
+const bool kHasSsse3 = (__builtin_cpu_init(), __builtin_cpu_supports("ssse3"));
+const bool kHasAvx2 = (__builtin_cpu_init(), __builtin_cpu_supports("avx2"));
 
 #endif
 
