@@ -11,6 +11,7 @@ packages=(
   libgtest-dev
   ffmpeg
   fonts-liberation2 fonts-dejavu-core
+  locales
 )
 
 missing=()
