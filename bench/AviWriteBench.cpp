@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/CompressorCatalog.h"
-#include "platform/Vfw.h"
+#include "avi/Vfw.h"
+#include "compressors/CompressorCatalog.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "platform/CompressorYuv.h"
+#include "compressors/CompressorYuv.h"
 
 int main(int argc, char** argv) {
   const int pictures = argc > 1 ? std::atoi(argv[1]) : 500;

@@ -5,8 +5,14 @@
 // no widgets.
 #include <string>
 
+#include "avi/Vfw.h"
 #include "job/JobStatistics.h"
+#include "platform/MessageBox.h"
 #include "platform/WinTypes.h"
+
+namespace SUBTITLEJOB {
+class SubtitleJob;
+}
 
 namespace JOBHOST {
 
@@ -19,8 +25,9 @@ class JobHost {
 
   // One entry of the message log; line breaks inside are CR LF.
   virtual void AppendLog(const std::string& text) = 0;
-  // kind 0 error, other values information; an empty caption gets the default.
-  virtual void ShowMessageBox(int kind, const std::string& caption, const std::string& text) = 0;
+  // An empty caption gets the kind's default.
+  virtual void ShowMessageBox(MessageKind kind, const std::string& caption,
+                              const std::string& text) = 0;
   // A Yes/No question; true for Yes.
   virtual bool AskYesNo(const std::string& caption, const std::string& text) = 0;
   virtual void SetControlEnabled(JobControl control, bool enabled) = 0;
@@ -31,10 +38,20 @@ class JobHost {
   virtual void ShowPreview(const BITMAPINFOHEADER* frame) = 0;
   // Dispatches what is pending (clicks, timer ticks, painting) once.
   virtual void ProcessMessages() = 0;
-  // The once-a-second timer; its tick must call SubtitleJob::RefreshTimerTick.
+  // The once-a-second timer; its tick must call RefreshTimerTick of Job().
   virtual void SetRefreshTimer(bool enabled) = 0;
+  // The compressor choice: the dialog, the command line's options, a
+  // stand-in.
+  virtual SaveOptionsChooser CompressorChooser() = 0;
   // The window the compressor choice is centred on; may be null.
   virtual void* OwnerWindow() { return nullptr; }
+
+  // The job this host drives, or null; a job attaches itself when it is made.
+  SUBTITLEJOB::SubtitleJob* Job() const { return job_; }
+
+ private:
+  friend class SUBTITLEJOB::SubtitleJob;
+  SUBTITLEJOB::SubtitleJob* job_ = nullptr;
 };
 
 }  // namespace JOBHOST

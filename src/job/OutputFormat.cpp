@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "shell/ProgramInfo.h"
+#include "platform/ProgramInfo.h"
 
 namespace OUTPUTFORMAT {
 namespace {
@@ -24,7 +24,7 @@ std::string WithSentence(const char* text, const char* sentence) {
 
 }  // namespace
 
-AVISTREAMINFOA VideoStreamInfo(const VideoValues& video, bool transcode) {
+AVISTREAMINFOA VideoStreamInfo(const VELAVCODEC::VideoStreamValues& video, bool transcode) {
   AVISTREAMINFOA info{};
   info.fccType = streamtypeVIDEO;
   info.dwScale = DWORD(video.VideoScale);
@@ -35,7 +35,7 @@ AVISTREAMINFOA VideoStreamInfo(const VideoValues& video, bool transcode) {
   return info;
 }
 
-AVISTREAMINFOA AudioStreamInfo(const AudioValues& audio, bool fixAudioVbr) {
+AVISTREAMINFOA AudioStreamInfo(const VELAVCODEC::AudioStreamValues& audio, bool fixAudioVbr) {
   AVISTREAMINFOA info{};
   info.fccType = streamtypeAUDIO;
   info.dwScale = DWORD(audio.AudioScale);
@@ -49,7 +49,7 @@ AVISTREAMINFOA AudioStreamInfo(const AudioValues& audio, bool fixAudioVbr) {
   return info;
 }
 
-std::vector<uint8_t> AudioFormatBlock(const AudioValues& audio) {
+std::vector<uint8_t> AudioFormatBlock(const VELAVCODEC::AudioStreamValues& audio) {
   const size_t extraSize = audio.AudioExtraData ? size_t(std::max(audio.AudioExtraSize, 0)) : 0;
   WAVEFORMATEX format{};
   format.wFormatTag = WORD(audio.AudioFormatTag);

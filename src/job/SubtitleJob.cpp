@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "job/OutputFormat.h"
+#include "picture/BmpFrame.h"
 
 namespace SUBTITLEJOB {
 
@@ -13,11 +14,6 @@ using JOBHOST::JobControl;
 using JOBOPTIONS::JobOptions;
 
 namespace {
-
-constexpr int kErrorBox = 0;
-constexpr int kInfoBox = 1;
-constexpr int kFileHeaderSize = 14;
-constexpr int kPixelOffset = 54;
 
 int64_t NowMs() {
   using namespace std::chrono;
@@ -27,28 +23,6 @@ int64_t NowMs() {
 // Blanks and control characters count as empty around a file name.
 bool IsBlank(const std::string& text) {
   return std::all_of(text.begin(), text.end(), [](char c) { return uint8_t(c) <= ' '; });
-}
-
-OUTPUTFORMAT::VideoValues VideoValuesOf(const VELAVCODEC::VelAvCodec& d) {
-  return {d.Width, d.Height, d.VideoScale, d.VideoRate, d.FrameImageSize};
-}
-
-OUTPUTFORMAT::AudioValues AudioValuesOf(const VELAVCODEC::VelAvCodec& d) {
-  OUTPUTFORMAT::AudioValues a;
-  a.AudioScale = d.AudioScale;
-  a.AudioRate = d.AudioRate;
-  a.AudioStart = d.AudioStart;
-  a.AudioLength = d.AudioLength;
-  a.AudioSampleSize = d.AudioSampleSize;
-  a.AudioBytesPerSecond = d.AudioBytesPerSecond;
-  a.AudioChannels = d.AudioChannels;
-  a.AudioFormatTag = d.AudioFormatTag;
-  a.AudioBitsPerSample = d.AudioBitsPerSample;
-  a.AudioBlockAlign = d.AudioBlockAlign;
-  a.AudioSampleRate = d.AudioSampleRate;
-  a.AudioExtraData = d.AudioExtraData;
-  a.AudioExtraSize = d.AudioExtraSize;
-  return a;
 }
 
 // A source without audio gets no audio stream: a stream with an all-zero
@@ -62,11 +36,16 @@ bool HasAudio(const VELAVCODEC::VelAvCodec& d) {
 SubtitleJob::SubtitleJob(JOBHOST::JobHost& host, VELAVCODEC::VelAvCodec* decoder,
                          SUBTITLEFILE::SubtitleFile& subtitles,
                          SUBTITLEOVERLAY::SubtitleOverlay& overlay)
-    : host_(host), decoder_(decoder), subtitles_(subtitles), overlay_(overlay) {}
+    : host_(host), decoder_(decoder), subtitles_(subtitles), overlay_(overlay) {
+  host_.job_ = this;
+}
 
 // Only the output is released here: the decoder, subtitles and overlay may
 // already be gone.
-SubtitleJob::~SubtitleJob() { ReleaseOutput(); }
+SubtitleJob::~SubtitleJob() {
+  ReleaseOutput();
+  if (host_.job_ == this) host_.job_ = nullptr;
+}
 
 JobEnd SubtitleJob::Start(const JobOptions& options) {
   // Stop enables Start while the loop is still finishing its pass.
@@ -91,7 +70,7 @@ bool SubtitleJob::Validate(const JobOptions& options) {
     missing = "Please choose a subtitle file!";
   else if (IsBlank(options.DestinationVideo))
     missing = "Please choose a destination video file!";
-  if (missing != nullptr) host_.ShowMessageBox(kInfoBox, "", missing);
+  if (missing != nullptr) host_.ShowMessageBox(MessageKind::Information, "", missing);
   return missing == nullptr;
 }
 
@@ -135,40 +114,51 @@ bool SubtitleJob::OpenSubtitles(const JobOptions& options) {
 
 // Nothing when the output is ready for the frame loop, else how the job ended.
 std::optional<JobEnd> SubtitleJob::CreateOutput(const JobOptions& options) {
-  const HRESULT opened = AVIFileOpenA(&AviFile, options.DestinationVideo.c_str(),
+  output_ = std::make_unique<JobOutput>();
+  JobOutput& out = *output_;
+  PAVIFILE file = nullptr;
+  const HRESULT opened = AVIFileOpenA(&file, options.DestinationVideo.c_str(),
                                       OF_CREATE | OF_SHARE_DENY_NONE | OF_READWRITE, nullptr);
+  out.File.reset(file);
   if (opened != AVIERR_OK) return Fail(OUTPUTFORMAT::OutputFileErrorText(opened));
-  AviVideoInfo = OUTPUTFORMAT::VideoStreamInfo(VideoValuesOf(*decoder_), options.TranscodeVideo);
-  if (AVIFileCreateStreamA(AviFile, &AviVideo, &AviVideoInfo) != AVIERR_OK)
-    return Fail("Can't create output video stream...");
-  AVICOMPRESSOPTIONS* choices[1] = {&CompressOptions};
-  if (AVISaveOptions(host_.OwnerWindow(), ICMF_CHOOSE_KEYFRAME | ICMF_CHOOSE_DATARATE, 1, &AviVideo,
-                     choices) != 1) {
+  out.VideoInfo = OUTPUTFORMAT::VideoStreamInfo(*decoder_, options.TranscodeVideo);
+  PAVISTREAM video = nullptr;
+  const HRESULT created = AVIFileCreateStreamA(file, &video, &out.VideoInfo);
+  out.Video.reset(video);
+  if (created != AVIERR_OK) return Fail("Can't create output video stream...");
+  AVICOMPRESSOPTIONS* choices[1] = {&out.Compress.Options};
+  if (AVISaveOptions(host_.CompressorChooser(), host_.OwnerWindow(),
+                     ICMF_CHOOSE_KEYFRAME | ICMF_CHOOSE_DATARATE, 1, &video, choices) != 1) {
     host_.AppendLog("[BEGIN INFO]");
     host_.AppendLog("User has not selected a codec for compression...");
     host_.AppendLog("[END INFO]");
     CloseAll();
     return JobEnd::NoCompressor;
   }
-  const HRESULT made = AVIMakeCompressedStream(&AviCompressed, AviVideo, &CompressOptions, nullptr);
+  PAVISTREAM compressed = nullptr;
+  const HRESULT made = AVIMakeCompressedStream(&compressed, video, &out.Compress.Options, nullptr);
+  out.Compressed.reset(compressed);
   if (made != AVIERR_OK) return Fail(OUTPUTFORMAT::CompressedStreamErrorText(made));
   if (HasAudio(*decoder_) && !CreateAudioStream(options)) return JobEnd::SetupFailed;
   const std::vector<uint8_t> software = OUTPUTFORMAT::SoftwareInfoBlock();
-  AVIFileWriteData(AviFile, ckidLIST, software.data(), LONG(software.size()));
+  AVIFileWriteData(file, ckidLIST, software.data(), LONG(software.size()));
   overlay_.Setup(options.Font, decoder_->Width);
   overlay_.AutoSizeLine = options.AutoSize;
   return std::nullopt;
 }
 
 bool SubtitleJob::CreateAudioStream(const JobOptions& options) {
-  const OUTPUTFORMAT::AudioValues audio = AudioValuesOf(*decoder_);
-  AviAudioInfo = OUTPUTFORMAT::AudioStreamInfo(audio, options.FixAudioVBR);
-  if (AVIFileCreateStreamA(AviFile, &AviAudio, &AviAudioInfo) != AVIERR_OK) {
+  JobOutput& out = *output_;
+  out.AudioInfo = OUTPUTFORMAT::AudioStreamInfo(*decoder_, options.FixAudioVBR);
+  PAVISTREAM audio = nullptr;
+  const HRESULT created = AVIFileCreateStreamA(out.File.get(), &audio, &out.AudioInfo);
+  out.Audio.reset(audio);
+  if (created != AVIERR_OK) {
     Fail("Can't create output audio stream...");
     return false;
   }
-  const std::vector<uint8_t> format = OUTPUTFORMAT::AudioFormatBlock(audio);
-  if (AVIStreamSetFormat(AviAudio, 0, format.data(), LONG(format.size())) != AVIERR_OK) {
+  const std::vector<uint8_t> format = OUTPUTFORMAT::AudioFormatBlock(*decoder_);
+  if (AVIStreamSetFormat(audio, 0, format.data(), LONG(format.size())) != AVIERR_OK) {
     Fail("Can't set audio output format...");
     return false;
   }
@@ -183,8 +173,8 @@ SUBTITLESCHEDULE::SubtitleSchedule::Fetch SubtitleJob::FetchEntry() {
 
 JobEnd SubtitleJob::RunFrameLoop(const JobOptions& options) {
   counters_ = LoopCounters{};
-  counters_.TotalFrames = decoder_->FrameCount;
-  host_.SetProgressMaximum(counters_.TotalFrames);
+  counters_.Figures.TotalFrames = decoder_->FrameCount;
+  host_.SetProgressMaximum(counters_.Figures.TotalFrames);
   if (!options.TranscodeVideo) schedule_.Begin(FetchEntry(), 0);
   running_ = true;
   refreshDue_ = false;
@@ -217,51 +207,50 @@ JobEnd SubtitleJob::RunFrameLoop(const JobOptions& options) {
   host_.SetRefreshTimer(false);
   CloseAll();
   host_.AppendLog("-=[ END ]=-");
-  if (!quietEnd_) host_.ShowMessageBox(kInfoBox, "", "OK");
+  if (!quietEnd_) host_.ShowMessageBox(MessageKind::Information, "", "OK");
   return end;
 }
 
 // The first picture gives the stream its format and is written too, as
 // sample 0, so decoded picture k is output sample k.
-bool SubtitleJob::HandlePicture(uint8_t* frame, bool transcode) {
-  int32_t& index = counters_.FrameIndex;
+bool SubtitleJob::HandlePicture(uint8_t* image, bool transcode) {
+  int32_t& index = counters_.Figures.FrameIndex;
   if (!transcode) {
     const auto actions = schedule_.ForFrame(index);
     if (actions.Draw) overlay_.DrawSubtitle(schedule_.Lines());
-    if (actions.Overlay) overlay_.OverlaySubtitle(frame);
+    if (actions.Overlay) overlay_.OverlaySubtitle(image);
   }
-  const auto* info = reinterpret_cast<const BITMAPINFOHEADER*>(frame + kFileHeaderSize);
-  DWORD formatSize = 0;
-  DWORD imageSize = 0;
-  std::memcpy(&formatSize, &info->biSize, sizeof formatSize);
-  std::memcpy(&imageSize, &info->biSizeImage, sizeof imageSize);
-  if (index == 0 && AVIStreamSetFormat(AviCompressed, 0, info, LONG(formatSize)) != AVIERR_OK) {
+  const BMPFRAME::BmpView frame(image);
+  PAVISTREAM compressed = output_->Compressed.get();
+  if (index == 0 &&
+      AVIStreamSetFormat(compressed, 0, frame.Info(), LONG(frame.FormatSize())) != AVIERR_OK) {
     ReportError("Can't set video output format...");
     return false;
   }
   LONG written = 0;
-  if (AVIStreamWrite(AviCompressed, index, 1, frame + kPixelOffset, LONG(imageSize), 0, nullptr,
+  if (AVIStreamWrite(compressed, index, 1, frame.Pixels(), LONG(frame.ImageSize()), 0, nullptr,
                      &written) != AVIERR_OK) {
     ReportError("Can't write video output...");
     return false;
   }
-  counters_.VideoBytes += uint64_t(std::max<LONG>(written, 0));
+  counters_.Figures.VideoBytes += uint64_t(std::max<LONG>(written, 0));
   ++index;
-  host_.ShowPreview(info);
+  host_.ShowPreview(frame.Info());
   if (!transcode) schedule_.AfterFrame(FetchEntry(), index);
   host_.SetProgressPosition(index);
   return true;
 }
 
 bool SubtitleJob::HandleAudio(const uint8_t* packet, int32_t size) {
-  if (AviAudio == nullptr) return true;
+  PAVISTREAM audio = output_->Audio.get();
+  if (audio == nullptr) return true;
   LONG written = 0;
-  if (AVIStreamWrite(AviAudio, counters_.AudioIndex, 1, packet, size, AVIIF_KEYFRAME, nullptr,
+  if (AVIStreamWrite(audio, counters_.AudioIndex, 1, packet, size, AVIIF_KEYFRAME, nullptr,
                      &written) != AVIERR_OK) {
     ReportError("Can't write audio output...");
     return false;
   }
-  counters_.AudioBytes += uint64_t(std::max<LONG>(written, 0));
+  counters_.Figures.AudioBytes += uint64_t(std::max<LONG>(written, 0));
   ++counters_.AudioIndex;
   return true;
 }
@@ -270,16 +259,11 @@ void SubtitleJob::RefreshStatistics() {
   refreshDue_ = false;
   host_.SetRefreshTimer(true);
   const int64_t now = NowMs();
-  JOBSTATISTICS::Progress progress;
+  JOBSTATISTICS::Progress& progress = counters_.Figures;
   progress.MsSinceStart = uint64_t(std::max<int64_t>(now - counters_.StartMs, 0));
   progress.MsSinceLastRefresh = uint32_t(std::max<int64_t>(now - counters_.LastRefreshMs, 0));
-  progress.FrameIndex = counters_.FrameIndex;
-  progress.LastRefreshFrame = counters_.LastRefreshFrame;
-  progress.TotalFrames = counters_.TotalFrames;
-  progress.AudioBytes = counters_.AudioBytes;
-  progress.VideoBytes = counters_.VideoBytes;
   host_.ShowStatistics(JOBSTATISTICS::ComputeStatistics(progress));
-  counters_.LastRefreshFrame = counters_.FrameIndex;
+  progress.LastRefreshFrame = progress.FrameIndex;
   counters_.LastRefreshMs = now;
 }
 
@@ -312,25 +296,7 @@ void SubtitleJob::CloseAll() {
   running_ = false;
 }
 
-void SubtitleJob::ReleaseOutput() {
-  if (AviFile != nullptr) {
-    AVIFileEndRecord(AviFile);
-    // The uncompressed stream before the compressed one made from it.
-    for (PAVISTREAM* stream : {&AviVideo, &AviCompressed, &AviAudio}) {
-      if (*stream != nullptr) AVIStreamRelease(*stream);
-      *stream = nullptr;
-    }
-    AviVideoInfo = AVISTREAMINFOA{};
-    AviAudioInfo = AVISTREAMINFOA{};
-    if (CompressOptions.lpFormat != 0) {
-      AVICOMPRESSOPTIONS* choices[1] = {&CompressOptions};
-      AVISaveOptionsFree(1, choices);
-    }
-    CompressOptions = AVICOMPRESSOPTIONS{};
-    AVIFileRelease(AviFile);
-    AviFile = nullptr;
-  }
-}
+void SubtitleJob::ReleaseOutput() { output_.reset(); }
 
 void SubtitleJob::SetIdleControls(bool idle) {
   for (JobControl control : {JobControl::SourceVideo, JobControl::Subtitle,
@@ -344,7 +310,7 @@ void SubtitleJob::ReportError(const std::string& text) {
   host_.AppendLog("[BEGIN ERROR]");
   host_.AppendLog(text);
   host_.AppendLog("[END ERROR]");
-  host_.ShowMessageBox(kErrorBox, "", text);
+  host_.ShowMessageBox(MessageKind::Error, "", text);
 }
 
 JobEnd SubtitleJob::Fail(const std::string& text) {

@@ -5,19 +5,42 @@
 // the caller's thread and lets the host process its messages once per pass;
 // Stop, the refresh timer and the close requests reach it from there.
 #include <cstdint>
+#include <memory>
 #include <optional>
 
+#include "avi/AviHandles.h"
 #include "job/JobHost.h"
 #include "job/JobOptions.h"
 #include "job/SubtitleSchedule.h"
 #include "media/VelAvCodec.h"
-#include "platform/Vfw.h"
 #include "subtitles/SubtitleOverlay.h"
 #include "subtitles/SubtitleUnit.h"
 
 namespace SUBTITLEJOB {
 
 // How a call of Start ended.
+// What a job writes to: the output file with its streams and the compressor
+// choice. Letting it go completes the file: the streams are released before
+// the file, the uncompressed video stream before the compressed one made from
+// it, and the audio stream last.
+struct JobOutput {
+  JobOutput() = default;
+  JobOutput(const JobOutput&) = delete;
+  JobOutput& operator=(const JobOutput&) = delete;
+  ~JobOutput() {
+    if (File) AVIFileEndRecord(File.get());
+  }
+
+  // Members go in reverse order: Video first, File last.
+  AVIHANDLES::AviFileHandle File;
+  AVIHANDLES::SavedOptions Compress;
+  AVIHANDLES::AviStreamHandle Audio;
+  AVIHANDLES::AviStreamHandle Compressed;
+  AVIHANDLES::AviStreamHandle Video;
+  AVISTREAMINFOA VideoInfo{};
+  AVISTREAMINFOA AudioInfo{};
+};
+
 enum class JobEnd {
   NotStarted,    // a file name missing, no decoder, or a job already active
   SetupFailed,   // reported, then torn down
@@ -54,25 +77,16 @@ class SubtitleJob {
   // From Start's first change to its return: no other job may begin.
   bool Active() const { return active_; }
 
-  // The output records of the current job; null and zero outside a job.
-  PAVIFILE AviFile = nullptr;
-  PAVISTREAM AviVideo = nullptr;
-  PAVISTREAM AviCompressed = nullptr;
-  PAVISTREAM AviAudio = nullptr;
-  AVISTREAMINFOA AviVideoInfo{};
-  AVISTREAMINFOA AviAudioInfo{};
-  AVICOMPRESSOPTIONS CompressOptions{};
+  // The output of the current job; null outside a job.
+  const JobOutput* Output() const { return output_.get(); }
 
  private:
+  // The loop's counts are the statistics' figures, with the audio index and
+  // the clock readings beside them.
   struct LoopCounters {
-    int32_t FrameIndex = 0;
+    JOBSTATISTICS::Progress Figures;
     int32_t AudioIndex = 0;
-    int32_t TotalFrames = 0;
-    uint64_t VideoBytes = 0;
-    uint64_t AudioBytes = 0;
-    int64_t StartMs = 0;
-    int64_t LastRefreshMs = 0;
-    int32_t LastRefreshFrame = 0;
+    int64_t StartMs = 0, LastRefreshMs = 0;
   };
 
   bool Validate(const JOBOPTIONS::JobOptions& options);
@@ -82,7 +96,7 @@ class SubtitleJob {
   std::optional<JobEnd> CreateOutput(const JOBOPTIONS::JobOptions& options);
   bool CreateAudioStream(const JOBOPTIONS::JobOptions& options);
   JobEnd RunFrameLoop(const JOBOPTIONS::JobOptions& options);
-  bool HandlePicture(uint8_t* frame, bool transcode);
+  bool HandlePicture(uint8_t* image, bool transcode);
   bool HandleAudio(const uint8_t* packet, int32_t size);
   void RefreshStatistics();
   void ReleaseOutput();
@@ -96,6 +110,7 @@ class SubtitleJob {
   SUBTITLEFILE::SubtitleFile& subtitles_;
   SUBTITLEOVERLAY::SubtitleOverlay& overlay_;
   SUBTITLESCHEDULE::SubtitleSchedule schedule_;
+  std::unique_ptr<JobOutput> output_;
   LoopCounters counters_;
   bool running_ = false;
   bool active_ = false;

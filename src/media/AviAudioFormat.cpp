@@ -59,26 +59,26 @@ int32_t SamplesPerFrame(const EntryPoints& api, const AVCodecParameters* codec) 
   return samples != 0 ? samples : codec->frame_size;
 }
 
-void SetTimeUnits(const EntryPoints& api, const AVCodecParameters* codec, AviAudioFormat& f) {
+void SetTimeUnits(const EntryPoints& api, const AVCodecParameters* codec, AudioStreamValues& f) {
   const int32_t samples = SamplesPerFrame(api, codec);
   if (IsPcm(codec->codec_id)) {
     // Counted in blocks of one sample for every channel.
-    f.Scale = f.SampleSize = f.BlockAlign;
-    f.Rate = f.BytesPerSecond;
-  } else if (samples > 0 && f.SampleRate > 0) {
+    f.AudioScale = f.AudioSampleSize = f.AudioBlockAlign;
+    f.AudioRate = f.AudioBytesPerSecond;
+  } else if (samples > 0 && f.AudioSampleRate > 0) {
     // One packet is one frame of the codec.
-    f.Scale = samples;
-    f.Rate = f.SampleRate;
-    f.SampleSize = 0;
+    f.AudioScale = samples;
+    f.AudioRate = f.AudioSampleRate;
+    f.AudioSampleSize = 0;
   } else {
-    f.SampleSize = codec->block_align;
+    f.AudioSampleSize = codec->block_align;
     int64_t scale = codec->block_align != 0 ? codec->block_align * 8 : 8;
-    int64_t rate = codec->bit_rate != 0 ? codec->bit_rate : 8 * int64_t(f.SampleRate);
+    int64_t rate = codec->bit_rate != 0 ? codec->bit_rate : 8 * int64_t(f.AudioSampleRate);
     const int64_t g = std::gcd(scale, rate);
-    f.Scale = int32_t(g != 0 ? scale / g : scale);
-    f.Rate = int32_t(g != 0 ? rate / g : rate);
+    f.AudioScale = int32_t(g != 0 ? scale / g : scale);
+    f.AudioRate = int32_t(g != 0 ? rate / g : rate);
   }
-  if (f.Scale <= 0 || f.Rate <= 0) f.Scale = f.Rate = 1;
+  if (f.AudioScale <= 0 || f.AudioRate <= 0) f.AudioScale = f.AudioRate = 1;
 }
 
 // The layer-3 extension FFmpeg's own AVI writer adds to the wave format.
@@ -87,40 +87,40 @@ void SetMp3Extra(std::vector<uint8_t>& storage) {
 }
 
 void SetExtraData(const AVCodecParameters* codec, bool fromAvi, std::vector<uint8_t>& storage,
-                  AviAudioFormat& f) {
+                  AudioStreamValues& f) {
   storage.clear();
   if (!fromAvi && codec->codec_id == AV_CODEC_ID_MP3 && codec->extradata_size == 0) {
     SetMp3Extra(storage);
-    f.ExtraData = storage.data();
-    f.ExtraSize = int32_t(storage.size());
+    f.AudioExtraData = storage.data();
+    f.AudioExtraSize = int32_t(storage.size());
     return;
   }
-  f.ExtraData = codec->extradata;
-  f.ExtraSize = codec->extradata != nullptr ? codec->extradata_size : 0;
+  f.AudioExtraData = codec->extradata;
+  f.AudioExtraSize = codec->extradata != nullptr ? codec->extradata_size : 0;
 }
 
 }  // namespace
 
 bool DescribeAviAudio(const EntryPoints& api, const AVStream* stream, bool fromAvi,
-                      std::vector<uint8_t>& extraStorage, AviAudioFormat& f) {
+                      std::vector<uint8_t>& extraStorage, AudioStreamValues& f) {
   const AVCodecParameters* codec = stream->codecpar;
-  f = AviAudioFormat();
-  f.FormatTag = FormatTagOf(api, codec, fromAvi);
-  if (f.FormatTag == 0) return false;
-  f.Channels = codec->ch_layout.nb_channels;
-  f.SampleRate = codec->sample_rate;
-  f.BitsPerSample = BitsPerSampleOf(api, codec);
-  f.BlockAlign = BlockAlignOf(codec, f.BitsPerSample, f.Channels);
-  if (f.BlockAlign <= 0) f.BlockAlign = 1;
-  f.BytesPerSecond =
-      IsPcm(codec->codec_id) ? f.SampleRate * f.BlockAlign : int32_t(codec->bit_rate / 8);
+  f = AudioStreamValues();
+  f.AudioFormatTag = FormatTagOf(api, codec, fromAvi);
+  if (f.AudioFormatTag == 0) return false;
+  f.AudioChannels = codec->ch_layout.nb_channels;
+  f.AudioSampleRate = codec->sample_rate;
+  f.AudioBitsPerSample = BitsPerSampleOf(api, codec);
+  f.AudioBlockAlign = BlockAlignOf(codec, f.AudioBitsPerSample, f.AudioChannels);
+  if (f.AudioBlockAlign <= 0) f.AudioBlockAlign = 1;
+  f.AudioBytesPerSecond =
+      IsPcm(codec->codec_id) ? f.AudioSampleRate * f.AudioBlockAlign : int32_t(codec->bit_rate / 8);
   SetTimeUnits(api, codec, f);
   SetExtraData(codec, fromAvi, extraStorage, f);
   return true;
 }
 
-int64_t ToAudioUnits(const AviAudioFormat& format, double seconds) {
-  return int64_t(std::llround(seconds * format.Rate / format.Scale));
+int64_t ToAudioUnits(const AudioStreamValues& format, double seconds) {
+  return int64_t(std::llround(seconds * format.AudioRate / format.AudioScale));
 }
 
 }  // namespace VELAVCODEC

@@ -7,33 +7,18 @@
 #include <vector>
 
 #include "media/EntryPoints.h"
+#include "media/StreamValues.h"
 
 namespace VELAVCODEC {
 
-struct AviAudioFormat {
-  int32_t FormatTag = 0;
-  int32_t Channels = 0;
-  int32_t SampleRate = 0;
-  int32_t BytesPerSecond = 0;
-  int32_t BlockAlign = 0;
-  int32_t BitsPerSample = 0;
-  // Stream header: one unit lasts Scale / Rate seconds; SampleSize 0 makes
-  // every packet one unit, otherwise a unit is SampleSize bytes.
-  int32_t Scale = 1;
-  int32_t Rate = 1;
-  int32_t SampleSize = 0;
-  const uint8_t* ExtraData = nullptr;
-  int32_t ExtraSize = 0;
-};
-
-// Describes the audio stream. fromAvi: the source is an AVI file, so its codec
-// tag already is a wave format tag. extraStorage receives made-up extra data
-// when the codec needs some that the source lacks. False when the codec has
-// no wave format tag.
+// Describes the audio stream (all but its start and length). fromAvi: the
+// source is an AVI file, so its codec tag already is a wave format tag. extraStorage receives
+// made-up extra data when the codec needs some that the source lacks. False when the codec has no
+// wave format tag.
 bool DescribeAviAudio(const EntryPoints& api, const AVStream* stream, bool fromAvi,
-                      std::vector<uint8_t>& extraStorage, AviAudioFormat& format);
+                      std::vector<uint8_t>& extraStorage, AudioStreamValues& format);
 
 // A time span in the format's units.
-int64_t ToAudioUnits(const AviAudioFormat& format, double seconds);
+int64_t ToAudioUnits(const AudioStreamValues& format, double seconds);
 
 }  // namespace VELAVCODEC

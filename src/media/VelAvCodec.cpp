@@ -60,14 +60,9 @@ void VelAvCodec::ResetFields() {
   std::fill(std::begin(StreamKinds), std::end(StreamKinds), -1);
   VideoStream = AudioStream = -1;
   VideoStreamCount = AudioStreamCount = 0;
-  Width = Height = FrameCount = FrameImageSize = 0;
-  VideoScale = VideoRate = AudioScale = AudioRate = 1;
-  StartSeconds = DurationSeconds = FramesPerSecond = 0.0;
-  AudioBitsPerSample = AudioLength = AudioStart = AudioSampleSize = 0;
-  AudioBytesPerSecond = AudioChannels = AudioFormatTag = AudioExtraSize = 0;
-  AudioSampleRate = AudioBlockAlign = 0;
-  AudioExtraData = nullptr;
-  Stride = RgbStride = 0;
+  static_cast<VideoStreamValues&>(*this) = VideoStreamValues();
+  static_cast<AudioStreamValues&>(*this) = AudioStreamValues();
+  RgbStride = 0;
   InputEnded = DecoderDrained = DecoderHasOutput = PacketPending = false;
 }
 
@@ -85,8 +80,7 @@ void VelAvCodec::ReleaseBuffers() {
   if (Packet != nullptr) Api->av_packet_free(&Packet);
   if (DecodedFrame != nullptr) Api->av_frame_free(&DecodedFrame);
   if (Scaler) Scaler->ClearTarget();
-  FrameStorage.reset();
-  FrameBuffer = nullptr;
+  Frame.Release();
   RgbStorage.reset();
   RgbBuffer = nullptr;
   std::vector<uint8_t>().swap(AudioBuffer);

@@ -3,11 +3,15 @@
 // The decoder front end: binds the FFmpeg libraries at run time, probes a
 // source, opens its chosen streams and hands out pictures and audio packets.
 //
-// The public fields below are read by the job and the window.
+// The public fields (and the stream values it derives from) are read by the
+// job and the window.
 #include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
+
+#include "media/StreamValues.h"
+#include "picture/BmpFrame.h"
 
 struct AVFormatContext;
 struct AVCodecContext;
@@ -19,7 +23,6 @@ struct SwsContext;
 namespace VELAVCODEC {
 
 struct EntryPoints;
-struct AviAudioFormat;
 class PictureScaler;
 
 // The one exception of the program: thrown only by the constructor.
@@ -28,7 +31,7 @@ struct VelException {
   explicit VelException(const char* text);
 };
 
-class VelAvCodec {
+class VelAvCodec : public VideoStreamValues, public AudioStreamValues {
  public:
   // File names of the four libraries; an empty name loads ./dll/lib<name>.so.
   // Throws VelException when a library or an entry point is missing.
@@ -66,31 +69,8 @@ class VelAvCodec {
   int32_t StreamKinds[32];
   int32_t VideoStream = -1;
   int32_t VideoStreamCount = 0;
-  int32_t Width = 0;
-  int32_t Height = 0;
-  int32_t FrameCount = 0;
-  int32_t VideoScale = 1;
-  int32_t VideoRate = 1;
-  int32_t FrameImageSize = 0;
-  double StartSeconds = 0.0;
-  double DurationSeconds = 0.0;
-  double FramesPerSecond = 0.0;
-
-  const uint8_t* AudioExtraData = nullptr;
   int32_t AudioStream = -1;
   int32_t AudioStreamCount = 0;
-  int32_t AudioBitsPerSample = 0;
-  int32_t AudioScale = 1;
-  int32_t AudioRate = 1;
-  int32_t AudioLength = 0;
-  int32_t AudioStart = 0;
-  int32_t AudioSampleSize = 0;
-  int32_t AudioBytesPerSecond = 0;
-  int32_t AudioChannels = 0;
-  int32_t AudioFormatTag = 0;
-  int32_t AudioExtraSize = 0;
-  int32_t AudioSampleRate = 0;
-  int32_t AudioBlockAlign = 0;
 
  public:
   // The sonames of the FFmpeg the program was built with ("libavcodec.so.59",
@@ -112,7 +92,7 @@ class VelAvCodec {
   bool AllocateVideoBuffers();
   bool FailAllocation();
   bool SetAudioFields();
-  void SetAudioTiming(const AviAudioFormat& format);
+  void SetAudioTiming();
   bool DecodeNextPicture();
   bool SendToDecoder(AVPacket* packet);
   uint8_t* DeliverPicture(int32_t& kind, int32_t& size);
@@ -137,11 +117,8 @@ class VelAvCodec {
   AVFrame* DecodedFrame = nullptr;
   std::unique_ptr<PictureScaler> Scaler;  // its context is kept across sources
 
-  // The frame buffer: 54 header bytes, then the pixel rows. The storage is
-  // offset so that the pixel rows start on a 64-byte boundary.
-  std::unique_ptr<uint8_t[]> FrameStorage;
-  uint8_t* FrameBuffer = nullptr;
-  int32_t Stride = 0;
+  // The frame buffer, its pixel rows on a 64-byte boundary.
+  BMPFRAME::BmpFrame Frame;
   // Top-down picture for strides the scaler writes slowly (not a multiple
   // of 16); its rows are copied into the frame buffer.
   std::unique_ptr<uint8_t[]> RgbStorage;

@@ -3,7 +3,6 @@
 #include <cstring>
 
 #include "media/AviAudioFormat.h"
-#include "media/BitmapImage.h"
 #include "media/EntryPoints.h"
 #include "media/PictureScaler.h"
 #include "media/StreamReport.h"
@@ -134,8 +133,7 @@ void VelAvCodec::SetVideoFields() {
   const AVStream* stream = FormatContext->streams[VideoStream];
   Width = VideoCodecContext->width;
   Height = VideoCodecContext->height;
-  Stride = BmpStride(Width);
-  FrameImageSize = Stride * Height;
+  FrameImageSize = int32_t(BMPFRAME::ImageBytes(Width, Height));
   const int64_t start = FormatContext->start_time;
   const int64_t duration = FormatContext->duration;
   StartSeconds = Known(start) ? double(start) * 0.000001 : 0.0;
@@ -154,16 +152,13 @@ void VelAvCodec::SetVideoFields() {
 
 bool VelAvCodec::AllocateVideoBuffers() {
   DecodedFrame = Api->av_frame_alloc();
-  const size_t frameSize = kBmpHeaderSize + size_t(FrameImageSize);
-  FrameBuffer =
-      DecodedFrame != nullptr ? AllocateAligned(FrameStorage, frameSize, kBmpHeaderSize) : nullptr;
-  if (FrameBuffer == nullptr) return FailAllocation();
-  std::memset(FrameBuffer, 0, frameSize);
-  uint8_t* pixels = FrameBuffer + kBmpHeaderSize;
-  if (Stride % 16 == 0) {
+  if (DecodedFrame == nullptr || !Frame.Allocate(Width, Height, kPixelAlignment, kScalerSlack))
+    return FailAllocation();
+  const size_t frameSize = Frame.size() + kScalerSlack;
+  if (Frame.Stride() % 16 == 0) {
     // The scaler writes the rows bottom-up straight into the frame buffer.
-    uint8_t* bottomRowLast = pixels + size_t(Height - 1) * size_t(Stride);
-    if (!Scaler->SetTarget(FrameBuffer, frameSize, bottomRowLast, -Stride, Width, Height))
+    if (!Scaler->SetTarget(Frame.data(), frameSize, Frame.Row(Height - 1), -int(Frame.Stride()),
+                           Width, Height))
       return FailAllocation();
     return true;
   }
@@ -187,27 +182,15 @@ bool VelAvCodec::FailAllocation() {
 bool VelAvCodec::SetAudioFields() {
   const AVStream* stream = FormatContext->streams[AudioStream];
   const bool fromAvi = std::strcmp(FormatContext->iformat->name, "avi") == 0;
-  AviAudioFormat format;
-  if (!DescribeAviAudio(*Api, stream, fromAvi, AudioExtraBuffer, format)) {
+  if (!DescribeAviAudio(*Api, stream, fromAvi, AudioExtraBuffer, *this)) {
     ErrorText = "[VelAvCodec::Open] Audio codec can't be stored in an AVI file...";
     return false;
   }
-  AudioFormatTag = format.FormatTag;
-  AudioChannels = format.Channels;
-  AudioSampleRate = format.SampleRate;
-  AudioBytesPerSecond = format.BytesPerSecond;
-  AudioBlockAlign = format.BlockAlign;
-  AudioBitsPerSample = format.BitsPerSample;
-  AudioScale = format.Scale;
-  AudioRate = format.Rate;
-  AudioSampleSize = format.SampleSize;
-  AudioExtraData = format.ExtraData;
-  AudioExtraSize = format.ExtraSize;
-  SetAudioTiming(format);
+  SetAudioTiming();
   return true;
 }
 
-void VelAvCodec::SetAudioTiming(const AviAudioFormat& format) {
+void VelAvCodec::SetAudioTiming() {
   const AVStream* audio = FormatContext->streams[AudioStream];
   const AVStream* video = FormatContext->streams[VideoStream];
   double length = -1.0;
@@ -215,11 +198,11 @@ void VelAvCodec::SetAudioTiming(const AviAudioFormat& format) {
     length = double(audio->duration) * audio->time_base.num / audio->time_base.den;
   else if (Known(FormatContext->duration))
     length = double(FormatContext->duration) * 0.000001;
-  AudioLength = length > 0 ? int32_t(ToAudioUnits(format, length)) : 0;
+  AudioLength = length > 0 ? int32_t(ToAudioUnits(*this, length)) : 0;
   // The output's video starts with the first picture, so the audio's start
   // counts from the video stream's.
   const double lead = StartOf(audio) - StartOf(video);
-  AudioStart = lead > 0 ? int32_t(ToAudioUnits(format, lead)) : 0;
+  AudioStart = lead > 0 ? int32_t(ToAudioUnits(*this, lead)) : 0;
 }
 
 }  // namespace VELAVCODEC

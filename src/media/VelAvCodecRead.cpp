@@ -1,7 +1,6 @@
 // Reading: decoded pictures as bottom-up BMP images, audio packets as stored.
 #include <cstring>
 
-#include "media/BitmapImage.h"
 #include "media/EntryPoints.h"
 #include "media/MmxUnit.h"
 #include "media/PictureScaler.h"
@@ -95,9 +94,8 @@ uint8_t* VelAvCodec::DeliverPicture(int32_t& kind, int32_t& size) {
   const bool scaled = ScaleToFrameBuffer();
   Api->av_frame_unref(DecodedFrame);
   if (!scaled) return nullptr;
-  WriteBmpHeader(FrameBuffer, Width, Height, FrameImageSize);
-  size = kBmpHeaderSize + FrameImageSize;
-  return FrameBuffer;
+  size = int32_t(Frame.size());
+  return Frame.data();
 }
 
 // Converts the decoded picture to blue-green-red, bottom row first. Pictures
@@ -114,11 +112,9 @@ bool VelAvCodec::ScaleToFrameBuffer() {
       break;
   }
   if (RgbBuffer == nullptr) return true;
-  uint8_t* pixels = FrameBuffer + kBmpHeaderSize;
   const size_t rowBytes = size_t(Width) * 3;
   for (int32_t row = 0; row < Height; ++row)
-    CopyBytes(pixels + size_t(Height - 1 - row) * Stride, RgbBuffer + size_t(row) * RgbStride,
-              rowBytes);
+    CopyBytes(Frame.Row(Height - 1 - row), RgbBuffer + size_t(row) * RgbStride, rowBytes);
   return true;
 }
 

@@ -14,6 +14,9 @@ constexpr UINT MB_ICONSTOP = 0x10;
 constexpr UINT MB_ICONINFORMATION = 0x40;
 constexpr UINT MB_SYSTEMMODAL = 0x1000;
 
+// The two boxes the program shows of its own.
+enum class MessageKind { Error, Information };
+
 constexpr int IDOK = 1;
 constexpr int IDYES = 6;
 constexpr int IDNO = 7;

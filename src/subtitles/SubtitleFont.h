@@ -22,3 +22,6 @@ struct SubtitleFont {
 // Sizes are points at 96 dots per inch wherever text is drawn, so that a size
 // means what it meant on the platform the program was designed for.
 constexpr int kScreenDotsPerInch = 96;
+
+// Pixels of a size in points at that resolution.
+constexpr int PixelsOfPoints(int points) { return (points * kScreenDotsPerInch + 36) / 72; }

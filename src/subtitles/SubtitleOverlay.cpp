@@ -11,54 +11,19 @@ namespace SUBTITLEOVERLAY {
 
 namespace {
 
-constexpr size_t kFileHeaderSize = 14;
-constexpr size_t kInfoHeaderSize = 40;
-constexpr size_t kPixelOffset = kFileHeaderSize + kInfoHeaderSize;
 constexpr int kMinimumPoints = 1;
-// The key colour's blue, green and red bytes, read as one little-endian value.
-constexpr uint32_t kKeyPixel = 0xEF00FE;
 
+// A pixel's blue, green and red bytes, read as one little-endian value.
 inline uint32_t PixelAt(const uint8_t* bgr) {
   return uint32_t(bgr[0]) | uint32_t(bgr[1]) << 8 | uint32_t(bgr[2]) << 16;
 }
 
+// The key colour as PixelAt reads it.
+constexpr uint32_t kKeyPixel = ((SubtitleKeyColor >> 16) & 0xFF) | (SubtitleKeyColor & 0xFF00) |
+                               (SubtitleKeyColor & 0xFF) << 16;
+
 QColor ColorOf(uint32_t value) {
   return QColor(int(value & 0xFF), int((value >> 8) & 0xFF), int((value >> 16) & 0xFF));
-}
-
-// Font sizes mean what they meant on a 96 dpi screen.
-int PixelsOfPoints(int points) { return (points * kScreenDotsPerInch + 36) / 72; }
-
-size_t StrideOf(int32_t width) { return (size_t(width) * 3 + 3) & ~size_t(3); }
-
-int32_t ReadLong(const uint8_t* bytes) {
-  return int32_t(uint32_t(bytes[0]) | uint32_t(bytes[1]) << 8 | uint32_t(bytes[2]) << 16 |
-                 uint32_t(bytes[3]) << 24);
-}
-
-void WriteLong(uint8_t* bytes, uint32_t value) {
-  for (int i = 0; i < 4; ++i) bytes[i] = uint8_t(value >> (8 * i));
-}
-
-void WriteWord(uint8_t* bytes, uint16_t value) {
-  bytes[0] = uint8_t(value);
-  bytes[1] = uint8_t(value >> 8);
-}
-
-void WriteBmpHeaders(uint8_t* out, int32_t width, int32_t height) {
-  const uint32_t imageSize = uint32_t(StrideOf(width) * size_t(height));
-  std::memset(out, 0, kPixelOffset);
-  out[0] = 'B';
-  out[1] = 'M';
-  WriteLong(out + 2, uint32_t(kPixelOffset) + imageSize);
-  WriteLong(out + 10, uint32_t(kPixelOffset));
-  uint8_t* info = out + kFileHeaderSize;
-  WriteLong(info, uint32_t(kInfoHeaderSize));
-  WriteLong(info + 4, uint32_t(width));
-  WriteLong(info + 8, uint32_t(height));
-  WriteWord(info + 12, 1);
-  WriteWord(info + 14, 24);
-  WriteLong(info + 20, imageSize);
 }
 
 QFont BitmapFontOf(const SubtitleFont& font) {
@@ -102,16 +67,18 @@ void SubtitleOverlay::Setup(const SubtitleFont& font, int32_t width) {
   const int textHeight = QFontMetrics(bitmapFont_).height();
   subtitleBitmap_ = QImage(width, 2 * textHeight + 4, QImage::Format_BGR888);
   if (subtitleBitmap_.isNull()) return;
-  subtitleImage_.reserve(kPixelOffset + StrideOf(width) * size_t(subtitleBitmap_.height()));
+  // Made once per job: every entry is stored into the same memory.
+  subtitleImage_.Allocate(width, subtitleBitmap_.height(), 4, 0);
+  subtitleImage_.Clear();
 }
 
 int32_t SubtitleOverlay::Width() const { return subtitleBitmap_.width(); }
 int32_t SubtitleOverlay::Height() const { return subtitleBitmap_.height(); }
-const std::vector<uint8_t>& SubtitleOverlay::SubtitleImage() const { return subtitleImage_; }
+const BMPFRAME::BmpFrame& SubtitleOverlay::SubtitleImage() const { return subtitleImage_; }
 
 // Keeps the capacity, so the next run of the same size does not reallocate.
 void SubtitleOverlay::ClearImage() {
-  subtitleImage_.clear();
+  subtitleImage_.Clear();
   inkRuns_.clear();
 }
 
@@ -168,22 +135,18 @@ void SubtitleOverlay::DrawLines(const std::vector<QString>& texts) {
 
 void SubtitleOverlay::StoreImage() {
   const int32_t width = Width(), height = Height();
-  const size_t stride = StrideOf(width);
-  subtitleImage_.resize(kPixelOffset + stride * size_t(height));
-  WriteBmpHeaders(subtitleImage_.data(), width, height);
-  uint8_t* rows = subtitleImage_.data() + kPixelOffset;
+  if (!subtitleImage_.Allocate(width, height, 4, 0)) return;
   for (int32_t r = 0; r < height; ++r)
-    std::memcpy(rows + size_t(r) * stride, subtitleBitmap_.constScanLine(height - 1 - r),
+    std::memcpy(subtitleImage_.Row(r), subtitleBitmap_.constScanLine(height - 1 - r),
                 size_t(width) * 3);
   FindInkRuns();
 }
 
 void SubtitleOverlay::FindInkRuns() {
   inkRuns_.clear();
-  const int32_t height = Height();
-  const size_t stride = StrideOf(Width()), rowBytes = size_t(Width()) * 3;
-  const uint8_t* row = subtitleImage_.data() + kPixelOffset;
-  for (int32_t r = 0; r < height; ++r, row += stride) {
+  const size_t rowBytes = size_t(Width()) * 3;
+  for (int32_t r = 0; r < subtitleImage_.Height(); ++r) {
+    const uint8_t* row = subtitleImage_.Row(r);
     size_t k = 0;
     while (k < rowBytes) {
       if (PixelAt(row + k) == kKeyPixel) {
@@ -198,22 +161,18 @@ void SubtitleOverlay::FindInkRuns() {
 }
 
 void SubtitleOverlay::OverlaySubtitle(uint8_t* frameBuffer) const {
-  if (frameBuffer == nullptr || subtitleImage_.size() < kPixelOffset) return;
-  const uint8_t* picture = subtitleImage_.data();
-  const int32_t pictureWidth = ReadLong(picture + 18);
-  const int32_t frameWidth = ReadLong(frameBuffer + 18), frameHeight = ReadLong(frameBuffer + 22);
+  if (frameBuffer == nullptr || subtitleImage_.empty()) return;
+  const BMPFRAME::BmpView frame(frameBuffer);
+  const int32_t frameWidth = frame.Width(), frameHeight = frame.Height();
   if (frameWidth <= 0) return;
-  const size_t rowBytes = size_t(std::min(pictureWidth, frameWidth)) * 3;
-  const size_t sourceStride = StrideOf(pictureWidth), targetStride = StrideOf(frameWidth);
-  const uint8_t* source = picture + kPixelOffset;
-  uint8_t* target = frameBuffer + kPixelOffset;
+  const size_t rowBytes = size_t(std::min(subtitleImage_.Width(), frameWidth)) * 3;
   // Runs come bottom row first, like the rows of both images.
   for (const InkRun& run : inkRuns_) {
     if (run.row >= frameHeight) break;
     const size_t end = std::min(size_t(run.end), rowBytes);
     if (run.begin >= end) continue;
-    std::memcpy(target + size_t(run.row) * targetStride + run.begin,
-                source + size_t(run.row) * sourceStride + run.begin, end - run.begin);
+    std::memcpy(frame.Row(run.row) + run.begin, subtitleImage_.Row(run.row) + run.begin,
+                end - run.begin);
   }
 }
 

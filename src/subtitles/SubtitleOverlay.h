@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "picture/BmpFrame.h"
 #include "subtitles/SubtitleFont.h"
 
 namespace SUBTITLEOVERLAY {
@@ -35,8 +36,8 @@ class SubtitleOverlay {
   bool AutoSizeLine = true;
   int32_t Width() const;
   int32_t Height() const;
-  // The stored picture: a complete BMP file image, empty before a drawing.
-  const std::vector<uint8_t>& SubtitleImage() const;
+  // The stored picture, empty before a drawing.
+  const BMPFRAME::BmpFrame& SubtitleImage() const;
 
  private:
   void DrawLines(const std::vector<QString>& texts);
@@ -57,7 +58,7 @@ class SubtitleOverlay {
   QFont bitmapFont_;
   // 24-bit, blue-green-red rows: the same byte order as the stored picture.
   QImage subtitleBitmap_;
-  std::vector<uint8_t> subtitleImage_;
+  BMPFRAME::BmpFrame subtitleImage_;
   std::vector<InkRun> inkRuns_;
 };
 

@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "shell/ProgramInfo.h"
+#include "platform/ProgramInfo.h"
 
 using namespace OUTPUTFORMAT;
 
@@ -19,7 +19,12 @@ DWORD DwordAt(const std::vector<uint8_t>& block, size_t offset) {
 }  // namespace
 
 TEST(OutputFormatTest, VideoHeaderCarriesTheSourceValuesAndTheName) {
-  const VideoValues video{320, 240, 1001, 30000, 230400};
+  VELAVCODEC::VideoStreamValues video;
+  video.Width = 320;
+  video.Height = 240;
+  video.VideoScale = 1001;
+  video.VideoRate = 30000;
+  video.FrameImageSize = 230400;
   const AVISTREAMINFOA subtitled = VideoStreamInfo(video, false);
   EXPECT_EQ(subtitled.fccType, streamtypeVIDEO);
   EXPECT_EQ(subtitled.dwScale, 1001u);
@@ -41,7 +46,7 @@ TEST(OutputFormatTest, VideoHeaderCarriesTheSourceValuesAndTheName) {
 }
 
 TEST(OutputFormatTest, AudioHeaderAndFixAudioVbr) {
-  AudioValues audio;
+  VELAVCODEC::AudioStreamValues audio;
   audio.AudioScale = 1152;
   audio.AudioRate = 44100;
   audio.AudioStart = 3;
@@ -62,7 +67,7 @@ TEST(OutputFormatTest, AudioHeaderAndFixAudioVbr) {
 
 TEST(OutputFormatTest, AudioFormatBlockIsWaveFormatFollowedByExtraData) {
   const uint8_t extra[2] = {0x12, 0x10};
-  AudioValues audio;
+  VELAVCODEC::AudioStreamValues audio;
   audio.AudioFormatTag = 0xFF;
   audio.AudioChannels = 2;
   audio.AudioSampleRate = 44100;

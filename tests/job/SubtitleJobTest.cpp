@@ -7,7 +7,7 @@
 #include <map>
 #include <vector>
 
-#include "platform/CompressorCatalog.h"
+#include "compressors/CompressorCatalog.h"
 #include "shell/Settings.h"
 #include "support/TestSupport.h"
 
@@ -20,8 +20,9 @@ namespace {
 class RecordingHost : public JOBHOST::JobHost {
  public:
   void AppendLog(const std::string& text) override { log.push_back(text); }
-  void ShowMessageBox(int kind, const std::string& caption, const std::string& text) override {
-    boxes.push_back({kind, caption + text});
+  void ShowMessageBox(MessageKind kind, const std::string& caption,
+                      const std::string& text) override {
+    boxes.push_back({kind == MessageKind::Error ? 0 : 1, caption + text});
     logAtBox.push_back(log.size());
   }
   bool AskYesNo(const std::string& caption, const std::string& text) override {
@@ -40,6 +41,7 @@ class RecordingHost : public JOBHOST::JobHost {
     if (onProcess) onProcess();
   }
   void SetRefreshTimer(bool enabled) override { timer = enabled; }
+  SaveOptionsChooser CompressorChooser() override { return chooser; }
 
   // Start, Stop, and the file buttons with the options button.
   std::vector<bool> States() const {
@@ -64,6 +66,7 @@ class RecordingHost : public JOBHOST::JobHost {
   int passes = 0;
   bool timer = false;
   std::function<void()> onProcess;
+  SaveOptionsChooser chooser;
 };
 
 const std::vector<bool> kIdle = {true, false, true, true, true, true};
@@ -81,18 +84,17 @@ class SubtitleJobTest : public ::testing::Test {
     decoder = std::make_unique<VELAVCODEC::VelAvCodec>(settings.AvCodec, settings.AvFormat,
                                                        settings.AvUtil, settings.SwScale);
     job = std::make_unique<SUBTITLEJOB::SubtitleJob>(host, decoder.get(), subtitles, overlay);
-    SetSaveOptionsChooser([this](void*, UINT, AVICOMPRESSOPTIONS* options) {
+    host.chooser = [this](void*, UINT, AVICOMPRESSOPTIONS* options) {
       options->fccType = streamtypeVIDEO;
       options->fccHandler = compressor;
       options->dwQuality = ICQUALITY_DEFAULT;
       return chooserAnswer;
-    });
+    };
     WriteFile(dir / "subs.sub", "{5}{9}First\r\n{9}{14}Second\r\n{20}{24}Third\r\n");
     options.SourceVideo = (dir / "source.mkv").string();
     options.Subtitle = (dir / "subs.sub").string();
     options.DestinationVideo = (dir / "out.avi").string();
   }
-  void TearDown() override { SetSaveOptionsChooser(nullptr); }
 
   // 50 pictures of 25 a second, with or without a tone.
   void MakeSource(bool withAudio) {
@@ -190,8 +192,7 @@ TEST_F(SubtitleJobTest, CancelledCompressorChoiceIsLoggedWithoutABox) {
                                                          "[END INFO]", "Closing all..."}));
   EXPECT_TRUE(host.boxes.empty());
   EXPECT_EQ(host.States(), kIdle);
-  EXPECT_EQ(job->AviFile, nullptr);
-  EXPECT_EQ(job->AviVideo, nullptr);
+  EXPECT_EQ(job->Output(), nullptr);
   EXPECT_TRUE(std::filesystem::exists(options.DestinationVideo));
 }
 
@@ -212,8 +213,7 @@ TEST_F(SubtitleJobTest, CompleteJobWritesEveryPictureAndEndsIdle) {
   EXPECT_FALSE(host.timer);
   EXPECT_FALSE(job->Running());
   EXPECT_EQ(OutputFrames(), 50);
-  EXPECT_EQ(job->AviFile, nullptr);
-  EXPECT_EQ(job->CompressOptions.fccHandler, 0u);
+  EXPECT_EQ(job->Output(), nullptr);
 
   // A second job with the same files starts from a closed decoder.
   host.log.clear();
@@ -261,7 +261,7 @@ TEST_F(SubtitleJobTest, QuietEndDropsTheFinalBox) {
   EXPECT_EQ(job->Start(options), JobEnd::Stopped);
   EXPECT_TRUE(host.boxes.empty());
   EXPECT_EQ(host.log.back(), "-=[ END ]=-");
-  EXPECT_EQ(job->AviFile, nullptr);
+  EXPECT_EQ(job->Output(), nullptr);
 }
 
 TEST_F(SubtitleJobTest, SourceWithoutAudioGetsNoAudioStream) {

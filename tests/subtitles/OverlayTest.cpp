@@ -26,6 +26,10 @@ int32_t ReadLong(const uint8_t* p) {
 class Bmp {
  public:
   explicit Bmp(const std::vector<uint8_t>& bytes) : bytes_(bytes) {}
+  explicit Bmp(const BMPFRAME::BmpFrame& frame) : bytes_(Bytes(frame)) {}
+  static std::vector<uint8_t> Bytes(const BMPFRAME::BmpFrame& frame) {
+    return std::vector<uint8_t>(frame.data(), frame.data() + frame.size());
+  }
   Bmp(int width, int height, uint8_t padding = 0xAA)
       : bytes_(54 + Stride(width) * size_t(height), padding) {
     std::memcpy(&bytes_[18], &width, 4);
@@ -114,7 +118,7 @@ TEST(SubtitleOverlay, BandHoldsTwoTextCellsAndIsStoredAsABmpImage) {
   EXPECT_TRUE(overlay.SubtitleImage().empty());
 
   overlay.DrawSubtitle({});
-  const std::vector<uint8_t>& image = overlay.SubtitleImage();
+  const std::vector<uint8_t> image = Bmp::Bytes(overlay.SubtitleImage());
   ASSERT_EQ(image.size(), 54 + 1924 * size_t(overlay.Height()));
   EXPECT_EQ(image[0], 'B');
   EXPECT_EQ(image[1], 'M');
@@ -225,7 +229,7 @@ TEST(SubtitleOverlay, AutoSizeEndsForTextThatNeverFitsAndEachEntryStartsAtTheCho
   overlay.DrawSubtitle({std::string(500, 'W')});
   EXPECT_FALSE(AllKey(Bmp(overlay.SubtitleImage())));
   overlay.DrawSubtitle({"ok"});
-  EXPECT_EQ(overlay.SubtitleImage(), Draw(40, {"ok"}).picture.bytes_);
+  EXPECT_EQ(Bmp::Bytes(overlay.SubtitleImage()), Draw(40, {"ok"}).picture.bytes_);
 }
 
 TEST(SubtitleOverlay, CyrillicBytesDrawAsTheUnicodeText) {

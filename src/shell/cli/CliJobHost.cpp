@@ -32,8 +32,9 @@ std::string WithLineFeeds(const std::string& text) {
 }  // namespace
 
 // Ctrl+C only asks the job to stop; a second one ends the program at once.
-CliJobHost::CliJobHost(std::ostream& out, std::ostream& err, bool showProgress)
-    : out_(out), err_(err), showProgress_(showProgress) {
+CliJobHost::CliJobHost(std::ostream& out, std::ostream& err, bool showProgress,
+                       SaveOptionsChooser chooser)
+    : out_(out), err_(err), showProgress_(showProgress), chooser_(std::move(chooser)) {
   gInterrupted = 0;
   struct sigaction action {};
   action.sa_handler = OnInterrupt;
@@ -55,8 +56,8 @@ void CliJobHost::AppendLog(const std::string& text) {
 
 // Errors are in the log already and the closing "OK" says nothing the log
 // does not; what remains (a missing file name) goes to standard error.
-void CliJobHost::ShowMessageBox(int kind, const std::string&, const std::string& text) {
-  if (kind == 0 || text == "OK") return;
+void CliJobHost::ShowMessageBox(MessageKind kind, const std::string&, const std::string& text) {
+  if (kind == MessageKind::Error || text == "OK") return;
   EndProgressLine();
   err_ << "tolvane: " << WithLineFeeds(text) << '\n';
 }
@@ -75,12 +76,13 @@ void CliJobHost::ShowStatistics(const JOBSTATISTICS::StatisticsTexts& texts) {
 
 void CliJobHost::ProcessMessages() {
   QCoreApplication::processEvents();
-  if (job_ == nullptr) return;
+  SUBTITLEJOB::SubtitleJob* job = Job();
+  if (job == nullptr) return;
   if (gInterrupted) {
     gInterrupted = 0;
-    job_->EndRunning();
+    job->EndRunning();
   }
-  if (timerEnabled_ && NowMs() - timerStartMs_ >= 1000) job_->RefreshTimerTick();
+  if (timerEnabled_ && NowMs() - timerStartMs_ >= 1000) job->RefreshTimerTick();
 }
 
 void CliJobHost::SetRefreshTimer(bool enabled) {

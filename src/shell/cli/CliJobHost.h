@@ -7,24 +7,20 @@
 
 #include "job/JobHost.h"
 
-namespace SUBTITLEJOB {
-class SubtitleJob;
-}
-
 namespace CLIJOBHOST {
 
 class CliJobHost : public JOBHOST::JobHost {
  public:
-  CliJobHost(std::ostream& out, std::ostream& err, bool showProgress);
+  // chooser fills the compressor choice from the command's options.
+  CliJobHost(std::ostream& out, std::ostream& err, bool showProgress,
+             SaveOptionsChooser chooser = {});
   ~CliJobHost() override;
   CliJobHost(const CliJobHost&) = delete;
   CliJobHost& operator=(const CliJobHost&) = delete;
 
-  // The job that ticks and interrupts go to.
-  void Attach(SUBTITLEJOB::SubtitleJob* job) { job_ = job; }
-
   void AppendLog(const std::string& text) override;
-  void ShowMessageBox(int kind, const std::string& caption, const std::string& text) override;
+  void ShowMessageBox(MessageKind kind, const std::string& caption,
+                      const std::string& text) override;
   bool AskYesNo(const std::string& caption, const std::string& text) override;
   void SetControlEnabled(JOBHOST::JobControl, bool) override {}
   void ShowStatistics(const JOBSTATISTICS::StatisticsTexts& texts) override;
@@ -37,6 +33,7 @@ class CliJobHost : public JOBHOST::JobHost {
   void ShowPreview(const BITMAPINFOHEADER*) override {}
   void ProcessMessages() override;
   void SetRefreshTimer(bool enabled) override;
+  SaveOptionsChooser CompressorChooser() override { return chooser_; }
 
  private:
   void EndProgressLine();
@@ -46,7 +43,7 @@ class CliJobHost : public JOBHOST::JobHost {
   bool showProgress_;
   bool progressShown_ = false;
   bool looping_ = false;
-  SUBTITLEJOB::SubtitleJob* job_ = nullptr;
+  SaveOptionsChooser chooser_;
   int maximum_ = 0;
   int position_ = 0;
   bool timerEnabled_ = false;

@@ -5,7 +5,8 @@
 #include <map>
 #include <string_view>
 
-#include "platform/CompressorCatalog.h"
+#include "compressors/CompressorCatalog.h"
+#include "shell/JobSettings.h"
 
 namespace JOBARGUMENTS {
 namespace {
@@ -143,24 +144,9 @@ std::string SettingsFileArgument(const tolvane::Arguments& args) {
   return {};
 }
 
-JOBOPTIONS::JobOptions OptionsFromSettings(const SETTINGS::Settings& settings) {
-  JOBOPTIONS::JobOptions options;
-  options.SourceVideo = settings.SourceVideo;
-  options.Subtitle = settings.Subtitle;
-  options.DestinationVideo = settings.DestinationVideo;
-  options.UseFrames = settings.UseFrames;
-  options.DelayFrames = settings.FramesDelay;
-  options.DelayMilliseconds = 100 * settings.TimeDelay;
-  options.TranscodeVideo = settings.TranscodeVideo;
-  options.FixAudioVBR = settings.FixAudioVBR;
-  options.AutoSize = settings.AutoSize;
-  options.Font = settings.Font;
-  return options;
-}
-
 std::string ParseJobArguments(const tolvane::Arguments& args, const SETTINGS::Settings& settings,
                               JobArguments& result) {
-  result.Options = OptionsFromSettings(settings);
+  result.Options = SETTINGS::JobOptionsFromSettings(settings);
   bool delayFrames = false;
   bool delayMs = false;
   for (size_t i = 0; i < args.size(); ++i) {

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "job/JobOptions.h"
-#include "platform/Vfw.h"
+#include "platform/AviRecords.h"
 #include "shell/Settings.h"
 #include "shell/cli/CommandLine.h"
 
@@ -22,9 +22,6 @@ struct JobArguments {
 
 // The file named by --settings, or empty when it is not given.
 std::string SettingsFileArgument(const tolvane::Arguments& args);
-
-// The job options taken from the settings; the streams are the first ones.
-JOBOPTIONS::JobOptions OptionsFromSettings(const SETTINGS::Settings& settings);
 
 // Empty on success, else what is wrong with the arguments.
 std::string ParseJobArguments(const tolvane::Arguments& args, const SETTINGS::Settings& settings,

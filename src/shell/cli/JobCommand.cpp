@@ -12,7 +12,6 @@
 
 #include "job/SubtitleJob.h"
 #include "media/VelAvCodec.h"
-#include "platform/Vfw.h"
 #include "shell/SettingsLocation.h"
 #include "shell/cli/CliJobHost.h"
 #include "shell/cli/Commands.h"
@@ -74,15 +73,12 @@ int RunWithDecoder(const JOBARGUMENTS::JobArguments& arguments, VELAVCODEC::VelA
   }
   SUBTITLEFILE::SubtitleFile subtitles;
   SUBTITLEOVERLAY::SubtitleOverlay overlay;
-  CLIJOBHOST::CliJobHost host(out, err, isatty(STDERR_FILENO) != 0);
+  CLIJOBHOST::CliJobHost host(
+      out, err, isatty(STDERR_FILENO) != 0, [&arguments](void*, UINT, AVICOMPRESSOPTIONS* options) {
+        return JOBARGUMENTS::FillCompressOptions(arguments, *options) ? 1 : 0;
+      });
   SUBTITLEJOB::SubtitleJob job(host, &decoder, subtitles, overlay);
-  host.Attach(&job);
-  SetSaveOptionsChooser([&arguments](void*, UINT, AVICOMPRESSOPTIONS* options) {
-    return JOBARGUMENTS::FillCompressOptions(arguments, *options) ? 1 : 0;
-  });
-  const SUBTITLEJOB::JobEnd end = job.Start(arguments.Options);
-  SetSaveOptionsChooser(nullptr);
-  return ExitStatusOf(end);
+  return ExitStatusOf(job.Start(arguments.Options));
 }
 
 }  // namespace

@@ -4,7 +4,7 @@
 // that a code for --compressor can be picked.
 #include <ostream>
 
-#include "platform/CompressorCatalog.h"
+#include "compressors/CompressorCatalog.h"
 #include "shell/cli/Commands.h"
 
 namespace tolvane {

@@ -7,12 +7,14 @@
 #include <QTimer>
 #include <QToolButton>
 
+#include "compressors/widgets/CompressorDialog.h"
 #include "job/SubtitleJob.h"
 #include "media/VelAvCodec.h"
 #include "platform/MessageBox.h"
+#include "platform/ProgramInfo.h"
 #include "platform/Shell.h"
 #include "shell/Charsets.h"
-#include "shell/ProgramInfo.h"
+#include "shell/JobSettings.h"
 #include "shell/SettingsLocation.h"
 #include "shell/ui/LicenseText.h"
 #include "shell/ui/PreviewUnit.h"
@@ -53,15 +55,13 @@ const FILEDIALOGS::FileDialogRequest kSubtitleFileDialog = {
 const FILEDIALOGS::FileDialogRequest kSavedVideoFileDialog = {
     "SDSavedVideoFile", true, "Save subtitled video file as...", "Avi files|*.avi", "avi"};
 
-// Sizes are points at 96 dots per inch, as on the platform the layout was
-// made for: 8 points are 11 pixels whatever the screen says.
-int PointsToPixels(int points) { return (points * kScreenDotsPerInch + 36) / 72; }
-
 QFont WindowFont() {
   QFont font = QFontDatabase::families().contains("Tahoma")
                    ? QFont("Tahoma")
                    : QFontDatabase::systemFont(QFontDatabase::GeneralFont);
-  font.setPixelSize(PointsToPixels(8));
+  // Points at 96 dots per inch, as on the platform the layout was made for:
+  // 8 points are 11 pixels whatever the screen says.
+  font.setPixelSize(PixelsOfPoints(8));
   return font;
 }
 
@@ -132,7 +132,7 @@ void TMainForm::CreateDecoder(const SETTINGS::Settings& settings) {
   } catch (const VELAVCODEC::VelException& exception) {
     ui->BStart->setEnabled(false);
     ui->BSourceVideo->setEnabled(false);
-    ShowMessageBox(0, "", std::string(exception.Message) + kDecoderFailureHint);
+    ShowMessageBox(MessageKind::Error, "", std::string(exception.Message) + kDecoderFailureHint);
   }
 }
 
@@ -185,7 +185,7 @@ void TMainForm::SaveSettings() {
   std::string error;
   if (!SETTINGS::SettingsLocation(ProgramFolder, Environment.UserFolder)
            .Save(CollectSettings(), error))
-    ShowMessageBox(0, "", error);
+    ShowMessageBox(MessageKind::Error, "", error);
 }
 
 // ---- Message log and boxes ----
@@ -206,8 +206,9 @@ void TMainForm::LogInfo(const std::string& text) {
   AppendLog("[END INFO]");
 }
 
-void TMainForm::ShowMessageBox(int kind, const std::string& caption, const std::string& text) {
-  const bool error = kind == 0;
+void TMainForm::ShowMessageBox(MessageKind kind, const std::string& caption,
+                               const std::string& text) {
+  const bool error = kind == MessageKind::Error;
   const std::string shownCaption = !caption.empty() ? caption : error ? "ERROR!" : "INFO...";
   MessageBoxA(nullptr, text.c_str(), shownCaption.c_str(),
               (error ? MB_ICONSTOP : MB_ICONINFORMATION) | MB_SYSTEMMODAL);
@@ -267,7 +268,7 @@ void TMainForm::BSourceVideoClick() {
     const std::string message = Decoder->ErrorText;
     Decoder->Close();
     LogError(message);
-    ShowMessageBox(0, "", message);
+    ShowMessageBox(MessageKind::Error, "", message);
     return;
   }
   AppendLog(Decoder->Info);
@@ -291,7 +292,7 @@ void TMainForm::BSubtitleClick() {
   const std::string message = Subtitles->ErrorText;
   Subtitles->Clear();
   LogError(message);
-  ShowMessageBox(0, "", message);
+  ShowMessageBox(MessageKind::Error, "", message);
 }
 
 void TMainForm::BDestinationVideoClick() {
@@ -387,25 +388,19 @@ SUBTITLEJOB::SubtitleJob& TMainForm::Job() {
 bool TMainForm::JobActive() const { return SubtitleJobRun && SubtitleJobRun->Active(); }
 
 JOBOPTIONS::JobOptions TMainForm::CollectJobOptions() const {
-  JOBOPTIONS::JobOptions options;
-  options.SourceVideo = FromQString(ui->EVideoFile->text());
-  options.Subtitle = FromQString(ui->ESubtitleFile->text());
-  options.DestinationVideo = FromQString(ui->ESavedVideoFile->text());
+  JOBOPTIONS::JobOptions options = SETTINGS::JobOptionsFromSettings(CollectSettings());
   options.VideoStream = ui->CBVideoStreams->currentIndex();
   options.AudioStream = ui->CBAudioStreams->currentIndex();
-  options.UseFrames = ui->RBCorrectFrames->isChecked();
-  options.DelayFrames = int16_t(ui->UDCorrectFrames->value());
-  options.DelayMilliseconds = 100 * int16_t(ui->UDCorrectTime->value());
-  options.TranscodeVideo = ui->CBTranscodeVideo->isChecked();
-  options.FixAudioVBR = ui->CBFixAudioVBR->isChecked();
-  options.AutoSize = ui->CBAutoSize->isChecked();
-  options.Font = FDFont;
   return options;
+}
+
+SaveOptionsChooser TMainForm::CompressorChooser() const {
+  if (Environment.CompressorChooser) return Environment.CompressorChooser;
+  return TCOMPRESSORDIALOG::ShowCompressorDialog;
 }
 
 void TMainForm::BStartClick() {
   if (ObjectsReleased || JobActive()) return;
-  AutoSizeLine = ui->CBAutoSize->isChecked();
   Running = true;
   Job().Start(CollectJobOptions());
   Running = false;

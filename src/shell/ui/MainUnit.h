@@ -7,7 +7,9 @@
 #include <memory>
 #include <string>
 
+#include "avi/Vfw.h"
 #include "job/JobOptions.h"
+#include "platform/MessageBox.h"
 #include "shell/Settings.h"
 #include "shell/ui/FileDialogs.h"
 #include "shell/ui/FontDialogUnit.h"
@@ -43,6 +45,7 @@ struct TMainFormEnvironment {
   std::string UserFolder;     // settings fall-back; empty: the user's configuration folder
   FILEDIALOGS::FileDialogRunner FileDialog;  // empty: the platform's dialogs
   FONTDIALOG::FontDialogRunner FontDialog;   // empty: TFontDialog
+  SaveOptionsChooser CompressorChooser;      // empty: the compressor dialog
 };
 
 class TMainForm : public QMainWindow {
@@ -55,7 +58,7 @@ class TMainForm : public QMainWindow {
   void AppendLog(const std::string& text);
   void LogError(const std::string& text);
   void LogInfo(const std::string& text);
-  void ShowMessageBox(int kind, const std::string& caption, const std::string& text);
+  void ShowMessageBox(MessageKind kind, const std::string& caption, const std::string& text);
 
   // Panels and statistics switch.
   void ToolButton1Click();
@@ -98,12 +101,12 @@ class TMainForm : public QMainWindow {
   const SubtitleFont& SubtitleFontOfFD() const { return FDFont; }
   // The file the settings were read from and are written to.
   std::string SettingsPath() const;
+  // How the job's compressor is chosen.
+  SaveOptionsChooser CompressorChooser() const;
 
   std::string ProgramFolder;
   bool Running = false;
-  bool AutoSizeLine = false;
   bool ShowStatistics = true;
-  bool RefreshDue = false;
   // Holds the subtitle bitmap and its picture stream (SubtitleImage).
   std::unique_ptr<SUBTITLEOVERLAY::SubtitleOverlay> Overlay;
   std::unique_ptr<VELAVCODEC::VelAvCodec> Decoder;

@@ -4,6 +4,7 @@
 #include <QPainter>
 #include <cstdlib>
 
+#include "picture/BmpFrame.h"
 #include "ui_PreviewUnit.h"
 
 namespace {
@@ -12,9 +13,8 @@ namespace {
 // are stored bottom-up.
 QImage PictureOf(const BITMAPINFOHEADER* header) {
   const int width = header->biWidth, height = std::abs(header->biHeight);
-  const qsizetype stride = (qsizetype(width) * 3 + 3) & ~qsizetype(3);
   const auto* pixels = reinterpret_cast<const uchar*>(header) + header->biSize;
-  return QImage(pixels, width, height, stride, QImage::Format_BGR888);
+  return QImage(pixels, width, height, BMPFRAME::RowStride(width), QImage::Format_BGR888);
 }
 
 bool IsDrawable(const BITMAPINFOHEADER* header) {

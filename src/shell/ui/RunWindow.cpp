@@ -3,7 +3,6 @@
 #include <QApplication>
 #include <QScreen>
 
-#include "platform/widgets/CompressorDialog.h"
 #include "platform/widgets/QtMessageBox.h"
 #include "shell/ui/MainUnit.h"
 
@@ -26,7 +25,6 @@ int RunWindow(int argc, char** argv) {
   QApplication app(argc, argv);
   SetUpApplication();
   InstallQtMessageBox();
-  TCOMPRESSORDIALOG::InstallCompressorDialog();
   TMainForm window;
   CentreOnDesktop(window);
   window.show();

@@ -24,7 +24,8 @@ WindowJobHost::WindowJobHost(TMainForm& form)
 
 void WindowJobHost::AppendLog(const std::string& text) { form_.AppendLog(text); }
 
-void WindowJobHost::ShowMessageBox(int kind, const std::string& caption, const std::string& text) {
+void WindowJobHost::ShowMessageBox(MessageKind kind, const std::string& caption,
+                                   const std::string& text) {
   form_.ShowMessageBox(kind, caption, text);
 }
 
@@ -91,6 +92,8 @@ void WindowJobHost::SetRefreshTimer(bool enabled) {
   else
     form_.TRefresh->stop();
 }
+
+SaveOptionsChooser WindowJobHost::CompressorChooser() { return form_.CompressorChooser(); }
 
 void* WindowJobHost::OwnerWindow() { return static_cast<QWidget*>(&form_); }
 

@@ -18,7 +18,8 @@ class WindowJobHost : public JOBHOST::JobHost {
   explicit WindowJobHost(TMainForm& form);
 
   void AppendLog(const std::string& text) override;
-  void ShowMessageBox(int kind, const std::string& caption, const std::string& text) override;
+  void ShowMessageBox(MessageKind kind, const std::string& caption,
+                      const std::string& text) override;
   bool AskYesNo(const std::string& caption, const std::string& text) override;
   void SetControlEnabled(JOBHOST::JobControl control, bool enabled) override;
   void ShowStatistics(const JOBSTATISTICS::StatisticsTexts& texts) override;
@@ -27,6 +28,7 @@ class WindowJobHost : public JOBHOST::JobHost {
   void ShowPreview(const BITMAPINFOHEADER* frame) override;
   void ProcessMessages() override;
   void SetRefreshTimer(bool enabled) override;
+  SaveOptionsChooser CompressorChooser() override;
   void* OwnerWindow() override;
 
  private:

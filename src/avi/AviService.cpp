@@ -1,0 +1,179 @@
+// The AVI file service over AviWriter and the compressors. Handles count
+// references as the original service does: a stream holds its file, a
+// compressed stream holds its source, and the file is completed when the
+// last reference goes.
+#include <algorithm>
+#include <cstring>
+#include <memory>
+#include <string>
+
+#include "avi/AviWriter.h"
+#include "avi/Vfw.h"
+#include "compressors/Compressor.h"
+
+struct AviFileObject {
+  AVIWRITER::AviWriter writer;
+  ULONG references = 1;
+};
+
+struct AviStreamObject {
+  AviFileObject* file = nullptr;
+  int index = -1;                     // the file's stream
+  AviStreamObject* source = nullptr;  // set for a compressed stream
+  std::unique_ptr<COMPRESSOR::Compressor> compressor;
+  ULONG references = 1;
+};
+
+namespace {
+
+ULONG ReleaseFile(AviFileObject* file) {
+  const ULONG left = --file->references;
+  if (left == 0) {
+    file->writer.Finish();
+    delete file;
+  }
+  return left;
+}
+
+// The sink that a compressed stream's frames go to, counting their bytes.
+COMPRESSOR::ChunkSink SinkInto(AviStreamObject* stream, LONG* bytes) {
+  return [stream, bytes](const void* data, uint32_t size, bool key) {
+    HRESULT result = stream->file->writer.WriteChunk(stream->index, data, size, key, nullptr);
+    if (result == AVIERR_OK) *bytes += LONG(size);
+    return result;
+  };
+}
+
+HRESULT WriteCompressed(AviStreamObject* stream, const void* buffer, LONG size, LONG* samples,
+                        LONG* bytes) {
+  LONG written = 0;
+  HRESULT result =
+      stream->compressor->Compress(buffer, size_t(size), SinkInto(stream->source, &written));
+  if (samples) *samples = result == AVIERR_OK ? 1 : 0;
+  if (bytes) *bytes = written;
+  return result;
+}
+
+}  // namespace
+
+HRESULT AVIFileOpenA(PAVIFILE* ppfile, const char* szFile, UINT uMode, const void* handler) {
+  if (ppfile == nullptr) return AVIERR_BADPARAM;
+  *ppfile = nullptr;
+  if (szFile == nullptr) return AVIERR_BADPARAM;
+  if (handler != nullptr) return REGDB_E_CLASSNOTREG;
+  // Only writing new files is offered.
+  if (!(uMode & OF_CREATE) || !(uMode & (OF_WRITE | OF_READWRITE))) return AVIERR_UNSUPPORTED;
+  auto file = std::make_unique<AviFileObject>();
+  HRESULT result = file->writer.Create(szFile);
+  if (result != AVIERR_OK) return result;
+  *ppfile = file.release();
+  return AVIERR_OK;
+}
+
+HRESULT AVIFileCreateStreamA(PAVIFILE pfile, PAVISTREAM* ppavi, const AVISTREAMINFOA* psi) {
+  if (ppavi) *ppavi = nullptr;
+  if (pfile == nullptr) return AVIERR_BADHANDLE;
+  if (ppavi == nullptr || psi == nullptr) return AVIERR_BADPARAM;
+  auto stream = std::make_unique<AviStreamObject>();
+  HRESULT result = pfile->writer.AddStream(*psi, &stream->index);
+  if (result != AVIERR_OK) return result;
+  stream->file = pfile;
+  ++pfile->references;
+  *ppavi = stream.release();
+  return AVIERR_OK;
+}
+
+HRESULT AVIMakeCompressedStream(PAVISTREAM* ppsCompressed, PAVISTREAM psSource,
+                                const AVICOMPRESSOPTIONS* lpOptions, const void* handler) {
+  if (ppsCompressed) *ppsCompressed = nullptr;
+  if (psSource == nullptr) return AVIERR_BADHANDLE;
+  if (ppsCompressed == nullptr || lpOptions == nullptr) return AVIERR_BADPARAM;
+  if (handler != nullptr) return REGDB_E_CLASSNOTREG;
+  if (psSource->source != nullptr ||
+      psSource->file->writer.Info(psSource->index).fccType != streamtypeVIDEO ||
+      (lpOptions->fccType != 0 && lpOptions->fccType != streamtypeVIDEO))
+    return AVIERR_UNSUPPORTED;
+  const COMPRESSORCATALOG::CompressorInfo* info =
+      COMPRESSORCATALOG::FindCompressor(lpOptions->fccHandler);
+  if (info == nullptr) return AVIERR_NOCOMPRESSOR;
+  std::vector<BYTE> parms;
+  if (lpOptions->lpParms && !AVIReadBlock(lpOptions->lpParms, &parms)) return AVIERR_BADPARAM;
+  auto stream = std::make_unique<AviStreamObject>();
+  stream->compressor = COMPRESSOR::MakeCompressor(
+      *info, *lpOptions, std::string(parms.begin(), std::find(parms.begin(), parms.end(), 0)));
+  stream->file = psSource->file;
+  stream->index = psSource->index;
+  stream->source = psSource;
+  ++psSource->references;
+  ++psSource->file->references;
+  psSource->file->writer.SetHandler(psSource->index, info->code);
+  *ppsCompressed = stream.release();
+  return AVIERR_OK;
+}
+
+HRESULT AVIStreamSetFormat(PAVISTREAM pavi, LONG, const void* lpFormat, LONG cbFormat) {
+  if (pavi == nullptr) return AVIERR_BADHANDLE;
+  if (lpFormat == nullptr || cbFormat <= 0) return AVIERR_BADPARAM;
+  AVIWRITER::AviWriter& writer = pavi->file->writer;
+  if (pavi->compressor == nullptr) return writer.SetFormat(pavi->index, lpFormat, size_t(cbFormat));
+  if (size_t(cbFormat) < sizeof(BITMAPINFOHEADER)) return AVIERR_BADFORMAT;
+  if (writer.HasFormat(pavi->index)) return AVIERR_UNSUPPORTED;
+  BITMAPINFOHEADER input;
+  std::memcpy(&input, lpFormat, sizeof input);
+  const AVISTREAMINFOA& info = writer.Info(pavi->index);
+  std::vector<uint8_t> output;
+  HRESULT result = pavi->compressor->Start(input, info.dwScale, info.dwRate, &output);
+  if (result != AVIERR_OK) return result;
+  return writer.SetFormat(pavi->index, output.data(), output.size());
+}
+
+HRESULT AVIStreamWrite(PAVISTREAM pavi, LONG, LONG, const void* lpBuffer, LONG cbBuffer,
+                       DWORD dwFlags, LONG* plSampWritten, LONG* plBytesWritten) {
+  if (plSampWritten) *plSampWritten = 0;
+  if (plBytesWritten) *plBytesWritten = 0;
+  if (pavi == nullptr) return AVIERR_BADHANDLE;
+  if (cbBuffer < 0 || (lpBuffer == nullptr && cbBuffer > 0)) return AVIERR_BADPARAM;
+  if (pavi->compressor)
+    return WriteCompressed(pavi, lpBuffer, cbBuffer, plSampWritten, plBytesWritten);
+  HRESULT result = pavi->file->writer.WriteChunk(pavi->index, lpBuffer, uint32_t(cbBuffer),
+                                                 (dwFlags & AVIIF_KEYFRAME) != 0, plSampWritten);
+  if (result == AVIERR_OK && plBytesWritten) *plBytesWritten = cbBuffer;
+  return result;
+}
+
+HRESULT AVIFileWriteData(PAVIFILE pfile, DWORD ckid, const void* lpData, LONG cbData) {
+  if (pfile == nullptr) return AVIERR_BADHANDLE;
+  if (lpData == nullptr || cbData <= 0) return AVIERR_BADPARAM;
+  return pfile->writer.AddHeaderData(ckid, lpData, size_t(cbData));
+}
+
+HRESULT AVIFileEndRecord(PAVIFILE pfile) { return pfile == nullptr ? AVIERR_BADHANDLE : AVIERR_OK; }
+
+ULONG AVIStreamRelease(PAVISTREAM pavi) {
+  if (pavi == nullptr) return 0;
+  const ULONG left = --pavi->references;
+  if (left > 0) return left;
+  if (pavi->compressor) {
+    // Frames the encoder still holds become the last chunks of the stream.
+    LONG ignored = 0;
+    pavi->compressor->Finish(SinkInto(pavi->source, &ignored));
+    AVIStreamRelease(pavi->source);
+  }
+  ReleaseFile(pavi->file);
+  delete pavi;
+  return 0;
+}
+
+ULONG AVIFileRelease(PAVIFILE pfile) { return pfile == nullptr ? 0 : ReleaseFile(pfile); }
+
+int AVISaveOptions(const SaveOptionsChooser& chooser, void* owner, UINT uiFlags, int nStreams,
+                   PAVISTREAM* ppavi, AVICOMPRESSOPTIONS** plpOptions) {
+  if (!chooser || nStreams < 1 || ppavi == nullptr || plpOptions == nullptr) return 0;
+  for (int i = 0; i < nStreams; ++i) {
+    AVICOMPRESSOPTIONS* options = plpOptions[i];
+    if (options == nullptr || chooser(owner, uiFlags, options) != 1) return 0;
+    options->fccType = streamtypeVIDEO;
+    options->dwFlags |= AVICOMPRESSF_VALID;
+  }
+  return 1;
+}

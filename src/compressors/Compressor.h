@@ -1,0 +1,55 @@
+#pragma once
+
+// A video compressor as the compressed stream drives it: it takes 24-bit BGR
+// frames and hands out chunks with their key-frame flags.
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "compressors/CompressorCatalog.h"
+#include "platform/AviRecords.h"
+
+namespace COMPRESSOR {
+
+// Receives one compressed frame; returns the write's result.
+using ChunkSink = std::function<HRESULT(const void* data, uint32_t size, bool key)>;
+
+// A picture taken in by a compressor, apart from the caller's buffer, in the
+// form the compressor works on; it can be compressed later, on another
+// thread.
+class StagedPicture {
+ public:
+  virtual ~StagedPicture() = default;
+};
+
+class Compressor {
+ public:
+  virtual ~Compressor() = default;
+  // input: 24-bit BI_RGB, bottom-up (positive height) or top-down. Gives the
+  // format of the compressed frames (a BITMAPINFOHEADER and extra data).
+  // scale/rate is the frame duration in seconds.
+  virtual HRESULT Start(const BITMAPINFOHEADER& input, DWORD scale, DWORD rate,
+                        std::vector<uint8_t>* outputFormat) = 0;
+  // One frame; the chunks it releases (none while the encoder holds frames
+  // back) go to sink.
+  virtual HRESULT Compress(const void* pixels, size_t size, const ChunkSink& sink) = 0;
+  // Hands out the frames held back.
+  virtual HRESULT Finish(const ChunkSink& sink) = 0;
+
+  // Compress split in two, for a caller that compresses on another thread:
+  // Stage takes the picture in on the caller's thread, CompressStaged does
+  // the rest. The two may run at once on different staged pictures. By
+  // default the picture is copied as it is.
+  virtual std::unique_ptr<StagedPicture> NewStagedPicture();  // after Start
+  virtual HRESULT Stage(const void* pixels, size_t size, StagedPicture& picture);
+  virtual HRESULT CompressStaged(StagedPicture& picture, const ChunkSink& sink);
+};
+
+// encoderOptions: "key=value:key=value" options of the libavcodec encoder.
+std::unique_ptr<Compressor> MakeCompressor(const COMPRESSORCATALOG::CompressorInfo& info,
+                                           const AVICOMPRESSOPTIONS& options,
+                                           const std::string& encoderOptions);
+
+}  // namespace COMPRESSOR

@@ -1,0 +1,65 @@
+#include "compressors/CompressorCatalog.h"
+
+#include <cctype>
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+}
+
+namespace COMPRESSORCATALOG {
+
+namespace {
+
+const CompressorInfo kKnown[] = {
+    {kFullFrames, "Full Frames (Uncompressed)", nullptr, false, false, false},
+    {MakeFourCC('X', 'V', 'I', 'D'), "MPEG-4 Part 2 (Xvid compatible)", "mpeg4", true, true, true},
+    {MakeFourCC('H', '2', '6', '4'), "H.264 (x264)", "libx264", true, true, true},
+    {MakeFourCC('M', 'J', 'P', 'G'), "Motion JPEG", "mjpeg", true, true, false},
+    {MakeFourCC('F', 'F', 'V', '1'), "FFV1 (lossless)", "ffv1", false, false, true},
+    {MakeFourCC('H', 'F', 'Y', 'U'), "HuffYUV (lossless)", "huffyuv", false, false, false},
+    {MakeFourCC('U', 'L', 'R', 'G'), "Ut Video RGB (lossless)", "utvideo", false, false, false},
+};
+
+std::vector<CompressorInfo> FindInstalled() {
+  std::vector<CompressorInfo> installed;
+  for (const CompressorInfo& info : kKnown)
+    if (info.encoder == nullptr || avcodec_find_encoder_by_name(info.encoder) != nullptr)
+      installed.push_back(info);
+  return installed;
+}
+
+}  // namespace
+
+const std::vector<CompressorInfo>& InstalledCompressors() {
+  static const std::vector<CompressorInfo> installed = FindInstalled();
+  return installed;
+}
+
+const CompressorInfo* FindCompressor(FOURCC code) {
+  for (const CompressorInfo& info : InstalledCompressors())
+    if (info.code == code) return &info;
+  return nullptr;
+}
+
+const CompressorInfo* FindCompressorByCode(std::string_view code) {
+  while (!code.empty() && code.back() == ' ') code.remove_suffix(1);
+  if (code.empty() || code.size() > 4) return nullptr;
+  char text[4] = {' ', ' ', ' ', ' '};
+  for (size_t i = 0; i < code.size(); ++i) text[i] = char(std::toupper((unsigned char)code[i]));
+  for (const CompressorInfo& info : InstalledCompressors()) {
+    std::string known = CodeText(info.code);
+    bool same = true;
+    for (size_t i = 0; i < 4; ++i)
+      same = same && std::toupper((unsigned char)known[i]) == (unsigned char)text[i];
+    if (same) return &info;
+  }
+  return nullptr;
+}
+
+std::string CodeText(FOURCC code) {
+  std::string text(4, ' ');
+  for (int i = 0; i < 4; ++i) text[i] = char((code >> (8 * i)) & 0xFF);
+  return text;
+}
+
+}  // namespace COMPRESSORCATALOG

@@ -1,0 +1,276 @@
+#include "compressors/CompressorEncoder.h"
+
+#include <algorithm>
+#include <climits>
+#include <cmath>
+#include <cstring>
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavutil/dict.h>
+#include <libavutil/imgutils.h>
+#include <libavutil/opt.h>
+#include <libswscale/swscale.h>
+}
+
+#include "compressors/CompressorYuv.h"
+#include "picture/BmpFrame.h"
+
+namespace COMPRESSOR {
+
+namespace {
+
+struct StagedFrame : StagedPicture {
+  AVFrame* frame = nullptr;
+  ~StagedFrame() override { av_frame_free(&frame); }
+};
+
+constexpr DWORD kDefaultQuality = 7500;
+constexpr int kDefaultKeyFrameEvery = 250;
+
+enum class QualityScale { None, Quantiser, RateFactor };
+
+struct EncoderTraits {
+  AVPixelFormat pixelFormat;
+  QualityScale scale;
+  bool fullRange;
+};
+
+EncoderTraits TraitsOf(const std::string& encoder) {
+  if (encoder == "mpeg4") return {AV_PIX_FMT_YUV420P, QualityScale::Quantiser, false};
+  if (encoder == "libx264") return {AV_PIX_FMT_YUV420P, QualityScale::RateFactor, false};
+  if (encoder == "mjpeg") return {AV_PIX_FMT_YUV420P, QualityScale::Quantiser, true};
+  if (encoder == "ffv1") return {AV_PIX_FMT_0RGB32, QualityScale::None, true};
+  if (encoder == "huffyuv") return {AV_PIX_FMT_RGB24, QualityScale::None, true};
+  return {AV_PIX_FMT_GBRP, QualityScale::None, true};  // utvideo
+}
+
+DWORD EffectiveQuality(DWORD quality) {
+  return quality == ICQUALITY_DEFAULT ? kDefaultQuality : std::min<DWORD>(quality, 10000);
+}
+
+// Linear between (0, low), (7500, atDefault) and (10000, high).
+int MapQuality(DWORD quality, double low, double atDefault, double high) {
+  const double q = EffectiveQuality(quality);
+  const double value = q <= kDefaultQuality
+                           ? low + (atDefault - low) * q / kDefaultQuality
+                           : atDefault + (high - atDefault) * (q - kDefaultQuality) / 2500.0;
+  return int(std::lround(value));
+}
+
+bool IsSubsampled(AVPixelFormat format) { return format == AV_PIX_FMT_YUV420P; }
+
+}  // namespace
+
+int QuantiserForQuality(DWORD quality) { return MapQuality(quality, 31, 3, 1); }
+int RateFactorForQuality(DWORD quality) { return MapQuality(quality, 51, 23, 12); }
+
+EncoderCompressor::EncoderCompressor(const COMPRESSORCATALOG::CompressorInfo& info,
+                                     const AVICOMPRESSOPTIONS& options, std::string encoderOptions)
+    : info_(info), options_(options), encoderOptions_(std::move(encoderOptions)) {}
+
+EncoderCompressor::~EncoderCompressor() {
+  sws_freeContext(scaler_);
+  av_packet_free(&packet_);
+  av_frame_free(&frame_);
+  avcodec_free_context(&context_);
+}
+
+HRESULT EncoderCompressor::Start(const BITMAPINFOHEADER& input, DWORD scale, DWORD rate,
+                                 std::vector<uint8_t>* outputFormat) {
+  if (context_ != nullptr) return AVIERR_UNSUPPORTED;
+  if (input.biBitCount != 24 || input.biCompression != BI_RGB || input.biWidth <= 0 ||
+      input.biHeight == 0)
+    return AVIERR_BADFORMAT;
+  inputHeight_ = input.biHeight < 0 ? -input.biHeight : input.biHeight;
+  bottomUp_ = input.biHeight > 0;
+  rowBytes_ = BMPFRAME::RowStride(input.biWidth);
+  const EncoderTraits traits = TraitsOf(info_.encoder);
+  int width = input.biWidth, height = inputHeight_;
+  if (IsSubsampled(traits.pixelFormat)) {
+    // 4:2:0 encoders need even sizes: the odd last column or row is dropped.
+    width &= ~1;
+    height &= ~1;
+  }
+  if (width < 2 || height < 2) return AVIERR_BADFORMAT;
+  HRESULT result = OpenEncoder(width, height, scale, rate);
+  if (result != AVIERR_OK) return result;
+  frame_ = NewFrame();
+  packet_ = av_packet_alloc();
+  if (!frame_ || !packet_) return AVIERR_MEMORY;
+  if (IsSubsampled(traits.pixelFormat)) {
+    yuvRange_ = traits.fullRange ? YuvRange::Full : YuvRange::Limited;
+    *outputFormat = OutputFormat();
+    return AVIERR_OK;  // converted by hand, see Compress
+  }
+  scaler_ = sws_getContext(width, height, AV_PIX_FMT_BGR24, width, height, context_->pix_fmt,
+                           SWS_BICUBIC | SWS_ACCURATE_RND | SWS_FULL_CHR_H_INT, nullptr, nullptr,
+                           nullptr);
+  if (!scaler_) return AVIERR_COMPRESSOR;
+  *outputFormat = OutputFormat();
+  return AVIERR_OK;
+}
+
+HRESULT EncoderCompressor::OpenEncoder(int width, int height, DWORD scale, DWORD rate) {
+  const AVCodec* codec = avcodec_find_encoder_by_name(info_.encoder);
+  if (!codec) return AVIERR_NOCOMPRESSOR;
+  context_ = avcodec_alloc_context3(codec);
+  if (!context_) return AVIERR_MEMORY;
+  const EncoderTraits traits = TraitsOf(info_.encoder);
+  context_->width = width;
+  context_->height = height;
+  context_->pix_fmt = traits.pixelFormat;
+  if (traits.fullRange && IsSubsampled(traits.pixelFormat))
+    context_->color_range = AVCOL_RANGE_JPEG;
+  int num = 1, den = 25;
+  if (scale > 0 && rate > 0) av_reduce(&num, &den, scale, rate, 65535);
+  context_->time_base = {num, den};
+  context_->framerate = {den, num};
+  context_->codec_tag = info_.code;
+  context_->max_b_frames = 0;
+  const bool chosenKeyFrames =
+      (options_.dwFlags & AVICOMPRESSF_KEYFRAMES) && options_.dwKeyFrameEvery;
+  context_->gop_size = chosenKeyFrames ? int(std::min<DWORD>(options_.dwKeyFrameEvery, INT_MAX))
+                                       : kDefaultKeyFrameEvery;
+  context_->keyint_min = std::min(context_->gop_size, 25);
+  context_->thread_count = 0;  // as many as the machine has
+  // Slices rather than frames for the others: frame threads would hold
+  // pictures back. x264 picks its own, better, threading.
+  if (std::string(info_.encoder) != "libx264") context_->thread_type = FF_THREAD_SLICE;
+  ApplyRateControl();
+  AVDictionary* dictionary = nullptr;
+  if (!encoderOptions_.empty() &&
+      av_dict_parse_string(&dictionary, encoderOptions_.c_str(), "=", ":", 0) < 0) {
+    av_dict_free(&dictionary);
+    return AVIERR_BADPARAM;
+  }
+  if (std::string(info_.encoder) == "libx264") {
+    // A short look-ahead keeps the frames held back, and so the bytes the
+    // writes report, close to the pictures handed in.
+    av_dict_set(&dictionary, "rc-lookahead", "10", AV_DICT_DONT_OVERWRITE);
+    if (context_->bit_rate == 0)
+      av_dict_set_int(&dictionary, "crf", RateFactorForQuality(options_.dwQuality),
+                      AV_DICT_DONT_OVERWRITE);
+  }
+  const int opened = avcodec_open2(context_, codec, &dictionary);
+  av_dict_free(&dictionary);
+  return opened < 0 ? AVIERR_COMPRESSOR : AVIERR_OK;
+}
+
+void EncoderCompressor::ApplyRateControl() {
+  const EncoderTraits traits = TraitsOf(info_.encoder);
+  if (traits.scale == QualityScale::None) return;
+  if ((options_.dwFlags & AVICOMPRESSF_DATARATE) && options_.dwBytesPerSecond > 0) {
+    // The data rate is a ceiling, kept over one second of pictures.
+    context_->bit_rate = int64_t(options_.dwBytesPerSecond) * 8;
+    context_->rc_max_rate = context_->bit_rate;
+    context_->rc_buffer_size = int(std::min<int64_t>(context_->bit_rate, INT_MAX));
+    return;
+  }
+  if (traits.scale == QualityScale::Quantiser) {
+    context_->flags |= AV_CODEC_FLAG_QSCALE;
+    context_->global_quality = FF_QP2LAMBDA * QuantiserForQuality(options_.dwQuality);
+  }
+}
+
+std::vector<uint8_t> EncoderCompressor::OutputFormat() const {
+  BITMAPINFOHEADER header{};
+  header.biSize = uint32_t(sizeof header + context_->extradata_size);
+  header.biWidth = context_->width;
+  header.biHeight = context_->height;
+  header.biPlanes = 1;
+  header.biBitCount =
+      uint16_t(context_->bits_per_coded_sample ? context_->bits_per_coded_sample : 24);
+  header.biCompression = info_.code;
+  header.biSizeImage = uint32_t(context_->width) * uint32_t(context_->height) * 3;
+  std::vector<uint8_t> format(sizeof header + size_t(context_->extradata_size));
+  std::memcpy(format.data(), &header, sizeof header);
+  if (context_->extradata_size > 0)
+    std::memcpy(format.data() + sizeof header, context_->extradata,
+                size_t(context_->extradata_size));
+  return format;
+}
+
+HRESULT EncoderCompressor::Compress(const void* pixels, size_t size, const ChunkSink& sink) {
+  const HRESULT staged = StageInto(pixels, size, frame_);
+  return staged != AVIERR_OK ? staged : Send(frame_, sink);
+}
+
+std::unique_ptr<StagedPicture> EncoderCompressor::NewStagedPicture() {
+  if (context_ == nullptr) return nullptr;
+  auto picture = std::make_unique<StagedFrame>();
+  picture->frame = NewFrame();
+  if (picture->frame == nullptr) return nullptr;
+  return picture;
+}
+
+HRESULT EncoderCompressor::Stage(const void* pixels, size_t size, StagedPicture& picture) {
+  return StageInto(pixels, size, static_cast<StagedFrame&>(picture).frame);
+}
+
+HRESULT EncoderCompressor::CompressStaged(StagedPicture& picture, const ChunkSink& sink) {
+  return Send(static_cast<StagedFrame&>(picture).frame, sink);
+}
+
+// A picture in the encoder's pixel format, or none.
+AVFrame* EncoderCompressor::NewFrame() const {
+  AVFrame* frame = av_frame_alloc();
+  if (frame == nullptr) return nullptr;
+  frame->format = context_->pix_fmt;
+  frame->width = context_->width;
+  frame->height = context_->height;
+  if (av_frame_get_buffer(frame, 0) < 0) av_frame_free(&frame);
+  return frame;
+}
+
+// Converts the caller's picture into the encoder's pixel format.
+HRESULT EncoderCompressor::StageInto(const void* pixels, size_t size, AVFrame* frame) {
+  if (context_ == nullptr || finished_) return AVIERR_BADFORMAT;
+  if (pixels == nullptr || size < size_t(rowBytes_) * size_t(inputHeight_)) return AVIERR_BADSIZE;
+  // The encoder may still hold the picture staged here last time.
+  if (av_frame_make_writable(frame) < 0) return AVIERR_MEMORY;
+  // Rows are taken from the top, so a dropped odd row is the bottom one.
+  const uint8_t* top = static_cast<const uint8_t*>(pixels);
+  int stride = int(rowBytes_);
+  if (bottomUp_) {
+    top += size_t(rowBytes_) * size_t(inputHeight_ - 1);
+    stride = -stride;
+  }
+  if (scaler_ != nullptr) {
+    sws_scale(scaler_, &top, &stride, 0, frame->height, frame->data, frame->linesize);
+  } else {
+    const YuvPlanes planes{{frame->data[0], frame->data[1], frame->data[2]},
+                           {frame->linesize[0], frame->linesize[1], frame->linesize[2]}};
+    BgrToYuv420(top, stride, frame->width, 0, frame->height, yuvRange_, planes);
+  }
+  return AVIERR_OK;
+}
+
+HRESULT EncoderCompressor::Send(AVFrame* frame, const ChunkSink& sink) {
+  if (context_ == nullptr || finished_) return AVIERR_BADFORMAT;
+  frame->pts = nextPts_++;
+  frame->quality = context_->global_quality;
+  if (avcodec_send_frame(context_, frame) < 0) return AVIERR_COMPRESSOR;
+  return Drain(sink);
+}
+
+HRESULT EncoderCompressor::Finish(const ChunkSink& sink) {
+  if (context_ == nullptr || finished_) return AVIERR_OK;
+  finished_ = true;
+  if (avcodec_send_frame(context_, nullptr) < 0) return AVIERR_COMPRESSOR;
+  return Drain(sink);
+}
+
+HRESULT EncoderCompressor::Drain(const ChunkSink& sink) {
+  for (;;) {
+    const int received = avcodec_receive_packet(context_, packet_);
+    if (received == AVERROR(EAGAIN) || received == AVERROR_EOF) return AVIERR_OK;
+    if (received < 0) return AVIERR_COMPRESSOR;
+    const HRESULT written =
+        sink(packet_->data, uint32_t(packet_->size), (packet_->flags & AV_PKT_FLAG_KEY) != 0);
+    av_packet_unref(packet_);
+    if (written != AVIERR_OK) return written;
+  }
+}
+
+}  // namespace COMPRESSOR

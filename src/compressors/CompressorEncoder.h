@@ -1,0 +1,58 @@
+#pragma once
+
+// A compressor over one of libavcodec's video encoders.
+#include "compressors/Compressor.h"
+#include "compressors/CompressorYuv.h"
+
+struct AVCodecContext;
+struct AVFrame;
+struct AVPacket;
+struct SwsContext;
+
+namespace COMPRESSOR {
+
+// Where the quality 0..10000 lands on the encoder's own scale: MPEG-4 and
+// Motion JPEG quantiser (31..1) or x264's constant rate factor (51..12); the
+// default quality (7500) gives quantiser 3 and rate factor 23.
+int QuantiserForQuality(DWORD quality);
+int RateFactorForQuality(DWORD quality);
+
+class EncoderCompressor : public Compressor {
+ public:
+  EncoderCompressor(const COMPRESSORCATALOG::CompressorInfo& info,
+                    const AVICOMPRESSOPTIONS& options, std::string encoderOptions);
+  ~EncoderCompressor() override;
+
+  HRESULT Start(const BITMAPINFOHEADER& input, DWORD scale, DWORD rate,
+                std::vector<uint8_t>* outputFormat) override;
+  HRESULT Compress(const void* pixels, size_t size, const ChunkSink& sink) override;
+  HRESULT Finish(const ChunkSink& sink) override;
+  std::unique_ptr<StagedPicture> NewStagedPicture() override;
+  HRESULT Stage(const void* pixels, size_t size, StagedPicture& picture) override;
+  HRESULT CompressStaged(StagedPicture& picture, const ChunkSink& sink) override;
+
+ private:
+  AVFrame* NewFrame() const;
+  HRESULT StageInto(const void* pixels, size_t size, AVFrame* frame);
+  HRESULT Send(AVFrame* frame, const ChunkSink& sink);
+  HRESULT OpenEncoder(int width, int height, DWORD scale, DWORD rate);
+  void ApplyRateControl();
+  HRESULT Drain(const ChunkSink& sink);
+  std::vector<uint8_t> OutputFormat() const;
+
+  COMPRESSORCATALOG::CompressorInfo info_;
+  AVICOMPRESSOPTIONS options_;
+  std::string encoderOptions_;
+  AVCodecContext* context_ = nullptr;
+  AVFrame* frame_ = nullptr;
+  AVPacket* packet_ = nullptr;
+  SwsContext* scaler_ = nullptr;
+  int32_t inputHeight_ = 0;
+  uint32_t rowBytes_ = 0;
+  bool bottomUp_ = true;
+  YuvRange yuvRange_ = YuvRange::Limited;
+  int64_t nextPts_ = 0;
+  bool finished_ = false;
+};
+
+}  // namespace COMPRESSOR

@@ -1,0 +1,20 @@
+#include "shell/JobSettings.h"
+
+namespace SETTINGS {
+
+JOBOPTIONS::JobOptions JobOptionsFromSettings(const Settings& settings) {
+  JOBOPTIONS::JobOptions options;
+  options.SourceVideo = settings.SourceVideo;
+  options.Subtitle = settings.Subtitle;
+  options.DestinationVideo = settings.DestinationVideo;
+  options.UseFrames = settings.UseFrames;
+  options.DelayFrames = settings.FramesDelay;
+  options.DelayMilliseconds = 100 * settings.TimeDelay;
+  options.TranscodeVideo = settings.TranscodeVideo;
+  options.FixAudioVBR = settings.FixAudioVBR;
+  options.AutoSize = settings.AutoSize;
+  options.Font = settings.Font;
+  return options;
+}
+
+}  // namespace SETTINGS

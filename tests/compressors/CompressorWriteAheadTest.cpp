@@ -1,0 +1,165 @@
+// The write-ahead compressor over a scripted inner compressor: chunks keep
+// their order and flags, byte counts add up, failures come back, and Finish
+// drains what is queued and held back.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstring>
+#include <deque>
+#include <thread>
+
+#include "compressors/CompressorWriteAhead.h"
+
+namespace {
+
+using COMPRESSOR::ChunkSink;
+using COMPRESSOR::WriteAheadCompressor;
+
+constexpr int kWidth = 8, kHeight = 4;
+constexpr size_t kPictureBytes = 24 * kHeight;
+
+// Gives each picture back as a chunk of its first four bytes (the picture's
+// number), holding `delay` pictures back until Finish; every fifth is a key.
+class ScriptedCompressor : public COMPRESSOR::Compressor {
+ public:
+  ScriptedCompressor(size_t delay, int failAt) : delay_(delay), failAt_(failAt) {}
+
+  HRESULT Start(const BITMAPINFOHEADER&, DWORD, DWORD, std::vector<uint8_t>* format) override {
+    *format = {1, 2, 3};
+    return AVIERR_OK;
+  }
+  HRESULT Compress(const void* pixels, size_t size, const ChunkSink& sink) override {
+    if (size != kPictureBytes) return AVIERR_BADSIZE;
+    // Slower than the caller, so pictures queue up in the slots.
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    int32_t number;
+    std::memcpy(&number, pixels, sizeof number);
+    if (number == failAt_) return AVIERR_COMPRESSOR;
+    held_.push_back(number);
+    return Release(sink, delay_);
+  }
+  HRESULT Finish(const ChunkSink& sink) override { return Release(sink, 0); }
+
+ private:
+  HRESULT Release(const ChunkSink& sink, size_t keep) {
+    while (held_.size() > keep) {
+      const int32_t number = held_.front();
+      held_.pop_front();
+      const HRESULT result = sink(&number, sizeof number, number % 5 == 0);
+      if (result != AVIERR_OK) return result;
+    }
+    return AVIERR_OK;
+  }
+
+  size_t delay_;
+  int failAt_;
+  std::deque<int32_t> held_;
+};
+
+struct Written {
+  std::vector<int32_t> numbers;
+  std::vector<bool> keys;
+  int64_t bytes = 0;
+};
+
+struct FedRun {
+  Written written;
+  std::vector<HRESULT> results;  // of each Compress, then of Finish
+  int64_t reportedBytes = 0;     // summed over the calls, as the job does
+};
+
+// Feeds `pictures` pictures through one buffer that is overwritten after
+// every call, as the decoder's frame buffer is.
+FedRun Feed(WriteAheadCompressor& compressor, int pictures, int failWriteAt = -1) {
+  FedRun run;
+  BITMAPINFOHEADER input{};
+  input.biWidth = kWidth;
+  input.biHeight = kHeight;
+  std::vector<uint8_t> format;
+  EXPECT_EQ(compressor.Start(input, 1, 25, &format), AVIERR_OK);
+  EXPECT_EQ(format, (std::vector<uint8_t>{1, 2, 3}));
+  int64_t callBytes = 0;
+  const ChunkSink sink = [&](const void* data, uint32_t size, bool key) {
+    if (int(run.written.numbers.size()) == failWriteAt) return HRESULT(AVIERR_FILEWRITE);
+    int32_t number;
+    std::memcpy(&number, data, sizeof number);
+    run.written.numbers.push_back(number);
+    run.written.keys.push_back(key);
+    run.written.bytes += size;
+    callBytes += size;
+    return HRESULT(AVIERR_OK);
+  };
+  std::vector<uint8_t> buffer(kPictureBytes);
+  for (int32_t i = 0; i < pictures; ++i) {
+    std::memcpy(buffer.data(), &i, sizeof i);
+    callBytes = 0;
+    run.results.push_back(compressor.Compress(buffer.data(), buffer.size(), sink));
+    if (run.results.back() == AVIERR_OK) run.reportedBytes += callBytes;
+    std::memset(buffer.data(), 0xEE, buffer.size());
+    if (run.results.back() != AVIERR_OK) break;
+  }
+  callBytes = 0;
+  run.results.push_back(compressor.Finish(sink));
+  run.reportedBytes += callBytes;
+  return run;
+}
+
+std::vector<int32_t> Numbers(int count) {
+  std::vector<int32_t> numbers(size_t(count), 0);
+  for (int i = 0; i < count; ++i) numbers[size_t(i)] = i;
+  return numbers;
+}
+
+TEST(CompressorWriteAhead, ChunksComeInOrderWithTheirFlagsAndTruthfulByteCounts) {
+  for (size_t slots : {size_t(1), size_t(3)}) {
+    for (size_t delay : {size_t(0), size_t(2)}) {
+      SCOPED_TRACE(testing::Message() << slots << " slots, delay " << delay);
+      WriteAheadCompressor compressor(std::make_unique<ScriptedCompressor>(delay, -1), slots);
+      const FedRun run = Feed(compressor, 30);
+      for (HRESULT result : run.results) ASSERT_EQ(result, AVIERR_OK);
+      ASSERT_EQ(run.written.numbers, Numbers(30));
+      for (size_t i = 0; i < run.written.keys.size(); ++i)
+        EXPECT_EQ(run.written.keys[i], i % 5 == 0) << i;
+      EXPECT_EQ(run.reportedBytes, run.written.bytes);
+      EXPECT_EQ(run.written.bytes, 30 * 4);
+    }
+  }
+}
+
+TEST(CompressorWriteAhead, AFailureOfTheInnerCompressorAnswersALaterCall) {
+  WriteAheadCompressor compressor(std::make_unique<ScriptedCompressor>(0, 4), 2);
+  const FedRun run = Feed(compressor, 30);
+  // Some call after the fourth picture's answers the failure, and so does
+  // the release; what was compressed before it is still written.
+  ASSERT_GT(run.results.size(), 2u);
+  EXPECT_EQ(run.results[run.results.size() - 2], AVIERR_COMPRESSOR);
+  EXPECT_EQ(run.results.back(), AVIERR_COMPRESSOR);
+  EXPECT_LT(run.results.size(), 30u);
+  EXPECT_EQ(run.written.numbers, Numbers(4));
+  EXPECT_EQ(run.reportedBytes, run.written.bytes);
+}
+
+TEST(CompressorWriteAhead, AFailedWriteIsAnsweredAndNothingFollowsIt) {
+  WriteAheadCompressor compressor(std::make_unique<ScriptedCompressor>(0, -1), 2);
+  const FedRun run = Feed(compressor, 30, 3);
+  bool answered = false;
+  for (HRESULT result : run.results) answered = answered || result == AVIERR_FILEWRITE;
+  EXPECT_TRUE(answered);
+  EXPECT_EQ(run.written.numbers, Numbers(3));
+}
+
+TEST(CompressorWriteAhead, PicturesTooSmallOrBeforeStartAreRefused) {
+  WriteAheadCompressor compressor(std::make_unique<ScriptedCompressor>(0, -1), 2);
+  std::vector<uint8_t> buffer(kPictureBytes);
+  const ChunkSink sink = [](const void*, uint32_t, bool) { return HRESULT(AVIERR_OK); };
+  EXPECT_EQ(compressor.Compress(buffer.data(), buffer.size(), sink), AVIERR_BADFORMAT);
+  BITMAPINFOHEADER input{};
+  input.biWidth = kWidth;
+  input.biHeight = -kHeight;  // top-down is as large
+  std::vector<uint8_t> format;
+  ASSERT_EQ(compressor.Start(input, 1, 25, &format), AVIERR_OK);
+  EXPECT_EQ(compressor.Compress(buffer.data(), buffer.size() - 1, sink), AVIERR_BADSIZE);
+  EXPECT_EQ(compressor.Compress(buffer.data(), buffer.size(), sink), AVIERR_OK);
+}
+
+}  // namespace

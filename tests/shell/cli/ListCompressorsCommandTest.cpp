@@ -1,0 +1,49 @@
+// tolvane --list-compressors, and finding a compressor by the code it prints.
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "compressors/CompressorCatalog.h"
+#include "shell/cli/CommandLine.h"
+
+namespace {
+
+using COMPRESSORCATALOG::FindCompressorByCode;
+
+TEST(ListCompressorsCommand, PrintsCodeTabNameForEachInstalledCompressor) {
+  std::ostringstream out, err;
+  EXPECT_EQ(tolvane::RunCommandLine({"--list-compressors"}, out, err), tolvane::ExitOk);
+  EXPECT_EQ(err.str(), "");
+  std::istringstream lines(out.str());
+  std::string line;
+  ASSERT_TRUE(std::getline(lines, line));
+  EXPECT_EQ(line, "DIB \tFull Frames (Uncompressed)");
+  size_t count = 1;
+  for (; std::getline(lines, line); ++count) {
+    ASSERT_GE(line.size(), 6u);
+    EXPECT_EQ(line[4], '\t') << line;
+    // Every printed code names its compressor again.
+    const auto* info = FindCompressorByCode(line.substr(0, 4));
+    ASSERT_NE(info, nullptr) << line;
+    EXPECT_EQ(info->name, line.substr(5));
+  }
+  EXPECT_EQ(count, COMPRESSORCATALOG::InstalledCompressors().size());
+
+  std::ostringstream none, complaint;
+  EXPECT_EQ(tolvane::RunCommandLine({"--list-compressors", "extra"}, none, complaint),
+            tolvane::ExitBadArguments);
+}
+
+TEST(ListCompressorsCommand, CodesMatchWithoutRegardToCaseOrTrailingBlanks) {
+  for (const char* code : {"DIB", "dib", "DIB ", "Dib  "}) {
+    const auto* info = FindCompressorByCode(code);
+    ASSERT_NE(info, nullptr) << code;
+    EXPECT_EQ(info->code, COMPRESSORCATALOG::kFullFrames);
+  }
+  if (COMPRESSORCATALOG::FindCompressor(MakeFourCC('H', '2', '6', '4')))
+    EXPECT_NE(FindCompressorByCode("h264"), nullptr);
+  for (const char* code : {"", "   ", " DIB", "DIBX", "DIB X", "NONE"})
+    EXPECT_EQ(FindCompressorByCode(code), nullptr) << '"' << code << '"';
+}
+
+}  // namespace
