@@ -3,6 +3,7 @@
 #include <QCloseEvent>
 #include <QFontDatabase>
 #include <QMouseEvent>
+#include <QScrollArea>
 #include <QStyle>
 #include <QTimer>
 #include <QToolButton>
@@ -220,6 +221,21 @@ void TMainForm::ShowPanel(QWidget* shown) {
   for (QWidget* panel : {ui->PMain, ui->POptions, ui->PDebug, ui->PAbout})
     if (panel != shown) panel->hide();
   shown->show();
+  OptionsScroll->setVisible(shown == ui->POptions);
+}
+
+// The groups of the options panel keep their places; when the window is
+// too low to show them all, the panel scrolls.
+void TMainForm::WrapOptionsPanel() {
+  OptionsScroll = new QScrollArea(ui->PClient);
+  OptionsScroll->setObjectName("SOptions");
+  OptionsScroll->setFrameShape(QFrame::NoFrame);
+  OptionsScroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  OptionsScroll->setWidgetResizable(true);
+  ui->LayoutPanels->replaceWidget(ui->POptions, OptionsScroll);
+  ui->POptions->setMinimumHeight(ui->POptions->childrenRect().bottom() + 9);
+  OptionsScroll->setWidget(ui->POptions);
+  OptionsScroll->hide();
 }
 
 void TMainForm::ToolButton1Click() { ShowPanel(ui->PMain); }
@@ -458,6 +474,7 @@ void TMainForm::SetUpLooks() {
   ui->IUp->setIcon(s->standardIcon(QStyle::SP_ArrowUp));
   ui->IDown->hide();
   ui->IUp->hide();
+  WrapOptionsPanel();
   ui->POptions->hide();
   ui->PDebug->hide();
   ui->PAbout->hide();

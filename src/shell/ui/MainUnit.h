@@ -16,6 +16,7 @@
 #include "subtitles/SubtitleFont.h"
 
 class QComboBox;
+class QScrollArea;
 class QTimer;
 class TPreviewForm;
 
@@ -128,6 +129,7 @@ class TMainForm : public QMainWindow {
   void CreateDecoder(const SETTINGS::Settings& settings);
   void FillStreamList(QComboBox* list, int count);
   void SetUpLooks();
+  void WrapOptionsPanel();
   void SetUpLinks();
   void ConnectHandlers();
   void ShowPanel(QWidget* shown);
@@ -137,6 +139,8 @@ class TMainForm : public QMainWindow {
   bool JobActive() const;
 
   std::unique_ptr<Ui::TMainForm> ui;
+  // Holds POptions, which scrolls when the window is too low for its groups.
+  QScrollArea* OptionsScroll = nullptr;
   TMainFormEnvironment Environment;
   SubtitleFont FDFont;
   bool ObjectsReleased = false;
