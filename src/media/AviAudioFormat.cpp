@@ -59,7 +59,9 @@ int32_t SamplesPerFrame(const EntryPoints& api, const AVCodecParameters* codec) 
   return samples != 0 ? samples : codec->frame_size;
 }
 
-void SetTimeUnits(const EntryPoints& api, const AVCodecParameters* codec, AudioStreamValues& f) {
+// False when the packets have neither a fixed duration nor a block size, so
+// that no scale and rate time them.
+bool SetTimeUnits(const EntryPoints& api, const AVCodecParameters* codec, AudioStreamValues& f) {
   const int32_t samples = SamplesPerFrame(api, codec);
   if (IsPcm(codec->codec_id)) {
     // Counted in blocks of one sample for every channel.
@@ -70,6 +72,8 @@ void SetTimeUnits(const EntryPoints& api, const AVCodecParameters* codec, AudioS
     f.AudioScale = samples;
     f.AudioRate = f.AudioSampleRate;
     f.AudioSampleSize = 0;
+  } else if (codec->block_align <= 0) {
+    return false;
   } else {
     f.AudioSampleSize = codec->block_align;
     int64_t scale = codec->block_align != 0 ? codec->block_align * 8 : 8;
@@ -79,6 +83,7 @@ void SetTimeUnits(const EntryPoints& api, const AVCodecParameters* codec, AudioS
     f.AudioRate = int32_t(g != 0 ? rate / g : rate);
   }
   if (f.AudioScale <= 0 || f.AudioRate <= 0) f.AudioScale = f.AudioRate = 1;
+  return true;
 }
 
 // The layer-3 extension FFmpeg's own AVI writer adds to the wave format.
@@ -101,12 +106,16 @@ void SetExtraData(const AVCodecParameters* codec, bool fromAvi, std::vector<uint
 
 }  // namespace
 
-bool DescribeAviAudio(const EntryPoints& api, const AVStream* stream, bool fromAvi,
-                      std::vector<uint8_t>& extraStorage, AudioStreamValues& f) {
+AviAudioFit DescribeAviAudio(const EntryPoints& api, const AVStream* stream, bool fromAvi,
+                             std::vector<uint8_t>& extraStorage, AudioStreamValues& f) {
   const AVCodecParameters* codec = stream->codecpar;
   f = AudioStreamValues();
   f.AudioFormatTag = FormatTagOf(api, codec, fromAvi);
-  if (f.AudioFormatTag == 0) return false;
+  if (f.AudioFormatTag == 0) return AviAudioFit::NoFormatTag;
+  // A stream without them would make a file that no reader opens.
+  if (codec->sample_rate <= 0 || codec->ch_layout.nb_channels <= 0)
+    return AviAudioFit::NoParameters;
+  f.AudioIsPcm = IsPcm(codec->codec_id);
   f.AudioChannels = codec->ch_layout.nb_channels;
   f.AudioSampleRate = codec->sample_rate;
   f.AudioBitsPerSample = BitsPerSampleOf(api, codec);
@@ -114,9 +123,9 @@ bool DescribeAviAudio(const EntryPoints& api, const AVStream* stream, bool fromA
   if (f.AudioBlockAlign <= 0) f.AudioBlockAlign = 1;
   f.AudioBytesPerSecond =
       IsPcm(codec->codec_id) ? f.AudioSampleRate * f.AudioBlockAlign : int32_t(codec->bit_rate / 8);
-  SetTimeUnits(api, codec, f);
+  if (!SetTimeUnits(api, codec, f)) return AviAudioFit::Untimed;
   SetExtraData(codec, fromAvi, extraStorage, f);
-  return true;
+  return AviAudioFit::Fits;
 }
 
 int64_t ToAudioUnits(const AudioStreamValues& format, double seconds) {

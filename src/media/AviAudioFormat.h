@@ -11,12 +11,19 @@
 
 namespace VELAVCODEC {
 
+enum class AviAudioFit {
+  Fits,
+  NoFormatTag,   // the codec has no wave format tag
+  NoParameters,  // no sample rate or no channels: the stream is not known
+  Untimed,       // packets of no fixed duration and no block size
+};
+
 // Describes the audio stream (all but its start and length). fromAvi: the
-// source is an AVI file, so its codec tag already is a wave format tag. extraStorage receives
-// made-up extra data when the codec needs some that the source lacks. False when the codec has no
-// wave format tag.
-bool DescribeAviAudio(const EntryPoints& api, const AVStream* stream, bool fromAvi,
-                      std::vector<uint8_t>& extraStorage, AudioStreamValues& format);
+// source is an AVI file, so its codec tag already is a wave format tag.
+// extraStorage receives made-up extra data when the codec needs some that the
+// source lacks. Anything but Fits: an AVI stream cannot carry it.
+AviAudioFit DescribeAviAudio(const EntryPoints& api, const AVStream* stream, bool fromAvi,
+                             std::vector<uint8_t>& extraStorage, AudioStreamValues& format);
 
 // A time span in the format's units.
 int64_t ToAudioUnits(const AudioStreamValues& format, double seconds);

@@ -14,6 +14,15 @@ struct VideoStreamValues {
   int32_t VideoScale = 1, VideoRate = 1;  // a picture lasts VideoScale / VideoRate seconds
   int32_t FrameImageSize = 0;             // bytes of one picture's pixel rows
   double StartSeconds = 0.0, DurationSeconds = 0.0, FramesPerSecond = 0.0;
+  // Pictures the output's video starts late, so that audio that begins a
+  // little before the first picture keeps its place.
+  int32_t VideoStartFrames = 0;
+  // Where the video stream's first picture is due, in the source's seconds;
+  // the times of the pictures GetNextData delivers count from here.
+  double VideoStartSeconds = 0.0;
+  // The source's average rate differs from the rate chosen: its pictures
+  // may not come at a constant rate.
+  bool VariableRate = false;
 };
 
 struct AudioStreamValues {
@@ -27,6 +36,8 @@ struct AudioStreamValues {
   // bytes. Start and length count units from the video's start.
   int32_t AudioScale = 1, AudioRate = 1, AudioSampleSize = 0;
   int32_t AudioStart = 0, AudioLength = 0;
+  // Uncompressed samples: every unit is one block of AudioBlockAlign bytes.
+  bool AudioIsPcm = false;
 };
 
 }  // namespace VELAVCODEC

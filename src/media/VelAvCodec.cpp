@@ -63,7 +63,9 @@ void VelAvCodec::ResetFields() {
   static_cast<VideoStreamValues&>(*this) = VideoStreamValues();
   static_cast<AudioStreamValues&>(*this) = AudioStreamValues();
   RgbStride = 0;
-  InputEnded = DecoderDrained = DecoderHasOutput = PacketPending = false;
+  InputEnded = DecoderDrained = DecoderHasOutput = PacketPending = ReadFailed = false;
+  PictureTimed = false;
+  PictureSeconds = PictureDurationSeconds = 0.0;
 }
 
 void VelAvCodec::SelectVideoStream(int k) {

@@ -62,6 +62,16 @@ class VelAvCodec : public VideoStreamValues, public AudioStreamValues {
   static constexpr int32_t KindVideo = 86;
   static constexpr int32_t KindAudio = 65;
 
+  // The delivered picture's presentation time in seconds from
+  // VideoStartSeconds and how long it lasts; PictureTimed is false when the
+  // source gives no time for it.
+  bool PictureTimed = false;
+  double PictureSeconds = 0.0;
+  double PictureDurationSeconds = 0.0;
+  // Reading stopped on an error rather than at the end of the input; size was
+  // -1 and ErrorText says what failed.
+  bool ReadFailed = false;
+
   std::string FileName;
   std::string Info;
   std::string ErrorText;
@@ -93,6 +103,10 @@ class VelAvCodec : public VideoStreamValues, public AudioStreamValues {
   bool FailAllocation();
   bool SetAudioFields();
   void SetAudioTiming();
+  void SetVideoStartForAudioLead(double lead);
+  bool SkipsAudioPacket();
+  void ReadingFailed(const char* text);
+  void SetPictureTime();
   bool DecodeNextPicture();
   bool SendToDecoder(AVPacket* packet);
   uint8_t* DeliverPicture(int32_t& kind, int32_t& size);

@@ -33,6 +33,19 @@ uint8_t* AllocateAligned(std::unique_ptr<uint8_t[]>& storage, size_t size, size_
   return storage.get() + shift;
 }
 
+// The stream's real base rate, unless it is far off the average rate: a base
+// rate twice the average or more is a field rate or a container's clock (1000
+// for millisecond timestamps), not a picture rate.
+AVRational ChooseFrameRate(AVRational base, AVRational average) {
+  if (Valid(base) && Valid(average)) {
+    const double ratio = av_q2d(base) / av_q2d(average);
+    if (ratio > 1.9 || ratio < 0.5) return average;
+  }
+  if (Valid(base)) return base;
+  if (Valid(average)) return average;
+  return AVRational{25, 1};
+}
+
 }  // namespace
 
 bool VelAvCodec::PreOpen(const std::string& fileName) {
@@ -91,7 +104,7 @@ bool VelAvCodec::OpenStreams() {
   }
   ReleaseBuffers();  // a second Open starts afresh
   ReleaseCodecs();
-  InputEnded = DecoderDrained = DecoderHasOutput = PacketPending = false;
+  InputEnded = DecoderDrained = DecoderHasOutput = PacketPending = ReadFailed = false;
   if (!OpenDecoder(VideoStream, VideoCodecContext, VideoCodec, true)) return false;
   SetVideoFields();
   if (!AllocateVideoBuffers()) return false;
@@ -138,9 +151,10 @@ void VelAvCodec::SetVideoFields() {
   const int64_t duration = FormatContext->duration;
   StartSeconds = Known(start) ? double(start) * 0.000001 : 0.0;
   DurationSeconds = Known(duration) ? double(duration) * 0.000001 : StartSeconds + 1.0;
-  AVRational rate = stream->r_frame_rate;
-  if (!Valid(rate)) rate = stream->avg_frame_rate;
-  if (!Valid(rate)) rate = AVRational{25, 1};
+  AVRational rate = ChooseFrameRate(stream->r_frame_rate, stream->avg_frame_rate);
+  VariableRate = Valid(stream->avg_frame_rate) &&
+                 std::fabs(av_q2d(stream->avg_frame_rate) / av_q2d(rate) - 1.0) > 0.001;
+  VideoStartSeconds = StartOf(stream);
   VideoRate = rate.num;
   VideoScale = rate.den;
   FramesPerSecond = double(VideoRate) / VideoScale;
@@ -182,9 +196,20 @@ bool VelAvCodec::FailAllocation() {
 bool VelAvCodec::SetAudioFields() {
   const AVStream* stream = FormatContext->streams[AudioStream];
   const bool fromAvi = std::strcmp(FormatContext->iformat->name, "avi") == 0;
-  if (!DescribeAviAudio(*Api, stream, fromAvi, AudioExtraBuffer, *this)) {
-    ErrorText = "[VelAvCodec::Open] Audio codec can't be stored in an AVI file...";
-    return false;
+  switch (DescribeAviAudio(*Api, stream, fromAvi, AudioExtraBuffer, *this)) {
+    case AviAudioFit::Fits:
+      break;
+    case AviAudioFit::NoFormatTag:
+      ErrorText = "[VelAvCodec::Open] Audio codec can't be stored in an AVI file...";
+      return false;
+    case AviAudioFit::NoParameters:
+      ErrorText = "[VelAvCodec::Open] Audio stream has no sample rate or no channels...";
+      return false;
+    case AviAudioFit::Untimed:
+      ErrorText =
+          "[VelAvCodec::Open] Audio codec can't be timed in an AVI file: its packets have no "
+          "fixed duration...";
+      return false;
   }
   SetAudioTiming();
   return true;
@@ -198,11 +223,28 @@ void VelAvCodec::SetAudioTiming() {
     length = double(audio->duration) * audio->time_base.num / audio->time_base.den;
   else if (Known(FormatContext->duration))
     length = double(FormatContext->duration) * 0.000001;
-  AudioLength = length > 0 ? int32_t(ToAudioUnits(*this, length)) : 0;
   // The output's video starts with the first picture, so the audio's start
-  // counts from the video stream's.
+  // counts from the video stream's. Audio that starts earlier loses the
+  // packets that end before the first picture (GetNextData skips them).
   const double lead = StartOf(audio) - StartOf(video);
   AudioStart = lead > 0 ? int32_t(ToAudioUnits(*this, lead)) : 0;
+  if (lead < 0 && length > 0) length = std::max(length + lead, 0.0);
+  AudioLength = length > 0 ? int32_t(ToAudioUnits(*this, length)) : 0;
+  if (lead < 0) SetVideoStartForAudioLead(-lead);
+}
+
+// What is left of the audio's lead once the packets before the first picture
+// are skipped: less than one packet, which AVI can only state in whole
+// pictures of delay for the video.
+void VelAvCodec::SetVideoStartForAudioLead(double lead) {
+  const AVCodecParameters* codec = FormatContext->streams[AudioStream]->codecpar;
+  double packet = 0.0;
+  if (!AudioIsPcm && AudioSampleSize == 0 && AudioRate > 0)
+    packet = double(AudioScale) / AudioRate;
+  else if (AudioIsPcm && codec->sample_rate > 0)
+    packet = 1.0 / codec->sample_rate;  // PCM packets are cut to the sample
+  const double left = packet > 0 ? std::fmod(lead, packet) : 0.0;
+  VideoStartFrames = int32_t(std::llround(left * FramesPerSecond));
 }
 
 }  // namespace VELAVCODEC
