@@ -15,6 +15,7 @@ bool AviChunkFile::Create(const std::string& path) {
   Close();
   if (path.empty()) return false;
   fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  lastErrno_ = fd_ < 0 ? errno : 0;
   end_ = 0;
   return fd_ >= 0;
 }
@@ -41,6 +42,7 @@ bool AviChunkFile::AppendAll(const iovec* parts, int count, size_t total) {
     ssize_t n = ::pwritev(fd_, left + first, count - first, off_t(end_ + done));
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) {
+      lastErrno_ = n < 0 ? errno : ENOSPC;
       // Cut off the partial chunk so that readers never meet half of one.
       [[maybe_unused]] int cut = ::ftruncate(fd_, off_t(end_));
       return false;
@@ -64,7 +66,10 @@ bool AviChunkFile::WriteAt(uint64_t offset, const void* data, size_t size) {
   while (size > 0) {
     ssize_t n = ::pwrite(fd_, p, size, off_t(offset));
     if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
+    if (n <= 0) {
+      lastErrno_ = n < 0 ? errno : ENOSPC;
+      return false;
+    }
     p += n;
     offset += uint64_t(n);
     size -= size_t(n);

@@ -34,11 +34,14 @@ class AviChunkFile {
   bool WriteU32At(uint64_t offset, uint32_t value) { return WriteAt(offset, &value, 4); }
 
   uint64_t End() const { return end_; }
+  // errno of the last failed write, 0 when none failed.
+  int LastErrno() const { return lastErrno_; }
   bool Close();
 
  private:
   bool AppendAll(const iovec* parts, int count, size_t total);
   int fd_ = -1;
+  int lastErrno_ = 0;
   uint64_t end_ = 0;
 };
 

@@ -164,6 +164,8 @@ ULONG AVIStreamRelease(PAVISTREAM pavi) {
   return 0;
 }
 
+int AVIFileLastErrno(PAVIFILE pfile) { return pfile == nullptr ? 0 : pfile->writer.LastErrno(); }
+
 ULONG AVIFileRelease(PAVIFILE pfile) { return pfile == nullptr ? 0 : ReleaseFile(pfile); }
 
 int AVISaveOptions(const SaveOptionsChooser& chooser, void* owner, UINT uiFlags, int nStreams,

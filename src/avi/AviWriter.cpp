@@ -91,6 +91,10 @@ HRESULT AviWriter::SetFormat(int index, const void* format, size_t size) {
     stream.chunkId = StreamChunkId(index, "wb");
   else
     stream.chunkId = StreamChunkId(index, "dc");
+  // Chunks of another stream started the file: the header on disk still
+  // holds a made-up format. A file whose writer never finishes must name the
+  // compressor its chunks need before the first of them.
+  if (started_ && !WriteHeaderInPlace()) return AVIERR_FILEWRITE;
   return AVIERR_OK;
 }
 
@@ -244,14 +248,19 @@ HRESULT AviWriter::Finish() {
   if (started_) {
     HRESULT closed = riffOpen_ ? CloseRiff(true) : AVIERR_OK;
     if (result == AVIERR_OK) result = closed;
-    AviBytes header;
-    std::vector<uint8_t> lists = BuildHeader();
-    header.Raw(lists.data(), lists.size());
-    AppendJunk(header, headerRoom_ - lists.size());
-    if (!file_.WriteAt(12, header.Bytes().data(), header.Size())) result = AVIERR_FILEWRITE;
+    if (!WriteHeaderInPlace()) result = AVIERR_FILEWRITE;
   }
   if (!file_.Close() && result == AVIERR_OK) result = AVIERR_FILEWRITE;
   return result;
+}
+
+// The header lists, padded to the room kept for them after "RIFF....AVI ".
+bool AviWriter::WriteHeaderInPlace() {
+  AviBytes header;
+  std::vector<uint8_t> lists = BuildHeader();
+  header.Raw(lists.data(), lists.size());
+  AppendJunk(header, headerRoom_ - lists.size());
+  return file_.WriteAt(12, header.Bytes().data(), header.Size());
 }
 
 std::vector<uint8_t> AviWriter::BuildHeader() const {

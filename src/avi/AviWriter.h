@@ -38,6 +38,7 @@ class AviWriter {
   // Writes the indexes and the header, and closes the file.
   HRESULT Finish();
   bool Finished() const { return finished_; }
+  int LastErrno() const { return file_.LastErrno(); }
 
  private:
   struct Stream {
@@ -64,6 +65,7 @@ class AviWriter {
   void AppendMainHeader(AVIBYTES::AviBytes& out) const;
   bool HeaderFits(size_t extra) const;
   HRESULT StartFirstRiff();
+  bool WriteHeaderInPlace();
   HRESULT StartNextRiff();
   HRESULT CloseRiff(bool last);
   bool AppendStandardIndexes();

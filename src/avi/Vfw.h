@@ -23,6 +23,9 @@ HRESULT AVIStreamWrite(PAVISTREAM pavi, LONG lStart, LONG lSamples, const void* 
 HRESULT AVIFileWriteData(PAVIFILE pfile, DWORD ckid, const void* lpData, LONG cbData);
 HRESULT AVIFileEndRecord(PAVIFILE pfile);
 ULONG AVIStreamRelease(PAVISTREAM pavi);
+// The operating system's error number (errno) of the file's last failed
+// write, or 0.
+int AVIFileLastErrno(PAVIFILE pfile);
 ULONG AVIFileRelease(PAVIFILE pfile);
 
 // What the compressor choice shows and how it fills the record: the
