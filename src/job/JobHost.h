@@ -28,6 +28,9 @@ class JobHost {
   // An empty caption gets the kind's default.
   virtual void ShowMessageBox(MessageKind kind, const std::string& caption,
                               const std::string& text) = 0;
+  // The operating system's reason for the error just shown ("No space left
+  // on device"), when it gave one.
+  virtual void ShowErrorReason(const std::string& /*reason*/) {}
   // A Yes/No question; true for Yes.
   virtual bool AskYesNo(const std::string& caption, const std::string& text) = 0;
   virtual void SetControlEnabled(JobControl control, bool enabled) = 0;

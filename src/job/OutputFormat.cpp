@@ -29,6 +29,7 @@ AVISTREAMINFOA VideoStreamInfo(const VELAVCODEC::VideoStreamValues& video, bool 
   info.fccType = streamtypeVIDEO;
   info.dwScale = DWORD(video.VideoScale);
   info.dwRate = DWORD(video.VideoRate);
+  info.dwStart = DWORD(std::max(video.VideoStartFrames, 0));
   info.dwSuggestedBufferSize = DWORD(video.FrameImageSize);
   info.rcFrame = RECT{0, 0, video.Width, video.Height};
   SetName(info, transcode ? "Video Stream [Transcoded]" : "Video Stream [Subtitled]");
@@ -44,7 +45,9 @@ AVISTREAMINFOA AudioStreamInfo(const VELAVCODEC::AudioStreamValues& audio, bool 
   info.dwLength = DWORD(audio.AudioLength);
   info.dwInitialFrames = 1;
   info.dwQuality = 0xFFFFFFFF;
-  info.dwSampleSize = fixAudioVbr ? 0 : DWORD(audio.AudioSampleSize);
+  // PCM is counted in blocks; packets of variable size as samples would
+  // shrink it to a few milliseconds.
+  info.dwSampleSize = fixAudioVbr && !audio.AudioIsPcm ? 0 : DWORD(audio.AudioSampleSize);
   SetName(info, "Audio Stream [Unchanged]");
   return info;
 }

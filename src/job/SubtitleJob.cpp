@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "job/OutputFormat.h"
+#include "job/OutputPath.h"
 #include "picture/BmpFrame.h"
 
 namespace SUBTITLEJOB {
@@ -54,7 +55,10 @@ JobEnd SubtitleJob::Start(const JobOptions& options) {
   quietEnd_ = false;
   EnterWorkingState();
   JobEnd end = JobEnd::SetupFailed;
-  if (OpenSource(options) && OpenSubtitles(options)) {
+  const std::string sameFile = OUTPUTPATH::SameFileError(options);
+  if (!sameFile.empty()) {
+    Fail(sameFile);
+  } else if (OpenSource(options) && OpenSubtitles(options)) {
     const std::optional<JobEnd> failed = CreateOutput(options);
     end = failed ? *failed : RunFrameLoop(options);
   }
@@ -175,19 +179,28 @@ JobEnd SubtitleJob::RunFrameLoop(const JobOptions& options) {
   counters_ = LoopCounters{};
   counters_.Figures.TotalFrames = decoder_->FrameCount;
   host_.SetProgressMaximum(counters_.Figures.TotalFrames);
-  if (!options.TranscodeVideo) schedule_.Begin(FetchEntry(), 0);
+  transcode_ = options.TranscodeVideo;
+  if (!transcode_) schedule_.Begin(FetchEntry(), 0);
+  clock_.Start(decoder_->FramesPerSecond);
+  pictureHeld_ = false;
+  lastPictureEnd_ = 0.0;
   running_ = true;
   refreshDue_ = false;
   host_.SetRefreshTimer(true);
   counters_.StartMs = counters_.LastRefreshMs = NowMs();
   JobEnd end = JobEnd::Stopped;
+  // A source whose rate may vary keeps a copy of every picture from the start.
+  if (decoder_->VariableRate && !KeepPictureCopies()) {
+    running_ = false;
+    end = JobEnd::WriteFailed;
+  }
   while (running_) {
     int32_t kind = 0;
     int32_t size = 0;
     uint8_t* data = decoder_->GetNextData(kind, size);
     const bool delivered = data != nullptr && size > 0;
     if (delivered && kind == VELAVCODEC::VelAvCodec::KindVideo) {
-      if (!HandlePicture(data, options.TranscodeVideo)) {
+      if (!HandlePicture(data)) {
         end = JobEnd::WriteFailed;
         break;
       }
@@ -200,22 +213,89 @@ JobEnd SubtitleJob::RunFrameLoop(const JobOptions& options) {
     if (refreshDue_) RefreshStatistics();
     host_.ProcessMessages();
     if (size < 1) {
-      end = JobEnd::SourceEnded;
+      end = size < 0 ? SourceFailure() : EndOfSource();
       break;
     }
   }
   host_.SetRefreshTimer(false);
+  LogRateConversion();
   CloseAll();
   host_.AppendLog("-=[ END ]=-");
   if (!quietEnd_) host_.ShowMessageBox(MessageKind::Information, "", "OK");
   return end;
 }
 
-// The first picture gives the stream its format and is written too, as
-// sample 0, so decoded picture k is output sample k.
-bool SubtitleJob::HandlePicture(uint8_t* image, bool transcode) {
+// A read, decode or conversion error is not the end of the source: it is
+// reported, and what was written so far stays in a complete file.
+JobEnd SubtitleJob::SourceFailure() {
+  ReportError(decoder_->ErrorText);
+  return JobEnd::SourceFailed;
+}
+
+JobEnd SubtitleJob::EndOfSource() {
+  if (pictureHeld_ && !WriteRepeats(heldPicture_.data(), clock_.RepeatsUntil(lastPictureEnd_)))
+    return JobEnd::WriteFailed;
+  if (counters_.Figures.FrameIndex == 0) {
+    ReportError("[SubtitleJob::Start] No picture could be read from the source video...");
+    return JobEnd::SourceFailed;
+  }
+  return JobEnd::SourceEnded;
+}
+
+void SubtitleJob::LogRateConversion() {
+  if (clock_.Repeated() == 0 && clock_.Dropped() == 0) return;
+  host_.AppendLog(std::to_string(clock_.Repeated()) + " pictures repeated and " +
+                  std::to_string(clock_.Dropped()) + " dropped for a constant rate of " +
+                  JOBSTATISTICS::NumberText(decoder_->FramesPerSecond) + " pictures a second...");
+}
+
+// From here on every picture is kept as decoded, so that the places after it
+// can repeat it.
+bool SubtitleJob::KeepPictureCopies() {
+  if (keepPictures_) return true;
+  if (!heldPicture_.Allocate(decoder_->Width, decoder_->Height) ||
+      !repeatPicture_.Allocate(decoder_->Width, decoder_->Height)) {
+    ReportError("[SubtitleJob::Start] Can't alocate memory for video frames...");
+    return false;
+  }
+  keepPictures_ = true;
+  return true;
+}
+
+// Places the decoded picture on the output's frame rate: for a source of
+// constant rate every picture is written once, in order.
+bool SubtitleJob::HandlePicture(uint8_t* image) {
+  const auto placement = clock_.Place(decoder_->PictureTimed, decoder_->PictureSeconds);
+  if (decoder_->PictureTimed)
+    lastPictureEnd_ = decoder_->PictureSeconds + decoder_->PictureDurationSeconds;
+  if (placement.Drop) return true;
+  if (placement.Repeats > 0) {
+    // Without a copy of the picture before (none yet, or the rate seemed
+    // constant), this one fills the places before it.
+    const uint8_t* repeated = pictureHeld_ ? heldPicture_.data() : image;
+    if (!KeepPictureCopies() || !WriteRepeats(repeated, placement.Repeats)) return false;
+  }
+  if (keepPictures_) {
+    std::memcpy(heldPicture_.data(), image, heldPicture_.size());
+    pictureHeld_ = true;
+  }
+  return WritePicture(image);
+}
+
+bool SubtitleJob::WriteRepeats(const uint8_t* picture, int64_t count) {
+  for (int64_t i = 0; i < count; ++i) {
+    std::memcpy(repeatPicture_.data(), picture, repeatPicture_.size());
+    if (!WritePicture(repeatPicture_.data())) return false;
+  }
+  return true;
+}
+
+// One output picture: the due subtitle drawn in, then written. The first
+// picture gives the stream its format and is written too, as sample 0, so
+// output picture k is sample k.
+bool SubtitleJob::WritePicture(uint8_t* image) {
   int32_t& index = counters_.Figures.FrameIndex;
-  if (!transcode) {
+  if (!transcode_) {
     const auto actions = schedule_.ForFrame(index);
     if (actions.Draw) overlay_.DrawSubtitle(schedule_.Lines());
     if (actions.Overlay) overlay_.OverlaySubtitle(image);
@@ -224,19 +304,19 @@ bool SubtitleJob::HandlePicture(uint8_t* image, bool transcode) {
   PAVISTREAM compressed = output_->Compressed.get();
   if (index == 0 &&
       AVIStreamSetFormat(compressed, 0, frame.Info(), LONG(frame.FormatSize())) != AVIERR_OK) {
-    ReportError("Can't set video output format...");
+    ReportWriteError("Can't set video output format...");
     return false;
   }
   LONG written = 0;
   if (AVIStreamWrite(compressed, index, 1, frame.Pixels(), LONG(frame.ImageSize()), 0, nullptr,
                      &written) != AVIERR_OK) {
-    ReportError("Can't write video output...");
+    ReportWriteError("Can't write video output...");
     return false;
   }
   counters_.Figures.VideoBytes += uint64_t(std::max<LONG>(written, 0));
   ++index;
   host_.ShowPreview(frame.Info());
-  if (!transcode) schedule_.AfterFrame(FetchEntry(), index);
+  if (!transcode_) schedule_.AfterFrame(FetchEntry(), index);
   host_.SetProgressPosition(index);
   return true;
 }
@@ -247,7 +327,7 @@ bool SubtitleJob::HandleAudio(const uint8_t* packet, int32_t size) {
   LONG written = 0;
   if (AVIStreamWrite(audio, counters_.AudioIndex, 1, packet, size, AVIIF_KEYFRAME, nullptr,
                      &written) != AVIERR_OK) {
-    ReportError("Can't write audio output...");
+    ReportWriteError("Can't write audio output...");
     return false;
   }
   counters_.Figures.AudioBytes += uint64_t(std::max<LONG>(written, 0));
@@ -311,6 +391,13 @@ void SubtitleJob::ReportError(const std::string& text) {
   host_.AppendLog(text);
   host_.AppendLog("[END ERROR]");
   host_.ShowMessageBox(MessageKind::Error, "", text);
+}
+
+// The file's own reason follows the error where the host shows one.
+void SubtitleJob::ReportWriteError(const std::string& text) {
+  ReportError(text);
+  const int error = output_ ? AVIFileLastErrno(output_->File.get()) : 0;
+  if (error != 0) host_.ShowErrorReason(std::strerror(error));
 }
 
 JobEnd SubtitleJob::Fail(const std::string& text) {

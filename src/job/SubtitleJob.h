@@ -11,6 +11,7 @@
 #include "avi/AviHandles.h"
 #include "job/JobHost.h"
 #include "job/JobOptions.h"
+#include "job/PictureClock.h"
 #include "job/SubtitleSchedule.h"
 #include "media/VelAvCodec.h"
 #include "subtitles/SubtitleOverlay.h"
@@ -48,6 +49,7 @@ enum class JobEnd {
   SourceEnded,   // every picture and packet was written
   Stopped,       // Stop, a close request or an interrupt
   WriteFailed,   // reported; what was written before stays in the file
+  SourceFailed,  // reading or decoding failed, or no picture came: reported
 };
 
 class SubtitleJob {
@@ -96,7 +98,14 @@ class SubtitleJob {
   std::optional<JobEnd> CreateOutput(const JOBOPTIONS::JobOptions& options);
   bool CreateAudioStream(const JOBOPTIONS::JobOptions& options);
   JobEnd RunFrameLoop(const JOBOPTIONS::JobOptions& options);
-  bool HandlePicture(uint8_t* image, bool transcode);
+  bool HandlePicture(uint8_t* image);
+  bool WritePicture(uint8_t* image);
+  bool WriteRepeats(const uint8_t* picture, int64_t count);
+  bool KeepPictureCopies();
+  JobEnd EndOfSource();
+  JobEnd SourceFailure();
+  void LogRateConversion();
+  void ReportWriteError(const std::string& text);
   bool HandleAudio(const uint8_t* packet, int32_t size);
   void RefreshStatistics();
   void ReleaseOutput();
@@ -111,6 +120,14 @@ class SubtitleJob {
   SUBTITLEOVERLAY::SubtitleOverlay& overlay_;
   SUBTITLESCHEDULE::SubtitleSchedule schedule_;
   std::unique_ptr<JobOutput> output_;
+  PICTURECLOCK::PictureClock clock_;
+  // For sources of variable rate: the last picture as decoded, which later
+  // places may repeat, and the picture a repeat is drawn on.
+  BMPFRAME::BmpFrame heldPicture_, repeatPicture_;
+  bool keepPictures_ = false;
+  bool pictureHeld_ = false;
+  double lastPictureEnd_ = 0.0;
+  bool transcode_ = false;
   LoopCounters counters_;
   bool running_ = false;
   bool active_ = false;
