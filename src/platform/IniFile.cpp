@@ -1,9 +1,13 @@
 #include "platform/IniFile.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cctype>
+#include <cerrno>
 #include <fstream>
 #include <limits>
-#include <sstream>
 
 namespace INIFILE {
 namespace {
@@ -96,12 +100,38 @@ bool ParseInteger(const std::string& text, int32_t& value) {
   return true;
 }
 
+// The file's text; empty when it is missing. Only a regular file of sane size
+// is read: a FIFO or a device would block or never end, a huge file would
+// only cost memory. Either makes the file unusable, so nothing writes over it.
+std::string IniFile::ReadText() {
+  const int fd = ::open(Path_.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) {
+    // A path that exists but cannot be opened is no settings file either.
+    struct stat info {};
+    Usable_ = ::stat(Path_.c_str(), &info) != 0 || S_ISREG(info.st_mode);
+    return {};
+  }
+  std::string text;
+  struct stat info {};
+  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_size > off_t(kMaxFileSize)) {
+    Usable_ = false;
+  } else {
+    text.resize(size_t(info.st_size));
+    size_t done = 0;
+    while (done < text.size()) {
+      const ssize_t n = ::read(fd, text.data() + done, text.size() - done);
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) break;
+      done += size_t(n);
+    }
+    text.resize(done);
+  }
+  ::close(fd);
+  return text;
+}
+
 IniFile::IniFile(std::string path) : Path_(std::move(path)) {
-  std::ifstream file(Path_, std::ios::binary);
-  if (!file) return;
-  std::stringstream content;
-  content << file.rdbuf();
-  const std::string text = content.str();
+  const std::string text = ReadText();
   if (text.find('\n') != npos && text.find("\r\n") == npos) LineEnd_ = "\n";
   size_t start = 0;
   while (start < text.size()) {
@@ -177,6 +207,8 @@ void IniFile::WriteBool(const std::string& section, const std::string& key, bool
 }
 
 bool IniFile::UpdateFile() const {
+  struct stat info {};
+  if (!Usable_ || (::stat(Path_.c_str(), &info) == 0 && !S_ISREG(info.st_mode))) return false;
   std::ofstream file(Path_, std::ios::binary | std::ios::trunc);
   if (!file) return false;
   for (const std::string& line : Lines_) file << line << LineEnd_;

@@ -13,6 +13,8 @@ namespace INIFILE {
 
 // Longest value a read returns (the profile service's 2048-byte buffer).
 constexpr size_t kMaxValueLength = 2047;
+// A larger file is no settings file: it is neither read nor written over.
+constexpr size_t kMaxFileSize = 1 << 20;
 
 // Decimal, or hexadecimal after "0x", "0X" or "$"; leading blanks and a sign
 // allowed, nothing after the digits. Hexadecimal takes up to 32 bits and
@@ -21,7 +23,9 @@ bool ParseInteger(const std::string& text, int32_t& value);
 
 class IniFile {
  public:
-  // Reads the file when it exists; a missing file reads as empty.
+  // Reads the file when it exists; a missing file reads as empty, and so do
+  // a file that is not a regular one and one larger than kMaxFileSize, which
+  // UpdateFile then refuses to write over.
   explicit IniFile(std::string path);
 
   const std::string& Path() const { return Path_; }
@@ -50,10 +54,12 @@ class IniFile {
     size_t insertLine;   // where a missing key goes: after the section's last entry
   };
   Position Find(const std::string& section, const std::string& key) const;
+  std::string ReadText();
 
   std::string Path_;
   std::vector<std::string> Lines_;
   std::string LineEnd_ = "\r\n";
+  bool Usable_ = true;
 };
 
 }  // namespace INIFILE

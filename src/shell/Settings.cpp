@@ -30,10 +30,11 @@ std::string TrimFileName(const std::string& name) {
   return first < last ? std::string(first, last) : std::string();
 }
 
+// The ranges the command line enforces: a settings file is input too.
 void LoadFont(const IniFile& file, SubtitleFont& font) {
   font.Name = file.ReadString("FONT", "Name", font.Name);
-  font.Size = file.ReadInteger("FONT", "Size", font.Size);
-  font.Color = ParseColor(file.ReadString("FONT", "Color", FormatColor(font.Color)));
+  font.Size = std::clamp(file.ReadInteger("FONT", "Size", font.Size), kMinFontSize, kMaxFontSize);
+  font.Color = ParseColor(file.ReadString("FONT", "Color", FormatColor(font.Color))) & kMaxColor;
   font.Charset = file.ReadInteger("FONT", "Charset", font.Charset) & 0xFF;
   font.Bold = file.ReadBool("FONT", "Bold", font.Bold);
   font.Italic = file.ReadBool("FONT", "Italic", font.Italic);

@@ -23,5 +23,14 @@ struct SubtitleFont {
 // means what it meant on the platform the program was designed for.
 constexpr int kScreenDotsPerInch = 96;
 
-// Pixels of a size in points at that resolution.
-constexpr int PixelsOfPoints(int points) { return (points * kScreenDotsPerInch + 36) / 72; }
+// The sizes a font may have (points), and the colour values.
+constexpr int kMinFontSize = 1;
+constexpr int kMaxFontSize = 1000;
+constexpr uint32_t kMaxColor = 0xFFFFFF;
+
+// Pixels of a size in points at that resolution; sizes beyond any screen
+// saturate instead of overflowing.
+constexpr int PixelsOfPoints(int points) {
+  const long long pixels = (static_cast<long long>(points) * kScreenDotsPerInch + 36) / 72;
+  return pixels > 1 << 24 ? 1 << 24 : static_cast<int>(pixels);
+}

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include "platform/IniFile.h"
 #include "support/TestSupport.h"
@@ -119,4 +120,32 @@ TEST_F(IniFileTest, ReportsAFileThatCannotBeWritten) {
   IniFile file((dir / "missing-folder" / "Test.ini").string());
   file.WriteString("A", "K", "v");
   EXPECT_FALSE(file.UpdateFile());
+}
+
+TEST(IniFileKindTest, OnlyARegularFileOfSaneSizeIsReadAndWrittenOver) {
+  TempDir dir;
+  // A FIFO would block the reader (and the writer) for ever.
+  const std::string fifo = (dir / "fifo.ini").string();
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  IniFile fromFifo(fifo);
+  EXPECT_EQ(fromFifo.ReadString("FILES", "SourceVideo", "none"), "none");
+  fromFifo.WriteString("FILES", "SourceVideo", "x");
+  EXPECT_FALSE(fromFifo.UpdateFile());
+
+  // A huge file is no settings file, and nothing of it is lost.
+  const auto huge = dir / "huge.ini";
+  const std::string content = "[FILES]\nSourceVideo=a\n" + std::string(INIFILE::kMaxFileSize, ';');
+  WriteFile(huge, content);
+  IniFile fromHuge(huge.string());
+  EXPECT_EQ(fromHuge.ReadString("FILES", "SourceVideo", "none"), "none");
+  fromHuge.WriteString("FILES", "SourceVideo", "b");
+  EXPECT_FALSE(fromHuge.UpdateFile());
+  EXPECT_EQ(ReadFile(huge), content);
+
+  // A folder in its place neither.
+  IniFile fromFolder(dir.path().string());
+  EXPECT_FALSE(fromFolder.UpdateFile());
+  // Just under the limit is read.
+  WriteFile(huge, "[FILES]\nSourceVideo=a\n" + std::string(INIFILE::kMaxFileSize - 40, ';'));
+  EXPECT_EQ(IniFile(huge.string()).ReadString("FILES", "SourceVideo", "none"), "a");
 }

@@ -104,6 +104,16 @@ TEST_F(SettingsTest, BadValuesFallBackAndTheRestIsStillRead) {
   EXPECT_EQ(SETTINGS::ParseColor("255"), 0xFFu);
 }
 
+TEST_F(SettingsTest, ValuesGetTheRangesOfTheCommandLine) {
+  WriteFile(path, "[FONT]\nSize=2147483647\nColor=0x12345678\n");
+  Settings settings = LoadSettings(path);
+  EXPECT_EQ(settings.Font.Size, 1000);
+  EXPECT_EQ(settings.Font.Color, 0x345678u);
+  WriteFile(path, "[FONT]\nSize=-5\n");
+  settings = LoadSettings(path);
+  EXPECT_EQ(settings.Font.Size, 1);
+}
+
 TEST_F(SettingsTest, EmptyLibraryKeyIsHandedOnEmpty) {
   WriteFile(path, "[DLL]\nAvCodec=\nAvFormat=custom.so\n");
   const Settings settings = LoadSettings(path);

@@ -31,7 +31,10 @@ std::string WithLineFeeds(const std::string& text) {
 
 }  // namespace
 
-// Ctrl+C only asks the job to stop; a second one ends the program at once.
+// Ctrl+C, a termination request and a hang-up only ask the job to stop, so
+// the file is completed with its index; a second one ends the program at once.
+constexpr int kStopSignals[] = {SIGINT, SIGTERM, SIGHUP};
+
 CliJobHost::CliJobHost(std::ostream& out, std::ostream& err, bool showProgress,
                        SaveOptionsChooser chooser)
     : out_(out), err_(err), showProgress_(showProgress), chooser_(std::move(chooser)) {
@@ -40,11 +43,11 @@ CliJobHost::CliJobHost(std::ostream& out, std::ostream& err, bool showProgress,
   action.sa_handler = OnInterrupt;
   action.sa_flags = SA_RESETHAND;
   sigemptyset(&action.sa_mask);
-  sigaction(SIGINT, &action, nullptr);
+  for (int signal : kStopSignals) sigaction(signal, &action, nullptr);
 }
 
 CliJobHost::~CliJobHost() {
-  std::signal(SIGINT, SIG_DFL);
+  for (int signal : kStopSignals) std::signal(signal, SIG_DFL);
   EndProgressLine();
 }
 
@@ -54,12 +57,17 @@ void CliJobHost::AppendLog(const std::string& text) {
   out_.flush();
 }
 
-// Errors are in the log already and the closing "OK" says nothing the log
-// does not; what remains (a missing file name) goes to standard error.
+// Errors are in the log on standard output and go to standard error too, for
+// scripts; the closing "OK" says nothing the log does not.
 void CliJobHost::ShowMessageBox(MessageKind kind, const std::string&, const std::string& text) {
-  if (kind == MessageKind::Error || text == "OK") return;
+  if (kind == MessageKind::Information && text == "OK") return;
   EndProgressLine();
   err_ << "tolvane: " << WithLineFeeds(text) << '\n';
+}
+
+void CliJobHost::ShowErrorReason(const std::string& reason) {
+  EndProgressLine();
+  err_ << "tolvane: " << reason << '\n';
 }
 
 bool CliJobHost::AskYesNo(const std::string&, const std::string&) { return true; }

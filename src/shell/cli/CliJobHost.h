@@ -1,7 +1,8 @@
 #pragma once
 
-// The job's host on the command line: log entries to standard output, a
-// progress line to standard error when it is a terminal, Ctrl+C as Stop.
+// The job's host on the command line: log entries to standard output, errors
+// and a progress line (when it is a terminal) to standard error, Ctrl+C,
+// SIGTERM and SIGHUP as Stop.
 #include <cstdint>
 #include <iosfwd>
 
@@ -21,6 +22,7 @@ class CliJobHost : public JOBHOST::JobHost {
   void AppendLog(const std::string& text) override;
   void ShowMessageBox(MessageKind kind, const std::string& caption,
                       const std::string& text) override;
+  void ShowErrorReason(const std::string& reason) override;
   bool AskYesNo(const std::string& caption, const std::string& text) override;
   void SetControlEnabled(JOBHOST::JobControl, bool) override {}
   void ShowStatistics(const JOBSTATISTICS::StatisticsTexts& texts) override;

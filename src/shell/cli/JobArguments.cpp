@@ -78,10 +78,10 @@ const std::map<std::string, Setter>& ValueOptions() {
          result.Options.Font.Name = value;
          return value.empty() ? std::string("bad font name ''") : std::string();
        }},
-      {"--font-size",
-       Integer("font size", 1, 1000, [](auto& r, long long v) { r.Options.Font.Size = int(v); })},
+      {"--font-size", Integer("font size", kMinFontSize, kMaxFontSize,
+                              [](auto& r, long long v) { r.Options.Font.Size = int(v); })},
       {"--font-color", Integer(
-                           "font colour", 0, 0xFFFFFF,
+                           "font colour", 0, kMaxColor,
                            [](auto& r, long long v) { r.Options.Font.Color = uint32_t(v); }, 16)},
       {"--script",
        Integer("script", 0, 255, [](auto& r, long long v) { r.Options.Font.Charset = int(v); })},
