@@ -237,6 +237,41 @@ TEST_F(AviServiceTest, FileOfAWriterThatNeverFinishedStillPlays) {
   avitest::ExpectDecodesCleanly(path, 10);
 }
 
+TEST_F(AviServiceTest, AFormatSetAfterTheFirstChunkReachesTheHeaderOnDiskAtOnce) {
+  // Audio comes first, as from most sources: the movi list starts before
+  // the video's format is known.
+  const std::string path = Path("late-format.avi");
+  AVIWRITER::AviWriter writer;
+  ASSERT_EQ(writer.Create(path), AVIERR_OK);
+  AVISTREAMINFOA video{}, audio{};
+  video.fccType = streamtypeVIDEO;
+  video.dwScale = 1;
+  video.dwRate = 25;
+  audio.fccType = streamtypeAUDIO;
+  audio.dwScale = 1;
+  audio.dwRate = 44100;
+  int videoIndex = -1, audioIndex = -1;
+  ASSERT_EQ(writer.AddStream(video, &videoIndex), AVIERR_OK);
+  ASSERT_EQ(writer.AddStream(audio, &audioIndex), AVIERR_OK);
+  const WAVEFORMATEX wave{1, 2, 44100, 44100 * 4, 4, 16, 0};
+  ASSERT_EQ(writer.SetFormat(audioIndex, &wave, sizeof wave), AVIERR_OK);
+  const uint8_t packet[16] = {};
+  ASSERT_EQ(writer.WriteChunk(audioIndex, packet, sizeof packet, true, nullptr), AVIERR_OK);
+  BITMAPINFOHEADER format = avitest::FrameFormat(*video_);
+  format.biCompression = MakeFourCC('X', 'V', 'I', 'D');
+  format.biBitCount = 12;
+  ASSERT_EQ(writer.SetFormat(videoIndex, &format, sizeof format), AVIERR_OK);
+  // Read while the writer is still open, as after a crash.
+  const std::string bytes = testsupport::ReadFile(path);
+  const size_t strf = bytes.find("strf");
+  ASSERT_NE(strf, std::string::npos);
+  BITMAPINFOHEADER onDisk{};
+  std::memcpy(&onDisk, bytes.data() + strf + 8, sizeof onDisk);
+  EXPECT_EQ(onDisk.biCompression, format.biCompression);
+  EXPECT_EQ(onDisk.biBitCount, 12);
+  EXPECT_EQ(onDisk.biWidth, format.biWidth);
+}
+
 TEST_F(AviServiceTest, WriteFailingOnAFullDiskIsReportedAndKeepsWhatWasWritten) {
   const std::string path = Path("full.avi");
   int written = 0;

@@ -64,6 +64,42 @@ std::string ReadFile(const fs::path& path) {
 }
 
 std::string ProgramPath() { return TOLVANE_PROGRAM; }
+
+ProgramRun RunProgram(const std::string& arguments) {
+  TempDir dir;
+  const fs::path err = dir / "stderr";
+  ProgramRun run;
+  run.status = RunShell("(" + ProgramPath() + " " + arguments + " --settings /nonexistent.ini 2>" +
+                            err.string() + ")",
+                        &run.out);
+  run.err = ReadFile(err);
+  return run;
+}
+
+int WholeAviChunks(const std::string& file, int stream) {
+  const std::string bytes = ReadFile(file);
+  const std::string prefix = {char('0' + stream / 10), char('0' + stream % 10)};
+  auto u32 = [&](size_t at) {
+    uint32_t value = 0;
+    for (int i = 3; i >= 0; --i) value = value << 8 | uint8_t(bytes[at + size_t(i)]);
+    return value;
+  };
+  int chunks = 0;
+  for (size_t movi = bytes.find("movi"); movi != std::string::npos;
+       movi = bytes.find("movi", movi + 4)) {
+    if (movi < 8 || bytes.compare(movi - 8, 4, "LIST") != 0) continue;
+    size_t at = movi + 4;
+    while (at + 8 <= bytes.size()) {
+      const uint32_t size = u32(at + 4);
+      if (at + 8 + size > bytes.size()) break;
+      const std::string id = bytes.substr(at, 4);
+      if (id.compare(0, 2, prefix) == 0 && (id[2] == 'd' || id[2] == 'w')) ++chunks;
+      if (id == "LIST" || id == "RIFF" || id == "idx1") break;
+      at += 8 + size + size % 2;
+    }
+  }
+  return chunks;
+}
 fs::path SourceDir() { return TOLVANE_SOURCE_DIR; }
 
 }  // namespace testsupport

@@ -54,4 +54,17 @@ std::string ReadFile(const fs::path& path);
 std::string ProgramPath();
 fs::path SourceDir();
 
+// One run of the program, its standard output and error apart.
+struct ProgramRun {
+  int status = -1;
+  std::string out;
+  std::string err;
+};
+// Runs the program with the arguments (shell syntax) and no settings file.
+ProgramRun RunProgram(const std::string& arguments);
+
+// How many whole chunks of the stream (0 for "00dc"/"00db") a possibly cut AVI
+// file holds in its movi lists.
+int WholeAviChunks(const std::string& file, int stream);
+
 }  // namespace testsupport

@@ -24,12 +24,13 @@ TEST(CliJobHostTest, LogGoesToStandardOutputWithPlainLineFeeds) {
   CLIJOBHOST::CliJobHost host(out, err, false);
   host.AppendLog("[ BEGIN MOVIE INFO ]\r\nline\r\n[ END MOVIE INFO ]");
   host.AppendLog("-=[ END ]=-");
-  // Errors are in the log already; the closing box adds nothing.
+  // Errors go to standard error as well; the closing box adds nothing.
   host.ShowMessageBox(MessageKind::Error, "", "Can't write audio output...");
   host.ShowMessageBox(MessageKind::Information, "", "OK");
   host.ShowMessageBox(MessageKind::Information, "", "Please choose a subtitle file!");
   EXPECT_EQ(out.str(), "[ BEGIN MOVIE INFO ]\nline\n[ END MOVIE INFO ]\n-=[ END ]=-\n");
-  EXPECT_EQ(err.str(), "tolvane: Please choose a subtitle file!\n");
+  EXPECT_EQ(err.str(),
+            "tolvane: Can't write audio output...\ntolvane: Please choose a subtitle file!\n");
 }
 
 TEST(CliJobHostTest, ProgressLineOnlyOnceTheLoopRunsAndOnlyForATerminal) {

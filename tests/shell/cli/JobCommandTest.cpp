@@ -11,13 +11,13 @@ using namespace testsupport;
 
 namespace {
 
-struct ProgramRun {
+struct LoggedRun {
   int status;
   std::string output;
 };
 
-ProgramRun Tolvane(const std::string& arguments) {
-  ProgramRun run;
+LoggedRun Tolvane(const std::string& arguments) {
+  LoggedRun run;
   // Standard output only: the log.
   run.status =
       RunShell("(" + ProgramPath() + " " + arguments + " --settings /nonexistent.ini 2>/dev/null)",
@@ -55,7 +55,7 @@ TEST(JobCommandTest, SampleIsSubtitledWithEveryFrameAndTheAudioCopied) {
   TempDir dir;
   const fs::path source = SourceDir() / "samples" / "sample.mp4";
   const fs::path output = dir / "out.avi";
-  const ProgramRun run =
+  const LoggedRun run =
       Tolvane("--source " + source.string() + " --subtitles " +
               (SourceDir() / "samples" / "sample.srt").string() + " --output " + output.string());
   ASSERT_EQ(run.status, 0) << run.output;
@@ -128,7 +128,7 @@ TEST(JobCommandTest, SubtitlesCoverExactlyTheirFrames) {
 
 TEST(JobCommandTest, FailuresAndBadArgumentsHaveTheirExitStatus) {
   TempDir dir;
-  const ProgramRun missing =
+  const LoggedRun missing =
       Tolvane("--source " + (dir / "none.mp4").string() + " --subtitles " +
               (dir / "none.srt").string() + " --output " + (dir / "out.avi").string());
   EXPECT_EQ(missing.status, 1);

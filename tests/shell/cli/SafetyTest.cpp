@@ -1,0 +1,235 @@
+// Nothing is lost and no failure passes for success: outputs that name an
+// input, jobs killed or stopped by signals, full disks and damaged sources.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <random>
+#include <thread>
+
+#include "support/TestSupport.h"
+
+extern char** environ;
+
+using namespace testsupport;
+
+namespace {
+
+// The program started in the background with its output discarded.
+class BackgroundRun {
+ public:
+  explicit BackgroundRun(std::vector<std::string> arguments) {
+    arguments.insert(arguments.begin(), ProgramPath());
+    for (const char* extra : {"--settings", "/nonexistent.ini"}) arguments.push_back(extra);
+    std::vector<char*> argv;
+    for (std::string& argument : arguments) argv.push_back(argument.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    EXPECT_EQ(posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ), 0);
+    posix_spawn_file_actions_destroy(&actions);
+  }
+  ~BackgroundRun() {
+    if (pid_ > 0) Wait();
+  }
+
+  // Waits until the file has grown past bytes (or the program ended).
+  bool WaitForSize(const fs::path& file, uintmax_t bytes) {
+    for (int i = 0; i < 3000; ++i) {
+      std::error_code error;
+      if (fs::exists(file, error) && fs::file_size(file, error) >= bytes) return true;
+      int status = 0;
+      if (waitpid(pid_, &status, WNOHANG) == pid_) {
+        pid_ = -1;
+        return false;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return false;
+  }
+  void Signal(int signal) { kill(pid_, signal); }
+  // The exit status, or 128 + the signal that ended it.
+  int Wait() {
+    int status = 0;
+    waitpid(pid_, &status, 0);
+    pid_ = -1;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  }
+
+ private:
+  pid_t pid_ = -1;
+};
+
+int DecodedPictures(const fs::path& file) {
+  return std::atoi(Ffprobe("-count_frames -select_streams v -show_entries stream=nb_read_frames "
+                           "-of csv=p=0 " +
+                           file.string())
+                       .c_str());
+}
+
+class SafetyTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    WriteFile(dir / "subs.srt", "1\r\n00:00:00,100 --> 00:00:09,000\r\nHello\r\n\r\n");
+  }
+  // A source of 320x240 pictures with sound.
+  fs::path MakeSource(const std::string& name, int seconds) {
+    const fs::path source = dir / name;
+    Ffmpeg("-f lavfi -i testsrc2=size=320x240:rate=25:duration=" + std::to_string(seconds) +
+           " -f lavfi -i sine=duration=" + std::to_string(seconds) +
+           " -c:v mpeg4 -q:v 5 -c:a aac " + source.string());
+    return source;
+  }
+  ProgramRun Job(const fs::path& source, const std::string& output, const std::string& more = "") {
+    return RunProgram("--source " + source.string() + " --subtitles " +
+                      (dir / "subs.srt").string() + " --output " + output + " " + more);
+  }
+
+  TempDir dir;
+};
+
+TEST_F(SafetyTest, AnOutputThatNamesAnInputIsRefusedUnderAnySpelling) {
+  const fs::path source = MakeSource("film.mp4", 1);
+  const std::string original = ReadFile(source), subtitles = ReadFile(dir / "subs.srt");
+  fs::create_directory(dir / "x");
+  fs::create_hard_link(source, dir / "hard.mp4");
+  fs::create_symlink(source, dir / "soft.avi");
+  const std::string spellings[] = {source.string(), (dir / "x" / ".." / "film.mp4").string(),
+                                   (dir / "hard.mp4").string(), (dir / "soft.avi").string()};
+  for (const std::string& output : spellings) {
+    const ProgramRun run = Job(source, output);
+    EXPECT_EQ(run.status, 1) << output;
+    EXPECT_NE(run.err.find("[SubtitleJob::Start] The destination video file is the source video "
+                           "file..."),
+              std::string::npos)
+        << output << run.err;
+    EXPECT_NE(run.out.find("[BEGIN ERROR]"), std::string::npos);
+  }
+  const ProgramRun run = Job(source, (dir / "subs.srt").string());
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.err.find("is the subtitle file..."), std::string::npos) << run.err;
+  EXPECT_EQ(ReadFile(source), original);
+  EXPECT_EQ(ReadFile(dir / "subs.srt"), subtitles);
+}
+
+TEST_F(SafetyTest, AKilledJobLeavesVideoThatDecodesToItsLastWholeChunk) {
+  const fs::path source = MakeSource("long.mp4", 20);
+  for (const char* compressor : {"DIB", "XVID", "H264", "MJPG", "FFV1", "HFYU", "ULRG"}) {
+    for (uintmax_t size : {60000u, 400000u}) {
+      const fs::path output = dir / (std::string(compressor) + ".avi");
+      fs::remove(output);
+      BackgroundRun run({"--source", source.string(), "--transcode", "--compressor", compressor,
+                         "--output", output.string()});
+      ASSERT_TRUE(run.WaitForSize(output, size)) << compressor;
+      run.Signal(SIGKILL);
+      EXPECT_EQ(run.Wait(), 128 + SIGKILL);
+      const int chunks = WholeAviChunks(output.string(), 0);
+      EXPECT_GT(chunks, 0) << compressor << " " << size;
+      EXPECT_GE(DecodedPictures(output), chunks) << compressor << " " << size;
+      // Cut at any byte: still every whole chunk.
+      const std::string bytes = ReadFile(output);
+      for (size_t cut : {bytes.size() * 3 / 4 + 1, bytes.size() / 2 + 7}) {
+        const fs::path shorter = dir / "cut.avi";
+        WriteFile(shorter, bytes.substr(0, cut));
+        EXPECT_GE(DecodedPictures(shorter), WholeAviChunks(shorter.string(), 0))
+            << compressor << " cut at " << cut;
+      }
+    }
+  }
+}
+
+TEST_F(SafetyTest, TerminationAndHangUpStopTheJobWithACompleteFile) {
+  const fs::path source = MakeSource("long.mp4", 20);
+  for (int signal : {SIGTERM, SIGHUP, SIGINT}) {
+    const fs::path output = dir / "stopped.avi";
+    fs::remove(output);
+    BackgroundRun run({"--source", source.string(), "--transcode", "--output", output.string()});
+    ASSERT_TRUE(run.WaitForSize(output, 200000)) << signal;
+    run.Signal(signal);
+    EXPECT_EQ(run.Wait(), 1) << signal;
+    const std::string bytes = ReadFile(output);
+    EXPECT_NE(bytes.find("idx1"), std::string::npos) << signal;
+    std::string errors;
+    EXPECT_EQ(RunShell("ffmpeg -v error -i " + output.string() + " -f null -", &errors), 0);
+    EXPECT_EQ(errors, "") << signal;
+    EXPECT_GT(DecodedPictures(output), 0);
+  }
+}
+
+TEST_F(SafetyTest, ASourceWhoseVideoGivesNoPictureFails) {
+  // Every video packet dropped: the stream is there, its pictures are not.
+  for (const char* container : {"mkv", "avi"}) {
+    const fs::path source = dir / (std::string("no-pictures.") + container);
+    Ffmpeg(
+        "-f lavfi -i testsrc2=size=96x64:rate=25:duration=2 -f lavfi -i sine=duration=2 "
+        "-c:v mpeg4 -c:a aac -bsf:v noise=drop=1 " +
+        source.string());
+    const ProgramRun run = Job(source, (dir / "out.avi").string());
+    EXPECT_EQ(run.status, 1) << container;
+    EXPECT_NE(run.err.find("[SubtitleJob::Start] No picture could be read from the source video"),
+              std::string::npos)
+        << container << run.err;
+  }
+}
+
+TEST_F(SafetyTest, AFullDiskSaysWhyOnStandardError) {
+  const fs::path source = MakeSource("film.mp4", 1);
+  const ProgramRun run = Job(source, "/dev/full");
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.err.find("tolvane: Can't write"), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find("No space left on device"), std::string::npos) << run.err;
+}
+
+// Damaged sources, made from a seed: each job fails, or succeeds with a file
+// that opens and has pictures.
+TEST_F(SafetyTest, DamagedSourcesFailOrGiveAFileWithPictures) {
+  std::vector<fs::path> sources = {MakeSource("clean.mp4", 2), MakeSource("clean.mkv", 2),
+                                   MakeSource("clean.ts", 2)};
+  std::mt19937 random(20261208);
+  int failed = 0, succeeded = 0;
+  for (int round = 0; round < 8; ++round) {
+    for (const fs::path& clean : sources) {
+      std::string bytes = ReadFile(clean);
+      const size_t at = random() % bytes.size();
+      switch (round % 4) {
+        case 0:  // truncated
+          bytes.resize(at);
+          break;
+        case 1:  // bytes changed
+          for (int i = 0; i < 40; ++i) bytes[random() % bytes.size()] = char(random());
+          break;
+        case 2:  // a range zeroed
+          std::fill(bytes.begin() + at, bytes.begin() + std::min(bytes.size(), at + 4096), 0);
+          break;
+        default:  // the header damaged
+          for (size_t i = 0; i < std::min<size_t>(bytes.size(), 512); i += 1 + random() % 16)
+            bytes[i] = char(random());
+      }
+      const fs::path damaged = dir / ("damaged" + clean.extension().string());
+      WriteFile(damaged, bytes);
+      const fs::path output = dir / "out.avi";
+      fs::remove(output);
+      const ProgramRun run = Job(damaged, output.string());
+      const std::string label = clean.filename().string() + " round " + std::to_string(round);
+      ASSERT_TRUE(run.status == 0 || run.status == 1) << label << run.err;
+      if (run.status == 0) {
+        ++succeeded;
+        EXPECT_GT(DecodedPictures(output), 0) << label;
+        EXPECT_EQ(run.err.find("tolvane: "), std::string::npos) << label;
+      } else {
+        ++failed;
+        EXPECT_NE(run.err.find("tolvane: "), std::string::npos) << label;
+      }
+    }
+  }
+  EXPECT_GT(succeeded, 0);
+  EXPECT_GT(failed, 0);
+}
+
+}  // namespace
