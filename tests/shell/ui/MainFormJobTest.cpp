@@ -145,3 +145,17 @@ TEST_F(MainFormJobTest, ExitDuringAJobClosesTheFileThenTheWindow) {
   form->CloseAll();
   form.reset();
 }
+
+TEST_F(MainFormJobTest, AnOutputThatIsTheSourceIsRefusedWithTheErrorBox) {
+  const std::string source = (dir / "source.mkv").string();
+  const std::string before = ReadFile(dir / "source.mkv");
+  form->findChild<QLineEdit*>("ESavedVideoFile")->setText(QString::fromStdString(source));
+  form->findChild<QPushButton*>("BStart")->click();
+  const std::string error =
+      "[SubtitleJob::Start] The destination video file is the source video file...";
+  EXPECT_EQ(boxes, std::vector<std::string>{"ERROR!|" + error});
+  const auto log = Log();
+  EXPECT_NE(std::find(log.begin(), log.end(), error), log.end());
+  EXPECT_EQ(States(), kIdle);
+  EXPECT_EQ(ReadFile(dir / "source.mkv"), before);
+}
