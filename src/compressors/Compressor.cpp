@@ -35,12 +35,12 @@ HRESULT Compressor::CompressStaged(StagedPicture& picture, const ChunkSink& sink
 
 std::unique_ptr<Compressor> MakeCompressor(const COMPRESSORCATALOG::CompressorInfo& info,
                                            const AVICOMPRESSOPTIONS& options,
-                                           const std::string& encoderOptions) {
+                                           const std::string& encoderOptions, bool globalHeader) {
   if (info.encoder == nullptr) return std::make_unique<FullFramesCompressor>();
   // Encoding on its own thread overlaps the caller's decoding of the next
   // picture.
   return std::make_unique<WriteAheadCompressor>(
-      std::make_unique<EncoderCompressor>(info, options, encoderOptions));
+      std::make_unique<EncoderCompressor>(info, options, encoderOptions, globalHeader));
 }
 
 }  // namespace COMPRESSOR

@@ -48,8 +48,11 @@ class Compressor {
 };
 
 // encoderOptions: "key=value:key=value" options of the libavcodec encoder.
+// globalHeader: the codec's set-up goes into the output format's extra data
+// only (as MP4 and Matroska keep it), not into the key frames' chunks.
 std::unique_ptr<Compressor> MakeCompressor(const COMPRESSORCATALOG::CompressorInfo& info,
                                            const AVICOMPRESSOPTIONS& options,
-                                           const std::string& encoderOptions);
+                                           const std::string& encoderOptions,
+                                           bool globalHeader = false);
 
 }  // namespace COMPRESSOR

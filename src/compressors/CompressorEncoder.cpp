@@ -66,8 +66,12 @@ int QuantiserForQuality(DWORD quality) { return MapQuality(quality, 31, 3, 1); }
 int RateFactorForQuality(DWORD quality) { return MapQuality(quality, 51, 23, 12); }
 
 EncoderCompressor::EncoderCompressor(const COMPRESSORCATALOG::CompressorInfo& info,
-                                     const AVICOMPRESSOPTIONS& options, std::string encoderOptions)
-    : info_(info), options_(options), encoderOptions_(std::move(encoderOptions)) {}
+                                     const AVICOMPRESSOPTIONS& options, std::string encoderOptions,
+                                     bool globalHeader)
+    : info_(info),
+      options_(options),
+      encoderOptions_(std::move(encoderOptions)),
+      globalHeader_(globalHeader) {}
 
 EncoderCompressor::~EncoderCompressor() {
   sws_freeContext(scaler_);
@@ -126,7 +130,8 @@ HRESULT EncoderCompressor::OpenEncoder(int width, int height, DWORD scale, DWORD
   if (scale > 0 && rate > 0) av_reduce(&num, &den, scale, rate, 65535);
   context_->time_base = {num, den};
   context_->framerate = {den, num};
-  context_->codec_tag = info_.code;
+  context_->codec_tag = globalHeader_ ? 0 : info_.code;
+  if (globalHeader_) context_->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
   context_->max_b_frames = 0;
   const bool chosenKeyFrames =
       (options_.dwFlags & AVICOMPRESSF_KEYFRAMES) && options_.dwKeyFrameEvery;

@@ -20,7 +20,8 @@ int RateFactorForQuality(DWORD quality);
 class EncoderCompressor : public Compressor {
  public:
   EncoderCompressor(const COMPRESSORCATALOG::CompressorInfo& info,
-                    const AVICOMPRESSOPTIONS& options, std::string encoderOptions);
+                    const AVICOMPRESSOPTIONS& options, std::string encoderOptions,
+                    bool globalHeader = false);
   ~EncoderCompressor() override;
 
   HRESULT Start(const BITMAPINFOHEADER& input, DWORD scale, DWORD rate,
@@ -43,6 +44,7 @@ class EncoderCompressor : public Compressor {
   COMPRESSORCATALOG::CompressorInfo info_;
   AVICOMPRESSOPTIONS options_;
   std::string encoderOptions_;
+  bool globalHeader_ = false;
   AVCodecContext* context_ = nullptr;
   AVFrame* frame_ = nullptr;
   AVPacket* packet_ = nullptr;

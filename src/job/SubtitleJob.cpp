@@ -5,7 +5,6 @@
 #include <cstring>
 #include <optional>
 
-#include "job/OutputFormat.h"
 #include "job/OutputPath.h"
 #include "picture/BmpFrame.h"
 
@@ -24,12 +23,6 @@ int64_t NowMs() {
 // Blanks and control characters count as empty around a file name.
 bool IsBlank(const std::string& text) {
   return std::all_of(text.begin(), text.end(), [](char c) { return uint8_t(c) <= ' '; });
-}
-
-// A source without audio gets no audio stream: a stream with an all-zero
-// format would make the file invalid.
-bool HasAudio(const VELAVCODEC::VelAvCodec& d) {
-  return d.AudioStreamCount > 0 && d.AudioStream >= 0;
 }
 
 }  // namespace
@@ -56,6 +49,9 @@ JobEnd SubtitleJob::Start(const JobOptions& options) {
   EnterWorkingState();
   JobEnd end = JobEnd::SetupFailed;
   const std::string sameFile = OUTPUTPATH::SameFileError(options);
+  // The container decides how the decoder describes the sound.
+  output_ = MEDIAOUTPUT::MakeOutput(MEDIAOUTPUT::ContainerOf(options.DestinationVideo));
+  decoder_->DescribeAudioForAvi = output_->NeedsAviAudio();
   if (!sameFile.empty()) {
     Fail(sameFile);
   } else if (OpenSource(options) && OpenSubtitles(options)) {
@@ -118,55 +114,28 @@ bool SubtitleJob::OpenSubtitles(const JobOptions& options) {
 
 // Nothing when the output is ready for the frame loop, else how the job ended.
 std::optional<JobEnd> SubtitleJob::CreateOutput(const JobOptions& options) {
-  output_ = std::make_unique<JobOutput>();
-  JobOutput& out = *output_;
-  PAVIFILE file = nullptr;
-  const HRESULT opened = AVIFileOpenA(&file, options.DestinationVideo.c_str(),
-                                      OF_CREATE | OF_SHARE_DENY_NONE | OF_READWRITE, nullptr);
-  out.File.reset(file);
-  if (opened != AVIERR_OK) return Fail(OUTPUTFORMAT::OutputFileErrorText(opened));
-  out.VideoInfo = OUTPUTFORMAT::VideoStreamInfo(*decoder_, options.TranscodeVideo);
-  PAVISTREAM video = nullptr;
-  const HRESULT created = AVIFileCreateStreamA(file, &video, &out.VideoInfo);
-  out.Video.reset(video);
-  if (created != AVIERR_OK) return Fail("Can't create output video stream...");
-  AVICOMPRESSOPTIONS* choices[1] = {&out.Compress.Options};
-  if (AVISaveOptions(host_.CompressorChooser(), host_.OwnerWindow(),
-                     ICMF_CHOOSE_KEYFRAME | ICMF_CHOOSE_DATARATE, 1, &video, choices) != 1) {
-    host_.AppendLog("[BEGIN INFO]");
-    host_.AppendLog("User has not selected a codec for compression...");
-    host_.AppendLog("[END INFO]");
-    CloseAll();
-    return JobEnd::NoCompressor;
+  MEDIAOUTPUT::OutputRequest request;
+  request.Path = options.DestinationVideo;
+  request.Transcode = options.TranscodeVideo;
+  request.FixAudioVbr = options.FixAudioVBR;
+  request.Source = decoder_;
+  request.Chooser = host_.CompressorChooser();
+  request.Owner = host_.OwnerWindow();
+  switch (output_->Create(request)) {
+    case MEDIAOUTPUT::Setup::Ready:
+      break;
+    case MEDIAOUTPUT::Setup::Failed:
+      return Fail(output_->ErrorText());
+    case MEDIAOUTPUT::Setup::NoCompressor:
+      host_.AppendLog("[BEGIN INFO]");
+      host_.AppendLog("User has not selected a codec for compression...");
+      host_.AppendLog("[END INFO]");
+      CloseAll();
+      return JobEnd::NoCompressor;
   }
-  PAVISTREAM compressed = nullptr;
-  const HRESULT made = AVIMakeCompressedStream(&compressed, video, &out.Compress.Options, nullptr);
-  out.Compressed.reset(compressed);
-  if (made != AVIERR_OK) return Fail(OUTPUTFORMAT::CompressedStreamErrorText(made));
-  if (HasAudio(*decoder_) && !CreateAudioStream(options)) return JobEnd::SetupFailed;
-  const std::vector<uint8_t> software = OUTPUTFORMAT::SoftwareInfoBlock();
-  AVIFileWriteData(file, ckidLIST, software.data(), LONG(software.size()));
   overlay_.Setup(options.Font, decoder_->Width);
   overlay_.AutoSizeLine = options.AutoSize;
   return std::nullopt;
-}
-
-bool SubtitleJob::CreateAudioStream(const JobOptions& options) {
-  JobOutput& out = *output_;
-  out.AudioInfo = OUTPUTFORMAT::AudioStreamInfo(*decoder_, options.FixAudioVBR);
-  PAVISTREAM audio = nullptr;
-  const HRESULT created = AVIFileCreateStreamA(out.File.get(), &audio, &out.AudioInfo);
-  out.Audio.reset(audio);
-  if (created != AVIERR_OK) {
-    Fail("Can't create output audio stream...");
-    return false;
-  }
-  const std::vector<uint8_t> format = OUTPUTFORMAT::AudioFormatBlock(*decoder_);
-  if (AVIStreamSetFormat(audio, 0, format.data(), LONG(format.size())) != AVIERR_OK) {
-    Fail("Can't set audio output format...");
-    return false;
-  }
-  return true;
 }
 
 SUBTITLESCHEDULE::SubtitleSchedule::Fetch SubtitleJob::FetchEntry() {
@@ -184,13 +153,14 @@ JobEnd SubtitleJob::RunFrameLoop(const JobOptions& options) {
   clock_.Start(decoder_->FramesPerSecond);
   pictureHeld_ = false;
   lastPictureEnd_ = 0.0;
+  lastScheduledFrame_ = -1;
   running_ = true;
   refreshDue_ = false;
   host_.SetRefreshTimer(true);
   counters_.StartMs = counters_.LastRefreshMs = NowMs();
   JobEnd end = JobEnd::Stopped;
   // A source whose rate may vary keeps a copy of every picture from the start.
-  if (decoder_->VariableRate && !KeepPictureCopies()) {
+  if (decoder_->VariableRate && !output_->KeepsPictureTimes() && !KeepPictureCopies()) {
     running_ = false;
     end = JobEnd::WriteFailed;
   }
@@ -265,6 +235,7 @@ bool SubtitleJob::KeepPictureCopies() {
 // Places the decoded picture on the output's frame rate: for a source of
 // constant rate every picture is written once, in order.
 bool SubtitleJob::HandlePicture(uint8_t* image) {
+  if (output_->KeepsPictureTimes()) return WriteTimedPicture(image);
   const auto placement = clock_.Place(decoder_->PictureTimed, decoder_->PictureSeconds);
   if (decoder_->PictureTimed)
     lastPictureEnd_ = decoder_->PictureSeconds + decoder_->PictureDurationSeconds;
@@ -290,47 +261,57 @@ bool SubtitleJob::WriteRepeats(const uint8_t* picture, int64_t count) {
   return true;
 }
 
-// One output picture: the due subtitle drawn in, then written. The first
-// picture gives the stream its format and is written too, as sample 0, so
-// output picture k is sample k.
-bool SubtitleJob::WritePicture(uint8_t* image) {
+// A container that keeps times takes every picture once, at its own time;
+// the subtitles are due by that time too.
+bool SubtitleJob::WriteTimedPicture(uint8_t* image) {
+  const VELAVCODEC::VelAvCodec& d = *decoder_;
+  const double seconds =
+      d.PictureTimed ? d.PictureSeconds : counters_.Figures.FrameIndex / d.FramesPerSecond;
+  return WritePicture(image, seconds + d.VideoStartSeconds - d.StartSeconds);
+}
+
+// One output picture: the due subtitle drawn in, then written. seconds: its
+// time from the source's start, for a container that keeps times.
+bool SubtitleJob::WritePicture(uint8_t* image, double seconds) {
   int32_t& index = counters_.Figures.FrameIndex;
+  // Frames count at the output's rate; a container that keeps times counts
+  // them by the picture's time.
+  int32_t frame = index;
+  if (output_->KeepsPictureTimes()) {
+    const double due = (seconds - decoder_->VideoStartSeconds + decoder_->StartSeconds) *
+                       decoder_->FramesPerSecond;
+    frame = std::max(lastScheduledFrame_, int32_t(std::llround(std::max(due, 0.0))));
+    lastScheduledFrame_ = frame;
+  }
   if (!transcode_) {
-    const auto actions = schedule_.ForFrame(index);
+    const auto actions = schedule_.ForFrame(frame);
     if (actions.Draw) overlay_.DrawSubtitle(schedule_.Lines());
     if (actions.Overlay) overlay_.OverlaySubtitle(image);
   }
-  const BMPFRAME::BmpView frame(image);
-  PAVISTREAM compressed = output_->Compressed.get();
-  if (index == 0 &&
-      AVIStreamSetFormat(compressed, 0, frame.Info(), LONG(frame.FormatSize())) != AVIERR_OK) {
-    ReportWriteError("Can't set video output format...");
+  const BMPFRAME::BmpView picture(image);
+  if (!output_->WritePicture(picture, seconds, counters_.Figures.VideoBytes)) {
+    ReportWriteError(output_->ErrorText());
     return false;
   }
-  LONG written = 0;
-  if (AVIStreamWrite(compressed, index, 1, frame.Pixels(), LONG(frame.ImageSize()), 0, nullptr,
-                     &written) != AVIERR_OK) {
-    ReportWriteError("Can't write video output...");
-    return false;
-  }
-  counters_.Figures.VideoBytes += uint64_t(std::max<LONG>(written, 0));
   ++index;
-  host_.ShowPreview(frame.Info());
-  if (!transcode_) schedule_.AfterFrame(FetchEntry(), index);
+  host_.ShowPreview(picture.Info());
+  if (!transcode_) schedule_.AfterFrame(FetchEntry(), frame + 1);
   host_.SetProgressPosition(index);
   return true;
 }
 
 bool SubtitleJob::HandleAudio(const uint8_t* packet, int32_t size) {
-  PAVISTREAM audio = output_->Audio.get();
-  if (audio == nullptr) return true;
-  LONG written = 0;
-  if (AVIStreamWrite(audio, counters_.AudioIndex, 1, packet, size, AVIIF_KEYFRAME, nullptr,
-                     &written) != AVIERR_OK) {
-    ReportWriteError("Can't write audio output...");
+  MEDIAOUTPUT::AudioPacket audio;
+  audio.Data = packet;
+  audio.Size = size;
+  audio.Pts = decoder_->AudioPacketPts;
+  audio.Dts = decoder_->AudioPacketDts;
+  audio.Duration = decoder_->AudioPacketDuration;
+  audio.Key = decoder_->AudioPacketKey;
+  if (!output_->WriteAudio(audio, counters_.Figures.AudioBytes)) {
+    ReportWriteError(output_->ErrorText());
     return false;
   }
-  counters_.Figures.AudioBytes += uint64_t(std::max<LONG>(written, 0));
   ++counters_.AudioIndex;
   return true;
 }
@@ -396,7 +377,7 @@ void SubtitleJob::ReportError(const std::string& text) {
 // The file's own reason follows the error where the host shows one.
 void SubtitleJob::ReportWriteError(const std::string& text) {
   ReportError(text);
-  const int error = output_ ? AVIFileLastErrno(output_->File.get()) : 0;
+  const int error = output_ ? output_->LastErrno() : 0;
   if (error != 0) host_.ShowErrorReason(std::strerror(error));
 }
 

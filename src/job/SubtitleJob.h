@@ -8,40 +8,18 @@
 #include <memory>
 #include <optional>
 
-#include "avi/AviHandles.h"
 #include "job/JobHost.h"
 #include "job/JobOptions.h"
 #include "job/PictureClock.h"
 #include "job/SubtitleSchedule.h"
 #include "media/VelAvCodec.h"
+#include "output/MediaOutput.h"
 #include "subtitles/SubtitleOverlay.h"
 #include "subtitles/SubtitleUnit.h"
 
 namespace SUBTITLEJOB {
 
 // How a call of Start ended.
-// What a job writes to: the output file with its streams and the compressor
-// choice. Letting it go completes the file: the streams are released before
-// the file, the uncompressed video stream before the compressed one made from
-// it, and the audio stream last.
-struct JobOutput {
-  JobOutput() = default;
-  JobOutput(const JobOutput&) = delete;
-  JobOutput& operator=(const JobOutput&) = delete;
-  ~JobOutput() {
-    if (File) AVIFileEndRecord(File.get());
-  }
-
-  // Members go in reverse order: Video first, File last.
-  AVIHANDLES::AviFileHandle File;
-  AVIHANDLES::SavedOptions Compress;
-  AVIHANDLES::AviStreamHandle Audio;
-  AVIHANDLES::AviStreamHandle Compressed;
-  AVIHANDLES::AviStreamHandle Video;
-  AVISTREAMINFOA VideoInfo{};
-  AVISTREAMINFOA AudioInfo{};
-};
-
 enum class JobEnd {
   NotStarted,    // a file name missing, no decoder, or a job already active
   SetupFailed,   // reported, then torn down
@@ -80,7 +58,7 @@ class SubtitleJob {
   bool Active() const { return active_; }
 
   // The output of the current job; null outside a job.
-  const JobOutput* Output() const { return output_.get(); }
+  const MEDIAOUTPUT::MediaOutput* Output() const { return output_.get(); }
 
  private:
   // The loop's counts are the statistics' figures, with the audio index and
@@ -96,10 +74,10 @@ class SubtitleJob {
   bool OpenSource(const JOBOPTIONS::JobOptions& options);
   bool OpenSubtitles(const JOBOPTIONS::JobOptions& options);
   std::optional<JobEnd> CreateOutput(const JOBOPTIONS::JobOptions& options);
-  bool CreateAudioStream(const JOBOPTIONS::JobOptions& options);
   JobEnd RunFrameLoop(const JOBOPTIONS::JobOptions& options);
   bool HandlePicture(uint8_t* image);
-  bool WritePicture(uint8_t* image);
+  bool WritePicture(uint8_t* image, double seconds = 0);
+  bool WriteTimedPicture(uint8_t* image);
   bool WriteRepeats(const uint8_t* picture, int64_t count);
   bool KeepPictureCopies();
   JobEnd EndOfSource();
@@ -119,7 +97,7 @@ class SubtitleJob {
   SUBTITLEFILE::SubtitleFile& subtitles_;
   SUBTITLEOVERLAY::SubtitleOverlay& overlay_;
   SUBTITLESCHEDULE::SubtitleSchedule schedule_;
-  std::unique_ptr<JobOutput> output_;
+  std::unique_ptr<MEDIAOUTPUT::MediaOutput> output_;
   PICTURECLOCK::PictureClock clock_;
   // For sources of variable rate: the last picture as decoded, which later
   // places may repeat, and the picture a repeat is drawn on.
@@ -128,6 +106,7 @@ class SubtitleJob {
   bool pictureHeld_ = false;
   double lastPictureEnd_ = 0.0;
   bool transcode_ = false;
+  int32_t lastScheduledFrame_ = -1;
   LoopCounters counters_;
   bool running_ = false;
   bool active_ = false;

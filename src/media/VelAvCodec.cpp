@@ -65,6 +65,9 @@ void VelAvCodec::ResetFields() {
   RgbStride = 0;
   InputEnded = DecoderDrained = DecoderHasOutput = PacketPending = ReadFailed = false;
   PictureTimed = false;
+  AudioPacketPts = AudioPacketDts = kNoTime;
+  AudioPacketDuration = 0;
+  AudioTimeBaseNum = AudioTimeBaseDen = 1;
   PictureSeconds = PictureDurationSeconds = 0.0;
 }
 

@@ -5,6 +5,7 @@
 //
 // The public fields (and the stream values it derives from) are read by the
 // job and the window.
+#include <climits>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -13,6 +14,7 @@
 #include "media/StreamValues.h"
 #include "picture/BmpFrame.h"
 
+struct AVCodecParameters;
 struct AVFormatContext;
 struct AVCodecContext;
 struct AVCodec;
@@ -71,6 +73,27 @@ class VelAvCodec : public VideoStreamValues, public AudioStreamValues {
   // Reading stopped on an error rather than at the end of the input; size was
   // -1 and ErrorText says what failed.
   bool ReadFailed = false;
+
+  // The delivered audio packet's times in the audio stream's time base
+  // (AudioTimeBase), counted from the source's start (StartSeconds); the
+  // value of a missing time is kNoTime.
+  static constexpr int64_t kNoTime = INT64_MIN;
+  int64_t AudioPacketPts = kNoTime;
+  int64_t AudioPacketDts = kNoTime;
+  int64_t AudioPacketDuration = 0;
+  bool AudioPacketKey = true;
+  int32_t AudioTimeBaseNum = 1, AudioTimeBaseDen = 1;
+
+  // Set before Open. True (the default): the audio is described for an AVI
+  // stream, which refuses codecs AVI cannot carry or time, and loses the
+  // packets before the first picture. False: the audio is handed out as the
+  // source has it, for a container that keeps its times.
+  bool DescribeAudioForAvi = true;
+  // The chosen audio stream's codec parameters, for a container that copies
+  // them; null without audio. Valid while the source is open.
+  const AVCodecParameters* AudioParameters() const;
+  // The video stream's average frame rate, for a container's header.
+  double AverageFramesPerSecond() const;
 
   std::string FileName;
   std::string Info;

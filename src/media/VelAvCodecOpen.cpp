@@ -90,6 +90,17 @@ void VelAvCodec::ClassifyStreams() {
   }
 }
 
+const AVCodecParameters* VelAvCodec::AudioParameters() const {
+  if (FormatContext == nullptr || AudioStream < 0) return nullptr;
+  return FormatContext->streams[AudioStream]->codecpar;
+}
+
+double VelAvCodec::AverageFramesPerSecond() const {
+  if (FormatContext == nullptr || VideoStream < 0) return FramesPerSecond;
+  const AVRational average = FormatContext->streams[VideoStream]->avg_frame_rate;
+  return Valid(average) ? av_q2d(average) : FramesPerSecond;
+}
+
 bool VelAvCodec::Open() {
   const bool ok = OpenStreams();
   if (!ok) Close();
@@ -196,7 +207,11 @@ bool VelAvCodec::FailAllocation() {
 bool VelAvCodec::SetAudioFields() {
   const AVStream* stream = FormatContext->streams[AudioStream];
   const bool fromAvi = std::strcmp(FormatContext->iformat->name, "avi") == 0;
-  switch (DescribeAviAudio(*Api, stream, fromAvi, AudioExtraBuffer, *this)) {
+  AudioTimeBaseNum = stream->time_base.num;
+  AudioTimeBaseDen = stream->time_base.den;
+  const AviAudioFit fit = DescribeAviAudio(*Api, stream, fromAvi, AudioExtraBuffer, *this);
+  if (!DescribeAudioForAvi) return true;
+  switch (fit) {
     case AviAudioFit::Fits:
       break;
     case AviAudioFit::NoFormatTag:

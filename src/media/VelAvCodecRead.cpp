@@ -1,4 +1,5 @@
 // Reading: decoded pictures as bottom-up BMP images, audio packets as stored.
+#include <cmath>
 #include <cstring>
 
 #include "media/EntryPoints.h"
@@ -65,7 +66,7 @@ void VelAvCodec::ReadingFailed(const char* text) {
 // Audio that starts before the first picture: packets that end before it are
 // left out, and PCM loses the samples before it.
 bool VelAvCodec::SkipsAudioPacket() {
-  if (Packet->pts == AV_NOPTS_VALUE) return false;
+  if (!DescribeAudioForAvi || Packet->pts == AV_NOPTS_VALUE) return false;
   const AVStream* stream = FormatContext->streams[AudioStream];
   const double base = av_q2d(stream->time_base);
   const double start = double(Packet->pts) * base;
@@ -132,6 +133,11 @@ uint8_t* VelAvCodec::DeliverAudio(int32_t& kind, int32_t& size) {
   const size_t bytes = size_t(Packet->size);
   if (AudioBuffer.size() < bytes) AudioBuffer.resize(bytes);
   CopyBytes(AudioBuffer.data(), Packet->data, bytes);
+  const int64_t origin = std::llround(StartSeconds * AudioTimeBaseDen / AudioTimeBaseNum);
+  AudioPacketPts = Packet->pts == AV_NOPTS_VALUE ? kNoTime : Packet->pts - origin;
+  AudioPacketDts = Packet->dts == AV_NOPTS_VALUE ? kNoTime : Packet->dts - origin;
+  AudioPacketDuration = Packet->duration;
+  AudioPacketKey = (Packet->flags & AV_PKT_FLAG_KEY) != 0;
   Api->av_packet_unref(Packet);
   size = int32_t(bytes);
   kind = KindAudio;

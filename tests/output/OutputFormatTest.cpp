@@ -1,4 +1,4 @@
-#include "job/OutputFormat.h"
+#include "output/OutputFormat.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "job/OutputFormat.h"
+#include "output/OutputFormat.h"
 
 #include <algorithm>
 #include <cstring>
@@ -68,11 +68,15 @@ std::vector<uint8_t> AudioFormatBlock(const VELAVCODEC::AudioStreamValues& audio
   return block;
 }
 
+std::string SoftwareText() {
+  return std::string(tolvane::kProgramTitle) + " | " + tolvane::kWebSite + " | " +
+         tolvane::kContactAddress1 + " & " + tolvane::kContactAddress2;
+}
+
 std::vector<uint8_t> SoftwareInfoBlock() {
   constexpr size_t kTextOffset = 12;
   constexpr size_t kTextSize = kSoftwareInfoSize - kTextOffset;
-  const std::string text = std::string(tolvane::kProgramTitle) + " | " + tolvane::kWebSite + " | " +
-                           tolvane::kContactAddress1 + " & " + tolvane::kContactAddress2;
+  const std::string text = SoftwareText();
   std::vector<uint8_t> block(kSoftwareInfoSize, 0);
   PutDword(block, 0, listtypeAVIINFO);
   PutDword(block, 4, MakeFourCC('I', 'S', 'F', 'T'));

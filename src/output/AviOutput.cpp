@@ -1,0 +1,105 @@
+#include "output/AviOutput.h"
+
+#include <algorithm>
+
+#include "output/OutputFormat.h"
+
+namespace MEDIAOUTPUT {
+namespace {
+
+// A source without audio gets no audio stream: a stream with an all-zero
+// format would make the file invalid.
+bool HasAudio(const VELAVCODEC::VelAvCodec& source) {
+  return source.AudioStreamCount > 0 && source.AudioStream >= 0;
+}
+
+}  // namespace
+
+AviOutput::~AviOutput() {
+  if (file_) AVIFileEndRecord(file_.get());
+}
+
+Setup AviOutput::Fail(const std::string& text) {
+  error_ = text;
+  return Setup::Failed;
+}
+
+Setup AviOutput::Create(const OutputRequest& request) {
+  const VELAVCODEC::VelAvCodec& source = *request.Source;
+  PAVIFILE file = nullptr;
+  const HRESULT opened = AVIFileOpenA(&file, request.Path.c_str(),
+                                      OF_CREATE | OF_SHARE_DENY_NONE | OF_READWRITE, nullptr);
+  file_.reset(file);
+  if (opened != AVIERR_OK) return Fail(OUTPUTFORMAT::OutputFileErrorText(opened));
+  videoInfo_ = OUTPUTFORMAT::VideoStreamInfo(source, request.Transcode);
+  PAVISTREAM video = nullptr;
+  const HRESULT created = AVIFileCreateStreamA(file, &video, &videoInfo_);
+  video_.reset(video);
+  if (created != AVIERR_OK) return Fail("Can't create output video stream...");
+  AVICOMPRESSOPTIONS* choices[1] = {&compress_.Options};
+  if (AVISaveOptions(request.Chooser, request.Owner, ICMF_CHOOSE_KEYFRAME | ICMF_CHOOSE_DATARATE, 1,
+                     &video, choices) != 1)
+    return Setup::NoCompressor;
+  PAVISTREAM compressed = nullptr;
+  const HRESULT made = AVIMakeCompressedStream(&compressed, video, &compress_.Options, nullptr);
+  compressed_.reset(compressed);
+  if (made != AVIERR_OK) return Fail(OUTPUTFORMAT::CompressedStreamErrorText(made));
+  if (HasAudio(source) && !CreateAudioStream(request)) return Setup::Failed;
+  const std::vector<uint8_t> software = OUTPUTFORMAT::SoftwareInfoBlock();
+  AVIFileWriteData(file, ckidLIST, software.data(), LONG(software.size()));
+  return Setup::Ready;
+}
+
+bool AviOutput::CreateAudioStream(const OutputRequest& request) {
+  audioInfo_ = OUTPUTFORMAT::AudioStreamInfo(*request.Source, request.FixAudioVbr);
+  PAVISTREAM audio = nullptr;
+  const HRESULT created = AVIFileCreateStreamA(file_.get(), &audio, &audioInfo_);
+  audio_.reset(audio);
+  if (created != AVIERR_OK) {
+    Fail("Can't create output audio stream...");
+    return false;
+  }
+  const std::vector<uint8_t> format = OUTPUTFORMAT::AudioFormatBlock(*request.Source);
+  if (AVIStreamSetFormat(audio, 0, format.data(), LONG(format.size())) != AVIERR_OK) {
+    Fail("Can't set audio output format...");
+    return false;
+  }
+  return true;
+}
+
+// The first picture gives the stream its format and is written too, as
+// sample 0, so output picture k is sample k.
+bool AviOutput::WritePicture(const BMPFRAME::BmpView& picture, double, uint64_t& bytes) {
+  PAVISTREAM compressed = compressed_.get();
+  if (pictures_ == 0 &&
+      AVIStreamSetFormat(compressed, 0, picture.Info(), LONG(picture.FormatSize())) != AVIERR_OK) {
+    error_ = "Can't set video output format...";
+    return false;
+  }
+  LONG written = 0;
+  if (AVIStreamWrite(compressed, pictures_, 1, picture.Pixels(), LONG(picture.ImageSize()), 0,
+                     nullptr, &written) != AVIERR_OK) {
+    error_ = "Can't write video output...";
+    return false;
+  }
+  bytes += uint64_t(std::max<LONG>(written, 0));
+  ++pictures_;
+  return true;
+}
+
+bool AviOutput::WriteAudio(const AudioPacket& packet, uint64_t& bytes) {
+  if (!audio_) return true;
+  LONG written = 0;
+  if (AVIStreamWrite(audio_.get(), packets_, 1, packet.Data, packet.Size, AVIIF_KEYFRAME, nullptr,
+                     &written) != AVIERR_OK) {
+    error_ = "Can't write audio output...";
+    return false;
+  }
+  bytes += uint64_t(std::max<LONG>(written, 0));
+  ++packets_;
+  return true;
+}
+
+int AviOutput::LastErrno() const { return file_ ? AVIFileLastErrno(file_.get()) : 0; }
+
+}  // namespace MEDIAOUTPUT

@@ -1,0 +1,74 @@
+#pragma once
+
+// Where a job's pictures and sound go. The container follows the output
+// file's name: ".mkv" is Matroska, ".mp4", ".m4v" and ".mov" are MP4, any
+// other name is AVI. The job drives every container through this one
+// interface; the file is complete when the output goes.
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "avi/Vfw.h"
+#include "media/VelAvCodec.h"
+#include "picture/BmpFrame.h"
+
+namespace MEDIAOUTPUT {
+
+enum class Container { Avi, Matroska, Mp4 };
+
+// The container a file name asks for (the extension, in any letter case).
+Container ContainerOf(const std::string& path);
+
+struct OutputRequest {
+  std::string Path;  // as given
+  bool Transcode = false;
+  bool FixAudioVbr = false;
+  const VELAVCODEC::VelAvCodec* Source = nullptr;  // opened
+  SaveOptionsChooser Chooser;                      // the compressor choice
+  void* Owner = nullptr;                           // the window the choice is centred on
+};
+
+enum class Setup { Ready, Failed, NoCompressor };
+
+// One audio packet as the source stores it, with its times in the source
+// stream's time base (VelAvCodec::kNoTime when missing).
+struct AudioPacket {
+  const uint8_t* Data = nullptr;
+  int32_t Size = 0;
+  int64_t Pts = 0, Dts = 0, Duration = 0;
+  bool Key = true;
+};
+
+class MediaOutput {
+ public:
+  virtual ~MediaOutput() = default;
+
+  // True: every picture is written once with its own time. False: the
+  // pictures are placed on the constant rate the header states.
+  virtual bool KeepsPictureTimes() const = 0;
+  // The decoder describes the sound for an AVI stream (and refuses what AVI
+  // cannot carry) before this output is created.
+  virtual bool NeedsAviAudio() const = 0;
+
+  // The file, its streams and the compressor choice. Failed: ErrorText says
+  // why; NoCompressor: the choice was cancelled.
+  virtual Setup Create(const OutputRequest& request) = 0;
+  // seconds: the picture's time from the source's start (used where the
+  // container keeps times). bytes grows by what was written.
+  virtual bool WritePicture(const BMPFRAME::BmpView& picture, double seconds, uint64_t& bytes) = 0;
+  // False when the output has no audio stream to write to is not a failure:
+  // the packet is dropped and true returned.
+  virtual bool WriteAudio(const AudioPacket& packet, uint64_t& bytes) = 0;
+
+  // The last failure in the system's words, and the operating system's error
+  // number behind it (0 when none).
+  const std::string& ErrorText() const { return error_; }
+  virtual int LastErrno() const = 0;
+
+ protected:
+  std::string error_;
+};
+
+std::unique_ptr<MediaOutput> MakeOutput(Container container);
+
+}  // namespace MEDIAOUTPUT

@@ -1,0 +1,265 @@
+#include "output/MuxedOutput.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libavutil/dict.h>
+}
+
+#include "compressors/CompressorCatalog.h"
+#include "output/OutputFormat.h"
+
+namespace MEDIAOUTPUT {
+namespace {
+
+constexpr const char* kAudioName = "Audio Stream [Unchanged]";
+
+const AVOutputFormat* FormatOf(Container container) {
+  return av_guess_format(container == Container::Matroska ? "matroska" : "mp4", nullptr, nullptr);
+}
+
+// A stream's name as Matroska and MP4 readers show it.
+void NameStream(AVStream* stream, const char* name) {
+  av_dict_set(&stream->metadata, "title", name, 0);
+  av_dict_set(&stream->metadata, "handler_name", name, 0);
+}
+
+bool CopyExtraData(AVCodecParameters* parameters, const uint8_t* data, size_t size) {
+  if (size == 0) return true;
+  parameters->extradata = static_cast<uint8_t*>(av_mallocz(size + AV_INPUT_BUFFER_PADDING_SIZE));
+  if (parameters->extradata == nullptr) return false;
+  std::memcpy(parameters->extradata, data, size);
+  parameters->extradata_size = int(size);
+  return true;
+}
+
+int64_t Rescaled(int64_t time, AVRational from, AVRational to) {
+  return time == VELAVCODEC::VelAvCodec::kNoTime ? AV_NOPTS_VALUE : av_rescale_q(time, from, to);
+}
+
+}  // namespace
+
+MuxedOutput::~MuxedOutput() { Finish(); }
+
+// Pictures the compressor still holds are written, then the indexes.
+void MuxedOutput::Finish() {
+  if (compressor_ && headerWritten_) {
+    uint64_t ignored = 0;
+    videoBytes_ = videoBytes_ ? videoBytes_ : &ignored;
+    compressor_->Finish([this](const void* data, uint32_t size, bool key) {
+      return WriteVideoChunk(data, size, key);
+    });
+    videoBytes_ = nullptr;
+  }
+  compressor_.reset();
+  if (context_ != nullptr) {
+    if (headerWritten_) av_write_trailer(context_);
+    if (context_->pb != nullptr) avio_closep(&context_->pb);
+    avformat_free_context(context_);
+    context_ = nullptr;
+  }
+  AVICOMPRESSOPTIONS* list[1] = {&options_};
+  AVISaveOptionsFree(1, list);
+}
+
+Setup MuxedOutput::Fail(const std::string& text) {
+  error_ = text;
+  return Setup::Failed;
+}
+
+const char* MuxedOutput::ContainerName() const {
+  return container_ == Container::Matroska ? "a Matroska" : "an MP4";
+}
+
+// Everything that could refuse the job comes before the file is made.
+Setup MuxedOutput::Create(const OutputRequest& request) {
+  const VELAVCODEC::VelAvCodec& source = *request.Source;
+  if (!CheckAudio(source)) return Setup::Failed;
+  const Setup chosen = ChooseCompressor(request);
+  if (chosen != Setup::Ready) return chosen;
+  if (!OpenFile(request) || !AddVideoStream(request) || !AddAudioStream(source))
+    return Setup::Failed;
+  AVDictionary* options = nullptr;
+  if (container_ == Container::Mp4) {
+    // Fragments of a second stand on their own: nothing depends on an index
+    // at the end. The header waits for the first, so that it states the
+    // streams' start offsets.
+    av_dict_set(&options, "movflags", "delay_moov+default_base_moof", 0);
+    av_dict_set(&options, "frag_duration", "1000000", 0);
+  }
+  const int initialised = avformat_init_output(context_, &options);
+  av_dict_free(&options);
+  if (initialised < 0) return Fail("Can't create output video stream...");
+  // After the muxer's set-up, which names the library instead.
+  av_dict_set(&context_->metadata, "encoder", OUTPUTFORMAT::SoftwareText().c_str(), 0);
+  av_dict_set(&context_->metadata, "encoding_tool", OUTPUTFORMAT::SoftwareText().c_str(), 0);
+  if (avformat_write_header(context_, nullptr) < 0)
+    return Fail("Can't create output video stream...");
+  headerWritten_ = true;
+  return Setup::Ready;
+}
+
+bool MuxedOutput::CheckAudio(const VELAVCODEC::VelAvCodec& source) {
+  const AVCodecParameters* parameters = source.AudioParameters();
+  if (parameters == nullptr) return true;
+  if (avformat_query_codec(FormatOf(container_), parameters->codec_id, FF_COMPLIANCE_NORMAL) == 1)
+    return true;
+  Fail(std::string("[MediaOutput::Create] Audio codec can't be stored in ") + ContainerName() +
+       " file...");
+  return false;
+}
+
+Setup MuxedOutput::ChooseCompressor(const OutputRequest& request) {
+  PAVISTREAM none = nullptr;
+  AVICOMPRESSOPTIONS* choices[1] = {&options_};
+  if (AVISaveOptions(request.Chooser, request.Owner, ICMF_CHOOSE_KEYFRAME | ICMF_CHOOSE_DATARATE, 1,
+                     &none, choices) != 1)
+    return Setup::NoCompressor;
+  const COMPRESSORCATALOG::CompressorInfo* info =
+      COMPRESSORCATALOG::FindCompressor(options_.fccHandler);
+  if (info == nullptr) return Fail(OUTPUTFORMAT::CompressedStreamErrorText(AVIERR_NOCOMPRESSOR));
+  const AVCodec* encoder = info->encoder ? avcodec_find_encoder_by_name(info->encoder) : nullptr;
+  if (encoder == nullptr ||
+      avformat_query_codec(FormatOf(container_), encoder->id, FF_COMPLIANCE_NORMAL) != 1)
+    return Fail("[MediaOutput::Create] Pictures of the compressor " + info->name +
+                " can't be stored in " + ContainerName() + " file...");
+  codecId_ = encoder->id;
+  std::vector<BYTE> parms;
+  if (options_.lpParms) AVIReadBlock(options_.lpParms, &parms);
+  compressor_ = COMPRESSOR::MakeCompressor(
+      *info, options_, std::string(parms.begin(), std::find(parms.begin(), parms.end(), 0)), true);
+  const VELAVCODEC::VelAvCodec& source = *request.Source;
+  BITMAPINFOHEADER input{};
+  input.biSize = sizeof input;
+  input.biWidth = source.Width;
+  input.biHeight = source.Height;  // bottom-up, as the pictures come
+  input.biPlanes = 1;
+  input.biBitCount = 24;
+  input.biCompression = BI_RGB;
+  if (compressor_->Start(input, DWORD(source.VideoScale), DWORD(source.VideoRate), &format_) !=
+      AVIERR_OK)
+    return Fail(OUTPUTFORMAT::CompressedStreamErrorText(AVIERR_COMPRESSOR));
+  if (source.FramesPerSecond > 0) frameSeconds_ = 1.0 / source.FramesPerSecond;
+  return Setup::Ready;
+}
+
+bool MuxedOutput::OpenFile(const OutputRequest& request) {
+  if (avformat_alloc_output_context2(&context_, FormatOf(container_), nullptr,
+                                     request.Path.c_str()) < 0) {
+    Fail(OUTPUTFORMAT::OutputFileErrorText(AVIERR_MEMORY));
+    return false;
+  }
+  const int opened = avio_open(&context_->pb, request.Path.c_str(), AVIO_FLAG_WRITE);
+  if (opened < 0) {
+    lastErrno_ = AVUNERROR(opened);
+    Fail(OUTPUTFORMAT::OutputFileErrorText(AVIERR_FILEOPEN));
+    return false;
+  }
+  return true;
+}
+
+bool MuxedOutput::AddVideoStream(const OutputRequest& request) {
+  video_ = avformat_new_stream(context_, nullptr);
+  if (video_ == nullptr) return Fail("Can't create output video stream..."), false;
+  BITMAPINFOHEADER header;
+  std::memcpy(&header, format_.data(), sizeof header);
+  AVCodecParameters* parameters = video_->codecpar;
+  parameters->codec_type = AVMEDIA_TYPE_VIDEO;
+  parameters->codec_id = AVCodecID(codecId_);
+  parameters->width = header.biWidth;
+  parameters->height = std::abs(header.biHeight);
+  if (!CopyExtraData(parameters, format_.data() + sizeof header, format_.size() - sizeof header))
+    return Fail("Can't create output video stream..."), false;
+  video_->time_base = AVRational{1, 90000};
+  video_->avg_frame_rate = av_d2q(request.Source->AverageFramesPerSecond(), 1 << 20);
+  NameStream(video_, request.Transcode ? "Video Stream [Transcoded]" : "Video Stream [Subtitled]");
+  return true;
+}
+
+bool MuxedOutput::AddAudioStream(const VELAVCODEC::VelAvCodec& source) {
+  const AVCodecParameters* parameters = source.AudioParameters();
+  if (parameters == nullptr) return true;
+  audio_ = avformat_new_stream(context_, nullptr);
+  if (audio_ == nullptr || avcodec_parameters_copy(audio_->codecpar, parameters) < 0)
+    return Fail("Can't create output audio stream..."), false;
+  audio_->codecpar->codec_tag = 0;
+  audioBaseNum_ = source.AudioTimeBaseNum;
+  audioBaseDen_ = source.AudioTimeBaseDen;
+  audio_->time_base = AVRational{audioBaseNum_, audioBaseDen_};
+  NameStream(audio_, kAudioName);
+  return true;
+}
+
+bool MuxedOutput::Written(int result, const char* text) {
+  if (result >= 0) return true;
+  if (result != AVERROR_EOF && AVUNERROR(result) > 0 && AVUNERROR(result) < 4096)
+    lastErrno_ = AVUNERROR(result);
+  error_ = text;
+  return false;
+}
+
+bool MuxedOutput::WritePicture(const BMPFRAME::BmpView& picture, double seconds, uint64_t& bytes) {
+  // Strictly rising times: a muxer refuses two pictures at one time.
+  int64_t pts = std::llround(seconds / av_q2d(video_->time_base));
+  if (lastPts_ != INT64_MIN && pts <= lastPts_) pts = lastPts_ + 1;
+  lastPts_ = pts;
+  pending_.push_back(pts);
+  videoBytes_ = &bytes;
+  const HRESULT result = compressor_->Compress(picture.Pixels(), picture.ImageSize(),
+                                               [this](const void* data, uint32_t size, bool key) {
+                                                 return WriteVideoChunk(data, size, key);
+                                               });
+  videoBytes_ = nullptr;
+  if (result == AVIERR_OK) return true;
+  if (error_.empty()) error_ = "Can't write video output...";
+  return false;
+}
+
+HRESULT MuxedOutput::WriteVideoChunk(const void* data, uint32_t size, bool key) {
+  AVPacket* packet = av_packet_alloc();
+  if (packet == nullptr || av_new_packet(packet, int(size)) < 0) {
+    av_packet_free(&packet);
+    error_ = "Can't write video output...";
+    return AVIERR_MEMORY;
+  }
+  std::memcpy(packet->data, data, size);
+  packet->pts = packet->dts = pending_.empty() ? lastPts_ : pending_.front();
+  if (!pending_.empty()) pending_.pop_front();
+  packet->duration = std::max<int64_t>(1, std::llround(frameSeconds_ / av_q2d(video_->time_base)));
+  packet->flags = key ? AV_PKT_FLAG_KEY : 0;
+  packet->stream_index = video_->index;
+  const int result = av_interleaved_write_frame(context_, packet);
+  av_packet_free(&packet);
+  if (!Written(result, "Can't write video output...")) return AVIERR_FILEWRITE;
+  if (videoBytes_) *videoBytes_ += size;
+  return AVIERR_OK;
+}
+
+bool MuxedOutput::WriteAudio(const AudioPacket& packet, uint64_t& bytes) {
+  if (audio_ == nullptr) return true;
+  AVPacket* out = av_packet_alloc();
+  if (out == nullptr || av_new_packet(out, packet.Size) < 0) {
+    av_packet_free(&out);
+    error_ = "Can't write audio output...";
+    return false;
+  }
+  std::memcpy(out->data, packet.Data, size_t(packet.Size));
+  const AVRational source{audioBaseNum_, audioBaseDen_};
+  out->pts = Rescaled(packet.Pts, source, audio_->time_base);
+  out->dts = Rescaled(packet.Dts, source, audio_->time_base);
+  out->duration =
+      packet.Duration > 0 ? av_rescale_q(packet.Duration, source, audio_->time_base) : 0;
+  out->flags = packet.Key ? AV_PKT_FLAG_KEY : 0;
+  out->stream_index = audio_->index;
+  const int result = av_interleaved_write_frame(context_, out);
+  av_packet_free(&out);
+  if (!Written(result, "Can't write audio output...")) return false;
+  bytes += uint64_t(packet.Size);
+  return true;
+}
+
+}  // namespace MEDIAOUTPUT

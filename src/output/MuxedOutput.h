@@ -1,0 +1,63 @@
+#pragma once
+
+// Matroska and MP4 through libavformat's muxers. Pictures keep the source's
+// presentation times and the sound its packets and times, untouched. MP4 is
+// written fragmented and Matroska in clusters, so a file cut short plays to
+// its last whole part.
+#include <deque>
+#include <memory>
+
+#include "compressors/Compressor.h"
+#include "output/MediaOutput.h"
+
+struct AVFormatContext;
+struct AVStream;
+
+namespace MEDIAOUTPUT {
+
+class MuxedOutput : public MediaOutput {
+ public:
+  explicit MuxedOutput(Container container) : container_(container) {}
+  ~MuxedOutput() override;
+  MuxedOutput(const MuxedOutput&) = delete;
+  MuxedOutput& operator=(const MuxedOutput&) = delete;
+
+  bool KeepsPictureTimes() const override { return true; }
+  bool NeedsAviAudio() const override { return false; }
+  Setup Create(const OutputRequest& request) override;
+  bool WritePicture(const BMPFRAME::BmpView& picture, double seconds, uint64_t& bytes) override;
+  bool WriteAudio(const AudioPacket& packet, uint64_t& bytes) override;
+  int LastErrno() const override { return lastErrno_; }
+
+ private:
+  Setup Fail(const std::string& text);
+  const char* ContainerName() const;
+  bool CheckAudio(const VELAVCODEC::VelAvCodec& source);
+  Setup ChooseCompressor(const OutputRequest& request);
+  bool OpenFile(const OutputRequest& request);
+  bool AddVideoStream(const OutputRequest& request);
+  bool AddAudioStream(const VELAVCODEC::VelAvCodec& source);
+  HRESULT WriteVideoChunk(const void* data, uint32_t size, bool key);
+  bool Written(int result, const char* text);
+  void Finish();
+
+  Container container_;
+  AVFormatContext* context_ = nullptr;
+  AVStream* video_ = nullptr;
+  AVStream* audio_ = nullptr;
+  int32_t audioBaseNum_ = 1, audioBaseDen_ = 1;
+  AVICOMPRESSOPTIONS options_{};
+  std::unique_ptr<COMPRESSOR::Compressor> compressor_;
+  int codecId_ = 0;
+  std::vector<uint8_t> format_;  // the compressor's BITMAPINFOHEADER and extra data
+  double frameSeconds_ = 0.04;
+  // The times of pictures handed to the compressor whose chunks are still to
+  // come: chunks come back in the order the pictures went in.
+  std::deque<int64_t> pending_;
+  int64_t lastPts_ = INT64_MIN;
+  uint64_t* videoBytes_ = nullptr;
+  bool headerWritten_ = false;
+  int lastErrno_ = 0;
+};
+
+}  // namespace MEDIAOUTPUT
