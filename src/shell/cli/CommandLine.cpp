@@ -35,9 +35,10 @@ const Command kCommands[] = {
      "      [--transcode] [--fix-audio-vbr] [--no-autosize] [--font NAME]\n"
      "      [--font-size POINTS] [--font-color 0xBBGGRR] [--bold] [--italic]\n"
      "      [--underline] [--strike-out] [--script CODE] [--settings FILE]\n"
-     "                         burn the subtitles into the source and write an AVI\n"
-     "                         file; streams count from 1, the rest comes from the\n"
-     "                         settings file\n"},
+     "                         burn the subtitles into the source and write the\n"
+     "                         output: Matroska for .mkv, MP4 for .mp4, .m4v and\n"
+     "                         .mov, AVI for any other name; streams count from 1,\n"
+     "                         the rest comes from the settings file\n"},
     {"--list-entries", RunListEntries,
      "  --list-entries FILE --frame-rate R [--delay-frames N | --delay-ms N]\n"
      "                         list a subtitle file's entries in frames\n"},

@@ -1,6 +1,7 @@
 #include "shell/ui/FileDialogs.h"
 
 #include <QFileDialog>
+#include <QRegularExpression>
 #include <QStringList>
 
 namespace FILEDIALOGS {
@@ -24,6 +25,13 @@ std::string WithDefaultExtension(const std::string& name, const std::string& ext
   return hasExtension ? name : name + "." + extension;
 }
 
+QString FilterExtension(const QString& qtFilter) {
+  const qsizetype open = qtFilter.indexOf("(*."),
+                  end = qtFilter.indexOf(QRegularExpression("[ )]"), open + 3);
+  if (open < 0 || end < 0) return {};
+  return qtFilter.mid(open + 3, end - open - 3);
+}
+
 std::optional<std::string> RunQtFileDialog(QWidget* parent, const FileDialogRequest& request) {
   QFileDialog dialog(parent, QString::fromLocal8Bit(request.Title));
   dialog.setObjectName(QString::fromStdString(request.Name));
@@ -31,8 +39,14 @@ std::optional<std::string> RunQtFileDialog(QWidget* parent, const FileDialogRequ
   dialog.setAcceptMode(request.Save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
   dialog.setFileMode(QFileDialog::AnyFile);
   dialog.setOption(QFileDialog::DontConfirmOverwrite);
-  if (!request.DefaultExt.empty())
+  if (!request.DefaultExt.empty()) {
     dialog.setDefaultSuffix(QString::fromStdString(request.DefaultExt));
+    // A name typed without extension gets the one of the filter chosen.
+    QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, [&dialog](const QString& f) {
+      const QString extension = FilterExtension(f);
+      if (!extension.isEmpty()) dialog.setDefaultSuffix(extension);
+    });
+  }
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
   return dialog.selectedFiles().front().toLocal8Bit().toStdString();
 }

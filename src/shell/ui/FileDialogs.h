@@ -35,5 +35,8 @@ std::optional<std::string> RunFileDialog(const FileDialogRunner& runner, QWidget
 // "Avi files|*.avi|All files|*.*" as Qt writes it.
 QString QtFilter(const std::string& filter);
 std::string WithDefaultExtension(const std::string& name, const std::string& extension);
+// The extension of a Qt filter's first pattern ("MP4 files (*.mp4 *.m4v)"
+// gives "mp4"), or empty for "*".
+QString FilterExtension(const QString& qtFilter);
 
 }  // namespace FILEDIALOGS

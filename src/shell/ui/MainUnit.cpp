@@ -54,7 +54,8 @@ const FILEDIALOGS::FileDialogRequest kSubtitleFileDialog = {
     "ODSubtitleFile", false, "Chose subtitle file...", "Subtitle files|*.sub;*.srt|All files|*.*",
     ""};
 const FILEDIALOGS::FileDialogRequest kSavedVideoFileDialog = {
-    "SDSavedVideoFile", true, "Save subtitled video file as...", "Avi files|*.avi", "avi"};
+    "SDSavedVideoFile", true, "Save subtitled video file as...",
+    "Avi files|*.avi|Matroska files|*.mkv|MP4 files|*.mp4;*.m4v;*.mov", "avi"};
 
 QFont WindowFont() {
   QFont font = QFontDatabase::families().contains("Tahoma")

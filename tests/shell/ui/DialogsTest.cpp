@@ -24,6 +24,17 @@ TEST(FileDialogsTest, FiltersBecomeQtFilters) {
             "Avi files (*.avi);;All files (*)");
 }
 
+TEST(FileDialogsTest, TheChosenFilterGivesTheExtensionAppended) {
+  const QStringList filters =
+      FILEDIALOGS::QtFilter("Avi files|*.avi|Matroska files|*.mkv|MP4 files|*.mp4;*.m4v;*.mov")
+          .split(";;");
+  ASSERT_EQ(filters.size(), 3);
+  EXPECT_EQ(FILEDIALOGS::FilterExtension(filters[0]), "avi");
+  EXPECT_EQ(FILEDIALOGS::FilterExtension(filters[1]), "mkv");
+  EXPECT_EQ(FILEDIALOGS::FilterExtension(filters[2]), "mp4");
+  EXPECT_EQ(FILEDIALOGS::FilterExtension("All files (*)"), "");
+}
+
 TEST(CharsetsTest, TenNamedScriptsAndNothingElse) {
   EXPECT_EQ(tolvane::NamedCharsets().size(), 10u);
   EXPECT_EQ(tolvane::CharsetName(0), "Western");

@@ -405,7 +405,7 @@ TEST_F(MainFormTest, DestinationDialogAddsTheDefaultExtension) {
   EXPECT_EQ(dialogs[0].Name, "SDSavedVideoFile");
   EXPECT_TRUE(dialogs[0].Save);
   EXPECT_EQ(dialogs[0].Title, "Save subtitled video file as...");
-  EXPECT_EQ(dialogs[0].Filter, "Avi files|*.avi");
+  EXPECT_EQ(dialogs[0].Filter, "Avi files|*.avi|Matroska files|*.mkv|MP4 files|*.mp4;*.m4v;*.mov");
   EXPECT_EQ(FILEDIALOGS::QtFilter("Subtitle files|*.sub;*.srt|All files|*.*"),
             "Subtitle files (*.sub *.srt);;All files (*)");
 }
