@@ -8,104 +8,12 @@
 #include <cstring>
 #include <sstream>
 
+#include "support/SyncProbe.h"
 #include "support/TestSupport.h"
 
 using namespace testsupport;
 
 namespace {
-
-// Black 160x120 video with a white picture at flashAt, and a beep at beepAt.
-std::string FlashVideo(double rate, double duration, double flashAt) {
-  std::ostringstream text;
-  text << "-f lavfi -i \"color=c=black:s=160x120:r=" << rate << ":d=" << duration
-       << ",drawbox=c=white:t=fill:enable='between(t," << flashAt << "," << flashAt + 0.9 / rate
-       << ")'\"";
-  return text.str();
-}
-
-std::string Beep(double duration, double beepAt) {
-  std::ostringstream text;
-  text << "-f lavfi -i \"aevalsrc='if(between(t," << beepAt << "," << beepAt + 0.1
-       << "),0.8*sin(2*PI*1000*t),0)':s=48000:d=" << duration << "\"";
-  return text.str();
-}
-
-// The first picture brighter than mid-grey, by its presentation time.
-double FlashTime(const fs::path& file) {
-  std::istringstream lines(Ffprobe("-f lavfi \"movie=" + file.string() +
-                                   ",signalstats\" -show_entries frame=pts_time:frame_tags="
-                                   "lavfi.signalstats.YAVG -of csv=p=0"));
-  for (std::string line; std::getline(lines, line);) {
-    const size_t comma = line.find(',');
-    if (comma != std::string::npos && std::atof(line.c_str() + comma + 1) > 128)
-      return std::atof(line.c_str());
-  }
-  return -1;
-}
-
-// The decoded audio as 48 kHz mono, silence in front of its first sample so
-// that sample 0 is at the source's time 0 (the pictures' times are the
-// source's own too).
-std::vector<int16_t> DecodedAudio(const fs::path& file) {
-  std::string raw;
-  RunShell("ffmpeg -v error -copyts -i " + file.string() +
-               " -map 0:a -af aresample=async=1:first_pts=0 -ac 1 -ar 48000 -f s16le - 2>/dev/null",
-           &raw);
-  std::vector<int16_t> samples(raw.size() / 2);
-  std::memcpy(samples.data(), raw.data(), samples.size() * 2);
-  return samples;
-}
-
-double BeepTime(const std::vector<int16_t>& samples) {
-  for (size_t i = 0; i < samples.size(); ++i)
-    if (std::abs(samples[i]) > 8000) return double(i) / 48000;
-  return -1;
-}
-
-double Entry(const fs::path& file, const std::string& stream, const std::string& entry) {
-  return std::atof(Ffprobe("-select_streams " + stream + " -show_entries stream=" + entry +
-                           " -of csv=p=0 " + file.string())
-                       .c_str());
-}
-
-// The end of the last picture.
-double VideoEnd(const fs::path& file) {
-  const std::string last = Ffprobe("-select_streams v -show_entries frame=pts_time -of csv=p=0 " +
-                                   file.string() + " | tail -1");
-  std::istringstream lines(last);
-  double end = 0;
-  for (std::string line; std::getline(lines, line);) end = std::atof(line.c_str());
-  return end + 1 / Entry(file, "v", "r_frame_rate");
-}
-
-// Where the audio stream ends as its header states it: its start and length.
-double HeaderAudioEnd(const fs::path& file) {
-  // The first packet's time: the stream's start as AVI states it.
-  const double start = std::atof(Ffprobe("-select_streams a -show_entries packet=pts_time -of "
-                                         "csv=p=0 " +
-                                         file.string() + " | head -1")
-                                     .c_str());
-  const std::string duration = Ffprobe(
-      "-select_streams a -show_entries stream=duration -of "
-      "csv=p=0 " +
-      file.string());
-  if (duration.find("N/A") == std::string::npos) return start + std::atof(duration.c_str());
-  // PCM: counted in samples.
-  return start + Entry(file, "a", "nb_frames") / Entry(file, "a", "sample_rate");
-}
-
-struct Measured {
-  double lateness;   // the beep after the flash
-  double audioTail;  // the audio's end after the video's
-};
-
-Measured Measure(const fs::path& file) {
-  const std::vector<int16_t> audio = DecodedAudio(file);
-  const double flash = FlashTime(file), beep = BeepTime(audio);
-  EXPECT_GE(flash, 0) << file;
-  EXPECT_GE(beep, 0) << file;
-  return {beep - flash, double(audio.size()) / 48000 - VideoEnd(file)};
-}
 
 class SyncTest : public ::testing::Test {
  protected:
@@ -115,7 +23,7 @@ class SyncTest : public ::testing::Test {
     const ProgramRun run = RunProgram("--source " + source.string() + " --transcode --output " +
                                       output.string() + " " + options);
     ASSERT_EQ(run.status, 0) << run.out << run.err;
-    const Measured in = Measure(source), out = Measure(output);
+    const Measured in = MeasureSync(source), out = MeasureSync(output);
     // AAC's priming, which AVI cannot state, is about 23 ms of it.
     EXPECT_NEAR(out.lateness, 0, 0.045) << source << " source: " << in.lateness;
     EXPECT_NEAR(out.audioTail, in.audioTail, 0.1) << source;
@@ -147,13 +55,11 @@ TEST_F(SyncTest, AudioStartingAfterTheVideo) {
 TEST_F(SyncTest, VariableFrameRateBecomesConstantWithRepeats) {
   // 50 pictures a second, every other one left out for the first 2 s.
   const fs::path source = dir / "variable.mkv";
-  Ffmpeg(FlashVideo(50, 4, 3.0)
-             .insert(FlashVideo(50, 4, 3.0).size() - 1, ",select='gte(t\\,2)+not(mod(n\\,2))'") +
-         " " + Beep(4, 3.0) + " -fps_mode passthrough -c:v libx264 -pix_fmt yuv420p -c:a aac " +
-         source.string());
+  Ffmpeg(VariableRateFlashVideo(4, 3.0) + " " + Beep(4, 3.0) +
+         " -fps_mode passthrough -c:v libx264 -pix_fmt yuv420p -c:a aac " + source.string());
   Check(source);
   EXPECT_NE(log.find("50 pictures repeated and 0 dropped"), std::string::npos) << log;
-  EXPECT_EQ(Entry(dir / "variable.avi", "v", "nb_frames"), 200);
+  EXPECT_EQ(StreamEntry(dir / "variable.avi", "v", "nb_frames"), 200);
 }
 
 TEST_F(SyncTest, PcmKeepsItsLengthWithFixAudioVbr) {

@@ -47,7 +47,9 @@ void Ffmpeg(const std::string& arguments) {
 
 std::string Ffprobe(const std::string& arguments) {
   std::string output;
-  RunShell("ffprobe -v error " + arguments, &output);
+  // Only what it prints on standard output: a damaged file's warnings would
+  // spoil the numbers.
+  RunShell("(ffprobe -v error " + arguments + " 2>/dev/null)", &output);
   return output;
 }
 

@@ -43,7 +43,8 @@ int RunShell(const std::string& command, std::string* output = nullptr);
 // Runs "ffmpeg -y -v error <arguments>"; fails the current test when it fails.
 void Ffmpeg(const std::string& arguments);
 
-// Runs ffprobe with the arguments and returns what it printed.
+// Runs ffprobe with the arguments and returns what it printed on standard
+// output.
 std::string Ffprobe(const std::string& arguments);
 
 // Writes bytes to a file.

@@ -1,77 +1,17 @@
 // Nothing is lost and no failure passes for success: outputs that name an
 // input, jobs killed or stopped by signals, full disks and damaged sources.
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <chrono>
 #include <random>
-#include <thread>
 
+#include "support/BackgroundRun.h"
+#include "support/SyncProbe.h"
 #include "support/TestSupport.h"
-
-extern char** environ;
 
 using namespace testsupport;
 
 namespace {
-
-// The program started in the background with its output discarded.
-class BackgroundRun {
- public:
-  explicit BackgroundRun(std::vector<std::string> arguments) {
-    arguments.insert(arguments.begin(), ProgramPath());
-    for (const char* extra : {"--settings", "/nonexistent.ini"}) arguments.push_back(extra);
-    std::vector<char*> argv;
-    for (std::string& argument : arguments) argv.push_back(argument.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    EXPECT_EQ(posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ), 0);
-    posix_spawn_file_actions_destroy(&actions);
-  }
-  ~BackgroundRun() {
-    if (pid_ > 0) Wait();
-  }
-
-  // Waits until the file has grown past bytes (or the program ended).
-  bool WaitForSize(const fs::path& file, uintmax_t bytes) {
-    for (int i = 0; i < 3000; ++i) {
-      std::error_code error;
-      if (fs::exists(file, error) && fs::file_size(file, error) >= bytes) return true;
-      int status = 0;
-      if (waitpid(pid_, &status, WNOHANG) == pid_) {
-        pid_ = -1;
-        return false;
-      }
-      std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return false;
-  }
-  void Signal(int signal) { kill(pid_, signal); }
-  // The exit status, or 128 + the signal that ended it.
-  int Wait() {
-    int status = 0;
-    waitpid(pid_, &status, 0);
-    pid_ = -1;
-    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-  }
-
- private:
-  pid_t pid_ = -1;
-};
-
-int DecodedPictures(const fs::path& file) {
-  return std::atoi(Ffprobe("-count_frames -select_streams v -show_entries stream=nb_read_frames "
-                           "-of csv=p=0 " +
-                           file.string())
-                       .c_str());
-}
 
 class SafetyTest : public ::testing::Test {
  protected:
