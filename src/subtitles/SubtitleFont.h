@@ -23,5 +23,9 @@ struct SubtitleFont {
 // means what it meant on the platform the program was designed for.
 constexpr int kScreenDotsPerInch = 96;
 
-// Pixels of a size in points at that resolution.
-constexpr int PixelsOfPoints(int points) { return (points * kScreenDotsPerInch + 36) / 72; }
+// Pixels of a size in points at that resolution; the product is taken in 64
+// bits so that no size overflows it.
+constexpr int PixelsOfPoints(int points) {
+  const int64_t pixels = (int64_t(points) * kScreenDotsPerInch + 36) / 72;
+  return pixels > INT32_MAX ? INT32_MAX : pixels < INT32_MIN ? INT32_MIN : int(pixels);
+}
