@@ -142,7 +142,7 @@ std::optional<JobEnd> SubtitleJob::CreateOutput(const JobOptions& options) {
   if (HasAudio(*decoder_) && !CreateAudioStream(options)) return JobEnd::SetupFailed;
   const std::vector<uint8_t> software = OUTPUTFORMAT::SoftwareInfoBlock();
   AVIFileWriteData(file, ckidLIST, software.data(), LONG(software.size()));
-  overlay_.Setup(options.Font, decoder_->Width);
+  overlay_.Setup(options.Font, decoder_->Width, options.Look);
   overlay_.AutoSizeLine = options.AutoSize;
   return std::nullopt;
 }
