@@ -5,6 +5,7 @@
 #include <sstream>
 
 #include "shell/cli/Commands.h"
+#include "shell/cli/LookArguments.h"
 
 namespace tolvane {
 namespace {
@@ -34,7 +35,7 @@ const Command kCommands[] = {
      "      [--video-stream N] [--audio-stream N] [--delay-frames N | --delay-ms N]\n"
      "      [--transcode] [--fix-audio-vbr] [--no-autosize] [--font NAME]\n"
      "      [--font-size POINTS] [--font-color 0xBBGGRR] [--bold] [--italic]\n"
-     "      [--underline] [--strike-out] [--script CODE] [--settings FILE]\n"
+     "      [--underline] [--strike-out] [--script CODE] [--settings FILE]\n" LOOKARGUMENTS_USAGE
      "                         burn the subtitles into the source and write an AVI\n"
      "                         file; streams count from 1, the rest comes from the\n"
      "                         settings file\n"},
