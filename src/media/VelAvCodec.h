@@ -59,6 +59,19 @@ class VelAvCodec : public VideoStreamValues, public AudioStreamValues {
   uint8_t* GetNextData(int32_t& kind, int32_t& size);
   void Close();
 
+  // How SeekPicture ended.
+  enum class SeekResult {
+    Found,
+    Missing,    // the source has no such picture, or it could not be converted
+    Uncounted,  // the timestamps do not count the pictures one by one: only
+                // reading from the start finds the picture
+  };
+  // After Open, in place of GetNextData: the picture `index` (counted from 0
+  // as GetNextData delivers them) in the frame buffer, found from the key
+  // frame before it by the video stream's timestamps; audio is passed over.
+  // nullptr with ErrorText unless Found. Only Close or Open may follow.
+  uint8_t* SeekPicture(int32_t index, SeekResult& result);
+
   static constexpr int32_t KindVideo = 86;
   static constexpr int32_t KindAudio = 65;
 
@@ -94,6 +107,8 @@ class VelAvCodec : public VideoStreamValues, public AudioStreamValues {
   bool SetAudioFields();
   void SetAudioTiming();
   bool DecodeNextPicture();
+  bool DecodeNextVideoPicture();
+  bool SeekBefore(int32_t index);
   bool SendToDecoder(AVPacket* packet);
   uint8_t* DeliverPicture(int32_t& kind, int32_t& size);
   uint8_t* DeliverAudio(int32_t& kind, int32_t& size);

@@ -1,0 +1,134 @@
+#include "job/StillPicture.h"
+
+#include <QImage>
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include "job/SubtitleSchedule.h"
+#include "subtitles/SubtitleOverlay.h"
+#include "subtitles/SubtitleUnit.h"
+
+namespace STILLPICTURE {
+namespace {
+
+using VELAVCODEC::VelAvCodec;
+
+bool OpenSource(VelAvCodec& decoder, const JOBOPTIONS::JobOptions& options) {
+  if (!decoder.PreOpen(options.SourceVideo)) return false;
+  decoder.SelectVideoStream(std::max(options.VideoStream, 0));
+  decoder.SelectAudioStream(std::max(options.AudioStream, 0));
+  return decoder.Open();
+}
+
+// The subtitle file as the job opens it: the source's frame rate and the
+// delay correction.
+bool OpenSubtitles(SUBTITLEFILE::SubtitleFile& subtitles, const JOBOPTIONS::JobOptions& options,
+                   double framesPerSecond) {
+  if (!subtitles.Open(options.Subtitle)) return false;
+  subtitles.FrameRate = framesPerSecond;
+  if (options.UseFrames)
+    subtitles.SetDelayFrames(options.DelayFrames);
+  else
+    subtitles.SetDelayMilliseconds(options.DelayMilliseconds);
+  return true;
+}
+
+// Picture `index` as the job's frame loop meets it: counted from the start.
+uint8_t* CountToPicture(VelAvCodec& decoder, int32_t index) {
+  for (int32_t seen = 0;;) {
+    int32_t kind = 0, size = 0;
+    uint8_t* data = decoder.GetNextData(kind, size);
+    if (data == nullptr || size <= 0) return nullptr;
+    if (kind == VelAvCodec::KindVideo && seen++ == index) return data;
+  }
+}
+
+uint8_t* FindPicture(VelAvCodec& decoder, const JOBOPTIONS::JobOptions& options, int32_t index) {
+  VelAvCodec::SeekResult result;
+  uint8_t* picture = decoder.SeekPicture(index, result);
+  if (result != VelAvCodec::SeekResult::Uncounted) return picture;
+  if (!OpenSource(decoder, options)) return nullptr;
+  picture = CountToPicture(decoder, index);
+  if (picture == nullptr)
+    decoder.ErrorText = "[VelAvCodec::SeekPicture] No picture at that time...";
+  return picture;
+}
+
+// The entry the job's schedule holds at picture `index`, walked there picture
+// by picture so that unusable lines and passed entries count as in the job.
+void DrawDueEntry(SUBTITLEFILE::SubtitleFile& subtitles, const JOBOPTIONS::JobOptions& options,
+                  int32_t index, int32_t width, uint8_t* picture) {
+  const SUBTITLESCHEDULE::SubtitleSchedule::Fetch fetch =
+      [&subtitles](int32_t& start, int32_t& end) -> const SUBTITLEFILE::TextLines& {
+    return subtitles.NextEntry(start, end);
+  };
+  SUBTITLESCHEDULE::SubtitleSchedule schedule;
+  schedule.Begin(fetch, 0);
+  for (int32_t frame = 0; frame < index; ++frame) {
+    schedule.ForFrame(frame);
+    schedule.AfterFrame(fetch, frame + 1);
+  }
+  if (!schedule.ForFrame(index).Overlay) return;
+  SUBTITLEOVERLAY::SubtitleOverlay overlay;
+  overlay.Setup(options.Font, width, options.Look);
+  overlay.AutoSizeLine = options.AutoSize;
+  overlay.DrawSubtitle(schedule.Lines());
+  overlay.OverlaySubtitle(picture);
+}
+
+bool CopyPicture(const uint8_t* picture, BMPFRAME::BmpFrame& still) {
+  const BMPFRAME::BmpView view(const_cast<uint8_t*>(picture));
+  if (!still.Allocate(view.Width(), view.Height())) return false;
+  std::memcpy(still.Pixels(), view.Pixels(), BMPFRAME::ImageBytes(view.Width(), view.Height()));
+  return true;
+}
+
+}  // namespace
+
+int32_t PictureIndexAt(double seconds, double framesPerSecond) {
+  const double index = std::floor(seconds * framesPerSecond + 1e-6);
+  if (!std::isfinite(index) || index < 0) return 0;
+  return index >= double(INT32_MAX) ? INT32_MAX : int32_t(index);
+}
+
+bool ComposeStill(VelAvCodec& decoder, const JOBOPTIONS::JobOptions& options, double seconds,
+                  BMPFRAME::BmpFrame& still, std::string& error) {
+  SUBTITLEFILE::SubtitleFile subtitles;
+  bool done = OpenSource(decoder, options);
+  if (!done) {
+    error = decoder.ErrorText;
+  } else if (!options.TranscodeVideo &&
+             !OpenSubtitles(subtitles, options, decoder.FramesPerSecond)) {
+    error = subtitles.ErrorText;
+    done = false;
+  } else {
+    const int32_t index = PictureIndexAt(seconds, decoder.FramesPerSecond);
+    uint8_t* picture = FindPicture(decoder, options, index);
+    done = picture != nullptr;
+    if (!done) {
+      error = decoder.ErrorText;
+    } else {
+      if (!options.TranscodeVideo) DrawDueEntry(subtitles, options, index, decoder.Width, picture);
+      done = CopyPicture(picture, still);
+      if (!done) error = "[StillPicture::Compose] Can't allocate memory for the picture...";
+    }
+  }
+  decoder.Close();
+  return done;
+}
+
+bool WritePng(const BMPFRAME::BmpFrame& still, const std::string& fileName, std::string& error) {
+  if (still.empty()) {
+    error = "[StillPicture::WritePng] No picture to write...";
+    return false;
+  }
+  // Rows are stored bottom-up: mirrored into a top-down image.
+  const QImage bottomUp(still.Pixels(), still.Width(), still.Height(), int(still.Stride()),
+                        QImage::Format_BGR888);
+  if (bottomUp.mirrored().save(QString::fromLocal8Bit(fileName.c_str()), "PNG")) return true;
+  error = "[StillPicture::WritePng] Can't write the picture file...";
+  return false;
+}
+
+}  // namespace STILLPICTURE
