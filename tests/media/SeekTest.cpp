@@ -62,14 +62,35 @@ TEST(Seek, PastTheLastPictureIsMissing) {
   EXPECT_EQ(result, SeekResult::Found);
 }
 
-// Timestamps with gaps do not number the pictures: only counting from the
-// start finds picture k then.
-TEST(Seek, TimestampsWithGapsAreReportedUncounted) {
-  const std::string path =
-      MakeMedia("seek-vfr.mkv",
-                "-f lavfi -i testsrc=s=64x48:r=25:d=4 "
-                "-vf \"select='lt(mod(n,10),3)+gt(n,80)'\" -fps_mode vfr -c:v libx264 -g 5");
+// Pictures are numbered by their place among the packets' timestamps, not
+// by the timestamps' values: a gap in time changes nothing.
+TEST(Seek, PicturesAfterAGapInTimeAreFoundByTheirPlace) {
+  const std::string path = MakeMedia(
+      "seek-gap.mkv",
+      "-f lavfi -i testsrc2=s=160x96:r=25:d=4 -vf \"select='lt(n,40)+gt(n,60)'\" -fps_mode vfr "
+      "-c:v libx264 -bf 2 -g 10");
+  auto d = NewDecoder();
+  mediatest::OpenSource(*d, path);
+  const auto all = mediatest::ReadAll(*d, true);
+  ASSERT_EQ(all.pictures, 79);
+  for (int32_t index : {5, 39, 40, 45, 70, 78}) {
+    SeekResult result;
+    const std::vector<uint8_t> picture = Sought(path, index, result);
+    ASSERT_EQ(result, SeekResult::Found) << index;
+    EXPECT_EQ(picture, CountedPicture(all.allPictures, index, size_t(d->FrameImageSize))) << index;
+  }
   SeekResult result;
-  EXPECT_TRUE(Sought(path, 40, result).empty());
+  EXPECT_TRUE(Sought(path, 79, result).empty());
+  EXPECT_EQ(result, SeekResult::Missing);
+}
+
+// A stream without timestamps can only be counted from its start.
+TEST(Seek, PacketsWithoutTimestampsAreReportedUncounted) {
+  const std::string path =
+      MakeMedia("seek-raw.h264", "-f lavfi -i testsrc2=s=64x48:r=25:d=2 -c:v libx264 -g 10");
+  SeekResult result;
+  std::string error;
+  EXPECT_TRUE(Sought(path, 20, result, &error).empty());
   EXPECT_EQ(result, SeekResult::Uncounted);
+  EXPECT_EQ(error, "[VelAvCodec::SeekPicture] No picture at that time...");
 }
