@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <filesystem>
 
 #include "job/SubtitleSchedule.h"
 #include "subtitles/SubtitleOverlay.h"
@@ -116,6 +117,14 @@ bool ComposeStill(VelAvCodec& decoder, const JOBOPTIONS::JobOptions& options, do
   }
   decoder.Close();
   return done;
+}
+
+bool IsAnInput(const JOBOPTIONS::JobOptions& options, const std::string& fileName) {
+  for (const std::string* input : {&options.SourceVideo, &options.Subtitle}) {
+    std::error_code error;
+    if (!input->empty() && std::filesystem::equivalent(*input, fileName, error)) return true;
+  }
+  return false;
 }
 
 bool WritePng(const BMPFRAME::BmpFrame& still, const std::string& fileName, std::string& error) {

@@ -20,6 +20,11 @@ int32_t PictureIndexAt(double seconds, double framesPerSecond);
 bool ComposeStill(VELAVCODEC::VelAvCodec& decoder, const JOBOPTIONS::JobOptions& options,
                   double seconds, BMPFRAME::BmpFrame& still, std::string& error);
 
+// Whether the file is the options' source video or subtitle file, by device
+// and inode, whatever the spelling or link: a still written there would
+// destroy it.
+bool IsAnInput(const JOBOPTIONS::JobOptions& options, const std::string& fileName);
+
 // Writes the picture as a PNG image of its own size.
 bool WritePng(const BMPFRAME::BmpFrame& still, const std::string& fileName, std::string& error);
 

@@ -29,6 +29,16 @@ const Command kCommands[] = {
     {"--list-compressors", RunListCompressors,
      "  --list-compressors     list the installed video compressors: code, TAB, name\n"},
     {"--probe", RunProbe, "  --probe FILE           print the movie report of a video file\n"},
+    // Before --source, which its arguments hold too.
+    {"--snapshot", RunSnapshot,
+     "  --snapshot SECONDS --source FILE --subtitles FILE --output FILE.png\n"
+     "      [--video-stream N] [--delay-frames N | --delay-ms N] [--no-autosize]\n"
+     "      [--font NAME] [--font-size POINTS] [--font-color 0xBBGGRR] [--bold]\n"
+     "      [--italic] [--underline] [--strike-out] [--script CODE] [--settings "
+     "FILE]\n" LOOKARGUMENTS_USAGE
+     "                         write the source picture due at that time with the\n"
+     "                         subtitle due then, drawn as the job draws it, as a PNG\n"
+     "                         image of the source's size\n"},
     {"--source", RunJob,
      "  --source FILE --subtitles FILE --output FILE [--compressor CODE]\n"
      "      [--quality 0-10000] [--keyframes N] [--data-rate KBYTES_PER_SECOND]\n"
