@@ -3,6 +3,7 @@
 // A still of one moment of the source, drawn exactly as the job draws that
 // picture: the same decoder path, subtitle schedule and delay, font, auto-size
 // and look. The window shows it before a run; the command line writes it.
+#include <optional>
 #include <string>
 
 #include "job/JobOptions.h"
@@ -10,6 +11,11 @@
 #include "picture/BmpFrame.h"
 
 namespace STILLPICTURE {
+
+// A time from the source's start: seconds ("12.5"), or minutes and seconds
+// ("1:05"), or hours, minutes and seconds ("1:02:03.5"); none when the text
+// is no such time.
+std::optional<double> ParseStillTime(const std::string& text);
 
 // The number of the picture due `seconds` after the source's start.
 int32_t PictureIndexAt(double seconds, double framesPerSecond);

@@ -135,6 +135,17 @@ TEST(StillPictureIndex, TheMomentsPictureIsTheOneShowingThen) {
   EXPECT_EQ(STILLPICTURE::PictureIndexAt(-1.0, 25.0), 0);
 }
 
+TEST(StillPictureTime, SecondsOrHoursMinutesAndSeconds) {
+  using STILLPICTURE::ParseStillTime;
+  EXPECT_EQ(ParseStillTime("12.5"), 12.5);
+  EXPECT_EQ(ParseStillTime("0"), 0.0);
+  EXPECT_EQ(ParseStillTime("1:05"), 65.0);
+  EXPECT_EQ(ParseStillTime("1:02:03.5"), 3723.5);
+  EXPECT_EQ(ParseStillTime("50:00"), 3000.0);
+  for (const char* bad : {"", "-1", "+1", "1:", ":5", "1:2:3:4", "a", "1e999", "nan", "inf", " 1"})
+    EXPECT_FALSE(ParseStillTime(bad).has_value()) << bad;
+}
+
 TEST_F(StillPictureTest, StillEqualsTheJobsPictureWithAndWithoutAnEntry) {
   JOBOPTIONS::JobOptions options = Options();
   options.UseFrames = false;

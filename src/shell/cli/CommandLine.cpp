@@ -31,7 +31,7 @@ const Command kCommands[] = {
     {"--probe", RunProbe, "  --probe FILE           print the movie report of a video file\n"},
     // Before --source, which its arguments hold too.
     {"--snapshot", RunSnapshot,
-     "  --snapshot SECONDS --source FILE --subtitles FILE --output FILE.png\n"
+     "  --snapshot SECONDS|H:MM:SS --source FILE --subtitles FILE --output FILE.png\n"
      "      [--video-stream N] [--delay-frames N | --delay-ms N] [--no-autosize]\n"
      "      [--font NAME] [--font-size POINTS] [--font-color 0xBBGGRR] [--bold]\n"
      "      [--italic] [--underline] [--strike-out] [--script CODE] [--settings "

@@ -1,11 +1,9 @@
-// tolvane --snapshot SECONDS --source FILE --subtitles FILE --output FILE.png
+// tolvane --snapshot TIME --source FILE --subtitles FILE --output FILE.png
 //         [font, look and delay options]
 //
 // Writes the source picture due at that time with the subtitle due then,
 // drawn as the job would draw it, so that size, colour and look can be seen
 // on the real picture before a long run.
-#include <charconv>
-#include <cmath>
 #include <optional>
 #include <ostream>
 #include <string>
@@ -18,15 +16,6 @@
 namespace tolvane {
 namespace {
 
-std::optional<double> ParseSeconds(const std::string& text) {
-  double value = 0.0;
-  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (text.empty() || error != std::errc() || end != text.data() + text.size() ||
-      !std::isfinite(value) || value < 0.0)
-    return std::nullopt;
-  return value;
-}
-
 // The time, and the other arguments for the job's own parsing.
 std::string SplitSnapshotTime(const Arguments& args, double& seconds, Arguments& rest) {
   std::optional<double> time;
@@ -36,8 +25,8 @@ std::string SplitSnapshotTime(const Arguments& args, double& seconds, Arguments&
       continue;
     }
     if (i + 1 >= args.size()) return "option '--snapshot' needs a value";
-    time = ParseSeconds(args[++i]);
-    if (!time) return "bad time '" + args[i] + "' (seconds from the start, such as 12.5)";
+    time = STILLPICTURE::ParseStillTime(args[++i]);
+    if (!time) return "bad time '" + args[i] + "' (seconds, or h:mm:ss)";
   }
   if (!time) return "option '--snapshot' needs a value";
   seconds = *time;

@@ -55,7 +55,7 @@ TEST_F(SnapshotCommandTest, PngIsTheJobsPictureOfThatTime) {
                 .status,
             0);
   // Picture 60 lies in the first entry (55 to 75 with the delay), 80 in none.
-  for (const auto& [seconds, number] : {std::pair{"2.4", 60}, std::pair{"3.2", 80}}) {
+  for (const auto& [seconds, number] : {std::pair{"2.4", 60}, std::pair{"0:03.2", 80}}) {
     const fs::path png = dir / ("still" + std::to_string(number) + ".png");
     const ProgramRun run =
         Tolvane("--snapshot " + std::string(seconds) + " --source " + source.string() +
@@ -80,8 +80,7 @@ TEST_F(SnapshotCommandTest, FailuresExitWithTheirTexts) {
     int status;
     std::string errors;
   } cases[] = {
-      {"--snapshot -1" + files + png, 2,
-       "tolvane: bad time '-1' (seconds from the start, such as 12.5)\n"},
+      {"--snapshot -1" + files + png, 2, "tolvane: bad time '-1' (seconds, or h:mm:ss)\n"},
       {"--snapshot 1 --source " + source.string() + " --subtitles " + subtitles.string(), 2,
        "tolvane: no output file given (--output)\n"},
       {"--snapshot 1 --outline 9" + files + png, 2, "tolvane: bad outline '9'\n"},
