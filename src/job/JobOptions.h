@@ -6,6 +6,7 @@
 #include <string>
 
 #include "subtitles/SubtitleFont.h"
+#include "subtitles/SubtitleLook.h"
 
 namespace JOBOPTIONS {
 
@@ -23,6 +24,7 @@ struct JobOptions {
   bool FixAudioVBR = false;
   bool AutoSize = true;
   SubtitleFont Font;
+  SubtitleLook Look;
 };
 
 }  // namespace JOBOPTIONS

@@ -25,13 +25,15 @@ class PictureClock {
   // The repeats of the last picture that make the video last until end.
   int64_t RepeatsUntil(double endSeconds);
 
+  // The place of a picture of that time, as Place would put it on a clock
+  // that has not jumped.
+  int64_t PlaceOf(double seconds) const;
+
   int64_t NextPlace() const { return next_; }
   int64_t Repeated() const { return repeated_; }
   int64_t Dropped() const { return dropped_; }
 
  private:
-  int64_t PlaceOf(double seconds) const;
-
   double rate_ = 25.0;
   double origin_ = 0.0;  // moved when the source's clock jumps
   int64_t next_ = 0;

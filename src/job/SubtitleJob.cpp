@@ -133,7 +133,7 @@ std::optional<JobEnd> SubtitleJob::CreateOutput(const JobOptions& options) {
       CloseAll();
       return JobEnd::NoCompressor;
   }
-  overlay_.Setup(options.Font, decoder_->Width);
+  overlay_.Setup(options.Font, decoder_->Width, options.Look);
   overlay_.AutoSizeLine = options.AutoSize;
   return std::nullopt;
 }

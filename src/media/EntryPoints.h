@@ -26,6 +26,7 @@ enum class Library { Codec, Format, Util, Scale };
   X(avformat_open_input, Format)          \
   X(avformat_find_stream_info, Format)    \
   X(av_read_frame, Format)                \
+  X(av_seek_frame, Format)                \
   X(avformat_close_input, Format)         \
   X(avformat_get_riff_audio_tags, Format) \
   X(av_codec_get_tag, Format)             \
@@ -37,6 +38,7 @@ enum class Library { Codec, Format, Util, Scale };
   X(avcodec_open2, Codec)                 \
   X(avcodec_send_packet, Codec)           \
   X(avcodec_receive_frame, Codec)         \
+  X(avcodec_flush_buffers, Codec)         \
   X(av_packet_alloc, Codec)               \
   X(av_packet_free, Codec)                \
   X(av_packet_unref, Codec)               \

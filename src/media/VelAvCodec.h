@@ -61,6 +61,20 @@ class VelAvCodec : public VideoStreamValues, public AudioStreamValues {
   uint8_t* GetNextData(int32_t& kind, int32_t& size);
   void Close();
 
+  // How SeekPicture ended.
+  enum class SeekResult {
+    Found,
+    Missing,    // the source has no such picture, or it could not be converted
+    Uncounted,  // the packets or pictures lack timestamps to find it by: only
+                // decoding from the start finds it
+  };
+  // After Open, in place of GetNextData: the picture `index` (counted from 0
+  // as GetNextData delivers them) in the frame buffer. The video packets are
+  // read up to it without decoding, which tells its timestamp; then it is
+  // decoded from the key frame before it. nullptr with ErrorText unless
+  // Found. Only Close or Open may follow.
+  uint8_t* SeekPicture(int32_t index, SeekResult& result);
+
   static constexpr int32_t KindVideo = 86;
   static constexpr int32_t KindAudio = 65;
 
@@ -131,6 +145,9 @@ class VelAvCodec : public VideoStreamValues, public AudioStreamValues {
   void ReadingFailed(const char* text);
   void SetPictureTime();
   bool DecodeNextPicture();
+  bool DecodeNextVideoPicture();
+  SeekResult TimestampOfPicture(int32_t index, int64_t& time);
+  bool SeekBefore(int64_t time);
   bool SendToDecoder(AVPacket* packet);
   uint8_t* DeliverPicture(int32_t& kind, int32_t& size);
   uint8_t* DeliverAudio(int32_t& kind, int32_t& size);

@@ -9,6 +9,7 @@
 #include <cstdio>
 
 #include "platform/IniFile.h"
+#include "shell/LookSettings.h"
 
 namespace SETTINGS {
 namespace {
@@ -91,6 +92,7 @@ Settings LoadSettings(const std::string& path) {
   settings.SaveOnExit = file.ReadBool("OTHER", "SaveOnExit", settings.SaveOnExit);
   settings.FixAudioVBR = file.ReadBool("OTHER", "FixAudioVBR", settings.FixAudioVBR);
   settings.TranscodeVideo = file.ReadBool("OTHER", "TranscodeVideo", settings.TranscodeVideo);
+  LoadLook(file, settings.Look);
   return settings;
 }
 
@@ -109,6 +111,7 @@ bool SaveSettings(const std::string& path, const Settings& settings, std::string
     file.WriteBool("OTHER", "ShowStatistics", settings.ShowStatistics);
     file.WriteBool("OTHER", "FixAudioVBR", settings.FixAudioVBR);
     file.WriteBool("OTHER", "TranscodeVideo", settings.TranscodeVideo);
+    SaveLook(file, settings.Look);
   }
   if (file.UpdateFile()) return true;
   error = "Unable to write to " + path;

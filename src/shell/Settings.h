@@ -7,6 +7,7 @@
 #include <string>
 
 #include "subtitles/SubtitleFont.h"
+#include "subtitles/SubtitleLook.h"
 
 namespace SETTINGS {
 
@@ -32,6 +33,8 @@ struct Settings {
   bool SaveOnExit = true;
   bool FixAudioVBR = false;
   bool TranscodeVideo = false;
+  // [LOOK]
+  SubtitleLook Look;
 
   Settings();  // every key at its default
 };

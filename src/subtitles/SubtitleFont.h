@@ -28,9 +28,9 @@ constexpr int kMinFontSize = 1;
 constexpr int kMaxFontSize = 1000;
 constexpr uint32_t kMaxColor = 0xFFFFFF;
 
-// Pixels of a size in points at that resolution; sizes beyond any screen
-// saturate instead of overflowing.
+// Pixels of a size in points at that resolution; the product is taken in 64
+// bits so that no size overflows it.
 constexpr int PixelsOfPoints(int points) {
-  const long long pixels = (static_cast<long long>(points) * kScreenDotsPerInch + 36) / 72;
-  return pixels > 1 << 24 ? 1 << 24 : static_cast<int>(pixels);
+  const int64_t pixels = (int64_t(points) * kScreenDotsPerInch + 36) / 72;
+  return pixels > INT32_MAX ? INT32_MAX : pixels < INT32_MIN ? INT32_MIN : int(pixels);
 }

@@ -6,12 +6,15 @@
 #include <cstring>
 
 #include "subtitles/CodePage.h"
+#include "subtitles/SubtitleLayout.h"
+#include "subtitles/SubtitleLookOverlay.h"
 
 namespace SUBTITLEOVERLAY {
 
 namespace {
 
-constexpr int kMinimumPoints = 1;
+using SUBTITLELAYOUT::kMaximumPoints;
+using SUBTITLELAYOUT::kMinimumPoints;
 
 // A pixel's blue, green and red bytes, read as one little-endian value.
 inline uint32_t PixelAt(const uint8_t* bgr) {
@@ -26,40 +29,20 @@ QColor ColorOf(uint32_t value) {
   return QColor(int(value & 0xFF), int((value >> 8) & 0xFF), int((value >> 16) & 0xFF));
 }
 
-QFont BitmapFontOf(const SubtitleFont& font) {
-  QFont result(QString::fromStdString(font.Name));
-  result.setBold(font.Bold);
-  result.setItalic(font.Italic);
-  result.setUnderline(font.Underline);
-  result.setStrikeOut(font.StrikeOut);
-  // A blended edge pixel is neither key nor text colour and would paint a
-  // tinted fringe into the video.
-  result.setStyleStrategy(QFont::NoAntialias);
-  return result;
-}
-
-size_t LongestLine(const std::vector<QString>& texts) {
-  size_t longest = 0;
-  qsizetype most = -1;
-  for (size_t i = 0; i < texts.size(); ++i) {
-    const qsizetype count = texts[i].toUcs4().size();
-    if (count > most) {
-      most = count;
-      longest = i;
-    }
-  }
-  return longest;
-}
-
 }  // namespace
 
 SubtitleOverlay::SubtitleOverlay() = default;
 SubtitleOverlay::~SubtitleOverlay() = default;
 
-void SubtitleOverlay::Setup(const SubtitleFont& font, int32_t width) {
+void SubtitleOverlay::Setup(const SubtitleFont& font, int32_t width, const SubtitleLook& look) {
+  look_.reset();
+  if (look.AnyOn()) {
+    SetUpLook(font, width, look);
+    return;
+  }
   font_ = font;
-  font_.Size = std::max(font.Size, kMinimumPoints);
-  bitmapFont_ = BitmapFontOf(font_);
+  font_.Size = std::clamp(font.Size, kMinimumPoints, kMaximumPoints);
+  bitmapFont_ = SUBTITLELAYOUT::DrawingFont(font_, false);
   SetFontPoints(font_.Size);
   ClearImage();
   subtitleBitmap_ = QImage();
@@ -72,31 +55,41 @@ void SubtitleOverlay::Setup(const SubtitleFont& font, int32_t width) {
   subtitleImage_.Clear();
 }
 
-int32_t SubtitleOverlay::Width() const { return subtitleBitmap_.width(); }
-int32_t SubtitleOverlay::Height() const { return subtitleBitmap_.height(); }
+// The plain band is left empty: nothing of it is drawn.
+void SubtitleOverlay::SetUpLook(const SubtitleFont& font, int32_t width, const SubtitleLook& look) {
+  font_ = font;
+  ClearImage();
+  subtitleBitmap_ = QImage();
+  look_ = std::make_unique<SUBTITLELOOKOVERLAY::LookOverlay>();
+  look_->Setup(font, width, look);
+}
+
+int32_t SubtitleOverlay::Width() const { return look_ ? look_->Width() : subtitleBitmap_.width(); }
+int32_t SubtitleOverlay::Height() const {
+  return look_ ? look_->Height() : subtitleBitmap_.height();
+}
 const BMPFRAME::BmpFrame& SubtitleOverlay::SubtitleImage() const { return subtitleImage_; }
 
 // Keeps the capacity, so the next run of the same size does not reallocate.
 void SubtitleOverlay::ClearImage() {
   subtitleImage_.Clear();
   inkRuns_.clear();
+  if (look_) look_->Clear();
 }
 
-void SubtitleOverlay::SetFontPoints(int points) {
-  bitmapFont_.setPixelSize(std::max(PixelsOfPoints(points), 1));
-}
-
-int SubtitleOverlay::TextWidth(const QString& text) const {
-  return QFontMetrics(bitmapFont_).horizontalAdvance(text);
-}
+void SubtitleOverlay::SetFontPoints(int points) { SUBTITLELAYOUT::SetPoints(bitmapFont_, points); }
 
 void SubtitleOverlay::DrawSubtitle(const std::vector<std::string>& lines) {
-  if (subtitleBitmap_.isNull()) return;
-  subtitleBitmap_.fill(ColorOf(SubtitleKeyColor));
+  if (subtitleBitmap_.isNull() && !look_) return;
   std::vector<QString> texts;
   texts.reserve(lines.size());
   for (const std::string& line : lines)
     texts.push_back(CODEPAGE::DecodeSubtitleText(line, font_.Charset));
+  if (look_) {
+    look_->Draw(texts, AutoSizeLine);
+    return;
+  }
+  subtitleBitmap_.fill(ColorOf(SubtitleKeyColor));
   if (!texts.empty()) DrawLines(texts);
   StoreImage();
 }
@@ -104,13 +97,9 @@ void SubtitleOverlay::DrawSubtitle(const std::vector<std::string>& lines) {
 void SubtitleOverlay::DrawLines(const std::vector<QString>& texts) {
   const int width = Width();
   const int lowerSlot = Height() / 2 + 1;
-  const QString& longest = texts[LongestLine(texts)];
-  int points = font_.Size;
-  int longestWidth = TextWidth(longest);
-  while (AutoSizeLine && longestWidth >= width && points > kMinimumPoints) {
-    SetFontPoints(--points);
-    longestWidth = TextWidth(longest);
-  }
+  if (AutoSizeLine)
+    SUBTITLELAYOUT::FitPoints(texts[SUBTITLELAYOUT::LongestLine(texts)], bitmapFont_, font_.Size,
+                              kMinimumPoints, width);
 
   QPainter painter(&subtitleBitmap_);
   painter.setRenderHint(QPainter::TextAntialiasing, false);
@@ -120,14 +109,15 @@ void SubtitleOverlay::DrawLines(const std::vector<QString>& texts) {
   painter.setBackground(ColorOf(SubtitleKeyColor));
   const int ascent = QFontMetrics(bitmapFont_).ascent();
   // x and y are the top-left corner of the text cell.
-  auto drawAt = [&](const QString& text, int textWidth, int y) {
-    painter.drawText((width - textWidth - 2) / 2, y + ascent, text);
+  auto drawAt = [&](const QString& text, int y) {
+    const SUBTITLELAYOUT::MeasuredLine line(text, bitmapFont_);
+    line.Draw(painter, (width - line.Width() - 2) / 2, y + ascent, width);
   };
   if (texts.size() == 1) {
-    drawAt(texts[0], longestWidth, lowerSlot);
+    drawAt(texts[0], lowerSlot);
   } else {
-    drawAt(texts[0], TextWidth(texts[0]), 1);
-    drawAt(texts[1], TextWidth(texts[1]), lowerSlot);
+    drawAt(texts[0], 1);
+    drawAt(texts[1], lowerSlot);
   }
   painter.end();
   SetFontPoints(font_.Size);
@@ -161,6 +151,10 @@ void SubtitleOverlay::FindInkRuns() {
 }
 
 void SubtitleOverlay::OverlaySubtitle(uint8_t* frameBuffer) const {
+  if (look_) {
+    look_->Overlay(frameBuffer);
+    return;
+  }
   if (frameBuffer == nullptr || subtitleImage_.empty()) return;
   const BMPFRAME::BmpView frame(frameBuffer);
   const int32_t frameWidth = frame.Width(), frameHeight = frame.Height();

@@ -5,11 +5,17 @@
 #include <QFont>
 #include <QImage>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "picture/BmpFrame.h"
 #include "subtitles/SubtitleFont.h"
+#include "subtitles/SubtitleLook.h"
+
+namespace SUBTITLELOOKOVERLAY {
+class LookOverlay;
+}
 
 namespace SUBTITLEOVERLAY {
 
@@ -21,8 +27,10 @@ class SubtitleOverlay {
   ~SubtitleOverlay();
 
   // Job set-up: the font of the font options, the picture width; the band is
-  // twice the height of "AaAa" in that font plus 4 rows.
-  void Setup(const SubtitleFont& font, int32_t width);
+  // twice the height of "AaAa" in that font plus 4 rows. A look with anything
+  // on draws each entry once into a band with coverage and blends it onto the
+  // pictures instead; SubtitleImage then stays empty.
+  void Setup(const SubtitleFont& font, int32_t width, const SubtitleLook& look = {});
   // Draws the lines (8-bit text as read from the subtitle file) and stores the
   // picture as a BMP image in SubtitleImage.
   void DrawSubtitle(const std::vector<std::string>& lines);
@@ -38,11 +46,13 @@ class SubtitleOverlay {
   int32_t Height() const;
   // The stored picture, empty before a drawing.
   const BMPFRAME::BmpFrame& SubtitleImage() const;
+  // The drawing with a look; null for the plain look.
+  const SUBTITLELOOKOVERLAY::LookOverlay* LookDrawing() const { return look_.get(); }
 
  private:
+  void SetUpLook(const SubtitleFont& font, int32_t width, const SubtitleLook& look);
   void DrawLines(const std::vector<QString>& texts);
   void SetFontPoints(int points);
-  int TextWidth(const QString& text) const;
   void StoreImage();
   void FindInkRuns();
 
@@ -60,6 +70,7 @@ class SubtitleOverlay {
   QImage subtitleBitmap_;
   BMPFRAME::BmpFrame subtitleImage_;
   std::vector<InkRun> inkRuns_;
+  std::unique_ptr<SUBTITLELOOKOVERLAY::LookOverlay> look_;
 };
 
 }  // namespace SUBTITLEOVERLAY

@@ -5,6 +5,7 @@
 #include <sstream>
 
 #include "shell/cli/Commands.h"
+#include "shell/cli/LookArguments.h"
 
 namespace tolvane {
 namespace {
@@ -28,13 +29,23 @@ const Command kCommands[] = {
     {"--list-compressors", RunListCompressors,
      "  --list-compressors     list the installed video compressors: code, TAB, name\n"},
     {"--probe", RunProbe, "  --probe FILE           print the movie report of a video file\n"},
+    // Before --source, which its arguments hold too.
+    {"--snapshot", RunSnapshot,
+     "  --snapshot SECONDS|H:MM:SS --source FILE --subtitles FILE --output FILE.png\n"
+     "      [--video-stream N] [--delay-frames N | --delay-ms N] [--no-autosize]\n"
+     "      [--font NAME] [--font-size POINTS] [--font-color 0xBBGGRR] [--bold]\n"
+     "      [--italic] [--underline] [--strike-out] [--script CODE] [--settings "
+     "FILE]\n" LOOKARGUMENTS_USAGE
+     "                         write the source picture due at that time with the\n"
+     "                         subtitle due then, drawn as the job draws it, as a PNG\n"
+     "                         image of the source's size\n"},
     {"--source", RunJob,
      "  --source FILE --subtitles FILE --output FILE [--compressor CODE]\n"
      "      [--quality 0-10000] [--keyframes N] [--data-rate KBYTES_PER_SECOND]\n"
      "      [--video-stream N] [--audio-stream N] [--delay-frames N | --delay-ms N]\n"
      "      [--transcode] [--fix-audio-vbr] [--no-autosize] [--font NAME]\n"
      "      [--font-size POINTS] [--font-color 0xBBGGRR] [--bold] [--italic]\n"
-     "      [--underline] [--strike-out] [--script CODE] [--settings FILE]\n"
+     "      [--underline] [--strike-out] [--script CODE] [--settings FILE]\n" LOOKARGUMENTS_USAGE
      "                         burn the subtitles into the source and write the\n"
      "                         output: Matroska for .mkv, MP4 for .mp4, .m4v and\n"
      "                         .mov, AVI for any other name; streams count from 1,\n"

@@ -7,6 +7,7 @@
 
 #include "compressors/CompressorCatalog.h"
 #include "shell/JobSettings.h"
+#include "shell/cli/LookArguments.h"
 
 namespace JOBARGUMENTS {
 namespace {
@@ -150,6 +151,10 @@ std::string ParseJobArguments(const tolvane::Arguments& args, const SETTINGS::Se
   bool delayFrames = false;
   bool delayMs = false;
   for (size_t i = 0; i < args.size(); ++i) {
+    if (const auto look = LOOKARGUMENTS::ParseLookOption(args, i, result.Options.Look)) {
+      if (look->empty()) continue;
+      return *look;
+    }
     const std::string& option = args[i];
     const auto valued = ValueOptions().find(option);
     std::string error;

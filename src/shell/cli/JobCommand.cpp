@@ -20,7 +20,6 @@
 #include "subtitles/SubtitleUnit.h"
 
 namespace tolvane {
-namespace {
 
 // Text is drawn with Qt, which needs an application object; without a
 // display the offscreen platform serves. It must exist before the settings
@@ -43,6 +42,8 @@ SETTINGS::Settings ReadSettings(const Arguments& args) {
   if (path.empty()) path = SETTINGS::SettingsLocation(SETTINGS::RunningProgramFolder()).ReadPath();
   return SETTINGS::LoadSettings(path);
 }
+
+namespace {
 
 int ExitStatusOf(SUBTITLEJOB::JobEnd end) {
   return end == SUBTITLEJOB::JobEnd::SourceEnded ? ExitOk : ExitFailed;

@@ -18,6 +18,7 @@
 #include "shell/JobSettings.h"
 #include "shell/SettingsLocation.h"
 #include "shell/ui/LicenseText.h"
+#include "shell/ui/LookControls.h"
 #include "shell/ui/PreviewUnit.h"
 #include "shell/ui/WidgetText.h"
 #include "shell/ui/WindowJobHost.h"
@@ -119,6 +120,7 @@ void TMainForm::FormCreate() {
   ui->CBSaveOnExit->setChecked(settings.SaveOnExit);
   ui->CBFixAudioVBR->setChecked(settings.FixAudioVBR);
   ui->CBTranscodeVideo->setChecked(settings.TranscodeVideo);
+  LOOKCONTROLS::ShowLook(*ui, settings.Look);
   if (ShowStatistics)
     IDownClick();
   else
@@ -180,6 +182,7 @@ SETTINGS::Settings TMainForm::CollectSettings() const {
   settings.ShowStatistics = ShowStatistics;
   settings.FixAudioVBR = ui->CBFixAudioVBR->isChecked();
   settings.TranscodeVideo = ui->CBTranscodeVideo->isChecked();
+  settings.Look = LOOKCONTROLS::CollectLook(*ui);
   return settings;
 }
 
@@ -483,12 +486,13 @@ void TMainForm::SetUpLooks() {
   // The up-down's edit is the control the delay is typed into.
   ui->UDCorrectFrames->findChild<QLineEdit*>()->setObjectName("ECorrectFrames");
   ui->UDCorrectTime->findChild<QLineEdit*>()->setObjectName("ECorrectTime");
-  for (QLabel* header :
-       {ui->LFontHeader, ui->LStreamsHeader, ui->LSubtitleHeader, ui->LOtherHeader})
+  for (QLabel* header : {ui->LFontHeader, ui->LStreamsHeader, ui->LSubtitleHeader, ui->LOtherHeader,
+                         ui->LLookHeader})
     header->setStyleSheet(
         "font-weight: bold; background: qlineargradient(x1:0, y1:0, x2:0, y2:1, "
         "stop:0 #f4f6fa, stop:1 #c9d3e3);");
   ui->EFontColor->setAutoFillBackground(true);
+  LOOKCONTROLS::SetUpLookControls(*ui);
   QFont title("Times New Roman");
   title.setPixelSize(19);
   title.setBold(true);
@@ -540,6 +544,7 @@ void TMainForm::ConnectHandlers() {
   connect(ui->BDestinationVideo, &QPushButton::clicked, this, &TMainForm::BDestinationVideoClick);
   connect(ui->Button4, &QPushButton::clicked, this, &TMainForm::Button4Click);
   connect(ui->BPreview, &QPushButton::clicked, this, &TMainForm::BPreviewClick);
+  connect(ui->BStill, &QPushButton::clicked, this, &TMainForm::BStillClick);
   connect(ui->BStart, &QPushButton::clicked, this, &TMainForm::BStartClick);
   connect(ui->BStop, &QPushButton::clicked, this, &TMainForm::BStopClick);
   connect(TRefresh, &QTimer::timeout, this, &TMainForm::TRefreshTimer);

@@ -84,6 +84,9 @@ class TMainForm : public QMainWindow {
   void ToolButton9Click();
 
   void BPreviewClick();
+  // The picture of the time in EStillTime, drawn as the job would draw it,
+  // shown in the preview window.
+  void BStillClick();
   // The open preview window, or null when none is shown.
   TPreviewForm* ShownPreview() const;
 

@@ -48,12 +48,24 @@ void TPreviewForm::CentreOn(const QWidget* mainWindow) {
 
 void TPreviewForm::DrawFrame(const BITMAPINFOHEADER* header) {
   if (!IsDrawable(header) || !isVisible()) return;
+  Still = QImage();
   PendingFrame = header;
   repaint(kPictureRect);
   PendingFrame = nullptr;
 }
 
+void TPreviewForm::ShowStill(const BITMAPINFOHEADER* header) {
+  if (!IsDrawable(header)) return;
+  const QImage picture = PictureOf(header);
+  Still = header->biHeight > 0 ? picture.mirrored() : picture.copy();
+  update(kPictureRect);
+}
+
 void TPreviewForm::paintEvent(QPaintEvent*) {
+  if (PendingFrame == nullptr && !Still.isNull()) {
+    QPainter(this).drawImage(kPictureRect, Still);
+    return;
+  }
   // Anything but the job's own repaint shows the black background only.
   if (PendingFrame == nullptr) return;
   QPainter painter(this);

@@ -2,6 +2,7 @@
 
 // The preview window: shows each picture the job handles, stretched into a
 // fixed rectangle, and black in between.
+#include <QImage>
 #include <QWidget>
 #include <functional>
 #include <memory>
@@ -24,6 +25,9 @@ class TPreviewForm : public QWidget {
   // into the 465 x 220 rectangle at (5, 5). The picture is read only during
   // the call; a picture that is not 24-bit is ignored.
   void DrawFrame(const BITMAPINFOHEADER* header);
+  // Shows a copy of the picture in the same rectangle until the next
+  // DrawFrame: a still stays when the window is covered and uncovered.
+  void ShowStill(const BITMAPINFOHEADER* header);
 
   static constexpr QRect kPictureRect{5, 5, 465, 220};
 
@@ -38,4 +42,6 @@ class TPreviewForm : public QWidget {
   std::function<void()> OnClosed;
   // Set only while DrawFrame repaints.
   const BITMAPINFOHEADER* PendingFrame = nullptr;
+  // Top-down; null unless a still is shown.
+  QImage Still;
 };

@@ -1,0 +1,198 @@
+#include "job/StillPicture.h"
+
+#include <QImage>
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <cstring>
+#include <filesystem>
+
+#include "job/PictureClock.h"
+#include "job/SubtitleSchedule.h"
+#include "subtitles/SubtitleOverlay.h"
+#include "subtitles/SubtitleUnit.h"
+
+namespace STILLPICTURE {
+namespace {
+
+using VELAVCODEC::VelAvCodec;
+
+bool OpenSource(VelAvCodec& decoder, const JOBOPTIONS::JobOptions& options) {
+  if (!decoder.PreOpen(options.SourceVideo)) return false;
+  decoder.SelectVideoStream(std::max(options.VideoStream, 0));
+  decoder.SelectAudioStream(std::max(options.AudioStream, 0));
+  return decoder.Open();
+}
+
+// The subtitle file as the job opens it: the source's frame rate and the
+// delay correction.
+bool OpenSubtitles(SUBTITLEFILE::SubtitleFile& subtitles, const JOBOPTIONS::JobOptions& options,
+                   double framesPerSecond) {
+  if (!subtitles.Open(options.Subtitle)) return false;
+  subtitles.FrameRate = framesPerSecond;
+  if (options.UseFrames)
+    subtitles.SetDelayFrames(options.DelayFrames);
+  else
+    subtitles.SetDelayMilliseconds(options.DelayMilliseconds);
+  return true;
+}
+
+bool CopyPicture(const uint8_t* picture, BMPFRAME::BmpFrame& still) {
+  const BMPFRAME::BmpView view(const_cast<uint8_t*>(picture));
+  if (!still.Allocate(view.Width(), view.Height())) return false;
+  std::memcpy(still.Pixels(), view.Pixels(), BMPFRAME::ImageBytes(view.Width(), view.Height()));
+  return true;
+}
+
+// Output picture `place` as the job's frame loop writes it: decoded from the
+// start and placed on the output's rate by the job's own clock, repeats and
+// drops included. A repeat shows the picture before once the job keeps
+// copies (from the start for a source of varying rate, else from its first
+// repeat), and the later picture before that.
+uint8_t* CountToPlace(VelAvCodec& decoder, int64_t place, BMPFRAME::BmpFrame& previous) {
+  PICTURECLOCK::PictureClock clock;
+  clock.Start(decoder.FramesPerSecond);
+  bool keeping = decoder.VariableRate;
+  bool held = false;
+  double end = 0.0;
+  for (;;) {
+    int32_t kind = 0, size = 0;
+    uint8_t* data = decoder.GetNextData(kind, size);
+    if (data == nullptr || size <= 0) break;
+    if (kind != VelAvCodec::KindVideo) continue;
+    const int64_t first = clock.NextPlace();
+    const auto placement = clock.Place(decoder.PictureTimed, decoder.PictureSeconds);
+    if (decoder.PictureTimed) end = decoder.PictureSeconds + decoder.PictureDurationSeconds;
+    if (placement.Drop) continue;
+    if (place < first + placement.Repeats) return held ? previous.data() : data;
+    if (place == first + placement.Repeats) return data;
+    if (placement.Repeats > 0) keeping = true;
+    if (keeping) {
+      if (!CopyPicture(data, previous)) return nullptr;
+      held = true;
+    }
+  }
+  // The last picture lasts until its end.
+  const int64_t last = clock.NextPlace();
+  if (held && place < last + clock.RepeatsUntil(end)) return previous.data();
+  return nullptr;
+}
+
+// The seek finds the index-th picture in presentation order; it is the job's
+// picture there only when the clock puts it at that place (no gap, no drop
+// before it). Else the pictures are counted from the start.
+uint8_t* FindPicture(VelAvCodec& decoder, const JOBOPTIONS::JobOptions& options, int32_t index,
+                     BMPFRAME::BmpFrame& previous) {
+  VelAvCodec::SeekResult result;
+  uint8_t* picture = decoder.SeekPicture(index, result);
+  PICTURECLOCK::PictureClock clock;
+  clock.Start(decoder.FramesPerSecond);
+  if (result == VelAvCodec::SeekResult::Found && decoder.PictureTimed &&
+      clock.PlaceOf(decoder.PictureSeconds) == index)
+    return picture;
+  if (!OpenSource(decoder, options)) return nullptr;
+  picture = CountToPlace(decoder, index, previous);
+  if (picture == nullptr)
+    decoder.ErrorText = "[VelAvCodec::SeekPicture] No picture at that time...";
+  return picture;
+}
+
+// The entry the job's schedule holds at picture `index`, walked there picture
+// by picture so that unusable lines and passed entries count as in the job.
+void DrawDueEntry(SUBTITLEFILE::SubtitleFile& subtitles, const JOBOPTIONS::JobOptions& options,
+                  int32_t index, int32_t width, uint8_t* picture) {
+  const SUBTITLESCHEDULE::SubtitleSchedule::Fetch fetch =
+      [&subtitles](int32_t& start, int32_t& end) -> const SUBTITLEFILE::TextLines& {
+    return subtitles.NextEntry(start, end);
+  };
+  SUBTITLESCHEDULE::SubtitleSchedule schedule;
+  schedule.Begin(fetch, 0);
+  for (int32_t frame = 0; frame < index; ++frame) {
+    schedule.ForFrame(frame);
+    schedule.AfterFrame(fetch, frame + 1);
+  }
+  if (!schedule.ForFrame(index).Overlay) return;
+  SUBTITLEOVERLAY::SubtitleOverlay overlay;
+  overlay.Setup(options.Font, width, options.Look);
+  overlay.AutoSizeLine = options.AutoSize;
+  overlay.DrawSubtitle(schedule.Lines());
+  overlay.OverlaySubtitle(picture);
+}
+
+}  // namespace
+
+std::optional<double> ParseStillTime(const std::string& text) {
+  double total = 0.0;
+  size_t start = 0;
+  for (int part = 0; part < 3; ++part) {
+    const size_t colon = text.find(':', start);
+    const bool last = colon == std::string::npos;
+    const char* begin = text.data() + start;
+    const char* end = text.data() + (last ? text.size() : colon);
+    double value = 0.0;
+    const auto parsed = std::from_chars(begin, end, value);
+    if (begin == end || parsed.ec != std::errc() || parsed.ptr != end || !std::isfinite(value) ||
+        value < 0.0 || *begin == '-' || *begin == '+')
+      return std::nullopt;
+    total = total * 60.0 + value;
+    if (last) return std::isfinite(total) ? std::optional<double>(total) : std::nullopt;
+    start = colon + 1;
+  }
+  return std::nullopt;
+}
+
+int32_t PictureIndexAt(double seconds, double framesPerSecond) {
+  const double index = std::floor(seconds * framesPerSecond + 1e-6);
+  if (!std::isfinite(index) || index < 0) return 0;
+  return index >= double(INT32_MAX) ? INT32_MAX : int32_t(index);
+}
+
+bool ComposeStill(VelAvCodec& decoder, const JOBOPTIONS::JobOptions& options, double seconds,
+                  BMPFRAME::BmpFrame& still, std::string& error) {
+  SUBTITLEFILE::SubtitleFile subtitles;
+  bool done = OpenSource(decoder, options);
+  if (!done) {
+    error = decoder.ErrorText;
+  } else if (!options.TranscodeVideo &&
+             !OpenSubtitles(subtitles, options, decoder.FramesPerSecond)) {
+    error = subtitles.ErrorText;
+    done = false;
+  } else {
+    const int32_t index = PictureIndexAt(seconds, decoder.FramesPerSecond);
+    BMPFRAME::BmpFrame previous;
+    uint8_t* picture = FindPicture(decoder, options, index, previous);
+    done = picture != nullptr;
+    if (!done) {
+      error = decoder.ErrorText;
+    } else {
+      if (!options.TranscodeVideo) DrawDueEntry(subtitles, options, index, decoder.Width, picture);
+      done = CopyPicture(picture, still);
+      if (!done) error = "[StillPicture::Compose] Can't allocate memory for the picture...";
+    }
+  }
+  decoder.Close();
+  return done;
+}
+
+bool IsAnInput(const JOBOPTIONS::JobOptions& options, const std::string& fileName) {
+  for (const std::string* input : {&options.SourceVideo, &options.Subtitle}) {
+    std::error_code error;
+    if (!input->empty() && std::filesystem::equivalent(*input, fileName, error)) return true;
+  }
+  return false;
+}
+
+bool WritePng(const BMPFRAME::BmpFrame& still, const std::string& fileName, std::string& error) {
+  if (still.empty()) {
+    error = "[StillPicture::WritePng] No picture to write...";
+    return false;
+  }
+  // Rows are stored bottom-up: mirrored into a top-down image.
+  const QImage bottomUp(still.Pixels(), still.Width(), still.Height(), int(still.Stride()),
+                        QImage::Format_BGR888);
+  if (bottomUp.mirrored().save(QString::fromLocal8Bit(fileName.c_str()), "PNG")) return true;
+  error = "[StillPicture::WritePng] Can't write the picture file...";
+  return false;
+}
+
+}  // namespace STILLPICTURE

@@ -1,0 +1,120 @@
+#include "subtitles/SubtitleBlend.h"
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+
+#include "picture/BmpFrame.h"
+
+namespace SUBTITLEBLEND {
+namespace {
+
+// x / 255 rounded, for x up to 255 * 255; stays within 16 bits so that the
+// loop below vectorises.
+inline uint16_t Div255(uint16_t x) {
+  const uint16_t t = uint16_t(x + 128);
+  return uint16_t((t + (t >> 8)) >> 8);
+}
+
+inline void BlendByte(uint8_t& frame, uint8_t colour, uint8_t rest) {
+  frame = uint8_t(colour + Div255(uint16_t(frame * rest)));
+}
+
+// frame = colour + frame * rest / 255, byte by byte; in blocks of a fixed
+// length, which the compiler turns into vector code.
+void BlendBytes(uint8_t* __restrict frame, const uint8_t* __restrict colour,
+                const uint8_t* __restrict rest, size_t n) {
+  constexpr size_t kBlock = 16;
+  size_t i = 0;
+  for (; i + kBlock <= n; i += kBlock)
+    for (size_t k = 0; k < kBlock; ++k) BlendByte(frame[i + k], colour[i + k], rest[i + k]);
+  for (; i < n; ++i) BlendByte(frame[i], colour[i], rest[i]);
+}
+
+}  // namespace
+
+bool BlendPicture::Allocate(int32_t width, int32_t height) {
+  Clear();
+  width_ = height_ = 0;
+  rowBytes_ = 0;
+  if (width <= 0 || height <= 0) return false;
+  const size_t rowBytes = size_t(width) * 3;
+  try {
+    colour_.assign(rowBytes * size_t(height), 0);
+    rest_.assign(rowBytes * size_t(height), 255);
+  } catch (const std::bad_alloc&) {
+    colour_ = {};
+    rest_ = {};
+    return false;
+  }
+  width_ = width;
+  height_ = height;
+  rowBytes_ = rowBytes;
+  return true;
+}
+
+void BlendPicture::Clear() {
+  runs_.clear();
+  stored_ = false;
+}
+
+void BlendPicture::Store(const QImage& band) {
+  Clear();
+  if (width_ == 0 || band.width() != width_ || band.height() != height_ ||
+      band.format() != QImage::Format_ARGB32_Premultiplied)
+    return;
+  for (int32_t r = 0; r < height_; ++r) {
+    const auto* source = reinterpret_cast<const QRgb*>(band.constScanLine(height_ - 1 - r));
+    uint8_t* colour = colour_.data() + size_t(r) * rowBytes_;
+    uint8_t* rest = rest_.data() + size_t(r) * rowBytes_;
+    for (int32_t x = 0; x < width_; ++x) {
+      const QRgb pixel = source[x];
+      const uint8_t left = uint8_t(255 - qAlpha(pixel));
+      colour[3 * x] = uint8_t(qBlue(pixel));
+      colour[3 * x + 1] = uint8_t(qGreen(pixel));
+      colour[3 * x + 2] = uint8_t(qRed(pixel));
+      rest[3 * x] = rest[3 * x + 1] = rest[3 * x + 2] = left;
+    }
+    FindRuns(r, rest);
+  }
+  stored_ = true;
+}
+
+// Stretches of covered pixels, split where a pixel turns opaque or stops
+// being so.
+void BlendPicture::FindRuns(int32_t row, const uint8_t* rest) {
+  size_t k = 0;
+  while (k < rowBytes_) {
+    if (rest[k] == 255) {
+      k += 3;
+      continue;
+    }
+    const bool opaque = rest[k] == 0;
+    const size_t begin = k;
+    while (k < rowBytes_ && rest[k] != 255 && (rest[k] == 0) == opaque) k += 3;
+    runs_.push_back({row, uint32_t(begin), uint32_t(k), opaque});
+  }
+}
+
+void BlendPicture::Blend(uint8_t* frameBuffer, int32_t raise) const {
+  if (frameBuffer == nullptr || !stored_ || raise < 0) return;
+  const BMPFRAME::BmpView frame(frameBuffer);
+  const int32_t frameWidth = frame.Width(), frameHeight = frame.Height();
+  if (frameWidth <= 0 || raise >= frameHeight) return;
+  const size_t rowBytes = size_t(std::min(width_, frameWidth)) * 3;
+  const int32_t rows = frameHeight - raise;
+  // Runs come bottom row first.
+  for (const Run& run : runs_) {
+    if (run.row >= rows) break;
+    const size_t end = std::min(size_t(run.end), rowBytes);
+    if (run.begin >= end) continue;
+    uint8_t* target = frame.Row(run.row + raise) + run.begin;
+    const size_t at = size_t(run.row) * rowBytes_ + run.begin;
+    if (run.opaque)
+      std::memcpy(target, colour_.data() + at, end - run.begin);
+    else
+      BlendBytes(target, colour_.data() + at, rest_.data() + at, end - run.begin);
+  }
+}
+
+}  // namespace SUBTITLEBLEND
