@@ -55,6 +55,7 @@ class TagScanner {
   void SkipToClose() {
     while (!AtEnd() && Peek() != '>') ++pos_;
   }
+  void Rewind(std::size_t to) { pos_ = to; }
   std::size_t Position() const { return pos_; }
 
  private:
@@ -83,7 +84,9 @@ bool SkipFontAttributes(TagScanner& scan) {
     const char quote = scan.Peek();
     if (quote == '"' || quote == '\'') {
       scan.Take(quote);
+      const std::size_t value = scan.Position();
       if (!scan.SkipQuoted(quote)) {
+        scan.Rewind(value);
         scan.SkipToClose();
         return !scan.AtEnd();
       }
