@@ -32,6 +32,13 @@ bool ReadWholeFile(const std::string& fileName, std::string& contents) {
   std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(fileName.c_str(), "rb"),
                                                        std::fclose);
   if (!file) return false;
+  // Room for the whole file at once, so that growing it does not hold two
+  // copies; a size that cannot be told just means growing.
+  if (std::fseek(file.get(), 0, SEEK_END) == 0) {
+    const long size = std::ftell(file.get());
+    if (size > 0) contents.reserve(std::size_t(size));
+    std::rewind(file.get());
+  }
   char buffer[1 << 16];
   std::size_t n;
   while ((n = std::fread(buffer, 1, sizeof buffer, file.get())) > 0) contents.append(buffer, n);
