@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 
+#include "subtitles/ReadingOptions.h"
 #include "subtitles/SubtitleFont.h"
 
 namespace JOBOPTIONS {
@@ -23,6 +24,7 @@ struct JobOptions {
   bool FixAudioVBR = false;
   bool AutoSize = true;
   SubtitleFont Font;
+  SUBTITLEFILE::ReadingOptions Reading;  // how the subtitle file is read
 };
 
 }  // namespace JOBOPTIONS
