@@ -14,6 +14,7 @@ JOBOPTIONS::JobOptions JobOptionsFromSettings(const Settings& settings) {
   options.FixAudioVBR = settings.FixAudioVBR;
   options.AutoSize = settings.AutoSize;
   options.Font = settings.Font;
+  options.Reading = settings.Reading;
   return options;
 }
 

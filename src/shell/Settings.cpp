@@ -9,6 +9,7 @@
 #include <cstdio>
 
 #include "platform/IniFile.h"
+#include "shell/ReadingSettings.h"
 
 namespace SETTINGS {
 namespace {
@@ -90,6 +91,7 @@ Settings LoadSettings(const std::string& path) {
   settings.SaveOnExit = file.ReadBool("OTHER", "SaveOnExit", settings.SaveOnExit);
   settings.FixAudioVBR = file.ReadBool("OTHER", "FixAudioVBR", settings.FixAudioVBR);
   settings.TranscodeVideo = file.ReadBool("OTHER", "TranscodeVideo", settings.TranscodeVideo);
+  LoadReading(file, settings.Reading);
   return settings;
 }
 
@@ -108,6 +110,7 @@ bool SaveSettings(const std::string& path, const Settings& settings, std::string
     file.WriteBool("OTHER", "ShowStatistics", settings.ShowStatistics);
     file.WriteBool("OTHER", "FixAudioVBR", settings.FixAudioVBR);
     file.WriteBool("OTHER", "TranscodeVideo", settings.TranscodeVideo);
+    SaveReading(file, settings.Reading);
   }
   if (file.UpdateFile()) return true;
   error = "Unable to write to " + path;

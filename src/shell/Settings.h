@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 
+#include "subtitles/ReadingOptions.h"
 #include "subtitles/SubtitleFont.h"
 
 namespace SETTINGS {
@@ -32,6 +33,8 @@ struct Settings {
   bool SaveOnExit = true;
   bool FixAudioVBR = false;
   bool TranscodeVideo = false;
+  // [READING]
+  SUBTITLEFILE::ReadingOptions Reading;
 
   Settings();  // every key at its default
 };
