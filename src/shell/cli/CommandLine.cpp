@@ -5,6 +5,7 @@
 #include <sstream>
 
 #include "shell/cli/Commands.h"
+#include "shell/cli/ReadingArguments.h"
 
 namespace tolvane {
 namespace {
@@ -35,12 +36,17 @@ const Command kCommands[] = {
      "      [--transcode] [--fix-audio-vbr] [--no-autosize] [--font NAME]\n"
      "      [--font-size POINTS] [--font-color 0xBBGGRR] [--bold] [--italic]\n"
      "      [--underline] [--strike-out] [--script CODE] [--settings FILE]\n"
+     "      [--unicode] [--detect-codepage] [--clean-markup] [--tolerant]\n"
      "                         burn the subtitles into the source and write an AVI\n"
      "                         file; streams count from 1, the rest comes from the\n"
      "                         settings file\n"},
     {"--list-entries", RunListEntries,
      "  --list-entries FILE --frame-rate R [--delay-frames N | --delay-ms N]\n"
-     "                         list a subtitle file's entries in frames\n"},
+     "      [--unicode] [--detect-codepage] [--clean-markup] [--tolerant]\n"
+     "      [--as-drawn [--script CODE]]\n"
+     "                         list a subtitle file's entries in frames; with\n"
+     "                         --as-drawn each line in UTF-8 as it will be drawn in\n"
+     "                         the script CODE (0 Western, 204 Cyrillic, ...)\n"},
 };
 
 const Command* FindCommand(const Arguments& args) {
@@ -56,6 +62,7 @@ std::string CommandLineHelp() {
   text << "Usage: tolvane [OPTION...]\n"
           "Burns text subtitles into a video. Without options the window opens.\n\n";
   for (const Command& command : kCommands) text << command.usage;
+  text << "\n" << READINGARGUMENTS::kReadingUsage;
   return text.str();
 }
 

@@ -7,6 +7,7 @@
 
 #include "compressors/CompressorCatalog.h"
 #include "shell/JobSettings.h"
+#include "shell/cli/ReadingArguments.h"
 
 namespace JOBARGUMENTS {
 namespace {
@@ -122,6 +123,7 @@ std::string ApplyFlag(const std::string& option, JobArguments& result) {
     result.Options.AutoSize = false;
     return {};
   }
+  if (READINGARGUMENTS::ApplyReadingFlag(option, result.Options.Reading)) return {};
   return ApplyFontFlag(option, result.Options.Font);
 }
 
