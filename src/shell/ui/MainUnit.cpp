@@ -118,6 +118,7 @@ void TMainForm::FormCreate() {
   ui->CBSaveOnExit->setChecked(settings.SaveOnExit);
   ui->CBFixAudioVBR->setChecked(settings.FixAudioVBR);
   ui->CBTranscodeVideo->setChecked(settings.TranscodeVideo);
+  ShowReading(settings.Reading);
   if (ShowStatistics)
     IDownClick();
   else
@@ -179,6 +180,7 @@ SETTINGS::Settings TMainForm::CollectSettings() const {
   settings.ShowStatistics = ShowStatistics;
   settings.FixAudioVBR = ui->CBFixAudioVBR->isChecked();
   settings.TranscodeVideo = ui->CBTranscodeVideo->isChecked();
+  settings.Reading = CollectReading();
   return settings;
 }
 
@@ -187,6 +189,18 @@ void TMainForm::SaveSettings() {
   if (!SETTINGS::SettingsLocation(ProgramFolder, Environment.UserFolder)
            .Save(CollectSettings(), error))
     ShowMessageBox(MessageKind::Error, "", error);
+}
+
+void TMainForm::ShowReading(const SUBTITLEFILE::ReadingOptions& reading) {
+  ui->CBUnicode->setChecked(reading.Unicode);
+  ui->CBDetectCodePage->setChecked(reading.DetectCodePage);
+  ui->CBCleanMarkup->setChecked(reading.CleanMarkup);
+  ui->CBTolerant->setChecked(reading.Tolerant);
+}
+
+SUBTITLEFILE::ReadingOptions TMainForm::CollectReading() const {
+  return {ui->CBUnicode->isChecked(), ui->CBDetectCodePage->isChecked(),
+          ui->CBCleanMarkup->isChecked(), ui->CBTolerant->isChecked()};
 }
 
 // ---- Message log and boxes ----
@@ -299,6 +313,7 @@ void TMainForm::BSubtitleClick() {
   const auto name = FILEDIALOGS::RunFileDialog(Environment.FileDialog, this, kSubtitleFileDialog);
   if (!name) return;
   Subtitles->Clear();
+  Subtitles->Reading = CollectReading();
   if (Subtitles->Open(*name)) {
     AppendLog(Subtitles->Info);
     Subtitles->Clear();
@@ -482,8 +497,8 @@ void TMainForm::SetUpLooks() {
   // The up-down's edit is the control the delay is typed into.
   ui->UDCorrectFrames->findChild<QLineEdit*>()->setObjectName("ECorrectFrames");
   ui->UDCorrectTime->findChild<QLineEdit*>()->setObjectName("ECorrectTime");
-  for (QLabel* header :
-       {ui->LFontHeader, ui->LStreamsHeader, ui->LSubtitleHeader, ui->LOtherHeader})
+  for (QLabel* header : {ui->LFontHeader, ui->LStreamsHeader, ui->LSubtitleHeader, ui->LOtherHeader,
+                         ui->LReadingHeader})
     header->setStyleSheet(
         "font-weight: bold; background: qlineargradient(x1:0, y1:0, x2:0, y2:1, "
         "stop:0 #f4f6fa, stop:1 #c9d3e3);");
