@@ -9,6 +9,7 @@
 
 #include "subtitles/CodePage.h"
 #include "subtitles/ReadingOptions.h"
+#include "subtitles/SubtitleEntry.h"
 #include "subtitles/SubtitleMarkup.h"
 #include "subtitles/SubtitleMessages.h"
 #include "subtitles/SubtitleUnit.h"
@@ -22,18 +23,7 @@ namespace {
 
 using namespace subtitlemessages;
 
-struct Entry {
-  int32_t start;
-  int32_t end;
-  TextLines lines;
-  bool operator==(const Entry&) const = default;
-};
-
-std::ostream& operator<<(std::ostream& out, const Entry& e) {
-  out << "{" << e.start << ", " << e.end;
-  for (const std::string& line : e.lines) out << ", \"" << line << "\"";
-  return out << "}";
-}
+using subtitleentry::Entry;
 
 const ReadingOptions kReadUnicode{.Unicode = true};
 const ReadingOptions kDetect{.DetectCodePage = true};
@@ -305,28 +295,25 @@ TEST(ReadingTolerant, AnEntryWithoutTextDoesNotTakeTheNextOne) {
             (std::vector<Entry>{{25, 50, {}}}));
 }
 
-TEST(ReadingTolerant, CountersNeedNotBeNumbersOrBeThere) {
-  const std::string file =
-      "un\n00:00:01,000 --> 00:00:02,000\nOne\n\n"
-      "dix\n00:00:03,000 --> 00:00:04,000\nTen\n\n"
-      "00:00:05,000 --> 00:00:06,000\nNone\n";
-  EXPECT_EQ(Read(file, kTolerant),
-            (std::vector<Entry>{{25, 50, {"One"}}, {75, 100, {"Ten"}}, {125, 150, {"None"}}}));
-  SubtitleFile strict;
-  EXPECT_FALSE(strict.OpenContents("mem", file));
-  EXPECT_EQ(strict.ErrorText, kUnknown);
-}
-
-TEST(ReadingTolerant, FullStopsAndMissingMillisecondsInTimes) {
-  const std::string file =
-      "1\n00:00:01.000 --> 00:00:02.500\nA\n\n"
-      "2\n0:00:03 --> 0:00:04,040\nB\n\n"
-      "3\n00:00:05,000 --> 00:00:06,000 X1:243 X2:478\nC\n";
-  EXPECT_EQ(Read(file, kTolerant),
-            (std::vector<Entry>{{25, 62, {"A"}}, {75, 101, {"B"}}, {125, 150, {"C"}}}));
-  SubtitleFile strict;
-  EXPECT_FALSE(strict.OpenContents("mem", file));
-  EXPECT_EQ(strict.ErrorText, kUnknown);
+TEST(ReadingTolerant, LooseCountersAndTimesAreReadAndStrictlyRefused) {
+  const std::pair<std::string, std::vector<Entry>> cases[] = {
+      // Counters that are words, or missing.
+      {"un\n00:00:01,000 --> 00:00:02,000\nOne\n\n"
+       "dix\n00:00:03,000 --> 00:00:04,000\nTen\n\n"
+       "00:00:05,000 --> 00:00:06,000\nNone\n",
+       {{25, 50, {"One"}}, {75, 100, {"Ten"}}, {125, 150, {"None"}}}},
+      // Full stops, missing milliseconds, trailing coordinates.
+      {"1\n00:00:01.000 --> 00:00:02.500\nA\n\n"
+       "2\n0:00:03 --> 0:00:04,040\nB\n\n"
+       "3\n00:00:05,000 --> 00:00:06,000 X1:243 X2:478\nC\n",
+       {{25, 62, {"A"}}, {75, 101, {"B"}}, {125, 150, {"C"}}}},
+  };
+  for (const auto& [file, entries] : cases) {
+    EXPECT_EQ(Read(file, kTolerant), entries);
+    SubtitleFile strict;
+    EXPECT_FALSE(strict.OpenContents("mem", file));
+    EXPECT_EQ(strict.ErrorText, kUnknown);
+  }
 }
 
 TEST(ReadingTolerant, ACounterAndTimeWithoutABlankLineStartAnEntry) {
