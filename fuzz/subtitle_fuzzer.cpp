@@ -1,7 +1,8 @@
 // libFuzzer target over SubtitleFile: Open on arbitrary bytes, then every
 // NextEntry call until the lines are used up, with a frame rate and a delay
-// picked by the first input byte. Also checks the scanner against the C
-// library's sscanf on the same bytes.
+// picked by the first input byte and the reading options by the low bits of
+// the last. Also checks the scanner against the C library's sscanf on the
+// same bytes, and the markup cleaning on them.
 #include <unistd.h>
 
 #include <cmath>
@@ -11,6 +12,8 @@
 #include <limits>
 #include <string>
 
+#include "subtitles/SubtitleEncoding.h"
+#include "subtitles/SubtitleMarkup.h"
 #include "subtitles/SubtitleScan.h"
 #include "subtitles/SubtitleUnit.h"
 
@@ -86,13 +89,27 @@ void Configure(SubtitleFile& file, uint8_t control) {
     file.SetDelayFrames(delay);
 }
 
+SUBTITLEFILE::ReadingOptions OptionsOf(uint8_t control) {
+  return {bool(control & 1), bool(control & 2), bool(control & 4), bool(control & 8)};
+}
+
+// A text that the reading made UTF-8 (the report then names its encoding)
+// stays UTF-8 through markup removal and line breaking.
+bool TextIsUnicode(const SubtitleFile& file) {
+  const std::size_t at = file.Info.find("Subtitle encoding is ");
+  return at != std::string::npos && file.Info.compare(at + 21, 7, "unknown") != 0;
+}
+
 void WalkEntries(SubtitleFile& file) {
+  const bool unicode = TextIsUnicode(file);
   while (file.Cursor < file.LineCount()) {
     const int32_t before = file.Cursor;
     int32_t start = 0, end = 0;
     const auto& lines = file.NextEntry(start, end);
     Require(file.Cursor > before);
     if (file.Format == SUBTITLEFILE::FormatMicroDVD && start != -1) Require(!lines.empty());
+    if (unicode)
+      for (const std::string& line : lines) Require(SUBTITLEFILE::IsUtf8(line));
   }
   int32_t start = 0, end = 0;
   Require(file.NextEntry(start, end).empty() && start == -1 && end == -1);
@@ -105,6 +122,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string bytes(reinterpret_cast<const char*>(data) + 1, size - 1);
   CompareWithSscanf(bytes);
   SubtitleFile file;
+  file.Reading = OptionsOf(data[size - 1]);
   const bool opened = OpenInput(file, bytes, (data[0] & 0x80) && (size & 7) == 0);
   if (!opened) {
     Require(!file.ErrorText.empty() && file.LineCount() == 0 && file.Format == 0);
@@ -113,5 +131,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   Configure(file, data[0]);
   WalkEntries(file);
   SubtitleFile::StripMarkup(bytes);
+  // Entities are never longer than their characters.
+  Require(SUBTITLEFILE::CleanMarkup(bytes, data[0] & 1).size() <= bytes.size());
   return 0;
 }

@@ -8,6 +8,7 @@ packages=(
   clang clang-format libclang-rt-14-dev
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libavcodec-dev libavformat-dev libavutil-dev libswscale-dev
+  libuchardet-dev
   libgtest-dev
   ffmpeg
   fonts-liberation2 fonts-dejavu-core

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 
+#include "subtitles/ReadingOptions.h"
 #include "subtitles/SubtitleFont.h"
 #include "subtitles/SubtitleLook.h"
 
@@ -25,6 +26,7 @@ struct JobOptions {
   bool AutoSize = true;
   SubtitleFont Font;
   SubtitleLook Look;
+  SUBTITLEFILE::ReadingOptions Reading;  // how the subtitle file is read
 };
 
 }  // namespace JOBOPTIONS

@@ -24,10 +24,11 @@ bool OpenSource(VelAvCodec& decoder, const JOBOPTIONS::JobOptions& options) {
   return decoder.Open();
 }
 
-// The subtitle file as the job opens it: the source's frame rate and the
-// delay correction.
+// The subtitle file as the job opens it: its reading options, the source's
+// frame rate and the delay correction.
 bool OpenSubtitles(SUBTITLEFILE::SubtitleFile& subtitles, const JOBOPTIONS::JobOptions& options,
                    double framesPerSecond) {
+  subtitles.Reading = options.Reading;
   if (!subtitles.Open(options.Subtitle)) return false;
   subtitles.FrameRate = framesPerSecond;
   if (options.UseFrames)

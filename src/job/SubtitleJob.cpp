@@ -98,6 +98,7 @@ bool SubtitleJob::OpenSource(const JobOptions& options) {
 
 bool SubtitleJob::OpenSubtitles(const JobOptions& options) {
   if (options.TranscodeVideo) return true;
+  subtitles_.Reading = options.Reading;
   if (!subtitles_.Open(options.Subtitle)) {
     Fail(subtitles_.ErrorText);
     return false;

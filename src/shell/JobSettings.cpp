@@ -15,6 +15,7 @@ JOBOPTIONS::JobOptions JobOptionsFromSettings(const Settings& settings) {
   options.AutoSize = settings.AutoSize;
   options.Font = settings.Font;
   options.Look = settings.Look;
+  options.Reading = settings.Reading;
   return options;
 }
 

@@ -10,6 +10,7 @@
 
 #include "platform/IniFile.h"
 #include "shell/LookSettings.h"
+#include "shell/ReadingSettings.h"
 
 namespace SETTINGS {
 namespace {
@@ -93,6 +94,7 @@ Settings LoadSettings(const std::string& path) {
   settings.FixAudioVBR = file.ReadBool("OTHER", "FixAudioVBR", settings.FixAudioVBR);
   settings.TranscodeVideo = file.ReadBool("OTHER", "TranscodeVideo", settings.TranscodeVideo);
   LoadLook(file, settings.Look);
+  LoadReading(file, settings.Reading);
   return settings;
 }
 
@@ -112,6 +114,7 @@ bool SaveSettings(const std::string& path, const Settings& settings, std::string
     file.WriteBool("OTHER", "FixAudioVBR", settings.FixAudioVBR);
     file.WriteBool("OTHER", "TranscodeVideo", settings.TranscodeVideo);
     SaveLook(file, settings.Look);
+    SaveReading(file, settings.Reading);
   }
   if (file.UpdateFile()) return true;
   error = "Unable to write to " + path;

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 
+#include "subtitles/ReadingOptions.h"
 #include "subtitles/SubtitleFont.h"
 #include "subtitles/SubtitleLook.h"
 
@@ -35,6 +36,8 @@ struct Settings {
   bool TranscodeVideo = false;
   // [LOOK]
   SubtitleLook Look;
+  // [READING]
+  SUBTITLEFILE::ReadingOptions Reading;
 
   Settings();  // every key at its default
 };

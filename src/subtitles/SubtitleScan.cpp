@@ -7,8 +7,10 @@ namespace {
 
 class Input {
  public:
-  explicit Input(std::string_view text) : text_(text.substr(0, text.find('\0'))) {}
-  bool AtEnd() const { return pos_ >= text_.size(); }
+  explicit Input(std::string_view text) : text_(text) {}
+  // The text ends at its first NUL; found as the scan reaches it, so that a
+  // scan costs what it reads, not the whole line.
+  bool AtEnd() const { return pos_ >= text_.size() || text_[pos_] == '\0'; }
   char Peek() const { return text_[pos_]; }
   void Advance() { ++pos_; }
   std::size_t Position() const { return pos_; }

@@ -34,7 +34,7 @@ std::size_t FindIgnoringCase(std::string_view text, std::string_view tag, std::s
 // Replacing only the first occurrence again and again gives the same text:
 // the blank can never be part of a new occurrence before it.
 template <typename Find>
-void ReplaceSpans(std::string& text, std::size_t span, Find find) {
+void ReplaceSpans(std::string& text, std::size_t span, Find find, bool utf8 = false) {
   std::size_t at = find(text, 0);
   if (at == std::string::npos) return;  // the common case: nothing to copy
   std::string out;
@@ -43,15 +43,25 @@ void ReplaceSpans(std::string& text, std::size_t span, Find find) {
   for (; at != std::string::npos; at = find(text, from)) {
     out.append(text, from, at - from);
     out += ' ';
-    from = at + std::min(span, text.size() - at);
+    from = AdvanceCharacters(text, at, span, utf8);
   }
   out.append(text, from);
   text.swap(out);
 }
 
-void ReplaceExact(std::string& text, std::string_view opening, std::size_t span) {
-  ReplaceSpans(text, span,
-               [opening](std::string_view t, std::size_t from) { return t.find(opening, from); });
+void ReplaceExact(std::string& text, std::string_view opening, std::size_t span,
+                  bool utf8 = false) {
+  ReplaceSpans(
+      text, span, [opening](std::string_view t, std::size_t from) { return t.find(opening, from); },
+      utf8);
+}
+
+bool IsContinuationByte(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
+
+std::size_t CountCharacters(std::string_view text, bool utf8) {
+  if (!utf8) return text.size();
+  return std::size_t(
+      std::count_if(text.begin(), text.end(), [](char c) { return !IsContinuationByte(c); }));
 }
 
 std::vector<std::string> SplitAtBars(const std::string& text) {
@@ -89,7 +99,15 @@ std::string_view TrimControls(std::string_view text) {
   return text.substr(begin, end - begin);
 }
 
-std::string RemoveMarkup(std::string_view text) {
+std::size_t AdvanceCharacters(std::string_view text, std::size_t at, std::size_t count, bool utf8) {
+  if (!utf8) return at + std::min(count, text.size() - at);
+  for (; count > 0 && at < text.size(); --count) do
+      ++at;
+    while (at < text.size() && IsContinuationByte(text[at]));
+  return at;
+}
+
+std::string RemoveMarkup(std::string_view text, bool utf8) {
   static constexpr std::array<std::string_view, 10> kStyleTags = {
       "{y:i}", "{y:b}", "{y:u}", "{y:s}", "<b>", "</b>", "<i>", "</i>", "<u>", "</u>"};
   std::string result(text);
@@ -97,18 +115,18 @@ std::string RemoveMarkup(std::string_view text) {
     ReplaceSpans(result, tag.size(), [tag](std::string_view t, std::size_t from) {
       return FindIgnoringCase(t, tag, from);
     });
-  ReplaceExact(result, "{C:$", 11);
-  ReplaceExact(result, "<font color=\"#", 22);
-  ReplaceExact(result, "</font>", 7);
+  ReplaceExact(result, "{C:$", 11, utf8);
+  ReplaceExact(result, "<font color=\"#", 22, utf8);
+  ReplaceExact(result, "</font>", 7, utf8);
   ReplaceExact(result, "   ", 3);
   ReplaceExact(result, "  ", 2);
   return result;
 }
 
-std::vector<std::string> BreakMicroDvdText(const std::string& text) {
+std::vector<std::string> BreakMicroDvdText(const std::string& text, bool utf8) {
   if (text.find('|') != std::string::npos) return SplitAtBars(text);
-  if (text.size() <= kMaxUnbrokenLength) return {text};
-  const std::size_t blank = text.find(' ', kFirstBreakIndex);
+  if (CountCharacters(text, utf8) <= kMaxUnbrokenLength) return {text};
+  const std::size_t blank = text.find(' ', AdvanceCharacters(text, 0, kFirstBreakIndex, utf8));
   // Without a blank to break at the text stays whole: it is never dropped.
   if (blank == std::string::npos) return {text};
   return {text.substr(0, blank), text.substr(blank + 1)};

@@ -1,7 +1,8 @@
 #pragma once
 
 // Text helpers of the subtitle file: line splitting, trimming, markup removal
-// and the breaking of MicroDVD texts into lines. Text is 8-bit, byte for byte.
+// and the breaking of MicroDVD texts into lines. Text is 8-bit, byte for byte,
+// unless it is known to be UTF-8.
 #include <cstddef>
 #include <string>
 #include <string_view>
@@ -21,11 +22,17 @@ std::vector<LineSpan> SplitTextLines(std::string_view text);
 // Removes leading and trailing bytes with codes 0 to 32.
 std::string_view TrimControls(std::string_view text);
 
-// The markup removal of SubtitleFile::StripMarkup.
-std::string RemoveMarkup(std::string_view text);
+// The markup removal of SubtitleFile::StripMarkup. `utf8`: the spans that
+// tags cover are counted in characters of UTF-8 text, not in bytes.
+std::string RemoveMarkup(std::string_view text, bool utf8 = false);
 
 // A MicroDVD text as entry lines: split at "|", or at the first blank from
-// index 112 on when longer than 128 characters.
-std::vector<std::string> BreakMicroDvdText(const std::string& text);
+// index 112 on when longer than 128 characters (counted in characters of
+// UTF-8 text when `utf8`).
+std::vector<std::string> BreakMicroDvdText(const std::string& text, bool utf8 = false);
+
+// The byte index just past `count` characters from `at`: a character is a
+// byte, or in UTF-8 a lead byte with its continuation bytes. Stops at the end.
+std::size_t AdvanceCharacters(std::string_view text, std::size_t at, std::size_t count, bool utf8);
 
 }  // namespace SUBTITLEFILE

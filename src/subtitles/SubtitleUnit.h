@@ -2,17 +2,22 @@
 
 // A subtitle file (MicroDVD or SubRip) held in memory and read entry by entry.
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "subtitles/ReadingOptions.h"
+#include "subtitles/SubtitleStructure.h"
 #include "subtitles/SubtitleText.h"
 
 namespace SUBTITLEFILE {
 
 enum { FormatNone = 0, FormatMicroDVD = 1, FormatSubRip = 2 };
 
-using TextLines = std::vector<std::string>;  // 8-bit text, bytes as in the file
+// 8-bit text, bytes as in the file; UTF-8 when the reading options turned the
+// file into Unicode.
+using TextLines = std::vector<std::string>;
 
 class SubtitleFile {
  public:
@@ -39,18 +44,34 @@ class SubtitleFile {
   int32_t Cursor = 0;
   int32_t DelayFrames = 0;
   double FrameRate = 0.0;  // set by the job right after Open
+  // Set before Open; Clear keeps them.
+  ReadingOptions Reading;
+  // Frames per second a MicroDVD file states in its first line (read with
+  // Reading.Tolerant); 0 when it states none.
+  double FileFrameRate = 0.0;
 
  private:
   bool Fail(const char* message);
   std::string_view Line(int32_t index) const;
+  bool IsBlankLine(int32_t index) const;
   int32_t DetectFormat() const;
-  void NextMicroDvdEntry(int32_t& start, int32_t& end);
-  void NextSubRipEntry(int32_t& start, int32_t& end);
+  void TakeFrameRateLine();
+  bool NextMicroDvdEntry(int32_t& start, int32_t& end);
+  bool NextSubRipEntry(int32_t& start, int32_t& end);
+  bool FindTolerantSubRipTimes(TimeSpan& times);
+  bool SkipBlankLinesBeforeText();
+  bool StartsEntryInText(int32_t index) const;
+  void GatherSubRipText();
+  std::optional<TimeSpan> TimesAt(int32_t index) const;
+  std::string CleanText(std::string_view text) const;
+  int32_t MicroDvdFrame(int32_t frame) const;
   int32_t TimeToFrame(int64_t milliseconds) const;
 
-  std::string Text;             // the file's bytes; Lines point into it
+  std::string Text;             // the file's text; Lines point into it
   std::vector<LineSpan> Lines;  // leading blank lines removed
   TextLines EntryLines;
+  bool TextIsUtf8 = false;  // the reading options made the text UTF-8
+  std::string Encoding;     // what the text was read as, for the report
 };
 
 }  // namespace SUBTITLEFILE

@@ -182,6 +182,21 @@ TEST_F(SubtitleJobTest, SetupFailuresOfTheOutputAndTheSubtitles) {
   EXPECT_EQ(job->Start(options), JobEnd::SourceEnded);
 }
 
+TEST_F(SubtitleJobTest, ReadingOptionsReachTheSubtitleFile) {
+  MakeSource(false);
+  WriteFile(options.Subtitle, "\xEF\xBB\xBF{1}{1}25\r\n{5}{9}Zwölf\r\n");
+  EXPECT_EQ(job->Start(options), JobEnd::SetupFailed);
+  EXPECT_EQ(Tail(host.log, 4)[1],
+            "[SubtitleFile::Open] File is UTF8. Please convert file to ASCII format...");
+  host.log.clear();
+  options.Reading = {.Unicode = true, .DetectCodePage = true};
+  EXPECT_EQ(job->Start(options), JobEnd::SourceEnded);
+  EXPECT_NE(std::find(host.log.begin(), host.log.end(),
+                      "[ BEGIN SUBTITLE INFO ]\r\nSubtitle format is MicroDVD\r\nSubtitle "
+                      "encoding is UTF-8\r\n[ END SUBTITLE INFO ]"),
+            host.log.end());
+}
+
 TEST_F(SubtitleJobTest, CancelledCompressorChoiceIsLoggedWithoutABox) {
   MakeSource(true);
   chooserAnswer = 0;

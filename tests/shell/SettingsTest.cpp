@@ -2,6 +2,7 @@
 #include <unistd.h>
 
 #include "platform/IniFile.h"
+#include "shell/JobSettings.h"
 #include "shell/Settings.h"
 #include "shell/SettingsLocation.h"
 #include "support/TestSupport.h"
@@ -140,6 +141,42 @@ TEST_F(SettingsTest, FileNamesAreWrittenWithoutSurroundingBlanks) {
   const Settings read = LoadSettings(path);
   EXPECT_EQ(read.SourceVideo, "/v/in put.avi");
   EXPECT_EQ(read.Subtitle, "/v/a.srt");
+}
+
+TEST_F(SettingsTest, ReadingSectionIsWrittenOnceUsedAndReachesTheJob) {
+  Settings settings;
+  Save(settings);
+  EXPECT_EQ(ReadFile(path).find("[READING]"), std::string::npos);
+  EXPECT_EQ(LoadSettings(path).Reading, SUBTITLEFILE::ReadingOptions{});
+
+  settings.Reading = {.Unicode = true, .Tolerant = true};
+  Save(settings);
+  const std::string text = ReadFile(path);
+  EXPECT_NE(text.find("\r\n[READING]\r\nUnicode=1\r\nDetectCodePage=0\r\nCleanMarkup=0\r\n"
+                      "Tolerant=1\r\n"),
+            std::string::npos)
+      << text;
+  const Settings read = LoadSettings(path);
+  EXPECT_EQ(read.Reading, settings.Reading);
+  EXPECT_EQ(SETTINGS::JobOptionsFromSettings(read).Reading, settings.Reading);
+
+  // Switched off again, the section says so.
+  settings.Reading = {};
+  Save(settings);
+  EXPECT_NE(ReadFile(path).find("[READING]\r\nUnicode=0\r\nDetectCodePage=0\r\nCleanMarkup=0"
+                                "\r\nTolerant=0\r\n"),
+            std::string::npos);
+}
+
+TEST_F(SettingsTest, ReadingSectionFollowsAutosaveAndReadsLikeTheOtherBools) {
+  WriteFile(path, "[READING]\nUnicode=yes\nDetectCodePage=2\nCleanMarkup=0x1\nTolerant=0\n");
+  const Settings read = LoadSettings(path);
+  EXPECT_EQ(read.Reading, (SUBTITLEFILE::ReadingOptions{false, true, true, false}));
+  Settings settings;
+  settings.SaveOnExit = false;
+  settings.Reading = {true, true, true, true};
+  Save(settings);
+  EXPECT_EQ(LoadSettings(path).Reading, read.Reading);
 }
 
 TEST(SettingsLocationTest, UsesTheProgramFolderWhileItCanBeWritten) {

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "subtitles/SubtitleEntry.h"
 #include "subtitles/SubtitleMessages.h"
 #include "subtitles/SubtitleScan.h"
 #include "subtitles/SubtitleUnit.h"
@@ -17,18 +18,7 @@ namespace {
 
 using namespace subtitlemessages;
 
-struct Entry {
-  int32_t start;
-  int32_t end;
-  TextLines lines;
-  bool operator==(const Entry&) const = default;
-};
-
-std::ostream& operator<<(std::ostream& out, const Entry& e) {
-  out << "{" << e.start << ", " << e.end;
-  for (const std::string& line : e.lines) out << ", \"" << line << "\"";
-  return out << "}";
-}
+using subtitleentry::Entry;
 
 Entry Next(SubtitleFile& file) {
   Entry e{};

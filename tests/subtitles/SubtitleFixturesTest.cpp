@@ -1,9 +1,11 @@
 // Real subtitle files from many sources, read in place from the shared
 // fixtures folder: each loads or is refused with the right message, and its
 // entries come out by the rules with every byte of text kept.
+#include <QString>
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -12,6 +14,7 @@
 #include "support/TestSupport.h"
 
 using SUBTITLEFILE::SubtitleFile;
+using namespace std::string_literals;
 
 namespace {
 
@@ -254,5 +257,167 @@ TEST(SubtitleFixtures, LineEndsDoNotChangeTheEntries) {
     EXPECT_EQ(a[i].start, b[i].start) << i;
     EXPECT_EQ(a[i].end, b[i].end) << i;
     EXPECT_EQ(a[i].lines.size(), b[i].lines.size()) << i;
+  }
+}
+
+// --- With every reading option on -------------------------------------------
+
+namespace {
+
+struct ModernExpectation {
+  const char* file;
+  int withText;  // entries with at least one line of text
+};
+
+// Every fixture that holds SubRip time lines. Only one time line of
+// webvttpy__missing_caption_text.srt has no text in the file itself.
+const ModernExpectation kModern[] = {
+    {"astisub__example-in-carriage-return.srt", 3},
+    {"astisub__example-in-styled.srt", 10},
+    {"astisub__missing-sequence-in.srt", 6},
+    {"cdownsrt__ascii.srt", 3},
+    {"charsetnorm__sample.1.tu.srt", 22},
+    {"gaupol__subrip.srt", 10},
+    {"mantas__utf16.srt", 1},
+    {"muxmedia__cp1251.srt", 1},
+    {"pysrt__bom-utf-16-be.srt", 7},
+    {"pysrt__capability_tester.srt", 37},
+    {"pysrt__utf-8.srt", 1332},
+    {"pysrt__windows-1252.srt", 1332},
+    {"pysubs2__test_video.srt", 500},
+    {"srtparser2__single-digit-timecodes.srt", 10},
+    {"subsrt__sample.srt", 5},
+    {"subtitleedit__auto_detect_windows-1250.srt", 1132},
+    {"subtitleedit__auto_detect_windows-1251.srt", 595},
+    {"subtitlesparser__Annie Hall - Eng 25fps.srt", 1480},
+    {"subtitlesparser__Children.of.Men.2006.DVD5.720p.HDDVD.x264-REVEiLLE.srt", 985},
+    {"subtitlesparser__Fight Club_eng.sub", 2000},
+    {"subtitlesparser__Salvage.SRT", 474},
+    {"subtitlesparser__Wiedzmin.s01e01.DVDRip.DreamLair.srt", 233},
+    {"subtitlesparser__ccSubs_com_pope-francis-speaks-about-religious-liberty_en.srt", 25},
+    {"swiftsrt__sub_1.srt", 727},
+    {"swiftsrt__sub_6.srt", 1647},
+    {"webvttpy__missing_caption_text.srt", 4},
+    {"webvttpy__missing_timeframe.srt", 4},
+};
+
+const SUBTITLEFILE::ReadingOptions kEveryOption{true, true, true, true};
+
+// Lines holding "-->", counted in the bytes with the zero bytes of UTF-16 and
+// UTF-32 taken out.
+int CountTimeLines(const std::string& bytes) {
+  std::string narrow;
+  std::copy_if(bytes.begin(), bytes.end(), std::back_inserter(narrow), [](char c) { return c; });
+  int count = 0;
+  for (std::size_t at = narrow.find("-->"); at != std::string::npos;
+       at = narrow.find("-->", at + 3))
+    ++count;
+  return count;
+}
+
+int EntriesWithText(SubtitleFile& file) {
+  int withText = 0;
+  for (const Entry& e : WalkAll(file))
+    withText += std::any_of(e.lines.begin(), e.lines.end(),
+                            [](const std::string& line) { return !line.empty(); });
+  return withText;
+}
+
+bool HoldsTimeLines(const std::filesystem::path& path) {
+  return CountTimeLines(testsupport::ReadFile(path)) > 0;
+}
+
+}  // namespace
+
+TEST(SubtitleFixturesRead, NearlyEveryTimeLineGivesAnEntryWithText) {
+  SKIP_WITHOUT_SUBTITLE_FIXTURES();
+  for (const ModernExpectation& fixture : kModern) {
+    SCOPED_TRACE(fixture.file);
+    SubtitleFile file;
+    file.Reading = kEveryOption;
+    ASSERT_TRUE(file.Open(FixturePath(fixture.file))) << file.ErrorText;
+    EXPECT_EQ(file.Format, kSubRip);
+    file.FrameRate = 25.0;
+    const int timeLines = CountTimeLines(testsupport::ReadFile(FixturePath(fixture.file)));
+    const int withText = EntriesWithText(file);
+    EXPECT_EQ(withText, fixture.withText);
+    EXPECT_LE(withText, timeLines);
+    if (std::string(fixture.file) != "webvttpy__missing_caption_text.srt") {
+      EXPECT_GE(withText * 100, timeLines * 95) << withText << " of " << timeLines;
+    }
+  }
+}
+
+TEST(SubtitleFixturesRead, TheTableCoversEveryFileWithTimeLines) {
+  SKIP_WITHOUT_SUBTITLE_FIXTURES();
+  for (const auto& item : std::filesystem::directory_iterator(testsupport::SubtitleFixturesDir())) {
+    const std::string name = item.path().filename().string();
+    if (name == "README.md" || name.front() == '.' || !HoldsTimeLines(item.path())) continue;
+    EXPECT_TRUE(std::any_of(std::begin(kModern), std::end(kModern),
+                            [&](const ModernExpectation& e) { return name == e.file; }))
+        << name;
+  }
+}
+
+TEST(SubtitleFixturesRead, CodePagesAreFoundAndEveryByteBecomesALetter) {
+  SKIP_WITHOUT_SUBTITLE_FIXTURES();
+  const std::pair<const char*, const char*> cases[] = {
+      {"subtitleedit__auto_detect_windows-1250.srt", "WINDOWS-1250"},
+      {"subtitleedit__auto_detect_windows-1251.srt", "WINDOWS-1251"},
+      {"charsetnorm__sample.1.tu.srt", "WINDOWS-1254"},
+      {"subtitlesparser__Salvage.SRT", "WINDOWS-1256"},
+      {"pysrt__windows-1252.srt", "WINDOWS-1252"},
+      {"pysrt__utf-8.srt", "UTF-8"},
+      {"pysrt__bom-utf-16-be.srt", "UTF-16BE"},
+      {"mantas__utf16.srt", "UTF-16LE"},
+  };
+  for (const auto& [name, encoding] : cases) {
+    SCOPED_TRACE(name);
+    SubtitleFile file;
+    file.Reading = {.Unicode = true, .DetectCodePage = true};
+    ASSERT_TRUE(file.Open(FixturePath(name)));
+    EXPECT_NE(file.Info.find("Subtitle encoding is "s + encoding + "\r\n"), std::string::npos)
+        << file.Info;
+    file.FrameRate = 25.0;
+    for (const Entry& e : WalkAll(file))
+      for (const std::string& line : e.lines) {
+        const QString text = QString::fromUtf8(line.data(), qsizetype(line.size()));
+        ASSERT_EQ(text.toUtf8().toStdString(), line) << "not UTF-8";
+        for (QChar c : text) {
+          ASSERT_TRUE(c != QChar::ReplacementCharacter &&
+                      (c.isPrint() || c.isSpace() || c.category() == QChar::Other_Format))
+              << "U+" << std::hex << int(c.unicode());
+        }
+      }
+  }
+}
+
+TEST(SubtitleFixturesRead, MicroDvdRateLinesRetimeTheFrames) {
+  SKIP_WITHOUT_SUBTITLE_FIXTURES();
+  const struct {
+    const char* file;
+    double rate;
+    int entries;
+  } cases[] = {
+      {"subtitlesparser__Gangs-of-New-York-DVD-Deadman-2.sub", 12.5, 748},
+      {"subaligner__test.sub", 25.0, 17},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.file);
+    SubtitleFile strict, tolerant;
+    tolerant.Reading.Tolerant = true;
+    ASSERT_TRUE(strict.Open(FixturePath(c.file)));
+    ASSERT_TRUE(tolerant.Open(FixturePath(c.file)));
+    EXPECT_EQ(tolerant.FileFrameRate, c.rate);
+    strict.FrameRate = tolerant.FrameRate = 25.0;
+    auto a = WalkAll(strict);
+    a.erase(std::remove_if(a.begin(), a.end(), IsNone), a.end());
+    const auto b = WalkAll(tolerant);
+    ASSERT_EQ(b.size(), std::size_t(c.entries));
+    ASSERT_EQ(a.size(), b.size() + 1);
+    for (std::size_t i = 0; i < b.size(); ++i) {
+      EXPECT_EQ(b[i].start, int(a[i + 1].start * 25.0 / c.rate)) << i;
+      EXPECT_EQ(b[i].lines, a[i + 1].lines) << i;
+    }
   }
 }

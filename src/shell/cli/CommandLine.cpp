@@ -6,6 +6,7 @@
 
 #include "shell/cli/Commands.h"
 #include "shell/cli/LookArguments.h"
+#include "shell/cli/ReadingArguments.h"
 
 namespace tolvane {
 namespace {
@@ -46,13 +47,18 @@ const Command kCommands[] = {
      "      [--transcode] [--fix-audio-vbr] [--no-autosize] [--font NAME]\n"
      "      [--font-size POINTS] [--font-color 0xBBGGRR] [--bold] [--italic]\n"
      "      [--underline] [--strike-out] [--script CODE] [--settings FILE]\n" LOOKARGUMENTS_USAGE
+     "      [--unicode] [--detect-codepage] [--clean-markup] [--tolerant]\n"
      "                         burn the subtitles into the source and write the\n"
      "                         output: Matroska for .mkv, MP4 for .mp4, .m4v and\n"
      "                         .mov, AVI for any other name; streams count from 1,\n"
      "                         the rest comes from the settings file\n"},
     {"--list-entries", RunListEntries,
      "  --list-entries FILE --frame-rate R [--delay-frames N | --delay-ms N]\n"
-     "                         list a subtitle file's entries in frames\n"},
+     "      [--unicode] [--detect-codepage] [--clean-markup] [--tolerant]\n"
+     "      [--as-drawn [--script CODE]]\n"
+     "                         list a subtitle file's entries in frames; with\n"
+     "                         --as-drawn each line in UTF-8 as it will be drawn in\n"
+     "                         the script CODE (0 Western, 204 Cyrillic, ...)\n"},
 };
 
 const Command* FindCommand(const Arguments& args) {
@@ -68,6 +74,7 @@ std::string CommandLineHelp() {
   text << "Usage: tolvane [OPTION...]\n"
           "Burns text subtitles into a video. Without options the window opens.\n\n";
   for (const Command& command : kCommands) text << command.usage;
+  text << "\n" << READINGARGUMENTS::kReadingUsage;
   return text.str();
 }
 

@@ -8,6 +8,7 @@
 #include "compressors/CompressorCatalog.h"
 #include "shell/JobSettings.h"
 #include "shell/cli/LookArguments.h"
+#include "shell/cli/ReadingArguments.h"
 
 namespace JOBARGUMENTS {
 namespace {
@@ -123,6 +124,7 @@ std::string ApplyFlag(const std::string& option, JobArguments& result) {
     result.Options.AutoSize = false;
     return {};
   }
+  if (READINGARGUMENTS::ApplyReadingFlag(option, result.Options.Reading)) return {};
   return ApplyFontFlag(option, result.Options.Font);
 }
 

@@ -1,7 +1,9 @@
 // tolvane --list-entries FILE --frame-rate R [--delay-frames N | --delay-ms N]
+//     [reading options] [--as-drawn [--script CODE]]
 //
 // Opens a subtitle file the way the job does and lists what every NextEntry
-// call gives, so that a file's timing can be checked before a long job.
+// call gives, so that a file's timing can be checked before a long job; with
+// --as-drawn its text too, as the overlay will decode it.
 #include <charconv>
 #include <cmath>
 #include <optional>
@@ -10,6 +12,8 @@
 #include <string_view>
 
 #include "shell/cli/Commands.h"
+#include "shell/cli/ReadingArguments.h"
+#include "subtitles/CodePage.h"
 #include "subtitles/SubtitleUnit.h"
 
 namespace tolvane {
@@ -20,6 +24,9 @@ struct ListEntriesOptions {
   double frameRate = 0.0;
   std::optional<int32_t> delayFrames;
   std::optional<int32_t> delayMilliseconds;
+  SUBTITLEFILE::ReadingOptions reading;
+  bool asDrawn = false;
+  int script = 0;  // the font's character set the lines are decoded for
 };
 
 template <typename Number>
@@ -50,6 +57,7 @@ std::string ParseListEntries(const Arguments& args, ListEntriesOptions& options)
   bool haveRate = false;
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& option = args[i];
+    if (READINGARGUMENTS::ApplyListEntriesFlag(option, options.reading, options.asDrawn)) continue;
     if (i + 1 >= args.size()) return "option '" + option + "' needs a value";
     const std::string& value = args[++i];
     if (option == "--list-entries") {
@@ -63,6 +71,10 @@ std::string ParseListEntries(const Arguments& args, ListEntriesOptions& options)
       const auto delay = ParseWhole<int32_t>(value);
       if (!delay) return "bad delay '" + value + "'";
       (option == "--delay-frames" ? options.delayFrames : options.delayMilliseconds) = delay;
+    } else if (option == "--script") {
+      const auto script = ParseWhole<int>(value);
+      if (!script || *script < 0 || *script > 255) return "bad script '" + value + "'";
+      options.script = *script;
     } else {
       return "unknown option '" + option + "'";
     }
@@ -82,7 +94,19 @@ void PrintReport(const std::string& info, std::ostream& out) {
   out << rest << '\n';
 }
 
-void PrintEntries(SUBTITLEFILE::SubtitleFile& file, std::ostream& out) {
+// The line in UTF-8 as the overlay draws it, or its bytes as the file has
+// them.
+void PrintLine(const std::string& line, const ListEntriesOptions& options, std::ostream& out) {
+  if (!options.asDrawn) {
+    out.write(line.data(), std::streamsize(line.size()));
+    return;
+  }
+  const QByteArray drawn = CODEPAGE::DecodeSubtitleText(line, options.script).toUtf8();
+  out.write(drawn.constData(), std::streamsize(drawn.size()));
+}
+
+void PrintEntries(SUBTITLEFILE::SubtitleFile& file, const ListEntriesOptions& options,
+                  std::ostream& out) {
   while (file.Cursor < file.LineCount()) {
     const int32_t before = file.Cursor;
     int32_t start = -1, end = -1;
@@ -90,7 +114,7 @@ void PrintEntries(SUBTITLEFILE::SubtitleFile& file, std::ostream& out) {
     out << start << '\t' << end;
     for (const std::string& line : lines) {
       out << '\t';
-      out.write(line.data(), std::streamsize(line.size()));
+      PrintLine(line, options, out);
     }
     out << '\n';
     if (file.Cursor == before) break;  // cannot happen with a frame rate set
@@ -103,10 +127,13 @@ int RunListEntries(const Arguments& args, std::ostream& out, std::ostream& err) 
   ListEntriesOptions options;
   if (const std::string problem = ParseListEntries(args, options); !problem.empty()) {
     err << "tolvane: " << problem << "\nUsage: tolvane --list-entries FILE --frame-rate R"
-        << " [--delay-frames N | --delay-ms N]\n";
+        << " [--delay-frames N | --delay-ms N]\n"
+        << "    [--unicode] [--detect-codepage] [--clean-markup] [--tolerant]"
+        << " [--as-drawn [--script CODE]]\n";
     return ExitBadArguments;
   }
   SUBTITLEFILE::SubtitleFile file;
+  file.Reading = options.reading;
   if (!file.Open(options.fileName)) {
     err << file.ErrorText << '\n';
     return ExitFailed;
@@ -117,7 +144,7 @@ int RunListEntries(const Arguments& args, std::ostream& out, std::ostream& err) 
   else
     file.SetDelayFrames(options.delayFrames.value_or(0));
   PrintReport(file.Info, out);
-  PrintEntries(file, out);
+  PrintEntries(file, options, out);
   return ExitOk;
 }
 

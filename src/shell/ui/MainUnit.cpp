@@ -121,6 +121,7 @@ void TMainForm::FormCreate() {
   ui->CBFixAudioVBR->setChecked(settings.FixAudioVBR);
   ui->CBTranscodeVideo->setChecked(settings.TranscodeVideo);
   LOOKCONTROLS::ShowLook(*ui, settings.Look);
+  ShowReading(settings.Reading);
   if (ShowStatistics)
     IDownClick();
   else
@@ -183,6 +184,7 @@ SETTINGS::Settings TMainForm::CollectSettings() const {
   settings.FixAudioVBR = ui->CBFixAudioVBR->isChecked();
   settings.TranscodeVideo = ui->CBTranscodeVideo->isChecked();
   settings.Look = LOOKCONTROLS::CollectLook(*ui);
+  settings.Reading = CollectReading();
   return settings;
 }
 
@@ -191,6 +193,18 @@ void TMainForm::SaveSettings() {
   if (!SETTINGS::SettingsLocation(ProgramFolder, Environment.UserFolder)
            .Save(CollectSettings(), error))
     ShowMessageBox(MessageKind::Error, "", error);
+}
+
+void TMainForm::ShowReading(const SUBTITLEFILE::ReadingOptions& reading) {
+  ui->CBUnicode->setChecked(reading.Unicode);
+  ui->CBDetectCodePage->setChecked(reading.DetectCodePage);
+  ui->CBCleanMarkup->setChecked(reading.CleanMarkup);
+  ui->CBTolerant->setChecked(reading.Tolerant);
+}
+
+SUBTITLEFILE::ReadingOptions TMainForm::CollectReading() const {
+  return {ui->CBUnicode->isChecked(), ui->CBDetectCodePage->isChecked(),
+          ui->CBCleanMarkup->isChecked(), ui->CBTolerant->isChecked()};
 }
 
 // ---- Message log and boxes ----
@@ -303,6 +317,7 @@ void TMainForm::BSubtitleClick() {
   const auto name = FILEDIALOGS::RunFileDialog(Environment.FileDialog, this, kSubtitleFileDialog);
   if (!name) return;
   Subtitles->Clear();
+  Subtitles->Reading = CollectReading();
   if (Subtitles->Open(*name)) {
     AppendLog(Subtitles->Info);
     Subtitles->Clear();
@@ -487,7 +502,7 @@ void TMainForm::SetUpLooks() {
   ui->UDCorrectFrames->findChild<QLineEdit*>()->setObjectName("ECorrectFrames");
   ui->UDCorrectTime->findChild<QLineEdit*>()->setObjectName("ECorrectTime");
   for (QLabel* header : {ui->LFontHeader, ui->LStreamsHeader, ui->LSubtitleHeader, ui->LOtherHeader,
-                         ui->LLookHeader})
+                         ui->LLookHeader, ui->LReadingHeader})
     header->setStyleSheet(
         "font-weight: bold; background: qlineargradient(x1:0, y1:0, x2:0, y2:1, "
         "stop:0 #f4f6fa, stop:1 #c9d3e3);");

@@ -129,6 +129,9 @@ class TMainForm : public QMainWindow {
   void LoadSettings();
   void SaveSettings();
   SETTINGS::Settings CollectSettings() const;
+  // The "Reading" group.
+  void ShowReading(const SUBTITLEFILE::ReadingOptions& reading);
+  SUBTITLEFILE::ReadingOptions CollectReading() const;
   void CreateDecoder(const SETTINGS::Settings& settings);
   void FillStreamList(QComboBox* list, int count);
   void SetUpLooks();

@@ -29,6 +29,16 @@ TEST(CommandLineTest, VersionAndHelp) {
   EXPECT_NE(help.out.find("--help"), std::string::npos);
 }
 
+TEST(CommandLineTest, HelpNamesTheReadingOptionsAndWhoTakesThem) {
+  const std::string help = RunWith({"--help"}).out;
+  for (const char* option :
+       {"--unicode", "--detect-codepage", "--clean-markup", "--tolerant", "--as-drawn"})
+    EXPECT_NE(help.find(option), std::string::npos) << option;
+  EXPECT_NE(help.find("[--unicode] [--detect-codepage] [--clean-markup] [--tolerant]\n"
+                      "      [--as-drawn"),
+            std::string::npos);
+}
+
 TEST(CommandLineTest, UnknownOptionIsRefusedWithStatus2) {
   const Outcome run = RunWith({"--frobnicate"});
   EXPECT_EQ(run.status, 2);

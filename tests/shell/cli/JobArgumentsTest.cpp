@@ -138,3 +138,19 @@ TEST(JobArgumentsTest, BadArgumentsAreRefusedWithAReason) {
             "");
   EXPECT_EQ(JOBARGUMENTS::SettingsFileArgument({"--source", "a", "--settings", "x.ini"}), "x.ini");
 }
+
+TEST(JobArgumentsTest, ReadingFlagsSwitchOnOverTheSettings) {
+  SETTINGS::Settings settings = StoredSettings();
+  settings.Reading.CleanMarkup = true;
+  JobArguments arguments;
+  ASSERT_EQ(ParseJobArguments({"--source", "in.mkv"}, settings, arguments), "");
+  EXPECT_EQ(arguments.Options.Reading, (SUBTITLEFILE::ReadingOptions{.CleanMarkup = true}));
+  ASSERT_EQ(
+      ParseJobArguments({"--unicode", "--source", "in.mkv", "--tolerant"}, settings, arguments),
+      "");
+  EXPECT_EQ(arguments.Options.Reading, (SUBTITLEFILE::ReadingOptions{true, false, true, true}));
+  ASSERT_EQ(ParseJobArguments({"--detect-codepage"}, settings, arguments), "");
+  EXPECT_TRUE(arguments.Options.Reading.DetectCodePage);
+  // Only --list-entries shows lines as drawn.
+  EXPECT_EQ(ParseJobArguments({"--as-drawn"}, settings, arguments), "unknown option '--as-drawn'");
+}

@@ -1,5 +1,6 @@
 // tolvane --list-entries: the report, one line per NextEntry call, the exit
 // statuses.
+#include <QString>
 #include <sstream>
 
 #include "shell/cli/CommandLine.h"
@@ -81,6 +82,9 @@ TEST_F(ListEntriesCommand, BadArgumentsAreRefusedBeforeOpening) {
       {"--list-entries", file, "--frame-rate", "25", "--delay-frames", "2147483648"},
       {"--list-entries", file, "--frame-rate", "25", "--delay-ms", "1.5"},
       {"--list-entries", file, "--frame-rate", "25", "--shift", "1"},
+      {"--list-entries", file, "--frame-rate", "25", "--as-drawn", "--script", "256"},
+      {"--list-entries", file, "--frame-rate", "25", "--as-drawn", "--script"},
+      {"--list-entries", file, "--frame-rate", "25", "--as-drawn", "--script", "cyrillic"},
   };
   for (const auto& args : bad) {
     const Outcome run = ListEntries(args);
@@ -88,4 +92,44 @@ TEST_F(ListEntriesCommand, BadArgumentsAreRefusedBeforeOpening) {
     EXPECT_EQ(run.out, "") << args.back();
     EXPECT_NE(run.err.find("Usage: tolvane --list-entries"), std::string::npos) << args.back();
   }
+}
+
+TEST_F(ListEntriesCommand, AsDrawnPrintsEachLineInUtf8AsTheOverlayDecodesIt) {
+  // "Привет" and "мир" in windows-1251, behind markup.
+  const std::string file =
+      Write("a.sub", "{0}{25}<i>\xCF\xF0\xE8\xE2\xE5\xF2</i>|&amp; \xEC\xE8\xF0\n{30}{40}x");
+  const std::string report = kReportMicroDvd;
+  const auto lines = [&](std::initializer_list<std::string> extra) {
+    tolvane::Arguments args = {"--list-entries", file, "--frame-rate", "25"};
+    args.insert(args.end(), extra);
+    const Outcome run = ListEntries(args);
+    EXPECT_EQ(run.status, 0) << run.err;
+    return run.out.substr(report.size());
+  };
+  EXPECT_EQ(lines({}), "0\t25\t \xCF\xF0\xE8\xE2\xE5\xF2 \t&amp; \xEC\xE8\xF0\n30\t40\tx\n");
+  EXPECT_EQ(lines({"--as-drawn"}),
+            "0\t25\t \u00CF\u00F0\u00E8\u00E2\u00E5\u00F2 \t&amp; \u00EC\u00E8\u00F0\n30\t40\tx\n");
+  EXPECT_EQ(lines({"--as-drawn", "--script", "204"}), "0\t25\t Привет \t&amp; мир\n30\t40\tx\n");
+  EXPECT_EQ(lines({"--script", "204", "--clean-markup", "--as-drawn"}),
+            "0\t25\tПривет\t& мир\n30\t40\tx\n");
+}
+
+TEST_F(ListEntriesCommand, ReadingOptionsOpenTheFileAsTheJobWould) {
+  const std::string utf8 = "1\n00:00:01.000 --> 00:00:02.000\n\n\u00C9t\u00E9\n";
+  std::string wide = "\xFF\xFE";
+  for (char16_t c : QString::fromUtf8(utf8.c_str()).toStdU16String()) {
+    wide += char(c & 0xFF);
+    wide += char(c >> 8);
+  }
+  const std::string file = Write("wide.srt", wide);
+  const Outcome refused = ListEntries({"--list-entries", file, "--frame-rate", "25"});
+  EXPECT_EQ(refused.status, 1);
+  EXPECT_EQ(refused.err,
+            "[SubtitleFile::Open] File is Unicode. Please convert file to ASCII format...\n");
+  const Outcome read = ListEntries({"--unicode", "--tolerant", "--detect-codepage",
+                                    "--list-entries", file, "--frame-rate", "25", "--as-drawn"});
+  EXPECT_EQ(read.status, 0) << read.err;
+  EXPECT_EQ(read.out,
+            "[ BEGIN SUBTITLE INFO ]\nSubtitle format is SubRip\nSubtitle encoding is UTF-16LE\n"
+            "[ END SUBTITLE INFO ]\n25\t50\t\u00C9t\u00E9\n");
 }

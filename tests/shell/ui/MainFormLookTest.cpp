@@ -196,3 +196,18 @@ TEST_F(MainFormLookTest, StillShowsThePictureWithItsSubtitleInThePreview) {
   preview->DrawFrame(header);
   EXPECT_EQ(colourAt(preview->grab().toImage(), 0.1, 0.1), QColor(Qt::black));
 }
+
+// The look and reading groups share a small panel: no caption of theirs is
+// cut.
+TEST_F(MainFormLookTest, CheckBoxesOfTheNewGroupsShowTheirWholeCaptions) {
+  auto form = Open();
+  form->show();
+  form->TBOptionsClick();
+  QApplication::processEvents();
+  for (const char* group : {"PLookBox", "PReadingBox"}) {
+    const auto boxes = Find<QWidget>(*form, group)->findChildren<QCheckBox*>();
+    ASSERT_FALSE(boxes.empty()) << group;
+    for (const QCheckBox* box : boxes)
+      EXPECT_GE(box->width(), box->sizeHint().width()) << box->objectName().toStdString();
+  }
+}

@@ -491,3 +491,57 @@ TEST_F(MainFormTest, SourceChoiceFillsTheStreamListsAndKeepsThemOnFailure) {
 }
 
 }  // namespace
+
+TEST_F(MainFormTest, ReadingGroupSitsBelowOtherOptionsWithItsHints) {
+  auto form = Open();
+  QWidget* group = Find<QWidget>(*form, "PReadingBox");
+  const QWidget* other = Find<QWidget>(*form, "POtherBox");
+  EXPECT_EQ(group->parentWidget(), other->parentWidget());
+  EXPECT_EQ(group->geometry(), QRect(8, 304, 264, 78));
+  EXPECT_GT(group->geometry().top(), other->geometry().bottom());
+  EXPECT_EQ(Find<QLabel>(*form, "LReadingHeader")->text(), "Reading");
+  EXPECT_EQ(Find<QLabel>(*form, "LReadingHeader")->styleSheet(),
+            Find<QLabel>(*form, "LOtherHeader")->styleSheet());
+  // The panel is tall enough to scroll to the whole group.
+  EXPECT_GE(Find<QWidget>(*form, "POptions")->minimumHeight(), group->geometry().bottom());
+  for (const char* name : {"CBUnicode", "CBDetectCodePage", "CBCleanMarkup", "CBTolerant"}) {
+    QCheckBox* box = Find<QCheckBox>(*form, name);
+    EXPECT_EQ(box->parentWidget(), group) << name;
+    EXPECT_FALSE(box->isChecked()) << name;
+    EXPECT_FALSE(box->toolTip().isEmpty()) << name;
+    EXPECT_EQ(box->statusTip(), box->toolTip()) << name;
+  }
+}
+
+TEST_F(MainFormTest, ReadingGroupComesFromTheSettingsAndGoesBackAtClose) {
+  WriteFile(dir / "Tolvane.ini", "[READING]\nUnicode=1\nTolerant=1\n");
+  auto form = Open();
+  EXPECT_TRUE(Find<QCheckBox>(*form, "CBUnicode")->isChecked());
+  EXPECT_FALSE(Find<QCheckBox>(*form, "CBDetectCodePage")->isChecked());
+  EXPECT_FALSE(Find<QCheckBox>(*form, "CBCleanMarkup")->isChecked());
+  EXPECT_TRUE(Find<QCheckBox>(*form, "CBTolerant")->isChecked());
+  Find<QCheckBox>(*form, "CBCleanMarkup")->setChecked(true);
+  Find<QCheckBox>(*form, "CBTolerant")->setChecked(false);
+  const SUBTITLEFILE::ReadingOptions expected{true, false, true, false};
+  EXPECT_EQ(form->CollectJobOptions().Reading, expected);
+  form->close();
+  EXPECT_EQ(SETTINGS::LoadSettings((dir / "Tolvane.ini").string()).Reading, expected);
+}
+
+TEST_F(MainFormTest, SubtitleChoiceIsCheckedWithTheReadingGroup) {
+  const std::string marked = (dir / "marked.srt").string();
+  WriteFile(marked,
+            "\xEF\xBB\xBF"
+            "1\r\n00:00:01,000 --> 00:00:02,000\r\nHello\r\n");
+  auto form = Open();
+  answers = {marked, marked};
+  form->BSubtitleClick();
+  EXPECT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(Text(*form, "ESubtitleFile"), "");
+  Find<QCheckBox>(*form, "CBUnicode")->setChecked(true);
+  Find<QCheckBox>(*form, "CBDetectCodePage")->setChecked(true);
+  form->BSubtitleClick();
+  EXPECT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(Text(*form, "ESubtitleFile").toStdString(), marked);
+  EXPECT_TRUE(Log(*form).contains("Subtitle encoding is UTF-8"));
+}

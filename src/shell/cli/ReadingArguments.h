@@ -1,0 +1,21 @@
+#pragma once
+
+// The reading options on the command line: four flags that the job and
+// --list-entries both take, and --as-drawn, which only --list-entries takes.
+#include <string>
+
+#include "subtitles/ReadingOptions.h"
+
+namespace READINGARGUMENTS {
+
+// Switches on the option the flag names; false when it names none.
+bool ApplyReadingFlag(const std::string& option, SUBTITLEFILE::ReadingOptions& reading);
+
+// The reading flags and --as-drawn.
+bool ApplyListEntriesFlag(const std::string& option, SUBTITLEFILE::ReadingOptions& reading,
+                          bool& asDrawn);
+
+// Their lines of the --help text.
+extern const char kReadingUsage[];
+
+}  // namespace READINGARGUMENTS
