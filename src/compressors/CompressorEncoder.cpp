@@ -9,6 +9,7 @@ extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavutil/dict.h>
 #include <libavutil/imgutils.h>
+#include <libavutil/log.h>
 #include <libavutil/opt.h>
 #include <libswscale/swscale.h>
 }
@@ -64,6 +65,8 @@ bool IsSubsampled(AVPixelFormat format) { return format == AV_PIX_FMT_YUV420P; }
 
 int QuantiserForQuality(DWORD quality) { return MapQuality(quality, 31, 3, 1); }
 int RateFactorForQuality(DWORD quality) { return MapQuality(quality, 51, 23, 12); }
+
+void RouteEncoderLog(EncoderLogCallback callback) { av_log_set_callback(callback); }
 
 EncoderCompressor::EncoderCompressor(const COMPRESSORCATALOG::CompressorInfo& info,
                                      const AVICOMPRESSOPTIONS& options, std::string encoderOptions,

@@ -1,6 +1,8 @@
 #pragma once
 
 // A compressor over one of libavcodec's video encoders.
+#include <cstdarg>
+
 #include "compressors/Compressor.h"
 #include "compressors/CompressorYuv.h"
 
@@ -16,6 +18,12 @@ namespace COMPRESSOR {
 // default quality (7500) gives quantiser 3 and rate factor 23.
 int QuantiserForQuality(DWORD quality);
 int RateFactorForQuality(DWORD quality);
+
+// The encoders report (x264's statistics, errors) through callback instead
+// of writing to standard error.
+using EncoderLogCallback = void (*)(void* context, int level, const char* format,
+                                    std::va_list arguments);
+void RouteEncoderLog(EncoderLogCallback callback);
 
 class EncoderCompressor : public Compressor {
  public:

@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "job/OutputPath.h"
+#include "media/LibraryLog.h"
 #include "picture/BmpFrame.h"
 
 namespace SUBTITLEJOB {
@@ -23,6 +24,11 @@ int64_t NowMs() {
 // Blanks and control characters count as empty around a file name.
 bool IsBlank(const std::string& text) {
   return std::all_of(text.begin(), text.end(), [](char c) { return uint8_t(c) <= ' '; });
+}
+
+// FFmpeg's messages since the last call, collected from its threads.
+void AppendLibraryLines(JOBHOST::JobHost& host) {
+  for (const std::string& line : LIBRARYLOG::TakeLines()) host.AppendLog(line);
 }
 
 }  // namespace
@@ -78,6 +84,7 @@ void SubtitleJob::EnterWorkingState() {
   SetIdleControls(false);
   host_.ShowStatistics(JOBSTATISTICS::ResetTexts());
   host_.SetProgressPosition(0);
+  LIBRARYLOG::BeginRun();
   host_.AppendLog("-=[ START ]=-");
 }
 
@@ -181,6 +188,7 @@ JobEnd SubtitleJob::RunFrameLoop(const JobOptions& options) {
         break;
       }
     }
+    AppendLibraryLines(host_);
     if (refreshDue_) RefreshStatistics();
     host_.ProcessMessages();
     if (size < 1) {
@@ -356,6 +364,7 @@ void SubtitleJob::CloseAll() {
   overlay_.ClearImage();
   ReleaseOutput();
   running_ = false;
+  AppendLibraryLines(host_);  // the encoders report as they close
 }
 
 void SubtitleJob::ReleaseOutput() { output_.reset(); }
@@ -369,6 +378,7 @@ void SubtitleJob::SetIdleControls(bool idle) {
 }
 
 void SubtitleJob::ReportError(const std::string& text) {
+  AppendLibraryLines(host_);  // FFmpeg's reason comes before ours
   host_.AppendLog("[BEGIN ERROR]");
   host_.AppendLog(text);
   host_.AppendLog("[END ERROR]");

@@ -10,6 +10,7 @@ extern "C" {
 #include <libavutil/dict.h>
 #include <libavutil/frame.h>
 #include <libavutil/imgutils.h>
+#include <libavutil/log.h>
 #include <libavutil/mathematics.h>
 #include <libavutil/opt.h>
 #include <libavutil/rational.h>
@@ -52,6 +53,7 @@ enum class Library { Codec, Format, Util, Scale };
   X(av_image_get_buffer_size, Util)       \
   X(av_image_fill_arrays, Util)           \
   X(av_dict_get, Util)                    \
+  X(av_log_set_callback, Util)            \
   X(av_reduce, Util)                      \
   X(av_rescale, Util)                     \
   X(av_opt_set_int, Util)                 \

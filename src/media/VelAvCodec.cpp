@@ -5,6 +5,7 @@
 
 #include "media/EntryPoints.h"
 #include "media/LibraryBinding.h"
+#include "media/LibraryLog.h"
 #include "media/PictureScaler.h"
 
 namespace VELAVCODEC {
@@ -41,6 +42,7 @@ VelAvCodec::VelAvCodec(const std::string& avcodec, const std::string& avformat,
   LibraryHandles handles;
   const std::string error = BindLibraries(avcodec, avformat, avutil, swscale, handles, *Api);
   if (!error.empty()) throw VelException(error.c_str());
+  LIBRARYLOG::RouteLibraryLog(*Api);
   Scaler = std::make_unique<PictureScaler>(*Api);
   AvCodecLibrary = handles.AvCodec;
   AvFormatLibrary = handles.AvFormat;

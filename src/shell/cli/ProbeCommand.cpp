@@ -1,6 +1,7 @@
 // tolvane --probe FILE: the movie report of a source, as the log shows it.
 #include <iostream>
 
+#include "media/LibraryLog.h"
 #include "media/VelAvCodec.h"
 #include "shell/cli/Commands.h"
 
@@ -18,6 +19,12 @@ void PrintLines(const std::string& report, std::ostream& out) {
   }
 }
 
+// FFmpeg's reasons go before ours; the report on standard output stays as
+// the log shows it.
+void PrintLibraryLines(std::ostream& err) {
+  for (const std::string& line : LIBRARYLOG::TakeLines()) err << line << '\n';
+}
+
 }  // namespace
 
 int RunProbe(const Arguments& args, std::ostream& out, std::ostream& err) {
@@ -28,7 +35,10 @@ int RunProbe(const Arguments& args, std::ostream& out, std::ostream& err) {
   try {
     const auto names = VELAVCODEC::VelAvCodec::DefaultLibraryNames();
     VELAVCODEC::VelAvCodec decoder(names.AvCodec, names.AvFormat, names.AvUtil, names.SwScale);
-    if (!decoder.PreOpen(args[1])) {
+    LIBRARYLOG::BeginRun();
+    const bool opened = decoder.PreOpen(args[1]);
+    PrintLibraryLines(err);
+    if (!opened) {
       err << decoder.ErrorText << '\n';
       return ExitFailed;
     }

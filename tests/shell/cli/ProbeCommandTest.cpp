@@ -1,3 +1,5 @@
+#include <fstream>
+#include <iterator>
 #include <sstream>
 
 #include "media/MediaFixtures.h"
@@ -43,6 +45,24 @@ TEST(ProbeCommand, FailuresGoToStandardErrorWithStatusOne) {
   EXPECT_EQ(run.err, "[VelAvCodec::PreOpen] Can't open input file...\n");
 
   EXPECT_EQ(Probe({"--probe"}).status, 2);
+
+  // FFmpeg's reason comes first, once, in the same style.
+  const std::string whole =
+      mediatest::MakeMedia("whole.mp4", mediatest::QuadrantInput(64, 48, 1) + " -c:v libx264");
+  std::ifstream in(whole, std::ios::binary);
+  std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  const std::string cut = (mediatest::MediaDir() / "cut.mp4").string();
+  std::ofstream(cut, std::ios::binary) << bytes.substr(0, bytes.size() / 2);
+  for (const char* verbose : {"--probe", "--verbose"}) {
+    tolvane::Arguments args = {"--probe", cut};
+    if (std::string(verbose) == "--verbose") args.push_back(verbose);
+    run = Probe(args);
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(
+        run.err,
+        "[FFmpeg::mov] moov atom not found...\n[VelAvCodec::PreOpen] Can't open input file...\n");
+  }
 }
 
 }  // namespace
