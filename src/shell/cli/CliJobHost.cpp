@@ -1,6 +1,7 @@
 #include "shell/cli/CliJobHost.h"
 
 #include <QCoreApplication>
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <csignal>
@@ -61,6 +62,7 @@ void CliJobHost::AppendLog(const std::string& text) {
 // scripts; the closing "OK" says nothing the log does not.
 void CliJobHost::ShowMessageBox(MessageKind kind, const std::string&, const std::string& text) {
   if (kind == MessageKind::Information && text == "OK") return;
+  failed_ = failed_ || (looping_ && kind == MessageKind::Error);
   EndProgressLine();
   err_ << "tolvane: " << WithLineFeeds(text) << '\n';
 }
@@ -75,10 +77,29 @@ bool CliJobHost::AskYesNo(const std::string&, const std::string&) { return true;
 // The reset before the frame loop has nothing to tell yet.
 void CliJobHost::ShowStatistics(const JOBSTATISTICS::StatisticsTexts& texts) {
   if (!showProgress_ || !looping_) return;
-  const int percent = maximum_ > 0 ? int(int64_t(position_) * 100 / maximum_) : 0;
-  err_ << "\r" << position_ << '/' << maximum_ << " frames (" << percent << "%), "
-       << texts.CurrentFramerate << " F/S, remaining" << texts.EstimatedTime.substr(3) << "   ";
+  framerate_ = texts.CurrentFramerate;
+  remaining_ = texts.EstimatedTime.substr(3);
+  WriteProgress(ProgressText(false));
+}
+
+// The figures of the last refresh with the count of now; a finished source
+// is the whole of it, whatever the container's estimate said.
+std::string CliJobHost::ProgressText(bool complete) const {
+  const int maximum = complete ? position_ : maximum_;
+  int percent = maximum > 0 ? int(int64_t(position_) * 100 / maximum) : 0;
+  if (!complete) percent = std::min(percent, 99);
+  std::string text = std::to_string(position_) + '/' + std::to_string(maximum) + " frames (" +
+                     std::to_string(percent) + "%)";
+  if (!complete && !framerate_.empty()) text += ", " + framerate_ + " F/S, remaining" + remaining_;
+  return text;
+}
+
+// Blanks cover what is left of a longer line before.
+void CliJobHost::WriteProgress(const std::string& text) {
+  err_ << '\r' << text;
+  if (progressLength_ > text.size()) err_ << std::string(progressLength_ - text.size(), ' ');
   err_.flush();
+  progressLength_ = text.size();
   progressShown_ = true;
 }
 
@@ -88,20 +109,42 @@ void CliJobHost::ProcessMessages() {
   if (job == nullptr) return;
   if (gInterrupted) {
     gInterrupted = 0;
+    stopped_ = true;
     job->EndRunning();
   }
-  if (timerEnabled_ && NowMs() - timerStartMs_ >= 1000) job->RefreshTimerTick();
+  if (timerEnabled_ && NowMs() - timerStartMs_ >= 1000) {
+    inTick_ = true;
+    job->RefreshTimerTick();
+    inTick_ = false;
+  }
 }
 
+// Only a tick stops the timer while the frame loop runs: any other stop is
+// the loop's end.
 void CliJobHost::SetRefreshTimer(bool enabled) {
   timerEnabled_ = enabled;
   if (enabled) timerStartMs_ = NowMs();
+  if (!enabled && looping_ && !inTick_) FinishProgress();
 }
 
 void CliJobHost::EndProgressLine() {
   if (!progressShown_) return;
+  if (looping_) WriteProgress(ProgressText(false));
   err_ << '\n';
   progressShown_ = false;
+  progressLength_ = 0;
+}
+
+// A failure has been told already; anything else ends with how far it got.
+void CliJobHost::FinishProgress() {
+  const bool complete = !stopped_ && !failed_;
+  looping_ = false;
+  if (!showProgress_ || (failed_ && !progressShown_)) return;
+  WriteProgress(ProgressText(complete));
+  err_ << '\n';
+  err_.flush();
+  progressShown_ = false;
+  progressLength_ = 0;
 }
 
 }  // namespace CLIJOBHOST

@@ -2,7 +2,8 @@
 
 // The job's host on the command line: log entries to standard output, errors
 // and a progress line (when it is a terminal) to standard error, Ctrl+C,
-// SIGTERM and SIGHUP as Stop.
+// SIGTERM and SIGHUP as Stop. The progress line ends with the final count,
+// 100% when the source was read to its end.
 #include <cstdint>
 #include <iosfwd>
 
@@ -38,13 +39,22 @@ class CliJobHost : public JOBHOST::JobHost {
   SaveOptionsChooser CompressorChooser() override { return chooser_; }
 
  private:
+  std::string ProgressText(bool complete) const;
+  void WriteProgress(const std::string& text);
   void EndProgressLine();
+  void FinishProgress();
 
   std::ostream& out_;
   std::ostream& err_;
   bool showProgress_;
-  bool progressShown_ = false;
+  bool progressShown_ = false;  // a progress line without its line break
+  size_t progressLength_ = 0;
   bool looping_ = false;
+  bool inTick_ = false;
+  bool stopped_ = false;
+  bool failed_ = false;
+  std::string framerate_;
+  std::string remaining_;
   SaveOptionsChooser chooser_;
   int maximum_ = 0;
   int position_ = 0;

@@ -141,6 +141,8 @@ std::string CheckComplete(const JobArguments& result, bool bothDelays) {
 
 }  // namespace
 
+bool TakesValue(const std::string& option) { return ValueOptions().count(option) > 0; }
+
 std::string SettingsFileArgument(const tolvane::Arguments& args) {
   for (size_t i = 0; i + 1 < args.size(); ++i)
     if (args[i] == "--settings") return args[i + 1];

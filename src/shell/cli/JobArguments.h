@@ -20,6 +20,9 @@ struct JobArguments {
   std::optional<int> DataRate;  // kilobytes per second
 };
 
+// Whether the job's option takes a value.
+bool TakesValue(const std::string& option);
+
 // The file named by --settings, or empty when it is not given.
 std::string SettingsFileArgument(const tolvane::Arguments& args);
 

@@ -16,6 +16,7 @@
 #include "shell/cli/CliJobHost.h"
 #include "shell/cli/Commands.h"
 #include "shell/cli/JobArguments.h"
+#include "shell/cli/StreamFiles.h"
 #include "subtitles/SubtitleOverlay.h"
 #include "subtitles/SubtitleUnit.h"
 
@@ -45,15 +46,20 @@ SETTINGS::Settings ReadSettings(const Arguments& args) {
 
 namespace {
 
-int ExitStatusOf(SUBTITLEJOB::JobEnd end) {
+// A stop has no error of its own; a script still learns why the status is 1.
+int ExitStatusOf(SUBTITLEJOB::JobEnd end, std::ostream& err) {
+  if (end == SUBTITLEJOB::JobEnd::Stopped)
+    err << "tolvane: stopped before the end of the source; the file written so far is complete\n";
   return end == SUBTITLEJOB::JobEnd::SourceEnded ? ExitOk : ExitFailed;
 }
 
 // A stream number the source does not have would quietly fall back to its
-// first stream. A source that cannot be read is left to the job to report.
+// first stream. A source that cannot be read is left to the job to report,
+// and so is a pipe: what a look at it read would be missing from the job.
 std::string CheckStreamNumbers(const JOBOPTIONS::JobOptions& options,
                                VELAVCODEC::VelAvCodec& decoder) {
   if (options.VideoStream < 0 && options.AudioStream < 0) return {};
+  if (STREAMFILES::IsStream(options.SourceVideo)) return {};
   std::string error;
   if (decoder.PreOpen(options.SourceVideo)) {
     if (options.VideoStream >= decoder.VideoStreamCount)
@@ -79,7 +85,17 @@ int RunWithDecoder(const JOBARGUMENTS::JobArguments& arguments, VELAVCODEC::VelA
         return JOBARGUMENTS::FillCompressOptions(arguments, *options) ? 1 : 0;
       });
   SUBTITLEJOB::SubtitleJob job(host, &decoder, subtitles, overlay);
-  return ExitStatusOf(job.Start(arguments.Options));
+  return ExitStatusOf(job.Start(arguments.Options), err);
+}
+
+// Empty when the job may start, else what refuses it and the exit status.
+std::string CheckStreams(JOBOPTIONS::JobOptions& options, int& status) {
+  status = ExitBadArguments;
+  std::string problem = STREAMFILES::OutputProblem(options.DestinationVideo);
+  if (!problem.empty()) return problem;
+  options.SourceVideo = STREAMFILES::SourcePath(options.SourceVideo);
+  status = ExitFailed;
+  return STREAMFILES::PipedSourceProblem(options.SourceVideo);
 }
 
 }  // namespace
@@ -92,6 +108,11 @@ int RunJob(const Arguments& args, std::ostream& out, std::ostream& err) {
   if (!error.empty()) {
     err << "tolvane: " << error << "\nTry 'tolvane --help' for the list of options.\n";
     return ExitBadArguments;
+  }
+  int status = ExitOk;
+  if (const std::string problem = CheckStreams(arguments.Options, status); !problem.empty()) {
+    err << "tolvane: " << problem << '\n';
+    return status;
   }
   try {
     VELAVCODEC::VelAvCodec decoder(settings.AvCodec, settings.AvFormat, settings.AvUtil,

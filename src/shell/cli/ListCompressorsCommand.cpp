@@ -3,6 +3,7 @@
 // One line per installed video compressor: its code, a TAB and its name, so
 // that a code for --compressor can be picked.
 #include <ostream>
+#include <string>
 
 #include "compressors/CompressorCatalog.h"
 #include "shell/cli/Commands.h"
@@ -14,8 +15,11 @@ int RunListCompressors(const Arguments& args, std::ostream& out, std::ostream& e
     err << "tolvane: --list-compressors takes no other arguments\n";
     return ExitBadArguments;
   }
-  for (const COMPRESSORCATALOG::CompressorInfo& info : COMPRESSORCATALOG::InstalledCompressors())
-    out << COMPRESSORCATALOG::CodeText(info.code) << '\t' << info.name << '\n';
+  for (const COMPRESSORCATALOG::CompressorInfo& info : COMPRESSORCATALOG::InstalledCompressors()) {
+    std::string code = COMPRESSORCATALOG::CodeText(info.code);
+    code.erase(code.find_last_not_of(' ') + 1);  // "DIB ", as --compressor takes it: "DIB"
+    out << code << '\t' << info.name << '\n';
+  }
   return ExitOk;
 }
 

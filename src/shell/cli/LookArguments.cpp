@@ -64,4 +64,10 @@ std::optional<std::string> ParseLookOption(const tolvane::Arguments& args, size_
   return std::nullopt;
 }
 
+bool TakesValue(const std::string& option) {
+  for (const ValueOption& candidate : kValueOptions)
+    if (option == candidate.name) return true;
+  return false;
+}
+
 }  // namespace LOOKARGUMENTS

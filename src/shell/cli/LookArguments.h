@@ -18,6 +18,9 @@ namespace LOOKARGUMENTS {
 std::optional<std::string> ParseLookOption(const tolvane::Arguments& args, size_t& i,
                                            SubtitleLook& look);
 
+// Whether the look option takes a value.
+bool TakesValue(const std::string& option);
+
 }  // namespace LOOKARGUMENTS
 
 // The options' lines of --help, for the usage texts of the commands.

@@ -55,3 +55,61 @@ TEST(CliJobHostTest, ProgressLineOnlyOnceTheLoopRunsAndOnlyForATerminal) {
   piped.ShowStatistics(Refreshed());
   EXPECT_EQ(quietErr.str(), "");
 }
+
+namespace {
+
+// The loop as the job drives the host: the timer runs while it loops and
+// stops once it has ended.
+void BeginLoop(CLIJOBHOST::CliJobHost& host, int estimate) {
+  host.SetProgressMaximum(estimate);
+  host.SetRefreshTimer(true);
+  host.SetProgressPosition(50);
+  host.ShowStatistics(Refreshed());
+}
+
+}  // namespace
+
+TEST(CliJobHostTest, ProgressEndsWithTheFinalCountAndALineBreak) {
+  std::ostringstream out, err;
+  CLIJOBHOST::CliJobHost host(out, err, true);
+  BeginLoop(host, 200);
+  // The container's estimate was too high: the source ended at 150.
+  host.SetProgressPosition(150);
+  host.SetRefreshTimer(false);
+  const std::string refreshed = "\r50/200 frames (25%), 24.5 F/S, remaining 00:00:06";
+  const std::string final = "150/150 frames (100%)";
+  EXPECT_EQ(err.str(), refreshed + '\r' + final +
+                           std::string(refreshed.size() - 1 - final.size(), ' ') + '\n');
+  host.AppendLog("Closing all...");
+  host.SetRefreshTimer(false);
+  EXPECT_EQ(err.str().find('\n'), err.str().size() - 1) << "one line break only";
+
+  // A count past a low estimate shows no more than 99% until the end.
+  std::ostringstream lowErr;
+  CLIJOBHOST::CliJobHost low(out, lowErr, true);
+  low.SetProgressMaximum(40);
+  low.SetProgressPosition(50);
+  low.ShowStatistics(Refreshed());
+  EXPECT_NE(lowErr.str().find("50/40 frames (99%)"), std::string::npos) << lowErr.str();
+}
+
+TEST(CliJobHostTest, AFailureEndsTheProgressLineWithoutClaimingTheEnd) {
+  std::ostringstream out, err;
+  CLIJOBHOST::CliJobHost host(out, err, true);
+  BeginLoop(host, 200);
+  host.SetProgressPosition(60);
+  host.ShowMessageBox(MessageKind::Error, "", "Can't write video output...");
+  host.SetRefreshTimer(false);
+  EXPECT_TRUE(
+      err.str().ends_with("\r60/200 frames (30%), 24.5 F/S, remaining 00:00:06\n"
+                          "tolvane: Can't write video output...\n"))
+      << err.str();
+  EXPECT_EQ(err.str().find("100%"), std::string::npos);
+
+  // Not on a terminal: nothing but the error.
+  std::ostringstream pipedErr;
+  CLIJOBHOST::CliJobHost piped(out, pipedErr, false);
+  BeginLoop(piped, 200);
+  piped.SetRefreshTimer(false);
+  EXPECT_EQ(pipedErr.str(), "");
+}

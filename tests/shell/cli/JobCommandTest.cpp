@@ -206,3 +206,95 @@ TEST(JobCommandTest, InterruptStopsLikeStopAndLeavesAPlayableFile) {
   EXPECT_EQ(RunShell("ffmpeg -v error -i " + output.string() + " -f null -", &errors), 0);
   EXPECT_EQ(errors, "");
 }
+
+// Through a pseudo-terminal, as a user's terminal shows the run: the
+// progress line is rewritten in place and left at the last picture.
+TEST(JobCommandTest, OnATerminalTheProgressLineEndsAtTheLastPicture) {
+  TempDir dir;
+  const fs::path source = dir / "long.mkv";
+  // Long enough for the once-a-second refresh on a fast machine.
+  Ffmpeg("-f lavfi -i testsrc2=size=640x360:rate=25:duration=50 -c:v mpeg4 -q:v 8 " +
+         source.string());
+  const std::string job = ProgramPath() + " --source " + source.string() +
+                          " --transcode --output " + (dir / "out.avi").string() +
+                          " --settings /nonexistent.ini";
+  std::string screen;
+  ASSERT_EQ(RunShell("script -q -e -c '" + job + "' /dev/null < /dev/null", &screen), 0) << screen;
+  const size_t end = screen.find("Closing all...");
+  ASSERT_NE(end, std::string::npos) << screen;
+  const std::string beforeEnd = screen.substr(0, end);
+  const size_t last = beforeEnd.rfind('\r', beforeEnd.size() - 3);
+  ASSERT_NE(last, std::string::npos);
+  const std::string finalLine = beforeEnd.substr(last);
+  EXPECT_EQ(finalLine.substr(0, finalLine.find_last_not_of(' ', finalLine.size() - 3) + 1),
+            "\r1250/1250 frames (100%)")
+      << finalLine;
+  EXPECT_TRUE(beforeEnd.ends_with("\r\n")) << "the log goes on on a line of its own";
+}
+
+// Many sources burnt at once, as a folder handed to GNU parallel would be,
+// from one settings file that none of them writes.
+TEST(JobCommandTest, ThreeJobsAtOnceFromOneSettingsFile) {
+  TempDir dir;
+  const fs::path settings = dir / "Tolvane.ini";
+  const std::string stored =
+      "[FONT]\r\nSize=20\r\nColor=0x00FFFF\r\n[SUBTITLE]\r\nFramesDelay=2\r\n";
+  WriteFile(settings, stored);
+  std::string commands;
+  for (int i = 0; i < 3; ++i) {
+    const std::string name = (dir / ("clip" + std::to_string(i))).string();
+    Ffmpeg("-f lavfi -i testsrc2=size=160x120:rate=25:duration=" + std::to_string(2 + i) +
+           " -f lavfi -i sine=duration=" + std::to_string(2 + i) + " -c:v libx264 -c:a pcm_s16le " +
+           name + ".mkv");
+    WriteFile(name + ".srt", "1\n00:00:00,500 --> 00:00:01,000\nClip " + std::to_string(i) + "\n");
+    commands += ProgramPath() + " --source " + name + ".mkv --subtitles " + name +
+                ".srt --output " + name + "-subtitled.avi --settings " + settings.string() + " > " +
+                name + ".log 2>&1 & pids=\"$pids $!\"; ";
+  }
+  std::string log;
+  const int status =
+      RunShell("(" + commands + "s=0; for pid in $pids; do wait $pid || s=1; done; exit $s)", &log);
+  EXPECT_EQ(status, 0) << log;
+  for (int i = 0; i < 3; ++i) {
+    const fs::path output = dir / ("clip" + std::to_string(i) + "-subtitled.avi");
+    const std::string frames =
+        "-count_frames -select_streams v -show_entries stream=nb_read_frames -of csv=p=0 ";
+    EXPECT_EQ(Ffprobe(frames + output.string()), std::to_string(50 + 25 * i) + "\n") << output;
+    EXPECT_EQ(Probe("stream=codec_name", output), "mpeg4\npcm_s16le\n");
+    const std::string runLog = ReadFile(dir / ("clip" + std::to_string(i) + ".log"));
+    EXPECT_TRUE(runLog.ends_with("Closing all...\n-=[ END ]=-\n")) << runLog;
+  }
+  EXPECT_EQ(ReadFile(settings), stored);
+}
+
+// An H.264 job says nothing of the encoder's statistics unless asked, and
+// nothing of Qt's runtime folder.
+TEST(JobCommandTest, TheLibrariesSpeakOnlyWhenVerbose) {
+  std::string compressors;
+  RunShell(ProgramPath() + " --list-compressors", &compressors);
+  if (compressors.find("H264\t") == std::string::npos) GTEST_SKIP() << "no H.264 encoder";
+  TempDir dir;
+  const fs::path source = dir / "clip.mkv";
+  Ffmpeg("-f lavfi -i testsrc2=size=160x120:rate=25:duration=1 -c:v ffv1 " + source.string());
+  const std::string job = "--source " + source.string() +
+                          " --transcode --compressor H264 --output " + (dir / "out.avi").string();
+  const ProgramRun quiet = RunProgram("--settings /nonexistent.ini " + job + " < /dev/null");
+  ASSERT_EQ(quiet.status, 0) << quiet.err;
+  EXPECT_EQ(quiet.err, "");
+  EXPECT_EQ(quiet.out.find("FFmpeg"), std::string::npos) << quiet.out;
+  EXPECT_EQ(quiet.out.find("frame I:"), std::string::npos) << quiet.out;
+
+  std::string err;
+  EXPECT_EQ(RunShell("(env -u XDG_RUNTIME_DIR " + ProgramPath() + " " + job +
+                         " --settings /nonexistent.ini 2>&1 >/dev/null)",
+                     &err),
+            0);
+  EXPECT_EQ(err, "");
+
+  const ProgramRun verbose = RunProgram("--verbose " + job);
+  ASSERT_EQ(verbose.status, 0) << verbose.err;
+  EXPECT_EQ(verbose.err, "");
+  EXPECT_NE(verbose.out.find("\n[FFmpeg::libx264] frame I:"), std::string::npos) << verbose.out;
+  // The encoder's closing report comes before the job's end.
+  EXPECT_LT(verbose.out.find("[FFmpeg::libx264] kb/s:"), verbose.out.find("-=[ END ]=-"));
+}
