@@ -4,9 +4,11 @@
 // and written at close. The window maps these values to its controls; the
 // command line takes what its options leave open from here.
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "subtitles/ReadingOptions.h"
+#include "platform/AviRecords.h"
 #include "subtitles/SubtitleFont.h"
 #include "subtitles/SubtitleLook.h"
 
@@ -54,5 +56,15 @@ bool SaveSettings(const std::string& path, const Settings& settings, std::string
 // an integer in any of the file's forms, and black when the text is no number.
 std::string FormatColor(uint32_t color);
 uint32_t ParseColor(const std::string& text);
+
+// [COMPRESSOR]: the last compressor the window's dialog confirmed, with its
+// quality (0 to 10000), key-frame distance and data rate (kilobytes per
+// second in the file) and whether those two are switched on. None while the
+// section has no Code; a Code that is no code of four characters is XVID,
+// and a value missing or out of the dialog's range is its default.
+std::optional<AVICOMPRESSOPTIONS> LoadCompressorChoice(const std::string& path);
+// Fails with "Unable to write to <path>".
+bool SaveCompressorChoice(const std::string& path, const AVICOMPRESSOPTIONS& choice,
+                          std::string& error);
 
 }  // namespace SETTINGS

@@ -27,6 +27,17 @@ T* Control(QWidget& dialog, const char* name) {
 
 int IndexOf(QComboBox* list, FOURCC code) { return list->findData(QVariant(uint(code))); }
 
+// First in this file: nothing has been confirmed yet in this process.
+TEST(CompressorDialog, StartsFromMpeg4UntilAChoiceIsConfirmed) {
+  const FOURCC xvid = MakeFourCC('X', 'V', 'I', 'D');
+  if (!COMPRESSORCATALOG::FindCompressor(xvid)) GTEST_SKIP() << "no MPEG-4 encoder";
+  TCompressorDialog dialog(nullptr, kBoth);
+  EXPECT_EQ(Control<QComboBox>(dialog, "CBCompressor")->currentData().toUInt(), xvid);
+  EXPECT_EQ(Control<QSpinBox>(dialog, "UDQuality")->value(), 75);
+  EXPECT_FALSE(Control<QCheckBox>(dialog, "CBKeyFrames")->isChecked());
+  EXPECT_FALSE(Control<QCheckBox>(dialog, "CBDataRate")->isChecked());
+}
+
 TEST(CompressorDialog, ListsEveryInstalledCompressor) {
   TCompressorDialog dialog(nullptr, kBoth);
   auto* list = Control<QComboBox>(dialog, "CBCompressor");
@@ -106,6 +117,49 @@ TEST(CompressorDialog, AnswersOneOnOkZeroOnCancelAndRemembersTheChoice) {
 
   TCompressorDialog again(nullptr, kBoth);
   EXPECT_EQ(Control<QComboBox>(again, "CBCompressor")->currentIndex(), lastIndex);
+}
+
+// The window hands its remembered choice in and gets every field back,
+// those switched off included.
+TEST(CompressorDialog, StartsFromARememberedChoiceAndKeepsTheConfirmedOne) {
+  std::optional<AVICOMPRESSOPTIONS> remembered = AVICOMPRESSOPTIONS{};
+  remembered->fccHandler = COMPRESSORCATALOG::kFullFrames;
+  remembered->dwQuality = 4000;
+  remembered->dwKeyFrameEvery = 12;
+  remembered->dwBytesPerSecond = 500 * 1024;
+  remembered->dwFlags = AVICOMPRESSF_KEYFRAMES;
+  const int lastIndex = int(COMPRESSORCATALOG::InstalledCompressors().size()) - 1;
+  QTimer::singleShot(0, [lastIndex] {
+    auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+    ASSERT_NE(dialog, nullptr);
+    auto* list = dialog->findChild<QComboBox*>("CBCompressor");
+    EXPECT_EQ(list->currentData().toUInt(), COMPRESSORCATALOG::kFullFrames);
+    EXPECT_EQ(dialog->findChild<QSpinBox*>("UDQuality")->value(), 40);
+    EXPECT_EQ(dialog->findChild<QSpinBox*>("UDKeyFrames")->value(), 12);
+    EXPECT_TRUE(dialog->findChild<QCheckBox*>("CBKeyFrames")->isChecked());
+    EXPECT_EQ(dialog->findChild<QSpinBox*>("UDDataRate")->value(), 500);
+    EXPECT_FALSE(dialog->findChild<QCheckBox*>("CBDataRate")->isChecked());
+    list->setCurrentIndex(lastIndex);
+    dialog->findChild<QSpinBox*>("UDQuality")->setValue(55);
+    dialog->findChild<QPushButton*>("BOK")->click();
+  });
+  AVICOMPRESSOPTIONS options{};
+  ASSERT_EQ(TCOMPRESSORDIALOG::ShowCompressorDialogFrom(nullptr, kBoth, &options, remembered), 1);
+  const FOURCC chosen = COMPRESSORCATALOG::InstalledCompressors()[size_t(lastIndex)].code;
+  EXPECT_EQ(options.fccHandler, chosen);
+  EXPECT_EQ(remembered->fccHandler, chosen);
+  EXPECT_EQ(remembered->dwQuality, 5500u);
+  EXPECT_EQ(remembered->dwKeyFrameEvery, 12u);
+  EXPECT_EQ(remembered->dwBytesPerSecond, 500u * 1024);
+  EXPECT_EQ(remembered->dwFlags, DWORD(AVICOMPRESSF_KEYFRAMES));
+
+  // A compressor that is gone gives way to MPEG-4 Part 2, or the first.
+  AVICOMPRESSOPTIONS gone{};
+  gone.fccHandler = MakeFourCC('G', 'O', 'N', 'E');
+  TCompressorDialog dialog(nullptr, kBoth, &gone);
+  const FOURCC xvid = MakeFourCC('X', 'V', 'I', 'D');
+  EXPECT_EQ(Control<QComboBox>(dialog, "CBCompressor")->currentData().toUInt(),
+            COMPRESSORCATALOG::FindCompressor(xvid) ? xvid : COMPRESSORCATALOG::kFullFrames);
 }
 
 }  // namespace

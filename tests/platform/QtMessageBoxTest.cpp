@@ -17,6 +17,8 @@ struct Seen {
   QMessageBox::StandardButtons buttons;
   Qt::WindowModality modality = Qt::NonModal;
   Qt::TextFormat format = Qt::AutoText;
+  int width = 0;
+  int captionWidth = 0;
 };
 
 class QtMessageBoxTest : public ::testing::Test {
@@ -28,8 +30,10 @@ class QtMessageBoxTest : public ::testing::Test {
     QTimer::singleShot(0, [this, answer] {
       auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
       ASSERT_NE(box, nullptr);
-      seen = {box->windowTitle(),     box->text(),           box->icon(),
-              box->standardButtons(), box->windowModality(), box->textFormat()};
+      seen = {box->windowTitle(),    box->text(),
+              box->icon(),           box->standardButtons(),
+              box->windowModality(), box->textFormat(),
+              box->width(),          box->fontMetrics().horizontalAdvance(box->windowTitle())};
       box->button(answer)->click();
     });
     return MessageBoxA(nullptr, text, caption, type);
@@ -58,6 +62,18 @@ TEST_F(QtMessageBoxTest, QuestionAnswersYesOrNo) {
   EXPECT_EQ(seen.icon, QMessageBox::Information);
   EXPECT_EQ(seen.buttons, QMessageBox::Yes | QMessageBox::No);
   EXPECT_EQ(Show("Are you sure?", "STOP PROCESSING...", question, QMessageBox::No), IDNO);
+}
+
+// The title bar holds an icon and buttons besides the caption.
+TEST_F(QtMessageBoxTest, ABoxIsWideEnoughForItsCaption) {
+  for (const char* caption : {"INFO...", "STOP PROCESSING..."}) {
+    Show("OK", caption, MB_ICONINFORMATION | MB_SYSTEMMODAL, QMessageBox::Ok);
+    EXPECT_GE(seen.width, seen.captionWidth + 150) << caption;
+  }
+  // A long text keeps its own width.
+  const std::string text(200, 'w');
+  Show(text.c_str(), "INFO...", MB_ICONINFORMATION, QMessageBox::Ok);
+  EXPECT_GT(seen.width, QFontMetrics(QApplication::font()).horizontalAdvance("wwwwwwwwww") * 5);
 }
 
 TEST(MessageBoxSeamTest, WithoutAHandlerTheSafeAnswerIsGiven) {

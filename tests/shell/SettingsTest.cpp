@@ -179,6 +179,53 @@ TEST_F(SettingsTest, ReadingSectionFollowsAutosaveAndReadsLikeTheOtherBools) {
   EXPECT_EQ(LoadSettings(path).Reading, read.Reading);
 }
 
+TEST_F(SettingsTest, TheCompressorChoiceHasItsOwnSection) {
+  EXPECT_FALSE(SETTINGS::LoadCompressorChoice(path));
+  Settings settings;
+  settings.SourceVideo = "/v/in.mp4";
+  Save(settings);
+  const std::string before = ReadFile(path);
+  AVICOMPRESSOPTIONS choice{};
+  choice.fccHandler = MakeFourCC('D', 'I', 'B', ' ');
+  choice.dwQuality = 6500;
+  choice.dwKeyFrameEvery = 12;
+  choice.dwBytesPerSecond = 700 * 1024;
+  choice.dwFlags = AVICOMPRESSF_DATARATE;
+  std::string error;
+  ASSERT_TRUE(SETTINGS::SaveCompressorChoice(path, choice, error)) << error;
+  EXPECT_EQ(ReadFile(path), before +
+                                "\r\n[COMPRESSOR]\r\nCode=DIB\r\nQuality=6500\r\nKeyFrames=12\r\n"
+                                "KeyFramesOn=0\r\nDataRate=700\r\nDataRateOn=1\r\n");
+  const auto loaded = SETTINGS::LoadCompressorChoice(path);
+  ASSERT_TRUE(loaded);
+  EXPECT_EQ(loaded->fccType, streamtypeVIDEO);
+  EXPECT_EQ(loaded->fccHandler, choice.fccHandler);
+  EXPECT_EQ(loaded->dwQuality, 6500u);
+  EXPECT_EQ(loaded->dwKeyFrameEvery, 12u);
+  EXPECT_EQ(loaded->dwBytesPerSecond, 700u * 1024);
+  EXPECT_EQ(loaded->dwFlags, DWORD(AVICOMPRESSF_DATARATE));
+  EXPECT_EQ(LoadSettings(path).SourceVideo, "/v/in.mp4");
+}
+
+TEST_F(SettingsTest, ACompressorChoiceOutOfRangeGetsTheDialogsLimits) {
+  WriteFile(path,
+            "[COMPRESSOR]\nCode=TOO LONG\nQuality=20000\nKeyFrames=0\nDataRate=x\n"
+            "KeyFramesOn=1\n");
+  auto loaded = SETTINGS::LoadCompressorChoice(path);
+  ASSERT_TRUE(loaded);
+  EXPECT_EQ(loaded->fccHandler, MakeFourCC('X', 'V', 'I', 'D'));
+  EXPECT_EQ(loaded->dwQuality, 10000u);
+  EXPECT_EQ(loaded->dwKeyFrameEvery, 1u);
+  EXPECT_EQ(loaded->dwBytesPerSecond, 300u * 1024);
+  EXPECT_EQ(loaded->dwFlags, DWORD(AVICOMPRESSF_KEYFRAMES));
+  WriteFile(path, "[COMPRESSOR]\nCode=H264\nQuality=-3\n");
+  loaded = SETTINGS::LoadCompressorChoice(path);
+  ASSERT_TRUE(loaded);
+  EXPECT_EQ(loaded->fccHandler, MakeFourCC('H', '2', '6', '4'));
+  EXPECT_EQ(loaded->dwQuality, 0u);
+  EXPECT_EQ(loaded->dwFlags, 0u);
+}
+
 TEST(SettingsLocationTest, UsesTheProgramFolderWhileItCanBeWritten) {
   TempDir program, user;
   SETTINGS::SettingsLocation location(program.path().string(), user.path().string());

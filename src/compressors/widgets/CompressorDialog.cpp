@@ -1,5 +1,7 @@
 #include "compressors/widgets/CompressorDialog.h"
 
+#include <algorithm>
+
 #include "compressors/CompressorCatalog.h"
 #include "ui_CompressorDialog.h"
 
@@ -9,19 +11,32 @@ namespace {
 
 using COMPRESSORCATALOG::CompressorInfo;
 
-// The compressor last confirmed while the program runs.
-FOURCC lastChosen = 0;
+constexpr FOURCC kFirstChoice = MakeFourCC('X', 'V', 'I', 'D');
+
+// The choice last confirmed while the program runs.
+AVICOMPRESSOPTIONS& LastChoice() {
+  static AVICOMPRESSOPTIONS last = [] {
+    AVICOMPRESSOPTIONS first{};
+    first.fccType = streamtypeVIDEO;
+    first.fccHandler = kFirstChoice;
+    first.dwQuality = 7500;
+    first.dwKeyFrameEvery = 250;
+    first.dwBytesPerSecond = 300 * 1024;
+    return first;
+  }();
+  return last;
+}
 
 }  // namespace
 
-TCompressorDialog::TCompressorDialog(QWidget* parent, UINT flags)
+TCompressorDialog::TCompressorDialog(QWidget* parent, UINT flags,
+                                     const AVICOMPRESSOPTIONS* startFrom)
     : QDialog(parent), ui_(std::make_unique<Ui::TCompressorDialog>()), flags_(flags) {
   ui_->setupUi(this);
   setObjectName("TCompressorDialog");
   for (const CompressorInfo& info : COMPRESSORCATALOG::InstalledCompressors())
     ui_->CBCompressor->addItem(QString::fromStdString(info.name), QVariant(uint(info.code)));
-  const int last = ui_->CBCompressor->findData(QVariant(uint(lastChosen)));
-  ui_->CBCompressor->setCurrentIndex(last >= 0 ? last : 0);
+  StartFrom(startFrom != nullptr ? *startFrom : LastChoice());
   const bool keyFrames = flags & ICMF_CHOOSE_KEYFRAME, dataRate = flags & ICMF_CHOOSE_DATARATE;
   ui_->CBKeyFrames->setVisible(keyFrames);
   ui_->UDKeyFrames->setVisible(keyFrames);
@@ -37,6 +52,34 @@ TCompressorDialog::TCompressorDialog(QWidget* parent, UINT flags)
 }
 
 TCompressorDialog::~TCompressorDialog() = default;
+
+// A compressor that is no longer installed gives way to MPEG-4 Part 2, or to
+// the first in the list.
+void TCompressorDialog::StartFrom(const AVICOMPRESSOPTIONS& choice) {
+  QComboBox* list = ui_->CBCompressor;
+  int index = list->findData(QVariant(uint(choice.fccHandler)));
+  if (index < 0) index = list->findData(QVariant(uint(kFirstChoice)));
+  list->setCurrentIndex(std::max(index, 0));
+  if (choice.dwQuality != ICQUALITY_DEFAULT)
+    ui_->UDQuality->setValue(int((std::min<DWORD>(choice.dwQuality, 10000) + 50) / 100));
+  if (choice.dwKeyFrameEvery > 0) ui_->UDKeyFrames->setValue(int(choice.dwKeyFrameEvery));
+  ui_->CBKeyFrames->setChecked((choice.dwFlags & AVICOMPRESSF_KEYFRAMES) != 0);
+  if (choice.dwBytesPerSecond >= 1024)
+    ui_->UDDataRate->setValue(int(choice.dwBytesPerSecond / 1024));
+  ui_->CBDataRate->setChecked((choice.dwFlags & AVICOMPRESSF_DATARATE) != 0);
+}
+
+AVICOMPRESSOPTIONS TCompressorDialog::Remembered() const {
+  AVICOMPRESSOPTIONS choice{};
+  choice.fccType = streamtypeVIDEO;
+  choice.fccHandler = ChosenCode();
+  choice.dwQuality = DWORD(ui_->UDQuality->value()) * 100;
+  choice.dwKeyFrameEvery = DWORD(ui_->UDKeyFrames->value());
+  choice.dwBytesPerSecond = DWORD(ui_->UDDataRate->value()) * 1024;
+  if (ui_->CBKeyFrames->isChecked()) choice.dwFlags |= AVICOMPRESSF_KEYFRAMES;
+  if (ui_->CBDataRate->isChecked()) choice.dwFlags |= AVICOMPRESSF_DATARATE;
+  return choice;
+}
 
 FOURCC TCompressorDialog::ChosenCode() const {
   return FOURCC(ui_->CBCompressor->currentData().toUInt());
@@ -72,11 +115,18 @@ void TCompressorDialog::FillOptions(AVICOMPRESSOPTIONS* options) const {
 }
 
 int ShowCompressorDialog(void* owner, UINT flags, AVICOMPRESSOPTIONS* options) {
-  TCompressorDialog dialog(static_cast<QWidget*>(owner), flags);
+  std::optional<AVICOMPRESSOPTIONS> remembered = LastChoice();
+  return ShowCompressorDialogFrom(owner, flags, options, remembered);
+}
+
+int ShowCompressorDialogFrom(void* owner, UINT flags, AVICOMPRESSOPTIONS* options,
+                             std::optional<AVICOMPRESSOPTIONS>& remembered) {
+  TCompressorDialog dialog(static_cast<QWidget*>(owner), flags,
+                           remembered ? &*remembered : nullptr);
   dialog.setWindowModality(Qt::ApplicationModal);
   if (dialog.exec() != QDialog::Accepted) return 0;
   dialog.FillOptions(options);
-  lastChosen = options->fccHandler;
+  remembered = LastChoice() = dialog.Remembered();
   return 1;
 }
 

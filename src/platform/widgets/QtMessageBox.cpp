@@ -1,8 +1,26 @@
 #include "platform/widgets/QtMessageBox.h"
 
+#include <QGridLayout>
 #include <QMessageBox>
+#include <QSpacerItem>
 
 #include "platform/MessageBox.h"
+
+namespace {
+
+// Room in a title bar besides its caption: the window's icon and its buttons.
+constexpr int kTitleBarAllowance = 160;
+
+// A box is as wide as its text; a short text ("OK") would cut the caption.
+void WidenForCaption(QMessageBox& box) {
+  auto* grid = qobject_cast<QGridLayout*>(box.layout());
+  if (grid == nullptr) return;
+  const int width = box.fontMetrics().horizontalAdvance(box.windowTitle()) + kTitleBarAllowance;
+  grid->addItem(new QSpacerItem(width, 0, QSizePolicy::Minimum, QSizePolicy::Minimum),
+                grid->rowCount(), 0, 1, grid->columnCount());
+}
+
+}  // namespace
 
 int ShowQtMessageBox(const std::string& text, const std::string& caption, UINT type) {
   QMessageBox box;
@@ -19,6 +37,7 @@ int ShowQtMessageBox(const std::string& text, const std::string& caption, UINT t
   // With no owner the box must still block every window of the program.
   box.setWindowModality(Qt::ApplicationModal);
   if ((type & MB_SYSTEMMODAL) == MB_SYSTEMMODAL) box.setWindowFlag(Qt::WindowStaysOnTopHint);
+  WidenForCaption(box);
   const int answer = box.exec();
   if (!yesNo) return IDOK;
   return answer == QMessageBox::Yes ? IDYES : IDNO;

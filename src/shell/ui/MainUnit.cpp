@@ -10,11 +10,13 @@
 
 #include "compressors/widgets/CompressorDialog.h"
 #include "job/SubtitleJob.h"
+#include "media/LibraryLog.h"
 #include "media/VelAvCodec.h"
 #include "platform/MessageBox.h"
 #include "platform/ProgramInfo.h"
 #include "platform/Shell.h"
 #include "shell/Charsets.h"
+#include "shell/HelpPage.h"
 #include "shell/JobSettings.h"
 #include "shell/SettingsLocation.h"
 #include "shell/ui/LicenseText.h"
@@ -128,6 +130,7 @@ void TMainForm::FormCreate() {
     IUpClick();
   CreateDecoder(settings);
   Subtitles = std::make_unique<SUBTITLEFILE::SubtitleFile>();
+  CompressorMemory = SETTINGS::LoadCompressorChoice(SettingsPath());
 }
 
 void TMainForm::CreateDecoder(const SETTINGS::Settings& settings) {
@@ -190,8 +193,10 @@ SETTINGS::Settings TMainForm::CollectSettings() const {
 
 void TMainForm::SaveSettings() {
   std::string error;
-  if (!SETTINGS::SettingsLocation(ProgramFolder, Environment.UserFolder)
-           .Save(CollectSettings(), error))
+  const SETTINGS::Settings settings = CollectSettings();
+  if (!SETTINGS::SettingsLocation(ProgramFolder, Environment.UserFolder).Save(settings, error) ||
+      (settings.SaveOnExit && CompressorMemory &&
+       !SETTINGS::SaveCompressorChoice(SettingsPath(), *CompressorMemory, error)))
     ShowMessageBox(MessageKind::Error, "", error);
 }
 
@@ -296,9 +301,16 @@ void TMainForm::FillStreamList(QComboBox* list, int count) {
 void TMainForm::BSourceVideoClick() {
   if (!Decoder) return;
   const auto name = FILEDIALOGS::RunFileDialog(Environment.FileDialog, this, kVideoFileDialog);
-  if (!name) return;
+  if (name) OpenSourceVideo(*name);
+}
+
+void TMainForm::OpenSourceVideo(const std::string& name) {
+  if (!Decoder) return;
   Decoder->Close();
-  if (!Decoder->PreOpen(*name)) {
+  LIBRARYLOG::BeginRun();
+  const bool opened = Decoder->PreOpen(name);
+  for (const std::string& line : LIBRARYLOG::TakeLines()) AppendLog(line);
+  if (!opened) {
     const std::string message = Decoder->ErrorText;
     Decoder->Close();
     LogError(message);
@@ -309,7 +321,7 @@ void TMainForm::BSourceVideoClick() {
   FillStreamList(ui->CBVideoStreams, Decoder->VideoStreamCount);
   FillStreamList(ui->CBAudioStreams, Decoder->AudioStreamCount);
   Decoder->Close();
-  ui->EVideoFile->setText(ToQString(*name));
+  ui->EVideoFile->setText(ToQString(name));
 }
 
 void TMainForm::BSubtitleClick() {
@@ -368,7 +380,9 @@ void OpenWithShell(const std::string& target) {
 }
 }  // namespace
 
-void TMainForm::ToolButton5Click() { OpenWithShell("file:///" + ProgramFolder + "Help/Help.html"); }
+void TMainForm::ToolButton5Click() {
+  OpenWithShell("file:///" + HELPPAGE::HelpPagePath(ProgramFolder));
+}
 void TMainForm::ToolButton3Click() { OpenWithShell(tolvane::kWebSite); }
 void TMainForm::ToolButton8Click() {
   OpenWithShell(std::string(tolvane::kWebSite) + tolvane::kDonationPath);
@@ -429,9 +443,11 @@ JOBOPTIONS::JobOptions TMainForm::CollectJobOptions() const {
   return options;
 }
 
-SaveOptionsChooser TMainForm::CompressorChooser() const {
+SaveOptionsChooser TMainForm::CompressorChooser() {
   if (Environment.CompressorChooser) return Environment.CompressorChooser;
-  return TCOMPRESSORDIALOG::ShowCompressorDialog;
+  return [this](void* owner, UINT flags, AVICOMPRESSOPTIONS* options) {
+    return TCOMPRESSORDIALOG::ShowCompressorDialogFrom(owner, flags, options, CompressorMemory);
+  };
 }
 
 void TMainForm::BStartClick() {

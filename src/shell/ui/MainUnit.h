@@ -5,6 +5,7 @@
 // font, and the help and link commands.
 #include <QMainWindow>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "avi/Vfw.h"
@@ -71,6 +72,9 @@ class TMainForm : public QMainWindow {
 
   // Input selection and font.
   void BSourceVideoClick();
+  // What choosing the source in the dialog does after it: probe, report,
+  // stream lists.
+  void OpenSourceVideo(const std::string& name);
   void BSubtitleClick();
   void BDestinationVideoClick();
   void Button4Click();
@@ -106,7 +110,7 @@ class TMainForm : public QMainWindow {
   // The file the settings were read from and are written to.
   std::string SettingsPath() const;
   // How the job's compressor is chosen.
-  SaveOptionsChooser CompressorChooser() const;
+  SaveOptionsChooser CompressorChooser();
 
   std::string ProgramFolder;
   bool Running = false;
@@ -149,6 +153,9 @@ class TMainForm : public QMainWindow {
   QScrollArea* OptionsScroll = nullptr;
   TMainFormEnvironment Environment;
   SubtitleFont FDFont;
+  // The compressor dialog's last choice, kept in the settings file once
+  // there is one.
+  std::optional<AVICOMPRESSOPTIONS> CompressorMemory;
   bool ObjectsReleased = false;
   std::unique_ptr<WINDOWJOBHOST::WindowJobHost> JobHost;
   std::unique_ptr<SUBTITLEJOB::SubtitleJob> SubtitleJobRun;

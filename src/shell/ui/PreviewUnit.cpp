@@ -2,6 +2,8 @@
 
 #include <QCloseEvent>
 #include <QPainter>
+#include <QScreen>
+#include <algorithm>
 #include <cstdlib>
 
 #include "picture/BmpFrame.h"
@@ -34,16 +36,51 @@ TPreviewForm::TPreviewForm(QWidget* mainWindow, std::function<void()> onClosed)
   ui->setupUi(this);
   setFixedSize(474, 229);
   setAttribute(Qt::WA_DeleteOnClose);
-  CentreOn(mainWindow);
+  PlaceOn(mainWindow);
 }
 
 TPreviewForm::~TPreviewForm() = default;
 
-void TPreviewForm::CentreOn(const QWidget* mainWindow) {
+// Centred, it would cover Start and Stop.
+void TPreviewForm::PlaceOn(const QWidget* mainWindow) {
   if (mainWindow == nullptr) return;
-  QRect client(QPoint(0, 0), size());
-  client.moveCenter(mainWindow->geometry().center());
+  const QRect mainFrame = mainWindow->frameGeometry(), mainClient = mainWindow->geometry();
+  const QMargins frame(mainClient.left() - mainFrame.left(), mainClient.top() - mainFrame.top(),
+                       mainFrame.right() - mainClient.right(),
+                       mainFrame.bottom() - mainClient.bottom());
+  const QScreen* screen = mainWindow->screen();
+  QRect client = screen != nullptr
+                     ? PlaceBeside(mainFrame, frame, size(), screen->availableGeometry())
+                     : QRect();
+  if (client.isEmpty()) {
+    client = QRect(QPoint(0, 0), size());
+    client.moveCenter(mainClient.center());
+  }
   setGeometry(client);
+}
+
+QRect TPreviewForm::PlaceBeside(const QRect& mainFrame, const QMargins& frame, const QSize& client,
+                                const QRect& available) {
+  constexpr int kGap = 8;
+  const QSize outer = client.grownBy(frame);
+  if (outer.width() > available.width() || outer.height() > available.height()) return {};
+  // Beside: level with the main window's top, moved up or down onto the
+  // screen; below or above: level with its left edge, moved sideways.
+  const int top =
+      std::clamp(mainFrame.top(), available.top(), available.bottom() + 1 - outer.height());
+  const int left =
+      std::clamp(mainFrame.left(), available.left(), available.right() + 1 - outer.width());
+  const QPoint corners[] = {
+      {mainFrame.right() + 1 + kGap, top},
+      {mainFrame.left() - kGap - outer.width(), top},
+      {left, mainFrame.bottom() + 1 + kGap},
+      {left, mainFrame.top() - kGap - outer.height()},
+  };
+  for (const QPoint& corner : corners) {
+    const QRect placed(corner, outer);
+    if (available.contains(placed)) return placed.marginsRemoved(frame);
+  }
+  return {};
 }
 
 void TPreviewForm::DrawFrame(const BITMAPINFOHEADER* header) {

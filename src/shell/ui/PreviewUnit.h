@@ -16,8 +16,9 @@ class TPreviewForm;
 class TPreviewForm : public QWidget {
   Q_OBJECT
  public:
-  // Centred on mainWindow, which owns it; onClosed runs when the user closes
-  // it, before the window goes.
+  // Beside mainWindow, which owns it, where the screen has room, else
+  // centred on it; onClosed runs when the user closes it, before the window
+  // goes.
   TPreviewForm(QWidget* mainWindow, std::function<void()> onClosed);
   ~TPreviewForm() override;
 
@@ -31,12 +32,19 @@ class TPreviewForm : public QWidget {
 
   static constexpr QRect kPictureRect{5, 5, 465, 220};
 
+  // Where a window of client size `client` goes beside a main window whose
+  // frame is mainFrame: right of it, left, below or above, the first whole
+  // on the screen's available area, with frame margins like the main
+  // window's. Empty when none fits.
+  static QRect PlaceBeside(const QRect& mainFrame, const QMargins& frame, const QSize& client,
+                           const QRect& available);
+
  protected:
   void paintEvent(QPaintEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
 
  private:
-  void CentreOn(const QWidget* mainWindow);
+  void PlaceOn(const QWidget* mainWindow);
 
   std::unique_ptr<Ui::TPreviewForm> ui;
   std::function<void()> OnClosed;

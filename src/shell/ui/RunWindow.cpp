@@ -3,6 +3,8 @@
 #include <QApplication>
 #include <QScreen>
 
+#include "compressors/CompressorEncoder.h"
+#include "media/LibraryLog.h"
 #include "platform/widgets/QtMessageBox.h"
 #include "shell/ui/MainUnit.h"
 
@@ -19,15 +21,23 @@ void CentreOnDesktop(QWidget& window) {
 
 }  // namespace
 
-void SetUpApplication() { QApplication::setApplicationName("Tolvane"); }
+void SetUpApplication() {
+  QApplication::setApplicationName("Tolvane");
+  // The desktop matches the window with tolvane.desktop and its icon.
+  QGuiApplication::setDesktopFileName("tolvane");
+  QGuiApplication::setWindowIcon(QIcon::fromTheme("tolvane"));
+}
 
 int RunWindow(int argc, char** argv) {
   QApplication app(argc, argv);
   SetUpApplication();
   InstallQtMessageBox();
+  COMPRESSOR::RouteEncoderLog(LIBRARYLOG::LogCallback());
   TMainForm window;
   CentreOnDesktop(window);
   window.show();
+  // A video opened from the desktop.
+  if (argc == 2) window.OpenSourceVideo(argv[1]);
   return app.exec();
 }
 

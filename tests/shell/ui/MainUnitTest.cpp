@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
@@ -169,6 +170,45 @@ TEST_F(MainFormTest, ClosingWithoutSettingsWritesExactlyTheSavedKeys) {
             "\r\n[SUBTITLE]\r\nAutoSize=1\r\nUseFrames=1\r\nFramesDelay=0\r\nTimeDelay=0\r\n");
   EXPECT_EQ(form->Decoder, nullptr);
   EXPECT_EQ(form->Subtitles, nullptr);
+}
+
+// The compressor dialog starts from the choice the settings file keeps, and
+// what it confirms goes back there at close.
+TEST_F(MainFormTest, TheCompressorChoiceIsKeptAcrossRuns) {
+  const std::string kept =
+      "[COMPRESSOR]\r\nCode=DIB\r\nQuality=5000\r\nKeyFrames=30\r\nKeyFramesOn=1\r\n"
+      "DataRate=800\r\nDataRateOn=0\r\n";
+  WriteFile(dir / "Tolvane.ini", kept);
+  auto form = Open();
+  QString shown;
+  int quality = 0;
+  QTimer::singleShot(0, [&] {
+    auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+    ASSERT_NE(dialog, nullptr);
+    auto* list = dialog->findChild<QComboBox*>("CBCompressor");
+    shown = list->currentText();
+    quality = dialog->findChild<QSpinBox*>("UDQuality")->value();
+    list->setCurrentIndex(list->count() - 1);
+    dialog->findChild<QSpinBox*>("UDQuality")->setValue(40);
+    dialog->findChild<QPushButton*>("BOK")->click();
+  });
+  AVICOMPRESSOPTIONS options{};
+  ASSERT_EQ(
+      form->CompressorChooser()(form.get(), ICMF_CHOOSE_KEYFRAME | ICMF_CHOOSE_DATARATE, &options),
+      1);
+  EXPECT_EQ(shown, "Full Frames (Uncompressed)");
+  EXPECT_EQ(quality, 50);
+  form->close();
+  std::string last;
+  for (int i = 0; i < 4; ++i) last += char((options.fccHandler >> (8 * i)) & 0xFF);
+  last.erase(last.find_last_not_of(' ') + 1);
+  EXPECT_EQ(Ini().rfind("[COMPRESSOR]\r\nCode=" + last +
+                            "\r\nQuality=4000\r\nKeyFrames=30\r\nKeyFramesOn=1\r\n"
+                            "DataRate=800\r\nDataRateOn=0\r\n\r\n[OTHER]\r\n",
+                        0),
+            0u)
+      << Ini();
+  EXPECT_NE(last, "DIB");
 }
 
 TEST_F(MainFormTest, SettingsDriveTheControlsAndComeBackAtClose) {
@@ -544,4 +584,23 @@ TEST_F(MainFormTest, SubtitleChoiceIsCheckedWithTheReadingGroup) {
   EXPECT_EQ(boxes.size(), 1u);
   EXPECT_EQ(Text(*form, "ESubtitleFile").toStdString(), marked);
   EXPECT_TRUE(Log(*form).contains("Subtitle encoding is UTF-8"));
+}
+
+// A damaged source: FFmpeg's reason in the log before the decoder's error,
+// as a video handed to the program by the desktop is opened.
+TEST_F(MainFormTest, ADamagedSourceIsExplainedByTheLibrariesFirst) {
+  const std::string whole = (dir / "whole.mp4").string(), cut = (dir / "cut.mp4").string();
+  testsupport::Ffmpeg("-f lavfi -i testsrc=size=64x48:rate=10 -t 1 -c:v mpeg4 '" + whole + "'");
+  const std::string bytes = ReadFile(whole);
+  WriteFile(cut, bytes.substr(0, bytes.size() / 2));
+  auto form = Open();
+  form->OpenSourceVideo(cut);
+  EXPECT_EQ(Log(*form),
+            (QStringList{"[FFmpeg::mov] moov atom not found...", "[BEGIN ERROR]",
+                         "[VelAvCodec::PreOpen] Can't open input file...", "[END ERROR]"}));
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].text, "[VelAvCodec::PreOpen] Can't open input file...");
+  EXPECT_EQ(Text(*form, "EVideoFile"), "");
+  form->OpenSourceVideo(whole);
+  EXPECT_EQ(Text(*form, "EVideoFile").toStdString(), whole);
 }

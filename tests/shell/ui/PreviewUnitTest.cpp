@@ -135,3 +135,39 @@ TEST(PreviewOwnership, GoesWithTheMainWindowWithoutReportingAClose) {
   EXPECT_TRUE(preview.isNull());
   EXPECT_EQ(closes, 0);
 }
+
+// Beside the main window, so that Start and Stop stay in sight: right of it,
+// else left, below or above, always whole on the screen.
+TEST(PreviewPlacement, BesideTheMainWindowWhereTheScreenHasRoom) {
+  const QRect screen(0, 0, 1920, 1080);
+  const QMargins frame(1, 30, 1, 1);  // a title bar and thin edges
+  const QSize client(474, 229);
+  auto place = [&](const QRect& mainFrame) {
+    return TPreviewForm::PlaceBeside(mainFrame, frame, client, screen);
+  };
+  EXPECT_EQ(place({100, 100, 800, 600}), QRect(909, 130, 474, 229));
+  // Level with the main window's top unless that would leave the screen.
+  EXPECT_EQ(place({100, 900, 800, 150}), QRect(909, 850, 474, 229));
+  EXPECT_EQ(place({1100, 100, 800, 600}), QRect(617, 130, 474, 229));
+  EXPECT_EQ(place({0, 0, 1920, 700}), QRect(1, 738, 474, 229));
+  EXPECT_EQ(place({1500, 500, 420, 580}), QRect(1017, 530, 474, 229));
+  EXPECT_EQ(place({0, 400, 1920, 680}), QRect(1, 162, 474, 229));
+  EXPECT_TRUE(place({0, 0, 1920, 1080}).isEmpty());
+  EXPECT_TRUE(
+      TPreviewForm::PlaceBeside({0, 0, 100, 100}, frame, client, {0, 0, 400, 300}).isEmpty());
+}
+
+TEST(PreviewPlacement, TheOpenedWindowLeavesTheMainWindowUncovered) {
+  QWidget main;
+  const QRect available = main.screen()->availableGeometry();
+  main.setGeometry(available.left() + 10, available.top() + 40, 200, 150);
+  main.show();
+  auto* preview = new TPreviewForm(&main, [] {});
+  preview->show();
+  QApplication::processEvents();
+  EXPECT_FALSE(preview->frameGeometry().intersects(main.frameGeometry()))
+      << preview->frameGeometry().x() << ',' << preview->frameGeometry().y();
+  EXPECT_TRUE(available.contains(preview->frameGeometry()));
+  EXPECT_EQ(preview->size(), QSize(474, 229));
+  preview->close();
+}
