@@ -7,8 +7,8 @@
 #include <optional>
 #include <string>
 
-#include "subtitles/ReadingOptions.h"
 #include "platform/AviRecords.h"
+#include "subtitles/ReadingOptions.h"
 #include "subtitles/SubtitleFont.h"
 #include "subtitles/SubtitleLook.h"
 

@@ -13,9 +13,9 @@
 #include "media/LibraryLog.h"
 #include "shell/HelpPage.h"
 #include "shell/cli/Commands.h"
+#include "shell/cli/JobArguments.h"
 #include "shell/cli/LookArguments.h"
 #include "shell/cli/ReadingArguments.h"
-#include "shell/cli/JobArguments.h"
 
 namespace tolvane {
 namespace {
