@@ -79,9 +79,9 @@ TEST(CommandLineTest, GnuFormsOfTheOptions) {
       (tolvane::Arguments{"--frame-rate", "25", "--list-entries", "a b.srt", "--delay-ms", "-5"}));
 
   // The look options and --snapshot take their values like the job's own.
-  EXPECT_EQ(tolvane::NormalizeArguments({"--outline", "--x=1", "--snapshot=1:00", "--shadow=2"},
-                                        verbose),
-            (tolvane::Arguments{"--outline", "--x=1", "--snapshot", "1:00", "--shadow", "2"}));
+  EXPECT_EQ(
+      tolvane::NormalizeArguments({"--outline", "--x=1", "--snapshot=1:00", "--shadow=2"}, verbose),
+      (tolvane::Arguments{"--outline", "--x=1", "--snapshot", "1:00", "--shadow", "2"}));
 
   const Outcome none = RunWith({"--verbose"});
   EXPECT_EQ(none.status, 2);
