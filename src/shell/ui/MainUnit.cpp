@@ -255,7 +255,8 @@ void TMainForm::WrapOptionsPanel() {
   OptionsScroll->setFrameShape(QFrame::NoFrame);
   OptionsScroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   OptionsScroll->setWidgetResizable(true);
-  ui->LayoutPanels->replaceWidget(ui->POptions, OptionsScroll);
+  // The layout hands back the panel's old item, which is ours to delete.
+  delete ui->LayoutPanels->replaceWidget(ui->POptions, OptionsScroll);
   ui->POptions->setMinimumHeight(ui->POptions->childrenRect().bottom() + 9);
   OptionsScroll->setWidget(ui->POptions);
   OptionsScroll->hide();
