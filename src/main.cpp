@@ -1,7 +1,7 @@
 // Program entry: options go to the command-line front; no options, or the
 // name of a video to open, open the window.
-#include "shell/cli/CommandLine.h"
-#include "shell/ui/RunWindow.h"
+#include "cli/CommandLine.h"
+#include "ui/RunWindow.h"
 
 int main(int argc, char** argv) {
   tolvane::HideQtNotes();

@@ -1,0 +1,169 @@
+#include "cli/CommandLine.h"
+
+#include <sys/stat.h>
+
+#include <QString>
+#include <QtGlobal>
+#include <algorithm>
+#include <filesystem>
+#include <iostream>
+#include <sstream>
+
+#include "cli/Commands.h"
+#include "cli/JobArguments.h"
+#include "cli/LookArguments.h"
+#include "cli/ReadingArguments.h"
+#include "compressors/CompressorEncoder.h"
+#include "media/LibraryLog.h"
+#include "shell/HelpPage.h"
+
+namespace tolvane {
+namespace {
+
+int RunVersion(const Arguments&, std::ostream& out, std::ostream&) {
+  out << "Tolvane v2.02\n";
+  return ExitOk;
+}
+
+int RunHelp(const Arguments&, std::ostream& out, std::ostream&) {
+  out << CommandLineHelp();
+  const std::string folder = HELPPAGE::ProcessProgramFolder();
+  const std::string guide = folder.empty() ? std::string() : HELPPAGE::HelpPagePath(folder);
+  std::error_code error;
+  if (!guide.empty() && std::filesystem::is_regular_file(guide, error))
+    out << "\nThe user's guide: " << guide << '\n';
+  return ExitOk;
+}
+
+// The commands in the order --help lists them. The first whose option
+// appears in the arguments runs.
+const Command kCommands[] = {
+    {"--help", RunHelp, "  -h, --help             show this help\n"},
+    {"--version", RunVersion, "  -V, --version          show the program's name and version\n"},
+    // Each subsystem's commands (declared in Commands.h) go here.
+    {"--list-compressors", RunListCompressors,
+     "  --list-compressors     list the installed video compressors: code, TAB, name\n"},
+    {"--probe", RunProbe, "  --probe FILE           print the movie report of a video file\n"},
+    // Before --source, which its arguments hold too.
+    {"--snapshot", RunSnapshot,
+     "  --snapshot SECONDS|H:MM:SS --source FILE --subtitles FILE --output FILE.png\n"
+     "      [--video-stream N] [--delay-frames N | --delay-ms N] [--no-autosize]\n"
+     "      [--font NAME] [--font-size POINTS] [--font-color 0xBBGGRR] [--bold]\n"
+     "      [--italic] [--underline] [--strike-out] [--script CODE] [--settings "
+     "FILE]\n" LOOKARGUMENTS_USAGE
+     "                         write the source picture due at that time with the\n"
+     "                         subtitle due then, drawn as the job draws it, as a PNG\n"
+     "                         image of the source's size\n"},
+    {"--source", RunJob,
+     "  --source FILE --subtitles FILE --output FILE [--compressor CODE]\n"
+     "      [--quality 0-10000] [--keyframes N] [--data-rate KBYTES_PER_SECOND]\n"
+     "      [--video-stream N] [--audio-stream N] [--delay-frames N | --delay-ms N]\n"
+     "      [--transcode] [--fix-audio-vbr] [--no-autosize] [--font NAME]\n"
+     "      [--font-size POINTS] [--font-color 0xBBGGRR] [--bold] [--italic]\n"
+     "      [--underline] [--strike-out] [--script CODE] [--settings FILE]\n" LOOKARGUMENTS_USAGE
+     "      [--unicode] [--detect-codepage] [--clean-markup] [--tolerant]\n"
+     "                         burn the subtitles into the source and write the\n"
+     "                         output: Matroska for .mkv, MP4 for .mp4, .m4v and\n"
+     "                         .mov, AVI for any other name; streams count from 1,\n"
+     "                         the rest comes from the settings file\n"},
+    {"--list-entries", RunListEntries,
+     "  --list-entries FILE --frame-rate R [--delay-frames N | --delay-ms N]\n"
+     "      [--unicode] [--detect-codepage] [--clean-markup] [--tolerant]\n"
+     "      [--as-drawn [--script CODE]]\n"
+     "                         list a subtitle file's entries in frames; with\n"
+     "                         --as-drawn each line in UTF-8 as it will be drawn in\n"
+     "                         the script CODE (0 Western, 204 Cyrillic, ...)\n"},
+};
+
+// Options whose next argument is their value, whatever it looks like.
+bool TakesValue(const std::string& option) {
+  return JOBARGUMENTS::TakesValue(option) || LOOKARGUMENTS::TakesValue(option) ||
+         option == "--probe" || option == "--list-entries" || option == "--frame-rate" ||
+         option == "--snapshot";
+}
+
+QtMessageHandler gQtHandler = nullptr;
+
+// Qt notes that it picked a runtime folder itself when the session names
+// none; that says nothing to the user.
+void PassQtMessage(QtMsgType type, const QMessageLogContext& context, const QString& message) {
+  if (message.startsWith("QStandardPaths: XDG_RUNTIME_DIR not set")) return;
+  if (gQtHandler != nullptr) gQtHandler(type, context, message);
+}
+
+const Command* FindCommand(const Arguments& args) {
+  for (const Command& command : kCommands)
+    if (std::find(args.begin(), args.end(), command.option) != args.end()) return &command;
+  return nullptr;
+}
+
+}  // namespace
+
+std::string CommandLineHelp() {
+  std::ostringstream text;
+  text << "Usage: tolvane [OPTION...]\n"
+          "Burns text subtitles into a video. Without options the window opens.\n\n";
+  for (const Command& command : kCommands) text << command.usage;
+  text << "  --verbose              with any command: FFmpeg's warnings and information in\n"
+          "                         the log too, not only its errors\n";
+  text << "\n" << READINGARGUMENTS::kReadingUsage;
+  text << "\nAn option's value follows it, or is joined to it by '=' (--font-size=14).\n";
+  return text.str();
+}
+
+Arguments NormalizeArguments(const Arguments& args, bool& verbose) {
+  Arguments result;
+  verbose = false;
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& argument = args[i];
+    const size_t equals = argument.find('=');
+    if (argument == "-h") {
+      result.push_back("--help");
+    } else if (argument == "-V") {
+      result.push_back("--version");
+    } else if (argument == "--verbose") {
+      verbose = true;
+    } else if (argument.starts_with("--") && equals != std::string::npos) {
+      result.push_back(argument.substr(0, equals));
+      result.push_back(argument.substr(equals + 1));
+    } else {
+      result.push_back(argument);
+      if (TakesValue(argument) && i + 1 < args.size()) result.push_back(args[++i]);
+    }
+  }
+  return result;
+}
+
+int RunCommandLine(const Arguments& given, std::ostream& out, std::ostream& err) {
+  bool verbose = false;
+  const Arguments args = NormalizeArguments(given, verbose);
+  LIBRARYLOG::SetDetail(verbose ? LIBRARYLOG::Detail::Everything : LIBRARYLOG::Detail::Errors);
+  COMPRESSOR::RouteEncoderLog(LIBRARYLOG::LogCallback());
+  const Command* command = FindCommand(args);
+  if (command == nullptr) {
+    if (args.empty())
+      err << "tolvane: no command given\n";
+    else
+      err << "tolvane: unknown option '" << args.front() << "'\n";
+    err << "Try 'tolvane --help' for the list of options.\n";
+    return ExitBadArguments;
+  }
+  return command->run(args, out, err);
+}
+
+bool IsCommandLine(int argc, char** argv) {
+  if (argc < 2) return false;
+  struct stat file {};
+  const bool opensFile =
+      argc == 2 && argv[1][0] != '-' && stat(argv[1], &file) == 0 && S_ISREG(file.st_mode);
+  return !opensFile;
+}
+
+void HideQtNotes() { gQtHandler = qInstallMessageHandler(PassQtMessage); }
+
+int RunCommandLine(int argc, char** argv) {
+  Arguments args(argv + 1, argv + argc);
+  return RunCommandLine(args, std::cout, std::cerr);
+}
+
+}  // namespace tolvane

@@ -1,0 +1,25 @@
+#pragma once
+
+// The commands that subsystems add to the command line. Each declares its run
+// function here, defines it in a file of its own in this folder and adds one
+// entry to kCommands in CommandLine.cpp.
+#include <QGuiApplication>
+#include <memory>
+
+#include "cli/CommandLine.h"
+#include "shell/Settings.h"
+
+namespace tolvane {
+
+// For the commands that draw text: Qt's application object (null when one
+// exists already), and the settings file their options are laid over.
+std::unique_ptr<QGuiApplication> EnsureGuiApplication();
+SETTINGS::Settings ReadSettings(const Arguments& args);
+
+int RunJob(const Arguments& args, std::ostream& out, std::ostream& err);
+int RunListCompressors(const Arguments& args, std::ostream& out, std::ostream& err);
+int RunListEntries(const Arguments& args, std::ostream& out, std::ostream& err);
+int RunProbe(const Arguments& args, std::ostream& out, std::ostream& err);
+int RunSnapshot(const Arguments& args, std::ostream& out, std::ostream& err);
+
+}  // namespace tolvane

@@ -1,0 +1,37 @@
+#pragma once
+
+// The options of the --source command, merged over the settings file the way
+// the window takes its controls from it.
+#include <optional>
+#include <string>
+
+#include "cli/CommandLine.h"
+#include "job/JobOptions.h"
+#include "platform/AviRecords.h"
+#include "shell/Settings.h"
+
+namespace JOBARGUMENTS {
+
+struct JobArguments {
+  JOBOPTIONS::JobOptions Options;
+  std::string Compressor = "XVID";  // MPEG-4 Part 2
+  std::optional<int> Quality;       // 0 to 10000; else the compressor's default
+  std::optional<int> KeyFrames;
+  std::optional<int> DataRate;  // kilobytes per second
+};
+
+// Whether the job's option takes a value.
+bool TakesValue(const std::string& option);
+
+// The file named by --settings, or empty when it is not given.
+std::string SettingsFileArgument(const tolvane::Arguments& args);
+
+// Empty on success, else what is wrong with the arguments.
+std::string ParseJobArguments(const tolvane::Arguments& args, const SETTINGS::Settings& settings,
+                              JobArguments& result);
+
+// The compressor choice the arguments make; false when the compressor is
+// unknown.
+bool FillCompressOptions(const JobArguments& arguments, AVICOMPRESSOPTIONS& options);
+
+}  // namespace JOBARGUMENTS

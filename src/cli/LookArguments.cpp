@@ -1,0 +1,73 @@
+#include "cli/LookArguments.h"
+
+#include <charconv>
+#include <string_view>
+
+namespace LOOKARGUMENTS {
+namespace {
+
+struct ValueOption {
+  const char* name;
+  const char* what;  // as the error names it
+  int maximum;
+  int base;
+  int SubtitleLook::*number;
+  uint32_t SubtitleLook::*colour;
+};
+
+constexpr int kColourMaximum = 0xFFFFFF;
+
+const ValueOption kValueOptions[] = {
+    {"--outline", "outline", kMaximumOutline, 10, &SubtitleLook::Outline, nullptr},
+    {"--outline-color", "outline colour", kColourMaximum, 16, nullptr, &SubtitleLook::OutlineColor},
+    {"--shadow", "shadow", kMaximumShadow, 10, &SubtitleLook::Shadow, nullptr},
+    {"--shadow-color", "shadow colour", kColourMaximum, 16, nullptr, &SubtitleLook::ShadowColor},
+    {"--box-opacity", "box opacity", kMaximumBoxOpacity, 10, &SubtitleLook::BoxOpacity, nullptr},
+    {"--box-color", "box colour", kColourMaximum, 16, nullptr, &SubtitleLook::BoxColor},
+    {"--margin", "margin", kMaximumMargin, 10, &SubtitleLook::Margin, nullptr},
+};
+
+std::optional<int> ParseNumber(std::string_view text, int base, int maximum) {
+  if (base == 16 && (text.starts_with("0x") || text.starts_with("0X"))) text.remove_prefix(2);
+  int value = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value, base);
+  if (text.empty() || error != std::errc() || end != text.data() + text.size() || value < 0 ||
+      value > maximum)
+    return std::nullopt;
+  return value;
+}
+
+std::string Apply(const ValueOption& option, const std::string& value, SubtitleLook& look) {
+  const auto number = ParseNumber(value, option.base, option.maximum);
+  if (!number) return "bad " + std::string(option.what) + " '" + value + "'";
+  if (option.number != nullptr)
+    look.*option.number = *number;
+  else
+    look.*option.colour = uint32_t(*number);
+  return {};
+}
+
+}  // namespace
+
+std::optional<std::string> ParseLookOption(const tolvane::Arguments& args, size_t& i,
+                                           SubtitleLook& look) {
+  const std::string& option = args[i];
+  if (option == "--antialias") {
+    look.Antialias = true;
+    return std::string();
+  }
+  for (const ValueOption& candidate : kValueOptions) {
+    if (option != candidate.name) continue;
+    if (i + 1 >= args.size()) return "option '" + option + "' needs a value";
+    return Apply(candidate, args[++i], look);
+  }
+  return std::nullopt;
+}
+
+bool TakesValue(const std::string& option) {
+  for (const ValueOption& candidate : kValueOptions)
+    if (option == candidate.name) return true;
+  return false;
+}
+
+}  // namespace LOOKARGUMENTS

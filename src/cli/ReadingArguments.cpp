@@ -1,0 +1,51 @@
+#include "cli/ReadingArguments.h"
+
+#include <array>
+
+namespace READINGARGUMENTS {
+namespace {
+
+using SUBTITLEFILE::ReadingOptions;
+
+struct Flag {
+  const char* option;
+  bool ReadingOptions::*field;
+};
+
+constexpr std::array<Flag, 4> kFlags = {{
+    {"--unicode", &ReadingOptions::Unicode},
+    {"--detect-codepage", &ReadingOptions::DetectCodePage},
+    {"--clean-markup", &ReadingOptions::CleanMarkup},
+    {"--tolerant", &ReadingOptions::Tolerant},
+}};
+
+}  // namespace
+
+const char kReadingUsage[] =
+    "Reading options, taken by --source (besides those that the settings file's\n"
+    "[READING] section switches on) and by --list-entries:\n"
+    "  --unicode              read UTF-8 files with or without a byte-order mark,\n"
+    "                         UTF-16 and UTF-32 files with one\n"
+    "  --detect-codepage      find the code page of an 8-bit file that is not\n"
+    "                         UTF-8 and draw it in that, whatever the font's script\n"
+    "  --clean-markup         remove every style tag, override block and control\n"
+    "                         code, and turn entities into their characters\n"
+    "  --tolerant             read SubRip with loose structure and the frame rate\n"
+    "                         of a MicroDVD file's {1}{1}RATE line\n";
+
+bool ApplyReadingFlag(const std::string& option, ReadingOptions& reading) {
+  for (const Flag& flag : kFlags)
+    if (option == flag.option) {
+      reading.*flag.field = true;
+      return true;
+    }
+  return false;
+}
+
+bool ApplyListEntriesFlag(const std::string& option, ReadingOptions& reading, bool& asDrawn) {
+  if (option != "--as-drawn") return ApplyReadingFlag(option, reading);
+  asDrawn = true;
+  return true;
+}
+
+}  // namespace READINGARGUMENTS

@@ -1,0 +1,30 @@
+#include "ui/LicenseText.h"
+
+QString LicenseText() {
+  return QStringLiteral(
+      "Tolvane v2.02 - Subtitle tool for video files\n"
+      "\n"
+      "LICENCE\n"
+      "This program is free software: you can redistribute it and/or modify it under the "
+      "terms of the GNU General Public License as published by the Free Software Foundation, "
+      "either version 3 of the License, or (at your option) any later version.\n"
+      "\n"
+      "WARRANTY\n"
+      "This program is distributed in the hope that it will be useful, but WITHOUT ANY "
+      "WARRANTY; without even the implied warranty of MERCHANTABILITY or FITNESS FOR A "
+      "PARTICULAR PURPOSE. See the GNU General Public License for more details.\n"
+      "\n"
+      "DISTRIBUTION\n"
+      "You should have received a copy of the GNU General Public License along with this "
+      "program. If not, see <https://www.gnu.org/licenses/>. Whoever passes the program on "
+      "must pass on its source code under the same terms, together with the sources of the "
+      "libraries it is distributed with where their licences ask for it.\n"
+      "\n"
+      "CREDITS\n"
+      "Decoding and video compression: FFmpeg (libavcodec, libavformat, libavutil, "
+      "libswscale), https://ffmpeg.org, licensed under the GNU LGPL version 2.1 or later, or "
+      "the GNU GPL version 2 or later for builds with GPL parts such as x264.\n"
+      "User interface: the Qt toolkit, https://www.qt.io, licensed under the GNU LGPL "
+      "version 3.\n"
+      "Copyright and trademarks of these libraries belong to their owners.\n");
+}

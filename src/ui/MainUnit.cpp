@@ -1,0 +1,583 @@
+#include "ui/MainUnit.h"
+
+#include <QCloseEvent>
+#include <QFontDatabase>
+#include <QMouseEvent>
+#include <QScrollArea>
+#include <QStyle>
+#include <QTimer>
+#include <QToolButton>
+
+#include "compressors/widgets/CompressorDialog.h"
+#include "job/SubtitleJob.h"
+#include "media/LibraryLog.h"
+#include "media/VelAvCodec.h"
+#include "platform/MessageBox.h"
+#include "platform/ProgramInfo.h"
+#include "platform/Shell.h"
+#include "shell/Charsets.h"
+#include "shell/HelpPage.h"
+#include "shell/JobSettings.h"
+#include "shell/SettingsLocation.h"
+#include "subtitles/SubtitleOverlay.h"
+#include "subtitles/SubtitleUnit.h"
+#include "ui/LicenseText.h"
+#include "ui/LookControls.h"
+#include "ui/PreviewUnit.h"
+#include "ui/WidgetText.h"
+#include "ui/WindowJobHost.h"
+#include "ui_MainUnit.h"
+
+namespace {
+
+constexpr int kClientWidth = 548;
+constexpr int kHeightWithStatistics = 450;
+constexpr int kHeightWithoutStatistics = 364;
+constexpr int kToolBarHeight = 34;
+constexpr int kStatusBarHeight = 19;
+
+// Appended to the decoder's message when its libraries cannot be bound: the
+// usual cause is a settings file naming libraries that are not there.
+constexpr const char* kDecoderFailureHint =
+    "\r\n\r\n     [Windows Vista/7 OS Hint]\r\n"
+    "Please delete Tolvane.ini file from\r\n"
+    "\"Root partition:\\Users\\YourUserName\\AppData\\Local\\Virtual Store\\Program "
+    "Files\\Tolvane\\\"\r\n"
+    "or\r\n"
+    "\"Root partition:\\Users\\YourUserName\\AppData\\Local\\Virtual Store\\Program Files "
+    "(x86)\\Tolvane\\\"\r\n"
+    "folder and launch Tolvane again.";
+
+const FILEDIALOGS::FileDialogRequest kVideoFileDialog = {
+    "ODVideoFile", false, "Chose the source video file...",
+    "Video files|*.avi;*.mp4;*.mkv;*.mov;*.m4v;*.mpg;*.mpeg;*.ts;*.m2ts;*.wmv;*.flv;*.webm;*.ogv;"
+    "*.vob;*.3gp|Avi files|*.avi|All files|*.*",
+    ""};
+const FILEDIALOGS::FileDialogRequest kSubtitleFileDialog = {
+    "ODSubtitleFile", false, "Chose subtitle file...", "Subtitle files|*.sub;*.srt|All files|*.*",
+    ""};
+const FILEDIALOGS::FileDialogRequest kSavedVideoFileDialog = {
+    "SDSavedVideoFile", true, "Save subtitled video file as...",
+    "Avi files|*.avi|Matroska files|*.mkv|MP4 files|*.mp4;*.m4v;*.mov", "avi"};
+
+QFont WindowFont() {
+  QFont font = QFontDatabase::families().contains("Tahoma")
+                   ? QFont("Tahoma")
+                   : QFontDatabase::systemFont(QFontDatabase::GeneralFont);
+  // Points at 96 dots per inch, as on the platform the layout was made for:
+  // 8 points are 11 pixels whatever the screen says.
+  font.setPixelSize(PixelsOfPoints(8));
+  return font;
+}
+
+QIcon ThemeIcon(const char* name, QStyle::StandardPixmap fallback, const QStyle* style) {
+  return QIcon::fromTheme(name, style->standardIcon(fallback));
+}
+
+}  // namespace
+
+TMainForm::TMainForm(TMainFormEnvironment environment, QWidget* parent)
+    : QMainWindow(parent),
+      TRefresh(new QTimer(this)),
+      ui(std::make_unique<Ui::TMainForm>()),
+      Environment(std::move(environment)) {
+  ui->setupUi(this);
+  SetUpLooks();
+  SetUpLinks();
+  ConnectHandlers();
+  FormCreate();
+}
+
+TMainForm::~TMainForm() {
+  // The job's AVI objects go before the objects it refers to.
+  SubtitleJobRun.reset();
+}
+
+// ---- Start-up and close ----
+
+void TMainForm::FormCreate() {
+  ProgramFolder = Environment.ProgramFolder.empty() ? SETTINGS::RunningProgramFolder()
+                                                    : Environment.ProgramFolder;
+  if (ProgramFolder.back() != '/') ProgramFolder += '/';
+  FDFont = SubtitleFont{};
+  FDFont.Name = "Tahoma";
+  FDFont.Size = 8;
+  Decoder.reset();
+  Subtitles.reset();
+  Running = false;
+  PreviewShown = false;
+  Overlay = std::make_unique<SUBTITLEOVERLAY::SubtitleOverlay>();
+  const SETTINGS::Settings settings = SETTINGS::LoadSettings(SettingsPath());
+  ui->EVideoFile->setText(ToQString(settings.SourceVideo));
+  ui->ESubtitleFile->setText(ToQString(settings.Subtitle));
+  ui->ESavedVideoFile->setText(ToQString(settings.DestinationVideo));
+  FDFont = settings.Font;
+  FillFontDisplay();
+  ui->CBAutoSize->setChecked(settings.AutoSize);
+  ui->RBCorrectFrames->setChecked(settings.UseFrames);
+  ui->RBCorrectTime->setChecked(!settings.UseFrames);
+  ui->UDCorrectFrames->setValue(settings.FramesDelay);
+  ui->UDCorrectTime->setValue(settings.TimeDelay);
+  ShowStatistics = settings.ShowStatistics;
+  ui->CBSaveOnExit->setChecked(settings.SaveOnExit);
+  ui->CBFixAudioVBR->setChecked(settings.FixAudioVBR);
+  ui->CBTranscodeVideo->setChecked(settings.TranscodeVideo);
+  LOOKCONTROLS::ShowLook(*ui, settings.Look);
+  ShowReading(settings.Reading);
+  if (ShowStatistics)
+    IDownClick();
+  else
+    IUpClick();
+  CreateDecoder(settings);
+  Subtitles = std::make_unique<SUBTITLEFILE::SubtitleFile>();
+  CompressorMemory = SETTINGS::LoadCompressorChoice(SettingsPath());
+}
+
+void TMainForm::CreateDecoder(const SETTINGS::Settings& settings) {
+  try {
+    Decoder = std::make_unique<VELAVCODEC::VelAvCodec>(settings.AvCodec, settings.AvFormat,
+                                                       settings.AvUtil, settings.SwScale);
+  } catch (const VELAVCODEC::VelException& exception) {
+    ui->BStart->setEnabled(false);
+    ui->BSourceVideo->setEnabled(false);
+    ShowMessageBox(MessageKind::Error, "", std::string(exception.Message) + kDecoderFailureHint);
+  }
+}
+
+std::string TMainForm::SettingsPath() const {
+  return SETTINGS::SettingsLocation(ProgramFolder, Environment.UserFolder).ReadPath();
+}
+
+void TMainForm::closeEvent(QCloseEvent* event) {
+  if (FormClose())
+    event->accept();
+  else
+    event->ignore();
+}
+
+bool TMainForm::FormClose() {
+  // The frame loop is on the stack until the job returns: stop it and stay.
+  if (Running || JobActive()) {
+    if (JobActive()) SubtitleJobRun->EndRunning();
+    Running = false;
+    return false;
+  }
+  // A close after a refused write must not release or save twice.
+  if (ObjectsReleased) return true;
+  ObjectsReleased = true;
+  Overlay.reset();
+  Decoder.reset();
+  Subtitles.reset();
+  SaveSettings();
+  return true;
+}
+
+SETTINGS::Settings TMainForm::CollectSettings() const {
+  SETTINGS::Settings settings;
+  settings.SaveOnExit = ui->CBSaveOnExit->isChecked();
+  settings.SourceVideo = FromQString(ui->EVideoFile->text());
+  settings.Subtitle = FromQString(ui->ESubtitleFile->text());
+  settings.DestinationVideo = FromQString(ui->ESavedVideoFile->text());
+  settings.Font = FDFont;
+  settings.AutoSize = ui->CBAutoSize->isChecked();
+  settings.UseFrames = ui->RBCorrectFrames->isChecked();
+  settings.FramesDelay = ui->UDCorrectFrames->value();
+  settings.TimeDelay = ui->UDCorrectTime->value();
+  settings.ShowStatistics = ShowStatistics;
+  settings.FixAudioVBR = ui->CBFixAudioVBR->isChecked();
+  settings.TranscodeVideo = ui->CBTranscodeVideo->isChecked();
+  settings.Look = LOOKCONTROLS::CollectLook(*ui);
+  settings.Reading = CollectReading();
+  return settings;
+}
+
+void TMainForm::SaveSettings() {
+  std::string error;
+  const SETTINGS::Settings settings = CollectSettings();
+  if (!SETTINGS::SettingsLocation(ProgramFolder, Environment.UserFolder).Save(settings, error) ||
+      (settings.SaveOnExit && CompressorMemory &&
+       !SETTINGS::SaveCompressorChoice(SettingsPath(), *CompressorMemory, error)))
+    ShowMessageBox(MessageKind::Error, "", error);
+}
+
+void TMainForm::ShowReading(const SUBTITLEFILE::ReadingOptions& reading) {
+  ui->CBUnicode->setChecked(reading.Unicode);
+  ui->CBDetectCodePage->setChecked(reading.DetectCodePage);
+  ui->CBCleanMarkup->setChecked(reading.CleanMarkup);
+  ui->CBTolerant->setChecked(reading.Tolerant);
+}
+
+SUBTITLEFILE::ReadingOptions TMainForm::CollectReading() const {
+  return {ui->CBUnicode->isChecked(), ui->CBDetectCodePage->isChecked(),
+          ui->CBCleanMarkup->isChecked(), ui->CBTolerant->isChecked()};
+}
+
+// ---- Message log and boxes ----
+
+void TMainForm::AppendLog(const std::string& text) {
+  ui->MDebug->appendPlainText(ToQString(text).replace("\r\n", "\n"));
+}
+
+void TMainForm::LogError(const std::string& text) {
+  AppendLog("[BEGIN ERROR]");
+  AppendLog(text);
+  AppendLog("[END ERROR]");
+}
+
+void TMainForm::LogInfo(const std::string& text) {
+  AppendLog("[BEGIN INFO]");
+  AppendLog(text);
+  AppendLog("[END INFO]");
+}
+
+void TMainForm::ShowMessageBox(MessageKind kind, const std::string& caption,
+                               const std::string& text) {
+  const bool error = kind == MessageKind::Error;
+  const std::string shownCaption = !caption.empty() ? caption : error ? "ERROR!" : "INFO...";
+  MessageBoxA(nullptr, text.c_str(), shownCaption.c_str(),
+              (error ? MB_ICONSTOP : MB_ICONINFORMATION) | MB_SYSTEMMODAL);
+}
+
+// ---- Panels and statistics ----
+
+void TMainForm::ShowPanel(QWidget* shown) {
+  for (QWidget* panel : {ui->PMain, ui->POptions, ui->PDebug, ui->PAbout})
+    if (panel != shown) panel->hide();
+  shown->show();
+  OptionsScroll->setVisible(shown == ui->POptions);
+}
+
+// The groups of the options panel keep their places; when the window is
+// too low to show them all, the panel scrolls.
+void TMainForm::WrapOptionsPanel() {
+  OptionsScroll = new QScrollArea(ui->PClient);
+  OptionsScroll->setObjectName("SOptions");
+  OptionsScroll->setFrameShape(QFrame::NoFrame);
+  OptionsScroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  OptionsScroll->setWidgetResizable(true);
+  // The layout hands back the panel's old item, which is ours to delete.
+  delete ui->LayoutPanels->replaceWidget(ui->POptions, OptionsScroll);
+  ui->POptions->setMinimumHeight(ui->POptions->childrenRect().bottom() + 9);
+  OptionsScroll->setWidget(ui->POptions);
+  OptionsScroll->hide();
+}
+
+void TMainForm::ToolButton1Click() { ShowPanel(ui->PMain); }
+void TMainForm::TBOptionsClick() { ShowPanel(ui->POptions); }
+void TMainForm::ToolButton4Click() { ShowPanel(ui->PDebug); }
+void TMainForm::ToolButton6Click() { ShowPanel(ui->PAbout); }
+
+void TMainForm::SetClientHeight(int height) { setFixedSize(kClientWidth, height); }
+
+void TMainForm::IDownClick() {
+  ui->IDown->hide();
+  ui->IUp->show();
+  ui->PLinks->hide();
+  ui->PTime->show();
+  ui->PFramerate->show();
+  ui->PSize->show();
+  SetClientHeight(kHeightWithStatistics);
+  ShowStatistics = true;
+}
+
+void TMainForm::IUpClick() {
+  ui->IDown->show();
+  ui->IUp->hide();
+  ui->PTime->hide();
+  ui->PFramerate->hide();
+  ui->PSize->hide();
+  ui->PLinks->show();
+  SetClientHeight(kHeightWithoutStatistics);
+  ShowStatistics = false;
+}
+
+// ---- Input selection ----
+
+void TMainForm::FillStreamList(QComboBox* list, int count) {
+  list->clear();
+  for (int i = 1; i <= count; ++i) list->addItem(QString::number(i));
+  if (list->count() > 0) list->setCurrentIndex(0);
+}
+
+void TMainForm::BSourceVideoClick() {
+  if (!Decoder) return;
+  const auto name = FILEDIALOGS::RunFileDialog(Environment.FileDialog, this, kVideoFileDialog);
+  if (name) OpenSourceVideo(*name);
+}
+
+void TMainForm::OpenSourceVideo(const std::string& name) {
+  if (!Decoder) return;
+  Decoder->Close();
+  LIBRARYLOG::BeginRun();
+  const bool opened = Decoder->PreOpen(name);
+  for (const std::string& line : LIBRARYLOG::TakeLines()) AppendLog(line);
+  if (!opened) {
+    const std::string message = Decoder->ErrorText;
+    Decoder->Close();
+    LogError(message);
+    ShowMessageBox(MessageKind::Error, "", message);
+    return;
+  }
+  AppendLog(Decoder->Info);
+  FillStreamList(ui->CBVideoStreams, Decoder->VideoStreamCount);
+  FillStreamList(ui->CBAudioStreams, Decoder->AudioStreamCount);
+  Decoder->Close();
+  ui->EVideoFile->setText(ToQString(name));
+}
+
+void TMainForm::BSubtitleClick() {
+  if (!Subtitles) return;
+  const auto name = FILEDIALOGS::RunFileDialog(Environment.FileDialog, this, kSubtitleFileDialog);
+  if (!name) return;
+  Subtitles->Clear();
+  Subtitles->Reading = CollectReading();
+  if (Subtitles->Open(*name)) {
+    AppendLog(Subtitles->Info);
+    Subtitles->Clear();
+    ui->ESubtitleFile->setText(ToQString(*name));
+    return;
+  }
+  const std::string message = Subtitles->ErrorText;
+  Subtitles->Clear();
+  LogError(message);
+  ShowMessageBox(MessageKind::Error, "", message);
+}
+
+void TMainForm::BDestinationVideoClick() {
+  const auto name = FILEDIALOGS::RunFileDialog(Environment.FileDialog, this, kSavedVideoFileDialog);
+  if (name) ui->ESavedVideoFile->setText(ToQString(*name));
+}
+
+// ---- Font options ----
+
+void TMainForm::Button4Click() {
+  SubtitleFont font = FDFont;
+  const bool chosen = Environment.FontDialog ? Environment.FontDialog(this, font)
+                                             : FONTDIALOG::RunFontDialog(this, font);
+  if (!chosen) return;
+  FDFont = font;
+  FillFontDisplay();
+}
+
+void TMainForm::FillFontDisplay() {
+  ui->EFontName->setText(ToQString(FDFont.Name));
+  ui->EFontSize->setText(QString::number(FDFont.Size));
+  QPalette palette = ui->EFontColor->palette();
+  palette.setColor(QPalette::All, QPalette::Base, ToQColor(FDFont.Color));
+  palette.setColor(QPalette::Disabled, QPalette::Base, ToQColor(FDFont.Color));
+  ui->EFontColor->setPalette(palette);
+  ui->EFontScript->setText(ToQString(tolvane::CharsetName(FDFont.Charset)));
+  ui->CBFontBold->setChecked(FDFont.Bold);
+  ui->CBFontItalic->setChecked(FDFont.Italic);
+  ui->CBFontUnderline->setChecked(FDFont.Underline);
+  ui->CBFontStrikeOut->setChecked(FDFont.StrikeOut);
+}
+
+// ---- Help, links and exit ----
+
+namespace {
+void OpenWithShell(const std::string& target) {
+  ShellExecuteA(nullptr, "open", target.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+}
+}  // namespace
+
+void TMainForm::ToolButton5Click() {
+  OpenWithShell("file:///" + HELPPAGE::HelpPagePath(ProgramFolder));
+}
+void TMainForm::ToolButton3Click() { OpenWithShell(tolvane::kWebSite); }
+void TMainForm::ToolButton8Click() {
+  OpenWithShell(std::string(tolvane::kWebSite) + tolvane::kDonationPath);
+}
+void TMainForm::Label30Click() {
+  OpenWithShell(std::string("mailto:") + tolvane::kContactAddress1 + "," +
+                tolvane::kContactAddress2);
+}
+
+void TMainForm::ToolButton9Click() {
+  // Deleting the job's objects under its running loop is not an option: the
+  // job ends first, and Start closes the window when it returns.
+  if (JobActive()) {
+    ExitPending = true;
+    SubtitleJobRun->EndRunning(true);
+    return;
+  }
+  CloseAll();
+  close();
+}
+
+// ---- Preview ----
+
+void TMainForm::BPreviewClick() {
+  if (PreviewShown) return;
+  PreviewWindow = new TPreviewForm(this, [this] { PreviewShown = false; });
+  PreviewWindow->show();
+  PreviewShown = true;
+}
+
+TPreviewForm* TMainForm::ShownPreview() const { return PreviewShown ? PreviewWindow : nullptr; }
+
+// ---- Teardown ----
+
+void TMainForm::CloseAll() {
+  if (ObjectsReleased) return;
+  Job().CloseAll();
+  Running = false;
+}
+
+// ---- Subtitling job ----
+
+SUBTITLEJOB::SubtitleJob& TMainForm::Job() {
+  if (!SubtitleJobRun) {
+    JobHost = std::make_unique<WINDOWJOBHOST::WindowJobHost>(*this);
+    SubtitleJobRun =
+        std::make_unique<SUBTITLEJOB::SubtitleJob>(*JobHost, Decoder.get(), *Subtitles, *Overlay);
+  }
+  return *SubtitleJobRun;
+}
+
+bool TMainForm::JobActive() const { return SubtitleJobRun && SubtitleJobRun->Active(); }
+
+JOBOPTIONS::JobOptions TMainForm::CollectJobOptions() const {
+  JOBOPTIONS::JobOptions options = SETTINGS::JobOptionsFromSettings(CollectSettings());
+  options.VideoStream = ui->CBVideoStreams->currentIndex();
+  options.AudioStream = ui->CBAudioStreams->currentIndex();
+  return options;
+}
+
+SaveOptionsChooser TMainForm::CompressorChooser() {
+  if (Environment.CompressorChooser) return Environment.CompressorChooser;
+  return [this](void* owner, UINT flags, AVICOMPRESSOPTIONS* options) {
+    return TCOMPRESSORDIALOG::ShowCompressorDialogFrom(owner, flags, options, CompressorMemory);
+  };
+}
+
+void TMainForm::BStartClick() {
+  if (ObjectsReleased || JobActive()) return;
+  Running = true;
+  Job().Start(CollectJobOptions());
+  Running = false;
+  if (ExitPending) {
+    ExitPending = false;
+    close();
+  }
+}
+
+void TMainForm::BStopClick() {
+  if (JobActive()) SubtitleJobRun->Stop();
+}
+
+void TMainForm::TRefreshTimer() {
+  if (JobActive())
+    SubtitleJobRun->RefreshTimerTick();
+  else
+    TRefresh->stop();
+}
+
+// ---- Looks and wiring ----
+
+void TMainForm::SetUpLooks() {
+  setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                 Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                 Qt::WindowCloseButtonHint);
+  setFont(WindowFont());
+  ui->TB->setFixedHeight(kToolBarHeight);
+  ui->SB->setFixedHeight(kStatusBarHeight);
+  const QStyle* s = style();
+  const struct {
+    QAction* action;
+    const char* theme;
+    QStyle::StandardPixmap fallback;
+  } icons[] = {
+      {ui->ToolButton1, "go-home", QStyle::SP_DesktopIcon},
+      {ui->TBOptions, "preferences-system", QStyle::SP_FileDialogDetailedView},
+      {ui->ToolButton4, "utilities-terminal", QStyle::SP_FileDialogContentsView},
+      {ui->ToolButton5, "help-contents", QStyle::SP_DialogHelpButton},
+      {ui->ToolButton6, "help-about", QStyle::SP_MessageBoxInformation},
+      {ui->ToolButton3, "system-software-update", QStyle::SP_BrowserReload},
+      {ui->ToolButton8, "emblem-favorite", QStyle::SP_DialogYesButton},
+      {ui->ToolButton9, "application-exit", QStyle::SP_DialogCloseButton},
+  };
+  for (const auto& icon : icons) {
+    icon.action->setIcon(ThemeIcon(icon.theme, icon.fallback, s));
+    QWidget* button = ui->TB->widgetForAction(icon.action);
+    button->setObjectName(icon.action->objectName());
+    button->setFixedSize(40, kToolBarHeight);
+  }
+  ui->BStart->setIcon(s->standardIcon(QStyle::SP_MediaPlay));
+  ui->BStop->setIcon(s->standardIcon(QStyle::SP_MediaStop));
+  ui->BPreview->setIcon(s->standardIcon(QStyle::SP_DesktopIcon));
+  ui->IDown->setIcon(s->standardIcon(QStyle::SP_ArrowDown));
+  ui->IUp->setIcon(s->standardIcon(QStyle::SP_ArrowUp));
+  ui->IDown->hide();
+  ui->IUp->hide();
+  WrapOptionsPanel();
+  ui->POptions->hide();
+  ui->PDebug->hide();
+  ui->PAbout->hide();
+  ui->PLinks->hide();
+  // The up-down's edit is the control the delay is typed into.
+  ui->UDCorrectFrames->findChild<QLineEdit*>()->setObjectName("ECorrectFrames");
+  ui->UDCorrectTime->findChild<QLineEdit*>()->setObjectName("ECorrectTime");
+  for (QLabel* header : {ui->LFontHeader, ui->LStreamsHeader, ui->LSubtitleHeader, ui->LOtherHeader,
+                         ui->LLookHeader, ui->LReadingHeader})
+    header->setStyleSheet(
+        "font-weight: bold; background: qlineargradient(x1:0, y1:0, x2:0, y2:1, "
+        "stop:0 #f4f6fa, stop:1 #c9d3e3);");
+  ui->EFontColor->setAutoFillBackground(true);
+  LOOKCONTROLS::SetUpLookControls(*ui);
+  QFont title("Times New Roman");
+  title.setPixelSize(19);
+  title.setBold(true);
+  ui->LAboutTitle->setFont(title);
+  ui->LAboutTitle->setStyleSheet("color: blue");
+  QFont bold = font();
+  bold.setBold(true);
+  ui->LAboutDescription->setFont(bold);
+  ui->Label32->setFont(bold);
+  ui->MLicense->setPlainText(LicenseText());
+  TRefresh->setObjectName("TRefresh");
+  TRefresh->setInterval(1000);
+}
+
+void TMainForm::SetUpLinks() {
+  const QString contact =
+      QString("%1 - %2").arg(tolvane::kContactAddress1, tolvane::kContactAddress2);
+  for (QLabel* line : {ui->Label30, ui->Label33}) line->setText(contact);
+  for (QLabel* line : {ui->Label31, ui->Label34}) line->setText(tolvane::kWebSite);
+  for (QLabel* line : {ui->Label30, ui->Label31, ui->Label33, ui->Label34}) {
+    line->setStyleSheet("color: blue");
+    line->setCursor(Qt::PointingHandCursor);
+    line->installEventFilter(this);
+  }
+}
+
+bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::MouseButtonRelease &&
+      static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
+    if (watched == ui->Label30 || watched == ui->Label33) Label30Click();
+    if (watched == ui->Label31 || watched == ui->Label34) ToolButton3Click();
+  }
+  return QMainWindow::eventFilter(watched, event);
+}
+
+void TMainForm::ConnectHandlers() {
+  connect(ui->ToolButton1, &QAction::triggered, this, &TMainForm::ToolButton1Click);
+  connect(ui->TBOptions, &QAction::triggered, this, &TMainForm::TBOptionsClick);
+  connect(ui->ToolButton4, &QAction::triggered, this, &TMainForm::ToolButton4Click);
+  connect(ui->ToolButton5, &QAction::triggered, this, &TMainForm::ToolButton5Click);
+  connect(ui->ToolButton6, &QAction::triggered, this, &TMainForm::ToolButton6Click);
+  connect(ui->ToolButton3, &QAction::triggered, this, &TMainForm::ToolButton3Click);
+  connect(ui->ToolButton8, &QAction::triggered, this, &TMainForm::ToolButton8Click);
+  connect(ui->ToolButton9, &QAction::triggered, this, &TMainForm::ToolButton9Click);
+  connect(ui->IDown, &QToolButton::clicked, this, &TMainForm::IDownClick);
+  connect(ui->IUp, &QToolButton::clicked, this, &TMainForm::IUpClick);
+  connect(ui->BSourceVideo, &QPushButton::clicked, this, &TMainForm::BSourceVideoClick);
+  connect(ui->BSubtitle, &QPushButton::clicked, this, &TMainForm::BSubtitleClick);
+  connect(ui->BDestinationVideo, &QPushButton::clicked, this, &TMainForm::BDestinationVideoClick);
+  connect(ui->Button4, &QPushButton::clicked, this, &TMainForm::Button4Click);
+  connect(ui->BPreview, &QPushButton::clicked, this, &TMainForm::BPreviewClick);
+  connect(ui->BStill, &QPushButton::clicked, this, &TMainForm::BStillClick);
+  connect(ui->BStart, &QPushButton::clicked, this, &TMainForm::BStartClick);
+  connect(ui->BStop, &QPushButton::clicked, this, &TMainForm::BStopClick);
+  connect(TRefresh, &QTimer::timeout, this, &TMainForm::TRefreshTimer);
+}

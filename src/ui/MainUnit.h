@@ -1,0 +1,164 @@
+#pragma once
+
+// The main window: its panels and controls, the settings it loads at start
+// and saves at close, the message log, the choice of the job's files and
+// font, and the help and link commands.
+#include <QMainWindow>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "avi/Vfw.h"
+#include "job/JobOptions.h"
+#include "platform/MessageBox.h"
+#include "shell/Settings.h"
+#include "subtitles/SubtitleFont.h"
+#include "ui/FileDialogs.h"
+#include "ui/FontDialogUnit.h"
+
+class QComboBox;
+class QScrollArea;
+class QTimer;
+class TPreviewForm;
+
+namespace Ui {
+class TMainForm;
+}
+namespace VELAVCODEC {
+class VelAvCodec;
+}
+namespace SUBTITLEFILE {
+class SubtitleFile;
+}
+namespace SUBTITLEOVERLAY {
+class SubtitleOverlay;
+}
+namespace SUBTITLEJOB {
+class SubtitleJob;
+}
+namespace WINDOWJOBHOST {
+class WindowJobHost;
+}
+
+// What the window takes from outside; tests fill it, the program leaves it
+// empty.
+struct TMainFormEnvironment {
+  std::string ProgramFolder;  // with trailing separator; empty: the program's own
+  std::string UserFolder;     // settings fall-back; empty: the user's configuration folder
+  FILEDIALOGS::FileDialogRunner FileDialog;  // empty: the platform's dialogs
+  FONTDIALOG::FontDialogRunner FontDialog;   // empty: TFontDialog
+  SaveOptionsChooser CompressorChooser;      // empty: the compressor dialog
+};
+
+class TMainForm : public QMainWindow {
+  Q_OBJECT
+ public:
+  explicit TMainForm(TMainFormEnvironment environment = {}, QWidget* parent = nullptr);
+  ~TMainForm() override;
+
+  // Message log and boxes.
+  void AppendLog(const std::string& text);
+  void LogError(const std::string& text);
+  void LogInfo(const std::string& text);
+  void ShowMessageBox(MessageKind kind, const std::string& caption, const std::string& text);
+
+  // Panels and statistics switch.
+  void ToolButton1Click();
+  void TBOptionsClick();
+  void ToolButton4Click();
+  void ToolButton6Click();
+  void IDownClick();
+  void IUpClick();
+
+  // Input selection and font.
+  void BSourceVideoClick();
+  // What choosing the source in the dialog does after it: probe, report,
+  // stream lists.
+  void OpenSourceVideo(const std::string& name);
+  void BSubtitleClick();
+  void BDestinationVideoClick();
+  void Button4Click();
+  void FillFontDisplay();
+
+  // Help, links and exit.
+  void ToolButton5Click();
+  void ToolButton3Click();
+  void ToolButton8Click();
+  void Label30Click();
+  void ToolButton9Click();
+
+  void BPreviewClick();
+  // The picture of the time in EStillTime, drawn as the job would draw it,
+  // shown in the preview window.
+  void BStillClick();
+  // The open preview window, or null when none is shown.
+  TPreviewForm* ShownPreview() const;
+
+  // The subtitling job: Start runs it to its end, Stop asks to end it, the
+  // timer paces its statistics.
+  void BStartClick();
+  void BStopClick();
+  void TRefreshTimer();
+  // The job's options as the controls hold them.
+  JOBOPTIONS::JobOptions CollectJobOptions() const;
+
+  // Ends whatever runs and returns the controls to the idle state.
+  void CloseAll();
+
+  // The font of FD: the subtitle font.
+  const SubtitleFont& SubtitleFontOfFD() const { return FDFont; }
+  // The file the settings were read from and are written to.
+  std::string SettingsPath() const;
+  // How the job's compressor is chosen.
+  SaveOptionsChooser CompressorChooser();
+
+  std::string ProgramFolder;
+  bool Running = false;
+  bool ShowStatistics = true;
+  // Holds the subtitle bitmap and its picture stream (SubtitleImage).
+  std::unique_ptr<SUBTITLEOVERLAY::SubtitleOverlay> Overlay;
+  std::unique_ptr<VELAVCODEC::VelAvCodec> Decoder;
+  std::unique_ptr<SUBTITLEFILE::SubtitleFile> Subtitles;
+  TPreviewForm* PreviewWindow = nullptr;
+  bool PreviewShown = false;
+  QTimer* TRefresh;
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  void FormCreate();
+  bool FormClose();
+  void LoadSettings();
+  void SaveSettings();
+  SETTINGS::Settings CollectSettings() const;
+  // The "Reading" group.
+  void ShowReading(const SUBTITLEFILE::ReadingOptions& reading);
+  SUBTITLEFILE::ReadingOptions CollectReading() const;
+  void CreateDecoder(const SETTINGS::Settings& settings);
+  void FillStreamList(QComboBox* list, int count);
+  void SetUpLooks();
+  void WrapOptionsPanel();
+  void SetUpLinks();
+  void ConnectHandlers();
+  void ShowPanel(QWidget* shown);
+  void SetClientHeight(int height);
+
+  SUBTITLEJOB::SubtitleJob& Job();
+  bool JobActive() const;
+
+  std::unique_ptr<Ui::TMainForm> ui;
+  // Holds POptions, which scrolls when the window is too low for its groups.
+  QScrollArea* OptionsScroll = nullptr;
+  TMainFormEnvironment Environment;
+  SubtitleFont FDFont;
+  // The compressor dialog's last choice, kept in the settings file once
+  // there is one.
+  std::optional<AVICOMPRESSOPTIONS> CompressorMemory;
+  bool ObjectsReleased = false;
+  std::unique_ptr<WINDOWJOBHOST::WindowJobHost> JobHost;
+  std::unique_ptr<SUBTITLEJOB::SubtitleJob> SubtitleJobRun;
+  // Exit was asked for while a job ran: close once the job has returned.
+  bool ExitPending = false;
+};

@@ -1,0 +1,45 @@
+// The still before a run: the picture of one moment with its subtitle, drawn
+// as the job will draw it, in the preview window.
+#include <algorithm>
+
+#include "job/StillPicture.h"
+#include "ui/MainUnit.h"
+#include "ui/PreviewUnit.h"
+#include "ui/WidgetText.h"
+#include "ui_MainUnit.h"
+
+namespace {
+
+bool IsBlank(const std::string& text) {
+  return std::all_of(text.begin(), text.end(), [](char c) { return uint8_t(c) <= ' '; });
+}
+
+// What to ask for before a still can be made; null when nothing is missing.
+const char* MissingInput(const JOBOPTIONS::JobOptions& options, bool timeGiven) {
+  if (IsBlank(options.SourceVideo)) return "Please choose a source video file!";
+  if (IsBlank(options.Subtitle) && !options.TranscodeVideo) return "Please choose a subtitle file!";
+  if (!timeGiven) return "Please give the time of the still in seconds or as h:mm:ss!";
+  return nullptr;
+}
+
+}  // namespace
+
+void TMainForm::BStillClick() {
+  // The decoder is the job's while one runs.
+  if (ObjectsReleased || JobActive() || !Decoder) return;
+  const JOBOPTIONS::JobOptions options = CollectJobOptions();
+  const auto seconds = STILLPICTURE::ParseStillTime(FromQString(ui->EStillTime->text().trimmed()));
+  if (const char* missing = MissingInput(options, seconds.has_value())) {
+    ShowMessageBox(MessageKind::Information, "", missing);
+    return;
+  }
+  BMPFRAME::BmpFrame still;
+  std::string error;
+  if (!STILLPICTURE::ComposeStill(*Decoder, options, *seconds, still, error)) {
+    LogError(error);
+    ShowMessageBox(MessageKind::Error, "", error);
+    return;
+  }
+  BPreviewClick();
+  PreviewWindow->ShowStill(still.View().Info());
+}

@@ -1,0 +1,115 @@
+// What the command line shows of a job: the log on standard output, the
+// progress line and the remaining messages on standard error.
+#include "cli/CliJobHost.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "job/JobStatistics.h"
+
+namespace {
+
+JOBSTATISTICS::StatisticsTexts Refreshed() {
+  JOBSTATISTICS::StatisticsTexts texts = JOBSTATISTICS::ResetTexts();
+  texts.CurrentFramerate = "24.5";
+  texts.EstimatedTime = JOBSTATISTICS::TimeText(6000);
+  return texts;
+}
+
+}  // namespace
+
+TEST(CliJobHostTest, LogGoesToStandardOutputWithPlainLineFeeds) {
+  std::ostringstream out, err;
+  CLIJOBHOST::CliJobHost host(out, err, false);
+  host.AppendLog("[ BEGIN MOVIE INFO ]\r\nline\r\n[ END MOVIE INFO ]");
+  host.AppendLog("-=[ END ]=-");
+  // Errors go to standard error as well; the closing box adds nothing.
+  host.ShowMessageBox(MessageKind::Error, "", "Can't write audio output...");
+  host.ShowMessageBox(MessageKind::Information, "", "OK");
+  host.ShowMessageBox(MessageKind::Information, "", "Please choose a subtitle file!");
+  EXPECT_EQ(out.str(), "[ BEGIN MOVIE INFO ]\nline\n[ END MOVIE INFO ]\n-=[ END ]=-\n");
+  EXPECT_EQ(err.str(),
+            "tolvane: Can't write audio output...\ntolvane: Please choose a subtitle file!\n");
+}
+
+TEST(CliJobHostTest, ProgressLineOnlyOnceTheLoopRunsAndOnlyForATerminal) {
+  std::ostringstream out, err;
+  CLIJOBHOST::CliJobHost host(out, err, true);
+  host.ShowStatistics(JOBSTATISTICS::ResetTexts());
+  EXPECT_EQ(err.str(), "");
+
+  host.SetProgressMaximum(200);
+  host.SetProgressPosition(50);
+  host.ShowStatistics(Refreshed());
+  EXPECT_EQ(err.str().rfind("\r50/200 frames (25%), 24.5 F/S, remaining 00:00:06", 0), 0u)
+      << err.str();
+  // A log entry starts on a line of its own.
+  host.AppendLog("Closing all...");
+  EXPECT_EQ(err.str().back(), '\n');
+  EXPECT_EQ(out.str(), "Closing all...\n");
+
+  std::ostringstream quietErr;
+  CLIJOBHOST::CliJobHost piped(out, quietErr, false);
+  piped.SetProgressMaximum(200);
+  piped.ShowStatistics(Refreshed());
+  EXPECT_EQ(quietErr.str(), "");
+}
+
+namespace {
+
+// The loop as the job drives the host: the timer runs while it loops and
+// stops once it has ended.
+void BeginLoop(CLIJOBHOST::CliJobHost& host, int estimate) {
+  host.SetProgressMaximum(estimate);
+  host.SetRefreshTimer(true);
+  host.SetProgressPosition(50);
+  host.ShowStatistics(Refreshed());
+}
+
+}  // namespace
+
+TEST(CliJobHostTest, ProgressEndsWithTheFinalCountAndALineBreak) {
+  std::ostringstream out, err;
+  CLIJOBHOST::CliJobHost host(out, err, true);
+  BeginLoop(host, 200);
+  // The container's estimate was too high: the source ended at 150.
+  host.SetProgressPosition(150);
+  host.SetRefreshTimer(false);
+  const std::string refreshed = "\r50/200 frames (25%), 24.5 F/S, remaining 00:00:06";
+  const std::string final = "150/150 frames (100%)";
+  EXPECT_EQ(err.str(), refreshed + '\r' + final +
+                           std::string(refreshed.size() - 1 - final.size(), ' ') + '\n');
+  host.AppendLog("Closing all...");
+  host.SetRefreshTimer(false);
+  EXPECT_EQ(err.str().find('\n'), err.str().size() - 1) << "one line break only";
+
+  // A count past a low estimate shows no more than 99% until the end.
+  std::ostringstream lowErr;
+  CLIJOBHOST::CliJobHost low(out, lowErr, true);
+  low.SetProgressMaximum(40);
+  low.SetProgressPosition(50);
+  low.ShowStatistics(Refreshed());
+  EXPECT_NE(lowErr.str().find("50/40 frames (99%)"), std::string::npos) << lowErr.str();
+}
+
+TEST(CliJobHostTest, AFailureEndsTheProgressLineWithoutClaimingTheEnd) {
+  std::ostringstream out, err;
+  CLIJOBHOST::CliJobHost host(out, err, true);
+  BeginLoop(host, 200);
+  host.SetProgressPosition(60);
+  host.ShowMessageBox(MessageKind::Error, "", "Can't write video output...");
+  host.SetRefreshTimer(false);
+  EXPECT_TRUE(
+      err.str().ends_with("\r60/200 frames (30%), 24.5 F/S, remaining 00:00:06\n"
+                          "tolvane: Can't write video output...\n"))
+      << err.str();
+  EXPECT_EQ(err.str().find("100%"), std::string::npos);
+
+  // Not on a terminal: nothing but the error.
+  std::ostringstream pipedErr;
+  CLIJOBHOST::CliJobHost piped(out, pipedErr, false);
+  BeginLoop(piped, 200);
+  piped.SetRefreshTimer(false);
+  EXPECT_EQ(pipedErr.str(), "");
+}

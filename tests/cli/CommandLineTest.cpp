@@ -1,0 +1,119 @@
+#include <gtest/gtest.h>
+
+#include <QtGlobal>
+#include <sstream>
+
+#include "cli/CommandLine.h"
+#include "support/TestSupport.h"
+
+namespace {
+
+struct Outcome {
+  int status;
+  std::string out;
+  std::string err;
+};
+
+Outcome RunWith(const tolvane::Arguments& args) {
+  std::ostringstream out, err;
+  const int status = tolvane::RunCommandLine(args, out, err);
+  return {status, out.str(), err.str()};
+}
+
+TEST(CommandLineTest, VersionAndHelp) {
+  const Outcome version = RunWith({"--version"});
+  EXPECT_EQ(version.status, 0);
+  EXPECT_EQ(version.out, "Tolvane v2.02\n");
+  const Outcome help = RunWith({"--help"});
+  EXPECT_EQ(help.status, 0);
+  EXPECT_NE(help.out.find("--version"), std::string::npos);
+  EXPECT_NE(help.out.find("--help"), std::string::npos);
+}
+
+TEST(CommandLineTest, HelpNamesTheReadingOptionsAndWhoTakesThem) {
+  const std::string help = RunWith({"--help"}).out;
+  for (const char* option :
+       {"--unicode", "--detect-codepage", "--clean-markup", "--tolerant", "--as-drawn"})
+    EXPECT_NE(help.find(option), std::string::npos) << option;
+  EXPECT_NE(help.find("[--unicode] [--detect-codepage] [--clean-markup] [--tolerant]\n"
+                      "      [--as-drawn"),
+            std::string::npos);
+}
+
+TEST(CommandLineTest, UnknownOptionIsRefusedWithStatus2) {
+  const Outcome run = RunWith({"--frobnicate"});
+  EXPECT_EQ(run.status, 2);
+  EXPECT_EQ(run.out, "");
+  EXPECT_NE(run.err.find("unknown option '--frobnicate'"), std::string::npos);
+}
+
+TEST(CommandLineTest, TheProgramAnswersVersion) {
+  std::string output;
+  const int status =
+      testsupport::RunShell("'" + testsupport::ProgramPath() + "' --version", &output);
+  EXPECT_EQ(status, 0);
+  EXPECT_EQ(output, "Tolvane v2.02\n");
+}
+
+TEST(CommandLineTest, GnuFormsOfTheOptions) {
+  EXPECT_EQ(RunWith({"-V"}).out, "Tolvane v2.02\n");
+  const Outcome help = RunWith({"-h"});
+  EXPECT_EQ(help.status, 0);
+  EXPECT_EQ(help.out.rfind(tolvane::CommandLineHelp(), 0), 0u);
+  for (const char* shown : {"-h, --help", "-V, --version", "--verbose", "(--font-size=14)"})
+    EXPECT_NE(help.out.find(shown), std::string::npos) << shown;
+
+  bool verbose = false;
+  EXPECT_EQ(tolvane::NormalizeArguments({"--font-size=14", "--output=", "-", "--verbose"}, verbose),
+            (tolvane::Arguments{"--font-size", "14", "--output", "", "-"}));
+  EXPECT_TRUE(verbose);
+  // A value stays as given, even one that looks like an option.
+  EXPECT_EQ(
+      tolvane::NormalizeArguments(
+          {"--subtitles", "--a=b.srt", "--source", "-h", "--probe", "--verbose"}, verbose),
+      (tolvane::Arguments{"--subtitles", "--a=b.srt", "--source", "-h", "--probe", "--verbose"}));
+  EXPECT_FALSE(verbose);
+  EXPECT_EQ(
+      tolvane::NormalizeArguments({"--frame-rate=25", "--list-entries=a b.srt", "--delay-ms=-5"},
+                                  verbose),
+      (tolvane::Arguments{"--frame-rate", "25", "--list-entries", "a b.srt", "--delay-ms", "-5"}));
+
+  // The look options and --snapshot take their values like the job's own.
+  EXPECT_EQ(
+      tolvane::NormalizeArguments({"--outline", "--x=1", "--snapshot=1:00", "--shadow=2"}, verbose),
+      (tolvane::Arguments{"--outline", "--x=1", "--snapshot", "1:00", "--shadow", "2"}));
+
+  const Outcome none = RunWith({"--verbose"});
+  EXPECT_EQ(none.status, 2);
+  EXPECT_EQ(none.err, "tolvane: no command given\nTry 'tolvane --help' for the list of options.\n");
+}
+
+TEST(CommandLineTest, OnlyTheNameOfAnExistingFileOpensTheWindow) {
+  testsupport::TempDir dir;
+  const std::string video = (dir / "film.mp4").string(), folder = dir.path().string();
+  testsupport::WriteFile(video, "x");
+  auto isCommandLine = [](std::vector<std::string> args) {
+    std::vector<char*> argv;
+    for (std::string& arg : args) argv.push_back(arg.data());
+    return tolvane::IsCommandLine(int(argv.size()), argv.data());
+  };
+  EXPECT_FALSE(isCommandLine({"tolvane"}));
+  EXPECT_FALSE(isCommandLine({"tolvane", video}));
+  EXPECT_TRUE(isCommandLine({"tolvane", "--help"}));
+  EXPECT_TRUE(isCommandLine({"tolvane", video + ".missing"}));
+  EXPECT_TRUE(isCommandLine({"tolvane", folder}));
+  EXPECT_TRUE(isCommandLine({"tolvane", video, "--verbose"}));
+}
+
+TEST(CommandLineTest, QtsNoteOnTheRuntimeFolderIsLeftOut) {
+  tolvane::HideQtNotes();
+  testing::internal::CaptureStderr();
+  qWarning("QStandardPaths: XDG_RUNTIME_DIR not set, defaulting to '/tmp/runtime-root'");
+  qWarning("QFont: a warning that stays");
+  const std::string err = testing::internal::GetCapturedStderr();
+  qInstallMessageHandler(nullptr);
+  EXPECT_EQ(err.find("XDG_RUNTIME_DIR"), std::string::npos) << err;
+  EXPECT_NE(err.find("QFont: a warning that stays"), std::string::npos) << err;
+}
+
+}  // namespace

@@ -1,0 +1,213 @@
+// The look group on the options panel and the still before a run.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QSpinBox>
+#include <QValidator>
+
+#include "platform/MessageBox.h"
+#include "shell/Settings.h"
+#include "support/TestSupport.h"
+#include "ui/MainUnit.h"
+#include "ui/PreviewUnit.h"
+
+using namespace testsupport;
+
+namespace {
+
+class MainFormLookTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString((dir / "xdg").string()));
+    previousBox =
+        SetMessageBoxHandler([this](const std::string& text, const std::string&, UINT type) {
+          boxes.push_back(((type & MB_ICONSTOP) != 0 ? "error: " : "info: ") + text);
+          return IDOK;
+        });
+  }
+  void TearDown() override { SetMessageBoxHandler(previousBox); }
+
+  std::unique_ptr<TMainForm> Open() {
+    TMainFormEnvironment environment;
+    environment.ProgramFolder = dir.path().string() + "/";
+    environment.UserFolder = (dir / "user").string();
+    return std::make_unique<TMainForm>(environment);
+  }
+  template <typename T>
+  static T* Find(TMainForm& form, const char* name) {
+    T* found = form.findChild<T*>(name);
+    EXPECT_NE(found, nullptr) << name;
+    return found;
+  }
+
+  TempDir dir;
+  std::vector<std::string> boxes;
+  MessageBoxHandler previousBox;
+};
+
+const char* const kLookControls[] = {"UDOutline",    "EOutlineColor", "UDShadow",    "EShadowColor",
+                                     "UDBoxOpacity", "EBoxColor",     "CBAntialias", "UDMargin"};
+
+}  // namespace
+
+TEST_F(MainFormLookTest, LookGroupStartsPlainWithHintsAndRanges) {
+  auto form = Open();
+  for (const char* name : kLookControls) {
+    QWidget* control = Find<QWidget>(*form, name);
+    EXPECT_FALSE(control->toolTip().isEmpty()) << name;
+    EXPECT_EQ(control->toolTip(), control->statusTip()) << name;
+  }
+  EXPECT_EQ(Find<QSpinBox>(*form, "UDOutline")->maximum(), 8);
+  EXPECT_EQ(Find<QSpinBox>(*form, "UDShadow")->maximum(), 8);
+  EXPECT_EQ(Find<QSpinBox>(*form, "UDBoxOpacity")->maximum(), 100);
+  EXPECT_EQ(Find<QSpinBox>(*form, "UDMargin")->maximum(), 1000);
+  EXPECT_EQ(Find<QLineEdit>(*form, "EBoxColor")->text(), "0x000000");
+  EXPECT_FALSE(Find<QCheckBox>(*form, "CBAntialias")->isChecked());
+  EXPECT_EQ(form->CollectJobOptions().Look, SubtitleLook{});
+  QWidget* group = Find<QWidget>(*form, "PLookBox");
+  EXPECT_EQ(group->geometry(), QRect(280, 244, 260, 136));
+  EXPECT_EQ(group->parentWidget(), Find<QWidget>(*form, "POptions"));
+  // A colour edit takes hexadecimal colour values only.
+  const QValidator* hex = Find<QLineEdit>(*form, "EOutlineColor")->validator();
+  ASSERT_NE(hex, nullptr);
+  for (QString text : {"0x12", "0XabCDef", "0x"}) {
+    int at = 0;
+    EXPECT_NE(hex->validate(text, at), QValidator::Invalid) << text.toStdString();
+  }
+  for (QString text : {"0xG1", "12", "0x1234567", "red"}) {
+    int at = 0;
+    EXPECT_EQ(hex->validate(text, at), QValidator::Invalid) << text.toStdString();
+  }
+}
+
+TEST_F(MainFormLookTest, SettingsDriveTheLookAndComeBackAtClose) {
+  WriteFile(dir / "Tolvane.ini",
+            "[LOOK]\nOutline=3\nOutlineColor=0x0000FF\nShadow=1\nShadowColor=0x00FF00\n"
+            "BoxOpacity=60\nBoxColor=0x202020\nAntialias=1\nMargin=30\n");
+  auto form = Open();
+  EXPECT_EQ(Find<QSpinBox>(*form, "UDOutline")->value(), 3);
+  EXPECT_EQ(Find<QLineEdit>(*form, "EOutlineColor")->text(), "0x0000FF");
+  EXPECT_EQ(Find<QSpinBox>(*form, "UDBoxOpacity")->value(), 60);
+  EXPECT_TRUE(Find<QCheckBox>(*form, "CBAntialias")->isChecked());
+  const SubtitleLook expected{3, 0x0000FF, 1, 0x00FF00, 60, 0x202020, true, 30};
+  EXPECT_EQ(form->CollectJobOptions().Look, expected);
+  Find<QSpinBox>(*form, "UDShadow")->setValue(5);
+  Find<QLineEdit>(*form, "EBoxColor")->setText("0xABCDEF");
+  form->close();
+  SubtitleLook saved = expected;
+  saved.Shadow = 5;
+  saved.BoxColor = 0xABCDEF;
+  EXPECT_EQ(SETTINGS::LoadSettings((dir / "Tolvane.ini").string()).Look, saved);
+}
+
+TEST_F(MainFormLookTest, OptionsPanelScrollsToTheLookGroupWhenTheStatisticsAreHidden) {
+  auto form = Open();
+  form->show();
+  form->TBOptionsClick();
+  auto* scroll = Find<QScrollArea>(*form, "SOptions");
+  QWidget* group = Find<QWidget>(*form, "PLookBox");
+  form->IDownClick();  // the taller window shows every group
+  QApplication::processEvents();
+  EXPECT_EQ(scroll->verticalScrollBar()->maximum(), 0);
+
+  form->IUpClick();
+  QApplication::processEvents();
+  QScrollBar* bar = scroll->verticalScrollBar();
+  ASSERT_GT(bar->maximum(), 0);
+  auto groupBottomShown = [&] {
+    const QPoint bottom = group->mapTo(scroll->viewport(), QPoint(0, group->height()));
+    return bottom.y() <= scroll->viewport()->height();
+  };
+  bar->setValue(0);
+  EXPECT_FALSE(groupBottomShown());
+  bar->setValue(bar->maximum());
+  EXPECT_TRUE(groupBottomShown());
+}
+
+TEST_F(MainFormLookTest, StillNeedsItsInputsAndATime) {
+  auto form = Open();
+  auto* time = Find<QLineEdit>(*form, "EStillTime");
+  EXPECT_EQ(time->text(), "0");
+  form->BStillClick();
+  Find<QLineEdit>(*form, "EVideoFile")->setText("/no/such/film.mp4");
+  form->BStillClick();
+  Find<QLineEdit>(*form, "ESubtitleFile")->setText("/no/such/subs.srt");
+  time->setText("soon");
+  form->BStillClick();
+  time->setText("1:30");
+  form->BStillClick();
+  EXPECT_EQ(boxes,
+            (std::vector<std::string>{
+                "info: Please choose a source video file!", "info: Please choose a subtitle file!",
+                "info: Please give the time of the still in seconds or as h:mm:ss!",
+                "error: [VelAvCodec::PreOpen] Can't open input file..."}));
+  EXPECT_EQ(form->ShownPreview(), nullptr);
+}
+
+// Quarters red, green / blue, white; the entry on an opaque red box.
+TEST_F(MainFormLookTest, StillShowsThePictureWithItsSubtitleInThePreview) {
+  const std::string film = (dir / "film.mp4").string();
+  Ffmpeg(
+      "-f lavfi -i \"color=red:s=80x60:d=3[a];color=lime:s=80x60:d=3[b];"
+      "color=blue:s=80x60:d=3[c];color=white:s=80x60:d=3[d];"
+      "[a][b]hstack[t];[c][d]hstack[u];[t][u]vstack\" -c:v libx264 -qp 0 " +
+      film);
+  WriteFile(dir / "subs.srt", "1\r\n00:00:01,000 --> 00:00:02,000\r\nBoxed\r\n\r\n");
+  WriteFile(dir / "Tolvane.ini", "[LOOK]\nBoxOpacity=100\nBoxColor=0x0000FF\nMargin=40\n");
+  auto form = Open();
+  Find<QLineEdit>(*form, "EVideoFile")->setText(QString::fromStdString(film));
+  Find<QLineEdit>(*form, "ESubtitleFile")
+      ->setText(QString::fromStdString((dir / "subs.srt").string()));
+  Find<QLineEdit>(*form, "EStillTime")->setText("1.5");
+  Find<QPushButton>(*form, "BStill")->click();
+  EXPECT_TRUE(boxes.empty()) << boxes.front();
+  TPreviewForm* preview = form->ShownPreview();
+  ASSERT_NE(preview, nullptr);
+
+  auto colourAt = [&](const QImage& shown, double fx, double fy) {
+    const QRect r = TPreviewForm::kPictureRect;
+    return QColor(shown.pixel(r.left() + int(fx * r.width()), r.top() + int(fy * r.height())));
+  };
+  auto near = [](QColor a, QColor b) {
+    return std::abs(a.red() - b.red()) < 40 && std::abs(a.green() - b.green()) < 40 &&
+           std::abs(a.blue() - b.blue()) < 40;
+  };
+  for (int pass = 0; pass < 2; ++pass) {  // a repaint keeps the still
+    const QImage shown = preview->grab().toImage();
+    EXPECT_TRUE(near(colourAt(shown, 0.1, 0.1), Qt::red)) << pass;
+    EXPECT_TRUE(near(colourAt(shown, 0.9, 0.1), Qt::green)) << pass;
+    EXPECT_TRUE(near(colourAt(shown, 0.1, 0.95), Qt::blue)) << pass;
+    EXPECT_TRUE(near(colourAt(shown, 0.9, 0.95), Qt::white)) << pass;
+    // The box, raised by the margin: red over the blue and white halves.
+    int boxed = 0;
+    for (double fy = 0.55; fy < 0.9; fy += 0.01)
+      boxed += near(colourAt(shown, 0.5, fy), Qt::red) ? 1 : 0;
+    EXPECT_GT(boxed, 3) << pass;
+  }
+  // The job's pictures replace it.
+  std::vector<uint8_t> black(sizeof(BITMAPINFOHEADER) + 8 * 8 * 3, 0);
+  auto* header = reinterpret_cast<BITMAPINFOHEADER*>(black.data());
+  *header = BITMAPINFOHEADER{sizeof(BITMAPINFOHEADER), 8, 8, 1, 24, BI_RGB, 8 * 8 * 3, 0, 0, 0, 0};
+  preview->DrawFrame(header);
+  EXPECT_EQ(colourAt(preview->grab().toImage(), 0.1, 0.1), QColor(Qt::black));
+}
+
+// The look and reading groups share a small panel: no caption of theirs is
+// cut.
+TEST_F(MainFormLookTest, CheckBoxesOfTheNewGroupsShowTheirWholeCaptions) {
+  auto form = Open();
+  form->show();
+  form->TBOptionsClick();
+  QApplication::processEvents();
+  for (const char* group : {"PLookBox", "PReadingBox"}) {
+    const auto boxes = Find<QWidget>(*form, group)->findChildren<QCheckBox*>();
+    ASSERT_FALSE(boxes.empty()) << group;
+    for (const QCheckBox* box : boxes)
+      EXPECT_GE(box->width(), box->sizeHint().width()) << box->objectName().toStdString();
+  }
+}

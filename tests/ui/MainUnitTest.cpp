@@ -1,0 +1,606 @@
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTimer>
+#include <deque>
+
+#include "platform/MessageBox.h"
+#include "platform/Shell.h"
+#include "subtitles/SubtitleUnit.h"
+#include "support/TestSupport.h"
+#include "ui/MainUnit.h"
+#include "ui/PreviewUnit.h"
+#include "ui/RunWindow.h"
+
+using testsupport::ReadFile;
+using testsupport::TempDir;
+using testsupport::WriteFile;
+
+namespace {
+
+struct Box {
+  std::string text;
+  std::string caption;
+  UINT type;
+};
+
+// Runs windows against a temporary program folder, with every dialog, box
+// and shell request recorded instead of shown.
+class MainFormTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString((dir / "xdg").string()));
+    previousBox = SetMessageBoxHandler(
+        [this](const std::string& text, const std::string& caption, UINT type) {
+          boxes.push_back({text, caption, type});
+          return IDOK;
+        });
+    previousShell = SetShellHandler([this](const std::string& verb, const std::string& target) {
+      shell.push_back(verb + " " + target);
+      return true;
+    });
+  }
+  void TearDown() override {
+    SetMessageBoxHandler(previousBox);
+    SetShellHandler(previousShell);
+  }
+
+  std::unique_ptr<TMainForm> Open() {
+    TMainFormEnvironment environment;
+    environment.ProgramFolder = dir.path().string() + "/";
+    environment.UserFolder = (dir / "user").string();
+    environment.FileDialog =
+        [this](QWidget*,
+               const FILEDIALOGS::FileDialogRequest& request) -> std::optional<std::string> {
+      dialogs.push_back(request);
+      if (answers.empty()) return std::nullopt;
+      std::optional<std::string> answer = answers.front();
+      answers.pop_front();
+      return answer;
+    };
+    environment.FontDialog = [this](QWidget*, SubtitleFont& font) {
+      if (!fontAnswer) return false;
+      font = *fontAnswer;
+      return true;
+    };
+    return std::make_unique<TMainForm>(environment);
+  }
+
+  template <typename T>
+  T* Find(TMainForm& form, const char* name) {
+    T* found = form.findChild<T*>(name);
+    EXPECT_NE(found, nullptr) << name;
+    return found;
+  }
+  QString Text(TMainForm& form, const char* name) { return Find<QLineEdit>(form, name)->text(); }
+  QStringList Log(TMainForm& form) {
+    QString text = Find<QPlainTextEdit>(form, "MDebug")->toPlainText();
+    return text.isEmpty() ? QStringList() : text.split('\n');
+  }
+  QStringList Items(TMainForm& form, const char* name) {
+    QComboBox* list = Find<QComboBox>(form, name);
+    QStringList items;
+    for (int i = 0; i < list->count(); ++i) items << list->itemText(i);
+    return items;
+  }
+  std::string Ini() { return ReadFile(dir / "Tolvane.ini"); }
+
+  TempDir dir;
+  std::vector<Box> boxes;
+  std::vector<std::string> shell;
+  std::vector<FILEDIALOGS::FileDialogRequest> dialogs;
+  std::deque<std::optional<std::string>> answers;
+  std::optional<SubtitleFont> fontAnswer;
+  MessageBoxHandler previousBox;
+  ShellHandler previousShell;
+};
+
+TEST_F(MainFormTest, OpensWithEveryControlInItsInitialState) {
+  auto form = Open();
+  form->show();
+  QApplication::processEvents();
+  EXPECT_EQ(form->windowTitle(), "Tolvane v2.02");
+  EXPECT_EQ(form->width(), 548);
+  EXPECT_EQ(form->height(), 450);
+  EXPECT_EQ(Find<QWidget>(*form, "PMain")->height(), 397);
+  EXPECT_FALSE(Find<QWidget>(*form, "PMain")->isHidden());
+  for (const char* hidden : {"POptions", "PDebug", "PAbout", "PLinks", "IDown"})
+    EXPECT_TRUE(Find<QWidget>(*form, hidden)->isHidden()) << hidden;
+  for (const char* shown : {"PTime", "PFramerate", "PSize", "IUp"})
+    EXPECT_FALSE(Find<QWidget>(*form, shown)->isHidden()) << shown;
+  EXPECT_TRUE(Find<QPushButton>(*form, "BStart")->isEnabled());
+  EXPECT_FALSE(Find<QPushButton>(*form, "BStop")->isEnabled());
+  EXPECT_EQ(Find<QPushButton>(*form, "BStart")->statusTip(), "Start processing");
+  EXPECT_EQ(Find<QPushButton>(*form, "BDestinationVideo")->toolTip(),
+            "Choose subtitled video filename");
+  for (const char* edit : {"EElapsedTime", "EEstimatedTime", "ETotalTime"})
+    EXPECT_EQ(Text(*form, edit), "    00:00:00");
+  for (const char* edit : {"EAvgFramerate", "ECurrentFramerate", "EAudioSize", "EVideoSize",
+                           "EWrittenSize", "ETotalSize"})
+    EXPECT_EQ(Text(*form, edit), "0");
+  QTimer* timer = form->findChild<QTimer*>("TRefresh");
+  ASSERT_NE(timer, nullptr);
+  EXPECT_EQ(timer->interval(), 1000);
+  EXPECT_FALSE(timer->isActive());
+  for (const char* action : {"ToolButton1", "TBOptions", "ToolButton4", "ToolButton5",
+                             "ToolButton6", "ToolButton3", "ToolButton8", "ToolButton9"})
+    EXPECT_NE(form->findChild<QAction*>(action), nullptr) << action;
+  EXPECT_EQ(Find<QSpinBox>(*form, "UDCorrectFrames")->minimum(), -32768);
+  EXPECT_EQ(Find<QLineEdit>(*form, "ECorrectTime")->text(), "0");
+  // Defaults of a missing settings file, and nothing logged.
+  EXPECT_EQ(Text(*form, "EFontName"), "Arial");
+  EXPECT_EQ(Text(*form, "EFontSize"), "10");
+  EXPECT_EQ(Text(*form, "EFontScript"), "Western");
+  EXPECT_TRUE(Find<QCheckBox>(*form, "CBAutoSize")->isChecked());
+  EXPECT_TRUE(Find<QCheckBox>(*form, "CBSaveOnExit")->isChecked());
+  EXPECT_FALSE(Find<QCheckBox>(*form, "CBTranscodeVideo")->isChecked());
+  EXPECT_TRUE(Log(*form).isEmpty());
+  EXPECT_TRUE(boxes.empty());
+  ASSERT_NE(form->Decoder, nullptr);
+  ASSERT_NE(form->Subtitles, nullptr);
+}
+
+TEST_F(MainFormTest, ApplicationNameAddsNothingToCaptions) {
+  const QString name = QCoreApplication::applicationName();
+  tolvane::SetUpApplication();
+  EXPECT_EQ(QCoreApplication::applicationName(), "Tolvane");
+  // A display name of its own would be appended to every caption.
+  EXPECT_EQ(QGuiApplication::applicationDisplayName(), "Tolvane");
+  QCoreApplication::setApplicationName(name);
+}
+
+TEST_F(MainFormTest, ClosingWithoutSettingsWritesExactlyTheSavedKeys) {
+  auto form = Open();
+  form->close();
+  EXPECT_EQ(Ini(),
+            "[OTHER]\r\nSaveOnExit=1\r\nShowStatistics=1\r\nFixAudioVBR=0\r\nTranscodeVideo=0\r\n"
+            "\r\n[FILES]\r\nSourceVideo=\r\nSubtitle=\r\nDestinationVideo=\r\n"
+            "\r\n[FONT]\r\nName=Arial\r\nSize=10\r\nColor=0x000000\r\nCharset=0\r\nBold=0\r\n"
+            "Italic=0\r\nUnderline=0\r\nStrikeOut=0\r\n"
+            "\r\n[SUBTITLE]\r\nAutoSize=1\r\nUseFrames=1\r\nFramesDelay=0\r\nTimeDelay=0\r\n");
+  EXPECT_EQ(form->Decoder, nullptr);
+  EXPECT_EQ(form->Subtitles, nullptr);
+}
+
+// The compressor dialog starts from the choice the settings file keeps, and
+// what it confirms goes back there at close.
+TEST_F(MainFormTest, TheCompressorChoiceIsKeptAcrossRuns) {
+  const std::string kept =
+      "[COMPRESSOR]\r\nCode=DIB\r\nQuality=5000\r\nKeyFrames=30\r\nKeyFramesOn=1\r\n"
+      "DataRate=800\r\nDataRateOn=0\r\n";
+  WriteFile(dir / "Tolvane.ini", kept);
+  auto form = Open();
+  QString shown;
+  int quality = 0;
+  QTimer::singleShot(0, [&] {
+    auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+    ASSERT_NE(dialog, nullptr);
+    auto* list = dialog->findChild<QComboBox*>("CBCompressor");
+    shown = list->currentText();
+    quality = dialog->findChild<QSpinBox*>("UDQuality")->value();
+    list->setCurrentIndex(list->count() - 1);
+    dialog->findChild<QSpinBox*>("UDQuality")->setValue(40);
+    dialog->findChild<QPushButton*>("BOK")->click();
+  });
+  AVICOMPRESSOPTIONS options{};
+  ASSERT_EQ(
+      form->CompressorChooser()(form.get(), ICMF_CHOOSE_KEYFRAME | ICMF_CHOOSE_DATARATE, &options),
+      1);
+  EXPECT_EQ(shown, "Full Frames (Uncompressed)");
+  EXPECT_EQ(quality, 50);
+  form->close();
+  std::string last;
+  for (int i = 0; i < 4; ++i) last += char((options.fccHandler >> (8 * i)) & 0xFF);
+  last.erase(last.find_last_not_of(' ') + 1);
+  EXPECT_EQ(Ini().rfind("[COMPRESSOR]\r\nCode=" + last +
+                            "\r\nQuality=4000\r\nKeyFrames=30\r\nKeyFramesOn=1\r\n"
+                            "DataRate=800\r\nDataRateOn=0\r\n\r\n[OTHER]\r\n",
+                        0),
+            0u)
+      << Ini();
+  EXPECT_NE(last, "DIB");
+}
+
+TEST_F(MainFormTest, SettingsDriveTheControlsAndComeBackAtClose) {
+  WriteFile(dir / "Tolvane.ini",
+            "[FILES]\nSourceVideo=/v/in.avi\nDestinationVideo=/v/out.avi\n"
+            "[FONT]\nName=DejaVu Sans\nSize=14\nColor=0xFF0000\nCharset=128\nBold=1\n"
+            "[SUBTITLE]\nUseFrames=0\nTimeDelay=-12\n[OTHER]\nShowStatistics=0\nFixAudioVBR=1\n");
+  auto form = Open();
+  form->show();
+  QApplication::processEvents();
+  EXPECT_EQ(form->height(), 364);
+  EXPECT_EQ(Find<QWidget>(*form, "PMain")->height(), 311);
+  EXPECT_FALSE(Find<QWidget>(*form, "IDown")->isHidden());
+  EXPECT_FALSE(Find<QWidget>(*form, "PLinks")->isHidden());
+  for (const char* hidden : {"PTime", "PFramerate", "PSize", "IUp"})
+    EXPECT_TRUE(Find<QWidget>(*form, hidden)->isHidden()) << hidden;
+  EXPECT_EQ(Text(*form, "EVideoFile"), "/v/in.avi");
+  EXPECT_TRUE(Items(*form, "CBVideoStreams").isEmpty());
+  EXPECT_EQ(Text(*form, "EFontScript"), "");  // 128 has no script name
+  EXPECT_TRUE(Find<QCheckBox>(*form, "CBFontBold")->isChecked());
+  EXPECT_EQ(Find<QLineEdit>(*form, "EFontColor")->palette().color(QPalette::Base), Qt::blue);
+  EXPECT_TRUE(Find<QAbstractButton>(*form, "RBCorrectTime")->isChecked());
+  EXPECT_FALSE(Find<QAbstractButton>(*form, "RBCorrectFrames")->isChecked());
+  EXPECT_EQ(Find<QSpinBox>(*form, "UDCorrectTime")->value(), -12);
+  EXPECT_TRUE(Find<QCheckBox>(*form, "CBFixAudioVBR")->isChecked());
+  Find<QLineEdit>(*form, "ESubtitleFile")->setText("  /v/sub.srt  ");
+  form->IDownClick();
+  EXPECT_EQ(form->height(), 450);
+  form->close();
+  const SETTINGS::Settings saved = SETTINGS::LoadSettings((dir / "Tolvane.ini").string());
+  EXPECT_EQ(saved.Subtitle, "/v/sub.srt");
+  EXPECT_EQ(saved.Font.Charset, 128);  // kept as read
+  EXPECT_EQ(saved.Font.Color, 0xFF0000u);
+  EXPECT_TRUE(saved.ShowStatistics);
+  EXPECT_FALSE(saved.UseFrames);
+  EXPECT_EQ(saved.TimeDelay, -12);
+}
+
+TEST_F(MainFormTest, AutosaveOffWritesOnlySaveOnExit) {
+  WriteFile(dir / "Tolvane.ini", "[FILES]\r\nSourceVideo=/old.avi\r\n");
+  auto form = Open();
+  Find<QLineEdit>(*form, "EVideoFile")->setText("/new.avi");
+  Find<QCheckBox>(*form, "CBSaveOnExit")->setChecked(false);
+  form->close();
+  EXPECT_EQ(Ini(), "[FILES]\r\nSourceVideo=/old.avi\r\n\r\n[OTHER]\r\nSaveOnExit=0\r\n");
+}
+
+TEST_F(MainFormTest, MissingLibraryDisablesStartAndShowsTheHint) {
+  WriteFile(dir / "Tolvane.ini", "[DLL]\nAvCodec=/nowhere/libavcodec.so.59\n");
+  auto form = Open();
+  EXPECT_EQ(form->Decoder, nullptr);
+  ASSERT_NE(form->Subtitles, nullptr);
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].caption, "ERROR!");
+  EXPECT_EQ(boxes[0].type, MB_ICONSTOP | MB_SYSTEMMODAL);
+  const std::string hint =
+      "\r\n\r\n     [Windows Vista/7 OS Hint]\r\nPlease delete Tolvane.ini file from\r\n"
+      "\"Root partition:\\Users\\YourUserName\\AppData\\Local\\Virtual Store\\Program "
+      "Files\\Tolvane\\\"\r\nor\r\n\"Root partition:\\Users\\YourUserName\\AppData\\Local\\"
+      "Virtual Store\\Program Files (x86)\\Tolvane\\\"\r\nfolder and launch Tolvane again.";
+  ASSERT_GT(boxes[0].text.size(), hint.size());
+  EXPECT_EQ(boxes[0].text.substr(boxes[0].text.size() - hint.size()), hint);
+  EXPECT_EQ(boxes[0].text.rfind("[VelAvCodec::VelAvCodec] ", 0), 0u) << boxes[0].text;
+  EXPECT_FALSE(Find<QPushButton>(*form, "BStart")->isEnabled());
+  EXPECT_FALSE(Find<QPushButton>(*form, "BSourceVideo")->isEnabled());
+  EXPECT_TRUE(Find<QPushButton>(*form, "BSubtitle")->isEnabled());
+  EXPECT_TRUE(Find<QPushButton>(*form, "BDestinationVideo")->isEnabled());
+  EXPECT_TRUE(Log(*form).isEmpty());
+  // The teardown returns to the idle state but cannot bring back a decoder.
+  form->CloseAll();
+  EXPECT_EQ(Log(*form), QStringList{"Closing all..."});
+  EXPECT_FALSE(Find<QPushButton>(*form, "BStart")->isEnabled());
+  EXPECT_FALSE(Find<QPushButton>(*form, "BSourceVideo")->isEnabled());
+  // Exit still ends the program normally.
+  form->show();
+  form->ToolButton9Click();
+  EXPECT_FALSE(form->isVisible());
+  EXPECT_NE(Ini().find("SaveOnExit=1"), std::string::npos);
+}
+
+TEST_F(MainFormTest, PanelsSwitchOneAtATime) {
+  auto form = Open();
+  const struct {
+    void (TMainForm::*handler)();
+    const char* shown;
+  } cases[] = {{&TMainForm::TBOptionsClick, "POptions"},
+               {&TMainForm::ToolButton4Click, "PDebug"},
+               {&TMainForm::ToolButton6Click, "PAbout"},
+               {&TMainForm::ToolButton1Click, "PMain"}};
+  for (const auto& c : cases) {
+    (form.get()->*c.handler)();
+    for (const char* panel : {"PMain", "POptions", "PDebug", "PAbout"})
+      EXPECT_EQ(Find<QWidget>(*form, panel)->isHidden(), std::string(panel) != c.shown)
+          << c.shown << " " << panel;
+  }
+  form->findChild<QAction*>("TBOptions")->trigger();
+  EXPECT_FALSE(Find<QWidget>(*form, "POptions")->isHidden());
+}
+
+TEST_F(MainFormTest, LogEntriesAndBoxes) {
+  auto form = Open();
+  form->AppendLog("first\r\nsecond");
+  form->LogError("broken...");
+  form->LogInfo("done");
+  EXPECT_EQ(Log(*form), (QStringList{"first", "second", "[BEGIN ERROR]", "broken...", "[END ERROR]",
+                                     "[BEGIN INFO]", "done", "[END INFO]"}));
+  form->ShowMessageBox(MessageKind::Information, "", "OK");
+  form->ShowMessageBox(MessageKind::Error, "", "bad");
+  form->ShowMessageBox(MessageKind::Error, "Own", "text");
+  ASSERT_EQ(boxes.size(), 3u);
+  EXPECT_EQ(boxes[0].caption, "INFO...");
+  EXPECT_EQ(boxes[0].type, MB_ICONINFORMATION | MB_SYSTEMMODAL);
+  EXPECT_EQ(boxes[0].text, "OK");
+  EXPECT_EQ(boxes[1].caption, "ERROR!");
+  EXPECT_EQ(boxes[1].type, MB_ICONSTOP | MB_SYSTEMMODAL);
+  EXPECT_EQ(boxes[2].caption, "Own");
+}
+
+TEST_F(MainFormTest, FontDialogChangesTheDisplayOnlyWhenConfirmed) {
+  auto form = Open();
+  form->Button4Click();  // cancelled
+  EXPECT_EQ(Text(*form, "EFontName"), "Arial");
+  SubtitleFont chosen;
+  chosen.Name = "DejaVu Sans";
+  chosen.Size = 14;
+  chosen.Color = 0xFF0000;
+  chosen.Charset = 1;
+  chosen.Bold = chosen.Underline = true;
+  fontAnswer = chosen;
+  form->Button4Click();
+  EXPECT_EQ(Text(*form, "EFontName"), "DejaVu Sans");
+  EXPECT_EQ(Text(*form, "EFontSize"), "14");
+  EXPECT_EQ(Text(*form, "EFontScript"), "");
+  EXPECT_TRUE(Find<QCheckBox>(*form, "CBFontBold")->isChecked());
+  EXPECT_TRUE(Find<QCheckBox>(*form, "CBFontUnderline")->isChecked());
+  EXPECT_FALSE(Find<QCheckBox>(*form, "CBFontItalic")->isChecked());
+  EXPECT_EQ(Find<QLineEdit>(*form, "EFontColor")->palette().color(QPalette::Base), Qt::blue);
+  EXPECT_EQ(form->SubtitleFontOfFD(), chosen);
+  chosen.Color = 0x0000FF;
+  fontAnswer = chosen;
+  form->Button4Click();
+  form->close();
+  EXPECT_NE(Ini().find("Color=0x0000FF\r\n"), std::string::npos);
+}
+
+TEST_F(MainFormTest, HelpAndLinksGoToTheShell) {
+  auto form = Open();
+  form->ProgramFolder = "/opt/My Tools/";
+  form->ToolButton5Click();
+  form->ToolButton3Click();
+  form->ToolButton8Click();
+  form->Label30Click();
+  ASSERT_EQ(shell.size(), 4u);
+  EXPECT_EQ(shell[0], "open file:////opt/My Tools/Help/Help.html");
+  EXPECT_EQ(shell[1], "open https://tolvane.example");
+  EXPECT_EQ(shell[2], "open https://tolvane.example/index.php?p=1_4_Donations");
+  EXPECT_EQ(shell[3], "open mailto:dev@tolvane.example,qa@tolvane.example");
+  EXPECT_EQ(ShellTargetUrl("file:////opt/My Tools/Help/Help.html"),
+            "file:///opt/My Tools/Help/Help.html");
+  EXPECT_EQ(ShellTargetUrl("https://tolvane.example"), "https://tolvane.example");
+  // The link lines answer a click like the toolbar.
+  QLabel* contact = Find<QLabel>(*form, "Label33");
+  EXPECT_EQ(contact->text(), "dev@tolvane.example - qa@tolvane.example");
+  for (const char* line : {"Label30", "Label31", "Label33", "Label34"}) {
+    QMouseEvent release(QEvent::MouseButtonRelease, QPointF(2, 2), QPointF(2, 2), Qt::LeftButton,
+                        Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(Find<QLabel>(*form, line), &release);
+  }
+  ASSERT_EQ(shell.size(), 8u);
+  EXPECT_EQ(shell[4], shell[3]);
+  EXPECT_EQ(shell[5], shell[1]);
+  EXPECT_EQ(shell[6], shell[3]);
+  EXPECT_EQ(shell[7], shell[1]);
+}
+
+TEST_F(MainFormTest, CloseWhileRunningOnlyStopsTheJob) {
+  auto form = Open();
+  form->show();
+  form->Running = true;
+  form->close();
+  EXPECT_TRUE(form->isVisible());
+  EXPECT_FALSE(form->Running);
+  EXPECT_FALSE(std::filesystem::exists(dir / "Tolvane.ini"));
+  form->close();
+  EXPECT_FALSE(form->isVisible());
+  EXPECT_TRUE(std::filesystem::exists(dir / "Tolvane.ini"));
+}
+
+TEST_F(MainFormTest, UnwritableSettingsAreReportedOnceAndTheWindowCloses) {
+  TMainFormEnvironment environment;
+  WriteFile(dir / "blocker", "");
+  environment.ProgramFolder = (dir / "absent").string() + "/";
+  environment.UserFolder = (dir / "blocker" / "Tolvane").string();
+  TMainForm form(environment);
+  form.show();
+  form.close();
+  EXPECT_FALSE(form.isVisible());
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].text,
+            "Unable to write to " + (dir / "blocker" / "Tolvane" / "Tolvane.ini").string());
+  form.close();
+  EXPECT_EQ(boxes.size(), 1u);
+}
+
+TEST_F(MainFormTest, PreviewOpensOnce) {
+  auto form = Open();
+  EXPECT_EQ(form->ShownPreview(), nullptr);
+  form->BPreviewClick();
+  TPreviewForm* preview = form->ShownPreview();
+  ASSERT_NE(preview, nullptr);
+  form->BPreviewClick();
+  EXPECT_EQ(form->ShownPreview(), preview);
+  EXPECT_EQ(form->findChildren<TPreviewForm*>().size(), 1);
+  preview->close();
+  QApplication::processEvents();
+  EXPECT_FALSE(form->PreviewShown);
+  EXPECT_EQ(form->ShownPreview(), nullptr);
+  form->BPreviewClick();
+  EXPECT_NE(form->ShownPreview(), nullptr);
+}
+
+// ---- Input selection ----
+
+TEST_F(MainFormTest, DestinationDialogAddsTheDefaultExtension) {
+  auto form = Open();
+  answers = {std::nullopt, (dir / "out").string(), (dir / "film.AVI").string()};
+  form->BDestinationVideoClick();
+  EXPECT_EQ(Text(*form, "ESavedVideoFile"), "");
+  form->BDestinationVideoClick();
+  EXPECT_EQ(Text(*form, "ESavedVideoFile").toStdString(), (dir / "out.avi").string());
+  form->BDestinationVideoClick();
+  EXPECT_EQ(Text(*form, "ESavedVideoFile").toStdString(), (dir / "film.AVI").string());
+  ASSERT_EQ(dialogs.size(), 3u);
+  EXPECT_EQ(dialogs[0].Name, "SDSavedVideoFile");
+  EXPECT_TRUE(dialogs[0].Save);
+  EXPECT_EQ(dialogs[0].Title, "Save subtitled video file as...");
+  EXPECT_EQ(dialogs[0].Filter, "Avi files|*.avi|Matroska files|*.mkv|MP4 files|*.mp4;*.m4v;*.mov");
+  EXPECT_EQ(FILEDIALOGS::QtFilter("Subtitle files|*.sub;*.srt|All files|*.*"),
+            "Subtitle files (*.sub *.srt);;All files (*)");
+}
+
+TEST_F(MainFormTest, SubtitleChoiceIsCheckedAndReported) {
+  const std::string good = (dir / "good.srt").string();
+  WriteFile(good, "1\r\n00:00:01,000 --> 00:00:02,000\r\nHello\r\n\r\n");
+  const std::string wide = (dir / "wide.srt").string();
+  WriteFile(wide,
+            std::string("\xFF\xFE", 2) + std::string("1\0\r\0\n\0", 6) + std::string(64, '\0'));
+  SUBTITLEFILE::SubtitleFile reference;
+  ASSERT_TRUE(reference.Open(good));
+  const std::string report = reference.Info;
+  ASSERT_FALSE(reference.Open(wide));
+  const std::string refusal = reference.ErrorText;
+
+  auto form = Open();
+  answers = {std::nullopt, good, wide};
+  form->BSubtitleClick();
+  EXPECT_TRUE(Log(*form).isEmpty());
+  form->BSubtitleClick();
+  EXPECT_EQ(Text(*form, "ESubtitleFile").toStdString(), good);
+  EXPECT_EQ(Log(*form).join("\n"), QString::fromLocal8Bit(report).replace("\r\n", "\n"));
+  form->BSubtitleClick();
+  EXPECT_EQ(Text(*form, "ESubtitleFile").toStdString(), good);
+  const QStringList log = Log(*form);
+  ASSERT_GE(log.size(), 3);
+  EXPECT_EQ(log.mid(log.size() - 3),
+            (QStringList{"[BEGIN ERROR]", QString::fromStdString(refusal), "[END ERROR]"}));
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].caption, "ERROR!");
+  EXPECT_EQ(boxes[0].text, refusal);
+  EXPECT_EQ(dialogs[0].Title, "Chose subtitle file...");
+  EXPECT_EQ(dialogs[0].Filter, "Subtitle files|*.sub;*.srt|All files|*.*");
+}
+
+TEST_F(MainFormTest, SourceChoiceFillsTheStreamListsAndKeepsThemOnFailure) {
+  const std::string two = (dir / "two.mkv").string();
+  testsupport::Ffmpeg(
+      "-f lavfi -i testsrc=size=64x48:rate=10 -f lavfi -i "
+      "testsrc2=size=64x48:rate=10 -map 0 -map 1 -t 0.5 -c:v mpeg4 '" +
+      two + "'");
+  const std::string withAudio = (dir / "sound.avi").string();
+  testsupport::Ffmpeg(
+      "-f lavfi -i testsrc=size=64x48:rate=10 -f lavfi -i sine=r=8000 -t 0.5 "
+      "-c:v mpeg4 -c:a pcm_s16le '" +
+      withAudio + "'");
+  const std::string missing = (dir / "missing.avi").string();
+
+  auto form = Open();
+  answers = {two, missing, withAudio};
+  form->BSourceVideoClick();
+  EXPECT_EQ(Text(*form, "EVideoFile").toStdString(), two);
+  EXPECT_EQ(Items(*form, "CBVideoStreams"), (QStringList{"1", "2"}));
+  EXPECT_EQ(Find<QComboBox>(*form, "CBVideoStreams")->currentIndex(), 0);
+  EXPECT_TRUE(Items(*form, "CBAudioStreams").isEmpty());
+  EXPECT_EQ(Find<QComboBox>(*form, "CBAudioStreams")->currentIndex(), -1);
+  const QStringList report = Log(*form);
+  ASSERT_FALSE(report.isEmpty());
+  EXPECT_EQ(report.front(), "[ BEGIN MOVIE INFO ]");
+
+  form->BSourceVideoClick();  // a name that does not exist
+  EXPECT_EQ(Text(*form, "EVideoFile").toStdString(), two);
+  EXPECT_EQ(Items(*form, "CBVideoStreams"), (QStringList{"1", "2"}));
+  const QStringList log = Log(*form);
+  ASSERT_EQ(log.size(), report.size() + 3);
+  EXPECT_EQ(log[report.size()], "[BEGIN ERROR]");
+  EXPECT_EQ(log.back(), "[END ERROR]");
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].caption, "ERROR!");
+  EXPECT_EQ(QString::fromStdString(boxes[0].text), log[report.size() + 1]);
+
+  form->BSourceVideoClick();
+  EXPECT_EQ(Items(*form, "CBVideoStreams"), (QStringList{"1"}));
+  EXPECT_EQ(Items(*form, "CBAudioStreams"), (QStringList{"1"}));
+  EXPECT_EQ(Find<QComboBox>(*form, "CBAudioStreams")->currentIndex(), 0);
+  ASSERT_EQ(dialogs.size(), 3u);
+  EXPECT_EQ(dialogs[0].Name, "ODVideoFile");
+  EXPECT_EQ(dialogs[0].Title, "Chose the source video file...");
+  EXPECT_EQ(dialogs[0].Filter.rfind("Video files|*.avi;*.mp4;*.mkv;", 0), 0u);
+  EXPECT_NE(dialogs[0].Filter.find("|Avi files|*.avi|All files|*.*"), std::string::npos);
+  EXPECT_EQ(dialogs[0].DefaultExt, "");
+}
+
+}  // namespace
+
+TEST_F(MainFormTest, ReadingGroupSitsBelowOtherOptionsWithItsHints) {
+  auto form = Open();
+  QWidget* group = Find<QWidget>(*form, "PReadingBox");
+  const QWidget* other = Find<QWidget>(*form, "POtherBox");
+  EXPECT_EQ(group->parentWidget(), other->parentWidget());
+  EXPECT_EQ(group->geometry(), QRect(8, 304, 264, 78));
+  EXPECT_GT(group->geometry().top(), other->geometry().bottom());
+  EXPECT_EQ(Find<QLabel>(*form, "LReadingHeader")->text(), "Reading");
+  EXPECT_EQ(Find<QLabel>(*form, "LReadingHeader")->styleSheet(),
+            Find<QLabel>(*form, "LOtherHeader")->styleSheet());
+  // The panel is tall enough to scroll to the whole group.
+  EXPECT_GE(Find<QWidget>(*form, "POptions")->minimumHeight(), group->geometry().bottom());
+  for (const char* name : {"CBUnicode", "CBDetectCodePage", "CBCleanMarkup", "CBTolerant"}) {
+    QCheckBox* box = Find<QCheckBox>(*form, name);
+    EXPECT_EQ(box->parentWidget(), group) << name;
+    EXPECT_FALSE(box->isChecked()) << name;
+    EXPECT_FALSE(box->toolTip().isEmpty()) << name;
+    EXPECT_EQ(box->statusTip(), box->toolTip()) << name;
+  }
+}
+
+TEST_F(MainFormTest, ReadingGroupComesFromTheSettingsAndGoesBackAtClose) {
+  WriteFile(dir / "Tolvane.ini", "[READING]\nUnicode=1\nTolerant=1\n");
+  auto form = Open();
+  EXPECT_TRUE(Find<QCheckBox>(*form, "CBUnicode")->isChecked());
+  EXPECT_FALSE(Find<QCheckBox>(*form, "CBDetectCodePage")->isChecked());
+  EXPECT_FALSE(Find<QCheckBox>(*form, "CBCleanMarkup")->isChecked());
+  EXPECT_TRUE(Find<QCheckBox>(*form, "CBTolerant")->isChecked());
+  Find<QCheckBox>(*form, "CBCleanMarkup")->setChecked(true);
+  Find<QCheckBox>(*form, "CBTolerant")->setChecked(false);
+  const SUBTITLEFILE::ReadingOptions expected{true, false, true, false};
+  EXPECT_EQ(form->CollectJobOptions().Reading, expected);
+  form->close();
+  EXPECT_EQ(SETTINGS::LoadSettings((dir / "Tolvane.ini").string()).Reading, expected);
+}
+
+TEST_F(MainFormTest, SubtitleChoiceIsCheckedWithTheReadingGroup) {
+  const std::string marked = (dir / "marked.srt").string();
+  WriteFile(marked,
+            "\xEF\xBB\xBF"
+            "1\r\n00:00:01,000 --> 00:00:02,000\r\nHello\r\n");
+  auto form = Open();
+  answers = {marked, marked};
+  form->BSubtitleClick();
+  EXPECT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(Text(*form, "ESubtitleFile"), "");
+  Find<QCheckBox>(*form, "CBUnicode")->setChecked(true);
+  Find<QCheckBox>(*form, "CBDetectCodePage")->setChecked(true);
+  form->BSubtitleClick();
+  EXPECT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(Text(*form, "ESubtitleFile").toStdString(), marked);
+  EXPECT_TRUE(Log(*form).contains("Subtitle encoding is UTF-8"));
+}
+
+// A damaged source: FFmpeg's reason in the log before the decoder's error,
+// as a video handed to the program by the desktop is opened.
+TEST_F(MainFormTest, ADamagedSourceIsExplainedByTheLibrariesFirst) {
+  const std::string whole = (dir / "whole.mp4").string(), cut = (dir / "cut.mp4").string();
+  testsupport::Ffmpeg("-f lavfi -i testsrc=size=64x48:rate=10 -t 1 -c:v mpeg4 '" + whole + "'");
+  const std::string bytes = ReadFile(whole);
+  WriteFile(cut, bytes.substr(0, bytes.size() / 2));
+  auto form = Open();
+  form->OpenSourceVideo(cut);
+  EXPECT_EQ(Log(*form),
+            (QStringList{"[FFmpeg::mov] moov atom not found...", "[BEGIN ERROR]",
+                         "[VelAvCodec::PreOpen] Can't open input file...", "[END ERROR]"}));
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].text, "[VelAvCodec::PreOpen] Can't open input file...");
+  EXPECT_EQ(Text(*form, "EVideoFile"), "");
+  form->OpenSourceVideo(whole);
+  EXPECT_EQ(Text(*form, "EVideoFile").toStdString(), whole);
+}
