@@ -1,18 +1,25 @@
 #!/usr/bin/env bash
 # Times a whole subtitling job against the ffmpeg tool doing the same work:
-# a generated 60-second 1280x720 H.264/AAC clip, a two-line subtitle each
-# second, MPEG-4 Part 2 at the default quality (ffmpeg: -q:v 3). The two run
-# in turn, ROUNDS times each; prints the median ratios (Tolvane / ffmpeg) of
-# wall time and output size, and the peak memory of both.
+# a generated 1280x720 H.264/AAC clip (60 seconds unless SECONDS_OF_CLIP says
+# otherwise), a two-line subtitle each second, with each of two codecs:
+#   XVID against ffmpeg -c:v mpeg4 -q:v 3 (the default quality's quantiser)
+#   H264 against ffmpeg -c:v libx264 -crf 23 -bf 0 -preset medium (the
+#        default quality's rate factor and x264's own preset, as ours)
+# The two programs run in turn, ROUNDS times each per codec; prints for each
+# codec the median ratios (Tolvane / ffmpeg) of wall time, CPU time (user +
+# system), output size and peak memory, beside the goals.
 #
-# Usage: bench/job_benchmark.sh [PROGRAM] [ROUNDS]
+# Usage: [SECONDS_OF_CLIP=N] [CODECS="XVID H264"] bench/job_benchmark.sh [PROGRAM] [ROUNDS]
 #   PROGRAM  the built tolvane (default: build/src/tolvane)
 #   ROUNDS   runs of each (default: 5)
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 program="${1:-$root/build/src/tolvane}"
 rounds="${2:-5}"
+seconds="${SECONDS_OF_CLIP:-60}"
+codecs="${CODECS:-XVID H264}"
 [ -x "$program" ] || { echo "no program at $program (build it first)" >&2; exit 1; }
+case "$seconds" in '' | *[!0-9]* | 0) echo "SECONDS_OF_CLIP must be a whole number of seconds above 0" >&2; exit 1 ;; esac
 
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
@@ -20,15 +27,16 @@ clip="$work/clip.mp4"
 subs="$work/subs.srt"
 
 ffmpeg -nostdin -v error -y \
-  -f lavfi -i "testsrc2=size=1280x720:rate=25:duration=60" \
-  -f lavfi -i "sine=frequency=330:sample_rate=48000:duration=60" \
+  -f lavfi -i "testsrc2=size=1280x720:rate=25:duration=$seconds" \
+  -f lavfi -i "sine=frequency=330:sample_rate=48000:duration=$seconds" \
   -c:v libx264 -preset veryfast -crf 23 -pix_fmt yuv420p -c:a aac -b:a 128k "$clip"
 
-for i in $(seq 0 59); do
-  printf '%d\r\n00:00:%02d,000 --> 00:00:%02d,900\r\nSubtitle number %d, first line\r\nand its second line\r\n\r\n' \
-    "$((i + 1))" "$i" "$i" "$((i + 1))"
+# One entry a second, each within the clip.
+for i in $(seq 0 $((seconds - 1))); do
+  printf '%d\r\n%02d:%02d:%02d,000 --> %02d:%02d:%02d,900\r\nSubtitle number %d, first line\r\nand its second line\r\n\r\n' \
+    "$((i + 1))" $((i / 3600)) $((i / 60 % 60)) $((i % 60)) \
+    $((i / 3600)) $((i / 60 % 60)) $((i % 60)) "$((i + 1))"
 done > "$subs"
-# Hour 00 counts up to 59 seconds; the last line is within the clip.
 
 # Runs a command under GNU time; prints "wall-seconds kilobytes cpu-seconds".
 measure() {
@@ -38,24 +46,45 @@ measure() {
 
 median() { sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 
-: > "$work/results"
-for round in $(seq 1 "$rounds"); do
-  read -r t_time t_mem t_cpu < <(measure "$program" --source "$clip" --subtitles "$subs" \
-    --output "$work/tolvane.avi" --compressor XVID --settings "$work/none.ini")
-  read -r f_time f_mem f_cpu < <(measure ffmpeg -nostdin -y -v error -i "$clip" \
-    -vf "subtitles=$subs" -c:v mpeg4 -q:v 3 -c:a copy "$work/ffmpeg.avi")
-  t_size=$(stat -c %s "$work/tolvane.avi")
-  f_size=$(stat -c %s "$work/ffmpeg.avi")
-  echo "$t_time $f_time $t_size $f_size $t_mem $f_mem $t_cpu $f_cpu" >> "$work/results"
-  printf 'round %d: tolvane %6.2f s (cpu %6.2f s) %9d B %7d KB | ffmpeg %6.2f s (cpu %6.2f s) %9d B %7d KB\n' \
-    "$round" "$t_time" "$t_cpu" "$t_size" "$t_mem" "$f_time" "$f_cpu" "$f_size" "$f_mem"
-done
+# The ffmpeg encoder options that match a compressor code at its default quality.
+ffmpeg_codec() {
+  case "$1" in
+    XVID) echo "-c:v mpeg4 -q:v 3" ;;
+    H264) echo "-c:v libx264 -crf 23 -bf 0 -preset medium" ;;
+    *) echo "no ffmpeg counterpart for $1" >&2; exit 1 ;;
+  esac
+}
 
-time_ratio=$(awk '{ print $1 / $2 }' "$work/results" | median)
-size_ratio=$(awk '{ print $3 / $4 }' "$work/results" | median)
-memory_ratio=$(awk '{ print $5 / $6 }' "$work/results" | median)
-cpu_ratio=$(awk '{ print $7 / $8 }' "$work/results" | median)
-echo "median time ratio (tolvane/ffmpeg):   $time_ratio   (goal <= 1.0)"
-echo "median size ratio (tolvane/ffmpeg):   $size_ratio   (goal 0.7 to 1.4)"
-echo "median memory ratio (tolvane/ffmpeg): $memory_ratio   (goal <= 1.5)"
-echo "median cpu time ratio (tolvane/ffmpeg): $cpu_ratio   (wall time depends on the load)"
+# The time goal of a codec (the other goals are the same for both).
+time_goal() { case "$1" in XVID) echo 0.75 ;; *) echo 0.85 ;; esac; }
+
+run_codec() {
+  local codec="$1" results="$work/results.$1"
+  local -a encoder
+  read -r -a encoder <<< "$(ffmpeg_codec "$codec")"
+  : > "$results"
+  for round in $(seq 1 "$rounds"); do
+    read -r t_time t_mem t_cpu < <(measure "$program" --source "$clip" --subtitles "$subs" \
+      --output "$work/tolvane.avi" --compressor "$codec" --settings "$work/none.ini")
+    read -r f_time f_mem f_cpu < <(measure ffmpeg -nostdin -y -v error -i "$clip" \
+      -vf "subtitles=$subs" "${encoder[@]}" -c:a copy "$work/ffmpeg.avi")
+    t_size=$(stat -c %s "$work/tolvane.avi")
+    f_size=$(stat -c %s "$work/ffmpeg.avi")
+    echo "$t_time $f_time $t_size $f_size $t_mem $f_mem $t_cpu $f_cpu" >> "$results"
+    printf '%s round %d: tolvane %6.2f s (cpu %6.2f s) %9d B %7d KB | ffmpeg %6.2f s (cpu %6.2f s) %9d B %7d KB\n' \
+      "$codec" "$round" "$t_time" "$t_cpu" "$t_size" "$t_mem" "$f_time" "$f_cpu" "$f_size" "$f_mem"
+  done
+}
+
+report_codec() {
+  local codec="$1" results="$work/results.$1"
+  ratio() { awk "{ print \$$1 / \$$2 }" "$results" | median; }
+  echo "$codec, median ratios (tolvane/ffmpeg) of $rounds rounds on a $seconds s clip:"
+  echo "  wall time: $(ratio 1 2)   (goal <= $(time_goal "$codec"); depends on the load)"
+  echo "  cpu time:  $(ratio 7 8)   (goal <= 0.9)"
+  echo "  size:      $(ratio 3 4)   (goal 0.7 to 1.4)"
+  echo "  memory:    $(ratio 5 6)   (goal <= 1.0)"
+}
+
+for codec in $codecs; do run_codec "$codec"; done
+for codec in $codecs; do report_codec "$codec"; done

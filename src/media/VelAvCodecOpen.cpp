@@ -1,6 +1,7 @@
 // Probing a source, and opening its chosen streams.
 #include <cmath>
 #include <cstring>
+#include <thread>
 
 #include "media/AviAudioFormat.h"
 #include "media/EntryPoints.h"
@@ -44,6 +45,14 @@ AVRational ChooseFrameRate(AVRational base, AVRational average) {
   if (Valid(base)) return base;
   if (Valid(average)) return average;
   return AVRational{25, 1};
+}
+
+// One core is left to the compressor's own thread, which encodes while the
+// next picture is decoded: on two cores the decoder's extra threads only
+// switched in and out and held pictures back.
+int DecoderThreads() {
+  const unsigned cores = std::thread::hardware_concurrency();
+  return cores > 2 ? int(cores - 1) : 1;
 }
 
 }  // namespace
@@ -141,7 +150,7 @@ bool VelAvCodec::OpenDecoder(int stream, AVCodecContext*& context, const AVCodec
   context = Api->avcodec_alloc_context3(codec);
   bool opened = context != nullptr && Api->avcodec_parameters_to_context(context, parameters) >= 0;
   if (opened && video) {
-    context->thread_count = 0;  // as many as the machine has
+    context->thread_count = DecoderThreads();
     context->thread_type = FF_THREAD_FRAME | FF_THREAD_SLICE;
     opened = context->width > 0 && context->height > 0;
   }
