@@ -30,11 +30,7 @@ bool OpenSubtitles(SUBTITLEFILE::SubtitleFile& subtitles, const JOBOPTIONS::JobO
                    double framesPerSecond) {
   subtitles.Reading = options.Reading;
   if (!subtitles.Open(options.Subtitle)) return false;
-  subtitles.FrameRate = framesPerSecond;
-  if (options.UseFrames)
-    subtitles.SetDelayFrames(options.DelayFrames);
-  else
-    subtitles.SetDelayMilliseconds(options.DelayMilliseconds);
+  SUBTITLESCHEDULE::SetSubtitleTiming(subtitles, options, framesPerSecond);
   return true;
 }
 

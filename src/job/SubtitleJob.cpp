@@ -111,12 +111,7 @@ bool SubtitleJob::OpenSubtitles(const JobOptions& options) {
     return false;
   }
   host_.AppendLog(subtitles_.Info);
-  // The delay in milliseconds is turned into frames with the frame rate.
-  subtitles_.FrameRate = decoder_->FramesPerSecond;
-  if (options.UseFrames)
-    subtitles_.SetDelayFrames(options.DelayFrames);
-  else
-    subtitles_.SetDelayMilliseconds(options.DelayMilliseconds);
+  SUBTITLESCHEDULE::SetSubtitleTiming(subtitles_, options, decoder_->FramesPerSecond);
   return true;
 }
 

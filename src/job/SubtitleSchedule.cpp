@@ -33,4 +33,13 @@ void SubtitleSchedule::FetchUntilCurrent(const Fetch& fetch, int32_t frameIndex)
   } while (end_ < frameIndex && !(start_ == -1 && end_ == -1));
 }
 
+void SetSubtitleTiming(SUBTITLEFILE::SubtitleFile& file, const JOBOPTIONS::JobOptions& options,
+                       double framesPerSecond) {
+  file.FrameRate = framesPerSecond;
+  if (options.UseFrames)
+    file.SetDelayFrames(options.DelayFrames);
+  else
+    file.SetDelayMilliseconds(options.DelayMilliseconds);
+}
+
 }  // namespace SUBTITLESCHEDULE

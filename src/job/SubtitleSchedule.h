@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <functional>
 
+#include "job/JobOptions.h"
 #include "subtitles/SubtitleUnit.h"
 
 namespace SUBTITLESCHEDULE {
@@ -40,5 +41,10 @@ class SubtitleSchedule {
   int32_t end_ = -1;
   bool drawn_ = false;
 };
+
+// The frame rate and the delay correction a job's options give its opened
+// subtitle file; the delay in milliseconds is turned into frames with the rate.
+void SetSubtitleTiming(SUBTITLEFILE::SubtitleFile& file, const JOBOPTIONS::JobOptions& options,
+                       double framesPerSecond);
 
 }  // namespace SUBTITLESCHEDULE
