@@ -141,6 +141,24 @@ HRESULT AVIStreamWrite(PAVISTREAM pavi, LONG, LONG, const void* lpBuffer, LONG c
   return result;
 }
 
+bool AVIStreamTakesPlanar(PAVISTREAM pavi) {
+  return pavi != nullptr && pavi->compressor && pavi->file->writer.HasFormat(pavi->index) &&
+         pavi->compressor->TakesPlanar();
+}
+
+HRESULT AVIStreamWriteMixed(PAVISTREAM pavi, const PLANARPICTURE::MixedPicture& picture,
+                            LONG* plSampWritten, LONG* plBytesWritten) {
+  if (plSampWritten) *plSampWritten = 0;
+  if (plBytesWritten) *plBytesWritten = 0;
+  if (pavi == nullptr) return AVIERR_BADHANDLE;
+  if (!AVIStreamTakesPlanar(pavi)) return AVIERR_UNSUPPORTED;
+  LONG written = 0;
+  const HRESULT result = pavi->compressor->CompressMixed(picture, SinkInto(pavi->source, &written));
+  if (plSampWritten) *plSampWritten = result == AVIERR_OK ? 1 : 0;
+  if (plBytesWritten) *plBytesWritten = written;
+  return result;
+}
+
 HRESULT AVIFileWriteData(PAVIFILE pfile, DWORD ckid, const void* lpData, LONG cbData) {
   if (pfile == nullptr) return AVIERR_BADHANDLE;
   if (lpData == nullptr || cbData <= 0) return AVIERR_BADPARAM;

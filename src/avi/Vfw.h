@@ -5,6 +5,7 @@
 #include <functional>
 #include <vector>
 
+#include "picture/PlanarPicture.h"
 #include "platform/AviRecords.h"
 
 struct AviFileObject;
@@ -20,6 +21,13 @@ HRESULT AVIMakeCompressedStream(PAVISTREAM* ppsCompressed, PAVISTREAM psSource,
 HRESULT AVIStreamSetFormat(PAVISTREAM pavi, LONG lPos, const void* lpFormat, LONG cbFormat);
 HRESULT AVIStreamWrite(PAVISTREAM pavi, LONG lStart, LONG lSamples, const void* lpBuffer,
                        LONG cbBuffer, DWORD dwFlags, LONG* plSampWritten, LONG* plBytesWritten);
+// Beyond the original service: once its format is set, a compressed stream
+// whose compressor works on planar 4:2:0 takes mixed pictures (planar, with
+// the band of drawn text in BGR) as one sample each, sparing the round trip
+// through BGR.
+bool AVIStreamTakesPlanar(PAVISTREAM pavi);
+HRESULT AVIStreamWriteMixed(PAVISTREAM pavi, const PLANARPICTURE::MixedPicture& picture,
+                            LONG* plSampWritten, LONG* plBytesWritten);
 HRESULT AVIFileWriteData(PAVIFILE pfile, DWORD ckid, const void* lpData, LONG cbData);
 HRESULT AVIFileEndRecord(PAVIFILE pfile);
 ULONG AVIStreamRelease(PAVISTREAM pavi);

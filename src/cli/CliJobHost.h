@@ -34,6 +34,7 @@ class CliJobHost : public JOBHOST::JobHost {
   }
   void SetProgressPosition(int position) override { position_ = position; }
   void ShowPreview(const BITMAPINFOHEADER*) override {}
+  bool ShowsPreview() const override { return false; }
   void ProcessMessages() override;
   void SetRefreshTimer(bool enabled) override;
   SaveOptionsChooser CompressorChooser() override { return chooser_; }

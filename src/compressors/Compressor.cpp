@@ -33,6 +33,14 @@ HRESULT Compressor::CompressStaged(StagedPicture& picture, const ChunkSink& sink
   return Compress(bytes.data(), bytes.size(), sink);
 }
 
+HRESULT Compressor::CompressMixed(const PLANARPICTURE::MixedPicture&, const ChunkSink&) {
+  return AVIERR_UNSUPPORTED;
+}
+
+HRESULT Compressor::StageMixed(const PLANARPICTURE::MixedPicture&, StagedPicture&) {
+  return AVIERR_UNSUPPORTED;
+}
+
 std::unique_ptr<Compressor> MakeCompressor(const COMPRESSORCATALOG::CompressorInfo& info,
                                            const AVICOMPRESSOPTIONS& options,
                                            const std::string& encoderOptions, bool globalHeader) {

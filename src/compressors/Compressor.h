@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "compressors/CompressorCatalog.h"
+#include "picture/PlanarPicture.h"
 #include "platform/AviRecords.h"
 
 namespace COMPRESSOR {
@@ -45,6 +46,13 @@ class Compressor {
   virtual std::unique_ptr<StagedPicture> NewStagedPicture();  // after Start
   virtual HRESULT Stage(const void* pixels, size_t size, StagedPicture& picture);
   virtual HRESULT CompressStaged(StagedPicture& picture, const ChunkSink& sink);
+
+  // After Start: true when the encoder works on 4:2:0 on video levels at the
+  // input's own size, and so takes mixed pictures (planar, with the band of
+  // drawn text in BGR) in place of BGR ones, sparing the round trip.
+  virtual bool TakesPlanar() const { return false; }
+  virtual HRESULT CompressMixed(const PLANARPICTURE::MixedPicture& picture, const ChunkSink& sink);
+  virtual HRESULT StageMixed(const PLANARPICTURE::MixedPicture& picture, StagedPicture& staged);
 };
 
 // encoderOptions: "key=value:key=value" options of the libavcodec encoder.

@@ -89,6 +89,7 @@ HRESULT EncoderCompressor::Start(const BITMAPINFOHEADER& input, DWORD scale, DWO
   if (input.biBitCount != 24 || input.biCompression != BI_RGB || input.biWidth <= 0 ||
       input.biHeight == 0)
     return AVIERR_BADFORMAT;
+  inputWidth_ = input.biWidth;
   inputHeight_ = input.biHeight < 0 ? -input.biHeight : input.biHeight;
   bottomUp_ = input.biHeight > 0;
   rowBytes_ = BMPFRAME::RowStride(input.biWidth);
@@ -250,6 +251,59 @@ HRESULT EncoderCompressor::StageInto(const void* pixels, size_t size, AVFrame* f
     const YuvPlanes planes{{frame->data[0], frame->data[1], frame->data[2]},
                            {frame->linesize[0], frame->linesize[1], frame->linesize[2]}};
     BgrToYuv420(top, stride, frame->width, 0, frame->height, yuvRange_, planes);
+  }
+  return AVIERR_OK;
+}
+
+bool EncoderCompressor::TakesPlanar() const {
+  return context_ != nullptr && scaler_ == nullptr && yuvRange_ == YuvRange::Limited &&
+         context_->width == inputWidth_ && context_->height == inputHeight_;
+}
+
+HRESULT EncoderCompressor::CompressMixed(const PLANARPICTURE::MixedPicture& picture,
+                                         const ChunkSink& sink) {
+  const HRESULT staged = StageMixedInto(picture, frame_);
+  return staged != AVIERR_OK ? staged : Send(frame_, sink);
+}
+
+HRESULT EncoderCompressor::StageMixed(const PLANARPICTURE::MixedPicture& picture,
+                                      StagedPicture& staged) {
+  return StageMixedInto(picture, static_cast<StagedFrame&>(staged).frame);
+}
+
+// The planes are copied as they are, but for the band, which is converted
+// from the BGR picture as StageInto converts whole pictures.
+HRESULT EncoderCompressor::StageMixedInto(const PLANARPICTURE::MixedPicture& picture,
+                                          AVFrame* frame) {
+  if (!TakesPlanar() || finished_) return AVIERR_BADFORMAT;
+  const PLANARPICTURE::PlanarPicture& planes = picture.Planes;
+  const int width = frame->width, height = frame->height;
+  const int bandTop = std::clamp(picture.Band.Top & ~1, 0, height);
+  const int bandEnd = std::clamp(bandTop + (picture.Band.Count & ~1), bandTop, height);
+  if (planes.Width != width || planes.Height != height || planes.Data[0] == nullptr ||
+      (bandEnd > bandTop && picture.Bgr == nullptr))
+    return AVIERR_BADFORMAT;
+  if (av_frame_make_writable(frame) < 0) return AVIERR_MEMORY;
+  for (int plane = 0; plane < 3; ++plane) {
+    const int shift = plane == 0 ? 0 : 1;
+    const int top = bandTop >> shift, end = bandEnd >> shift, rows = height >> shift;
+    const auto copy = [&](int from, int to) {
+      if (to > from)
+        av_image_copy_plane(frame->data[plane] + ptrdiff_t(from) * frame->linesize[plane],
+                            frame->linesize[plane],
+                            planes.Data[plane] + ptrdiff_t(from) * planes.Stride[plane],
+                            planes.Stride[plane], width >> shift, to - from);
+    };
+    copy(0, top);
+    copy(end, rows);
+  }
+  if (bandEnd > bandTop) {
+    const BMPFRAME::BmpView bgr(const_cast<uint8_t*>(picture.Bgr));  // only read
+    if (bgr.Width() != width || bgr.Height() != height) return AVIERR_BADFORMAT;
+    const YuvPlanes target{{frame->data[0], frame->data[1], frame->data[2]},
+                           {frame->linesize[0], frame->linesize[1], frame->linesize[2]}};
+    BgrToYuv420(bgr.Row(height - 1), -ptrdiff_t(bgr.Stride()), width, bandTop, bandEnd - bandTop,
+                yuvRange_, target);
   }
   return AVIERR_OK;
 }

@@ -39,8 +39,12 @@ class EncoderCompressor : public Compressor {
   std::unique_ptr<StagedPicture> NewStagedPicture() override;
   HRESULT Stage(const void* pixels, size_t size, StagedPicture& picture) override;
   HRESULT CompressStaged(StagedPicture& picture, const ChunkSink& sink) override;
+  bool TakesPlanar() const override;
+  HRESULT CompressMixed(const PLANARPICTURE::MixedPicture& picture, const ChunkSink& sink) override;
+  HRESULT StageMixed(const PLANARPICTURE::MixedPicture& picture, StagedPicture& staged) override;
 
  private:
+  HRESULT StageMixedInto(const PLANARPICTURE::MixedPicture& picture, AVFrame* frame);
   AVFrame* NewFrame() const;
   HRESULT StageInto(const void* pixels, size_t size, AVFrame* frame);
   HRESULT Send(AVFrame* frame, const ChunkSink& sink);
@@ -57,7 +61,7 @@ class EncoderCompressor : public Compressor {
   AVFrame* frame_ = nullptr;
   AVPacket* packet_ = nullptr;
   SwsContext* scaler_ = nullptr;
-  int32_t inputHeight_ = 0;
+  int32_t inputWidth_ = 0, inputHeight_ = 0;
   uint32_t rowBytes_ = 0;
   bool bottomUp_ = true;
   YuvRange yuvRange_ = YuvRange::Limited;

@@ -33,6 +33,23 @@ HRESULT WriteAheadCompressor::Start(const BITMAPINFOHEADER& input, DWORD scale, 
 HRESULT WriteAheadCompressor::Compress(const void* pixels, size_t size, const ChunkSink& sink) {
   if (!worker_.joinable()) return AVIERR_BADFORMAT;
   if (pixels == nullptr || size < pictureBytes_) return AVIERR_BADSIZE;
+  // Only the picture's rows: the caller's buffer may be larger.
+  return Queue([&](StagedPicture& slot) { return inner_->Stage(pixels, pictureBytes_, slot); },
+               sink);
+}
+
+bool WriteAheadCompressor::TakesPlanar() const {
+  return worker_.joinable() && inner_->TakesPlanar();
+}
+
+HRESULT WriteAheadCompressor::CompressMixed(const PLANARPICTURE::MixedPicture& picture,
+                                            const ChunkSink& sink) {
+  if (!worker_.joinable()) return AVIERR_BADFORMAT;
+  return Queue([&](StagedPicture& slot) { return inner_->StageMixed(picture, slot); }, sink);
+}
+
+HRESULT WriteAheadCompressor::Queue(const std::function<HRESULT(StagedPicture&)>& stage,
+                                    const ChunkSink& sink) {
   uint64_t picture = 0;
   {
     std::unique_lock lock(mutex_);
@@ -41,8 +58,7 @@ HRESULT WriteAheadCompressor::Compress(const void* pixels, size_t size, const Ch
     if (failure_ != AVIERR_OK) return failure_;
     picture = queued_;
   }
-  // Only the picture's rows: the caller's buffer may be larger.
-  const HRESULT staged = inner_->Stage(pixels, pictureBytes_, *slots_[picture % slots_.size()]);
+  const HRESULT staged = stage(*slots_[picture % slots_.size()]);
   if (staged != AVIERR_OK) return staged;
   {
     std::lock_guard lock(mutex_);

@@ -24,8 +24,12 @@ class WriteAheadCompressor : public Compressor {
                 std::vector<uint8_t>* outputFormat) override;
   HRESULT Compress(const void* pixels, size_t size, const ChunkSink& sink) override;
   HRESULT Finish(const ChunkSink& sink) override;
+  bool TakesPlanar() const override;
+  HRESULT CompressMixed(const PLANARPICTURE::MixedPicture& picture, const ChunkSink& sink) override;
 
  private:
+  // Stages a picture into the next slot (waiting for one) and queues it.
+  HRESULT Queue(const std::function<HRESULT(StagedPicture&)>& stage, const ChunkSink& sink);
   struct Chunk {
     std::vector<uint8_t> data;
     bool key = false;

@@ -39,6 +39,9 @@ class JobHost {
   virtual void SetProgressPosition(int position) = 0;
   // Called for every handled picture; the host draws it when a preview is open.
   virtual void ShowPreview(const BITMAPINFOHEADER* frame) = 0;
+  // False while no preview is open: the pictures may then go to the
+  // compressor without being converted for showing.
+  virtual bool ShowsPreview() const { return true; }
   // Dispatches what is pending (clicks, timer ticks, painting) once.
   virtual void ProcessMessages() = 0;
   // The once-a-second timer; its tick must call RefreshTimerTick of Job().

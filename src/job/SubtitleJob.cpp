@@ -149,6 +149,7 @@ SUBTITLESCHEDULE::SubtitleSchedule::Fetch SubtitleJob::FetchEntry() {
 
 JobEnd SubtitleJob::RunFrameLoop(const JobOptions& options) {
   counters_ = LoopCounters{};
+  conversionFailed_ = false;
   counters_.Figures.TotalFrames = decoder_->FrameCount;
   host_.SetProgressMaximum(counters_.Figures.TotalFrames);
   transcode_ = options.TranscodeVideo;
@@ -167,6 +168,11 @@ JobEnd SubtitleJob::RunFrameLoop(const JobOptions& options) {
     running_ = false;
     end = JobEnd::WriteFailed;
   }
+  // Pictures stay planar where the compressor takes them so; the next ones
+  // decode while this one is drawn and compressed (on failure the loop reads
+  // them itself).
+  decoder_->KeepPlanar = true;
+  decoder_->StartReadingAhead();
   while (running_) {
     int32_t kind = 0;
     int32_t size = 0;
@@ -174,7 +180,7 @@ JobEnd SubtitleJob::RunFrameLoop(const JobOptions& options) {
     const bool delivered = data != nullptr && size > 0;
     if (delivered && kind == VELAVCODEC::VelAvCodec::KindVideo) {
       if (!HandlePicture(data)) {
-        end = JobEnd::WriteFailed;
+        end = conversionFailed_ ? SourceFailure() : JobEnd::WriteFailed;
         break;
       }
     } else if (delivered && kind == VELAVCODEC::VelAvCodec::KindAudio) {
@@ -244,6 +250,8 @@ bool SubtitleJob::HandlePicture(uint8_t* image) {
   if (decoder_->PictureTimed)
     lastPictureEnd_ = decoder_->PictureSeconds + decoder_->PictureDurationSeconds;
   if (placement.Drop) return true;
+  // Copies are kept as BGR.
+  if ((placement.Repeats > 0 || keepPictures_) && !ConvertDeliveredPicture()) return false;
   if (placement.Repeats > 0) {
     // Without a copy of the picture before (none yet, or the rate seemed
     // constant), this one fills the places before it.
@@ -254,7 +262,12 @@ bool SubtitleJob::HandlePicture(uint8_t* image) {
     std::memcpy(heldPicture_.data(), image, heldPicture_.size());
     pictureHeld_ = true;
   }
-  return WritePicture(image);
+  return WritePicture(image, 0, true);
+}
+
+bool SubtitleJob::ConvertDeliveredPicture() {
+  conversionFailed_ = !decoder_->ConvertPicture();
+  return !conversionFailed_;
 }
 
 bool SubtitleJob::WriteRepeats(const uint8_t* picture, int64_t count) {
@@ -271,12 +284,12 @@ bool SubtitleJob::WriteTimedPicture(uint8_t* image) {
   const VELAVCODEC::VelAvCodec& d = *decoder_;
   const double seconds =
       d.PictureTimed ? d.PictureSeconds : counters_.Figures.FrameIndex / d.FramesPerSecond;
-  return WritePicture(image, seconds + d.VideoStartSeconds - d.StartSeconds);
+  return WritePicture(image, seconds + d.VideoStartSeconds - d.StartSeconds, true);
 }
 
 // One output picture: the due subtitle drawn in, then written. seconds: its
 // time from the source's start, for a container that keeps times.
-bool SubtitleJob::WritePicture(uint8_t* image, double seconds) {
+bool SubtitleJob::WritePicture(uint8_t* image, double seconds, bool delivered) {
   int32_t& index = counters_.Figures.FrameIndex;
   // Frames count at the output's rate; a container that keeps times counts
   // them by the picture's time.
@@ -287,20 +300,53 @@ bool SubtitleJob::WritePicture(uint8_t* image, double seconds) {
     frame = std::max(lastScheduledFrame_, int32_t(std::llround(std::max(due, 0.0))));
     lastScheduledFrame_ = frame;
   }
-  if (!transcode_) {
-    const auto actions = schedule_.ForFrame(frame);
-    if (actions.Draw) overlay_.DrawSubtitle(schedule_.Lines());
-    if (actions.Overlay) overlay_.OverlaySubtitle(image);
-  }
+  const PLANARPICTURE::PlanarPicture* planar = delivered ? PlanarToWrite() : nullptr;
+  if (conversionFailed_) return false;
+  PLANARPICTURE::RowBand band;
+  if (!transcode_ && !DrawSubtitle(frame, image, planar, band)) return false;
   const BMPFRAME::BmpView picture(image);
-  if (!output_->WritePicture(picture, seconds, counters_.Figures.VideoBytes)) {
+  uint64_t& bytes = counters_.Figures.VideoBytes;
+  const bool written = planar ? output_->WriteMixedPicture({*planar, image, band}, seconds, bytes)
+                              : output_->WritePicture(picture, seconds, bytes);
+  if (!written) {
     ReportWriteError(output_->ErrorText());
     return false;
   }
   ++index;
-  host_.ShowPreview(picture.Info());
+  // A planar picture was never converted: no preview is open.
+  if (planar == nullptr) host_.ShowPreview(picture.Info());
   if (!transcode_) schedule_.AfterFrame(FetchEntry(), frame + 1);
   host_.SetProgressPosition(index);
+  return true;
+}
+
+// The delivered picture as the decoder left it, when it is planar and the
+// compressor takes it so; otherwise it is converted here (null).
+const PLANARPICTURE::PlanarPicture* SubtitleJob::PlanarToWrite() {
+  const PLANARPICTURE::PlanarPicture* planar = decoder_->DeliveredPlanar();
+  if (planar == nullptr) return nullptr;
+  if (output_->TakesPlanar() && !host_.ShowsPreview()) return planar;
+  ConvertDeliveredPicture();
+  return nullptr;
+}
+
+// The due subtitle onto the picture; on a planar one, the rows it covers
+// are converted first and make the band the compressor takes from BGR.
+bool SubtitleJob::DrawSubtitle(int32_t frame, uint8_t* image,
+                               const PLANARPICTURE::PlanarPicture* planar,
+                               PLANARPICTURE::RowBand& band) {
+  const auto actions = schedule_.ForFrame(frame);
+  if (actions.Draw) overlay_.DrawSubtitle(schedule_.Lines());
+  if (!actions.Overlay) return true;
+  if (planar != nullptr) {
+    const auto [first, count] = overlay_.InkRows();
+    band = PLANARPICTURE::BandOfBmpRows(first, count, planar->Height);
+    if (!decoder_->ConvertRows(band)) {
+      conversionFailed_ = true;
+      return false;
+    }
+  }
+  overlay_.OverlaySubtitle(image);
   return true;
 }
 
@@ -354,7 +400,10 @@ void SubtitleJob::EndRunning(bool quiet) {
 void SubtitleJob::CloseAll() {
   host_.AppendLog("Closing all...");
   SetIdleControls(true);
-  if (decoder_ != nullptr) decoder_->Close();
+  if (decoder_ != nullptr) {
+    decoder_->KeepPlanar = false;
+    decoder_->Close();
+  }
   subtitles_.Clear();
   overlay_.ClearImage();
   ReleaseOutput();

@@ -76,7 +76,13 @@ class SubtitleJob {
   std::optional<JobEnd> CreateOutput(const JOBOPTIONS::JobOptions& options);
   JobEnd RunFrameLoop(const JOBOPTIONS::JobOptions& options);
   bool HandlePicture(uint8_t* image);
-  bool WritePicture(uint8_t* image, double seconds = 0);
+  // delivered: image is the picture the decoder delivered last, which may
+  // still be planar.
+  bool WritePicture(uint8_t* image, double seconds = 0, bool delivered = false);
+  const PLANARPICTURE::PlanarPicture* PlanarToWrite();
+  bool DrawSubtitle(int32_t frame, uint8_t* image, const PLANARPICTURE::PlanarPicture* planar,
+                    PLANARPICTURE::RowBand& band);
+  bool ConvertDeliveredPicture();
   bool WriteTimedPicture(uint8_t* image);
   bool WriteRepeats(const uint8_t* picture, int64_t count);
   bool KeepPictureCopies();
@@ -103,6 +109,7 @@ class SubtitleJob {
   // places may repeat, and the picture a repeat is drawn on.
   BMPFRAME::BmpFrame heldPicture_, repeatPicture_;
   bool keepPictures_ = false;
+  bool conversionFailed_ = false;  // a delivered picture could not be converted
   bool pictureHeld_ = false;
   double lastPictureEnd_ = 0.0;
   bool transcode_ = false;

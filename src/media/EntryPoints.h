@@ -43,6 +43,7 @@ enum class Library { Codec, Format, Util, Scale };
   X(av_packet_alloc, Codec)               \
   X(av_packet_free, Codec)                \
   X(av_packet_unref, Codec)               \
+  X(av_packet_move_ref, Codec)            \
   X(avcodec_string, Codec)                \
   X(av_get_audio_frame_duration2, Codec)  \
   X(av_get_bits_per_sample, Codec)        \
@@ -50,6 +51,7 @@ enum class Library { Codec, Format, Util, Scale };
   X(av_frame_alloc, Util)                 \
   X(av_frame_free, Util)                  \
   X(av_frame_unref, Util)                 \
+  X(av_frame_move_ref, Util)              \
   X(av_image_get_buffer_size, Util)       \
   X(av_image_fill_arrays, Util)           \
   X(av_dict_get, Util)                    \

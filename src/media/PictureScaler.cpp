@@ -1,16 +1,23 @@
 #include "media/PictureScaler.h"
 
+#include <algorithm>
+
 namespace VELAVCODEC {
 namespace {
 
 // The frame buffer belongs to the decoder; the scaler only borrows it.
 void KeepBuffer(void*, uint8_t*) {}
 
+// Rows a band is converted in: each step is a whole picture to the row
+// context, so any band is converted alike.
+constexpr int kRowStep = 16;
+
 }  // namespace
 
 PictureScaler::~PictureScaler() {
   ClearTarget();
   if (context_ != nullptr) api_.sws_freeContext(context_);
+  if (rowContext_ != nullptr) api_.sws_freeContext(rowContext_);
 }
 
 bool PictureScaler::SetTarget(uint8_t* storage, size_t storageSize, uint8_t* firstRow, int stride,
@@ -23,8 +30,8 @@ bool PictureScaler::SetTarget(uint8_t* storage, size_t storageSize, uint8_t* fir
     ClearTarget();
     return false;
   }
-  target_->data[0] = firstRow;
-  target_->linesize[0] = stride;
+  target_->data[0] = targetTop_ = firstRow;
+  target_->linesize[0] = targetStride_ = stride;
   target_->width = targetWidth_ = width;
   target_->height = targetHeight_ = height;
   target_->format = AV_PIX_FMT_BGR24;
@@ -38,6 +45,31 @@ void PictureScaler::ClearTarget() {
 PictureScaler::Result PictureScaler::Scale(const AVFrame* picture) {
   if (!Prepare(picture)) return Result::NoContext;
   return api_.sws_scale_frame(context_, target_, picture) >= 0 ? Result::Done : Result::Failed;
+}
+
+PictureScaler::Result PictureScaler::ScaleRows(const AVFrame* picture, int top, int count) {
+  if (target_ == nullptr || picture->format != AV_PIX_FMT_YUV420P || (top & 1) != 0 ||
+      picture->width != targetWidth_ || picture->height != targetHeight_)
+    return Result::NoContext;
+  rowContext_ = api_.sws_getCachedContext(rowContext_, targetWidth_, kRowStep, AV_PIX_FMT_YUV420P,
+                                          targetWidth_, kRowStep, AV_PIX_FMT_BGR24, SWS_BICUBIC,
+                                          nullptr, nullptr, nullptr);
+  if (rowContext_ == nullptr) return Result::NoContext;
+  const int end = std::min(top + count, targetHeight_);
+  for (int row = top; row < end; row += kRowStep) {
+    const uint8_t* source[4] = {picture->data[0] + ptrdiff_t(row) * picture->linesize[0],
+                                picture->data[1] + ptrdiff_t(row / 2) * picture->linesize[1],
+                                picture->data[2] + ptrdiff_t(row / 2) * picture->linesize[2],
+                                nullptr};
+    const int sourceStride[4] = {picture->linesize[0], picture->linesize[1], picture->linesize[2],
+                                 0};
+    uint8_t* target[4] = {targetTop_ + ptrdiff_t(row) * targetStride_, nullptr, nullptr, nullptr};
+    const int targetStride[4] = {targetStride_, 0, 0, 0};
+    const int rows = std::min(kRowStep, end - row);
+    if (api_.sws_scale(rowContext_, source, sourceStride, 0, rows, target, targetStride) != rows)
+      return Result::Failed;
+  }
+  return Result::Done;
 }
 
 bool PictureScaler::Prepare(const AVFrame* picture) {

@@ -25,6 +25,9 @@ class PictureScaler {
   void ClearTarget();
 
   Result Scale(const AVFrame* picture);
+  // Rows top .. top + count - 1 (top even) of a 4:2:0 picture of the
+  // target's size, into the target's rows; on the caller's thread alone.
+  Result ScaleRows(const AVFrame* picture, int top, int count);
 
  private:
   bool Prepare(const AVFrame* picture);
@@ -38,9 +41,12 @@ class PictureScaler {
 
   const EntryPoints& api_;
   SwsContext* context_ = nullptr;
+  SwsContext* rowContext_ = nullptr;  // a few rows at a time, unthreaded
   Shape contextShape_{};
   int targetWidth_ = 0, targetHeight_ = 0;
   AVFrame* target_ = nullptr;
+  uint8_t* targetTop_ = nullptr;
+  int targetStride_ = 0;
 };
 
 }  // namespace VELAVCODEC

@@ -7,6 +7,7 @@
 #include "media/LibraryBinding.h"
 #include "media/LibraryLog.h"
 #include "media/PictureScaler.h"
+#include "media/ReadAheadQueue.h"
 
 namespace VELAVCODEC {
 namespace {
@@ -66,6 +67,8 @@ void VelAvCodec::ResetFields() {
   static_cast<AudioStreamValues&>(*this) = AudioStreamValues();
   RgbStride = 0;
   InputEnded = DecoderDrained = DecoderHasOutput = PacketPending = ReadFailed = false;
+  InputFailed = false;
+  InputError = "";
   PictureTimed = false;
   AudioPacketPts = AudioPacketDts = kNoTime;
   AudioPacketDuration = 0;
@@ -86,6 +89,8 @@ void VelAvCodec::SelectAudioStream(int k) {
 void VelAvCodec::ReleaseBuffers() {
   if (Packet != nullptr) Api->av_packet_free(&Packet);
   if (DecodedFrame != nullptr) Api->av_frame_free(&DecodedFrame);
+  if (KeptPicture != nullptr) Api->av_frame_free(&KeptPicture);
+  PlanarKept = false;
   if (Scaler) Scaler->ClearTarget();
   Frame.Release();
   RgbStorage.reset();
@@ -104,6 +109,7 @@ void VelAvCodec::ReleaseCodecs() {
 }
 
 void VelAvCodec::Close() {
+  StopReadingAhead();  // before anything it reads goes
   FileName.clear();
   Info.clear();
   ResetFields();

@@ -13,6 +13,7 @@
 
 #include "media/StreamValues.h"
 #include "picture/BmpFrame.h"
+#include "picture/PlanarPicture.h"
 
 struct AVCodecParameters;
 struct AVFormatContext;
@@ -26,6 +27,7 @@ namespace VELAVCODEC {
 
 struct EntryPoints;
 class PictureScaler;
+class ReadAheadQueue;
 
 // The one exception of the program: thrown only by the constructor.
 struct VelException {
@@ -60,6 +62,26 @@ class VelAvCodec : public VideoStreamValues, public AudioStreamValues {
   // those the decoder still holds at the end of the input.
   uint8_t* GetNextData(int32_t& kind, int32_t& size);
   void Close();
+
+  // After Open, before the first GetNextData: from here on a thread of its
+  // own reads and decodes up to `depth` items ahead of GetNextData, which
+  // hands them out in the same order with the same values. The pictures are
+  // converted by GetNextData, on the caller's thread. False (reading stays
+  // on the caller's thread) when the thread or its slots can't be made.
+  // Close stops it.
+  bool StartReadingAhead(size_t depth = 4);
+
+  // Set before reading: a picture in 4:2:0 on video levels at the opened
+  // (even) size is then handed out unconverted. DeliveredPlanar tells where
+  // it is, and the frame buffer holds nothing of it until ConvertRows or
+  // ConvertPicture; both answer false with ErrorText when the conversion
+  // fails.
+  bool KeepPlanar = false;
+  // Null when the picture delivered last is in the frame buffer.
+  const PLANARPICTURE::PlanarPicture* DeliveredPlanar() const;
+  bool ConvertRows(const PLANARPICTURE::RowBand& band);
+  // The whole kept picture; DeliveredPlanar is null afterwards.
+  bool ConvertPicture();
 
   // How SeekPicture ended.
   enum class SeekResult {
@@ -142,16 +164,25 @@ class VelAvCodec : public VideoStreamValues, public AudioStreamValues {
   void SetAudioTiming();
   void SetVideoStartForAudioLead(double lead);
   bool SkipsAudioPacket();
+  enum class ReadResult { Picture, Audio, End, Failed };
+  ReadResult ReadNext();
+  bool ReadIntoSlot(size_t slot);
+  uint8_t* TakeAhead(int32_t& kind, int32_t& size);
+  void StopReadingAhead();
+  uint8_t* DeliverEnd(bool failed, const char* error, int32_t& size);
   void ReadingFailed(const char* text);
-  void SetPictureTime();
+  void SetPictureTime(const AVFrame* picture);
   bool DecodeNextPicture();
   bool DecodeNextVideoPicture();
   SeekResult TimestampOfPicture(int32_t index, int64_t& time);
   bool SeekBefore(int64_t time);
   bool SendToDecoder(AVPacket* packet);
-  uint8_t* DeliverPicture(int32_t& kind, int32_t& size);
-  uint8_t* DeliverAudio(int32_t& kind, int32_t& size);
-  bool ScaleToFrameBuffer();
+  uint8_t* DeliverPicture(AVFrame* picture, int32_t& kind, int32_t& size);
+  uint8_t* DeliverAudio(AVPacket* packet, int32_t& kind, int32_t& size, bool copy);
+  bool ScaleToFrameBuffer(const AVFrame* picture);
+  bool KeepsPlanar(const AVFrame* picture) const;
+  void KeepPlanarPicture(AVFrame* picture);
+  void ReleaseKeptPicture();
   void ReleaseBuffers();
   void ReleaseCodecs();
   void ResetFields();
@@ -169,6 +200,10 @@ class VelAvCodec : public VideoStreamValues, public AudioStreamValues {
   AVCodecContext* AudioCodecContext = nullptr;
   const AVCodec* AudioCodec = nullptr;
   AVFrame* DecodedFrame = nullptr;
+  // The picture delivered last while it is kept planar.
+  AVFrame* KeptPicture = nullptr;
+  PLANARPICTURE::PlanarPicture KeptPlanar;
+  bool PlanarKept = false;
   std::unique_ptr<PictureScaler> Scaler;  // its context is kept across sources
 
   // The frame buffer, its pixel rows on a 64-byte boundary.
@@ -187,6 +222,24 @@ class VelAvCodec : public VideoStreamValues, public AudioStreamValues {
   bool DecoderDrained = false;
   bool DecoderHasOutput = false;
   bool PacketPending = false;  // refused by a full decoder, sent again later
+  // Reading's own failure, kept apart from ReadFailed and ErrorText because
+  // the read-ahead thread sets it.
+  bool InputFailed = false;
+  const char* InputError = "";
+
+  // Reading ahead: each slot holds one item as ReadNext left it, moved out
+  // of DecodedFrame or Packet by reference.
+  struct AheadSlot {
+    ReadResult Result = ReadResult::End;
+    AVFrame* Picture = nullptr;
+    AVPacket* Audio = nullptr;
+    const char* Error = "";
+  };
+  std::unique_ptr<ReadAheadQueue> Ahead;
+  std::vector<AheadSlot> AheadSlots;
+  AVPacket* DeliveredAudio = nullptr;  // handed out, kept until the next call
+  AVFrame* DeliveredPicture = nullptr;
+  bool AheadEnded = false;
 };
 
 }  // namespace VELAVCODEC

@@ -122,9 +122,11 @@ bool VelAvCodec::OpenStreams() {
     ErrorText = "[VelAvCodec::Open] No usable streams...";
     return false;
   }
+  StopReadingAhead();
   ReleaseBuffers();  // a second Open starts afresh
   ReleaseCodecs();
   InputEnded = DecoderDrained = DecoderHasOutput = PacketPending = ReadFailed = false;
+  InputFailed = false;
   if (!OpenDecoder(VideoStream, VideoCodecContext, VideoCodec, true)) return false;
   SetVideoFields();
   if (!AllocateVideoBuffers()) return false;
@@ -186,7 +188,9 @@ void VelAvCodec::SetVideoFields() {
 
 bool VelAvCodec::AllocateVideoBuffers() {
   DecodedFrame = Api->av_frame_alloc();
-  if (DecodedFrame == nullptr || !Frame.Allocate(Width, Height, kPixelAlignment, kScalerSlack))
+  KeptPicture = Api->av_frame_alloc();
+  if (DecodedFrame == nullptr || KeptPicture == nullptr ||
+      !Frame.Allocate(Width, Height, kPixelAlignment, kScalerSlack))
     return FailAllocation();
   const size_t frameSize = Frame.size() + kScalerSlack;
   if (Frame.Stride() % 16 == 0) {

@@ -5,6 +5,7 @@
 #include "media/EntryPoints.h"
 #include "media/MmxUnit.h"
 #include "media/PictureScaler.h"
+#include "media/ReadAheadQueue.h"
 #include "media/VelAvCodec.h"
 
 namespace VELAVCODEC {
@@ -21,11 +22,30 @@ void CopyBytes(uint8_t* destination, const uint8_t* source, size_t n) {
 
 uint8_t* VelAvCodec::GetNextData(int32_t& kind, int32_t& size) {
   size = 0;
-  if (Packet != nullptr && !ReadFailed) {
-    while (!DecoderDrained && !ReadFailed) {
-      if (DecodeNextPicture()) return DeliverPicture(kind, size);
-      if (ReadFailed) break;
-      if (DecoderDrained) break;
+  ReleaseKeptPicture();
+  if (ReadFailed) return DeliverEnd(true, InputError, size);
+  if (Ahead != nullptr && Ahead->Running()) return TakeAhead(kind, size);
+  switch (ReadNext()) {
+    case ReadResult::Picture:
+      return DeliverPicture(DecodedFrame, kind, size);
+    case ReadResult::Audio:
+      return DeliverAudio(Packet, kind, size, true);
+    case ReadResult::Failed:
+      return DeliverEnd(true, InputError, size);
+    case ReadResult::End:
+      break;
+  }
+  return DeliverEnd(false, InputError, size);
+}
+
+// The next picture (left in DecodedFrame) or audio packet (left in Packet).
+// Nothing here touches what the caller reads, so that it can run on the
+// read-ahead thread.
+VelAvCodec::ReadResult VelAvCodec::ReadNext() {
+  if (Packet != nullptr && !InputFailed) {
+    while (!DecoderDrained && !InputFailed) {
+      if (DecodeNextPicture()) return ReadResult::Picture;
+      if (InputFailed || DecoderDrained) break;
       if (InputEnded) {
         // Drain: the decoder gives up the pictures it still holds.
         if (!SendToDecoder(nullptr)) DecoderDrained = true;
@@ -43,13 +63,20 @@ uint8_t* VelAvCodec::GetNextData(int32_t& kind, int32_t& size) {
       if (Packet->stream_index == VideoStream) {
         SendToDecoder(Packet);
       } else if (Packet->stream_index == AudioStream && Packet->size > 0 && !SkipsAudioPacket()) {
-        return DeliverAudio(kind, size);
+        return ReadResult::Audio;
       } else {
         Api->av_packet_unref(Packet);
       }
     }
   }
-  if (ReadFailed) {
+  return InputFailed ? ReadResult::Failed : ReadResult::End;
+}
+
+// Reading ends for good on an error: every later call answers size -1.
+uint8_t* VelAvCodec::DeliverEnd(bool failed, const char* error, int32_t& size) {
+  if (failed || ReadFailed) {
+    if (!ReadFailed) ErrorText = error;
+    ReadFailed = true;
     size = -1;
     return nullptr;
   }
@@ -57,10 +84,9 @@ uint8_t* VelAvCodec::GetNextData(int32_t& kind, int32_t& size) {
   return nullptr;
 }
 
-// Reading ends for good on an error: every later call answers size -1.
 void VelAvCodec::ReadingFailed(const char* text) {
-  ErrorText = text;
-  ReadFailed = true;
+  InputError = text;
+  InputFailed = true;
 }
 
 // Audio that starts before the first picture: packets that end before it are
@@ -129,26 +155,38 @@ bool VelAvCodec::SendToDecoder(AVPacket* packet) {
   return result >= 0 || PacketPending;
 }
 
-uint8_t* VelAvCodec::DeliverAudio(int32_t& kind, int32_t& size) {
-  const size_t bytes = size_t(Packet->size);
-  if (AudioBuffer.size() < bytes) AudioBuffer.resize(bytes);
-  CopyBytes(AudioBuffer.data(), Packet->data, bytes);
+// copy: the bytes go into the audio buffer and the packet is emptied;
+// otherwise the packet is handed out as it is and must stay until the next
+// call.
+uint8_t* VelAvCodec::DeliverAudio(AVPacket* packet, int32_t& kind, int32_t& size, bool copy) {
+  const size_t bytes = size_t(packet->size);
+  uint8_t* data = packet->data;
+  if (copy) {
+    if (AudioBuffer.size() < bytes) AudioBuffer.resize(bytes);
+    CopyBytes(AudioBuffer.data(), packet->data, bytes);
+    data = AudioBuffer.data();
+  }
   const int64_t origin = std::llround(StartSeconds * AudioTimeBaseDen / AudioTimeBaseNum);
-  AudioPacketPts = Packet->pts == AV_NOPTS_VALUE ? kNoTime : Packet->pts - origin;
-  AudioPacketDts = Packet->dts == AV_NOPTS_VALUE ? kNoTime : Packet->dts - origin;
-  AudioPacketDuration = Packet->duration;
-  AudioPacketKey = (Packet->flags & AV_PKT_FLAG_KEY) != 0;
-  Api->av_packet_unref(Packet);
+  AudioPacketPts = packet->pts == AV_NOPTS_VALUE ? kNoTime : packet->pts - origin;
+  AudioPacketDts = packet->dts == AV_NOPTS_VALUE ? kNoTime : packet->dts - origin;
+  AudioPacketDuration = packet->duration;
+  AudioPacketKey = (packet->flags & AV_PKT_FLAG_KEY) != 0;
+  if (copy) Api->av_packet_unref(packet);
   size = int32_t(bytes);
   kind = KindAudio;
-  return AudioBuffer.data();
+  return data;
 }
 
-uint8_t* VelAvCodec::DeliverPicture(int32_t& kind, int32_t& size) {
+uint8_t* VelAvCodec::DeliverPicture(AVFrame* picture, int32_t& kind, int32_t& size) {
   kind = KindVideo;
-  SetPictureTime();
-  const bool scaled = ScaleToFrameBuffer();
-  Api->av_frame_unref(DecodedFrame);
+  SetPictureTime(picture);
+  if (KeepsPlanar(picture)) {
+    KeepPlanarPicture(picture);
+    size = int32_t(Frame.size());
+    return Frame.data();
+  }
+  const bool scaled = ScaleToFrameBuffer(picture);
+  Api->av_frame_unref(picture);
   if (!scaled) {
     ReadFailed = true;  // ScaleToFrameBuffer said why
     size = -1;
@@ -158,21 +196,20 @@ uint8_t* VelAvCodec::DeliverPicture(int32_t& kind, int32_t& size) {
   return Frame.data();
 }
 
-void VelAvCodec::SetPictureTime() {
+void VelAvCodec::SetPictureTime(const AVFrame* picture) {
   const AVStream* stream = FormatContext->streams[VideoStream];
   const double base = av_q2d(stream->time_base);
-  const int64_t pts = DecodedFrame->best_effort_timestamp;
+  const int64_t pts = picture->best_effort_timestamp;
   PictureTimed = pts != AV_NOPTS_VALUE;
   PictureSeconds = PictureTimed ? double(pts) * base - VideoStartSeconds : 0.0;
-  PictureDurationSeconds = DecodedFrame->pkt_duration > 0
-                               ? double(DecodedFrame->pkt_duration) * base
-                               : 1.0 / FramesPerSecond;
+  PictureDurationSeconds =
+      picture->pkt_duration > 0 ? double(picture->pkt_duration) * base : 1.0 / FramesPerSecond;
 }
 
 // Converts the decoded picture to blue-green-red, bottom row first. Pictures
 // whose size changed mid-stream are scaled to the opened size.
-bool VelAvCodec::ScaleToFrameBuffer() {
-  switch (Scaler->Scale(DecodedFrame)) {
+bool VelAvCodec::ScaleToFrameBuffer(const AVFrame* picture) {
+  switch (Scaler->Scale(picture)) {
     case PictureScaler::Result::NoContext:
       ErrorText = "[VelAvCodec::GetNextData] Can't get sws_context...";
       return false;

@@ -34,7 +34,7 @@ uint8_t* VelAvCodec::SeekPicture(int32_t index, SeekResult& result) {
     const int64_t decoded = DecodedFrame->best_effort_timestamp;
     if (decoded == time) {
       int32_t kind = 0, size = 0;
-      uint8_t* picture = DeliverPicture(kind, size);
+      uint8_t* picture = DeliverPicture(DecodedFrame, kind, size);
       result = picture != nullptr ? SeekResult::Found : SeekResult::Missing;
       return picture;
     }

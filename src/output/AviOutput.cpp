@@ -87,6 +87,22 @@ bool AviOutput::WritePicture(const BMPFRAME::BmpView& picture, double, uint64_t&
   return true;
 }
 
+bool AviOutput::TakesPlanar() const {
+  return pictures_ > 0 && AVIStreamTakesPlanar(compressed_.get());
+}
+
+bool AviOutput::WriteMixedPicture(const PLANARPICTURE::MixedPicture& picture, double,
+                                  uint64_t& bytes) {
+  LONG written = 0;
+  if (AVIStreamWriteMixed(compressed_.get(), picture, nullptr, &written) != AVIERR_OK) {
+    error_ = "Can't write video output...";
+    return false;
+  }
+  bytes += uint64_t(std::max<LONG>(written, 0));
+  ++pictures_;
+  return true;
+}
+
 bool AviOutput::WriteAudio(const AudioPacket& packet, uint64_t& bytes) {
   if (!audio_) return true;
   LONG written = 0;

@@ -18,6 +18,9 @@ class AviOutput : public MediaOutput {
   bool NeedsAviAudio() const override { return true; }
   Setup Create(const OutputRequest& request) override;
   bool WritePicture(const BMPFRAME::BmpView& picture, double seconds, uint64_t& bytes) override;
+  bool TakesPlanar() const override;
+  bool WriteMixedPicture(const PLANARPICTURE::MixedPicture& picture, double seconds,
+                         uint64_t& bytes) override;
   bool WriteAudio(const AudioPacket& packet, uint64_t& bytes) override;
   int LastErrno() const override;
 

@@ -11,6 +11,7 @@
 #include "avi/Vfw.h"
 #include "media/VelAvCodec.h"
 #include "picture/BmpFrame.h"
+#include "picture/PlanarPicture.h"
 
 namespace MEDIAOUTPUT {
 
@@ -56,6 +57,14 @@ class MediaOutput {
   // seconds: the picture's time from the source's start (used where the
   // container keeps times). bytes grows by what was written.
   virtual bool WritePicture(const BMPFRAME::BmpView& picture, double seconds, uint64_t& bytes) = 0;
+  // True once the first picture was written, when the compressor takes
+  // mixed pictures (planar, with the band of drawn text in BGR); they are
+  // then written with WriteMixedPicture, as WritePicture writes BGR ones.
+  virtual bool TakesPlanar() const { return false; }
+  virtual bool WriteMixedPicture(const PLANARPICTURE::MixedPicture& /*picture*/, double /*seconds*/,
+                                 uint64_t& /*bytes*/) {
+    return false;
+  }
   // False when the output has no audio stream to write to is not a failure:
   // the packet is dropped and true returned.
   virtual bool WriteAudio(const AudioPacket& packet, uint64_t& bytes) = 0;

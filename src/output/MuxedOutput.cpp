@@ -203,16 +203,32 @@ bool MuxedOutput::Written(int result, const char* text) {
 }
 
 bool MuxedOutput::WritePicture(const BMPFRAME::BmpView& picture, double seconds, uint64_t& bytes) {
+  return WriteCompressed(seconds, bytes, [&](const COMPRESSOR::ChunkSink& sink) {
+    return compressor_->Compress(picture.Pixels(), picture.ImageSize(), sink);
+  });
+}
+
+bool MuxedOutput::TakesPlanar() const { return compressor_ && compressor_->TakesPlanar(); }
+
+bool MuxedOutput::WriteMixedPicture(const PLANARPICTURE::MixedPicture& picture, double seconds,
+                                    uint64_t& bytes) {
+  return WriteCompressed(seconds, bytes, [&](const COMPRESSOR::ChunkSink& sink) {
+    return compressor_->CompressMixed(picture, sink);
+  });
+}
+
+bool MuxedOutput::WriteCompressed(
+    double seconds, uint64_t& bytes,
+    const std::function<HRESULT(const COMPRESSOR::ChunkSink&)>& compress) {
   // Strictly rising times: a muxer refuses two pictures at one time.
   int64_t pts = std::llround(seconds / av_q2d(video_->time_base));
   if (lastPts_ != INT64_MIN && pts <= lastPts_) pts = lastPts_ + 1;
   lastPts_ = pts;
   pending_.push_back(pts);
   videoBytes_ = &bytes;
-  const HRESULT result = compressor_->Compress(picture.Pixels(), picture.ImageSize(),
-                                               [this](const void* data, uint32_t size, bool key) {
-                                                 return WriteVideoChunk(data, size, key);
-                                               });
+  const HRESULT result = compress([this](const void* data, uint32_t size, bool key) {
+    return WriteVideoChunk(data, size, key);
+  });
   videoBytes_ = nullptr;
   if (result == AVIERR_OK) return true;
   if (error_.empty()) error_ = "Can't write video output...";

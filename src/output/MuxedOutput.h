@@ -26,10 +26,16 @@ class MuxedOutput : public MediaOutput {
   bool NeedsAviAudio() const override { return false; }
   Setup Create(const OutputRequest& request) override;
   bool WritePicture(const BMPFRAME::BmpView& picture, double seconds, uint64_t& bytes) override;
+  bool TakesPlanar() const override;
+  bool WriteMixedPicture(const PLANARPICTURE::MixedPicture& picture, double seconds,
+                         uint64_t& bytes) override;
   bool WriteAudio(const AudioPacket& packet, uint64_t& bytes) override;
   int LastErrno() const override { return lastErrno_; }
 
  private:
+  // Compresses one picture (compress gives it to the compressor with the sink).
+  bool WriteCompressed(double seconds, uint64_t& bytes,
+                       const std::function<HRESULT(const COMPRESSOR::ChunkSink&)>& compress);
   Setup Fail(const std::string& text);
   const char* ContainerName() const;
   bool CheckAudio(const VELAVCODEC::VelAvCodec& source);

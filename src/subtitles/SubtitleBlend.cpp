@@ -117,4 +117,9 @@ void BlendPicture::Blend(uint8_t* frameBuffer, int32_t raise) const {
   }
 }
 
+std::pair<int32_t, int32_t> BlendPicture::InkRows(int32_t raise) const {
+  if (!stored_ || runs_.empty() || raise < 0) return {0, 0};
+  return {runs_.front().row + raise, runs_.back().row - runs_.front().row + 1};
+}
+
 }  // namespace SUBTITLEBLEND

@@ -7,6 +7,7 @@
 // frame costs only the pixels the entry covers.
 #include <QImage>
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 namespace SUBTITLEBLEND {
@@ -30,6 +31,9 @@ class BlendPicture {
   // 24-bit BMP image), its bottom row `raise` rows above the frame's. Never
   // writes outside the frame's rows and width.
   void Blend(uint8_t* frameBuffer, int32_t raise) const;
+  // The frame rows Blend writes: the first (from the bottom) and how many;
+  // no rows when nothing is stored.
+  std::pair<int32_t, int32_t> InkRows(int32_t raise) const;
 
  private:
   // Byte offsets in one stored row; an opaque run is copied, the others

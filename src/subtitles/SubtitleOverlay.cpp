@@ -170,4 +170,10 @@ void SubtitleOverlay::OverlaySubtitle(uint8_t* frameBuffer) const {
   }
 }
 
+std::pair<int32_t, int32_t> SubtitleOverlay::InkRows() const {
+  if (look_) return look_->Picture().InkRows(look_->Look().Margin);
+  if (subtitleImage_.empty() || inkRuns_.empty()) return {0, 0};
+  return {inkRuns_.front().row, inkRuns_.back().row - inkRuns_.front().row + 1};
+}
+
 }  // namespace SUBTITLEOVERLAY

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "picture/BmpFrame.h"
@@ -38,6 +39,9 @@ class SubtitleOverlay {
   // complete bottom-up 24-bit BMP image). Leaves the frame alone while no
   // picture is stored; never writes past the frame's rows.
   void OverlaySubtitle(uint8_t* frameBuffer) const;
+  // The frame rows OverlaySubtitle writes: the first (from the bottom) and
+  // how many, perhaps past the frame's top; no rows while nothing is stored.
+  std::pair<int32_t, int32_t> InkRows() const;
   // Empties SubtitleImage (teardown).
   void ClearImage();
 

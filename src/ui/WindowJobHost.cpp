@@ -84,6 +84,8 @@ void WindowJobHost::ShowPreview(const BITMAPINFOHEADER* frame) {
   if (TPreviewForm* preview = form_.ShownPreview()) preview->DrawFrame(frame);
 }
 
+bool WindowJobHost::ShowsPreview() const { return form_.ShownPreview() != nullptr; }
+
 void WindowJobHost::ProcessMessages() { QApplication::processEvents(); }
 
 void WindowJobHost::SetRefreshTimer(bool enabled) {

@@ -26,6 +26,7 @@ class WindowJobHost : public JOBHOST::JobHost {
   void SetProgressMaximum(int maximum) override;
   void SetProgressPosition(int position) override;
   void ShowPreview(const BITMAPINFOHEADER* frame) override;
+  bool ShowsPreview() const override;
   void ProcessMessages() override;
   void SetRefreshTimer(bool enabled) override;
   SaveOptionsChooser CompressorChooser() override;

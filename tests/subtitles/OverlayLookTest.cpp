@@ -397,3 +397,34 @@ TEST(OverlayLook, VeryLongLineCostsItsLengthOnce) {
     EXPECT_GT(right, 0) << "cut at the right";
   }
 }
+
+// The rows a planar picture converts for the text must be all the rows the
+// overlay writes, with every look.
+TEST(OverlayLook, InkRowsAreExactlyTheRowsTheOverlayWrites) {
+  SubtitleLook outlined;
+  outlined.Outline = 2;
+  outlined.Shadow = 3;
+  SubtitleLook boxed;
+  boxed.BoxOpacity = 60;
+  boxed.Margin = 17;
+  for (const SubtitleLook& look : {SubtitleLook{}, outlined, boxed}) {
+    SubtitleOverlay overlay;
+    overlay.Setup(WhiteFont(), 320, look);
+    EXPECT_EQ(overlay.InkRows().second, 0);  // nothing drawn yet
+    overlay.DrawSubtitle(kTwoLines);
+    Frame frame(320, 200, kGrey);
+    const std::vector<uint8_t> before = frame.Bytes();
+    overlay.OverlaySubtitle(frame.data());
+    const BMPFRAME::BmpView view(frame.data());
+    const BMPFRAME::BmpView untouched(const_cast<uint8_t*>(before.data()));
+    int first = INT_MAX, last = -1;
+    for (int row = 0; row < frame.Height(); ++row)
+      if (std::memcmp(view.Row(row), untouched.Row(row), 320 * 3) != 0) {
+        first = std::min(first, row);
+        last = row;
+      }
+    ASSERT_GE(last, 0) << look.Margin;
+    EXPECT_EQ(overlay.InkRows(), std::make_pair(first, last - first + 1))
+        << look.Outline << " " << look.BoxOpacity;
+  }
+}
