@@ -97,33 +97,59 @@ bool IsAscii(std::string_view bytes) {
                      [](char c) { return (static_cast<unsigned char>(c) & 0x80) == 0; });
 }
 
-bool IsUtf8(std::string_view bytes) {
-  const std::size_t n = bytes.size();
-  for (std::size_t i = 0; i < n;) {
-    const auto lead = static_cast<unsigned char>(bytes[i]);
-    if (lead < 0x80) {
+namespace {
+
+// Bytes of the well-formed UTF-8 sequence at bytes[i], or 0.
+std::size_t SequenceLength(std::string_view bytes, std::size_t i) {
+  const auto lead = static_cast<unsigned char>(bytes[i]);
+  if (lead < 0x80) return 1;
+  std::size_t length;
+  uint32_t value;
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    length = 2, value = lead & 0x1F;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    length = 3, value = lead & 0x0F;
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    length = 4, value = lead & 0x07;
+  } else {
+    return 0;
+  }
+  if (bytes.size() - i < length) return 0;
+  for (std::size_t k = 1; k < length; ++k) {
+    const auto next = static_cast<unsigned char>(bytes[i + k]);
+    if ((next & 0xC0) != 0x80) return 0;
+    value = value << 6 | (next & 0x3F);
+  }
+  if (length == 3 && (value < 0x800 || (value >= 0xD800 && value <= 0xDFFF))) return 0;
+  if (length == 4 && (value < 0x10000 || value > 0x10FFFF)) return 0;
+  return length;
+}
+
+// The converter lets through what it takes for UTF-8 beyond the standard
+// (leads F5 to FD, values past U+10FFFF): each such byte becomes U+FFFD.
+void ReplaceMalformedUtf8(std::string& text) {
+  if (IsUtf8(text)) return;
+  std::string clean;
+  clean.reserve(text.size() + text.size() / 2);
+  for (std::size_t i = 0; i < text.size();) {
+    const std::size_t length = SequenceLength(text, i);
+    if (length == 0) {
+      clean += kReplacement;
       ++i;
-      continue;
-    }
-    std::size_t length;
-    uint32_t value;
-    if (lead >= 0xC2 && lead <= 0xDF) {
-      length = 2, value = lead & 0x1F;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-      length = 3, value = lead & 0x0F;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-      length = 4, value = lead & 0x07;
     } else {
-      return false;
+      clean.append(text, i, length);
+      i += length;
     }
-    if (n - i < length) return false;
-    for (std::size_t k = 1; k < length; ++k) {
-      const auto next = static_cast<unsigned char>(bytes[i + k]);
-      if ((next & 0xC0) != 0x80) return false;
-      value = value << 6 | (next & 0x3F);
-    }
-    if (length == 3 && (value < 0x800 || (value >= 0xD800 && value <= 0xDFFF))) return false;
-    if (length == 4 && (value < 0x10000 || value > 0x10FFFF)) return false;
+  }
+  text.swap(clean);
+}
+
+}  // namespace
+
+bool IsUtf8(std::string_view bytes) {
+  for (std::size_t i = 0; i < bytes.size();) {
+    const std::size_t length = SequenceLength(bytes, i);
+    if (length == 0) return false;
     i += length;
   }
   return true;
@@ -133,6 +159,7 @@ bool ConvertToUtf8(std::string_view bytes, const char* from, std::size_t unit, s
   Converter converter(from);
   if (!converter.Valid()) return false;
   converter.Run(bytes, std::max<std::size_t>(unit, 1), out);
+  ReplaceMalformedUtf8(out);
   return true;
 }
 

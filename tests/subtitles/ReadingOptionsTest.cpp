@@ -9,6 +9,7 @@
 
 #include "subtitles/CodePage.h"
 #include "subtitles/ReadingOptions.h"
+#include "subtitles/SubtitleEncoding.h"
 #include "subtitles/SubtitleEntry.h"
 #include "subtitles/SubtitleMarkup.h"
 #include "subtitles/SubtitleMessages.h"
@@ -136,6 +137,17 @@ TEST(ReadingUnicode, BrokenSequencesBecomeReplacementCharactersAndTheRestStays) 
   EXPECT_EQ(entries[0].lines, (TextLines{"A\xEF\xBF\xBD"
                                          "B",
                                          "\xEF\xBF\xBD"}));
+}
+
+// The converter takes leads past the standard (F5 to FD) for UTF-8; a text
+// said to be UTF-8 must still be well formed.
+TEST(ReadingUnicode, ConversionFromUtf8LeavesNoMalformedSequences) {
+  std::string out;
+  ASSERT_TRUE(SUBTITLEFILE::ConvertToUtf8("a\xF6\x9E\x91\x9B b \xC3\xA9 \xF8\x88\x80\x80\x80",
+                                          "UTF-8", 1, out));
+  EXPECT_TRUE(SUBTITLEFILE::IsUtf8(out));
+  EXPECT_EQ(out.substr(0, 4), "a\xEF\xBF\xBD");  // one replacement for each stray byte
+  EXPECT_NE(out.find(" b \xC3\xA9 "), std::string::npos);
 }
 
 TEST(ReadingUnicode, MicroDvdLengthsAndTagSpansCountCharactersNotBytes) {
