@@ -180,6 +180,7 @@ class VelAvCodec : public VideoStreamValues, public AudioStreamValues {
   uint8_t* DeliverPicture(AVFrame* picture, int32_t& kind, int32_t& size);
   uint8_t* DeliverAudio(AVPacket* packet, int32_t& kind, int32_t& size, bool copy);
   bool ScaleToFrameBuffer(const AVFrame* picture);
+  static constexpr const char* kCantScaleText = "[VelAvCodec::GetNextData] Can't scale image...";
   bool KeepsPlanar(const AVFrame* picture) const;
   void KeepPlanarPicture(AVFrame* picture);
   void ReleaseKeptPicture();

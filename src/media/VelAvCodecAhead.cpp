@@ -65,7 +65,7 @@ uint8_t* VelAvCodec::TakeAhead(int32_t& kind, int32_t& size) {
       break;
   }
   AheadEnded = true;
-  return DeliverEnd(false, error, size);
+  return DeliverEnd(false, "", size);
 }
 
 void VelAvCodec::StopReadingAhead() {

@@ -36,11 +36,10 @@ const PLANARPICTURE::PlanarPicture* VelAvCodec::DeliveredPlanar() const {
 }
 
 bool VelAvCodec::ConvertRows(const PLANARPICTURE::RowBand& band) {
-  if (!PlanarKept) return true;
-  if (band.Count <= 0) return true;
-  if (Scaler->ScaleRows(KeptPicture, band.Top, band.Count) == PictureScaler::Result::Done)
+  if (!PlanarKept || band.Count <= 0 ||
+      Scaler->ScaleRows(KeptPicture, band.Top, band.Count) == PictureScaler::Result::Done)
     return true;
-  ErrorText = "[VelAvCodec::GetNextData] Can't scale image...";
+  ErrorText = kCantScaleText;
   return false;
 }
 

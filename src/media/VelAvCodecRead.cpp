@@ -35,7 +35,7 @@ uint8_t* VelAvCodec::GetNextData(int32_t& kind, int32_t& size) {
     case ReadResult::End:
       break;
   }
-  return DeliverEnd(false, InputError, size);
+  return DeliverEnd(false, "", size);
 }
 
 // The next picture (left in DecodedFrame) or audio packet (left in Packet).
@@ -214,7 +214,7 @@ bool VelAvCodec::ScaleToFrameBuffer(const AVFrame* picture) {
       ErrorText = "[VelAvCodec::GetNextData] Can't get sws_context...";
       return false;
     case PictureScaler::Result::Failed:
-      ErrorText = "[VelAvCodec::GetNextData] Can't scale image...";
+      ErrorText = kCantScaleText;
       return false;
     case PictureScaler::Result::Done:
       break;
