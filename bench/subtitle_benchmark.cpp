@@ -73,14 +73,11 @@ Result LoadAndWalk(const std::string& path, const SUBTITLEFILE::ReadingOptions& 
     std::fprintf(stderr, "%s\n", file.ErrorText.c_str());
     std::exit(1);
   }
-  file.FrameRate = 24000.0 / 1001.0;
+  file.SetFrameRate(24000.0 / 1001.0);
   file.SetDelayMilliseconds(-500);
   long entries = 0;
-  while (file.Cursor < file.LineCount()) {
-    int32_t start, end;
-    file.NextEntry(start, end);
-    entries += start != -1;
-  }
+  file.ForEachEntry(
+      [&](const SUBTITLEFILE::SubtitleEntry& entry) { entries += entry.Start != -1; });
   const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - begin;
   return {elapsed.count(), entries};
 }

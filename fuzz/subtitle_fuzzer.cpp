@@ -15,6 +15,7 @@
 #include "subtitles/SubtitleEncoding.h"
 #include "subtitles/SubtitleMarkup.h"
 #include "subtitles/SubtitleScan.h"
+#include "subtitles/SubtitleText.h"
 #include "subtitles/SubtitleUnit.h"
 
 namespace {
@@ -81,7 +82,7 @@ void Configure(SubtitleFile& file, uint8_t control) {
                                     std::numeric_limits<int32_t>::max(),
                                     -3276800,
                                     3276700};
-  file.FrameRate = kRates[control & 7];
+  file.SetFrameRate(kRates[control & 7]);
   const int32_t delay = kDelays[(control >> 3) & 7];
   if (control & 0x40)
     file.SetDelayMilliseconds(delay);
@@ -102,17 +103,14 @@ bool TextIsUnicode(const SubtitleFile& file) {
 
 void WalkEntries(SubtitleFile& file) {
   const bool unicode = TextIsUnicode(file);
-  while (file.Cursor < file.LineCount()) {
-    const int32_t before = file.Cursor;
-    int32_t start = 0, end = 0;
-    const auto& lines = file.NextEntry(start, end);
-    Require(file.Cursor > before);
-    if (file.Format == SUBTITLEFILE::FormatMicroDVD && start != -1) Require(!lines.empty());
+  // Every step reads at least one line.
+  Require(file.Document().Cues.size() <= file.Document().Text.size());
+  file.ForEachEntry([&](const SUBTITLEFILE::SubtitleEntry& entry) {
+    if (file.Format() == SUBTITLEFILE::FormatMicroDVD && entry.Start != -1)
+      Require(!entry.Lines.empty());
     if (unicode)
-      for (const std::string& line : lines) Require(SUBTITLEFILE::IsUtf8(line));
-  }
-  int32_t start = 0, end = 0;
-  Require(file.NextEntry(start, end).empty() && start == -1 && end == -1);
+      for (const std::string& line : entry.Lines) Require(SUBTITLEFILE::IsUtf8(line));
+  });
 }
 
 }  // namespace
@@ -125,12 +123,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   file.Reading = OptionsOf(data[size - 1]);
   const bool opened = OpenInput(file, bytes, (data[0] & 0x80) && (size & 7) == 0);
   if (!opened) {
-    Require(!file.ErrorText.empty() && file.LineCount() == 0 && file.Format == 0);
+    Require(!file.ErrorText.empty() && file.Document().Cues.empty() && file.Format() == 0);
     return 0;
   }
   Configure(file, data[0]);
   WalkEntries(file);
-  SubtitleFile::StripMarkup(bytes);
+  SUBTITLEFILE::RemoveMarkup(bytes);
   // Entities are never longer than their characters.
   Require(SUBTITLEFILE::CleanMarkup(bytes, data[0] & 1).size() <= bytes.size());
   return 0;

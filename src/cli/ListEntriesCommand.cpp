@@ -105,20 +105,16 @@ void PrintLine(const std::string& line, const ListEntriesOptions& options, std::
   out.write(drawn.constData(), std::streamsize(drawn.size()));
 }
 
-void PrintEntries(SUBTITLEFILE::SubtitleFile& file, const ListEntriesOptions& options,
+void PrintEntries(const SUBTITLEFILE::SubtitleFile& file, const ListEntriesOptions& options,
                   std::ostream& out) {
-  while (file.Cursor < file.LineCount()) {
-    const int32_t before = file.Cursor;
-    int32_t start = -1, end = -1;
-    const SUBTITLEFILE::TextLines& lines = file.NextEntry(start, end);
-    out << start << '\t' << end;
-    for (const std::string& line : lines) {
+  file.ForEachEntry([&](const SUBTITLEFILE::SubtitleEntry& entry) {
+    out << entry.Start << '\t' << entry.End;
+    for (const std::string& line : entry.Lines) {
       out << '\t';
       PrintLine(line, options, out);
     }
     out << '\n';
-    if (file.Cursor == before) break;  // cannot happen with a frame rate set
-  }
+  });
 }
 
 }  // namespace
@@ -138,7 +134,7 @@ int RunListEntries(const Arguments& args, std::ostream& out, std::ostream& err) 
     err << file.ErrorText << '\n';
     return ExitFailed;
   }
-  file.FrameRate = options.frameRate;
+  file.SetFrameRate(options.frameRate);
   if (options.delayMilliseconds)
     file.SetDelayMilliseconds(*options.delayMilliseconds);
   else

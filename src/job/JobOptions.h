@@ -8,6 +8,7 @@
 #include "subtitles/ReadingOptions.h"
 #include "subtitles/SubtitleFont.h"
 #include "subtitles/SubtitleLook.h"
+#include "subtitles/SubtitleUnit.h"
 
 namespace JOBOPTIONS {
 
@@ -28,5 +29,16 @@ struct JobOptions {
   SubtitleLook Look;
   SUBTITLEFILE::ReadingOptions Reading;  // how the subtitle file is read
 };
+
+// The frame rate and the delay correction the options give an opened subtitle
+// file; the delay in milliseconds is turned into frames at the rate.
+inline void SetSubtitleTiming(SUBTITLEFILE::SubtitleFile& file, const JobOptions& options,
+                              double framesPerSecond) {
+  file.SetFrameRate(framesPerSecond);
+  if (options.UseFrames)
+    file.SetDelayFrames(options.DelayFrames);
+  else
+    file.SetDelayMilliseconds(options.DelayMilliseconds);
+}
 
 }  // namespace JOBOPTIONS

@@ -8,8 +8,8 @@
 #include <filesystem>
 
 #include "job/PictureClock.h"
-#include "job/SubtitleSchedule.h"
 #include "subtitles/SubtitleOverlay.h"
+#include "subtitles/SubtitleSchedule.h"
 #include "subtitles/SubtitleUnit.h"
 
 namespace STILLPICTURE {
@@ -30,7 +30,7 @@ bool OpenSubtitles(SUBTITLEFILE::SubtitleFile& subtitles, const JOBOPTIONS::JobO
                    double framesPerSecond) {
   subtitles.Reading = options.Reading;
   if (!subtitles.Open(options.Subtitle)) return false;
-  SUBTITLESCHEDULE::SetSubtitleTiming(subtitles, options, framesPerSecond);
+  JOBOPTIONS::SetSubtitleTiming(subtitles, options, framesPerSecond);
   return true;
 }
 
@@ -98,15 +98,11 @@ uint8_t* FindPicture(VelAvCodec& decoder, const JOBOPTIONS::JobOptions& options,
 // by picture so that unusable lines and passed entries count as in the job.
 void DrawDueEntry(SUBTITLEFILE::SubtitleFile& subtitles, const JOBOPTIONS::JobOptions& options,
                   int32_t index, int32_t width, uint8_t* picture) {
-  const SUBTITLESCHEDULE::SubtitleSchedule::Fetch fetch =
-      [&subtitles](int32_t& start, int32_t& end) -> const SUBTITLEFILE::TextLines& {
-    return subtitles.NextEntry(start, end);
-  };
   SUBTITLESCHEDULE::SubtitleSchedule schedule;
-  schedule.Begin(fetch, 0);
+  schedule.Begin(subtitles, 0);
   for (int32_t frame = 0; frame < index; ++frame) {
     schedule.ForFrame(frame);
-    schedule.AfterFrame(fetch, frame + 1);
+    schedule.AfterFrame(frame + 1);
   }
   if (!schedule.ForFrame(index).Overlay) return;
   SUBTITLEOVERLAY::SubtitleOverlay overlay;

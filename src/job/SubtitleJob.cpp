@@ -111,7 +111,7 @@ bool SubtitleJob::OpenSubtitles(const JobOptions& options) {
     return false;
   }
   host_.AppendLog(subtitles_.Info);
-  SUBTITLESCHEDULE::SetSubtitleTiming(subtitles_, options, decoder_->FramesPerSecond);
+  JOBOPTIONS::SetSubtitleTiming(subtitles_, options, decoder_->FramesPerSecond);
   return true;
 }
 
@@ -141,19 +141,13 @@ std::optional<JobEnd> SubtitleJob::CreateOutput(const JobOptions& options) {
   return std::nullopt;
 }
 
-SUBTITLESCHEDULE::SubtitleSchedule::Fetch SubtitleJob::FetchEntry() {
-  return [this](int32_t& start, int32_t& end) -> const SUBTITLEFILE::TextLines& {
-    return subtitles_.NextEntry(start, end);
-  };
-}
-
 JobEnd SubtitleJob::RunFrameLoop(const JobOptions& options) {
   counters_ = LoopCounters{};
   conversionFailed_ = false;
   counters_.Figures.TotalFrames = decoder_->FrameCount;
   host_.SetProgressMaximum(counters_.Figures.TotalFrames);
   transcode_ = options.TranscodeVideo;
-  if (!transcode_) schedule_.Begin(FetchEntry(), 0);
+  if (!transcode_) schedule_.Begin(subtitles_, 0);
   clock_.Start(decoder_->FramesPerSecond);
   pictureHeld_ = false;
   lastPictureEnd_ = 0.0;
@@ -315,7 +309,7 @@ bool SubtitleJob::WritePicture(uint8_t* image, double seconds, bool delivered) {
   ++index;
   // A planar picture was never converted: no preview is open.
   if (planar == nullptr) host_.ShowPreview(picture.Info());
-  if (!transcode_) schedule_.AfterFrame(FetchEntry(), frame + 1);
+  if (!transcode_) schedule_.AfterFrame(frame + 1);
   host_.SetProgressPosition(index);
   return true;
 }

@@ -11,10 +11,10 @@
 #include "job/JobHost.h"
 #include "job/JobOptions.h"
 #include "job/PictureClock.h"
-#include "job/SubtitleSchedule.h"
 #include "media/VelAvCodec.h"
 #include "output/MediaOutput.h"
 #include "subtitles/SubtitleOverlay.h"
+#include "subtitles/SubtitleSchedule.h"
 #include "subtitles/SubtitleUnit.h"
 
 namespace SUBTITLEJOB {
@@ -96,7 +96,6 @@ class SubtitleJob {
   void SetIdleControls(bool idle);
   void ReportError(const std::string& text);
   JobEnd Fail(const std::string& text);
-  SUBTITLESCHEDULE::SubtitleSchedule::Fetch FetchEntry();
 
   JOBHOST::JobHost& host_;
   VELAVCODEC::VelAvCodec* decoder_;

@@ -22,7 +22,7 @@ std::vector<LineSpan> SplitTextLines(std::string_view text);
 // Removes leading and trailing bytes with codes 0 to 32.
 std::string_view TrimControls(std::string_view text);
 
-// The markup removal of SubtitleFile::StripMarkup. `utf8`: the spans that
+// The classic markup removal of entry texts. `utf8`: the spans that
 // tags cover are counted in characters of UTF-8 text, not in bytes.
 std::string RemoveMarkup(std::string_view text, bool utf8 = false);
 

@@ -9,7 +9,7 @@
 
 #include "subtitles/SubtitleEncoding.h"
 #include "subtitles/SubtitleMarkup.h"
-#include "subtitles/SubtitleScan.h"
+#include "subtitles/SubtitleReader.h"
 
 namespace SUBTITLEFILE {
 namespace {
@@ -22,10 +22,8 @@ constexpr char kUtf8[] =
     "[SubtitleFile::Open] File is UTF8. Please convert file to ASCII format...";
 constexpr char kUnknownFormat[] = "[SubtitleFile::Open] Unknown file format...";
 
-constexpr char kMicroDvdPattern[] = "{%d}{%d}";
-constexpr char kCounterPattern[] = "%d";
-
-// Cursor is 32-bit and may step up to three lines past the last one.
+// Steps are counted in 32 bits and may look up to three lines past the last
+// one.
 constexpr std::size_t kMaxLines = std::numeric_limits<int32_t>::max() - 4;
 
 bool ReadWholeFile(const std::string& fileName, std::string& contents) {
@@ -81,20 +79,7 @@ long double TruncateFrame(long double value) {
   return std::trunc(value);
 }
 
-// The text after a MicroDVD line's second "}"; after the second number when
-// the line has only one.
-std::string_view MicroDvdText(std::string_view line, std::size_t afterSecondNumber) {
-  const std::size_t first = line.find('}');
-  const std::size_t second = line.find('}', first + 1);
-  if (second == std::string_view::npos) return line.substr(afterSecondNumber);
-  return line.substr(second + 1);
-}
-
 }  // namespace
-
-SubtitleFile::SubtitleFile() = default;
-
-SubtitleFile::~SubtitleFile() { Clear(); }
 
 bool SubtitleFile::Open(const std::string& fileName) {
   std::string contents;
@@ -106,54 +91,52 @@ bool SubtitleFile::Open(const std::string& fileName) {
   return OpenContents(fileName, std::move(contents));
 }
 
+// The new file replaces the old one only once it has been read; the timing
+// set before stays.
 bool SubtitleFile::OpenContents(const std::string& fileName, std::string contents) {
   if (const char* problem = CheckBytes(contents, Reading.Unicode)) return Fail(problem);
+  SubtitleDocument document;
+  std::vector<LineSpan> lines;
   try {
     DecodedText decoded = DecodeFileText(std::move(contents), Reading);
-    Text = std::move(decoded.Text);
-    TextIsUtf8 = decoded.Utf8;
-    Encoding = std::move(decoded.Encoding);
-    Lines = SplitTextLines(Text);
+    document.Text = std::move(decoded.Text);
+    document.Utf8 = decoded.Utf8;
+    document.Encoding = std::move(decoded.Encoding);
+    lines = SplitTextLines(document.Text);
   } catch (const std::bad_alloc&) {
     return Fail(kCantOpen);
   }
-  if (Lines.size() > kMaxLines) return Fail(kCantOpen);
-  FileName = fileName;
+  if (lines.size() > kMaxLines) return Fail(kCantOpen);
   std::size_t blank = 0;
-  while (blank < Lines.size() && TrimControls(Line(int32_t(blank))).empty()) ++blank;
-  Lines.erase(Lines.begin(), Lines.begin() + std::ptrdiff_t(blank));
-  if (Lines.size() < 2) return Fail(kTooSmall);
+  while (blank < lines.size() && TrimControls(document.TextOf(lines[blank])).empty()) ++blank;
+  lines.erase(lines.begin(), lines.begin() + std::ptrdiff_t(blank));
+  if (lines.size() < 2) return Fail(kTooSmall);
+  const SubtitleLines source(document, std::move(lines), Reading);
+  const SubtitleReader* reader = FindReader(source);
+  if (reader == nullptr) return Fail(kUnknownFormat);
+  try {
+    reader->Read(source, document);
+  } catch (const std::bad_alloc&) {
+    return Fail(kCantOpen);
+  }
+  document_ = std::move(document);
+  FileName = fileName;
   Info = "[ BEGIN SUBTITLE INFO ]\r\n";
-  Format = DetectFormat();
-  if (Format == FormatNone) return Fail(kUnknownFormat);
-  if (Format == FormatMicroDVD && Reading.Tolerant) TakeFrameRateLine();
-  Info += Format == FormatMicroDVD ? "Subtitle format is MicroDVD\r\n"
-                                   : "Subtitle format is SubRip\r\n";
+  Info += std::string("Subtitle format is ") + reader->Name() + "\r\n";
   if (Reading.DetectCodePage)
-    Info +=
-        "Subtitle encoding is " + (Encoding.empty() ? std::string("unknown") : Encoding) + "\r\n";
+    Info += "Subtitle encoding is " +
+            (document_.Encoding.empty() ? std::string("unknown") : document_.Encoding) + "\r\n";
   Info += "[ END SUBTITLE INFO ]";
-  Cursor = 0;
   return true;
 }
 
 void SubtitleFile::Clear() {
   FileName.clear();
   Info.clear();
-  Format = FormatNone;
-  Cursor = 0;
-  DelayFrames = 0;
-  FrameRate = 0.0;
-  FileFrameRate = 0.0;
-  TextIsUtf8 = false;
-  Encoding.clear();
-  Lines.clear();
-  Lines.shrink_to_fit();
-  Text.clear();
-  Text.shrink_to_fit();
+  document_ = SubtitleDocument();
+  frameRate_ = 0.0;
+  delayFrames_ = 0;
 }
-
-int32_t SubtitleFile::LineCount() const { return int32_t(Lines.size()); }
 
 bool SubtitleFile::Fail(const char* message) {
   ErrorText = message;
@@ -161,157 +144,60 @@ bool SubtitleFile::Fail(const char* message) {
   return false;
 }
 
-std::string_view SubtitleFile::Line(int32_t index) const {
-  const LineSpan& span = Lines[std::size_t(index)];
-  return std::string_view(Text).substr(span.begin, span.size);
+std::size_t SubtitleFile::EntryCount() const {
+  return frameRate_ == 0.0 ? 0 : document_.Cues.size();
 }
 
-bool SubtitleFile::IsBlankLine(int32_t index) const { return TrimControls(Line(index)).empty(); }
-
-std::optional<TimeSpan> SubtitleFile::TimesAt(int32_t index) const {
-  if (index >= LineCount()) return std::nullopt;
-  return ScanTimeLine(Line(index), Reading.Tolerant);
-}
-
-int32_t SubtitleFile::DetectFormat() const {
-  int32_t values[8];
-  const std::string_view first = Line(0);
-  if (StartsWith(first, "{") && ScanIntegers(first, kMicroDvdPattern, values).stored == 2)
-    return FormatMicroDVD;
-  if (ScanIntegers(first, kCounterPattern, values).stored == 1 && TimesAt(1)) return FormatSubRip;
-  // Without a counter, or with one that is not a number.
-  if (Reading.Tolerant && (TimesAt(0) || TimesAt(1))) return FormatSubRip;
-  return FormatNone;
-}
-
-// The rate line is the file's, not an entry.
-void SubtitleFile::TakeFrameRateLine() {
-  const std::optional<double> rate = FrameRateOfLine(Line(0));
-  if (!rate) return;
-  FileFrameRate = *rate;
-  Lines.erase(Lines.begin());
-}
-
-const TextLines& SubtitleFile::NextEntry(int32_t& start, int32_t& end) {
-  EntryLines.clear();
-  start = end = -1;
-  if (FrameRate == 0.0 || Format == FormatNone || Cursor >= LineCount()) return EntryLines;
-  // Read tolerantly, lines that give no entry are passed over in the same
-  // call, so that they cost the frame loop no picture.
-  bool found;
-  do found = Format == FormatMicroDVD ? NextMicroDvdEntry(start, end) : NextSubRipEntry(start, end);
-  while (!found && Reading.Tolerant && Cursor < LineCount());
-  return EntryLines;
+void SubtitleFile::ReadEntry(std::size_t index, SubtitleEntry& entry) const {
+  entry.Lines.clear();
+  entry.Start = entry.End = -1;
+  const SubtitleCue& cue = document_.Cues[index];
+  if (!cue.Usable) return;
+  entry.Start = AddSaturated(CueFrame(cue.Start), delayFrames_);
+  entry.End = AddSaturated(CueFrame(cue.End), delayFrames_);
+  CueLines(cue, entry.Lines);
 }
 
 std::string SubtitleFile::CleanText(std::string_view text) const {
-  if (!Reading.CleanMarkup) return RemoveMarkup(text, TextIsUtf8);
-  return CleanMarkup(text, TextIsUtf8 || IsNonAsciiUtf8(text));
+  if (!Reading.CleanMarkup) return RemoveMarkup(text, document_.Utf8);
+  return CleanMarkup(text, document_.Utf8 || IsNonAsciiUtf8(text));
 }
 
-int32_t SubtitleFile::MicroDvdFrame(int32_t frame) const {
-  if (FileFrameRate <= 0.0) return frame;
-  return SaturateToInt32(
-      TruncateFrame(static_cast<long double>(frame) * FrameRate / FileFrameRate));
-}
-
-bool SubtitleFile::NextMicroDvdEntry(int32_t& start, int32_t& end) {
-  const std::string_view line = Line(Cursor++);
-  int32_t frames[2];
-  const ScanResult scan = ScanIntegers(line, kMicroDvdPattern, frames);
-  if (scan.stored < 2) return false;
-  start = AddSaturated(MicroDvdFrame(frames[0]), DelayFrames);
-  end = AddSaturated(MicroDvdFrame(frames[1]), DelayFrames);
-  const std::string text = CleanText(TrimControls(MicroDvdText(line, scan.end)));
-  EntryLines = BreakMicroDvdText(text, TextIsUtf8);
-  // Blanks around a "|" are what cleaned markup leaves there.
-  if (Reading.CleanMarkup)
-    for (std::string& entryLine : EntryLines) entryLine = std::string(TrimControls(entryLine));
-  return true;
-}
-
-bool SubtitleFile::NextSubRipEntry(int32_t& start, int32_t& end) {
-  std::optional<TimeSpan> times;
-  if (Reading.Tolerant) {
-    TimeSpan found;
-    if (!FindTolerantSubRipTimes(found)) return false;
-    times = found;
-  } else {
-    int32_t values[8];
-    if (ScanIntegers(Line(Cursor++), kCounterPattern, values).stored != 1) return false;
-    times = TimesAt(Cursor);
-    ++Cursor;
-    if (!times) return false;
+// A MicroDVD text is broken into lines once its markup is gone; a SubRip
+// line that held only markup is no line.
+void SubtitleFile::CueLines(const SubtitleCue& cue, TextLines& lines) const {
+  if (document_.Unit == TimeUnit::Frames) {
+    if (cue.TextCount == 0) return;
+    lines = BreakMicroDvdText(CleanText(document_.CueLine(cue, 0)), document_.Utf8);
+    // Blanks around a "|" are what cleaned markup leaves there.
+    if (Reading.CleanMarkup)
+      for (std::string& line : lines) line = std::string(TrimControls(line));
+    return;
   }
-  start = AddSaturated(TimeToFrame(times->startMs), DelayFrames);
-  end = AddSaturated(TimeToFrame(times->endMs), DelayFrames);
-  if (!Reading.Tolerant || SkipBlankLinesBeforeText()) GatherSubRipText();
-  // Past the blank line that ended the entry; read tolerantly, a new entry
-  // that ended it is left for the next call.
-  if (!Reading.Tolerant || (Cursor < LineCount() && IsBlankLine(Cursor))) ++Cursor;
-  return true;
-}
-
-// An entry starts at a time line, or at the line before one whatever that
-// line holds (its counter). Other lines are passed over.
-bool SubtitleFile::FindTolerantSubRipTimes(TimeSpan& times) {
-  for (; Cursor < LineCount(); ++Cursor) {
-    if (IsBlankLine(Cursor)) continue;
-    if (std::optional<TimeSpan> here = TimesAt(Cursor)) {
-      times = *here;
-      ++Cursor;
-      return true;
-    }
-    if (std::optional<TimeSpan> next = TimesAt(Cursor + 1)) {
-      times = *next;
-      Cursor += 2;
-      return true;
-    }
-  }
-  return false;
-}
-
-// Blank lines between the time line and the text are passed over; false
-// when what follows them is no text but the next entry (or the end).
-bool SubtitleFile::SkipBlankLinesBeforeText() {
-  int32_t text = Cursor;
-  while (text < LineCount() && IsBlankLine(text)) ++text;
-  if (text == Cursor) return true;
-  const bool nextEntry = text >= LineCount() || TimesAt(text) || TimesAt(text + 1);
-  Cursor = nextEntry ? text - 1 : text;  // the last blank line ends an empty entry
-  return !nextEntry;
-}
-
-// A time line, or a counter right before one, ends the text of the entry
-// before it even without a blank line.
-bool SubtitleFile::StartsEntryInText(int32_t index) const {
-  return TimesAt(index) || (IsWholeNumber(Line(index)) && TimesAt(index + 1));
-}
-
-void SubtitleFile::GatherSubRipText() {
-  for (; Cursor < LineCount(); ++Cursor) {
-    const std::string_view text = TrimControls(Line(Cursor));
-    if (text.empty()) break;
-    if (Reading.Tolerant && StartsEntryInText(Cursor)) break;
-    std::string cleaned = CleanText(text);
-    // A line that held only markup is no line.
+  for (std::size_t i = 0; i < cue.TextCount; ++i) {
+    std::string cleaned = CleanText(document_.CueLine(cue, i));
     if (Reading.CleanMarkup && cleaned.empty()) continue;
-    EntryLines.push_back(std::move(cleaned));
+    lines.push_back(std::move(cleaned));
   }
+}
+
+int32_t SubtitleFile::CueFrame(int64_t time) const {
+  if (document_.Unit == TimeUnit::Milliseconds) return TimeToFrame(time);
+  // Frames counted at the rate the file states are moved to the video's.
+  const int32_t frame = int32_t(time);
+  if (document_.FileFrameRate <= 0.0) return frame;
+  return SaturateToInt32(
+      TruncateFrame(static_cast<long double>(frame) * frameRate_ / document_.FileFrameRate));
 }
 
 // Carried in x87 extended precision, in this order, like the frame numbers the
 // delay is meant to shift.
 int32_t SubtitleFile::TimeToFrame(int64_t milliseconds) const {
-  return SaturateToInt32(static_cast<long double>(milliseconds) * 0.001 * FrameRate);
+  return SaturateToInt32(static_cast<long double>(milliseconds) * 0.001 * frameRate_);
 }
-
-void SubtitleFile::SetDelayFrames(int32_t frames) { DelayFrames = frames; }
 
 void SubtitleFile::SetDelayMilliseconds(int32_t milliseconds) {
-  DelayFrames = TimeToFrame(milliseconds);
+  delayFrames_ = TimeToFrame(milliseconds);
 }
-
-std::string SubtitleFile::StripMarkup(const std::string& text) { return RemoveMarkup(text); }
 
 }  // namespace SUBTITLEFILE

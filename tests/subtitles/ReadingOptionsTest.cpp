@@ -32,14 +32,11 @@ const ReadingOptions kClean{.CleanMarkup = true};
 const ReadingOptions kTolerant{.Tolerant = true};
 const ReadingOptions kAll{true, true, true, true};
 
-// Every call until the lines are used up; an entry is a call that gave one.
+// Every step of the file that gave an entry.
 std::vector<Entry> Entries(SubtitleFile& file) {
   std::vector<Entry> entries;
-  while (file.Cursor < file.LineCount()) {
-    Entry e{};
-    e.lines = file.NextEntry(e.start, e.end);
+  for (Entry& e : subtitleentry::AllSteps(file))
     if (e.start != -1 || e.end != -1) entries.push_back(std::move(e));
-  }
   return entries;
 }
 
@@ -48,7 +45,7 @@ std::vector<Entry> Read(const std::string& bytes, const ReadingOptions& options,
   SubtitleFile file;
   file.Reading = options;
   EXPECT_TRUE(file.OpenContents("mem", bytes)) << file.ErrorText;
-  file.FrameRate = fps;
+  file.SetFrameRate(fps);
   return Entries(file);
 }
 
@@ -199,7 +196,7 @@ TEST(ReadingCodePage, EightBitFilesAreReadInTheirOwnCodePageWhateverTheScript) {
               "[ BEGIN SUBTITLE INFO ]\r\nSubtitle format is SubRip\r\nSubtitle "
               "encoding is " +
                   std::string(c.found) + "\r\n[ END SUBTITLE INFO ]");
-    file.FrameRate = 25.0;
+    file.SetFrameRate(25.0);
     const auto texts = TextsOf(Entries(file));
     EXPECT_EQ(texts, c.texts);
     // The overlay draws them from Unicode, even with the Western script.
@@ -218,7 +215,7 @@ TEST(ReadingCodePage, TextThatNeedsNoDetectionIsLeftAsItIs) {
     file.Reading = kDetect;
     ASSERT_TRUE(file.OpenContents("mem", SubRipOf({text})));
     EXPECT_NE(file.Info.find("\r\nSubtitle encoding is "s + found + "\r\n"), std::string::npos);
-    file.FrameRate = 25.0;
+    file.SetFrameRate(25.0);
     EXPECT_EQ(TextsOf(Entries(file)), std::vector<std::string>{text});
   }
   // Without the option the report keeps its three lines.
@@ -226,7 +223,7 @@ TEST(ReadingCodePage, TextThatNeedsNoDetectionIsLeftAsItIs) {
   ASSERT_TRUE(file.OpenContents("mem", Encode(SubRipOf({"Привет"}), "WINDOWS-1251")));
   EXPECT_EQ(file.Info,
             "[ BEGIN SUBTITLE INFO ]\r\nSubtitle format is SubRip\r\n[ END SUBTITLE INFO ]");
-  file.FrameRate = 25.0;
+  file.SetFrameRate(25.0);
   EXPECT_EQ(TextsOf(Entries(file)), std::vector<std::string>{"\xCF\xF0\xE8\xE2\xE5\xF2"});
 }
 
@@ -340,20 +337,21 @@ TEST(ReadingTolerant, ACounterAndTimeWithoutABlankLineStartAnEntry) {
   EXPECT_EQ(Read(file, {}).size(), 1u);
 }
 
-TEST(ReadingTolerant, LinesThatGiveNoEntryCostNoCall) {
+TEST(ReadingTolerant, LinesThatGiveNoEntryCostNoStep) {
   for (const std::string& file : {"1\n00:00:01,000 --> 00:00:02,000\nA\n\n\n\njunk\n\n"
                                   "2\n00:00:03,000 --> 00:00:04,000\nB\n"s,
                                   "{1}{2}A\n\n\nnot an entry\n{3}{4}B\n\n"s}) {
     SubtitleFile f;
     f.Reading = kTolerant;
     ASSERT_TRUE(f.OpenContents("mem", file));
-    f.FrameRate = 25.0;
-    int32_t start, end;
-    EXPECT_EQ(f.NextEntry(start, end), (TextLines{"A"}));
-    EXPECT_EQ(f.NextEntry(start, end), (TextLines{"B"}));
-    f.NextEntry(start, end);
-    EXPECT_EQ(start, -1);
-    EXPECT_EQ(f.Cursor, f.LineCount());
+    f.SetFrameRate(25.0);
+    // Trailing lines make at most one last step, without an entry.
+    const std::vector<Entry> steps = subtitleentry::AllSteps(f);
+    ASSERT_GE(steps.size(), 2u);
+    ASSERT_LE(steps.size(), 3u);
+    EXPECT_EQ(steps[0].lines, (TextLines{"A"}));
+    EXPECT_EQ(steps[1].lines, (TextLines{"B"}));
+    if (steps.size() == 3) EXPECT_EQ(steps[2].start, -1);
   }
 }
 
@@ -369,10 +367,10 @@ TEST(ReadingTolerant, MicroDvdRateLineIsTheFilesRateAndNoEntry) {
   SubtitleFile delayed;
   delayed.Reading = kTolerant;
   ASSERT_TRUE(delayed.OpenContents("mem", file));
-  delayed.FrameRate = 25.0;
+  delayed.SetFrameRate(25.0);
   delayed.SetDelayFrames(-5);
   EXPECT_EQ(Entries(delayed)[1], (Entry{244, 495, {"B"}}));
-  EXPECT_EQ(delayed.FileFrameRate, 29.97);
+  EXPECT_EQ(delayed.FileFrameRate(), 29.97);
   // Strictly the rate line is an entry like any other.
   EXPECT_EQ(Read(file, {}, 25.0)[0], (Entry{1, 1, {"29.970"}}));
 }
@@ -384,8 +382,8 @@ TEST(ReadingTolerant, OnlyARateStandsInARateLine) {
     SubtitleFile f;
     f.Reading = kTolerant;
     ASSERT_TRUE(f.OpenContents("mem", file));
-    f.FrameRate = 25.0;
-    EXPECT_EQ(f.FileFrameRate, 0.0) << file;
+    f.SetFrameRate(25.0);
+    EXPECT_EQ(f.FileFrameRate(), 0.0) << file;
     EXPECT_EQ(Entries(f).size(), 2u) << file;
   }
 }

@@ -92,15 +92,13 @@ Cost LoadAndWalk(const std::string& path, const ReadingOptions& options) {
   const std::size_t before = counter.allocated;
   EXPECT_TRUE(file.Open(path)) << file.ErrorText;
   Cost cost{counter.allocated - before, 0, 0, 0};
-  file.FrameRate = 25.0;
+  file.SetFrameRate(25.0);
   const std::size_t walkBefore = counter.allocated;
-  while (file.Cursor < file.LineCount()) {
-    int32_t start, end;
-    const SUBTITLEFILE::TextLines& lines = file.NextEntry(start, end);
-    if (start == -1 && end == -1) continue;
+  file.ForEachEntry([&](const SUBTITLEFILE::SubtitleEntry& entry) {
+    if (entry.Start == -1 && entry.End == -1) return;
     ++cost.entries;
-    EXPECT_FALSE(lines.empty());
-  }
+    EXPECT_FALSE(entry.Lines.empty());
+  });
   cost.walkAllocated = counter.allocated - walkBefore;
   cost.peak = counter.peak - liveBefore;
   return cost;

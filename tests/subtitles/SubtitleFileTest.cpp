@@ -7,6 +7,8 @@
 #include "subtitles/SubtitleEntry.h"
 #include "subtitles/SubtitleMessages.h"
 #include "subtitles/SubtitleScan.h"
+#include "subtitles/SubtitleSchedule.h"
+#include "subtitles/SubtitleText.h"
 #include "subtitles/SubtitleUnit.h"
 #include "support/TestSupport.h"
 
@@ -20,25 +22,24 @@ using namespace subtitlemessages;
 
 using subtitleentry::Entry;
 
-Entry Next(SubtitleFile& file) {
-  Entry e{};
-  e.lines = file.NextEntry(e.start, e.end);
-  return e;
-}
+using subtitleentry::AllSteps;
 
-// Every call until the lines are used up.
-std::vector<Entry> Walk(SubtitleFile& file) {
-  std::vector<Entry> entries;
-  while (file.Cursor < file.LineCount()) entries.push_back(Next(file));
-  return entries;
+// What the frame loop's schedule gets after `taken` entries: the file's
+// next one, or none past the end.
+Entry ScheduledAfter(const SubtitleFile& file, int taken) {
+  SUBTITLESCHEDULE::SubtitleSchedule schedule;
+  int32_t frame = std::numeric_limits<int32_t>::min();
+  schedule.Begin(file, frame);
+  for (int i = 0; i < taken; ++i) schedule.AfterFrame(schedule.End() + 1);
+  return Entry{schedule.Start(), schedule.End(), schedule.Lines()};
 }
 
 std::vector<Entry> WalkText(const std::string& text, double fps = 25.0, int32_t delay = 0) {
   SubtitleFile file;
   EXPECT_TRUE(file.OpenContents("mem", text)) << file.ErrorText;
-  file.FrameRate = fps;
+  file.SetFrameRate(fps);
   file.SetDelayFrames(delay);
-  return Walk(file);
+  return AllSteps(file);
 }
 
 const Entry kNone{-1, -1, {}};
@@ -127,8 +128,8 @@ TEST(SubtitleOpen, RefusesWithTheRightMessage) {
     SubtitleFile file;
     EXPECT_FALSE(file.OpenContents("x.sub", bytes)) << bytes;
     EXPECT_EQ(file.ErrorText, message) << bytes;
-    EXPECT_EQ(file.Format, SUBTITLEFILE::FormatNone);
-    EXPECT_EQ(file.LineCount(), 0);
+    EXPECT_EQ(file.Format(), SUBTITLEFILE::FormatNone);
+    EXPECT_TRUE(file.Document().Cues.empty());
     EXPECT_TRUE(file.FileName.empty());
     EXPECT_TRUE(file.Info.empty());
   }
@@ -147,7 +148,7 @@ TEST(SubtitleOpen, DetectsTheFormatFromTheFirstEntryOnly) {
   for (const auto& [bytes, format] : cases) {
     SubtitleFile file;
     EXPECT_EQ(file.OpenContents("x", bytes), format != SUBTITLEFILE::FormatNone) << bytes;
-    EXPECT_EQ(file.Format, format) << bytes;
+    EXPECT_EQ(file.Format(), format) << bytes;
   }
 }
 
@@ -157,28 +158,28 @@ TEST(SubtitleOpen, ReportsAndKeepsDelayAndRateAcrossOpens) {
   EXPECT_EQ(file.Info,
             "[ BEGIN SUBTITLE INFO ]\r\nSubtitle format is SubRip\r\n[ END SUBTITLE INFO ]");
   EXPECT_EQ(file.FileName, "a.srt");
-  file.FrameRate = 25.0;
+  file.SetFrameRate(25.0);
   file.SetDelayFrames(7);
   ASSERT_TRUE(file.OpenContents("b.sub", "{1}{2}x\n{3}{4}y"));
   EXPECT_EQ(file.Info,
             "[ BEGIN SUBTITLE INFO ]\r\nSubtitle format is MicroDVD\r\n[ END SUBTITLE INFO ]");
-  EXPECT_EQ(file.DelayFrames, 7);
-  EXPECT_EQ(file.FrameRate, 25.0);
-  EXPECT_EQ(file.Cursor, 0);
-  EXPECT_EQ(Next(file), (Entry{8, 9, {"x"}}));
+  EXPECT_EQ(file.DelayFrames(), 7);
+  EXPECT_EQ(file.FrameRate(), 25.0);
+  // The new file is read from its first entry.
+  EXPECT_EQ(ScheduledAfter(file, 0), (Entry{8, 9, {"x"}}));
 }
 
 TEST(SubtitleOpen, FailureClearsButSuccessKeepsTheOldError) {
   SubtitleFile file;
   ASSERT_TRUE(file.OpenContents("a.sub", "{1}{2}x\n{3}{4}y"));
-  file.FrameRate = 25.0;
+  file.SetFrameRate(25.0);
   file.SetDelayFrames(3);
   ASSERT_FALSE(file.OpenContents("b.sub", "abc"));
   EXPECT_EQ(file.ErrorText, kTooSmall);
   EXPECT_TRUE(file.FileName.empty());
   EXPECT_TRUE(file.Info.empty());
-  EXPECT_EQ(file.DelayFrames, 0);
-  EXPECT_EQ(file.FrameRate, 0.0);
+  EXPECT_EQ(file.DelayFrames(), 0);
+  EXPECT_EQ(file.FrameRate(), 0.0);
   ASSERT_TRUE(file.OpenContents("c.sub", "{1}{2}x\n{3}{4}y"));
   EXPECT_EQ(file.ErrorText, kTooSmall);
 }
@@ -226,7 +227,7 @@ TEST(SubtitleMarkup, RemovesTagsInOrderAndThinsBlanks) {
       {"/{y:f}&amp;", "/{y:f}&amp;"},
       {"<<i>b>", "< b>"},
   };
-  for (const auto& [in, out] : cases) EXPECT_EQ(SubtitleFile::StripMarkup(in), out) << in;
+  for (const auto& [in, out] : cases) EXPECT_EQ(SUBTITLEFILE::RemoveMarkup(in), out) << in;
 }
 
 TEST(SubtitleMarkup, ColourTagsAreRemovedInOnePassOverLongText) {
@@ -235,8 +236,8 @@ TEST(SubtitleMarkup, ColourTagsAreRemovedInOnePassOverLongText) {
     text += "x{C:$0000FF}";
     expected += "x ";
   }
-  EXPECT_TRUE(SubtitleFile::StripMarkup(text) == expected);
-  EXPECT_TRUE(SubtitleFile::StripMarkup("{C:$" + text) == " 00FF}" + expected.substr(2));
+  EXPECT_TRUE(SUBTITLEFILE::RemoveMarkup(text) == expected);
+  EXPECT_TRUE(SUBTITLEFILE::RemoveMarkup("{C:$" + text) == " 00FF}" + expected.substr(2));
 }
 
 // --- MicroDVD entries -------------------------------------------------------
@@ -345,40 +346,37 @@ TEST(SubtitleSubRip, MatchesExtendedPrecisionArithmetic) {
 
 TEST(SubtitleDelay, MillisecondsBecomeWholeFramesOnceSet) {
   SubtitleFile file;
-  file.FrameRate = 25.0;
+  file.SetFrameRate(25.0);
   file.SetDelayMilliseconds(-150);
-  EXPECT_EQ(file.DelayFrames, -3);
+  EXPECT_EQ(file.DelayFrames(), -3);
   file.SetDelayMilliseconds(3276700);
-  EXPECT_EQ(file.DelayFrames, 81917);
-  file.FrameRate = 23.976;
+  EXPECT_EQ(file.DelayFrames(), 81917);
+  file.SetFrameRate(23.976);
   file.SetDelayMilliseconds(1000);
-  EXPECT_EQ(file.DelayFrames, 23);
+  EXPECT_EQ(file.DelayFrames(), 23);
   // A rate no decoder reports must still give a defined delay.
-  file.FrameRate = 1e300;
+  file.SetFrameRate(1e300);
   file.SetDelayMilliseconds(-1);
-  EXPECT_EQ(file.DelayFrames, -2147483647 - 1);
-  file.FrameRate = std::numeric_limits<double>::quiet_NaN();
+  EXPECT_EQ(file.DelayFrames(), -2147483647 - 1);
+  file.SetFrameRate(std::numeric_limits<double>::quiet_NaN());
   file.SetDelayMilliseconds(1000);
-  EXPECT_EQ(file.DelayFrames, 0);
+  EXPECT_EQ(file.DelayFrames(), 0);
 }
 
 TEST(SubtitleEntries, NoneWithoutFrameRateFormatOrLines) {
   SubtitleFile file;
-  int32_t start = 0, end = 0;
-  EXPECT_TRUE(file.NextEntry(start, end).empty());
-  EXPECT_EQ(start, -1);
+  EXPECT_EQ(ScheduledAfter(file, 0), kNone);
+  EXPECT_TRUE(AllSteps(file).empty());
   ASSERT_TRUE(file.OpenContents("x", "{1}{2}a\n{3}{4}b"));
-  file.NextEntry(start, end);
-  EXPECT_EQ(start, -1);
-  EXPECT_EQ(end, -1);
-  EXPECT_EQ(file.Cursor, 0);
-  file.FrameRate = 25.0;
-  EXPECT_EQ(Walk(file).size(), 2u);
-  EXPECT_EQ(Next(file), kNone);
-  EXPECT_EQ(Next(file), kNone);
+  // Without a frame rate nothing is handed out, and nothing is used up.
+  EXPECT_EQ(ScheduledAfter(file, 0), kNone);
+  EXPECT_TRUE(AllSteps(file).empty());
+  file.SetFrameRate(25.0);
+  EXPECT_EQ(AllSteps(file).size(), 2u);
+  EXPECT_EQ(ScheduledAfter(file, 2), kNone);
+  EXPECT_EQ(ScheduledAfter(file, 3), kNone);
   file.Clear();
-  EXPECT_EQ(file.Cursor, 0);
-  EXPECT_EQ(Next(file), kNone);
+  EXPECT_EQ(ScheduledAfter(file, 0), kNone);
 }
 
 // --- Hostile input: defined results, no text lost ---------------------------

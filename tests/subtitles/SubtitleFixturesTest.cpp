@@ -94,11 +94,9 @@ std::string FixturePath(const char* name) {
 
 std::vector<Entry> WalkAll(SubtitleFile& file) {
   std::vector<Entry> entries;
-  while (file.Cursor < file.LineCount()) {
-    Entry e{};
-    e.lines = file.NextEntry(e.start, e.end);
-    entries.push_back(std::move(e));
-  }
+  file.ForEachEntry([&](const SUBTITLEFILE::SubtitleEntry& entry) {
+    entries.push_back({entry.Start, entry.End, entry.Lines});
+  });
   return entries;
 }
 
@@ -139,8 +137,8 @@ TEST(SubtitleFixtures, EachLoadsOrIsRefusedWithItsMessage) {
       EXPECT_EQ(file.ErrorText, *fixture.error);
       continue;
     }
-    EXPECT_EQ(file.Format, fixture.format);
-    file.FrameRate = 25.0;
+    EXPECT_EQ(file.Format(), fixture.format);
+    file.SetFrameRate(25.0);
     const auto entries = WalkAll(file);
     const auto nones = std::count_if(entries.begin(), entries.end(), IsNone);
     EXPECT_EQ(entries.size() - nones, std::size_t(fixture.entries));
@@ -166,7 +164,7 @@ TEST(SubtitleFixtures, EveryByteOutsideTheAsciiRangeReachesTheEntries) {
     SCOPED_TRACE(fixture.file);
     SubtitleFile file;
     ASSERT_TRUE(file.Open(FixturePath(fixture.file)));
-    file.FrameRate = 25.0;
+    file.SetFrameRate(25.0);
     std::size_t inEntries = 0;
     for (const Entry& e : WalkAll(file))
       for (const std::string& line : e.lines) inEntries += CountHighBytes(line);
@@ -181,7 +179,7 @@ TEST(SubtitleFixtures, MicroDvdFramesAreTheFileNumbersPlusTheDelay) {
     SCOPED_TRACE(fixture.file);
     SubtitleFile file;
     ASSERT_TRUE(file.Open(FixturePath(fixture.file)));
-    file.FrameRate = 23.976;
+    file.SetFrameRate(23.976);
     file.SetDelayFrames(-12);
     std::vector<std::pair<int, int>> expected;
     for (const std::string& line : FileLines(FixturePath(fixture.file))) {
@@ -204,9 +202,9 @@ TEST(SubtitleFixtures, SubRipFramesFollowTheTimeLinesInOrder) {
     SCOPED_TRACE(fixture.file);
     SubtitleFile file;
     ASSERT_TRUE(file.Open(FixturePath(fixture.file)));
-    file.FrameRate = fps;
+    file.SetFrameRate(fps);
     file.SetDelayMilliseconds(-1500);
-    ASSERT_EQ(file.DelayFrames, -35);
+    ASSERT_EQ(file.DelayFrames(), -35);
     std::vector<std::pair<int, int>> expected;
     for (const std::string& line : FileLines(FixturePath(fixture.file))) {
       int t[8];
@@ -230,7 +228,7 @@ TEST(SubtitleFixtures, OneFrameEntriesStartOnTheirFrameOrOneBefore) {
   // entry may start a frame early, never late.
   SubtitleFile file;
   ASSERT_TRUE(file.Open(FixturePath("pysubs2__test_video.srt")));
-  file.FrameRate = 24000.0 / 1001.0;
+  file.SetFrameRate(24000.0 / 1001.0);
   int early = 0;
   for (const Entry& e : WalkAll(file)) {
     ASSERT_EQ(e.lines.size(), 2u);
@@ -249,7 +247,8 @@ TEST(SubtitleFixtures, LineEndsDoNotChangeTheEntries) {
   SubtitleFile lf, crlf;
   ASSERT_TRUE(lf.Open(FixturePath("pysrt__utf-8.srt")));
   ASSERT_TRUE(crlf.Open(FixturePath("pysrt__windows-1252.srt")));
-  lf.FrameRate = crlf.FrameRate = 25.0;
+  lf.SetFrameRate(25.0);
+  crlf.SetFrameRate(25.0);
   const auto a = WalkAll(lf);
   const auto b = WalkAll(crlf);
   ASSERT_EQ(a.size(), b.size());
@@ -336,8 +335,8 @@ TEST(SubtitleFixturesRead, NearlyEveryTimeLineGivesAnEntryWithText) {
     SubtitleFile file;
     file.Reading = kEveryOption;
     ASSERT_TRUE(file.Open(FixturePath(fixture.file))) << file.ErrorText;
-    EXPECT_EQ(file.Format, kSubRip);
-    file.FrameRate = 25.0;
+    EXPECT_EQ(file.Format(), kSubRip);
+    file.SetFrameRate(25.0);
     const int timeLines = CountTimeLines(testsupport::ReadFile(FixturePath(fixture.file)));
     const int withText = EntriesWithText(file);
     EXPECT_EQ(withText, fixture.withText);
@@ -378,7 +377,7 @@ TEST(SubtitleFixturesRead, CodePagesAreFoundAndEveryByteBecomesALetter) {
     ASSERT_TRUE(file.Open(FixturePath(name)));
     EXPECT_NE(file.Info.find("Subtitle encoding is "s + encoding + "\r\n"), std::string::npos)
         << file.Info;
-    file.FrameRate = 25.0;
+    file.SetFrameRate(25.0);
     for (const Entry& e : WalkAll(file))
       for (const std::string& line : e.lines) {
         const QString text = QString::fromUtf8(line.data(), qsizetype(line.size()));
@@ -408,8 +407,9 @@ TEST(SubtitleFixturesRead, MicroDvdRateLinesRetimeTheFrames) {
     tolerant.Reading.Tolerant = true;
     ASSERT_TRUE(strict.Open(FixturePath(c.file)));
     ASSERT_TRUE(tolerant.Open(FixturePath(c.file)));
-    EXPECT_EQ(tolerant.FileFrameRate, c.rate);
-    strict.FrameRate = tolerant.FrameRate = 25.0;
+    EXPECT_EQ(tolerant.FileFrameRate(), c.rate);
+    strict.SetFrameRate(25.0);
+    tolerant.SetFrameRate(25.0);
     auto a = WalkAll(strict);
     a.erase(std::remove_if(a.begin(), a.end(), IsNone), a.end());
     const auto b = WalkAll(tolerant);

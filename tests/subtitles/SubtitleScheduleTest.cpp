@@ -1,4 +1,4 @@
-#include "job/SubtitleSchedule.h"
+#include "subtitles/SubtitleSchedule.h"
 
 #include <gtest/gtest.h>
 
@@ -47,7 +47,7 @@ std::vector<std::pair<std::string, bool>> RunFrames(FakeEntries& entries, int32_
   for (int32_t frame = 0; frame < count; ++frame) {
     const auto actions = schedule.ForFrame(frame);
     frames.emplace_back(actions.Draw ? schedule.Lines().front() : "", actions.Overlay);
-    schedule.AfterFrame(entries.Fetch(), frame + 1);
+    schedule.AfterFrame(frame + 1);
   }
   return frames;
 }

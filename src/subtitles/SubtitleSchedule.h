@@ -1,11 +1,11 @@
 #pragma once
 
-// Which subtitle entry a picture gets: fetches entries in file order, tells
+// Which subtitle entry a picture gets: takes the entries in file order, tells
 // the frame loop when to draw the current one and when to overlay it.
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 
-#include "job/JobOptions.h"
 #include "subtitles/SubtitleUnit.h"
 
 namespace SUBTITLESCHEDULE {
@@ -20,31 +20,35 @@ class SubtitleSchedule {
     bool Overlay = false;
   };
 
-  // Fetches the first entry that is not over before frameIndex.
-  void Begin(const Fetch& fetch, int32_t frameIndex);
+  // Walks the entries of an opened file with the timing set on it; the file
+  // must stay open while the schedule is used.
+  void Begin(const SUBTITLEFILE::SubtitleFile& file, int32_t frameIndex);
+  // Walks the entries fetch gives, from the first that is not over before
+  // frameIndex.
+  void Begin(Fetch fetch, int32_t frameIndex);
   // What picture frameIndex needs. An entry is drawn on the first picture it
   // covers, also when its first frame had already passed when it was fetched.
   Actions ForFrame(int32_t frameIndex);
   // After a picture: moves on once the current entry is over before
   // nextFrameIndex.
-  void AfterFrame(const Fetch& fetch, int32_t nextFrameIndex);
+  void AfterFrame(int32_t nextFrameIndex);
 
   const SUBTITLEFILE::TextLines& Lines() const;
   int32_t Start() const { return start_; }
   int32_t End() const { return end_; }
 
  private:
-  void FetchUntilCurrent(const Fetch& fetch, int32_t frameIndex);
+  const SUBTITLEFILE::TextLines& NextOfFile(int32_t& start, int32_t& end);
+  void FetchUntilCurrent(int32_t frameIndex);
 
+  Fetch fetch_;
+  const SUBTITLEFILE::SubtitleFile* file_ = nullptr;
+  std::size_t nextIndex_ = 0;
+  SUBTITLEFILE::SubtitleEntry entry_;  // the file's current entry, its lines reused
   const SUBTITLEFILE::TextLines* lines_ = nullptr;
   int32_t start_ = -1;
   int32_t end_ = -1;
   bool drawn_ = false;
 };
-
-// The frame rate and the delay correction a job's options give its opened
-// subtitle file; the delay in milliseconds is turned into frames with the rate.
-void SetSubtitleTiming(SUBTITLEFILE::SubtitleFile& file, const JOBOPTIONS::JobOptions& options,
-                       double framesPerSecond);
 
 }  // namespace SUBTITLESCHEDULE

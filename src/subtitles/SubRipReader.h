@@ -1,0 +1,23 @@
+#pragma once
+
+// SubRip: entries of a counter line, a time line "00:00:01,000 --> ...", the
+// text lines and a blank line; times in milliseconds. Read tolerantly, the
+// counter may be missing or wrong, blank lines may stand before the text, and
+// a time line (or a counter right before one) ends the entry before it.
+#include "subtitles/SubtitleReader.h"
+
+namespace SUBTITLEFILE {
+
+class SubRipReader : public SubtitleReader {
+ public:
+  int32_t Format() const override { return FormatSubRip; }
+  const char* Name() const override { return "SubRip"; }
+  TimeUnit Unit() const override { return TimeUnit::Milliseconds; }
+  bool Recognises(const SubtitleLines& lines) const override;
+
+ protected:
+  bool ReadCue(const SubtitleLines& lines, int32_t& cursor, SubtitleCue& cue,
+               std::vector<LineSpan>& text) const override;
+};
+
+}  // namespace SUBTITLEFILE
