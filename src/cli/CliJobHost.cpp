@@ -2,8 +2,6 @@
 
 #include <QCoreApplication>
 #include <algorithm>
-#include <atomic>
-#include <chrono>
 #include <csignal>
 #include <ostream>
 
@@ -15,11 +13,6 @@ namespace {
 volatile std::sig_atomic_t gInterrupted = 0;
 
 void OnInterrupt(int) { gInterrupted = 1; }
-
-int64_t NowMs() {
-  using namespace std::chrono;
-  return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
-}
 
 // The log's CR LF line breaks become plain line feeds.
 std::string WithLineFeeds(const std::string& text) {
@@ -36,9 +29,8 @@ std::string WithLineFeeds(const std::string& text) {
 // the file is completed with its index; a second one ends the program at once.
 constexpr int kStopSignals[] = {SIGINT, SIGTERM, SIGHUP};
 
-CliJobHost::CliJobHost(std::ostream& out, std::ostream& err, bool showProgress,
-                       SaveOptionsChooser chooser)
-    : out_(out), err_(err), showProgress_(showProgress), chooser_(std::move(chooser)) {
+CliJobHost::CliJobHost(std::ostream& out, std::ostream& err, bool showProgress, CompressorFill fill)
+    : out_(out), err_(err), showProgress_(showProgress), fill_(std::move(fill)) {
   gInterrupted = 0;
   struct sigaction action {};
   action.sa_handler = OnInterrupt;
@@ -59,26 +51,25 @@ void CliJobHost::AppendLog(const std::string& text) {
 }
 
 // Errors are in the log on standard output and go to standard error too, for
-// scripts; the closing "OK" says nothing the log does not.
-void CliJobHost::ShowMessageBox(MessageKind kind, const std::string&, const std::string& text) {
-  if (kind == MessageKind::Information && text == "OK") return;
-  failed_ = failed_ || (looping_ && kind == MessageKind::Error);
+// scripts.
+void CliJobHost::InputMissing(const std::string& text) { PrintError(text); }
+
+void CliJobHost::ErrorReported(const std::string& text, const std::string& reason) {
+  PrintError(text);
+  if (!reason.empty()) PrintError(reason);
+}
+
+void CliJobHost::PrintError(const std::string& text) {
   EndProgressLine();
   err_ << "tolvane: " << WithLineFeeds(text) << '\n';
 }
 
-void CliJobHost::ShowErrorReason(const std::string& reason) {
-  EndProgressLine();
-  err_ << "tolvane: " << reason << '\n';
-}
-
-bool CliJobHost::AskYesNo(const std::string&, const std::string&) { return true; }
-
 // The reset before the frame loop has nothing to tell yet.
-void CliJobHost::ShowStatistics(const JOBSTATISTICS::StatisticsTexts& texts) {
+void CliJobHost::ShowStatistics(const JOBSTATISTICS::StatisticsTexts& texts,
+                                const JOBSTATISTICS::Progress& figures) {
   if (!showProgress_ || !looping_) return;
   framerate_ = texts.CurrentFramerate;
-  remaining_ = texts.EstimatedTime.substr(3);
+  remaining_ = " " + JOBSTATISTICS::ClockText(JOBSTATISTICS::RemainingMs(figures));
   WriteProgress(ProgressText(false));
 }
 
@@ -109,22 +100,14 @@ void CliJobHost::ProcessMessages() {
   if (job == nullptr) return;
   if (gInterrupted) {
     gInterrupted = 0;
-    stopped_ = true;
     job->EndRunning();
   }
-  if (timerEnabled_ && NowMs() - timerStartMs_ >= 1000) {
-    inTick_ = true;
-    job->RefreshTimerTick();
-    inTick_ = false;
-  }
+  if (timerEnabled_ && JOBSTATISTICS::NowMs() - timerStartMs_ >= 1000) job->RefreshTimerTick();
 }
 
-// Only a tick stops the timer while the frame loop runs: any other stop is
-// the loop's end.
 void CliJobHost::SetRefreshTimer(bool enabled) {
   timerEnabled_ = enabled;
-  if (enabled) timerStartMs_ = NowMs();
-  if (!enabled && looping_ && !inTick_) FinishProgress();
+  if (enabled) timerStartMs_ = JOBSTATISTICS::NowMs();
 }
 
 void CliJobHost::EndProgressLine() {
@@ -136,10 +119,12 @@ void CliJobHost::EndProgressLine() {
 }
 
 // A failure has been told already; anything else ends with how far it got.
-void CliJobHost::FinishProgress() {
-  const bool complete = !stopped_ && !failed_;
+void CliJobHost::LoopEnded(SUBTITLEJOB::JobEnd end) {
+  const bool failed =
+      end == SUBTITLEJOB::JobEnd::WriteFailed || end == SUBTITLEJOB::JobEnd::SourceFailed;
+  const bool complete = end == SUBTITLEJOB::JobEnd::SourceEnded;
   looping_ = false;
-  if (!showProgress_ || (failed_ && !progressShown_)) return;
+  if (!showProgress_ || (failed && !progressShown_)) return;
   WriteProgress(ProgressText(complete));
   err_ << '\n';
   err_.flush();

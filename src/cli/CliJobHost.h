@@ -5,6 +5,7 @@
 // SIGTERM and SIGHUP as Stop. The progress line ends with the final count,
 // 100% when the source was read to its end.
 #include <cstdint>
+#include <functional>
 #include <iosfwd>
 
 #include "job/JobHost.h"
@@ -13,20 +14,20 @@ namespace CLIJOBHOST {
 
 class CliJobHost : public JOBHOST::JobHost {
  public:
-  // chooser fills the compressor choice from the command's options.
-  CliJobHost(std::ostream& out, std::ostream& err, bool showProgress,
-             SaveOptionsChooser chooser = {});
+  // Fills the compressor choice from the command's options; false refuses.
+  using CompressorFill = std::function<bool(AVICOMPRESSOPTIONS& options)>;
+
+  CliJobHost(std::ostream& out, std::ostream& err, bool showProgress, CompressorFill fill = {});
   ~CliJobHost() override;
   CliJobHost(const CliJobHost&) = delete;
   CliJobHost& operator=(const CliJobHost&) = delete;
 
   void AppendLog(const std::string& text) override;
-  void ShowMessageBox(MessageKind kind, const std::string& caption,
-                      const std::string& text) override;
-  void ShowErrorReason(const std::string& reason) override;
-  bool AskYesNo(const std::string& caption, const std::string& text) override;
-  void SetControlEnabled(JOBHOST::JobControl, bool) override {}
-  void ShowStatistics(const JOBSTATISTICS::StatisticsTexts& texts) override;
+  void PhaseChanged(SUBTITLEJOB::JobPhase) override {}
+  void InputMissing(const std::string& text) override;
+  void ErrorReported(const std::string& text, const std::string& reason) override;
+  void ShowStatistics(const JOBSTATISTICS::StatisticsTexts& texts,
+                      const JOBSTATISTICS::Progress& figures) override;
   // The frame loop begins.
   void SetProgressMaximum(int maximum) override {
     maximum_ = maximum;
@@ -37,13 +38,17 @@ class CliJobHost : public JOBHOST::JobHost {
   bool ShowsPreview() const override { return false; }
   void ProcessMessages() override;
   void SetRefreshTimer(bool enabled) override;
-  SaveOptionsChooser CompressorChooser() override { return chooser_; }
+  bool ChooseCompressor(UINT, AVICOMPRESSOPTIONS& options) override {
+    return fill_ && fill_(options);
+  }
+  void LoopEnded(SUBTITLEJOB::JobEnd end) override;
+  void JobEnded(SUBTITLEJOB::JobEnd) override {}
 
  private:
   std::string ProgressText(bool complete) const;
   void WriteProgress(const std::string& text);
   void EndProgressLine();
-  void FinishProgress();
+  void PrintError(const std::string& text);
 
   std::ostream& out_;
   std::ostream& err_;
@@ -51,12 +56,9 @@ class CliJobHost : public JOBHOST::JobHost {
   bool progressShown_ = false;  // a progress line without its line break
   size_t progressLength_ = 0;
   bool looping_ = false;
-  bool inTick_ = false;
-  bool stopped_ = false;
-  bool failed_ = false;
   std::string framerate_;
   std::string remaining_;
-  SaveOptionsChooser chooser_;
+  CompressorFill fill_;
   int maximum_ = 0;
   int position_ = 0;
   bool timerEnabled_ = false;

@@ -128,14 +128,18 @@ std::string ApplyFlag(const std::string& option, JobArguments& result) {
   return ApplyFontFlag(option, result.Options.Font);
 }
 
-bool IsBlank(const std::string& text) { return text.find_first_not_of(" \t") == std::string::npos; }
-
 std::string CheckComplete(const JobArguments& result, bool bothDelays) {
   if (bothDelays) return "give either --delay-frames or --delay-ms, not both";
-  if (IsBlank(result.Options.SourceVideo)) return "no source video given (--source)";
-  if (IsBlank(result.Options.Subtitle) && !result.Options.TranscodeVideo)
-    return "no subtitle file given (--subtitles)";
-  if (IsBlank(result.Options.DestinationVideo)) return "no output file given (--output)";
+  switch (JOBOPTIONS::FirstMissingFile(result.Options)) {
+    case JOBOPTIONS::MissingFile::Source:
+      return "no source video given (--source)";
+    case JOBOPTIONS::MissingFile::Subtitle:
+      return "no subtitle file given (--subtitles)";
+    case JOBOPTIONS::MissingFile::Destination:
+      return "no output file given (--output)";
+    case JOBOPTIONS::MissingFile::None:
+      break;
+  }
   return {};
 }
 

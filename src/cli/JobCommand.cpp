@@ -71,20 +71,18 @@ std::string CheckStreamNumbers(const JOBOPTIONS::JobOptions& options,
   return error;
 }
 
-int RunWithDecoder(const JOBARGUMENTS::JobArguments& arguments, VELAVCODEC::VelAvCodec& decoder,
-                   std::ostream& out, std::ostream& err) {
-  const std::string streamError = CheckStreamNumbers(arguments.Options, decoder);
+int RunWithMaterials(const JOBARGUMENTS::JobArguments& arguments,
+                     JOBMATERIALS::JobMaterials& materials, std::ostream& out, std::ostream& err) {
+  const std::string streamError = CheckStreamNumbers(arguments.Options, *materials.Decoder);
   if (!streamError.empty()) {
     err << "tolvane: " << streamError << '\n';
     return ExitBadArguments;
   }
-  SUBTITLEFILE::SubtitleFile subtitles;
-  SUBTITLEOVERLAY::SubtitleOverlay overlay;
-  CLIJOBHOST::CliJobHost host(
-      out, err, isatty(STDERR_FILENO) != 0, [&arguments](void*, UINT, AVICOMPRESSOPTIONS* options) {
-        return JOBARGUMENTS::FillCompressOptions(arguments, *options) ? 1 : 0;
-      });
-  SUBTITLEJOB::SubtitleJob job(host, &decoder, subtitles, overlay);
+  CLIJOBHOST::CliJobHost host(out, err, isatty(STDERR_FILENO) != 0,
+                              [&arguments](AVICOMPRESSOPTIONS& options) {
+                                return JOBARGUMENTS::FillCompressOptions(arguments, options);
+                              });
+  SUBTITLEJOB::SubtitleJob job(host, materials);
   return ExitStatusOf(job.Start(arguments.Options), err);
 }
 
@@ -115,9 +113,10 @@ int RunJob(const Arguments& args, std::ostream& out, std::ostream& err) {
     return status;
   }
   try {
-    VELAVCODEC::VelAvCodec decoder(settings.AvCodec, settings.AvFormat, settings.AvUtil,
-                                   settings.SwScale);
-    return RunWithDecoder(arguments, decoder, out, err);
+    JOBMATERIALS::JobMaterials materials;
+    materials.Decoder = std::make_unique<VELAVCODEC::VelAvCodec>(
+        settings.AvCodec, settings.AvFormat, settings.AvUtil, settings.SwScale);
+    return RunWithMaterials(arguments, materials, out, err);
   } catch (const VELAVCODEC::VelException& exception) {
     err << "tolvane: " << exception.Message << '\n';
     return ExitFailed;

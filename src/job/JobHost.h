@@ -1,23 +1,39 @@
 #pragma once
 
-// What the job needs from whoever drives it: the window or the command line.
-// Everything the job shows or asks goes through here, so the job itself uses
-// no widgets.
+// What the job tells whoever drives it (the window, the command line, a
+// queue, a test) and the little it asks of it. The job only reports: which
+// boxes to show, which controls to switch and what to print is the front's
+// decision, so nothing here knows of widgets.
 #include <string>
 
-#include "avi/Vfw.h"
 #include "job/JobStatistics.h"
-#include "platform/MessageBox.h"
+#include "platform/AviRecords.h"
 #include "platform/WinTypes.h"
 
 namespace SUBTITLEJOB {
 class SubtitleJob;
-}
+
+// How a call of Start ended.
+enum class JobEnd {
+  NotStarted,    // a file name missing, no decoder, or a job already active
+  SetupFailed,   // reported, then torn down
+  NoCompressor,  // the compressor choice was cancelled
+  SourceEnded,   // every picture and packet was written
+  Stopped,       // a stop, a close request or an interrupt
+  WriteFailed,   // reported; what was written before stays in the file
+  SourceFailed,  // reading or decoding failed, or no picture came: reported
+};
+
+// Where a job stands, for the fronts' controls.
+enum class JobPhase {
+  Idle,      // nothing runs: the file choices and Start are free
+  Working,   // from the start of a job until its output is closed
+  Stopping,  // a stop was asked for; the loop ends after its current pass
+};
+
+}  // namespace SUBTITLEJOB
 
 namespace JOBHOST {
-
-// The controls whose state the job changes.
-enum class JobControl { SourceVideo, Subtitle, DestinationVideo, Start, Stop, Options };
 
 class JobHost {
  public:
@@ -25,32 +41,37 @@ class JobHost {
 
   // One entry of the message log; line breaks inside are CR LF.
   virtual void AppendLog(const std::string& text) = 0;
-  // An empty caption gets the kind's default.
-  virtual void ShowMessageBox(MessageKind kind, const std::string& caption,
-                              const std::string& text) = 0;
-  // The operating system's reason for the error just shown ("No space left
-  // on device"), when it gave one.
-  virtual void ShowErrorReason(const std::string& /*reason*/) {}
-  // A Yes/No question; true for Yes.
-  virtual bool AskYesNo(const std::string& caption, const std::string& text) = 0;
-  virtual void SetControlEnabled(JobControl control, bool enabled) = 0;
-  virtual void ShowStatistics(const JOBSTATISTICS::StatisticsTexts& texts) = 0;
+  virtual void PhaseChanged(SUBTITLEJOB::JobPhase phase) = 0;
+  // A file name is missing (the text says which); no job was started.
+  virtual void InputMissing(const std::string& text) = 0;
+  // An error the job has just logged; reason is the operating system's word
+  // for a failed write ("No space left on device"), empty when it gave none.
+  virtual void ErrorReported(const std::string& text, const std::string& reason) = 0;
+  // The statistics of a refresh (or the reset before a job) with the figures
+  // they were made from.
+  virtual void ShowStatistics(const JOBSTATISTICS::StatisticsTexts& texts,
+                              const JOBSTATISTICS::Progress& figures) = 0;
   virtual void SetProgressMaximum(int maximum) = 0;
   virtual void SetProgressPosition(int position) = 0;
-  // Called for every handled picture; the host draws it when a preview is open.
+  // Called for every handled picture that was converted for showing.
   virtual void ShowPreview(const BITMAPINFOHEADER* frame) = 0;
-  // False while no preview is open: the pictures may then go to the
-  // compressor without being converted for showing.
+  // False while nothing shows pictures: they may then go to the compressor
+  // without being converted for showing.
   virtual bool ShowsPreview() const { return true; }
-  // Dispatches what is pending (clicks, timer ticks, painting) once.
+  // Once per pass of the frame loop: the front handles what is pending
+  // (clicks, ticks, interrupts) and may end the job through EndRunning.
   virtual void ProcessMessages() = 0;
-  // The once-a-second timer; its tick must call RefreshTimerTick of Job().
+  // Refreshes are wanted about once a second while enabled; each is asked
+  // for with RefreshTimerTick of Job().
   virtual void SetRefreshTimer(bool enabled) = 0;
-  // The compressor choice: the dialog, the command line's options, a
-  // stand-in.
-  virtual SaveOptionsChooser CompressorChooser() = 0;
-  // The window the compressor choice is centred on; may be null.
-  virtual void* OwnerWindow() { return nullptr; }
+  // The compressor for the output, filled into options; false when the
+  // choice was cancelled. flags are the choices asked for (ICMF_CHOOSE_...).
+  virtual bool ChooseCompressor(UINT flags, AVICOMPRESSOPTIONS& options) = 0;
+  // The frame loop has just ended, before the output is closed.
+  virtual void LoopEnded(SUBTITLEJOB::JobEnd end) = 0;
+  // A job that got as far as its output is over: torn down and "-=[ END ]=-"
+  // logged after a frame loop, or torn down after a failed set-up.
+  virtual void JobEnded(SUBTITLEJOB::JobEnd end) = 0;
 
   // The job this host drives, or null; a job attaches itself when it is made.
   SUBTITLEJOB::SubtitleJob* Job() const { return job_; }

@@ -2,6 +2,7 @@
 
 // What a job is asked to do: the three files, the streams and the subtitle
 // options, as the window's controls or the command line give them.
+#include <algorithm>
 #include <cstdint>
 #include <string>
 
@@ -29,6 +30,37 @@ struct JobOptions {
   SubtitleLook Look;
   SUBTITLEFILE::ReadingOptions Reading;  // how the subtitle file is read
 };
+
+// Blanks and control characters count as empty around a file name.
+inline bool IsBlankName(const std::string& name) {
+  return std::all_of(name.begin(), name.end(), [](char c) { return uint8_t(c) <= ' '; });
+}
+
+enum class MissingFile { None, Source, Subtitle, Destination };
+
+// The first file the options leave blank that a job needs (a still needs no
+// destination); a copy without subtitles needs no subtitle file.
+inline MissingFile FirstMissingFile(const JobOptions& options, bool needsDestination = true) {
+  if (IsBlankName(options.SourceVideo)) return MissingFile::Source;
+  if (IsBlankName(options.Subtitle) && !options.TranscodeVideo) return MissingFile::Subtitle;
+  if (needsDestination && IsBlankName(options.DestinationVideo)) return MissingFile::Destination;
+  return MissingFile::None;
+}
+
+// What the window asks for when a file is missing; null when none is.
+inline const char* MissingFileRequest(MissingFile missing) {
+  switch (missing) {
+    case MissingFile::Source:
+      return "Please choose a source video file!";
+    case MissingFile::Subtitle:
+      return "Please choose a subtitle file!";
+    case MissingFile::Destination:
+      return "Please choose a destination video file!";
+    case MissingFile::None:
+      break;
+  }
+  return nullptr;
+}
 
 // The frame rate and the delay correction the options give an opened subtitle
 // file; the delay in milliseconds is turned into frames at the rate.

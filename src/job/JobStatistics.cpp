@@ -1,5 +1,6 @@
 #include "job/JobStatistics.h"
 
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -72,12 +73,19 @@ int64_t EstimatedTotalMs(const Progress& p) {
 
 }  // namespace
 
-std::string TimeText(int64_t ms) {
+int64_t NowMs() {
+  using namespace std::chrono;
+  return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+std::string TimeText(int64_t ms) { return "    " + ClockText(ms); }
+
+std::string ClockText(int64_t ms) {
   if (ms < 0) ms = 0;
   ms %= kMsPerDay;
   char buffer[32];
-  std::snprintf(buffer, sizeof buffer, "    %02d:%02d:%02d", int(ms / kMsPerHour),
-                int(ms / 60000 % 60), int(ms / 1000 % 60));
+  std::snprintf(buffer, sizeof buffer, "%02d:%02d:%02d", int(ms / kMsPerHour), int(ms / 60000 % 60),
+                int(ms / 1000 % 60));
   return buffer;
 }
 
@@ -104,14 +112,18 @@ StatisticsTexts ComputeStatistics(const Progress& p) {
         NumberText(double(p.FrameIndex - p.LastRefreshFrame) / p.MsSinceLastRefresh * 1000);
   // Without a handled picture there is nothing to extrapolate from.
   if (p.FrameIndex <= 0) return texts;
-  const int64_t totalMs = EstimatedTotalMs(p);
-  texts.TotalTime = TimeText(totalMs);
-  texts.EstimatedTime = TimeText(totalMs - int64_t(p.MsSinceStart));
+  texts.TotalTime = TimeText(EstimatedTotalMs(p));
+  texts.EstimatedTime = TimeText(RemainingMs(p));
   if (p.MsSinceStart > 0)
     texts.AvgFramerate = NumberText(double(p.FrameIndex) / p.MsSinceStart * 1000);
   const double bytesPerFrame = double(p.AudioBytes + p.VideoBytes) / p.FrameIndex;
   texts.TotalSize = NumberText(Megabytes(uint64_t(bytesPerFrame * p.TotalFrames)));
   return texts;
+}
+
+int64_t RemainingMs(const Progress& p) {
+  if (p.FrameIndex <= 0) return 0;
+  return EstimatedTotalMs(p) - int64_t(p.MsSinceStart);
 }
 
 }  // namespace JOBSTATISTICS

@@ -33,12 +33,19 @@ struct Progress {
 // "    hh:nn:ss" of the time of day that ms milliseconds make; negative
 // durations show as zero.
 std::string TimeText(int64_t ms);
+// "hh:nn:ss" alone, as TimeText ends.
+std::string ClockText(int64_t ms);
 // General format with 15 significant digits, a point whatever the locale, and
 // at most three digits after it (cut, not rounded).
 std::string NumberText(double value);
 
+// A steady clock's milliseconds, for the refresh pace.
+int64_t NowMs();
+
 // The texts of a job that has just been reset.
 StatisticsTexts ResetTexts();
 StatisticsTexts ComputeStatistics(const Progress& progress);
+// The estimate of the time still to go that EstimatedTime shows.
+int64_t RemainingMs(const Progress& progress);
 
 }  // namespace JOBSTATISTICS

@@ -5,26 +5,16 @@
 #include <cstring>
 #include <optional>
 
+#include "job/JobLog.h"
 #include "job/OutputPath.h"
 #include "media/LibraryLog.h"
 #include "picture/BmpFrame.h"
 
 namespace SUBTITLEJOB {
 
-using JOBHOST::JobControl;
 using JOBOPTIONS::JobOptions;
 
 namespace {
-
-int64_t NowMs() {
-  using namespace std::chrono;
-  return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
-}
-
-// Blanks and control characters count as empty around a file name.
-bool IsBlank(const std::string& text) {
-  return std::all_of(text.begin(), text.end(), [](char c) { return uint8_t(c) <= ' '; });
-}
 
 // FFmpeg's messages since the last call, collected from its threads.
 void AppendLibraryLines(JOBHOST::JobHost& host) {
@@ -33,10 +23,11 @@ void AppendLibraryLines(JOBHOST::JobHost& host) {
 
 }  // namespace
 
-SubtitleJob::SubtitleJob(JOBHOST::JobHost& host, VELAVCODEC::VelAvCodec* decoder,
-                         SUBTITLEFILE::SubtitleFile& subtitles,
-                         SUBTITLEOVERLAY::SubtitleOverlay& overlay)
-    : host_(host), decoder_(decoder), subtitles_(subtitles), overlay_(overlay) {
+SubtitleJob::SubtitleJob(JOBHOST::JobHost& host, JOBMATERIALS::JobMaterials& materials)
+    : host_(host),
+      decoder_(materials.Decoder.get()),
+      subtitles_(*materials.Subtitles),
+      overlay_(*materials.Overlay) {
   host_.job_ = this;
 }
 
@@ -48,10 +39,9 @@ SubtitleJob::~SubtitleJob() {
 }
 
 JobEnd SubtitleJob::Start(const JobOptions& options) {
-  // Stop enables Start while the loop is still finishing its pass.
-  if (active_ || decoder_ == nullptr || !Validate(options)) return JobEnd::NotStarted;
-  active_ = true;
-  quietEnd_ = false;
+  // A stop frees Start while the loop is still finishing its pass.
+  if (Active() || decoder_ == nullptr || !Validate(options)) return JobEnd::NotStarted;
+  state_ = State::SettingUp;
   EnterWorkingState();
   JobEnd end = JobEnd::SetupFailed;
   const std::string sameFile = OUTPUTPATH::SameFileError(options);
@@ -64,25 +54,21 @@ JobEnd SubtitleJob::Start(const JobOptions& options) {
     const std::optional<JobEnd> failed = CreateOutput(options);
     end = failed ? *failed : RunFrameLoop(options);
   }
-  active_ = false;
+  // Still active while the front reacts: no other job may begin from there.
+  host_.JobEnded(end);
+  state_ = State::Idle;
   return end;
 }
 
 bool SubtitleJob::Validate(const JobOptions& options) {
-  const char* missing = nullptr;
-  if (IsBlank(options.SourceVideo))
-    missing = "Please choose a source video file!";
-  else if (IsBlank(options.Subtitle) && !options.TranscodeVideo)
-    missing = "Please choose a subtitle file!";
-  else if (IsBlank(options.DestinationVideo))
-    missing = "Please choose a destination video file!";
-  if (missing != nullptr) host_.ShowMessageBox(MessageKind::Information, "", missing);
+  const char* missing = JOBOPTIONS::MissingFileRequest(JOBOPTIONS::FirstMissingFile(options));
+  if (missing != nullptr) host_.InputMissing(missing);
   return missing == nullptr;
 }
 
 void SubtitleJob::EnterWorkingState() {
-  SetIdleControls(false);
-  host_.ShowStatistics(JOBSTATISTICS::ResetTexts());
+  host_.PhaseChanged(JobPhase::Working);
+  host_.ShowStatistics(JOBSTATISTICS::ResetTexts(), JOBSTATISTICS::Progress{});
   host_.SetProgressPosition(0);
   LIBRARYLOG::BeginRun();
   host_.AppendLog("-=[ START ]=-");
@@ -122,17 +108,18 @@ std::optional<JobEnd> SubtitleJob::CreateOutput(const JobOptions& options) {
   request.Transcode = options.TranscodeVideo;
   request.FixAudioVbr = options.FixAudioVBR;
   request.Source = decoder_;
-  request.Chooser = host_.CompressorChooser();
-  request.Owner = host_.OwnerWindow();
+  request.Chooser = [this](void*, UINT flags, AVICOMPRESSOPTIONS* choice) {
+    return host_.ChooseCompressor(flags, *choice) ? 1 : 0;
+  };
   switch (output_->Create(request)) {
     case MEDIAOUTPUT::Setup::Ready:
       break;
     case MEDIAOUTPUT::Setup::Failed:
       return Fail(output_->ErrorText());
     case MEDIAOUTPUT::Setup::NoCompressor:
-      host_.AppendLog("[BEGIN INFO]");
-      host_.AppendLog("User has not selected a codec for compression...");
-      host_.AppendLog("[END INFO]");
+      for (const std::string& line :
+           JOBLOG::InfoBlock("User has not selected a codec for compression..."))
+        host_.AppendLog(line);
       CloseAll();
       return JobEnd::NoCompressor;
   }
@@ -149,17 +136,17 @@ JobEnd SubtitleJob::RunFrameLoop(const JobOptions& options) {
   transcode_ = options.TranscodeVideo;
   if (!transcode_) schedule_.Begin(subtitles_, 0);
   clock_.Start(decoder_->FramesPerSecond);
-  pictureHeld_ = false;
-  lastPictureEnd_ = 0.0;
+  held_.Held = false;
+  held_.LastEnd = 0.0;
   lastScheduledFrame_ = -1;
-  running_ = true;
+  state_ = State::Looping;
   refreshDue_ = false;
   host_.SetRefreshTimer(true);
-  counters_.StartMs = counters_.LastRefreshMs = NowMs();
+  counters_.StartMs = counters_.LastRefreshMs = JOBSTATISTICS::NowMs();
   JobEnd end = JobEnd::Stopped;
   // A source whose rate may vary keeps a copy of every picture from the start.
   if (decoder_->VariableRate && !output_->KeepsPictureTimes() && !KeepPictureCopies()) {
-    running_ = false;
+    state_ = State::Stopping;
     end = JobEnd::WriteFailed;
   }
   // Pictures stay planar where the compressor takes them so; the next ones
@@ -167,7 +154,7 @@ JobEnd SubtitleJob::RunFrameLoop(const JobOptions& options) {
   // them itself).
   decoder_->KeepPlanar = true;
   decoder_->StartReadingAhead();
-  while (running_) {
+  while (state_ == State::Looping) {
     int32_t kind = 0;
     int32_t size = 0;
     uint8_t* data = decoder_->GetNextData(kind, size);
@@ -192,10 +179,10 @@ JobEnd SubtitleJob::RunFrameLoop(const JobOptions& options) {
     }
   }
   host_.SetRefreshTimer(false);
+  host_.LoopEnded(end);
   LogRateConversion();
   CloseAll();
   host_.AppendLog("-=[ END ]=-");
-  if (!quietEnd_) host_.ShowMessageBox(MessageKind::Information, "", "OK");
   return end;
 }
 
@@ -207,7 +194,7 @@ JobEnd SubtitleJob::SourceFailure() {
 }
 
 JobEnd SubtitleJob::EndOfSource() {
-  if (pictureHeld_ && !WriteRepeats(heldPicture_.data(), clock_.RepeatsUntil(lastPictureEnd_)))
+  if (held_.Held && !WriteRepeats(held_.Last.data(), clock_.RepeatsUntil(held_.LastEnd)))
     return JobEnd::WriteFailed;
   if (counters_.Figures.FrameIndex == 0) {
     ReportError("[SubtitleJob::Start] No picture could be read from the source video...");
@@ -226,13 +213,13 @@ void SubtitleJob::LogRateConversion() {
 // From here on every picture is kept as decoded, so that the places after it
 // can repeat it.
 bool SubtitleJob::KeepPictureCopies() {
-  if (keepPictures_) return true;
-  if (!heldPicture_.Allocate(decoder_->Width, decoder_->Height) ||
-      !repeatPicture_.Allocate(decoder_->Width, decoder_->Height)) {
+  if (held_.Kept) return true;
+  if (!held_.Last.Allocate(decoder_->Width, decoder_->Height) ||
+      !held_.Repeat.Allocate(decoder_->Width, decoder_->Height)) {
     ReportError("[SubtitleJob::Start] Can't alocate memory for video frames...");
     return false;
   }
-  keepPictures_ = true;
+  held_.Kept = true;
   return true;
 }
 
@@ -242,21 +229,21 @@ bool SubtitleJob::HandlePicture(uint8_t* image) {
   if (output_->KeepsPictureTimes()) return WriteTimedPicture(image);
   const auto placement = clock_.Place(decoder_->PictureTimed, decoder_->PictureSeconds);
   if (decoder_->PictureTimed)
-    lastPictureEnd_ = decoder_->PictureSeconds + decoder_->PictureDurationSeconds;
+    held_.LastEnd = decoder_->PictureSeconds + decoder_->PictureDurationSeconds;
   if (placement.Drop) return true;
   // Copies are kept as BGR.
-  if ((placement.Repeats > 0 || keepPictures_) && !ConvertDeliveredPicture()) return false;
+  if ((placement.Repeats > 0 || held_.Kept) && !ConvertDeliveredPicture()) return false;
   if (placement.Repeats > 0) {
     // Without a copy of the picture before (none yet, or the rate seemed
     // constant), this one fills the places before it.
-    const uint8_t* repeated = pictureHeld_ ? heldPicture_.data() : image;
+    const uint8_t* repeated = held_.Held ? held_.Last.data() : image;
     if (!KeepPictureCopies() || !WriteRepeats(repeated, placement.Repeats)) return false;
   }
-  if (keepPictures_) {
-    std::memcpy(heldPicture_.data(), image, heldPicture_.size());
-    pictureHeld_ = true;
+  if (held_.Kept) {
+    std::memcpy(held_.Last.data(), image, held_.Last.size());
+    held_.Held = true;
   }
-  return WritePicture(image, 0, true);
+  return WritePicture(image, Origin::Delivered);
 }
 
 bool SubtitleJob::ConvertDeliveredPicture() {
@@ -266,8 +253,8 @@ bool SubtitleJob::ConvertDeliveredPicture() {
 
 bool SubtitleJob::WriteRepeats(const uint8_t* picture, int64_t count) {
   for (int64_t i = 0; i < count; ++i) {
-    std::memcpy(repeatPicture_.data(), picture, repeatPicture_.size());
-    if (!WritePicture(repeatPicture_.data())) return false;
+    std::memcpy(held_.Repeat.data(), picture, held_.Repeat.size());
+    if (!WritePicture(held_.Repeat.data(), Origin::Copy)) return false;
   }
   return true;
 }
@@ -278,12 +265,12 @@ bool SubtitleJob::WriteTimedPicture(uint8_t* image) {
   const VELAVCODEC::VelAvCodec& d = *decoder_;
   const double seconds =
       d.PictureTimed ? d.PictureSeconds : counters_.Figures.FrameIndex / d.FramesPerSecond;
-  return WritePicture(image, seconds + d.VideoStartSeconds - d.StartSeconds, true);
+  return WritePicture(image, Origin::Delivered, seconds + d.VideoStartSeconds - d.StartSeconds);
 }
 
 // One output picture: the due subtitle drawn in, then written. seconds: its
 // time from the source's start, for a container that keeps times.
-bool SubtitleJob::WritePicture(uint8_t* image, double seconds, bool delivered) {
+bool SubtitleJob::WritePicture(uint8_t* image, Origin origin, double seconds) {
   int32_t& index = counters_.Figures.FrameIndex;
   // Frames count at the output's rate; a container that keeps times counts
   // them by the picture's time.
@@ -294,7 +281,8 @@ bool SubtitleJob::WritePicture(uint8_t* image, double seconds, bool delivered) {
     frame = std::max(lastScheduledFrame_, int32_t(std::llround(std::max(due, 0.0))));
     lastScheduledFrame_ = frame;
   }
-  const PLANARPICTURE::PlanarPicture* planar = delivered ? PlanarToWrite() : nullptr;
+  const PLANARPICTURE::PlanarPicture* planar =
+      origin == Origin::Delivered ? PlanarToWrite() : nullptr;
   if (conversionFailed_) return false;
   PLANARPICTURE::RowBand band;
   if (!transcode_ && !DrawSubtitle(frame, image, planar, band)) return false;
@@ -363,11 +351,11 @@ bool SubtitleJob::HandleAudio(const uint8_t* packet, int32_t size) {
 void SubtitleJob::RefreshStatistics() {
   refreshDue_ = false;
   host_.SetRefreshTimer(true);
-  const int64_t now = NowMs();
+  const int64_t now = JOBSTATISTICS::NowMs();
   JOBSTATISTICS::Progress& progress = counters_.Figures;
   progress.MsSinceStart = uint64_t(std::max<int64_t>(now - counters_.StartMs, 0));
   progress.MsSinceLastRefresh = uint32_t(std::max<int64_t>(now - counters_.LastRefreshMs, 0));
-  host_.ShowStatistics(JOBSTATISTICS::ComputeStatistics(progress));
+  host_.ShowStatistics(JOBSTATISTICS::ComputeStatistics(progress), progress);
   progress.LastRefreshFrame = progress.FrameIndex;
   counters_.LastRefreshMs = now;
 }
@@ -377,23 +365,15 @@ void SubtitleJob::RefreshTimerTick() {
   refreshDue_ = true;
 }
 
-void SubtitleJob::Stop() {
-  if (!running_) return;
-  if (!host_.AskYesNo("STOP PROCESSING...", "Are you sure?")) return;
-  EndRunning();
-}
-
-void SubtitleJob::EndRunning(bool quiet) {
-  if (!active_) return;
-  quietEnd_ = quietEnd_ || quiet;
-  running_ = false;
-  host_.SetControlEnabled(JobControl::Stop, false);
-  host_.SetControlEnabled(JobControl::Start, true);
+void SubtitleJob::EndRunning() {
+  if (!Active()) return;
+  state_ = State::Stopping;
+  host_.PhaseChanged(JobPhase::Stopping);
 }
 
 void SubtitleJob::CloseAll() {
   host_.AppendLog("Closing all...");
-  SetIdleControls(true);
+  host_.PhaseChanged(JobPhase::Idle);
   if (decoder_ != nullptr) {
     decoder_->KeepPlanar = false;
     decoder_->Close();
@@ -401,33 +381,22 @@ void SubtitleJob::CloseAll() {
   subtitles_.Clear();
   overlay_.ClearImage();
   ReleaseOutput();
-  running_ = false;
+  if (state_ == State::Looping) state_ = State::Stopping;
   AppendLibraryLines(host_);  // the encoders report as they close
 }
 
 void SubtitleJob::ReleaseOutput() { output_.reset(); }
 
-void SubtitleJob::SetIdleControls(bool idle) {
-  for (JobControl control : {JobControl::SourceVideo, JobControl::Subtitle,
-                             JobControl::DestinationVideo, JobControl::Start})
-    host_.SetControlEnabled(control, idle);
-  host_.SetControlEnabled(JobControl::Stop, !idle);
-  host_.SetControlEnabled(JobControl::Options, idle);
-}
-
-void SubtitleJob::ReportError(const std::string& text) {
+void SubtitleJob::ReportError(const std::string& text, const std::string& reason) {
   AppendLibraryLines(host_);  // FFmpeg's reason comes before ours
-  host_.AppendLog("[BEGIN ERROR]");
-  host_.AppendLog(text);
-  host_.AppendLog("[END ERROR]");
-  host_.ShowMessageBox(MessageKind::Error, "", text);
+  for (const std::string& line : JOBLOG::ErrorBlock(text)) host_.AppendLog(line);
+  host_.ErrorReported(text, reason);
 }
 
-// The file's own reason follows the error where the host shows one.
+// The file's own reason goes with the error.
 void SubtitleJob::ReportWriteError(const std::string& text) {
-  ReportError(text);
   const int error = output_ ? output_->LastErrno() : 0;
-  if (error != 0) host_.ShowErrorReason(std::strerror(error));
+  ReportError(text, error != 0 ? std::strerror(error) : "");
 }
 
 JobEnd SubtitleJob::Fail(const std::string& text) {

@@ -9,6 +9,7 @@
 #include <QToolButton>
 
 #include "compressors/widgets/CompressorDialog.h"
+#include "job/JobLog.h"
 #include "job/SubtitleJob.h"
 #include "media/LibraryLog.h"
 #include "media/VelAvCodec.h"
@@ -102,11 +103,11 @@ void TMainForm::FormCreate() {
   FDFont = SubtitleFont{};
   FDFont.Name = "Tahoma";
   FDFont.Size = 8;
-  Decoder.reset();
-  Subtitles.reset();
+  materials_.Decoder.reset();
+  materials_.Subtitles.reset();
   Running = false;
   PreviewShown = false;
-  Overlay = std::make_unique<SUBTITLEOVERLAY::SubtitleOverlay>();
+  materials_.Overlay = std::make_unique<SUBTITLEOVERLAY::SubtitleOverlay>();
   const SETTINGS::Settings settings = SETTINGS::LoadSettings(SettingsPath());
   ui->EVideoFile->setText(ToQString(settings.SourceVideo));
   ui->ESubtitleFile->setText(ToQString(settings.Subtitle));
@@ -129,14 +130,14 @@ void TMainForm::FormCreate() {
   else
     IUpClick();
   CreateDecoder(settings);
-  Subtitles = std::make_unique<SUBTITLEFILE::SubtitleFile>();
+  materials_.Subtitles = std::make_unique<SUBTITLEFILE::SubtitleFile>();
   CompressorMemory = SETTINGS::LoadCompressorChoice(SettingsPath());
 }
 
 void TMainForm::CreateDecoder(const SETTINGS::Settings& settings) {
   try {
-    Decoder = std::make_unique<VELAVCODEC::VelAvCodec>(settings.AvCodec, settings.AvFormat,
-                                                       settings.AvUtil, settings.SwScale);
+    materials_.Decoder = std::make_unique<VELAVCODEC::VelAvCodec>(
+        settings.AvCodec, settings.AvFormat, settings.AvUtil, settings.SwScale);
   } catch (const VELAVCODEC::VelException& exception) {
     ui->BStart->setEnabled(false);
     ui->BSourceVideo->setEnabled(false);
@@ -165,9 +166,9 @@ bool TMainForm::FormClose() {
   // A close after a refused write must not release or save twice.
   if (ObjectsReleased) return true;
   ObjectsReleased = true;
-  Overlay.reset();
-  Decoder.reset();
-  Subtitles.reset();
+  materials_.Overlay.reset();
+  materials_.Decoder.reset();
+  materials_.Subtitles.reset();
   SaveSettings();
   return true;
 }
@@ -219,15 +220,7 @@ void TMainForm::AppendLog(const std::string& text) {
 }
 
 void TMainForm::LogError(const std::string& text) {
-  AppendLog("[BEGIN ERROR]");
-  AppendLog(text);
-  AppendLog("[END ERROR]");
-}
-
-void TMainForm::LogInfo(const std::string& text) {
-  AppendLog("[BEGIN INFO]");
-  AppendLog(text);
-  AppendLog("[END INFO]");
+  for (const std::string& line : JOBLOG::ErrorBlock(text)) AppendLog(line);
 }
 
 void TMainForm::ShowMessageBox(MessageKind kind, const std::string& caption,
@@ -300,45 +293,45 @@ void TMainForm::FillStreamList(QComboBox* list, int count) {
 }
 
 void TMainForm::BSourceVideoClick() {
-  if (!Decoder) return;
+  if (!HasDecoder()) return;
   const auto name = FILEDIALOGS::RunFileDialog(Environment.FileDialog, this, kVideoFileDialog);
   if (name) OpenSourceVideo(*name);
 }
 
 void TMainForm::OpenSourceVideo(const std::string& name) {
-  if (!Decoder) return;
-  Decoder->Close();
+  if (!HasDecoder()) return;
+  materials_.Decoder->Close();
   LIBRARYLOG::BeginRun();
-  const bool opened = Decoder->PreOpen(name);
+  const bool opened = materials_.Decoder->PreOpen(name);
   for (const std::string& line : LIBRARYLOG::TakeLines()) AppendLog(line);
   if (!opened) {
-    const std::string message = Decoder->ErrorText;
-    Decoder->Close();
+    const std::string message = materials_.Decoder->ErrorText;
+    materials_.Decoder->Close();
     LogError(message);
     ShowMessageBox(MessageKind::Error, "", message);
     return;
   }
-  AppendLog(Decoder->Info);
-  FillStreamList(ui->CBVideoStreams, Decoder->VideoStreamCount);
-  FillStreamList(ui->CBAudioStreams, Decoder->AudioStreamCount);
-  Decoder->Close();
+  AppendLog(materials_.Decoder->Info);
+  FillStreamList(ui->CBVideoStreams, materials_.Decoder->VideoStreamCount);
+  FillStreamList(ui->CBAudioStreams, materials_.Decoder->AudioStreamCount);
+  materials_.Decoder->Close();
   ui->EVideoFile->setText(ToQString(name));
 }
 
 void TMainForm::BSubtitleClick() {
-  if (!Subtitles) return;
+  if (!materials_.Subtitles) return;
   const auto name = FILEDIALOGS::RunFileDialog(Environment.FileDialog, this, kSubtitleFileDialog);
   if (!name) return;
-  Subtitles->Clear();
-  Subtitles->Reading = CollectReading();
-  if (Subtitles->Open(*name)) {
-    AppendLog(Subtitles->Info);
-    Subtitles->Clear();
+  materials_.Subtitles->Clear();
+  materials_.Subtitles->Reading = CollectReading();
+  if (materials_.Subtitles->Open(*name)) {
+    AppendLog(materials_.Subtitles->Info);
+    materials_.Subtitles->Clear();
     ui->ESubtitleFile->setText(ToQString(*name));
     return;
   }
-  const std::string message = Subtitles->ErrorText;
-  Subtitles->Clear();
+  const std::string message = materials_.Subtitles->ErrorText;
+  materials_.Subtitles->Clear();
   LogError(message);
   ShowMessageBox(MessageKind::Error, "", message);
 }
@@ -398,7 +391,8 @@ void TMainForm::ToolButton9Click() {
   // job ends first, and Start closes the window when it returns.
   if (JobActive()) {
     ExitPending = true;
-    SubtitleJobRun->EndRunning(true);
+    JobHost->SetQuietEnd(true);
+    SubtitleJobRun->EndRunning();
     return;
   }
   CloseAll();
@@ -429,8 +423,7 @@ void TMainForm::CloseAll() {
 SUBTITLEJOB::SubtitleJob& TMainForm::Job() {
   if (!SubtitleJobRun) {
     JobHost = std::make_unique<WINDOWJOBHOST::WindowJobHost>(*this);
-    SubtitleJobRun =
-        std::make_unique<SUBTITLEJOB::SubtitleJob>(*JobHost, Decoder.get(), *Subtitles, *Overlay);
+    SubtitleJobRun = std::make_unique<SUBTITLEJOB::SubtitleJob>(*JobHost, materials_);
   }
   return *SubtitleJobRun;
 }
@@ -454,7 +447,9 @@ SaveOptionsChooser TMainForm::CompressorChooser() {
 void TMainForm::BStartClick() {
   if (ObjectsReleased || JobActive()) return;
   Running = true;
-  Job().Start(CollectJobOptions());
+  Job();
+  JobHost->SetQuietEnd(false);
+  SubtitleJobRun->Start(CollectJobOptions());
   Running = false;
   if (ExitPending) {
     ExitPending = false;
@@ -463,7 +458,10 @@ void TMainForm::BStartClick() {
 }
 
 void TMainForm::BStopClick() {
-  if (JobActive()) SubtitleJobRun->Stop();
+  if (!JobActive() || !SubtitleJobRun->Running()) return;
+  if (MessageBoxA(nullptr, "Are you sure?", "STOP PROCESSING...",
+                  MB_YESNO | MB_ICONINFORMATION | MB_SYSTEMMODAL) == IDYES)
+    SubtitleJobRun->EndRunning();
 }
 
 void TMainForm::TRefreshTimer() {

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "avi/Vfw.h"
+#include "job/JobMaterials.h"
 #include "job/JobOptions.h"
 #include "platform/MessageBox.h"
 #include "shell/Settings.h"
@@ -23,15 +24,6 @@ class TPreviewForm;
 
 namespace Ui {
 class TMainForm;
-}
-namespace VELAVCODEC {
-class VelAvCodec;
-}
-namespace SUBTITLEFILE {
-class SubtitleFile;
-}
-namespace SUBTITLEOVERLAY {
-class SubtitleOverlay;
 }
 namespace SUBTITLEJOB {
 class SubtitleJob;
@@ -59,7 +51,6 @@ class TMainForm : public QMainWindow {
   // Message log and boxes.
   void AppendLog(const std::string& text);
   void LogError(const std::string& text);
-  void LogInfo(const std::string& text);
   void ShowMessageBox(MessageKind kind, const std::string& caption, const std::string& text);
 
   // Panels and statistics switch.
@@ -94,8 +85,8 @@ class TMainForm : public QMainWindow {
   // The open preview window, or null when none is shown.
   TPreviewForm* ShownPreview() const;
 
-  // The subtitling job: Start runs it to its end, Stop asks to end it, the
-  // timer paces its statistics.
+  // The subtitling job: Start runs it to its end, Stop asks whether to end
+  // it, the timer paces its statistics.
   void BStartClick();
   void BStopClick();
   void TRefreshTimer();
@@ -111,14 +102,14 @@ class TMainForm : public QMainWindow {
   std::string SettingsPath() const;
   // How the job's compressor is chosen.
   SaveOptionsChooser CompressorChooser();
+  // The decoder, subtitle file and overlay the window lends to each job and
+  // still; all null once the window has released them at its close.
+  const JOBMATERIALS::JobMaterials& Materials() const { return materials_; }
+  bool HasDecoder() const { return materials_.Decoder != nullptr; }
 
   std::string ProgramFolder;
   bool Running = false;
   bool ShowStatistics = true;
-  // Holds the subtitle bitmap and its picture stream (SubtitleImage).
-  std::unique_ptr<SUBTITLEOVERLAY::SubtitleOverlay> Overlay;
-  std::unique_ptr<VELAVCODEC::VelAvCodec> Decoder;
-  std::unique_ptr<SUBTITLEFILE::SubtitleFile> Subtitles;
   TPreviewForm* PreviewWindow = nullptr;
   bool PreviewShown = false;
   QTimer* TRefresh;
@@ -148,6 +139,7 @@ class TMainForm : public QMainWindow {
   SUBTITLEJOB::SubtitleJob& Job();
   bool JobActive() const;
 
+  JOBMATERIALS::JobMaterials materials_;
   std::unique_ptr<Ui::TMainForm> ui;
   // Holds POptions, which scrolls when the window is too low for its groups.
   QScrollArea* OptionsScroll = nullptr;

@@ -1,7 +1,5 @@
 // The still before a run: the picture of one moment with its subtitle, drawn
 // as the job will draw it, in the preview window.
-#include <algorithm>
-
 #include "job/StillPicture.h"
 #include "ui/MainUnit.h"
 #include "ui/PreviewUnit.h"
@@ -10,14 +8,10 @@
 
 namespace {
 
-bool IsBlank(const std::string& text) {
-  return std::all_of(text.begin(), text.end(), [](char c) { return uint8_t(c) <= ' '; });
-}
-
 // What to ask for before a still can be made; null when nothing is missing.
 const char* MissingInput(const JOBOPTIONS::JobOptions& options, bool timeGiven) {
-  if (IsBlank(options.SourceVideo)) return "Please choose a source video file!";
-  if (IsBlank(options.Subtitle) && !options.TranscodeVideo) return "Please choose a subtitle file!";
+  const JOBOPTIONS::MissingFile file = JOBOPTIONS::FirstMissingFile(options, false);
+  if (file != JOBOPTIONS::MissingFile::None) return JOBOPTIONS::MissingFileRequest(file);
   if (!timeGiven) return "Please give the time of the still in seconds or as h:mm:ss!";
   return nullptr;
 }
@@ -25,8 +19,8 @@ const char* MissingInput(const JOBOPTIONS::JobOptions& options, bool timeGiven) 
 }  // namespace
 
 void TMainForm::BStillClick() {
-  // The decoder is the job's while one runs.
-  if (ObjectsReleased || JobActive() || !Decoder) return;
+  // The decoder is lent to the job while one runs.
+  if (ObjectsReleased || JobActive() || !HasDecoder()) return;
   const JOBOPTIONS::JobOptions options = CollectJobOptions();
   const auto seconds = STILLPICTURE::ParseStillTime(FromQString(ui->EStillTime->text().trimmed()));
   if (const char* missing = MissingInput(options, seconds.has_value())) {
@@ -35,7 +29,7 @@ void TMainForm::BStillClick() {
   }
   BMPFRAME::BmpFrame still;
   std::string error;
-  if (!STILLPICTURE::ComposeStill(*Decoder, options, *seconds, still, error)) {
+  if (!STILLPICTURE::ComposeStill(*materials_.Decoder, options, *seconds, still, error)) {
     LogError(error);
     ShowMessageBox(MessageKind::Error, "", error);
     return;

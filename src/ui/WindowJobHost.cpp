@@ -7,6 +7,7 @@
 #include <QPushButton>
 #include <QTimer>
 #include <algorithm>
+#include <string_view>
 
 #include "job/SubtitleJob.h"
 #include "platform/MessageBox.h"
@@ -15,8 +16,6 @@
 
 namespace WINDOWJOBHOST {
 
-using JOBHOST::JobControl;
-
 WindowJobHost::WindowJobHost(TMainForm& form)
     : form_(form),
       progress_(form.findChild<QProgressBar*>("PB")),
@@ -24,38 +23,45 @@ WindowJobHost::WindowJobHost(TMainForm& form)
 
 void WindowJobHost::AppendLog(const std::string& text) { form_.AppendLog(text); }
 
-void WindowJobHost::ShowMessageBox(MessageKind kind, const std::string& caption,
-                                   const std::string& text) {
-  form_.ShowMessageBox(kind, caption, text);
-}
-
-bool WindowJobHost::AskYesNo(const std::string& caption, const std::string& text) {
-  return MessageBoxA(nullptr, text.c_str(), caption.c_str(),
-                     MB_YESNO | MB_ICONINFORMATION | MB_SYSTEMMODAL) == IDYES;
+void WindowJobHost::PhaseChanged(SUBTITLEJOB::JobPhase phase) {
+  using SUBTITLEJOB::JobPhase;
+  // A stop frees Start at once; the rest waits for the job to close.
+  const bool idle = phase == JobPhase::Idle;
+  if (phase != JobPhase::Stopping) {
+    for (const char* name : {"BSourceVideo", "BSubtitle", "BDestinationVideo"})
+      SetButtonEnabled(name, idle);
+    if (options_ != nullptr) options_->setEnabled(idle);
+  }
+  SetButtonEnabled("BStart", phase != JobPhase::Working);
+  SetButtonEnabled("BStop", phase == JobPhase::Working);
 }
 
 // Without a decoder, Start and the source choice stay off for good.
-void WindowJobHost::SetControlEnabled(JobControl control, bool enabled) {
-  static const std::map<JobControl, const char*> kButtons = {
-      {JobControl::SourceVideo, "BSourceVideo"},
-      {JobControl::Subtitle, "BSubtitle"},
-      {JobControl::DestinationVideo, "BDestinationVideo"},
-      {JobControl::Start, "BStart"},
-      {JobControl::Stop, "BStop"},
-  };
-  if (control == JobControl::Options) {
-    if (options_ != nullptr) options_->setEnabled(enabled);
-    return;
-  }
-  const bool needsDecoder = control == JobControl::Start || control == JobControl::SourceVideo;
-  if (needsDecoder && form_.Decoder == nullptr) enabled = false;
-  if (auto* button = form_.findChild<QPushButton*>(kButtons.at(control)))
-    button->setEnabled(enabled);
+void WindowJobHost::SetButtonEnabled(const char* name, bool enabled) {
+  const std::string_view button(name);
+  if ((button == "BStart" || button == "BSourceVideo") && !form_.HasDecoder()) enabled = false;
+  if (auto* widget = form_.findChild<QPushButton*>(name)) widget->setEnabled(enabled);
+}
+
+void WindowJobHost::InputMissing(const std::string& text) {
+  form_.ShowMessageBox(MessageKind::Information, "", text);
+}
+
+void WindowJobHost::ErrorReported(const std::string& text, const std::string&) {
+  form_.ShowMessageBox(MessageKind::Error, "", text);
+}
+
+// A job whose frame loop ran says so once it has closed everything.
+void WindowJobHost::JobEnded(SUBTITLEJOB::JobEnd end) {
+  using SUBTITLEJOB::JobEnd;
+  const bool looped = end != JobEnd::SetupFailed && end != JobEnd::NoCompressor;
+  if (looped && !quietEnd_) form_.ShowMessageBox(MessageKind::Information, "", "OK");
 }
 
 QLineEdit* WindowJobHost::Edit(const char* name) const { return form_.findChild<QLineEdit*>(name); }
 
-void WindowJobHost::ShowStatistics(const JOBSTATISTICS::StatisticsTexts& texts) {
+void WindowJobHost::ShowStatistics(const JOBSTATISTICS::StatisticsTexts& texts,
+                                   const JOBSTATISTICS::Progress&) {
   const std::pair<const char*, const std::string*> fields[] = {
       {"EElapsedTime", &texts.ElapsedTime},
       {"EEstimatedTime", &texts.EstimatedTime},
@@ -95,8 +101,10 @@ void WindowJobHost::SetRefreshTimer(bool enabled) {
     form_.TRefresh->stop();
 }
 
-SaveOptionsChooser WindowJobHost::CompressorChooser() { return form_.CompressorChooser(); }
-
-void* WindowJobHost::OwnerWindow() { return static_cast<QWidget*>(&form_); }
+// The dialog is centred on the window.
+bool WindowJobHost::ChooseCompressor(UINT flags, AVICOMPRESSOPTIONS& options) {
+  const SaveOptionsChooser chooser = form_.CompressorChooser();
+  return chooser && chooser(static_cast<QWidget*>(&form_), flags, &options) == 1;
+}
 
 }  // namespace WINDOWJOBHOST

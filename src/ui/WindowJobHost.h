@@ -1,7 +1,8 @@
 #pragma once
 
-// The main window as the job's host: the log and boxes of the window, its
-// controls, statistics fields, progress bar, preview and refresh timer.
+// The main window as the job's host: what the job reports becomes the
+// window's log, boxes, controls, statistics fields, progress bar, preview and
+// refresh timer.
 #include <map>
 
 #include "job/JobHost.h"
@@ -18,26 +19,32 @@ class WindowJobHost : public JOBHOST::JobHost {
   explicit WindowJobHost(TMainForm& form);
 
   void AppendLog(const std::string& text) override;
-  void ShowMessageBox(MessageKind kind, const std::string& caption,
-                      const std::string& text) override;
-  bool AskYesNo(const std::string& caption, const std::string& text) override;
-  void SetControlEnabled(JOBHOST::JobControl control, bool enabled) override;
-  void ShowStatistics(const JOBSTATISTICS::StatisticsTexts& texts) override;
+  void PhaseChanged(SUBTITLEJOB::JobPhase phase) override;
+  void InputMissing(const std::string& text) override;
+  void ErrorReported(const std::string& text, const std::string& reason) override;
+  void ShowStatistics(const JOBSTATISTICS::StatisticsTexts& texts,
+                      const JOBSTATISTICS::Progress& figures) override;
   void SetProgressMaximum(int maximum) override;
   void SetProgressPosition(int position) override;
   void ShowPreview(const BITMAPINFOHEADER* frame) override;
   bool ShowsPreview() const override;
   void ProcessMessages() override;
   void SetRefreshTimer(bool enabled) override;
-  SaveOptionsChooser CompressorChooser() override;
-  void* OwnerWindow() override;
+  bool ChooseCompressor(UINT flags, AVICOMPRESSOPTIONS& options) override;
+  void LoopEnded(SUBTITLEJOB::JobEnd) override {}
+  void JobEnded(SUBTITLEJOB::JobEnd end) override;
+
+  // The window is to close once the job has returned: its end shows no box.
+  void SetQuietEnd(bool quiet) { quietEnd_ = quiet; }
 
  private:
   QLineEdit* Edit(const char* name) const;
+  void SetButtonEnabled(const char* name, bool enabled);
 
   TMainForm& form_;
   QProgressBar* progress_;
   QAction* options_;
+  bool quietEnd_ = false;
 };
 
 }  // namespace WINDOWJOBHOST

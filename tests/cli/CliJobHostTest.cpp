@@ -10,10 +10,20 @@
 
 namespace {
 
+using SUBTITLEJOB::JobEnd;
+
+// A refresh 2 s into a job of 200 frames at frame 50: 6 s to go.
+JOBSTATISTICS::Progress RefreshedFigures() {
+  JOBSTATISTICS::Progress figures;
+  figures.MsSinceStart = 2000;
+  figures.FrameIndex = 50;
+  figures.TotalFrames = 200;
+  return figures;
+}
+
 JOBSTATISTICS::StatisticsTexts Refreshed() {
-  JOBSTATISTICS::StatisticsTexts texts = JOBSTATISTICS::ResetTexts();
+  JOBSTATISTICS::StatisticsTexts texts = JOBSTATISTICS::ComputeStatistics(RefreshedFigures());
   texts.CurrentFramerate = "24.5";
-  texts.EstimatedTime = JOBSTATISTICS::TimeText(6000);
   return texts;
 }
 
@@ -24,10 +34,10 @@ TEST(CliJobHostTest, LogGoesToStandardOutputWithPlainLineFeeds) {
   CLIJOBHOST::CliJobHost host(out, err, false);
   host.AppendLog("[ BEGIN MOVIE INFO ]\r\nline\r\n[ END MOVIE INFO ]");
   host.AppendLog("-=[ END ]=-");
-  // Errors go to standard error as well; the closing box adds nothing.
-  host.ShowMessageBox(MessageKind::Error, "", "Can't write audio output...");
-  host.ShowMessageBox(MessageKind::Information, "", "OK");
-  host.ShowMessageBox(MessageKind::Information, "", "Please choose a subtitle file!");
+  // Errors go to standard error as well; the job's end adds nothing.
+  host.ErrorReported("Can't write audio output...", "");
+  host.JobEnded(JobEnd::SourceEnded);
+  host.InputMissing("Please choose a subtitle file!");
   EXPECT_EQ(out.str(), "[ BEGIN MOVIE INFO ]\nline\n[ END MOVIE INFO ]\n-=[ END ]=-\n");
   EXPECT_EQ(err.str(),
             "tolvane: Can't write audio output...\ntolvane: Please choose a subtitle file!\n");
@@ -36,12 +46,12 @@ TEST(CliJobHostTest, LogGoesToStandardOutputWithPlainLineFeeds) {
 TEST(CliJobHostTest, ProgressLineOnlyOnceTheLoopRunsAndOnlyForATerminal) {
   std::ostringstream out, err;
   CLIJOBHOST::CliJobHost host(out, err, true);
-  host.ShowStatistics(JOBSTATISTICS::ResetTexts());
+  host.ShowStatistics(JOBSTATISTICS::ResetTexts(), JOBSTATISTICS::Progress{});
   EXPECT_EQ(err.str(), "");
 
   host.SetProgressMaximum(200);
   host.SetProgressPosition(50);
-  host.ShowStatistics(Refreshed());
+  host.ShowStatistics(Refreshed(), RefreshedFigures());
   EXPECT_EQ(err.str().rfind("\r50/200 frames (25%), 24.5 F/S, remaining 00:00:06", 0), 0u)
       << err.str();
   // A log entry starts on a line of its own.
@@ -52,7 +62,7 @@ TEST(CliJobHostTest, ProgressLineOnlyOnceTheLoopRunsAndOnlyForATerminal) {
   std::ostringstream quietErr;
   CLIJOBHOST::CliJobHost piped(out, quietErr, false);
   piped.SetProgressMaximum(200);
-  piped.ShowStatistics(Refreshed());
+  piped.ShowStatistics(Refreshed(), RefreshedFigures());
   EXPECT_EQ(quietErr.str(), "");
 }
 
@@ -64,7 +74,7 @@ void BeginLoop(CLIJOBHOST::CliJobHost& host, int estimate) {
   host.SetProgressMaximum(estimate);
   host.SetRefreshTimer(true);
   host.SetProgressPosition(50);
-  host.ShowStatistics(Refreshed());
+  host.ShowStatistics(Refreshed(), RefreshedFigures());
 }
 
 }  // namespace
@@ -76,6 +86,7 @@ TEST(CliJobHostTest, ProgressEndsWithTheFinalCountAndALineBreak) {
   // The container's estimate was too high: the source ended at 150.
   host.SetProgressPosition(150);
   host.SetRefreshTimer(false);
+  host.LoopEnded(JobEnd::SourceEnded);
   const std::string refreshed = "\r50/200 frames (25%), 24.5 F/S, remaining 00:00:06";
   const std::string final = "150/150 frames (100%)";
   EXPECT_EQ(err.str(), refreshed + '\r' + final +
@@ -89,7 +100,7 @@ TEST(CliJobHostTest, ProgressEndsWithTheFinalCountAndALineBreak) {
   CLIJOBHOST::CliJobHost low(out, lowErr, true);
   low.SetProgressMaximum(40);
   low.SetProgressPosition(50);
-  low.ShowStatistics(Refreshed());
+  low.ShowStatistics(Refreshed(), RefreshedFigures());
   EXPECT_NE(lowErr.str().find("50/40 frames (99%)"), std::string::npos) << lowErr.str();
 }
 
@@ -98,8 +109,9 @@ TEST(CliJobHostTest, AFailureEndsTheProgressLineWithoutClaimingTheEnd) {
   CLIJOBHOST::CliJobHost host(out, err, true);
   BeginLoop(host, 200);
   host.SetProgressPosition(60);
-  host.ShowMessageBox(MessageKind::Error, "", "Can't write video output...");
+  host.ErrorReported("Can't write video output...", "");
   host.SetRefreshTimer(false);
+  host.LoopEnded(JobEnd::WriteFailed);
   EXPECT_TRUE(
       err.str().ends_with("\r60/200 frames (30%), 24.5 F/S, remaining 00:00:06\n"
                           "tolvane: Can't write video output...\n"))
@@ -111,5 +123,6 @@ TEST(CliJobHostTest, AFailureEndsTheProgressLineWithoutClaimingTheEnd) {
   CLIJOBHOST::CliJobHost piped(out, pipedErr, false);
   BeginLoop(piped, 200);
   piped.SetRefreshTimer(false);
+  piped.LoopEnded(JobEnd::WriteFailed);
   EXPECT_EQ(pipedErr.str(), "");
 }

@@ -21,10 +21,11 @@ class CapturingHost : public JOBHOST::JobHost {
  public:
   explicit CapturingHost(std::set<int32_t> wanted) : wanted_(std::move(wanted)) {}
   void AppendLog(const std::string& text) override { log.push_back(text); }
-  void ShowMessageBox(MessageKind, const std::string&, const std::string&) override {}
-  bool AskYesNo(const std::string&, const std::string&) override { return true; }
-  void SetControlEnabled(JOBHOST::JobControl, bool) override {}
-  void ShowStatistics(const JOBSTATISTICS::StatisticsTexts&) override {}
+  void PhaseChanged(SUBTITLEJOB::JobPhase) override {}
+  void InputMissing(const std::string&) override {}
+  void ErrorReported(const std::string&, const std::string&) override {}
+  void ShowStatistics(const JOBSTATISTICS::StatisticsTexts&,
+                      const JOBSTATISTICS::Progress&) override {}
   void SetProgressMaximum(int) override {}
   void SetProgressPosition(int) override {}
   void ShowPreview(const BITMAPINFOHEADER* frame) override {
@@ -36,13 +37,13 @@ class CapturingHost : public JOBHOST::JobHost {
   }
   void ProcessMessages() override {}
   void SetRefreshTimer(bool) override {}
-  SaveOptionsChooser CompressorChooser() override {
-    return [](void*, UINT, AVICOMPRESSOPTIONS* options) {
-      options->fccType = streamtypeVIDEO;
-      options->fccHandler = COMPRESSORCATALOG::kFullFrames;
-      return 1;
-    };
+  bool ChooseCompressor(UINT, AVICOMPRESSOPTIONS& options) override {
+    options.fccType = streamtypeVIDEO;
+    options.fccHandler = COMPRESSORCATALOG::kFullFrames;
+    return true;
   }
+  void LoopEnded(SUBTITLEJOB::JobEnd) override {}
+  void JobEnded(SUBTITLEJOB::JobEnd) override {}
 
   std::map<int32_t, std::vector<uint8_t>> pictures;
   std::vector<std::string> log;
@@ -99,10 +100,9 @@ class StillPictureTest : public ::testing::Test {
   std::map<int32_t, std::vector<uint8_t>> JobPictures(const JOBOPTIONS::JobOptions& options,
                                                       std::set<int32_t> numbers) {
     CapturingHost host(std::move(numbers));
-    auto decoder = NewDecoder();
-    SUBTITLEFILE::SubtitleFile subtitles;
-    SUBTITLEOVERLAY::SubtitleOverlay overlay;
-    SUBTITLEJOB::SubtitleJob job(host, decoder.get(), subtitles, overlay);
+    JOBMATERIALS::JobMaterials materials;
+    materials.Decoder = NewDecoder();
+    SUBTITLEJOB::SubtitleJob job(host, materials);
     EXPECT_EQ(job.Start(options), SUBTITLEJOB::JobEnd::SourceEnded);
     return host.pictures;
   }

@@ -4,33 +4,33 @@
 #include <gtest/gtest.h>
 
 #include <functional>
-#include <map>
+#include <optional>
 #include <vector>
 
 #include "compressors/CompressorCatalog.h"
 #include "shell/Settings.h"
 #include "support/TestSupport.h"
 
-using JOBHOST::JobControl;
 using SUBTITLEJOB::JobEnd;
+using SUBTITLEJOB::JobPhase;
 using namespace testsupport;
 
 namespace {
 
+// What the job reports, in order; errors and missing names with the number
+// of log entries made when they came.
 class RecordingHost : public JOBHOST::JobHost {
  public:
+  enum Kind { Error = 0, Missing = 1 };
+
   void AppendLog(const std::string& text) override { log.push_back(text); }
-  void ShowMessageBox(MessageKind kind, const std::string& caption,
-                      const std::string& text) override {
-    boxes.push_back({kind == MessageKind::Error ? 0 : 1, caption + text});
-    logAtBox.push_back(log.size());
+  void PhaseChanged(JobPhase phase) override { phases.push_back(phase); }
+  void InputMissing(const std::string& text) override { Report(Missing, text); }
+  void ErrorReported(const std::string& text, const std::string&) override { Report(Error, text); }
+  void ShowStatistics(const JOBSTATISTICS::StatisticsTexts&,
+                      const JOBSTATISTICS::Progress&) override {
+    ++statistics;
   }
-  bool AskYesNo(const std::string& caption, const std::string& text) override {
-    questions.push_back(caption + "|" + text);
-    return answer;
-  }
-  void SetControlEnabled(JobControl control, bool enabled) override { controls[control] = enabled; }
-  void ShowStatistics(const JOBSTATISTICS::StatisticsTexts&) override { ++statistics; }
   void SetProgressMaximum(int maximum) override { progressMaximum = maximum; }
   void SetProgressPosition(int position) override { progress = position; }
   void ShowPreview(const BITMAPINFOHEADER* frame) override {
@@ -42,24 +42,23 @@ class RecordingHost : public JOBHOST::JobHost {
     if (onProcess) onProcess();
   }
   void SetRefreshTimer(bool enabled) override { timer = enabled; }
-  SaveOptionsChooser CompressorChooser() override { return chooser; }
-
-  // Start, Stop, and the file buttons with the options button.
-  std::vector<bool> States() const {
-    return {controls.at(JobControl::Start),
-            controls.at(JobControl::Stop),
-            controls.at(JobControl::SourceVideo),
-            controls.at(JobControl::Subtitle),
-            controls.at(JobControl::DestinationVideo),
-            controls.at(JobControl::Options)};
+  bool ChooseCompressor(UINT flags, AVICOMPRESSOPTIONS& options) override {
+    return chooser && chooser(nullptr, flags, &options) == 1;
+  }
+  void LoopEnded(JobEnd end) override { loopEnds.push_back(end); }
+  void JobEnded(JobEnd end) override {
+    ends.push_back(end);
+    logAtEnd = log.size();
   }
 
+  JobPhase Phase() const { return phases.empty() ? JobPhase::Idle : phases.back(); }
+
   std::vector<std::string> log;
-  std::vector<std::pair<int, std::string>> boxes;
-  std::vector<size_t> logAtBox;  // log entries made when each box came
-  std::vector<std::string> questions;
-  std::map<JobControl, bool> controls;
-  bool answer = true;
+  std::vector<std::pair<int, std::string>> reports;
+  std::vector<size_t> logAtReport;  // log entries made when each report came
+  std::vector<JobPhase> phases;
+  std::vector<JobEnd> loopEnds, ends;
+  size_t logAtEnd = 0;
   int statistics = 0;
   int progressMaximum = -1;
   int progress = -1;
@@ -69,11 +68,13 @@ class RecordingHost : public JOBHOST::JobHost {
   bool timer = false;
   std::function<void()> onProcess;
   SaveOptionsChooser chooser;
-};
 
-const std::vector<bool> kIdle = {true, false, true, true, true, true};
-const std::vector<bool> kWorking = {false, true, false, false, false, false};
-const std::vector<bool> kStopConfirmed = {true, false, false, false, false, false};
+ private:
+  void Report(Kind kind, const std::string& text) {
+    reports.push_back({kind, text});
+    logAtReport.push_back(log.size());
+  }
+};
 
 std::vector<std::string> Tail(const std::vector<std::string>& log, size_t count) {
   return std::vector<std::string>(log.end() - std::min(count, log.size()), log.end());
@@ -83,9 +84,9 @@ class SubtitleJobTest : public ::testing::Test {
  protected:
   void SetUp() override {
     const SETTINGS::Settings settings;
-    decoder = std::make_unique<VELAVCODEC::VelAvCodec>(settings.AvCodec, settings.AvFormat,
-                                                       settings.AvUtil, settings.SwScale);
-    job = std::make_unique<SUBTITLEJOB::SubtitleJob>(host, decoder.get(), subtitles, overlay);
+    materials.Decoder = std::make_unique<VELAVCODEC::VelAvCodec>(
+        settings.AvCodec, settings.AvFormat, settings.AvUtil, settings.SwScale);
+    job = std::make_unique<SUBTITLEJOB::SubtitleJob>(host, materials);
     host.chooser = [this](void*, UINT, AVICOMPRESSOPTIONS* options) {
       options->fccType = streamtypeVIDEO;
       options->fccHandler = compressor;
@@ -114,9 +115,7 @@ class SubtitleJobTest : public ::testing::Test {
 
   TempDir dir;
   RecordingHost host;
-  SUBTITLEFILE::SubtitleFile subtitles;
-  SUBTITLEOVERLAY::SubtitleOverlay overlay;
-  std::unique_ptr<VELAVCODEC::VelAvCodec> decoder;
+  JOBMATERIALS::JobMaterials materials;
   std::unique_ptr<SUBTITLEJOB::SubtitleJob> job;
   JOBOPTIONS::JobOptions options;
   FOURCC compressor = MakeFourCC('X', 'V', 'I', 'D');
@@ -125,7 +124,7 @@ class SubtitleJobTest : public ::testing::Test {
 
 }  // namespace
 
-TEST_F(SubtitleJobTest, MissingFileNamesOnlyAskWithAnInformationBox) {
+TEST_F(SubtitleJobTest, MissingFileNamesAreOnlyAskedFor) {
   struct Case {
     std::string source, subtitle, destination, message;
     bool transcode;
@@ -137,17 +136,18 @@ TEST_F(SubtitleJobTest, MissingFileNamesOnlyAskWithAnInformationBox) {
       {"a.mp4", "", "  ", "Please choose a destination video file!", true},
   };
   for (const Case& c : cases) {
-    host.boxes.clear();
+    host.reports.clear();
     options.SourceVideo = c.source;
     options.Subtitle = c.subtitle;
     options.DestinationVideo = c.destination;
     options.TranscodeVideo = c.transcode;
     EXPECT_EQ(job->Start(options), JobEnd::NotStarted);
-    ASSERT_EQ(host.boxes.size(), 1u);
-    EXPECT_EQ(host.boxes[0], std::make_pair(1, c.message));
+    ASSERT_EQ(host.reports.size(), 1u);
+    EXPECT_EQ(host.reports[0], std::make_pair(int(RecordingHost::Missing), c.message));
   }
   EXPECT_TRUE(host.log.empty());
-  EXPECT_TRUE(host.controls.empty());
+  EXPECT_TRUE(host.phases.empty());
+  EXPECT_TRUE(host.ends.empty());
 }
 
 TEST_F(SubtitleJobTest, SourceThatCannotBeOpenedIsReportedThenTornDown) {
@@ -158,10 +158,12 @@ TEST_F(SubtitleJobTest, SourceThatCannotBeOpenedIsReportedThenTornDown) {
   EXPECT_FALSE(host.log[2].empty());
   EXPECT_EQ(host.log[3], "[END ERROR]");
   EXPECT_EQ(host.log[4], "Closing all...");
-  ASSERT_EQ(host.boxes.size(), 1u);
-  EXPECT_EQ(host.boxes[0], std::make_pair(0, host.log[2]));
-  EXPECT_EQ(host.logAtBox[0], 4u);  // the box comes before the teardown
-  EXPECT_EQ(host.States(), kIdle);
+  ASSERT_EQ(host.reports.size(), 1u);
+  EXPECT_EQ(host.reports[0], std::make_pair(int(RecordingHost::Error), host.log[2]));
+  EXPECT_EQ(host.logAtReport[0], 4u);  // the error comes before the teardown
+  EXPECT_EQ(host.phases, (std::vector<JobPhase>{JobPhase::Working, JobPhase::Idle}));
+  EXPECT_EQ(host.ends, std::vector<JobEnd>{JobEnd::SetupFailed});
+  EXPECT_TRUE(host.loopEnds.empty());
   EXPECT_FALSE(std::filesystem::exists(options.DestinationVideo));
 }
 
@@ -169,7 +171,7 @@ TEST_F(SubtitleJobTest, SetupFailuresOfTheOutputAndTheSubtitles) {
   MakeSource(true);
   options.DestinationVideo = (dir / "missing" / "out.avi").string();
   EXPECT_EQ(job->Start(options), JobEnd::SetupFailed);
-  EXPECT_EQ(host.boxes.back().second.rfind("Can't create output video file...", 0), 0u);
+  EXPECT_EQ(host.reports.back().second.rfind("Can't create output video file...", 0), 0u);
   EXPECT_EQ(host.log.back(), "Closing all...");
 
   options.DestinationVideo = (dir / "out.avi").string();
@@ -199,7 +201,7 @@ TEST_F(SubtitleJobTest, ReadingOptionsReachTheSubtitleFile) {
             host.log.end());
 }
 
-TEST_F(SubtitleJobTest, CancelledCompressorChoiceIsLoggedWithoutABox) {
+TEST_F(SubtitleJobTest, CancelledCompressorChoiceIsLoggedWithoutAnError) {
   MakeSource(true);
   chooserAnswer = 0;
   EXPECT_EQ(job->Start(options), JobEnd::NoCompressor);
@@ -207,24 +209,29 @@ TEST_F(SubtitleJobTest, CancelledCompressorChoiceIsLoggedWithoutABox) {
                                                          "User has not selected a codec for "
                                                          "compression...",
                                                          "[END INFO]", "Closing all..."}));
-  EXPECT_TRUE(host.boxes.empty());
-  EXPECT_EQ(host.States(), kIdle);
+  EXPECT_TRUE(host.reports.empty());
+  EXPECT_EQ(host.Phase(), JobPhase::Idle);
+  EXPECT_EQ(host.ends, std::vector<JobEnd>{JobEnd::NoCompressor});
   EXPECT_EQ(job->Output(), nullptr);
   EXPECT_TRUE(std::filesystem::exists(options.DestinationVideo));
 }
 
 TEST_F(SubtitleJobTest, CompleteJobWritesEveryPictureAndEndsIdle) {
   MakeSource(true);
-  std::vector<bool> statesInLoop;
+  std::optional<JobPhase> phaseInLoop;
   host.onProcess = [&] {
-    if (statesInLoop.empty()) statesInLoop = host.States();
+    if (!phaseInLoop) phaseInLoop = host.Phase();
     EXPECT_TRUE(job->Running());
   };
   EXPECT_EQ(job->Start(options), JobEnd::SourceEnded);
-  EXPECT_EQ(statesInLoop, kWorking);
-  EXPECT_EQ(host.States(), kIdle);
+  EXPECT_EQ(phaseInLoop, JobPhase::Working);
+  EXPECT_EQ(host.Phase(), JobPhase::Idle);
   EXPECT_EQ(Tail(host.log, 2), (std::vector<std::string>{"Closing all...", "-=[ END ]=-"}));
-  EXPECT_EQ(host.boxes, (std::vector<std::pair<int, std::string>>{{1, "OK"}}));
+  // The loop's end is told before the teardown, the job's after "-=[ END ]=-".
+  EXPECT_TRUE(host.reports.empty());
+  EXPECT_EQ(host.loopEnds, std::vector<JobEnd>{JobEnd::SourceEnded});
+  EXPECT_EQ(host.ends, std::vector<JobEnd>{JobEnd::SourceEnded});
+  EXPECT_EQ(host.logAtEnd, host.log.size());
   EXPECT_EQ(host.progress, 50);
   EXPECT_EQ(host.previews, 50);
   EXPECT_FALSE(host.timer);
@@ -239,44 +246,41 @@ TEST_F(SubtitleJobTest, CompleteJobWritesEveryPictureAndEndsIdle) {
   EXPECT_EQ(OutputFrames(), 50);
 }
 
-TEST_F(SubtitleJobTest, StopAskedHalfWayEndsAfterThePassAndLeavesAPlayableFile) {
+TEST_F(SubtitleJobTest, StopHalfWayEndsAfterThePassAndLeavesAPlayableFile) {
   MakeSource(true);
-  std::vector<bool> statesAfterStop;
+  std::optional<JobPhase> phaseAfterStop;
   JobEnd restart = JobEnd::SourceEnded;
   host.onProcess = [&] {
-    if (host.progress == 10 && host.questions.empty()) {
-      host.answer = false;
-      job->Stop();  // No: nothing changes
-      EXPECT_TRUE(job->Running());
-    } else if (host.progress == 20 && host.questions.size() == 1) {
-      host.answer = true;
-      job->Stop();
-      statesAfterStop = host.States();
-      // Start is enabled again, but no job begins before this one is torn down.
+    if (host.progress == 20 && !phaseAfterStop) {
+      job->EndRunning();
+      phaseAfterStop = host.Phase();
+      EXPECT_FALSE(job->Running());
+      EXPECT_TRUE(job->Active());
+      // Start is free again, but no job begins before this one is torn down.
       restart = job->Start(options);
     }
   };
   EXPECT_EQ(job->Start(options), JobEnd::Stopped);
-  EXPECT_EQ(host.questions, (std::vector<std::string>(2, "STOP PROCESSING...|Are you sure?")));
-  EXPECT_EQ(statesAfterStop, kStopConfirmed);
+  EXPECT_EQ(phaseAfterStop, JobPhase::Stopping);
   EXPECT_EQ(restart, JobEnd::NotStarted);
   EXPECT_EQ(std::count(host.log.begin(), host.log.end(), "-=[ START ]=-"), 1);
   EXPECT_EQ(Tail(host.log, 2), (std::vector<std::string>{"Closing all...", "-=[ END ]=-"}));
-  EXPECT_EQ(host.boxes.back(), std::make_pair(1, std::string("OK")));
-  EXPECT_EQ(host.States(), kIdle);
+  EXPECT_EQ(host.ends.back(), JobEnd::Stopped);
+  EXPECT_EQ(host.Phase(), JobPhase::Idle);
   EXPECT_EQ(OutputFrames(), 20);
   std::string errors;
   EXPECT_EQ(RunShell("ffmpeg -v error -i " + options.DestinationVideo + " -f null -", &errors), 0);
   EXPECT_EQ(errors, "");
 }
 
-TEST_F(SubtitleJobTest, QuietEndDropsTheFinalBox) {
+TEST_F(SubtitleJobTest, EndRunningReportsNoErrorAndClosesTheOutput) {
   MakeSource(false);
   host.onProcess = [&] {
-    if (host.progress == 5) job->EndRunning(true);
+    if (host.progress == 5) job->EndRunning();
   };
   EXPECT_EQ(job->Start(options), JobEnd::Stopped);
-  EXPECT_TRUE(host.boxes.empty());
+  EXPECT_TRUE(host.reports.empty());
+  EXPECT_EQ(host.loopEnds, std::vector<JobEnd>{JobEnd::Stopped});
   EXPECT_EQ(host.log.back(), "-=[ END ]=-");
   EXPECT_EQ(job->Output(), nullptr);
 }
@@ -309,7 +313,7 @@ TEST_F(SubtitleJobTest, CloseAllIsSafeWhenNothingIsOpen) {
   job->CloseAll();
   job->CloseAll();
   EXPECT_EQ(host.log, (std::vector<std::string>(2, "Closing all...")));
-  EXPECT_EQ(host.States(), kIdle);
+  EXPECT_EQ(host.Phase(), JobPhase::Idle);
   EXPECT_FALSE(job->Running());
 }
 

@@ -146,8 +146,8 @@ TEST_F(MainFormTest, OpensWithEveryControlInItsInitialState) {
   EXPECT_FALSE(Find<QCheckBox>(*form, "CBTranscodeVideo")->isChecked());
   EXPECT_TRUE(Log(*form).isEmpty());
   EXPECT_TRUE(boxes.empty());
-  ASSERT_NE(form->Decoder, nullptr);
-  ASSERT_NE(form->Subtitles, nullptr);
+  ASSERT_NE(form->Materials().Decoder, nullptr);
+  ASSERT_NE(form->Materials().Subtitles, nullptr);
 }
 
 TEST_F(MainFormTest, ApplicationNameAddsNothingToCaptions) {
@@ -168,8 +168,8 @@ TEST_F(MainFormTest, ClosingWithoutSettingsWritesExactlyTheSavedKeys) {
             "\r\n[FONT]\r\nName=Arial\r\nSize=10\r\nColor=0x000000\r\nCharset=0\r\nBold=0\r\n"
             "Italic=0\r\nUnderline=0\r\nStrikeOut=0\r\n"
             "\r\n[SUBTITLE]\r\nAutoSize=1\r\nUseFrames=1\r\nFramesDelay=0\r\nTimeDelay=0\r\n");
-  EXPECT_EQ(form->Decoder, nullptr);
-  EXPECT_EQ(form->Subtitles, nullptr);
+  EXPECT_EQ(form->Materials().Decoder, nullptr);
+  EXPECT_EQ(form->Materials().Subtitles, nullptr);
 }
 
 // The compressor dialog starts from the choice the settings file keeps, and
@@ -259,8 +259,8 @@ TEST_F(MainFormTest, AutosaveOffWritesOnlySaveOnExit) {
 TEST_F(MainFormTest, MissingLibraryDisablesStartAndShowsTheHint) {
   WriteFile(dir / "Tolvane.ini", "[DLL]\nAvCodec=/nowhere/libavcodec.so.59\n");
   auto form = Open();
-  EXPECT_EQ(form->Decoder, nullptr);
-  ASSERT_NE(form->Subtitles, nullptr);
+  EXPECT_EQ(form->Materials().Decoder, nullptr);
+  ASSERT_NE(form->Materials().Subtitles, nullptr);
   ASSERT_EQ(boxes.size(), 1u);
   EXPECT_EQ(boxes[0].caption, "ERROR!");
   EXPECT_EQ(boxes[0].type, MB_ICONSTOP | MB_SYSTEMMODAL);
@@ -312,9 +312,8 @@ TEST_F(MainFormTest, LogEntriesAndBoxes) {
   auto form = Open();
   form->AppendLog("first\r\nsecond");
   form->LogError("broken...");
-  form->LogInfo("done");
-  EXPECT_EQ(Log(*form), (QStringList{"first", "second", "[BEGIN ERROR]", "broken...", "[END ERROR]",
-                                     "[BEGIN INFO]", "done", "[END INFO]"}));
+  EXPECT_EQ(Log(*form),
+            (QStringList{"first", "second", "[BEGIN ERROR]", "broken...", "[END ERROR]"}));
   form->ShowMessageBox(MessageKind::Information, "", "OK");
   form->ShowMessageBox(MessageKind::Error, "", "bad");
   form->ShowMessageBox(MessageKind::Error, "Own", "text");
