@@ -28,7 +28,7 @@ class MainFormJobTest : public ::testing::Test {
         [this](const std::string& text, const std::string& caption, UINT type) {
           boxes.push_back(caption + "|" + text);
           boxTypes.push_back(type);
-          return (type & MB_YESNO) ? IDYES : IDOK;
+          return (type & MB_YESNO) ? yesNoAnswer : IDOK;
         });
     Ffmpeg(
         "-f lavfi -i testsrc2=size=96x64:rate=25:duration=2 -f lavfi -i sine=duration=2 "
@@ -82,6 +82,7 @@ class MainFormJobTest : public ::testing::Test {
   std::unique_ptr<TMainForm> form;
   std::vector<std::string> boxes;
   std::vector<UINT> boxTypes;
+  int yesNoAnswer = IDYES;
   MessageBoxHandler previousBox;
 };
 
@@ -121,6 +122,23 @@ TEST_F(MainFormJobTest, StopAnsweredYesEndsTheJobWithAPlayableFile) {
   EXPECT_EQ(States(), kIdle);
   EXPECT_GT(OutputFrames(), 0);
   EXPECT_LT(OutputFrames(), 50);
+}
+
+TEST_F(MainFormJobTest, StopAnsweredNoLetsTheJobRunToItsEnd) {
+  yesNoAnswer = IDNO;
+  std::vector<bool> afterNo;
+  DuringJob([&] {
+    form->findChild<QPushButton*>("BStop")->click();
+    afterNo = States();
+  });
+  form->findChild<QPushButton*>("BStart")->click();
+  EXPECT_EQ(afterNo, kWorking);
+  EXPECT_EQ(boxes, (std::vector<std::string>{"STOP PROCESSING...|Are you sure?", "INFO...|OK"}));
+  EXPECT_EQ(OutputFrames(), 50);
+  // Without a job Stop asks nothing.
+  boxes.clear();
+  form->BStopClick();
+  EXPECT_TRUE(boxes.empty());
 }
 
 TEST_F(MainFormJobTest, CloseDuringAJobEndsTheJobAndKeepsTheWindow) {
