@@ -12,6 +12,7 @@
 
 struct AVFormatContext;
 struct AVStream;
+struct AVPacket;
 
 namespace MEDIAOUTPUT {
 
@@ -43,7 +44,7 @@ class MuxedOutput : public MediaOutput {
   bool OpenFile(const OutputRequest& request);
   bool AddVideoStream(const OutputRequest& request);
   bool AddAudioStream(const VELAVCODEC::VelAvCodec& source);
-  HRESULT WriteVideoChunk(const void* data, uint32_t size, bool key);
+  HRESULT WriteVideoChunk(const COMPRESSOR::Chunk& chunk);
   bool Written(int result, const char* text);
   void Finish();
 
@@ -51,6 +52,9 @@ class MuxedOutput : public MediaOutput {
   AVFormatContext* context_ = nullptr;
   AVStream* video_ = nullptr;
   AVStream* audio_ = nullptr;
+  // Blank between writes: the packet that carries bytes without a buffer of
+  // their own, made once.
+  AVPacket* packet_ = nullptr;
   int32_t audioBaseNum_ = 1, audioBaseDen_ = 1;
   AVICOMPRESSOPTIONS options_{};
   std::unique_ptr<COMPRESSOR::Compressor> compressor_;
