@@ -86,8 +86,11 @@ Setup MuxedOutput::Create(const OutputRequest& request) {
   if (container_ == Container::Mp4) {
     // Fragments of a second stand on their own: nothing depends on an index
     // at the end. The header waits for the first, so that it states the
-    // streams' start offsets.
-    av_dict_set(&options, "movflags", "delay_moov+default_base_moof", 0);
+    // streams' start offsets. Its moov states no length, though, and readers
+    // that do not walk every fragment then take the last fragment's start
+    // for the end; so a finished file gets an index of all its fragments
+    // ahead of the first, which the muxer inserts when it closes the file.
+    av_dict_set(&options, "movflags", "delay_moov+default_base_moof+global_sidx", 0);
     av_dict_set(&options, "frag_duration", "1000000", 0);
   }
   const int initialised = avformat_init_output(context_, &options);

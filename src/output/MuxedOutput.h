@@ -3,7 +3,8 @@
 // Matroska and MP4 through libavformat's muxers. Pictures keep the source's
 // presentation times and the sound its packets and times, untouched. MP4 is
 // written fragmented and Matroska in clusters, so a file cut short plays to
-// its last whole part.
+// its last whole part; a finished MP4 also indexes its fragments, which
+// states its whole length.
 #include <deque>
 #include <memory>
 

@@ -4,6 +4,9 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 
+#include <algorithm>
+#include <cstdio>
+
 #include "support/BackgroundRun.h"
 #include "support/SyncProbe.h"
 #include "support/TestSupport.h"
@@ -21,6 +24,41 @@ bool DecodesWithoutError(const fs::path& file) {
   return RunShell("ffmpeg -v error -i " + file.string() + " -f null -", &errors) == 0 &&
          errors.empty();
 }
+
+uint64_t BigEndian(const std::string& bytes, size_t at, size_t count) {
+  uint64_t value = 0;
+  for (size_t k = 0; k < count; ++k) value = value << 8 | uint8_t(bytes[at + k]);
+  return value;
+}
+
+// The length a fragmented MP4 states for the whole of itself, in seconds:
+// the longest track's sum over the segment indexes (sidx) ahead of the first
+// fragment; 0 when there are none. Readers that do not walk every fragment
+// take the length from there, or else from the last fragment's start.
+double IndexedSeconds(const fs::path& file) {
+  const std::string bytes = ReadFile(file);
+  double longest = 0;
+  for (size_t at = 0; at + 8 <= bytes.size();) {
+    uint64_t size = BigEndian(bytes, at, 4);
+    const std::string type = bytes.substr(at + 4, 4);
+    if (size == 1 && at + 16 <= bytes.size()) size = BigEndian(bytes, at + 8, 8);
+    if (size < 8 || size > bytes.size() - at || type == "moof") break;
+    if (type == "sidx" && size >= 32) {
+      const bool wide = bytes[at + 8] != 0;
+      const uint64_t timescale = BigEndian(bytes, at + 16, 4);
+      const size_t countAt = at + (wide ? 38 : 30);
+      const uint64_t references = BigEndian(bytes, countAt, 2);
+      uint64_t duration = 0;
+      for (uint64_t k = 0; k < references && countAt + 2 + 12 * (k + 1) <= at + size; ++k)
+        duration += BigEndian(bytes, countAt + 2 + 12 * k + 4, 4);
+      if (timescale > 0) longest = std::max(longest, double(duration) / double(timescale));
+    }
+    at += size;
+  }
+  return longest;
+}
+
+double Seconds(const std::string& text) { return text.empty() ? -1 : std::stod(text); }
 
 class MuxedOutputTest : public ::testing::Test {
  protected:
@@ -136,6 +174,47 @@ TEST_F(MuxedOutputTest, WhatTheContainerCannotHoldIsRefusedBeforeTheFileIsMade) 
   EXPECT_EQ(run.status, 1);
   EXPECT_NE(run.err.find("can't be stored in a Matroska file..."), std::string::npos) << run.err;
   EXPECT_FALSE(fs::exists(dir / "out.mkv"));
+}
+
+// Fragments of a second, 10.9 s in all: a reader that took the length from
+// the last fragment's start would be most of a second short.
+class FinishedMp4Test : public MuxedOutputTest {
+ protected:
+  fs::path Finished() {
+    const fs::path source = dir / "source.mp4", output = dir / "out.mp4";
+    Ffmpeg(
+        "-f lavfi -i testsrc2=size=160x120:rate=25:duration=10.9 -f lavfi -i sine=duration=10.9 "
+        "-c:v mpeg4 -c:a libmp3lame " +
+        source.string());
+    const ProgramRun run = Job(source, output, "--transcode --compressor MJPG");
+    EXPECT_EQ(run.status, 0) << run.err;
+    videoSeconds = Seconds(Tag(output, "stream=duration -select_streams v"));
+    EXPECT_NEAR(videoSeconds, 10.92, 0.001);  // 273 pictures
+    return output;
+  }
+  double videoSeconds = 0;
+};
+
+TEST_F(FinishedMp4Test, StatesItsWholeLengthInItsIndexAsFfprobeReadsIt) {
+  const fs::path output = Finished();
+  EXPECT_NEAR(IndexedSeconds(output), videoSeconds, 0.001);
+  // The sound runs on a little past the last picture.
+  EXPECT_NEAR(Seconds(Tag(output, "format=duration")), videoSeconds, 0.05);
+}
+
+TEST_F(FinishedMp4Test, GStreamerReadsItsWholeLength) {
+  if (RunShell("command -v gst-discoverer-1.0") != 0)
+    GTEST_SKIP() << "gst-discoverer-1.0 is absent (gstreamer1.0-plugins-base-apps)";
+  const fs::path output = Finished();
+  std::string report;
+  ASSERT_EQ(RunShell("gst-discoverer-1.0 " + output.string(), &report), 0) << report;
+  // "Duration: 0:00:10.920000000"
+  const size_t at = report.find("Duration: ");
+  ASSERT_NE(at, std::string::npos) << report;
+  int hours = 0, minutes = 0;
+  double seconds = 0;
+  ASSERT_EQ(std::sscanf(report.c_str() + at, "Duration: %d:%d:%lf", &hours, &minutes, &seconds), 3);
+  EXPECT_NEAR(hours * 3600 + minutes * 60 + seconds, videoSeconds, 0.05) << report;
 }
 
 TEST_F(MuxedOutputTest, StoppedAndKilledJobsLeaveFilesThatPlay) {
