@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <utility>
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -11,6 +12,7 @@ extern "C" {
 }
 
 #include "compressors/CompressorCatalog.h"
+#include "output/Mp4Length.h"
 #include "output/OutputFormat.h"
 
 namespace MEDIAOUTPUT {
@@ -45,7 +47,9 @@ int64_t Rescaled(int64_t time, AVRational from, AVRational to) {
 
 MuxedOutput::~MuxedOutput() { Finish(); }
 
-// Pictures the compressor still holds are written, then the indexes.
+// Pictures the compressor still holds are written, then the indexes; the
+// file is closed before its MP4 header is completed, so that nothing the
+// muxer still holds can land on the change.
 void MuxedOutput::Finish() {
   if (compressor_ && headerWritten_) {
     uint64_t ignored = 0;
@@ -55,14 +59,30 @@ void MuxedOutput::Finish() {
   }
   compressor_.reset();
   if (context_ != nullptr) {
-    if (headerWritten_) av_write_trailer(context_);
-    if (context_->pb != nullptr) avio_closep(&context_->pb);
+    const bool finished = headerWritten_ && av_write_trailer(context_) >= 0;
+    const bool closed = context_->pb == nullptr || avio_closep(&context_->pb) >= 0;
+    if (container_ == Container::Mp4 && finished && closed) StateMp4Length();
     avformat_free_context(context_);
     context_ = nullptr;
   }
   av_packet_free(&packet_);
   AVICOMPRESSOPTIONS* list[1] = {&options_};
   AVISaveOptionsFree(1, list);
+}
+
+// A file whose header cannot be completed stays as the muxer left it: it
+// plays, and readers that walk its fragments still find its whole length.
+void MuxedOutput::StateMp4Length() const {
+  int64_t end = INT64_MIN;
+  AVRational base{1, 1};
+  for (const auto& [stream, streamEnd] : {std::pair{video_, videoEnd_}, {audio_, audioEnd_}}) {
+    if (stream == nullptr || streamEnd == INT64_MIN) continue;
+    if (end == INT64_MIN || av_compare_ts(streamEnd, stream->time_base, end, base) > 0) {
+      end = streamEnd;
+      base = stream->time_base;
+    }
+  }
+  if (end > 0) MP4LENGTH::StateLength(path_, {end, base.num, base.den});
 }
 
 Setup MuxedOutput::Fail(const std::string& text) {
@@ -86,11 +106,8 @@ Setup MuxedOutput::Create(const OutputRequest& request) {
   if (container_ == Container::Mp4) {
     // Fragments of a second stand on their own: nothing depends on an index
     // at the end. The header waits for the first, so that it states the
-    // streams' start offsets. Its moov states no length, though, and readers
-    // that do not walk every fragment then take the last fragment's start
-    // for the end; so a finished file gets an index of all its fragments
-    // ahead of the first, which the muxer inserts when it closes the file.
-    av_dict_set(&options, "movflags", "delay_moov+default_base_moof+global_sidx", 0);
+    // streams' start offsets.
+    av_dict_set(&options, "movflags", "delay_moov+default_base_moof", 0);
     av_dict_set(&options, "frag_duration", "1000000", 0);
   }
   const int initialised = avformat_init_output(context_, &options);
@@ -160,6 +177,7 @@ bool MuxedOutput::OpenFile(const OutputRequest& request) {
     Fail(OUTPUTFORMAT::OutputFileErrorText(AVIERR_MEMORY));
     return false;
   }
+  path_ = request.Path;
   const int opened = avio_open(&context_->pb, request.Path.c_str(), AVIO_FLAG_WRITE);
   if (opened < 0) {
     lastErrno_ = AVUNERROR(opened);
@@ -259,9 +277,11 @@ HRESULT MuxedOutput::WriteVideoChunk(const COMPRESSOR::Chunk& chunk) {
   packet->duration = std::max<int64_t>(1, std::llround(frameSeconds_ / av_q2d(video_->time_base)));
   packet->flags = chunk.key ? AV_PKT_FLAG_KEY : 0;
   packet->stream_index = video_->index;
+  const int64_t end = packet->pts + packet->duration;
   // Leaves the packet blank, written or not.
   const int result = av_interleaved_write_frame(context_, packet);
   if (!Written(result, "Can't write video output...")) return AVIERR_FILEWRITE;
+  videoEnd_ = std::max(videoEnd_, end);
   if (videoBytes_) *videoBytes_ += chunk.size;
   return AVIERR_OK;
 }
@@ -288,8 +308,11 @@ bool MuxedOutput::WriteAudio(const AudioPacket& packet, uint64_t& bytes) {
   out->duration = packet.Duration > 0 ? av_rescale_q(packet.Duration, base, audio_->time_base) : 0;
   out->flags = packet.Key ? AV_PKT_FLAG_KEY : 0;
   out->stream_index = audio_->index;
+  const int64_t start = out->pts != AV_NOPTS_VALUE ? out->pts : out->dts;
+  const int64_t end = start != AV_NOPTS_VALUE ? start + out->duration : INT64_MIN;
   const int result = av_interleaved_write_frame(context_, out);
   if (!Written(result, "Can't write audio output...")) return false;
+  audioEnd_ = std::max(audioEnd_, end);
   bytes += uint64_t(packet.Size);
   return true;
 }

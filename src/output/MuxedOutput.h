@@ -3,8 +3,7 @@
 // Matroska and MP4 through libavformat's muxers. Pictures keep the source's
 // presentation times and the sound its packets and times, untouched. MP4 is
 // written fragmented and Matroska in clusters, so a file cut short plays to
-// its last whole part; a finished MP4 also indexes its fragments, which
-// states its whole length.
+// its last whole part; a finished MP4's header then states its length.
 #include <deque>
 #include <memory>
 
@@ -48,6 +47,7 @@ class MuxedOutput : public MediaOutput {
   HRESULT WriteVideoChunk(const COMPRESSOR::Chunk& chunk);
   bool Written(int result, const char* text);
   void Finish();
+  void StateMp4Length() const;
 
   Container container_;
   AVFormatContext* context_ = nullptr;
@@ -66,6 +66,10 @@ class MuxedOutput : public MediaOutput {
   // come: chunks come back in the order the pictures went in.
   std::deque<int64_t> pending_;
   int64_t lastPts_ = INT64_MIN;
+  // Where each stream's written samples end, in its time base: the file's
+  // length is the later of the two.
+  int64_t videoEnd_ = INT64_MIN, audioEnd_ = INT64_MIN;
+  std::string path_;
   uint64_t* videoBytes_ = nullptr;
   bool headerWritten_ = false;
   int lastErrno_ = 0;

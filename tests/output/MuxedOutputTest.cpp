@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <sstream>
 
 #include "support/BackgroundRun.h"
 #include "support/SyncProbe.h"
@@ -31,34 +32,39 @@ uint64_t BigEndian(const std::string& bytes, size_t at, size_t count) {
   return value;
 }
 
-// The length a fragmented MP4 states for the whole of itself, in seconds:
-// the longest track's sum over the segment indexes (sidx) ahead of the first
-// fragment; 0 when there are none. Readers that do not walk every fragment
+// The length an MP4's movie header (mvhd) states, in seconds; -1 when there
+// is none ahead of the fragments. Readers that do not walk every fragment
 // take the length from there, or else from the last fragment's start.
-double IndexedSeconds(const fs::path& file) {
+double HeaderSeconds(const fs::path& file) {
   const std::string bytes = ReadFile(file);
-  double longest = 0;
-  for (size_t at = 0; at + 8 <= bytes.size();) {
-    uint64_t size = BigEndian(bytes, at, 4);
-    const std::string type = bytes.substr(at + 4, 4);
-    if (size == 1 && at + 16 <= bytes.size()) size = BigEndian(bytes, at + 8, 8);
-    if (size < 8 || size > bytes.size() - at || type == "moof") break;
-    if (type == "sidx" && size >= 32) {
-      const bool wide = bytes[at + 8] != 0;
-      const uint64_t timescale = BigEndian(bytes, at + 16, 4);
-      const size_t countAt = at + (wide ? 38 : 30);
-      const uint64_t references = BigEndian(bytes, countAt, 2);
-      uint64_t duration = 0;
-      for (uint64_t k = 0; k < references && countAt + 2 + 12 * (k + 1) <= at + size; ++k)
-        duration += BigEndian(bytes, countAt + 2 + 12 * k + 4, 4);
-      if (timescale > 0) longest = std::max(longest, double(duration) / double(timescale));
+  size_t from = 0, to = bytes.size();
+  for (const char* wanted : {"moov", "mvhd"}) {
+    size_t at = from;
+    for (; at + 8 <= to; at += BigEndian(bytes, at, 4)) {
+      if (BigEndian(bytes, at, 4) < 8 || BigEndian(bytes, at, 4) > to - at) return -1;
+      if (bytes.compare(at + 4, 4, wanted) == 0) break;
     }
-    at += size;
+    if (at + 8 > to) return -1;
+    to = at + BigEndian(bytes, at, 4);
+    from = at + 8;
   }
-  return longest;
+  const bool wide = bytes[from] == 1;
+  if (to - from < (wide ? 32u : 20u)) return -1;
+  const uint64_t timescale = BigEndian(bytes, from + (wide ? 20 : 12), 4);
+  const uint64_t duration = BigEndian(bytes, from + (wide ? 24 : 16), wide ? 8 : 4);
+  return timescale > 0 ? double(duration) / double(timescale) : -1;
 }
 
 double Seconds(const std::string& text) { return text.empty() ? -1 : std::stod(text); }
+
+// Where the last of the file's streams ends as ffprobe finds it, from the
+// samples themselves.
+double ProbedEnd(const fs::path& file) {
+  std::istringstream lines(Tag(file, "stream=start_time,duration"));
+  double end = -1, start = 0, duration = 0;
+  while (lines >> start >> duration) end = std::max(end, start + duration);
+  return end;
+}
 
 class MuxedOutputTest : public ::testing::Test {
  protected:
@@ -180,12 +186,10 @@ TEST_F(MuxedOutputTest, WhatTheContainerCannotHoldIsRefusedBeforeTheFileIsMade) 
 // the last fragment's start would be most of a second short.
 class FinishedMp4Test : public MuxedOutputTest {
  protected:
-  fs::path Finished() {
+  fs::path Finished(const char* soundSeconds = "10.9") {
     const fs::path source = dir / "source.mp4", output = dir / "out.mp4";
-    Ffmpeg(
-        "-f lavfi -i testsrc2=size=160x120:rate=25:duration=10.9 -f lavfi -i sine=duration=10.9 "
-        "-c:v mpeg4 -c:a libmp3lame " +
-        source.string());
+    Ffmpeg("-f lavfi -i testsrc2=size=160x120:rate=25:duration=10.9 -f lavfi -i sine=duration=" +
+           std::string(soundSeconds) + " -c:v mpeg4 -c:a libmp3lame " + source.string());
     const ProgramRun run = Job(source, output, "--transcode --compressor MJPG");
     EXPECT_EQ(run.status, 0) << run.err;
     videoSeconds = Seconds(Tag(output, "stream=duration -select_streams v"));
@@ -195,11 +199,18 @@ class FinishedMp4Test : public MuxedOutputTest {
   double videoSeconds = 0;
 };
 
-TEST_F(FinishedMp4Test, StatesItsWholeLengthInItsIndexAsFfprobeReadsIt) {
+// The header's timescale is a millisecond, and the length is rounded up.
+TEST_F(FinishedMp4Test, StatesTheEndOfItsLongestStreamInItsHeaderAsFfprobeReadsIt) {
   const fs::path output = Finished();
-  EXPECT_NEAR(IndexedSeconds(output), videoSeconds, 0.001);
-  // The sound runs on a little past the last picture.
+  // The sound ends at 10.9 s, the last picture at 10.92 s.
+  EXPECT_NEAR(ProbedEnd(output), videoSeconds, 0.001);
+  EXPECT_NEAR(HeaderSeconds(output), ProbedEnd(output), 0.0015);
+  // The sound starts with the encoder's lead-in, a little ahead of 0.
   EXPECT_NEAR(Seconds(Tag(output, "format=duration")), videoSeconds, 0.05);
+
+  const fs::path longer = Finished("12.3");
+  EXPECT_NEAR(ProbedEnd(longer), 12.3, 0.03);
+  EXPECT_NEAR(HeaderSeconds(longer), ProbedEnd(longer), 0.0015);
 }
 
 TEST_F(FinishedMp4Test, GStreamerReadsItsWholeLength) {
@@ -234,7 +245,13 @@ TEST_F(MuxedOutputTest, StoppedAndKilledJobsLeaveFilesThatPlay) {
       const int pictures = DecodedPictures(output);
       EXPECT_GT(pictures, 25) << extension << " " << signal;
       EXPECT_LT(pictures, 500) << extension << " " << signal;
-      if (signal == SIGTERM) EXPECT_TRUE(DecodesWithoutError(output)) << extension;
+      if (signal == SIGTERM) {
+        EXPECT_TRUE(DecodesWithoutError(output)) << extension;
+        // A stopped job's MP4 is finished: its header states what it holds.
+        if (output.extension() == ".mp4") {
+          EXPECT_NEAR(HeaderSeconds(output), ProbedEnd(output), 0.0015);
+        }
+      }
     }
   }
 }
