@@ -17,6 +17,8 @@ packages=(
   # (script); the Debian package's library scan, the man page's and the
   # desktop entry's checks.
   qt6-qpa-plugins bsdutils dpkg-dev groff-base desktop-file-utils
+  # A second reader of the MP4 outputs' length (gst-discoverer-1.0, qtdemux).
+  gstreamer1.0-plugins-base-apps gstreamer1.0-plugins-good
 )
 
 missing=()

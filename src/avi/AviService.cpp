@@ -37,9 +37,10 @@ ULONG ReleaseFile(AviFileObject* file) {
 
 // The sink that a compressed stream's frames go to, counting their bytes.
 COMPRESSOR::ChunkSink SinkInto(AviStreamObject* stream, LONG* bytes) {
-  return [stream, bytes](const void* data, uint32_t size, bool key) {
-    HRESULT result = stream->file->writer.WriteChunk(stream->index, data, size, key, nullptr);
-    if (result == AVIERR_OK) *bytes += LONG(size);
+  return [stream, bytes](const COMPRESSOR::Chunk& chunk) {
+    HRESULT result =
+        stream->file->writer.WriteChunk(stream->index, chunk.data, chunk.size, chunk.key, nullptr);
+    if (result == AVIERR_OK) *bytes += LONG(chunk.size);
     return result;
   };
 }

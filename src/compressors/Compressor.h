@@ -12,10 +12,22 @@
 #include "picture/PlanarPicture.h"
 #include "platform/AviRecords.h"
 
+struct AVPacket;
+
 namespace COMPRESSOR {
 
+// One compressed frame. packet, when not null, is the encoder's own packet
+// holding the bytes: a sink that keeps the frame past the call takes the
+// packet's reference over (leaving it blank) rather than copying the bytes.
+struct Chunk {
+  const void* data = nullptr;
+  uint32_t size = 0;
+  bool key = false;
+  AVPacket* packet = nullptr;
+};
+
 // Receives one compressed frame; returns the write's result.
-using ChunkSink = std::function<HRESULT(const void* data, uint32_t size, bool key)>;
+using ChunkSink = std::function<HRESULT(const Chunk& chunk)>;
 
 // A picture taken in by a compressor, apart from the caller's buffer, in the
 // form the compressor works on; it can be compressed later, on another

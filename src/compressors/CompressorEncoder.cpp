@@ -328,9 +328,9 @@ HRESULT EncoderCompressor::Drain(const ChunkSink& sink) {
     const int received = avcodec_receive_packet(context_, packet_);
     if (received == AVERROR(EAGAIN) || received == AVERROR_EOF) return AVIERR_OK;
     if (received < 0) return AVIERR_COMPRESSOR;
-    const HRESULT written =
-        sink(packet_->data, uint32_t(packet_->size), (packet_->flags & AV_PKT_FLAG_KEY) != 0);
-    av_packet_unref(packet_);
+    const HRESULT written = sink(
+        {packet_->data, uint32_t(packet_->size), (packet_->flags & AV_PKT_FLAG_KEY) != 0, packet_});
+    av_packet_unref(packet_);  // unless the sink took it
     if (written != AVIERR_OK) return written;
   }
 }

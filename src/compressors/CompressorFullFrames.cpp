@@ -26,7 +26,7 @@ HRESULT FullFramesCompressor::Start(const BITMAPINFOHEADER& input, DWORD, DWORD,
 HRESULT FullFramesCompressor::Compress(const void* pixels, size_t size, const ChunkSink& sink) {
   if (imageSize_ == 0) return AVIERR_BADFORMAT;
   if (size < imageSize_) return AVIERR_BADSIZE;
-  return sink(pixels, imageSize_, true);
+  return sink({pixels, imageSize_, true});
 }
 
 }  // namespace COMPRESSOR

@@ -1,12 +1,23 @@
 #include "compressors/CompressorWriteAhead.h"
 
+extern "C" {
+#include <libavcodec/avcodec.h>
+}
+
 #include "picture/BmpFrame.h"
 
 namespace COMPRESSOR {
 
+void WriteAheadCompressor::PacketFree::operator()(AVPacket* packet) const {
+  av_packet_free(&packet);
+}
+
 WriteAheadCompressor::WriteAheadCompressor(std::unique_ptr<Compressor> inner, size_t slots)
-    : inner_(std::move(inner)), slots_(slots < 1 ? 1 : slots) {
-  collect_ = [this](const void* data, uint32_t size, bool key) { return Collect(data, size, key); };
+    : inner_(std::move(inner)),
+      slots_(slots < 1 ? 1 : slots),
+      empty_(slots_.size()),
+      staged_(slots_.size()) {
+  collect_ = [this](const Chunk& chunk) { return Collect(chunk); };
 }
 
 WriteAheadCompressor::~WriteAheadCompressor() { StopWorker(); }
@@ -18,10 +29,13 @@ HRESULT WriteAheadCompressor::Start(const BITMAPINFOHEADER& input, DWORD scale, 
   if (result != AVIERR_OK) return result;
   const int32_t height = input.biHeight < 0 ? -input.biHeight : input.biHeight;
   pictureBytes_ = BMPFRAME::ImageBytes(input.biWidth, height);
+  empty_.Reopen();
+  staged_.Reopen();
   try {
-    for (std::unique_ptr<StagedPicture>& slot : slots_) {
-      slot = inner_->NewStagedPicture();
-      if (slot == nullptr) return AVIERR_MEMORY;
+    for (size_t slot = 0; slot < slots_.size(); ++slot) {
+      slots_[slot] = inner_->NewStagedPicture();
+      if (slots_[slot] == nullptr) return AVIERR_MEMORY;
+      empty_.Push(slot);
     }
     worker_ = std::thread([this] { Work(); });
   } catch (const std::exception&) {
@@ -48,23 +62,24 @@ HRESULT WriteAheadCompressor::CompressMixed(const PLANARPICTURE::MixedPicture& p
   return Queue([&](StagedPicture& slot) { return inner_->StageMixed(picture, slot); }, sink);
 }
 
+HRESULT WriteAheadCompressor::Failure() {
+  std::lock_guard lock(mutex_);
+  return failure_;
+}
+
 HRESULT WriteAheadCompressor::Queue(const std::function<HRESULT(StagedPicture&)>& stage,
                                     const ChunkSink& sink) {
-  uint64_t picture = 0;
-  {
-    std::unique_lock lock(mutex_);
-    changed_.wait(
-        lock, [this] { return queued_ - compressed_ < slots_.size() || failure_ != AVIERR_OK; });
-    if (failure_ != AVIERR_OK) return failure_;
-    picture = queued_;
+  if (const HRESULT failed = Failure(); failed != AVIERR_OK) return failed;
+  // The worker gives every slot back, also those it skips after a failure.
+  const std::optional<size_t> slot = empty_.Pop();
+  if (!slot) return AVIERR_BADFORMAT;
+  HRESULT staged = Failure();
+  if (staged == AVIERR_OK) staged = stage(*slots_[*slot]);
+  if (staged != AVIERR_OK) {
+    empty_.Push(*slot);
+    return staged;
   }
-  const HRESULT staged = stage(*slots_[picture % slots_.size()]);
-  if (staged != AVIERR_OK) return staged;
-  {
-    std::lock_guard lock(mutex_);
-    ++queued_;
-  }
-  changed_.notify_all();
+  staged_.Push(*slot);
   return WriteReady(sink);
 }
 
@@ -81,46 +96,50 @@ HRESULT WriteAheadCompressor::Finish(const ChunkSink& sink) {
 // Lets the worker finish the pictures queued, then ends it.
 void WriteAheadCompressor::StopWorker() {
   if (!worker_.joinable()) return;
-  {
-    std::lock_guard lock(mutex_);
-    stopping_ = true;
-  }
-  changed_.notify_all();
+  staged_.Close();
   worker_.join();
 }
 
 void WriteAheadCompressor::Work() {
-  std::unique_lock lock(mutex_);
-  for (;;) {
-    changed_.wait(lock, [this] { return compressed_ < queued_ || stopping_; });
-    if (compressed_ == queued_) return;
-    StagedPicture& slot = *slots_[compressed_ % slots_.size()];
-    const bool failed = failure_ != AVIERR_OK;
-    lock.unlock();
-    const HRESULT result = failed ? AVIERR_OK : inner_->CompressStaged(slot, collect_);
-    lock.lock();
-    if (result != AVIERR_OK && failure_ == AVIERR_OK) failure_ = result;
-    ++compressed_;
-    changed_.notify_all();
+  while (const std::optional<size_t> slot = staged_.Pop()) {
+    // After a failure the pictures still queued are only given back.
+    const HRESULT result =
+        Failure() == AVIERR_OK ? inner_->CompressStaged(*slots_[*slot], collect_) : AVIERR_OK;
+    if (result != AVIERR_OK) {
+      std::lock_guard lock(mutex_);
+      if (failure_ == AVIERR_OK) failure_ = result;
+    }
+    empty_.Push(*slot);
   }
 }
 
-// Keeps a chunk until the caller's thread writes it; the buffers are reused.
-HRESULT WriteAheadCompressor::Collect(const void* data, uint32_t size, bool key) {
-  Chunk chunk;
+// Keeps a chunk until the caller's thread writes it: an encoder's packet by
+// its reference, other bytes by a copy. The packets and buffers are reused.
+HRESULT WriteAheadCompressor::Collect(const Chunk& chunk) {
+  HeldChunk held;
   {
     std::lock_guard lock(mutex_);
     if (!spare_.empty()) {
-      chunk = std::move(spare_.back());
+      held = std::move(spare_.back());
       spare_.pop_back();
     }
   }
   try {
-    const uint8_t* bytes = static_cast<const uint8_t*>(data);
-    chunk.data.assign(bytes, bytes + size);
-    chunk.key = key;
+    held.key = chunk.key;
+    held.shared = chunk.packet != nullptr;
+    if (held.shared) {
+      if (held.packet == nullptr) held.packet.reset(av_packet_alloc());
+      if (held.packet == nullptr) return AVIERR_MEMORY;
+      av_packet_move_ref(held.packet.get(), chunk.packet);
+      // An encoder's packet normally owns its buffer; one that points into
+      // the encoder's memory is copied before the encoder moves on.
+      if (av_packet_make_refcounted(held.packet.get()) < 0) return AVIERR_MEMORY;
+    } else {
+      const uint8_t* bytes = static_cast<const uint8_t*>(chunk.data);
+      held.bytes.assign(bytes, bytes + chunk.size);
+    }
     std::lock_guard lock(mutex_);
-    ready_.push_back(std::move(chunk));
+    ready_.push_back(std::move(held));
   } catch (const std::bad_alloc&) {
     return AVIERR_MEMORY;
   }
@@ -135,13 +154,18 @@ HRESULT WriteAheadCompressor::WriteReady(const ChunkSink& sink) {
     writing_.swap(ready_);
   }
   HRESULT result = AVIERR_OK;
-  for (const Chunk& chunk : writing_) {
-    if (result == AVIERR_OK)
-      result = sink(chunk.data.data(), uint32_t(chunk.data.size()), chunk.key);
+  for (HeldChunk& held : writing_) {
+    if (result == AVIERR_OK) {
+      AVPacket* packet = held.shared ? held.packet.get() : nullptr;
+      result = packet ? sink({packet->data, uint32_t(packet->size), held.key, packet})
+                      : sink({held.bytes.data(), uint32_t(held.bytes.size()), held.key});
+    }
+    // What the sink did not take over goes now; the packet stays for reuse.
+    if (held.shared) av_packet_unref(held.packet.get());
   }
   try {
     std::lock_guard lock(mutex_);
-    for (Chunk& chunk : writing_) spare_.push_back(std::move(chunk));
+    for (HeldChunk& held : writing_) spare_.push_back(std::move(held));
   } catch (const std::bad_alloc&) {
     // The buffers are simply not reused.
   }

@@ -7,11 +7,11 @@
 // order and go to the sink on the caller's thread, at a later Compress or at
 // Finish, so the file is only ever written from the thread that owns it.
 // A failure of the inner compressor is answered by the next call.
-#include <condition_variable>
 #include <mutex>
 #include <thread>
 
 #include "compressors/Compressor.h"
+#include "platform/BoundedQueue.h"
 
 namespace COMPRESSOR {
 
@@ -30,28 +30,35 @@ class WriteAheadCompressor : public Compressor {
  private:
   // Stages a picture into the next slot (waiting for one) and queues it.
   HRESULT Queue(const std::function<HRESULT(StagedPicture&)>& stage, const ChunkSink& sink);
-  struct Chunk {
-    std::vector<uint8_t> data;
+  // A chunk kept until the caller's thread writes it: the encoder's packet,
+  // taken over, or else a copy of the bytes. Both are reused.
+  struct PacketFree {
+    void operator()(AVPacket* packet) const;
+  };
+  struct HeldChunk {
+    std::unique_ptr<AVPacket, PacketFree> packet;
+    bool shared = false;  // the bytes are the packet's
+    std::vector<uint8_t> bytes;
     bool key = false;
   };
 
   void Work();
-  HRESULT Collect(const void* data, uint32_t size, bool key);
+  HRESULT Collect(const Chunk& chunk);
   HRESULT WriteReady(const ChunkSink& sink);
+  HRESULT Failure();
   void StopWorker();
 
   std::unique_ptr<Compressor> inner_;
-  // Pictures go round the slots in turn: picture n in slot n % size.
+  // The slots' numbers go round: empty ones to the caller, staged ones to
+  // the worker, in the order they were staged.
   std::vector<std::unique_ptr<StagedPicture>> slots_;
+  BOUNDEDQUEUE::BoundedQueue<size_t> empty_, staged_;
   size_t pictureBytes_ = 0;
   ChunkSink collect_;
-  std::vector<Chunk> writing_;  // the caller's thread only
+  std::vector<HeldChunk> writing_;  // the caller's thread only
 
   std::mutex mutex_;
-  std::condition_variable changed_;
-  uint64_t queued_ = 0, compressed_ = 0;  // pictures handed in, and done
-  std::vector<Chunk> ready_, spare_;
-  bool stopping_ = false;
+  std::vector<HeldChunk> ready_, spare_;
   HRESULT failure_ = AVIERR_OK;  // the inner compressor's first failure
   std::thread worker_;
 };

@@ -334,6 +334,7 @@ bool SubtitleJob::DrawSubtitle(int32_t frame, uint8_t* image,
 
 bool SubtitleJob::HandleAudio(const uint8_t* packet, int32_t size) {
   MEDIAOUTPUT::AudioPacket audio;
+  audio.Packet = decoder_->DeliveredAudioPacket();
   audio.Data = packet;
   audio.Size = size;
   audio.Pts = decoder_->AudioPacketPts;

@@ -1,5 +1,6 @@
 #include "media/ReadAheadQueue.h"
 
+#include <new>
 #include <system_error>
 
 namespace VELAVCODEC {
@@ -9,10 +10,15 @@ bool ReadAheadQueue::Start(size_t depth, Producer produce) {
   if (depth == 0) return false;
   produce_ = std::move(produce);
   depth_ = depth;
-  produced_ = taken_ = released_ = 0;
-  finished_ = stopping_ = false;
+  taken_ = released_ = 0;
+  stopping_ = false;
   try {
+    empty_ = std::make_unique<BOUNDEDQUEUE::BoundedQueue<size_t>>(depth);
+    filled_ = std::make_unique<BOUNDEDQUEUE::BoundedQueue<size_t>>(depth);
+    for (size_t slot = 0; slot < depth; ++slot) empty_->Push(slot);
     worker_ = std::thread(&ReadAheadQueue::Work, this);
+  } catch (const std::bad_alloc&) {
+    return false;
   } catch (const std::system_error&) {
     return false;
   }
@@ -21,46 +27,33 @@ bool ReadAheadQueue::Start(size_t depth, Producer produce) {
 
 void ReadAheadQueue::Work() {
   for (;;) {
-    uint64_t item = 0;
-    {
-      std::unique_lock lock(mutex_);
-      changed_.wait(lock, [this] { return stopping_ || produced_ - released_ < depth_; });
-      if (stopping_) break;
-      item = produced_;
-    }
-    // Filled outside the lock: the slot belongs to no one else until it is
-    // counted as produced.
-    const bool more = produce_(size_t(item % depth_));
-    std::lock_guard lock(mutex_);
-    ++produced_;
-    changed_.notify_all();
+    const std::optional<size_t> slot = empty_->Pop();
+    if (!slot || stopping_) break;
+    // Filled outside any lock: the slot belongs to no one else until it is
+    // queued as filled.
+    const bool more = produce_(*slot);
+    filled_->Push(*slot);  // never waits: there are only depth slots
     if (!more) break;
   }
-  std::lock_guard lock(mutex_);
-  finished_ = true;
-  changed_.notify_all();
+  filled_->Close();
 }
 
 std::optional<size_t> ReadAheadQueue::Take() {
-  std::unique_lock lock(mutex_);
-  changed_.wait(lock, [this] { return taken_ < produced_ || finished_; });
-  if (taken_ == produced_) return std::nullopt;
-  return size_t(taken_++ % depth_);
+  if (filled_ == nullptr) return std::nullopt;
+  const std::optional<size_t> slot = filled_->Pop();
+  if (slot) ++taken_;
+  return slot;
 }
 
 void ReadAheadQueue::Release() {
-  std::lock_guard lock(mutex_);
-  if (released_ < taken_) ++released_;
-  changed_.notify_all();
+  if (empty_ == nullptr || released_ == taken_) return;
+  empty_->Push(size_t(released_++ % depth_));
 }
 
 void ReadAheadQueue::Stop() {
   if (!worker_.joinable()) return;
-  {
-    std::lock_guard lock(mutex_);
-    stopping_ = true;
-    changed_.notify_all();
-  }
+  stopping_ = true;
+  empty_->Close();  // wakes the thread waiting for a slot
   worker_.join();
 }
 

@@ -5,13 +5,14 @@
 // work on this one. What a slot holds is the caller's: the queue only hands
 // out slot numbers. The slots go round: item n is in slot n % depth.
 #include <atomic>
-#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
-#include <mutex>
+#include <memory>
 #include <optional>
 #include <thread>
+
+#include "platform/BoundedQueue.h"
 
 namespace VELAVCODEC {
 
@@ -44,10 +45,10 @@ class ReadAheadQueue {
 
   Producer produce_;
   size_t depth_ = 0;
-  std::mutex mutex_;
-  std::condition_variable changed_;
-  uint64_t produced_ = 0, taken_ = 0, released_ = 0;
-  bool finished_ = false;
+  // Slot numbers: those the thread may fill, and those filled for the
+  // caller, in the order they were filled. Made once per run.
+  std::unique_ptr<BOUNDEDQUEUE::BoundedQueue<size_t>> empty_, filled_;
+  uint64_t taken_ = 0, released_ = 0;  // the caller's thread only
   std::atomic<bool> stopping_ = false;
   std::thread worker_;
 };

@@ -119,6 +119,13 @@ class VelAvCodec : public VideoStreamValues, public AudioStreamValues {
   int64_t AudioPacketDuration = 0;
   bool AudioPacketKey = true;
   int32_t AudioTimeBaseNum = 1, AudioTimeBaseDen = 1;
+  // The source's packet that holds the audio delivered last, when it was
+  // handed out as it is (reading ahead), for a container that keeps packets
+  // and so takes a reference instead of a copy; null otherwise. Valid as long
+  // as the delivered data. Its buffer belongs to the decoder's libraries,
+  // which are those the muxers link (the same major version at least): a
+  // reference must go before the libraries do.
+  const AVPacket* DeliveredAudioPacket() const;
 
   // Set before Open. True (the default): the audio is described for an AVI
   // stream, which refuses codecs AVI cannot carry or time, and loses the

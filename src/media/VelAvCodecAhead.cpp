@@ -68,6 +68,10 @@ uint8_t* VelAvCodec::TakeAhead(int32_t& kind, int32_t& size) {
   return DeliverEnd(false, "", size);
 }
 
+const AVPacket* VelAvCodec::DeliveredAudioPacket() const {
+  return DeliveredAudio != nullptr && DeliveredAudio->data != nullptr ? DeliveredAudio : nullptr;
+}
+
 void VelAvCodec::StopReadingAhead() {
   if (Ahead != nullptr) Ahead->Stop();
   if (FormatContext != nullptr) FormatContext->interrupt_callback = {nullptr, nullptr};

@@ -13,6 +13,8 @@
 #include "picture/BmpFrame.h"
 #include "picture/PlanarPicture.h"
 
+struct AVPacket;
+
 namespace MEDIAOUTPUT {
 
 enum class Container { Avi, Matroska, Mp4 };
@@ -32,8 +34,11 @@ struct OutputRequest {
 enum class Setup { Ready, Failed, NoCompressor };
 
 // One audio packet as the source stores it, with its times in the source
-// stream's time base (VelAvCodec::kNoTime when missing).
+// stream's time base (VelAvCodec::kNoTime when missing). Packet, when not
+// null, is the source's packet holding Data: an output that keeps the packet
+// past the call takes a reference to its buffer rather than a copy.
 struct AudioPacket {
+  const AVPacket* Packet = nullptr;
   const uint8_t* Data = nullptr;
   int32_t Size = 0;
   int64_t Pts = 0, Dts = 0, Duration = 0;

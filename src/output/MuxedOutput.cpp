@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <utility>
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -11,6 +12,7 @@ extern "C" {
 }
 
 #include "compressors/CompressorCatalog.h"
+#include "output/Mp4Length.h"
 #include "output/OutputFormat.h"
 
 namespace MEDIAOUTPUT {
@@ -45,25 +47,42 @@ int64_t Rescaled(int64_t time, AVRational from, AVRational to) {
 
 MuxedOutput::~MuxedOutput() { Finish(); }
 
-// Pictures the compressor still holds are written, then the indexes.
+// Pictures the compressor still holds are written, then the indexes; the
+// file is closed before its MP4 header is completed, so that nothing the
+// muxer still holds can land on the change.
 void MuxedOutput::Finish() {
   if (compressor_ && headerWritten_) {
     uint64_t ignored = 0;
     videoBytes_ = videoBytes_ ? videoBytes_ : &ignored;
-    compressor_->Finish([this](const void* data, uint32_t size, bool key) {
-      return WriteVideoChunk(data, size, key);
-    });
+    compressor_->Finish([this](const COMPRESSOR::Chunk& chunk) { return WriteVideoChunk(chunk); });
     videoBytes_ = nullptr;
   }
   compressor_.reset();
   if (context_ != nullptr) {
-    if (headerWritten_) av_write_trailer(context_);
-    if (context_->pb != nullptr) avio_closep(&context_->pb);
+    const bool finished = headerWritten_ && av_write_trailer(context_) >= 0;
+    const bool closed = context_->pb == nullptr || avio_closep(&context_->pb) >= 0;
+    if (container_ == Container::Mp4 && finished && closed) StateMp4Length();
     avformat_free_context(context_);
     context_ = nullptr;
   }
+  av_packet_free(&packet_);
   AVICOMPRESSOPTIONS* list[1] = {&options_};
   AVISaveOptionsFree(1, list);
+}
+
+// A file whose header cannot be completed stays as the muxer left it: it
+// plays, and readers that walk its fragments still find its whole length.
+void MuxedOutput::StateMp4Length() const {
+  int64_t end = INT64_MIN;
+  AVRational base{1, 1};
+  for (const auto& [stream, streamEnd] : {std::pair{video_, videoEnd_}, {audio_, audioEnd_}}) {
+    if (stream == nullptr || streamEnd == INT64_MIN) continue;
+    if (end == INT64_MIN || av_compare_ts(streamEnd, stream->time_base, end, base) > 0) {
+      end = streamEnd;
+      base = stream->time_base;
+    }
+  }
+  if (end > 0) MP4LENGTH::StateLength(path_, {end, base.num, base.den});
 }
 
 Setup MuxedOutput::Fail(const std::string& text) {
@@ -153,6 +172,12 @@ bool MuxedOutput::OpenFile(const OutputRequest& request) {
     Fail(OUTPUTFORMAT::OutputFileErrorText(AVIERR_MEMORY));
     return false;
   }
+  packet_ = av_packet_alloc();
+  if (packet_ == nullptr) {
+    Fail(OUTPUTFORMAT::OutputFileErrorText(AVIERR_MEMORY));
+    return false;
+  }
+  path_ = request.Path;
   const int opened = avio_open(&context_->pb, request.Path.c_str(), AVIO_FLAG_WRITE);
   if (opened < 0) {
     lastErrno_ = AVUNERROR(opened);
@@ -226,54 +251,68 @@ bool MuxedOutput::WriteCompressed(
   lastPts_ = pts;
   pending_.push_back(pts);
   videoBytes_ = &bytes;
-  const HRESULT result = compress([this](const void* data, uint32_t size, bool key) {
-    return WriteVideoChunk(data, size, key);
-  });
+  const HRESULT result =
+      compress([this](const COMPRESSOR::Chunk& chunk) { return WriteVideoChunk(chunk); });
   videoBytes_ = nullptr;
   if (result == AVIERR_OK) return true;
   if (error_.empty()) error_ = "Can't write video output...";
   return false;
 }
 
-HRESULT MuxedOutput::WriteVideoChunk(const void* data, uint32_t size, bool key) {
-  AVPacket* packet = av_packet_alloc();
-  if (packet == nullptr || av_new_packet(packet, int(size)) < 0) {
-    av_packet_free(&packet);
-    error_ = "Can't write video output...";
-    return AVIERR_MEMORY;
+// The muxer keeps a packet until it interleaves it. The encoder's own packet
+// goes to it as it is, by its reference, with nothing of the encoder's but
+// the bytes; bare bytes are copied by the muxer.
+HRESULT MuxedOutput::WriteVideoChunk(const COMPRESSOR::Chunk& chunk) {
+  AVPacket* packet = chunk.packet;
+  if (packet != nullptr) {
+    av_packet_free_side_data(packet);
+  } else {
+    packet = packet_;
+    packet->data = static_cast<uint8_t*>(const_cast<void*>(chunk.data));  // only read
+    packet->size = int(chunk.size);
   }
-  std::memcpy(packet->data, data, size);
+  packet->pos = -1;
   packet->pts = packet->dts = pending_.empty() ? lastPts_ : pending_.front();
   if (!pending_.empty()) pending_.pop_front();
   packet->duration = std::max<int64_t>(1, std::llround(frameSeconds_ / av_q2d(video_->time_base)));
-  packet->flags = key ? AV_PKT_FLAG_KEY : 0;
+  packet->flags = chunk.key ? AV_PKT_FLAG_KEY : 0;
   packet->stream_index = video_->index;
+  const int64_t end = packet->pts + packet->duration;
+  // Leaves the packet blank, written or not.
   const int result = av_interleaved_write_frame(context_, packet);
-  av_packet_free(&packet);
   if (!Written(result, "Can't write video output...")) return AVIERR_FILEWRITE;
-  if (videoBytes_) *videoBytes_ += size;
+  videoEnd_ = std::max(videoEnd_, end);
+  if (videoBytes_) *videoBytes_ += chunk.size;
   return AVIERR_OK;
 }
 
 bool MuxedOutput::WriteAudio(const AudioPacket& packet, uint64_t& bytes) {
   if (audio_ == nullptr) return true;
-  AVPacket* out = av_packet_alloc();
-  if (out == nullptr || av_new_packet(out, packet.Size) < 0) {
-    av_packet_free(&out);
-    error_ = "Can't write audio output...";
-    return false;
+  // A reference to the source's buffer, or else the bare bytes, which the
+  // muxer copies: the packet outlives this call in the muxer's queue.
+  AVPacket* out = packet_;
+  const AVPacket* source = packet.Packet;
+  if (source != nullptr && source->buf != nullptr && source->data == packet.Data) {
+    out->buf = av_buffer_ref(source->buf);
+    if (out->buf == nullptr) {
+      error_ = "Can't write audio output...";
+      return false;
+    }
   }
-  std::memcpy(out->data, packet.Data, size_t(packet.Size));
-  const AVRational source{audioBaseNum_, audioBaseDen_};
-  out->pts = Rescaled(packet.Pts, source, audio_->time_base);
-  out->dts = Rescaled(packet.Dts, source, audio_->time_base);
-  out->duration =
-      packet.Duration > 0 ? av_rescale_q(packet.Duration, source, audio_->time_base) : 0;
+  out->data = const_cast<uint8_t*>(packet.Data);  // only read
+  out->size = packet.Size;
+  out->pos = -1;
+  const AVRational base{audioBaseNum_, audioBaseDen_};
+  out->pts = Rescaled(packet.Pts, base, audio_->time_base);
+  out->dts = Rescaled(packet.Dts, base, audio_->time_base);
+  out->duration = packet.Duration > 0 ? av_rescale_q(packet.Duration, base, audio_->time_base) : 0;
   out->flags = packet.Key ? AV_PKT_FLAG_KEY : 0;
   out->stream_index = audio_->index;
+  const int64_t start = out->pts != AV_NOPTS_VALUE ? out->pts : out->dts;
+  const int64_t end = start != AV_NOPTS_VALUE ? start + out->duration : INT64_MIN;
   const int result = av_interleaved_write_frame(context_, out);
-  av_packet_free(&out);
   if (!Written(result, "Can't write audio output...")) return false;
+  audioEnd_ = std::max(audioEnd_, end);
   bytes += uint64_t(packet.Size);
   return true;
 }

@@ -3,7 +3,7 @@
 // Matroska and MP4 through libavformat's muxers. Pictures keep the source's
 // presentation times and the sound its packets and times, untouched. MP4 is
 // written fragmented and Matroska in clusters, so a file cut short plays to
-// its last whole part.
+// its last whole part; a finished MP4's header then states its length.
 #include <deque>
 #include <memory>
 
@@ -12,6 +12,7 @@
 
 struct AVFormatContext;
 struct AVStream;
+struct AVPacket;
 
 namespace MEDIAOUTPUT {
 
@@ -43,14 +44,18 @@ class MuxedOutput : public MediaOutput {
   bool OpenFile(const OutputRequest& request);
   bool AddVideoStream(const OutputRequest& request);
   bool AddAudioStream(const VELAVCODEC::VelAvCodec& source);
-  HRESULT WriteVideoChunk(const void* data, uint32_t size, bool key);
+  HRESULT WriteVideoChunk(const COMPRESSOR::Chunk& chunk);
   bool Written(int result, const char* text);
   void Finish();
+  void StateMp4Length() const;
 
   Container container_;
   AVFormatContext* context_ = nullptr;
   AVStream* video_ = nullptr;
   AVStream* audio_ = nullptr;
+  // Blank between writes: the packet that carries bytes without a buffer of
+  // their own, made once.
+  AVPacket* packet_ = nullptr;
   int32_t audioBaseNum_ = 1, audioBaseDen_ = 1;
   AVICOMPRESSOPTIONS options_{};
   std::unique_ptr<COMPRESSOR::Compressor> compressor_;
@@ -61,6 +66,10 @@ class MuxedOutput : public MediaOutput {
   // come: chunks come back in the order the pictures went in.
   std::deque<int64_t> pending_;
   int64_t lastPts_ = INT64_MIN;
+  // Where each stream's written samples end, in its time base: the file's
+  // length is the later of the two.
+  int64_t videoEnd_ = INT64_MIN, audioEnd_ = INT64_MIN;
+  std::string path_;
   uint64_t* videoBytes_ = nullptr;
   bool headerWritten_ = false;
   int lastErrno_ = 0;

@@ -71,9 +71,9 @@ std::unique_ptr<COMPRESSOR::Compressor> Started(const COMPRESSORCATALOG::Compres
 using Chunks = std::vector<std::vector<uint8_t>>;
 
 COMPRESSOR::ChunkSink Into(Chunks& chunks) {
-  return [&chunks](const void* data, uint32_t size, bool) {
-    const uint8_t* bytes = static_cast<const uint8_t*>(data);
-    chunks.emplace_back(bytes, bytes + size);
+  return [&chunks](const COMPRESSOR::Chunk& chunk) {
+    const uint8_t* bytes = static_cast<const uint8_t*>(chunk.data);
+    chunks.emplace_back(bytes, bytes + chunk.size);
     return AVIERR_OK;
   };
 }

@@ -1,6 +1,7 @@
 // The write-ahead compressor over a scripted inner compressor: chunks keep
 // their order and flags, byte counts add up, failures come back, and Finish
-// drains what is queued and held back.
+// drains what is queued and held back; an encoder's packets pass by
+// reference, not copied.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -9,6 +10,10 @@
 #include <thread>
 
 #include "compressors/CompressorWriteAhead.h"
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+}
 
 namespace {
 
@@ -45,7 +50,7 @@ class ScriptedCompressor : public COMPRESSOR::Compressor {
     while (held_.size() > keep) {
       const int32_t number = held_.front();
       held_.pop_front();
-      const HRESULT result = sink(&number, sizeof number, number % 5 == 0);
+      const HRESULT result = sink({&number, sizeof number, number % 5 == 0});
       if (result != AVIERR_OK) return result;
     }
     return AVIERR_OK;
@@ -79,14 +84,14 @@ FedRun Feed(WriteAheadCompressor& compressor, int pictures, int failWriteAt = -1
   EXPECT_EQ(compressor.Start(input, 1, 25, &format), AVIERR_OK);
   EXPECT_EQ(format, (std::vector<uint8_t>{1, 2, 3}));
   int64_t callBytes = 0;
-  const ChunkSink sink = [&](const void* data, uint32_t size, bool key) {
+  const ChunkSink sink = [&](const COMPRESSOR::Chunk& chunk) {
     if (int(run.written.numbers.size()) == failWriteAt) return HRESULT(AVIERR_FILEWRITE);
     int32_t number;
-    std::memcpy(&number, data, sizeof number);
+    std::memcpy(&number, chunk.data, sizeof number);
     run.written.numbers.push_back(number);
-    run.written.keys.push_back(key);
-    run.written.bytes += size;
-    callBytes += size;
+    run.written.keys.push_back(chunk.key);
+    run.written.bytes += chunk.size;
+    callBytes += chunk.size;
     return HRESULT(AVIERR_OK);
   };
   std::vector<uint8_t> buffer(kPictureBytes);
@@ -148,10 +153,77 @@ TEST(CompressorWriteAhead, AFailedWriteIsAnsweredAndNothingFollowsIt) {
   EXPECT_EQ(run.written.numbers, Numbers(3));
 }
 
+// Gives each picture back as a packet of its own buffer, as an encoder does,
+// keeping a reference to every buffer to see where it went.
+class PacketCompressor : public COMPRESSOR::Compressor {
+ public:
+  ~PacketCompressor() override {
+    for (AVBufferRef* buffer : buffers) av_buffer_unref(&buffer);
+  }
+  HRESULT Start(const BITMAPINFOHEADER&, DWORD, DWORD, std::vector<uint8_t>*) override {
+    return AVIERR_OK;
+  }
+  HRESULT Compress(const void* pixels, size_t, const ChunkSink& sink) override {
+    AVPacket* packet = av_packet_alloc();
+    if (packet == nullptr || av_new_packet(packet, 4) < 0) return AVIERR_MEMORY;
+    std::memcpy(packet->data, pixels, 4);
+    buffers.push_back(av_buffer_ref(packet->buf));
+    const HRESULT result = sink({packet->data, 4, true, packet});
+    av_packet_free(&packet);
+    return result;
+  }
+  HRESULT Finish(const ChunkSink&) override { return AVIERR_OK; }
+
+  std::vector<AVBufferRef*> buffers;  // made on the worker, read after Finish
+};
+
+TEST(CompressorWriteAhead, AnEncodersPacketsReachTheSinkUncopiedAndAreReleasedOrTakenOver) {
+  for (const bool takeOver : {false, true}) {
+    SCOPED_TRACE(takeOver ? "taken over" : "only read");
+    auto inner = std::make_unique<PacketCompressor>();
+    const PacketCompressor& packets = *inner;
+    WriteAheadCompressor compressor(std::move(inner), 2);
+    BITMAPINFOHEADER input{};
+    input.biWidth = kWidth;
+    input.biHeight = kHeight;
+    std::vector<uint8_t> format;
+    ASSERT_EQ(compressor.Start(input, 1, 25, &format), AVIERR_OK);
+    std::vector<const void*> seen;
+    std::vector<int32_t> numbers;
+    std::vector<AVPacket*> taken;
+    const ChunkSink sink = [&](const COMPRESSOR::Chunk& chunk) {
+      if (chunk.packet == nullptr || chunk.data != chunk.packet->data) return HRESULT(AVIERR_ERROR);
+      seen.push_back(chunk.data);
+      int32_t number;
+      std::memcpy(&number, chunk.data, sizeof number);
+      numbers.push_back(number);
+      if (takeOver) {
+        taken.push_back(av_packet_alloc());
+        av_packet_move_ref(taken.back(), chunk.packet);
+      }
+      return HRESULT(AVIERR_OK);
+    };
+    std::vector<uint8_t> buffer(kPictureBytes);
+    for (int32_t i = 0; i < 20; ++i) {
+      std::memcpy(buffer.data(), &i, sizeof i);
+      ASSERT_EQ(compressor.Compress(buffer.data(), buffer.size(), sink), AVIERR_OK);
+    }
+    ASSERT_EQ(compressor.Finish(sink), AVIERR_OK);
+    ASSERT_EQ(numbers, Numbers(20));
+    ASSERT_EQ(packets.buffers.size(), 20u);
+    for (size_t i = 0; i < 20; ++i) {
+      EXPECT_EQ(seen[i], packets.buffers[i]->data) << i;  // the encoder's own bytes
+      // Besides the test's reference, only the sink's, when it took the packet.
+      EXPECT_EQ(av_buffer_get_ref_count(packets.buffers[i]), takeOver ? 2 : 1) << i;
+    }
+    for (AVPacket* packet : taken) av_packet_free(&packet);
+  }
+}
+
 TEST(CompressorWriteAhead, PicturesTooSmallOrBeforeStartAreRefused) {
   WriteAheadCompressor compressor(std::make_unique<ScriptedCompressor>(0, -1), 2);
   std::vector<uint8_t> buffer(kPictureBytes);
-  const ChunkSink sink = [](const void*, uint32_t, bool) { return HRESULT(AVIERR_OK); };
+  const ChunkSink sink = [](const COMPRESSOR::Chunk&) { return HRESULT(AVIERR_OK); };
   EXPECT_EQ(compressor.Compress(buffer.data(), buffer.size(), sink), AVIERR_BADFORMAT);
   BITMAPINFOHEADER input{};
   input.biWidth = kWidth;

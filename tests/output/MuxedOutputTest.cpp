@@ -4,6 +4,10 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 
+#include <algorithm>
+#include <cstdio>
+#include <sstream>
+
 #include "support/BackgroundRun.h"
 #include "support/SyncProbe.h"
 #include "support/TestSupport.h"
@@ -20,6 +24,46 @@ bool DecodesWithoutError(const fs::path& file) {
   std::string errors;
   return RunShell("ffmpeg -v error -i " + file.string() + " -f null -", &errors) == 0 &&
          errors.empty();
+}
+
+uint64_t BigEndian(const std::string& bytes, size_t at, size_t count) {
+  uint64_t value = 0;
+  for (size_t k = 0; k < count; ++k) value = value << 8 | uint8_t(bytes[at + k]);
+  return value;
+}
+
+// The length an MP4's movie header (mvhd) states, in seconds; -1 when there
+// is none ahead of the fragments. Readers that do not walk every fragment
+// take the length from there, or else from the last fragment's start.
+double HeaderSeconds(const fs::path& file) {
+  const std::string bytes = ReadFile(file);
+  size_t from = 0, to = bytes.size();
+  for (const char* wanted : {"moov", "mvhd"}) {
+    size_t at = from;
+    for (; at + 8 <= to; at += BigEndian(bytes, at, 4)) {
+      if (BigEndian(bytes, at, 4) < 8 || BigEndian(bytes, at, 4) > to - at) return -1;
+      if (bytes.compare(at + 4, 4, wanted) == 0) break;
+    }
+    if (at + 8 > to) return -1;
+    to = at + BigEndian(bytes, at, 4);
+    from = at + 8;
+  }
+  const bool wide = bytes[from] == 1;
+  if (to - from < (wide ? 32u : 20u)) return -1;
+  const uint64_t timescale = BigEndian(bytes, from + (wide ? 20 : 12), 4);
+  const uint64_t duration = BigEndian(bytes, from + (wide ? 24 : 16), wide ? 8 : 4);
+  return timescale > 0 ? double(duration) / double(timescale) : -1;
+}
+
+double Seconds(const std::string& text) { return text.empty() ? -1 : std::stod(text); }
+
+// Where the last of the file's streams ends as ffprobe finds it, from the
+// samples themselves.
+double ProbedEnd(const fs::path& file) {
+  std::istringstream lines(Tag(file, "stream=start_time,duration"));
+  double end = -1, start = 0, duration = 0;
+  while (lines >> start >> duration) end = std::max(end, start + duration);
+  return end;
 }
 
 class MuxedOutputTest : public ::testing::Test {
@@ -138,6 +182,52 @@ TEST_F(MuxedOutputTest, WhatTheContainerCannotHoldIsRefusedBeforeTheFileIsMade) 
   EXPECT_FALSE(fs::exists(dir / "out.mkv"));
 }
 
+// Fragments of a second, 10.9 s in all: a reader that took the length from
+// the last fragment's start would be most of a second short.
+class FinishedMp4Test : public MuxedOutputTest {
+ protected:
+  fs::path Finished(const char* soundSeconds = "10.9") {
+    const fs::path source = dir / "source.mp4", output = dir / "out.mp4";
+    Ffmpeg("-f lavfi -i testsrc2=size=160x120:rate=25:duration=10.9 -f lavfi -i sine=duration=" +
+           std::string(soundSeconds) + " -c:v mpeg4 -c:a libmp3lame " + source.string());
+    const ProgramRun run = Job(source, output, "--transcode --compressor MJPG");
+    EXPECT_EQ(run.status, 0) << run.err;
+    videoSeconds = Seconds(Tag(output, "stream=duration -select_streams v"));
+    EXPECT_NEAR(videoSeconds, 10.92, 0.001);  // 273 pictures
+    return output;
+  }
+  double videoSeconds = 0;
+};
+
+// The header's timescale is a millisecond, and the length is rounded up.
+TEST_F(FinishedMp4Test, StatesTheEndOfItsLongestStreamInItsHeaderAsFfprobeReadsIt) {
+  const fs::path output = Finished();
+  // The sound ends at 10.9 s, the last picture at 10.92 s.
+  EXPECT_NEAR(ProbedEnd(output), videoSeconds, 0.001);
+  EXPECT_NEAR(HeaderSeconds(output), ProbedEnd(output), 0.0015);
+  // The sound starts with the encoder's lead-in, a little ahead of 0.
+  EXPECT_NEAR(Seconds(Tag(output, "format=duration")), videoSeconds, 0.05);
+
+  const fs::path longer = Finished("12.3");
+  EXPECT_NEAR(ProbedEnd(longer), 12.3, 0.03);
+  EXPECT_NEAR(HeaderSeconds(longer), ProbedEnd(longer), 0.0015);
+}
+
+TEST_F(FinishedMp4Test, GStreamerReadsItsWholeLength) {
+  if (RunShell("command -v gst-discoverer-1.0") != 0)
+    GTEST_SKIP() << "gst-discoverer-1.0 is absent (gstreamer1.0-plugins-base-apps)";
+  const fs::path output = Finished();
+  std::string report;
+  ASSERT_EQ(RunShell("gst-discoverer-1.0 " + output.string(), &report), 0) << report;
+  // "Duration: 0:00:10.920000000"
+  const size_t at = report.find("Duration: ");
+  ASSERT_NE(at, std::string::npos) << report;
+  int hours = 0, minutes = 0;
+  double seconds = 0;
+  ASSERT_EQ(std::sscanf(report.c_str() + at, "Duration: %d:%d:%lf", &hours, &minutes, &seconds), 3);
+  EXPECT_NEAR(hours * 3600 + minutes * 60 + seconds, videoSeconds, 0.05) << report;
+}
+
 TEST_F(MuxedOutputTest, StoppedAndKilledJobsLeaveFilesThatPlay) {
   const fs::path source = dir / "long.mp4";
   Ffmpeg(
@@ -155,7 +245,13 @@ TEST_F(MuxedOutputTest, StoppedAndKilledJobsLeaveFilesThatPlay) {
       const int pictures = DecodedPictures(output);
       EXPECT_GT(pictures, 25) << extension << " " << signal;
       EXPECT_LT(pictures, 500) << extension << " " << signal;
-      if (signal == SIGTERM) EXPECT_TRUE(DecodesWithoutError(output)) << extension;
+      if (signal == SIGTERM) {
+        EXPECT_TRUE(DecodesWithoutError(output)) << extension;
+        // A stopped job's MP4 is finished: its header states what it holds.
+        if (output.extension() == ".mp4") {
+          EXPECT_NEAR(HeaderSeconds(output), ProbedEnd(output), 0.0015);
+        }
+      }
     }
   }
 }
