@@ -33,8 +33,8 @@ struct Figures {
   unsigned checksum = 0;
 };
 
-Figures Measure(const SubtitleLook& look, int frames) {
-  SubtitleFont font;
+Figures Measure(const SUBTITLELOOK::SubtitleLook& look, int frames) {
+  SUBTITLEFONT::SubtitleFont font;
   font.Size = 24;
   font.Color = 0x00FFFFFF;
   SUBTITLEOVERLAY::SubtitleOverlay overlay;
@@ -73,8 +73,8 @@ int main(int argc, char** argv) {
   QGuiApplication app(argc, argv);
   const int frames = argc > 1 ? std::max(1, std::atoi(argv[1])) : 20000;
   std::printf("%d frames each\n", frames);
-  Print("plain", Measure(SubtitleLook{}, frames));
-  SubtitleLook look;
+  Print("plain", Measure(SUBTITLELOOK::SubtitleLook{}, frames));
+  SUBTITLELOOK::SubtitleLook look;
   look.Outline = 2;
   look.Shadow = 2;
   look.BoxOpacity = 50;

@@ -4,7 +4,7 @@
 #include "ui/RunWindow.h"
 
 int main(int argc, char** argv) {
-  tolvane::HideQtNotes();
-  if (tolvane::IsCommandLine(argc, argv)) return tolvane::RunCommandLine(argc, argv);
-  return tolvane::RunWindow(argc, argv);
+  COMMANDLINE::HideQtNotes();
+  if (COMMANDLINE::IsCommandLine(argc, argv)) return COMMANDLINE::RunCommandLine(argc, argv);
+  return RUNWINDOW::RunWindow(argc, argv);
 }

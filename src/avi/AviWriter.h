@@ -37,7 +37,6 @@ class AviWriter {
 
   // Writes the indexes and the header, and closes the file.
   HRESULT Finish();
-  bool Finished() const { return finished_; }
   int LastErrno() const { return file_.LastErrno(); }
 
  private:

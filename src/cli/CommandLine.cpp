@@ -15,13 +15,14 @@
 #include "cli/ReadingArguments.h"
 #include "compressors/CompressorEncoder.h"
 #include "media/LibraryLog.h"
+#include "platform/ProgramInfo.h"
 #include "shell/HelpPage.h"
 
-namespace tolvane {
+namespace COMMANDLINE {
 namespace {
 
 int RunVersion(const Arguments&, std::ostream& out, std::ostream&) {
-  out << "Tolvane v2.02\n";
+  out << PROGRAMINFO::kProgramTitle << '\n';
   return ExitOk;
 }
 
@@ -166,4 +167,4 @@ int RunCommandLine(int argc, char** argv) {
   return RunCommandLine(args, std::cout, std::cerr);
 }
 
-}  // namespace tolvane
+}  // namespace COMMANDLINE

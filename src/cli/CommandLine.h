@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-namespace tolvane {
+namespace COMMANDLINE {
 
 // Exit statuses of the command line.
 enum ExitStatus { ExitOk = 0, ExitFailed = 1, ExitBadArguments = 2 };
@@ -39,4 +39,4 @@ void HideQtNotes();
 // Text of --help.
 std::string CommandLineHelp();
 
-}  // namespace tolvane
+}  // namespace COMMANDLINE

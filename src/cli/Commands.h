@@ -9,7 +9,7 @@
 #include "cli/CommandLine.h"
 #include "shell/Settings.h"
 
-namespace tolvane {
+namespace COMMANDLINE {
 
 // For the commands that draw text: Qt's application object (null when one
 // exists already), and the settings file their options are laid over.
@@ -22,4 +22,4 @@ int RunListEntries(const Arguments& args, std::ostream& out, std::ostream& err);
 int RunProbe(const Arguments& args, std::ostream& out, std::ostream& err);
 int RunSnapshot(const Arguments& args, std::ostream& out, std::ostream& err);
 
-}  // namespace tolvane
+}  // namespace COMMANDLINE

@@ -80,10 +80,10 @@ const std::map<std::string, Setter>& ValueOptions() {
          result.Options.Font.Name = value;
          return value.empty() ? std::string("bad font name ''") : std::string();
        }},
-      {"--font-size", Integer("font size", kMinFontSize, kMaxFontSize,
+      {"--font-size", Integer("font size", SUBTITLEFONT::kMinFontSize, SUBTITLEFONT::kMaxFontSize,
                               [](auto& r, long long v) { r.Options.Font.Size = int(v); })},
       {"--font-color", Integer(
-                           "font colour", 0, kMaxColor,
+                           "font colour", 0, SUBTITLEFONT::kMaxColor,
                            [](auto& r, long long v) { r.Options.Font.Color = uint32_t(v); }, 16)},
       {"--script",
        Integer("script", 0, 255, [](auto& r, long long v) { r.Options.Font.Charset = int(v); })},
@@ -100,7 +100,7 @@ const std::map<std::string, bool JOBOPTIONS::JobOptions::*>& FlagOptions() {
   return flags;
 }
 
-std::string ApplyFontFlag(const std::string& option, SubtitleFont& font) {
+std::string ApplyFontFlag(const std::string& option, SUBTITLEFONT::SubtitleFont& font) {
   if (option == "--bold")
     font.Bold = true;
   else if (option == "--italic")
@@ -147,14 +147,14 @@ std::string CheckComplete(const JobArguments& result, bool bothDelays) {
 
 bool TakesValue(const std::string& option) { return ValueOptions().count(option) > 0; }
 
-std::string SettingsFileArgument(const tolvane::Arguments& args) {
+std::string SettingsFileArgument(const COMMANDLINE::Arguments& args) {
   for (size_t i = 0; i + 1 < args.size(); ++i)
     if (args[i] == "--settings") return args[i + 1];
   return {};
 }
 
-std::string ParseJobArguments(const tolvane::Arguments& args, const SETTINGS::Settings& settings,
-                              JobArguments& result) {
+std::string ParseJobArguments(const COMMANDLINE::Arguments& args,
+                              const SETTINGS::Settings& settings, JobArguments& result) {
   result.Options = SETTINGS::JobOptionsFromSettings(settings);
   bool delayFrames = false;
   bool delayMs = false;

@@ -24,11 +24,11 @@ struct JobArguments {
 bool TakesValue(const std::string& option);
 
 // The file named by --settings, or empty when it is not given.
-std::string SettingsFileArgument(const tolvane::Arguments& args);
+std::string SettingsFileArgument(const COMMANDLINE::Arguments& args);
 
 // Empty on success, else what is wrong with the arguments.
-std::string ParseJobArguments(const tolvane::Arguments& args, const SETTINGS::Settings& settings,
-                              JobArguments& result);
+std::string ParseJobArguments(const COMMANDLINE::Arguments& args,
+                              const SETTINGS::Settings& settings, JobArguments& result);
 
 // The compressor choice the arguments make; false when the compressor is
 // unknown.

@@ -20,7 +20,7 @@
 #include "subtitles/SubtitleOverlay.h"
 #include "subtitles/SubtitleUnit.h"
 
-namespace tolvane {
+namespace COMMANDLINE {
 
 // Text is drawn with Qt, which needs an application object; without a
 // display the offscreen platform serves. It must exist before the settings
@@ -123,4 +123,4 @@ int RunJob(const Arguments& args, std::ostream& out, std::ostream& err) {
   }
 }
 
-}  // namespace tolvane
+}  // namespace COMMANDLINE

@@ -8,7 +8,7 @@
 #include "cli/Commands.h"
 #include "compressors/CompressorCatalog.h"
 
-namespace tolvane {
+namespace COMMANDLINE {
 
 int RunListCompressors(const Arguments& args, std::ostream& out, std::ostream& err) {
   if (args.size() != 1) {
@@ -23,4 +23,4 @@ int RunListCompressors(const Arguments& args, std::ostream& out, std::ostream& e
   return ExitOk;
 }
 
-}  // namespace tolvane
+}  // namespace COMMANDLINE

@@ -16,7 +16,7 @@
 #include "subtitles/CodePage.h"
 #include "subtitles/SubtitleUnit.h"
 
-namespace tolvane {
+namespace COMMANDLINE {
 namespace {
 
 struct ListEntriesOptions {
@@ -144,4 +144,4 @@ int RunListEntries(const Arguments& args, std::ostream& out, std::ostream& err) 
   return ExitOk;
 }
 
-}  // namespace tolvane
+}  // namespace COMMANDLINE

@@ -11,20 +11,27 @@ struct ValueOption {
   const char* what;  // as the error names it
   int maximum;
   int base;
-  int SubtitleLook::*number;
-  uint32_t SubtitleLook::*colour;
+  int SUBTITLELOOK::SubtitleLook::*number;
+  uint32_t SUBTITLELOOK::SubtitleLook::*colour;
 };
 
 constexpr int kColourMaximum = 0xFFFFFF;
 
 const ValueOption kValueOptions[] = {
-    {"--outline", "outline", kMaximumOutline, 10, &SubtitleLook::Outline, nullptr},
-    {"--outline-color", "outline colour", kColourMaximum, 16, nullptr, &SubtitleLook::OutlineColor},
-    {"--shadow", "shadow", kMaximumShadow, 10, &SubtitleLook::Shadow, nullptr},
-    {"--shadow-color", "shadow colour", kColourMaximum, 16, nullptr, &SubtitleLook::ShadowColor},
-    {"--box-opacity", "box opacity", kMaximumBoxOpacity, 10, &SubtitleLook::BoxOpacity, nullptr},
-    {"--box-color", "box colour", kColourMaximum, 16, nullptr, &SubtitleLook::BoxColor},
-    {"--margin", "margin", kMaximumMargin, 10, &SubtitleLook::Margin, nullptr},
+    {"--outline", "outline", SUBTITLELOOK::kMaximumOutline, 10,
+     &SUBTITLELOOK::SubtitleLook::Outline, nullptr},
+    {"--outline-color", "outline colour", kColourMaximum, 16, nullptr,
+     &SUBTITLELOOK::SubtitleLook::OutlineColor},
+    {"--shadow", "shadow", SUBTITLELOOK::kMaximumShadow, 10, &SUBTITLELOOK::SubtitleLook::Shadow,
+     nullptr},
+    {"--shadow-color", "shadow colour", kColourMaximum, 16, nullptr,
+     &SUBTITLELOOK::SubtitleLook::ShadowColor},
+    {"--box-opacity", "box opacity", SUBTITLELOOK::kMaximumBoxOpacity, 10,
+     &SUBTITLELOOK::SubtitleLook::BoxOpacity, nullptr},
+    {"--box-color", "box colour", kColourMaximum, 16, nullptr,
+     &SUBTITLELOOK::SubtitleLook::BoxColor},
+    {"--margin", "margin", SUBTITLELOOK::kMaximumMargin, 10, &SUBTITLELOOK::SubtitleLook::Margin,
+     nullptr},
 };
 
 std::optional<int> ParseNumber(std::string_view text, int base, int maximum) {
@@ -37,7 +44,8 @@ std::optional<int> ParseNumber(std::string_view text, int base, int maximum) {
   return value;
 }
 
-std::string Apply(const ValueOption& option, const std::string& value, SubtitleLook& look) {
+std::string Apply(const ValueOption& option, const std::string& value,
+                  SUBTITLELOOK::SubtitleLook& look) {
   const auto number = ParseNumber(value, option.base, option.maximum);
   if (!number) return "bad " + std::string(option.what) + " '" + value + "'";
   if (option.number != nullptr)
@@ -49,8 +57,8 @@ std::string Apply(const ValueOption& option, const std::string& value, SubtitleL
 
 }  // namespace
 
-std::optional<std::string> ParseLookOption(const tolvane::Arguments& args, size_t& i,
-                                           SubtitleLook& look) {
+std::optional<std::string> ParseLookOption(const COMMANDLINE::Arguments& args, size_t& i,
+                                           SUBTITLELOOK::SubtitleLook& look) {
   const std::string& option = args[i];
   if (option == "--antialias") {
     look.Antialias = true;

@@ -15,8 +15,8 @@ namespace LOOKARGUMENTS {
 // Nothing when args[i] is no look option. Otherwise the option (and its value,
 // i moving onto it) is laid over the look, and the answer is empty, or what
 // is wrong with it.
-std::optional<std::string> ParseLookOption(const tolvane::Arguments& args, size_t& i,
-                                           SubtitleLook& look);
+std::optional<std::string> ParseLookOption(const COMMANDLINE::Arguments& args, size_t& i,
+                                           SUBTITLELOOK::SubtitleLook& look);
 
 // Whether the look option takes a value.
 bool TakesValue(const std::string& option);

@@ -5,7 +5,7 @@
 #include "media/LibraryLog.h"
 #include "media/VelAvCodec.h"
 
-namespace tolvane {
+namespace COMMANDLINE {
 namespace {
 
 // The report's lines end in CR LF; the terminal gets one line per line.
@@ -51,4 +51,4 @@ int RunProbe(const Arguments& args, std::ostream& out, std::ostream& err) {
   return ExitOk;
 }
 
-}  // namespace tolvane
+}  // namespace COMMANDLINE

@@ -13,7 +13,7 @@
 #include "job/StillPicture.h"
 #include "media/VelAvCodec.h"
 
-namespace tolvane {
+namespace COMMANDLINE {
 namespace {
 
 // The time, and the other arguments for the job's own parsing.
@@ -72,4 +72,4 @@ int RunSnapshot(const Arguments& args, std::ostream&, std::ostream& err) {
   }
 }
 
-}  // namespace tolvane
+}  // namespace COMMANDLINE

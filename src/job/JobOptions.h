@@ -26,8 +26,8 @@ struct JobOptions {
   bool TranscodeVideo = false;
   bool FixAudioVBR = false;
   bool AutoSize = true;
-  SubtitleFont Font;
-  SubtitleLook Look;
+  SUBTITLEFONT::SubtitleFont Font;
+  SUBTITLELOOK::SubtitleLook Look;
   SUBTITLEFILE::ReadingOptions Reading;  // how the subtitle file is read
 };
 

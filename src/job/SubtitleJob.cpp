@@ -152,7 +152,7 @@ JobEnd SubtitleJob::RunFrameLoop(const JobOptions& options) {
   // Pictures stay planar where the compressor takes them so; the next ones
   // decode while this one is drawn and compressed (on failure the loop reads
   // them itself).
-  decoder_->KeepPlanar = true;
+  decoder_->DeliverPlanar = true;
   decoder_->StartReadingAhead();
   while (state_ == State::Looping) {
     int32_t kind = 0;
@@ -376,7 +376,7 @@ void SubtitleJob::CloseAll() {
   host_.AppendLog("Closing all...");
   host_.PhaseChanged(JobPhase::Idle);
   if (decoder_ != nullptr) {
-    decoder_->KeepPlanar = false;
+    decoder_->DeliverPlanar = false;
     decoder_->Close();
   }
   subtitles_.Clear();

@@ -3,7 +3,7 @@
 #include <new>
 #include <system_error>
 
-namespace VELAVCODEC {
+namespace READAHEADQUEUE {
 
 bool ReadAheadQueue::Start(size_t depth, Producer produce) {
   Stop();
@@ -57,4 +57,4 @@ void ReadAheadQueue::Stop() {
   worker_.join();
 }
 
-}  // namespace VELAVCODEC
+}  // namespace READAHEADQUEUE

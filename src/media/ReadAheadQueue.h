@@ -14,7 +14,7 @@
 
 #include "platform/BoundedQueue.h"
 
-namespace VELAVCODEC {
+namespace READAHEADQUEUE {
 
 class ReadAheadQueue {
  public:
@@ -53,4 +53,4 @@ class ReadAheadQueue {
   std::thread worker_;
 };
 
-}  // namespace VELAVCODEC
+}  // namespace READAHEADQUEUE

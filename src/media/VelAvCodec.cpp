@@ -89,8 +89,8 @@ void VelAvCodec::SelectAudioStream(int k) {
 void VelAvCodec::ReleaseBuffers() {
   if (Packet != nullptr) Api->av_packet_free(&Packet);
   if (DecodedFrame != nullptr) Api->av_frame_free(&DecodedFrame);
-  if (KeptPicture != nullptr) Api->av_frame_free(&KeptPicture);
-  PlanarKept = false;
+  if (PlanarFrame != nullptr) Api->av_frame_free(&PlanarFrame);
+  PlanarHeld = false;
   if (Scaler) Scaler->ClearTarget();
   Frame.Release();
   RgbStorage.reset();

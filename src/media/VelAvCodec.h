@@ -23,11 +23,14 @@ struct AVFrame;
 struct AVPacket;
 struct SwsContext;
 
+namespace READAHEADQUEUE {
+class ReadAheadQueue;
+}
+
 namespace VELAVCODEC {
 
 struct EntryPoints;
 class PictureScaler;
-class ReadAheadQueue;
 
 // The one exception of the program: thrown only by the constructor.
 struct VelException {
@@ -76,7 +79,7 @@ class VelAvCodec : public VideoStreamValues, public AudioStreamValues {
   // it is, and the frame buffer holds nothing of it until ConvertRows or
   // ConvertPicture; both answer false with ErrorText when the conversion
   // fails.
-  bool KeepPlanar = false;
+  bool DeliverPlanar = false;
   // Null when the picture delivered last is in the frame buffer.
   const PLANARPICTURE::PlanarPicture* DeliveredPlanar() const;
   bool ConvertRows(const PLANARPICTURE::RowBand& band);
@@ -188,9 +191,9 @@ class VelAvCodec : public VideoStreamValues, public AudioStreamValues {
   uint8_t* DeliverAudio(AVPacket* packet, int32_t& kind, int32_t& size, bool copy);
   bool ScaleToFrameBuffer(const AVFrame* picture);
   static constexpr const char* kCantScaleText = "[VelAvCodec::GetNextData] Can't scale image...";
-  bool KeepsPlanar(const AVFrame* picture) const;
-  void KeepPlanarPicture(AVFrame* picture);
-  void ReleaseKeptPicture();
+  bool CanDeliverPlanar(const AVFrame* picture) const;
+  void HoldPlanarPicture(AVFrame* picture);
+  void ReleasePlanarPicture();
   void ReleaseBuffers();
   void ReleaseCodecs();
   void ResetFields();
@@ -209,9 +212,9 @@ class VelAvCodec : public VideoStreamValues, public AudioStreamValues {
   const AVCodec* AudioCodec = nullptr;
   AVFrame* DecodedFrame = nullptr;
   // The picture delivered last while it is kept planar.
-  AVFrame* KeptPicture = nullptr;
-  PLANARPICTURE::PlanarPicture KeptPlanar;
-  bool PlanarKept = false;
+  AVFrame* PlanarFrame = nullptr;
+  PLANARPICTURE::PlanarPicture PlanarView;
+  bool PlanarHeld = false;
   std::unique_ptr<PictureScaler> Scaler;  // its context is kept across sources
 
   // The frame buffer, its pixel rows on a 64-byte boundary.
@@ -243,7 +246,7 @@ class VelAvCodec : public VideoStreamValues, public AudioStreamValues {
     AVPacket* Audio = nullptr;
     const char* Error = "";
   };
-  std::unique_ptr<ReadAheadQueue> Ahead;
+  std::unique_ptr<READAHEADQUEUE::ReadAheadQueue> Ahead;
   std::vector<AheadSlot> AheadSlots;
   AVPacket* DeliveredAudio = nullptr;  // handed out, kept until the next call
   AVFrame* DeliveredPicture = nullptr;

@@ -8,7 +8,9 @@ namespace VELAVCODEC {
 namespace {
 
 // Lets a blocking read give up once the thread is asked to stop.
-int StopRequested(void* queue) { return static_cast<ReadAheadQueue*>(queue)->Stopping() ? 1 : 0; }
+int StopRequested(void* queue) {
+  return static_cast<READAHEADQUEUE::ReadAheadQueue*>(queue)->Stopping() ? 1 : 0;
+}
 
 }  // namespace
 
@@ -23,7 +25,7 @@ bool VelAvCodec::StartReadingAhead(size_t depth) {
     slot.Audio = made ? Api->av_packet_alloc() : nullptr;
     made = slot.Picture != nullptr && slot.Audio != nullptr;
   }
-  if (Ahead == nullptr) Ahead = std::make_unique<ReadAheadQueue>();
+  if (Ahead == nullptr) Ahead = std::make_unique<READAHEADQUEUE::ReadAheadQueue>();
   AheadEnded = false;
   if (made) {
     FormatContext->interrupt_callback = {StopRequested, Ahead.get()};

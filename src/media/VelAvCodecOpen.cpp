@@ -188,8 +188,8 @@ void VelAvCodec::SetVideoFields() {
 
 bool VelAvCodec::AllocateVideoBuffers() {
   DecodedFrame = Api->av_frame_alloc();
-  KeptPicture = Api->av_frame_alloc();
-  if (DecodedFrame == nullptr || KeptPicture == nullptr ||
+  PlanarFrame = Api->av_frame_alloc();
+  if (DecodedFrame == nullptr || PlanarFrame == nullptr ||
       !Frame.Allocate(Width, Height, kPixelAlignment, kScalerSlack))
     return FailAllocation();
   const size_t frameSize = Frame.size() + kScalerSlack;

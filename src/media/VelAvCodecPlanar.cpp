@@ -8,45 +8,45 @@ namespace VELAVCODEC {
 
 // Only what the scaler would convert unchanged in size, on video levels,
 // straight into the frame buffer.
-bool VelAvCodec::KeepsPlanar(const AVFrame* picture) const {
-  return KeepPlanar && RgbBuffer == nullptr && KeptPicture != nullptr &&
+bool VelAvCodec::CanDeliverPlanar(const AVFrame* picture) const {
+  return DeliverPlanar && RgbBuffer == nullptr && PlanarFrame != nullptr &&
          picture->format == AV_PIX_FMT_YUV420P && picture->color_range != AVCOL_RANGE_JPEG &&
          picture->width == Width && picture->height == Height && Width % 2 == 0 && Height % 2 == 0;
 }
 
-void VelAvCodec::KeepPlanarPicture(AVFrame* picture) {
-  Api->av_frame_move_ref(KeptPicture, picture);
+void VelAvCodec::HoldPlanarPicture(AVFrame* picture) {
+  Api->av_frame_move_ref(PlanarFrame, picture);
   for (int plane = 0; plane < 3; ++plane) {
-    KeptPlanar.Data[plane] = KeptPicture->data[plane];
-    KeptPlanar.Stride[plane] = KeptPicture->linesize[plane];
+    PlanarView.Data[plane] = PlanarFrame->data[plane];
+    PlanarView.Stride[plane] = PlanarFrame->linesize[plane];
   }
-  KeptPlanar.Width = Width;
-  KeptPlanar.Height = Height;
-  PlanarKept = true;
+  PlanarView.Width = Width;
+  PlanarView.Height = Height;
+  PlanarHeld = true;
 }
 
-void VelAvCodec::ReleaseKeptPicture() {
-  if (!PlanarKept) return;
-  Api->av_frame_unref(KeptPicture);
-  PlanarKept = false;
+void VelAvCodec::ReleasePlanarPicture() {
+  if (!PlanarHeld) return;
+  Api->av_frame_unref(PlanarFrame);
+  PlanarHeld = false;
 }
 
 const PLANARPICTURE::PlanarPicture* VelAvCodec::DeliveredPlanar() const {
-  return PlanarKept ? &KeptPlanar : nullptr;
+  return PlanarHeld ? &PlanarView : nullptr;
 }
 
 bool VelAvCodec::ConvertRows(const PLANARPICTURE::RowBand& band) {
-  if (!PlanarKept || band.Count <= 0 ||
-      Scaler->ScaleRows(KeptPicture, band.Top, band.Count) == PictureScaler::Result::Done)
+  if (!PlanarHeld || band.Count <= 0 ||
+      Scaler->ScaleRows(PlanarFrame, band.Top, band.Count) == PictureScaler::Result::Done)
     return true;
   ErrorText = kCantScaleText;
   return false;
 }
 
 bool VelAvCodec::ConvertPicture() {
-  if (!PlanarKept) return true;
-  const bool scaled = ScaleToFrameBuffer(KeptPicture);
-  ReleaseKeptPicture();
+  if (!PlanarHeld) return true;
+  const bool scaled = ScaleToFrameBuffer(PlanarFrame);
+  ReleasePlanarPicture();
   return scaled;
 }
 

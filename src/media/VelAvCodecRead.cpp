@@ -22,7 +22,7 @@ void CopyBytes(uint8_t* destination, const uint8_t* source, size_t n) {
 
 uint8_t* VelAvCodec::GetNextData(int32_t& kind, int32_t& size) {
   size = 0;
-  ReleaseKeptPicture();
+  ReleasePlanarPicture();
   if (ReadFailed) return DeliverEnd(true, InputError, size);
   if (Ahead != nullptr && Ahead->Running()) return TakeAhead(kind, size);
   switch (ReadNext()) {
@@ -180,8 +180,8 @@ uint8_t* VelAvCodec::DeliverAudio(AVPacket* packet, int32_t& kind, int32_t& size
 uint8_t* VelAvCodec::DeliverPicture(AVFrame* picture, int32_t& kind, int32_t& size) {
   kind = KindVideo;
   SetPictureTime(picture);
-  if (KeepsPlanar(picture)) {
-    KeepPlanarPicture(picture);
+  if (CanDeliverPlanar(picture)) {
+    HoldPlanarPicture(picture);
     size = int32_t(Frame.size());
     return Frame.data();
   }

@@ -69,8 +69,8 @@ std::vector<uint8_t> AudioFormatBlock(const VELAVCODEC::AudioStreamValues& audio
 }
 
 std::string SoftwareText() {
-  return std::string(tolvane::kProgramTitle) + " | " + tolvane::kWebSite + " | " +
-         tolvane::kContactAddress1 + " & " + tolvane::kContactAddress2;
+  return std::string(PROGRAMINFO::kProgramTitle) + " | " + PROGRAMINFO::kWebSite + " | " +
+         PROGRAMINFO::kContactAddress1 + " & " + PROGRAMINFO::kContactAddress2;
 }
 
 std::vector<uint8_t> SoftwareInfoBlock() {

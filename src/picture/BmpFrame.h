@@ -32,7 +32,6 @@ class BmpView {
  public:
   explicit BmpView(uint8_t* image) : image_(image) {}
 
-  uint8_t* Image() const { return image_; }
   const BITMAPINFOHEADER* Info() const {
     return reinterpret_cast<const BITMAPINFOHEADER*>(image_ + kInfoHeaderOffset);
   }

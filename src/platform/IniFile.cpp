@@ -104,17 +104,17 @@ bool ParseInteger(const std::string& text, int32_t& value) {
 // is read: a FIFO or a device would block or never end, a huge file would
 // only cost memory. Either makes the file unusable, so nothing writes over it.
 std::string IniFile::ReadText() {
-  const int fd = ::open(Path_.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  const int fd = ::open(path_.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) {
     // A path that exists but cannot be opened is no settings file either.
     struct stat info {};
-    Usable_ = ::stat(Path_.c_str(), &info) != 0 || S_ISREG(info.st_mode);
+    usable_ = ::stat(path_.c_str(), &info) != 0 || S_ISREG(info.st_mode);
     return {};
   }
   std::string text;
   struct stat info {};
   if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_size > off_t(kMaxFileSize)) {
-    Usable_ = false;
+    usable_ = false;
   } else {
     text.resize(size_t(info.st_size));
     size_t done = 0;
@@ -130,16 +130,16 @@ std::string IniFile::ReadText() {
   return text;
 }
 
-IniFile::IniFile(std::string path) : Path_(std::move(path)) {
+IniFile::IniFile(std::string path) : path_(std::move(path)) {
   const std::string text = ReadText();
-  if (text.find('\n') != npos && text.find("\r\n") == npos) LineEnd_ = "\n";
+  if (text.find('\n') != npos && text.find("\r\n") == npos) lineEnd_ = "\n";
   size_t start = 0;
   while (start < text.size()) {
     size_t end = text.find('\n', start);
     if (end == npos) end = text.size();
     std::string line = text.substr(start, end - start);
     if (!line.empty() && line.back() == '\r') line.pop_back();
-    Lines_.push_back(std::move(line));
+    lines_.push_back(std::move(line));
     start = end + 1;
   }
 }
@@ -147,17 +147,17 @@ IniFile::IniFile(std::string path) : Path_(std::move(path)) {
 IniFile::Position IniFile::Find(const std::string& section, const std::string& key) const {
   Position position{npos, npos, npos};
   bool inSection = false;
-  for (size_t i = 0; i < Lines_.size(); ++i) {
+  for (size_t i = 0; i < lines_.size(); ++i) {
     std::string name;
-    if (SectionName(Lines_[i], name)) {
+    if (SectionName(lines_[i], name)) {
       if (inSection) break;
       inSection = SameName(name, section);
       if (inSection) position.sectionLine = position.insertLine = i;
       continue;
     }
     if (!inSection) continue;
-    if (!Trim(Lines_[i]).empty()) position.insertLine = i;
-    if (KeyName(Lines_[i], name) && SameName(name, key)) {
+    if (!Trim(lines_[i]).empty()) position.insertLine = i;
+    if (KeyName(lines_[i], name) && SameName(name, key)) {
       position.keyLine = i;
       break;
     }
@@ -168,7 +168,7 @@ IniFile::Position IniFile::Find(const std::string& section, const std::string& k
 std::string IniFile::ReadString(const std::string& section, const std::string& key,
                                 const std::string& fallback) const {
   Position position = Find(section, key);
-  return position.keyLine == npos ? fallback : ValueOf(Lines_[position.keyLine]);
+  return position.keyLine == npos ? fallback : ValueOf(lines_[position.keyLine]);
 }
 
 int32_t IniFile::ReadInteger(const std::string& section, const std::string& key,
@@ -188,13 +188,13 @@ void IniFile::WriteString(const std::string& section, const std::string& key,
   const std::string entry = key + "=" + value.substr(0, value.find_first_of("\r\n"));
   Position position = Find(section, key);
   if (position.keyLine != npos) {
-    Lines_[position.keyLine] = entry;
+    lines_[position.keyLine] = entry;
   } else if (position.sectionLine != npos) {
-    Lines_.insert(Lines_.begin() + std::ptrdiff_t(position.insertLine + 1), entry);
+    lines_.insert(lines_.begin() + std::ptrdiff_t(position.insertLine + 1), entry);
   } else {
-    if (!Lines_.empty() && !Trim(Lines_.back()).empty()) Lines_.push_back("");
-    Lines_.push_back("[" + section + "]");
-    Lines_.push_back(entry);
+    if (!lines_.empty() && !Trim(lines_.back()).empty()) lines_.push_back("");
+    lines_.push_back("[" + section + "]");
+    lines_.push_back(entry);
   }
 }
 
@@ -208,10 +208,10 @@ void IniFile::WriteBool(const std::string& section, const std::string& key, bool
 
 bool IniFile::UpdateFile() const {
   struct stat info {};
-  if (!Usable_ || (::stat(Path_.c_str(), &info) == 0 && !S_ISREG(info.st_mode))) return false;
-  std::ofstream file(Path_, std::ios::binary | std::ios::trunc);
+  if (!usable_ || (::stat(path_.c_str(), &info) == 0 && !S_ISREG(info.st_mode))) return false;
+  std::ofstream file(path_, std::ios::binary | std::ios::trunc);
   if (!file) return false;
-  for (const std::string& line : Lines_) file << line << LineEnd_;
+  for (const std::string& line : lines_) file << line << lineEnd_;
   file.close();
   return !file.fail();
 }

@@ -28,7 +28,7 @@ class IniFile {
   // UpdateFile then refuses to write over.
   explicit IniFile(std::string path);
 
-  const std::string& Path() const { return Path_; }
+  const std::string& Path() const { return path_; }
 
   // The value of the first matching key in the first matching section,
   // blanks and one pair of enclosing quotes removed; fallback when missing.
@@ -56,10 +56,10 @@ class IniFile {
   Position Find(const std::string& section, const std::string& key) const;
   std::string ReadText();
 
-  std::string Path_;
-  std::vector<std::string> Lines_;
-  std::string LineEnd_ = "\r\n";
-  bool Usable_ = true;
+  std::string path_;
+  std::vector<std::string> lines_;
+  std::string lineEnd_ = "\r\n";
+  bool usable_ = true;
 };
 
 }  // namespace INIFILE

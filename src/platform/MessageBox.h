@@ -15,7 +15,9 @@ constexpr UINT MB_ICONINFORMATION = 0x40;
 constexpr UINT MB_SYSTEMMODAL = 0x1000;
 
 // The two boxes the program shows of its own.
+namespace MESSAGEBOX {
 enum class MessageKind { Error, Information };
+}  // namespace MESSAGEBOX
 
 constexpr int IDOK = 1;
 constexpr int IDYES = 6;

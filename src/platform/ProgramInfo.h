@@ -3,7 +3,7 @@
 // The program's name and the maker's addresses, in one place: the window's
 // link lines, the help and donation links and the software text written into
 // every output file all take them from here.
-namespace tolvane {
+namespace PROGRAMINFO {
 
 constexpr const char* kProgramTitle = "Tolvane v2.02";
 constexpr const char* kProgramDescription = "Subtitle tool for video files ";
@@ -12,4 +12,4 @@ constexpr const char* kDonationPath = "/index.php?p=1_4_Donations";
 constexpr const char* kContactAddress1 = "dev@tolvane.example";
 constexpr const char* kContactAddress2 = "qa@tolvane.example";
 
-}  // namespace tolvane
+}  // namespace PROGRAMINFO

@@ -1,6 +1,6 @@
 #include "shell/Charsets.h"
 
-namespace tolvane {
+namespace CHARSETS {
 
 const std::vector<Charset>& NamedCharsets() {
   static const std::vector<Charset> charsets = {
@@ -19,4 +19,4 @@ std::string CharsetName(int code) {
   return "";
 }
 
-}  // namespace tolvane
+}  // namespace CHARSETS

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-namespace tolvane {
+namespace CHARSETS {
 
 struct Charset {
   int Code;
@@ -18,4 +18,4 @@ const std::vector<Charset>& NamedCharsets();
 // The script name of a code from 0 to 255; empty for a code without a name.
 std::string CharsetName(int code);
 
-}  // namespace tolvane
+}  // namespace CHARSETS

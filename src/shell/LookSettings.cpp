@@ -29,19 +29,20 @@ bool HasLookSection(const INIFILE::IniFile& file) {
 
 }  // namespace
 
-void LoadLook(const INIFILE::IniFile& file, SubtitleLook& look) {
-  look.Outline = ReadClamped(file, "Outline", look.Outline, kMaximumOutline);
+void LoadLook(const INIFILE::IniFile& file, SUBTITLELOOK::SubtitleLook& look) {
+  look.Outline = ReadClamped(file, "Outline", look.Outline, SUBTITLELOOK::kMaximumOutline);
   look.OutlineColor = ReadColor(file, "OutlineColor", look.OutlineColor);
-  look.Shadow = ReadClamped(file, "Shadow", look.Shadow, kMaximumShadow);
+  look.Shadow = ReadClamped(file, "Shadow", look.Shadow, SUBTITLELOOK::kMaximumShadow);
   look.ShadowColor = ReadColor(file, "ShadowColor", look.ShadowColor);
-  look.BoxOpacity = ReadClamped(file, "BoxOpacity", look.BoxOpacity, kMaximumBoxOpacity);
+  look.BoxOpacity =
+      ReadClamped(file, "BoxOpacity", look.BoxOpacity, SUBTITLELOOK::kMaximumBoxOpacity);
   look.BoxColor = ReadColor(file, "BoxColor", look.BoxColor);
   look.Antialias = file.ReadBool(kSection, "Antialias", look.Antialias);
-  look.Margin = ReadClamped(file, "Margin", look.Margin, kMaximumMargin);
+  look.Margin = ReadClamped(file, "Margin", look.Margin, SUBTITLELOOK::kMaximumMargin);
 }
 
-void SaveLook(INIFILE::IniFile& file, const SubtitleLook& look) {
-  if (look == SubtitleLook{} && !HasLookSection(file)) return;
+void SaveLook(INIFILE::IniFile& file, const SUBTITLELOOK::SubtitleLook& look) {
+  if (look == SUBTITLELOOK::SubtitleLook{} && !HasLookSection(file)) return;
   file.WriteInteger(kSection, "Outline", look.Outline);
   file.WriteString(kSection, "OutlineColor", FormatColor(look.OutlineColor));
   file.WriteInteger(kSection, "Shadow", look.Shadow);

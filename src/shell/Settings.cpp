@@ -33,10 +33,12 @@ std::string TrimFileName(const std::string& name) {
 }
 
 // The ranges the command line enforces: a settings file is input too.
-void LoadFont(const IniFile& file, SubtitleFont& font) {
+void LoadFont(const IniFile& file, SUBTITLEFONT::SubtitleFont& font) {
   font.Name = file.ReadString("FONT", "Name", font.Name);
-  font.Size = std::clamp(file.ReadInteger("FONT", "Size", font.Size), kMinFontSize, kMaxFontSize);
-  font.Color = ParseColor(file.ReadString("FONT", "Color", FormatColor(font.Color))) & kMaxColor;
+  font.Size = std::clamp(file.ReadInteger("FONT", "Size", font.Size), SUBTITLEFONT::kMinFontSize,
+                         SUBTITLEFONT::kMaxFontSize);
+  font.Color = ParseColor(file.ReadString("FONT", "Color", FormatColor(font.Color))) &
+               SUBTITLEFONT::kMaxColor;
   font.Charset = file.ReadInteger("FONT", "Charset", font.Charset) & 0xFF;
   font.Bold = file.ReadBool("FONT", "Bold", font.Bold);
   font.Italic = file.ReadBool("FONT", "Italic", font.Italic);
@@ -44,7 +46,7 @@ void LoadFont(const IniFile& file, SubtitleFont& font) {
   font.StrikeOut = file.ReadBool("FONT", "StrikeOut", font.StrikeOut);
 }
 
-void SaveFont(IniFile& file, const SubtitleFont& font) {
+void SaveFont(IniFile& file, const SUBTITLEFONT::SubtitleFont& font) {
   file.WriteString("FONT", "Name", font.Name);
   file.WriteInteger("FONT", "Size", font.Size);
   file.WriteString("FONT", "Color", FormatColor(font.Color));

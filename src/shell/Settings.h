@@ -25,7 +25,7 @@ struct Settings {
   std::string Subtitle;
   std::string DestinationVideo;
   // [FONT]
-  SubtitleFont Font;
+  SUBTITLEFONT::SubtitleFont Font;
   // [SUBTITLE]
   bool AutoSize = true;
   bool UseFrames = true;
@@ -37,7 +37,7 @@ struct Settings {
   bool FixAudioVBR = false;
   bool TranscodeVideo = false;
   // [LOOK]
-  SubtitleLook Look;
+  SUBTITLELOOK::SubtitleLook Look;
   // [READING]
   SUBTITLEFILE::ReadingOptions Reading;
 

@@ -33,18 +33,18 @@ void SeedUserFile(const std::string& from, const std::string& folder, const std:
 }  // namespace
 
 SettingsLocation::SettingsLocation(std::string programFolder, std::string userFolder)
-    : ProgramFile_(WithSeparator(std::move(programFolder)) + kSettingsFileName),
-      UserFolder_(WithSeparator(userFolder.empty() ? UserConfigFolder() : std::move(userFolder))),
-      UserFile_(UserFolder_ + kSettingsFileName) {}
+    : programFile_(WithSeparator(std::move(programFolder)) + kSettingsFileName),
+      userFolder_(WithSeparator(userFolder.empty() ? UserConfigFolder() : std::move(userFolder))),
+      userFile_(userFolder_ + kSettingsFileName) {}
 
 std::string SettingsLocation::ReadPath() const {
-  return Exists(UserFile_) ? UserFile_ : ProgramFile_;
+  return Exists(userFile_) ? userFile_ : programFile_;
 }
 
 bool SettingsLocation::Save(const Settings& settings, std::string& error) const {
-  if (!Exists(UserFile_) && SaveSettings(ProgramFile_, settings, error)) return true;
-  SeedUserFile(ProgramFile_, UserFolder_, UserFile_);
-  return SaveSettings(UserFile_, settings, error);
+  if (!Exists(userFile_) && SaveSettings(programFile_, settings, error)) return true;
+  SeedUserFile(programFile_, userFolder_, userFile_);
+  return SaveSettings(userFile_, settings, error);
 }
 
 std::string RunningProgramFolder() {

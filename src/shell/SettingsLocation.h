@@ -19,9 +19,6 @@ class SettingsLocation {
   // platform's configuration folder for this application.
   SettingsLocation(std::string programFolder, std::string userFolder = "");
 
-  const std::string& ProgramFile() const { return ProgramFile_; }
-  const std::string& UserFile() const { return UserFile_; }
-
   // The file the settings are read from.
   std::string ReadPath() const;
   // Writes the settings beside the program, falling back to the user's
@@ -31,9 +28,9 @@ class SettingsLocation {
   bool Save(const Settings& settings, std::string& error) const;
 
  private:
-  std::string ProgramFile_;
-  std::string UserFolder_;
-  std::string UserFile_;
+  std::string programFile_;
+  std::string userFolder_;
+  std::string userFile_;
 };
 
 // The folder of the running program with a trailing separator.

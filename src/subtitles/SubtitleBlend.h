@@ -25,7 +25,6 @@ class BlendPicture {
   int32_t Width() const { return width_; }
   int32_t Height() const { return height_; }
   // Runs of covered pixels in the stored picture.
-  size_t RunCount() const { return runs_.size(); }
 
   // Blends the stored picture onto the frame buffer (a complete bottom-up
   // 24-bit BMP image), its bottom row `raise` rows above the frame's. Never

@@ -14,7 +14,6 @@ namespace {
 constexpr char kReplacement[] = "\xEF\xBF\xBD";
 
 struct MarkForm {
-  ByteOrderMark mark;
   std::string_view bytes;
   const char* encoding;
   std::size_t unit;
@@ -22,11 +21,11 @@ struct MarkForm {
 
 // Longest marks first: FF FE 00 00 also starts like UTF-16 LE.
 constexpr MarkForm kMarks[] = {
-    {ByteOrderMark::Utf32LE, std::string_view("\xFF\xFE\0\0", 4), "UTF-32LE", 4},
-    {ByteOrderMark::Utf32BE, std::string_view("\0\0\xFE\xFF", 4), "UTF-32BE", 4},
-    {ByteOrderMark::Utf8, "\xEF\xBB\xBF", "UTF-8", 1},
-    {ByteOrderMark::Utf16LE, "\xFF\xFE", "UTF-16LE", 2},
-    {ByteOrderMark::Utf16BE, "\xFE\xFF", "UTF-16BE", 2},
+    {std::string_view("\xFF\xFE\0\0", 4), "UTF-32LE", 4},
+    {std::string_view("\0\0\xFE\xFF", 4), "UTF-32BE", 4},
+    {"\xEF\xBB\xBF", "UTF-8", 1},
+    {"\xFF\xFE", "UTF-16LE", 2},
+    {"\xFE\xFF", "UTF-16BE", 2},
 };
 
 const MarkForm* FindMarkForm(std::string_view bytes) {
@@ -86,11 +85,6 @@ class Converter {
 };
 
 }  // namespace
-
-ByteOrderMark FindByteOrderMark(std::string_view bytes) {
-  const MarkForm* form = FindMarkForm(bytes);
-  return form ? form->mark : ByteOrderMark::None;
-}
 
 bool IsAscii(std::string_view bytes) {
   return std::all_of(bytes.begin(), bytes.end(),

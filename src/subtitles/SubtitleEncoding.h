@@ -11,12 +11,6 @@
 
 namespace SUBTITLEFILE {
 
-enum class ByteOrderMark { None, Utf8, Utf16LE, Utf16BE, Utf32LE, Utf32BE };
-
-// The mark the bytes start with; UTF-32 LE is told from UTF-16 LE by its two
-// zero bytes.
-ByteOrderMark FindByteOrderMark(std::string_view bytes);
-
 bool IsAscii(std::string_view bytes);
 // Well-formed UTF-8: no overlong forms, no surrogates, nothing past U+10FFFF.
 bool IsUtf8(std::string_view bytes);

@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <string>
 
+namespace SUBTITLEFONT {
+
 // The subtitle font as the font options hold it and the settings file stores
 // it: a face name, a size in points, a colour value 0x00BBGGRR (red in the
 // lowest byte), a character-set code and four styles.
@@ -34,3 +36,5 @@ constexpr int PixelsOfPoints(int points) {
   const int64_t pixels = (int64_t(points) * kScreenDotsPerInch + 36) / 72;
   return pixels > INT32_MAX ? INT32_MAX : pixels < INT32_MIN ? INT32_MIN : int(pixels);
 }
+
+}  // namespace SUBTITLEFONT

@@ -43,7 +43,7 @@ void ForEachPiece(const QString& text, const QFont& font, Piece piece) {
 
 }  // namespace
 
-QFont DrawingFont(const SubtitleFont& font, bool antialias) {
+QFont DrawingFont(const SUBTITLEFONT::SubtitleFont& font, bool antialias) {
   QFont result(QString::fromStdString(font.Name));
   result.setBold(font.Bold);
   result.setItalic(font.Italic);
@@ -88,7 +88,9 @@ bool WidthReaches(const QString& text, const QFont& font, int limit) {
   return reached;
 }
 
-void SetPoints(QFont& font, int points) { font.setPixelSize(std::max(PixelsOfPoints(points), 1)); }
+void SetPoints(QFont& font, int points) {
+  font.setPixelSize(std::max(SUBTITLEFONT::PixelsOfPoints(points), 1));
+}
 
 int FitPoints(const QString& text, QFont& font, int points, int minimum, int limit) {
   while (points > minimum && WidthReaches(text, font, limit)) SetPoints(font, --points);

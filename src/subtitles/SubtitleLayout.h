@@ -22,7 +22,7 @@ constexpr int kMaximumPoints = 1000;
 
 // The font the lines are drawn in, at no size yet. Aliased glyphs for the
 // key-coloured band: a blended edge pixel there would paint a tinted fringe.
-QFont DrawingFont(const SubtitleFont& font, bool antialias);
+QFont DrawingFont(const SUBTITLEFONT::SubtitleFont& font, bool antialias);
 
 // Lines up to this many UTF-16 units are measured and drawn as one string.
 constexpr qsizetype kWholeLineUnits = 2048;

@@ -6,6 +6,8 @@
 // key-coloured cells and aliased text, drawn the way the program always has.
 #include <cstdint>
 
+namespace SUBTITLELOOK {
+
 struct SubtitleLook {
   int Outline = 0;                   // pixels of rim around every glyph
   uint32_t OutlineColor = 0x000000;  // 0x00BBGGRR
@@ -29,3 +31,5 @@ constexpr int kMaximumOutline = 8;
 constexpr int kMaximumShadow = 8;
 constexpr int kMaximumBoxOpacity = 100;
 constexpr int kMaximumMargin = 1000;
+
+}  // namespace SUBTITLELOOK

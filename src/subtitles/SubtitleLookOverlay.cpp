@@ -50,12 +50,12 @@ struct Premultiplied {
   }
 };
 
-SubtitleLook Clamped(const SubtitleLook& look) {
-  SubtitleLook result = look;
-  result.Outline = std::clamp(look.Outline, 0, kMaximumOutline);
-  result.Shadow = std::clamp(look.Shadow, 0, kMaximumShadow);
-  result.BoxOpacity = std::clamp(look.BoxOpacity, 0, kMaximumBoxOpacity);
-  result.Margin = std::clamp(look.Margin, 0, kMaximumMargin);
+SUBTITLELOOK::SubtitleLook Clamped(const SUBTITLELOOK::SubtitleLook& look) {
+  SUBTITLELOOK::SubtitleLook result = look;
+  result.Outline = std::clamp(look.Outline, 0, SUBTITLELOOK::kMaximumOutline);
+  result.Shadow = std::clamp(look.Shadow, 0, SUBTITLELOOK::kMaximumShadow);
+  result.BoxOpacity = std::clamp(look.BoxOpacity, 0, SUBTITLELOOK::kMaximumBoxOpacity);
+  result.Margin = std::clamp(look.Margin, 0, SUBTITLELOOK::kMaximumMargin);
   return result;
 }
 
@@ -80,7 +80,8 @@ void SpreadRow(uint8_t* target, const uint8_t* source, int width) {
 
 }  // namespace
 
-void LookOverlay::Setup(const SubtitleFont& font, int32_t width, const SubtitleLook& look) {
+void LookOverlay::Setup(const SUBTITLEFONT::SubtitleFont& font, int32_t width,
+                        const SUBTITLELOOK::SubtitleLook& look) {
   font_ = font;
   font_.Size = std::clamp(font.Size, kMinimumPoints, kMaximumPoints);
   look_ = Clamped(look);

@@ -39,7 +39,8 @@ struct BandGeometry {
 class LookOverlay {
  public:
   // Once per job. The look's values are held to their ranges.
-  void Setup(const SubtitleFont& font, int32_t width, const SubtitleLook& look);
+  void Setup(const SUBTITLEFONT::SubtitleFont& font, int32_t width,
+             const SUBTITLELOOK::SubtitleLook& look);
   // Draws the lines (already decoded) and stores the band for blending.
   void Draw(const std::vector<QString>& texts, bool autoSize);
   // Blends the stored band onto the frame buffer; nothing before a drawing.
@@ -49,7 +50,7 @@ class LookOverlay {
   int32_t Width() const { return band_.width(); }
   int32_t Height() const { return band_.height(); }
   const BandGeometry& Geometry() const { return geometry_; }
-  const SubtitleLook& Look() const { return look_; }
+  const SUBTITLELOOK::SubtitleLook& Look() const { return look_; }
   // The last band drawn, top-down, premultiplied.
   const QImage& Band() const { return band_; }
   const SUBTITLEBLEND::BlendPicture& Picture() const { return picture_; }
@@ -60,8 +61,8 @@ class LookOverlay {
   void GrowRim();
   void Compose();
 
-  SubtitleFont font_;
-  SubtitleLook look_;
+  SUBTITLEFONT::SubtitleFont font_;
+  SUBTITLELOOK::SubtitleLook look_;
   BandGeometry geometry_;
   QFont textFont_;
   // Glyph coverage, drawn in white on transparent.

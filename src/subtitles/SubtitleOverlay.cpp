@@ -34,7 +34,8 @@ QColor ColorOf(uint32_t value) {
 SubtitleOverlay::SubtitleOverlay() = default;
 SubtitleOverlay::~SubtitleOverlay() = default;
 
-void SubtitleOverlay::Setup(const SubtitleFont& font, int32_t width, const SubtitleLook& look) {
+void SubtitleOverlay::Setup(const SUBTITLEFONT::SubtitleFont& font, int32_t width,
+                            const SUBTITLELOOK::SubtitleLook& look) {
   look_.reset();
   if (look.AnyOn()) {
     SetUpLook(font, width, look);
@@ -56,7 +57,8 @@ void SubtitleOverlay::Setup(const SubtitleFont& font, int32_t width, const Subti
 }
 
 // The plain band is left empty: nothing of it is drawn.
-void SubtitleOverlay::SetUpLook(const SubtitleFont& font, int32_t width, const SubtitleLook& look) {
+void SubtitleOverlay::SetUpLook(const SUBTITLEFONT::SubtitleFont& font, int32_t width,
+                                const SUBTITLELOOK::SubtitleLook& look) {
   font_ = font;
   ClearImage();
   subtitleBitmap_ = QImage();

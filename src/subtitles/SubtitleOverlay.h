@@ -31,7 +31,8 @@ class SubtitleOverlay {
   // twice the height of "AaAa" in that font plus 4 rows. A look with anything
   // on draws each entry once into a band with coverage and blends it onto the
   // pictures instead; SubtitleImage then stays empty.
-  void Setup(const SubtitleFont& font, int32_t width, const SubtitleLook& look = {});
+  void Setup(const SUBTITLEFONT::SubtitleFont& font, int32_t width,
+             const SUBTITLELOOK::SubtitleLook& look = {});
   // Draws the lines (8-bit text as read from the subtitle file) and stores the
   // picture as a BMP image in SubtitleImage.
   void DrawSubtitle(const std::vector<std::string>& lines);
@@ -54,7 +55,8 @@ class SubtitleOverlay {
   const SUBTITLELOOKOVERLAY::LookOverlay* LookDrawing() const { return look_.get(); }
 
  private:
-  void SetUpLook(const SubtitleFont& font, int32_t width, const SubtitleLook& look);
+  void SetUpLook(const SUBTITLEFONT::SubtitleFont& font, int32_t width,
+                 const SUBTITLELOOK::SubtitleLook& look);
   void DrawLines(const std::vector<QString>& texts);
   void SetFontPoints(int points);
   void StoreImage();
@@ -68,7 +70,7 @@ class SubtitleOverlay {
     uint32_t end;
   };
 
-  SubtitleFont font_;
+  SUBTITLEFONT::SubtitleFont font_;
   QFont bitmapFont_;
   // 24-bit, blue-green-red rows: the same byte order as the stored picture.
   QImage subtitleBitmap_;

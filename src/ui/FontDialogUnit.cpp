@@ -15,7 +15,7 @@
 namespace FONTDIALOG {
 namespace {
 
-QFont ToQFont(const SubtitleFont& font) {
+QFont ToQFont(const SUBTITLEFONT::SubtitleFont& font) {
   QFont qfont(QString::fromLocal8Bit(font.Name));
   // A face the desktop lacks is shown as the face that stands in for it.
   qfont.setFamily(QFontInfo(qfont).family());
@@ -29,7 +29,7 @@ QFont ToQFont(const SubtitleFont& font) {
 
 }  // namespace
 
-TFontDialog::TFontDialog(const SubtitleFont& font, QWidget* parent)
+TFontDialog::TFontDialog(const SUBTITLEFONT::SubtitleFont& font, QWidget* parent)
     : QDialog(parent),
       FontChooser(new QFontDialog(this)),
       BColor(new QPushButton(this)),
@@ -62,7 +62,7 @@ TFontDialog::TFontDialog(const SubtitleFont& font, QWidget* parent)
 }
 
 void TFontDialog::FillScripts(int charset) {
-  for (const tolvane::Charset& named : tolvane::NamedCharsets())
+  for (const CHARSETS::Charset& named : CHARSETS::NamedCharsets())
     CBScript->addItem(named.Name, named.Code);
   int index = CBScript->findData(charset);
   if (index < 0) {
@@ -84,9 +84,9 @@ void TFontDialog::ShowColor() {
   BColor->setStyleSheet(QString("background-color: %1").arg(ToQColor(Color).name()));
 }
 
-SubtitleFont TFontDialog::SelectedFont() const {
+SUBTITLEFONT::SubtitleFont TFontDialog::SelectedFont() const {
   const QFont qfont = FontChooser->currentFont();
-  SubtitleFont font;
+  SUBTITLEFONT::SubtitleFont font;
   // The name stays as read unless the user picked another face: a stand-in
   // must not replace "Arial" in the settings.
   font.Name = qfont.family() == ShownFamily ? ReadName : qfont.family().toLocal8Bit().toStdString();
@@ -100,7 +100,7 @@ SubtitleFont TFontDialog::SelectedFont() const {
   return font;
 }
 
-bool RunFontDialog(QWidget* parent, SubtitleFont& font) {
+bool RunFontDialog(QWidget* parent, SUBTITLEFONT::SubtitleFont& font) {
   TFontDialog dialog(font, parent);
   if (dialog.exec() != QDialog::Accepted) return false;
   font = dialog.SelectedFont();

@@ -15,16 +15,16 @@ class QPushButton;
 namespace FONTDIALOG {
 
 // Runs the dialog on font; true (and font changed) when the user confirmed.
-using FontDialogRunner = std::function<bool(QWidget* parent, SubtitleFont& font)>;
+using FontDialogRunner = std::function<bool(QWidget* parent, SUBTITLEFONT::SubtitleFont& font)>;
 
-bool RunFontDialog(QWidget* parent, SubtitleFont& font);
+bool RunFontDialog(QWidget* parent, SUBTITLEFONT::SubtitleFont& font);
 
 class TFontDialog : public QDialog {
   Q_OBJECT
  public:
-  TFontDialog(const SubtitleFont& font, QWidget* parent = nullptr);
+  TFontDialog(const SUBTITLEFONT::SubtitleFont& font, QWidget* parent = nullptr);
 
-  SubtitleFont SelectedFont() const;
+  SUBTITLEFONT::SubtitleFont SelectedFont() const;
 
  private:
   void ChooseColor();

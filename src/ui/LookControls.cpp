@@ -20,7 +20,7 @@ void SetUpLookControls(Ui::TMainForm& ui) {
         new QRegularExpressionValidator(QRegularExpression("0[xX][0-9A-Fa-f]{0,6}"), edit));
 }
 
-void ShowLook(Ui::TMainForm& ui, const SubtitleLook& look) {
+void ShowLook(Ui::TMainForm& ui, const SUBTITLELOOK::SubtitleLook& look) {
   ui.UDOutline->setValue(look.Outline);
   ui.EOutlineColor->setText(ColorText(look.OutlineColor));
   ui.UDShadow->setValue(look.Shadow);
@@ -31,8 +31,8 @@ void ShowLook(Ui::TMainForm& ui, const SubtitleLook& look) {
   ui.UDMargin->setValue(look.Margin);
 }
 
-SubtitleLook CollectLook(const Ui::TMainForm& ui) {
-  SubtitleLook look;
+SUBTITLELOOK::SubtitleLook CollectLook(const Ui::TMainForm& ui) {
+  SUBTITLELOOK::SubtitleLook look;
   look.Outline = ui.UDOutline->value();
   look.OutlineColor = ColorOf(ui.EOutlineColor);
   look.Shadow = ui.UDShadow->value();

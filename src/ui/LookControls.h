@@ -11,8 +11,8 @@ namespace LOOKCONTROLS {
 
 // The colour edits take "0x" and up to six hexadecimal digits only.
 void SetUpLookControls(Ui::TMainForm& ui);
-void ShowLook(Ui::TMainForm& ui, const SubtitleLook& look);
+void ShowLook(Ui::TMainForm& ui, const SUBTITLELOOK::SubtitleLook& look);
 // A colour edit whose text is no number gives black.
-SubtitleLook CollectLook(const Ui::TMainForm& ui);
+SUBTITLELOOK::SubtitleLook CollectLook(const Ui::TMainForm& ui);
 
 }  // namespace LOOKCONTROLS

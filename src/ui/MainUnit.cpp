@@ -67,7 +67,7 @@ QFont WindowFont() {
                    : QFontDatabase::systemFont(QFontDatabase::GeneralFont);
   // Points at 96 dots per inch, as on the platform the layout was made for:
   // 8 points are 11 pixels whatever the screen says.
-  font.setPixelSize(PixelsOfPoints(8));
+  font.setPixelSize(SUBTITLEFONT::PixelsOfPoints(8));
   return font;
 }
 
@@ -100,7 +100,7 @@ void TMainForm::FormCreate() {
   ProgramFolder = Environment.ProgramFolder.empty() ? SETTINGS::RunningProgramFolder()
                                                     : Environment.ProgramFolder;
   if (ProgramFolder.back() != '/') ProgramFolder += '/';
-  FDFont = SubtitleFont{};
+  FDFont = SUBTITLEFONT::SubtitleFont{};
   FDFont.Name = "Tahoma";
   FDFont.Size = 8;
   materials_.Decoder.reset();
@@ -141,7 +141,8 @@ void TMainForm::CreateDecoder(const SETTINGS::Settings& settings) {
   } catch (const VELAVCODEC::VelException& exception) {
     ui->BStart->setEnabled(false);
     ui->BSourceVideo->setEnabled(false);
-    ShowMessageBox(MessageKind::Error, "", std::string(exception.Message) + kDecoderFailureHint);
+    ShowMessageBox(MESSAGEBOX::MessageKind::Error, "",
+                   std::string(exception.Message) + kDecoderFailureHint);
   }
 }
 
@@ -198,7 +199,7 @@ void TMainForm::SaveSettings() {
   if (!SETTINGS::SettingsLocation(ProgramFolder, Environment.UserFolder).Save(settings, error) ||
       (settings.SaveOnExit && CompressorMemory &&
        !SETTINGS::SaveCompressorChoice(SettingsPath(), *CompressorMemory, error)))
-    ShowMessageBox(MessageKind::Error, "", error);
+    ShowMessageBox(MESSAGEBOX::MessageKind::Error, "", error);
 }
 
 void TMainForm::ShowReading(const SUBTITLEFILE::ReadingOptions& reading) {
@@ -223,9 +224,9 @@ void TMainForm::LogError(const std::string& text) {
   for (const std::string& line : JOBLOG::ErrorBlock(text)) AppendLog(line);
 }
 
-void TMainForm::ShowMessageBox(MessageKind kind, const std::string& caption,
+void TMainForm::ShowMessageBox(MESSAGEBOX::MessageKind kind, const std::string& caption,
                                const std::string& text) {
-  const bool error = kind == MessageKind::Error;
+  const bool error = kind == MESSAGEBOX::MessageKind::Error;
   const std::string shownCaption = !caption.empty() ? caption : error ? "ERROR!" : "INFO...";
   MessageBoxA(nullptr, text.c_str(), shownCaption.c_str(),
               (error ? MB_ICONSTOP : MB_ICONINFORMATION) | MB_SYSTEMMODAL);
@@ -308,7 +309,7 @@ void TMainForm::OpenSourceVideo(const std::string& name) {
     const std::string message = materials_.Decoder->ErrorText;
     materials_.Decoder->Close();
     LogError(message);
-    ShowMessageBox(MessageKind::Error, "", message);
+    ShowMessageBox(MESSAGEBOX::MessageKind::Error, "", message);
     return;
   }
   AppendLog(materials_.Decoder->Info);
@@ -333,7 +334,7 @@ void TMainForm::BSubtitleClick() {
   const std::string message = materials_.Subtitles->ErrorText;
   materials_.Subtitles->Clear();
   LogError(message);
-  ShowMessageBox(MessageKind::Error, "", message);
+  ShowMessageBox(MESSAGEBOX::MessageKind::Error, "", message);
 }
 
 void TMainForm::BDestinationVideoClick() {
@@ -344,7 +345,7 @@ void TMainForm::BDestinationVideoClick() {
 // ---- Font options ----
 
 void TMainForm::Button4Click() {
-  SubtitleFont font = FDFont;
+  SUBTITLEFONT::SubtitleFont font = FDFont;
   const bool chosen = Environment.FontDialog ? Environment.FontDialog(this, font)
                                              : FONTDIALOG::RunFontDialog(this, font);
   if (!chosen) return;
@@ -359,7 +360,7 @@ void TMainForm::FillFontDisplay() {
   palette.setColor(QPalette::All, QPalette::Base, ToQColor(FDFont.Color));
   palette.setColor(QPalette::Disabled, QPalette::Base, ToQColor(FDFont.Color));
   ui->EFontColor->setPalette(palette);
-  ui->EFontScript->setText(ToQString(tolvane::CharsetName(FDFont.Charset)));
+  ui->EFontScript->setText(ToQString(CHARSETS::CharsetName(FDFont.Charset)));
   ui->CBFontBold->setChecked(FDFont.Bold);
   ui->CBFontItalic->setChecked(FDFont.Italic);
   ui->CBFontUnderline->setChecked(FDFont.Underline);
@@ -377,13 +378,13 @@ void OpenWithShell(const std::string& target) {
 void TMainForm::ToolButton5Click() {
   OpenWithShell("file:///" + HELPPAGE::HelpPagePath(ProgramFolder));
 }
-void TMainForm::ToolButton3Click() { OpenWithShell(tolvane::kWebSite); }
+void TMainForm::ToolButton3Click() { OpenWithShell(PROGRAMINFO::kWebSite); }
 void TMainForm::ToolButton8Click() {
-  OpenWithShell(std::string(tolvane::kWebSite) + tolvane::kDonationPath);
+  OpenWithShell(std::string(PROGRAMINFO::kWebSite) + PROGRAMINFO::kDonationPath);
 }
 void TMainForm::Label30Click() {
-  OpenWithShell(std::string("mailto:") + tolvane::kContactAddress1 + "," +
-                tolvane::kContactAddress2);
+  OpenWithShell(std::string("mailto:") + PROGRAMINFO::kContactAddress1 + "," +
+                PROGRAMINFO::kContactAddress2);
 }
 
 void TMainForm::ToolButton9Click() {
@@ -539,9 +540,9 @@ void TMainForm::SetUpLooks() {
 
 void TMainForm::SetUpLinks() {
   const QString contact =
-      QString("%1 - %2").arg(tolvane::kContactAddress1, tolvane::kContactAddress2);
+      QString("%1 - %2").arg(PROGRAMINFO::kContactAddress1, PROGRAMINFO::kContactAddress2);
   for (QLabel* line : {ui->Label30, ui->Label33}) line->setText(contact);
-  for (QLabel* line : {ui->Label31, ui->Label34}) line->setText(tolvane::kWebSite);
+  for (QLabel* line : {ui->Label31, ui->Label34}) line->setText(PROGRAMINFO::kWebSite);
   for (QLabel* line : {ui->Label30, ui->Label31, ui->Label33, ui->Label34}) {
     line->setStyleSheet("color: blue");
     line->setCursor(Qt::PointingHandCursor);

@@ -51,7 +51,8 @@ class TMainForm : public QMainWindow {
   // Message log and boxes.
   void AppendLog(const std::string& text);
   void LogError(const std::string& text);
-  void ShowMessageBox(MessageKind kind, const std::string& caption, const std::string& text);
+  void ShowMessageBox(MESSAGEBOX::MessageKind kind, const std::string& caption,
+                      const std::string& text);
 
   // Panels and statistics switch.
   void ToolButton1Click();
@@ -97,7 +98,7 @@ class TMainForm : public QMainWindow {
   void CloseAll();
 
   // The font of FD: the subtitle font.
-  const SubtitleFont& SubtitleFontOfFD() const { return FDFont; }
+  const SUBTITLEFONT::SubtitleFont& SubtitleFontOfFD() const { return FDFont; }
   // The file the settings were read from and are written to.
   std::string SettingsPath() const;
   // How the job's compressor is chosen.
@@ -144,7 +145,7 @@ class TMainForm : public QMainWindow {
   // Holds POptions, which scrolls when the window is too low for its groups.
   QScrollArea* OptionsScroll = nullptr;
   TMainFormEnvironment Environment;
-  SubtitleFont FDFont;
+  SUBTITLEFONT::SubtitleFont FDFont;
   // The compressor dialog's last choice, kept in the settings file once
   // there is one.
   std::optional<AVICOMPRESSOPTIONS> CompressorMemory;

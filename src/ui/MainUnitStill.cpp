@@ -24,14 +24,14 @@ void TMainForm::BStillClick() {
   const JOBOPTIONS::JobOptions options = CollectJobOptions();
   const auto seconds = STILLPICTURE::ParseStillTime(FromQString(ui->EStillTime->text().trimmed()));
   if (const char* missing = MissingInput(options, seconds.has_value())) {
-    ShowMessageBox(MessageKind::Information, "", missing);
+    ShowMessageBox(MESSAGEBOX::MessageKind::Information, "", missing);
     return;
   }
   BMPFRAME::BmpFrame still;
   std::string error;
   if (!STILLPICTURE::ComposeStill(*materials_.Decoder, options, *seconds, still, error)) {
     LogError(error);
-    ShowMessageBox(MessageKind::Error, "", error);
+    ShowMessageBox(MESSAGEBOX::MessageKind::Error, "", error);
     return;
   }
   BPreviewClick();

@@ -8,7 +8,7 @@
 #include "platform/widgets/QtMessageBox.h"
 #include "ui/MainUnit.h"
 
-namespace tolvane {
+namespace RUNWINDOW {
 namespace {
 
 void CentreOnDesktop(QWidget& window) {
@@ -41,4 +41,4 @@ int RunWindow(int argc, char** argv) {
   return app.exec();
 }
 
-}  // namespace tolvane
+}  // namespace RUNWINDOW

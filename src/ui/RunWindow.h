@@ -1,6 +1,6 @@
 #pragma once
 
-namespace tolvane {
+namespace RUNWINDOW {
 
 // Creates the application and the main window and runs the message loop until
 // the window has closed. Returns the application's exit code.
@@ -11,4 +11,4 @@ int RunWindow(int argc, char** argv);
 // caption and a box titled "ERROR!" would read otherwise.
 void SetUpApplication();
 
-}  // namespace tolvane
+}  // namespace RUNWINDOW

@@ -44,18 +44,18 @@ void WindowJobHost::SetButtonEnabled(const char* name, bool enabled) {
 }
 
 void WindowJobHost::InputMissing(const std::string& text) {
-  form_.ShowMessageBox(MessageKind::Information, "", text);
+  form_.ShowMessageBox(MESSAGEBOX::MessageKind::Information, "", text);
 }
 
 void WindowJobHost::ErrorReported(const std::string& text, const std::string&) {
-  form_.ShowMessageBox(MessageKind::Error, "", text);
+  form_.ShowMessageBox(MESSAGEBOX::MessageKind::Error, "", text);
 }
 
 // A job whose frame loop ran says so once it has closed everything.
 void WindowJobHost::JobEnded(SUBTITLEJOB::JobEnd end) {
   using SUBTITLEJOB::JobEnd;
   const bool looped = end != JobEnd::SetupFailed && end != JobEnd::NoCompressor;
-  if (looped && !quietEnd_) form_.ShowMessageBox(MessageKind::Information, "", "OK");
+  if (looped && !quietEnd_) form_.ShowMessageBox(MESSAGEBOX::MessageKind::Information, "", "OK");
 }
 
 QLineEdit* WindowJobHost::Edit(const char* name) const { return form_.findChild<QLineEdit*>(name); }

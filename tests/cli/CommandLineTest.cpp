@@ -14,9 +14,9 @@ struct Outcome {
   std::string err;
 };
 
-Outcome RunWith(const tolvane::Arguments& args) {
+Outcome RunWith(const COMMANDLINE::Arguments& args) {
   std::ostringstream out, err;
-  const int status = tolvane::RunCommandLine(args, out, err);
+  const int status = COMMANDLINE::RunCommandLine(args, out, err);
   return {status, out.str(), err.str()};
 }
 
@@ -59,29 +59,30 @@ TEST(CommandLineTest, GnuFormsOfTheOptions) {
   EXPECT_EQ(RunWith({"-V"}).out, "Tolvane v2.02\n");
   const Outcome help = RunWith({"-h"});
   EXPECT_EQ(help.status, 0);
-  EXPECT_EQ(help.out.rfind(tolvane::CommandLineHelp(), 0), 0u);
+  EXPECT_EQ(help.out.rfind(COMMANDLINE::CommandLineHelp(), 0), 0u);
   for (const char* shown : {"-h, --help", "-V, --version", "--verbose", "(--font-size=14)"})
     EXPECT_NE(help.out.find(shown), std::string::npos) << shown;
 
   bool verbose = false;
-  EXPECT_EQ(tolvane::NormalizeArguments({"--font-size=14", "--output=", "-", "--verbose"}, verbose),
-            (tolvane::Arguments{"--font-size", "14", "--output", "", "-"}));
+  EXPECT_EQ(
+      COMMANDLINE::NormalizeArguments({"--font-size=14", "--output=", "-", "--verbose"}, verbose),
+      (COMMANDLINE::Arguments{"--font-size", "14", "--output", "", "-"}));
   EXPECT_TRUE(verbose);
   // A value stays as given, even one that looks like an option.
-  EXPECT_EQ(
-      tolvane::NormalizeArguments(
-          {"--subtitles", "--a=b.srt", "--source", "-h", "--probe", "--verbose"}, verbose),
-      (tolvane::Arguments{"--subtitles", "--a=b.srt", "--source", "-h", "--probe", "--verbose"}));
+  EXPECT_EQ(COMMANDLINE::NormalizeArguments(
+                {"--subtitles", "--a=b.srt", "--source", "-h", "--probe", "--verbose"}, verbose),
+            (COMMANDLINE::Arguments{"--subtitles", "--a=b.srt", "--source", "-h", "--probe",
+                                    "--verbose"}));
   EXPECT_FALSE(verbose);
-  EXPECT_EQ(
-      tolvane::NormalizeArguments({"--frame-rate=25", "--list-entries=a b.srt", "--delay-ms=-5"},
-                                  verbose),
-      (tolvane::Arguments{"--frame-rate", "25", "--list-entries", "a b.srt", "--delay-ms", "-5"}));
+  EXPECT_EQ(COMMANDLINE::NormalizeArguments(
+                {"--frame-rate=25", "--list-entries=a b.srt", "--delay-ms=-5"}, verbose),
+            (COMMANDLINE::Arguments{"--frame-rate", "25", "--list-entries", "a b.srt", "--delay-ms",
+                                    "-5"}));
 
   // The look options and --snapshot take their values like the job's own.
-  EXPECT_EQ(
-      tolvane::NormalizeArguments({"--outline", "--x=1", "--snapshot=1:00", "--shadow=2"}, verbose),
-      (tolvane::Arguments{"--outline", "--x=1", "--snapshot", "1:00", "--shadow", "2"}));
+  EXPECT_EQ(COMMANDLINE::NormalizeArguments({"--outline", "--x=1", "--snapshot=1:00", "--shadow=2"},
+                                            verbose),
+            (COMMANDLINE::Arguments{"--outline", "--x=1", "--snapshot", "1:00", "--shadow", "2"}));
 
   const Outcome none = RunWith({"--verbose"});
   EXPECT_EQ(none.status, 2);
@@ -95,7 +96,7 @@ TEST(CommandLineTest, OnlyTheNameOfAnExistingFileOpensTheWindow) {
   auto isCommandLine = [](std::vector<std::string> args) {
     std::vector<char*> argv;
     for (std::string& arg : args) argv.push_back(arg.data());
-    return tolvane::IsCommandLine(int(argv.size()), argv.data());
+    return COMMANDLINE::IsCommandLine(int(argv.size()), argv.data());
   };
   EXPECT_FALSE(isCommandLine({"tolvane"}));
   EXPECT_FALSE(isCommandLine({"tolvane", video}));
@@ -106,7 +107,7 @@ TEST(CommandLineTest, OnlyTheNameOfAnExistingFileOpensTheWindow) {
 }
 
 TEST(CommandLineTest, QtsNoteOnTheRuntimeFolderIsLeftOut) {
-  tolvane::HideQtNotes();
+  COMMANDLINE::HideQtNotes();
   testing::internal::CaptureStderr();
   qWarning("QStandardPaths: XDG_RUNTIME_DIR not set, defaulting to '/tmp/runtime-root'");
   qWarning("QFont: a warning that stays");

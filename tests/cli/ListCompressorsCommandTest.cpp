@@ -12,7 +12,7 @@ using COMPRESSORCATALOG::FindCompressorByCode;
 
 TEST(ListCompressorsCommand, PrintsCodeTabNameForEachInstalledCompressor) {
   std::ostringstream out, err;
-  EXPECT_EQ(tolvane::RunCommandLine({"--list-compressors"}, out, err), tolvane::ExitOk);
+  EXPECT_EQ(COMMANDLINE::RunCommandLine({"--list-compressors"}, out, err), COMMANDLINE::ExitOk);
   EXPECT_EQ(err.str(), "");
   std::istringstream lines(out.str());
   std::string line;
@@ -31,8 +31,8 @@ TEST(ListCompressorsCommand, PrintsCodeTabNameForEachInstalledCompressor) {
   EXPECT_EQ(count, COMPRESSORCATALOG::InstalledCompressors().size());
 
   std::ostringstream none, complaint;
-  EXPECT_EQ(tolvane::RunCommandLine({"--list-compressors", "extra"}, none, complaint),
-            tolvane::ExitBadArguments);
+  EXPECT_EQ(COMMANDLINE::RunCommandLine({"--list-compressors", "extra"}, none, complaint),
+            COMMANDLINE::ExitBadArguments);
 }
 
 TEST(ListCompressorsCommand, CodesMatchWithoutRegardToCaseOrTrailingBlanks) {

@@ -14,9 +14,9 @@ struct Outcome {
   std::string err;
 };
 
-Outcome ListEntries(const tolvane::Arguments& args) {
+Outcome ListEntries(const COMMANDLINE::Arguments& args) {
   std::ostringstream out, err;
-  const int status = tolvane::RunCommandLine(args, out, err);
+  const int status = COMMANDLINE::RunCommandLine(args, out, err);
   return {status, out.str(), err.str()};
 }
 
@@ -70,7 +70,7 @@ TEST_F(ListEntriesCommand, RefusedFileGoesToStandardErrorWithStatusOne) {
 
 TEST_F(ListEntriesCommand, BadArgumentsAreRefusedBeforeOpening) {
   const std::string file = Write("a.sub", "{1}{2}a\n{3}{4}b\n");
-  const tolvane::Arguments bad[] = {
+  const COMMANDLINE::Arguments bad[] = {
       {"--list-entries", file},
       {"--list-entries", file, "--frame-rate"},
       {"--list-entries", file, "--frame-rate", "0"},
@@ -100,7 +100,7 @@ TEST_F(ListEntriesCommand, AsDrawnPrintsEachLineInUtf8AsTheOverlayDecodesIt) {
       Write("a.sub", "{0}{25}<i>\xCF\xF0\xE8\xE2\xE5\xF2</i>|&amp; \xEC\xE8\xF0\n{30}{40}x");
   const std::string report = kReportMicroDvd;
   const auto lines = [&](std::initializer_list<std::string> extra) {
-    tolvane::Arguments args = {"--list-entries", file, "--frame-rate", "25"};
+    COMMANDLINE::Arguments args = {"--list-entries", file, "--frame-rate", "25"};
     args.insert(args.end(), extra);
     const Outcome run = ListEntries(args);
     EXPECT_EQ(run.status, 0) << run.err;

@@ -8,12 +8,12 @@ using JOBARGUMENTS::ParseJobArguments;
 
 namespace {
 
-const tolvane::Arguments kFiles = {"--source", "a.mp4",    "--subtitles",
-                                   "a.srt",    "--output", "a.avi"};
+const COMMANDLINE::Arguments kFiles = {"--source", "a.mp4",    "--subtitles",
+                                       "a.srt",    "--output", "a.avi"};
 
-std::string Parse(tolvane::Arguments more, JobArguments& result,
+std::string Parse(COMMANDLINE::Arguments more, JobArguments& result,
                   const SETTINGS::Settings& settings = {}) {
-  tolvane::Arguments args = kFiles;
+  COMMANDLINE::Arguments args = kFiles;
   args.insert(args.end(), more.begin(), more.end());
   return ParseJobArguments(args, settings, result);
 }
@@ -27,8 +27,8 @@ TEST(LookArgumentsTest, EveryOptionReachesTheJobsLook) {
                    "--antialias", "--margin", "1000", "--bold"},
                   result),
             "");
-  const SubtitleLook& look = result.Options.Look;
-  EXPECT_EQ(look, (SubtitleLook{8, 0x0000FF, 0, 0xFF00, 100, 0xFFFFFF, true, 1000}));
+  const SUBTITLELOOK::SubtitleLook& look = result.Options.Look;
+  EXPECT_EQ(look, (SUBTITLELOOK::SubtitleLook{8, 0x0000FF, 0, 0xFF00, 100, 0xFFFFFF, true, 1000}));
   EXPECT_TRUE(result.Options.Font.Bold);  // the other options still count
 }
 
@@ -37,7 +37,7 @@ TEST(LookArgumentsTest, WhatIsNotGivenComesFromTheSettings) {
   settings.Look = {2, 0x123456, 3, 0x654321, 40, 0x111111, true, 12};
   JobArguments result;
   ASSERT_EQ(Parse({"--shadow", "5"}, result, settings), "");
-  SubtitleLook expected = settings.Look;
+  SUBTITLELOOK::SubtitleLook expected = settings.Look;
   expected.Shadow = 5;
   EXPECT_EQ(result.Options.Look, expected);
   ASSERT_EQ(Parse({}, result, SETTINGS::Settings{}), "");
@@ -46,7 +46,7 @@ TEST(LookArgumentsTest, WhatIsNotGivenComesFromTheSettings) {
 
 TEST(LookArgumentsTest, ValuesOutsideTheirRangesAreRefused) {
   const struct {
-    tolvane::Arguments args;
+    COMMANDLINE::Arguments args;
     std::string error;
   } cases[] = {
       {{"--outline", "9"}, "bad outline '9'"},

@@ -12,9 +12,9 @@ struct CommandRun {
   std::string out, err;
 };
 
-CommandRun Probe(const tolvane::Arguments& args) {
+CommandRun Probe(const COMMANDLINE::Arguments& args) {
   std::ostringstream out, err;
-  const int status = tolvane::RunCommandLine(args, out, err);
+  const int status = COMMANDLINE::RunCommandLine(args, out, err);
   return {status, out.str(), err.str()};
 }
 
@@ -54,7 +54,7 @@ TEST(ProbeCommand, FailuresGoToStandardErrorWithStatusOne) {
   const std::string cut = (mediatest::MediaDir() / "cut.mp4").string();
   std::ofstream(cut, std::ios::binary) << bytes.substr(0, bytes.size() / 2);
   for (const char* verbose : {"--probe", "--verbose"}) {
-    tolvane::Arguments args = {"--probe", cut};
+    COMMANDLINE::Arguments args = {"--probe", cut};
     if (std::string(verbose) == "--verbose") args.push_back(verbose);
     run = Probe(args);
     EXPECT_EQ(run.status, 1);

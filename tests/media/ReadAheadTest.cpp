@@ -15,7 +15,7 @@ namespace {
 using mediatest::MakeMedia;
 using mediatest::NewDecoder;
 using mediatest::OpenSource;
-using VELAVCODEC::ReadAheadQueue;
+using READAHEADQUEUE::ReadAheadQueue;
 using VELAVCODEC::VelAvCodec;
 
 // One item as GetNextData handed it out, with the values that came with it.
@@ -41,7 +41,7 @@ Reading ReadRun(const std::string& path, Mode mode) {
   auto decoder = NewDecoder();
   OpenSource(*decoder, path);
   Reading run;
-  decoder->KeepPlanar = mode == Mode::AheadPlanar;
+  decoder->DeliverPlanar = mode == Mode::AheadPlanar;
   if (mode != Mode::Plain) EXPECT_TRUE(decoder->StartReadingAhead(3));
   for (;;) {
     Item item;
@@ -74,7 +74,7 @@ TEST(ReadAheadQueue, HandsOutEveryItemInOrderAndNeverRunsMoreThanItsDepthAhead) 
   constexpr int kItems = 200;
   std::vector<int> slots(kDepth, -1);
   std::atomic<int> produced{0}, taken{0}, mostAhead{0};
-  ReadAheadQueue queue;
+  READAHEADQUEUE::ReadAheadQueue queue;
   ASSERT_TRUE(queue.Start(kDepth, [&](size_t slot) {
     const int n = produced++;
     mostAhead = std::max(mostAhead.load(), n - taken.load());
@@ -94,7 +94,7 @@ TEST(ReadAheadQueue, HandsOutEveryItemInOrderAndNeverRunsMoreThanItsDepthAhead) 
 }
 
 TEST(ReadAheadQueue, StopsAProducerWaitingForRoomAndAnsweredStopping) {
-  ReadAheadQueue queue;
+  READAHEADQUEUE::ReadAheadQueue queue;
   std::atomic<int> produced{0};
   ASSERT_TRUE(queue.Start(2, [&](size_t) {
     ++produced;
@@ -177,7 +177,7 @@ TEST(PlanarPictures, AreTheDecodedPlanesAndConvertLikeTheScalerDoesRowsAlike) {
   EXPECT_EQ(decoder->DeliveredPlanar(), nullptr);  // not asked for
 
   OpenSource(*decoder, path);
-  decoder->KeepPlanar = true;
+  decoder->DeliverPlanar = true;
   data = decoder->GetNextData(kind, size);
   ASSERT_NE(data, nullptr);
   const PLANARPICTURE::PlanarPicture* planar = decoder->DeliveredPlanar();
@@ -215,7 +215,7 @@ TEST(PlanarPictures, AreNotKeptForOtherFormatsFullRangeOrOddSizes) {
         "not_planar" + std::to_string(std::hash<std::string>{}(arguments)) + ".mkv", arguments);
     auto decoder = NewDecoder();
     OpenSource(*decoder, path);
-    decoder->KeepPlanar = true;
+    decoder->DeliverPlanar = true;
     int32_t kind = 0, size = 0;
     ASSERT_NE(decoder->GetNextData(kind, size), nullptr) << arguments;
     EXPECT_EQ(decoder->DeliveredPlanar(), nullptr) << arguments;

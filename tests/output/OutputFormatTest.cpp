@@ -98,8 +98,8 @@ TEST(OutputFormatTest, SoftwareBlockIsAnInfoListWithTheProgramText) {
   EXPECT_EQ(DwordAt(block, 4), MakeFourCC('I', 'S', 'F', 'T'));
   EXPECT_EQ(DwordAt(block, 8), 84u);
   const std::string text(reinterpret_cast<const char*>(block.data() + 12));
-  EXPECT_EQ(text, std::string("Tolvane v2.02 | ") + tolvane::kWebSite + " | " +
-                      tolvane::kContactAddress1 + " & " + tolvane::kContactAddress2);
+  EXPECT_EQ(text, std::string("Tolvane v2.02 | ") + PROGRAMINFO::kWebSite + " | " +
+                      PROGRAMINFO::kContactAddress1 + " & " + PROGRAMINFO::kContactAddress2);
   EXPECT_EQ(block[95], 0);
 }
 

@@ -26,7 +26,7 @@ class LookSettingsTest : public ::testing::Test {
 }  // namespace
 
 TEST_F(LookSettingsTest, PlainLookAddsNoSection) {
-  EXPECT_EQ(LoadSettings(path).Look, SubtitleLook{});
+  EXPECT_EQ(LoadSettings(path).Look, SUBTITLELOOK::SubtitleLook{});
   Save(Settings{});
   EXPECT_EQ(ReadFile(path).find("[LOOK]"), std::string::npos);
 }
@@ -50,7 +50,7 @@ TEST_F(LookSettingsTest, ValuesAreHeldToTheCommandLinesRanges) {
   WriteFile(path,
             "[LOOK]\nOutline=99\nOutlineColor=red\nShadow=-3\nShadowColor=$FF\n"
             "BoxOpacity=250\nBoxColor=0x10\nAntialias=yes\nMargin=5000\n");
-  const SubtitleLook look = LoadSettings(path).Look;
+  const SUBTITLELOOK::SubtitleLook look = LoadSettings(path).Look;
   EXPECT_EQ(look.Outline, 8);
   EXPECT_EQ(look.OutlineColor, 0u);  // no number: black
   EXPECT_EQ(look.Shadow, 0);
@@ -71,5 +71,5 @@ TEST_F(LookSettingsTest, SwitchingOffIsKeptAndAutosaveOffWritesNothing) {
   EXPECT_EQ(LoadSettings(path).Look.Outline, 3);
   settings.SaveOnExit = true;
   Save(settings);
-  EXPECT_EQ(LoadSettings(path).Look, SubtitleLook{});
+  EXPECT_EQ(LoadSettings(path).Look, SUBTITLELOOK::SubtitleLook{});
 }

@@ -34,7 +34,7 @@ TEST_F(SettingsTest, MissingFileGivesEveryDefault) {
   EXPECT_EQ(settings.AvUtil, "libavutil.so.57");
   EXPECT_EQ(settings.SwScale, "libswscale.so.6");
   EXPECT_EQ(settings.SourceVideo, "");
-  EXPECT_EQ(settings.Font, SubtitleFont{});
+  EXPECT_EQ(settings.Font, SUBTITLEFONT::SubtitleFont{});
   EXPECT_EQ(settings.Font.Name, "Arial");
   EXPECT_EQ(settings.Font.Size, 10);
   EXPECT_TRUE(settings.AutoSize);

@@ -51,17 +51,17 @@ class Frame {
   BMPFRAME::BmpFrame frame_;
 };
 
-SubtitleFont WhiteFont(int points = 16) {
-  SubtitleFont font;
+SUBTITLEFONT::SubtitleFont WhiteFont(int points = 16) {
+  SUBTITLEFONT::SubtitleFont font;
   font.Size = points;
   font.Color = kWhiteValue;
   return font;
 }
 
 // The entry drawn with the look and overlaid on a frame of that colour.
-Frame Overlaid(const SubtitleLook& look, const std::vector<std::string>& lines, Bgr background,
-               int width = 320, int height = 120, SubtitleFont font = WhiteFont(),
-               bool autoSize = true) {
+Frame Overlaid(const SUBTITLELOOK::SubtitleLook& look, const std::vector<std::string>& lines,
+               Bgr background, int width = 320, int height = 120,
+               SUBTITLEFONT::SubtitleFont font = WhiteFont(), bool autoSize = true) {
   SubtitleOverlay overlay;
   overlay.AutoSizeLine = autoSize;
   overlay.Setup(font, width, look);
@@ -94,7 +94,7 @@ const std::vector<std::string> kTwoLines = {"Readable on", "any picture, @#%&WMg
 }  // namespace
 
 TEST(OverlayLook, ColoursWithoutWidthsKeepThePlainPath) {
-  SubtitleLook look;
+  SUBTITLELOOK::SubtitleLook look;
   look.OutlineColor = kRedValue;
   look.ShadowColor = kBlueValue;
   look.BoxColor = 0x123456;
@@ -104,11 +104,13 @@ TEST(OverlayLook, ColoursWithoutWidthsKeepThePlainPath) {
   plain.Setup(WhiteFont(), 200);
   EXPECT_EQ(coloured.LookDrawing(), nullptr);
   EXPECT_EQ(coloured.Height(), plain.Height());
-  for (auto on : std::vector<std::function<void(SubtitleLook&)>>{
-           [](SubtitleLook& l) { l.Outline = 1; }, [](SubtitleLook& l) { l.Shadow = 1; },
-           [](SubtitleLook& l) { l.BoxOpacity = 1; }, [](SubtitleLook& l) { l.Antialias = true; },
-           [](SubtitleLook& l) { l.Margin = 1; }}) {
-    SubtitleLook one;
+  for (auto on : std::vector<std::function<void(SUBTITLELOOK::SubtitleLook&)>>{
+           [](SUBTITLELOOK::SubtitleLook& l) { l.Outline = 1; },
+           [](SUBTITLELOOK::SubtitleLook& l) { l.Shadow = 1; },
+           [](SUBTITLELOOK::SubtitleLook& l) { l.BoxOpacity = 1; },
+           [](SUBTITLELOOK::SubtitleLook& l) { l.Antialias = true; },
+           [](SUBTITLELOOK::SubtitleLook& l) { l.Margin = 1; }}) {
+    SUBTITLELOOK::SubtitleLook one;
     on(one);
     EXPECT_TRUE(one.AnyOn());
   }
@@ -116,7 +118,7 @@ TEST(OverlayLook, ColoursWithoutWidthsKeepThePlainPath) {
 
 TEST(OverlayLook, OutlineIsASolidRimOfItsWidthAroundEveryGlyph) {
   for (int width : {1, 3}) {
-    SubtitleLook look;
+    SUBTITLELOOK::SubtitleLook look;
     look.Outline = width;
     look.OutlineColor = kRedValue;
     const Frame frame = Overlaid(look, kTwoLines, kGrey);
@@ -139,7 +141,7 @@ TEST(OverlayLook, OutlineIsASolidRimOfItsWidthAroundEveryGlyph) {
 }
 
 TEST(OverlayLook, ShadowIsTheTextRepeatedDownAndRightBehindIt) {
-  SubtitleLook look;
+  SUBTITLELOOK::SubtitleLook look;
   look.Shadow = 3;
   look.ShadowColor = kBlueValue;
   const Frame frame = Overlaid(look, kTwoLines, kGrey);
@@ -159,13 +161,13 @@ TEST(OverlayLook, ShadowIsTheTextRepeatedDownAndRightBehindIt) {
     }
   EXPECT_GT(shadow, 50);
   // Behind: the text keeps every one of its pixels.
-  SubtitleLook raisedOnly;
+  SUBTITLELOOK::SubtitleLook raisedOnly;
   raisedOnly.Margin = 1;
   EXPECT_EQ(Count(frame, kWhite), Count(Overlaid(raisedOnly, kTwoLines, kGrey), kWhite));
 }
 
 TEST(OverlayLook, BoxDarkensOnlyEachDrawnLinesBox) {
-  SubtitleLook look;
+  SUBTITLELOOK::SubtitleLook look;
   look.BoxOpacity = 50;
   const Bgr light = {200, 200, 200};
   // 200 under half-opaque black: 200 * (255 - 128) / 255, rounded.
@@ -200,7 +202,7 @@ TEST(OverlayLook, BoxDarkensOnlyEachDrawnLinesBox) {
 }
 
 TEST(OverlayLook, OpaqueBoxTakesTheBoxColour) {
-  SubtitleLook look;
+  SUBTITLELOOK::SubtitleLook look;
   look.BoxOpacity = 100;
   look.BoxColor = kRedValue;
   const Frame frame = Overlaid(look, {"Opaque"}, kGrey);
@@ -209,9 +211,9 @@ TEST(OverlayLook, OpaqueBoxTakesTheBoxColour) {
 }
 
 TEST(OverlayLook, SmoothEdgesLieBetweenTextAndPictureAndNeverTakeTheKeyColour) {
-  SubtitleLook look;
+  SUBTITLELOOK::SubtitleLook look;
   look.Antialias = true;
-  SubtitleFont font = WhiteFont(18);
+  SUBTITLEFONT::SubtitleFont font = WhiteFont(18);
   font.Color = 0x00C828F0;  // blue C8, green 28, red F0
   const Bgr text = {0xC8, 0x28, 0xF0};
   const Bgr background = {10, 220, 30};
@@ -236,7 +238,7 @@ TEST(OverlayLook, SmoothEdgesLieBetweenTextAndPictureAndNeverTakeTheKeyColour) {
 }
 
 TEST(OverlayLook, MarginRaisesTheBandAndLeavesTheBottomRowsAlone) {
-  SubtitleLook look;
+  SUBTITLELOOK::SubtitleLook look;
   look.Antialias = true;
   const Frame low = Overlaid(look, kTwoLines, kGrey);
   look.Margin = 9;
@@ -250,7 +252,7 @@ TEST(OverlayLook, MarginRaisesTheBandAndLeavesTheBottomRowsAlone) {
 }
 
 TEST(OverlayLook, BandReachingPastTheFrameStopsAtItsEdges) {
-  SubtitleLook look;
+  SUBTITLELOOK::SubtitleLook look;
   look.Outline = 2;
   look.BoxOpacity = 60;
   look.Antialias = true;
@@ -282,7 +284,7 @@ TEST(OverlayLook, BandReachingPastTheFrameStopsAtItsEdges) {
 }
 
 TEST(OverlayLook, EverythingTogether) {
-  SubtitleLook look;
+  SUBTITLELOOK::SubtitleLook look;
   look.Outline = 2;
   look.OutlineColor = kRedValue;
   look.Shadow = 2;
@@ -302,7 +304,7 @@ TEST(OverlayLook, EverythingTogether) {
 }
 
 TEST(OverlayLook, EmptyEntriesAndTeardownLeaveFramesAlone) {
-  SubtitleLook look;
+  SUBTITLELOOK::SubtitleLook look;
   look.Outline = 1;
   look.BoxOpacity = 80;
   SubtitleOverlay overlay;
@@ -323,11 +325,11 @@ TEST(OverlayLook, EmptyEntriesAndTeardownLeaveFramesAlone) {
 
 TEST(OverlayLook, AutoSizeMakesRoomForRimAndShadow) {
   QFont font("Arial");
-  font.setPixelSize(PixelsOfPoints(16));
+  font.setPixelSize(SUBTITLEFONT::PixelsOfPoints(16));
   font.setStyleStrategy(QFont::NoAntialias);
   const QString line = "Fits only without a rim";
   const int width = QFontMetrics(font).horizontalAdvance(line) + 3;
-  SubtitleLook look;
+  SUBTITLELOOK::SubtitleLook look;
   look.Outline = 3;
   look.Shadow = 3;
   look.OutlineColor = kRedValue;
@@ -345,10 +347,11 @@ TEST(OverlayLook, AutoSizeMakesRoomForRimAndShadow) {
 }
 
 TEST(OverlayLook, HugeFontSizesAreDrawnAtTheLargestSize) {
-  EXPECT_EQ(PixelsOfPoints(INT_MAX), INT32_MAX);
-  EXPECT_EQ(PixelsOfPoints(INT_MIN), INT32_MIN);
-  EXPECT_EQ(PixelsOfPoints(1000), 1333);
-  for (const SubtitleLook& look : {SubtitleLook{}, SubtitleLook{2, 0, 2, 0, 50, 0, true, 0}}) {
+  EXPECT_EQ(SUBTITLEFONT::PixelsOfPoints(INT_MAX), INT32_MAX);
+  EXPECT_EQ(SUBTITLEFONT::PixelsOfPoints(INT_MIN), INT32_MIN);
+  EXPECT_EQ(SUBTITLEFONT::PixelsOfPoints(1000), 1333);
+  for (const SUBTITLELOOK::SubtitleLook& look :
+       {SUBTITLELOOK::SubtitleLook{}, SUBTITLELOOK::SubtitleLook{2, 0, 2, 0, 50, 0, true, 0}}) {
     SubtitleOverlay huge, largest;
     huge.Setup(WhiteFont(INT_MAX), 64, look);
     largest.Setup(WhiteFont(1000), 64, look);
@@ -368,11 +371,11 @@ TEST(OverlayLook, VeryLongLineCostsItsLengthOnce) {
   const std::string words = "Subtitle text without end, ";
   std::string line;
   while (line.size() < 10'000'000) line += words;
-  SubtitleLook smooth;
+  SUBTITLELOOK::SubtitleLook smooth;
   smooth.Antialias = true;
   smooth.Outline = 1;
   const struct {
-    SubtitleLook look;
+    SUBTITLELOOK::SubtitleLook look;
     int points;
     bool autoSize;
   } cases[] = {{{}, 1000, true}, {smooth, 10, false}};
@@ -401,13 +404,13 @@ TEST(OverlayLook, VeryLongLineCostsItsLengthOnce) {
 // The rows a planar picture converts for the text must be all the rows the
 // overlay writes, with every look.
 TEST(OverlayLook, InkRowsAreExactlyTheRowsTheOverlayWrites) {
-  SubtitleLook outlined;
+  SUBTITLELOOK::SubtitleLook outlined;
   outlined.Outline = 2;
   outlined.Shadow = 3;
-  SubtitleLook boxed;
+  SUBTITLELOOK::SubtitleLook boxed;
   boxed.BoxOpacity = 60;
   boxed.Margin = 17;
-  for (const SubtitleLook& look : {SubtitleLook{}, outlined, boxed}) {
+  for (const SUBTITLELOOK::SubtitleLook& look : {SUBTITLELOOK::SubtitleLook{}, outlined, boxed}) {
     SubtitleOverlay overlay;
     overlay.Setup(WhiteFont(), 320, look);
     EXPECT_EQ(overlay.InkRows().second, 0);  // nothing drawn yet

@@ -97,7 +97,7 @@ struct Drawn {
 };
 
 Drawn Draw(int width, const std::vector<std::string>& lines, bool autoSize = true,
-           SubtitleFont font = {}) {
+           SUBTITLEFONT::SubtitleFont font = {}) {
   SubtitleOverlay overlay;
   overlay.AutoSizeLine = autoSize;
   overlay.Setup(font, width);
@@ -111,7 +111,7 @@ bool AllKey(const Bmp& picture) { return picture.Ink().isEmpty(); }
 
 TEST(SubtitleOverlay, BandHoldsTwoTextCellsAndIsStoredAsABmpImage) {
   SubtitleOverlay overlay;
-  overlay.Setup(SubtitleFont{}, 641);
+  overlay.Setup(SUBTITLEFONT::SubtitleFont{}, 641);
   const int h = QFontMetrics(TestFont(kTenPointPixels)).height();
   EXPECT_EQ(overlay.Width(), 641);
   EXPECT_EQ(overlay.Height(), 2 * h + 4);
@@ -137,7 +137,7 @@ TEST(SubtitleOverlay, BandHoldsTwoTextCellsAndIsStoredAsABmpImage) {
 
 TEST(SubtitleOverlay, NothingToDrawLeavesAFullyKeyColouredPicture) {
   SubtitleOverlay overlay;
-  overlay.Setup(SubtitleFont{}, 320);
+  overlay.Setup(SUBTITLEFONT::SubtitleFont{}, 320);
   overlay.DrawSubtitle({"Previous entry"});
   ASSERT_FALSE(AllKey(Bmp(overlay.SubtitleImage())));
   overlay.DrawSubtitle({});
@@ -147,7 +147,7 @@ TEST(SubtitleOverlay, NothingToDrawLeavesAFullyKeyColouredPicture) {
 }
 
 TEST(SubtitleOverlay, GlyphPixelsAreOnlyTheTextColour) {
-  SubtitleFont font;
+  SUBTITLEFONT::SubtitleFont font;
   font.Color = 0x0020C0FF;  // red FF, green C0, blue 20
   for (int style = 0; style < 4; ++style) {
     font.Bold = style & 1;
@@ -225,7 +225,7 @@ TEST(SubtitleOverlay, OverlongLineWithoutAutoSizeIsCutOnBothSides) {
 
 TEST(SubtitleOverlay, AutoSizeEndsForTextThatNeverFitsAndEachEntryStartsAtTheChosenSize) {
   SubtitleOverlay overlay;
-  overlay.Setup(SubtitleFont{}, 40);
+  overlay.Setup(SUBTITLEFONT::SubtitleFont{}, 40);
   overlay.DrawSubtitle({std::string(500, 'W')});
   EXPECT_FALSE(AllKey(Bmp(overlay.SubtitleImage())));
   overlay.DrawSubtitle({"ok"});
@@ -233,7 +233,7 @@ TEST(SubtitleOverlay, AutoSizeEndsForTextThatNeverFitsAndEachEntryStartsAtTheCho
 }
 
 TEST(SubtitleOverlay, CyrillicBytesDrawAsTheUnicodeText) {
-  SubtitleFont cyrillic;
+  SUBTITLEFONT::SubtitleFont cyrillic;
   cyrillic.Charset = 204;
   const std::string windows1251 = "\xCF\xF0\xE8\xE2\xE5\xF2, \xEC\xE8\xF0!";
   const std::string utf8 =
@@ -246,7 +246,7 @@ TEST(SubtitleOverlay, CyrillicBytesDrawAsTheUnicodeText) {
 }
 
 TEST(SubtitleOverlay, OverlayCopiesExactlyTheNonKeyPixels) {
-  SubtitleFont font;
+  SUBTITLEFONT::SubtitleFont font;
   font.Color = 0x00FE00EE;  // one step from the key: still text
   SubtitleOverlay overlay;
   overlay.Setup(font, 641);
@@ -272,7 +272,7 @@ TEST(SubtitleOverlay, OverlayCopiesExactlyTheNonKeyPixels) {
 }
 
 TEST(SubtitleOverlay, TextInTheKeyColourIsNeverCopied) {
-  SubtitleFont font;
+  SUBTITLEFONT::SubtitleFont font;
   font.Color = SUBTITLEOVERLAY::SubtitleKeyColor;
   SubtitleOverlay overlay;
   overlay.Setup(font, 200);
@@ -288,7 +288,7 @@ TEST(SubtitleOverlay, FrameIsLeftAloneWithoutAStoredPicture) {
   Bmp frame(160, 40);
   const std::vector<uint8_t> before = frame.bytes_;
   overlay.OverlaySubtitle(frame.bytes_.data());  // never set up
-  overlay.Setup(SubtitleFont{}, 160);
+  overlay.Setup(SUBTITLEFONT::SubtitleFont{}, 160);
   overlay.OverlaySubtitle(frame.bytes_.data());  // nothing drawn yet
   overlay.DrawSubtitle({"gone"});
   overlay.ClearImage();
@@ -300,7 +300,7 @@ TEST(SubtitleOverlay, FrameIsLeftAloneWithoutAStoredPicture) {
 }
 
 TEST(SubtitleOverlay, BandTallerOrWiderThanTheFrameStopsAtItsEdges) {
-  SubtitleFont font;
+  SUBTITLEFONT::SubtitleFont font;
   font.Size = 30;
   SubtitleOverlay overlay;
   overlay.Setup(font, 200);

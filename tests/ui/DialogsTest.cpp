@@ -36,16 +36,16 @@ TEST(FileDialogsTest, TheChosenFilterGivesTheExtensionAppended) {
 }
 
 TEST(CharsetsTest, TenNamedScriptsAndNothingElse) {
-  EXPECT_EQ(tolvane::NamedCharsets().size(), 10u);
-  EXPECT_EQ(tolvane::CharsetName(0), "Western");
-  EXPECT_EQ(tolvane::CharsetName(238), "Central European");
-  EXPECT_EQ(tolvane::CharsetName(204), "Cyrillic");
-  EXPECT_EQ(tolvane::CharsetName(1), "");
-  EXPECT_EQ(tolvane::CharsetName(128), "");
+  EXPECT_EQ(CHARSETS::NamedCharsets().size(), 10u);
+  EXPECT_EQ(CHARSETS::CharsetName(0), "Western");
+  EXPECT_EQ(CHARSETS::CharsetName(238), "Central European");
+  EXPECT_EQ(CHARSETS::CharsetName(204), "Cyrillic");
+  EXPECT_EQ(CHARSETS::CharsetName(1), "");
+  EXPECT_EQ(CHARSETS::CharsetName(128), "");
 }
 
-SubtitleFont SampleFont(int charset) {
-  SubtitleFont font;
+SUBTITLEFONT::SubtitleFont SampleFont(int charset) {
+  SUBTITLEFONT::SubtitleFont font;
   font.Name = QFontDatabase::families().contains("DejaVu Sans") ? "DejaVu Sans" : "Arial";
   font.Size = 14;
   font.Color = 0xFF0000;
@@ -56,9 +56,9 @@ SubtitleFont SampleFont(int charset) {
 
 TEST(FontDialogTest, ConfirmingUnchangedGivesTheFontBack) {
   for (int charset : {0, 162, 128}) {
-    const SubtitleFont font = SampleFont(charset);
+    const SUBTITLEFONT::SubtitleFont font = SampleFont(charset);
     FONTDIALOG::TFontDialog dialog(font);
-    const SubtitleFont selected = dialog.SelectedFont();
+    const SUBTITLEFONT::SubtitleFont selected = dialog.SelectedFont();
     EXPECT_EQ(selected.Size, 14);
     EXPECT_EQ(selected.Color, 0xFF0000u);
     EXPECT_EQ(selected.Charset, charset);  // a code without a name is kept
@@ -80,7 +80,7 @@ TEST(FontDialogTest, ScriptChoiceSetsTheCharset) {
 
 TEST(FontDialogTest, AFaceTheDesktopLacksKeepsItsNameUntilAnotherIsPicked) {
   for (const char* name : {"Arial", "No Such Face"}) {
-    SubtitleFont font = SampleFont(0);
+    SUBTITLEFONT::SubtitleFont font = SampleFont(0);
     font.Name = name;
     FONTDIALOG::TFontDialog dialog(font);
     EXPECT_EQ(dialog.SelectedFont().Name, name);

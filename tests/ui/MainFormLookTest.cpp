@@ -68,7 +68,7 @@ TEST_F(MainFormLookTest, LookGroupStartsPlainWithHintsAndRanges) {
   EXPECT_EQ(Find<QSpinBox>(*form, "UDMargin")->maximum(), 1000);
   EXPECT_EQ(Find<QLineEdit>(*form, "EBoxColor")->text(), "0x000000");
   EXPECT_FALSE(Find<QCheckBox>(*form, "CBAntialias")->isChecked());
-  EXPECT_EQ(form->CollectJobOptions().Look, SubtitleLook{});
+  EXPECT_EQ(form->CollectJobOptions().Look, SUBTITLELOOK::SubtitleLook{});
   QWidget* group = Find<QWidget>(*form, "PLookBox");
   EXPECT_EQ(group->geometry(), QRect(280, 244, 260, 136));
   EXPECT_EQ(group->parentWidget(), Find<QWidget>(*form, "POptions"));
@@ -94,12 +94,12 @@ TEST_F(MainFormLookTest, SettingsDriveTheLookAndComeBackAtClose) {
   EXPECT_EQ(Find<QLineEdit>(*form, "EOutlineColor")->text(), "0x0000FF");
   EXPECT_EQ(Find<QSpinBox>(*form, "UDBoxOpacity")->value(), 60);
   EXPECT_TRUE(Find<QCheckBox>(*form, "CBAntialias")->isChecked());
-  const SubtitleLook expected{3, 0x0000FF, 1, 0x00FF00, 60, 0x202020, true, 30};
+  const SUBTITLELOOK::SubtitleLook expected{3, 0x0000FF, 1, 0x00FF00, 60, 0x202020, true, 30};
   EXPECT_EQ(form->CollectJobOptions().Look, expected);
   Find<QSpinBox>(*form, "UDShadow")->setValue(5);
   Find<QLineEdit>(*form, "EBoxColor")->setText("0xABCDEF");
   form->close();
-  SubtitleLook saved = expected;
+  SUBTITLELOOK::SubtitleLook saved = expected;
   saved.Shadow = 5;
   saved.BoxColor = 0xABCDEF;
   EXPECT_EQ(SETTINGS::LoadSettings((dir / "Tolvane.ini").string()).Look, saved);

@@ -68,7 +68,7 @@ class MainFormTest : public ::testing::Test {
       answers.pop_front();
       return answer;
     };
-    environment.FontDialog = [this](QWidget*, SubtitleFont& font) {
+    environment.FontDialog = [this](QWidget*, SUBTITLEFONT::SubtitleFont& font) {
       if (!fontAnswer) return false;
       font = *fontAnswer;
       return true;
@@ -100,7 +100,7 @@ class MainFormTest : public ::testing::Test {
   std::vector<std::string> shell;
   std::vector<FILEDIALOGS::FileDialogRequest> dialogs;
   std::deque<std::optional<std::string>> answers;
-  std::optional<SubtitleFont> fontAnswer;
+  std::optional<SUBTITLEFONT::SubtitleFont> fontAnswer;
   MessageBoxHandler previousBox;
   ShellHandler previousShell;
 };
@@ -152,7 +152,7 @@ TEST_F(MainFormTest, OpensWithEveryControlInItsInitialState) {
 
 TEST_F(MainFormTest, ApplicationNameAddsNothingToCaptions) {
   const QString name = QCoreApplication::applicationName();
-  tolvane::SetUpApplication();
+  RUNWINDOW::SetUpApplication();
   EXPECT_EQ(QCoreApplication::applicationName(), "Tolvane");
   // A display name of its own would be appended to every caption.
   EXPECT_EQ(QGuiApplication::applicationDisplayName(), "Tolvane");
@@ -314,9 +314,9 @@ TEST_F(MainFormTest, LogEntriesAndBoxes) {
   form->LogError("broken...");
   EXPECT_EQ(Log(*form),
             (QStringList{"first", "second", "[BEGIN ERROR]", "broken...", "[END ERROR]"}));
-  form->ShowMessageBox(MessageKind::Information, "", "OK");
-  form->ShowMessageBox(MessageKind::Error, "", "bad");
-  form->ShowMessageBox(MessageKind::Error, "Own", "text");
+  form->ShowMessageBox(MESSAGEBOX::MessageKind::Information, "", "OK");
+  form->ShowMessageBox(MESSAGEBOX::MessageKind::Error, "", "bad");
+  form->ShowMessageBox(MESSAGEBOX::MessageKind::Error, "Own", "text");
   ASSERT_EQ(boxes.size(), 3u);
   EXPECT_EQ(boxes[0].caption, "INFO...");
   EXPECT_EQ(boxes[0].type, MB_ICONINFORMATION | MB_SYSTEMMODAL);
@@ -330,7 +330,7 @@ TEST_F(MainFormTest, FontDialogChangesTheDisplayOnlyWhenConfirmed) {
   auto form = Open();
   form->Button4Click();  // cancelled
   EXPECT_EQ(Text(*form, "EFontName"), "Arial");
-  SubtitleFont chosen;
+  SUBTITLEFONT::SubtitleFont chosen;
   chosen.Name = "DejaVu Sans";
   chosen.Size = 14;
   chosen.Color = 0xFF0000;
