@@ -176,6 +176,8 @@ class VelAvCodec : public VideoStreamValues, public AudioStreamValues {
   bool SkipsAudioPacket();
   enum class ReadResult { Picture, Audio, End, Failed };
   ReadResult ReadNext();
+  enum class Items { PicturesAndSound, PicturesOnly };
+  ReadResult DecodeUntilItem(Items items);
   bool ReadIntoSlot(size_t slot);
   uint8_t* TakeAhead(int32_t& kind, int32_t& size);
   void StopReadingAhead();

@@ -42,31 +42,39 @@ uint8_t* VelAvCodec::GetNextData(int32_t& kind, int32_t& size) {
 // Nothing here touches what the caller reads, so that it can run on the
 // read-ahead thread.
 VelAvCodec::ReadResult VelAvCodec::ReadNext() {
-  if (Packet != nullptr && !InputFailed) {
-    while (!DecoderDrained && !InputFailed) {
-      if (DecodeNextPicture()) return ReadResult::Picture;
-      if (InputFailed || DecoderDrained) break;
-      if (InputEnded) {
-        // Drain: the decoder gives up the pictures it still holds.
-        if (!SendToDecoder(nullptr)) DecoderDrained = true;
-        continue;
-      }
-      const int read = Api->av_read_frame(FormatContext, Packet);
-      if (read == AVERROR_EOF) {
-        InputEnded = true;
-        continue;
-      }
-      if (read < 0) {
-        ReadingFailed("[VelAvCodec::GetNextData] Can't read the source file...");
-        break;
-      }
-      if (Packet->stream_index == VideoStream) {
-        SendToDecoder(Packet);
-      } else if (Packet->stream_index == AudioStream && Packet->size > 0 && !SkipsAudioPacket()) {
-        return ReadResult::Audio;
-      } else {
-        Api->av_packet_unref(Packet);
-      }
+  if (Packet == nullptr || InputFailed) return InputFailed ? ReadResult::Failed : ReadResult::End;
+  return DecodeUntilItem(Items::PicturesAndSound);
+}
+
+// Reads and decodes until a picture (or, for the job, an audio packet) is
+// ready. While a still is sought a read error just ends the input: the
+// picture is then missing, which the caller reports.
+VelAvCodec::ReadResult VelAvCodec::DecodeUntilItem(Items items) {
+  const bool job = items == Items::PicturesAndSound;
+  while (!DecoderDrained && !InputFailed) {
+    if (DecodeNextPicture()) return ReadResult::Picture;
+    if (InputFailed || DecoderDrained) break;
+    if (InputEnded) {
+      // Drain: the decoder gives up the pictures it still holds.
+      if (!SendToDecoder(nullptr)) DecoderDrained = true;
+      continue;
+    }
+    const int read = Api->av_read_frame(FormatContext, Packet);
+    if (read == AVERROR_EOF || (read < 0 && !job)) {
+      InputEnded = true;
+      continue;
+    }
+    if (read < 0) {
+      ReadingFailed("[VelAvCodec::GetNextData] Can't read the source file...");
+      break;
+    }
+    if (Packet->stream_index == VideoStream) {
+      SendToDecoder(Packet);
+    } else if (job && Packet->stream_index == AudioStream && Packet->size > 0 &&
+               !SkipsAudioPacket()) {
+      return ReadResult::Audio;
+    } else {
+      Api->av_packet_unref(Packet);
     }
   }
   return InputFailed ? ReadResult::Failed : ReadResult::End;

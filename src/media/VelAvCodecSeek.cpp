@@ -82,23 +82,7 @@ bool VelAvCodec::SeekBefore(int64_t time) {
 // The next decoded picture into DecodedFrame; packets of other streams are
 // dropped.
 bool VelAvCodec::DecodeNextVideoPicture() {
-  while (!DecoderDrained) {
-    if (DecodeNextPicture()) return true;
-    if (DecoderDrained) break;
-    if (InputEnded) {
-      if (!SendToDecoder(nullptr)) DecoderDrained = true;
-      continue;
-    }
-    if (Api->av_read_frame(FormatContext, Packet) < 0) {
-      InputEnded = true;
-      continue;
-    }
-    if (Packet->stream_index == VideoStream)
-      SendToDecoder(Packet);
-    else
-      Api->av_packet_unref(Packet);
-  }
-  return false;
+  return DecodeUntilItem(Items::PicturesOnly) == ReadResult::Picture;
 }
 
 }  // namespace VELAVCODEC
