@@ -14,9 +14,10 @@ packages=(
   fonts-liberation2 fonts-dejavu-core
   locales
   # The window's platform plugin; the terminal test's pseudo-terminal
-  # (script); the Debian package's library scan, the man page's and the
-  # desktop entry's checks.
-  qt6-qpa-plugins bsdutils dpkg-dev groff-base desktop-file-utils
+  # (script); the Debian package's library scan (dpkg-shlibdeps, and file,
+  # which cpack needs to tell programs from other files), the man page's and
+  # the desktop entry's checks.
+  qt6-qpa-plugins bsdutils dpkg-dev file groff-base desktop-file-utils
 )
 
 missing=()
