@@ -64,6 +64,7 @@ BackgroundRun::~BackgroundRun() {
     kill(pid_, SIGKILL);
     Ended(true);
   }
+  if (changes_ >= 0) close(changes_);
 }
 
 bool BackgroundRun::Ended(bool block) {
@@ -82,10 +83,11 @@ testing::AssertionResult BackgroundRun::WaitForSize(const fs::path& file, uintma
   // Woken by every change in the file's folder and by the program's end, so
   // the wait ends as soon as either happens. The watch is set before the
   // first look at the size, so no write falls between the two.
-  Descriptor changes{inotify_init1(IN_NONBLOCK | IN_CLOEXEC)};
-  if (changes.fd >= 0)
-    inotify_add_watch(changes.fd, file.parent_path().c_str(),
-                      IN_CREATE | IN_MODIFY | IN_MOVED_TO | IN_CLOSE_WRITE);
+  if (changes_ < 0) changes_ = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+  const bool watching =
+      changes_ >= 0 && inotify_add_watch(changes_, file.parent_path().c_str(),
+                                         IN_CREATE | IN_MODIFY | IN_MOVED_TO | IN_CLOSE_WRITE) >= 0;
+  const int changes = watching ? changes_ : -1;
   Descriptor ended{pid_ > 0 ? ProcessDescriptor(pid_) : -1};
   for (;;) {
     const uintmax_t size = SizeOf(file);
@@ -98,16 +100,14 @@ testing::AssertionResult BackgroundRun::WaitForSize(const fs::path& file, uintma
     if (left.count() <= 0)
       return testing::AssertionFailure() << file << " was at " << size << " of " << bytes
                                          << " bytes after " << limit.count() << " s";
-    std::array<pollfd, 2> wake{{{changes.fd, POLLIN, 0}, {ended.fd, POLLIN, 0}}};
-    // Without either descriptor (an old kernel, a file system that reports
-    // nothing) the size is looked at again every few milliseconds.
-    const bool watched = changes.fd >= 0 && ended.fd >= 0;
+    std::array<pollfd, 2> wake{{{changes, POLLIN, 0}, {ended.fd, POLLIN, 0}}};
+    // Without either descriptor (an old kernel, no watch to be had) the size
+    // is looked at again every few milliseconds.
+    const bool watched = changes >= 0 && ended.fd >= 0;
     const int timeout = int(std::min<long long>(left.count(), watched ? 250 : 5));
     poll(wake.data(), wake.size(), timeout);
-    if (changes.fd >= 0) {
-      std::array<char, 4096> events;
-      while (read(changes.fd, events.data(), events.size()) > 0) {
-      }
+    std::array<char, 4096> events;
+    while (changes >= 0 && read(changes, events.data(), events.size()) > 0) {
     }
   }
 }

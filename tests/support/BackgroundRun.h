@@ -37,6 +37,11 @@ class BackgroundRun {
 
   pid_t pid_ = -1;
   int status_ = -1;
+  // The watch on the waited-for file's folder, open until the run goes:
+  // closing an inotify instance waits for the kernel to retire its watches,
+  // which on a loaded machine can take long enough for a fast job to finish
+  // before it is signalled.
+  int changes_ = -1;
 };
 
 }  // namespace testsupport
