@@ -221,6 +221,8 @@ std::string WhyNoTerminal() {
 // Through a pseudo-terminal, as a user's terminal shows the run: the
 // progress line is rewritten in place and left at the last picture.
 TEST(JobCommandTest, OnATerminalTheProgressLineEndsAtTheLastPicture) {
+  const std::string noTerminal = WhyNoTerminal();
+  if (!noTerminal.empty()) GTEST_SKIP() << noTerminal;
   TempDir dir;
   const fs::path source = dir / "long.mkv";
   // Long enough for the once-a-second refresh on a fast machine.
@@ -229,8 +231,6 @@ TEST(JobCommandTest, OnATerminalTheProgressLineEndsAtTheLastPicture) {
   const std::string job = ProgramPath() + " --source " + source.string() +
                           " --transcode --output " + (dir / "out.avi").string() +
                           " --settings /nonexistent.ini";
-  const std::string noTerminal = WhyNoTerminal();
-  if (!noTerminal.empty()) GTEST_SKIP() << noTerminal;
   std::string screen;
   ASSERT_EQ(RunShell("script -q -e -c '" + job + "' /dev/null < /dev/null", &screen), 0) << screen;
   const size_t end = screen.find("Closing all...");
