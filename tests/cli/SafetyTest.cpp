@@ -13,6 +13,10 @@ using namespace testsupport;
 
 namespace {
 
+// Long enough that a job signalled once its file has grown is still running
+// on a loaded machine: 500 pictures take a fraction of a second.
+constexpr int kLongSeconds = 60;
+
 class SafetyTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -59,7 +63,7 @@ TEST_F(SafetyTest, AnOutputThatNamesAnInputIsRefusedUnderAnySpelling) {
 }
 
 TEST_F(SafetyTest, AKilledJobLeavesVideoThatDecodesToItsLastWholeChunk) {
-  const fs::path source = MakeSource("long.mp4", 20);
+  const fs::path source = MakeSource("long.mp4", kLongSeconds);
   for (const char* compressor : {"DIB", "XVID", "H264", "MJPG", "FFV1", "HFYU", "ULRG"}) {
     for (uintmax_t size : {60000u, 400000u}) {
       const fs::path output = dir / (std::string(compressor) + ".avi");
@@ -85,7 +89,7 @@ TEST_F(SafetyTest, AKilledJobLeavesVideoThatDecodesToItsLastWholeChunk) {
 }
 
 TEST_F(SafetyTest, TerminationAndHangUpStopTheJobWithACompleteFile) {
-  const fs::path source = MakeSource("long.mp4", 20);
+  const fs::path source = MakeSource("long.mp4", kLongSeconds);
   for (int signal : {SIGTERM, SIGHUP, SIGINT}) {
     const fs::path output = dir / "stopped.avi";
     fs::remove(output);
