@@ -77,6 +77,7 @@ bool BackgroundRun::Ended(bool block) {
 }
 
 testing::AssertionResult BackgroundRun::WaitForSize(const fs::path& file, uintmax_t bytes,
+                                                    const std::function<bool()>& ready,
                                                     std::chrono::seconds limit) {
   using Clock = std::chrono::steady_clock;
   const Clock::time_point deadline = Clock::now() + limit;
@@ -91,15 +92,18 @@ testing::AssertionResult BackgroundRun::WaitForSize(const fs::path& file, uintma
   Descriptor ended{pid_ > 0 ? ProcessDescriptor(pid_) : -1};
   for (;;) {
     const uintmax_t size = SizeOf(file);
-    if (size >= bytes) return testing::AssertionSuccess();
+    const bool grown = size >= bytes;
+    if (grown && (!ready || ready())) return testing::AssertionSuccess();
+    const char* const unready = grown ? " (the rest of the condition did not hold)" : "";
     if (Ended(false))
-      return testing::AssertionFailure() << "the program ended (status " << status_ << ") with "
-                                         << file << " at " << size << " of " << bytes << " bytes";
+      return testing::AssertionFailure()
+             << "the program ended (status " << status_ << ") with " << file << " at " << size
+             << " of " << bytes << " bytes" << unready;
     const auto left =
         std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
     if (left.count() <= 0)
       return testing::AssertionFailure() << file << " was at " << size << " of " << bytes
-                                         << " bytes after " << limit.count() << " s";
+                                         << " bytes after " << limit.count() << " s" << unready;
     std::array<pollfd, 2> wake{{{changes, POLLIN, 0}, {ended.fd, POLLIN, 0}}};
     // Without either descriptor (an old kernel, no watch to be had) the size
     // is looked at again every few milliseconds.

@@ -5,6 +5,7 @@
 #include <sys/types.h>
 
 #include <chrono>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -23,9 +24,11 @@ class BackgroundRun {
   BackgroundRun(const BackgroundRun&) = delete;
   BackgroundRun& operator=(const BackgroundRun&) = delete;
 
-  // Waits until the file has grown to `bytes`; fails, saying how far it got,
-  // when the program ends first or `limit` passes.
+  // Waits until the file has grown to `bytes` and `ready`, when given, holds;
+  // fails, saying how far it got, when the program ends first or `limit`
+  // passes.
   testing::AssertionResult WaitForSize(const fs::path& file, uintmax_t bytes,
+                                       const std::function<bool()>& ready = {},
                                        std::chrono::seconds limit = std::chrono::seconds(60));
   void Signal(int signal);
   // The exit status, or 128 + the signal that ended it.
