@@ -14,5 +14,6 @@ if(CLANG_FORMAT)
     add_test(NAME format_check
       COMMAND ${CMAKE_COMMAND} -DCLANG_FORMAT=${CLANG_FORMAT} -DROOT=${CMAKE_SOURCE_DIR}
               -P ${CMAKE_SOURCE_DIR}/cmake/RunFormatCheck.cmake)
+    set_tests_properties(format_check PROPERTIES TIMEOUT 120)
   endif()
 endif()

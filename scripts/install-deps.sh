@@ -14,9 +14,10 @@ packages=(
   fonts-liberation2 fonts-dejavu-core
   locales
   # The window's platform plugin; the terminal test's pseudo-terminal
-  # (script); the Debian package's library scan, the man page's and the
-  # desktop entry's checks.
-  qt6-qpa-plugins bsdutils dpkg-dev groff-base desktop-file-utils
+  # (script); the Debian package's library scan (dpkg-shlibdeps, and file,
+  # which cpack needs to tell programs from other files), the man page's and
+  # the desktop entry's checks.
+  qt6-qpa-plugins bsdutils dpkg-dev file groff-base desktop-file-utils
   # A second reader of the MP4 outputs' length (gst-discoverer-1.0, qtdemux).
   gstreamer1.0-plugins-base-apps gstreamer1.0-plugins-good
 )
@@ -29,7 +30,14 @@ done
 [ ${#missing[@]} -eq 0 ] && exit 0
 
 sudo=""
-[ "$(id -u)" -ne 0 ] && sudo="sudo"
+if [ "$(id -u)" -ne 0 ]; then
+  # A minimal system has no sudo: say what to do rather than fail on it.
+  if ! command -v sudo >/dev/null; then
+    echo "install-deps: run as root to install: ${missing[*]}" >&2
+    exit 1
+  fi
+  sudo="sudo"
+fi
 echo "Installing: ${missing[*]}"
 $sudo apt-get update
 DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y --no-install-recommends "${missing[@]}"

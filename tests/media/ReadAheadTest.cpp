@@ -2,10 +2,11 @@
 // what plain reading gives, in the same order.
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstring>
 #include <fstream>
 #include <iterator>
-#include <thread>
+#include <mutex>
 
 #include "media/MediaFixtures.h"
 #include "media/ReadAheadQueue.h"
@@ -94,18 +95,27 @@ TEST(ReadAheadQueue, HandsOutEveryItemInOrderAndNeverRunsMoreThanItsDepthAhead) 
 }
 
 TEST(ReadAheadQueue, StopsAProducerWaitingForRoomAndAnsweredStopping) {
+  std::mutex lock;
+  std::condition_variable changed;
+  int produced = 0;
   READAHEADQUEUE::ReadAheadQueue queue;
-  std::atomic<int> produced{0};
   ASSERT_TRUE(queue.Start(2, [&](size_t) {
+    const std::lock_guard<std::mutex> hold(lock);
     ++produced;
+    changed.notify_all();
     return true;  // endless
   }));
-  while (produced < 2) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  {
+    std::unique_lock<std::mutex> hold(lock);
+    ASSERT_TRUE(changed.wait_for(hold, std::chrono::seconds(30), [&] { return produced >= 2; }))
+        << "the producer filled " << produced << " of 2 slots";
+  }
   EXPECT_FALSE(queue.Stopping());
   queue.Stop();  // returns: the producer was waiting for a free slot
   EXPECT_TRUE(queue.Stopping());
   EXPECT_FALSE(queue.Running());
-  EXPECT_EQ(produced.load(), 2);
+  const std::lock_guard<std::mutex> hold(lock);
+  EXPECT_EQ(produced, 2);
 }
 
 TEST(ReadAhead, GivesThePicturesPacketsAndValuesOfPlainReadingInTheSameOrder) {

@@ -79,7 +79,10 @@ ProgramRun RunProgram(const std::string& arguments) {
 }
 
 int WholeAviChunks(const std::string& file, int stream) {
-  const std::string bytes = ReadFile(file);
+  return WholeAviChunksIn(ReadFile(file), stream);
+}
+
+int WholeAviChunksIn(const std::string& bytes, int stream) {
   const std::string prefix = {char('0' + stream / 10), char('0' + stream % 10)};
   auto u32 = [&](size_t at) {
     uint32_t value = 0;

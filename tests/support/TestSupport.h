@@ -65,7 +65,9 @@ struct ProgramRun {
 ProgramRun RunProgram(const std::string& arguments);
 
 // How many whole chunks of the stream (0 for "00dc"/"00db") a possibly cut AVI
-// file holds in its movi lists.
+// file holds in its movi lists; of the file's bytes, or of as many of its
+// first bytes as were read.
 int WholeAviChunks(const std::string& file, int stream);
+int WholeAviChunksIn(const std::string& bytes, int stream);
 
 }  // namespace testsupport

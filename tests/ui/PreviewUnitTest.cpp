@@ -1,9 +1,12 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QDeadlineTimer>
 #include <QPointer>
 #include <QScreen>
+#include <QThread>
 #include <QWindow>
+#include <chrono>
 #include <cstring>
 #include <vector>
 
@@ -58,9 +61,14 @@ class PreviewTest : public testing::Test {
     preview->show();
     ASSERT_TRUE(WaitExposed());
   }
+  // Exposure comes as an event: events are processed until it came, or
+  // until a deadline a loaded machine still meets.
   bool WaitExposed() {
-    for (int i = 0; i < 50 && !preview->windowHandle()->isExposed(); ++i)
+    const QDeadlineTimer deadline(std::chrono::seconds(20));
+    while (!preview->windowHandle()->isExposed() && !deadline.hasExpired()) {
       QApplication::processEvents();
+      QThread::msleep(1);
+    }
     return preview->windowHandle()->isExposed();
   }
   QWidget main;
