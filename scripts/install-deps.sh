@@ -20,6 +20,8 @@ packages=(
   qt6-qpa-plugins bsdutils dpkg-dev file groff-base desktop-file-utils
   # A second reader of the MP4 outputs' length (gst-discoverer-1.0, qtdemux).
   gstreamer1.0-plugins-base-apps gstreamer1.0-plugins-good
+  # The job benchmark's clock of wall time, CPU time and peak memory.
+  time
 )
 
 missing=()
