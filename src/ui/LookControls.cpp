@@ -1,6 +1,8 @@
 #include "ui/LookControls.h"
 
-#include <QRegularExpressionValidator>
+#include <QColorDialog>
+#include <QPushButton>
+#include <QVariant>
 
 #include "shell/Settings.h"
 #include "ui/WidgetText.h"
@@ -9,24 +11,49 @@
 namespace LOOKCONTROLS {
 namespace {
 
-QString ColorText(uint32_t color) { return ToQString(SETTINGS::FormatColor(color)); }
-uint32_t ColorOf(const QLineEdit* edit) { return SETTINGS::ParseColor(FromQString(edit->text())); }
+// The swatch keeps its colour as a property, as the settings store it
+// (0x00BBGGRR), and shows it with its value written on it in a colour that
+// stays readable.
+constexpr char kColorProperty[] = "lookColor";
+
+void ShowColor(QPushButton* swatch, uint32_t color) {
+  const QColor shown = ToQColor(color);
+  const QColor text = shown.lightness() > 128 ? Qt::black : Qt::white;
+  swatch->setProperty(kColorProperty, QVariant::fromValue(color));
+  swatch->setText(ToQString(SETTINGS::FormatColor(color)));
+  swatch->setStyleSheet(QString("background-color: %1; color: %2").arg(shown.name(), text.name()));
+}
+
+uint32_t ColorOf(const QPushButton* swatch) {
+  return swatch->property(kColorProperty).value<uint32_t>();
+}
 
 }  // namespace
 
-void SetUpLookControls(Ui::TMainForm& ui) {
-  for (QLineEdit* edit : {ui.EOutlineColor, ui.EShadowColor, ui.EBoxColor})
-    edit->setValidator(
-        new QRegularExpressionValidator(QRegularExpression("0[xX][0-9A-Fa-f]{0,6}"), edit));
+bool RunColorDialog(QWidget* parent, QColor& color) {
+  const QColor chosen = QColorDialog::getColor(color, parent);
+  if (!chosen.isValid()) return false;
+  color = chosen;
+  return true;
+}
+
+void SetUpLookControls(Ui::TMainForm& ui, ColorDialogRunner choose) {
+  for (QPushButton* swatch : {ui.BOutlineColor, ui.BShadowColor, ui.BBoxColor}) {
+    ShowColor(swatch, 0);
+    QObject::connect(swatch, &QPushButton::clicked, swatch, [swatch, choose] {
+      QColor color = ToQColor(ColorOf(swatch));
+      if (choose(swatch->window(), color)) ShowColor(swatch, FromQColor(color));
+    });
+  }
 }
 
 void ShowLook(Ui::TMainForm& ui, const SUBTITLELOOK::SubtitleLook& look) {
   ui.UDOutline->setValue(look.Outline);
-  ui.EOutlineColor->setText(ColorText(look.OutlineColor));
+  ShowColor(ui.BOutlineColor, look.OutlineColor);
   ui.UDShadow->setValue(look.Shadow);
-  ui.EShadowColor->setText(ColorText(look.ShadowColor));
+  ShowColor(ui.BShadowColor, look.ShadowColor);
   ui.UDBoxOpacity->setValue(look.BoxOpacity);
-  ui.EBoxColor->setText(ColorText(look.BoxColor));
+  ShowColor(ui.BBoxColor, look.BoxColor);
   ui.CBAntialias->setChecked(look.Antialias);
   ui.UDMargin->setValue(look.Margin);
 }
@@ -34,11 +61,11 @@ void ShowLook(Ui::TMainForm& ui, const SUBTITLELOOK::SubtitleLook& look) {
 SUBTITLELOOK::SubtitleLook CollectLook(const Ui::TMainForm& ui) {
   SUBTITLELOOK::SubtitleLook look;
   look.Outline = ui.UDOutline->value();
-  look.OutlineColor = ColorOf(ui.EOutlineColor);
+  look.OutlineColor = ColorOf(ui.BOutlineColor);
   look.Shadow = ui.UDShadow->value();
-  look.ShadowColor = ColorOf(ui.EShadowColor);
+  look.ShadowColor = ColorOf(ui.BShadowColor);
   look.BoxOpacity = ui.UDBoxOpacity->value();
-  look.BoxColor = ColorOf(ui.EBoxColor);
+  look.BoxColor = ColorOf(ui.BBoxColor);
   look.Antialias = ui.CBAntialias->isChecked();
   look.Margin = ui.UDMargin->value();
   return look;

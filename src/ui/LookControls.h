@@ -1,7 +1,13 @@
 #pragma once
 
-// The look group of the options panel: its controls to and from a look.
+// The look group of the options panel: its controls to and from a look. The
+// three colours are swatches that open the colour dialog.
+#include <QColor>
+#include <functional>
+
 #include "subtitles/SubtitleLook.h"
+
+class QWidget;
 
 namespace Ui {
 class TMainForm;
@@ -9,10 +15,15 @@ class TMainForm;
 
 namespace LOOKCONTROLS {
 
-// The colour edits take "0x" and up to six hexadecimal digits only.
-void SetUpLookControls(Ui::TMainForm& ui);
+// Asks for a colour starting from `color`; false when the choice was
+// cancelled. The colour dialog in the window, a stand-in in tests.
+using ColorDialogRunner = std::function<bool(QWidget* parent, QColor& color)>;
+
+bool RunColorDialog(QWidget* parent, QColor& color);
+
+// Connects each swatch to the dialog that `choose` runs.
+void SetUpLookControls(Ui::TMainForm& ui, ColorDialogRunner choose);
 void ShowLook(Ui::TMainForm& ui, const SUBTITLELOOK::SubtitleLook& look);
-// A colour edit whose text is no number gives black.
 SUBTITLELOOK::SubtitleLook CollectLook(const Ui::TMainForm& ui);
 
 }  // namespace LOOKCONTROLS

@@ -523,7 +523,10 @@ void TMainForm::SetUpLooks() {
         "font-weight: bold; background: qlineargradient(x1:0, y1:0, x2:0, y2:1, "
         "stop:0 #f4f6fa, stop:1 #c9d3e3);");
   ui->EFontColor->setAutoFillBackground(true);
-  LOOKCONTROLS::SetUpLookControls(*ui);
+  LOOKCONTROLS::SetUpLookControls(*ui, [this](QWidget* parent, QColor& color) {
+    return Environment.ColorDialog ? Environment.ColorDialog(parent, color)
+                                   : LOOKCONTROLS::RunColorDialog(parent, color);
+  });
   QFont title("Times New Roman");
   title.setPixelSize(19);
   title.setBold(true);

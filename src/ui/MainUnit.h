@@ -16,6 +16,7 @@
 #include "subtitles/SubtitleFont.h"
 #include "ui/FileDialogs.h"
 #include "ui/FontDialogUnit.h"
+#include "ui/LookControls.h"
 
 class QComboBox;
 class QScrollArea;
@@ -37,9 +38,10 @@ class WindowJobHost;
 struct TMainFormEnvironment {
   std::string ProgramFolder;  // with trailing separator; empty: the program's own
   std::string UserFolder;     // settings fall-back; empty: the user's configuration folder
-  FILEDIALOGS::FileDialogRunner FileDialog;  // empty: the platform's dialogs
-  FONTDIALOG::FontDialogRunner FontDialog;   // empty: TFontDialog
-  SaveOptionsChooser CompressorChooser;      // empty: the compressor dialog
+  FILEDIALOGS::FileDialogRunner FileDialog;     // empty: the platform's dialogs
+  FONTDIALOG::FontDialogRunner FontDialog;      // empty: TFontDialog
+  LOOKCONTROLS::ColorDialogRunner ColorDialog;  // empty: the colour dialog
+  SaveOptionsChooser CompressorChooser;         // empty: the compressor dialog
 };
 
 class TMainForm : public QMainWindow {

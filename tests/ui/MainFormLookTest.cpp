@@ -8,7 +8,7 @@
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QSpinBox>
-#include <QValidator>
+#include <optional>
 
 #include "platform/MessageBox.h"
 #include "shell/Settings.h"
@@ -33,7 +33,6 @@ class MainFormLookTest : public ::testing::Test {
   void TearDown() override { SetMessageBoxHandler(previousBox); }
 
   std::unique_ptr<TMainForm> Open() {
-    TMainFormEnvironment environment;
     environment.ProgramFolder = dir.path().string() + "/";
     environment.UserFolder = (dir / "user").string();
     return std::make_unique<TMainForm>(environment);
@@ -46,12 +45,13 @@ class MainFormLookTest : public ::testing::Test {
   }
 
   TempDir dir;
+  TMainFormEnvironment environment;
   std::vector<std::string> boxes;
   MessageBoxHandler previousBox;
 };
 
-const char* const kLookControls[] = {"UDOutline",    "EOutlineColor", "UDShadow",    "EShadowColor",
-                                     "UDBoxOpacity", "EBoxColor",     "CBAntialias", "UDMargin"};
+const char* const kLookControls[] = {"UDOutline",    "BOutlineColor", "UDShadow",    "BShadowColor",
+                                     "UDBoxOpacity", "BBoxColor",     "CBAntialias", "UDMargin"};
 
 }  // namespace
 
@@ -66,38 +66,62 @@ TEST_F(MainFormLookTest, LookGroupStartsPlainWithHintsAndRanges) {
   EXPECT_EQ(Find<QSpinBox>(*form, "UDShadow")->maximum(), 8);
   EXPECT_EQ(Find<QSpinBox>(*form, "UDBoxOpacity")->maximum(), 100);
   EXPECT_EQ(Find<QSpinBox>(*form, "UDMargin")->maximum(), 1000);
-  EXPECT_EQ(Find<QLineEdit>(*form, "EBoxColor")->text(), "0x000000");
+  EXPECT_EQ(Find<QPushButton>(*form, "BBoxColor")->text(), "0x000000");
   EXPECT_FALSE(Find<QCheckBox>(*form, "CBAntialias")->isChecked());
   EXPECT_EQ(form->CollectJobOptions().Look, SUBTITLELOOK::SubtitleLook{});
   QWidget* group = Find<QWidget>(*form, "PLookBox");
   EXPECT_EQ(group->geometry(), QRect(280, 244, 260, 136));
   EXPECT_EQ(group->parentWidget(), Find<QWidget>(*form, "POptions"));
-  // A colour edit takes hexadecimal colour values only.
-  const QValidator* hex = Find<QLineEdit>(*form, "EOutlineColor")->validator();
-  ASSERT_NE(hex, nullptr);
-  for (QString text : {"0x12", "0XabCDef", "0x"}) {
-    int at = 0;
-    EXPECT_NE(hex->validate(text, at), QValidator::Invalid) << text.toStdString();
-  }
-  for (QString text : {"0xG1", "12", "0x1234567", "red"}) {
-    int at = 0;
-    EXPECT_EQ(hex->validate(text, at), QValidator::Invalid) << text.toStdString();
-  }
+}
+
+// A swatch opens the colour dialog with its colour; a choice becomes the
+// look's colour and the swatch's, a cancelled dialog changes nothing.
+TEST_F(MainFormLookTest, ColourSwatchesChooseTheirColourThroughTheDialog) {
+  std::vector<QColor> offered;
+  std::optional<QColor> answer = QColor(0x12, 0x34, 0x56);
+  environment.ColorDialog = [&](QWidget*, QColor& color) {
+    offered.push_back(color);
+    if (!answer) return false;
+    color = *answer;
+    return true;
+  };
+  auto form = Open();
+  auto* outline = Find<QPushButton>(*form, "BOutlineColor");
+  outline->click();
+  ASSERT_EQ(offered.size(), 1u);
+  EXPECT_EQ(offered[0], QColor(0, 0, 0));
+  EXPECT_EQ(form->CollectJobOptions().Look.OutlineColor, 0x563412u);  // 0x00BBGGRR
+  EXPECT_EQ(outline->text(), "0x563412");
+  EXPECT_NE(outline->styleSheet().indexOf("#123456"), -1) << outline->styleSheet().toStdString();
+  answer.reset();
+  outline->click();
+  EXPECT_EQ(offered.back(), QColor(0x12, 0x34, 0x56));
+  EXPECT_EQ(form->CollectJobOptions().Look.OutlineColor, 0x563412u);
+  answer = QColor(255, 255, 255);
+  Find<QPushButton>(*form, "BShadowColor")->click();
+  Find<QPushButton>(*form, "BBoxColor")->click();
+  EXPECT_EQ(form->CollectJobOptions().Look.ShadowColor, 0xFFFFFFu);
+  EXPECT_EQ(form->CollectJobOptions().Look.BoxColor, 0xFFFFFFu);
+  EXPECT_EQ(form->CollectJobOptions().Look.OutlineColor, 0x563412u);
 }
 
 TEST_F(MainFormLookTest, SettingsDriveTheLookAndComeBackAtClose) {
   WriteFile(dir / "Tolvane.ini",
             "[LOOK]\nOutline=3\nOutlineColor=0x0000FF\nShadow=1\nShadowColor=0x00FF00\n"
             "BoxOpacity=60\nBoxColor=0x202020\nAntialias=1\nMargin=30\n");
+  environment.ColorDialog = [](QWidget*, QColor& color) {
+    color = QColor(0xEF, 0xCD, 0xAB);
+    return true;
+  };
   auto form = Open();
   EXPECT_EQ(Find<QSpinBox>(*form, "UDOutline")->value(), 3);
-  EXPECT_EQ(Find<QLineEdit>(*form, "EOutlineColor")->text(), "0x0000FF");
+  EXPECT_EQ(Find<QPushButton>(*form, "BOutlineColor")->text(), "0x0000FF");
   EXPECT_EQ(Find<QSpinBox>(*form, "UDBoxOpacity")->value(), 60);
   EXPECT_TRUE(Find<QCheckBox>(*form, "CBAntialias")->isChecked());
   const SUBTITLELOOK::SubtitleLook expected{3, 0x0000FF, 1, 0x00FF00, 60, 0x202020, true, 30};
   EXPECT_EQ(form->CollectJobOptions().Look, expected);
   Find<QSpinBox>(*form, "UDShadow")->setValue(5);
-  Find<QLineEdit>(*form, "EBoxColor")->setText("0xABCDEF");
+  Find<QPushButton>(*form, "BBoxColor")->click();
   form->close();
   SUBTITLELOOK::SubtitleLook saved = expected;
   saved.Shadow = 5;
