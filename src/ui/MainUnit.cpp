@@ -1,7 +1,11 @@
 #include "ui/MainUnit.h"
 
 #include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFontDatabase>
+#include <QLineEdit>
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QScrollArea>
 #include <QStyle>
@@ -17,6 +21,7 @@
 #include "platform/ProgramInfo.h"
 #include "platform/Shell.h"
 #include "shell/Charsets.h"
+#include "shell/FolderJobs.h"
 #include "shell/HelpPage.h"
 #include "shell/JobSettings.h"
 #include "shell/SettingsLocation.h"
@@ -86,6 +91,11 @@ TMainForm::TMainForm(TMainFormEnvironment environment, QWidget* parent)
   SetUpLooks();
   SetUpLinks();
   ConnectHandlers();
+  // The file fields pass dropped files on to the window instead of taking
+  // their addresses as text.
+  setAcceptDrops(true);
+  for (QLineEdit* field : {ui->EVideoFile, ui->ESubtitleFile, ui->ESavedVideoFile})
+    field->setAcceptDrops(false);
   FormCreate();
 }
 
@@ -322,13 +332,17 @@ void TMainForm::OpenSourceVideo(const std::string& name) {
 void TMainForm::BSubtitleClick() {
   if (!materials_.Subtitles) return;
   const auto name = FILEDIALOGS::RunFileDialog(Environment.FileDialog, this, kSubtitleFileDialog);
-  if (!name) return;
+  if (name) OpenSubtitleFile(*name);
+}
+
+void TMainForm::OpenSubtitleFile(const std::string& name) {
+  if (!materials_.Subtitles) return;
   materials_.Subtitles->Clear();
   materials_.Subtitles->Reading = CollectReading();
-  if (materials_.Subtitles->Open(*name)) {
+  if (materials_.Subtitles->Open(name)) {
     AppendLog(materials_.Subtitles->Info);
     materials_.Subtitles->Clear();
-    ui->ESubtitleFile->setText(ToQString(*name));
+    ui->ESubtitleFile->setText(ToQString(name));
     return;
   }
   const std::string message = materials_.Subtitles->ErrorText;
@@ -551,6 +565,28 @@ void TMainForm::SetUpLinks() {
     line->setCursor(Qt::PointingHandCursor);
     line->installEventFilter(this);
   }
+}
+
+// ---- Dropped files ----
+
+// Files dropped anywhere on the window: a video becomes the source and a
+// subtitle file the subtitle file, as if chosen in their dialogs. Nothing
+// changes while a job runs, as the choice buttons are off then.
+void TMainForm::dragEnterEvent(QDragEnterEvent* event) {
+  if (event->mimeData()->hasUrls() && !JobActive()) event->acceptProposedAction();
+}
+
+void TMainForm::dropEvent(QDropEvent* event) {
+  if (JobActive()) return;
+  for (const QUrl& url : event->mimeData()->urls()) {
+    if (!url.isLocalFile()) continue;
+    const std::string name = FromQString(url.toLocalFile());
+    if (FOLDERJOBS::IsVideoName(name))
+      OpenSourceVideo(name);
+    else if (FOLDERJOBS::IsSubtitleName(name))
+      OpenSubtitleFile(name);
+  }
+  event->acceptProposedAction();
 }
 
 bool TMainForm::eventFilter(QObject* watched, QEvent* event) {

@@ -70,6 +70,9 @@ class TMainForm : public QMainWindow {
   // stream lists.
   void OpenSourceVideo(const std::string& name);
   void BSubtitleClick();
+  // What choosing a subtitle file in the dialog does after it: read it,
+  // report it, take its name.
+  void OpenSubtitleFile(const std::string& name);
   void BDestinationVideoClick();
   void Button4Click();
   void FillFontDisplay();
@@ -119,6 +122,8 @@ class TMainForm : public QMainWindow {
 
  protected:
   void closeEvent(QCloseEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:

@@ -7,6 +7,7 @@
 #include <QDialog>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -602,4 +603,56 @@ TEST_F(MainFormTest, ADamagedSourceIsExplainedByTheLibrariesFirst) {
   EXPECT_EQ(Text(*form, "EVideoFile"), "");
   form->OpenSourceVideo(whole);
   EXPECT_EQ(Text(*form, "EVideoFile").toStdString(), whole);
+}
+
+namespace {
+
+// A drag of these files entering the window, then dropped on it; whether
+// the window took the drag.
+bool DropFiles(TMainForm& form, const QStringList& paths) {
+  QMimeData data;
+  QList<QUrl> urls;
+  for (const QString& path : paths) urls.push_back(QUrl::fromLocalFile(path));
+  data.setUrls(urls);
+  const QPointF at(20, 60);
+  QDragEnterEvent enter(at.toPoint(), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(&form, &enter);
+  if (!enter.isAccepted()) return false;
+  QDropEvent drop(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(&form, &drop);
+  return true;
+}
+
+}  // namespace
+
+// Dropped files are taken as if chosen in their dialogs: checked, reported,
+// and only then named in their fields; other files are passed over.
+TEST_F(MainFormTest, DroppedVideoAndSubtitleFilesBecomeTheSourceAndTheSubtitleFile) {
+  const std::string film = (dir / "film.mkv").string();
+  testsupport::Ffmpeg("-f lavfi -i testsrc=size=64x48:rate=10 -t 0.5 -c:v mpeg4 '" + film + "'");
+  const std::string subs = (dir / "film.srt").string();
+  WriteFile(subs, "1\r\n00:00:01,000 --> 00:00:02,000\r\nHello\r\n\r\n");
+  const std::string notes = (dir / "notes.txt").string();
+  WriteFile(notes, "x");
+
+  auto form = Open();
+  // The fields leave a drop to the window rather than take the address.
+  EXPECT_FALSE(Find<QLineEdit>(*form, "EVideoFile")->acceptDrops());
+  ASSERT_TRUE(DropFiles(*form, {QString::fromStdString(notes), QString::fromStdString(subs),
+                                QString::fromStdString(film)}));
+  EXPECT_EQ(Text(*form, "EVideoFile").toStdString(), film);
+  EXPECT_EQ(Text(*form, "ESubtitleFile").toStdString(), subs);
+  EXPECT_EQ(Items(*form, "CBVideoStreams"), QStringList{"1"});
+  const QString log = Log(*form).join("\n");
+  EXPECT_TRUE(log.contains("Subtitle format is SubRip")) << log.toStdString();
+  EXPECT_TRUE(log.contains("[ BEGIN MOVIE INFO ]")) << log.toStdString();
+  EXPECT_TRUE(boxes.empty());
+
+  // A subtitle file that cannot be read is refused as in its dialog.
+  const std::string broken = (dir / "broken.sub").string();
+  WriteFile(broken, "no entries here\nnor here\n");
+  ASSERT_TRUE(DropFiles(*form, {QString::fromStdString(broken)}));
+  EXPECT_EQ(Text(*form, "ESubtitleFile").toStdString(), subs);
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].caption, "ERROR!");
 }
