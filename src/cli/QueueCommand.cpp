@@ -59,14 +59,14 @@ std::string ValueOf(const Arguments& args, const std::string& option) {
   return found != args.end() && found + 1 != args.end() ? *(found + 1) : std::string();
 }
 
-// Reads, changes and saves the queue under its lock. Empty on success.
-std::string ChangeQueue(const std::string& path, const std::function<void(JobQueue&)>& change) {
+// Reads, changes and saves the queue under its lock; a change that returns
+// false leaves the file as it is. Empty on success.
+std::string ChangeQueue(const std::string& path, const std::function<bool(JobQueue&)>& change) {
   const JOBQUEUE::QueueLock lock(path);
   if (!lock.Error().empty()) return lock.Error();
   JobQueue queue;
   if (std::string error = JOBQUEUE::LoadQueue(path, queue); !error.empty()) return error;
-  change(queue);
-  return JOBQUEUE::SaveQueue(path, queue);
+  return change(queue) ? JOBQUEUE::SaveQueue(path, queue) : std::string();
 }
 
 int BadArguments(const std::string& error, std::ostream& err) {
@@ -125,6 +125,7 @@ int RunQueueAdd(const Arguments& given, std::ostream&, std::ostream& err) {
   MakePathsAbsolute(args);
   const std::string saveError = ChangeQueue(path, [&](JobQueue& queue) {
     queue.Entries.push_back({queue.NextId(), EntryState::Waiting, {}, args});
+    return true;
   });
   if (!saveError.empty()) {
     err << "tolvane: " << saveError << '\n';
@@ -139,6 +140,11 @@ int RunQueue(const Arguments& args, std::ostream& out, std::ostream& err) {
     if (args[i] != "--queue" && args[i] != "--settings")
       return BadArguments("unknown option '" + args[i] + "' with --queue", err);
     if (i + 1 >= args.size()) return BadArguments("option '" + args[i] + "' needs a value", err);
+  }
+  // A mistyped name would otherwise run an empty queue and succeed.
+  if (std::error_code error; !std::filesystem::is_regular_file(path, error)) {
+    err << "tolvane: no queue file '" << path << "'\n";
+    return ExitFailed;
   }
   const auto application = EnsureGuiApplication();
   Arguments settings;
@@ -155,6 +161,7 @@ int RunQueue(const Arguments& args, std::ostream& out, std::ostream& err) {
       id = TakeNextJob(queue, tried, remaining);
       for (const auto& entry : queue.Entries)
         if (entry.Id == id) jobArgs = entry.Arguments;
+      return id != 0;
     });
     if (error.empty() && id == 0) break;
     if (!error.empty()) {
@@ -184,6 +191,7 @@ int RunQueue(const Arguments& args, std::ostream& out, std::ostream& err) {
           entry.State = state;
           entry.Error = state == EntryState::Done ? std::string() : keeper.LastError();
         }
+      return true;
     });
     if (!error.empty()) {
       err << "tolvane: " << error << '\n';

@@ -85,7 +85,11 @@ TEST(QueueCommandTest, JobLeftRunningIsRunAgainAndAllDoneExitsZero) {
   EXPECT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(States(queue), std::vector{EntryState::Done});
   EXPECT_TRUE(Playable(dir / "out.avi"));
+  // Nothing left to run: the file is not rewritten.
+  const auto written = fs::last_write_time(queue);
+  fs::last_write_time(queue, written - std::chrono::hours(1));
   EXPECT_EQ(RunProgram("--queue " + queue.string()).status, 0);
+  EXPECT_EQ(fs::last_write_time(queue), written - std::chrono::hours(1));
 }
 
 TEST(QueueCommandTest, BadArgumentsAndDamagedQueueAreRefused) {
@@ -101,6 +105,10 @@ TEST(QueueCommandTest, BadArgumentsAndDamagedQueueAreRefused) {
             2);
   EXPECT_FALSE(fs::exists(queue));
   EXPECT_EQ(RunProgram("--queue " + queue.string() + " --transcode").status, 2);
+  const ProgramRun missing = RunProgram("--queue " + queue.string());
+  EXPECT_EQ(missing.status, 1);
+  EXPECT_EQ(missing.err, "tolvane: no queue file '" + queue.string() + "'\n");
+  EXPECT_FALSE(fs::exists(queue));
 
   WriteFile(queue, "[Job 1]\nState=halfway\nArgument=--source\n");
   const ProgramRun damaged = RunProgram("--queue " + queue.string());
