@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -151,7 +152,12 @@ std::string SaveQueue(const std::string& path, const JobQueue& queue) {
   std::string temporary = path + ".XXXXXX";
   const int descriptor = mkostemp(temporary.data(), O_CLOEXEC);
   if (descriptor < 0) return SystemError("cannot write the queue", path);
-  const bool written = WriteAll(descriptor, FormatQueue(queue)) && fsync(descriptor) == 0;
+  // The temporary file is private; the queue keeps its own permissions, so
+  // a queue shared with others stays shared.
+  struct stat old {};
+  const mode_t mode = stat(path.c_str(), &old) == 0 ? old.st_mode & 07777 : 0644;
+  const bool written = fchmod(descriptor, mode) == 0 && WriteAll(descriptor, FormatQueue(queue)) &&
+                       fsync(descriptor) == 0;
   const int writeErrno = errno;
   const bool closed = close(descriptor) == 0;
   if (!written || !closed || rename(temporary.c_str(), path.c_str()) != 0) {

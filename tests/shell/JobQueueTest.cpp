@@ -35,6 +35,12 @@ TEST(JobQueueTest, SavedQueueReadsBackTheSame) {
   EXPECT_EQ(read.NextId(), 5);
   // Nothing of the temporary file is left beside it.
   EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1);
+
+  // Readable by others as a new file is, and a saved file keeps its own mode.
+  EXPECT_EQ(fs::status(path).permissions(), fs::perms(0644));
+  fs::permissions(path, fs::perms(0660));
+  ASSERT_EQ(SaveQueue(path, read), "");
+  EXPECT_EQ(fs::status(path).permissions(), fs::perms(0660));
 }
 
 TEST(JobQueueTest, MissingFileIsAnEmptyQueueAndRunningIsWaiting) {
