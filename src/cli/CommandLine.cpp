@@ -55,6 +55,15 @@ const Command kCommands[] = {
      "                         write the source picture due at that time with the\n"
      "                         subtitle due then, drawn as the job draws it, as a PNG\n"
      "                         image of the source's size\n"},
+    // Before --source, which --queue-add's arguments hold too.
+    {"--queue-add", RunQueueAdd,
+     "  --queue-add QUEUE --source FILE --subtitles FILE --output FILE [options]\n"
+     "                         add the job the --source options describe (those\n"
+     "                         below) to the queue file QUEUE, made if missing\n"},
+    {"--queue", RunQueue,
+     "  --queue QUEUE [--settings FILE]\n"
+     "                         run the queue's jobs not yet done, in order; exit\n"
+     "                         status 1 when any of them failed or was stopped\n"},
     {"--source", RunJob,
      "  --source FILE --subtitles FILE --output FILE [--compressor CODE]\n"
      "      [--quality 0-10000] [--keyframes N] [--data-rate KBYTES_PER_SECOND]\n"
@@ -80,7 +89,7 @@ const Command kCommands[] = {
 bool TakesValue(const std::string& option) {
   return JOBARGUMENTS::TakesValue(option) || LOOKARGUMENTS::TakesValue(option) ||
          option == "--probe" || option == "--list-entries" || option == "--frame-rate" ||
-         option == "--snapshot";
+         option == "--snapshot" || option == "--queue" || option == "--queue-add";
 }
 
 QtMessageHandler gQtHandler = nullptr;

@@ -17,6 +17,10 @@ std::unique_ptr<QGuiApplication> EnsureGuiApplication();
 SETTINGS::Settings ReadSettings(const Arguments& args);
 
 int RunJob(const Arguments& args, std::ostream& out, std::ostream& err);
+// The same job; `stopped` tells a job stopped by a signal from one that failed.
+int RunJob(const Arguments& args, std::ostream& out, std::ostream& err, bool& stopped);
+int RunQueue(const Arguments& args, std::ostream& out, std::ostream& err);
+int RunQueueAdd(const Arguments& args, std::ostream& out, std::ostream& err);
 int RunListCompressors(const Arguments& args, std::ostream& out, std::ostream& err);
 int RunListEntries(const Arguments& args, std::ostream& out, std::ostream& err);
 int RunProbe(const Arguments& args, std::ostream& out, std::ostream& err);

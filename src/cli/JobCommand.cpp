@@ -72,7 +72,8 @@ std::string CheckStreamNumbers(const JOBOPTIONS::JobOptions& options,
 }
 
 int RunWithMaterials(const JOBARGUMENTS::JobArguments& arguments,
-                     JOBMATERIALS::JobMaterials& materials, std::ostream& out, std::ostream& err) {
+                     JOBMATERIALS::JobMaterials& materials, std::ostream& out, std::ostream& err,
+                     bool& stopped) {
   const std::string streamError = CheckStreamNumbers(arguments.Options, *materials.Decoder);
   if (!streamError.empty()) {
     err << "tolvane: " << streamError << '\n';
@@ -83,7 +84,9 @@ int RunWithMaterials(const JOBARGUMENTS::JobArguments& arguments,
                                 return JOBARGUMENTS::FillCompressOptions(arguments, options);
                               });
   SUBTITLEJOB::SubtitleJob job(host, materials);
-  return ExitStatusOf(job.Start(arguments.Options), err);
+  const SUBTITLEJOB::JobEnd end = job.Start(arguments.Options);
+  stopped = end == SUBTITLEJOB::JobEnd::Stopped;
+  return ExitStatusOf(end, err);
 }
 
 // Empty when the job may start, else what refuses it and the exit status.
@@ -99,6 +102,12 @@ std::string CheckStreams(JOBOPTIONS::JobOptions& options, int& status) {
 }  // namespace
 
 int RunJob(const Arguments& args, std::ostream& out, std::ostream& err) {
+  bool stopped = false;
+  return RunJob(args, out, err, stopped);
+}
+
+int RunJob(const Arguments& args, std::ostream& out, std::ostream& err, bool& stopped) {
+  stopped = false;
   const auto application = EnsureGuiApplication();
   const SETTINGS::Settings settings = ReadSettings(args);
   JOBARGUMENTS::JobArguments arguments;
@@ -116,7 +125,7 @@ int RunJob(const Arguments& args, std::ostream& out, std::ostream& err) {
     JOBMATERIALS::JobMaterials materials;
     materials.Decoder = std::make_unique<VELAVCODEC::VelAvCodec>(
         settings.AvCodec, settings.AvFormat, settings.AvUtil, settings.SwScale);
-    return RunWithMaterials(arguments, materials, out, err);
+    return RunWithMaterials(arguments, materials, out, err, stopped);
   } catch (const VELAVCODEC::VelException& exception) {
     err << "tolvane: " << exception.Message << '\n';
     return ExitFailed;

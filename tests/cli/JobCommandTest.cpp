@@ -182,10 +182,7 @@ TEST(JobCommandTest, UsersSettingsFileIsReadAndNeverWritten) {
 TEST(JobCommandTest, InterruptStopsLikeStopAndLeavesAPlayableFile) {
   TempDir dir;
   const fs::path source = dir / "long.mkv";
-  Ffmpeg(
-      "-f lavfi -i testsrc2=size=640x360:rate=25:duration=60 -f lavfi -i sine=duration=60 "
-      "-c:v mpeg4 -q:v 10 -c:a pcm_s16le " +
-      source.string());
+  MakeLongSource(source);
   const fs::path output = dir / "out.avi", logFile = dir / "log";
   BackgroundRun run({"--source", source.string(), "--transcode", "--output", output.string()},
                     logFile);

@@ -45,6 +45,13 @@ void Ffmpeg(const std::string& arguments) {
   ASSERT_EQ(status, 0) << "ffmpeg " << arguments << "\n" << output;
 }
 
+void MakeLongSource(const fs::path& file) {
+  Ffmpeg(
+      "-f lavfi -i testsrc2=size=640x360:rate=25:duration=60 -f lavfi -i sine=duration=60 "
+      "-c:v mpeg4 -q:v 10 -c:a pcm_s16le " +
+      file.string());
+}
+
 std::string Ffprobe(const std::string& arguments) {
   std::string output;
   // Only what it prints on standard output: a damaged file's warnings would

@@ -47,6 +47,10 @@ void Ffmpeg(const std::string& arguments);
 // output.
 std::string Ffprobe(const std::string& arguments);
 
+// A minute of 640x360 MPEG-4 pictures with PCM sound: a job on it runs long
+// enough to be interrupted halfway, even on a fast machine.
+void MakeLongSource(const fs::path& file);
+
 // Writes bytes to a file.
 void WriteFile(const fs::path& path, const std::string& bytes);
 std::string ReadFile(const fs::path& path);

@@ -1,0 +1,205 @@
+// tolvane --queue-add QUEUE --source FILE --subtitles FILE --output FILE [options]
+// tolvane --queue QUEUE [--settings FILE]
+//
+// Jobs kept in a queue file and run one after another, each as the --source
+// command runs it. The file is re-read before every job, so jobs added while
+// the queue runs are run too.
+#include <algorithm>
+#include <filesystem>
+#include <functional>
+#include <ostream>
+#include <set>
+#include <streambuf>
+
+#include "cli/Commands.h"
+#include "cli/JobArguments.h"
+#include "cli/StreamFiles.h"
+#include "shell/JobQueue.h"
+
+namespace COMMANDLINE {
+namespace {
+
+using JOBQUEUE::EntryState;
+using JOBQUEUE::JobQueue;
+
+// Passes standard error through and keeps the last "tolvane: " line, the
+// reason a failed job gives, for the queue file.
+class ErrorKeeper : public std::streambuf {
+ public:
+  explicit ErrorKeeper(std::ostream& to) : to_(to) {}
+  const std::string& LastError() const { return last_; }
+
+ protected:
+  int overflow(int c) override {
+    if (c == traits_type::eof()) return 0;
+    to_.put(char(c));
+    if (c == '\n') {
+      if (line_.starts_with("tolvane: ")) last_ = line_.substr(9);
+      line_.clear();
+    } else if (c == '\r') {
+      line_.clear();  // a progress line
+    } else {
+      line_ += char(c);
+    }
+    return c;
+  }
+  int sync() override {
+    to_.flush();
+    return 0;
+  }
+
+ private:
+  std::ostream& to_;
+  std::string line_;
+  std::string last_;
+};
+
+std::string ValueOf(const Arguments& args, const std::string& option) {
+  const auto found = std::find(args.begin(), args.end(), option);
+  return found != args.end() && found + 1 != args.end() ? *(found + 1) : std::string();
+}
+
+// Reads, changes and saves the queue under its lock; a change that returns
+// false leaves the file as it is. Empty on success.
+std::string ChangeQueue(const std::string& path, const std::function<bool(JobQueue&)>& change) {
+  const JOBQUEUE::QueueLock lock(path);
+  if (!lock.Error().empty()) return lock.Error();
+  JobQueue queue;
+  if (std::string error = JOBQUEUE::LoadQueue(path, queue); !error.empty()) return error;
+  return change(queue) ? JOBQUEUE::SaveQueue(path, queue) : std::string();
+}
+
+int BadArguments(const std::string& error, std::ostream& err) {
+  err << "tolvane: " << error << "\nTry 'tolvane --help' for the list of options.\n";
+  return ExitBadArguments;
+}
+
+// The queue may be run from another folder than the one it was filled in.
+void MakePathsAbsolute(Arguments& args) {
+  for (size_t i = 0; i + 1 < args.size(); ++i) {
+    if (args[i] != "--source" && args[i] != "--subtitles" && args[i] != "--output" &&
+        args[i] != "--settings")
+      continue;
+    std::error_code error;
+    const auto absolute = std::filesystem::absolute(args[i + 1], error);
+    if (!error) args[i + 1] = absolute.string();
+    ++i;
+  }
+}
+
+// The first job not done that this run has not tried yet, marked running;
+// 0 when there is none. `remaining` counts those jobs.
+int TakeNextJob(JobQueue& queue, const std::set<int>& tried, int& remaining) {
+  remaining = 0;
+  JOBQUEUE::QueueEntry* next = nullptr;
+  for (auto& entry : queue.Entries) {
+    if (entry.State == EntryState::Done || tried.count(entry.Id) > 0) continue;
+    ++remaining;
+    if (next == nullptr) next = &entry;
+  }
+  if (next == nullptr) return 0;
+  next->State = EntryState::Running;
+  next->Error.clear();
+  return next->Id;
+}
+
+}  // namespace
+
+int RunQueueAdd(const Arguments& given, std::ostream&, std::ostream& err) {
+  const auto application = EnsureGuiApplication();
+  const auto option = std::find(given.begin(), given.end(), std::string("--queue-add"));
+  if (option + 1 == given.end()) return BadArguments("option '--queue-add' needs a value", err);
+  const std::string path = *(option + 1);
+  Arguments args(given.begin(), option);
+  args.insert(args.end(), option + 2, given.end());
+
+  JOBARGUMENTS::JobArguments arguments;
+  const std::string error = JOBARGUMENTS::ParseJobArguments(args, ReadSettings(args), arguments);
+  if (!error.empty()) return BadArguments(error, err);
+  if (STREAMFILES::IsStream(arguments.Options.SourceVideo))
+    return BadArguments("a queued job cannot read its source from a pipe", err);
+  if (const std::string problem = STREAMFILES::OutputProblem(arguments.Options.DestinationVideo);
+      !problem.empty())
+    return BadArguments(problem, err);
+
+  MakePathsAbsolute(args);
+  const std::string saveError = ChangeQueue(path, [&](JobQueue& queue) {
+    queue.Entries.push_back({queue.NextId(), EntryState::Waiting, {}, args});
+    return true;
+  });
+  if (!saveError.empty()) {
+    err << "tolvane: " << saveError << '\n';
+    return ExitFailed;
+  }
+  return ExitOk;
+}
+
+int RunQueue(const Arguments& args, std::ostream& out, std::ostream& err) {
+  const std::string path = ValueOf(args, "--queue");
+  for (size_t i = 0; i < args.size(); i += 2) {
+    if (args[i] != "--queue" && args[i] != "--settings")
+      return BadArguments("unknown option '" + args[i] + "' with --queue", err);
+    if (i + 1 >= args.size()) return BadArguments("option '" + args[i] + "' needs a value", err);
+  }
+  // A mistyped name would otherwise run an empty queue and succeed.
+  if (std::error_code error; !std::filesystem::is_regular_file(path, error)) {
+    err << "tolvane: no queue file '" << path << "'\n";
+    return ExitFailed;
+  }
+  const auto application = EnsureGuiApplication();
+  Arguments settings;
+  if (const std::string file = ValueOf(args, "--settings"); !file.empty())
+    settings = {"--settings", file};
+
+  std::set<int> tried;
+  bool allDone = true;
+  for (;;) {
+    int id = 0;
+    int remaining = 0;
+    Arguments jobArgs;
+    std::string error = ChangeQueue(path, [&](JobQueue& queue) {
+      id = TakeNextJob(queue, tried, remaining);
+      for (const auto& entry : queue.Entries)
+        if (entry.Id == id) jobArgs = entry.Arguments;
+      return id != 0;
+    });
+    if (error.empty() && id == 0) break;
+    if (!error.empty()) {
+      err << "tolvane: " << error << '\n';
+      return ExitFailed;
+    }
+    tried.insert(id);
+    const int number = int(tried.size());
+    err << "tolvane: job " << number << " of " << number - 1 + remaining << ": "
+        << ValueOf(jobArgs, "--source") << " -> " << ValueOf(jobArgs, "--output") << '\n';
+
+    // The queue's settings file serves a job that names none of its own.
+    jobArgs.insert(jobArgs.end(), settings.begin(), settings.end());
+    ErrorKeeper keeper(err);
+    std::ostream jobErr(&keeper);
+    bool stopped = false;
+    const int status = RunJob(jobArgs, out, jobErr, stopped);
+    jobErr.flush();
+    const EntryState state = stopped            ? EntryState::Stopped
+                             : status == ExitOk ? EntryState::Done
+                                                : EntryState::Failed;
+    allDone = allDone && state == EntryState::Done;
+    // A job removed from the queue meanwhile has nothing to mark.
+    error = ChangeQueue(path, [&](JobQueue& queue) {
+      for (auto& entry : queue.Entries)
+        if (entry.Id == id) {
+          entry.State = state;
+          entry.Error = state == EntryState::Done ? std::string() : keeper.LastError();
+        }
+      return true;
+    });
+    if (!error.empty()) {
+      err << "tolvane: " << error << '\n';
+      return ExitFailed;
+    }
+    if (stopped) break;
+  }
+  return allDone ? ExitOk : ExitFailed;
+}
+
+}  // namespace COMMANDLINE
