@@ -4,16 +4,18 @@
 
 namespace SUBTITLESCHEDULE {
 
+// The file is read directly, not through a fetch bound to this object, so
+// that nothing refers back to the schedule.
 void SubtitleSchedule::Begin(const SUBTITLEFILE::SubtitleFile& file, int32_t frameIndex) {
+  fetch_ = nullptr;
   file_ = &file;
   nextIndex_ = 0;
-  Begin([this](int32_t& start,
-               int32_t& end) -> const SUBTITLEFILE::TextLines& { return NextOfFile(start, end); },
-        frameIndex);
+  FetchUntilCurrent(frameIndex);
 }
 
 void SubtitleSchedule::Begin(Fetch fetch, int32_t frameIndex) {
   fetch_ = std::move(fetch);
+  file_ = nullptr;
   FetchUntilCurrent(frameIndex);
 }
 
@@ -51,9 +53,9 @@ const SUBTITLEFILE::TextLines& SubtitleSchedule::NextOfFile(int32_t& start, int3
 // once. An answer of -1, -1 (the end, or an unusable line) stops the search:
 // the next picture asks again.
 void SubtitleSchedule::FetchUntilCurrent(int32_t frameIndex) {
-  if (!fetch_) return;
+  if (file_ == nullptr && !fetch_) return;
   do {
-    lines_ = &fetch_(start_, end_);
+    lines_ = file_ != nullptr ? &NextOfFile(start_, end_) : &fetch_(start_, end_);
     drawn_ = false;
   } while (end_ < frameIndex && !(start_ == -1 && end_ == -1));
 }
