@@ -9,6 +9,9 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libavcodec-dev libavformat-dev libavutil-dev libswscale-dev
   libuchardet-dev
+  # Styled subtitles (libass), and a font with Chinese and Japanese letters for
+  # their tests.
+  libass-dev fonts-droid-fallback
   libgtest-dev
   ffmpeg
   fonts-liberation2 fonts-dejavu-core

@@ -117,6 +117,7 @@ std::string CommandLineHelp() {
   text << "  --verbose              with any command: FFmpeg's warnings and information in\n"
           "                         the log too, not only its errors\n";
   text << "\n" << READINGARGUMENTS::kReadingUsage;
+  text << "\n" << READINGARGUMENTS::kStyledUsage;
   text << "\nAn option's value follows it, or is joined to it by '=' (--font-size=14).\n";
   return text.str();
 }

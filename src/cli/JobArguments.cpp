@@ -125,6 +125,7 @@ std::string ApplyFlag(const std::string& option, JobArguments& result) {
     return {};
   }
   if (READINGARGUMENTS::ApplyReadingFlag(option, result.Options.Reading)) return {};
+  if (READINGARGUMENTS::ApplyStyledFlag(option, result.Options.Styled)) return {};
   return ApplyFontFlag(option, result.Options.Font);
 }
 

@@ -42,6 +42,28 @@ bool ApplyReadingFlag(const std::string& option, ReadingOptions& reading) {
   return false;
 }
 
+const char kStyledUsage[] =
+    "Styled drawing, taken by --source and --snapshot (or the settings file's\n"
+    "[STYLED] section):\n"
+    "  --styled               draw the styles the subtitles carry (italic, bold,\n"
+    "                         colours, placement, ASS styles), read ASS, SSA and\n"
+    "                         WebVTT files, lay out each line in its script's\n"
+    "                         direction and wrap long lines inside the picture\n"
+    "  --styled-left-to-right lay out every line left to right, for old\n"
+    "                         right-to-left files typed for players that did so\n";
+
+bool ApplyStyledFlag(const std::string& option, STYLEDSCRIPT::StyledOptions& styled) {
+  if (option == "--styled") {
+    styled.On = true;
+    return true;
+  }
+  if (option == "--styled-left-to-right") {
+    styled.On = styled.LeftToRight = true;
+    return true;
+  }
+  return false;
+}
+
 bool ApplyListEntriesFlag(const std::string& option, ReadingOptions& reading, bool& asDrawn) {
   if (option != "--as-drawn") return ApplyReadingFlag(option, reading);
   asDrawn = true;

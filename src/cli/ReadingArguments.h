@@ -5,6 +5,7 @@
 #include <string>
 
 #include "subtitles/ReadingOptions.h"
+#include "subtitles/StyledOptions.h"
 
 namespace READINGARGUMENTS {
 
@@ -17,5 +18,10 @@ bool ApplyListEntriesFlag(const std::string& option, SUBTITLEFILE::ReadingOption
 
 // Their lines of the --help text.
 extern const char kReadingUsage[];
+
+// --styled and --styled-left-to-right (which implies --styled); false for any
+// other option.
+bool ApplyStyledFlag(const std::string& option, STYLEDSCRIPT::StyledOptions& styled);
+extern const char kStyledUsage[];
 
 }  // namespace READINGARGUMENTS

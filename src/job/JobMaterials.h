@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "media/VelAvCodec.h"
+#include "subtitles/StyledOverlay.h"
 #include "subtitles/SubtitleOverlay.h"
 #include "subtitles/SubtitleUnit.h"
 
@@ -19,6 +20,8 @@ struct JobMaterials {
       std::make_unique<SUBTITLEFILE::SubtitleFile>();
   std::unique_ptr<SUBTITLEOVERLAY::SubtitleOverlay> Overlay =
       std::make_unique<SUBTITLEOVERLAY::SubtitleOverlay>();
+  std::unique_ptr<STYLEDOVERLAY::StyledOverlay> Styled =
+      std::make_unique<STYLEDOVERLAY::StyledOverlay>();
 };
 
 }  // namespace JOBMATERIALS

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "subtitles/ReadingOptions.h"
+#include "subtitles/StyledOptions.h"
 #include "subtitles/SubtitleFont.h"
 #include "subtitles/SubtitleLook.h"
 #include "subtitles/SubtitleUnit.h"
@@ -29,7 +30,17 @@ struct JobOptions {
   SUBTITLEFONT::SubtitleFont Font;
   SUBTITLELOOK::SubtitleLook Look;
   SUBTITLEFILE::ReadingOptions Reading;  // how the subtitle file is read
+  STYLEDSCRIPT::StyledOptions Styled;
 };
+
+// How the options' subtitle file is read: styled drawing reads more formats,
+// and the Unicode forms those formats are written in.
+inline SUBTITLEFILE::ReadingOptions ReadingOf(const JobOptions& options) {
+  SUBTITLEFILE::ReadingOptions reading = options.Reading;
+  reading.Styled = options.Styled.On;
+  reading.Unicode = reading.Unicode || options.Styled.On;
+  return reading;
+}
 
 // Blanks and control characters count as empty around a file name.
 inline bool IsBlankName(const std::string& name) {

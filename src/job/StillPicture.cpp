@@ -8,6 +8,7 @@
 #include <filesystem>
 
 #include "job/PictureClock.h"
+#include "job/StyledDrawing.h"
 #include "subtitles/SubtitleOverlay.h"
 #include "subtitles/SubtitleSchedule.h"
 #include "subtitles/SubtitleUnit.h"
@@ -28,7 +29,7 @@ bool OpenSource(VelAvCodec& decoder, const JOBOPTIONS::JobOptions& options) {
 // frame rate and the delay correction.
 bool OpenSubtitles(SUBTITLEFILE::SubtitleFile& subtitles, const JOBOPTIONS::JobOptions& options,
                    double framesPerSecond) {
-  subtitles.Reading = options.Reading;
+  subtitles.Reading = JOBOPTIONS::ReadingOf(options);
   if (!subtitles.Open(options.Subtitle)) return false;
   JOBOPTIONS::SetSubtitleTiming(subtitles, options, framesPerSecond);
   return true;
@@ -94,22 +95,38 @@ uint8_t* FindPicture(VelAvCodec& decoder, const JOBOPTIONS::JobOptions& options,
   return picture;
 }
 
+// What the styled drawing shows at picture `index`, set up as the job sets
+// it up; empty, or why it can't be drawn.
+std::string DrawStyledEntry(const SUBTITLEFILE::SubtitleFile& subtitles,
+                            const JOBOPTIONS::JobOptions& options, int32_t index,
+                            uint8_t* picture) {
+  const BMPFRAME::BmpView view(picture);
+  STYLEDOVERLAY::StyledOverlay styled;
+  std::string error = STYLEDDRAWING::SetUp(styled, subtitles, options, view.Width(), view.Height());
+  if (error.empty() && styled.Render(STYLEDDRAWING::PictureTime(subtitles, index)))
+    styled.Overlay(picture);
+  return error;
+}
+
 // The entry the job's schedule holds at picture `index`, walked there picture
 // by picture so that unusable lines and passed entries count as in the job.
-void DrawDueEntry(SUBTITLEFILE::SubtitleFile& subtitles, const JOBOPTIONS::JobOptions& options,
-                  int32_t index, int32_t width, uint8_t* picture) {
+std::string DrawDueEntry(SUBTITLEFILE::SubtitleFile& subtitles,
+                         const JOBOPTIONS::JobOptions& options, int32_t index, int32_t width,
+                         uint8_t* picture) {
+  if (options.Styled.On) return DrawStyledEntry(subtitles, options, index, picture);
   SUBTITLESCHEDULE::SubtitleSchedule schedule;
   schedule.Begin(subtitles, 0);
   for (int32_t frame = 0; frame < index; ++frame) {
     schedule.ForFrame(frame);
     schedule.AfterFrame(frame + 1);
   }
-  if (!schedule.ForFrame(index).Overlay) return;
+  if (!schedule.ForFrame(index).Overlay) return {};
   SUBTITLEOVERLAY::SubtitleOverlay overlay;
   overlay.Setup(options.Font, width, options.Look);
   overlay.AutoSizeLine = options.AutoSize;
   overlay.DrawSubtitle(schedule.Lines());
   overlay.OverlaySubtitle(picture);
+  return {};
 }
 
 }  // namespace
@@ -158,9 +175,11 @@ bool ComposeStill(VelAvCodec& decoder, const JOBOPTIONS::JobOptions& options, do
     if (!done) {
       error = decoder.ErrorText;
     } else {
-      if (!options.TranscodeVideo) DrawDueEntry(subtitles, options, index, decoder.Width, picture);
-      done = CopyPicture(picture, still);
-      if (!done) error = "[StillPicture::Compose] Can't allocate memory for the picture...";
+      if (!options.TranscodeVideo)
+        error = DrawDueEntry(subtitles, options, index, decoder.Width, picture);
+      done = error.empty() && CopyPicture(picture, still);
+      if (!done && error.empty())
+        error = "[StillPicture::Compose] Can't allocate memory for the picture...";
     }
   }
   decoder.Close();

@@ -7,6 +7,7 @@
 
 #include "job/JobLog.h"
 #include "job/OutputPath.h"
+#include "job/StyledDrawing.h"
 #include "media/LibraryLog.h"
 #include "picture/BmpFrame.h"
 
@@ -27,7 +28,8 @@ SubtitleJob::SubtitleJob(JOBHOST::JobHost& host, JOBMATERIALS::JobMaterials& mat
     : host_(host),
       decoder_(materials.Decoder.get()),
       subtitles_(*materials.Subtitles),
-      overlay_(*materials.Overlay) {
+      overlay_(*materials.Overlay),
+      styled_(*materials.Styled) {
   host_.job_ = this;
 }
 
@@ -91,7 +93,7 @@ bool SubtitleJob::OpenSource(const JobOptions& options) {
 
 bool SubtitleJob::OpenSubtitles(const JobOptions& options) {
   if (options.TranscodeVideo) return true;
-  subtitles_.Reading = options.Reading;
+  subtitles_.Reading = JOBOPTIONS::ReadingOf(options);
   if (!subtitles_.Open(options.Subtitle)) {
     Fail(subtitles_.ErrorText);
     return false;
@@ -125,6 +127,13 @@ std::optional<JobEnd> SubtitleJob::CreateOutput(const JobOptions& options) {
   }
   overlay_.Setup(options.Font, decoder_->Width, options.Look);
   overlay_.AutoSizeLine = options.AutoSize;
+  styledOn_ = options.Styled.On && !options.TranscodeVideo;
+  if (styledOn_) {
+    const std::string error =
+        STYLEDDRAWING::SetUp(styled_, subtitles_, options, decoder_->Width, decoder_->Height);
+    if (!error.empty()) return Fail(error);
+    LogStyledNotes();
+  }
   return std::nullopt;
 }
 
@@ -134,7 +143,7 @@ JobEnd SubtitleJob::RunFrameLoop(const JobOptions& options) {
   counters_.Figures.TotalFrames = decoder_->FrameCount;
   host_.SetProgressMaximum(counters_.Figures.TotalFrames);
   transcode_ = options.TranscodeVideo;
-  if (!transcode_) schedule_.Begin(subtitles_, 0);
+  if (!transcode_ && !styledOn_) schedule_.Begin(subtitles_, 0);
   clock_.Start(decoder_->FramesPerSecond);
   held_.Held = false;
   held_.LastEnd = 0.0;
@@ -297,7 +306,7 @@ bool SubtitleJob::WritePicture(uint8_t* image, Origin origin, double seconds) {
   ++index;
   // A planar picture was never converted: no preview is open.
   if (planar == nullptr) host_.ShowPreview(picture.Info());
-  if (!transcode_) schedule_.AfterFrame(frame + 1);
+  if (!transcode_ && !styledOn_) schedule_.AfterFrame(frame + 1);
   host_.SetProgressPosition(index);
   return true;
 }
@@ -317,19 +326,38 @@ const PLANARPICTURE::PlanarPicture* SubtitleJob::PlanarToWrite() {
 bool SubtitleJob::DrawSubtitle(int32_t frame, uint8_t* image,
                                const PLANARPICTURE::PlanarPicture* planar,
                                PLANARPICTURE::RowBand& band) {
+  if (styledOn_) return DrawStyled(frame, image, planar, band);
   const auto actions = schedule_.ForFrame(frame);
   if (actions.Draw) overlay_.DrawSubtitle(schedule_.Lines());
   if (!actions.Overlay) return true;
-  if (planar != nullptr) {
-    const auto [first, count] = overlay_.InkRows();
-    band = PLANARPICTURE::BandOfBmpRows(first, count, planar->Height);
-    if (!decoder_->ConvertRows(band)) {
-      conversionFailed_ = true;
-      return false;
-    }
-  }
+  if (planar != nullptr && !ConvertRowsOf(overlay_.InkRows(), planar->Height, band)) return false;
   overlay_.OverlaySubtitle(image);
   return true;
+}
+
+// The rows a drawing covers, converted from the planar picture so that it
+// can be drawn on.
+bool SubtitleJob::ConvertRowsOf(std::pair<int32_t, int32_t> inkRows, int32_t height,
+                                PLANARPICTURE::RowBand& band) {
+  band = PLANARPICTURE::BandOfBmpRows(inkRows.first, inkRows.second, height);
+  if (decoder_->ConvertRows(band)) return true;
+  conversionFailed_ = true;
+  return false;
+}
+
+bool SubtitleJob::DrawStyled(int32_t frame, uint8_t* image,
+                             const PLANARPICTURE::PlanarPicture* planar,
+                             PLANARPICTURE::RowBand& band) {
+  const bool shows = styled_.Render(STYLEDDRAWING::PictureTime(subtitles_, frame));
+  LogStyledNotes();
+  if (!shows) return true;
+  if (planar != nullptr && !ConvertRowsOf(styled_.InkRows(), planar->Height, band)) return false;
+  styled_.Overlay(image);
+  return true;
+}
+
+void SubtitleJob::LogStyledNotes() {
+  for (const std::string& note : styled_.TakeNotes()) host_.AppendLog(note);
 }
 
 bool SubtitleJob::HandleAudio(const uint8_t* packet, int32_t size) {
@@ -381,6 +409,7 @@ void SubtitleJob::CloseAll() {
   }
   subtitles_.Clear();
   overlay_.ClearImage();
+  styled_.Clear();
   ReleaseOutput();
   if (state_ == State::Looping) state_ = State::Stopping;
   AppendLibraryLines(host_);  // the encoders report as they close

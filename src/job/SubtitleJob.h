@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <utility>
 
 #include "job/JobHost.h"
 #include "job/JobMaterials.h"
@@ -82,6 +83,11 @@ class SubtitleJob {
   const PLANARPICTURE::PlanarPicture* PlanarToWrite();
   bool DrawSubtitle(int32_t frame, uint8_t* image, const PLANARPICTURE::PlanarPicture* planar,
                     PLANARPICTURE::RowBand& band);
+  bool DrawStyled(int32_t frame, uint8_t* image, const PLANARPICTURE::PlanarPicture* planar,
+                  PLANARPICTURE::RowBand& band);
+  bool ConvertRowsOf(std::pair<int32_t, int32_t> inkRows, int32_t height,
+                     PLANARPICTURE::RowBand& band);
+  void LogStyledNotes();
   bool ConvertDeliveredPicture();
   bool WriteTimedPicture(uint8_t* image);
   bool WriteRepeats(const uint8_t* picture, int64_t count);
@@ -100,6 +106,8 @@ class SubtitleJob {
   VELAVCODEC::VelAvCodec* decoder_;
   SUBTITLEFILE::SubtitleFile& subtitles_;
   SUBTITLEOVERLAY::SubtitleOverlay& overlay_;
+  STYLEDOVERLAY::StyledOverlay& styled_;
+  bool styledOn_ = false;  // the styled drawing takes the place of the schedule
   SUBTITLESCHEDULE::SubtitleSchedule schedule_;
   std::unique_ptr<MEDIAOUTPUT::MediaOutput> output_;
   PICTURECLOCK::PictureClock clock_;

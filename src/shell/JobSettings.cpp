@@ -16,6 +16,7 @@ JOBOPTIONS::JobOptions JobOptionsFromSettings(const Settings& settings) {
   options.Font = settings.Font;
   options.Look = settings.Look;
   options.Reading = settings.Reading;
+  options.Styled = settings.Styled;
   return options;
 }
 

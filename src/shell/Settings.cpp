@@ -11,6 +11,7 @@
 #include "platform/IniFile.h"
 #include "shell/LookSettings.h"
 #include "shell/ReadingSettings.h"
+#include "shell/StyledSettings.h"
 
 namespace SETTINGS {
 namespace {
@@ -117,6 +118,7 @@ Settings LoadSettings(const std::string& path) {
   settings.TranscodeVideo = file.ReadBool("OTHER", "TranscodeVideo", settings.TranscodeVideo);
   LoadLook(file, settings.Look);
   LoadReading(file, settings.Reading);
+  LoadStyled(file, settings.Styled);
   return settings;
 }
 
@@ -137,6 +139,7 @@ bool SaveSettings(const std::string& path, const Settings& settings, std::string
     file.WriteBool("OTHER", "TranscodeVideo", settings.TranscodeVideo);
     SaveLook(file, settings.Look);
     SaveReading(file, settings.Reading);
+    SaveStyled(file, settings.Styled);
   }
   if (file.UpdateFile()) return true;
   error = "Unable to write to " + path;

@@ -9,6 +9,7 @@
 
 #include "platform/AviRecords.h"
 #include "subtitles/ReadingOptions.h"
+#include "subtitles/StyledOptions.h"
 #include "subtitles/SubtitleFont.h"
 #include "subtitles/SubtitleLook.h"
 
@@ -40,6 +41,8 @@ struct Settings {
   SUBTITLELOOK::SubtitleLook Look;
   // [READING]
   SUBTITLEFILE::ReadingOptions Reading;
+  // [STYLED]
+  STYLEDSCRIPT::StyledOptions Styled;
 
   Settings();  // every key at its default
 };

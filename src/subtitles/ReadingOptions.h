@@ -9,6 +9,7 @@ struct ReadingOptions {
   bool DetectCodePage = false;  // an 8-bit file that is not UTF-8 is read in its own code page
   bool CleanMarkup = false;     // every tag, override block, control code and entity
   bool Tolerant = false;        // loose SubRip structure, the MicroDVD frame-rate line
+  bool Styled = false;          // ASS, SSA and WebVTT files are read too
 
   bool operator==(const ReadingOptions&) const = default;
 };

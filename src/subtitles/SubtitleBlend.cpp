@@ -50,6 +50,7 @@ bool BlendPicture::Allocate(int32_t width, int32_t height) {
   width_ = width;
   height_ = height;
   rowBytes_ = rowBytes;
+  dirtyFirst_ = dirtyEnd_ = 0;
   return true;
 }
 
@@ -115,6 +116,61 @@ void BlendPicture::Blend(uint8_t* frameBuffer, int32_t raise) const {
     else
       BlendBytes(target, colour_.data() + at, rest_.data() + at, end - run.begin);
   }
+}
+
+void BlendPicture::ClearRows(int32_t first, int32_t end) {
+  if (end <= first) return;
+  const size_t from = size_t(first) * rowBytes_, bytes = size_t(end - first) * rowBytes_;
+  std::memset(colour_.data() + from, 0, bytes);
+  std::memset(rest_.data() + from, 255, bytes);
+}
+
+void BlendPicture::BeginComposite() {
+  Clear();
+  ClearRows(dirtyFirst_, dirtyEnd_);
+  dirtyFirst_ = dirtyEnd_ = 0;
+}
+
+// Over in premultiplied form: colour = c * a + colour * (1 - a), and the
+// share of the frame left under it shrinks by (1 - a).
+void BlendPicture::Composite(const CoverageImage& image) {
+  if (image.Bitmap == nullptr || image.Opacity == 0) return;
+  const int32_t left = std::max(image.Left, 0);
+  const int32_t right = std::min<int64_t>(int64_t(image.Left) + image.Width, width_);
+  const int32_t top = std::max(image.Top, 0);
+  const int32_t bottom = std::min<int64_t>(int64_t(image.Top) + image.Height, height_);
+  if (left >= right || top >= bottom) return;
+  const uint8_t colour[3] = {image.Blue, image.Green, image.Red};
+  for (int32_t y = top; y < bottom; ++y) {
+    const uint8_t* coverage =
+        image.Bitmap + size_t(y - image.Top) * size_t(image.Stride) + (left - image.Left);
+    const int32_t row = height_ - 1 - y;
+    uint8_t* c = colour_.data() + size_t(row) * rowBytes_ + size_t(left) * 3;
+    uint8_t* r = rest_.data() + size_t(row) * rowBytes_ + size_t(left) * 3;
+    for (int32_t x = left; x < right; ++x, c += 3, r += 3) {
+      const uint8_t a = uint8_t(Div255(uint16_t(*coverage++ * image.Opacity)));
+      if (a == 0) continue;
+      const uint8_t keep = uint8_t(255 - a);
+      for (int k = 0; k < 3; ++k) {
+        c[k] = uint8_t(Div255(uint16_t(colour[k] * a)) + Div255(uint16_t(c[k] * keep)));
+        r[k] = uint8_t(Div255(uint16_t(r[k] * keep)));
+      }
+    }
+    if (dirtyEnd_ <= dirtyFirst_) {
+      dirtyFirst_ = row;
+      dirtyEnd_ = row + 1;
+    } else {
+      dirtyFirst_ = std::min(dirtyFirst_, row);
+      dirtyEnd_ = std::max(dirtyEnd_, row + 1);
+    }
+  }
+}
+
+void BlendPicture::EndComposite() {
+  runs_.clear();
+  for (int32_t row = dirtyFirst_; row < dirtyEnd_; ++row)
+    FindRuns(row, rest_.data() + size_t(row) * rowBytes_);
+  stored_ = !runs_.empty();
 }
 
 std::pair<int32_t, int32_t> BlendPicture::InkRows(int32_t raise) const {

@@ -12,6 +12,15 @@
 
 namespace SUBTITLEBLEND {
 
+// One coloured coverage bitmap to lay over what is there: `Bitmap` holds
+// Height rows of Width bytes (0 bare, 255 covered), Stride apart, its first
+// row Top rows below the picture's top edge. Opacity scales the coverage.
+struct CoverageImage {
+  int32_t Left = 0, Top = 0, Width = 0, Height = 0, Stride = 0;
+  const uint8_t* Bitmap = nullptr;
+  uint8_t Blue = 0, Green = 0, Red = 0, Opacity = 255;
+};
+
 class BlendPicture {
  public:
   // Once per job. False (and empty) when the memory cannot be had.
@@ -24,7 +33,13 @@ class BlendPicture {
   bool empty() const { return !stored_; }
   int32_t Width() const { return width_; }
   int32_t Height() const { return height_; }
-  // Runs of covered pixels in the stored picture.
+  // A picture made of coverage bitmaps, each laid over the ones before;
+  // parts outside the allocated size are cut off. Only the rows the last
+  // composite touched are cleared, so a frame-sized picture costs what its
+  // text covers.
+  void BeginComposite();
+  void Composite(const CoverageImage& image);
+  void EndComposite();
 
   // Blends the stored picture onto the frame buffer (a complete bottom-up
   // 24-bit BMP image), its bottom row `raise` rows above the frame's. Never
@@ -45,6 +60,11 @@ class BlendPicture {
   };
 
   void FindRuns(int32_t row, const uint8_t* rest);
+  void ClearRows(int32_t first, int32_t end);
+
+  // Rows (bottom-up, end exclusive) a composite has written since cleared.
+  int32_t dirtyFirst_ = 0;
+  int32_t dirtyEnd_ = 0;
 
   int32_t width_ = 0;
   int32_t height_ = 0;

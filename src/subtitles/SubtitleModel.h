@@ -15,7 +15,7 @@
 
 namespace SUBTITLEFILE {
 
-enum { FormatNone = 0, FormatMicroDVD = 1, FormatSubRip = 2 };
+enum { FormatNone = 0, FormatMicroDVD = 1, FormatSubRip = 2, FormatAss = 3, FormatWebVtt = 4 };
 
 // The unit a format counts its times in.
 enum class TimeUnit { Frames, Milliseconds };
@@ -29,6 +29,10 @@ struct SubtitleCue {
   int64_t End = 0;
   std::size_t FirstText = 0;  // the cue's text lines: TextSpans[FirstText, +TextCount)
   std::size_t TextCount = 0;
+  // The styled formats only. ASS: the event line after "Dialogue:", its
+  // fields in the order of the document's EventFormat; WebVTT: the cue
+  // settings after the times.
+  LineSpan Fields{};
 };
 
 struct SubtitleDocument {
@@ -42,6 +46,11 @@ struct SubtitleDocument {
   std::string Encoding;  // what the text was read as; empty when not known
   // Frames per second a MicroDVD file states in its first line; 0 for none.
   double FileFrameRate = 0.0;
+  // An ASS or SSA script's sections before its events (styles, play
+  // resolution), which the styled drawing takes as they are.
+  std::string ScriptHeader;
+  // The names of an ASS script's event fields, lower case, in its order.
+  std::vector<std::string> EventFormat;
 
   std::string_view TextOf(const LineSpan& span) const {
     return std::string_view(Text).substr(span.begin, span.size);

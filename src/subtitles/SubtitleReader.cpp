@@ -1,7 +1,9 @@
 #include "subtitles/SubtitleReader.h"
 
+#include "subtitles/AssReader.h"
 #include "subtitles/MicroDvdReader.h"
 #include "subtitles/SubRipReader.h"
+#include "subtitles/WebVttReader.h"
 
 namespace SUBTITLEFILE {
 
@@ -30,6 +32,13 @@ const SubtitleReader* FindReader(const SubtitleLines& lines) {
   for (const SubtitleReader* reader :
        {static_cast<const SubtitleReader*>(&microDvd), static_cast<const SubtitleReader*>(&subRip)})
     if (reader->Recognises(lines)) return reader;
+  // Only styled drawing knows what to do with these.
+  static const AssReader ass;
+  static const WebVttReader webVtt;
+  if (lines.Options().Styled)
+    for (const SubtitleReader* reader :
+         {static_cast<const SubtitleReader*>(&ass), static_cast<const SubtitleReader*>(&webVtt)})
+      if (reader->Recognises(lines)) return reader;
   return nullptr;
 }
 

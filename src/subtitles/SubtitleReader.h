@@ -32,6 +32,8 @@ class SubtitleLines {
     return ScanTimeLine(Line(index), options_.Tolerant);
   }
   const ReadingOptions& Options() const { return options_; }
+  // The document being read, with what its header said.
+  const SubtitleDocument& Document() const { return document_; }
 
  private:
   const SubtitleDocument& document_;

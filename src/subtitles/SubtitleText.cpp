@@ -91,6 +91,13 @@ std::vector<LineSpan> SplitTextLines(std::string_view text) {
   return lines;
 }
 
+std::string LowerAscii(std::string_view text) {
+  std::string lower(text);
+  for (char& c : lower)
+    if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
+  return lower;
+}
+
 std::string_view TrimControls(std::string_view text) {
   std::size_t begin = 0;
   std::size_t end = text.size();

@@ -1,0 +1,174 @@
+#include "subtitles/AssReader.h"
+
+#include <algorithm>
+#include <cctype>
+#include <string>
+
+#include "subtitles/SubtitleScan.h"
+
+namespace SUBTITLEFILE {
+namespace {
+
+bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i)
+    if (std::tolower(static_cast<unsigned char>(a[i])) !=
+        std::tolower(static_cast<unsigned char>(b[i])))
+      return false;
+  return true;
+}
+
+bool StartsWithIgnoringCase(std::string_view line, std::string_view prefix) {
+  return line.size() >= prefix.size() && EqualsIgnoringCase(line.substr(0, prefix.size()), prefix);
+}
+
+bool IsSection(std::string_view line) {
+  const std::string_view trimmed = TrimControls(line);
+  return !trimmed.empty() && trimmed.front() == '[' && trimmed.back() == ']';
+}
+
+std::optional<int64_t> ScanNumber(std::string_view& text, std::size_t maxDigits) {
+  std::size_t digits = 0;
+  int64_t value = 0;
+  while (digits < text.size() && digits < maxDigits &&
+         std::isdigit(static_cast<unsigned char>(text[digits])))
+    value = value * 10 + (text[digits++] - '0');
+  if (digits == 0) return std::nullopt;
+  text.remove_prefix(digits);
+  return value;
+}
+
+bool Expect(std::string_view& text, char c) {
+  if (text.empty() || text.front() != c) return false;
+  text.remove_prefix(1);
+  return true;
+}
+
+// The standard order, for scripts whose events come without a format line.
+const std::vector<std::string>& StandardFormat() {
+  static const std::vector<std::string> format = {
+      "layer", "start", "end", "style", "name", "marginl", "marginr", "marginv", "effect", "text"};
+  return format;
+}
+
+std::vector<std::string> FormatNames(std::string_view line) {
+  std::vector<std::string> names;
+  std::size_t begin = 0;
+  for (;;) {
+    const std::size_t comma = line.find(',', begin);
+    std::string name(
+        TrimControls(line.substr(begin, comma == line.npos ? line.npos : comma - begin)));
+    for (char& c : name) c = char(std::tolower(static_cast<unsigned char>(c)));
+    names.push_back(name == "marked" ? "layer" : name);
+    if (comma == std::string_view::npos) return names;
+    begin = comma + 1;
+  }
+}
+
+}  // namespace
+
+std::optional<int64_t> ScanAssTime(std::string_view text) {
+  text = TrimControls(text);
+  const auto hours = ScanNumber(text, 4);
+  if (!hours || !Expect(text, ':')) return std::nullopt;
+  const auto minutes = ScanNumber(text, 2);
+  if (!minutes || !Expect(text, ':')) return std::nullopt;
+  const auto seconds = ScanNumber(text, 2);
+  if (!seconds) return std::nullopt;
+  int64_t fraction = 0;
+  if (Expect(text, '.') || Expect(text, ',')) {
+    std::string_view digits = text;
+    const auto value = ScanNumber(text, 3);
+    if (!value) return std::nullopt;
+    const std::size_t count = digits.size() - text.size();
+    fraction = count == 1 ? *value * 100 : count == 2 ? *value * 10 : *value;
+  }
+  if (!text.empty()) return std::nullopt;
+  return ((*hours * 60 + *minutes) * 60 + *seconds) * 1000 + fraction;
+}
+
+AssEvent SplitAssEvent(std::string_view fields, const std::vector<std::string>& format) {
+  AssEvent event;
+  std::size_t begin = 0;
+  for (std::size_t k = 0; k < format.size(); ++k) {
+    const bool last = k + 1 == format.size();
+    const std::size_t comma = last ? std::string_view::npos : fields.find(',', begin);
+    if (!last && comma == std::string_view::npos) return event;
+    std::string_view value = fields.substr(begin, last ? fields.npos : comma - begin);
+    const std::string& name = format[k];
+    if (name != "text") value = TrimControls(value);
+    std::string_view* slot = name == "layer"     ? &event.Layer
+                             : name == "start"   ? &event.Start
+                             : name == "end"     ? &event.End
+                             : name == "style"   ? &event.Style
+                             : name == "name"    ? &event.Name
+                             : name == "marginl" ? &event.MarginL
+                             : name == "marginr" ? &event.MarginR
+                             : name == "marginv" ? &event.MarginV
+                             : name == "effect"  ? &event.Effect
+                             : name == "text"    ? &event.Text
+                                                 : nullptr;
+    if (slot) *slot = value;
+    begin = last ? fields.size() : comma + 1;
+  }
+  event.Complete = true;
+  return event;
+}
+
+bool AssReader::Recognises(const SubtitleLines& lines) const {
+  return EqualsIgnoringCase(TrimControls(SkipUtf8Mark(lines.Line(0))), "[Script Info]");
+}
+
+// Everything up to the events' section is the script's own; the events are
+// handed on in the standard order.
+int32_t AssReader::ReadHeader(const SubtitleLines& lines, SubtitleDocument& document) const {
+  int32_t cursor = 0;
+  std::string& header = document.ScriptHeader;
+  for (; cursor < lines.Count(); ++cursor) {
+    const std::string_view line = TrimControls(lines.Line(cursor));
+    if (EqualsIgnoringCase(line, "[Events]")) break;
+    header.append(line).append("\n");
+  }
+  header.append(
+      "\n[Events]\nFormat: Layer, Start, End, Style, Name, MarginL, MarginR, MarginV, Effect, "
+      "Text\n");
+  document.EventFormat = StandardFormat();
+  if (cursor >= lines.Count()) return cursor;
+  ++cursor;
+  if (cursor < lines.Count() &&
+      StartsWithIgnoringCase(TrimControls(lines.Line(cursor)), "Format:")) {
+    const std::vector<std::string> names = FormatNames(TrimControls(lines.Line(cursor)).substr(7));
+    if (std::find(names.begin(), names.end(), "text") == names.end() - 1)
+      document.EventFormat = names;
+    ++cursor;
+  }
+  return cursor;
+}
+
+// A Dialogue line, else no entry: comments and the sections after the
+// events ([Fonts], [Graphics]) give none.
+bool AssReader::ReadCue(const SubtitleLines& lines, int32_t& cursor, SubtitleCue& cue,
+                        std::vector<LineSpan>& text) const {
+  const LineSpan& span = lines.Span(cursor);
+  const std::string_view line = lines.Line(cursor++);
+  if (IsSection(line)) {
+    // Later sections hold no events; skip them whole.
+    while (cursor < lines.Count() && !IsSection(lines.Line(cursor))) ++cursor;
+    return false;
+  }
+  constexpr std::string_view kDialogue = "Dialogue:";
+  if (!StartsWithIgnoringCase(line, kDialogue)) return false;
+  const std::string_view fields = line.substr(kDialogue.size());
+  const AssEvent event = SplitAssEvent(fields, lines.Document().EventFormat);
+  const auto start = ScanAssTime(event.Start);
+  const auto end = ScanAssTime(event.End);
+  if (!event.Complete || !start || !end) return false;
+  cue.Start = *start;
+  cue.End = *end;
+  const std::size_t fieldsAt = span.begin + kDialogue.size();
+  cue.Fields = {fieldsAt, fields.size()};
+  text.push_back({fieldsAt + std::size_t(event.Text.data() - fields.data()), event.Text.size()});
+  return true;
+}
+
+}  // namespace SUBTITLEFILE

@@ -1,0 +1,303 @@
+#include "subtitles/StyledMarkup.h"
+
+#include <QColor>
+#include <QString>
+#include <QTextBoundaryFinder>
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+
+#include "subtitles/SubtitleText.h"
+
+namespace STYLEDMARKUP {
+namespace {
+
+// A space drawn zero wide: where the drawing may break a line, not a gap.
+constexpr char kBreakOpportunity[] = "{\\fscx0} {\\fscx}";
+
+// The value of name="value", name='value' or name=value in a tag's inside.
+std::string Attribute(std::string_view inside, std::string_view name) {
+  const std::string lower = SUBTITLEFILE::LowerAscii(inside);
+  std::size_t at = 0;
+  while ((at = lower.find(name, at)) != std::string::npos) {
+    const bool starts = at == 0 || std::isspace(static_cast<unsigned char>(lower[at - 1]));
+    std::size_t p = at + name.size();
+    while (p < lower.size() && lower[p] == ' ') ++p;
+    if (!starts || p >= lower.size() || lower[p] != '=') {
+      at += name.size();
+      continue;
+    }
+    ++p;
+    while (p < lower.size() && lower[p] == ' ') ++p;
+    const char quote = p < inside.size() && (inside[p] == '"' || inside[p] == '\'') ? inside[p] : 0;
+    if (quote) ++p;
+    std::size_t end = p;
+    while (end < inside.size() && (quote ? inside[end] != quote : inside[end] != ' ')) ++end;
+    return std::string(inside.substr(p, end - p));
+  }
+  return {};
+}
+
+// Switches a counted style on at its first opening and off at its last
+// closing.
+void Count(int& counter, bool closing, char tag, std::string& out) {
+  if (!closing) {
+    if (counter++ == 0) out += std::string("{\\") + tag + "1}";
+  } else if (counter > 0 && --counter == 0) {
+    out += std::string("{\\") + tag + "0}";
+  }
+}
+
+// After a </font>: each value it set goes back to the one an outer font
+// set, else to the style's.
+void CloseFont(TagState& state, std::string& out) {
+  if (state.Fonts.empty()) return;
+  const TagState::Font closed = state.Fonts.back();
+  state.Fonts.pop_back();
+  auto outer = [&](std::string TagState::Font::*member) -> std::string {
+    for (auto it = state.Fonts.rbegin(); it != state.Fonts.rend(); ++it)
+      if (!((*it).*member).empty()) return (*it).*member;
+    return {};
+  };
+  std::string block;
+  if (!closed.Colour.empty()) block += "\\c" + outer(&TagState::Font::Colour);
+  if (!closed.Face.empty()) block += "\\fn" + outer(&TagState::Font::Face);
+  if (!closed.Size.empty()) block += "\\fs" + outer(&TagState::Font::Size);
+  if (!block.empty()) out += "{" + block + "}";
+}
+
+void OpenFont(std::string_view inside, TagState& state, std::string& out) {
+  TagState::Font font;
+  font.Colour = AssColour(Attribute(inside, "color"));
+  font.Face = Attribute(inside, "face");
+  font.Face.erase(std::remove_if(font.Face.begin(), font.Face.end(),
+                                 [](char c) { return c == '{' || c == '}' || c == '\\'; }),
+                  font.Face.end());
+  const std::string size = Attribute(inside, "size");
+  if (!size.empty() && std::all_of(size.begin(), size.end(), [](char c) {
+        return std::isdigit(static_cast<unsigned char>(c));
+      }))
+    font.Size = size.substr(0, 4);
+  std::string block;
+  if (!font.Colour.empty()) block += "\\c" + font.Colour;
+  if (!font.Face.empty()) block += "\\fn" + font.Face;
+  if (!font.Size.empty()) block += "\\fs" + font.Size;
+  if (!block.empty()) out += "{" + block + "}";
+  state.Fonts.push_back(std::move(font));
+}
+
+// The tag's name, lower case, without a WebVTT class (".yellow").
+std::string TagName(std::string_view inside) {
+  std::size_t end = 0;
+  while (end < inside.size() && std::isalnum(static_cast<unsigned char>(inside[end]))) ++end;
+  return SUBTITLEFILE::LowerAscii(inside.substr(0, end));
+}
+
+bool IsTagStart(std::string_view text, std::size_t at) {
+  if (at + 1 >= text.size() || text[at] != '<') return false;
+  const char next = text[at + 1] == '/' && at + 2 < text.size() ? text[at + 2] : text[at + 1];
+  return std::isalpha(static_cast<unsigned char>(next)) ||
+         std::isdigit(static_cast<unsigned char>(next));
+}
+
+// One tag (without its angle brackets) applied; false for tags the format
+// does not know, which are dropped all the same.
+void ApplyTag(std::string_view inside, TagState& state, bool fonts, std::string& out) {
+  const bool closing = !inside.empty() && inside.front() == '/';
+  if (closing) inside.remove_prefix(1);
+  const std::string name = TagName(inside);
+  if (name == "i")
+    Count(state.Italic, closing, 'i', out);
+  else if (name == "b")
+    Count(state.Bold, closing, 'b', out);
+  else if (name == "u")
+    Count(state.Underline, closing, 'u', out);
+  else if (name == "s")
+    Count(state.StrikeOut, closing, 's', out);
+  else if (fonts && name == "font")
+    closing ? CloseFont(state, out) : OpenFont(inside, state, out);
+}
+
+std::string_view DecodeEntity(std::string_view text, std::size_t at, std::size_t& length) {
+  static const std::pair<std::string_view, std::string_view> kEntities[] = {
+      {"&amp;", "&"},
+      {"&lt;", "<"},
+      {"&gt;", ">"},
+      {"&nbsp;", "\xC2\xA0"},
+      {"&lrm;", "\xE2\x80\x8E"},
+      {"&rlm;", "\xE2\x80\x8F"},
+      {"&quot;", "\""},
+      {"&apos;", "'"}};
+  for (const auto& [entity, value] : kEntities)
+    if (text.substr(at, entity.size()) == entity) {
+      length = entity.size();
+      return value;
+    }
+  length = 0;
+  return {};
+}
+
+std::string TagLine(std::string_view line, TagState& state, bool webVtt) {
+  std::string out;
+  out.reserve(line.size() + 16);
+  for (std::size_t i = 0; i < line.size();) {
+    if (IsTagStart(line, i)) {
+      const std::size_t close = line.find('>', i);
+      if (close != std::string_view::npos) {
+        ApplyTag(line.substr(i + 1, close - i - 1), state, !webVtt, out);
+        i = close + 1;
+        continue;
+      }
+    }
+    if (webVtt && line[i] == '&') {
+      std::size_t length = 0;
+      const std::string_view value = DecodeEntity(line, i, length);
+      if (length > 0) {
+        out += value;
+        i += length;
+        continue;
+      }
+    }
+    out += line[i++];
+  }
+  return out;
+}
+
+// MicroDVD control codes: {y:...} one line, {Y:...} the whole entry.
+std::string ControlCode(char kind, std::string_view value) {
+  std::string block;
+  switch (std::tolower(static_cast<unsigned char>(kind))) {
+    case 'y':
+      for (char c : SUBTITLEFILE::LowerAscii(value))
+        if (c == 'i' || c == 'b' || c == 'u' || c == 's') block += std::string("\\") + c + "1";
+      break;
+    case 'c': {
+      const std::string_view hex = SUBTITLEFILE::TrimControls(value).substr(
+          SUBTITLEFILE::TrimControls(value).find_first_not_of('$'));
+      if (hex.size() == 6 && std::all_of(hex.begin(), hex.end(), [](char c) {
+            return std::isxdigit(static_cast<unsigned char>(c));
+          }))
+        block = "\\c&H" + std::string(hex) + "&";  // already blue-green-red
+      break;
+    }
+    case 'f':
+      if (!SUBTITLEFILE::TrimControls(value).empty() &&
+          SUBTITLEFILE::TrimControls(value).find_first_of("{}\\") == std::string_view::npos)
+        block = "\\fn" + std::string(SUBTITLEFILE::TrimControls(value));
+      break;
+    case 's': {
+      const std::string_view size = SUBTITLEFILE::TrimControls(value);
+      if (!size.empty() && size.size() <= 4 && std::all_of(size.begin(), size.end(), [](char c) {
+            return std::isdigit(static_cast<unsigned char>(c));
+          }))
+        block = "\\fs" + std::string(size);
+      break;
+    }
+    default:
+      break;
+  }
+  return block;
+}
+
+// A line's leading control codes taken off it, into the entry's or the
+// line's overrides.
+std::string_view TakeControlCodes(std::string_view line, std::string& entry, std::string& own) {
+  while (line.size() > 3 && line[0] == '{' && line[2] == ':' &&
+         std::isalpha(static_cast<unsigned char>(line[1]))) {
+    const std::size_t close = line.find('}');
+    if (close == std::string_view::npos) break;
+    const std::string block = ControlCode(line[1], line.substr(3, close - 3));
+    (std::isupper(static_cast<unsigned char>(line[1])) ? entry : own) += block;
+    line.remove_prefix(close + 1);
+  }
+  return line;
+}
+
+}  // namespace
+
+std::string AssColour(std::string_view value) {
+  value = SUBTITLEFILE::TrimControls(value);
+  if (value.empty()) return {};
+  QString name = QString::fromUtf8(value.data(), qsizetype(value.size()));
+  if (value.size() == 6 && std::all_of(value.begin(), value.end(), [](char c) {
+        return std::isxdigit(static_cast<unsigned char>(c));
+      }))
+    name.prepend('#');
+  const QColor colour = QColor::fromString(name);
+  if (!colour.isValid()) return {};
+  char text[16];
+  std::snprintf(text, sizeof text, "&H%02X%02X%02X&", colour.blue(), colour.green(), colour.red());
+  return text;
+}
+
+std::string SubRipLine(std::string_view line, TagState& state) {
+  return TagLine(line, state, false);
+}
+
+std::string WebVttLine(std::string_view line, TagState& state) {
+  return TagLine(line, state, true);
+}
+
+std::string MicroDvdText(std::string_view text) {
+  std::string entry;
+  std::vector<std::string> lines;
+  std::size_t begin = 0;
+  while (begin <= text.size()) {
+    std::size_t bar = text.find('|', begin);
+    if (bar == std::string_view::npos) bar = text.size();
+    std::string own;
+    const std::string_view line = TakeControlCodes(text.substr(begin, bar - begin), entry, own);
+    lines.push_back(own.empty() ? std::string(line) : "{" + own + "}" + std::string(line));
+    begin = bar + 1;
+  }
+  // A line's own codes end with it: each later line starts from the entry's.
+  std::string joined = entry.empty() ? "" : "{" + entry + "}";
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    if (i > 0) joined += entry.empty() ? "\\N{\\r}" : "\\N{\\r" + entry + "}";
+    joined += lines[i];
+  }
+  return joined;
+}
+
+std::string JoinLines(const std::vector<std::string>& lines) {
+  std::string joined;
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    if (i > 0) joined += "\\N";
+    joined += lines[i];
+  }
+  return joined;
+}
+
+// Only in text, not in override blocks; not beside a space, where a break
+// already may fall.
+std::string AddLineBreakOpportunities(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  std::size_t i = 0;
+  while (i < text.size()) {
+    if (text[i] == '{') {
+      std::size_t close = text.find('}', i);
+      close = close == std::string_view::npos ? text.size() : close + 1;
+      out.append(text.substr(i, close - i));
+      i = close;
+      continue;
+    }
+    std::size_t end = text.find('{', i);
+    if (end == std::string_view::npos) end = text.size();
+    const QString run = QString::fromUtf8(text.data() + i, qsizetype(end - i));
+    QTextBoundaryFinder finder(QTextBoundaryFinder::Line, run);
+    qsizetype last = 0;
+    for (qsizetype at = finder.toNextBoundary(); at > 0 && at < run.size();
+         at = finder.toNextBoundary()) {
+      if (run[at - 1].isSpace() || run[at].isSpace() || run[at - 1] == '\\') continue;
+      out += run.mid(last, at - last).toStdString();
+      out += kBreakOpportunity;
+      last = at;
+    }
+    out += run.mid(last).toStdString();
+    i = end;
+  }
+  return out;
+}
+
+}  // namespace STYLEDMARKUP

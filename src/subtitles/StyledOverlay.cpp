@@ -1,0 +1,161 @@
+#include "subtitles/StyledOverlay.h"
+
+extern "C" {
+#include <ass/ass.h>
+}
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstring>
+
+namespace STYLEDOVERLAY {
+namespace {
+
+// A picture whose subtitle takes longer than this is written without it.
+constexpr auto kRenderBudget = std::chrono::milliseconds(1500);
+// What libass may keep between pictures.
+constexpr int kGlyphCacheEntries = 2000;
+constexpr int kBitmapCacheMegabytes = 128;
+
+// The drawing's own messages are for its developers, not the job's log.
+void QuietMessages(int, const char*, va_list, void*) {}
+
+struct Rgb {
+  double Red, Green, Blue;
+};
+
+// A colour meant for pictures coded with BT.709 as the BT.601 colour that
+// codes to the same luma and chroma.
+Rgb From709To601(const Rgb& c) {
+  constexpr double kr = 0.2126, kb = 0.0722, kr2 = 0.299, kb2 = 0.114;
+  const double y = kr * c.Red + (1 - kr - kb) * c.Green + kb * c.Blue;
+  const double cb = (c.Blue - y) / (2 * (1 - kb));
+  const double cr = (c.Red - y) / (2 * (1 - kr));
+  const double red = y + 2 * (1 - kr2) * cr;
+  const double blue = y + 2 * (1 - kb2) * cb;
+  const double green = (y - kr2 * red - kb2 * blue) / (1 - kr2 - kb2);
+  return {red, green, blue};
+}
+
+uint8_t Byte(double value) { return uint8_t(std::clamp(std::lround(value), 0L, 255L)); }
+
+}  // namespace
+
+struct StyledOverlay::Library {
+  ASS_Library* Handle = nullptr;
+  ~Library() {
+    if (Handle) ass_library_done(Handle);
+  }
+};
+
+StyledOverlay::StyledOverlay() = default;
+StyledOverlay::~StyledOverlay() { Clear(); }
+
+void StyledOverlay::Clear() {
+  if (track_) ass_free_track(track_);
+  if (renderer_) ass_renderer_done(renderer_);
+  track_ = nullptr;
+  renderer_ = nullptr;
+  library_.reset();
+  picture_.Clear();
+  shows_ = false;
+  slowNoted_ = false;
+  notes_.clear();
+}
+
+std::string StyledOverlay::Setup(const STYLEDSCRIPT::StyledScript& script, int32_t width,
+                                 int32_t height, const std::string& fontsFolder) {
+  Clear();
+  if (width <= 0 || height <= 0) return "Styled subtitles need a picture size";
+  library_ = std::make_unique<Library>();
+  library_->Handle = ass_library_init();
+  if (library_->Handle == nullptr) return "The styled subtitle drawing can't be started";
+  ass_set_message_cb(library_->Handle, QuietMessages, nullptr);
+  ass_set_extract_fonts(library_->Handle, 1);
+  if (!fontsFolder.empty()) ass_set_fonts_dir(library_->Handle, fontsFolder.c_str());
+  renderer_ = ass_renderer_init(library_->Handle);
+  if (renderer_ == nullptr || !picture_.Allocate(width, height)) {
+    Clear();
+    return "The styled subtitle drawing can't be started";
+  }
+  ass_set_frame_size(renderer_, width, height);
+  ass_set_storage_size(renderer_, width, height);
+  ass_set_shaper(renderer_, ASS_SHAPING_COMPLEX);
+  ass_set_cache_limits(renderer_, kGlyphCacheEntries, kBitmapCacheMegabytes);
+  ass_set_fonts(renderer_, nullptr, "sans-serif", ASS_FONTPROVIDER_AUTODETECT, nullptr, 1);
+  track_ = ass_new_track(library_->Handle);
+  if (track_ == nullptr) {
+    Clear();
+    return "The styled subtitle drawing can't be started";
+  }
+  std::string header = script.Header;
+  ass_process_codec_private(track_, header.data(), int(header.size()));
+  for (const STYLEDSCRIPT::StyledEvent& event : script.Events) {
+    std::string fields = event.Fields;
+    ass_process_chunk(track_, fields.data(), int(fields.size()), event.StartMs,
+                      event.EndMs - event.StartMs);
+  }
+  SetColourMatrix(script.Header);
+  notes_ = script.Notes;
+  return {};
+}
+
+void StyledOverlay::SetColourMatrix(const std::string& header) {
+  const std::size_t at = header.find("YCbCr Matrix:");
+  if (at == std::string::npos) return;
+  const std::string value = header.substr(at, header.find('\n', at) - at);
+  convertFrom709_ = value.find("709") != std::string::npos;
+}
+
+bool StyledOverlay::Render(int64_t milliseconds) {
+  if (renderer_ == nullptr) return false;
+  const auto began = std::chrono::steady_clock::now();
+  int changed = 0;
+  ASS_Image* images = ass_render_frame(renderer_, track_, milliseconds, &changed);
+  if (std::chrono::steady_clock::now() - began > kRenderBudget) {
+    if (!slowNoted_)
+      notes_.push_back("A subtitle took too long to draw; such pictures are written without it");
+    slowNoted_ = true;
+    picture_.Clear();
+    shows_ = false;
+    return false;
+  }
+  if (changed != 0 || (images != nullptr) != shows_) Compose(images);
+  return shows_;
+}
+
+void StyledOverlay::Compose(const void* first) {
+  picture_.BeginComposite();
+  for (auto* image = static_cast<const ASS_Image*>(first); image; image = image->next) {
+    Rgb colour{double(image->color >> 24), double((image->color >> 16) & 0xFF),
+               double((image->color >> 8) & 0xFF)};
+    if (convertFrom709_) colour = From709To601(colour);
+    SUBTITLEBLEND::CoverageImage coverage;
+    coverage.Left = image->dst_x;
+    coverage.Top = image->dst_y;
+    coverage.Width = image->w;
+    coverage.Height = image->h;
+    coverage.Stride = image->stride;
+    coverage.Bitmap = image->bitmap;
+    coverage.Red = Byte(colour.Red);
+    coverage.Green = Byte(colour.Green);
+    coverage.Blue = Byte(colour.Blue);
+    coverage.Opacity = uint8_t(255 - (image->color & 0xFF));
+    picture_.Composite(coverage);
+  }
+  picture_.EndComposite();
+  shows_ = !picture_.empty();
+}
+
+void StyledOverlay::Overlay(uint8_t* frameBuffer) const {
+  if (shows_) picture_.Blend(frameBuffer, 0);
+}
+
+std::pair<int32_t, int32_t> StyledOverlay::InkRows() const {
+  return shows_ ? picture_.InkRows(0) : std::pair<int32_t, int32_t>{0, 0};
+}
+
+std::vector<std::string> StyledOverlay::TakeNotes() { return std::exchange(notes_, {}); }
+
+}  // namespace STYLEDOVERLAY

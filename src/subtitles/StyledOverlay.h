@@ -1,0 +1,61 @@
+#pragma once
+
+// The styled drawing: a script drawn by libass at each picture's time and
+// laid over the picture. Set up once per job; a picture costs the drawing
+// only when what shows changes, and the blending only the pixels the text
+// covers.
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "subtitles/StyledScript.h"
+#include "subtitles/SubtitleBlend.h"
+
+struct ass_renderer;
+struct ass_track;
+
+namespace STYLEDOVERLAY {
+
+class StyledOverlay {
+ public:
+  StyledOverlay();
+  ~StyledOverlay();
+  StyledOverlay(const StyledOverlay&) = delete;
+  StyledOverlay& operator=(const StyledOverlay&) = delete;
+
+  // Empty on success, else why the drawing can't be had. fontsFolder: fonts
+  // to use beside the system's (a source's attachments); may be empty.
+  std::string Setup(const STYLEDSCRIPT::StyledScript& script, int32_t width, int32_t height,
+                    const std::string& fontsFolder = {});
+  // Draws what shows at that time; false when nothing does.
+  bool Render(int64_t milliseconds);
+  // Lays the last drawing over a complete bottom-up 24-bit BMP image of the
+  // set-up size.
+  void Overlay(uint8_t* frameBuffer) const;
+  // The frame rows Overlay writes, counted from the bottom: first and count.
+  std::pair<int32_t, int32_t> InkRows() const;
+  // Lines for the job's log since the last call (once each).
+  std::vector<std::string> TakeNotes();
+  void Clear();
+
+  bool Ready() const { return renderer_ != nullptr; }
+
+ private:
+  struct Library;
+  void Compose(const void* images);
+  void SetColourMatrix(const std::string& header);
+
+  std::unique_ptr<Library> library_;
+  ass_renderer* renderer_ = nullptr;
+  ass_track* track_ = nullptr;
+  SUBTITLEBLEND::BlendPicture picture_;
+  bool shows_ = false;
+  bool slowNoted_ = false;
+  // Colours are moved from the script's matrix to the picture's (BT.601).
+  bool convertFrom709_ = false;
+  std::vector<std::string> notes_;
+};
+
+}  // namespace STYLEDOVERLAY

@@ -1,0 +1,279 @@
+#include "subtitles/StyledScript.h"
+
+#include <QFont>
+#include <QFontMetrics>
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <functional>
+#include <queue>
+
+#include "subtitles/AssReader.h"
+#include "subtitles/CodePage.h"
+#include "subtitles/StyledLimits.h"
+#include "subtitles/StyledMarkup.h"
+#include "subtitles/SubtitleLayout.h"
+
+namespace STYLEDSCRIPT {
+namespace {
+
+using SUBTITLEFILE::SubtitleCue;
+using SUBTITLEFILE::SubtitleDocument;
+
+std::string Colour(uint32_t bgr, int alpha = 0) {
+  char text[16];
+  std::snprintf(text, sizeof text, "&H%02X%06X", alpha & 0xFF, unsigned(bgr & 0xFFFFFF));
+  return text;
+}
+
+std::string StyleLine(const BaseStyle& base) {
+  const SUBTITLEFONT::SubtitleFont& font = base.Font;
+  const SUBTITLELOOK::SubtitleLook& look = base.Look;
+  const bool box = look.BoxOpacity > 0;
+  const int boxAlpha = 255 - std::clamp(look.BoxOpacity, 0, 100) * 255 / 100;
+  std::string name = font.Name;
+  std::replace(name.begin(), name.end(), ',', ' ');
+  char line[512];
+  std::snprintf(line, sizeof line,
+                "Style: Default,%s,%d,%s,%s,%s,%s,%d,%d,%d,%d,100,100,0,0,%d,%d,%d,2,0,0,%d,%d\n",
+                name.c_str(), StyleFontSize(font), Colour(font.Color).c_str(),
+                Colour(font.Color).c_str(), Colour(look.OutlineColor).c_str(),
+                box ? Colour(look.BoxColor, boxAlpha).c_str() : Colour(look.ShadowColor).c_str(),
+                font.Bold ? -1 : 0, font.Italic ? -1 : 0, font.Underline ? -1 : 0,
+                font.StrikeOut ? -1 : 0, box ? 4 : 1, std::clamp(look.Outline, 0, 8),
+                std::clamp(look.Shadow, 0, 8), std::clamp(look.Margin, 0, 1000) + 1,
+                base.LeftToRight ? 1 : -1);
+  return line;
+}
+
+std::string OwnHeader(const BaseStyle& base, int32_t width, int32_t height) {
+  return "[Script Info]\nScriptType: v4.00+\nPlayResX: " + std::to_string(width) +
+         "\nPlayResY: " + std::to_string(height) +
+         "\nWrapStyle: 0\nScaledBorderAndShadow: yes\nYCbCr Matrix: None\n\n[V4+ Styles]\n"
+         "Format: Name, Fontname, Fontsize, PrimaryColour, SecondaryColour, OutlineColour, "
+         "BackColour, Bold, Italic, Underline, StrikeOut, ScaleX, ScaleY, Spacing, Angle, "
+         "BorderStyle, Outline, Shadow, Alignment, MarginL, MarginR, MarginV, Encoding\n" +
+         StyleLine(base) +
+         "\n[Events]\nFormat: Layer, Start, End, Style, Name, MarginL, MarginR, MarginV, "
+         "Effect, Text\n";
+}
+
+// The drawing reads UTF-8. Text read as 8-bit is turned into it as plain
+// drawing turns it into characters; ASS and WebVTT files are UTF-8 by rule.
+class TextDecoder {
+ public:
+  TextDecoder(const SubtitleDocument& document, int charset)
+      : document_(document), charset_(charset) {}
+  std::string operator()(std::string_view bytes) const {
+    const bool styledFormat = document_.Format == SUBTITLEFILE::FormatAss ||
+                              document_.Format == SUBTITLEFILE::FormatWebVtt;
+    if (document_.Utf8 || (styledFormat && IsUtf8(bytes))) return std::string(bytes);
+    return CODEPAGE::DecodeSubtitleText(std::string(bytes), charset_).toStdString();
+  }
+
+ private:
+  static bool IsUtf8(std::string_view bytes) {
+    const QByteArray raw(bytes.data(), qsizetype(bytes.size()));
+    return QString::fromUtf8(raw).toUtf8() == raw;
+  }
+  const SubtitleDocument& document_;
+  int charset_;
+};
+
+std::string EventFields(std::size_t order, std::string_view layerAndStyle, std::string_view text) {
+  return std::to_string(order) + "," + std::string(layerAndStyle) + "," + std::string(text);
+}
+
+// An ASS event in the order the drawing takes a stream's events.
+std::string AssEventFields(std::size_t order, const std::string& line,
+                           const std::vector<std::string>& format,
+                           const STYLEDLIMITS::Resolution& resolution) {
+  const SUBTITLEFILE::AssEvent event = SUBTITLEFILE::SplitAssEvent(line, format);
+  auto orZero = [](std::string_view value) {
+    return value.empty() ? std::string_view("0") : value;
+  };
+  std::string fields = std::to_string(order) + ",";
+  for (std::string_view value :
+       {orZero(event.Layer), event.Style, event.Name, orZero(event.MarginL), orZero(event.MarginR),
+        orZero(event.MarginV), event.Effect})
+    fields.append(value).append(",");
+  return fields + STYLEDLIMITS::LimitEventText(event.Text, resolution);
+}
+
+// A WebVTT cue's settings as margins and an alignment, the way a browser
+// places the cue's box: position and size across, line down from the top
+// (or up from the bottom when negative).
+struct CuePlacement {
+  int Alignment = 2;
+  int MarginL = 0, MarginR = 0, MarginV = 0;
+};
+
+CuePlacement PlaceWebVttCue(std::string_view settings, int32_t width, int32_t height,
+                            int lineHeight, int baseMargin) {
+  std::string align = "center";
+  double position = -1, size = 100, line = 0;
+  bool hasLine = false, linePercent = false;
+  std::size_t begin = 0;
+  while (begin < settings.size()) {
+    std::size_t end = settings.find_first_of(" \t", begin);
+    if (end == std::string_view::npos) end = settings.size();
+    const std::string_view setting = settings.substr(begin, end - begin);
+    const std::size_t colon = setting.find(':');
+    if (colon != std::string_view::npos) {
+      const std::string name(setting.substr(0, colon));
+      std::string value(setting.substr(colon + 1));
+      value = value.substr(0, value.find(','));
+      const bool percent = !value.empty() && value.back() == '%';
+      const double number = std::atof(value.c_str());
+      if (name == "align") align = value;
+      if (name == "position" && percent) position = std::clamp(number, 0.0, 100.0);
+      if (name == "size" && percent) size = std::clamp(number, 0.0, 100.0);
+      if (name == "line" && !value.empty()) {
+        hasLine = true;
+        linePercent = percent;
+        line = percent ? std::clamp(number, 0.0, 100.0) : std::clamp(number, -1000.0, 1000.0);
+      }
+    }
+    begin = end + 1;
+  }
+  const bool left = align == "start" || align == "left";
+  const bool right = align == "end" || align == "right";
+  if (position < 0) position = left ? 0 : right ? 100 : 50;
+  double boxLeft = left ? position : right ? position - size : position - size / 2;
+  boxLeft = std::clamp(boxLeft, 0.0, 100.0 - size);
+  CuePlacement placement;
+  placement.MarginL = int(std::lround(boxLeft * width / 100));
+  placement.MarginR = int(std::lround((100 - boxLeft - size) * width / 100));
+  const int across = left ? 1 : right ? 3 : 2;
+  bool top = false;
+  int margin = baseMargin;
+  if (hasLine && linePercent) {
+    top = line <= 50;
+    margin = int(std::lround((top ? line : 100 - line) * height / 100));
+  } else if (hasLine) {
+    top = line >= 0;
+    margin = top ? int(line) * lineHeight : int(-line - 1) * lineHeight + baseMargin;
+  }
+  placement.MarginV = std::clamp(margin, 0, height);
+  placement.Alignment = across + (top ? 6 : 0);
+  return placement;
+}
+
+std::string ConvertedText(const SubtitleDocument& document, const SubtitleCue& cue,
+                          const TextDecoder& decode) {
+  std::vector<std::string> lines;
+  STYLEDMARKUP::TagState state;
+  if (document.Format == SUBTITLEFILE::FormatMicroDVD)
+    return cue.TextCount == 0 ? std::string()
+                              : STYLEDMARKUP::MicroDvdText(decode(document.CueLine(cue, 0)));
+  for (std::size_t i = 0; i < cue.TextCount; ++i) {
+    const std::string line = decode(document.CueLine(cue, i));
+    lines.push_back(document.Format == SUBTITLEFILE::FormatWebVtt
+                        ? STYLEDMARKUP::WebVttLine(line, state)
+                        : STYLEDMARKUP::SubRipLine(line, state));
+  }
+  return STYLEDMARKUP::JoinLines(lines);
+}
+
+// Events at most kMaximumEventsAtOnce at any time: an event that would be one
+// more is left out.
+std::size_t KeepBoundedOverlap(std::vector<StyledEvent>& events) {
+  std::vector<std::size_t> order(events.size());
+  for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
+  std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+    return events[a].StartMs < events[b].StartMs;
+  });
+  std::priority_queue<int64_t, std::vector<int64_t>, std::greater<>> ends;
+  std::vector<bool> keep(events.size(), false);
+  std::size_t dropped = 0;
+  for (std::size_t index : order) {
+    while (!ends.empty() && ends.top() <= events[index].StartMs) ends.pop();
+    if (int(ends.size()) >= STYLEDLIMITS::kMaximumEventsAtOnce) {
+      ++dropped;
+      continue;
+    }
+    keep[index] = true;
+    ends.push(events[index].EndMs);
+  }
+  std::size_t kept = 0;
+  for (std::size_t i = 0; i < events.size(); ++i) {
+    if (!keep[i]) continue;
+    if (kept != i) events[kept] = std::move(events[i]);  // never onto itself
+    ++kept;
+  }
+  events.resize(kept);
+  return dropped;
+}
+
+}  // namespace
+
+int64_t FrameTimeMs(int64_t frame, double framesPerSecond) {
+  if (framesPerSecond <= 0) return 0;
+  return std::llround(double(frame) * 1000.0 / framesPerSecond);
+}
+
+int StyleFontSize(const SUBTITLEFONT::SubtitleFont& font) {
+  QFont qfont(QString::fromStdString(font.Name));
+  SUBTITLELAYOUT::SetPoints(
+      qfont, std::clamp(font.Size, SUBTITLEFONT::kMinFontSize, SUBTITLEFONT::kMaxFontSize));
+  const QFontMetrics metrics(qfont);
+  return std::max(1, metrics.ascent() + metrics.descent());
+}
+
+StyledScript BuildScript(const SUBTITLEFILE::SubtitleFile& file, const BaseStyle& base,
+                         int32_t width, int32_t height) {
+  const SubtitleDocument& document = file.Document();
+  const double fps = file.FrameRate();
+  const bool ass = document.Format == SUBTITLEFILE::FormatAss;
+  const bool webVtt = document.Format == SUBTITLEFILE::FormatWebVtt;
+  StyledScript script;
+  const STYLEDLIMITS::Resolution resolution =
+      ass ? STYLEDLIMITS::ScriptResolution(document.ScriptHeader)
+          : STYLEDLIMITS::Resolution{std::max(width, 1), std::max(height, 1)};
+  script.Header = ass ? STYLEDLIMITS::LimitStyles(document.ScriptHeader, resolution)
+                      : OwnHeader(base, width, height);
+  const TextDecoder decode(document, base.Font.Charset);
+  const int64_t delayMs = FrameTimeMs(file.DelayFrames(), fps);
+  const int lineHeight = StyleFontSize(base.Font) + 2 * std::max(base.Look.Outline, 0);
+  SUBTITLEFILE::SubtitleEntry entry;
+  for (std::size_t i = 0; i < document.Cues.size() && fps > 0; ++i) {
+    const SubtitleCue& cue = document.Cues[i];
+    if (!cue.Usable) continue;
+    StyledEvent event;
+    std::string text;
+    if (ass || webVtt) {
+      event.StartMs = cue.Start + delayMs;
+      event.EndMs = cue.End + delayMs;
+    } else {
+      file.ReadEntry(i, entry);
+      event.StartMs = FrameTimeMs(entry.Start, fps);
+      event.EndMs = FrameTimeMs(int64_t(entry.End) + 1, fps);
+    }
+    if (event.EndMs <= event.StartMs) continue;
+    if (ass) {
+      event.Fields =
+          AssEventFields(i, decode(document.TextOf(cue.Fields)), document.EventFormat, resolution);
+    } else {
+      text = STYLEDMARKUP::AddLineBreakOpportunities(ConvertedText(document, cue, decode));
+      text = STYLEDLIMITS::LimitEventText(text, resolution);
+      CuePlacement placement;
+      if (webVtt)
+        placement = PlaceWebVttCue(document.TextOf(cue.Fields), width, height, lineHeight,
+                                   std::clamp(base.Look.Margin, 0, 1000) + 1);
+      const std::string override =
+          webVtt ? "{\\an" + std::to_string(placement.Alignment) + "}" : std::string();
+      event.Fields = EventFields(i,
+                                 "0,Default,," + std::to_string(placement.MarginL) + "," +
+                                     std::to_string(placement.MarginR) + "," +
+                                     std::to_string(placement.MarginV) + ",",
+                                 override + text);
+    }
+    script.Events.push_back(std::move(event));
+  }
+  if (const std::size_t dropped = KeepBoundedOverlap(script.Events))
+    script.Notes.push_back(std::to_string(dropped) + " subtitle events left out: more than " +
+                           std::to_string(STYLEDLIMITS::kMaximumEventsAtOnce) + " at once");
+  return script;
+}
+
+}  // namespace STYLEDSCRIPT

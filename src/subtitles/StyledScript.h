@@ -1,0 +1,54 @@
+#pragma once
+
+// A subtitle file as the styled drawing takes it: a script header with the
+// styles and the play resolution, and events with their times in
+// milliseconds. SubRip, MicroDVD and WebVTT files get a style made from the
+// user's font and look, their markup turned into overrides and their cues
+// timed to the same pictures as plain drawing would; ASS and SSA scripts keep
+// their own styles. Everything passes the limits of StyledLimits.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "subtitles/SubtitleFont.h"
+#include "subtitles/SubtitleLook.h"
+#include "subtitles/SubtitleUnit.h"
+
+namespace STYLEDSCRIPT {
+
+struct BaseStyle {
+  SUBTITLEFONT::SubtitleFont Font;
+  SUBTITLELOOK::SubtitleLook Look;
+  // Lines laid out left to right whatever their letters, for old files
+  // whose punctuation was typed for players that did so.
+  bool LeftToRight = false;
+};
+
+struct StyledEvent {
+  int64_t StartMs = 0;
+  int64_t EndMs = 0;  // exclusive
+  // "ReadOrder,Layer,Style,Name,MarginL,MarginR,MarginV,Effect,Text"
+  std::string Fields;
+};
+
+struct StyledScript {
+  std::string Header;
+  std::vector<StyledEvent> Events;
+  // Said once in the job's log, e.g. events left out.
+  std::vector<std::string> Notes;
+};
+
+// The time a picture is drawn at: its frame's start, rounded to the
+// millisecond. Cues converted from frames cover exactly their frames.
+int64_t FrameTimeMs(int64_t frame, double framesPerSecond);
+
+// The file must be open with its frame rate and delay set; width and height
+// are the picture's.
+StyledScript BuildScript(const SUBTITLEFILE::SubtitleFile& file, const BaseStyle& base,
+                         int32_t width, int32_t height);
+
+// The font size a style needs so that its lines are as tall as plain
+// drawing makes them.
+int StyleFontSize(const SUBTITLEFONT::SubtitleFont& font);
+
+}  // namespace STYLEDSCRIPT
