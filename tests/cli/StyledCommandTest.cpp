@@ -1,0 +1,140 @@
+// --styled on the command line: the job and the still draw alike, through
+// either picture path, and the styled formats are read only when asked.
+#include <gtest/gtest.h>
+
+#include "support/TestSupport.h"
+
+using namespace testsupport;
+
+namespace {
+
+constexpr int kWidth = 192, kHeight = 108;
+
+// One picture of a file, decoded by ffmpeg into 24-bit pixels (or planar
+// 4:2:0 when asked).
+std::string Picture(const fs::path& file, int number, const std::string& format = "rgb24") {
+  std::string raw;
+  RunShell("ffmpeg -v error -i " + file.string() + " -vf \"select=eq(n\\," +
+               std::to_string(number) + ")\" -frames:v 1 -f rawvideo -pix_fmt " + format + " -",
+           &raw);
+  return raw;
+}
+
+// The luma rows in which two pictures differ, top-down.
+std::vector<int> DifferingRows(const std::string& a, const std::string& b) {
+  std::vector<int> rows;
+  for (int y = 0; y < kHeight; ++y)
+    if (a.compare(size_t(y) * kWidth, kWidth, b, size_t(y) * kWidth, kWidth) != 0)
+      rows.push_back(y);
+  return rows;
+}
+
+class StyledCommandTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    Ffmpeg(
+        "-f lavfi -i testsrc2=s=192x108:r=25:d=3 -f lavfi -i sine=d=3 -c:v libx264 -g 25 "
+        "-c:a aac " +
+        source.string());
+    WriteFile(srt, "1\n00:00:01,000 --> 00:00:02,000\n{\\an8}<i>Top</i> <b>line</b>\n");
+    WriteFile(ass,
+              "[Script Info]\nPlayResX: 192\nPlayResY: 108\n\n[V4+ Styles]\n"
+              "Format: Name, Fontname, Fontsize, PrimaryColour\n"
+              "Style: Default,DejaVu Sans,20,&H0000FFFF\n\n[Events]\n"
+              "Format: Layer, Start, End, Style, Name, MarginL, MarginR, MarginV, Effect, Text\n"
+              "Dialogue: 0,0:00:01.00,0:00:02.00,Default,,0,0,0,,{\\fad(200,200)}Fading\n");
+  }
+  std::string Files(const fs::path& subtitles, const fs::path& output) const {
+    return " --source " + source.string() + " --subtitles " + subtitles.string() + " --output " +
+           output.string();
+  }
+  TempDir dir;
+  fs::path source = dir / "film.mp4";
+  fs::path srt = dir / "subs.srt";
+  fs::path ass = dir / "subs.ass";
+};
+
+}  // namespace
+
+TEST_F(StyledCommandTest, StillIsTheJobsPictureAndStylesShow) {
+  const fs::path avi = dir / "out.avi";
+  ASSERT_EQ(
+      RunProgram("--styled --compressor dib --font-size 14 --outline 1" + Files(srt, avi)).status,
+      0);
+  const fs::path styled = dir / "styled.png", plain = dir / "plain.png";
+  ProgramRun run =
+      RunProgram("--snapshot 1.5 --styled --font-size 14 --outline 1" + Files(srt, styled));
+  ASSERT_EQ(run.status, 0) << run.err;
+  run = RunProgram("--snapshot 1.5 --font-size 14 --outline 1" + Files(srt, plain));
+  ASSERT_EQ(run.status, 0) << run.err;
+  const std::string still = Picture(styled, 0);
+  ASSERT_EQ(still.size(), size_t(kWidth) * kHeight * 3);
+  EXPECT_TRUE(still == Picture(avi, 37));
+  // Styled, the line sits at the top; plain, the tags are drawn at the bottom.
+  const std::string bare = Picture(source, 37);
+  auto rowsChanged = [&](const std::string& picture) {
+    std::vector<int> rows;
+    for (int y = 0; y < kHeight; ++y)
+      if (picture.compare(size_t(y) * kWidth * 3, kWidth * 3, bare, size_t(y) * kWidth * 3,
+                          kWidth * 3) != 0)
+        rows.push_back(y);
+    return rows;
+  };
+  const std::vector<int> styledRows = rowsChanged(still),
+                         plainRows = rowsChanged(Picture(plain, 0));
+  ASSERT_FALSE(styledRows.empty());
+  ASSERT_FALSE(plainRows.empty());
+  EXPECT_LT(styledRows.back(), kHeight / 3);
+  EXPECT_GT(plainRows.front(), kHeight / 2);
+}
+
+// Summed luma difference of two pictures over rows [first, end).
+long Difference(const std::string& a, const std::string& b, int first = 0, int end = kHeight) {
+  long sum = 0;
+  for (size_t i = size_t(first) * kWidth; i < size_t(end) * kWidth && i < a.size(); ++i)
+    sum += std::abs(int(uint8_t(a[i])) - int(uint8_t(b[i])));
+  return sum;
+}
+
+// A compressor that takes planar pictures gets them as decoded but for the
+// rows the subtitle covers, which carry the same drawing as the full path.
+TEST_F(StyledCommandTest, PlanarPicturesCarryTheSameDrawing) {
+  auto job = [&](const std::string& options, const std::string& name) {
+    const fs::path output = dir / name;
+    const ProgramRun run = RunProgram("--styled " + options + Files(ass, output));
+    EXPECT_EQ(run.status, 0) << run.err;
+    return output;
+  };
+  const fs::path full = job("--compressor dib", "full.avi");
+  const fs::path fullBare = job("--compressor dib --transcode", "fullbare.avi");
+  const fs::path planar = job("--compressor xvid --quality 10000", "planar.avi");
+  const fs::path planarBare =
+      job("--compressor xvid --quality 10000 --transcode", "planarbare.avi");
+  const std::string drawn = Picture(full, 37, "gray"), bare = Picture(fullBare, 37, "gray");
+  ASSERT_EQ(drawn.size(), size_t(kWidth) * kHeight);
+  const std::vector<int> rows = DifferingRows(drawn, bare);
+  ASSERT_FALSE(rows.empty());
+  EXPECT_GT(rows.front(), kHeight / 2);
+  const long text = Difference(drawn, bare, rows.front(), rows.back() + 1);
+  const long planarText = Difference(Picture(planar, 37, "gray"), Picture(planarBare, 37, "gray"),
+                                     rows.front(), rows.back() + 1);
+  EXPECT_NEAR(double(planarText), double(text), text / 4.0);
+  // The fade: shortly after the start the text is fainter than midway.
+  EXPECT_LT(Difference(Picture(full, 27, "gray"), Picture(fullBare, 27, "gray")), text * 3 / 4);
+  EXPECT_GT(Difference(Picture(full, 27, "gray"), Picture(fullBare, 27, "gray")), text / 10);
+  EXPECT_TRUE(Picture(full, 10, "gray") == Picture(fullBare, 10, "gray"));
+}
+
+TEST_F(StyledCommandTest, StyledFormatsAreReadOnlyWhenAsked) {
+  const fs::path png = dir / "x.png";
+  ProgramRun run = RunProgram("--snapshot 1.5" + Files(ass, png));
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.err.find("Unknown file format"), std::string::npos) << run.err;
+  run = RunProgram("--snapshot 1.5 --styled" + Files(ass, png));
+  EXPECT_EQ(run.status, 0) << run.err;
+  // The settings file's section switches it on as the option does.
+  const fs::path settings = dir / "Tolvane.ini";
+  WriteFile(settings, "[STYLED]\nStyled=1\n");
+  run = RunProgram("--snapshot 1.5 --settings " + settings.string() + Files(ass, png));
+  EXPECT_EQ(run.status, 0) << run.err;
+}

@@ -1,0 +1,309 @@
+// The styled drawing, looked at in pixels: each style a file may carry has
+// to show, where it should, as the drawing library draws it.
+#include <gtest/gtest.h>
+
+extern "C" {
+#include <ass/ass.h>
+}
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "picture/BmpFrame.h"
+#include "subtitles/StyledOverlay.h"
+#include "subtitles/StyledScript.h"
+#include "subtitles/SubtitleUnit.h"
+
+namespace {
+
+constexpr int kWidth = 640, kHeight = 360;
+constexpr uint8_t kGrey = 128;
+constexpr double kRate = 25.0;
+
+struct Rgb {
+  int Red, Green, Blue;
+};
+
+// A grey picture with the styled drawing of `text` (a whole subtitle file)
+// at `ms` laid over it; the rows are top-down here.
+class Drawn {
+ public:
+  Drawn(const std::string& text, int64_t ms, STYLEDSCRIPT::BaseStyle base = Base(),
+        int32_t delayFrames = 0) {
+    SUBTITLEFILE::SubtitleFile file;
+    file.Reading.Styled = file.Reading.Unicode = true;
+    EXPECT_TRUE(file.OpenContents("test", text)) << file.ErrorText;
+    file.SetFrameRate(kRate);
+    file.SetDelayFrames(delayFrames);
+    const STYLEDSCRIPT::StyledScript script =
+        STYLEDSCRIPT::BuildScript(file, base, kWidth, kHeight);
+    notes_ = script.Notes;
+    STYLEDOVERLAY::StyledOverlay overlay;
+    EXPECT_EQ(overlay.Setup(script, kWidth, kHeight), "");
+    EXPECT_TRUE(frame_.Allocate(kWidth, kHeight));
+    std::memset(frame_.Pixels(), kGrey, size_t(frame_.Stride()) * kHeight);
+    shows_ = overlay.Render(ms);
+    overlay.Overlay(frame_.data());
+    for (const std::string& note : overlay.TakeNotes()) notes_.push_back(note);
+  }
+
+  static STYLEDSCRIPT::BaseStyle Base() {
+    STYLEDSCRIPT::BaseStyle base;
+    base.Font.Name = "DejaVu Sans";
+    base.Font.Size = 20;
+    base.Font.Color = 0xFFFFFF;
+    return base;
+  }
+
+  Rgb At(int x, int y) const {
+    const uint8_t* p = frame_.Row(kHeight - 1 - y) + 3 * x;
+    return {p[2], p[1], p[0]};
+  }
+  bool Ink(int x, int y) const {
+    const Rgb c = At(x, y);
+    return c.Red != kGrey || c.Green != kGrey || c.Blue != kGrey;
+  }
+  int InkCount(int x0 = 0, int x1 = kWidth) const {
+    int count = 0;
+    for (int y = 0; y < kHeight; ++y)
+      for (int x = x0; x < x1; ++x) count += Ink(x, y);
+    return count;
+  }
+  // First and last row, first and last column with ink; -1 when none.
+  struct Box {
+    int Top = -1, Bottom = -1, Left = -1, Right = -1;
+  };
+  Box InkBox() const {
+    Box box;
+    for (int y = 0; y < kHeight; ++y)
+      for (int x = 0; x < kWidth; ++x)
+        if (Ink(x, y)) {
+          if (box.Top < 0) box.Top = y;
+          box.Bottom = y;
+          box.Left = box.Left < 0 ? x : std::min(box.Left, x);
+          box.Right = std::max(box.Right, x);
+        }
+    return box;
+  }
+  // How far the ink's middle moves right from the lower to the upper half
+  // of its rows: a lean.
+  double Lean() const {
+    const Box box = InkBox();
+    const int middle = (box.Top + box.Bottom) / 2;
+    double upper = 0, lower = 0;
+    int upperCount = 0, lowerCount = 0;
+    for (int y = box.Top; y <= box.Bottom; ++y)
+      for (int x = 0; x < kWidth; ++x)
+        if (Ink(x, y)) (y < middle ? upper : lower) += x, ++(y < middle ? upperCount : lowerCount);
+    return upper / std::max(upperCount, 1) - lower / std::max(lowerCount, 1);
+  }
+
+  bool Shows() const { return shows_; }
+  const std::vector<std::string>& Notes() const { return notes_; }
+  const BMPFRAME::BmpFrame& Frame() const { return frame_; }
+
+ private:
+  BMPFRAME::BmpFrame frame_;
+  bool shows_ = false;
+  std::vector<std::string> notes_;
+};
+
+std::string SubRip(const std::string& text) {
+  return "1\n00:00:01,000 --> 00:00:03,000\n" + text + "\n";
+}
+
+TEST(StyledOverlayTest, ItalicLeansAndBoldIsHeavier) {
+  const Drawn regular(SubRip("IIIIIIII"), 2000);
+  const Drawn italic(SubRip("<i>IIIIIIII</i>"), 2000);
+  const Drawn bold(SubRip("<b>IIIIIIII</b>"), 2000);
+  ASSERT_TRUE(regular.Shows());
+  EXPECT_LT(std::fabs(regular.Lean()), 0.5);
+  EXPECT_GT(italic.Lean(), 1.5);
+  EXPECT_GT(bold.InkCount(), regular.InkCount() * 6 / 5);
+}
+
+TEST(StyledOverlayTest, ColoursFromTagsAndTheUsersFont) {
+  const Drawn red(SubRip("<font color=\"#FF0000\">RRRR</font>"), 2000);
+  const Drawn white(SubRip("WWWW"), 2000);
+  auto count = [](const Drawn& drawn, auto wanted) {
+    int n = 0;
+    for (int y = 0; y < kHeight; ++y)
+      for (int x = 0; x < kWidth; ++x) n += wanted(drawn.At(x, y));
+    return n;
+  };
+  auto isRed = [](Rgb c) { return c.Red > 220 && c.Green < 40 && c.Blue < 40; };
+  auto isWhite = [](Rgb c) { return c.Red > 240 && c.Green > 240 && c.Blue > 240; };
+  EXPECT_GT(count(red, isRed), 50);
+  EXPECT_EQ(count(red, isWhite), 0);
+  EXPECT_GT(count(white, isWhite), 50);
+}
+
+TEST(StyledOverlayTest, TopPlacementAndTheBottomBand) {
+  const Drawn bottom(SubRip("Down here"), 2000);
+  const Drawn top(SubRip("{\\an8}Up there"), 2000);
+  EXPECT_GT(bottom.InkBox().Top, kHeight * 3 / 4);
+  EXPECT_LT(top.InkBox().Bottom, kHeight / 4);
+}
+
+TEST(StyledOverlayTest, CuesCoverExactlyTheirFramesWithTheDelay) {
+  // 1.000 s to 3.000 s at 25 pictures a second: frames 25 to 75.
+  const std::string file = SubRip("x");
+  auto shows = [&](int frame, int delay) {
+    return Drawn(file, STYLEDSCRIPT::FrameTimeMs(frame, kRate), Drawn::Base(), delay).Shows();
+  };
+  EXPECT_FALSE(shows(24, 0));
+  EXPECT_TRUE(shows(25, 0));
+  EXPECT_TRUE(shows(75, 0));
+  EXPECT_FALSE(shows(76, 0));
+  EXPECT_FALSE(shows(34, 10));
+  EXPECT_TRUE(shows(35, 10));
+  EXPECT_TRUE(shows(85, 10));
+}
+
+TEST(StyledOverlayTest, RightToLeftLinesEndWithTheirPunctuationOnTheLeft) {
+  // Left-aligned, so that the first thing drawn at the left edge tells the
+  // order: the exclamation mark alone, then after a Hebrew word.
+  const Drawn mark(SubRip("{\\an1}!"), 2000);
+  const Drawn hebrew(SubRip("{\\an1}\xD7\xA9\xD7\x9C\xD7\x95\xD7\x9D!"), 2000);
+  STYLEDSCRIPT::BaseStyle leftToRight = Drawn::Base();
+  leftToRight.LeftToRight = true;
+  const Drawn typedForOldPlayers(SubRip("{\\an1}\xD7\xA9\xD7\x9C\xD7\x95\xD7\x9D!"), 2000,
+                                 leftToRight);
+  const Drawn::Box box = mark.InkBox();
+  ASSERT_GE(box.Left, 0);
+  auto differing = [&](const Drawn& other) {
+    int n = 0;
+    for (int y = 0; y < kHeight; ++y)
+      for (int x = box.Left; x <= box.Right; ++x) n += mark.Ink(x, y) != other.Ink(x, y);
+    return n;
+  };
+  // The mark may sit a fraction of a pixel apart beside other letters.
+  const int markPixels = mark.InkCount();
+  EXPECT_LT(differing(hebrew), markPixels / 3) << markPixels;
+  EXPECT_GT(differing(typedForOldPlayers), markPixels / 2) << markPixels;
+}
+
+TEST(StyledOverlayTest, LinesWithoutSpacesWrapInsideThePicture) {
+  std::string chinese;
+  for (int i = 0; i < 6; ++i)
+    chinese += "\xE8\xBF\x99\xE6\x98\xAF\xE4\xB8\x80\xE4\xB8\xAA\xE5\xBE\x88\xE9\x95\xBF";
+  const Drawn one(SubRip("\xE8\xBF\x99"), 2000);
+  const Drawn wrapped(SubRip(chinese), 2000);
+  const Drawn::Box line = one.InkBox(), box = wrapped.InkBox();
+  ASSERT_GE(box.Left, 0);
+  EXPECT_GT(box.Left, 0);
+  EXPECT_LT(box.Right, kWidth - 1);
+  // Two lines, not one line run off both sides.
+  EXPECT_GT(box.Bottom - box.Top, 2 * (line.Bottom - line.Top));
+}
+
+TEST(StyledOverlayTest, WebVttCueSettingsPlaceTheCue) {
+  const std::string vtt =
+      "WEBVTT\n\n00:01.000 --> 00:03.000 line:0\nTop\n\n"
+      "00:04.000 --> 00:06.000 position:10% align:start size:40%\nLeft\n";
+  const Drawn top(vtt, 2000);
+  EXPECT_LT(top.InkBox().Bottom, kHeight / 4);
+  const Drawn left(vtt, 5000);
+  EXPECT_GT(left.InkBox().Top, kHeight * 3 / 4);
+  EXPECT_GE(left.InkBox().Left, kWidth / 10 - 2);
+  EXPECT_LT(left.InkBox().Left, kWidth / 10 + 8);
+}
+
+// The same script drawn by the library directly and blended here the plain
+// way, in floating point.
+TEST(StyledOverlayTest, AssScriptsAreDrawnAsTheLibraryDrawsThem) {
+  const std::string script =
+      "[Script Info]\nScriptType: v4.00+\nPlayResX: 640\nPlayResY: 360\n\n[V4+ Styles]\n"
+      "Format: Name, Fontname, Fontsize, PrimaryColour, SecondaryColour, OutlineColour, "
+      "BackColour, Bold, Italic, Underline, StrikeOut, ScaleX, ScaleY, Spacing, Angle, "
+      "BorderStyle, Outline, Shadow, Alignment, MarginL, MarginR, MarginV, Encoding\n"
+      "Style: Default,DejaVu Sans,36,&H0000FFFF,&H000000FF,&H00400000,&H80000000,0,0,0,0,100,100,"
+      "0,0,1,3,2,2,10,10,20,1\n\n[Events]\n"
+      "Format: Layer, Start, End, Style, Name, MarginL, MarginR, MarginV, Effect, Text\n"
+      "Dialogue: 0,0:00:01.00,0:00:03.00,Default,,0,0,0,,{\\pos(320,180)\\frz20\\1a&H40&}Turned "
+      "{\\c&HFF00FF&}text\n";
+  const Drawn ours(script, 2000);
+  ASSERT_TRUE(ours.Shows());
+
+  ASS_Library* library = ass_library_init();
+  ASS_Renderer* renderer = ass_renderer_init(library);
+  ass_set_frame_size(renderer, kWidth, kHeight);
+  ass_set_storage_size(renderer, kWidth, kHeight);
+  ass_set_shaper(renderer, ASS_SHAPING_COMPLEX);
+  ass_set_fonts(renderer, nullptr, "sans-serif", ASS_FONTPROVIDER_AUTODETECT, nullptr, 1);
+  std::string copy = script;
+  ASS_Track* track = ass_read_memory(library, copy.data(), copy.size(), nullptr);
+  ASSERT_NE(track, nullptr);
+  std::vector<double> reference(size_t(kWidth) * kHeight * 3, kGrey);
+  int changed = 0;
+  for (ASS_Image* image = ass_render_frame(renderer, track, 2000, &changed); image;
+       image = image->next) {
+    const double opacity = (255 - (image->color & 0xFF)) / 255.0;
+    const double colour[3] = {double(image->color >> 24), double((image->color >> 16) & 0xFF),
+                              double((image->color >> 8) & 0xFF)};
+    for (int y = 0; y < image->h; ++y)
+      for (int x = 0; x < image->w; ++x) {
+        const int px = image->dst_x + x, py = image->dst_y + y;
+        if (px < 0 || py < 0 || px >= kWidth || py >= kHeight) continue;
+        const double a = image->bitmap[y * image->stride + x] / 255.0 * opacity;
+        for (int k = 0; k < 3; ++k) {
+          double& v = reference[(size_t(py) * kWidth + px) * 3 + k];
+          v = colour[k] * a + v * (1 - a);
+        }
+      }
+  }
+  ass_free_track(track);
+  ass_renderer_done(renderer);
+  ass_library_done(library);
+
+  int worst = 0, inked = 0;
+  for (int y = 0; y < kHeight; ++y)
+    for (int x = 0; x < kWidth; ++x) {
+      const Rgb c = ours.At(x, y);
+      const int got[3] = {c.Red, c.Green, c.Blue};
+      for (int k = 0; k < 3; ++k)
+        worst = std::max(
+            worst,
+            std::abs(got[k] - int(std::lround(reference[(size_t(y) * kWidth + x) * 3 + k]))));
+      inked += ours.Ink(x, y);
+    }
+  EXPECT_GT(inked, 500);
+  EXPECT_LE(worst, 3);
+}
+
+TEST(StyledOverlayTest, ScriptsForBt709PicturesAreMovedToTheOutputsColours) {
+  const std::string script =
+      "[Script Info]\nPlayResX: 640\nPlayResY: 360\nYCbCr Matrix: TV.709\n\n[V4+ Styles]\n"
+      "Format: Name, Fontname, Fontsize, PrimaryColour, Outline, Shadow, BorderStyle\n"
+      "Style: Default,DejaVu Sans,80,&H000000FF,0,0,1\n\n[Events]\n"
+      "Format: Layer, Start, End, Style, Name, MarginL, MarginR, MarginV, Effect, Text\n"
+      "Dialogue: 0,0:00:01.00,0:00:03.00,Default,,0,0,0,,{\\p1}m 0 0 l 200 0 200 200 0 200{\\p0}\n";
+  const Drawn drawn(script, 2000);
+  const Drawn::Box box = drawn.InkBox();
+  ASSERT_GE(box.Left, 0);
+  const Rgb inside = drawn.At((box.Left + box.Right) / 2, (box.Top + box.Bottom) / 2);
+  // Pure red for BT.709 is a darker, slightly blue red for BT.601.
+  EXPECT_NEAR(inside.Red, 233, 4);
+  EXPECT_LE(inside.Green, 4);
+  EXPECT_NEAR(inside.Blue, 2, 3);
+}
+
+TEST(StyledOverlayTest, HostileScriptsAreBoundedAndSaySo) {
+  std::string script =
+      "[Script Info]\nPlayResX: 640\nPlayResY: 360\n\n[V4+ Styles]\n"
+      "Format: Name, Fontname, Fontsize\nStyle: Default,DejaVu Sans,40\n\n[Events]\n"
+      "Format: Layer, Start, End, Style, Name, MarginL, MarginR, MarginV, Effect, Text\n";
+  for (int i = 0; i < 300; ++i)
+    script += "Dialogue: 0,0:00:01.00,0:00:03.00,Default,,0,0,0,,{\\fs99999\\blur9999\\frz" +
+              std::to_string(i) + "\\pos(320,180)}Spinning line " + std::to_string(i) + "\n";
+  const Drawn drawn(script, 2000);
+  EXPECT_TRUE(drawn.Shows());
+  ASSERT_FALSE(drawn.Notes().empty());
+  EXPECT_NE(drawn.Notes()[0].find("252 subtitle events left out"), std::string::npos)
+      << drawn.Notes()[0];
+}
+
+}  // namespace

@@ -1,0 +1,197 @@
+// The styled formats' reading and the turning of markup into overrides:
+// what reaches the drawing, before anything is drawn.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "subtitles/AssReader.h"
+#include "subtitles/StyledLimits.h"
+#include "subtitles/StyledMarkup.h"
+#include "subtitles/SubtitleUnit.h"
+#include "subtitles/WebVttReader.h"
+
+namespace {
+
+using namespace STYLEDMARKUP;
+using SUBTITLEFILE::SubtitleFile;
+
+std::string SubRip(const std::string& line) {
+  TagState state;
+  return SubRipLine(line, state);
+}
+
+TEST(StyledMarkupTest, SubRipTagsBecomeOverridesInAnyCaseAndNesting) {
+  EXPECT_EQ(SubRip("<i>a</i> <B>b</B> <u>c</U> <s>d</s>"),
+            "{\\i1}a{\\i0} {\\b1}b{\\b0} {\\u1}c{\\u0} {\\s1}d{\\s0}");
+  // Badly nested: each style ends where its own tag closes; a stray closing
+  // tag changes nothing.
+  EXPECT_EQ(SubRip("<i><b>x</i>y</b></i>z"), "{\\i1}{\\b1}x{\\i0}y{\\b0}z");
+  // Nested twice: still italic after the inner close.
+  EXPECT_EQ(SubRip("<i>a<i>b</i>c</i>d"), "{\\i1}abc{\\i0}d");
+  // Text that only looks like markup stays.
+  EXPECT_EQ(SubRip("a < b <3"), "a < b <3");
+  // Override blocks pass; unknown tags go.
+  EXPECT_EQ(SubRip("{\\an8}top <ruby>x</ruby>"), "{\\an8}top x");
+}
+
+TEST(StyledMarkupTest, FontTagsSetAndRestoreColourFaceAndSize) {
+  EXPECT_EQ(SubRip("<font color=\"#FF8000\">o</font>"), "{\\c&H0080FF&}o{\\c}");
+  EXPECT_EQ(SubRip("<font color=red>r</font>"), "{\\c&H0000FF&}r{\\c}");
+  EXPECT_EQ(SubRip("<font color='00ff00' face=\"DejaVu Serif\" size=30>g</font>"),
+            "{\\c&H00FF00&\\fnDejaVu Serif\\fs30}g{\\c\\fn\\fs}");
+  // An inner font's end gives back the outer one's colour.
+  EXPECT_EQ(SubRip("<font color=blue>b<font color=red>r</font>b</font>"),
+            "{\\c&HFF0000&}b{\\c&H0000FF&}r{\\c&HFF0000&}b{\\c}");
+  // A colour that is none sets nothing.
+  EXPECT_EQ(SubRip("<font color=\"nocolour\">x</font>"), "x");
+  EXPECT_EQ(AssColour("#abc"), "&HCCBBAA&");
+  EXPECT_EQ(AssColour("WHITE"), "&HFFFFFF&");
+  EXPECT_EQ(AssColour(""), "");
+}
+
+TEST(StyledMarkupTest, TagsCarryAcrossTheLinesOfACue) {
+  TagState state;
+  const std::string first = SubRipLine("<i>one", state);
+  const std::string second = SubRipLine("two</i>", state);
+  EXPECT_EQ(JoinLines({first, second}), "{\\i1}one\\Ntwo{\\i0}");
+}
+
+TEST(StyledMarkupTest, MicroDvdCodesApplyToTheirLineOrTheWholeEntry) {
+  EXPECT_EQ(MicroDvdText("{y:i}one|two"), "{\\i1}one\\N{\\r}two");
+  EXPECT_EQ(MicroDvdText("{Y:b}one|two"), "{\\b1}one\\N{\\r\\b1}two");
+  EXPECT_EQ(MicroDvdText("{c:$0000FF}{f:DejaVu Sans}{s:20}x"),
+            "{\\c&H0000FF&\\fnDejaVu Sans\\fs20}x");
+  // Codes the drawing has no use for are dropped, not drawn.
+  EXPECT_EQ(MicroDvdText("{P:1}x"), "x");
+}
+
+TEST(StyledMarkupTest, WebVttTagsAndReferences) {
+  TagState state;
+  EXPECT_EQ(WebVttLine("<v Bob>Hi <c.yellow>there</c> &amp; <i>you</i>", state),
+            "Hi there & {\\i1}you{\\i0}");
+  EXPECT_EQ(WebVttLine("<00:00:01.000>karaoke &lt;3", state), "karaoke <3");
+  // WebVTT has no font tag: it is dropped, not obeyed.
+  EXPECT_EQ(WebVttLine("<font color=red>x</font>", state), "x");
+}
+
+TEST(StyledMarkupTest, BreakOpportunitiesOnlyWhereLinesHaveNoSpaces) {
+  EXPECT_EQ(AddLineBreakOpportunities("plain words stay"), "plain words stay");
+  const std::string chinese = AddLineBreakOpportunities("中文句子");
+  EXPECT_EQ(chinese, "中{\\fscx0} {\\fscx}文{\\fscx0} {\\fscx}句{\\fscx0} {\\fscx}子");
+  // Override blocks are left whole.
+  EXPECT_EQ(AddLineBreakOpportunities("{\\i1}中文"), "{\\i1}中{\\fscx0} {\\fscx}文");
+}
+
+SubtitleFile OpenStyled(const std::string& text, bool styled = true) {
+  SubtitleFile file;
+  file.Reading.Styled = styled;
+  file.Reading.Unicode = true;
+  file.OpenContents("test", text);
+  return file;
+}
+
+TEST(StyledReadersTest, AssScriptsKeepTheirHeaderAndEventsInAnyFieldOrder) {
+  const std::string script =
+      "[Script Info]\nScriptType: v4.00+\nPlayResX: 640\n\n[V4+ Styles]\n"
+      "Format: Name, Fontname, Fontsize\nStyle: Top,Arial,20\n\n[Events]\n"
+      "Format: Layer, Start, End, Style, Name, MarginL, MarginR, MarginV, Effect, Text\n"
+      "Comment: 0,0:00:00.00,0:00:01.00,Top,,0,0,0,,not shown\n"
+      "Dialogue: 1,0:00:01.50,0:00:03.05,Top,Ann,0,0,0,,Hello, {\\i1}world\n"
+      "\n[Fonts]\nfontname: x.ttf\nDialogue: 0,0:00:09.00,0:00:10.00,Top,,0,0,0,,ignored\n";
+  const SubtitleFile file = OpenStyled(script);
+  ASSERT_EQ(file.Format(), SUBTITLEFILE::FormatAss) << file.ErrorText;
+  const auto& document = file.Document();
+  EXPECT_NE(document.ScriptHeader.find("Style: Top,Arial,20"), std::string::npos);
+  std::vector<const SUBTITLEFILE::SubtitleCue*> usable;
+  for (const auto& cue : document.Cues)
+    if (cue.Usable) usable.push_back(&cue);
+  ASSERT_EQ(usable.size(), 1u);
+  EXPECT_EQ(usable[0]->Start, 1500);
+  EXPECT_EQ(usable[0]->End, 3050);
+  EXPECT_EQ(document.CueLine(*usable[0], 0), "Hello, {\\i1}world");
+  // Read plainly, a script is no subtitle file this program knows.
+  EXPECT_EQ(OpenStyled(script, false).Format(), SUBTITLEFILE::FormatNone);
+
+  const SubtitleFile reordered = OpenStyled(
+      "[Script Info]\n\n[Events]\nFormat: Start, End, Style, Text\n"
+      "Dialogue: 0:00:02.00,0:00:04.00,S1,text, with comma\n");
+  ASSERT_EQ(reordered.Document().Cues.size(), 1u);
+  const auto& cue = reordered.Document().Cues[0];
+  EXPECT_EQ(cue.Start, 2000);
+  EXPECT_EQ(reordered.Document().CueLine(cue, 0), "text, with comma");
+  const auto event = SUBTITLEFILE::SplitAssEvent(reordered.Document().TextOf(cue.Fields),
+                                                 reordered.Document().EventFormat);
+  EXPECT_EQ(event.Style, "S1");
+  EXPECT_TRUE(event.Layer.empty());
+}
+
+TEST(StyledReadersTest, AssTimes) {
+  EXPECT_EQ(SUBTITLEFILE::ScanAssTime("1:02:03.45"), 3723450);
+  EXPECT_EQ(SUBTITLEFILE::ScanAssTime("0:00:01.5"), 1500);
+  EXPECT_EQ(SUBTITLEFILE::ScanAssTime("0:00:01"), 1000);
+  EXPECT_FALSE(SUBTITLEFILE::ScanAssTime("0:00"));
+  EXPECT_FALSE(SUBTITLEFILE::ScanAssTime("0:00:01.5x"));
+}
+
+TEST(StyledReadersTest, WebVttCuesWithAndWithoutHoursNamesAndSettings) {
+  const SubtitleFile file = OpenStyled(
+      "\xEF\xBB\xBFWEBVTT - title\n\nNOTE a note\nwith --> in it\n\nSTYLE\n::cue { color: red }\n\n"
+      "intro\n00:01.000 --> 00:02.500 line:0 align:start\n<i>First</i>\nsecond\n\n"
+      "01:00:00.000 --> 01:00:01.000\nLater\n00:00:05 --> 00:00:06.5\nLoose\n");
+  ASSERT_EQ(file.Format(), SUBTITLEFILE::FormatWebVtt) << file.ErrorText;
+  std::vector<const SUBTITLEFILE::SubtitleCue*> usable;
+  for (const auto& cue : file.Document().Cues)
+    if (cue.Usable) usable.push_back(&cue);
+  ASSERT_EQ(usable.size(), 3u);
+  EXPECT_EQ(usable[0]->Start, 1000);
+  EXPECT_EQ(usable[0]->End, 2500);
+  EXPECT_EQ(file.Document().TextOf(usable[0]->Fields), "line:0 align:start");
+  EXPECT_EQ(usable[0]->TextCount, 2u);
+  EXPECT_EQ(usable[1]->Start, 3600000);
+  EXPECT_EQ(usable[2]->Start, 5000);
+  EXPECT_EQ(usable[2]->End, 6500);
+  EXPECT_FALSE(SUBTITLEFILE::ScanWebVttTime("00:61.000"));
+  EXPECT_FALSE(SUBTITLEFILE::ScanWebVttTime("1.000"));
+}
+
+TEST(StyledLimitsTest, OverrideValuesAreHeldToRangesThatFollowTheScript) {
+  const STYLEDLIMITS::Resolution resolution{640, 360};
+  EXPECT_EQ(STYLEDLIMITS::LimitEventText("{\\fs5000\\blur300\\be50}x", resolution),
+            "{\\fs360\\blur20\\be20}x");
+  EXPECT_EQ(STYLEDLIMITS::LimitEventText("{\\pos(1e9,-99999)\\bord999\\fscx90000}x", resolution),
+            "{\\pos(1920,-1280)\\bord18\\fscx400}x");
+  // Nested in a transition, the values are held all the same.
+  EXPECT_EQ(STYLEDLIMITS::LimitEventText("{\\t(0,500,\\fs9000)}x", resolution),
+            "{\\t(0,500,\\fs360)}x");
+  // Ordinary values pass as written.
+  EXPECT_EQ(STYLEDLIMITS::LimitEventText("{\\an8\\fs20\\c&H00FF00&\\fnArial}x", resolution),
+            "{\\an8\\fs20\\c&H00FF00&\\fnArial}x");
+}
+
+TEST(StyledLimitsTest, DrawingsAreCutToTheirLimit) {
+  std::string drawing = "{\\p1}m 0 0";
+  for (int i = 0; i < 20000; ++i) drawing += " l " + std::to_string(i % 300) + " 5";
+  const std::string limited = STYLEDLIMITS::LimitEventText(drawing + "{\\p0}", {640, 360});
+  EXPECT_LE(limited.size(), STYLEDLIMITS::kMaximumEventText);
+  std::size_t numbers = 0;
+  for (std::size_t i = 0; i < limited.size(); ++i)
+    if (std::isdigit(static_cast<unsigned char>(limited[i])) &&
+        (i == 0 || !std::isdigit(static_cast<unsigned char>(limited[i - 1]))))
+      ++numbers;
+  EXPECT_LE(numbers, std::size_t(STYLEDLIMITS::kMaximumDrawingNumbers) + 4);
+}
+
+TEST(StyledLimitsTest, StylesAndPlayResolution) {
+  const std::string header =
+      "[Script Info]\nPlayResY: 288\n\n[V4+ Styles]\n"
+      "Format: Name, Fontname, Fontsize, Outline, ScaleX\n"
+      "Style: Big,Arial,90000,500,1000\n";
+  const auto resolution = STYLEDLIMITS::ScriptResolution(header);
+  EXPECT_EQ(resolution.Width, 384);
+  EXPECT_EQ(resolution.Height, 288);
+  EXPECT_NE(STYLEDLIMITS::LimitStyles(header, resolution).find("Style: Big,Arial,288,14.4,400"),
+            std::string::npos);
+  EXPECT_EQ(STYLEDLIMITS::ScriptResolution("PlayResX: 1280").Height, 1024);
+}
+
+}  // namespace
