@@ -10,13 +10,13 @@
 #include <sstream>
 
 #include "cli/Commands.h"
-#include "cli/JobArguments.h"
-#include "cli/LookArguments.h"
-#include "cli/ReadingArguments.h"
 #include "compressors/CompressorEncoder.h"
 #include "media/LibraryLog.h"
 #include "platform/ProgramInfo.h"
 #include "shell/HelpPage.h"
+#include "shell/JobArguments.h"
+#include "shell/LookArguments.h"
+#include "shell/ReadingArguments.h"
 
 namespace COMMANDLINE {
 namespace {

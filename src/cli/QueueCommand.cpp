@@ -6,19 +6,19 @@
 // the queue runs are run too.
 #include <algorithm>
 #include <filesystem>
-#include <functional>
 #include <ostream>
 #include <set>
 #include <streambuf>
 
 #include "cli/Commands.h"
-#include "cli/JobArguments.h"
 #include "cli/StreamFiles.h"
+#include "shell/JobArguments.h"
 #include "shell/JobQueue.h"
 
 namespace COMMANDLINE {
 namespace {
 
+using JOBQUEUE::ChangeQueue;
 using JOBQUEUE::EntryState;
 using JOBQUEUE::JobQueue;
 
@@ -57,16 +57,6 @@ class ErrorKeeper : public std::streambuf {
 std::string ValueOf(const Arguments& args, const std::string& option) {
   const auto found = std::find(args.begin(), args.end(), option);
   return found != args.end() && found + 1 != args.end() ? *(found + 1) : std::string();
-}
-
-// Reads, changes and saves the queue under its lock; a change that returns
-// false leaves the file as it is. Empty on success.
-std::string ChangeQueue(const std::string& path, const std::function<bool(JobQueue&)>& change) {
-  const JOBQUEUE::QueueLock lock(path);
-  if (!lock.Error().empty()) return lock.Error();
-  JobQueue queue;
-  if (std::string error = JOBQUEUE::LoadQueue(path, queue); !error.empty()) return error;
-  return change(queue) ? JOBQUEUE::SaveQueue(path, queue) : std::string();
 }
 
 int BadArguments(const std::string& error, std::ostream& err) {

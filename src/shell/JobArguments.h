@@ -4,13 +4,16 @@
 // the window takes its controls from it.
 #include <optional>
 #include <string>
+#include <vector>
 
-#include "cli/CommandLine.h"
 #include "job/JobOptions.h"
 #include "platform/AviRecords.h"
 #include "shell/Settings.h"
 
 namespace JOBARGUMENTS {
+
+// A command line's arguments, the program's name left out.
+using Arguments = std::vector<std::string>;
 
 struct JobArguments {
   JOBOPTIONS::JobOptions Options;
@@ -24,11 +27,11 @@ struct JobArguments {
 bool TakesValue(const std::string& option);
 
 // The file named by --settings, or empty when it is not given.
-std::string SettingsFileArgument(const COMMANDLINE::Arguments& args);
+std::string SettingsFileArgument(const Arguments& args);
 
 // Empty on success, else what is wrong with the arguments.
-std::string ParseJobArguments(const COMMANDLINE::Arguments& args,
-                              const SETTINGS::Settings& settings, JobArguments& result);
+std::string ParseJobArguments(const Arguments& args, const SETTINGS::Settings& settings,
+                              JobArguments& result);
 
 // The compressor choice the arguments make; false when the compressor is
 // unknown.

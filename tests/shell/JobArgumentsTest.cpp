@@ -1,4 +1,4 @@
-#include "cli/JobArguments.h"
+#include "shell/JobArguments.h"
 
 #include <gtest/gtest.h>
 
@@ -44,39 +44,39 @@ TEST(JobArgumentsTest, WhatIsNotGivenComesFromTheSettings) {
 
 TEST(JobArgumentsTest, ArgumentsOverrideTheSettings) {
   JobArguments arguments;
-  const COMMANDLINE::Arguments args = {"--source",
-                                       "a.mp4",
-                                       "--subtitles",
-                                       "a.sub",
-                                       "--output",
-                                       "a.avi",
-                                       "--video-stream",
-                                       "2",
-                                       "--audio-stream",
-                                       "3",
-                                       "--delay-frames",
-                                       "-32768",
-                                       "--font",
-                                       "Mono",
-                                       "--font-size",
-                                       "30",
-                                       "--font-color",
-                                       "0x00FFFF",
-                                       "--bold",
-                                       "--italic",
-                                       "--underline",
-                                       "--strike-out",
-                                       "--script",
-                                       "204",
-                                       "--transcode",
-                                       "--quality",
-                                       "10000",
-                                       "--keyframes",
-                                       "12",
-                                       "--data-rate",
-                                       "500",
-                                       "--compressor",
-                                       "dib"};
+  const JOBARGUMENTS::Arguments args = {"--source",
+                                        "a.mp4",
+                                        "--subtitles",
+                                        "a.sub",
+                                        "--output",
+                                        "a.avi",
+                                        "--video-stream",
+                                        "2",
+                                        "--audio-stream",
+                                        "3",
+                                        "--delay-frames",
+                                        "-32768",
+                                        "--font",
+                                        "Mono",
+                                        "--font-size",
+                                        "30",
+                                        "--font-color",
+                                        "0x00FFFF",
+                                        "--bold",
+                                        "--italic",
+                                        "--underline",
+                                        "--strike-out",
+                                        "--script",
+                                        "204",
+                                        "--transcode",
+                                        "--quality",
+                                        "10000",
+                                        "--keyframes",
+                                        "12",
+                                        "--data-rate",
+                                        "500",
+                                        "--compressor",
+                                        "dib"};
   ASSERT_EQ(ParseJobArguments(args, StoredSettings(), arguments), "");
   const JOBOPTIONS::JobOptions& o = arguments.Options;
   EXPECT_EQ(o.VideoStream, 1);
@@ -112,20 +112,20 @@ TEST(JobArgumentsTest, DefaultCompressorIsMpeg4AtItsDefaultQuality) {
 }
 
 TEST(JobArgumentsTest, BadArgumentsAreRefusedWithAReason) {
-  const COMMANDLINE::Arguments files = {"--source", "a", "--subtitles", "b", "--output", "c"};
-  const std::vector<COMMANDLINE::Arguments> extras = {{"--quality", "-1"},
-                                                      {"--quality", "10001"},
-                                                      {"--video-stream", "0"},
-                                                      {"--delay-frames", "1x"},
-                                                      {"--delay-frames", "40000"},
-                                                      {"--font-color", "0x1000000"},
-                                                      {"--script", "256"},
-                                                      {"--font-size"},
-                                                      {"--compressor", "NONE"},
-                                                      {"--delay-frames", "1", "--delay-ms", "100"},
-                                                      {"--unknown"}};
+  const JOBARGUMENTS::Arguments files = {"--source", "a", "--subtitles", "b", "--output", "c"};
+  const std::vector<JOBARGUMENTS::Arguments> extras = {{"--quality", "-1"},
+                                                       {"--quality", "10001"},
+                                                       {"--video-stream", "0"},
+                                                       {"--delay-frames", "1x"},
+                                                       {"--delay-frames", "40000"},
+                                                       {"--font-color", "0x1000000"},
+                                                       {"--script", "256"},
+                                                       {"--font-size"},
+                                                       {"--compressor", "NONE"},
+                                                       {"--delay-frames", "1", "--delay-ms", "100"},
+                                                       {"--unknown"}};
   for (const auto& extra : extras) {
-    COMMANDLINE::Arguments args = files;
+    JOBARGUMENTS::Arguments args = files;
     args.insert(args.end(), extra.begin(), extra.end());
     JobArguments arguments;
     EXPECT_NE(ParseJobArguments(args, SETTINGS::Settings(), arguments), "") << extra.front();

@@ -1,4 +1,4 @@
-#include "cli/LookArguments.h"
+#include "shell/LookArguments.h"
 
 #include <charconv>
 #include <string_view>
@@ -57,7 +57,7 @@ std::string Apply(const ValueOption& option, const std::string& value,
 
 }  // namespace
 
-std::optional<std::string> ParseLookOption(const COMMANDLINE::Arguments& args, size_t& i,
+std::optional<std::string> ParseLookOption(const std::vector<std::string>& args, size_t& i,
                                            SUBTITLELOOK::SubtitleLook& look) {
   const std::string& option = args[i];
   if (option == "--antialias") {

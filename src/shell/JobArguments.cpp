@@ -1,14 +1,14 @@
-#include "cli/JobArguments.h"
+#include "shell/JobArguments.h"
 
 #include <charconv>
 #include <functional>
 #include <map>
 #include <string_view>
 
-#include "cli/LookArguments.h"
-#include "cli/ReadingArguments.h"
 #include "compressors/CompressorCatalog.h"
 #include "shell/JobSettings.h"
+#include "shell/LookArguments.h"
+#include "shell/ReadingArguments.h"
 
 namespace JOBARGUMENTS {
 namespace {
@@ -147,14 +147,14 @@ std::string CheckComplete(const JobArguments& result, bool bothDelays) {
 
 bool TakesValue(const std::string& option) { return ValueOptions().count(option) > 0; }
 
-std::string SettingsFileArgument(const COMMANDLINE::Arguments& args) {
+std::string SettingsFileArgument(const Arguments& args) {
   for (size_t i = 0; i + 1 < args.size(); ++i)
     if (args[i] == "--settings") return args[i + 1];
   return {};
 }
 
-std::string ParseJobArguments(const COMMANDLINE::Arguments& args,
-                              const SETTINGS::Settings& settings, JobArguments& result) {
+std::string ParseJobArguments(const Arguments& args, const SETTINGS::Settings& settings,
+                              JobArguments& result) {
   result.Options = SETTINGS::JobOptionsFromSettings(settings);
   bool delayFrames = false;
   bool delayMs = false;

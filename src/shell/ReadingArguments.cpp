@@ -1,4 +1,4 @@
-#include "cli/ReadingArguments.h"
+#include "shell/ReadingArguments.h"
 
 #include <array>
 
