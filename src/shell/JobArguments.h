@@ -21,6 +21,9 @@ struct JobArguments {
   std::optional<int> Quality;       // 0 to 10000; else the compressor's default
   std::optional<int> KeyFrames;
   std::optional<int> DataRate;  // kilobytes per second
+  // The encoder's own options, "key=value:key=value", as libavcodec names
+  // them; empty for none.
+  std::string EncoderOptions;
 };
 
 // Whether the job's option takes a value.
@@ -34,7 +37,16 @@ std::string ParseJobArguments(const Arguments& args, const SETTINGS::Settings& s
                               JobArguments& result);
 
 // The compressor choice the arguments make; false when the compressor is
-// unknown.
+// unknown. Encoder options go into a block of lpParms, which the
+// choice's user releases with AVISaveOptionsFree.
 bool FillCompressOptions(const JobArguments& arguments, AVICOMPRESSOPTIONS& options);
+// The reverse: the arguments that make this compressor choice, its encoder
+// options included.
+void TakeCompressOptions(const AVICOMPRESSOPTIONS& options, JobArguments& arguments);
+
+// Arguments that give back this job when parsed over any settings file:
+// every option is written, and --defaults keeps the settings' values out of
+// what a flag leaves off.
+Arguments FormatJobArguments(const JobArguments& job);
 
 }  // namespace JOBARGUMENTS

@@ -21,6 +21,12 @@ std::optional<std::string> ParseLookOption(const std::vector<std::string>& args,
 // Whether the look option takes a value.
 bool TakesValue(const std::string& option);
 
+// The options that give a job this look whatever the settings hold.
+std::vector<std::string> LookOptions(const SUBTITLELOOK::SubtitleLook& look);
+
+// A colour 0x00BBGGRR as the options write it: "0x" and six hex digits.
+std::string ColourText(uint32_t colour);
+
 }  // namespace LOOKARGUMENTS
 
 // The options' lines of --help, for the usage texts of the commands.

@@ -42,6 +42,13 @@ bool ApplyReadingFlag(const std::string& option, ReadingOptions& reading) {
   return false;
 }
 
+std::vector<std::string> ReadingFlags(const ReadingOptions& reading) {
+  std::vector<std::string> flags;
+  for (const Flag& flag : kFlags)
+    if (reading.*flag.field) flags.push_back(flag.option);
+  return flags;
+}
+
 bool ApplyListEntriesFlag(const std::string& option, ReadingOptions& reading, bool& asDrawn) {
   if (option != "--as-drawn") return ApplyReadingFlag(option, reading);
   asDrawn = true;
