@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <filesystem>
 #include <functional>
 #include <map>
 #include <string_view>
@@ -210,10 +211,24 @@ void AddFontArguments(Arguments& args, const SUBTITLEFONT::SubtitleFont& font) {
 
 bool TakesValue(const std::string& option) { return ValueOptions().count(option) > 0; }
 
-std::string SettingsFileArgument(const Arguments& args) {
+std::string OptionValue(const Arguments& args, const std::string& option) {
   for (size_t i = 0; i + 1 < args.size(); ++i)
-    if (args[i] == "--settings") return args[i + 1];
+    if (args[i] == option) return args[i + 1];
   return {};
+}
+
+std::string SettingsFileArgument(const Arguments& args) { return OptionValue(args, "--settings"); }
+
+void MakePathsAbsolute(Arguments& args) {
+  for (size_t i = 0; i + 1 < args.size(); ++i) {
+    if (args[i] != "--source" && args[i] != "--subtitles" && args[i] != "--output" &&
+        args[i] != "--settings")
+      continue;
+    std::error_code error;
+    const auto absolute = std::filesystem::absolute(args[i + 1], error);
+    if (!error) args[i + 1] = absolute.string();
+    ++i;
+  }
 }
 
 std::string ParseJobArguments(const Arguments& args, const SETTINGS::Settings& settings,

@@ -29,8 +29,13 @@ struct JobArguments {
 // Whether the job's option takes a value.
 bool TakesValue(const std::string& option);
 
+// The value that follows the first appearance of the option, or empty.
+std::string OptionValue(const Arguments& args, const std::string& option);
 // The file named by --settings, or empty when it is not given.
 std::string SettingsFileArgument(const Arguments& args);
+// The files a job names, made absolute: a queued job may run from another
+// folder than the one it was added in.
+void MakePathsAbsolute(Arguments& args);
 
 // Empty on success, else what is wrong with the arguments.
 std::string ParseJobArguments(const Arguments& args, const SETTINGS::Settings& settings,
