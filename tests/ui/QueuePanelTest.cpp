@@ -305,6 +305,28 @@ TEST_F(QueuePanelTest, StopAsksWhetherTheRestOfTheQueueStopsToo) {
   EXPECT_FALSE(std::filesystem::exists(dir / "e.avi"));
 }
 
+// Closing the window during a queued job stops the job and the queue and
+// keeps the window, as for a single job; Exit closes it once the job is
+// closed, with no box and the rest of the queue left waiting.
+TEST_F(QueuePanelTest, CloseAndExitDuringARunStopTheWholeQueue) {
+  for (const char* name : {"a.avi", "b.avi", "c.avi"}) AddJob(Path("source.mkv"), Path(name));
+  QTimer::singleShot(0, form.get(), [&] { form->close(); });
+  Click("BQueueRun");
+  EXPECT_TRUE(form->isVisible());
+  EXPECT_EQ(boxes, std::vector<std::string>{"INFO...|Queue run: 0 done, 0 failed, 1 stopped."});
+  boxes.clear();
+  QTimer::singleShot(0, form.get(), [&] { form->ToolButton9Click(); });
+  Click("BQueueRun");
+  EXPECT_FALSE(form->isVisible());
+  EXPECT_TRUE(boxes.empty());
+  std::vector<EntryState> states;
+  for (const auto& entry : Stored().Entries) states.push_back(entry.State);
+  EXPECT_EQ(states, (std::vector<EntryState>{EntryState::Stopped, EntryState::Stopped,
+                                             EntryState::Waiting}));
+  EXPECT_GT(Frames(Path("b.avi")), 0);
+  form.reset();
+}
+
 // A folder, by its button or dropped, gives a job for every video with a
 // subtitle file of its name; a dropped video gives its own job only.
 TEST_F(QueuePanelTest, FoldersAndDroppedVideosBecomeJobsOfTheirPairs) {
