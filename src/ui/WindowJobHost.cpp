@@ -36,7 +36,11 @@ void WindowJobHost::PhaseChanged(SUBTITLEJOB::JobPhase phase) {
   }
   SetButtonEnabled("BStart", phase != JobPhase::Working);
   SetButtonEnabled("BStop", phase == JobPhase::Working);
-  if (queuePanel_ != nullptr) queuePanel_->UpdateButtons();
+  // The job is still active while it reports the end: the queue page looks
+  // again once it has returned.
+  if (queuePanel_ == nullptr) return;
+  queuePanel_->UpdateButtons();
+  QMetaObject::invokeMethod(queuePanel_, &TQueuePanel::UpdateButtons, Qt::QueuedConnection);
 }
 
 // Without a decoder, Start and the source choice stay off for good.

@@ -305,6 +305,28 @@ TEST_F(QueuePanelTest, StopAsksWhetherTheRestOfTheQueueStopsToo) {
   EXPECT_FALSE(std::filesystem::exists(dir / "e.avi"));
 }
 
+// Start's job is the window's own: the queue cannot run or grow under it,
+// and it ends with its "OK" as ever.
+TEST_F(QueuePanelTest, StartsJobLeavesTheQueueAlone) {
+  AddJob(Path("source.mkv"), Path("queued.avi"));
+  SetFiles(Path("source.mkv"), Path("subs.srt"), Path("single.avi"));
+  std::vector<bool> during;
+  QTimer::singleShot(0, form.get(), [&] {
+    during = {Enabled("BQueueAdd"), Enabled("BQueueRun"), Enabled("BQueueStop")};
+    Click("BQueueRun");
+    Drop({Path("source.mkv")});
+  });
+  Click("BStart");
+  EXPECT_EQ(during, (std::vector<bool>{false, false, false}));
+  EXPECT_EQ(boxes, std::vector<std::string>{"INFO...|OK"});
+  ASSERT_EQ(Stored().Entries.size(), 1u);
+  EXPECT_EQ(Stored().Entries[0].State, EntryState::Waiting);
+  EXPECT_FALSE(std::filesystem::exists(dir / "queued.avi"));
+  QApplication::processEvents();
+  EXPECT_TRUE(Enabled("BQueueAdd"));
+  EXPECT_TRUE(Enabled("BQueueRun"));
+}
+
 // Closing the window during a queued job stops the job and the queue and
 // keeps the window, as for a single job; Exit closes it once the job is
 // closed, with no box and the rest of the queue left waiting.
