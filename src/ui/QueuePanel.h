@@ -39,22 +39,13 @@ class TQueuePanel : public QFrame {
   void BQueueDownClick();
   void BQueueRunClick();
 
-  // The jobs of a folder, or the dropped videos and folders, queued with
-  // the window's current options; false when there were none.
-  bool AddFolder(const std::string& folder);
-  bool AddDropped(const std::vector<std::string>& paths);
-
-  // Whether Run queue is running; Stop asks then whether the rest of the
-  // queue is to stop too.
-  bool Running() const { return running_; }
+  // After Stop has ended a queued job: asks whether the rest of the queue
+  // is to stop too, when any of it is still to run.
   void AskStopQueue();
   // The window closes: the queue stops once the running job has.
   void StopQueue() { stopAll_ = true; }
   // Fits the buttons to the jobs, the chosen one and whether a job runs.
   void UpdateButtons();
-
-  const std::string& QueuePath() const { return path_; }
-  const JOBQUEUE::JobQueue& Queue() const { return queue_; }
 
  protected:
   void showEvent(QShowEvent* event) override;
@@ -62,6 +53,10 @@ class TQueuePanel : public QFrame {
   void dropEvent(QDropEvent* event) override;
 
  private:
+  // The jobs of a folder, or the dropped videos and folders, queued with
+  // the window's current options; false when there were none.
+  bool AddFolder(const std::string& folder);
+  bool AddDropped(const std::vector<std::string>& paths);
   bool Busy() const;
   void Reload();
   void KeepRunningMark(JOBQUEUE::JobQueue& queue) const;
