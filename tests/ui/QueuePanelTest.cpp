@@ -222,6 +222,22 @@ TEST_F(QueuePanelTest, AReopenedWindowShowsTheQueueAndReordersAndRemovesWaitingJ
   EXPECT_TRUE(boxes.empty());
 }
 
+// A damaged queue file is reported and left as it is: nothing the window
+// does overwrites it.
+TEST_F(QueuePanelTest, ADamagedQueueFileIsReportedAndKept) {
+  form.reset();
+  const std::string damaged = "[Job 1]\nState=lost\nArgument=--source\n";
+  WriteFile(dir / "Tolvane.queue", damaged);
+  Open();
+  EXPECT_NE(Log().find("is damaged: line 2: unknown state 'lost'"), std::string::npos) << Log();
+  EXPECT_TRUE(Rows().empty());
+  Click("BQueueAdd");
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].rfind("ERROR!|the queue '" + Path("Tolvane.queue") + "' is damaged", 0), 0u)
+      << boxes[0];
+  EXPECT_EQ(ReadFile(dir / "Tolvane.queue"), damaged);
+}
+
 // Three jobs, the second of which cannot read its source: the other two are
 // written, the failure is kept with its reason, and the run asks nothing and
 // shows one box at its end.
