@@ -22,6 +22,7 @@
 #include "ui/JobMedia.h"
 #include "ui/MainUnit.h"
 #include "ui/QueuePanel.h"
+#include "ui/WindowJobHost.h"
 
 using namespace testsupport;
 using JOBQUEUE::EntryState;
@@ -286,6 +287,32 @@ TEST_F(QueuePanelTest, ARunOfThreeGoesOnPastAFailedJob) {
   EXPECT_NE(log.find("[BEGIN ERROR]"), std::string::npos);
   EXPECT_TRUE(Enabled("BQueueAdd"));
   EXPECT_FALSE(Enabled("BQueueRun"));  // nothing waits any more
+}
+
+// What the queue's row shows of a running job: the percent with each new
+// one, the time still to go with each refresh of the figures, and never
+// 100% before the job is done.
+TEST_F(QueuePanelTest, AQueuedJobsHostReportsPercentAndTimeLeft) {
+  WINDOWJOBHOST::WindowJobHost host(*form);
+  WINDOWJOBHOST::QueuedJob queued;
+  std::vector<std::string> reports;
+  queued.Progress = [&](int percent, const std::string& left) {
+    reports.push_back(std::to_string(percent) + " " + left);
+  };
+  host.SetQueued(&queued);
+  host.ShowStatistics(JOBSTATISTICS::ResetTexts(), {});
+  host.SetProgressMaximum(200);
+  for (int position : {0, 1, 50}) host.SetProgressPosition(position);
+  JOBSTATISTICS::Progress figures;
+  figures.MsSinceStart = 1000;
+  figures.FrameIndex = 50;
+  figures.TotalFrames = 200;
+  host.ShowStatistics(JOBSTATISTICS::ComputeStatistics(figures), figures);
+  host.SetProgressPosition(200);
+  EXPECT_EQ(reports, (std::vector<std::string>{"0 ", "25 ", "25 00:00:03", "99 00:00:03"}));
+  host.ErrorReported("[Job] It broke...", "");
+  EXPECT_EQ(queued.Error, "[Job] It broke...");
+  EXPECT_TRUE(boxes.empty());
 }
 
 // Stop ends the running job as it always has, then asks about the rest:
