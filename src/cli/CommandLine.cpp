@@ -10,13 +10,13 @@
 #include <sstream>
 
 #include "cli/Commands.h"
-#include "cli/JobArguments.h"
-#include "cli/LookArguments.h"
-#include "cli/ReadingArguments.h"
 #include "compressors/CompressorEncoder.h"
 #include "media/LibraryLog.h"
 #include "platform/ProgramInfo.h"
 #include "shell/HelpPage.h"
+#include "shell/JobArguments.h"
+#include "shell/LookArguments.h"
+#include "shell/ReadingArguments.h"
 
 namespace COMMANDLINE {
 namespace {
@@ -67,6 +67,7 @@ const Command kCommands[] = {
     {"--source", RunJob,
      "  --source FILE --subtitles FILE --output FILE [--compressor CODE]\n"
      "      [--quality 0-10000] [--keyframes N] [--data-rate KBYTES_PER_SECOND]\n"
+     "      [--encoder-options KEY=VALUE[:KEY=VALUE...]] [--defaults]\n"
      "      [--video-stream N] [--audio-stream N] [--delay-frames N | --delay-ms N]\n"
      "      [--transcode] [--fix-audio-vbr] [--no-autosize] [--font NAME]\n"
      "      [--font-size POINTS] [--font-color 0xBBGGRR] [--bold] [--italic]\n"
@@ -75,7 +76,10 @@ const Command kCommands[] = {
      "                         burn the subtitles into the source and write the\n"
      "                         output: Matroska for .mkv, MP4 for .mp4, .m4v and\n"
      "                         .mov, AVI for any other name; streams count from 1,\n"
-     "                         the rest comes from the settings file\n"},
+     "                         the rest comes from the settings file, or with\n"
+     "                         --defaults from the program's defaults (the\n"
+     "                         libraries still from the settings file);\n"
+     "                         --encoder-options go to the libavcodec encoder\n"},
     {"--list-entries", RunListEntries,
      "  --list-entries FILE --frame-rate R [--delay-frames N | --delay-ms N]\n"
      "      [--unicode] [--detect-codepage] [--clean-markup] [--tolerant]\n"

@@ -12,10 +12,10 @@
 
 #include "cli/CliJobHost.h"
 #include "cli/Commands.h"
-#include "cli/JobArguments.h"
 #include "cli/StreamFiles.h"
 #include "job/SubtitleJob.h"
 #include "media/VelAvCodec.h"
+#include "shell/JobArguments.h"
 #include "shell/SettingsLocation.h"
 #include "subtitles/SubtitleOverlay.h"
 #include "subtitles/SubtitleUnit.h"

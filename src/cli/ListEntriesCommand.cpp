@@ -12,7 +12,7 @@
 #include <string_view>
 
 #include "cli/Commands.h"
-#include "cli/ReadingArguments.h"
+#include "shell/ReadingArguments.h"
 #include "subtitles/CodePage.h"
 #include "subtitles/SubtitleUnit.h"
 

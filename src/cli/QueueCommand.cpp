@@ -6,19 +6,20 @@
 // the queue runs are run too.
 #include <algorithm>
 #include <filesystem>
-#include <functional>
 #include <ostream>
 #include <set>
 #include <streambuf>
 
 #include "cli/Commands.h"
-#include "cli/JobArguments.h"
 #include "cli/StreamFiles.h"
+#include "shell/JobArguments.h"
 #include "shell/JobQueue.h"
 
 namespace COMMANDLINE {
 namespace {
 
+using JOBARGUMENTS::OptionValue;
+using JOBQUEUE::ChangeQueue;
 using JOBQUEUE::EntryState;
 using JOBQUEUE::JobQueue;
 
@@ -54,37 +55,9 @@ class ErrorKeeper : public std::streambuf {
   std::string last_;
 };
 
-std::string ValueOf(const Arguments& args, const std::string& option) {
-  const auto found = std::find(args.begin(), args.end(), option);
-  return found != args.end() && found + 1 != args.end() ? *(found + 1) : std::string();
-}
-
-// Reads, changes and saves the queue under its lock; a change that returns
-// false leaves the file as it is. Empty on success.
-std::string ChangeQueue(const std::string& path, const std::function<bool(JobQueue&)>& change) {
-  const JOBQUEUE::QueueLock lock(path);
-  if (!lock.Error().empty()) return lock.Error();
-  JobQueue queue;
-  if (std::string error = JOBQUEUE::LoadQueue(path, queue); !error.empty()) return error;
-  return change(queue) ? JOBQUEUE::SaveQueue(path, queue) : std::string();
-}
-
 int BadArguments(const std::string& error, std::ostream& err) {
   err << "tolvane: " << error << "\nTry 'tolvane --help' for the list of options.\n";
   return ExitBadArguments;
-}
-
-// The queue may be run from another folder than the one it was filled in.
-void MakePathsAbsolute(Arguments& args) {
-  for (size_t i = 0; i + 1 < args.size(); ++i) {
-    if (args[i] != "--source" && args[i] != "--subtitles" && args[i] != "--output" &&
-        args[i] != "--settings")
-      continue;
-    std::error_code error;
-    const auto absolute = std::filesystem::absolute(args[i + 1], error);
-    if (!error) args[i + 1] = absolute.string();
-    ++i;
-  }
 }
 
 // The first job not done that this run has not tried yet, marked running;
@@ -122,7 +95,7 @@ int RunQueueAdd(const Arguments& given, std::ostream&, std::ostream& err) {
       !problem.empty())
     return BadArguments(problem, err);
 
-  MakePathsAbsolute(args);
+  JOBARGUMENTS::MakePathsAbsolute(args);
   const std::string saveError = ChangeQueue(path, [&](JobQueue& queue) {
     queue.Entries.push_back({queue.NextId(), EntryState::Waiting, {}, args});
     return true;
@@ -135,7 +108,7 @@ int RunQueueAdd(const Arguments& given, std::ostream&, std::ostream& err) {
 }
 
 int RunQueue(const Arguments& args, std::ostream& out, std::ostream& err) {
-  const std::string path = ValueOf(args, "--queue");
+  const std::string path = OptionValue(args, "--queue");
   for (size_t i = 0; i < args.size(); i += 2) {
     if (args[i] != "--queue" && args[i] != "--settings")
       return BadArguments("unknown option '" + args[i] + "' with --queue", err);
@@ -148,7 +121,7 @@ int RunQueue(const Arguments& args, std::ostream& out, std::ostream& err) {
   }
   const auto application = EnsureGuiApplication();
   Arguments settings;
-  if (const std::string file = ValueOf(args, "--settings"); !file.empty())
+  if (const std::string file = OptionValue(args, "--settings"); !file.empty())
     settings = {"--settings", file};
 
   std::set<int> tried;
@@ -171,7 +144,7 @@ int RunQueue(const Arguments& args, std::ostream& out, std::ostream& err) {
     tried.insert(id);
     const int number = int(tried.size());
     err << "tolvane: job " << number << " of " << number - 1 + remaining << ": "
-        << ValueOf(jobArgs, "--source") << " -> " << ValueOf(jobArgs, "--output") << '\n';
+        << OptionValue(jobArgs, "--source") << " -> " << OptionValue(jobArgs, "--output") << '\n';
 
     // The queue's settings file serves a job that names none of its own.
     jobArgs.insert(jobArgs.end(), settings.begin(), settings.end());

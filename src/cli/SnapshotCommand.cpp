@@ -9,9 +9,9 @@
 #include <string>
 
 #include "cli/Commands.h"
-#include "cli/JobArguments.h"
 #include "job/StillPicture.h"
 #include "media/VelAvCodec.h"
+#include "shell/JobArguments.h"
 
 namespace COMMANDLINE {
 namespace {

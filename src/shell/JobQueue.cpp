@@ -189,4 +189,12 @@ QueueLock::~QueueLock() {
   if (descriptor_ >= 0) close(descriptor_);
 }
 
+std::string ChangeQueue(const std::string& path, const std::function<bool(JobQueue&)>& change) {
+  const QueueLock lock(path);
+  if (!lock.Error().empty()) return lock.Error();
+  JobQueue queue;
+  if (std::string error = LoadQueue(path, queue); !error.empty()) return error;
+  return change(queue) ? SaveQueue(path, queue) : std::string();
+}
+
 }  // namespace JOBQUEUE

@@ -11,6 +11,7 @@
 //   Error=
 //   Argument=--source
 //   Argument=/films/a.mp4
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -61,5 +62,9 @@ class QueueLock {
   int descriptor_ = -1;
   std::string error_;
 };
+
+// Reads, changes and saves the queue under its lock; a change that returns
+// false leaves the file as it is. Empty on success, else the error.
+std::string ChangeQueue(const std::string& path, const std::function<bool(JobQueue&)>& change);
 
 }  // namespace JOBQUEUE

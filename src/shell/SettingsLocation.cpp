@@ -1,5 +1,7 @@
 #include "shell/SettingsLocation.h"
 
+#include <unistd.h>
+
 #include <QCoreApplication>
 #include <QStandardPaths>
 #include <filesystem>
@@ -33,7 +35,8 @@ void SeedUserFile(const std::string& from, const std::string& folder, const std:
 }  // namespace
 
 SettingsLocation::SettingsLocation(std::string programFolder, std::string userFolder)
-    : programFile_(WithSeparator(std::move(programFolder)) + kSettingsFileName),
+    : programFolder_(WithSeparator(std::move(programFolder))),
+      programFile_(programFolder_ + kSettingsFileName),
       userFolder_(WithSeparator(userFolder.empty() ? UserConfigFolder() : std::move(userFolder))),
       userFile_(userFolder_ + kSettingsFileName) {}
 
@@ -45,6 +48,12 @@ bool SettingsLocation::Save(const Settings& settings, std::string& error) const 
   if (!Exists(userFile_) && SaveSettings(programFile_, settings, error)) return true;
   SeedUserFile(programFile_, userFolder_, userFile_);
   return SaveSettings(userFile_, settings, error);
+}
+
+std::string SettingsLocation::QueuePath() const {
+  const bool programFolderWritable = access(programFolder_.c_str(), W_OK) == 0;
+  return (Exists(userFile_) || !programFolderWritable ? userFolder_ : programFolder_) +
+         kQueueFileName;
 }
 
 std::string RunningProgramFolder() {

@@ -12,6 +12,8 @@
 namespace SETTINGS {
 
 constexpr const char* kSettingsFileName = "Tolvane.ini";
+// The window's job queue, a file of its own beside the settings file.
+constexpr const char* kQueueFileName = "Tolvane.queue";
 
 class SettingsLocation {
  public:
@@ -26,8 +28,13 @@ class SettingsLocation {
   // written keep their values). Fails with "Unable to write to <path>" only
   // when the user's folder cannot be written either.
   bool Save(const Settings& settings, std::string& error) const;
+  // The window's queue file: in the user's folder once the settings are
+  // read from there, or when the program's folder cannot be written; else
+  // beside the program.
+  std::string QueuePath() const;
 
  private:
+  std::string programFolder_;
   std::string programFile_;
   std::string userFolder_;
   std::string userFile_;

@@ -37,7 +37,8 @@ std::optional<std::string> RunQtFileDialog(QWidget* parent, const FileDialogRequ
   dialog.setObjectName(QString::fromStdString(request.Name));
   dialog.setNameFilter(QtFilter(request.Filter));
   dialog.setAcceptMode(request.Save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
-  dialog.setFileMode(QFileDialog::AnyFile);
+  dialog.setFileMode(request.Folder ? QFileDialog::Directory : QFileDialog::AnyFile);
+  dialog.setOption(QFileDialog::ShowDirsOnly, request.Folder);
   dialog.setOption(QFileDialog::DontConfirmOverwrite);
   if (!request.DefaultExt.empty()) {
     dialog.setDefaultSuffix(QString::fromStdString(request.DefaultExt));

@@ -1,7 +1,8 @@
 #pragma once
 
-// The open and save dialogs of the three "..." buttons, behind a seam: the
-// window runs them through a FileDialogRunner that tests replace.
+// The open and save dialogs of the three "..." buttons and the queue's
+// folder choice, behind a seam: the window runs them through a
+// FileDialogRunner that tests replace.
 #include <QString>
 #include <functional>
 #include <optional>
@@ -17,6 +18,7 @@ struct FileDialogRequest {
   std::string Title;
   std::string Filter;      // "Description|patterns|Description|patterns..."
   std::string DefaultExt;  // appended to a typed name without extension
+  bool Folder = false;     // a folder is chosen, not a file
 };
 
 // The chosen file name, or nothing when the user cancelled.

@@ -30,6 +30,7 @@
 #include "ui/LicenseText.h"
 #include "ui/LookControls.h"
 #include "ui/PreviewUnit.h"
+#include "ui/QueuePanel.h"
 #include "ui/WidgetText.h"
 #include "ui/WindowJobHost.h"
 #include "ui_MainUnit.h"
@@ -97,6 +98,11 @@ TMainForm::TMainForm(TMainFormEnvironment environment, QWidget* parent)
   for (QLineEdit* field : {ui->EVideoFile, ui->ESubtitleFile, ui->ESavedVideoFile})
     field->setAcceptDrops(false);
   FormCreate();
+  queuePanel_ = new TQueuePanel(
+      *this, SETTINGS::SettingsLocation(ProgramFolder, Environment.UserFolder).QueuePath(),
+      Environment.FileDialog, ui->PClient);
+  ui->LayoutPanels->addWidget(queuePanel_, 0, 0);
+  queuePanel_->hide();
 }
 
 TMainForm::~TMainForm() {
@@ -171,6 +177,7 @@ bool TMainForm::FormClose() {
   // The frame loop is on the stack until the job returns: stop it and stay.
   if (Running || JobActive()) {
     if (JobActive()) SubtitleJobRun->EndRunning();
+    queuePanel_->StopQueue();
     Running = false;
     return false;
   }
@@ -245,7 +252,8 @@ void TMainForm::ShowMessageBox(MESSAGEBOX::MessageKind kind, const std::string& 
 // ---- Panels and statistics ----
 
 void TMainForm::ShowPanel(QWidget* shown) {
-  for (QWidget* panel : {ui->PMain, ui->POptions, ui->PDebug, ui->PAbout})
+  for (QFrame* panel :
+       {ui->PMain, ui->POptions, ui->PDebug, ui->PAbout, static_cast<QFrame*>(queuePanel_)})
     if (panel != shown) panel->hide();
   shown->show();
   OptionsScroll->setVisible(shown == ui->POptions);
@@ -270,6 +278,7 @@ void TMainForm::ToolButton1Click() { ShowPanel(ui->PMain); }
 void TMainForm::TBOptionsClick() { ShowPanel(ui->POptions); }
 void TMainForm::ToolButton4Click() { ShowPanel(ui->PDebug); }
 void TMainForm::ToolButton6Click() { ShowPanel(ui->PAbout); }
+void TMainForm::TBQueueClick() { ShowPanel(queuePanel_); }
 
 void TMainForm::SetClientHeight(int height) { setFixedSize(kClientWidth, height); }
 
@@ -466,17 +475,35 @@ void TMainForm::BStartClick() {
   JobHost->SetQuietEnd(false);
   SubtitleJobRun->Start(CollectJobOptions());
   Running = false;
-  if (ExitPending) {
-    ExitPending = false;
-    close();
-  }
+  CloseIfExitPending();
+}
+
+SUBTITLEJOB::JobEnd TMainForm::RunQueuedJob(WINDOWJOBHOST::QueuedJob& queued) {
+  if (ObjectsReleased || JobActive()) return SUBTITLEJOB::JobEnd::NotStarted;
+  Running = true;
+  Job();
+  JobHost->SetQuietEnd(false);
+  JobHost->SetQueued(&queued);
+  const SUBTITLEJOB::JobEnd end = SubtitleJobRun->Start(queued.Arguments.Options);
+  JobHost->SetQueued(nullptr);
+  Running = false;
+  return end;
+}
+
+bool TMainForm::CloseIfExitPending() {
+  if (!ExitPending) return false;
+  ExitPending = false;
+  close();
+  return true;
 }
 
 void TMainForm::BStopClick() {
   if (!JobActive() || !SubtitleJobRun->Running()) return;
   if (MessageBoxA(nullptr, "Are you sure?", "STOP PROCESSING...",
-                  MB_YESNO | MB_ICONINFORMATION | MB_SYSTEMMODAL) == IDYES)
+                  MB_YESNO | MB_ICONINFORMATION | MB_SYSTEMMODAL) == IDYES) {
     SubtitleJobRun->EndRunning();
+    queuePanel_->AskStopQueue();
+  }
 }
 
 void TMainForm::TRefreshTimer() {
@@ -504,6 +531,7 @@ void TMainForm::SetUpLooks() {
       {ui->ToolButton1, "go-home", QStyle::SP_DesktopIcon},
       {ui->TBOptions, "preferences-system", QStyle::SP_FileDialogDetailedView},
       {ui->ToolButton4, "utilities-terminal", QStyle::SP_FileDialogContentsView},
+      {ui->TBQueue, "view-list-details", QStyle::SP_FileDialogListView},
       {ui->ToolButton5, "help-contents", QStyle::SP_DialogHelpButton},
       {ui->ToolButton6, "help-about", QStyle::SP_MessageBoxInformation},
       {ui->ToolButton3, "system-software-update", QStyle::SP_BrowserReload},
@@ -602,6 +630,7 @@ void TMainForm::ConnectHandlers() {
   connect(ui->ToolButton1, &QAction::triggered, this, &TMainForm::ToolButton1Click);
   connect(ui->TBOptions, &QAction::triggered, this, &TMainForm::TBOptionsClick);
   connect(ui->ToolButton4, &QAction::triggered, this, &TMainForm::ToolButton4Click);
+  connect(ui->TBQueue, &QAction::triggered, this, &TMainForm::TBQueueClick);
   connect(ui->ToolButton5, &QAction::triggered, this, &TMainForm::ToolButton5Click);
   connect(ui->ToolButton6, &QAction::triggered, this, &TMainForm::ToolButton6Click);
   connect(ui->ToolButton3, &QAction::triggered, this, &TMainForm::ToolButton3Click);

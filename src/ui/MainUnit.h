@@ -9,6 +9,7 @@
 #include <string>
 
 #include "avi/Vfw.h"
+#include "job/JobHost.h"
 #include "job/JobMaterials.h"
 #include "job/JobOptions.h"
 #include "platform/MessageBox.h"
@@ -22,6 +23,7 @@ class QComboBox;
 class QScrollArea;
 class QTimer;
 class TPreviewForm;
+class TQueuePanel;
 
 namespace Ui {
 class TMainForm;
@@ -31,7 +33,8 @@ class SubtitleJob;
 }
 namespace WINDOWJOBHOST {
 class WindowJobHost;
-}
+struct QueuedJob;
+}  // namespace WINDOWJOBHOST
 
 // What the window takes from outside; tests fill it, the program leaves it
 // empty.
@@ -61,6 +64,7 @@ class TMainForm : public QMainWindow {
   void TBOptionsClick();
   void ToolButton4Click();
   void ToolButton6Click();
+  void TBQueueClick();
   void IDownClick();
   void IUpClick();
 
@@ -98,6 +102,15 @@ class TMainForm : public QMainWindow {
   void TRefreshTimer();
   // The job's options as the controls hold them.
   JOBOPTIONS::JobOptions CollectJobOptions() const;
+  // Whether a job (the window's own or a queued one) has not yet ended.
+  bool JobActive() const;
+  // A job of the queue, run as Start runs the window's own job but with the
+  // compressor of its arguments and no box at its end.
+  SUBTITLEJOB::JobEnd RunQueuedJob(WINDOWJOBHOST::QueuedJob& queued);
+  // Exit was asked for while a job ran: nothing more may start, and the
+  // window closes once the job has returned (true when it did).
+  bool ExitRequested() const { return ExitPending; }
+  bool CloseIfExitPending();
 
   // Ends whatever runs and returns the controls to the idle state.
   void CloseAll();
@@ -145,12 +158,12 @@ class TMainForm : public QMainWindow {
   void SetClientHeight(int height);
 
   SUBTITLEJOB::SubtitleJob& Job();
-  bool JobActive() const;
 
   JOBMATERIALS::JobMaterials materials_;
   std::unique_ptr<Ui::TMainForm> ui;
   // Holds POptions, which scrolls when the window is too low for its groups.
   QScrollArea* OptionsScroll = nullptr;
+  TQueuePanel* queuePanel_ = nullptr;
   TMainFormEnvironment Environment;
   SUBTITLEFONT::SubtitleFont FDFont;
   // The compressor dialog's last choice, kept in the settings file once

@@ -13,13 +13,15 @@
 #include "platform/MessageBox.h"
 #include "ui/MainUnit.h"
 #include "ui/PreviewUnit.h"
+#include "ui/QueuePanel.h"
 
 namespace WINDOWJOBHOST {
 
 WindowJobHost::WindowJobHost(TMainForm& form)
     : form_(form),
       progress_(form.findChild<QProgressBar*>("PB")),
-      options_(form.findChild<QAction*>("TBOptions")) {}
+      options_(form.findChild<QAction*>("TBOptions")),
+      queuePanel_(form.findChild<TQueuePanel*>("PQueue")) {}
 
 void WindowJobHost::AppendLog(const std::string& text) { form_.AppendLog(text); }
 
@@ -34,6 +36,11 @@ void WindowJobHost::PhaseChanged(SUBTITLEJOB::JobPhase phase) {
   }
   SetButtonEnabled("BStart", phase != JobPhase::Working);
   SetButtonEnabled("BStop", phase == JobPhase::Working);
+  // The job is still active while it reports the end: the queue page looks
+  // again once it has returned.
+  if (queuePanel_ == nullptr) return;
+  queuePanel_->UpdateButtons();
+  QMetaObject::invokeMethod(queuePanel_, &TQueuePanel::UpdateButtons, Qt::QueuedConnection);
 }
 
 // Without a decoder, Start and the source choice stay off for good.
@@ -44,24 +51,31 @@ void WindowJobHost::SetButtonEnabled(const char* name, bool enabled) {
 }
 
 void WindowJobHost::InputMissing(const std::string& text) {
-  form_.ShowMessageBox(MESSAGEBOX::MessageKind::Information, "", text);
+  if (queued_ != nullptr)
+    queued_->Error = text;
+  else
+    form_.ShowMessageBox(MESSAGEBOX::MessageKind::Information, "", text);
 }
 
 void WindowJobHost::ErrorReported(const std::string& text, const std::string&) {
-  form_.ShowMessageBox(MESSAGEBOX::MessageKind::Error, "", text);
+  if (queued_ != nullptr)
+    queued_->Error = text;
+  else
+    form_.ShowMessageBox(MESSAGEBOX::MessageKind::Error, "", text);
 }
 
 // A job whose frame loop ran says so once it has closed everything.
 void WindowJobHost::JobEnded(SUBTITLEJOB::JobEnd end) {
   using SUBTITLEJOB::JobEnd;
   const bool looped = end != JobEnd::SetupFailed && end != JobEnd::NoCompressor;
-  if (looped && !quietEnd_) form_.ShowMessageBox(MESSAGEBOX::MessageKind::Information, "", "OK");
+  if (looped && !quietEnd_ && queued_ == nullptr)
+    form_.ShowMessageBox(MESSAGEBOX::MessageKind::Information, "", "OK");
 }
 
 QLineEdit* WindowJobHost::Edit(const char* name) const { return form_.findChild<QLineEdit*>(name); }
 
 void WindowJobHost::ShowStatistics(const JOBSTATISTICS::StatisticsTexts& texts,
-                                   const JOBSTATISTICS::Progress&) {
+                                   const JOBSTATISTICS::Progress& figures) {
   const std::pair<const char*, const std::string*> fields[] = {
       {"EElapsedTime", &texts.ElapsedTime},
       {"EEstimatedTime", &texts.EstimatedTime},
@@ -75,6 +89,25 @@ void WindowJobHost::ShowStatistics(const JOBSTATISTICS::StatisticsTexts& texts,
   };
   for (const auto& [name, text] : fields)
     if (QLineEdit* edit = Edit(name)) edit->setText(QString::fromStdString(*text));
+  // The reset before a job has no pictures to go by yet.
+  if (figures.FrameIndex > 0) {
+    ReportProgress(JOBSTATISTICS::ClockText(JOBSTATISTICS::RemainingMs(figures)));
+  } else {
+    percent_ = -1;
+    remaining_.clear();
+  }
+}
+
+// The queue hears of each new percent and of each refresh.
+void WindowJobHost::ReportProgress(const std::string& remaining) {
+  if (queued_ == nullptr || !queued_->Progress || progress_ == nullptr) return;
+  const int maximum = progress_->maximum();
+  const int percent =
+      maximum > 0 ? int(std::min<int64_t>(int64_t(progress_->value()) * 100 / maximum, 99)) : 0;
+  if (percent == percent_ && (remaining.empty() || remaining == remaining_)) return;
+  percent_ = percent;
+  if (!remaining.empty()) remaining_ = remaining;
+  queued_->Progress(percent, remaining_);
 }
 
 void WindowJobHost::SetProgressMaximum(int maximum) {
@@ -84,6 +117,7 @@ void WindowJobHost::SetProgressMaximum(int maximum) {
 // The frame count is an estimate: the bar stops at its end.
 void WindowJobHost::SetProgressPosition(int position) {
   if (progress_ != nullptr) progress_->setValue(std::min(position, progress_->maximum()));
+  ReportProgress({});
 }
 
 void WindowJobHost::ShowPreview(const BITMAPINFOHEADER* frame) {
@@ -103,6 +137,7 @@ void WindowJobHost::SetRefreshTimer(bool enabled) {
 
 // The dialog is centred on the window.
 bool WindowJobHost::ChooseCompressor(UINT flags, AVICOMPRESSOPTIONS& options) {
+  if (queued_ != nullptr) return JOBARGUMENTS::FillCompressOptions(queued_->Arguments, options);
   const SaveOptionsChooser chooser = form_.CompressorChooser();
   return chooser && chooser(static_cast<QWidget*>(&form_), flags, &options) == 1;
 }

@@ -251,6 +251,16 @@ TEST(SettingsLocationTest, FallsBackToTheUserFolderAndReadsItFirst) {
   EXPECT_EQ(LoadSettings(location.ReadPath()).SourceVideo, "/v/in.avi");
 }
 
+// The queue goes where the settings are: beside the program until the
+// settings have moved to the user's folder.
+TEST(SettingsLocationTest, TheQueueFileStandsBesideTheSettingsFile) {
+  TempDir program, user;
+  SETTINGS::SettingsLocation location(program.path().string(), user.path().string());
+  EXPECT_EQ(location.QueuePath(), (program / "Tolvane.queue").string());
+  WriteFile(user / "Tolvane.ini", "");
+  EXPECT_EQ(location.QueuePath(), (user / "Tolvane.queue").string());
+}
+
 TEST(SettingsLocationTest, SeedsTheUserFileWithTheProgramFoldersValues) {
   if (geteuid() == 0) GTEST_SKIP() << "a read-only folder does not stop the superuser";
   TempDir program, user;

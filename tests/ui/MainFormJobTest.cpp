@@ -14,6 +14,7 @@
 #include "avi/Vfw.h"
 #include "platform/MessageBox.h"
 #include "support/TestSupport.h"
+#include "ui/JobMedia.h"
 #include "ui/MainUnit.h"
 
 using namespace testsupport;
@@ -30,11 +31,7 @@ class MainFormJobTest : public ::testing::Test {
           boxTypes.push_back(type);
           return (type & MB_YESNO) ? yesNoAnswer : IDOK;
         });
-    Ffmpeg(
-        "-f lavfi -i testsrc2=size=96x64:rate=25:duration=2 -f lavfi -i sine=duration=2 "
-        "-c:v ffv1 -c:a pcm_s16le " +
-        (dir / "source.mkv").string());
-    WriteFile(dir / "subs.srt", "1\r\n00:00:00,200 --> 00:00:01,000\r\nHello\r\n\r\n");
+    MakeJobMedia(dir);
     TMainFormEnvironment environment;
     environment.ProgramFolder = dir.path().string() + "/";
     environment.UserFolder = (dir / "user").string() + "/";

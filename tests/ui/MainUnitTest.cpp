@@ -115,7 +115,7 @@ TEST_F(MainFormTest, OpensWithEveryControlInItsInitialState) {
   EXPECT_EQ(form->height(), 450);
   EXPECT_EQ(Find<QWidget>(*form, "PMain")->height(), 397);
   EXPECT_FALSE(Find<QWidget>(*form, "PMain")->isHidden());
-  for (const char* hidden : {"POptions", "PDebug", "PAbout", "PLinks", "IDown"})
+  for (const char* hidden : {"POptions", "PDebug", "PAbout", "PQueue", "PLinks", "IDown"})
     EXPECT_TRUE(Find<QWidget>(*form, hidden)->isHidden()) << hidden;
   for (const char* shown : {"PTime", "PFramerate", "PSize", "IUp"})
     EXPECT_FALSE(Find<QWidget>(*form, shown)->isHidden()) << shown;
@@ -133,7 +133,7 @@ TEST_F(MainFormTest, OpensWithEveryControlInItsInitialState) {
   ASSERT_NE(timer, nullptr);
   EXPECT_EQ(timer->interval(), 1000);
   EXPECT_FALSE(timer->isActive());
-  for (const char* action : {"ToolButton1", "TBOptions", "ToolButton4", "ToolButton5",
+  for (const char* action : {"ToolButton1", "TBOptions", "ToolButton4", "TBQueue", "ToolButton5",
                              "ToolButton6", "ToolButton3", "ToolButton8", "ToolButton9"})
     EXPECT_NE(form->findChild<QAction*>(action), nullptr) << action;
   EXPECT_EQ(Find<QSpinBox>(*form, "UDCorrectFrames")->minimum(), -32768);
@@ -171,6 +171,8 @@ TEST_F(MainFormTest, ClosingWithoutSettingsWritesExactlyTheSavedKeys) {
             "\r\n[SUBTITLE]\r\nAutoSize=1\r\nUseFrames=1\r\nFramesDelay=0\r\nTimeDelay=0\r\n");
   EXPECT_EQ(form->Materials().Decoder, nullptr);
   EXPECT_EQ(form->Materials().Subtitles, nullptr);
+  // The queue's file is made only once a job is queued.
+  EXPECT_FALSE(std::filesystem::exists(dir / "Tolvane.queue"));
 }
 
 // The compressor dialog starts from the choice the settings file keeps, and
@@ -298,10 +300,11 @@ TEST_F(MainFormTest, PanelsSwitchOneAtATime) {
   } cases[] = {{&TMainForm::TBOptionsClick, "POptions"},
                {&TMainForm::ToolButton4Click, "PDebug"},
                {&TMainForm::ToolButton6Click, "PAbout"},
+               {&TMainForm::TBQueueClick, "PQueue"},
                {&TMainForm::ToolButton1Click, "PMain"}};
   for (const auto& c : cases) {
     (form.get()->*c.handler)();
-    for (const char* panel : {"PMain", "POptions", "PDebug", "PAbout"})
+    for (const char* panel : {"PMain", "POptions", "PDebug", "PAbout", "PQueue"})
       EXPECT_EQ(Find<QWidget>(*form, panel)->isHidden(), std::string(panel) != c.shown)
           << c.shown << " " << panel;
   }

@@ -1,6 +1,7 @@
-#include "cli/LookArguments.h"
+#include "shell/LookArguments.h"
 
 #include <charconv>
+#include <cstdio>
 #include <string_view>
 
 namespace LOOKARGUMENTS {
@@ -57,7 +58,7 @@ std::string Apply(const ValueOption& option, const std::string& value,
 
 }  // namespace
 
-std::optional<std::string> ParseLookOption(const COMMANDLINE::Arguments& args, size_t& i,
+std::optional<std::string> ParseLookOption(const std::vector<std::string>& args, size_t& i,
                                            SUBTITLELOOK::SubtitleLook& look) {
   const std::string& option = args[i];
   if (option == "--antialias") {
@@ -76,6 +77,23 @@ bool TakesValue(const std::string& option) {
   for (const ValueOption& candidate : kValueOptions)
     if (option == candidate.name) return true;
   return false;
+}
+
+std::vector<std::string> LookOptions(const SUBTITLELOOK::SubtitleLook& look) {
+  std::vector<std::string> options;
+  for (const ValueOption& option : kValueOptions) {
+    options.push_back(option.name);
+    options.push_back(option.number != nullptr ? std::to_string(look.*option.number)
+                                               : ColourText(look.*option.colour));
+  }
+  if (look.Antialias) options.push_back("--antialias");
+  return options;
+}
+
+std::string ColourText(uint32_t colour) {
+  char text[16];
+  std::snprintf(text, sizeof text, "0x%06X", unsigned(colour));
+  return text;
 }
 
 }  // namespace LOOKARGUMENTS

@@ -1,4 +1,4 @@
-#include "cli/ReadingArguments.h"
+#include "shell/ReadingArguments.h"
 
 #include <array>
 
@@ -62,6 +62,19 @@ bool ApplyStyledFlag(const std::string& option, STYLEDSCRIPT::StyledOptions& sty
     return true;
   }
   return false;
+}
+
+std::vector<std::string> ReadingFlags(const ReadingOptions& reading) {
+  std::vector<std::string> flags;
+  for (const Flag& flag : kFlags)
+    if (reading.*flag.field) flags.push_back(flag.option);
+  return flags;
+}
+
+std::vector<std::string> StyledFlags(const STYLEDSCRIPT::StyledOptions& styled) {
+  if (styled.LeftToRight) return {"--styled-left-to-right"};
+  if (styled.On) return {"--styled"};
+  return {};
 }
 
 bool ApplyListEntriesFlag(const std::string& option, ReadingOptions& reading, bool& asDrawn) {

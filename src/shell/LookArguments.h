@@ -6,8 +6,8 @@
 #include <cstddef>
 #include <optional>
 #include <string>
+#include <vector>
 
-#include "cli/CommandLine.h"
 #include "subtitles/SubtitleLook.h"
 
 namespace LOOKARGUMENTS {
@@ -15,11 +15,17 @@ namespace LOOKARGUMENTS {
 // Nothing when args[i] is no look option. Otherwise the option (and its value,
 // i moving onto it) is laid over the look, and the answer is empty, or what
 // is wrong with it.
-std::optional<std::string> ParseLookOption(const COMMANDLINE::Arguments& args, size_t& i,
+std::optional<std::string> ParseLookOption(const std::vector<std::string>& args, size_t& i,
                                            SUBTITLELOOK::SubtitleLook& look);
 
 // Whether the look option takes a value.
 bool TakesValue(const std::string& option);
+
+// The options that give a job this look whatever the settings hold.
+std::vector<std::string> LookOptions(const SUBTITLELOOK::SubtitleLook& look);
+
+// A colour 0x00BBGGRR as the options write it: "0x" and six hex digits.
+std::string ColourText(uint32_t colour);
 
 }  // namespace LOOKARGUMENTS
 

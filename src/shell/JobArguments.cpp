@@ -1,17 +1,22 @@
-#include "cli/JobArguments.h"
+#include "shell/JobArguments.h"
 
+#include <algorithm>
 #include <charconv>
+#include <filesystem>
 #include <functional>
 #include <map>
 #include <string_view>
 
-#include "cli/LookArguments.h"
-#include "cli/ReadingArguments.h"
+#include "avi/Vfw.h"
 #include "compressors/CompressorCatalog.h"
 #include "shell/JobSettings.h"
+#include "shell/LookArguments.h"
+#include "shell/ReadingArguments.h"
 
 namespace JOBARGUMENTS {
 namespace {
+
+constexpr const char* kDefaults = "--defaults";
 
 using Setter = std::function<std::string(const std::string& value, JobArguments& result)>;
 
@@ -61,6 +66,11 @@ const std::map<std::string, Setter>& ValueOptions() {
                               [](auto& r, long long v) { r.KeyFrames = int(v); })},
       {"--data-rate",
        Integer("data rate", 0, 4000000, [](auto& r, long long v) { r.DataRate = int(v); })},
+      {"--encoder-options",
+       [](const std::string& value, JobArguments& result) {
+         result.EncoderOptions = value;
+         return std::string();
+       }},
       {"--video-stream", Integer("video stream", 1, 32,
                                  [](auto& r, long long v) { r.Options.VideoStream = int(v - 1); })},
       {"--audio-stream", Integer("audio stream", 1, 32,
@@ -91,6 +101,18 @@ const std::map<std::string, Setter>& ValueOptions() {
   return options;
 }
 
+// The font's styles, as flags that switch them on.
+const std::map<std::string, bool SUBTITLEFONT::SubtitleFont::*>& FontFlags() {
+  using SUBTITLEFONT::SubtitleFont;
+  static const std::map<std::string, bool SubtitleFont::*> flags = {
+      {"--bold", &SubtitleFont::Bold},
+      {"--italic", &SubtitleFont::Italic},
+      {"--underline", &SubtitleFont::Underline},
+      {"--strike-out", &SubtitleFont::StrikeOut},
+  };
+  return flags;
+}
+
 const std::map<std::string, bool JOBOPTIONS::JobOptions::*>& FlagOptions() {
   using JOBOPTIONS::JobOptions;
   static const std::map<std::string, bool JobOptions::*> flags = {
@@ -101,16 +123,9 @@ const std::map<std::string, bool JOBOPTIONS::JobOptions::*>& FlagOptions() {
 }
 
 std::string ApplyFontFlag(const std::string& option, SUBTITLEFONT::SubtitleFont& font) {
-  if (option == "--bold")
-    font.Bold = true;
-  else if (option == "--italic")
-    font.Italic = true;
-  else if (option == "--underline")
-    font.Underline = true;
-  else if (option == "--strike-out")
-    font.StrikeOut = true;
-  else
-    return "unknown option '" + option + "'";
+  const auto flag = FontFlags().find(option);
+  if (flag == FontFlags().end()) return "unknown option '" + option + "'";
+  font.*(flag->second) = true;
   return {};
 }
 
@@ -124,6 +139,7 @@ std::string ApplyFlag(const std::string& option, JobArguments& result) {
     result.Options.AutoSize = false;
     return {};
   }
+  if (option == kDefaults) return {};  // taken before the others
   if (READINGARGUMENTS::ApplyReadingFlag(option, result.Options.Reading)) return {};
   if (READINGARGUMENTS::ApplyStyledFlag(option, result.Options.Styled)) return {};
   return ApplyFontFlag(option, result.Options.Font);
@@ -144,19 +160,83 @@ std::string CheckComplete(const JobArguments& result, bool bothDelays) {
   return {};
 }
 
+// Whether the flag stands among the arguments as an option, not as the
+// value of one.
+bool HasFlag(const Arguments& args, const std::string& flag) {
+  for (size_t i = 0; i < args.size(); ++i) {
+    if (args[i] == flag) return true;
+    if (TakesValue(args[i]) || LOOKARGUMENTS::TakesValue(args[i])) ++i;
+  }
+  return false;
+}
+
+void AddFileArguments(Arguments& args, const JOBOPTIONS::JobOptions& options) {
+  args.insert(args.end(), {kDefaults, "--source", options.SourceVideo});
+  if (!options.Subtitle.empty()) args.insert(args.end(), {"--subtitles", options.Subtitle});
+  args.insert(args.end(), {"--output", options.DestinationVideo});
+}
+
+void AddCompressorArguments(Arguments& args, const JobArguments& job) {
+  args.insert(args.end(), {"--compressor", job.Compressor});
+  const std::pair<const char*, const std::optional<int>*> numbers[] = {
+      {"--quality", &job.Quality}, {"--keyframes", &job.KeyFrames}, {"--data-rate", &job.DataRate}};
+  for (const auto& [option, value] : numbers)
+    if (value->has_value()) args.insert(args.end(), {option, std::to_string(**value)});
+  if (!job.EncoderOptions.empty())
+    args.insert(args.end(), {"--encoder-options", job.EncoderOptions});
+}
+
+void AddSubtitleArguments(Arguments& args, const JOBOPTIONS::JobOptions& options) {
+  if (options.VideoStream >= 0)
+    args.insert(args.end(), {"--video-stream", std::to_string(options.VideoStream + 1)});
+  if (options.AudioStream >= 0)
+    args.insert(args.end(), {"--audio-stream", std::to_string(options.AudioStream + 1)});
+  if (options.UseFrames)
+    args.insert(args.end(), {"--delay-frames", std::to_string(options.DelayFrames)});
+  else
+    args.insert(args.end(), {"--delay-ms", std::to_string(options.DelayMilliseconds)});
+  for (const auto& [flag, field] : FlagOptions())
+    if (options.*field) args.push_back(flag);
+  if (!options.AutoSize) args.push_back("--no-autosize");
+}
+
+void AddFontArguments(Arguments& args, const SUBTITLEFONT::SubtitleFont& font) {
+  args.insert(args.end(),
+              {"--font", font.Name, "--font-size", std::to_string(font.Size), "--font-color",
+               LOOKARGUMENTS::ColourText(font.Color), "--script", std::to_string(font.Charset)});
+  for (const auto& [flag, field] : FontFlags())
+    if (font.*field) args.push_back(flag);
+}
+
 }  // namespace
 
 bool TakesValue(const std::string& option) { return ValueOptions().count(option) > 0; }
 
-std::string SettingsFileArgument(const COMMANDLINE::Arguments& args) {
+std::string OptionValue(const Arguments& args, const std::string& option) {
   for (size_t i = 0; i + 1 < args.size(); ++i)
-    if (args[i] == "--settings") return args[i + 1];
+    if (args[i] == option) return args[i + 1];
   return {};
 }
 
-std::string ParseJobArguments(const COMMANDLINE::Arguments& args,
-                              const SETTINGS::Settings& settings, JobArguments& result) {
-  result.Options = SETTINGS::JobOptionsFromSettings(settings);
+std::string SettingsFileArgument(const Arguments& args) { return OptionValue(args, "--settings"); }
+
+void MakePathsAbsolute(Arguments& args) {
+  for (size_t i = 0; i + 1 < args.size(); ++i) {
+    if (args[i] != "--source" && args[i] != "--subtitles" && args[i] != "--output" &&
+        args[i] != "--settings")
+      continue;
+    std::error_code error;
+    const auto absolute = std::filesystem::absolute(args[i + 1], error);
+    if (!error) args[i + 1] = absolute.string();
+    ++i;
+  }
+}
+
+std::string ParseJobArguments(const Arguments& args, const SETTINGS::Settings& settings,
+                              JobArguments& result) {
+  result = JobArguments{};
+  result.Options =
+      SETTINGS::JobOptionsFromSettings(HasFlag(args, kDefaults) ? SETTINGS::Settings() : settings);
   bool delayFrames = false;
   bool delayMs = false;
   for (size_t i = 0; i < args.size(); ++i) {
@@ -197,7 +277,45 @@ bool FillCompressOptions(const JobArguments& arguments, AVICOMPRESSOPTIONS& opti
     options.dwBytesPerSecond = DWORD(*arguments.DataRate) * 1024;
     options.dwFlags |= AVICOMPRESSF_DATARATE;
   }
+  if (!arguments.EncoderOptions.empty()) {
+    // With its terminating zero, as the encoder reads it.
+    options.cbParms = DWORD(arguments.EncoderOptions.size() + 1);
+    options.lpParms = AVIAllocBlock(arguments.EncoderOptions.c_str(), options.cbParms);
+  }
   return true;
+}
+
+void TakeCompressOptions(const AVICOMPRESSOPTIONS& options, JobArguments& arguments) {
+  std::string code = COMPRESSORCATALOG::CodeText(options.fccHandler);
+  code.erase(code.find_last_not_of(' ') + 1);
+  arguments.Compressor = code;
+  arguments.Quality.reset();
+  if (options.dwQuality != ICQUALITY_DEFAULT)
+    arguments.Quality = int(std::min<DWORD>(options.dwQuality, ICQUALITY_HIGH));
+  arguments.KeyFrames.reset();
+  if (options.dwFlags & AVICOMPRESSF_KEYFRAMES) arguments.KeyFrames = int(options.dwKeyFrameEvery);
+  arguments.DataRate.reset();
+  if (options.dwFlags & AVICOMPRESSF_DATARATE)
+    arguments.DataRate = int(options.dwBytesPerSecond / 1024);
+  std::vector<BYTE> parms;
+  arguments.EncoderOptions.clear();
+  if (options.lpParms && AVIReadBlock(options.lpParms, &parms))
+    arguments.EncoderOptions.assign(parms.begin(), std::find(parms.begin(), parms.end(), 0));
+}
+
+Arguments FormatJobArguments(const JobArguments& job) {
+  Arguments args;
+  AddFileArguments(args, job.Options);
+  AddCompressorArguments(args, job);
+  AddSubtitleArguments(args, job.Options);
+  AddFontArguments(args, job.Options.Font);
+  const Arguments look = LOOKARGUMENTS::LookOptions(job.Options.Look);
+  const Arguments reading = READINGARGUMENTS::ReadingFlags(job.Options.Reading);
+  const Arguments styled = READINGARGUMENTS::StyledFlags(job.Options.Styled);
+  args.insert(args.end(), look.begin(), look.end());
+  args.insert(args.end(), reading.begin(), reading.end());
+  args.insert(args.end(), styled.begin(), styled.end());
+  return args;
 }
 
 }  // namespace JOBARGUMENTS

@@ -1,19 +1,19 @@
 // The look options, as the job's arguments take them.
 #include <gtest/gtest.h>
 
-#include "cli/JobArguments.h"
+#include "shell/JobArguments.h"
 
 using JOBARGUMENTS::JobArguments;
 using JOBARGUMENTS::ParseJobArguments;
 
 namespace {
 
-const COMMANDLINE::Arguments kFiles = {"--source", "a.mp4",    "--subtitles",
-                                       "a.srt",    "--output", "a.avi"};
+const JOBARGUMENTS::Arguments kFiles = {"--source", "a.mp4",    "--subtitles",
+                                        "a.srt",    "--output", "a.avi"};
 
-std::string Parse(COMMANDLINE::Arguments more, JobArguments& result,
+std::string Parse(JOBARGUMENTS::Arguments more, JobArguments& result,
                   const SETTINGS::Settings& settings = {}) {
-  COMMANDLINE::Arguments args = kFiles;
+  JOBARGUMENTS::Arguments args = kFiles;
   args.insert(args.end(), more.begin(), more.end());
   return ParseJobArguments(args, settings, result);
 }
@@ -46,7 +46,7 @@ TEST(LookArgumentsTest, WhatIsNotGivenComesFromTheSettings) {
 
 TEST(LookArgumentsTest, ValuesOutsideTheirRangesAreRefused) {
   const struct {
-    COMMANDLINE::Arguments args;
+    JOBARGUMENTS::Arguments args;
     std::string error;
   } cases[] = {
       {{"--outline", "9"}, "bad outline '9'"},

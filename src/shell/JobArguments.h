@@ -1,0 +1,57 @@
+#pragma once
+
+// The options of the --source command, merged over the settings file the way
+// the window takes its controls from it.
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "job/JobOptions.h"
+#include "platform/AviRecords.h"
+#include "shell/Settings.h"
+
+namespace JOBARGUMENTS {
+
+// A command line's arguments, the program's name left out.
+using Arguments = std::vector<std::string>;
+
+struct JobArguments {
+  JOBOPTIONS::JobOptions Options;
+  std::string Compressor = "XVID";  // MPEG-4 Part 2
+  std::optional<int> Quality;       // 0 to 10000; else the compressor's default
+  std::optional<int> KeyFrames;
+  std::optional<int> DataRate;  // kilobytes per second
+  // The encoder's own options, "key=value:key=value", as libavcodec names
+  // them; empty for none.
+  std::string EncoderOptions;
+};
+
+// Whether the job's option takes a value.
+bool TakesValue(const std::string& option);
+
+// The value that follows the first appearance of the option, or empty.
+std::string OptionValue(const Arguments& args, const std::string& option);
+// The file named by --settings, or empty when it is not given.
+std::string SettingsFileArgument(const Arguments& args);
+// The files a job names, made absolute: a queued job may run from another
+// folder than the one it was added in.
+void MakePathsAbsolute(Arguments& args);
+
+// Empty on success, else what is wrong with the arguments.
+std::string ParseJobArguments(const Arguments& args, const SETTINGS::Settings& settings,
+                              JobArguments& result);
+
+// The compressor choice the arguments make; false when the compressor is
+// unknown. Encoder options go into a block of lpParms, which the
+// choice's user releases with AVISaveOptionsFree.
+bool FillCompressOptions(const JobArguments& arguments, AVICOMPRESSOPTIONS& options);
+// The reverse: the arguments that make this compressor choice, its encoder
+// options included.
+void TakeCompressOptions(const AVICOMPRESSOPTIONS& options, JobArguments& arguments);
+
+// Arguments that give back this job when parsed over any settings file:
+// every option is written, and --defaults keeps the settings' values out of
+// what a flag leaves off.
+Arguments FormatJobArguments(const JobArguments& job);
+
+}  // namespace JOBARGUMENTS

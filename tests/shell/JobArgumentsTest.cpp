@@ -1,0 +1,298 @@
+#include "shell/JobArguments.h"
+
+#include <gtest/gtest.h>
+
+#include "avi/Vfw.h"
+#include "compressors/CompressorCatalog.h"
+
+using JOBARGUMENTS::JobArguments;
+using JOBARGUMENTS::ParseJobArguments;
+
+namespace {
+
+SETTINGS::Settings StoredSettings() {
+  SETTINGS::Settings settings;
+  settings.SourceVideo = "stored.mp4";
+  settings.Subtitle = "stored.srt";
+  settings.DestinationVideo = "stored.avi";
+  settings.UseFrames = false;
+  settings.TimeDelay = -15;
+  settings.FixAudioVBR = true;
+  settings.AutoSize = false;
+  settings.Font.Name = "Stored Sans";
+  settings.Font.Size = 22;
+  return settings;
+}
+
+}  // namespace
+
+TEST(JobArgumentsTest, WhatIsNotGivenComesFromTheSettings) {
+  JobArguments arguments;
+  ASSERT_EQ(ParseJobArguments({"--source", "in.mkv"}, StoredSettings(), arguments), "");
+  const JOBOPTIONS::JobOptions& o = arguments.Options;
+  EXPECT_EQ(o.SourceVideo, "in.mkv");
+  EXPECT_EQ(o.Subtitle, "stored.srt");
+  EXPECT_EQ(o.DestinationVideo, "stored.avi");
+  EXPECT_FALSE(o.UseFrames);
+  EXPECT_EQ(o.DelayMilliseconds, -1500);  // stored in tenths of a second
+  EXPECT_TRUE(o.FixAudioVBR);
+  EXPECT_FALSE(o.AutoSize);
+  EXPECT_EQ(o.Font.Name, "Stored Sans");
+  EXPECT_EQ(o.VideoStream, -1);
+  EXPECT_EQ(arguments.Compressor, "XVID");
+  EXPECT_FALSE(arguments.Quality.has_value());
+}
+
+TEST(JobArgumentsTest, ArgumentsOverrideTheSettings) {
+  JobArguments arguments;
+  const JOBARGUMENTS::Arguments args = {"--source",
+                                        "a.mp4",
+                                        "--subtitles",
+                                        "a.sub",
+                                        "--output",
+                                        "a.avi",
+                                        "--video-stream",
+                                        "2",
+                                        "--audio-stream",
+                                        "3",
+                                        "--delay-frames",
+                                        "-32768",
+                                        "--font",
+                                        "Mono",
+                                        "--font-size",
+                                        "30",
+                                        "--font-color",
+                                        "0x00FFFF",
+                                        "--bold",
+                                        "--italic",
+                                        "--underline",
+                                        "--strike-out",
+                                        "--script",
+                                        "204",
+                                        "--transcode",
+                                        "--quality",
+                                        "10000",
+                                        "--keyframes",
+                                        "12",
+                                        "--data-rate",
+                                        "500",
+                                        "--compressor",
+                                        "dib"};
+  ASSERT_EQ(ParseJobArguments(args, StoredSettings(), arguments), "");
+  const JOBOPTIONS::JobOptions& o = arguments.Options;
+  EXPECT_EQ(o.VideoStream, 1);
+  EXPECT_EQ(o.AudioStream, 2);
+  EXPECT_TRUE(o.UseFrames);
+  EXPECT_EQ(o.DelayFrames, -32768);
+  EXPECT_EQ(o.Font.Name, "Mono");
+  EXPECT_EQ(o.Font.Size, 30);
+  EXPECT_EQ(o.Font.Color, 0x00FFFFu);
+  EXPECT_TRUE(o.Font.Bold && o.Font.Italic && o.Font.Underline && o.Font.StrikeOut);
+  EXPECT_EQ(o.Font.Charset, 204);
+  EXPECT_TRUE(o.TranscodeVideo);
+
+  AVICOMPRESSOPTIONS options{};
+  ASSERT_TRUE(JOBARGUMENTS::FillCompressOptions(arguments, options));
+  EXPECT_EQ(options.fccHandler, COMPRESSORCATALOG::kFullFrames);
+  EXPECT_EQ(options.dwQuality, 10000u);
+  EXPECT_EQ(options.dwKeyFrameEvery, 12u);
+  EXPECT_EQ(options.dwBytesPerSecond, 500u * 1024);
+  EXPECT_EQ(options.dwFlags, AVICOMPRESSF_VALID | AVICOMPRESSF_KEYFRAMES | AVICOMPRESSF_DATARATE);
+}
+
+TEST(JobArgumentsTest, DefaultCompressorIsMpeg4AtItsDefaultQuality) {
+  JobArguments arguments;
+  ASSERT_EQ(ParseJobArguments({"--source", "a", "--subtitles", "b", "--output", "c"},
+                              SETTINGS::Settings(), arguments),
+            "");
+  AVICOMPRESSOPTIONS options{};
+  ASSERT_TRUE(JOBARGUMENTS::FillCompressOptions(arguments, options));
+  EXPECT_EQ(options.fccHandler, MakeFourCC('X', 'V', 'I', 'D'));
+  EXPECT_EQ(options.dwQuality, ICQUALITY_DEFAULT);
+  EXPECT_EQ(options.dwFlags, AVICOMPRESSF_VALID);
+}
+
+TEST(JobArgumentsTest, BadArgumentsAreRefusedWithAReason) {
+  const JOBARGUMENTS::Arguments files = {"--source", "a", "--subtitles", "b", "--output", "c"};
+  const std::vector<JOBARGUMENTS::Arguments> extras = {{"--quality", "-1"},
+                                                       {"--quality", "10001"},
+                                                       {"--video-stream", "0"},
+                                                       {"--delay-frames", "1x"},
+                                                       {"--delay-frames", "40000"},
+                                                       {"--font-color", "0x1000000"},
+                                                       {"--script", "256"},
+                                                       {"--font-size"},
+                                                       {"--compressor", "NONE"},
+                                                       {"--delay-frames", "1", "--delay-ms", "100"},
+                                                       {"--unknown"}};
+  for (const auto& extra : extras) {
+    JOBARGUMENTS::Arguments args = files;
+    args.insert(args.end(), extra.begin(), extra.end());
+    JobArguments arguments;
+    EXPECT_NE(ParseJobArguments(args, SETTINGS::Settings(), arguments), "") << extra.front();
+  }
+  JobArguments arguments;
+  EXPECT_NE(ParseJobArguments({"--source", "a", "--output", "c"}, SETTINGS::Settings(), arguments),
+            "");
+  EXPECT_EQ(ParseJobArguments({"--source", "a", "--output", "c", "--transcode"},
+                              SETTINGS::Settings(), arguments),
+            "");
+  EXPECT_EQ(JOBARGUMENTS::SettingsFileArgument({"--source", "a", "--settings", "x.ini"}), "x.ini");
+}
+
+TEST(JobArgumentsTest, ReadingFlagsSwitchOnOverTheSettings) {
+  SETTINGS::Settings settings = StoredSettings();
+  settings.Reading.CleanMarkup = true;
+  JobArguments arguments;
+  ASSERT_EQ(ParseJobArguments({"--source", "in.mkv"}, settings, arguments), "");
+  EXPECT_EQ(arguments.Options.Reading, (SUBTITLEFILE::ReadingOptions{.CleanMarkup = true}));
+  ASSERT_EQ(
+      ParseJobArguments({"--unicode", "--source", "in.mkv", "--tolerant"}, settings, arguments),
+      "");
+  EXPECT_EQ(arguments.Options.Reading, (SUBTITLEFILE::ReadingOptions{true, false, true, true}));
+  ASSERT_EQ(ParseJobArguments({"--detect-codepage"}, settings, arguments), "");
+  EXPECT_TRUE(arguments.Options.Reading.DetectCodePage);
+  // Only --list-entries shows lines as drawn.
+  EXPECT_EQ(ParseJobArguments({"--as-drawn"}, settings, arguments), "unknown option '--as-drawn'");
+}
+
+namespace {
+
+void ExpectSameJob(const JobArguments& got, const JobArguments& want) {
+  const JOBOPTIONS::JobOptions &g = got.Options, &w = want.Options;
+  EXPECT_EQ(g.SourceVideo, w.SourceVideo);
+  EXPECT_EQ(g.Subtitle, w.Subtitle);
+  EXPECT_EQ(g.DestinationVideo, w.DestinationVideo);
+  EXPECT_EQ(g.VideoStream, w.VideoStream);
+  EXPECT_EQ(g.AudioStream, w.AudioStream);
+  EXPECT_EQ(g.UseFrames, w.UseFrames);
+  EXPECT_EQ(g.UseFrames ? g.DelayFrames : g.DelayMilliseconds,
+            w.UseFrames ? w.DelayFrames : w.DelayMilliseconds);
+  EXPECT_EQ(g.TranscodeVideo, w.TranscodeVideo);
+  EXPECT_EQ(g.FixAudioVBR, w.FixAudioVBR);
+  EXPECT_EQ(g.AutoSize, w.AutoSize);
+  EXPECT_EQ(g.Font, w.Font);
+  EXPECT_EQ(g.Look, w.Look);
+  EXPECT_EQ(g.Reading, w.Reading);
+  EXPECT_EQ(g.Styled, w.Styled);
+  EXPECT_EQ(got.Compressor, want.Compressor);
+  EXPECT_EQ(got.Quality, want.Quality);
+  EXPECT_EQ(got.KeyFrames, want.KeyFrames);
+  EXPECT_EQ(got.DataRate, want.DataRate);
+  EXPECT_EQ(got.EncoderOptions, want.EncoderOptions);
+}
+
+// Everything switched on that a job can switch on.
+SETTINGS::Settings EverythingOn() {
+  SETTINGS::Settings settings = StoredSettings();
+  settings.Font = {"Stored Serif", 31, 0x00FF00, 204, true, true, true, true};
+  settings.TranscodeVideo = true;
+  settings.Look = {3, 0x0000FF, 2, 0x00FF00, 50, 0xFF0000, true, 20};
+  settings.Reading = {true, true, true, true};
+  settings.Styled = {true, true};
+  return settings;
+}
+
+JobArguments ParsedBack(const JobArguments& job, const SETTINGS::Settings& settings) {
+  JobArguments back;
+  const std::string error =
+      ParseJobArguments(JOBARGUMENTS::FormatJobArguments(job), settings, back);
+  EXPECT_EQ(error, "");
+  return back;
+}
+
+}  // namespace
+
+// A queued job is stored as its arguments: read back later over whatever the
+// settings file then holds, it must be the same job.
+TEST(JobArgumentsTest, FormattedArgumentsGiveBackTheJobWhateverTheSettingsHold) {
+  JobArguments plain;
+  plain.Options.SourceVideo = "/films/a b.mkv";
+  plain.Options.Subtitle = "/films/--a.srt";
+  plain.Options.DestinationVideo = "/out/a.mp4";
+  ExpectSameJob(ParsedBack(plain, EverythingOn()), plain);
+
+  JobArguments full = plain;
+  JOBOPTIONS::JobOptions& o = full.Options;
+  o.VideoStream = 1;
+  o.AudioStream = 0;
+  o.UseFrames = false;
+  o.DelayMilliseconds = -2500;
+  o.FixAudioVBR = o.TranscodeVideo = true;
+  o.AutoSize = false;
+  o.Font = {"--defaults", 1000, 0xABCDEF, 238, true, false, true, false};
+  o.Look = {8, 0x010203, 0, 0, 100, 0xFFFFFF, true, 1000};
+  o.Reading = {false, true, false, true};
+  o.Styled.On = true;
+  full.Compressor = "DIB";
+  full.Quality = 0;
+  full.KeyFrames = 12;
+  full.DataRate = 800;
+  full.EncoderOptions = "preset=fast:tune=film";
+  ExpectSameJob(ParsedBack(full, SETTINGS::Settings()), full);
+  ExpectSameJob(ParsedBack(full, EverythingOn()), full);
+  full.Options.Styled.LeftToRight = true;
+  ExpectSameJob(ParsedBack(full, SETTINGS::Settings()), full);
+}
+
+TEST(JobArgumentsTest, DefaultsKeepTheSettingsOutOnlyAsAnOption) {
+  JobArguments arguments;
+  ASSERT_EQ(ParseJobArguments(
+                {"--defaults", "--source", "in.mkv", "--subtitles", "s.srt", "--output", "o.avi"},
+                EverythingOn(), arguments),
+            "");
+  EXPECT_EQ(arguments.Options.Font, SUBTITLEFONT::SubtitleFont());
+  EXPECT_FALSE(arguments.Options.Look.AnyOn());
+  EXPECT_FALSE(arguments.Options.TranscodeVideo);
+  // The value of an option that happens to read "--defaults" is no option.
+  ASSERT_EQ(
+      ParseJobArguments({"--source", "in.mkv", "--font", "--defaults"}, EverythingOn(), arguments),
+      "");
+  EXPECT_EQ(arguments.Options.Font.Name, "--defaults");
+  EXPECT_TRUE(arguments.Options.Font.Bold);
+  EXPECT_EQ(arguments.Options.DestinationVideo, "stored.avi");
+}
+
+// What the window's compressor dialog (or any chooser) fills in comes back
+// from the arguments, the encoder's own options included.
+TEST(JobArgumentsTest, ACompressorChoiceSurvivesItsArguments) {
+  const char parms[] = "crf=30:preset=veryfast";
+  AVICOMPRESSOPTIONS chosen{};
+  chosen.fccType = streamtypeVIDEO;
+  chosen.fccHandler = COMPRESSORCATALOG::kFullFrames;
+  chosen.dwQuality = 6500;
+  chosen.dwKeyFrameEvery = 48;
+  chosen.dwBytesPerSecond = 900 * 1024;
+  chosen.dwFlags = AVICOMPRESSF_VALID | AVICOMPRESSF_KEYFRAMES | AVICOMPRESSF_DATARATE;
+  chosen.lpParms = AVIAllocBlock(parms, sizeof parms);
+  chosen.cbParms = sizeof parms;
+  JobArguments job;
+  job.Options.SourceVideo = "a.mkv";
+  job.Options.Subtitle = "a.srt";
+  job.Options.DestinationVideo = "b.avi";
+  JOBARGUMENTS::TakeCompressOptions(chosen, job);
+  EXPECT_EQ(job.Compressor, "DIB");
+
+  AVICOMPRESSOPTIONS back{};
+  ASSERT_TRUE(JOBARGUMENTS::FillCompressOptions(ParsedBack(job, SETTINGS::Settings()), back));
+  EXPECT_EQ(back.fccHandler, chosen.fccHandler);
+  EXPECT_EQ(back.dwQuality, chosen.dwQuality);
+  EXPECT_EQ(back.dwKeyFrameEvery, chosen.dwKeyFrameEvery);
+  EXPECT_EQ(back.dwBytesPerSecond, chosen.dwBytesPerSecond);
+  EXPECT_EQ(back.dwFlags, chosen.dwFlags);
+  std::vector<BYTE> block;
+  ASSERT_TRUE(AVIReadBlock(back.lpParms, &block));
+  EXPECT_EQ(std::string(block.begin(), block.end()), std::string(parms, sizeof parms));
+
+  // Switched off, key frames and data rate stay off; a default quality stays
+  // the compressor's own.
+  AVICOMPRESSOPTIONS* records[] = {&chosen, &back};
+  AVISaveOptionsFree(2, records);
+  chosen.dwFlags = AVICOMPRESSF_VALID;
+  chosen.dwQuality = ICQUALITY_DEFAULT;
+  JOBARGUMENTS::TakeCompressOptions(chosen, job);
+  ASSERT_TRUE(JOBARGUMENTS::FillCompressOptions(ParsedBack(job, EverythingOn()), back));
+  EXPECT_EQ(back.dwFlags, AVICOMPRESSF_VALID);
+  EXPECT_EQ(back.dwQuality, ICQUALITY_DEFAULT);
+  EXPECT_EQ(back.lpParms, 0u);
+}
