@@ -15,7 +15,8 @@ constexpr std::array kVideoSuffixes = {".mp4",  ".m4v", ".mov",  ".mkv", ".webm"
                                        ".avi",  ".mpg", ".mpeg", ".ts",  ".mts",
                                        ".m2ts", ".wmv", ".flv",  ".ogv", ".3gp"};
 // In the order they are preferred.
-constexpr std::array kSubtitleSuffixes = {".srt", ".sub"};
+// The styled formats last: a plain file beside the video is the one taken.
+constexpr std::array kSubtitleSuffixes = {".srt", ".sub", ".ass", ".ssa", ".vtt"};
 
 std::string Lower(std::string text) {
   std::transform(text.begin(), text.end(), text.begin(),

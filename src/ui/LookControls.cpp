@@ -1,5 +1,6 @@
 #include "ui/LookControls.h"
 
+#include <QCheckBox>
 #include <QColorDialog>
 #include <QPushButton>
 #include <QVariant>
@@ -45,6 +46,9 @@ void SetUpLookControls(Ui::TMainForm& ui, ColorDialogRunner choose) {
       if (choose(swatch->window(), color)) ShowColor(swatch, FromQColor(color));
     });
   }
+  // The layout direction matters only to styled drawing.
+  QObject::connect(ui.CBStyled, &QCheckBox::toggled, ui.CBStyledLeftToRight, &QWidget::setEnabled);
+  ui.CBStyledLeftToRight->setEnabled(false);
 }
 
 void ShowLook(Ui::TMainForm& ui, const SUBTITLELOOK::SubtitleLook& look) {
@@ -56,6 +60,19 @@ void ShowLook(Ui::TMainForm& ui, const SUBTITLELOOK::SubtitleLook& look) {
   ShowColor(ui.BBoxColor, look.BoxColor);
   ui.CBAntialias->setChecked(look.Antialias);
   ui.UDMargin->setValue(look.Margin);
+}
+
+void ShowStyled(Ui::TMainForm& ui, const STYLEDSCRIPT::StyledOptions& styled) {
+  ui.CBStyled->setChecked(styled.On);
+  ui.CBStyledLeftToRight->setChecked(styled.LeftToRight);
+  ui.CBStyledLeftToRight->setEnabled(styled.On);
+}
+
+STYLEDSCRIPT::StyledOptions CollectStyled(const Ui::TMainForm& ui) {
+  STYLEDSCRIPT::StyledOptions styled;
+  styled.On = ui.CBStyled->isChecked();
+  styled.LeftToRight = styled.On && ui.CBStyledLeftToRight->isChecked();
+  return styled;
 }
 
 SUBTITLELOOK::SubtitleLook CollectLook(const Ui::TMainForm& ui) {

@@ -5,6 +5,7 @@
 #include <QColor>
 #include <functional>
 
+#include "subtitles/StyledOptions.h"
 #include "subtitles/SubtitleLook.h"
 
 class QWidget;
@@ -25,5 +26,8 @@ bool RunColorDialog(QWidget* parent, QColor& color);
 void SetUpLookControls(Ui::TMainForm& ui, ColorDialogRunner choose);
 void ShowLook(Ui::TMainForm& ui, const SUBTITLELOOK::SubtitleLook& look);
 SUBTITLELOOK::SubtitleLook CollectLook(const Ui::TMainForm& ui);
+// The styled drawing's check boxes, also in the Look group.
+void ShowStyled(Ui::TMainForm& ui, const STYLEDSCRIPT::StyledOptions& styled);
+STYLEDSCRIPT::StyledOptions CollectStyled(const Ui::TMainForm& ui);
 
 }  // namespace LOOKCONTROLS

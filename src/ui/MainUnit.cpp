@@ -140,6 +140,7 @@ void TMainForm::FormCreate() {
   ui->CBFixAudioVBR->setChecked(settings.FixAudioVBR);
   ui->CBTranscodeVideo->setChecked(settings.TranscodeVideo);
   LOOKCONTROLS::ShowLook(*ui, settings.Look);
+  LOOKCONTROLS::ShowStyled(*ui, settings.Styled);
   ShowReading(settings.Reading);
   if (ShowStatistics)
     IDownClick();
@@ -207,6 +208,7 @@ SETTINGS::Settings TMainForm::CollectSettings() const {
   settings.TranscodeVideo = ui->CBTranscodeVideo->isChecked();
   settings.Look = LOOKCONTROLS::CollectLook(*ui);
   settings.Reading = CollectReading();
+  settings.Styled = LOOKCONTROLS::CollectStyled(*ui);
   return settings;
 }
 
@@ -347,7 +349,7 @@ void TMainForm::BSubtitleClick() {
 void TMainForm::OpenSubtitleFile(const std::string& name) {
   if (!materials_.Subtitles) return;
   materials_.Subtitles->Clear();
-  materials_.Subtitles->Reading = CollectReading();
+  materials_.Subtitles->Reading = JOBOPTIONS::ReadingOf(CollectJobOptions());
   if (materials_.Subtitles->Open(name)) {
     AppendLog(materials_.Subtitles->Info);
     materials_.Subtitles->Clear();

@@ -221,6 +221,58 @@ TEST_F(MainFormLookTest, StillShowsThePictureWithItsSubtitleInThePreview) {
   EXPECT_EQ(colourAt(preview->grab().toImage(), 0.1, 0.1), QColor(Qt::black));
 }
 
+// Styled subtitles: the check boxes follow the settings file's section, the
+// styled formats open only with them on, and the still draws styles.
+TEST_F(MainFormLookTest, StyledSubtitlesFromTheCheckBoxReachTheStillAndTheSettings) {
+  const std::string film = (dir / "film.mp4").string();
+  Ffmpeg("-f lavfi -i color=black:s=160x90:d=3 -c:v libx264 -qp 0 " + film);
+  const std::string ass = (dir / "subs.ass").string();
+  WriteFile(ass,
+            "[Script Info]\nPlayResX: 160\nPlayResY: 90\n\n[V4+ Styles]\n"
+            "Format: Name, Fontname, Fontsize, PrimaryColour\n"
+            "Style: Default,DejaVu Sans,30,&H000000FF\n\n[Events]\n"
+            "Format: Layer, Start, End, Style, Name, MarginL, MarginR, MarginV, Effect, Text\n"
+            "Dialogue: 0,0:00:01.00,0:00:02.00,Default,,0,0,0,,{\\an8}Top\n");
+  WriteFile(dir / "Tolvane.ini", "[STYLED]\nStyled=0\nLeftToRight=1\n");
+  auto form = Open();
+  auto* styled = Find<QCheckBox>(*form, "CBStyled");
+  auto* leftToRight = Find<QCheckBox>(*form, "CBStyledLeftToRight");
+  EXPECT_FALSE(styled->isChecked());
+  EXPECT_FALSE(leftToRight->isEnabled());
+  EXPECT_FALSE(form->CollectJobOptions().Styled.LeftToRight);
+  form->OpenSubtitleFile(ass);
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0], "error: [SubtitleFile::Open] Unknown file format...");
+
+  styled->setChecked(true);
+  EXPECT_TRUE(leftToRight->isEnabled());
+  EXPECT_EQ(form->CollectJobOptions().Styled, (STYLEDSCRIPT::StyledOptions{true, true}));
+  form->OpenSubtitleFile(ass);
+  EXPECT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(Find<QLineEdit>(*form, "ESubtitleFile")->text().toStdString(), ass);
+  Find<QLineEdit>(*form, "EVideoFile")->setText(QString::fromStdString(film));
+  Find<QLineEdit>(*form, "EStillTime")->setText("1.5");
+  Find<QPushButton>(*form, "BStill")->click();
+  ASSERT_EQ(boxes.size(), 1u) << boxes.back();
+  TPreviewForm* preview = form->ShownPreview();
+  ASSERT_NE(preview, nullptr);
+  const QImage shown = preview->grab().toImage();
+  const QRect r = TPreviewForm::kPictureRect;
+  int redTop = 0, redBottom = 0;
+  for (int y = r.top(); y <= r.bottom(); ++y)
+    for (int x = r.left(); x <= r.right(); ++x) {
+      const QColor c(shown.pixel(x, y));
+      if (c.red() > 150 && c.green() < 60) ++(y < r.center().y() ? redTop : redBottom);
+    }
+  EXPECT_GT(redTop, 20);
+  EXPECT_EQ(redBottom, 0);
+
+  leftToRight->setChecked(false);
+  form->close();
+  EXPECT_EQ(SETTINGS::LoadSettings((dir / "Tolvane.ini").string()).Styled,
+            (STYLEDSCRIPT::StyledOptions{true, false}));
+}
+
 // The look and reading groups share a small panel: no caption of theirs is
 // cut.
 TEST_F(MainFormLookTest, CheckBoxesOfTheNewGroupsShowTheirWholeCaptions) {
