@@ -2,7 +2,9 @@
 // NextEntry call until the lines are used up, with a frame rate and a delay
 // picked by the first input byte and the reading options by the low bits of
 // the last. Also checks the scanner against the C library's sscanf on the
-// same bytes, and the markup cleaning on them.
+// same bytes, and the markup cleaning on them. With the styled formats read,
+// every cue also goes through the turning of markup into overrides and the
+// limits put on a script.
 #include <unistd.h>
 
 #include <cmath>
@@ -12,6 +14,9 @@
 #include <limits>
 #include <string>
 
+#include "subtitles/AssReader.h"
+#include "subtitles/StyledLimits.h"
+#include "subtitles/StyledMarkup.h"
 #include "subtitles/SubtitleEncoding.h"
 #include "subtitles/SubtitleMarkup.h"
 #include "subtitles/SubtitleScan.h"
@@ -91,7 +96,8 @@ void Configure(SubtitleFile& file, uint8_t control) {
 }
 
 SUBTITLEFILE::ReadingOptions OptionsOf(uint8_t control) {
-  return {bool(control & 1), bool(control & 2), bool(control & 4), bool(control & 8)};
+  return {bool(control & 1), bool(control & 2), bool(control & 4), bool(control & 8),
+          bool(control & 16)};
 }
 
 // A text that the reading made UTF-8 (the report then names its encoding)
@@ -113,6 +119,31 @@ void WalkEntries(SubtitleFile& file) {
   });
 }
 
+// What the styled drawing would be handed, within its limits.
+void ConvertStyled(const SubtitleFile& file) {
+  const SUBTITLEFILE::SubtitleDocument& document = file.Document();
+  const STYLEDLIMITS::Resolution resolution = STYLEDLIMITS::ScriptResolution(document.ScriptHeader);
+  Require(resolution.Width > 0 && resolution.Height > 0);
+  STYLEDLIMITS::LimitStyles(document.ScriptHeader, resolution);
+  for (const SUBTITLEFILE::SubtitleCue& cue : document.Cues) {
+    if (!cue.Usable) continue;
+    STYLEDMARKUP::TagState state;
+    for (std::size_t i = 0; i < cue.TextCount; ++i) {
+      const std::string_view line = document.CueLine(cue, i);
+      std::string converted =
+          file.Format() == SUBTITLEFILE::FormatWebVtt     ? STYLEDMARKUP::WebVttLine(line, state)
+          : file.Format() == SUBTITLEFILE::FormatMicroDVD ? STYLEDMARKUP::MicroDvdText(line)
+                                                          : STYLEDMARKUP::SubRipLine(line, state);
+      converted = STYLEDMARKUP::AddLineBreakOpportunities(converted);
+      Require(STYLEDLIMITS::LimitEventText(converted, resolution).size() <=
+              STYLEDLIMITS::kMaximumEventText);
+    }
+    if (file.Format() == SUBTITLEFILE::FormatAss)
+      Require(
+          SUBTITLEFILE::SplitAssEvent(document.TextOf(cue.Fields), document.EventFormat).Complete);
+  }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -128,6 +159,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   Configure(file, data[0]);
   WalkEntries(file);
+  if (file.Reading.Styled) ConvertStyled(file);
   SUBTITLEFILE::RemoveMarkup(bytes);
   // Entities are never longer than their characters.
   Require(SUBTITLEFILE::CleanMarkup(bytes, data[0] & 1).size() <= bytes.size());

@@ -71,13 +71,15 @@ bool WebVttReader::ReadCue(const SubtitleLines& lines, int32_t& cursor, Subtitle
   while (cursor < lines.Count() && lines.IsBlank(cursor)) ++cursor;
   if (cursor >= lines.Count()) return false;
   const std::string_view first = lines.Line(cursor);
+  // A cue's name line must have its times on the next line.
+  const bool named = first.find(kArrow) == std::string_view::npos;
   if (StartsWord(first, "NOTE") || StartsWord(first, "STYLE") || StartsWord(first, "REGION") ||
-      (first.find(kArrow) == std::string_view::npos && cursor + 1 < lines.Count() &&
-       lines.Line(cursor + 1).find(kArrow) == std::string_view::npos)) {
+      (named && (cursor + 1 >= lines.Count() ||
+                 lines.Line(cursor + 1).find(kArrow) == std::string_view::npos))) {
     SkipBlock(lines, cursor);
     return false;
   }
-  if (first.find(kArrow) == std::string_view::npos) ++cursor;  // the cue's name
+  if (named) ++cursor;
   const LineSpan& span = lines.Span(cursor);
   const std::string_view timing = lines.Line(cursor++);
   const std::size_t arrow = timing.find(kArrow);

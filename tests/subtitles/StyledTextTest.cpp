@@ -195,3 +195,14 @@ TEST(StyledLimitsTest, StylesAndPlayResolution) {
 }
 
 }  // namespace
+
+namespace {
+
+// A cue's name as the file's last line, with no times after it.
+TEST(StyledReadersTest, WebVttNameWithoutTimesAtTheEnd) {
+  const SubtitleFile file = OpenStyled("WEBVTT\n\n00:01.000 --> 00:02.000\nA\n\nlast name");
+  ASSERT_EQ(file.Format(), SUBTITLEFILE::FormatWebVtt);
+  EXPECT_TRUE(file.Document().Cues[0].Usable);
+}
+
+}  // namespace
