@@ -8,8 +8,12 @@
 # The two programs run in turn, ROUNDS times each per codec; prints for each
 # codec the median ratios (Tolvane / ffmpeg) of wall time, CPU time (user +
 # system), output size and peak memory, beside the goals.
+# Then two rows of styled drawing (STYLED=0 leaves them out), with XVID:
+#   styled SRT   the same job with --styled, against itself without it
+#   busy ASS     two lines a second with rims, karaoke and fades, with
+#                --styled, against ffmpeg -vf subtitles=busy.ass
 #
-# Usage: [SECONDS_OF_CLIP=N] [CODECS="XVID H264"] bench/job_benchmark.sh [PROGRAM] [ROUNDS]
+# Usage: [SECONDS_OF_CLIP=N] [CODECS="XVID H264"] [STYLED=0|1] bench/job_benchmark.sh [PROGRAM] [ROUNDS]
 #   PROGRAM  the built tolvane (default: build/src/tolvane)
 #   ROUNDS   runs of each (default: 5)
 set -euo pipefail
@@ -86,5 +90,64 @@ report_codec() {
   echo "  memory:    $(ratio 5 6)   (goal <= 1.0)"
 }
 
+# Two lines a second, each with a rim, a shadow, karaoke timing and a fade.
+write_busy_script() {
+  printf '[Script Info]\nScriptType: v4.00+\nPlayResX: 1280\nPlayResY: 720\n\n[V4+ Styles]\n'
+  printf 'Format: Name, Fontname, Fontsize, PrimaryColour, SecondaryColour, OutlineColour, BackColour, Bold, Italic, Underline, StrikeOut, ScaleX, ScaleY, Spacing, Angle, BorderStyle, Outline, Shadow, Alignment, MarginL, MarginR, MarginV, Encoding\n'
+  printf 'Style: Default,DejaVu Sans,48,&H00FFFFFF,&H0000FFFF,&H00000000,&H80000000,0,0,0,0,100,100,0,0,1,3,2,2,20,20,30,1\n\n'
+  printf '[Events]\nFormat: Layer, Start, End, Style, Name, MarginL, MarginR, MarginV, Effect, Text\n'
+  for i in $(seq 0 $((seconds - 1))); do
+    for half in 0 5; do
+      printf 'Dialogue: 0,%d:%02d:%02d.%d0,%d:%02d:%02d.%d0,Default,,0,0,0,,{\\fad(150,150)\\k20}Line {\\k25}%d {\\k30}sung {\\k20}word {\\k25}by word\n' \
+        $((i / 3600)) $((i / 60 % 60)) $((i % 60)) "$half" \
+        $(((i + 1) / 3600)) $(((i + 1) / 60 % 60)) $(((i + 1) % 60)) "$half" "$((2 * i + half / 5))"
+    done
+  done
+}
+
+# One styled row: "label" then the two commands' argument lists apart by "--".
+run_styled_row() {
+  local label="$1" results="$work/results.$2"
+  shift 2
+  local -a first=() second=()
+  while [ "$1" != "--" ]; do first+=("$1"); shift; done
+  shift
+  second=("$@")
+  : > "$results"
+  for round in $(seq 1 "$rounds"); do
+    read -r a_time a_mem a_cpu < <(measure "${first[@]}")
+    read -r b_time b_mem b_cpu < <(measure "${second[@]}")
+    echo "$a_time $b_time 0 0 $a_mem $b_mem $a_cpu $b_cpu" >> "$results"
+    printf '%s round %d: %6.2f s (cpu %6.2f s) %7d KB | %6.2f s (cpu %6.2f s) %7d KB\n' \
+      "$label" "$round" "$a_time" "$a_cpu" "$a_mem" "$b_time" "$b_cpu" "$b_mem"
+  done
+}
+
+report_styled_row() {
+  local results="$work/results.$1"
+  ratio() { awk "{ print \$$1 / \$$2 }" "$results" | median; }
+  echo "$2, median ratios of $rounds rounds on a $seconds s clip:"
+  echo "  wall time: $(ratio 1 2)   (goal <= $3)"
+  echo "  cpu time:  $(ratio 7 8)"
+  echo "  memory:    $(ratio 5 6)"
+}
+
 for codec in $codecs; do run_codec "$codec"; done
+if [ "${STYLED:-1}" = 1 ]; then
+  write_busy_script > "$work/busy.ass"
+  run_styled_row "styled SRT" styled \
+    "$program" --styled --source "$clip" --subtitles "$subs" --output "$work/styled.avi" \
+    --compressor XVID --settings "$work/none.ini" -- \
+    "$program" --source "$clip" --subtitles "$subs" --output "$work/plain.avi" \
+    --compressor XVID --settings "$work/none.ini"
+  run_styled_row "busy ASS" busy \
+    "$program" --styled --source "$clip" --subtitles "$work/busy.ass" --output "$work/busy.avi" \
+    --compressor XVID --settings "$work/none.ini" -- \
+    ffmpeg -nostdin -y -v error -i "$clip" -vf "subtitles=$work/busy.ass" -c:v mpeg4 -q:v 3 \
+    -c:a copy "$work/ffmpeg-busy.avi"
+fi
 for codec in $codecs; do report_codec "$codec"; done
+if [ "${STYLED:-1}" = 1 ]; then
+  report_styled_row styled "styled SRT (--styled / plain)" 1.05
+  report_styled_row busy "busy ASS, XVID (tolvane --styled / ffmpeg)" 0.7
+fi

@@ -69,6 +69,7 @@ const Command kCommands[] = {
      "      [--quality 0-10000] [--keyframes N] [--data-rate KBYTES_PER_SECOND]\n"
      "      [--encoder-options KEY=VALUE[:KEY=VALUE...]] [--defaults]\n"
      "      [--video-stream N] [--audio-stream N] [--delay-frames N | --delay-ms N]\n"
+     "      [--subtitle-track N] [--styled] [--styled-left-to-right]\n"
      "      [--transcode] [--fix-audio-vbr] [--no-autosize] [--font NAME]\n"
      "      [--font-size POINTS] [--font-color 0xBBGGRR] [--bold] [--italic]\n"
      "      [--underline] [--strike-out] [--script CODE] [--settings FILE]\n" LOOKARGUMENTS_USAGE
@@ -79,7 +80,10 @@ const Command kCommands[] = {
      "                         the rest comes from the settings file, or with\n"
      "                         --defaults from the program's defaults (the\n"
      "                         libraries still from the settings file);\n"
-     "                         --encoder-options go to the libavcodec encoder\n"},
+     "                         --encoder-options go to the libavcodec encoder;\n"
+     "                         --subtitle-track N draws the source's own N-th\n"
+     "                         subtitle track (SubRip, ASS, mov_text, WebVTT),\n"
+     "                         styled, in place of --subtitles\n"},
     {"--list-entries", RunListEntries,
      "  --list-entries FILE --frame-rate R [--delay-frames N | --delay-ms N]\n"
      "      [--unicode] [--detect-codepage] [--clean-markup] [--tolerant]\n"

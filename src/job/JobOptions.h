@@ -31,6 +31,9 @@ struct JobOptions {
   SUBTITLELOOK::SubtitleLook Look;
   SUBTITLEFILE::ReadingOptions Reading;  // how the subtitle file is read
   STYLEDSCRIPT::StyledOptions Styled;
+  // The source's own subtitle track (from 1) in place of the subtitle file,
+  // drawn styled; 0 for none.
+  int SubtitleTrack = 0;
 };
 
 // How the options' subtitle file is read: styled drawing reads more formats,
@@ -53,7 +56,8 @@ enum class MissingFile { None, Source, Subtitle, Destination };
 // destination); a copy without subtitles needs no subtitle file.
 inline MissingFile FirstMissingFile(const JobOptions& options, bool needsDestination = true) {
   if (IsBlankName(options.SourceVideo)) return MissingFile::Source;
-  if (IsBlankName(options.Subtitle) && !options.TranscodeVideo) return MissingFile::Subtitle;
+  if (IsBlankName(options.Subtitle) && !options.TranscodeVideo && options.SubtitleTrack <= 0)
+    return MissingFile::Subtitle;
   if (needsDestination && IsBlankName(options.DestinationVideo)) return MissingFile::Destination;
   return MissingFile::None;
 }

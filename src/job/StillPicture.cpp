@@ -22,6 +22,11 @@ bool OpenSource(VelAvCodec& decoder, const JOBOPTIONS::JobOptions& options) {
   if (!decoder.PreOpen(options.SourceVideo)) return false;
   decoder.SelectVideoStream(std::max(options.VideoStream, 0));
   decoder.SelectAudioStream(std::max(options.AudioStream, 0));
+  if (options.SubtitleTrack > 0 && !decoder.SelectSubtitleTrack(options.SubtitleTrack - 1)) {
+    decoder.Close();
+    decoder.ErrorText = STYLEDDRAWING::kNoSuchTrack;
+    return false;
+  }
   return decoder.Open();
 }
 
@@ -81,14 +86,19 @@ uint8_t* CountToPlace(VelAvCodec& decoder, int64_t place, BMPFRAME::BmpFrame& pr
 // before it). Else the pictures are counted from the start.
 uint8_t* FindPicture(VelAvCodec& decoder, const JOBOPTIONS::JobOptions& options, int32_t index,
                      BMPFRAME::BmpFrame& previous) {
-  VelAvCodec::SeekResult result;
-  uint8_t* picture = decoder.SeekPicture(index, result);
-  PICTURECLOCK::PictureClock clock;
-  clock.Start(decoder.FramesPerSecond);
-  if (result == VelAvCodec::SeekResult::Found && decoder.PictureTimed &&
-      clock.PlaceOf(decoder.PictureSeconds) == index)
-    return picture;
-  if (!OpenSource(decoder, options)) return nullptr;
+  // A track's packets before the picture are all needed: its still is
+  // counted from the start, as the job reads it.
+  if (options.SubtitleTrack <= 0) {
+    VelAvCodec::SeekResult result;
+    uint8_t* picture = decoder.SeekPicture(index, result);
+    PICTURECLOCK::PictureClock clock;
+    clock.Start(decoder.FramesPerSecond);
+    if (result == VelAvCodec::SeekResult::Found && decoder.PictureTimed &&
+        clock.PlaceOf(decoder.PictureSeconds) == index)
+      return picture;
+    if (!OpenSource(decoder, options)) return nullptr;
+  }
+  uint8_t* picture;
   picture = CountToPlace(decoder, index, previous);
   if (picture == nullptr)
     decoder.ErrorText = "[VelAvCodec::SeekPicture] No picture at that time...";
@@ -103,9 +113,22 @@ std::string DrawStyledEntry(const SUBTITLEFILE::SubtitleFile& subtitles,
   const BMPFRAME::BmpView view(picture);
   STYLEDOVERLAY::StyledOverlay styled;
   std::string error = STYLEDDRAWING::SetUp(styled, subtitles, options, view.Width(), view.Height());
-  if (error.empty() && styled.Render(STYLEDDRAWING::PictureTime(subtitles, index)))
+  if (error.empty() && styled.Render(STYLEDDRAWING::PictureTime(subtitles.FrameRate(), index)))
     styled.Overlay(picture);
   return error;
+}
+
+// The same from the source's track, with the packets read up to the picture.
+std::string DrawTrackEntry(VelAvCodec& decoder, const JOBOPTIONS::JobOptions& options,
+                           int32_t index, uint8_t* picture) {
+  STYLEDOVERLAY::StyledOverlay styled;
+  STYLEDDRAWING::TrackFeed feed;
+  std::string error = feed.SetUp(styled, decoder, options);
+  if (!error.empty()) return error;
+  feed.Feed(styled, decoder);
+  if (styled.Render(STYLEDDRAWING::PictureTime(decoder.FramesPerSecond, index)))
+    styled.Overlay(picture);
+  return {};
 }
 
 // The entry the job's schedule holds at picture `index`, walked there picture
@@ -163,7 +186,7 @@ bool ComposeStill(VelAvCodec& decoder, const JOBOPTIONS::JobOptions& options, do
   bool done = OpenSource(decoder, options);
   if (!done) {
     error = decoder.ErrorText;
-  } else if (!options.TranscodeVideo &&
+  } else if (!options.TranscodeVideo && options.SubtitleTrack <= 0 &&
              !OpenSubtitles(subtitles, options, decoder.FramesPerSecond)) {
     error = subtitles.ErrorText;
     done = false;
@@ -175,7 +198,11 @@ bool ComposeStill(VelAvCodec& decoder, const JOBOPTIONS::JobOptions& options, do
     if (!done) {
       error = decoder.ErrorText;
     } else {
-      if (!options.TranscodeVideo)
+      if (options.TranscodeVideo)
+        error.clear();
+      else if (options.SubtitleTrack > 0)
+        error = DrawTrackEntry(decoder, options, index, picture);
+      else
         error = DrawDueEntry(subtitles, options, index, decoder.Width, picture);
       done = error.empty() && CopyPicture(picture, still);
       if (!done && error.empty())

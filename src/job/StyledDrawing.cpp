@@ -1,19 +1,60 @@
 #include "job/StyledDrawing.h"
 
-namespace STYLEDDRAWING {
+#include <cmath>
 
-std::string SetUp(STYLEDOVERLAY::StyledOverlay& overlay, const SUBTITLEFILE::SubtitleFile& file,
-                  const JOBOPTIONS::JobOptions& options, int32_t width, int32_t height) {
+namespace STYLEDDRAWING {
+namespace {
+
+STYLEDSCRIPT::BaseStyle BaseOf(const JOBOPTIONS::JobOptions& options) {
   STYLEDSCRIPT::BaseStyle base;
   base.Font = options.Font;
   base.Look = options.Look;
   base.LeftToRight = options.Styled.LeftToRight;
-  const STYLEDSCRIPT::StyledScript script = STYLEDSCRIPT::BuildScript(file, base, width, height);
-  return overlay.Setup(script, width, height);
+  return base;
 }
 
-int64_t PictureTime(const SUBTITLEFILE::SubtitleFile& file, int32_t frame) {
-  return STYLEDSCRIPT::FrameTimeMs(frame, file.FrameRate());
+}  // namespace
+
+std::string SetUp(STYLEDOVERLAY::StyledOverlay& overlay, const SUBTITLEFILE::SubtitleFile& file,
+                  const JOBOPTIONS::JobOptions& options, int32_t width, int32_t height) {
+  return overlay.Setup(STYLEDSCRIPT::BuildScript(file, BaseOf(options), width, height), width,
+                       height);
+}
+
+int64_t PictureTime(double framesPerSecond, int32_t frame) {
+  return STYLEDSCRIPT::FrameTimeMs(frame, framesPerSecond);
+}
+
+std::string TrackFeed::SetUp(STYLEDOVERLAY::StyledOverlay& overlay, VELAVCODEC::VelAvCodec& decoder,
+                             const JOBOPTIONS::JobOptions& options) {
+  const SUBTITLETRACK::TrackInfo info = decoder.SubtitleTrackInfo();
+  using SUBTITLETRACK::TrackCodec;
+  form_ = info.Codec == TrackCodec::Ass      ? STYLEDSCRIPT::TrackText::AssEvent
+          : info.Codec == TrackCodec::WebVtt ? STYLEDSCRIPT::TrackText::WebVtt
+                                             : STYLEDSCRIPT::TrackText::SubRip;
+  movText_ = info.Codec == TrackCodec::MovText;
+  header_ = info.Header;
+  width_ = decoder.Width;
+  height_ = decoder.Height;
+  order_ = 0;
+  const double fps = decoder.FramesPerSecond;
+  delayMs_ = options.UseFrames ? std::llround(options.DelayFrames * 1000.0 / (fps > 0 ? fps : 1))
+                               : options.DelayMilliseconds;
+  return overlay.Setup(STYLEDSCRIPT::TrackScript(header_, BaseOf(options), width_, height_), width_,
+                       height_, info.Fonts);
+}
+
+void TrackFeed::Feed(STYLEDOVERLAY::StyledOverlay& overlay, VELAVCODEC::VelAvCodec& decoder) {
+  decoder.TakeSubtitlePackets(packets_);
+  for (const SUBTITLETRACK::TrackPacket& packet : packets_) {
+    STYLEDSCRIPT::StyledEvent event;
+    event.StartMs = packet.StartMs + delayMs_;
+    event.EndMs = event.StartMs + (packet.DurationMs > 0 ? packet.DurationMs : kUntimedPacketMs);
+    event.Fields = STYLEDSCRIPT::TrackEventFields(
+        form_, movText_ ? SUBTITLETRACK::MovTextOf(packet.Text) : packet.Text, order_++, width_,
+        height_, header_);
+    overlay.AddEvent(event);
+  }
 }
 
 }  // namespace STYLEDDRAWING

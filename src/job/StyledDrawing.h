@@ -1,10 +1,13 @@
 #pragma once
 
 // Setting up the styled drawing of a job or a still from its options and
-// its opened subtitle file, so that both draw alike.
+// its subtitles (an opened file, or the source's own track), so that both
+// draw alike.
 #include <string>
+#include <vector>
 
 #include "job/JobOptions.h"
+#include "media/VelAvCodec.h"
 #include "subtitles/StyledOverlay.h"
 
 namespace STYLEDDRAWING {
@@ -13,7 +16,32 @@ namespace STYLEDDRAWING {
 std::string SetUp(STYLEDOVERLAY::StyledOverlay& overlay, const SUBTITLEFILE::SubtitleFile& file,
                   const JOBOPTIONS::JobOptions& options, int32_t width, int32_t height);
 
-// The picture's time for the drawing; frames count at the file's rate.
-int64_t PictureTime(const SUBTITLEFILE::SubtitleFile& file, int32_t frame);
+// The picture's time for the drawing.
+int64_t PictureTime(double framesPerSecond, int32_t frame);
+
+// The source's subtitle track, its events added as the reading meets them.
+class TrackFeed {
+ public:
+  // After the decoder opened with the track chosen. Empty on success.
+  std::string SetUp(STYLEDOVERLAY::StyledOverlay& overlay, VELAVCODEC::VelAvCodec& decoder,
+                    const JOBOPTIONS::JobOptions& options);
+  // The packets read since the last call, into the drawing.
+  void Feed(STYLEDOVERLAY::StyledOverlay& overlay, VELAVCODEC::VelAvCodec& decoder);
+
+ private:
+  STYLEDSCRIPT::TrackText form_ = STYLEDSCRIPT::TrackText::SubRip;
+  bool movText_ = false;
+  std::string header_;
+  int64_t delayMs_ = 0;
+  int32_t width_ = 0, height_ = 0;
+  std::size_t order_ = 0;
+  std::vector<SUBTITLETRACK::TrackPacket> packets_;
+};
+
+constexpr char kNoSuchTrack[] =
+    "[SubtitleJob] The source has no such subtitle track, or none of text...";
+
+// A track's packet without a duration lasts this long.
+constexpr int64_t kUntimedPacketMs = 5000;
 
 }  // namespace STYLEDDRAWING

@@ -84,6 +84,10 @@ bool SubtitleJob::OpenSource(const JobOptions& options) {
   host_.AppendLog(decoder_->Info);
   decoder_->SelectVideoStream(std::max(options.VideoStream, 0));
   decoder_->SelectAudioStream(std::max(options.AudioStream, 0));
+  if (options.SubtitleTrack > 0 && !decoder_->SelectSubtitleTrack(options.SubtitleTrack - 1)) {
+    Fail(STYLEDDRAWING::kNoSuchTrack);
+    return false;
+  }
   if (!decoder_->Open()) {
     Fail(decoder_->ErrorText);
     return false;
@@ -92,7 +96,7 @@ bool SubtitleJob::OpenSource(const JobOptions& options) {
 }
 
 bool SubtitleJob::OpenSubtitles(const JobOptions& options) {
-  if (options.TranscodeVideo) return true;
+  if (options.TranscodeVideo || options.SubtitleTrack > 0) return true;
   subtitles_.Reading = JOBOPTIONS::ReadingOf(options);
   if (!subtitles_.Open(options.Subtitle)) {
     Fail(subtitles_.ErrorText);
@@ -127,10 +131,12 @@ std::optional<JobEnd> SubtitleJob::CreateOutput(const JobOptions& options) {
   }
   overlay_.Setup(options.Font, decoder_->Width, options.Look);
   overlay_.AutoSizeLine = options.AutoSize;
-  styledOn_ = options.Styled.On && !options.TranscodeVideo;
+  styledOn_ = (options.Styled.On || options.SubtitleTrack > 0) && !options.TranscodeVideo;
+  fromTrack_ = options.SubtitleTrack > 0;
   if (styledOn_) {
-    const std::string error =
-        STYLEDDRAWING::SetUp(styled_, subtitles_, options, decoder_->Width, decoder_->Height);
+    const std::string error = fromTrack_ ? trackFeed_.SetUp(styled_, *decoder_, options)
+                                         : STYLEDDRAWING::SetUp(styled_, subtitles_, options,
+                                                                decoder_->Width, decoder_->Height);
     if (!error.empty()) return Fail(error);
     LogStyledNotes();
   }
@@ -348,7 +354,8 @@ bool SubtitleJob::ConvertRowsOf(std::pair<int32_t, int32_t> inkRows, int32_t hei
 bool SubtitleJob::DrawStyled(int32_t frame, uint8_t* image,
                              const PLANARPICTURE::PlanarPicture* planar,
                              PLANARPICTURE::RowBand& band) {
-  const bool shows = styled_.Render(STYLEDDRAWING::PictureTime(subtitles_, frame));
+  if (fromTrack_) trackFeed_.Feed(styled_, *decoder_);
+  const bool shows = styled_.Render(STYLEDDRAWING::PictureTime(decoder_->FramesPerSecond, frame));
   LogStyledNotes();
   if (!shows) return true;
   if (planar != nullptr && !ConvertRowsOf(styled_.InkRows(), planar->Height, band)) return false;

@@ -13,6 +13,7 @@
 #include "job/JobMaterials.h"
 #include "job/JobOptions.h"
 #include "job/PictureClock.h"
+#include "job/StyledDrawing.h"
 #include "media/VelAvCodec.h"
 #include "output/MediaOutput.h"
 #include "picture/BmpFrame.h"
@@ -107,7 +108,9 @@ class SubtitleJob {
   SUBTITLEFILE::SubtitleFile& subtitles_;
   SUBTITLEOVERLAY::SubtitleOverlay& overlay_;
   STYLEDOVERLAY::StyledOverlay& styled_;
-  bool styledOn_ = false;  // the styled drawing takes the place of the schedule
+  bool styledOn_ = false;   // the styled drawing takes the place of the schedule
+  bool fromTrack_ = false;  // its events come from the source's own track
+  STYLEDDRAWING::TrackFeed trackFeed_;
   SUBTITLESCHEDULE::SubtitleSchedule schedule_;
   std::unique_ptr<MEDIAOUTPUT::MediaOutput> output_;
   PICTURECLOCK::PictureClock clock_;

@@ -61,7 +61,9 @@ VelAvCodec::~VelAvCodec() {
 
 void VelAvCodec::ResetFields() {
   std::fill(std::begin(StreamKinds), std::end(StreamKinds), -1);
-  VideoStream = AudioStream = -1;
+  VideoStream = AudioStream = SubtitleStream = -1;
+  Subtitles.Clear();
+  SubtitleStreams.clear();
   VideoStreamCount = AudioStreamCount = 0;
   static_cast<VideoStreamValues&>(*this) = VideoStreamValues();
   static_cast<AudioStreamValues&>(*this) = AudioStreamValues();

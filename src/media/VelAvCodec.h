@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "media/StreamValues.h"
+#include "media/SubtitleTrack.h"
 #include "picture/BmpFrame.h"
 #include "picture/PlanarPicture.h"
 
@@ -103,6 +104,17 @@ class VelAvCodec : public VideoStreamValues, public AudioStreamValues {
   static constexpr int32_t KindVideo = 86;
   static constexpr int32_t KindAudio = 65;
 
+  // The source's subtitle tracks. After PreOpen, before Open: chooses the
+  // k-th (from 0) for collecting; false when there is none such or its
+  // codec is no text this program reads.
+  int32_t SubtitleTrackCount() const;
+  bool SelectSubtitleTrack(int k);
+  // The chosen track's codec and header, and the fonts attached to the
+  // source. Valid while the source is open.
+  SUBTITLETRACK::TrackInfo SubtitleTrackInfo() const;
+  // The chosen track's packets the reading has passed since the last call.
+  void TakeSubtitlePackets(std::vector<SUBTITLETRACK::TrackPacket>& packets);
+
   // The delivered picture's presentation time in seconds from
   // VideoStartSeconds and how long it lasts; PictureTimed is false when the
   // source gives no time for it.
@@ -150,6 +162,7 @@ class VelAvCodec : public VideoStreamValues, public AudioStreamValues {
   int32_t VideoStreamCount = 0;
   int32_t AudioStream = -1;
   int32_t AudioStreamCount = 0;
+  int32_t SubtitleStream = -1;
 
  public:
   // The sonames of the FFmpeg the program was built with ("libavcodec.so.59",
@@ -174,6 +187,11 @@ class VelAvCodec : public VideoStreamValues, public AudioStreamValues {
   void SetAudioTiming();
   void SetVideoStartForAudioLead(double lead);
   bool SkipsAudioPacket();
+  void CollectSubtitlePacket(const AVPacket* packet);
+  SUBTITLETRACK::PacketCollector Subtitles;
+  // The subtitle streams' indices, in file order (they have no kind of their
+  // own in StreamKinds: they are never delivered, only collected).
+  std::vector<int32_t> SubtitleStreams;
   enum class ReadResult { Picture, Audio, End, Failed };
   ReadResult ReadNext();
   enum class Items { PicturesAndSound, PicturesOnly };

@@ -95,6 +95,8 @@ void VelAvCodec::ClassifyStreams() {
     } else if (type == AVMEDIA_TYPE_AUDIO) {
       ++AudioStreamCount;
       StreamKinds[i] = KindAudio;
+    } else if (type == AVMEDIA_TYPE_SUBTITLE) {
+      SubtitleStreams.push_back(int32_t(i));
     }
   }
 }

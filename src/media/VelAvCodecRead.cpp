@@ -70,6 +70,9 @@ VelAvCodec::ReadResult VelAvCodec::DecodeUntilItem(Items items) {
     }
     if (Packet->stream_index == VideoStream) {
       SendToDecoder(Packet);
+    } else if (Packet->stream_index == SubtitleStream) {
+      CollectSubtitlePacket(Packet);
+      Api->av_packet_unref(Packet);
     } else if (job && Packet->stream_index == AudioStream && Packet->size > 0 &&
                !SkipsAudioPacket()) {
       return ReadResult::Audio;

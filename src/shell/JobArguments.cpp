@@ -75,6 +75,12 @@ const std::map<std::string, Setter>& ValueOptions() {
                                  [](auto& r, long long v) { r.Options.VideoStream = int(v - 1); })},
       {"--audio-stream", Integer("audio stream", 1, 32,
                                  [](auto& r, long long v) { r.Options.AudioStream = int(v - 1); })},
+      // The source's own subtitles are drawn styled.
+      {"--subtitle-track", Integer("subtitle track", 1, 32,
+                                   [](auto& r, long long v) {
+                                     r.Options.SubtitleTrack = int(v);
+                                     r.Options.Styled.On = true;
+                                   })},
       {"--delay-frames", Integer("delay", -32768, 32767,
                                  [](auto& r, long long v) {
                                    r.Options.UseFrames = true;
@@ -151,7 +157,7 @@ std::string CheckComplete(const JobArguments& result, bool bothDelays) {
     case JOBOPTIONS::MissingFile::Source:
       return "no source video given (--source)";
     case JOBOPTIONS::MissingFile::Subtitle:
-      return "no subtitle file given (--subtitles)";
+      return "no subtitle file given (--subtitles or --subtitle-track)";
     case JOBOPTIONS::MissingFile::Destination:
       return "no output file given (--output)";
     case JOBOPTIONS::MissingFile::None:
@@ -191,6 +197,8 @@ void AddSubtitleArguments(Arguments& args, const JOBOPTIONS::JobOptions& options
     args.insert(args.end(), {"--video-stream", std::to_string(options.VideoStream + 1)});
   if (options.AudioStream >= 0)
     args.insert(args.end(), {"--audio-stream", std::to_string(options.AudioStream + 1)});
+  if (options.SubtitleTrack > 0)
+    args.insert(args.end(), {"--subtitle-track", std::to_string(options.SubtitleTrack)});
   if (options.UseFrames)
     args.insert(args.end(), {"--delay-frames", std::to_string(options.DelayFrames)});
   else

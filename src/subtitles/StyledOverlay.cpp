@@ -9,6 +9,8 @@ extern "C" {
 #include <cmath>
 #include <cstring>
 
+#include "subtitles/StyledLimits.h"
+
 namespace STYLEDOVERLAY {
 namespace {
 
@@ -62,10 +64,12 @@ void StyledOverlay::Clear() {
   shows_ = false;
   slowNoted_ = false;
   notes_.clear();
+  addedEnds_.clear();
+  crowdNoted_ = false;
 }
 
 std::string StyledOverlay::Setup(const STYLEDSCRIPT::StyledScript& script, int32_t width,
-                                 int32_t height, const std::string& fontsFolder) {
+                                 int32_t height, const Fonts& fonts) {
   Clear();
   if (width <= 0 || height <= 0) return "Styled subtitles need a picture size";
   library_ = std::make_unique<Library>();
@@ -73,7 +77,11 @@ std::string StyledOverlay::Setup(const STYLEDSCRIPT::StyledScript& script, int32
   if (library_->Handle == nullptr) return "The styled subtitle drawing can't be started";
   ass_set_message_cb(library_->Handle, QuietMessages, nullptr);
   ass_set_extract_fonts(library_->Handle, 1);
-  if (!fontsFolder.empty()) ass_set_fonts_dir(library_->Handle, fontsFolder.c_str());
+  for (const auto& [name, contents] : fonts) {
+    std::string copy = contents;  // the call takes no const data
+    std::string fontName = name;
+    ass_add_font(library_->Handle, fontName.data(), copy.data(), int(copy.size()));
+  }
   renderer_ = ass_renderer_init(library_->Handle);
   if (renderer_ == nullptr || !picture_.Allocate(width, height)) {
     Clear();
@@ -99,6 +107,24 @@ std::string StyledOverlay::Setup(const STYLEDSCRIPT::StyledScript& script, int32
   SetColourMatrix(script.Header);
   notes_ = script.Notes;
   return {};
+}
+
+void StyledOverlay::AddEvent(const STYLEDSCRIPT::StyledEvent& event) {
+  if (track_ == nullptr || event.EndMs <= event.StartMs || event.Fields.empty()) return;
+  addedEnds_.erase(std::remove_if(addedEnds_.begin(), addedEnds_.end(),
+                                  [&](int64_t end) { return end <= event.StartMs; }),
+                   addedEnds_.end());
+  if (int(addedEnds_.size()) >= STYLEDLIMITS::kMaximumEventsAtOnce) {
+    if (!crowdNoted_)
+      notes_.push_back("Subtitle events left out: more than " +
+                       std::to_string(STYLEDLIMITS::kMaximumEventsAtOnce) + " at once");
+    crowdNoted_ = true;
+    return;
+  }
+  addedEnds_.push_back(event.EndMs);
+  std::string fields = event.Fields;
+  ass_process_chunk(track_, fields.data(), int(fields.size()), event.StartMs,
+                    event.EndMs - event.StartMs);
 }
 
 void StyledOverlay::SetColourMatrix(const std::string& header) {

@@ -25,10 +25,15 @@ class StyledOverlay {
   StyledOverlay(const StyledOverlay&) = delete;
   StyledOverlay& operator=(const StyledOverlay&) = delete;
 
-  // Empty on success, else why the drawing can't be had. fontsFolder: fonts
-  // to use beside the system's (a source's attachments); may be empty.
+  // Fonts to use beside the system's (a source's attachments): name and
+  // contents.
+  using Fonts = std::vector<std::pair<std::string, std::string>>;
+  // Empty on success, else why the drawing can't be had.
   std::string Setup(const STYLEDSCRIPT::StyledScript& script, int32_t width, int32_t height,
-                    const std::string& fontsFolder = {});
+                    const Fonts& fonts = {});
+  // An event that comes after the set-up (a track read with the source);
+  // left out, and said once, when too many show at once.
+  void AddEvent(const STYLEDSCRIPT::StyledEvent& event);
   // Draws what shows at that time; false when nothing does.
   bool Render(int64_t milliseconds);
   // Lays the last drawing over a complete bottom-up 24-bit BMP image of the
@@ -56,6 +61,9 @@ class StyledOverlay {
   // Colours are moved from the script's matrix to the picture's (BT.601).
   bool convertFrom709_ = false;
   std::vector<std::string> notes_;
+  // The ends of the events added after the set-up that may still show.
+  std::vector<int64_t> addedEnds_;
+  bool crowdNoted_ = false;
 };
 
 }  // namespace STYLEDOVERLAY

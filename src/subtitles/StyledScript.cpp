@@ -207,6 +207,50 @@ std::size_t KeepBoundedOverlap(std::vector<StyledEvent>& events) {
 
 }  // namespace
 
+StyledScript TrackScript(const std::string& assHeader, const BaseStyle& base, int32_t width,
+                         int32_t height) {
+  StyledScript script;
+  if (assHeader.empty()) {
+    script.Header = OwnHeader(base, width, height);
+  } else {
+    script.Header = STYLEDLIMITS::LimitStyles(assHeader, STYLEDLIMITS::ScriptResolution(assHeader));
+  }
+  return script;
+}
+
+std::string TrackEventFields(TrackText form, const std::string& text, std::size_t order,
+                             int32_t width, int32_t height, const std::string& assHeader) {
+  if (form == TrackText::AssEvent) {
+    // "ReadOrder,Layer,Style,Name,MarginL,MarginR,MarginV,Effect,Text": ours
+    // replaces the read order, the text is held to the limits.
+    std::size_t comma = text.find(',');
+    std::size_t textAt = comma;
+    for (int i = 0; i < 7 && textAt != std::string::npos; ++i) textAt = text.find(',', textAt + 1);
+    if (textAt == std::string::npos) return {};
+    const STYLEDLIMITS::Resolution resolution = STYLEDLIMITS::ScriptResolution(assHeader);
+    return std::to_string(order) + text.substr(comma, textAt + 1 - comma) +
+           STYLEDLIMITS::LimitEventText(std::string_view(text).substr(textAt + 1), resolution);
+  }
+  std::vector<std::string> lines;
+  STYLEDMARKUP::TagState state;
+  std::size_t begin = 0;
+  while (begin <= text.size()) {
+    std::size_t end = text.find('\n', begin);
+    if (end == std::string::npos) end = text.size();
+    std::string line = text.substr(begin, end - begin);
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    lines.push_back(form == TrackText::WebVtt ? STYLEDMARKUP::WebVttLine(line, state)
+                                              : STYLEDMARKUP::SubRipLine(line, state));
+    begin = end + 1;
+  }
+  while (!lines.empty() && lines.back().empty()) lines.pop_back();
+  const std::string converted =
+      STYLEDMARKUP::AddLineBreakOpportunities(STYLEDMARKUP::JoinLines(lines));
+  return EventFields(
+      order, "0,Default,,0,0,0,",
+      STYLEDLIMITS::LimitEventText(converted, {std::max(width, 1), std::max(height, 1)}));
+}
+
 int64_t FrameTimeMs(int64_t frame, double framesPerSecond) {
   if (framesPerSecond <= 0) return 0;
   return std::llround(double(frame) * 1000.0 / framesPerSecond);

@@ -47,6 +47,19 @@ int64_t FrameTimeMs(int64_t frame, double framesPerSecond);
 StyledScript BuildScript(const SUBTITLEFILE::SubtitleFile& file, const BaseStyle& base,
                          int32_t width, int32_t height);
 
+// A subtitle track of the source: the header (an ASS track's own, else one
+// made from the base style) for events that come as the source is read.
+StyledScript TrackScript(const std::string& assHeader, const BaseStyle& base, int32_t width,
+                         int32_t height);
+
+// How a track's packets hold their text.
+enum class TrackText { SubRip, WebVtt, AssEvent };
+
+// One packet's text as an event's fields; `order` must differ from every
+// other event's.
+std::string TrackEventFields(TrackText form, const std::string& text, std::size_t order,
+                             int32_t width, int32_t height, const std::string& assHeader);
+
 // The font size a style needs so that its lines are as tall as plain
 // drawing makes them.
 int StyleFontSize(const SUBTITLEFONT::SubtitleFont& font);

@@ -138,3 +138,43 @@ TEST_F(StyledCommandTest, StyledFormatsAreReadOnlyWhenAsked) {
   run = RunProgram("--snapshot 1.5 --settings " + settings.string() + Files(ass, png));
   EXPECT_EQ(run.status, 0) << run.err;
 }
+
+// The source's own tracks: read in the job's pass, drawn as the same text
+// from a file would be.
+TEST_F(StyledCommandTest, SourceTracksAreDrawnAsTheirFilesWouldBe) {
+  const fs::path mkv = dir / "tracks.mkv", mp4 = dir / "tracks.mp4";
+  Ffmpeg("-i " + source.string() + " -i " + srt.string() + " -i " + ass.string() +
+         " -map 0 -map 1 -map 2 -c:v copy -c:a copy -c:s:0 srt -c:s:1 ass " + mkv.string());
+  Ffmpeg("-i " + source.string() + " -i " + srt.string() +
+         " -map 0 -map 1 -c:v copy -c:a copy -c:s mov_text " + mp4.string());
+  auto still = [&](const std::string& arguments, const std::string& name) {
+    const fs::path png = dir / name;
+    const ProgramRun run = RunProgram("--snapshot 1.5 --output " + png.string() + arguments);
+    EXPECT_EQ(run.status, 0) << run.err;
+    return Picture(png, 0);
+  };
+  const std::string fromFile =
+      still(" --styled --source " + mkv.string() + " --subtitles " + srt.string(), "file.png");
+  const std::string fromTrack =
+      still(" --source " + mkv.string() + " --subtitle-track 1", "track.png");
+  const std::string bare = still(" --transcode --source " + mkv.string(), "bare.png");
+  ASSERT_EQ(fromTrack.size(), size_t(kWidth) * kHeight * 3);
+  EXPECT_TRUE(fromTrack == fromFile);
+  EXPECT_FALSE(fromTrack == bare);
+  EXPECT_TRUE(
+      still(" --source " + mkv.string() + " --subtitle-track 2", "ass.png") ==
+      still(" --styled --source " + mkv.string() + " --subtitles " + ass.string(), "assfile.png"));
+  EXPECT_FALSE(still(" --source " + mp4.string() + " --subtitle-track 1", "mov.png") == bare);
+
+  // The job collects the packets as it reads: its picture is the still's.
+  const fs::path avi = dir / "track.avi";
+  ProgramRun run = RunProgram("--compressor dib --source " + mkv.string() +
+                              " --subtitle-track 2 --output " + avi.string());
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_TRUE(Picture(avi, 37) == Picture(dir / "ass.png", 0));
+
+  run = RunProgram("--snapshot 1.5 --source " + mkv.string() + " --subtitle-track 3 --output " +
+                   (dir / "none.png").string());
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.err.find("no such subtitle track"), std::string::npos) << run.err;
+}

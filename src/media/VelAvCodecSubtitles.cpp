@@ -1,0 +1,91 @@
+// The source's text subtitle tracks: choosing one, describing it, and
+// collecting its packets as the reading passes them.
+#include <cmath>
+
+#include "media/EntryPoints.h"
+#include "media/VelAvCodec.h"
+
+namespace SUBTITLETRACK {
+
+std::string MovTextOf(const std::string& sample) {
+  if (sample.size() < 2) return {};
+  const std::size_t length = (std::size_t(uint8_t(sample[0])) << 8) | uint8_t(sample[1]);
+  return sample.substr(2, std::min(length, sample.size() - 2));
+}
+
+}  // namespace SUBTITLETRACK
+
+namespace VELAVCODEC {
+namespace {
+
+SUBTITLETRACK::TrackCodec CodecOf(AVCodecID id) {
+  using SUBTITLETRACK::TrackCodec;
+  switch (id) {
+    case AV_CODEC_ID_SUBRIP:
+    case AV_CODEC_ID_TEXT:
+      return TrackCodec::SubRip;
+    case AV_CODEC_ID_ASS:
+    case AV_CODEC_ID_SSA:
+      return TrackCodec::Ass;
+    case AV_CODEC_ID_MOV_TEXT:
+      return TrackCodec::MovText;
+    case AV_CODEC_ID_WEBVTT:
+      return TrackCodec::WebVtt;
+    default:
+      return TrackCodec::Unsupported;
+  }
+}
+
+}  // namespace
+
+int32_t VelAvCodec::SubtitleTrackCount() const { return int32_t(SubtitleStreams.size()); }
+
+bool VelAvCodec::SelectSubtitleTrack(int k) {
+  SubtitleStream = k >= 0 && k < SubtitleTrackCount() ? SubtitleStreams[size_t(k)] : -1;
+  Subtitles.Clear();
+  return SubtitleStream >= 0 &&
+         CodecOf(FormatContext->streams[SubtitleStream]->codecpar->codec_id) !=
+             SUBTITLETRACK::TrackCodec::Unsupported;
+}
+
+SUBTITLETRACK::TrackInfo VelAvCodec::SubtitleTrackInfo() const {
+  SUBTITLETRACK::TrackInfo info;
+  if (FormatContext == nullptr || SubtitleStream < 0) return info;
+  const AVCodecParameters* parameters = FormatContext->streams[SubtitleStream]->codecpar;
+  info.Codec = CodecOf(parameters->codec_id);
+  if (info.Codec == SUBTITLETRACK::TrackCodec::Ass && parameters->extradata != nullptr)
+    info.Header.assign(reinterpret_cast<const char*>(parameters->extradata),
+                       size_t(parameters->extradata_size));
+  for (unsigned i = 0; i < FormatContext->nb_streams; ++i) {
+    const AVStream* stream = FormatContext->streams[i];
+    if (stream->codecpar->codec_type != AVMEDIA_TYPE_ATTACHMENT ||
+        stream->codecpar->extradata == nullptr)
+      continue;
+    const AVDictionaryEntry* name = Api->av_dict_get(stream->metadata, "filename", nullptr, 0);
+    info.Fonts.emplace_back(name ? name->value : "attachment",
+                            std::string(reinterpret_cast<const char*>(stream->codecpar->extradata),
+                                        size_t(stream->codecpar->extradata_size)));
+  }
+  return info;
+}
+
+// Times from the first picture, as the job counts its pictures.
+void VelAvCodec::CollectSubtitlePacket(const AVPacket* packet) {
+  if (packet->data == nullptr || packet->size <= 0) return;
+  const AVStream* stream = FormatContext->streams[SubtitleStream];
+  const int64_t pts = packet->pts != AV_NOPTS_VALUE ? packet->pts : packet->dts;
+  if (pts == AV_NOPTS_VALUE) return;
+  const double base = av_q2d(stream->time_base);
+  SUBTITLETRACK::TrackPacket collected;
+  collected.Text.assign(reinterpret_cast<const char*>(packet->data), size_t(packet->size));
+  collected.StartMs = std::llround((double(pts) * base - VideoStartSeconds) * 1000.0);
+  collected.DurationMs =
+      packet->duration > 0 ? std::llround(double(packet->duration) * base * 1000.0) : 0;
+  Subtitles.Add(std::move(collected));
+}
+
+void VelAvCodec::TakeSubtitlePackets(std::vector<SUBTITLETRACK::TrackPacket>& packets) {
+  Subtitles.TakeAll(packets);
+}
+
+}  // namespace VELAVCODEC
