@@ -31,6 +31,27 @@ void BlendBytes(uint8_t* __restrict frame, const uint8_t* __restrict colour,
   for (; i < n; ++i) BlendByte(frame[i], colour[i], rest[i]);
 }
 
+// colour = pattern * a + colour * (255 - a), rest = rest * (255 - a), all / 255;
+// written out in place so that the pointers stay unaliased for the vectoriser.
+void CompositeBytes(uint8_t* __restrict colour, uint8_t* __restrict rest,
+                    const uint8_t* __restrict pattern, const uint8_t* __restrict alpha, size_t n) {
+  constexpr size_t kBlock = 16;
+  size_t i = 0;
+  for (; i + kBlock <= n; i += kBlock)
+    for (size_t k = i; k < i + kBlock; ++k) {
+      const uint16_t keep = uint16_t(255 - alpha[k]);
+      colour[k] =
+          uint8_t(Div255(uint16_t(pattern[k] * alpha[k])) + Div255(uint16_t(colour[k] * keep)));
+      rest[k] = uint8_t(Div255(uint16_t(rest[k] * keep)));
+    }
+  for (; i < n; ++i) {
+    const uint16_t keep = uint16_t(255 - alpha[i]);
+    colour[i] =
+        uint8_t(Div255(uint16_t(pattern[i] * alpha[i])) + Div255(uint16_t(colour[i] * keep)));
+    rest[i] = uint8_t(Div255(uint16_t(rest[i] * keep)));
+  }
+}
+
 }  // namespace
 
 bool BlendPicture::Allocate(int32_t width, int32_t height) {
@@ -132,7 +153,9 @@ void BlendPicture::BeginComposite() {
 }
 
 // Over in premultiplied form: colour = c * a + colour * (1 - a), and the
-// share of the frame left under it shrinks by (1 - a).
+// share of the frame left under it shrinks by (1 - a). Each row's covered
+// stretch is spread to one alpha a byte and blended byte by byte, in blocks
+// the compiler turns into vector code.
 void BlendPicture::Composite(const CoverageImage& image) {
   if (image.Bitmap == nullptr || image.Opacity == 0) return;
   const int32_t left = std::max(image.Left, 0);
@@ -140,22 +163,31 @@ void BlendPicture::Composite(const CoverageImage& image) {
   const int32_t top = std::max(image.Top, 0);
   const int32_t bottom = std::min<int64_t>(int64_t(image.Top) + image.Height, height_);
   if (left >= right || top >= bottom) return;
-  const uint8_t colour[3] = {image.Blue, image.Green, image.Red};
+  const size_t span = size_t(right - left) * 3;
+  if (alpha_.size() < span) {
+    alpha_.resize(size_t(width_) * 3);
+    pattern_.resize(size_t(width_) * 3);
+  }
+  for (size_t k = 0; k < span; k += 3) {
+    pattern_[k] = image.Blue;
+    pattern_[k + 1] = image.Green;
+    pattern_[k + 2] = image.Red;
+  }
   for (int32_t y = top; y < bottom; ++y) {
     const uint8_t* coverage =
         image.Bitmap + size_t(y - image.Top) * size_t(image.Stride) + (left - image.Left);
-    const int32_t row = height_ - 1 - y;
-    uint8_t* c = colour_.data() + size_t(row) * rowBytes_ + size_t(left) * 3;
-    uint8_t* r = rest_.data() + size_t(row) * rowBytes_ + size_t(left) * 3;
-    for (int32_t x = left; x < right; ++x, c += 3, r += 3) {
-      const uint8_t a = uint8_t(Div255(uint16_t(*coverage++ * image.Opacity)));
-      if (a == 0) continue;
-      const uint8_t keep = uint8_t(255 - a);
-      for (int k = 0; k < 3; ++k) {
-        c[k] = uint8_t(Div255(uint16_t(colour[k] * a)) + Div255(uint16_t(c[k] * keep)));
-        r[k] = uint8_t(Div255(uint16_t(r[k] * keep)));
-      }
+    int32_t first = 0, last = right - left;
+    while (first < last && coverage[first] == 0) ++first;
+    while (last > first && coverage[last - 1] == 0) --last;
+    if (first == last) continue;
+    for (int32_t x = first; x < last; ++x) {
+      const uint8_t a = uint8_t(Div255(uint16_t(coverage[x] * image.Opacity)));
+      alpha_[3 * size_t(x)] = alpha_[3 * size_t(x) + 1] = alpha_[3 * size_t(x) + 2] = a;
     }
+    const int32_t row = height_ - 1 - y;
+    const size_t at = size_t(row) * rowBytes_ + size_t(left + first) * 3;
+    CompositeBytes(colour_.data() + at, rest_.data() + at, pattern_.data() + 3 * size_t(first),
+                   alpha_.data() + 3 * size_t(first), size_t(last - first) * 3);
     if (dirtyEnd_ <= dirtyFirst_) {
       dirtyFirst_ = row;
       dirtyEnd_ = row + 1;

@@ -62,6 +62,10 @@ class BlendPicture {
   void FindRuns(int32_t row, const uint8_t* rest);
   void ClearRows(int32_t first, int32_t end);
 
+  // A composite's scratch rows: each pixel's alpha, and the image's colour,
+  // three bytes a pixel; the picture's width, grown once.
+  std::vector<uint8_t> alpha_;
+  std::vector<uint8_t> pattern_;
   // Rows (bottom-up, end exclusive) a composite has written since cleared.
   int32_t dirtyFirst_ = 0;
   int32_t dirtyEnd_ = 0;
