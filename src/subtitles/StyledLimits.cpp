@@ -16,6 +16,12 @@ struct Range {
   double Low, High;
 };
 
+// A line half the picture high, a rim a fortieth of it: far beyond what a
+// subtitle needs, and what keeps a picture's drawing within a second.
+double MaximumFontSize(const Resolution& resolution) { return resolution.Height / 2.0; }
+double MaximumRim(const Resolution& resolution) { return std::max(4.0, resolution.Height / 40.0); }
+constexpr double kMaximumBlur = 10;
+
 std::string Number(double value) {
   char text[32];
   std::snprintf(text, sizeof text, "%.2f", value);
@@ -58,11 +64,11 @@ double Clamp(std::string_view number, const Range& range) {
 class EventLimiter {
  public:
   explicit EventLimiter(const Resolution& resolution)
-      : size_{1, double(resolution.Height)},
+      : size_{1, MaximumFontSize(resolution)},
         scale_{0, 400},
         spacing_{-resolution.Width / 10.0, resolution.Width / 10.0},
-        rim_{0, std::max(4.0, resolution.Height / 20.0)},
-        blur_{0, 20},
+        rim_{0, MaximumRim(resolution)},
+        blur_{0, kMaximumBlur},
         coordinate_{-2.0 * std::max(resolution.Width, resolution.Height),
                     3.0 * std::max(resolution.Width, resolution.Height)} {}
 
@@ -170,7 +176,7 @@ std::vector<std::string_view> SplitFields(std::string_view text) {
 
 std::string LimitStyleLine(std::string_view values, const std::vector<std::string>& names,
                            const Resolution& resolution) {
-  const double rim = std::max(4.0, resolution.Height / 20.0);
+  const double rim = MaximumRim(resolution);
   std::vector<std::string_view> fields = SplitFields(values);
   std::string out;
   for (std::size_t k = 0; k < fields.size(); ++k) {
@@ -178,7 +184,7 @@ std::string LimitStyleLine(std::string_view values, const std::vector<std::strin
     const std::string name = k < names.size() ? names[k] : std::string();
     Range range{0, 0};
     if (name == "fontsize")
-      range = {1, double(resolution.Height)};
+      range = {1, MaximumFontSize(resolution)};
     else if (name == "scalex" || name == "scaley")
       range = {0, 400};
     else if (name == "spacing")

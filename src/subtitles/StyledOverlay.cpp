@@ -18,7 +18,7 @@ namespace {
 constexpr auto kRenderBudget = std::chrono::milliseconds(1500);
 // What libass may keep between pictures.
 constexpr int kGlyphCacheEntries = 2000;
-constexpr int kBitmapCacheMegabytes = 128;
+constexpr int kBitmapCacheMegabytes = 64;
 
 // The drawing's own messages are for its developers, not the job's log.
 void QuietMessages(int, const char*, va_list, void*) {}

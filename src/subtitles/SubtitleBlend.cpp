@@ -31,6 +31,18 @@ void BlendBytes(uint8_t* __restrict frame, const uint8_t* __restrict colour,
   for (; i < n; ++i) BlendByte(frame[i], colour[i], rest[i]);
 }
 
+// Each pixel's coverage times the opacity, three times over (one a byte of
+// the picture): a byte spread over four by multiplication and stored so,
+// each store overlapping the next; `alpha` has a byte to spare at its end.
+void SpreadAlpha(const uint8_t* __restrict coverage, uint8_t opacity, uint8_t* __restrict alpha,
+                 size_t n) {
+  for (size_t x = 0; x < n; ++x) {
+    const uint32_t a = Div255(uint16_t(coverage[x] * opacity));
+    const uint32_t spread = a * 0x01010101u;
+    std::memcpy(alpha + 3 * x, &spread, 4);
+  }
+}
+
 // colour = pattern * a + colour * (255 - a), rest = rest * (255 - a), all / 255;
 // written out in place so that the pointers stay unaliased for the vectoriser.
 void CompositeBytes(uint8_t* __restrict colour, uint8_t* __restrict rest,
@@ -164,8 +176,8 @@ void BlendPicture::Composite(const CoverageImage& image) {
   const int32_t bottom = std::min<int64_t>(int64_t(image.Top) + image.Height, height_);
   if (left >= right || top >= bottom) return;
   const size_t span = size_t(right - left) * 3;
-  if (alpha_.size() < span) {
-    alpha_.resize(size_t(width_) * 3);
+  if (alpha_.size() < span + 1) {
+    alpha_.resize(size_t(width_) * 3 + 1);
     pattern_.resize(size_t(width_) * 3);
   }
   for (size_t k = 0; k < span; k += 3) {
@@ -180,10 +192,8 @@ void BlendPicture::Composite(const CoverageImage& image) {
     while (first < last && coverage[first] == 0) ++first;
     while (last > first && coverage[last - 1] == 0) --last;
     if (first == last) continue;
-    for (int32_t x = first; x < last; ++x) {
-      const uint8_t a = uint8_t(Div255(uint16_t(coverage[x] * image.Opacity)));
-      alpha_[3 * size_t(x)] = alpha_[3 * size_t(x) + 1] = alpha_[3 * size_t(x) + 2] = a;
-    }
+    SpreadAlpha(coverage + first, image.Opacity, alpha_.data() + 3 * size_t(first),
+                size_t(last - first));
     const int32_t row = height_ - 1 - y;
     const size_t at = size_t(row) * rowBytes_ + size_t(left + first) * 3;
     CompositeBytes(colour_.data() + at, rest_.data() + at, pattern_.data() + 3 * size_t(first),

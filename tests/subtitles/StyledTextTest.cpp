@@ -157,12 +157,12 @@ TEST(StyledReadersTest, WebVttCuesWithAndWithoutHoursNamesAndSettings) {
 TEST(StyledLimitsTest, OverrideValuesAreHeldToRangesThatFollowTheScript) {
   const STYLEDLIMITS::Resolution resolution{640, 360};
   EXPECT_EQ(STYLEDLIMITS::LimitEventText("{\\fs5000\\blur300\\be50}x", resolution),
-            "{\\fs360\\blur20\\be20}x");
+            "{\\fs180\\blur10\\be10}x");
   EXPECT_EQ(STYLEDLIMITS::LimitEventText("{\\pos(1e9,-99999)\\bord999\\fscx90000}x", resolution),
-            "{\\pos(1920,-1280)\\bord18\\fscx400}x");
+            "{\\pos(1920,-1280)\\bord9\\fscx400}x");
   // Nested in a transition, the values are held all the same.
   EXPECT_EQ(STYLEDLIMITS::LimitEventText("{\\t(0,500,\\fs9000)}x", resolution),
-            "{\\t(0,500,\\fs360)}x");
+            "{\\t(0,500,\\fs180)}x");
   // Ordinary values pass as written.
   EXPECT_EQ(STYLEDLIMITS::LimitEventText("{\\an8\\fs20\\c&H00FF00&\\fnArial}x", resolution),
             "{\\an8\\fs20\\c&H00FF00&\\fnArial}x");
@@ -189,7 +189,7 @@ TEST(StyledLimitsTest, StylesAndPlayResolution) {
   const auto resolution = STYLEDLIMITS::ScriptResolution(header);
   EXPECT_EQ(resolution.Width, 384);
   EXPECT_EQ(resolution.Height, 288);
-  EXPECT_NE(STYLEDLIMITS::LimitStyles(header, resolution).find("Style: Big,Arial,288,14.4,400"),
+  EXPECT_NE(STYLEDLIMITS::LimitStyles(header, resolution).find("Style: Big,Arial,144,7.2,400"),
             std::string::npos);
   EXPECT_EQ(STYLEDLIMITS::ScriptResolution("PlayResX: 1280").Height, 1024);
 }
