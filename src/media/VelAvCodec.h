@@ -108,6 +108,8 @@ class VelAvCodec : public VideoStreamValues, public AudioStreamValues {
   // k-th (from 0) for collecting; false when there is none such or its
   // codec is no text this program reads.
   int32_t SubtitleTrackCount() const;
+  // "eng, SubRip": the k-th track's language, when it states one, and codec.
+  std::string SubtitleTrackName(int k) const;
   bool SelectSubtitleTrack(int k);
   // The chosen track's codec and header, and the fonts attached to the
   // source. Valid while the source is open.

@@ -40,6 +40,17 @@ SUBTITLETRACK::TrackCodec CodecOf(AVCodecID id) {
 
 int32_t VelAvCodec::SubtitleTrackCount() const { return int32_t(SubtitleStreams.size()); }
 
+std::string VelAvCodec::SubtitleTrackName(int k) const {
+  if (FormatContext == nullptr || k < 0 || k >= SubtitleTrackCount()) return {};
+  const AVStream* stream = FormatContext->streams[SubtitleStreams[size_t(k)]];
+  static const char* const kCodecNames[] = {"", "SubRip", "ASS", "mov_text", "WebVTT", "not text"};
+  std::string name = kCodecNames[int(CodecOf(stream->codecpar->codec_id))];
+  const AVDictionaryEntry* language = Api->av_dict_get(stream->metadata, "language", nullptr, 0);
+  if (language != nullptr && language->value[0] != 0)
+    name = std::string(language->value) + ", " + name;
+  return name;
+}
+
 bool VelAvCodec::SelectSubtitleTrack(int k) {
   SubtitleStream = k >= 0 && k < SubtitleTrackCount() ? SubtitleStreams[size_t(k)] : -1;
   Subtitles.Clear();

@@ -90,6 +90,7 @@ TMainForm::TMainForm(TMainFormEnvironment environment, QWidget* parent)
       Environment(std::move(environment)) {
   ui->setupUi(this);
   SetUpLooks();
+  ui->CBSubtitleTrack->hide();  // until a source with subtitle tracks is chosen
   SetUpLinks();
   ConnectHandlers();
   // The file fields pass dropped files on to the window instead of taking
@@ -336,6 +337,7 @@ void TMainForm::OpenSourceVideo(const std::string& name) {
   AppendLog(materials_.Decoder->Info);
   FillStreamList(ui->CBVideoStreams, materials_.Decoder->VideoStreamCount);
   FillStreamList(ui->CBAudioStreams, materials_.Decoder->AudioStreamCount);
+  FillSubtitleTracks();
   materials_.Decoder->Close();
   ui->EVideoFile->setText(ToQString(name));
 }
@@ -460,7 +462,24 @@ JOBOPTIONS::JobOptions TMainForm::CollectJobOptions() const {
   JOBOPTIONS::JobOptions options = SETTINGS::JobOptionsFromSettings(CollectSettings());
   options.VideoStream = ui->CBVideoStreams->currentIndex();
   options.AudioStream = ui->CBAudioStreams->currentIndex();
+  // The first item is the subtitle file; a track is drawn styled.
+  if (!ui->CBSubtitleTrack->isHidden()) options.SubtitleTrack = ui->CBSubtitleTrack->currentIndex();
+  if (options.SubtitleTrack > 0) options.Styled.On = true;
   return options;
+}
+
+// The source's own subtitle tracks, offered beside the subtitle file; the
+// choice is shown only for a source that has any.
+void TMainForm::FillSubtitleTracks() {
+  ui->CBSubtitleTrack->clear();
+  const int32_t count = materials_.Decoder->SubtitleTrackCount();
+  ui->CBSubtitleTrack->setHidden(count == 0);
+  if (count == 0) return;
+  ui->CBSubtitleTrack->addItem("Subtitle file");
+  for (int32_t k = 0; k < count; ++k)
+    ui->CBSubtitleTrack->addItem(QString("Track %1: %2")
+                                     .arg(k + 1)
+                                     .arg(ToQString(materials_.Decoder->SubtitleTrackName(k))));
 }
 
 SaveOptionsChooser TMainForm::CompressorChooser() {

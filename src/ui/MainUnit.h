@@ -74,6 +74,7 @@ class TMainForm : public QMainWindow {
   // stream lists.
   void OpenSourceVideo(const std::string& name);
   void BSubtitleClick();
+  void FillSubtitleTracks();
   // What choosing a subtitle file in the dialog does after it: read it,
   // report it, take its name.
   void OpenSubtitleFile(const std::string& name);

@@ -3,6 +3,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScrollArea>
@@ -271,6 +272,46 @@ TEST_F(MainFormLookTest, StyledSubtitlesFromTheCheckBoxReachTheStillAndTheSettin
   form->close();
   EXPECT_EQ(SETTINGS::LoadSettings((dir / "Tolvane.ini").string()).Styled,
             (STYLEDSCRIPT::StyledOptions{true, false}));
+}
+
+// A source with subtitle tracks offers them beside the subtitle file; one
+// chosen is burned, styled, with no file needed.
+TEST_F(MainFormLookTest, SourceSubtitleTracksAreOfferedAndDrawn) {
+  const std::string plain = (dir / "plain.mp4").string(), tracks = (dir / "tracks.mkv").string();
+  Ffmpeg("-f lavfi -i color=black:s=160x90:d=3 -c:v libx264 -qp 0 " + plain);
+  WriteFile(dir / "t.srt",
+            "1\n00:00:01,000 --> 00:00:02,000\n<font color=\"#FF0000\">Red</font>\n");
+  Ffmpeg("-i " + plain + " -i " + (dir / "t.srt").string() +
+         " -map 0 -map 1 -c:v copy -c:s srt -metadata:s:s:0 language=eng " + tracks);
+  auto form = Open();
+  auto* choice = Find<QComboBox>(*form, "CBSubtitleTrack");
+  EXPECT_TRUE(choice->isHidden());
+  form->OpenSourceVideo(plain);
+  EXPECT_TRUE(choice->isHidden());
+  EXPECT_EQ(form->CollectJobOptions().SubtitleTrack, 0);
+  form->OpenSourceVideo(tracks);
+  ASSERT_FALSE(choice->isHidden());
+  ASSERT_EQ(choice->count(), 2);
+  EXPECT_EQ(choice->itemText(1).toStdString(), "Track 1: eng, SubRip");
+  EXPECT_EQ(form->CollectJobOptions().SubtitleTrack, 0);
+  choice->setCurrentIndex(1);
+  const JOBOPTIONS::JobOptions options = form->CollectJobOptions();
+  EXPECT_EQ(options.SubtitleTrack, 1);
+  EXPECT_TRUE(options.Styled.On);
+
+  Find<QLineEdit>(*form, "EStillTime")->setText("1.5");
+  Find<QPushButton>(*form, "BStill")->click();
+  ASSERT_TRUE(boxes.empty()) << boxes.front();
+  TPreviewForm* preview = form->ShownPreview();
+  ASSERT_NE(preview, nullptr);
+  const QImage shown = preview->grab().toImage();
+  int red = 0;
+  for (int y = 0; y < shown.height(); ++y)
+    for (int x = 0; x < shown.width(); ++x) {
+      const QColor c(shown.pixel(x, y));
+      red += c.red() > 150 && c.green() < 60 && c.blue() < 60;
+    }
+  EXPECT_GT(red, 10);
 }
 
 // The look and reading groups share a small panel: no caption of theirs is
