@@ -9,6 +9,10 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libavcodec-dev libavformat-dev libavutil-dev libswscale-dev
   libuchardet-dev
+  # Speech alignment: audio conversion (loaded at run time like the rest of
+  # FFmpeg), the voice detector, the correlations' transforms, and the
+  # speech its tests make.
+  libswresample-dev libwebrtc-audio-processing-dev libfftw3-dev espeak-ng
   libgtest-dev
   ffmpeg
   fonts-liberation2 fonts-dejavu-core

@@ -46,6 +46,15 @@ const Command kCommands[] = {
      "  --list-compressors     list the installed video compressors: code, TAB, name\n"},
     {"--probe", RunProbe, "  --probe FILE           print the movie report of a video file\n"},
     // Before --source, which its arguments hold too.
+    {"--align-subtitles", RunAlignSubtitles,
+     "  --align-subtitles --source FILE --subtitles FILE --output FILE.srt\n"
+     "      [--audio-stream N] [--settings FILE] [--unicode] [--detect-codepage]\n"
+     "      [--clean-markup] [--tolerant]\n"
+     "                         find the subtitles' timing from the film's speech (offset,\n"
+     "                         frame-rate ratio, splits) and write them re-timed as\n"
+     "                         SubRip in UTF-8; nothing is written, and the status is 1,\n"
+     "                         when no trustworthy timing is found\n"},
+    // Before --source, which its arguments hold too.
     {"--snapshot", RunSnapshot,
      "  --snapshot SECONDS|H:MM:SS --source FILE --subtitles FILE --output FILE.png\n"
      "      [--video-stream N] [--delay-frames N | --delay-ms N] [--no-autosize]\n"
