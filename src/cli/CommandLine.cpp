@@ -59,8 +59,8 @@ const Command kCommands[] = {
      "  --snapshot SECONDS|H:MM:SS --source FILE --subtitles FILE --output FILE.png\n"
      "      [--video-stream N] [--delay-frames N | --delay-ms N] [--no-autosize]\n"
      "      [--font NAME] [--font-size POINTS] [--font-color 0xBBGGRR] [--bold]\n"
-     "      [--italic] [--underline] [--strike-out] [--script CODE] [--settings "
-     "FILE]\n" LOOKARGUMENTS_USAGE
+     "      [--italic] [--underline] [--strike-out] [--script CODE] [--align]\n"
+     "      [--settings FILE]\n" LOOKARGUMENTS_USAGE
      "                         write the source picture due at that time with the\n"
      "                         subtitle due then, drawn as the job draws it, as a PNG\n"
      "                         image of the source's size\n"},
@@ -80,11 +80,14 @@ const Command kCommands[] = {
      "      [--transcode] [--fix-audio-vbr] [--no-autosize] [--font NAME]\n"
      "      [--font-size POINTS] [--font-color 0xBBGGRR] [--bold] [--italic]\n"
      "      [--underline] [--strike-out] [--script CODE] [--settings FILE]\n" LOOKARGUMENTS_USAGE
-     "      [--unicode] [--detect-codepage] [--clean-markup] [--tolerant]\n"
+     "      [--unicode] [--detect-codepage] [--clean-markup] [--tolerant] [--align]\n"
      "                         burn the subtitles into the source and write the\n"
      "                         output: Matroska for .mkv, MP4 for .mp4, .m4v and\n"
      "                         .mov, AVI for any other name; streams count from 1,\n"
-     "                         the rest comes from the settings file\n"},
+     "                         the rest comes from the settings file; --align\n"
+     "                         re-times the subtitles to the source's speech first,\n"
+     "                         as --align-subtitles does, and fails when it finds no\n"
+     "                         trustworthy timing\n"},
     {"--list-entries", RunListEntries,
      "  --list-entries FILE --frame-rate R [--delay-frames N | --delay-ms N]\n"
      "      [--unicode] [--detect-codepage] [--clean-markup] [--tolerant]\n"

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 
+#include "media/AudioSamples.h"
 #include "subtitles/ReadingOptions.h"
 #include "subtitles/SubtitleFont.h"
 #include "subtitles/SubtitleLook.h"
@@ -29,6 +30,10 @@ struct JobOptions {
   SUBTITLEFONT::SubtitleFont Font;
   SUBTITLELOOK::SubtitleLook Look;
   SUBTITLEFILE::ReadingOptions Reading;  // how the subtitle file is read
+  // Re-time the subtitles to the source's speech before drawing them, with
+  // the audio read through these libraries.
+  bool AlignToSpeech = false;
+  AUDIOSAMPLES::AudioLibraryNames AlignLibraries = AUDIOSAMPLES::AudioLibraryNames::Defaults();
 };
 
 // Blanks and control characters count as empty around a file name.

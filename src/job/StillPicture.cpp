@@ -7,6 +7,7 @@
 #include <cstring>
 #include <filesystem>
 
+#include "job/JobAlign.h"
 #include "job/PictureClock.h"
 #include "subtitles/SubtitleOverlay.h"
 #include "subtitles/SubtitleSchedule.h"
@@ -25,13 +26,17 @@ bool OpenSource(VelAvCodec& decoder, const JOBOPTIONS::JobOptions& options) {
 }
 
 // The subtitle file as the job opens it: its reading options, the source's
-// frame rate and the delay correction.
+// frame rate, the delay correction and the alignment to the speech.
 bool OpenSubtitles(SUBTITLEFILE::SubtitleFile& subtitles, const JOBOPTIONS::JobOptions& options,
-                   double framesPerSecond) {
+                   double framesPerSecond, std::string& error) {
   subtitles.Reading = options.Reading;
-  if (!subtitles.Open(options.Subtitle)) return false;
+  if (!subtitles.Open(options.Subtitle)) {
+    error = subtitles.ErrorText;
+    return false;
+  }
   JOBOPTIONS::SetSubtitleTiming(subtitles, options, framesPerSecond);
-  return true;
+  std::vector<std::string> found;
+  return JOBALIGN::ApplyAlignment(options, subtitles, found, error);
 }
 
 bool CopyPicture(const uint8_t* picture, BMPFRAME::BmpFrame& still) {
@@ -147,8 +152,7 @@ bool ComposeStill(VelAvCodec& decoder, const JOBOPTIONS::JobOptions& options, do
   if (!done) {
     error = decoder.ErrorText;
   } else if (!options.TranscodeVideo &&
-             !OpenSubtitles(subtitles, options, decoder.FramesPerSecond)) {
-    error = subtitles.ErrorText;
+             !OpenSubtitles(subtitles, options, decoder.FramesPerSecond, error)) {
     done = false;
   } else {
     const int32_t index = PictureIndexAt(seconds, decoder.FramesPerSecond);

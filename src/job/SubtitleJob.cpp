@@ -5,6 +5,7 @@
 #include <cstring>
 #include <optional>
 
+#include "job/JobAlign.h"
 #include "job/JobLog.h"
 #include "job/OutputPath.h"
 #include "media/LibraryLog.h"
@@ -98,7 +99,12 @@ bool SubtitleJob::OpenSubtitles(const JobOptions& options) {
   }
   host_.AppendLog(subtitles_.Info);
   JOBOPTIONS::SetSubtitleTiming(subtitles_, options, decoder_->FramesPerSecond);
-  return true;
+  std::vector<std::string> found;
+  std::string error;
+  const bool aligned = JOBALIGN::ApplyAlignment(options, subtitles_, found, error);
+  for (const std::string& line : found) host_.AppendLog(line);
+  if (!aligned) Fail(error);
+  return aligned;
 }
 
 // Nothing when the output is ready for the frame loop, else how the job ended.

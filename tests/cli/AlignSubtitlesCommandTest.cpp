@@ -3,6 +3,7 @@
 // are refused.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <memory>
 
@@ -152,4 +153,75 @@ TEST(AlignSubtitlesCommandTest, BadArgumentsAndUnreadableAudio) {
   EXPECT_EQ(run.status, 1);
   EXPECT_NE(run.err.find("can't read the audio"), std::string::npos) << run.err;
   EXPECT_FALSE(fs::exists(Made().dir / "out.srt"));
+}
+
+// --- --align with a job and a snapshot ----------------------------------------
+
+namespace {
+
+// Bright pixels of one picture of a file (the made films are black).
+int BrightPixels(const fs::path& file, int number = 0) {
+  std::string raw;
+  RunShell("ffmpeg -v error -i " + file.string() + " -vf \"select=eq(n\\," +
+               std::to_string(number) + ")\" -frames:v 1 -f rawvideo -pix_fmt gray -",
+           &raw);
+  return int(std::count_if(raw.begin(), raw.end(), [](char c) { return uint8_t(c) > 128; }));
+}
+
+// The middle of a cue that the subtitles, four seconds late, leave empty.
+double EmptyWhenLate(const std::vector<Cue>& cues) {
+  for (const Cue& cue : cues) {
+    const double middle = 0.5 * (cue.Start + cue.End);
+    const bool covered = std::any_of(cues.begin(), cues.end(), [&](const Cue& other) {
+      return other.Start + 4.0 - 0.2 <= middle && middle <= other.End + 4.0 + 0.2;
+    });
+    if (!covered) return middle;
+  }
+  return -1.0;
+}
+
+}  // namespace
+
+TEST(AlignOptionTest, JobAndSnapshotBurnTheSubtitlesWhereTheSpeechIs) {
+  const Film& film = Made().talk;
+  const fs::path late = Made().dir / "late.srt";
+  WriteFile(late, speechmedia::SubRip(film.Cues, [](double t) { return t + 4.0; }));
+  const double seconds = EmptyWhenLate(film.Cues);
+  ASSERT_GT(seconds, 0.0);
+  const int picture = int(seconds * 25.0);
+  const std::string files = " --source " + film.File.string() + " --subtitles " + late.string() +
+                            " --font-color 0xFFFFFF --font-size 10";
+
+  const fs::path output = Made().dir / "aligned.mkv";
+  const ProgramRun job = RunProgram(files + " --output " + output.string() + " --align");
+  ASSERT_EQ(job.status, 0) << job.err;
+  EXPECT_NE(job.out.find("Offset: -3.9"), std::string::npos) << job.out;
+  EXPECT_NE(job.out.find("Confidence: "), std::string::npos) << job.out;
+  EXPECT_GT(BrightPixels(output, picture), 0);
+
+  // The snapshot at the same moment: the subtitle only when aligned.
+  for (const bool align : {true, false}) {
+    const fs::path still = Made().dir / (align ? "aligned.png" : "late.png");
+    const ProgramRun run = RunProgram("--snapshot " + std::to_string(seconds) + files +
+                                      " --output " + still.string() + (align ? " --align" : ""));
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(BrightPixels(still) > 0, align) << seconds << " s";
+  }
+}
+
+TEST(AlignOptionTest, JobFailsRatherThanBurnAGuess) {
+  const fs::path other = Made().dir / "other.srt";
+  WriteFile(other, speechmedia::SubRip(Made().other.Cues, [](double t) { return t; }));
+  const fs::path output = Made().dir / "guess.mkv";
+  const std::string files =
+      " --source " + Made().talk.File.string() + " --subtitles " + other.string();
+  const ProgramRun job = RunProgram(files + " --output " + output.string() + " --align");
+  EXPECT_EQ(job.status, 1);
+  EXPECT_NE(job.err.find("No trustworthy timing found"), std::string::npos) << job.err;
+  EXPECT_NE(job.out.find("Confidence: "), std::string::npos) << job.out;
+  EXPECT_FALSE(fs::exists(output));
+  const ProgramRun still = RunProgram("--snapshot 10" + files + " --output " +
+                                      (Made().dir / "g.png").string() + " --align");
+  EXPECT_EQ(still.status, 1);
+  EXPECT_NE(still.err.find("No trustworthy timing found"), std::string::npos) << still.err;
 }
