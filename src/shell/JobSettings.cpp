@@ -16,6 +16,9 @@ JOBOPTIONS::JobOptions JobOptionsFromSettings(const Settings& settings) {
   options.Font = settings.Font;
   options.Look = settings.Look;
   options.Reading = settings.Reading;
+  options.AlignToSpeech = settings.AlignToSpeech;
+  options.AlignLibraries.Decoder = {settings.AvCodec, settings.AvFormat, settings.AvUtil,
+                                    settings.SwScale};
   return options;
 }
 

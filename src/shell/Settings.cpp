@@ -96,6 +96,13 @@ uint32_t ParseColor(const std::string& text) {
   return INIFILE::ParseInteger(text, value) ? static_cast<uint32_t>(value) : 0x000000;
 }
 
+// A file that never had alignment switched on gets no section for it.
+constexpr char kAlign[] = "ALIGN";
+void SaveAlign(IniFile& file, bool align) {
+  if (align || !file.ReadString(kAlign, "AlignToSpeech", "").empty())
+    file.WriteBool(kAlign, "AlignToSpeech", align);
+}
+
 Settings LoadSettings(const std::string& path) {
   const IniFile file(path);
   Settings settings;
@@ -117,6 +124,7 @@ Settings LoadSettings(const std::string& path) {
   settings.TranscodeVideo = file.ReadBool("OTHER", "TranscodeVideo", settings.TranscodeVideo);
   LoadLook(file, settings.Look);
   LoadReading(file, settings.Reading);
+  settings.AlignToSpeech = file.ReadBool(kAlign, "AlignToSpeech", false);
   return settings;
 }
 
@@ -137,6 +145,7 @@ bool SaveSettings(const std::string& path, const Settings& settings, std::string
     file.WriteBool("OTHER", "TranscodeVideo", settings.TranscodeVideo);
     SaveLook(file, settings.Look);
     SaveReading(file, settings.Reading);
+    SaveAlign(file, settings.AlignToSpeech);
   }
   if (file.UpdateFile()) return true;
   error = "Unable to write to " + path;

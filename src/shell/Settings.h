@@ -40,6 +40,8 @@ struct Settings {
   SUBTITLELOOK::SubtitleLook Look;
   // [READING]
   SUBTITLEFILE::ReadingOptions Reading;
+  // [ALIGN]: re-time the subtitles to the source's speech before a job.
+  bool AlignToSpeech = false;
 
   Settings();  // every key at its default
 };
