@@ -90,3 +90,37 @@ TEST(SpeechTrackTest, MelodyAndNoiseAreNotDialogue) {
       speechmedia::MakeFilm(dir.path(), "noise", {.Seed = 6, .Seconds = 30.0, .Speech = false});
   EXPECT_LT(TrackOf(noise).SpeechSeconds(), 1.0);
 }
+
+TEST(SpeechTrackTest, AGapInTheStreamLeavesLaterSpeechInPlace) {
+  testsupport::TempDir dir;
+  const Film film = speechmedia::MakeFilm(dir.path(), "talk", {.Seed = 7, .Seconds = 60.0});
+  // Ten seconds of packets taken out, the rest keeping their timestamps.
+  Film gap = film;
+  gap.File = dir / "gap.mkv";
+  testsupport::Ffmpeg("-i " + film.File.string() +
+                      " -map 0:a -af \"aselect='not(between(t,20,30))'\" -c:a pcm_s16le " +
+                      gap.File.string());
+  const SpeechTrack track = TrackOf(gap);
+  EXPECT_NEAR(track.Seconds(), 60.0, 0.1);
+  EXPECT_EQ(std::count(track.Speech.begin() + 2010, track.Speech.begin() + 2990, 1), 0);
+  std::vector<speechmedia::Cue> after;
+  std::copy_if(film.Cues.begin(), film.Cues.end(), std::back_inserter(after),
+               [](const speechmedia::Cue& cue) { return cue.Start > 30.5; });
+  ASSERT_GE(after.size(), 5u);
+  for (const double error : OnsetErrors(track, after)) EXPECT_LE(std::fabs(error), 0.03);
+}
+
+TEST(SpeechTrackTest, AMissingResamplerFailsTheReadAlone) {
+  AUDIOSAMPLES::AudioLibraryNames names = AUDIOSAMPLES::AudioLibraryNames::Defaults();
+  names.SwResample = "libswresample-none.so";
+  AUDIOSAMPLES::AudioSampleReader reader(names);
+  bool called = false;
+  EXPECT_FALSE(
+      reader.Read("any.mkv", 0, [&](const float*, std::size_t, int64_t) { called = true; }));
+  EXPECT_EQ(reader.ErrorText, "libswresample-none.so not found");
+  EXPECT_FALSE(called);
+  // The libraries were let go: the next read binds them again.
+  AUDIOSAMPLES::AudioSampleReader again;
+  EXPECT_FALSE(again.Read("/nonexistent.mkv", 0, [](const float*, std::size_t, int64_t) {}));
+  EXPECT_EQ(again.ErrorText, "can't open /nonexistent.mkv");
+}
