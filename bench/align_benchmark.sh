@@ -5,10 +5,11 @@
 # times, their ratio (goal: 1.5 or less) and the aligner's peak memory (goal:
 # under 300 MB).
 #
-# The film is made here: sentences spoken by espeak-ng with pauses, looped to
-# MINUTES (default 10; 120 for a two-hour film), over noise, as 48 kHz 5.1 AAC
-# with the dialogue in the centre, and black pictures; its subtitles are the
-# sentences' times found by ffmpeg's silencedetect, two seconds late.
+# The film is made here: sentences spoken by espeak-ng in four voices, put in
+# an order and with pauses that never repeat for MINUTES (default 10; 120 for
+# a two-hour film), over noise, as 48 kHz 5.1 AAC with the dialogue in the
+# centre, and black pictures; its subtitles are where the sentences are, two
+# seconds late.
 # SOURCE=film SUBTITLES=file measures your own film instead.
 #
 # usage: bench/align_benchmark.sh [BUILD_DIR] [RUNS]
@@ -26,35 +27,54 @@ source="${SOURCE:-}"
 subtitles="${SUBTITLES:-}"
 
 make_film() {
-  local text="The train leaves at seven, so we must hurry. [[ ]] I never said that I would come
-back tonight. Can you hear the rain on the roof? Nobody in this town remembers the old mill.
-Put the letter on the table and sit down. We found the key under the stone by the gate.
-Tomorrow the river will be too high to cross. Where were you when the lights went out?
-She told me the story twice, and it changed each time. Keep the dog inside until the storm is
-over. That is the last boat to the island. My brother builds clocks in a shed behind the house."
-  # A pause after each sentence, of a length that varies.
-  espeak-ng -g 40 -w "$work/talk.wav" "$text"
-  local loop_seconds
-  loop_seconds=$(ffprobe -v error -show_entries format=duration -of csv=p=0 "$work/talk.wav")
-  local loops
-  loops=$(awk -v m="$minutes" -v l="$loop_seconds" 'BEGIN { print int(m * 60 / l) + 1 }')
-  ffmpeg -nostdin -v info -stream_loop "$loops" -i "$work/talk.wav" -t $((minutes * 60)) \
-    -af "silencedetect=n=-40dB:d=0.25" -f null - 2>&1 |
-    awk '/silence_end/ { for (i = 1; i <= NF; i++) if ($i == "silence_end:") start = $(i + 1) }
-         /silence_start/ { for (i = 1; i <= NF; i++) if ($i == "silence_start:") {
-           if (start != "") printf "%s %s\n", start, $(i + 1); } }' >"$work/cues.txt"
-  awk 'function t(s,  ms) { ms = int((s + 2.0) * 1000 + 0.5);
-         return sprintf("%02d:%02d:%02d,%03d", ms / 3600000, ms / 60000 % 60, ms / 1000 % 60,
-                        ms % 1000) }
-       { printf "%d\n%s --> %s\nline %d\n\n", NR, t($1), t($2), NR }' \
-    "$work/cues.txt" >"$work/film.srt"
+  local sentences=("The train leaves at seven, so we must hurry."
+    "I never said that I would come back tonight." "Can you hear the rain on the roof?"
+    "Nobody in this town remembers the old mill." "Put the letter on the table and sit down."
+    "We found the key under the stone by the gate." "Tomorrow the river will be too high to cross."
+    "Where were you when the lights went out?" "She told me the story twice, and it changed."
+    "Keep the dog inside until the storm is over." "That is the last boat to the island."
+    "My brother builds clocks in a shed behind the house.")
+  local voices=("en+m3 165" "en+f2 150" "en-us+m1 180" "en+f4 160")
+  local i v
+  for i in "${!sentences[@]}"; do
+    for v in "${!voices[@]}"; do
+      set -- ${voices[$v]}
+      espeak-ng -v "$1" -s "$2" -w "$work/s${i}_$v.wav" "${sentences[$i]}"
+    done
+  done
+  for i in 1 2 3 4 5 6 7 8 9 10; do
+    ffmpeg -nostdin -v error -f lavfi -i "anullsrc=r=22050:cl=mono" -t "0.$i" -c:a pcm_s16le \
+      "$work/p$i.wav"
+  done
+  # A sequence of sentences and pauses that never repeats, so that no other
+  # offset fits as well; the cues are where the sentences are, two seconds late.
+  for f in "$work"/s*.wav "$work"/p*.wav; do
+    echo "$(basename "$f") $(ffprobe -v error -show_entries stream=duration_ts -of csv=p=0 "$f")"
+  done >"$work/lengths.txt"
+  awk -v total=$((minutes * 60 * 22050)) -v dir="$work" '
+    function t(samples,  ms) { ms = int(samples / 22.05 + 2000.5);
+      return sprintf("%02d:%02d:%02d,%03d", ms / 3600000, ms / 60000 % 60, ms / 1000 % 60,
+                     ms % 1000) }
+    { length_of[$1] = $2 }
+    END { srand(1); at = 0; cue = 0
+      while (at < total) {
+        s = sprintf("s%d_%d.wav", int(rand() * 12), int(rand() * 4))
+        printf "file %s/%s\n", dir, s > dir "/list.txt"
+        printf "%d\n%s --> %s\nline %d\n\n", ++cue, t(at), t(at + length_of[s]), cue > dir "/film.srt"
+        at += length_of[s]
+        for (k = int(rand() * 4) + 1; k > 0; k--) {
+          p = sprintf("p%d.wav", int(rand() * 10) + 1)
+          printf "file %s/%s\n", dir, p > dir "/list.txt"
+          at += length_of[p]
+        }
+      } }' "$work/lengths.txt"
   ffmpeg -nostdin -v error -f lavfi -i "color=c=black:s=64x48:r=25:d=$((minutes * 60))" \
-    -stream_loop "$loops" -i "$work/talk.wav" \
+    -f concat -safe 0 -i "$work/list.txt" \
     -f lavfi -i "anoisesrc=color=pink:amplitude=0.05:sample_rate=22050:d=$((minutes * 60))" \
-    -filter_complex "[1:a]aresample=48000,atrim=0:$((minutes * 60))[c];
-                     [2:a]aresample=48000,asplit=5[fl][fr][lfe][bl][br];
-                     [fl][fr][c][lfe][bl][br]join=inputs=6:channel_layout=5.1:map=0.0-FL|1.0-FR|2.0-FC|3.0-LFE|4.0-BL|5.0-BR[a]" \
-    -map 0:v -map "[a]" -c:v mpeg4 -q:v 31 -c:a aac -b:a 384k "$work/film.mkv"
+    -filter_complex "[1:a]atrim=0:$((minutes * 60))[c];
+      [2:a][c]amerge=inputs=2,aresample=48000,pan=5.1|FL=c0|FR=c0|FC=c1|LFE=c0|BL=c0|BR=c0[a]" \
+    -map 0:v -map "[a]" -t $((minutes * 60)) -c:v mpeg4 -q:v 31 -c:a aac -b:a 384k \
+    "$work/film.mkv"
   source="$work/film.mkv"
   subtitles="$work/film.srt"
 }

@@ -18,6 +18,7 @@ namespace {
 // A block whose timestamp disagrees with the running count by more than this
 // is placed where its timestamp says.
 constexpr int64_t kPlacementSlack = kSampleRate / 100;
+constexpr int kFilterSize = 8;
 
 // The decoder's four libraries and the resampler, unloaded when the read is
 // over.
@@ -139,6 +140,10 @@ std::string MakeResampler(ReadState& state, const AVFrame* frame) {
     matrix[std::size_t(centre)] = 1.0;
     result = api.swr_set_matrix(state.Resampler, matrix.data(), in.nb_channels);
   }
+  // Finding speech needs no studio-grade filter: a short one halves the cost
+  // of reading the audio.
+  if (result >= 0)
+    result = state.Api.av_opt_set_int(state.Resampler, "filter_size", kFilterSize, 0);
   if (result >= 0) result = api.swr_init(state.Resampler);
   api.av_channel_layout_uninit(&in);
   api.av_channel_layout_uninit(&mono);
