@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <new>
 
 #include "align/SpeechTrack.h"
 
@@ -61,10 +62,12 @@ std::vector<ALIGNER::CueTime> CueTimes(const SUBTITLEFILE::SubtitleDocument& doc
   return cues;
 }
 
-bool FindTiming(const std::string& source, int audioStream,
-                const AUDIOSAMPLES::AudioLibraryNames& libraries,
-                const SUBTITLEFILE::SubtitleDocument& document, double videoFramesPerSecond,
-                Alignment& alignment, std::string& error) {
+namespace {
+
+bool ReadAndAlign(const std::string& source, int audioStream,
+                  const AUDIOSAMPLES::AudioLibraryNames& libraries,
+                  const SUBTITLEFILE::SubtitleDocument& document, double videoFramesPerSecond,
+                  Alignment& alignment, std::string& error) {
   SPEECHTRACK::SpeechDetector detector;
   if (!detector.Ready()) {
     error = detector.ErrorText;
@@ -85,6 +88,21 @@ bool FindTiming(const std::string& source, int audioStream,
   alignment.Finding =
       ALIGNER::Align(detector.Finish(), CueTimes(document, alignment.VideoFramesPerSecond));
   return true;
+}
+
+}  // namespace
+
+bool FindTiming(const std::string& source, int audioStream,
+                const AUDIOSAMPLES::AudioLibraryNames& libraries,
+                const SUBTITLEFILE::SubtitleDocument& document, double videoFramesPerSecond,
+                Alignment& alignment, std::string& error) {
+  try {
+    return ReadAndAlign(source, audioStream, libraries, document, videoFramesPerSecond, alignment,
+                        error);
+  } catch (const std::bad_alloc&) {
+    error = "not enough memory to align the subtitles";
+    return false;
+  }
 }
 
 std::vector<std::string> ReportLines(const ALIGNER::Finding& finding) {

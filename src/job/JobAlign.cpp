@@ -15,7 +15,9 @@ bool ApplyAlignment(const JOBOPTIONS::JobOptions& options, SUBTITLEFILE::Subtitl
                                    options.AlignLibraries, subtitles.Document(),
                                    subtitles.FrameRate(), alignment, error))
     return false;
-  log.push_back("Aligning the subtitles to the speech (" + alignment.AudioChannels + " channel):");
+  log.push_back(
+      std::string("Subtitles aligned to the speech of ") +
+      (alignment.AudioChannels == "centre" ? "the centre channel:" : "all channels mixed:"));
   for (const std::string& line : SPEECHALIGNMENT::ReportLines(alignment.Finding))
     log.push_back(line);
   if (!alignment.Finding.Trusted) {

@@ -5,6 +5,7 @@
 #include <array>
 #include <cmath>
 #include <memory>
+#include <new>
 #include <vector>
 
 #include "media/AudioEntryPoints.h"
@@ -222,8 +223,12 @@ bool AudioSampleReader::Read(const std::string& fileName, int audioStream, const
   std::string error = binding.Bind(names_);
   if (error.empty()) {
     ReadState state(binding.Api, binding.Audio);
-    error = OpenStream(state, fileName, audioStream);
-    if (error.empty()) error = DecodeAll(state, sink);
+    try {
+      error = OpenStream(state, fileName, audioStream);
+      if (error.empty()) error = DecodeAll(state, sink);
+    } catch (const std::bad_alloc&) {
+      error = "out of memory";
+    }
     Channels = state.Centre ? "centre" : "mix";
     DurationSeconds = double(state.NextPosition) / kSampleRate;
     VideoFramesPerSecond = state.VideoRate;
