@@ -33,6 +33,10 @@ constexpr double kStayPut = 0.05;
 // much more on speech than the film is, and the runner-up this far behind.
 constexpr double kMinPeakOverChance = 5.0;
 constexpr double kMinConfidence = 0.35;
+// A short film gives chance a wide spread: there a peak less far out will do
+// when the cues sit on speech far more than the film does.
+constexpr double kMinPeakOverChanceShort = 3.0;
+constexpr double kMinConfidenceShort = 0.6;
 constexpr double kMaxRunnerUp = 0.85;
 
 // The speech track as sums, so that a cue's fit costs two look-ups.
@@ -232,7 +236,11 @@ void Judge(const Fit& fit, const std::vector<CueTime>& cues, const RatioResult& 
   finding.Confidence =
       std::clamp((finding.CueSpeechShare - filmShare) / std::max(1.0 - filmShare, 1e-9), 0.0, 1.0);
   const double runnerUp = RunnerUp(best, finding.Map);
-  if (finding.PeakOverChance < kMinPeakOverChance || finding.Confidence < kMinConfidence)
+  const bool standsOut =
+      (finding.PeakOverChance >= kMinPeakOverChance && finding.Confidence >= kMinConfidence) ||
+      (finding.PeakOverChance >= kMinPeakOverChanceShort &&
+       finding.Confidence >= kMinConfidenceShort);
+  if (!standsOut)
     finding.Reason = "the subtitles don't match the speech";
   else if (runnerUp > kMaxRunnerUp)
     finding.Reason = "two timings fit the speech about as well";

@@ -64,19 +64,28 @@ std::vector<ALIGNER::CueTime> CueTimes(const SUBTITLEFILE::SubtitleDocument& doc
 
 namespace {
 
+// Samples between two pulses: ten seconds of audio.
+constexpr int64_t kPulseSamples = 10 * AUDIOSAMPLES::kSampleRate;
+
 bool ReadAndAlign(const std::string& source, int audioStream,
                   const AUDIOSAMPLES::AudioLibraryNames& libraries,
                   const SUBTITLEFILE::SubtitleDocument& document, double videoFramesPerSecond,
-                  Alignment& alignment, std::string& error) {
+                  Alignment& alignment, std::string& error, const std::function<void()>& pulse) {
   SPEECHTRACK::SpeechDetector detector;
   if (!detector.Ready()) {
     error = detector.ErrorText;
     return false;
   }
   AUDIOSAMPLES::AudioSampleReader reader(libraries);
+  int64_t sincePulse = 0;
   const bool read = reader.Read(source, audioStream,
                                 [&](const float* samples, std::size_t count, int64_t position) {
                                   detector.Add(samples, count, position);
+                                  sincePulse += int64_t(count);
+                                  if (pulse && sincePulse >= kPulseSamples) {
+                                    sincePulse = 0;
+                                    pulse();
+                                  }
                                 });
   if (!read) {
     error = "can't read the audio for alignment: " + reader.ErrorText;
@@ -95,10 +104,10 @@ bool ReadAndAlign(const std::string& source, int audioStream,
 bool FindTiming(const std::string& source, int audioStream,
                 const AUDIOSAMPLES::AudioLibraryNames& libraries,
                 const SUBTITLEFILE::SubtitleDocument& document, double videoFramesPerSecond,
-                Alignment& alignment, std::string& error) {
+                Alignment& alignment, std::string& error, const std::function<void()>& pulse) {
   try {
     return ReadAndAlign(source, audioStream, libraries, document, videoFramesPerSecond, alignment,
-                        error);
+                        error, pulse);
   } catch (const std::bad_alloc&) {
     error = "not enough memory to align the subtitles";
     return false;

@@ -3,6 +3,7 @@
 // Speech alignment from end to end: the cues' times as the file gives them,
 // the film's audio read into a speech track, the timing found, and the
 // finding told in the lines the command line prints and the job logs.
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -29,11 +30,13 @@ struct Alignment {
 };
 
 // False with `error` when the audio can't be read; otherwise the finding,
-// trusted or not.
+// trusted or not. `pulse`, when given, is called every few seconds of audio
+// read, so that a window stays responsive through a long film.
 bool FindTiming(const std::string& source, int audioStream,
                 const AUDIOSAMPLES::AudioLibraryNames& libraries,
                 const SUBTITLEFILE::SubtitleDocument& document, double videoFramesPerSecond,
-                Alignment& alignment, std::string& error);
+                Alignment& alignment, std::string& error,
+                const std::function<void()>& pulse = nullptr);
 
 // The finding as lines without line ends: offset, ratio, splits, confidence.
 std::vector<std::string> ReportLines(const ALIGNER::Finding& finding);

@@ -7,13 +7,14 @@
 namespace JOBALIGN {
 
 bool ApplyAlignment(const JOBOPTIONS::JobOptions& options, SUBTITLEFILE::SubtitleFile& subtitles,
-                    std::vector<std::string>& log, std::string& error) {
+                    std::vector<std::string>& log, std::string& error,
+                    const std::function<void()>& pulse) {
   subtitles.SetTimeMap(nullptr);
   if (!options.AlignToSpeech) return true;
   SPEECHALIGNMENT::Alignment alignment;
   if (!SPEECHALIGNMENT::FindTiming(options.SourceVideo, std::max(options.AudioStream, 0),
                                    options.AlignLibraries, subtitles.Document(),
-                                   subtitles.FrameRate(), alignment, error))
+                                   subtitles.FrameRate(), alignment, error, pulse))
     return false;
   log.push_back(
       std::string("Subtitles aligned to the speech of ") +

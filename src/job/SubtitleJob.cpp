@@ -101,7 +101,9 @@ bool SubtitleJob::OpenSubtitles(const JobOptions& options) {
   JOBOPTIONS::SetSubtitleTiming(subtitles_, options, decoder_->FramesPerSecond);
   std::vector<std::string> found;
   std::string error;
-  const bool aligned = JOBALIGN::ApplyAlignment(options, subtitles_, found, error);
+  // The window keeps answering while a long film's audio is read.
+  const bool aligned = JOBALIGN::ApplyAlignment(options, subtitles_, found, error,
+                                                [this] { host_.ProcessMessages(); });
   for (const std::string& line : found) host_.AppendLog(line);
   if (!aligned) Fail(error);
   return aligned;

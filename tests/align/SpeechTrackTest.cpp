@@ -7,9 +7,11 @@
 #include <cmath>
 #include <memory>
 
+#include "align/SpeechAlignment.h"
 #include "align/SpeechMedia.h"
 #include "align/SpeechTrack.h"
 #include "media/AudioSamples.h"
+#include "subtitles/SubtitleUnit.h"
 #include "support/TestSupport.h"
 
 using speechmedia::Film;
@@ -123,4 +125,28 @@ TEST(SpeechTrackTest, AMissingResamplerFailsTheReadAlone) {
   AUDIOSAMPLES::AudioSampleReader again;
   EXPECT_FALSE(again.Read("/nonexistent.mkv", 0, [](const float*, std::size_t, int64_t) {}));
   EXPECT_EQ(again.ErrorText, "can't open /nonexistent.mkv");
+}
+
+TEST(SpeechTrackTest, FindingTheTimingPulsesWhileItReads) {
+  testsupport::TempDir dir;
+  const Film film = speechmedia::MakeFilm(dir.path(), "talk", {.Seed = 8, .Seconds = 60.0});
+  SUBTITLEFILE::SubtitleFile subtitles;
+  ASSERT_TRUE(subtitles.OpenContents(
+      "a.srt", speechmedia::SubRip(film.Cues, [](double t) { return t - 1.5; })));
+  SPEECHALIGNMENT::Alignment alignment;
+  std::string error;
+  int pulses = 0;
+  ASSERT_TRUE(SPEECHALIGNMENT::FindTiming(
+      film.File.string(), 0, AUDIOSAMPLES::AudioLibraryNames::Defaults(), subtitles.Document(), 0.0,
+      alignment, error, [&] { ++pulses; }))
+      << error;
+  EXPECT_GE(pulses, 5);  // every ten seconds of the minute
+  EXPECT_LE(pulses, 6);
+  std::string report;
+  for (const std::string& line : SPEECHALIGNMENT::ReportLines(alignment.Finding))
+    report += line + "\n";
+  EXPECT_TRUE(alignment.Finding.Trusted) << alignment.Finding.Reason << "\n" << report;
+  EXPECT_NEAR(alignment.Finding.Map.Stretches[0].Offset, 1.5, 0.03);
+  EXPECT_EQ(alignment.AudioChannels, "mix");
+  EXPECT_NEAR(alignment.VideoFramesPerSecond, 25.0, 1e-9);
 }
