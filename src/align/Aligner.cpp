@@ -25,10 +25,11 @@ constexpr int kRatioSteps = 10;
 constexpr double kOnsetWeight = 0.5;
 constexpr int kOnsetReach = 5;  // frames
 // How much better than leaving the file alone a timing must fit; and a
-// timing that moves no cue further than the speech track's own precision is
-// no reason to move the file at all.
+// timing that moves no cue further than this is no reason to move the file at
+// all: people time a line's start a little before the voice, and within this
+// a file reads as right.
 constexpr double kKeepMargin = 0.01;
-constexpr double kStayPut = 0.05;
+constexpr double kStayPut = 0.15;
 // Trust: the peak this far out of the spread of all offsets, the cues this
 // much more on speech than the film is, and the runner-up this far behind.
 constexpr double kMinPeakOverChance = 5.0;

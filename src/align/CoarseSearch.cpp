@@ -155,7 +155,10 @@ std::vector<RatioResult> Search(const SPEECHTRACK::SpeechTrack& track,
   for (const ALIGNER::CueTime& cue : cues) lastEnd = std::max(lastEnd, cue.End);
   const int maxLag = int(std::lround(maxOffsetSeconds / kBinSeconds));
   const double longest = *std::max_element(ratios.begin(), ratios.end());
-  const std::size_t cueBins = std::size_t(lastEnd * longest / kBinSeconds) + 2;
+  // A cue later than the film's end plus the longest offset can meet no
+  // speech: a stray time of many hours costs nothing.
+  const std::size_t cueBins =
+      std::size_t(std::min(lastEnd * longest / kBinSeconds, double(x.size() + maxLag))) + 2;
   std::size_t size = 1024;
   while (size < std::max(x.size(), cueBins) + std::size_t(maxLag) + 1) size *= 2;
   Transform transform(size);

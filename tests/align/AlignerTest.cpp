@@ -113,10 +113,28 @@ TEST(AlignerTest, SplitsAreFoundInGapsAndOnlyWhereTheyPay) {
 
 TEST(AlignerTest, AFileThatFitsIsLeftAsItIs) {
   const Made film = MakeTrack(600.0, 13);
-  const ALIGNER::Finding finding = ALIGNER::Align(film.Track, film.Said);
-  EXPECT_TRUE(finding.Trusted) << finding.Reason;
-  EXPECT_TRUE(finding.Map.IsIdentity());
-  EXPECT_GT(finding.Confidence, 0.9);
+  // Exact, or a tenth of a second early as people often time lines; a third
+  // of a second is a file to move.
+  for (const double early : {0.0, 0.1, 0.3}) {
+    SCOPED_TRACE(early);
+    const ALIGNER::Finding finding =
+        ALIGNER::Align(film.Track, Retimed(film.Said, [=](double t) { return t - early; }));
+    EXPECT_TRUE(finding.Trusted) << finding.Reason;
+    EXPECT_EQ(finding.Map.IsIdentity(), early < 0.15);
+    EXPECT_NEAR(finding.Map.Apply(100.0) - 100.0, early < 0.15 ? 0.0 : early, 0.015);
+    EXPECT_GT(finding.Confidence, 0.8);
+  }
+}
+
+TEST(AlignerTest, AStrayCueDaysLateNeitherCostsNorMisleads) {
+  const Made film = MakeTrack(600.0, 16);
+  std::vector<CueTime> cues = Retimed(film.Said, [](double t) { return t + 7.0; });
+  cues.push_back({400000.0, 400002.0});
+  const ALIGNER::Finding finding = ALIGNER::Align(film.Track, cues);
+  ASSERT_TRUE(finding.Trusted) << finding.Reason;
+  EXPECT_EQ(finding.Map.Ratio, 1.0);
+  ASSERT_EQ(finding.Map.Stretches.size(), 1u);
+  EXPECT_NEAR(finding.Map.Stretches[0].Offset, -7.0, 0.015);
 }
 
 TEST(AlignerTest, CuesOfNoSpeechAreRefusedWithAReason) {
