@@ -28,14 +28,13 @@ bool OpenSource(VelAvCodec& decoder, const JOBOPTIONS::JobOptions& options) {
 // The subtitle file as the job opens it: its reading options, the source's
 // frame rate, the delay correction and the alignment to the speech.
 bool OpenSubtitles(SUBTITLEFILE::SubtitleFile& subtitles, const JOBOPTIONS::JobOptions& options,
-                   double framesPerSecond, std::string& error) {
+                   double framesPerSecond, std::string& error, std::vector<std::string>& found) {
   subtitles.Reading = options.Reading;
   if (!subtitles.Open(options.Subtitle)) {
     error = subtitles.ErrorText;
     return false;
   }
   JOBOPTIONS::SetSubtitleTiming(subtitles, options, framesPerSecond);
-  std::vector<std::string> found;
   return JOBALIGN::ApplyAlignment(options, subtitles, found, error);
 }
 
@@ -146,13 +145,14 @@ int32_t PictureIndexAt(double seconds, double framesPerSecond) {
 }
 
 bool ComposeStill(VelAvCodec& decoder, const JOBOPTIONS::JobOptions& options, double seconds,
-                  BMPFRAME::BmpFrame& still, std::string& error) {
+                  BMPFRAME::BmpFrame& still, std::string& error, std::vector<std::string>* found) {
   SUBTITLEFILE::SubtitleFile subtitles;
+  std::vector<std::string> finding;
   bool done = OpenSource(decoder, options);
   if (!done) {
     error = decoder.ErrorText;
   } else if (!options.TranscodeVideo &&
-             !OpenSubtitles(subtitles, options, decoder.FramesPerSecond, error)) {
+             !OpenSubtitles(subtitles, options, decoder.FramesPerSecond, error, finding)) {
     done = false;
   } else {
     const int32_t index = PictureIndexAt(seconds, decoder.FramesPerSecond);
@@ -168,6 +168,7 @@ bool ComposeStill(VelAvCodec& decoder, const JOBOPTIONS::JobOptions& options, do
     }
   }
   decoder.Close();
+  if (found != nullptr) *found = std::move(finding);
   return done;
 }
 

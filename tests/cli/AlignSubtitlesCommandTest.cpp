@@ -206,6 +206,7 @@ TEST(AlignOptionTest, JobAndSnapshotBurnTheSubtitlesWhereTheSpeechIs) {
                                       " --output " + still.string() + (align ? " --align" : ""));
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(BrightPixels(still) > 0, align) << seconds << " s";
+    EXPECT_EQ(run.out.find("Offset: -3.9") != std::string::npos, align) << run.out;
   }
 }
 
@@ -224,4 +225,5 @@ TEST(AlignOptionTest, JobFailsRatherThanBurnAGuess) {
                                       (Made().dir / "g.png").string() + " --align");
   EXPECT_EQ(still.status, 1);
   EXPECT_NE(still.err.find("No trustworthy timing found"), std::string::npos) << still.err;
+  EXPECT_NE(still.out.find("Confidence: "), std::string::npos) << still.out;
 }
