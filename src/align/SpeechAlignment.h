@@ -26,7 +26,7 @@ std::vector<ALIGNER::CueTime> CueTimes(const SUBTITLEFILE::SubtitleDocument& doc
 struct Alignment {
   ALIGNER::Finding Finding;
   double VideoFramesPerSecond = 0.0;  // the source's, 0 when it has no video
-  std::string AudioChannels;          // "centre" or "mix"
+  std::string AudioChannels;          // "centre", "mono" or "mix"
 };
 
 // False with `error` when the audio can't be read; otherwise the finding,

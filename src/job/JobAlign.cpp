@@ -5,6 +5,15 @@
 #include "align/SpeechAlignment.h"
 
 namespace JOBALIGN {
+namespace {
+
+std::string ChannelsHeard(const std::string& channels) {
+  if (channels == "centre") return "the centre channel";
+  if (channels == "mono") return "the one channel";
+  return "all channels mixed";
+}
+
+}  // namespace
 
 bool ApplyAlignment(const JOBOPTIONS::JobOptions& options, SUBTITLEFILE::SubtitleFile& subtitles,
                     std::vector<std::string>& log, std::string& error,
@@ -16,9 +25,7 @@ bool ApplyAlignment(const JOBOPTIONS::JobOptions& options, SUBTITLEFILE::Subtitl
                                    options.AlignLibraries, subtitles.Document(),
                                    subtitles.FrameRate(), alignment, error, pulse))
     return false;
-  log.push_back(
-      std::string("Subtitles aligned to the speech of ") +
-      (alignment.AudioChannels == "centre" ? "the centre channel:" : "all channels mixed:"));
+  log.push_back("Speech alignment, on " + ChannelsHeard(alignment.AudioChannels) + ":");
   for (const std::string& line : SPEECHALIGNMENT::ReportLines(alignment.Finding))
     log.push_back(line);
   if (!alignment.Finding.Trusted) {

@@ -81,6 +81,7 @@ struct ReadState {
   double VideoRate = 0.0;
   std::vector<float> Output;
   bool Centre = false;
+  int Channels = 0;
 };
 
 int FindAudioStream(const AVFormatContext* format, int wanted) {
@@ -136,6 +137,7 @@ std::string MakeResampler(ReadState& state, const AVFrame* frame) {
       api.swr_alloc_set_opts2(&state.Resampler, &mono, AV_SAMPLE_FMT_FLT, kSampleRate, &in,
                               AVSampleFormat(frame->format), frame->sample_rate, 0, nullptr);
   state.Centre = centre >= 0 && in.nb_channels > 1;
+  state.Channels = in.nb_channels;
   if (result >= 0 && state.Centre) {
     std::vector<double> matrix(std::size_t(in.nb_channels), 0.0);
     matrix[std::size_t(centre)] = 1.0;
@@ -229,7 +231,7 @@ bool AudioSampleReader::Read(const std::string& fileName, int audioStream, const
     } catch (const std::bad_alloc&) {
       error = "out of memory";
     }
-    Channels = state.Centre ? "centre" : "mix";
+    Channels = state.Centre ? "centre" : state.Channels == 1 ? "mono" : "mix";
     DurationSeconds = double(state.NextPosition) / kSampleRate;
     VideoFramesPerSecond = state.VideoRate;
   }

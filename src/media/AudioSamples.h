@@ -40,7 +40,7 @@ class AudioSampleReader {
   bool Read(const std::string& fileName, int audioStream, const SampleSink& sink);
 
   std::string ErrorText;
-  // Which channels were used: "centre" or "mix".
+  // Which channels were used: "centre", "mono" (the only one) or "mix".
   std::string Channels;
   double DurationSeconds = 0.0;
   // The first video stream's average rate; 0 without one.

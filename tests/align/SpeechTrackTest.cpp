@@ -147,6 +147,6 @@ TEST(SpeechTrackTest, FindingTheTimingPulsesWhileItReads) {
     report += line + "\n";
   EXPECT_TRUE(alignment.Finding.Trusted) << alignment.Finding.Reason << "\n" << report;
   EXPECT_NEAR(alignment.Finding.Map.Stretches[0].Offset, 1.5, 0.03);
-  EXPECT_EQ(alignment.AudioChannels, "mix");
+  EXPECT_EQ(alignment.AudioChannels, "mono");
   EXPECT_NEAR(alignment.VideoFramesPerSecond, 25.0, 1e-9);
 }

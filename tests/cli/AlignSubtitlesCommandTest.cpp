@@ -227,3 +227,18 @@ TEST(AlignOptionTest, JobFailsRatherThanBurnAGuess) {
   EXPECT_NE(still.err.find("No trustworthy timing found"), std::string::npos) << still.err;
   EXPECT_NE(still.out.find("Confidence: "), std::string::npos) << still.out;
 }
+
+TEST(AlignOptionTest, TheFindingSaysWhichChannelsWereHeard) {
+  // The 5.1 film's dialogue is in its centre alone, under loud music on the
+  // front pair.
+  const Film& film = Made().surround;
+  const fs::path subtitles = Made().dir / "surround-late.srt";
+  WriteFile(subtitles, speechmedia::SubRip(film.Cues, [](double t) { return t + 2.0; }));
+  const ProgramRun run =
+      RunProgram("--snapshot 5 --source " + film.File.string() + " --subtitles " +
+                 subtitles.string() + " --output " + (Made().dir / "s.png").string() + " --align");
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_NE(run.out.find("Speech alignment, on the centre channel:\nOffset: -2.0"),
+            std::string::npos)
+      << run.out;
+}
