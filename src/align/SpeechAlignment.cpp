@@ -121,9 +121,9 @@ std::vector<std::string> ReportLines(const ALIGNER::Finding& finding) {
   lines.push_back("Ratio: " + RatioName(map.Ratio));
   for (std::size_t k = 1; k < map.Stretches.size(); ++k)
     lines.push_back("Split " + std::to_string(k) + ": before cue " +
-                    std::to_string(map.Stretches[k].FirstCue + 1) + ", at " +
-                    ClockText(map.Stretches[k].FromSeconds, '.') +
-                    " of the subtitle file, offset " + Seconds(map.Stretches[k].Offset));
+                    std::to_string(map.Stretches[k].FirstCue + 1) + " (" +
+                    ClockText(map.Stretches[k].FromSeconds, '.') + " in the file), offset " +
+                    Seconds(map.Stretches[k].Offset));
   char confidence[96];
   std::snprintf(confidence, sizeof confidence,
                 "Confidence: %.2f (cues on speech %.0f%%, film %.0f%%; peak %.1f x chance)",

@@ -107,7 +107,7 @@ TEST(AlignSubtitlesCommandTest, SplitIsFoundInAGap) {
       film, film.Cues, [=](double t) { return t < cut ? t + 1.0 : t + 46.0; }, "split");
   ExpectRealigned(aligned, film);
   const std::string split =
-      "Split 1: before cue " + std::to_string(film.Cues.size() / 3 + 1) + ", at ";
+      "Split 1: before cue " + std::to_string(film.Cues.size() / 3 + 1) + " (";
   EXPECT_NE(aligned.run.out.find(split), std::string::npos) << aligned.run.out;
   EXPECT_EQ(aligned.run.out.find("Split 2:"), std::string::npos) << aligned.run.out;
 }
