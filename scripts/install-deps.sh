@@ -12,6 +12,10 @@ packages=(
   # Styled subtitles (libass), and a font with Chinese and Japanese letters for
   # their tests.
   libass-dev fonts-droid-fallback
+  # Speech alignment: audio conversion (loaded at run time like the rest of
+  # FFmpeg), the voice detector, the correlations' transforms, and the
+  # speech its tests make.
+  libswresample-dev libwebrtc-audio-processing-dev libfftw3-dev espeak-ng
   libgtest-dev
   ffmpeg
   fonts-liberation2 fonts-dejavu-core

@@ -46,12 +46,21 @@ const Command kCommands[] = {
      "  --list-compressors     list the installed video compressors: code, TAB, name\n"},
     {"--probe", RunProbe, "  --probe FILE           print the movie report of a video file\n"},
     // Before --source, which its arguments hold too.
+    {"--align-subtitles", RunAlignSubtitles,
+     "  --align-subtitles --source FILE --subtitles FILE --output FILE.srt\n"
+     "      [--audio-stream N] [--settings FILE] [--unicode] [--detect-codepage]\n"
+     "      [--clean-markup] [--tolerant]\n"
+     "                         find the subtitles' timing from the film's speech (offset,\n"
+     "                         frame-rate ratio, splits) and write them re-timed as\n"
+     "                         SubRip in UTF-8; nothing is written, and the status is 1,\n"
+     "                         when no trustworthy timing is found\n"},
+    // Before --source, which its arguments hold too.
     {"--snapshot", RunSnapshot,
      "  --snapshot SECONDS|H:MM:SS --source FILE --subtitles FILE --output FILE.png\n"
      "      [--video-stream N] [--delay-frames N | --delay-ms N] [--no-autosize]\n"
      "      [--font NAME] [--font-size POINTS] [--font-color 0xBBGGRR] [--bold]\n"
-     "      [--italic] [--underline] [--strike-out] [--script CODE] [--settings "
-     "FILE]\n" LOOKARGUMENTS_USAGE
+     "      [--italic] [--underline] [--strike-out] [--script CODE] [--align]\n"
+     "      [--settings FILE]\n" LOOKARGUMENTS_USAGE
      "                         write the source picture due at that time with the\n"
      "                         subtitle due then, drawn as the job draws it, as a PNG\n"
      "                         image of the source's size\n"},
@@ -73,7 +82,7 @@ const Command kCommands[] = {
      "      [--transcode] [--fix-audio-vbr] [--no-autosize] [--font NAME]\n"
      "      [--font-size POINTS] [--font-color 0xBBGGRR] [--bold] [--italic]\n"
      "      [--underline] [--strike-out] [--script CODE] [--settings FILE]\n" LOOKARGUMENTS_USAGE
-     "      [--unicode] [--detect-codepage] [--clean-markup] [--tolerant]\n"
+     "      [--unicode] [--detect-codepage] [--clean-markup] [--tolerant] [--align]\n"
      "                         burn the subtitles into the source and write the\n"
      "                         output: Matroska for .mkv, MP4 for .mp4, .m4v and\n"
      "                         .mov, AVI for any other name; streams count from 1,\n"
@@ -83,7 +92,10 @@ const Command kCommands[] = {
      "                         --encoder-options go to the libavcodec encoder;\n"
      "                         --subtitle-track N draws the source's own N-th\n"
      "                         subtitle track (SubRip, ASS, mov_text, WebVTT),\n"
-     "                         styled, in place of --subtitles\n"},
+     "                         styled, in place of --subtitles; --align re-times\n"
+     "                         the subtitles to the source's speech first, as\n"
+     "                         --align-subtitles does, and fails when it finds no\n"
+     "                         trustworthy timing\n"},
     {"--list-entries", RunListEntries,
      "  --list-entries FILE --frame-rate R [--delay-frames N | --delay-ms N]\n"
      "      [--unicode] [--detect-codepage] [--clean-markup] [--tolerant]\n"

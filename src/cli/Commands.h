@@ -24,6 +24,7 @@ int RunQueueAdd(const Arguments& args, std::ostream& out, std::ostream& err);
 int RunListCompressors(const Arguments& args, std::ostream& out, std::ostream& err);
 int RunListEntries(const Arguments& args, std::ostream& out, std::ostream& err);
 int RunProbe(const Arguments& args, std::ostream& out, std::ostream& err);
+int RunAlignSubtitles(const Arguments& args, std::ostream& out, std::ostream& err);
 int RunSnapshot(const Arguments& args, std::ostream& out, std::ostream& err);
 
 }  // namespace COMMANDLINE

@@ -7,6 +7,7 @@
 #include <optional>
 #include <ostream>
 #include <string>
+#include <vector>
 
 #include "cli/Commands.h"
 #include "job/StillPicture.h"
@@ -33,24 +34,29 @@ std::string SplitSnapshotTime(const Arguments& args, double& seconds, Arguments&
   return {};
 }
 
+// With --align the finding goes to standard output, whether the still is
+// written or not.
 int WriteStill(const JOBOPTIONS::JobOptions& options, double seconds,
-               VELAVCODEC::VelAvCodec& decoder, std::ostream& err) {
+               VELAVCODEC::VelAvCodec& decoder, std::ostream& out, std::ostream& err) {
   std::string error;
   BMPFRAME::BmpFrame still;
+  std::vector<std::string> found;
   if (STILLPICTURE::IsAnInput(options, options.DestinationVideo))
     error =
         "[StillPicture::WritePng] The picture would overwrite the source video or the "
         "subtitle file...";
-  else if (STILLPICTURE::ComposeStill(decoder, options, seconds, still, error) &&
+  else if (STILLPICTURE::ComposeStill(decoder, options, seconds, still, error, &found) &&
            STILLPICTURE::WritePng(still, options.DestinationVideo, error))
-    return ExitOk;
+    error.clear();
+  for (const std::string& line : found) out << line << '\n';
+  if (error.empty()) return ExitOk;
   err << error << '\n';
   return ExitFailed;
 }
 
 }  // namespace
 
-int RunSnapshot(const Arguments& args, std::ostream&, std::ostream& err) {
+int RunSnapshot(const Arguments& args, std::ostream& out, std::ostream& err) {
   const auto application = EnsureGuiApplication();
   double seconds = 0.0;
   Arguments rest;
@@ -65,7 +71,7 @@ int RunSnapshot(const Arguments& args, std::ostream&, std::ostream& err) {
   try {
     VELAVCODEC::VelAvCodec decoder(settings.AvCodec, settings.AvFormat, settings.AvUtil,
                                    settings.SwScale);
-    return WriteStill(arguments.Options, seconds, decoder, err);
+    return WriteStill(arguments.Options, seconds, decoder, out, err);
   } catch (const VELAVCODEC::VelException& exception) {
     err << "tolvane: " << exception.Message << '\n';
     return ExitFailed;

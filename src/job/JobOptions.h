@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 
+#include "media/AudioSamples.h"
 #include "subtitles/ReadingOptions.h"
 #include "subtitles/StyledOptions.h"
 #include "subtitles/SubtitleFont.h"
@@ -34,6 +35,10 @@ struct JobOptions {
   // The source's own subtitle track (from 1) in place of the subtitle file,
   // drawn styled; 0 for none.
   int SubtitleTrack = 0;
+  // Re-time the subtitles to the source's speech before drawing them, with
+  // the audio read through these libraries.
+  bool AlignToSpeech = false;
+  AUDIOSAMPLES::AudioLibraryNames AlignLibraries = AUDIOSAMPLES::AudioLibraryNames::Defaults();
 };
 
 // How the options' subtitle file is read: styled drawing reads more formats,

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <filesystem>
 
+#include "job/JobAlign.h"
 #include "job/PictureClock.h"
 #include "job/StyledDrawing.h"
 #include "subtitles/SubtitleOverlay.h"
@@ -31,13 +32,16 @@ bool OpenSource(VelAvCodec& decoder, const JOBOPTIONS::JobOptions& options) {
 }
 
 // The subtitle file as the job opens it: its reading options, the source's
-// frame rate and the delay correction.
+// frame rate, the delay correction and the alignment to the speech.
 bool OpenSubtitles(SUBTITLEFILE::SubtitleFile& subtitles, const JOBOPTIONS::JobOptions& options,
-                   double framesPerSecond) {
+                   double framesPerSecond, std::string& error, std::vector<std::string>& found) {
   subtitles.Reading = JOBOPTIONS::ReadingOf(options);
-  if (!subtitles.Open(options.Subtitle)) return false;
+  if (!subtitles.Open(options.Subtitle)) {
+    error = subtitles.ErrorText;
+    return false;
+  }
   JOBOPTIONS::SetSubtitleTiming(subtitles, options, framesPerSecond);
-  return true;
+  return JOBALIGN::ApplyAlignment(options, subtitles, found, error);
 }
 
 bool CopyPicture(const uint8_t* picture, BMPFRAME::BmpFrame& still) {
@@ -181,14 +185,14 @@ int32_t PictureIndexAt(double seconds, double framesPerSecond) {
 }
 
 bool ComposeStill(VelAvCodec& decoder, const JOBOPTIONS::JobOptions& options, double seconds,
-                  BMPFRAME::BmpFrame& still, std::string& error) {
+                  BMPFRAME::BmpFrame& still, std::string& error, std::vector<std::string>* found) {
   SUBTITLEFILE::SubtitleFile subtitles;
+  std::vector<std::string> finding;
   bool done = OpenSource(decoder, options);
   if (!done) {
     error = decoder.ErrorText;
   } else if (!options.TranscodeVideo && options.SubtitleTrack <= 0 &&
-             !OpenSubtitles(subtitles, options, decoder.FramesPerSecond)) {
-    error = subtitles.ErrorText;
+             !OpenSubtitles(subtitles, options, decoder.FramesPerSecond, error, finding)) {
     done = false;
   } else {
     const int32_t index = PictureIndexAt(seconds, decoder.FramesPerSecond);
@@ -210,6 +214,7 @@ bool ComposeStill(VelAvCodec& decoder, const JOBOPTIONS::JobOptions& options, do
     }
   }
   decoder.Close();
+  if (found != nullptr) *found = std::move(finding);
   return done;
 }
 

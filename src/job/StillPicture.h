@@ -5,6 +5,7 @@
 // and look. The window shows it before a run; the command line writes it.
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "job/JobOptions.h"
 #include "media/VelAvCodec.h"
@@ -23,8 +24,10 @@ int32_t PictureIndexAt(double seconds, double framesPerSecond);
 // Opens the options' source with the decoder (closed again afterwards), finds
 // the picture due at `seconds` and draws the subtitle due then onto it.
 // False with the error text, in the decoder's or the subtitle file's words.
+// With AlignToSpeech, `found` (when given) gets the alignment's finding.
 bool ComposeStill(VELAVCODEC::VelAvCodec& decoder, const JOBOPTIONS::JobOptions& options,
-                  double seconds, BMPFRAME::BmpFrame& still, std::string& error);
+                  double seconds, BMPFRAME::BmpFrame& still, std::string& error,
+                  std::vector<std::string>* found = nullptr);
 
 // Whether the file is the options' source video or subtitle file, by device
 // and inode, whatever the spelling or link: a still written there would

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <optional>
 
+#include "job/JobAlign.h"
 #include "job/JobLog.h"
 #include "job/OutputPath.h"
 #include "job/StyledDrawing.h"
@@ -96,6 +97,8 @@ bool SubtitleJob::OpenSource(const JobOptions& options) {
 }
 
 bool SubtitleJob::OpenSubtitles(const JobOptions& options) {
+  if (options.SubtitleTrack > 0 && options.AlignToSpeech && !options.TranscodeVideo)
+    host_.AppendLog("The source's own subtitle track is burned as it is timed, not aligned");
   if (options.TranscodeVideo || options.SubtitleTrack > 0) return true;
   subtitles_.Reading = JOBOPTIONS::ReadingOf(options);
   if (!subtitles_.Open(options.Subtitle)) {
@@ -104,7 +107,14 @@ bool SubtitleJob::OpenSubtitles(const JobOptions& options) {
   }
   host_.AppendLog(subtitles_.Info);
   JOBOPTIONS::SetSubtitleTiming(subtitles_, options, decoder_->FramesPerSecond);
-  return true;
+  std::vector<std::string> found;
+  std::string error;
+  // The window keeps answering while a long film's audio is read.
+  const bool aligned = JOBALIGN::ApplyAlignment(options, subtitles_, found, error,
+                                                [this] { host_.ProcessMessages(); });
+  for (const std::string& line : found) host_.AppendLog(line);
+  if (!aligned) Fail(error);
+  return aligned;
 }
 
 // Nothing when the output is ready for the frame loop, else how the job ended.

@@ -124,6 +124,7 @@ const std::map<std::string, bool JOBOPTIONS::JobOptions::*>& FlagOptions() {
   static const std::map<std::string, bool JobOptions::*> flags = {
       {"--transcode", &JobOptions::TranscodeVideo},
       {"--fix-audio-vbr", &JobOptions::FixAudioVBR},
+      {"--align", &JobOptions::AlignToSpeech},
   };
   return flags;
 }

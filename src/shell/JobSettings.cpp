@@ -17,6 +17,9 @@ JOBOPTIONS::JobOptions JobOptionsFromSettings(const Settings& settings) {
   options.Look = settings.Look;
   options.Reading = settings.Reading;
   options.Styled = settings.Styled;
+  options.AlignToSpeech = settings.AlignToSpeech;
+  options.AlignLibraries.Decoder = {settings.AvCodec, settings.AvFormat, settings.AvUtil,
+                                    settings.SwScale};
   return options;
 }
 

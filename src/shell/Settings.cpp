@@ -97,6 +97,13 @@ uint32_t ParseColor(const std::string& text) {
   return INIFILE::ParseInteger(text, value) ? static_cast<uint32_t>(value) : 0x000000;
 }
 
+// A file that never had alignment switched on gets no section for it.
+constexpr char kAlign[] = "ALIGN";
+void SaveAlign(IniFile& file, bool align) {
+  if (align || !file.ReadString(kAlign, "AlignToSpeech", "").empty())
+    file.WriteBool(kAlign, "AlignToSpeech", align);
+}
+
 Settings LoadSettings(const std::string& path) {
   const IniFile file(path);
   Settings settings;
@@ -119,6 +126,7 @@ Settings LoadSettings(const std::string& path) {
   LoadLook(file, settings.Look);
   LoadReading(file, settings.Reading);
   LoadStyled(file, settings.Styled);
+  settings.AlignToSpeech = file.ReadBool(kAlign, "AlignToSpeech", false);
   return settings;
 }
 
@@ -140,6 +148,7 @@ bool SaveSettings(const std::string& path, const Settings& settings, std::string
     SaveLook(file, settings.Look);
     SaveReading(file, settings.Reading);
     SaveStyled(file, settings.Styled);
+    SaveAlign(file, settings.AlignToSpeech);
   }
   if (file.UpdateFile()) return true;
   error = "Unable to write to " + path;

@@ -43,6 +43,8 @@ struct Settings {
   SUBTITLEFILE::ReadingOptions Reading;
   // [STYLED]
   STYLEDSCRIPT::StyledOptions Styled;
+  // [ALIGN]: re-time the subtitles to the source's speech before a job.
+  bool AlignToSpeech = false;
 
   Settings();  // every key at its default
 };

@@ -286,8 +286,8 @@ StyledScript BuildScript(const SUBTITLEFILE::SubtitleFile& file, const BaseStyle
     StyledEvent event;
     std::string text;
     if (ass || webVtt) {
-      event.StartMs = cue.Start + delayMs;
-      event.EndMs = cue.End + delayMs;
+      event.StartMs = file.MappedMilliseconds(cue.Start) + delayMs;
+      event.EndMs = file.MappedMilliseconds(cue.End) + delayMs;
     } else {
       file.ReadEntry(i, entry);
       event.StartMs = FrameTimeMs(entry.Start, fps);

@@ -136,6 +136,7 @@ void SubtitleFile::Clear() {
   document_ = SubtitleDocument();
   frameRate_ = 0.0;
   delayFrames_ = 0;
+  timeMap_ = nullptr;
 }
 
 bool SubtitleFile::Fail(const char* message) {
@@ -182,12 +183,28 @@ void SubtitleFile::CueLines(const SubtitleCue& cue, TextLines& lines) const {
 }
 
 int32_t SubtitleFile::CueFrame(int64_t time) const {
+  if (timeMap_) return MappedFrame(time);
   if (document_.Unit == TimeUnit::Milliseconds) return TimeToFrame(time);
   // Frames counted at the rate the file states are moved to the video's.
   const int32_t frame = int32_t(time);
   if (document_.FileFrameRate <= 0.0) return frame;
   return SaturateToInt32(
       TruncateFrame(static_cast<long double>(frame) * frameRate_ / document_.FileFrameRate));
+}
+
+int64_t SubtitleFile::MappedMilliseconds(int64_t milliseconds) const {
+  if (!timeMap_) return milliseconds;
+  const double mapped = timeMap_(double(milliseconds) * 0.001) * 1000.0;
+  if (!std::isfinite(mapped)) return milliseconds;
+  return std::llround(std::clamp(mapped, -9.0e15, 9.0e15));
+}
+
+int32_t SubtitleFile::MappedFrame(int64_t time) const {
+  long double seconds = static_cast<long double>(time) * 0.001L;
+  if (document_.Unit == TimeUnit::Frames)
+    seconds = static_cast<long double>(time) /
+              (document_.FileFrameRate > 0.0 ? document_.FileFrameRate : frameRate_);
+  return SaturateToInt32(static_cast<long double>(timeMap_(double(seconds))) * frameRate_);
 }
 
 // Carried in x87 extended precision, in this order, like the frame numbers the

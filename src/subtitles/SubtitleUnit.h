@@ -6,6 +6,7 @@
 // the markup removed.
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -40,6 +41,15 @@ class SubtitleFile {
   // Turned into whole frames at the rate set before.
   void SetDelayMilliseconds(int32_t milliseconds);
   int32_t DelayFrames() const { return delayFrames_; }
+  // A re-timing found from the film's speech: seconds on the file's clock (a
+  // MicroDVD file's frames at the rate it states, else at the video's) to
+  // seconds of the video, applied before the delay. Empty for none; Clear
+  // drops it.
+  using TimeMap = std::function<double(double seconds)>;
+  void SetTimeMap(TimeMap map) { timeMap_ = std::move(map); }
+  // A time of a file counted in milliseconds, re-timed by the map if one is
+  // set (the styled drawing's times, which are not frames).
+  int64_t MappedMilliseconds(int64_t milliseconds) const;
 
   // The reading steps of the file, in order; none without a frame rate.
   std::size_t EntryCount() const;
@@ -73,10 +83,12 @@ class SubtitleFile {
   void CueLines(const SubtitleCue& cue, TextLines& lines) const;
   int32_t CueFrame(int64_t time) const;
   int32_t TimeToFrame(int64_t milliseconds) const;
+  int32_t MappedFrame(int64_t time) const;
 
   SubtitleDocument document_;
   double frameRate_ = 0.0;
   int32_t delayFrames_ = 0;
+  TimeMap timeMap_;
 };
 
 }  // namespace SUBTITLEFILE

@@ -132,6 +132,7 @@ void TMainForm::FormCreate() {
   FDFont = settings.Font;
   FillFontDisplay();
   ui->CBAutoSize->setChecked(settings.AutoSize);
+  ui->CBAlign->setChecked(settings.AlignToSpeech);
   ui->RBCorrectFrames->setChecked(settings.UseFrames);
   ui->RBCorrectTime->setChecked(!settings.UseFrames);
   ui->UDCorrectFrames->setValue(settings.FramesDelay);
@@ -201,6 +202,7 @@ SETTINGS::Settings TMainForm::CollectSettings() const {
   settings.DestinationVideo = FromQString(ui->ESavedVideoFile->text());
   settings.Font = FDFont;
   settings.AutoSize = ui->CBAutoSize->isChecked();
+  settings.AlignToSpeech = ui->CBAlign->isChecked();
   settings.UseFrames = ui->RBCorrectFrames->isChecked();
   settings.FramesDelay = ui->UDCorrectFrames->value();
   settings.TimeDelay = ui->UDCorrectTime->value();

@@ -152,6 +152,9 @@ TEST(JobArgumentsTest, ReadingFlagsSwitchOnOverTheSettings) {
   EXPECT_EQ(arguments.Options.Reading, (SUBTITLEFILE::ReadingOptions{true, false, true, true}));
   ASSERT_EQ(ParseJobArguments({"--detect-codepage"}, settings, arguments), "");
   EXPECT_TRUE(arguments.Options.Reading.DetectCodePage);
+  EXPECT_FALSE(arguments.Options.AlignToSpeech);
+  ASSERT_EQ(ParseJobArguments({"--align"}, settings, arguments), "");
+  EXPECT_TRUE(arguments.Options.AlignToSpeech);
   // Only --list-entries shows lines as drawn.
   EXPECT_EQ(ParseJobArguments({"--as-drawn"}, settings, arguments), "unknown option '--as-drawn'");
 }

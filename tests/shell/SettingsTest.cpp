@@ -293,3 +293,29 @@ TEST(SettingsLocationTest, FailsOnlyWhenNeitherFolderCanBeWritten) {
 }
 
 }  // namespace
+
+TEST(AlignSettingsTest, AlignSectionIsWrittenOnceTickedAndReachesTheJob) {
+  TempDir dir;
+  const std::string path = (dir / "Tolvane.ini").string();
+  std::string error;
+  Settings settings;
+  ASSERT_TRUE(SaveSettings(path, settings, error)) << error;
+  EXPECT_EQ(ReadFile(path).find("[ALIGN]"), std::string::npos);
+  EXPECT_FALSE(LoadSettings(path).AlignToSpeech);
+  EXPECT_FALSE(SETTINGS::JobOptionsFromSettings(LoadSettings(path)).AlignToSpeech);
+
+  settings.AlignToSpeech = true;
+  settings.AvUtil = "libavutil-own.so";
+  ASSERT_TRUE(SaveSettings(path, settings, error)) << error;
+  EXPECT_NE(ReadFile(path).find("\r\n[ALIGN]\r\nAlignToSpeech=1\r\n"), std::string::npos);
+  const JOBOPTIONS::JobOptions options = SETTINGS::JobOptionsFromSettings(settings);
+  EXPECT_TRUE(LoadSettings(path).AlignToSpeech);
+  EXPECT_TRUE(options.AlignToSpeech);
+  EXPECT_EQ(options.AlignLibraries.Decoder.AvUtil, "libavutil-own.so");
+
+  // Unticked again, the section says so.
+  settings.AlignToSpeech = false;
+  ASSERT_TRUE(SaveSettings(path, settings, error)) << error;
+  EXPECT_NE(ReadFile(path).find("[ALIGN]\r\nAlignToSpeech=0\r\n"), std::string::npos);
+  EXPECT_FALSE(LoadSettings(path).AlignToSpeech);
+}

@@ -32,12 +32,13 @@ struct Rgb {
 class Drawn {
  public:
   Drawn(const std::string& text, int64_t ms, STYLEDSCRIPT::BaseStyle base = Base(),
-        int32_t delayFrames = 0) {
+        int32_t delayFrames = 0, SUBTITLEFILE::SubtitleFile::TimeMap map = {}) {
     SUBTITLEFILE::SubtitleFile file;
     file.Reading.Styled = file.Reading.Unicode = true;
     EXPECT_TRUE(file.OpenContents("test", text)) << file.ErrorText;
     file.SetFrameRate(kRate);
     file.SetDelayFrames(delayFrames);
+    file.SetTimeMap(map);
     const STYLEDSCRIPT::StyledScript script =
         STYLEDSCRIPT::BuildScript(file, base, kWidth, kHeight);
     notes_ = script.Notes;
@@ -161,6 +162,16 @@ TEST(StyledOverlayTest, CuesCoverExactlyTheirFramesWithTheDelay) {
   EXPECT_FALSE(shows(34, 10));
   EXPECT_TRUE(shows(35, 10));
   EXPECT_TRUE(shows(85, 10));
+}
+
+// A re-timing found from the speech moves the styled formats' cues too.
+TEST(StyledOverlayTest, ReTimingMovesCuesOfEveryFormat) {
+  const auto later = [](double seconds) { return seconds + 2.0; };
+  for (const std::string& file :
+       {SubRip("x"), std::string("WEBVTT\n\n00:01.000 --> 00:03.000\nx\n")}) {
+    EXPECT_FALSE(Drawn(file, 2000, Drawn::Base(), 0, later).Shows()) << file;
+    EXPECT_TRUE(Drawn(file, 4000, Drawn::Base(), 0, later).Shows()) << file;
+  }
 }
 
 TEST(StyledOverlayTest, RightToLeftLinesEndWithTheirPunctuationOnTheLeft) {

@@ -402,3 +402,40 @@ TEST(SubtitleRobustness, NulBytesAndLongLinesKeepEveryByte) {
   EXPECT_EQ(entries[0].lines, TextLines{megabyte});
   EXPECT_EQ(entries.size(), 4u);
 }
+
+// --- A time map from speech alignment ----------------------------------------
+
+namespace {
+
+// The one entry of a file that reads as one; none otherwise.
+Entry OnlyStep(const SubtitleFile& file) {
+  const std::vector<Entry> steps = AllSteps(file);
+  return steps.size() == 1 ? steps[0] : kNone;
+}
+
+}  // namespace
+
+TEST(SubtitleTimeMap, MapsSecondsOfEitherFormatBeforeTheDelay) {
+  SubtitleFile file;
+  ASSERT_TRUE(file.OpenContents("a.srt", "1\n00:00:10,000 --> 00:00:12,500\nHi\n"));
+  file.SetFrameRate(25.0);
+  file.SetDelayFrames(3);
+  file.SetTimeMap([](double seconds) { return seconds * 25.0 / 23.976 - 1.0; });
+  // 10 s -> 9.4271 s -> frame 235, 12.5 s -> 12.0338 s -> frame 300; then the delay.
+  EXPECT_EQ(AllSteps(file)[0], (Entry{238, 303, {"Hi"}}));
+  // A MicroDVD file's frames are seconds at the rate it states (20 here, read
+  // tolerantly), not at the video's.
+  file.Reading.Tolerant = true;
+  ASSERT_TRUE(file.OpenContents("b.sub", "{1}{1}20\n{200}{250}x\n"));
+  file.SetDelayFrames(0);
+  file.SetTimeMap([](double seconds) { return seconds + 2.0; });
+  EXPECT_EQ(OnlyStep(file), (Entry{300, 362, {"x"}}));
+  // Without a map, or once cleared, the file's own times.
+  file.SetTimeMap(nullptr);
+  EXPECT_EQ(OnlyStep(file), (Entry{250, 312, {"x"}}));
+  file.SetTimeMap([](double seconds) { return seconds + 2.0; });
+  file.Clear();
+  ASSERT_TRUE(file.OpenContents("b.sub", "{1}{1}20\n{200}{250}x\n"));
+  file.SetFrameRate(25.0);
+  EXPECT_EQ(OnlyStep(file), (Entry{250, 312, {"x"}}));
+}

@@ -174,3 +174,20 @@ TEST_F(MainFormJobTest, AnOutputThatIsTheSourceIsRefusedWithTheErrorBox) {
   EXPECT_EQ(States(), kIdle);
   EXPECT_EQ(ReadFile(dir / "source.mkv"), before);
 }
+
+TEST_F(MainFormJobTest, AlignToSpeechOnASourceWithoutSpeechFailsWithTheErrorBox) {
+  WriteFile(dir / "subs.srt",
+            "1\r\n00:00:00,200 --> 00:00:00,800\r\nHello\r\n\r\n"
+            "2\r\n00:00:01,000 --> 00:00:01,800\r\nAgain\r\n\r\n");
+  form->findChild<QCheckBox*>("CBAlign")->setChecked(true);
+  form->findChild<QPushButton*>("BStart")->click();
+  const std::string error =
+      "[Align] No trustworthy timing found: no speech was found in the audio...";
+  EXPECT_EQ(boxes, std::vector<std::string>{"ERROR!|" + error});
+  const auto log = Log();
+  EXPECT_NE(std::find(log.begin(), log.end(), "Speech alignment, on the one channel:"), log.end())
+      << form->findChild<QPlainTextEdit*>("MDebug")->toPlainText().toStdString();
+  EXPECT_NE(std::find(log.begin(), log.end(), error), log.end());
+  EXPECT_EQ(States(), kIdle);
+  EXPECT_FALSE(fs::exists(Output()));
+}

@@ -659,3 +659,21 @@ TEST_F(MainFormTest, DroppedVideoAndSubtitleFilesBecomeTheSourceAndTheSubtitleFi
   ASSERT_EQ(boxes.size(), 1u);
   EXPECT_EQ(boxes[0].caption, "ERROR!");
 }
+
+TEST_F(MainFormTest, AlignBoxSitsInTheSubtitleGroupAndReachesTheJob) {
+  auto form = Open();
+  QCheckBox* box = Find<QCheckBox>(*form, "CBAlign");
+  const QWidget* group = Find<QWidget>(*form, "PSubtitleBox");
+  EXPECT_EQ(box->parentWidget(), group);
+  EXPECT_TRUE(group->rect().contains(box->geometry()));
+  EXPECT_FALSE(box->geometry().intersects(Find<QWidget>(*form, "Label21")->geometry()));
+  EXPECT_EQ(box->text(), "Align to speech");
+  EXPECT_EQ(box->statusTip(), box->toolTip());
+  EXPECT_FALSE(box->isChecked());
+  EXPECT_FALSE(form->CollectJobOptions().AlignToSpeech);
+  box->setChecked(true);
+  EXPECT_TRUE(form->CollectJobOptions().AlignToSpeech);
+  form->close();
+  EXPECT_NE(Ini().find("[ALIGN]\r\nAlignToSpeech=1\r\n"), std::string::npos) << Ini();
+  EXPECT_TRUE(Find<QCheckBox>(*Open(), "CBAlign")->isChecked());
+}

@@ -1,0 +1,34 @@
+#pragma once
+
+// The first, coarse look: speech and cues as signals in 100 ms bins, and for
+// each candidate ratio the correlation over every offset at once (by FFT).
+#include <vector>
+
+#include "align/Aligner.h"
+#include "align/SpeechTrack.h"
+
+namespace COARSESEARCH {
+
+constexpr double kBinSeconds = 0.1;
+
+struct Peak {
+  double Offset;  // seconds
+  double Score;   // mean (centred) speech under the cues at this offset
+};
+
+struct RatioResult {
+  double Ratio = 1.0;
+  std::vector<Peak> Peaks;  // best first, at least 2 s apart
+  double Median = 0.0;      // of the scores over all offsets
+  double Spread = 0.0;      // their robust standard deviation
+};
+
+// The frame-rate conversions and a fine grid of ratios close to 1.
+std::vector<double> CandidateRatios();
+bool IsFrameRateRatio(double ratio);
+
+std::vector<RatioResult> Search(const SPEECHTRACK::SpeechTrack& track,
+                                const std::vector<ALIGNER::CueTime>& cues,
+                                const std::vector<double>& ratios, double maxOffsetSeconds);
+
+}  // namespace COARSESEARCH

@@ -1,0 +1,136 @@
+#include "align/SpeechAlignment.h"
+
+#include <cmath>
+#include <cstdio>
+#include <new>
+
+#include "align/SpeechTrack.h"
+
+namespace SPEECHALIGNMENT {
+namespace {
+
+std::string Seconds(double value) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%+.3f s", value);
+  return text;
+}
+
+std::string RatioName(double ratio) {
+  struct Named {
+    double value;
+    const char* name;
+  };
+  static const Named names[] = {{25.0 / 23.976, " (23.976 to 25 pictures a second)"},
+                                {24.0 / 23.976, " (23.976 to 24)"},
+                                {25.0 / 24.0, " (24 to 25)"},
+                                {23.976 / 25.0, " (25 to 23.976)"},
+                                {23.976 / 24.0, " (24 to 23.976)"},
+                                {24.0 / 25.0, " (25 to 24)"}};
+  char text[64];
+  std::snprintf(text, sizeof text, "%.6f", ratio);
+  std::string line = text;
+  for (const Named& named : names)
+    if (std::fabs(ratio - named.value) < 1e-9) line += named.name;
+  if (ratio == 1.0) line += " (unchanged)";
+  return line;
+}
+
+}  // namespace
+
+std::string ClockText(double seconds, char beforeFraction) {
+  const long long ms = std::llround(std::max(seconds, 0.0) * 1000.0);
+  char text[40];
+  std::snprintf(text, sizeof text, "%02lld:%02lld:%02lld%c%03lld", ms / 3600000, ms / 60000 % 60,
+                ms / 1000 % 60, beforeFraction, ms % 1000);
+  return text;
+}
+
+double CueSeconds(const SUBTITLEFILE::SubtitleDocument& document, int64_t time,
+                  double videoFramesPerSecond) {
+  if (document.Unit == SUBTITLEFILE::TimeUnit::Milliseconds) return double(time) / 1000.0;
+  const double rate = document.FileFrameRate > 0.0 ? document.FileFrameRate : videoFramesPerSecond;
+  return rate > 0.0 ? double(time) / rate : 0.0;
+}
+
+std::vector<ALIGNER::CueTime> CueTimes(const SUBTITLEFILE::SubtitleDocument& document,
+                                       double videoFramesPerSecond) {
+  std::vector<ALIGNER::CueTime> cues;
+  for (const SUBTITLEFILE::SubtitleCue& cue : document.Cues)
+    if (cue.Usable)
+      cues.push_back({CueSeconds(document, cue.Start, videoFramesPerSecond),
+                      CueSeconds(document, cue.End, videoFramesPerSecond)});
+  return cues;
+}
+
+namespace {
+
+// Samples between two pulses: ten seconds of audio.
+constexpr int64_t kPulseSamples = 10 * AUDIOSAMPLES::kSampleRate;
+
+bool ReadAndAlign(const std::string& source, int audioStream,
+                  const AUDIOSAMPLES::AudioLibraryNames& libraries,
+                  const SUBTITLEFILE::SubtitleDocument& document, double videoFramesPerSecond,
+                  Alignment& alignment, std::string& error, const std::function<void()>& pulse) {
+  SPEECHTRACK::SpeechDetector detector;
+  if (!detector.Ready()) {
+    error = detector.ErrorText;
+    return false;
+  }
+  AUDIOSAMPLES::AudioSampleReader reader(libraries);
+  int64_t sincePulse = 0;
+  const bool read = reader.Read(source, audioStream,
+                                [&](const float* samples, std::size_t count, int64_t position) {
+                                  detector.Add(samples, count, position);
+                                  sincePulse += int64_t(count);
+                                  if (pulse && sincePulse >= kPulseSamples) {
+                                    sincePulse = 0;
+                                    pulse();
+                                  }
+                                });
+  if (!read) {
+    error = "can't read the audio for alignment: " + reader.ErrorText;
+    return false;
+  }
+  alignment.AudioChannels = reader.Channels;
+  alignment.VideoFramesPerSecond =
+      videoFramesPerSecond > 0.0 ? videoFramesPerSecond : reader.VideoFramesPerSecond;
+  alignment.Finding =
+      ALIGNER::Align(detector.Finish(), CueTimes(document, alignment.VideoFramesPerSecond));
+  return true;
+}
+
+}  // namespace
+
+bool FindTiming(const std::string& source, int audioStream,
+                const AUDIOSAMPLES::AudioLibraryNames& libraries,
+                const SUBTITLEFILE::SubtitleDocument& document, double videoFramesPerSecond,
+                Alignment& alignment, std::string& error, const std::function<void()>& pulse) {
+  try {
+    return ReadAndAlign(source, audioStream, libraries, document, videoFramesPerSecond, alignment,
+                        error, pulse);
+  } catch (const std::bad_alloc&) {
+    error = "not enough memory to align the subtitles";
+    return false;
+  }
+}
+
+std::vector<std::string> ReportLines(const ALIGNER::Finding& finding) {
+  std::vector<std::string> lines;
+  const TIMEMAP::TimeMap& map = finding.Map;
+  lines.push_back("Offset: " + Seconds(map.Stretches[0].Offset));
+  lines.push_back("Ratio: " + RatioName(map.Ratio));
+  for (std::size_t k = 1; k < map.Stretches.size(); ++k)
+    lines.push_back("Split " + std::to_string(k) + ": before cue " +
+                    std::to_string(map.Stretches[k].FirstCue + 1) + " (" +
+                    ClockText(map.Stretches[k].FromSeconds, '.') + " in the file), offset " +
+                    Seconds(map.Stretches[k].Offset));
+  char confidence[96];
+  std::snprintf(confidence, sizeof confidence,
+                "Confidence: %.2f (cues on speech %.0f%%, film %.0f%%; peak %.1f x chance)",
+                finding.Confidence, 100.0 * finding.CueSpeechShare, 100.0 * finding.FilmSpeechShare,
+                finding.PeakOverChance);
+  lines.push_back(confidence);
+  return lines;
+}
+
+}  // namespace SPEECHALIGNMENT

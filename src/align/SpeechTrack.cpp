@@ -1,0 +1,257 @@
+#include "align/SpeechTrack.h"
+
+#include <fftw3.h>
+#include <webrtc/modules/audio_processing/include/audio_processing.h>
+#include <webrtc/modules/interface/module_common_types.h>
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <numeric>
+
+namespace SPEECHTRACK {
+namespace {
+
+constexpr int kRate = 16000;
+constexpr int kHop = kRate / 100;  // one frame
+constexpr int kWindow = 512;       // 32 ms: long enough to part the harmonics
+constexpr int kBands = 16;
+constexpr int kHistory = 4;  // frames between the spectra compared for change
+constexpr float kSilentDb = -120.0f;
+// Dialogue is this far above the track's quiet floor.
+constexpr float kAboveFloorDb = 6.0f;
+// A sentence's first sounds are quieter than its vowels: its start is moved
+// back to where the speech band first rises this far above the floor.
+constexpr float kEdgeDb = 3.0f;
+constexpr int kEdgeReach = 25;
+// How much the speech band's shape must change, on average over the frames
+// around, for a voice to be taken as talking rather than singing or playing.
+constexpr float kChangeDb = 3.0f;
+constexpr int kChangeReach = 40;  // frames either side
+constexpr int kJoinFrames = 15;   // pauses inside a sentence
+constexpr int kShortestRun = 5;
+constexpr int kPauseBeforeOnset = 30;
+
+// The speech band, 250 Hz to 4 kHz, in bands of equal width on a log scale.
+std::array<int, kBands + 1> BandEdges() {
+  std::array<int, kBands + 1> edges{};
+  for (int b = 0; b <= kBands; ++b) {
+    const double hz = 250.0 * std::pow(16.0, double(b) / kBands);
+    edges[std::size_t(b)] = int(std::lround(hz * kWindow / kRate));
+  }
+  return edges;
+}
+
+}  // namespace
+
+double SpeechTrack::SpeechSeconds() const {
+  return double(std::accumulate(Speech.begin(), Speech.end(), std::size_t(0))) * kFrameSeconds;
+}
+
+struct SpeechDetector::Analysis {
+  Analysis() {
+    Processing.reset(webrtc::AudioProcessing::Create());
+    Input = fftw_alloc_real(kWindow);
+    Spectrum = fftw_alloc_complex(kWindow / 2 + 1);
+    Plan = fftw_plan_dft_r2c_1d(kWindow, Input, Spectrum, FFTW_ESTIMATE);
+    for (int i = 0; i < kWindow; ++i)
+      Window[std::size_t(i)] = float(0.5 - 0.5 * std::cos(2.0 * M_PI * i / kWindow));
+    Frame.sample_rate_hz_ = kRate;
+    Frame.num_channels_ = 1;
+    Frame.samples_per_channel_ = kHop;
+  }
+  ~Analysis() {
+    if (Plan != nullptr) fftw_destroy_plan(Plan);
+    fftw_free(Input);
+    fftw_free(Spectrum);
+  }
+  bool Usable() const {
+    return Processing != nullptr && Plan != nullptr &&
+           Processing->voice_detection()->Enable(true) == webrtc::AudioProcessing::kNoError &&
+           Processing->voice_detection()->set_likelihood(webrtc::VoiceDetection::kLowLikelihood) ==
+               webrtc::AudioProcessing::kNoError;
+  }
+
+  std::unique_ptr<webrtc::AudioProcessing> Processing;
+  webrtc::AudioFrame Frame;
+  double* Input = nullptr;
+  fftw_complex* Spectrum = nullptr;
+  fftw_plan Plan = nullptr;
+  std::array<float, kWindow> Window{};
+  std::array<float, kWindow> Recent{};  // the last kWindow samples, oldest at Head
+  std::size_t Head = 0;
+  int Filled = 0;  // new samples of the current frame
+  std::array<int, kBands + 1> Edges = BandEdges();
+  std::array<std::array<float, kBands>, kHistory> Bands{};
+  std::size_t Count = 0;
+  // Per frame.
+  std::vector<uint8_t> Voice;
+  std::vector<float> Level;   // the speech band's energy, dB
+  std::vector<float> Change;  // mean change of its bands over kHistory frames, dB
+};
+
+SpeechDetector::SpeechDetector() : analysis_(std::make_unique<Analysis>()) {
+  if (!analysis_->Usable()) ErrorText = "the voice detector can't be started";
+}
+
+SpeechDetector::~SpeechDetector() = default;
+
+void SpeechDetector::Add(const float* samples, std::size_t count, int64_t position) {
+  Analysis& a = *analysis_;
+  if (position < nextPosition_) {
+    const int64_t overlap = std::min<int64_t>(nextPosition_ - position, int64_t(count));
+    samples += overlap;
+    count -= std::size_t(overlap);
+  }
+  // A gap is silence: whole frames of it are not worth analysing.
+  static const std::array<float, kHop> zeros{};
+  for (int64_t missing = position - nextPosition_; missing > 0;) {
+    if (a.Filled == 0 && missing >= kHop) {
+      AddSilentFrames(missing / kHop);
+      missing %= kHop;
+      continue;
+    }
+    const int64_t take = std::min<int64_t>(missing, kHop - a.Filled);
+    Feed(zeros.data(), std::size_t(take));
+    missing -= take;
+  }
+  Feed(samples, count);
+}
+
+void SpeechDetector::Feed(const float* samples, std::size_t count) {
+  Analysis& a = *analysis_;
+  for (std::size_t i = 0; i < count; ++i) {
+    a.Recent[a.Head] = samples[i];
+    a.Head = (a.Head + 1) % kWindow;
+    const float scaled = std::clamp(samples[i] * 32767.0f, -32768.0f, 32767.0f);
+    a.Frame.data_[a.Filled] = int16_t(scaled);
+    if (++a.Filled == kHop) AnalyseFrame();
+  }
+  nextPosition_ += int64_t(count);
+}
+
+void SpeechDetector::AddSilentFrames(int64_t frames) {
+  Analysis& a = *analysis_;
+  for (int64_t i = 0; i < frames; ++i) {
+    a.Voice.push_back(0);
+    a.Level.push_back(kSilentDb);
+    a.Change.push_back(0.0f);
+  }
+  a.Recent.fill(0.0f);
+  for (auto& bands : a.Bands) bands.fill(kSilentDb);
+  a.Count += std::size_t(std::max<int64_t>(frames, 0));
+  nextPosition_ += frames * kHop;
+}
+
+void SpeechDetector::AnalyseFrame() {
+  Analysis& a = *analysis_;
+  a.Filled = 0;
+  a.Processing->ProcessStream(&a.Frame);
+  a.Voice.push_back(a.Processing->voice_detection()->stream_has_voice() ? 1 : 0);
+  for (std::size_t i = 0; i < kWindow; ++i)
+    a.Input[i] = a.Recent[(a.Head + i) % kWindow] * a.Window[i];
+  fftw_execute(a.Plan);
+  auto& bands = a.Bands[a.Count % kHistory];
+  const auto& before = a.Bands[(a.Count + 1) % kHistory];  // kHistory - 1 frames back
+  double total = 0.0, change = 0.0;
+  for (int b = 0; b < kBands; ++b) {
+    double energy = 1e-12;
+    for (int k = a.Edges[std::size_t(b)];
+         k < std::max(a.Edges[std::size_t(b) + 1], a.Edges[std::size_t(b)] + 1); ++k)
+      energy += a.Spectrum[k][0] * a.Spectrum[k][0] + a.Spectrum[k][1] * a.Spectrum[k][1];
+    total += energy;
+    bands[std::size_t(b)] = float(10.0 * std::log10(energy));
+    change += std::fabs(bands[std::size_t(b)] - before[std::size_t(b)]);
+  }
+  a.Level.push_back(float(10.0 * std::log10(total)));
+  a.Change.push_back(float(change / kBands));
+  ++a.Count;
+}
+
+namespace {
+
+float QuietFloor(const std::vector<float>& level) {
+  std::vector<float> heard;
+  for (float value : level)
+    if (value > kSilentDb + 1.0f) heard.push_back(value);
+  if (heard.empty()) return 0.0f;
+  const auto tenth = heard.begin() + std::ptrdiff_t(heard.size() / 10);
+  std::nth_element(heard.begin(), tenth, heard.end());
+  return *tenth;
+}
+
+// Frames whose neighbourhood changes like speech does.
+std::vector<uint8_t> Talking(const std::vector<uint8_t>& active, const std::vector<float>& change) {
+  const std::size_t n = active.size();
+  std::vector<double> sum(n + 1, 0.0);
+  std::vector<int> count(n + 1, 0);
+  for (std::size_t t = 0; t < n; ++t) {
+    sum[t + 1] = sum[t] + (active[t] ? change[t] : 0.0);
+    count[t + 1] = count[t] + active[t];
+  }
+  std::vector<uint8_t> talking(n, 0);
+  for (std::size_t t = 0; t < n; ++t) {
+    if (!active[t]) continue;
+    const std::size_t from = t > kChangeReach ? t - kChangeReach : 0;
+    const std::size_t to = std::min(n, t + kChangeReach + 1);
+    const int frames = count[to] - count[from];
+    talking[t] = frames > 0 && (sum[to] - sum[from]) / frames >= kChangeDb;
+  }
+  return talking;
+}
+
+// Joins words into sentences and drops clicks.
+void Smooth(std::vector<uint8_t>& speech) {
+  const std::size_t n = speech.size();
+  std::size_t last = n;  // the last speech frame seen
+  for (std::size_t t = 0; t < n; ++t) {
+    if (!speech[t]) continue;
+    if (last != n && t - last > 1 && t - last <= kJoinFrames)
+      std::fill(speech.begin() + std::ptrdiff_t(last), speech.begin() + std::ptrdiff_t(t), 1);
+    last = t;
+  }
+  for (std::size_t t = 0; t < n;) {
+    std::size_t end = t;
+    while (end < n && speech[end] == speech[t]) ++end;
+    if (speech[t] && end - t < kShortestRun)
+      std::fill(speech.begin() + std::ptrdiff_t(t), speech.begin() + std::ptrdiff_t(end), 0);
+    t = end;
+  }
+}
+
+void ExtendStarts(std::vector<uint8_t>& speech, const std::vector<float>& level, float floor) {
+  for (std::size_t t = 1; t < speech.size(); ++t) {
+    if (!speech[t] || speech[t - 1]) continue;
+    for (std::size_t back = t; back-- > 0 && t - back <= kEdgeReach;) {
+      if (speech[back] || level[back] <= floor + kEdgeDb) break;
+      speech[back] = 1;
+    }
+  }
+}
+
+}  // namespace
+
+SpeechTrack SpeechDetector::Finish() {
+  Analysis& a = *analysis_;
+  const std::size_t n = a.Voice.size();
+  const float floor = QuietFloor(a.Level);
+  std::vector<uint8_t> active(n);
+  for (std::size_t t = 0; t < n; ++t) active[t] = a.Voice[t] && a.Level[t] > floor + kAboveFloorDb;
+  SpeechTrack track;
+  track.Speech = Talking(active, a.Change);
+  Smooth(track.Speech);
+  ExtendStarts(track.Speech, a.Level, floor);
+  track.Onset.assign(n, 0);
+  int sinceSpeech = kPauseBeforeOnset;
+  for (std::size_t t = 0; t < n; ++t) {
+    if (track.Speech[t]) {
+      track.Onset[t] = sinceSpeech >= kPauseBeforeOnset;
+      sinceSpeech = 0;
+    } else {
+      ++sinceSpeech;
+    }
+  }
+  return track;
+}
+
+}  // namespace SPEECHTRACK

@@ -1,0 +1,40 @@
+#include "job/JobAlign.h"
+
+#include <algorithm>
+
+#include "align/SpeechAlignment.h"
+
+namespace JOBALIGN {
+namespace {
+
+std::string ChannelsHeard(const std::string& channels) {
+  if (channels == "centre") return "the centre channel";
+  if (channels == "mono") return "the one channel";
+  return "all channels mixed";
+}
+
+}  // namespace
+
+bool ApplyAlignment(const JOBOPTIONS::JobOptions& options, SUBTITLEFILE::SubtitleFile& subtitles,
+                    std::vector<std::string>& log, std::string& error,
+                    const std::function<void()>& pulse) {
+  subtitles.SetTimeMap(nullptr);
+  if (!options.AlignToSpeech) return true;
+  SPEECHALIGNMENT::Alignment alignment;
+  if (!SPEECHALIGNMENT::FindTiming(options.SourceVideo, std::max(options.AudioStream, 0),
+                                   options.AlignLibraries, subtitles.Document(),
+                                   subtitles.FrameRate(), alignment, error, pulse))
+    return false;
+  log.push_back("Speech alignment, on " + ChannelsHeard(alignment.AudioChannels) + ":");
+  for (const std::string& line : SPEECHALIGNMENT::ReportLines(alignment.Finding))
+    log.push_back(line);
+  if (!alignment.Finding.Trusted) {
+    error = "[Align] No trustworthy timing found: " + alignment.Finding.Reason + "...";
+    return false;
+  }
+  const TIMEMAP::TimeMap map = alignment.Finding.Map;
+  subtitles.SetTimeMap([map](double seconds) { return map.Apply(seconds); });
+  return true;
+}
+
+}  // namespace JOBALIGN
