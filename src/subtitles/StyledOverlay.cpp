@@ -66,6 +66,7 @@ void StyledOverlay::Clear() {
   notes_.clear();
   addedEnds_.clear();
   crowdNoted_ = false;
+  damageNoted_ = false;
 }
 
 std::string StyledOverlay::Setup(const STYLEDSCRIPT::StyledScript& script, int32_t width,
@@ -110,7 +111,12 @@ std::string StyledOverlay::Setup(const STYLEDSCRIPT::StyledScript& script, int32
 }
 
 void StyledOverlay::AddEvent(const STYLEDSCRIPT::StyledEvent& event) {
-  if (track_ == nullptr || event.EndMs <= event.StartMs || event.Fields.empty()) return;
+  if (track_ == nullptr) return;
+  if (event.EndMs <= event.StartMs || event.Fields.empty()) {
+    if (!damageNoted_) notes_.push_back("Damaged subtitle packets are skipped");
+    damageNoted_ = true;
+    return;
+  }
   addedEnds_.erase(std::remove_if(addedEnds_.begin(), addedEnds_.end(),
                                   [&](int64_t end) { return end <= event.StartMs; }),
                    addedEnds_.end());

@@ -64,6 +64,7 @@ class StyledOverlay {
   // The ends of the events added after the set-up that may still show.
   std::vector<int64_t> addedEnds_;
   bool crowdNoted_ = false;
+  bool damageNoted_ = false;
 };
 
 }  // namespace STYLEDOVERLAY

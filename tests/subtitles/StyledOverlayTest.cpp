@@ -197,6 +197,31 @@ TEST(StyledOverlayTest, RightToLeftLinesEndWithTheirPunctuationOnTheLeft) {
   EXPECT_GT(differing(typedForOldPlayers), markPixels / 2) << markPixels;
 }
 
+// Joined, an Arabic word is much narrower than its letters in their
+// separate forms.
+TEST(StyledOverlayTest, ArabicLettersAreJoined) {
+  const std::string beh = "\xD8\xA8";
+  const Drawn one(SubRip(beh), 2000);
+  const Drawn word(SubRip(beh + beh + beh + beh + beh), 2000);
+  const int single = one.InkBox().Right - one.InkBox().Left;
+  const int joined = word.InkBox().Right - word.InkBox().Left;
+  ASSERT_GT(single, 0);
+  EXPECT_LT(joined, single * 5 * 3 / 4);
+}
+
+// A track's packet that gives no event is left out and said once.
+TEST(StyledOverlayTest, DamagedTrackPacketsAreSkippedAndSaidOnce) {
+  STYLEDOVERLAY::StyledOverlay overlay;
+  ASSERT_EQ(
+      overlay.Setup(STYLEDSCRIPT::TrackScript({}, Drawn::Base(), kWidth, kHeight), kWidth, kHeight),
+      "");
+  overlay.AddEvent({1000, 3000, ""});
+  overlay.AddEvent({1000, 900, "1,0,Default,,0,0,0,,backwards"});
+  overlay.AddEvent({1000, 3000, "2,0,Default,,0,0,0,,Fine"});
+  EXPECT_EQ(overlay.TakeNotes(), std::vector<std::string>{"Damaged subtitle packets are skipped"});
+  EXPECT_TRUE(overlay.Render(2000));
+}
+
 TEST(StyledOverlayTest, LinesWithoutSpacesWrapInsideThePicture) {
   std::string chinese;
   for (int i = 0; i < 6; ++i)
