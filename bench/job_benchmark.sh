@@ -13,14 +13,27 @@
 #   busy ASS     two lines a second with rims, karaoke and fades, with
 #                --styled, against ffmpeg -vf subtitles=busy.ass
 #
-# Usage: [SECONDS_OF_CLIP=N] [CODECS="XVID H264"] [STYLED=0|1] bench/job_benchmark.sh [PROGRAM] [ROUNDS]
+# SOURCE picks the generated clip:
+#   720p    1280x720 H.264 8-bit (the default; 60 s)
+#   4k      3840x2160 H.264 8-bit (8 s)
+#   hevc10  1920x1080 HEVC 10-bit 4:2:0 (10 s)
+#
+# Usage: [SOURCE=720p|4k|hevc10] [SECONDS_OF_CLIP=N] [CODECS="XVID H264"] [STYLED=0|1]
+#        bench/job_benchmark.sh [PROGRAM] [ROUNDS]
 #   PROGRAM  the built tolvane (default: build/src/tolvane)
 #   ROUNDS   runs of each (default: 5)
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 program="${1:-$root/build/src/tolvane}"
 rounds="${2:-5}"
-seconds="${SECONDS_OF_CLIP:-60}"
+source_kind="${SOURCE:-720p}"
+case "$source_kind" in
+  720p) default_seconds=60 size=1280x720 video=(-c:v libx264 -preset veryfast -crf 23 -pix_fmt yuv420p) ;;
+  4k) default_seconds=8 size=3840x2160 video=(-c:v libx264 -preset ultrafast -crf 23 -pix_fmt yuv420p) ;;
+  hevc10) default_seconds=10 size=1920x1080 video=(-c:v libx265 -preset ultrafast -crf 26 -pix_fmt yuv420p10le -x265-params log-level=error) ;;
+  *) echo "SOURCE must be 720p, 4k or hevc10" >&2; exit 1 ;;
+esac
+seconds="${SECONDS_OF_CLIP:-$default_seconds}"
 codecs="${CODECS:-XVID H264}"
 [ -x "$program" ] || { echo "no program at $program (build it first)" >&2; exit 1; }
 case "$seconds" in '' | *[!0-9]* | 0) echo "SECONDS_OF_CLIP must be a whole number of seconds above 0" >&2; exit 1 ;; esac
@@ -31,9 +44,9 @@ clip="$work/clip.mp4"
 subs="$work/subs.srt"
 
 ffmpeg -nostdin -v error -y \
-  -f lavfi -i "testsrc2=size=1280x720:rate=25:duration=$seconds" \
+  -f lavfi -i "testsrc2=size=$size:rate=25:duration=$seconds" \
   -f lavfi -i "sine=frequency=330:sample_rate=48000:duration=$seconds" \
-  -c:v libx264 -preset veryfast -crf 23 -pix_fmt yuv420p -c:a aac -b:a 128k "$clip"
+  "${video[@]}" -c:a aac -b:a 128k "$clip"
 
 # One entry a second, each within the clip.
 for i in $(seq 0 $((seconds - 1))); do
@@ -83,7 +96,7 @@ run_codec() {
 report_codec() {
   local codec="$1" results="$work/results.$1"
   ratio() { awk "{ print \$$1 / \$$2 }" "$results" | median; }
-  echo "$codec, median ratios (tolvane/ffmpeg) of $rounds rounds on a $seconds s clip:"
+  echo "$codec, median ratios (tolvane/ffmpeg) of $rounds rounds on a $seconds s $source_kind clip:"
   echo "  wall time: $(ratio 1 2)   (goal <= $(time_goal "$codec"); depends on the load)"
   echo "  cpu time:  $(ratio 7 8)   (goal <= 0.9)"
   echo "  size:      $(ratio 3 4)   (goal 0.7 to 1.4)"
