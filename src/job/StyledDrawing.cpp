@@ -33,15 +33,14 @@ std::string TrackFeed::SetUp(STYLEDOVERLAY::StyledOverlay& overlay, VELAVCODEC::
           : info.Codec == TrackCodec::WebVtt ? STYLEDSCRIPT::TrackText::WebVtt
                                              : STYLEDSCRIPT::TrackText::SubRip;
   movText_ = info.Codec == TrackCodec::MovText;
-  header_ = info.Header;
-  width_ = decoder.Width;
-  height_ = decoder.Height;
+  resolution_ = STYLEDSCRIPT::TrackResolution(info.Header, decoder.Width, decoder.Height);
   order_ = 0;
   const double fps = decoder.FramesPerSecond;
   delayMs_ = options.UseFrames ? std::llround(options.DelayFrames * 1000.0 / (fps > 0 ? fps : 1))
                                : options.DelayMilliseconds;
-  return overlay.Setup(STYLEDSCRIPT::TrackScript(header_, BaseOf(options), width_, height_), width_,
-                       height_, info.Fonts);
+  return overlay.Setup(
+      STYLEDSCRIPT::TrackScript(info.Header, BaseOf(options), decoder.Width, decoder.Height),
+      decoder.Width, decoder.Height, info.Fonts);
 }
 
 void TrackFeed::Feed(STYLEDOVERLAY::StyledOverlay& overlay, VELAVCODEC::VelAvCodec& decoder) {
@@ -51,8 +50,8 @@ void TrackFeed::Feed(STYLEDOVERLAY::StyledOverlay& overlay, VELAVCODEC::VelAvCod
     event.StartMs = packet.StartMs + delayMs_;
     event.EndMs = event.StartMs + (packet.DurationMs > 0 ? packet.DurationMs : kUntimedPacketMs);
     event.Fields = STYLEDSCRIPT::TrackEventFields(
-        form_, movText_ ? SUBTITLETRACK::MovTextOf(packet.Text) : packet.Text, order_++, width_,
-        height_, header_);
+        form_, movText_ ? SUBTITLETRACK::MovTextOf(packet.Text) : packet.Text, order_++,
+        resolution_);
     overlay.AddEvent(event);
   }
 }

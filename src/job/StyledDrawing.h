@@ -31,9 +31,8 @@ class TrackFeed {
  private:
   STYLEDSCRIPT::TrackText form_ = STYLEDSCRIPT::TrackText::SubRip;
   bool movText_ = false;
-  std::string header_;
+  STYLEDLIMITS::Resolution resolution_;
   int64_t delayMs_ = 0;
-  int32_t width_ = 0, height_ = 0;
   std::size_t order_ = 0;
   std::vector<SUBTITLETRACK::TrackPacket> packets_;
 };

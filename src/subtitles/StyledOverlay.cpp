@@ -64,7 +64,7 @@ void StyledOverlay::Clear() {
   shows_ = false;
   slowNoted_ = false;
   notes_.clear();
-  addedEnds_.clear();
+  shownEnds_.clear();
   crowdNoted_ = false;
   damageNoted_ = false;
 }
@@ -100,13 +100,18 @@ std::string StyledOverlay::Setup(const STYLEDSCRIPT::StyledScript& script, int32
   }
   std::string header = script.Header;
   ass_process_codec_private(track_, header.data(), int(header.size()));
-  for (const STYLEDSCRIPT::StyledEvent& event : script.Events) {
-    std::string fields = event.Fields;
-    ass_process_chunk(track_, fields.data(), int(fields.size()), event.StartMs,
-                      event.EndMs - event.StartMs);
-  }
+  // In order of their starts, so that the bound on events at once sees
+  // them as they will show.
+  std::vector<const STYLEDSCRIPT::StyledEvent*> byStart;
+  for (const STYLEDSCRIPT::StyledEvent& event : script.Events) byStart.push_back(&event);
+  std::stable_sort(byStart.begin(), byStart.end(),
+                   [](auto* a, auto* b) { return a->StartMs < b->StartMs; });
+  std::size_t dropped = 0;
+  for (const STYLEDSCRIPT::StyledEvent* event : byStart) dropped += !Admit(*event);
+  if (dropped > 0)
+    notes_.push_back(std::to_string(dropped) + " subtitle events left out: more than " +
+                     std::to_string(STYLEDLIMITS::kMaximumEventsAtOnce) + " at once");
   SetColourMatrix(script.Header);
-  notes_ = script.Notes;
   return {};
 }
 
@@ -117,20 +122,24 @@ void StyledOverlay::AddEvent(const STYLEDSCRIPT::StyledEvent& event) {
     damageNoted_ = true;
     return;
   }
-  addedEnds_.erase(std::remove_if(addedEnds_.begin(), addedEnds_.end(),
+  if (Admit(event) || crowdNoted_) return;
+  notes_.push_back("Subtitle events left out: more than " +
+                   std::to_string(STYLEDLIMITS::kMaximumEventsAtOnce) + " at once");
+  crowdNoted_ = true;
+}
+
+// Events come in order of their starts: those over by this one's start no
+// longer count against the bound.
+bool StyledOverlay::Admit(const STYLEDSCRIPT::StyledEvent& event) {
+  shownEnds_.erase(std::remove_if(shownEnds_.begin(), shownEnds_.end(),
                                   [&](int64_t end) { return end <= event.StartMs; }),
-                   addedEnds_.end());
-  if (int(addedEnds_.size()) >= STYLEDLIMITS::kMaximumEventsAtOnce) {
-    if (!crowdNoted_)
-      notes_.push_back("Subtitle events left out: more than " +
-                       std::to_string(STYLEDLIMITS::kMaximumEventsAtOnce) + " at once");
-    crowdNoted_ = true;
-    return;
-  }
-  addedEnds_.push_back(event.EndMs);
-  std::string fields = event.Fields;
+                   shownEnds_.end());
+  if (int(shownEnds_.size()) >= STYLEDLIMITS::kMaximumEventsAtOnce) return false;
+  shownEnds_.push_back(event.EndMs);
+  std::string fields = event.Fields;  // the call takes no const data
   ass_process_chunk(track_, fields.data(), int(fields.size()), event.StartMs,
                     event.EndMs - event.StartMs);
+  return true;
 }
 
 void StyledOverlay::SetColourMatrix(const std::string& header) {

@@ -51,6 +51,7 @@ class StyledOverlay {
   struct Library;
   void Compose(const void* images);
   void SetColourMatrix(const std::string& header);
+  bool Admit(const STYLEDSCRIPT::StyledEvent& event);
 
   std::unique_ptr<Library> library_;
   ass_renderer* renderer_ = nullptr;
@@ -61,8 +62,8 @@ class StyledOverlay {
   // Colours are moved from the script's matrix to the picture's (BT.601).
   bool convertFrom709_ = false;
   std::vector<std::string> notes_;
-  // The ends of the events added after the set-up that may still show.
-  std::vector<int64_t> addedEnds_;
+  // The ends of the events handed over that may still show.
+  std::vector<int64_t> shownEnds_;
   bool crowdNoted_ = false;
   bool damageNoted_ = false;
 };

@@ -6,12 +6,12 @@
 #include <cmath>
 #include <cstdio>
 #include <functional>
-#include <queue>
 
 #include "subtitles/AssReader.h"
 #include "subtitles/CodePage.h"
 #include "subtitles/StyledLimits.h"
 #include "subtitles/StyledMarkup.h"
+#include "subtitles/SubtitleEncoding.h"
 #include "subtitles/SubtitleLayout.h"
 
 namespace STYLEDSCRIPT {
@@ -67,15 +67,11 @@ class TextDecoder {
   std::string operator()(std::string_view bytes) const {
     const bool styledFormat = document_.Format == SUBTITLEFILE::FormatAss ||
                               document_.Format == SUBTITLEFILE::FormatWebVtt;
-    if (document_.Utf8 || (styledFormat && IsUtf8(bytes))) return std::string(bytes);
+    if (document_.Utf8 || (styledFormat && SUBTITLEFILE::IsUtf8(bytes))) return std::string(bytes);
     return CODEPAGE::DecodeSubtitleText(std::string(bytes), charset_).toStdString();
   }
 
  private:
-  static bool IsUtf8(std::string_view bytes) {
-    const QByteArray raw(bytes.data(), qsizetype(bytes.size()));
-    return QString::fromUtf8(raw).toUtf8() == raw;
-  }
   const SubtitleDocument& document_;
   int charset_;
 };
@@ -175,36 +171,6 @@ std::string ConvertedText(const SubtitleDocument& document, const SubtitleCue& c
   return STYLEDMARKUP::JoinLines(lines);
 }
 
-// Events at most kMaximumEventsAtOnce at any time: an event that would be one
-// more is left out.
-std::size_t KeepBoundedOverlap(std::vector<StyledEvent>& events) {
-  std::vector<std::size_t> order(events.size());
-  for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
-  std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
-    return events[a].StartMs < events[b].StartMs;
-  });
-  std::priority_queue<int64_t, std::vector<int64_t>, std::greater<>> ends;
-  std::vector<bool> keep(events.size(), false);
-  std::size_t dropped = 0;
-  for (std::size_t index : order) {
-    while (!ends.empty() && ends.top() <= events[index].StartMs) ends.pop();
-    if (int(ends.size()) >= STYLEDLIMITS::kMaximumEventsAtOnce) {
-      ++dropped;
-      continue;
-    }
-    keep[index] = true;
-    ends.push(events[index].EndMs);
-  }
-  std::size_t kept = 0;
-  for (std::size_t i = 0; i < events.size(); ++i) {
-    if (!keep[i]) continue;
-    if (kept != i) events[kept] = std::move(events[i]);  // never onto itself
-    ++kept;
-  }
-  events.resize(kept);
-  return dropped;
-}
-
 }  // namespace
 
 StyledScript TrackScript(const std::string& assHeader, const BaseStyle& base, int32_t width,
@@ -218,8 +184,14 @@ StyledScript TrackScript(const std::string& assHeader, const BaseStyle& base, in
   return script;
 }
 
+STYLEDLIMITS::Resolution TrackResolution(const std::string& assHeader, int32_t width,
+                                         int32_t height) {
+  if (!assHeader.empty()) return STYLEDLIMITS::ScriptResolution(assHeader);
+  return {std::max(width, 1), std::max(height, 1)};
+}
+
 std::string TrackEventFields(TrackText form, const std::string& text, std::size_t order,
-                             int32_t width, int32_t height, const std::string& assHeader) {
+                             const STYLEDLIMITS::Resolution& resolution) {
   if (form == TrackText::AssEvent) {
     // "ReadOrder,Layer,Style,Name,MarginL,MarginR,MarginV,Effect,Text": ours
     // replaces the read order, the text is held to the limits.
@@ -227,7 +199,6 @@ std::string TrackEventFields(TrackText form, const std::string& text, std::size_
     std::size_t textAt = comma;
     for (int i = 0; i < 7 && textAt != std::string::npos; ++i) textAt = text.find(',', textAt + 1);
     if (textAt == std::string::npos) return {};
-    const STYLEDLIMITS::Resolution resolution = STYLEDLIMITS::ScriptResolution(assHeader);
     return std::to_string(order) + text.substr(comma, textAt + 1 - comma) +
            STYLEDLIMITS::LimitEventText(std::string_view(text).substr(textAt + 1), resolution);
   }
@@ -246,9 +217,8 @@ std::string TrackEventFields(TrackText form, const std::string& text, std::size_
   while (!lines.empty() && lines.back().empty()) lines.pop_back();
   const std::string converted =
       STYLEDMARKUP::AddLineBreakOpportunities(STYLEDMARKUP::JoinLines(lines));
-  return EventFields(
-      order, "0,Default,,0,0,0,",
-      STYLEDLIMITS::LimitEventText(converted, {std::max(width, 1), std::max(height, 1)}));
+  return EventFields(order, "0,Default,,0,0,0,",
+                     STYLEDLIMITS::LimitEventText(converted, resolution));
 }
 
 int64_t FrameTimeMs(int64_t frame, double framesPerSecond) {
@@ -314,9 +284,6 @@ StyledScript BuildScript(const SUBTITLEFILE::SubtitleFile& file, const BaseStyle
     }
     script.Events.push_back(std::move(event));
   }
-  if (const std::size_t dropped = KeepBoundedOverlap(script.Events))
-    script.Notes.push_back(std::to_string(dropped) + " subtitle events left out: more than " +
-                           std::to_string(STYLEDLIMITS::kMaximumEventsAtOnce) + " at once");
   return script;
 }
 

@@ -5,11 +5,13 @@
 // milliseconds. SubRip, MicroDVD and WebVTT files get a style made from the
 // user's font and look, their markup turned into overrides and their cues
 // timed to the same pictures as plain drawing would; ASS and SSA scripts keep
-// their own styles. Everything passes the limits of StyledLimits.
+// their own styles. Every value passes the limits of StyledLimits; how many
+// events show at once is bounded where they are drawn.
 #include <cstdint>
 #include <string>
 #include <vector>
 
+#include "subtitles/StyledLimits.h"
 #include "subtitles/SubtitleFont.h"
 #include "subtitles/SubtitleLook.h"
 #include "subtitles/SubtitleUnit.h"
@@ -34,8 +36,6 @@ struct StyledEvent {
 struct StyledScript {
   std::string Header;
   std::vector<StyledEvent> Events;
-  // Said once in the job's log, e.g. events left out.
-  std::vector<std::string> Notes;
 };
 
 // The time a picture is drawn at: its frame's start, rounded to the
@@ -55,10 +55,15 @@ StyledScript TrackScript(const std::string& assHeader, const BaseStyle& base, in
 // How a track's packets hold their text.
 enum class TrackText { SubRip, WebVtt, AssEvent };
 
+// The resolution a track's values are held to: an ASS track's script's,
+// else the picture's. Found once per track.
+STYLEDLIMITS::Resolution TrackResolution(const std::string& assHeader, int32_t width,
+                                         int32_t height);
+
 // One packet's text as an event's fields; `order` must differ from every
 // other event's.
 std::string TrackEventFields(TrackText form, const std::string& text, std::size_t order,
-                             int32_t width, int32_t height, const std::string& assHeader);
+                             const STYLEDLIMITS::Resolution& resolution);
 
 // The font size a style needs so that its lines are as tall as plain
 // drawing makes them.

@@ -41,7 +41,6 @@ class Drawn {
     file.SetTimeMap(map);
     const STYLEDSCRIPT::StyledScript script =
         STYLEDSCRIPT::BuildScript(file, base, kWidth, kHeight);
-    notes_ = script.Notes;
     STYLEDOVERLAY::StyledOverlay overlay;
     EXPECT_EQ(overlay.Setup(script, kWidth, kHeight), "");
     EXPECT_TRUE(frame_.Allocate(kWidth, kHeight));
