@@ -13,6 +13,7 @@ extern "C" {
 #include <libavutil/log.h>
 #include <libavutil/mathematics.h>
 #include <libavutil/opt.h>
+#include <libavutil/pixdesc.h>
 #include <libavutil/rational.h>
 #include <libswscale/swscale.h>
 }
@@ -60,6 +61,10 @@ enum class Library { Codec, Format, Util, Scale };
   X(av_rescale, Util)                     \
   X(av_opt_set_int, Util)                 \
   X(av_buffer_create, Util)               \
+  X(av_buffer_pool_init, Util)            \
+  X(av_buffer_pool_get, Util)             \
+  X(av_buffer_pool_uninit, Util)          \
+  X(av_pix_fmt_desc_get, Util)            \
   X(swscale_version, Scale)               \
   X(sws_getCachedContext, Scale)          \
   X(sws_scale, Scale)                     \

@@ -7,6 +7,7 @@
 #include "media/LibraryBinding.h"
 #include "media/LibraryLog.h"
 #include "media/PictureScaler.h"
+#include "media/PlanarConverter.h"
 #include "media/ReadAheadQueue.h"
 
 namespace VELAVCODEC {
@@ -45,6 +46,7 @@ VelAvCodec::VelAvCodec(const std::string& avcodec, const std::string& avformat,
   if (!error.empty()) throw VelException(error.c_str());
   LIBRARYLOG::RouteLibraryLog(*Api);
   Scaler = std::make_unique<PictureScaler>(*Api);
+  Converter = std::make_unique<PlanarConverter>(*Api);
   AvCodecLibrary = handles.AvCodec;
   AvFormatLibrary = handles.AvFormat;
   AvUtilLibrary = handles.AvUtil;
@@ -54,6 +56,7 @@ VelAvCodec::VelAvCodec(const std::string& avcodec, const std::string& avformat,
 VelAvCodec::~VelAvCodec() {
   Close();
   Scaler.reset();  // before its library goes
+  Converter.reset();
   *Api = EntryPoints();
   LibraryHandles handles{AvCodecLibrary, AvFormatLibrary, AvUtilLibrary, SwScaleLibrary};
   UnloadLibraries(handles);
@@ -94,6 +97,7 @@ void VelAvCodec::ReleaseBuffers() {
   if (PlanarFrame != nullptr) Api->av_frame_free(&PlanarFrame);
   PlanarHeld = false;
   if (Scaler) Scaler->ClearTarget();
+  if (Converter) Converter->Release();
   Frame.Release();
   RgbStorage.reset();
   RgbBuffer = nullptr;

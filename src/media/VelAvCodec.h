@@ -32,6 +32,7 @@ namespace VELAVCODEC {
 
 struct EntryPoints;
 class PictureScaler;
+class PlanarConverter;
 
 // The one exception of the program: thrown only by the constructor.
 struct VelException {
@@ -75,8 +76,9 @@ class VelAvCodec : public VideoStreamValues, public AudioStreamValues {
   // Close stops it.
   bool StartReadingAhead(size_t depth = 4);
 
-  // Set before reading: a picture in 4:2:0 on video levels at the opened
-  // (even) size is then handed out unconverted. DeliveredPlanar tells where
+  // Set before reading: a YUV picture at the opened (even) size is then
+  // handed out in 8-bit 4:2:0 on video levels, as decoded when it came in
+  // that form, else converted to it. DeliveredPlanar tells where
   // it is, and the frame buffer holds nothing of it until ConvertRows or
   // ConvertPicture; both answer false with ErrorText when the conversion
   // fails.
@@ -214,7 +216,8 @@ class VelAvCodec : public VideoStreamValues, public AudioStreamValues {
   bool ScaleToFrameBuffer(const AVFrame* picture);
   static constexpr const char* kCantScaleText = "[VelAvCodec::GetNextData] Can't scale image...";
   bool CanDeliverPlanar(const AVFrame* picture) const;
-  void HoldPlanarPicture(AVFrame* picture);
+  bool IsNativePlanar(const AVFrame* picture) const;
+  bool HoldPlanarPicture(AVFrame* picture);
   void ReleasePlanarPicture();
   void ReleaseBuffers();
   void ReleaseCodecs();
@@ -238,6 +241,7 @@ class VelAvCodec : public VideoStreamValues, public AudioStreamValues {
   PLANARPICTURE::PlanarPicture PlanarView;
   bool PlanarHeld = false;
   std::unique_ptr<PictureScaler> Scaler;  // its context is kept across sources
+  std::unique_ptr<PlanarConverter> Converter;
 
   // The frame buffer, its pixel rows on a 64-byte boundary.
   BMPFRAME::BmpFrame Frame;

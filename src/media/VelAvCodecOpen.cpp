@@ -6,6 +6,7 @@
 #include "media/AviAudioFormat.h"
 #include "media/EntryPoints.h"
 #include "media/PictureScaler.h"
+#include "media/PlanarConverter.h"
 #include "media/StreamReport.h"
 #include "media/VelAvCodec.h"
 
@@ -195,6 +196,9 @@ bool VelAvCodec::AllocateVideoBuffers() {
       !Frame.Allocate(Width, Height, kPixelAlignment, kScalerSlack))
     return FailAllocation();
   const size_t frameSize = Frame.size() + kScalerSlack;
+  // Odd sizes never take the planar path, so they need no converter.
+  if (Width % 2 == 0 && Height % 2 == 0 && !Converter->Prepare(Width, Height))
+    return FailAllocation();
   if (Frame.Stride() % 16 == 0) {
     // The scaler writes the rows bottom-up straight into the frame buffer.
     if (!Scaler->SetTarget(Frame.data(), frameSize, Frame.Row(Height - 1), -int(Frame.Stride()),

@@ -2,27 +2,42 @@
 // that form: only what is shown or drawn on is converted to blue-green-red.
 #include "media/EntryPoints.h"
 #include "media/PictureScaler.h"
+#include "media/PlanarConverter.h"
 #include "media/VelAvCodec.h"
 
 namespace VELAVCODEC {
 
-// Only what the scaler would convert unchanged in size, on video levels,
-// straight into the frame buffer.
+// Pictures of the opened (even) size in a YUV form: the scaler would
+// convert them unchanged in size straight into the frame buffer.
 bool VelAvCodec::CanDeliverPlanar(const AVFrame* picture) const {
-  return DeliverPlanar && RgbBuffer == nullptr && PlanarFrame != nullptr &&
-         picture->format == AV_PIX_FMT_YUV420P && picture->color_range != AVCOL_RANGE_JPEG &&
-         picture->width == Width && picture->height == Height && Width % 2 == 0 && Height % 2 == 0;
+  if (!DeliverPlanar || RgbBuffer != nullptr || PlanarFrame == nullptr || picture->width != Width ||
+      picture->height != Height || Width % 2 != 0 || Height % 2 != 0)
+    return false;
+  return IsNativePlanar(picture) || Converter->Takes(picture);
 }
 
-void VelAvCodec::HoldPlanarPicture(AVFrame* picture) {
-  Api->av_frame_move_ref(PlanarFrame, picture);
+// Already in the form handed out: kept as decoded.
+bool VelAvCodec::IsNativePlanar(const AVFrame* picture) const {
+  return picture->format == AV_PIX_FMT_YUV420P && picture->color_range != AVCOL_RANGE_JPEG;
+}
+
+// False, with the picture untouched, when it could not be converted.
+bool VelAvCodec::HoldPlanarPicture(AVFrame* picture) {
+  if (IsNativePlanar(picture)) {
+    Api->av_frame_move_ref(PlanarFrame, picture);
+  } else {
+    if (!Converter->Convert(picture, PlanarFrame)) return false;
+    Api->av_frame_unref(picture);
+  }
   for (int plane = 0; plane < 3; ++plane) {
     PlanarView.Data[plane] = PlanarFrame->data[plane];
     PlanarView.Stride[plane] = PlanarFrame->linesize[plane];
   }
   PlanarView.Width = Width;
   PlanarView.Height = Height;
+  PlanarView.Frame = PlanarFrame;
   PlanarHeld = true;
+  return true;
 }
 
 void VelAvCodec::ReleasePlanarPicture() {

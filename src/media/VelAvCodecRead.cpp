@@ -191,8 +191,7 @@ uint8_t* VelAvCodec::DeliverAudio(AVPacket* packet, int32_t& kind, int32_t& size
 uint8_t* VelAvCodec::DeliverPicture(AVFrame* picture, int32_t& kind, int32_t& size) {
   kind = KindVideo;
   SetPictureTime(picture);
-  if (CanDeliverPlanar(picture)) {
-    HoldPlanarPicture(picture);
+  if (CanDeliverPlanar(picture) && HoldPlanarPicture(picture)) {
     size = int32_t(Frame.size());
     return Frame.data();
   }

@@ -5,6 +5,8 @@
 // blue-green-red; only the band where text is drawn goes through BGR.
 #include <cstdint>
 
+struct AVFrame;
+
 namespace PLANARPICTURE {
 
 // Top row first; the chroma planes have half the rows and columns.
@@ -12,6 +14,10 @@ struct PlanarPicture {
   const uint8_t* Data[3] = {nullptr, nullptr, nullptr};  // Y, U, V
   int Stride[3] = {0, 0, 0};
   int32_t Width = 0, Height = 0;
+  // The decoded picture that holds the planes, when they are in counted
+  // buffers: an encoder may keep a reference to it rather than a copy, and
+  // may write the drawn band into it when no one else holds its buffers.
+  const AVFrame* Frame = nullptr;
 };
 
 // Rows Top .. Top + Count - 1 counted from the top (both even).
