@@ -21,9 +21,16 @@ namespace COMPRESSOR {
 
 namespace {
 
+// A picture in a buffer of its own, or one borrowed by reference from the
+// decoder; ready is whichever was staged last.
 struct StagedFrame : StagedPicture {
   AVFrame* frame = nullptr;
-  ~StagedFrame() override { av_frame_free(&frame); }
+  AVFrame* borrowed = nullptr;
+  AVFrame* ready = nullptr;
+  ~StagedFrame() override {
+    av_frame_free(&frame);
+    av_frame_free(&borrowed);
+  }
 };
 
 constexpr DWORD kDefaultQuality = 7500;
@@ -107,6 +114,8 @@ HRESULT EncoderCompressor::Start(const BITMAPINFOHEADER& input, DWORD scale, DWO
   packet_ = av_packet_alloc();
   if (!frame_ || !packet_) return AVIERR_MEMORY;
   if (IsSubsampled(traits.pixelFormat)) {
+    mixed_ = NewStagedPicture();
+    if (!mixed_) return AVIERR_MEMORY;
     yuvRange_ = traits.fullRange ? YuvRange::Full : YuvRange::Limited;
     *outputFormat = OutputFormat();
     return AVIERR_OK;  // converted by hand, see Compress
@@ -209,35 +218,51 @@ std::unique_ptr<StagedPicture> EncoderCompressor::NewStagedPicture() {
   if (context_ == nullptr) return nullptr;
   auto picture = std::make_unique<StagedFrame>();
   picture->frame = NewFrame();
-  if (picture->frame == nullptr) return nullptr;
+  picture->borrowed = av_frame_alloc();
+  if (picture->frame == nullptr || picture->borrowed == nullptr) return nullptr;
   return picture;
 }
 
 HRESULT EncoderCompressor::Stage(const void* pixels, size_t size, StagedPicture& picture) {
-  return StageInto(pixels, size, static_cast<StagedFrame&>(picture).frame);
+  auto& staged = static_cast<StagedFrame&>(picture);
+  staged.ready = staged.frame;
+  return StageInto(pixels, size, staged.frame);
 }
 
 HRESULT EncoderCompressor::CompressStaged(StagedPicture& picture, const ChunkSink& sink) {
-  return Send(static_cast<StagedFrame&>(picture).frame, sink);
+  auto& staged = static_cast<StagedFrame&>(picture);
+  if (staged.ready == nullptr) return AVIERR_BADFORMAT;
+  const HRESULT sent = Send(staged.ready, sink);
+  // The encoder keeps its own reference if it needs the picture: the
+  // decoder's buffer goes back to it as soon as possible.
+  av_frame_unref(staged.borrowed);
+  staged.ready = nullptr;
+  return sent;
 }
 
-// A picture in the encoder's pixel format, or none.
+// A picture in the encoder's pixel format, its buffer not made yet; or none.
 AVFrame* EncoderCompressor::NewFrame() const {
   AVFrame* frame = av_frame_alloc();
   if (frame == nullptr) return nullptr;
   frame->format = context_->pix_fmt;
   frame->width = context_->width;
   frame->height = context_->height;
-  if (av_frame_get_buffer(frame, 0) < 0) av_frame_free(&frame);
   return frame;
+}
+
+// Its buffer comes with the first picture copied into it, so that a slot
+// that only ever borrows costs no memory; the encoder may still hold the
+// picture staged in it last time.
+bool EncoderCompressor::MakeWritable(AVFrame* frame) {
+  if (frame->buf[0] == nullptr) return av_frame_get_buffer(frame, 0) >= 0;
+  return av_frame_make_writable(frame) >= 0;
 }
 
 // Converts the caller's picture into the encoder's pixel format.
 HRESULT EncoderCompressor::StageInto(const void* pixels, size_t size, AVFrame* frame) {
   if (context_ == nullptr || finished_) return AVIERR_BADFORMAT;
   if (pixels == nullptr || size < size_t(rowBytes_) * size_t(inputHeight_)) return AVIERR_BADSIZE;
-  // The encoder may still hold the picture staged here last time.
-  if (av_frame_make_writable(frame) < 0) return AVIERR_MEMORY;
+  if (!MakeWritable(frame)) return AVIERR_MEMORY;
   // Rows are taken from the top, so a dropped odd row is the bottom one.
   const uint8_t* top = static_cast<const uint8_t*>(pixels);
   int stride = int(rowBytes_);
@@ -262,50 +287,112 @@ bool EncoderCompressor::TakesPlanar() const {
 
 HRESULT EncoderCompressor::CompressMixed(const PLANARPICTURE::MixedPicture& picture,
                                          const ChunkSink& sink) {
-  const HRESULT staged = StageMixedInto(picture, frame_);
-  return staged != AVIERR_OK ? staged : Send(frame_, sink);
+  if (!mixed_) return AVIERR_BADFORMAT;
+  const HRESULT staged = StageMixed(picture, *mixed_);
+  return staged != AVIERR_OK ? staged : CompressStaged(*mixed_, sink);
 }
 
+// A picture is borrowed from the decoder by reference when it needs no
+// text, or when the text can go into the decoder's own buffer because no one
+// else holds that any more (the decoder keeps the pictures it predicts from);
+// otherwise it is copied into the slot's own buffer.
 HRESULT EncoderCompressor::StageMixed(const PLANARPICTURE::MixedPicture& picture,
-                                      StagedPicture& staged) {
-  return StageMixedInto(picture, static_cast<StagedFrame&>(staged).frame);
+                                      StagedPicture& slot) {
+  auto& staged = static_cast<StagedFrame&>(slot);
+  staged.ready = nullptr;
+  if (!TakesPlanar() || finished_) return AVIERR_BADFORMAT;
+  const Band band = BandOf(picture);
+  if (!band.Fits(picture)) return AVIERR_BADFORMAT;
+  if (picture.Planes.Frame != nullptr &&
+      (band.end == band.top || av_frame_is_writable(const_cast<AVFrame*>(picture.Planes.Frame)))) {
+    const PLANARPICTURE::PlanarPicture& planes = picture.Planes;
+    const HRESULT borrowed = Borrow(planes, staged.borrowed);
+    if (borrowed != AVIERR_OK) return borrowed;
+    const YuvPlanes target{
+        {const_cast<uint8_t*>(planes.Data[0]), const_cast<uint8_t*>(planes.Data[1]),
+         const_cast<uint8_t*>(planes.Data[2])},
+        {planes.Stride[0], planes.Stride[1], planes.Stride[2]}};
+    WriteBand(picture, band, target);
+    staged.ready = staged.borrowed;
+    return AVIERR_OK;
+  }
+  const HRESULT copied = StageMixedInto(picture, band, staged.frame);
+  if (copied == AVIERR_OK) staged.ready = staged.frame;
+  return copied;
 }
 
-// The planes are copied as they are, but for the band, which is converted
-// from the BGR picture as StageInto converts whole pictures.
-HRESULT EncoderCompressor::StageMixedInto(const PLANARPICTURE::MixedPicture& picture,
-                                          AVFrame* frame) {
-  if (!TakesPlanar() || finished_) return AVIERR_BADFORMAT;
+// The rows of the picture whose text comes from the BGR picture.
+EncoderCompressor::Band EncoderCompressor::BandOf(
+    const PLANARPICTURE::MixedPicture& picture) const {
+  const int height = context_->height;
+  const int top = std::clamp(picture.Band.Top & ~1, 0, height);
+  return {top, std::clamp(top + (picture.Band.Count & ~1), top, height), context_->width, height};
+}
+
+bool EncoderCompressor::Band::Fits(const PLANARPICTURE::MixedPicture& picture) const {
   const PLANARPICTURE::PlanarPicture& planes = picture.Planes;
-  const int width = frame->width, height = frame->height;
-  const int bandTop = std::clamp(picture.Band.Top & ~1, 0, height);
-  const int bandEnd = std::clamp(bandTop + (picture.Band.Count & ~1), bandTop, height);
-  if (planes.Width != width || planes.Height != height || planes.Data[0] == nullptr ||
-      (bandEnd > bandTop && picture.Bgr == nullptr))
-    return AVIERR_BADFORMAT;
-  if (av_frame_make_writable(frame) < 0) return AVIERR_MEMORY;
+  if (planes.Width != width || planes.Height != height || planes.Data[0] == nullptr) return false;
+  if (end == top) return true;
+  if (picture.Bgr == nullptr) return false;
+  const BMPFRAME::BmpView bgr(const_cast<uint8_t*>(picture.Bgr));  // only read
+  return bgr.Width() == width && bgr.Height() == height;
+}
+
+// References the decoder's buffers: only the planes, none of the decoded
+// picture's properties (its picture type would force key frames, its side
+// data would travel into the stream).
+HRESULT EncoderCompressor::Borrow(const PLANARPICTURE::PlanarPicture& planes, AVFrame* frame) {
+  av_frame_unref(frame);
+  const AVFrame* source = planes.Frame;
+  for (int i = 0; i < AV_NUM_DATA_POINTERS && source->buf[i] != nullptr; ++i) {
+    frame->buf[i] = av_buffer_ref(source->buf[i]);
+    if (frame->buf[i] == nullptr) {
+      av_frame_unref(frame);
+      return AVIERR_MEMORY;
+    }
+  }
+  for (int plane = 0; plane < 3; ++plane) {
+    frame->data[plane] = const_cast<uint8_t*>(planes.Data[plane]);
+    frame->linesize[plane] = planes.Stride[plane];
+  }
+  frame->format = context_->pix_fmt;
+  frame->width = context_->width;
+  frame->height = context_->height;
+  return AVIERR_OK;
+}
+
+// The planes are copied as they are, but for the band.
+HRESULT EncoderCompressor::StageMixedInto(const PLANARPICTURE::MixedPicture& picture,
+                                          const Band& band, AVFrame* frame) {
+  if (!MakeWritable(frame)) return AVIERR_MEMORY;
+  const PLANARPICTURE::PlanarPicture& planes = picture.Planes;
   for (int plane = 0; plane < 3; ++plane) {
     const int shift = plane == 0 ? 0 : 1;
-    const int top = bandTop >> shift, end = bandEnd >> shift, rows = height >> shift;
+    const int top = band.top >> shift, end = band.end >> shift, rows = band.height >> shift;
     const auto copy = [&](int from, int to) {
       if (to > from)
         av_image_copy_plane(frame->data[plane] + ptrdiff_t(from) * frame->linesize[plane],
                             frame->linesize[plane],
                             planes.Data[plane] + ptrdiff_t(from) * planes.Stride[plane],
-                            planes.Stride[plane], width >> shift, to - from);
+                            planes.Stride[plane], band.width >> shift, to - from);
     };
     copy(0, top);
     copy(end, rows);
   }
-  if (bandEnd > bandTop) {
-    const BMPFRAME::BmpView bgr(const_cast<uint8_t*>(picture.Bgr));  // only read
-    if (bgr.Width() != width || bgr.Height() != height) return AVIERR_BADFORMAT;
-    const YuvPlanes target{{frame->data[0], frame->data[1], frame->data[2]},
-                           {frame->linesize[0], frame->linesize[1], frame->linesize[2]}};
-    BgrToYuv420(bgr.Row(height - 1), -ptrdiff_t(bgr.Stride()), width, bandTop, bandEnd - bandTop,
-                yuvRange_, target);
-  }
+  const YuvPlanes target{{frame->data[0], frame->data[1], frame->data[2]},
+                         {frame->linesize[0], frame->linesize[1], frame->linesize[2]}};
+  WriteBand(picture, band, target);
   return AVIERR_OK;
+}
+
+// The band converted from the BGR picture as StageInto converts whole
+// pictures.
+void EncoderCompressor::WriteBand(const PLANARPICTURE::MixedPicture& picture, const Band& band,
+                                  const YuvPlanes& target) const {
+  if (band.end == band.top) return;
+  const BMPFRAME::BmpView bgr(const_cast<uint8_t*>(picture.Bgr));  // only read
+  BgrToYuv420(bgr.Row(band.height - 1), -ptrdiff_t(bgr.Stride()), band.width, band.top,
+              band.end - band.top, yuvRange_, target);
 }
 
 HRESULT EncoderCompressor::Send(AVFrame* frame, const ChunkSink& sink) {

@@ -44,8 +44,19 @@ class EncoderCompressor : public Compressor {
   HRESULT StageMixed(const PLANARPICTURE::MixedPicture& picture, StagedPicture& staged) override;
 
  private:
-  HRESULT StageMixedInto(const PLANARPICTURE::MixedPicture& picture, AVFrame* frame);
+  // Rows top .. end - 1 of a picture width x height.
+  struct Band {
+    int top, end, width, height;
+    bool Fits(const PLANARPICTURE::MixedPicture& picture) const;
+  };
+  Band BandOf(const PLANARPICTURE::MixedPicture& picture) const;
+  HRESULT StageMixedInto(const PLANARPICTURE::MixedPicture& picture, const Band& band,
+                         AVFrame* frame);
+  HRESULT Borrow(const PLANARPICTURE::PlanarPicture& planes, AVFrame* frame);
+  void WriteBand(const PLANARPICTURE::MixedPicture& picture, const Band& band,
+                 const YuvPlanes& target) const;
   AVFrame* NewFrame() const;
+  static bool MakeWritable(AVFrame* frame);
   HRESULT StageInto(const void* pixels, size_t size, AVFrame* frame);
   HRESULT Send(AVFrame* frame, const ChunkSink& sink);
   HRESULT OpenEncoder(int width, int height, DWORD scale, DWORD rate);
@@ -59,6 +70,7 @@ class EncoderCompressor : public Compressor {
   bool globalHeader_ = false;
   AVCodecContext* context_ = nullptr;
   AVFrame* frame_ = nullptr;
+  std::unique_ptr<StagedPicture> mixed_;  // mixed pictures compressed at once
   AVPacket* packet_ = nullptr;
   SwsContext* scaler_ = nullptr;
   int32_t inputWidth_ = 0, inputHeight_ = 0;

@@ -5,6 +5,11 @@
 #include <cstring>
 #include <vector>
 
+extern "C" {
+#include <libavutil/frame.h>
+#include <libavutil/imgutils.h>
+}
+
 #include "compressors/Compressor.h"
 #include "compressors/CompressorCatalog.h"
 #include "compressors/CompressorYuv.h"
@@ -51,6 +56,46 @@ Planes PlanesOf(const BMPFRAME::BmpFrame& frame) {
   return planes;
 }
 
+// The planes in counted buffers, as a decoder hands them out.
+struct CountedPlanes {
+  AVFrame* frame = av_frame_alloc();
+  explicit CountedPlanes(const Planes& planes) {
+    frame->format = AV_PIX_FMT_YUV420P;
+    frame->width = kWidth;
+    frame->height = kHeight;
+    EXPECT_GE(av_frame_get_buffer(frame, 0), 0);
+    const std::vector<uint8_t>* from[3] = {&planes.y, &planes.u, &planes.v};
+    for (int plane = 0; plane < 3; ++plane) {
+      const int shift = plane == 0 ? 0 : 1;
+      av_image_copy_plane(frame->data[plane], frame->linesize[plane], from[plane]->data(),
+                          kWidth >> shift, kWidth >> shift, kHeight >> shift);
+    }
+  }
+  ~CountedPlanes() { av_frame_free(&frame); }
+  PLANARPICTURE::PlanarPicture Picture() const {
+    PLANARPICTURE::PlanarPicture picture;
+    for (int plane = 0; plane < 3; ++plane) {
+      picture.Data[plane] = frame->data[plane];
+      picture.Stride[plane] = frame->linesize[plane];
+    }
+    picture.Width = kWidth;
+    picture.Height = kHeight;
+    picture.Frame = frame;
+    return picture;
+  }
+  std::vector<uint8_t> Bytes() const {
+    std::vector<uint8_t> bytes;
+    for (int plane = 0; plane < 3; ++plane) {
+      const int shift = plane == 0 ? 0 : 1;
+      for (int row = 0; row < kHeight >> shift; ++row) {
+        const uint8_t* at = frame->data[plane] + row * frame->linesize[plane];
+        bytes.insert(bytes.end(), at, at + (kWidth >> shift));
+      }
+    }
+    return bytes;
+  }
+};
+
 std::unique_ptr<COMPRESSOR::Compressor> Started(const COMPRESSORCATALOG::CompressorInfo& info) {
   AVICOMPRESSOPTIONS options{};
   options.fccType = streamtypeVIDEO;
@@ -86,33 +131,53 @@ TEST(MixedPictures, AreTakenOnlyByEncodersOf420OnVideoLevels) {
   }
 }
 
+// How the mixed picture's planes are held: in plain memory; in counted
+// buffers the encoder may borrow and write the band into; or in counted
+// buffers someone else holds too (a decoder predicting from the picture),
+// which must stay as they were.
+enum class Holding { Plain, Counted, Shared };
+
 // The band's planes are spoilt on purpose: only the BGR rows may count there.
 TEST(MixedPictures, GiveTheChunksOfTheSameBgrPictures) {
   const COMPRESSORCATALOG::CompressorInfo* info =
       COMPRESSORCATALOG::FindCompressor(MakeFourCC('X', 'V', 'I', 'D'));
   ASSERT_NE(info, nullptr);
   const PLANARPICTURE::RowBand bands[] = {{0, 0}, {0, kHeight}, {10, 14}, {kHeight - 6, 6}};
-  for (const PLANARPICTURE::RowBand& band : bands) {
-    auto fromBgr = Started(*info);
-    auto fromMixed = Started(*info);
-    ASSERT_TRUE(fromMixed->TakesPlanar());
-    Chunks bgrChunks, mixedChunks;
-    BMPFRAME::BmpFrame frame;
-    ASSERT_TRUE(frame.Allocate(kWidth, kHeight));
-    for (int n = 0; n < kPictures; ++n) {
-      Paint(frame, n);
-      Planes planes = PlanesOf(frame);
-      std::memset(planes.y.data() + band.Top * kWidth, 0, size_t(band.Count) * kWidth);
-      std::memset(planes.u.data() + band.Top / 2 * kWidth / 2, 0, size_t(band.Count) * kWidth / 4);
-      ASSERT_EQ(fromBgr->Compress(frame.Pixels(), frame.size() - 54, Into(bgrChunks)), AVIERR_OK);
-      const PLANARPICTURE::MixedPicture mixed{planes.Picture(), frame.data(), band};
-      ASSERT_EQ(fromMixed->CompressMixed(mixed, Into(mixedChunks)), AVIERR_OK);
+  for (const Holding holding : {Holding::Plain, Holding::Counted, Holding::Shared})
+    for (const PLANARPICTURE::RowBand& band : bands) {
+      auto fromBgr = Started(*info);
+      auto fromMixed = Started(*info);
+      ASSERT_TRUE(fromMixed->TakesPlanar());
+      Chunks bgrChunks, mixedChunks;
+      BMPFRAME::BmpFrame frame;
+      ASSERT_TRUE(frame.Allocate(kWidth, kHeight));
+      for (int n = 0; n < kPictures; ++n) {
+        Paint(frame, n);
+        Planes planes = PlanesOf(frame);
+        std::memset(planes.y.data() + band.Top * kWidth, 0, size_t(band.Count) * kWidth);
+        std::memset(planes.u.data() + band.Top / 2 * kWidth / 2, 0,
+                    size_t(band.Count) * kWidth / 4);
+        ASSERT_EQ(fromBgr->Compress(frame.Pixels(), frame.size() - 54, Into(bgrChunks)), AVIERR_OK);
+        if (holding == Holding::Plain) {
+          const PLANARPICTURE::MixedPicture mixed{planes.Picture(), frame.data(), band};
+          ASSERT_EQ(fromMixed->CompressMixed(mixed, Into(mixedChunks)), AVIERR_OK);
+          continue;
+        }
+        const CountedPlanes counted(planes);
+        AVFrame* other = holding == Holding::Shared ? av_frame_clone(counted.frame) : nullptr;
+        const std::vector<uint8_t> before = counted.Bytes();
+        const PLANARPICTURE::MixedPicture mixed{counted.Picture(), frame.data(), band};
+        ASSERT_EQ(fromMixed->CompressMixed(mixed, Into(mixedChunks)), AVIERR_OK);
+        if (other != nullptr)
+          EXPECT_TRUE(counted.Bytes() == before) << "written into a held picture";
+        av_frame_free(&other);
+      }
+      ASSERT_EQ(fromBgr->Finish(Into(bgrChunks)), AVIERR_OK);
+      ASSERT_EQ(fromMixed->Finish(Into(mixedChunks)), AVIERR_OK);
+      ASSERT_EQ(bgrChunks.size(), size_t(kPictures));
+      EXPECT_TRUE(mixedChunks == bgrChunks)
+          << "band " << band.Top << "+" << band.Count << ", holding " << int(holding);
     }
-    ASSERT_EQ(fromBgr->Finish(Into(bgrChunks)), AVIERR_OK);
-    ASSERT_EQ(fromMixed->Finish(Into(mixedChunks)), AVIERR_OK);
-    ASSERT_EQ(bgrChunks.size(), size_t(kPictures));
-    EXPECT_TRUE(mixedChunks == bgrChunks) << "band " << band.Top << "+" << band.Count;
-  }
 }
 
 TEST(MixedPictures, OfAnotherSizeOrWithoutTheirBgrRowsAreRefused) {
