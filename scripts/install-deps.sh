@@ -9,9 +9,10 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libavcodec-dev libavformat-dev libavutil-dev libswscale-dev
   libuchardet-dev
-  # Styled subtitles (libass), and a font with Chinese and Japanese letters for
-  # their tests.
-  libass-dev fonts-droid-fallback
+  # Styled subtitles (libass); the word breaks of Thai lines, which Qt finds
+  # only with libthai and loads by name at run time; fonts with Chinese,
+  # Japanese and Thai letters for their tests.
+  libass-dev libthai0 fonts-droid-fallback fonts-thai-tlwg
   # Speech alignment: audio conversion (loaded at run time like the rest of
   # FFmpeg), the voice detector, the correlations' transforms, and the
   # speech its tests make.

@@ -48,6 +48,13 @@ class StyledCommandTest : public ::testing::Test {
     return " --source " + source.string() + " --subtitles " + subtitles.string() + " --output " +
            output.string();
   }
+  // The still at 1.5 s with the arguments, as 24-bit pixels.
+  std::string Still(const std::string& arguments, const std::string& name) const {
+    const fs::path png = dir / name;
+    const ProgramRun run = RunProgram("--snapshot 1.5 --output " + png.string() + arguments);
+    EXPECT_EQ(run.status, 0) << run.err;
+    return Picture(png, 0);
+  }
   TempDir dir;
   fs::path source = dir / "film.mp4";
   fs::path srt = dir / "subs.srt";
@@ -147,24 +154,18 @@ TEST_F(StyledCommandTest, SourceTracksAreDrawnAsTheirFilesWouldBe) {
          " -map 0 -map 1 -map 2 -c:v copy -c:a copy -c:s:0 srt -c:s:1 ass " + mkv.string());
   Ffmpeg("-i " + source.string() + " -i " + srt.string() +
          " -map 0 -map 1 -c:v copy -c:a copy -c:s mov_text " + mp4.string());
-  auto still = [&](const std::string& arguments, const std::string& name) {
-    const fs::path png = dir / name;
-    const ProgramRun run = RunProgram("--snapshot 1.5 --output " + png.string() + arguments);
-    EXPECT_EQ(run.status, 0) << run.err;
-    return Picture(png, 0);
-  };
   const std::string fromFile =
-      still(" --styled --source " + mkv.string() + " --subtitles " + srt.string(), "file.png");
+      Still(" --styled --source " + mkv.string() + " --subtitles " + srt.string(), "file.png");
   const std::string fromTrack =
-      still(" --source " + mkv.string() + " --subtitle-track 1", "track.png");
-  const std::string bare = still(" --transcode --source " + mkv.string(), "bare.png");
+      Still(" --source " + mkv.string() + " --subtitle-track 1", "track.png");
+  const std::string bare = Still(" --transcode --source " + mkv.string(), "bare.png");
   ASSERT_EQ(fromTrack.size(), size_t(kWidth) * kHeight * 3);
   EXPECT_TRUE(fromTrack == fromFile);
   EXPECT_FALSE(fromTrack == bare);
   EXPECT_TRUE(
-      still(" --source " + mkv.string() + " --subtitle-track 2", "ass.png") ==
-      still(" --styled --source " + mkv.string() + " --subtitles " + ass.string(), "assfile.png"));
-  EXPECT_FALSE(still(" --source " + mp4.string() + " --subtitle-track 1", "mov.png") == bare);
+      Still(" --source " + mkv.string() + " --subtitle-track 2", "ass.png") ==
+      Still(" --styled --source " + mkv.string() + " --subtitles " + ass.string(), "assfile.png"));
+  EXPECT_FALSE(Still(" --source " + mp4.string() + " --subtitle-track 1", "mov.png") == bare);
 
   // The job collects the packets as it reads: its picture is the still's.
   const fs::path avi = dir / "track.avi";
@@ -177,4 +178,99 @@ TEST_F(StyledCommandTest, SourceTracksAreDrawnAsTheirFilesWouldBe) {
                    (dir / "none.png").string());
   EXPECT_EQ(run.status, 1);
   EXPECT_NE(run.err.find("no such subtitle track"), std::string::npos) << run.err;
+}
+
+namespace {
+
+uint32_t BigEndian(const std::string& bytes, std::size_t at, int size) {
+  uint32_t value = 0;
+  for (int i = 0; i < size; ++i) value = value << 8 | uint8_t(bytes[at + size_t(i)]);
+  return value;
+}
+
+// Replaces every `from` in `text`, as one byte a letter and as UTF-16BE (the
+// two ways a name table spells its names); how many were replaced.
+int ReplaceNames(std::string& text, const std::string& from, const std::string& to) {
+  auto wide = [](const std::string& s) {
+    std::string w;
+    for (char c : s) w += std::string(1, '\0') + c;
+    return w;
+  };
+  int count = 0;
+  for (const auto& [a, b] : {std::pair{from, to}, std::pair{wide(from), wide(to)}})
+    for (std::size_t at = text.find(a); at != std::string::npos; at = text.find(a, at + 1))
+      text.replace(at, a.size(), b), ++count;
+  return count;
+}
+
+// A TrueType font whose family is renamed to one of the same length, its
+// name table's checksum made right again; empty when it has no such name.
+std::string RenamedFamily(std::string font, const std::string& from, const std::string& to) {
+  if (font.size() < 12 || from.size() != to.size()) return {};
+  const std::size_t tables = BigEndian(font, 4, 2);
+  for (std::size_t record = 12; record < 12 + 16 * tables && record + 16 <= font.size();
+       record += 16) {
+    if (font.compare(record, 4, "name") != 0) continue;
+    const std::size_t offset = BigEndian(font, record + 8, 4),
+                      length = BigEndian(font, record + 12, 4);
+    if (offset + length > font.size()) return {};
+    std::string table = font.substr(offset, length);
+    if (ReplaceNames(table, from, to) == 0) return {};
+    font.replace(offset, length, table);
+    table.resize((length + 3) / 4 * 4, '\0');
+    uint32_t sum = 0;
+    for (std::size_t i = 0; i < table.size(); i += 4) sum += BigEndian(table, i, 4);
+    for (int i = 0; i < 4; ++i) font[record + 4 + size_t(i)] = char(sum >> (24 - 8 * i));
+    return font;
+  }
+  return {};
+}
+
+std::string ScriptInFamily(const std::string& family) {
+  return "[Script Info]\nPlayResX: 192\nPlayResY: 108\n\n[V4+ Styles]\n"
+         "Format: Name, Fontname, Fontsize, PrimaryColour\n"
+         "Style: Default," +
+         family +
+         ",22,&H00FFFFFF\n\n[Events]\n"
+         "Format: Layer, Start, End, Style, Name, MarginL, MarginR, MarginV, Effect, Text\n"
+         "Dialogue: 0,0:00:01.00,0:00:02.00,Default,,0,0,0,,iiii MMMM\n";
+}
+
+}  // namespace
+
+// A font attached to the source draws its family, which no font of the
+// system has: a copy of a monospaced font under a new name, so that the
+// drawing can be told from the proportional fallback and matched with the
+// original's.
+TEST_F(StyledCommandTest, FontsAttachedToTheSourceDrawTheirFamily) {
+  const std::string original = "DejaVu Sans Mono", renamed = "Tolvane Attached";
+  std::string fontFile, known;
+  RunShell("fc-match -f '%{family[0]}\\n%{file}' '" + original + "'", &fontFile);
+  if (fontFile.rfind(original + "\n", 0) != 0) GTEST_SKIP() << original << " is not installed";
+  fontFile.erase(0, original.size() + 1);
+  RunShell("fc-list '" + renamed + "'", &known);
+  ASSERT_EQ(known, "") << "the system knows the family the test invents";
+  const std::string font = RenamedFamily(ReadFile(fontFile), original, renamed);
+  ASSERT_FALSE(font.empty()) << fontFile;
+
+  const fs::path ttf = dir / "attached.ttf", script = dir / "attached.ass";
+  const fs::path own = dir / "own.ass", with = dir / "with.mkv", without = dir / "without.mkv";
+  WriteFile(ttf, font);
+  WriteFile(script, ScriptInFamily(renamed));
+  WriteFile(own, ScriptInFamily(original));
+  const std::string tracks =
+      "-i " + source.string() + " -i " + script.string() + " -map 0:v -map 1 -c:v copy -c:s ass ";
+  Ffmpeg(tracks + without.string());
+  Ffmpeg(tracks + "-attach " + ttf.string() +
+         " -metadata:s:t mimetype=application/x-truetype-font " + with.string());
+
+  const std::string attached = Still(" --source " + with.string() + " --subtitle-track 1", "a.png");
+  const std::string fallback =
+      Still(" --source " + without.string() + " --subtitle-track 1", "f.png");
+  const std::string family =
+      Still(" --styled --source " + without.string() + " --subtitles " + own.string(), "o.png");
+  ASSERT_EQ(attached.size(), size_t(kWidth) * kHeight * 3);
+  ASSERT_FALSE(family == fallback) << "the two families draw alike: nothing to tell apart";
+  EXPECT_TRUE(attached == family);
+  EXPECT_FALSE(attached == fallback);
 }

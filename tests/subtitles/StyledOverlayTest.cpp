@@ -6,6 +6,7 @@ extern "C" {
 #include <ass/ass.h>
 }
 
+#include <QFontDatabase>
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -232,6 +233,32 @@ TEST(StyledOverlayTest, LinesWithoutSpacesWrapInsideThePicture) {
   EXPECT_GT(box.Left, 0);
   EXPECT_LT(box.Right, kWidth - 1);
   // Two lines, not one line run off both sides.
+  EXPECT_GT(box.Bottom - box.Top, 2 * (line.Bottom - line.Top));
+}
+
+// Thai writes its words without spaces: the breaks between them come from a
+// dictionary, which the drawing alone does not have.
+TEST(StyledOverlayTest, ThaiLinesWrapBetweenWordsInsideThePicture) {
+  if (QFontDatabase::families(QFontDatabase::Thai).isEmpty())
+    GTEST_SKIP() << "no font with Thai letters is installed";
+  // "Hello, the weather is very good today", over and over.
+  const std::string sentence =
+      "\xE0\xB8\xAA\xE0\xB8\xA7\xE0\xB8\xB1\xE0\xB8\xAA\xE0\xB8\x94\xE0\xB8\xB5"
+      "\xE0\xB8\x84\xE0\xB8\xA3\xE0\xB8\xB1\xE0\xB8\x9A"
+      "\xE0\xB8\xA7\xE0\xB8\xB1\xE0\xB8\x99\xE0\xB8\x99\xE0\xB8\xB5\xE0\xB9\x89"
+      "\xE0\xB8\xAD\xE0\xB8\xB2\xE0\xB8\x81\xE0\xB8\xB2\xE0\xB8\xA8"
+      "\xE0\xB8\x94\xE0\xB8\xB5\xE0\xB8\xA1\xE0\xB8\xB2\xE0\xB8\x81";
+  std::string thai;
+  for (int i = 0; i < 8; ++i) thai += sentence;
+  const Drawn one(SubRip(sentence), 2000);
+  const Drawn wrapped(SubRip(thai), 2000);
+  const Drawn::Box line = one.InkBox(), box = wrapped.InkBox();
+  ASSERT_GE(line.Left, 0);
+  ASSERT_GE(box.Left, 0);
+  // The sentence alone fits; eight of them do not.
+  ASSERT_GT(8 * (line.Right - line.Left), kWidth);
+  EXPECT_GT(box.Left, 0);
+  EXPECT_LT(box.Right, kWidth - 1);
   EXPECT_GT(box.Bottom - box.Top, 2 * (line.Bottom - line.Top));
 }
 

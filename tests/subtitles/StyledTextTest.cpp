@@ -80,6 +80,8 @@ TEST(StyledMarkupTest, BreakOpportunitiesOnlyWhereLinesHaveNoSpaces) {
   EXPECT_EQ(chinese, "中{\\fscx0} {\\fscx}文{\\fscx0} {\\fscx}句{\\fscx0} {\\fscx}子");
   // Override blocks are left whole.
   EXPECT_EQ(AddLineBreakOpportunities("{\\i1}中文"), "{\\i1}中{\\fscx0} {\\fscx}文");
+  // Thai breaks between its words ("hello", "polite particle"), not its letters.
+  EXPECT_EQ(AddLineBreakOpportunities("สวัสดีครับ"), "สวัสดี{\\fscx0} {\\fscx}ครับ");
 }
 
 SubtitleFile OpenStyled(const std::string& text, bool styled = true) {
