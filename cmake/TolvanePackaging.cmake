@@ -31,7 +31,7 @@ set(CPACK_PACKAGE_VENDOR "Tolvane")
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Burns text subtitles into a video")
 set(CPACK_PACKAGE_DESCRIPTION
-    "Decodes a video picture by picture, draws SubRip or MicroDVD subtitles on it and writes AVI, Matroska or MP4 with the source's audio copied unchanged; a desktop window and a command line.")
+    "Decodes a video picture by picture, draws SubRip, MicroDVD, ASS/SSA or WebVTT subtitles (or the source's own subtitle track) on it and writes AVI, Matroska or MP4 with the source's audio copied unchanged; a desktop window and a command line.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "Tolvane developers <tolvane@localhost>")
@@ -39,7 +39,8 @@ set(CPACK_DEBIAN_PACKAGE_SECTION video)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # The window needs a platform plugin of Qt's; the default font is Arial's
-# metric twin.
+# metric twin. Qt finds Thai word breaks through libthai, which it loads by
+# name, so the library scan cannot see that either.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "${avcodec}, ${avformat}, ${avutil}, ${swscale}, qt6-qpa-plugins")
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-liberation2")
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-liberation2, libthai0")
 include(CPack)
