@@ -3,7 +3,7 @@
 // Runs another compressor on a thread of its own, so that the caller's next
 // picture is decoded while this one is compressed. Each picture is staged
 // (copied or converted, on the caller's thread) into one of a few slots made
-// once per stream; the chunks come back in
+// once per stream, fewer for large pictures; the chunks come back in
 // order and go to the sink on the caller's thread, at a later Compress or at
 // Finish, so the file is only ever written from the thread that owns it.
 // A failure of the inner compressor is answered by the next call.

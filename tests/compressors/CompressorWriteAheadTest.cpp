@@ -8,6 +8,7 @@
 #include <cstring>
 #include <deque>
 #include <thread>
+#include <tuple>
 
 #include "compressors/CompressorWriteAhead.h"
 
@@ -232,6 +233,57 @@ TEST(CompressorWriteAhead, PicturesTooSmallOrBeforeStartAreRefused) {
   ASSERT_EQ(compressor.Start(input, 1, 25, &format), AVIERR_OK);
   EXPECT_EQ(compressor.Compress(buffer.data(), buffer.size() - 1, sink), AVIERR_BADSIZE);
   EXPECT_EQ(compressor.Compress(buffer.data(), buffer.size(), sink), AVIERR_OK);
+}
+
+// Numbers each picture by its first four bytes, as the scripted one, at any
+// size; counts the slots it was asked to make.
+class SlotCountingCompressor : public COMPRESSOR::Compressor {
+ public:
+  int slotsMade = 0;
+  HRESULT Start(const BITMAPINFOHEADER&, DWORD, DWORD, std::vector<uint8_t>*) override {
+    return AVIERR_OK;
+  }
+  std::unique_ptr<COMPRESSOR::StagedPicture> NewStagedPicture() override {
+    ++slotsMade;
+    return Compressor::NewStagedPicture();
+  }
+  HRESULT Compress(const void* pixels, size_t, const ChunkSink& sink) override {
+    int32_t number;
+    std::memcpy(&number, pixels, sizeof number);
+    return sink({&number, sizeof number, true});
+  }
+  HRESULT Finish(const ChunkSink&) override { return AVIERR_OK; }
+};
+
+// A 3840x2160 stream is staged in one slot (three would only cost memory),
+// a small one in three; both give every picture back in order.
+TEST(CompressorWriteAhead, LargePicturesAreStagedInFewerSlotsAndAllComeBack) {
+  for (const auto& [width, height, slots] : {std::tuple{3840, 2160, 1}, std::tuple{64, 48, 3}}) {
+    auto counting = std::make_unique<SlotCountingCompressor>();
+    SlotCountingCompressor* inner = counting.get();
+    WriteAheadCompressor compressor(std::move(counting));
+    BITMAPINFOHEADER input{};
+    input.biWidth = width;
+    input.biHeight = height;
+    input.biBitCount = 24;
+    std::vector<uint8_t> format;
+    ASSERT_EQ(compressor.Start(input, 1, 25, &format), AVIERR_OK);
+    EXPECT_EQ(inner->slotsMade, slots) << width;
+    std::vector<uint8_t> picture(size_t(width) * height * 3);
+    std::vector<int32_t> numbers;
+    const ChunkSink sink = [&numbers](const COMPRESSOR::Chunk& chunk) {
+      int32_t number;
+      std::memcpy(&number, chunk.data, sizeof number);
+      numbers.push_back(number);
+      return AVIERR_OK;
+    };
+    for (int32_t n = 0; n < 5; ++n) {
+      std::memcpy(picture.data(), &n, sizeof n);
+      ASSERT_EQ(compressor.Compress(picture.data(), picture.size(), sink), AVIERR_OK);
+    }
+    ASSERT_EQ(compressor.Finish(sink), AVIERR_OK);
+    EXPECT_EQ(numbers, (std::vector<int32_t>{0, 1, 2, 3, 4})) << width;
+  }
 }
 
 }  // namespace
