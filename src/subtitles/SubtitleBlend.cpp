@@ -72,12 +72,18 @@ bool BlendPicture::Allocate(int32_t width, int32_t height) {
   rowBytes_ = 0;
   if (width <= 0 || height <= 0) return false;
   const size_t rowBytes = size_t(width) * 3;
+  // Left unwritten until a row is used: a frame-sized picture whose text
+  // covers a few rows costs the memory of those rows only.
+  colour_.reset(new (std::nothrow) uint8_t[rowBytes * size_t(height)]);
+  rest_.reset(new (std::nothrow) uint8_t[rowBytes * size_t(height)]);
   try {
-    colour_.assign(rowBytes * size_t(height), 0);
-    rest_.assign(rowBytes * size_t(height), 255);
+    rowReady_.assign(size_t(height), 0);
   } catch (const std::bad_alloc&) {
-    colour_ = {};
-    rest_ = {};
+    colour_.reset();
+  }
+  if (colour_ == nullptr || rest_ == nullptr) {
+    colour_.reset();
+    rest_.reset();
     return false;
   }
   width_ = width;
@@ -99,8 +105,9 @@ void BlendPicture::Store(const QImage& band) {
     return;
   for (int32_t r = 0; r < height_; ++r) {
     const auto* source = reinterpret_cast<const QRgb*>(band.constScanLine(height_ - 1 - r));
-    uint8_t* colour = colour_.data() + size_t(r) * rowBytes_;
-    uint8_t* rest = rest_.data() + size_t(r) * rowBytes_;
+    uint8_t* colour = colour_.get() + size_t(r) * rowBytes_;
+    uint8_t* rest = rest_.get() + size_t(r) * rowBytes_;
+    rowReady_[size_t(r)] = 1;  // written whole below
     for (int32_t x = 0; x < width_; ++x) {
       const QRgb pixel = source[x];
       const uint8_t left = uint8_t(255 - qAlpha(pixel));
@@ -145,17 +152,23 @@ void BlendPicture::Blend(uint8_t* frameBuffer, int32_t raise) const {
     uint8_t* target = frame.Row(run.row + raise) + run.begin;
     const size_t at = size_t(run.row) * rowBytes_ + run.begin;
     if (run.opaque)
-      std::memcpy(target, colour_.data() + at, end - run.begin);
+      std::memcpy(target, colour_.get() + at, end - run.begin);
     else
-      BlendBytes(target, colour_.data() + at, rest_.data() + at, end - run.begin);
+      BlendBytes(target, colour_.get() + at, rest_.get() + at, end - run.begin);
   }
 }
 
+// Rows never used are bare already.
 void BlendPicture::ClearRows(int32_t first, int32_t end) {
-  if (end <= first) return;
-  const size_t from = size_t(first) * rowBytes_, bytes = size_t(end - first) * rowBytes_;
-  std::memset(colour_.data() + from, 0, bytes);
-  std::memset(rest_.data() + from, 255, bytes);
+  for (int32_t row = first; row < end; ++row)
+    if (rowReady_[size_t(row)] != 0) ClearRow(row);
+}
+
+void BlendPicture::ClearRow(int32_t row) {
+  const size_t from = size_t(row) * rowBytes_;
+  std::memset(colour_.get() + from, 0, rowBytes_);
+  std::memset(rest_.get() + from, 255, rowBytes_);
+  rowReady_[size_t(row)] = 1;
 }
 
 void BlendPicture::BeginComposite() {
@@ -195,8 +208,9 @@ void BlendPicture::Composite(const CoverageImage& image) {
     SpreadAlpha(coverage + first, image.Opacity, alpha_.data() + 3 * size_t(first),
                 size_t(last - first));
     const int32_t row = height_ - 1 - y;
+    if (rowReady_[size_t(row)] == 0) ClearRow(row);
     const size_t at = size_t(row) * rowBytes_ + size_t(left + first) * 3;
-    CompositeBytes(colour_.data() + at, rest_.data() + at, pattern_.data() + 3 * size_t(first),
+    CompositeBytes(colour_.get() + at, rest_.get() + at, pattern_.data() + 3 * size_t(first),
                    alpha_.data() + 3 * size_t(first), size_t(last - first) * 3);
     if (dirtyEnd_ <= dirtyFirst_) {
       dirtyFirst_ = row;
@@ -211,7 +225,7 @@ void BlendPicture::Composite(const CoverageImage& image) {
 void BlendPicture::EndComposite() {
   runs_.clear();
   for (int32_t row = dirtyFirst_; row < dirtyEnd_; ++row)
-    FindRuns(row, rest_.data() + size_t(row) * rowBytes_);
+    if (rowReady_[size_t(row)] != 0) FindRuns(row, rest_.get() + size_t(row) * rowBytes_);
   stored_ = !runs_.empty();
 }
 

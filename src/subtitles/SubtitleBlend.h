@@ -7,6 +7,7 @@
 // frame costs only the pixels the entry covers.
 #include <QImage>
 #include <cstdint>
+#include <memory>
 #include <utility>
 #include <vector>
 
@@ -61,6 +62,7 @@ class BlendPicture {
 
   void FindRuns(int32_t row, const uint8_t* rest);
   void ClearRows(int32_t first, int32_t end);
+  void ClearRow(int32_t row);
 
   // A composite's scratch rows: each pixel's alpha, and the image's colour,
   // three bytes a pixel; the picture's width, grown once.
@@ -73,8 +75,9 @@ class BlendPicture {
   int32_t width_ = 0;
   int32_t height_ = 0;
   size_t rowBytes_ = 0;
-  std::vector<uint8_t> colour_;
-  std::vector<uint8_t> rest_;
+  std::unique_ptr<uint8_t[]> colour_;
+  std::unique_ptr<uint8_t[]> rest_;
+  std::vector<uint8_t> rowReady_;  // per row: written since Allocate
   std::vector<Run> runs_;
   bool stored_ = false;
 };
