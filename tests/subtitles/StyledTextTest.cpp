@@ -7,6 +7,7 @@
 #include "subtitles/AssReader.h"
 #include "subtitles/StyledLimits.h"
 #include "subtitles/StyledMarkup.h"
+#include "subtitles/StyledScript.h"
 #include "subtitles/SubtitleUnit.h"
 #include "subtitles/WebVttReader.h"
 
@@ -120,6 +121,17 @@ TEST(StyledMarkupTest, TextWithSpacesKeepsItsBytes) {
   for (const std::string text :
        {"well-known\u2014yes!No/maybe", "\uD55C\uAD6D\uC5B4 \uBB38\uC7A5", "\xE9中文"})
     EXPECT_EQ(AddLineBreakOpportunities(text), text);
+}
+
+TEST(StyledScriptTest, AssTrackEventsGetBreaksUnlessTheScriptTurnsWrappingOff) {
+  using namespace STYLEDSCRIPT;
+  const std::string packet = "5,0,Default,,0,0,0,,中文";
+  EXPECT_EQ(TrackEventFields(TrackText::AssEvent, packet, 7,
+                             EventLayoutOf("[Script Info]\nWrapStyle: 0\n", 640, 360)),
+            "7,0,Default,,0,0,0,,中" + kBreak + "文");
+  EXPECT_EQ(TrackEventFields(TrackText::AssEvent, packet, 7,
+                             EventLayoutOf("[Script Info]\nwrapstyle:2\n", 640, 360)),
+            "7,0,Default,,0,0,0,,中文");
 }
 
 SubtitleFile OpenStyled(const std::string& text, bool styled = true) {
