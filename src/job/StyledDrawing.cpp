@@ -33,7 +33,7 @@ std::string TrackFeed::SetUp(STYLEDOVERLAY::StyledOverlay& overlay, VELAVCODEC::
           : info.Codec == TrackCodec::WebVtt ? STYLEDSCRIPT::TrackText::WebVtt
                                              : STYLEDSCRIPT::TrackText::SubRip;
   movText_ = info.Codec == TrackCodec::MovText;
-  resolution_ = STYLEDSCRIPT::TrackResolution(info.Header, decoder.Width, decoder.Height);
+  layout_ = STYLEDSCRIPT::EventLayoutOf(info.Header, decoder.Width, decoder.Height);
   order_ = 0;
   const double fps = decoder.FramesPerSecond;
   delayMs_ = options.UseFrames ? std::llround(options.DelayFrames * 1000.0 / (fps > 0 ? fps : 1))
@@ -50,8 +50,7 @@ void TrackFeed::Feed(STYLEDOVERLAY::StyledOverlay& overlay, VELAVCODEC::VelAvCod
     event.StartMs = packet.StartMs + delayMs_;
     event.EndMs = event.StartMs + (packet.DurationMs > 0 ? packet.DurationMs : kUntimedPacketMs);
     event.Fields = STYLEDSCRIPT::TrackEventFields(
-        form_, movText_ ? SUBTITLETRACK::MovTextOf(packet.Text) : packet.Text, order_++,
-        resolution_);
+        form_, movText_ ? SUBTITLETRACK::MovTextOf(packet.Text) : packet.Text, order_++, layout_);
     overlay.AddEvent(event);
   }
 }

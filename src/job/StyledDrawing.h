@@ -31,7 +31,7 @@ class TrackFeed {
  private:
   STYLEDSCRIPT::TrackText form_ = STYLEDSCRIPT::TrackText::SubRip;
   bool movText_ = false;
-  STYLEDLIMITS::Resolution resolution_;
+  STYLEDSCRIPT::EventLayout layout_;
   int64_t delayMs_ = 0;
   std::size_t order_ = 0;
   std::vector<SUBTITLETRACK::TrackPacket> packets_;

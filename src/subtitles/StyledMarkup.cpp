@@ -6,14 +6,12 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
+#include <cstdlib>
 
 #include "subtitles/SubtitleText.h"
 
 namespace STYLEDMARKUP {
 namespace {
-
-// A space drawn zero wide: where the drawing may break a line, not a gap.
-constexpr char kBreakOpportunity[] = "{\\fscx0} {\\fscx}";
 
 // The value of name="value", name='value' or name=value in a tag's inside.
 std::string Attribute(std::string_view inside, std::string_view name) {
@@ -213,6 +211,191 @@ std::string_view TakeControlCodes(std::string_view line, std::string& entry, std
   return line;
 }
 
+// An event's text in the pieces the drawing reads it in: plain text, the
+// two-letter escapes, override blocks, and a "{" that no "}" closes, which
+// is drawn as written with everything after it.
+struct Piece {
+  enum { Plain, Escape, Block, Unclosed } Kind;
+  std::string_view Text;
+};
+
+std::vector<Piece> Pieces(std::string_view text) {
+  std::vector<Piece> pieces;
+  std::size_t start = 0;
+  auto textUpTo = [&](std::size_t end) {
+    if (end > start) pieces.push_back({Piece::Plain, text.substr(start, end - start)});
+  };
+  for (std::size_t i = 0; i < text.size();) {
+    if (text[i] == '\\' && i + 1 < text.size() &&
+        std::string_view("Nnh{}").find(text[i + 1]) != std::string_view::npos) {
+      textUpTo(i);
+      pieces.push_back({Piece::Escape, text.substr(i, 2)});
+      start = i += 2;
+    } else if (text[i] == '{') {
+      textUpTo(i);
+      const std::size_t close = text.find('}', i);
+      if (close == std::string_view::npos) {
+        pieces.push_back({Piece::Unclosed, text.substr(i)});
+        return pieces;
+      }
+      pieces.push_back({Piece::Block, text.substr(i, close + 1 - i)});
+      start = i = close + 1;
+    } else {
+      ++i;
+    }
+  }
+  textUpTo(text.size());
+  return pieces;
+}
+
+// Each tag of a block's inside, without its backslash and the blanks after
+// it: up to the next backslash outside parentheses, so that an animation
+// holds the tags it animates.
+template <typename Visit>
+void ForEachTag(std::string_view inside, Visit&& visit) {
+  std::size_t at = inside.find('\\');
+  while (at != std::string_view::npos) {
+    std::size_t begin = at + 1;
+    while (begin < inside.size() && (inside[begin] == ' ' || inside[begin] == '\t')) ++begin;
+    std::size_t end = begin;
+    for (int depth = 0; end < inside.size(); ++end) {
+      if (inside[end] == '(') ++depth;
+      if (inside[end] == ')' && depth > 0) --depth;
+      if (inside[end] == '\\' && depth == 0) break;
+    }
+    if (end > begin) visit(inside.substr(begin, end - begin));
+    at = end < inside.size() ? end : std::string_view::npos;
+  }
+}
+
+bool StartsWith(std::string_view text, std::string_view prefix) {
+  return text.substr(0, prefix.size()) == prefix;
+}
+
+// A tag's value: what follows its name, blanks and an opening parenthesis
+// taken off.
+std::string_view Value(std::string_view tag, std::size_t nameLength) {
+  std::string_view value = tag.substr(nameLength);
+  while (!value.empty() && (value.front() == ' ' || value.front() == '\t' || value.front() == '('))
+    value.remove_prefix(1);
+  while (!value.empty() && (value.back() == ' ' || value.back() == '\t')) value.remove_suffix(1);
+  return value;
+}
+
+int IntegerValue(std::string_view tag, std::size_t nameLength) {
+  return std::atoi(std::string(Value(tag, nameLength)).c_str());
+}
+
+// Tags under which a break would change the drawing: a width scale that
+// moves (the scale set again after the break would stop it), a drawing (its
+// commands are no text) and wrapping turned off.
+bool BlockForbidsBreaks(std::string_view block) {
+  bool forbids = false;
+  ForEachTag(block.substr(1, block.size() - 2), [&](std::string_view tag) {
+    if (tag.front() == 't' && tag.find('(') != std::string_view::npos)
+      ForEachTag(tag.substr(tag.find('(') + 1), [&](std::string_view animated) {
+        forbids |= StartsWith(animated, "fsc") && !StartsWith(animated, "fscy");
+      });
+    else if (tag.front() == 'p' && !StartsWith(tag, "pos") && !StartsWith(tag, "pbo"))
+      forbids |= IntegerValue(tag, 1) != 0;
+    else if (tag.front() == 'q')
+      forbids |= IntegerValue(tag, 1) == 2;
+  });
+  return forbids;
+}
+
+// The width scale in force, as far as the blocks read so far tell: the
+// style's, one a tag set (the tag kept whole, to be set again as written),
+// or one not known here: another style's after a reset to it, or what a
+// value given to the tag for both scales means to the drawing.
+struct WidthScale {
+  enum { Style, Set, Unknown } Kind = Style;
+  std::string Tag;
+};
+
+void Follow(std::string_view tag, WidthScale& scale) {
+  if (StartsWith(tag, "fscx")) {
+    scale.Kind = Value(tag, 4).empty() ? WidthScale::Style : WidthScale::Set;
+    scale.Tag = tag;
+  } else if (StartsWith(tag, "fsc") && !StartsWith(tag, "fscy")) {
+    scale.Kind = Value(tag, 3).empty() ? WidthScale::Style : WidthScale::Unknown;
+  } else if (tag.front() == 'r') {
+    scale.Kind = Value(tag, 1).empty() ? WidthScale::Style : WidthScale::Unknown;
+  }
+}
+
+// A space drawn zero wide, where the drawing may break a line without a
+// gap, and the scale in force set again after it.
+std::string BreakOpportunity(const WidthScale& scale) {
+  return "{\\fscx0} {\\" + (scale.Kind == WidthScale::Set ? scale.Tag : std::string("fscx")) + "}";
+}
+
+// Letters of scripts written without spaces between words, and the full-
+// width punctuation that goes with them.
+bool WrittenWithoutSpaces(char32_t c) {
+  switch (QChar::script(c)) {
+    case QChar::Script_Han:
+    case QChar::Script_Hiragana:
+    case QChar::Script_Katakana:
+    case QChar::Script_Bopomofo:
+    case QChar::Script_Yi:
+    case QChar::Script_Thai:
+    case QChar::Script_Lao:
+    case QChar::Script_Khmer:
+    case QChar::Script_Myanmar:
+    case QChar::Script_Tibetan:
+      return true;
+    default:
+      return (c >= 0x3000 && c <= 0x303F) || (c >= 0xFE30 && c <= 0xFE4F) ||
+             (c >= 0xFF00 && c <= 0xFFEF);
+  }
+}
+
+char32_t CodePointBefore(const QString& text, qsizetype at) {
+  const QChar last = text[at - 1];
+  if (last.isLowSurrogate() && at >= 2 && text[at - 2].isHighSurrogate())
+    return QChar::surrogateToUcs4(text[at - 2], last);
+  return last.unicode();
+}
+
+char32_t CodePointAt(const QString& text, qsizetype at) {
+  const QChar first = text[at];
+  if (first.isHighSurrogate() && at + 1 < text.size() && text[at + 1].isLowSurrogate())
+    return QChar::surrogateToUcs4(first, text[at + 1]);
+  return first.unicode();
+}
+
+// Where the drawing cannot break already: beside a letter written without
+// spaces, not beside a space, and never after a backslash, which would make
+// an escape of the brace that follows.
+bool WantsBreak(const QString& text, qsizetype at) {
+  const char32_t before = CodePointBefore(text, at), after = CodePointAt(text, at);
+  if (!WrittenWithoutSpaces(before) && !WrittenWithoutSpaces(after)) return false;
+  return !QChar::isSpace(before) && !QChar::isSpace(after) && before != '\\';
+}
+
+// Text that gets no break is kept byte for byte, bytes that are no UTF-8
+// included.
+void AddToRun(std::string_view run, const WidthScale& scale, std::string& out) {
+  const bool ascii = std::all_of(run.begin(), run.end(),
+                                 [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+  const QString text = QString::fromUtf8(run.data(), qsizetype(run.size()));
+  if (ascii || scale.Kind == WidthScale::Unknown || text.toStdString() != run) {
+    out.append(run);
+    return;
+  }
+  QTextBoundaryFinder finder(QTextBoundaryFinder::Line, text);
+  qsizetype last = 0;
+  for (qsizetype at = finder.toNextBoundary(); at > 0 && at < text.size();
+       at = finder.toNextBoundary()) {
+    if (!WantsBreak(text, at)) continue;
+    out += text.mid(last, at - last).toStdString();
+    out += BreakOpportunity(scale);
+    last = at;
+  }
+  out += text.mid(last).toStdString();
+}
+
 }  // namespace
 
 std::string AssColour(std::string_view value) {
@@ -268,34 +451,24 @@ std::string JoinLines(const std::vector<std::string>& lines) {
   return joined;
 }
 
-// Only in text, not in override blocks; not beside a space, where a break
-// already may fall.
 std::string AddLineBreakOpportunities(std::string_view text) {
+  const std::vector<Piece> pieces = Pieces(text);
+  if (std::any_of(pieces.begin(), pieces.end(), [](const Piece& piece) {
+        return piece.Kind == Piece::Block && BlockForbidsBreaks(piece.Text);
+      }))
+    return std::string(text);
   std::string out;
   out.reserve(text.size());
-  std::size_t i = 0;
-  while (i < text.size()) {
-    if (text[i] == '{') {
-      std::size_t close = text.find('}', i);
-      close = close == std::string_view::npos ? text.size() : close + 1;
-      out.append(text.substr(i, close - i));
-      i = close;
+  WidthScale scale;
+  for (const Piece& piece : pieces) {
+    if (piece.Kind == Piece::Plain) {
+      AddToRun(piece.Text, scale, out);
       continue;
     }
-    std::size_t end = text.find('{', i);
-    if (end == std::string_view::npos) end = text.size();
-    const QString run = QString::fromUtf8(text.data() + i, qsizetype(end - i));
-    QTextBoundaryFinder finder(QTextBoundaryFinder::Line, run);
-    qsizetype last = 0;
-    for (qsizetype at = finder.toNextBoundary(); at > 0 && at < run.size();
-         at = finder.toNextBoundary()) {
-      if (run[at - 1].isSpace() || run[at].isSpace() || run[at - 1] == '\\') continue;
-      out += run.mid(last, at - last).toStdString();
-      out += kBreakOpportunity;
-      last = at;
-    }
-    out += run.mid(last).toStdString();
-    i = end;
+    out.append(piece.Text);
+    if (piece.Kind == Piece::Block)
+      ForEachTag(piece.Text.substr(1, piece.Text.size() - 2),
+                 [&](std::string_view tag) { Follow(tag, scale); });
   }
   return out;
 }

@@ -3,7 +3,8 @@
 // The markup of SubRip, MicroDVD and WebVTT text turned into the override
 // blocks the styled drawing understands, so that italic, bold, underline,
 // strike-out, colours, faces, sizes and placements are drawn rather than
-// removed. Text comes and goes as UTF-8.
+// removed; and the breaks any event's text needs. Text comes and goes as
+// UTF-8.
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -45,6 +46,10 @@ std::string JoinLines(const std::vector<std::string>& lines);
 
 // Breaks that a line without spaces may wrap at (Chinese, Japanese, Thai),
 // made as spaces of no width, since the drawing breaks lines only at spaces.
+// Only in an event's text, never in its override blocks or escapes, and with
+// the width scale in force set again after each; text of other scripts stays
+// as it was. An event that animates its width scale, draws shapes or turns
+// wrapping off is left as it is.
 std::string AddLineBreakOpportunities(std::string_view text);
 
 }  // namespace STYLEDMARKUP

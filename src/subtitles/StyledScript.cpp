@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <functional>
 
 #include "subtitles/AssReader.h"
@@ -13,6 +14,7 @@
 #include "subtitles/StyledMarkup.h"
 #include "subtitles/SubtitleEncoding.h"
 #include "subtitles/SubtitleLayout.h"
+#include "subtitles/SubtitleText.h"
 
 namespace STYLEDSCRIPT {
 namespace {
@@ -80,10 +82,32 @@ std::string EventFields(std::size_t order, std::string_view layerAndStyle, std::
   return std::to_string(order) + "," + std::string(layerAndStyle) + "," + std::string(text);
 }
 
+// A header's WrapStyle 2 turns wrapping off.
+bool ScriptWrapsLines(std::string_view header) {
+  std::size_t begin = 0;
+  bool wraps = true;
+  while (begin < header.size()) {
+    std::size_t end = header.find('\n', begin);
+    if (end == std::string_view::npos) end = header.size();
+    const std::string line =
+        SUBTITLEFILE::LowerAscii(SUBTITLEFILE::TrimControls(header.substr(begin, end - begin)));
+    if (line.rfind("wrapstyle:", 0) == 0) wraps = std::atoi(line.c_str() + 10) != 2;
+    begin = end + 1;
+  }
+  return wraps;
+}
+
+// An ASS event's text as the drawing gets it: with the breaks its lines
+// need when the script wraps them, held to the limits.
+std::string AssEventText(std::string_view text, const EventLayout& layout) {
+  return STYLEDLIMITS::LimitEventText(
+      layout.Wraps ? STYLEDMARKUP::AddLineBreakOpportunities(text) : std::string(text),
+      layout.Resolution);
+}
+
 // An ASS event in the order the drawing takes a stream's events.
 std::string AssEventFields(std::size_t order, const std::string& line,
-                           const std::vector<std::string>& format,
-                           const STYLEDLIMITS::Resolution& resolution) {
+                           const std::vector<std::string>& format, const EventLayout& layout) {
   const SUBTITLEFILE::AssEvent event = SUBTITLEFILE::SplitAssEvent(line, format);
   auto orZero = [](std::string_view value) {
     return value.empty() ? std::string_view("0") : value;
@@ -93,7 +117,7 @@ std::string AssEventFields(std::size_t order, const std::string& line,
        {orZero(event.Layer), event.Style, event.Name, orZero(event.MarginL), orZero(event.MarginR),
         orZero(event.MarginV), event.Effect})
     fields.append(value).append(",");
-  return fields + STYLEDLIMITS::LimitEventText(event.Text, resolution);
+  return fields + AssEventText(event.Text, layout);
 }
 
 // A WebVTT cue's settings as margins and an alignment, the way a browser
@@ -184,14 +208,13 @@ StyledScript TrackScript(const std::string& assHeader, const BaseStyle& base, in
   return script;
 }
 
-STYLEDLIMITS::Resolution TrackResolution(const std::string& assHeader, int32_t width,
-                                         int32_t height) {
-  if (!assHeader.empty()) return STYLEDLIMITS::ScriptResolution(assHeader);
-  return {std::max(width, 1), std::max(height, 1)};
+EventLayout EventLayoutOf(const std::string& assHeader, int32_t width, int32_t height) {
+  if (assHeader.empty()) return {{std::max(width, 1), std::max(height, 1)}, true};
+  return {STYLEDLIMITS::ScriptResolution(assHeader), ScriptWrapsLines(assHeader)};
 }
 
 std::string TrackEventFields(TrackText form, const std::string& text, std::size_t order,
-                             const STYLEDLIMITS::Resolution& resolution) {
+                             const EventLayout& layout) {
   if (form == TrackText::AssEvent) {
     // "ReadOrder,Layer,Style,Name,MarginL,MarginR,MarginV,Effect,Text": ours
     // replaces the read order, the text is held to the limits.
@@ -200,7 +223,7 @@ std::string TrackEventFields(TrackText form, const std::string& text, std::size_
     for (int i = 0; i < 7 && textAt != std::string::npos; ++i) textAt = text.find(',', textAt + 1);
     if (textAt == std::string::npos) return {};
     return std::to_string(order) + text.substr(comma, textAt + 1 - comma) +
-           STYLEDLIMITS::LimitEventText(std::string_view(text).substr(textAt + 1), resolution);
+           AssEventText(std::string_view(text).substr(textAt + 1), layout);
   }
   std::vector<std::string> lines;
   STYLEDMARKUP::TagState state;
@@ -218,7 +241,7 @@ std::string TrackEventFields(TrackText form, const std::string& text, std::size_
   const std::string converted =
       STYLEDMARKUP::AddLineBreakOpportunities(STYLEDMARKUP::JoinLines(lines));
   return EventFields(order, "0,Default,,0,0,0,",
-                     STYLEDLIMITS::LimitEventText(converted, resolution));
+                     STYLEDLIMITS::LimitEventText(converted, layout.Resolution));
 }
 
 int64_t FrameTimeMs(int64_t frame, double framesPerSecond) {
@@ -241,9 +264,9 @@ StyledScript BuildScript(const SUBTITLEFILE::SubtitleFile& file, const BaseStyle
   const bool ass = document.Format == SUBTITLEFILE::FormatAss;
   const bool webVtt = document.Format == SUBTITLEFILE::FormatWebVtt;
   StyledScript script;
-  const STYLEDLIMITS::Resolution resolution =
-      ass ? STYLEDLIMITS::ScriptResolution(document.ScriptHeader)
-          : STYLEDLIMITS::Resolution{std::max(width, 1), std::max(height, 1)};
+  const EventLayout layout =
+      EventLayoutOf(ass ? document.ScriptHeader : std::string(), width, height);
+  const STYLEDLIMITS::Resolution& resolution = layout.Resolution;
   script.Header = ass ? STYLEDLIMITS::LimitStyles(document.ScriptHeader, resolution)
                       : OwnHeader(base, width, height);
   const TextDecoder decode(document, base.Font.Charset);
@@ -266,7 +289,7 @@ StyledScript BuildScript(const SUBTITLEFILE::SubtitleFile& file, const BaseStyle
     if (event.EndMs <= event.StartMs) continue;
     if (ass) {
       event.Fields =
-          AssEventFields(i, decode(document.TextOf(cue.Fields)), document.EventFormat, resolution);
+          AssEventFields(i, decode(document.TextOf(cue.Fields)), document.EventFormat, layout);
     } else {
       text = STYLEDMARKUP::AddLineBreakOpportunities(ConvertedText(document, cue, decode));
       text = STYLEDLIMITS::LimitEventText(text, resolution);

@@ -55,15 +55,20 @@ StyledScript TrackScript(const std::string& assHeader, const BaseStyle& base, in
 // How a track's packets hold their text.
 enum class TrackText { SubRip, WebVtt, AssEvent };
 
-// The resolution a track's values are held to: an ASS track's script's,
-// else the picture's. Found once per track.
-STYLEDLIMITS::Resolution TrackResolution(const std::string& assHeader, int32_t width,
-                                         int32_t height);
+// What a script's or a track's events are made with, found once from its
+// header: the resolution their values are held to (an ASS script's, else
+// the picture's) and whether their lines wrap (not when the script's
+// WrapStyle is 2).
+struct EventLayout {
+  STYLEDLIMITS::Resolution Resolution;
+  bool Wraps = true;
+};
+EventLayout EventLayoutOf(const std::string& assHeader, int32_t width, int32_t height);
 
 // One packet's text as an event's fields; `order` must differ from every
 // other event's.
 std::string TrackEventFields(TrackText form, const std::string& text, std::size_t order,
-                             const STYLEDLIMITS::Resolution& resolution);
+                             const EventLayout& layout);
 
 // The font size a style needs so that its lines are as tall as plain
 // drawing makes them.

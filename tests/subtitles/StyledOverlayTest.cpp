@@ -33,15 +33,24 @@ struct Rgb {
 class Drawn {
  public:
   Drawn(const std::string& text, int64_t ms, STYLEDSCRIPT::BaseStyle base = Base(),
-        int32_t delayFrames = 0, SUBTITLEFILE::SubtitleFile::TimeMap map = {}) {
+        int32_t delayFrames = 0, SUBTITLEFILE::SubtitleFile::TimeMap map = {})
+      : Drawn(Script(text, base, delayFrames, std::move(map)), ms) {}
+
+  // What the drawing is handed for a whole subtitle file.
+  static STYLEDSCRIPT::StyledScript Script(const std::string& text,
+                                           STYLEDSCRIPT::BaseStyle base = Base(),
+                                           int32_t delayFrames = 0,
+                                           SUBTITLEFILE::SubtitleFile::TimeMap map = {}) {
     SUBTITLEFILE::SubtitleFile file;
     file.Reading.Styled = file.Reading.Unicode = true;
     EXPECT_TRUE(file.OpenContents("test", text)) << file.ErrorText;
     file.SetFrameRate(kRate);
     file.SetDelayFrames(delayFrames);
     file.SetTimeMap(map);
-    const STYLEDSCRIPT::StyledScript script =
-        STYLEDSCRIPT::BuildScript(file, base, kWidth, kHeight);
+    return STYLEDSCRIPT::BuildScript(file, base, kWidth, kHeight);
+  }
+
+  Drawn(const STYLEDSCRIPT::StyledScript& script, int64_t ms) {
     STYLEDOVERLAY::StyledOverlay overlay;
     EXPECT_EQ(overlay.Setup(script, kWidth, kHeight), "");
     EXPECT_TRUE(frame_.Allocate(kWidth, kHeight));
@@ -102,6 +111,11 @@ class Drawn {
     return upper / std::max(upperCount, 1) - lower / std::max(lowerCount, 1);
   }
 
+  bool SamePixels(const Drawn& other) const {
+    return std::memcmp(frame_.Pixels(), other.frame_.Pixels(), size_t(frame_.Stride()) * kHeight) ==
+           0;
+  }
+
   bool Shows() const { return shows_; }
   const std::vector<std::string>& Notes() const { return notes_; }
   const BMPFRAME::BmpFrame& Frame() const { return frame_; }
@@ -114,6 +128,44 @@ class Drawn {
 
 std::string SubRip(const std::string& text) {
   return "1\n00:00:01,000 --> 00:00:03,000\n" + text + "\n";
+}
+
+// A script's sections up to its events: what a source's ASS track carries
+// as its header.
+std::string AssHeader() {
+  return "[Script Info]\nScriptType: v4.00+\nPlayResX: 640\nPlayResY: 360\n"
+         "\n[V4+ Styles]\nFormat: Name, Fontname, Fontsize, Outline, Shadow, Alignment, MarginL, "
+         "MarginR\nStyle: Default,DejaVu Sans,36,1,0,2,20,20\n\n[Events]\n"
+         "Format: Layer, Start, End, Style, Name, MarginL, MarginR, MarginV, Effect, Text\n";
+}
+
+// One event's fields after its times and layer, as a script's line and a
+// track's packet both have them.
+std::string AssFields(const std::string& text) { return "Default,,0,0,0,," + text; }
+
+// An ASS script of one event, shown from 1 s to 3 s.
+std::string Ass(const std::string& text) {
+  return AssHeader() + "Dialogue: 0,0:00:01.00,0:00:03.00," + AssFields(text) + "\n";
+}
+
+// "This is a very long", six times over: far wider than the picture.
+std::string LongChinese() {
+  std::string chinese;
+  for (int i = 0; i < 6; ++i)
+    chinese += "\xE8\xBF\x99\xE6\x98\xAF\xE4\xB8\x80\xE4\xB8\xAA\xE5\xBE\x88\xE9\x95\xBF";
+  return chinese;
+}
+
+// `wrapped` stays inside the picture, in two lines or more of the height
+// `one` takes.
+void ExpectWrapped(const Drawn& one, const Drawn& wrapped) {
+  const Drawn::Box line = one.InkBox(), box = wrapped.InkBox();
+  ASSERT_GE(line.Left, 0);
+  ASSERT_GE(box.Left, 0);
+  EXPECT_GT(box.Left, 0);
+  EXPECT_LT(box.Right, kWidth - 1);
+  // Two lines, not one line run off both sides.
+  EXPECT_GT(box.Bottom - box.Top, 2 * (line.Bottom - line.Top));
 }
 
 TEST(StyledOverlayTest, ItalicLeansAndBoldIsHeavier) {
@@ -223,17 +275,9 @@ TEST(StyledOverlayTest, DamagedTrackPacketsAreSkippedAndSaidOnce) {
 }
 
 TEST(StyledOverlayTest, LinesWithoutSpacesWrapInsideThePicture) {
-  std::string chinese;
-  for (int i = 0; i < 6; ++i)
-    chinese += "\xE8\xBF\x99\xE6\x98\xAF\xE4\xB8\x80\xE4\xB8\xAA\xE5\xBE\x88\xE9\x95\xBF";
-  const Drawn one(SubRip("\xE8\xBF\x99"), 2000);
-  const Drawn wrapped(SubRip(chinese), 2000);
-  const Drawn::Box line = one.InkBox(), box = wrapped.InkBox();
-  ASSERT_GE(box.Left, 0);
-  EXPECT_GT(box.Left, 0);
-  EXPECT_LT(box.Right, kWidth - 1);
-  // Two lines, not one line run off both sides.
-  EXPECT_GT(box.Bottom - box.Top, 2 * (line.Bottom - line.Top));
+  const std::string one = "\xE8\xBF\x99";
+  ExpectWrapped(Drawn(SubRip(one), 2000), Drawn(SubRip(LongChinese()), 2000));
+  ExpectWrapped(Drawn(Ass(one), 2000), Drawn(Ass(LongChinese()), 2000));
 }
 
 // Thai writes its words without spaces: the breaks between them come from a
@@ -250,16 +294,51 @@ TEST(StyledOverlayTest, ThaiLinesWrapBetweenWordsInsideThePicture) {
       "\xE0\xB8\x94\xE0\xB8\xB5\xE0\xB8\xA1\xE0\xB8\xB2\xE0\xB8\x81";
   std::string thai;
   for (int i = 0; i < 8; ++i) thai += sentence;
-  const Drawn one(SubRip(sentence), 2000);
-  const Drawn wrapped(SubRip(thai), 2000);
-  const Drawn::Box line = one.InkBox(), box = wrapped.InkBox();
-  ASSERT_GE(line.Left, 0);
-  ASSERT_GE(box.Left, 0);
-  // The sentence alone fits; eight of them do not.
-  ASSERT_GT(8 * (line.Right - line.Left), kWidth);
-  EXPECT_GT(box.Left, 0);
-  EXPECT_LT(box.Right, kWidth - 1);
-  EXPECT_GT(box.Bottom - box.Top, 2 * (line.Bottom - line.Top));
+  using Format = std::string (*)(const std::string&);
+  for (Format format : {SubRip, Ass}) {
+    const Drawn one(format(sentence), 2000);
+    // The sentence alone fits; eight of them do not.
+    ASSERT_GT(8 * (one.InkBox().Right - one.InkBox().Left), kWidth);
+    ExpectWrapped(one, Drawn(format(thai), 2000));
+  }
+}
+
+// The breaks are spaces of no width that set the width scale in force
+// again: a line that fits is drawn as without them, but for a glyph's
+// fraction of a pixel.
+TEST(StyledOverlayTest, AssBreaksKeepTheWidthScaleInForce) {
+  const std::string text =
+      "{\\fscx150}\xE8\xBF\x99\xE6\x98\xAF\xE4\xB8\x80\xE4\xB8\xAA{\\fscx60}"
+      "\xE5\xBE\x88\xE9\x95\xBF";
+  STYLEDSCRIPT::StyledScript script = Drawn::Script(Ass(text));
+  ASSERT_EQ(script.Events.size(), 1u);
+  const Drawn broken(script, 2000);
+  std::string& fields = script.Events[0].Fields;
+  ASSERT_NE(fields.find("{\\fscx0} "), std::string::npos) << fields;
+  fields = fields.substr(0, fields.find('{')) + text;
+  const Drawn unbroken(script, 2000);
+  const Drawn::Box box = broken.InkBox(), expected = unbroken.InkBox();
+  ASSERT_GE(expected.Left, 0);
+  EXPECT_NEAR(box.Left, expected.Left, 1);
+  EXPECT_NEAR(box.Right, expected.Right, 1);
+  // Each glyph where it was: ink in the same columns.
+  int columns = 0;
+  for (int x = 0; x < kWidth; ++x)
+    columns += (broken.InkCount(x, x + 1) > 0) != (unbroken.InkCount(x, x + 1) > 0);
+  EXPECT_LE(columns, 2);
+}
+
+// A source's ASS track: its events get the breaks its file's events get.
+TEST(StyledOverlayTest, AssTrackEventsWrapAsTheFilesEventsDo) {
+  STYLEDSCRIPT::StyledScript track =
+      STYLEDSCRIPT::TrackScript(AssHeader(), Drawn::Base(), kWidth, kHeight);
+  track.Events.push_back({1000, 3000,
+                          STYLEDSCRIPT::TrackEventFields(
+                              STYLEDSCRIPT::TrackText::AssEvent, "0,0," + AssFields(LongChinese()),
+                              0, STYLEDSCRIPT::EventLayoutOf(AssHeader(), kWidth, kHeight))});
+  const Drawn fromTrack(track, 2000);
+  ASSERT_GE(fromTrack.InkBox().Left, 0);
+  EXPECT_TRUE(fromTrack.SamePixels(Drawn(Ass(LongChinese()), 2000)));
 }
 
 TEST(StyledOverlayTest, WebVttCueSettingsPlaceTheCue) {

@@ -7,6 +7,7 @@
 #include "subtitles/AssReader.h"
 #include "subtitles/StyledLimits.h"
 #include "subtitles/StyledMarkup.h"
+#include "subtitles/StyledScript.h"
 #include "subtitles/SubtitleUnit.h"
 #include "subtitles/WebVttReader.h"
 
@@ -82,6 +83,55 @@ TEST(StyledMarkupTest, BreakOpportunitiesOnlyWhereLinesHaveNoSpaces) {
   EXPECT_EQ(AddLineBreakOpportunities("{\\i1}中文"), "{\\i1}中{\\fscx0} {\\fscx}文");
   // Thai breaks between its words ("hello", "polite particle"), not its letters.
   EXPECT_EQ(AddLineBreakOpportunities("สวัสดีครับ"), "สวัสดี{\\fscx0} {\\fscx}ครับ");
+}
+
+const std::string kBreak = "{\\fscx0} {\\fscx}";
+
+TEST(StyledMarkupTest, AssTextGetsBreaksOnlyOutsideItsBlocksAndEscapes) {
+  EXPECT_EQ(AddLineBreakOpportunities("{\\an8\\c&H00FF00&}中文\\N中文\\h中\\n中"),
+            "{\\an8\\c&H00FF00&}中" + kBreak + "文\\N中" + kBreak + "文\\h中\\n中");
+  // An escaped brace is text; a break after a backslash would make one.
+  EXPECT_EQ(AddLineBreakOpportunities("\\{中文\\}\\中"), "\\{中" + kBreak + "文\\}\\中");
+  // A brace never closed is drawn as written, and so is all after it.
+  EXPECT_EQ(AddLineBreakOpportunities("中文{中文"), "中" + kBreak + "文{中文");
+}
+
+TEST(StyledMarkupTest, BreaksSetTheWidthScaleInForceAgain) {
+  EXPECT_EQ(AddLineBreakOpportunities("{\\fscx150\\fscy80}中文{\\r}中文"),
+            "{\\fscx150\\fscy80}中{\\fscx0} {\\fscx150}文{\\r}中" + kBreak + "文");
+  EXPECT_EQ(AddLineBreakOpportunities("{\\fscx150}{\\ fscx}中文"),
+            "{\\fscx150}{\\ fscx}中" + kBreak + "文");
+  // Another style's scale is not known here: no breaks until one is set.
+  EXPECT_EQ(AddLineBreakOpportunities("{\\rAlt}中文{\\fscx80}中文"),
+            "{\\rAlt}中文{\\fscx80}中{\\fscx0} {\\fscx80}文");
+}
+
+TEST(StyledMarkupTest, EventsThatBreaksWouldChangeAreLeftWhole) {
+  for (const std::string text : {"{\\t(0,500,\\fscx200)}中文", "{\\move(0,0,9,9)\\t(\\fsc)}中文",
+                                 "{\\p1}m 0 0 l 9 9{\\p0}中文", "中{\\q2}文"})
+    EXPECT_EQ(AddLineBreakOpportunities(text), text);
+  // Other animations, positions and shapes switched off leave room for breaks.
+  EXPECT_EQ(AddLineBreakOpportunities("{\\t(\\fscy200)\\pos(1,2)\\p0\\q1}中文"),
+            "{\\t(\\fscy200)\\pos(1,2)\\p0\\q1}中" + kBreak + "文");
+}
+
+// Text of scripts written with spaces keeps its bytes, and so do bytes that
+// are no UTF-8.
+TEST(StyledMarkupTest, TextWithSpacesKeepsItsBytes) {
+  for (const std::string text :
+       {"well-known\u2014yes!No/maybe", "\uD55C\uAD6D\uC5B4 \uBB38\uC7A5", "\xE9中文"})
+    EXPECT_EQ(AddLineBreakOpportunities(text), text);
+}
+
+TEST(StyledScriptTest, AssTrackEventsGetBreaksUnlessTheScriptTurnsWrappingOff) {
+  using namespace STYLEDSCRIPT;
+  const std::string packet = "5,0,Default,,0,0,0,,中文";
+  EXPECT_EQ(TrackEventFields(TrackText::AssEvent, packet, 7,
+                             EventLayoutOf("[Script Info]\nWrapStyle: 0\n", 640, 360)),
+            "7,0,Default,,0,0,0,,中" + kBreak + "文");
+  EXPECT_EQ(TrackEventFields(TrackText::AssEvent, packet, 7,
+                             EventLayoutOf("[Script Info]\nwrapstyle:2\n", 640, 360)),
+            "7,0,Default,,0,0,0,,中文");
 }
 
 SubtitleFile OpenStyled(const std::string& text, bool styled = true) {
