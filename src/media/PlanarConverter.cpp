@@ -62,7 +62,6 @@ void PlanarConverter::Release() {
   if (pool_ != nullptr) api_.av_buffer_pool_uninit(&pool_);
   if (context_ != nullptr) api_.sws_freeContext(context_);
   context_ = nullptr;
-  contextFormat_ = -1;
 }
 
 bool PlanarConverter::Takes(const AVFrame* picture) const {
@@ -105,14 +104,11 @@ bool PlanarConverter::ConvertDeep(const AVFrame* picture, AVFrame* target) const
 }
 
 bool PlanarConverter::ConvertScaled(const AVFrame* picture, AVFrame* target) {
-  if (context_ == nullptr || contextFormat_ != picture->format) {
-    if (context_ != nullptr) api_.sws_freeContext(context_);
-    context_ = api_.sws_getCachedContext(nullptr, width_, height_, AVPixelFormat(picture->format),
-                                         width_, height_, AV_PIX_FMT_YUV420P, SWS_BICUBIC, nullptr,
-                                         nullptr, nullptr);
-    contextFormat_ = context_ != nullptr ? picture->format : -1;
-    if (context_ == nullptr) return false;
-  }
+  // Kept while the pictures' form stays; made anew when it changes.
+  context_ = api_.sws_getCachedContext(context_, width_, height_, AVPixelFormat(picture->format),
+                                       width_, height_, AV_PIX_FMT_YUV420P, SWS_BICUBIC, nullptr,
+                                       nullptr, nullptr);
+  if (context_ == nullptr) return false;
   return api_.sws_scale(context_, picture->data, picture->linesize, 0, height_, target->data,
                         target->linesize) == height_;
 }

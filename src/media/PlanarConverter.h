@@ -32,7 +32,6 @@ class PlanarConverter {
   const EntryPoints& api_;
   AVBufferPool* pool_ = nullptr;
   SwsContext* context_ = nullptr;
-  int contextFormat_ = -1;
   int width_ = 0, height_ = 0;
 };
 

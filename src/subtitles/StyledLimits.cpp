@@ -205,18 +205,24 @@ std::string LimitStyleLine(std::string_view values, const std::vector<std::strin
 
 }  // namespace
 
-Resolution ScriptResolution(std::string_view header) {
-  int width = 0, height = 0;
+int HeaderNumber(std::string_view header, std::string_view key, int missing) {
+  int value = missing;
   std::size_t begin = 0;
   while (begin < header.size()) {
     std::size_t end = header.find('\n', begin);
     if (end == std::string_view::npos) end = header.size();
     const std::string line =
         SUBTITLEFILE::LowerAscii(SUBTITLEFILE::TrimControls(header.substr(begin, end - begin)));
-    if (line.rfind("playresx:", 0) == 0) width = std::atoi(line.c_str() + 9);
-    if (line.rfind("playresy:", 0) == 0) height = std::atoi(line.c_str() + 9);
+    if (line.size() > key.size() && line.compare(0, key.size(), key) == 0 &&
+        line[key.size()] == ':')
+      value = std::atoi(line.c_str() + key.size() + 1);
     begin = end + 1;
   }
+  return value;
+}
+
+Resolution ScriptResolution(std::string_view header) {
+  int width = HeaderNumber(header, "playresx", 0), height = HeaderNumber(header, "playresy", 0);
   // As the drawing completes a missing one.
   if (width <= 0 && height <= 0) return {};
   if (height <= 0) height = width == 1280 ? 1024 : std::max(1, width * 3 / 4);

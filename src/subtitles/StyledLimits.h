@@ -22,6 +22,10 @@ struct Resolution {
   int Height = 288;
 };
 
+// The number a script header's line "Key: number" gives (the last such line;
+// `key` in lower case, matched in any case), or `missing`.
+int HeaderNumber(std::string_view header, std::string_view key, int missing);
+
 // The script's play resolution, as the drawing would assume it.
 Resolution ScriptResolution(std::string_view header);
 

@@ -268,10 +268,6 @@ void ForEachTag(std::string_view inside, Visit&& visit) {
   }
 }
 
-bool StartsWith(std::string_view text, std::string_view prefix) {
-  return text.substr(0, prefix.size()) == prefix;
-}
-
 // A tag's value: what follows its name, blanks and an opening parenthesis
 // taken off.
 std::string_view Value(std::string_view tag, std::size_t nameLength) {
@@ -294,9 +290,9 @@ bool BlockForbidsBreaks(std::string_view block) {
   ForEachTag(block.substr(1, block.size() - 2), [&](std::string_view tag) {
     if (tag.front() == 't' && tag.find('(') != std::string_view::npos)
       ForEachTag(tag.substr(tag.find('(') + 1), [&](std::string_view animated) {
-        forbids |= StartsWith(animated, "fsc") && !StartsWith(animated, "fscy");
+        forbids |= animated.starts_with("fsc") && !animated.starts_with("fscy");
       });
-    else if (tag.front() == 'p' && !StartsWith(tag, "pos") && !StartsWith(tag, "pbo"))
+    else if (tag.front() == 'p' && !tag.starts_with("pos") && !tag.starts_with("pbo"))
       forbids |= IntegerValue(tag, 1) != 0;
     else if (tag.front() == 'q')
       forbids |= IntegerValue(tag, 1) == 2;
@@ -314,10 +310,10 @@ struct WidthScale {
 };
 
 void Follow(std::string_view tag, WidthScale& scale) {
-  if (StartsWith(tag, "fscx")) {
+  if (tag.starts_with("fscx")) {
     scale.Kind = Value(tag, 4).empty() ? WidthScale::Style : WidthScale::Set;
     scale.Tag = tag;
-  } else if (StartsWith(tag, "fsc") && !StartsWith(tag, "fscy")) {
+  } else if (tag.starts_with("fsc") && !tag.starts_with("fscy")) {
     scale.Kind = Value(tag, 3).empty() ? WidthScale::Style : WidthScale::Unknown;
   } else if (tag.front() == 'r') {
     scale.Kind = Value(tag, 1).empty() ? WidthScale::Style : WidthScale::Unknown;

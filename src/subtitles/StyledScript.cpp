@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
 #include <functional>
 
 #include "subtitles/AssReader.h"
@@ -14,7 +13,6 @@
 #include "subtitles/StyledMarkup.h"
 #include "subtitles/SubtitleEncoding.h"
 #include "subtitles/SubtitleLayout.h"
-#include "subtitles/SubtitleText.h"
 
 namespace STYLEDSCRIPT {
 namespace {
@@ -84,17 +82,7 @@ std::string EventFields(std::size_t order, std::string_view layerAndStyle, std::
 
 // A header's WrapStyle 2 turns wrapping off.
 bool ScriptWrapsLines(std::string_view header) {
-  std::size_t begin = 0;
-  bool wraps = true;
-  while (begin < header.size()) {
-    std::size_t end = header.find('\n', begin);
-    if (end == std::string_view::npos) end = header.size();
-    const std::string line =
-        SUBTITLEFILE::LowerAscii(SUBTITLEFILE::TrimControls(header.substr(begin, end - begin)));
-    if (line.rfind("wrapstyle:", 0) == 0) wraps = std::atoi(line.c_str() + 10) != 2;
-    begin = end + 1;
-  }
-  return wraps;
+  return STYLEDLIMITS::HeaderNumber(header, "wrapstyle", 0) != 2;
 }
 
 // An ASS event's text as the drawing gets it: with the breaks its lines
