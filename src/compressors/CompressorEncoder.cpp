@@ -332,7 +332,7 @@ EncoderCompressor::Band EncoderCompressor::BandOf(
 bool EncoderCompressor::Band::Fits(const PLANARPICTURE::MixedPicture& picture) const {
   const PLANARPICTURE::PlanarPicture& planes = picture.Planes;
   if (planes.Width != width || planes.Height != height || planes.Data[0] == nullptr) return false;
-  if (end == top) return true;
+  if (end == top || picture.Ink != nullptr) return true;
   if (picture.Bgr == nullptr) return false;
   const BMPFRAME::BmpView bgr(const_cast<uint8_t*>(picture.Bgr));  // only read
   return bgr.Width() == width && bgr.Height() == height;
@@ -361,7 +361,7 @@ HRESULT EncoderCompressor::Borrow(const PLANARPICTURE::PlanarPicture& planes, AV
   return AVIERR_OK;
 }
 
-// The planes are copied as they are, but for the band.
+// The planes are copied as they are, but for a band that comes from BGR.
 HRESULT EncoderCompressor::StageMixedInto(const PLANARPICTURE::MixedPicture& picture,
                                           const Band& band, AVFrame* frame) {
   if (!MakeWritable(frame)) return AVIERR_MEMORY;
@@ -376,8 +376,12 @@ HRESULT EncoderCompressor::StageMixedInto(const PLANARPICTURE::MixedPicture& pic
                             planes.Data[plane] + ptrdiff_t(from) * planes.Stride[plane],
                             planes.Stride[plane], band.width >> shift, to - from);
     };
-    copy(0, top);
-    copy(end, rows);
+    if (picture.Ink != nullptr) {
+      copy(0, rows);
+    } else {
+      copy(0, top);
+      copy(end, rows);
+    }
   }
   const YuvPlanes target{{frame->data[0], frame->data[1], frame->data[2]},
                          {frame->linesize[0], frame->linesize[1], frame->linesize[2]}};
@@ -385,11 +389,20 @@ HRESULT EncoderCompressor::StageMixedInto(const PLANARPICTURE::MixedPicture& pic
   return AVIERR_OK;
 }
 
-// The band converted from the BGR picture as StageInto converts whole
-// pictures.
+// The band's ink blended into the planes, or the band converted from the
+// BGR picture as StageInto converts whole pictures.
 void EncoderCompressor::WriteBand(const PLANARPICTURE::MixedPicture& picture, const Band& band,
                                   const YuvPlanes& target) const {
   if (band.end == band.top) return;
+  if (picture.Ink != nullptr) {
+    PLANARPICTURE::PlanarRows rows;
+    for (int plane = 0; plane < 3; ++plane) {
+      rows.Data[plane] = target.data[plane];
+      rows.Stride[plane] = target.linesize[plane];
+    }
+    picture.Ink->BlendInto(rows, {band.top, band.end - band.top});
+    return;
+  }
   const BMPFRAME::BmpView bgr(const_cast<uint8_t*>(picture.Bgr));  // only read
   BgrToYuv420(bgr.Row(band.height - 1), -ptrdiff_t(bgr.Stride()), band.width, band.top,
               band.end - band.top, yuvRange_, target);

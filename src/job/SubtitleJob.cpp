@@ -309,11 +309,15 @@ bool SubtitleJob::WritePicture(uint8_t* image, Origin origin, double seconds) {
   const PLANARPICTURE::PlanarPicture* planar =
       origin == Origin::Delivered ? PlanarToWrite() : nullptr;
   if (conversionFailed_) return false;
-  PLANARPICTURE::RowBand band;
-  if (!transcode_ && !DrawSubtitle(frame, image, planar, band)) return false;
+  PLANARPICTURE::MixedPicture mixed;
+  if (planar != nullptr) {
+    mixed.Planes = *planar;
+    mixed.Bgr = image;
+  }
+  if (!transcode_ && !DrawSubtitle(frame, image, planar, mixed)) return false;
   const BMPFRAME::BmpView picture(image);
   uint64_t& bytes = counters_.Figures.VideoBytes;
-  const bool written = planar ? output_->WriteMixedPicture({*planar, image, band}, seconds, bytes)
+  const bool written = planar ? output_->WriteMixedPicture(mixed, seconds, bytes)
                               : output_->WritePicture(picture, seconds, bytes);
   if (!written) {
     ReportWriteError(output_->ErrorText());
@@ -341,12 +345,13 @@ const PLANARPICTURE::PlanarPicture* SubtitleJob::PlanarToWrite() {
 // are converted first and make the band the compressor takes from BGR.
 bool SubtitleJob::DrawSubtitle(int32_t frame, uint8_t* image,
                                const PLANARPICTURE::PlanarPicture* planar,
-                               PLANARPICTURE::RowBand& band) {
-  if (styledOn_) return DrawStyled(frame, image, planar, band);
+                               PLANARPICTURE::MixedPicture& mixed) {
+  if (styledOn_) return DrawStyled(frame, image, planar, mixed);
   const auto actions = schedule_.ForFrame(frame);
   if (actions.Draw) overlay_.DrawSubtitle(schedule_.Lines());
   if (!actions.Overlay) return true;
-  if (planar != nullptr && !ConvertRowsOf(overlay_.InkRows(), planar->Height, band)) return false;
+  if (planar != nullptr && !ConvertRowsOf(overlay_.InkRows(), planar->Height, mixed.Band))
+    return false;
   overlay_.OverlaySubtitle(image);
   return true;
 }
@@ -361,15 +366,21 @@ bool SubtitleJob::ConvertRowsOf(std::pair<int32_t, int32_t> inkRows, int32_t hei
   return false;
 }
 
+// A planar picture takes the drawing as ink blended into its planes, with
+// no rows converted.
 bool SubtitleJob::DrawStyled(int32_t frame, uint8_t* image,
                              const PLANARPICTURE::PlanarPicture* planar,
-                             PLANARPICTURE::RowBand& band) {
+                             PLANARPICTURE::MixedPicture& mixed) {
   if (fromTrack_) trackFeed_.Feed(styled_, *decoder_);
   const bool shows = styled_.Render(STYLEDDRAWING::PictureTime(decoder_->FramesPerSecond, frame));
   LogStyledNotes();
   if (!shows) return true;
-  if (planar != nullptr && !ConvertRowsOf(styled_.InkRows(), planar->Height, band)) return false;
-  styled_.Overlay(image);
+  if (planar == nullptr) {
+    styled_.Overlay(image);
+  } else if (const PLANARBLEND::PlanarBlendPicture* ink = styled_.PlanarInk()) {
+    mixed.Band = ink->Band();
+    mixed.Ink = ink;
+  }
   return true;
 }
 

@@ -83,9 +83,9 @@ class SubtitleJob {
   bool WritePicture(uint8_t* image, Origin origin, double seconds = 0);
   const PLANARPICTURE::PlanarPicture* PlanarToWrite();
   bool DrawSubtitle(int32_t frame, uint8_t* image, const PLANARPICTURE::PlanarPicture* planar,
-                    PLANARPICTURE::RowBand& band);
+                    PLANARPICTURE::MixedPicture& mixed);
   bool DrawStyled(int32_t frame, uint8_t* image, const PLANARPICTURE::PlanarPicture* planar,
-                  PLANARPICTURE::RowBand& band);
+                  PLANARPICTURE::MixedPicture& mixed);
   bool ConvertRowsOf(std::pair<int32_t, int32_t> inkRows, int32_t height,
                      PLANARPICTURE::RowBand& band);
   void LogStyledNotes();

@@ -25,26 +25,49 @@ struct RowBand {
   int32_t Top = 0, Count = 0;
 };
 
+// Writable planes of a picture, laid out as PlanarPicture's.
+struct PlanarRows {
+  uint8_t* Data[3] = {nullptr, nullptr, nullptr};
+  int Stride[3] = {0, 0, 0};
+};
+
+// Text blended straight into a planar picture's rows, for the styled
+// drawing, whose coverage bitmaps need no round trip through BGR.
+class PlanarInk {
+ public:
+  virtual ~PlanarInk() = default;
+  // Into rows band.Top .. band.Top + band.Count - 1 (both even) and their
+  // chroma rows; the planes are as wide and high as the ink's picture.
+  virtual void BlendInto(const PlanarRows& planes, RowBand band) const = 0;
+};
+
 // The picture an encoder takes: the planar picture, except the rows of Band,
-// which come from Bgr (a complete bottom-up 24-bit BMP image of the same
-// size) where the text was drawn.
+// where the text was drawn. They come from Bgr (a complete bottom-up 24-bit
+// BMP image of the same size), or, when Ink is set, from the planar rows
+// with the ink blended in (Bgr is then not read).
 struct MixedPicture {
   PlanarPicture Planes;
   const uint8_t* Bgr = nullptr;
   RowBand Band;
+  const PlanarInk* Ink = nullptr;
 };
 
-// The band, widened to even rows, that holds rows first .. first + count - 1
-// of a bottom-up BMP image `height` rows high; clipped to the picture.
-inline RowBand BandOfBmpRows(int32_t first, int32_t count, int32_t height) {
-  if (count <= 0 || height <= 0) return {};
-  int64_t top = int64_t(height) - first - count, end = int64_t(height) - first;
+// The band, widened to even rows, that holds rows top .. end - 1 counted
+// from the top of a picture `height` rows high; clipped to the picture.
+inline RowBand BandOfRows(int64_t top, int64_t end, int32_t height) {
+  if (end <= top || height <= 0) return {};
   top = top < 0 ? 0 : top & ~int64_t(1);
   end = end > height ? height : end;
   end = (end + 1) & ~int64_t(1);
   if (end > (height & ~1)) end = height & ~1;
   if (end <= top) return {};
   return {int32_t(top), int32_t(end - top)};
+}
+
+// The same for rows first .. first + count - 1 of a bottom-up BMP image.
+inline RowBand BandOfBmpRows(int32_t first, int32_t count, int32_t height) {
+  if (count <= 0) return {};
+  return BandOfRows(int64_t(height) - first - count, int64_t(height) - first, height);
 }
 
 }  // namespace PLANARPICTURE

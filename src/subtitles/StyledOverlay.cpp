@@ -42,6 +42,23 @@ Rgb From709To601(const Rgb& c) {
 
 uint8_t Byte(double value) { return uint8_t(std::clamp(std::lround(value), 0L, 255L)); }
 
+Rgb ColourOf(const ASS_Image& image) {
+  return {double(image.color >> 24), double((image.color >> 16) & 0xFF),
+          double((image.color >> 8) & 0xFF)};
+}
+
+SUBTITLEBLEND::CoverageImage CoverageOf(const ASS_Image& image) {
+  SUBTITLEBLEND::CoverageImage coverage;
+  coverage.Left = image.dst_x;
+  coverage.Top = image.dst_y;
+  coverage.Width = image.w;
+  coverage.Height = image.h;
+  coverage.Stride = image.stride;
+  coverage.Bitmap = image.bitmap;
+  coverage.Opacity = uint8_t(255 - (image.color & 0xFF));
+  return coverage;
+}
+
 }  // namespace
 
 struct StyledOverlay::Library {
@@ -60,8 +77,10 @@ void StyledOverlay::Clear() {
   track_ = nullptr;
   renderer_ = nullptr;
   library_.reset();
+  images_ = nullptr;
   picture_.Clear();
-  shows_ = false;
+  pictureStale_ = planarStale_ = false;
+
   slowNoted_ = false;
   notes_.clear();
   shownEnds_.clear();
@@ -84,7 +103,10 @@ std::string StyledOverlay::Setup(const STYLEDSCRIPT::StyledScript& script, int32
     ass_add_font(library_->Handle, fontName.data(), copy.data(), int(copy.size()));
   }
   renderer_ = ass_renderer_init(library_->Handle);
-  if (renderer_ == nullptr || !picture_.Allocate(width, height)) {
+  // Planar pictures have even sides.
+  const bool planarToo = width % 2 == 0 && height % 2 == 0;
+  if (renderer_ == nullptr || !picture_.Allocate(width, height) ||
+      (planarToo && !planar_.Allocate(width, height))) {
     Clear();
     return "The styled subtitle drawing can't be started";
   }
@@ -158,43 +180,54 @@ bool StyledOverlay::Render(int64_t milliseconds) {
     if (!slowNoted_)
       notes_.push_back("A subtitle took too long to draw; such pictures are written without it");
     slowNoted_ = true;
-    picture_.Clear();
-    shows_ = false;
-    return false;
+    images = nullptr;
+    changed = 1;
   }
-  if (changed != 0 || (images != nullptr) != shows_) Compose(images);
-  return shows_;
+  // Unchanged images keep their compositions, but the list is the new one.
+  if (changed != 0 || (images != nullptr) != (images_ != nullptr))
+    pictureStale_ = planarStale_ = true;
+  images_ = images;
+  return images_ != nullptr;
 }
 
-void StyledOverlay::Compose(const void* first) {
+void StyledOverlay::ComposeBgr() {
+  pictureStale_ = false;
   picture_.BeginComposite();
-  for (auto* image = static_cast<const ASS_Image*>(first); image; image = image->next) {
-    Rgb colour{double(image->color >> 24), double((image->color >> 16) & 0xFF),
-               double((image->color >> 8) & 0xFF)};
+  for (auto* image = static_cast<const ASS_Image*>(images_); image; image = image->next) {
+    Rgb colour = ColourOf(*image);
     if (convertFrom709_) colour = From709To601(colour);
-    SUBTITLEBLEND::CoverageImage coverage;
-    coverage.Left = image->dst_x;
-    coverage.Top = image->dst_y;
-    coverage.Width = image->w;
-    coverage.Height = image->h;
-    coverage.Stride = image->stride;
-    coverage.Bitmap = image->bitmap;
+    SUBTITLEBLEND::CoverageImage coverage = CoverageOf(*image);
     coverage.Red = Byte(colour.Red);
     coverage.Green = Byte(colour.Green);
     coverage.Blue = Byte(colour.Blue);
-    coverage.Opacity = uint8_t(255 - (image->color & 0xFF));
     picture_.Composite(coverage);
   }
   picture_.EndComposite();
-  shows_ = !picture_.empty();
 }
 
-void StyledOverlay::Overlay(uint8_t* frameBuffer) const {
-  if (shows_) picture_.Blend(frameBuffer, 0);
+// A script made for BT.709 pictures gets its colours coded with BT.709
+// straight away.
+void StyledOverlay::ComposePlanar() {
+  planarStale_ = false;
+  planar_.BeginComposite();
+  for (auto* image = static_cast<const ASS_Image*>(images_); image; image = image->next) {
+    const Rgb colour = ColourOf(*image);
+    planar_.Composite(CoverageOf(*image), PLANARBLEND::VideoLevelsOf(colour.Red, colour.Green,
+                                                                     colour.Blue, convertFrom709_));
+  }
+  planar_.EndComposite();
 }
 
-std::pair<int32_t, int32_t> StyledOverlay::InkRows() const {
-  return shows_ ? picture_.InkRows(0) : std::pair<int32_t, int32_t>{0, 0};
+void StyledOverlay::Overlay(uint8_t* frameBuffer) {
+  if (images_ == nullptr) return;
+  if (pictureStale_) ComposeBgr();
+  picture_.Blend(frameBuffer, 0);
+}
+
+const PLANARBLEND::PlanarBlendPicture* StyledOverlay::PlanarInk() {
+  if (images_ == nullptr || planar_.Width() == 0) return nullptr;
+  if (planarStale_) ComposePlanar();
+  return planar_.empty() ? nullptr : &planar_;
 }
 
 std::vector<std::string> StyledOverlay::TakeNotes() { return std::exchange(notes_, {}); }

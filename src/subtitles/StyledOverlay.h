@@ -3,13 +3,15 @@
 // The styled drawing: a script drawn by libass at each picture's time and
 // laid over the picture. Set up once per job; a picture costs the drawing
 // only when what shows changes, and the blending only the pixels the text
-// covers.
+// covers. The drawing is composed in the form the picture has (BGR, or the
+// planes an encoder takes) when a picture of that form first asks for it.
 #include <cstdint>
 #include <memory>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "subtitles/PlanarBlend.h"
 #include "subtitles/StyledScript.h"
 #include "subtitles/SubtitleBlend.h"
 
@@ -38,9 +40,11 @@ class StyledOverlay {
   bool Render(int64_t milliseconds);
   // Lays the last drawing over a complete bottom-up 24-bit BMP image of the
   // set-up size.
-  void Overlay(uint8_t* frameBuffer) const;
-  // The frame rows Overlay writes, counted from the bottom: first and count.
-  std::pair<int32_t, int32_t> InkRows() const;
+  void Overlay(uint8_t* frameBuffer);
+  // The last drawing as ink for a planar picture of the set-up size (even
+  // sides only); null when it leaves the picture as it is. Valid until the
+  // next Render.
+  const PLANARBLEND::PlanarBlendPicture* PlanarInk();
   // Lines for the job's log since the last call (once each).
   std::vector<std::string> TakeNotes();
   void Clear();
@@ -49,15 +53,20 @@ class StyledOverlay {
 
  private:
   struct Library;
-  void Compose(const void* images);
+  void ComposeBgr();
+  void ComposePlanar();
   void SetColourMatrix(const std::string& header);
   bool Admit(const STYLEDSCRIPT::StyledEvent& event);
 
   std::unique_ptr<Library> library_;
   ass_renderer* renderer_ = nullptr;
   ass_track* track_ = nullptr;
+  // The last drawing (valid until the next render) and its compositions,
+  // each made on first use.
+  const void* images_ = nullptr;
   SUBTITLEBLEND::BlendPicture picture_;
-  bool shows_ = false;
+  PLANARBLEND::PlanarBlendPicture planar_;
+  bool pictureStale_ = false, planarStale_ = false;
   bool slowNoted_ = false;
   // Colours are moved from the script's matrix to the picture's (BT.601).
   bool convertFrom709_ = false;

@@ -5,31 +5,14 @@
 #include <new>
 
 #include "picture/BmpFrame.h"
+#include "subtitles/BlendKernels.h"
 
 namespace SUBTITLEBLEND {
 namespace {
 
-// x / 255 rounded, for x up to 255 * 255; stays within 16 bits so that the
-// loop below vectorises.
-inline uint16_t Div255(uint16_t x) {
-  const uint16_t t = uint16_t(x + 128);
-  return uint16_t((t + (t >> 8)) >> 8);
-}
-
-inline void BlendByte(uint8_t& frame, uint8_t colour, uint8_t rest) {
-  frame = uint8_t(colour + Div255(uint16_t(frame * rest)));
-}
-
-// frame = colour + frame * rest / 255, byte by byte; in blocks of a fixed
-// length, which the compiler turns into vector code.
-void BlendBytes(uint8_t* __restrict frame, const uint8_t* __restrict colour,
-                const uint8_t* __restrict rest, size_t n) {
-  constexpr size_t kBlock = 16;
-  size_t i = 0;
-  for (; i + kBlock <= n; i += kBlock)
-    for (size_t k = 0; k < kBlock; ++k) BlendByte(frame[i + k], colour[i + k], rest[i + k]);
-  for (; i < n; ++i) BlendByte(frame[i], colour[i], rest[i]);
-}
+using BLENDKERNELS::BlendBytes;
+using BLENDKERNELS::CompositeBytes;
+using BLENDKERNELS::Div255;
 
 // Each pixel's coverage times the opacity, three times over (one a byte of
 // the picture): a byte spread over four by multiplication and stored so,
@@ -40,27 +23,6 @@ void SpreadAlpha(const uint8_t* __restrict coverage, uint8_t opacity, uint8_t* _
     const uint32_t a = Div255(uint16_t(coverage[x] * opacity));
     const uint32_t spread = a * 0x01010101u;
     std::memcpy(alpha + 3 * x, &spread, 4);
-  }
-}
-
-// colour = pattern * a + colour * (255 - a), rest = rest * (255 - a), all / 255;
-// written out in place so that the pointers stay unaliased for the vectoriser.
-void CompositeBytes(uint8_t* __restrict colour, uint8_t* __restrict rest,
-                    const uint8_t* __restrict pattern, const uint8_t* __restrict alpha, size_t n) {
-  constexpr size_t kBlock = 16;
-  size_t i = 0;
-  for (; i + kBlock <= n; i += kBlock)
-    for (size_t k = i; k < i + kBlock; ++k) {
-      const uint16_t keep = uint16_t(255 - alpha[k]);
-      colour[k] =
-          uint8_t(Div255(uint16_t(pattern[k] * alpha[k])) + Div255(uint16_t(colour[k] * keep)));
-      rest[k] = uint8_t(Div255(uint16_t(rest[k] * keep)));
-    }
-  for (; i < n; ++i) {
-    const uint16_t keep = uint16_t(255 - alpha[i]);
-    colour[i] =
-        uint8_t(Div255(uint16_t(pattern[i] * alpha[i])) + Div255(uint16_t(colour[i] * keep)));
-    rest[i] = uint8_t(Div255(uint16_t(rest[i] * keep)));
   }
 }
 

@@ -14,6 +14,7 @@ extern "C" {
 #include "compressors/CompressorCatalog.h"
 #include "compressors/CompressorYuv.h"
 #include "picture/BmpFrame.h"
+#include "support/PlanarRows.h"
 
 namespace {
 
@@ -176,6 +177,67 @@ TEST(MixedPictures, GiveTheChunksOfTheSameBgrPictures) {
       ASSERT_EQ(fromMixed->Finish(Into(mixedChunks)), AVIERR_OK);
       ASSERT_EQ(bgrChunks.size(), size_t(kPictures));
       EXPECT_TRUE(mixedChunks == bgrChunks)
+          << "band " << band.Top << "+" << band.Count << ", holding " << int(holding);
+    }
+}
+
+// Ink that changes every third byte of the band's rows, as a drawing
+// blended into the planes would.
+class StripedInk : public PLANARPICTURE::PlanarInk {
+ public:
+  void BlendInto(const PLANARPICTURE::PlanarRows& planes,
+                 PLANARPICTURE::RowBand band) const override {
+    for (int plane = 0; plane < 3; ++plane) {
+      const int shift = plane == 0 ? 0 : 1;
+      for (int row = band.Top >> shift; row < (band.Top + band.Count) >> shift; ++row)
+        for (int x = 0; x < kWidth >> shift; x += 3) {
+          uint8_t& byte = planes.Data[plane][row * planes.Stride[plane] + x];
+          byte = uint8_t(255 - byte / 2);
+        }
+    }
+  }
+};
+
+// Inked pictures give the chunks of the same planes inked beforehand, and
+// never write into a picture someone else holds.
+TEST(MixedPictures, WithInkGiveTheChunksOfThePlanesInkedBeforehand) {
+  const COMPRESSORCATALOG::CompressorInfo* info =
+      COMPRESSORCATALOG::FindCompressor(MakeFourCC('X', 'V', 'I', 'D'));
+  ASSERT_NE(info, nullptr);
+  const StripedInk ink;
+  const PLANARPICTURE::RowBand bands[] = {{0, kHeight}, {10, 14}, {kHeight - 6, 6}};
+  for (const Holding holding : {Holding::Plain, Holding::Counted, Holding::Shared})
+    for (const PLANARPICTURE::RowBand& band : bands) {
+      auto inkedBefore = Started(*info);
+      auto inkedMixed = Started(*info);
+      Chunks beforeChunks, mixedChunks;
+      BMPFRAME::BmpFrame frame;
+      ASSERT_TRUE(frame.Allocate(kWidth, kHeight));
+      for (int n = 0; n < kPictures; ++n) {
+        Paint(frame, n);
+        Planes planes = PlanesOf(frame);
+        Planes inked = planes;
+        ink.BlendInto(TESTSUPPORT::PlanarRowsOf(inked.y, inked.u, inked.v, kWidth), band);
+        ASSERT_EQ(inkedBefore->CompressMixed({inked.Picture(), nullptr, {}}, Into(beforeChunks)),
+                  AVIERR_OK);
+        PLANARPICTURE::MixedPicture mixed{planes.Picture(), nullptr, band, &ink};
+        if (holding == Holding::Plain) {
+          ASSERT_EQ(inkedMixed->CompressMixed(mixed, Into(mixedChunks)), AVIERR_OK);
+          continue;
+        }
+        const CountedPlanes counted(planes);
+        AVFrame* other = holding == Holding::Shared ? av_frame_clone(counted.frame) : nullptr;
+        const std::vector<uint8_t> before = counted.Bytes();
+        mixed.Planes = counted.Picture();
+        ASSERT_EQ(inkedMixed->CompressMixed(mixed, Into(mixedChunks)), AVIERR_OK);
+        if (other != nullptr)
+          EXPECT_TRUE(counted.Bytes() == before) << "written into a held picture";
+        av_frame_free(&other);
+      }
+      ASSERT_EQ(inkedBefore->Finish(Into(beforeChunks)), AVIERR_OK);
+      ASSERT_EQ(inkedMixed->Finish(Into(mixedChunks)), AVIERR_OK);
+      ASSERT_EQ(beforeChunks.size(), size_t(kPictures));
+      EXPECT_TRUE(mixedChunks == beforeChunks)
           << "band " << band.Top << "+" << band.Count << ", holding " << int(holding);
     }
 }

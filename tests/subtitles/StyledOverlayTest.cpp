@@ -17,6 +17,7 @@ extern "C" {
 #include "subtitles/StyledOverlay.h"
 #include "subtitles/StyledScript.h"
 #include "subtitles/SubtitleUnit.h"
+#include "support/PlanarRows.h"
 
 namespace {
 
@@ -430,6 +431,38 @@ TEST(StyledOverlayTest, ScriptsForBt709PicturesAreMovedToTheOutputsColours) {
   EXPECT_NEAR(inside.Red, 233, 4);
   EXPECT_LE(inside.Green, 4);
   EXPECT_NEAR(inside.Blue, 2, 3);
+}
+
+// The planes an encoder takes get the drawing as ink, its colours coded as
+// the script means them, and nothing once the event is over.
+TEST(StyledOverlayTest, PlanarInkCodesColoursAsTheScriptMeansThem) {
+  for (const bool bt709 : {false, true}) {
+    const std::string script =
+        std::string("[Script Info]\nPlayResX: 640\nPlayResY: 360\n") +
+        (bt709 ? "YCbCr Matrix: TV.709\n" : "") +
+        "\n[V4+ Styles]\nFormat: Name, Fontname, Fontsize, PrimaryColour, Outline, Shadow\n"
+        "Style: Default,DejaVu Sans,80,&H000000FF,0,0\n\n[Events]\n"
+        "Format: Layer, Start, End, Style, Name, MarginL, MarginR, MarginV, Effect, Text\n"
+        "Dialogue: 0,0:00:01.00,0:00:03.00,Default,,0,0,0,,{\\p1\\pos(100,50)}"
+        "m 0 0 l 200 0 200 100 0 100{\\p0}\n";
+    STYLEDOVERLAY::StyledOverlay overlay;
+    ASSERT_EQ(overlay.Setup(Drawn::Script(script), kWidth, kHeight), "");
+    ASSERT_TRUE(overlay.Render(2000));
+    const PLANARBLEND::PlanarBlendPicture* ink = overlay.PlanarInk();
+    ASSERT_NE(ink, nullptr);
+    std::vector<uint8_t> y(size_t(kWidth) * kHeight, 126), u(y.size() / 4, 128), v(u);
+    ink->BlendInto(TESTSUPPORT::PlanarRowsOf(y, u, v, kWidth), ink->Band());
+    // Placed by its bottom centre, the square covers rows 0 .. 49 and
+    // columns 0 .. 199.
+    const int atY = 25 * kWidth + 100, atC = 12 * kWidth / 2 + 50;
+    EXPECT_NEAR(y[atY], bt709 ? 63 : 81, 1) << bt709;
+    EXPECT_NEAR(u[atC], bt709 ? 102 : 90, 1) << bt709;
+    EXPECT_NEAR(v[atC], 240, 1) << bt709;
+    EXPECT_EQ(y[200 * kWidth + 100], 126);  // below the ink's band
+    EXPECT_LE(ink->Band().Top + ink->Band().Count, 52);
+    EXPECT_FALSE(overlay.Render(5000));
+    EXPECT_EQ(overlay.PlanarInk(), nullptr);
+  }
 }
 
 TEST(StyledOverlayTest, HostileScriptsAreBoundedAndSaySo) {
