@@ -301,9 +301,10 @@ bool BlockForbidsBreaks(std::string_view block) {
 }
 
 // The width scale in force, as far as the blocks read so far tell: the
-// style's, one a tag set (the tag kept whole, to be set again as written),
-// or one not known here: another style's after a reset to it, or what a
-// value given to the tag for both scales means to the drawing.
+// style's (the event's, or the one a reset named: a bare tag sets the scale
+// of the style in force), one a tag set (the tag kept whole, to be set again
+// as written), or one not known here: what a value given to the tag for both
+// scales means to the drawing.
 struct WidthScale {
   enum { Style, Set, Unknown } Kind = Style;
   std::string Tag;
@@ -316,7 +317,7 @@ void Follow(std::string_view tag, WidthScale& scale) {
   } else if (tag.starts_with("fsc") && !tag.starts_with("fscy")) {
     scale.Kind = Value(tag, 3).empty() ? WidthScale::Style : WidthScale::Unknown;
   } else if (tag.front() == 'r') {
-    scale.Kind = Value(tag, 1).empty() ? WidthScale::Style : WidthScale::Unknown;
+    scale.Kind = WidthScale::Style;
   }
 }
 

@@ -11,6 +11,7 @@ extern "C" {
 #include <cmath>
 #include <cstring>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "picture/BmpFrame.h"
@@ -305,28 +306,42 @@ TEST(StyledOverlayTest, ThaiLinesWrapBetweenWordsInsideThePicture) {
 }
 
 // The breaks are spaces of no width that set the width scale in force
-// again: a line that fits is drawn as without them, but for a glyph's
-// fraction of a pixel.
+// again, a tag's or a style's after a reset to it: a line that fits is drawn
+// as without them, but for a glyph's fraction of a pixel.
 TEST(StyledOverlayTest, AssBreaksKeepTheWidthScaleInForce) {
-  const std::string text =
-      "{\\fscx150}\xE8\xBF\x99\xE6\x98\xAF\xE4\xB8\x80\xE4\xB8\xAA{\\fscx60}"
-      "\xE5\xBE\x88\xE9\x95\xBF";
-  STYLEDSCRIPT::StyledScript script = Drawn::Script(Ass(text));
-  ASSERT_EQ(script.Events.size(), 1u);
-  const Drawn broken(script, 2000);
-  std::string& fields = script.Events[0].Fields;
-  ASSERT_NE(fields.find("{\\fscx0} "), std::string::npos) << fields;
-  fields = fields.substr(0, fields.find('{')) + text;
-  const Drawn unbroken(script, 2000);
-  const Drawn::Box box = broken.InkBox(), expected = unbroken.InkBox();
-  ASSERT_GE(expected.Left, 0);
-  EXPECT_NEAR(box.Left, expected.Left, 1);
-  EXPECT_NEAR(box.Right, expected.Right, 1);
-  // Each glyph where it was: ink in the same columns.
-  int columns = 0;
-  for (int x = 0; x < kWidth; ++x)
-    columns += (broken.InkCount(x, x + 1) > 0) != (unbroken.InkCount(x, x + 1) > 0);
-  EXPECT_LE(columns, 2);
+  const std::string chinese = "\xE8\xBF\x99\xE6\x98\xAF\xE4\xB8\x80\xE4\xB8\xAA";
+  const std::string narrowStyle =
+      "[Script Info]\nPlayResX: 640\nPlayResY: 360\n\n[V4+ Styles]\n"
+      "Format: Name, Fontname, Fontsize, ScaleX, Outline, Shadow, Alignment\n"
+      "Style: Default,DejaVu Sans,36,100,1,0,2\nStyle: Narrow,DejaVu Sans,36,50,1,0,2\n\n"
+      "[Events]\nFormat: Layer, Start, End, Style, Name, MarginL, MarginR, MarginV, Effect, "
+      "Text\n";
+  const std::string tagged = "{\\fscx150}" + chinese + "{\\fscx60}\xE5\xBE\x88\xE9\x95\xBF";
+  const std::string reset = chinese + "{\\rNarrow}" + chinese;
+  // The file, its event's text, and its last tag.
+  const std::tuple<std::string, std::string, std::string> cases[] = {
+      {Ass(tagged), tagged, "{\\fscx60}"},
+      {narrowStyle + "Dialogue: 0,0:00:01.00,0:00:03.00," + AssFields(reset) + "\n", reset,
+       "{\\rNarrow}"}};
+  for (const auto& [file, text, lastTag] : cases) {
+    STYLEDSCRIPT::StyledScript script = Drawn::Script(file);
+    ASSERT_EQ(script.Events.size(), 1u);
+    const Drawn broken(script, 2000);
+    std::string& fields = script.Events[0].Fields;
+    ASSERT_NE(fields.find(lastTag), std::string::npos) << fields;
+    EXPECT_NE(fields.find("{\\fscx0} ", fields.find(lastTag)), std::string::npos) << fields;
+    fields = fields.substr(0, fields.find(text.substr(0, 2))) + text;
+    const Drawn unbroken(script, 2000);
+    const Drawn::Box box = broken.InkBox(), expected = unbroken.InkBox();
+    ASSERT_GE(expected.Left, 0);
+    EXPECT_NEAR(box.Left, expected.Left, 1) << text;
+    EXPECT_NEAR(box.Right, expected.Right, 1) << text;
+    // Each glyph where it was: ink in the same columns.
+    int columns = 0;
+    for (int x = 0; x < kWidth; ++x)
+      columns += (broken.InkCount(x, x + 1) > 0) != (unbroken.InkCount(x, x + 1) > 0);
+    EXPECT_LE(columns, 2) << text;
+  }
 }
 
 // A source's ASS track: its events get the breaks its file's events get.

@@ -101,9 +101,9 @@ TEST(StyledMarkupTest, BreaksSetTheWidthScaleInForceAgain) {
             "{\\fscx150\\fscy80}中{\\fscx0} {\\fscx150}文{\\r}中" + kBreak + "文");
   EXPECT_EQ(AddLineBreakOpportunities("{\\fscx150}{\\ fscx}中文"),
             "{\\fscx150}{\\ fscx}中" + kBreak + "文");
-  // Another style's scale is not known here: no breaks until one is set.
-  EXPECT_EQ(AddLineBreakOpportunities("{\\rAlt}中文{\\fscx80}中文"),
-            "{\\rAlt}中文{\\fscx80}中{\\fscx0} {\\fscx80}文");
+  // After a reset to another style, a bare tag sets that style's scale.
+  EXPECT_EQ(AddLineBreakOpportunities("{\\fscx80}中文{\\rAlt}中文"),
+            "{\\fscx80}中{\\fscx0} {\\fscx80}文{\\rAlt}中" + kBreak + "文");
 }
 
 TEST(StyledMarkupTest, EventsThatBreaksWouldChangeAreLeftWhole) {
