@@ -48,7 +48,8 @@ void TrackFeed::Feed(STYLEDOVERLAY::StyledOverlay& overlay, VELAVCODEC::VelAvCod
   for (const SUBTITLETRACK::TrackPacket& packet : packets_) {
     STYLEDSCRIPT::StyledEvent event;
     event.StartMs = packet.StartMs + delayMs_;
-    event.EndMs = event.StartMs + (packet.DurationMs > 0 ? packet.DurationMs : kUntimedPacketMs);
+    event.Untimed = packet.DurationMs <= 0;
+    event.EndMs = event.StartMs + (event.Untimed ? kUntimedPacketMs : packet.DurationMs);
     event.Fields = STYLEDSCRIPT::TrackEventFields(
         form_, movText_ ? SUBTITLETRACK::MovTextOf(packet.Text) : packet.Text, order_++, layout_);
     overlay.AddEvent(event);

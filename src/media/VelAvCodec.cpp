@@ -92,6 +92,7 @@ void VelAvCodec::SelectAudioStream(int k) {
 }
 
 void VelAvCodec::ReleaseBuffers() {
+  DropLookAhead(true);
   if (Packet != nullptr) Api->av_packet_free(&Packet);
   if (DecodedFrame != nullptr) Api->av_frame_free(&DecodedFrame);
   if (PlanarFrame != nullptr) Api->av_frame_free(&PlanarFrame);

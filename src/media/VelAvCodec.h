@@ -7,6 +7,7 @@
 // job and the window.
 #include <climits>
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <string>
 #include <vector>
@@ -273,6 +274,22 @@ class VelAvCodec : public VideoStreamValues, public AudioStreamValues {
     const char* Error = "";
   };
   std::unique_ptr<READAHEADQUEUE::ReadAheadQueue> Ahead;
+
+  // Packets read ahead while a subtitle track is collected: those waiting
+  // in reading order, empty ones for reuse, the latest time read, and the
+  // reading's result once it stopped (0 before).
+  struct PacketLookAhead {
+    std::deque<AVPacket*> Held;
+    std::vector<AVPacket*> Spare;
+    double ReadSeconds = 0.0;
+    int EndResult = 0;
+  };
+  PacketLookAhead LookAhead;
+  int ReadPacket();
+  void FillLookAhead();
+  AVPacket* SparePacket();
+  void DropLookAhead(bool freeAll);
+  bool PacketSeconds(const AVPacket* packet, double& seconds) const;
   std::vector<AheadSlot> AheadSlots;
   AVPacket* DeliveredAudio = nullptr;  // handed out, kept until the next call
   AVFrame* DeliveredPicture = nullptr;

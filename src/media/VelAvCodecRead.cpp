@@ -59,7 +59,7 @@ VelAvCodec::ReadResult VelAvCodec::DecodeUntilItem(Items items) {
       if (!SendToDecoder(nullptr)) DecoderDrained = true;
       continue;
     }
-    const int read = Api->av_read_frame(FormatContext, Packet);
+    const int read = ReadPacket();
     if (read == AVERROR_EOF || (read < 0 && !job)) {
       InputEnded = true;
       continue;

@@ -75,6 +75,7 @@ bool VelAvCodec::SeekBefore(int64_t time) {
   if (Api->av_seek_frame(FormatContext, VideoStream, time, AVSEEK_FLAG_BACKWARD) < 0) return false;
   Api->avcodec_flush_buffers(VideoCodecContext);
   Api->av_packet_unref(Packet);
+  DropLookAhead(false);
   InputEnded = DecoderDrained = DecoderHasOutput = PacketPending = false;
   return true;
 }

@@ -86,6 +86,7 @@ void StyledOverlay::Clear() {
   shownEnds_.clear();
   crowdNoted_ = false;
   damageNoted_ = false;
+  untimedEvent_ = -1;
 }
 
 std::string StyledOverlay::Setup(const STYLEDSCRIPT::StyledScript& script, int32_t width,
@@ -139,15 +140,28 @@ std::string StyledOverlay::Setup(const STYLEDSCRIPT::StyledScript& script, int32
 
 void StyledOverlay::AddEvent(const STYLEDSCRIPT::StyledEvent& event) {
   if (track_ == nullptr) return;
+  EndUntimedEvent(event.StartMs);
   if (event.EndMs <= event.StartMs || event.Fields.empty()) {
     if (!damageNoted_) notes_.push_back("Damaged subtitle packets are skipped");
     damageNoted_ = true;
     return;
   }
-  if (Admit(event) || crowdNoted_) return;
+  const bool admitted = Admit(event);
+  if (admitted && event.Untimed) untimedEvent_ = track_->n_events - 1;
+  if (admitted || crowdNoted_) return;
   notes_.push_back("Subtitle events left out: more than " +
                    std::to_string(STYLEDLIMITS::kMaximumEventsAtOnce) + " at once");
   crowdNoted_ = true;
+}
+
+// An untimed event lasts until the track's next event starts (as a
+// mov_text sample does), its guessed end at most.
+void StyledOverlay::EndUntimedEvent(int64_t nextStartMs) {
+  if (untimedEvent_ < 0 || untimedEvent_ >= track_->n_events) return;
+  ASS_Event& last = track_->events[untimedEvent_];
+  if (nextStartMs > last.Start && nextStartMs < last.Start + last.Duration)
+    last.Duration = nextStartMs - last.Start;
+  untimedEvent_ = -1;
 }
 
 // Events come in order of their starts: those over by this one's start no

@@ -33,8 +33,9 @@ class StyledOverlay {
   // Empty on success, else why the drawing can't be had.
   std::string Setup(const STYLEDSCRIPT::StyledScript& script, int32_t width, int32_t height,
                     const Fonts& fonts = {});
-  // An event that comes after the set-up (a track read with the source);
-  // left out, and said once, when too many show at once.
+  // An event that comes after the set-up (a track read with the source),
+  // in order of their starts; left out, and said once, when too many show
+  // at once.
   void AddEvent(const STYLEDSCRIPT::StyledEvent& event);
   // Draws what shows at that time; false when nothing does.
   bool Render(int64_t milliseconds);
@@ -57,6 +58,7 @@ class StyledOverlay {
   void ComposePlanar();
   void SetColourMatrix(const std::string& header);
   bool Admit(const STYLEDSCRIPT::StyledEvent& event);
+  void EndUntimedEvent(int64_t nextStartMs);
 
   std::unique_ptr<Library> library_;
   ass_renderer* renderer_ = nullptr;
@@ -74,6 +76,8 @@ class StyledOverlay {
   // The ends of the events handed over that may still show.
   std::vector<int64_t> shownEnds_;
   bool crowdNoted_ = false;
+  // The track's last event when it was untimed: its index among libass's.
+  int untimedEvent_ = -1;
   bool damageNoted_ = false;
 };
 

@@ -31,6 +31,9 @@ struct StyledEvent {
   int64_t EndMs = 0;  // exclusive
   // "ReadOrder,Layer,Style,Name,MarginL,MarginR,MarginV,Effect,Text"
   std::string Fields;
+  // A track's packet that gave no duration: EndMs is a guess, cut short
+  // when the track's next event starts before it.
+  bool Untimed = false;
 };
 
 struct StyledScript {

@@ -2,6 +2,10 @@
 // either picture path, and the styled formats are read only when asked.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdio>
+#include <sstream>
+
 #include "support/TestSupport.h"
 
 using namespace testsupport;
@@ -178,6 +182,47 @@ TEST_F(StyledCommandTest, SourceTracksAreDrawnAsTheirFilesWouldBe) {
                    (dir / "none.png").string());
   EXPECT_EQ(run.status, 1);
   EXPECT_NE(run.err.find("no such subtitle track"), std::string::npos) << run.err;
+}
+
+// A fragmented MP4 stores the track's packets a second after the pictures
+// they belong to, and gives them no durations: the text still shows from its
+// first picture, and ends where the track's next packet starts.
+TEST_F(StyledCommandTest, TrackPacketsStoredLateAreDrawnOnTime) {
+  const fs::path late = dir / "late.mp4";
+  Ffmpeg("-i " + source.string() + " -i " + srt.string() +
+         " -map 0 -map 1 -c:v copy -c:a copy -c:s mov_text -movflags +frag_custom+empty_moov "
+         "-frag_duration 3000000 -max_interleave_delta 0 " +
+         late.string());
+  // The file is as described: the packet with the text comes after pictures
+  // of 1.8 s or later.
+  std::string order;
+  RunShell(
+      "ffprobe -v error -show_packets -show_entries packet=stream_index,dts_time,size "
+      "-of csv=p=0 " +
+          late.string(),
+      &order);
+  double latestPicture = 0.0;
+  std::istringstream lines(order);
+  for (std::string line; std::getline(lines, line);) {
+    int stream = -1, size = 0;
+    double dts = 0.0;
+    if (std::sscanf(line.c_str(), "%d,%lf,%d", &stream, &dts, &size) != 3) continue;
+    if (stream == 0) latestPicture = std::max(latestPicture, dts);
+    if (stream == 2 && size > 2) break;  // the first sample with text
+  }
+  ASSERT_GE(latestPicture, 1.8) << order;
+
+  const fs::path fromTrack = dir / "late.avi", bare = dir / "latebare.avi";
+  for (const auto& [options, output] :
+       {std::pair{" --subtitle-track 1", fromTrack}, std::pair{" --transcode", bare}}) {
+    const ProgramRun run = RunProgram("--compressor dib --source " + late.string() + options +
+                                      " --output " + output.string());
+    ASSERT_EQ(run.status, 0) << run.err;
+  }
+  for (const int picture : {25, 30, 49})
+    EXPECT_FALSE(Picture(fromTrack, picture) == Picture(bare, picture)) << picture;
+  for (const int picture : {24, 55})
+    EXPECT_TRUE(Picture(fromTrack, picture) == Picture(bare, picture)) << picture;
 }
 
 namespace {
