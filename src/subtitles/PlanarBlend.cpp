@@ -18,7 +18,7 @@ using BLENDKERNELS::Div255;
 
 uint8_t Level(double value) { return uint8_t(std::clamp(std::lround(value), 0L, 255L)); }
 
-// The coverage of a bitmap's row that lies in the picture, columns from..to.
+// Where picture row y, column x lies in the bitmap (both inside it).
 const uint8_t* CoverageRow(const SUBTITLEBLEND::CoverageImage& image, int32_t y, int32_t x) {
   return image.Bitmap + size_t(y - image.Top) * size_t(image.Stride) + size_t(x - image.Left);
 }

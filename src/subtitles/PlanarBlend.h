@@ -30,10 +30,10 @@ class PlanarBlendPicture : public PLANARPICTURE::PlanarInk {
 
   // As BlendPicture's: each bitmap laid over the ones before, in its colour
   // (the image's own colour bytes are not read), parts outside the picture
-  // cut off. A chroma sample takes the mean coverage of its 2x2 block.
+  // cut off. A chroma sample takes the mean coverage of its 2x2 block. No
+  // ending is needed: the inked rows and columns are kept as they come.
   void BeginComposite();
   void Composite(const SUBTITLEBLEND::CoverageImage& image, YuvColour colour);
-  void EndComposite() {}
 
   int32_t Width() const { return planes_[0].Width; }
   bool empty() const { return planes_[0].DirtyTop >= planes_[0].DirtyEnd; }

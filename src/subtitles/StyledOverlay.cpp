@@ -80,7 +80,6 @@ void StyledOverlay::Clear() {
   images_ = nullptr;
   picture_.Clear();
   pictureStale_ = planarStale_ = false;
-
   slowNoted_ = false;
   notes_.clear();
   shownEnds_.clear();
@@ -229,7 +228,6 @@ void StyledOverlay::ComposePlanar() {
     planar_.Composite(CoverageOf(*image), PLANARBLEND::VideoLevelsOf(colour.Red, colour.Green,
                                                                      colour.Blue, convertFrom709_));
   }
-  planar_.EndComposite();
 }
 
 void StyledOverlay::Overlay(uint8_t* frameBuffer) {

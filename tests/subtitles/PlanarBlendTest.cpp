@@ -104,7 +104,6 @@ TEST(PlanarBlend, GivesWhatTheBgrPictureGivesOnceConverted) {
     ink.Composite(i, PLANARBLEND::VideoLevelsOf(i.Red, i.Green, i.Blue, false));
   }
   bgr.EndComposite();
-  ink.EndComposite();
   bgr.Blend(frame.data(), 0);
   ASSERT_FALSE(ink.empty());
   EXPECT_EQ(ink.Band().Top, 0);
@@ -125,7 +124,6 @@ TEST(PlanarBlend, WritesOnlyTheBandAndForgetsTheLastComposite) {
   const Bitmap first(4, 13, 40, 9, 255, 255, 255, 255);
   ink.BeginComposite();
   ink.Composite(first.Image, {235, 128, 128});
-  ink.EndComposite();
   // Rows 13 .. 21 widened to even rows.
   EXPECT_EQ(ink.Band().Top, 12);
   EXPECT_EQ(ink.Band().Count, 10);
@@ -143,7 +141,6 @@ TEST(PlanarBlend, WritesOnlyTheBandAndForgetsTheLastComposite) {
   const Bitmap second(50, 44, 20, 6, 255, 0, 0, 255);
   ink.BeginComposite();
   ink.Composite(second.Image, {81, 90, 240});
-  ink.EndComposite();
   EXPECT_EQ(ink.Band().Top, 44);
   EXPECT_EQ(ink.Band().Count, 6);
   Planes again = bare;
@@ -158,7 +155,6 @@ TEST(PlanarBlend, WritesOnlyTheBandAndForgetsTheLastComposite) {
   for (PLANARBLEND::PlanarBlendPicture* picture : {&ink, &fresh}) {
     picture->BeginComposite();
     picture->Composite(third.Image, {235, 128, 128});
-    picture->EndComposite();
   }
   Planes reused = bare, made = bare;
   ink.BlendInto(reused.Rows(), {0, kHeight});
@@ -169,7 +165,6 @@ TEST(PlanarBlend, WritesOnlyTheBandAndForgetsTheLastComposite) {
   const Bitmap outside(kWidth + 3, 2, 10, 10, 255, 255, 255, 255);
   ink.BeginComposite();
   ink.Composite(outside.Image, {235, 128, 128});
-  ink.EndComposite();
   EXPECT_TRUE(ink.empty());
   EXPECT_EQ(ink.Band().Count, 0);
   Planes untouched = bare;
