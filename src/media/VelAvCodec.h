@@ -274,6 +274,10 @@ class VelAvCodec : public VideoStreamValues, public AudioStreamValues {
     const char* Error = "";
   };
   std::unique_ptr<READAHEADQUEUE::ReadAheadQueue> Ahead;
+  std::vector<AheadSlot> AheadSlots;
+  AVPacket* DeliveredAudio = nullptr;  // handed out, kept until the next call
+  AVFrame* DeliveredPicture = nullptr;
+  bool AheadEnded = false;
 
   // Packets read ahead while a subtitle track is collected: those waiting
   // in reading order, empty ones for reuse, the latest time read, and the
@@ -290,10 +294,6 @@ class VelAvCodec : public VideoStreamValues, public AudioStreamValues {
   AVPacket* SparePacket();
   void DropLookAhead(bool freeAll);
   bool PacketSeconds(const AVPacket* packet, double& seconds) const;
-  std::vector<AheadSlot> AheadSlots;
-  AVPacket* DeliveredAudio = nullptr;  // handed out, kept until the next call
-  AVFrame* DeliveredPicture = nullptr;
-  bool AheadEnded = false;
 };
 
 }  // namespace VELAVCODEC
