@@ -4,16 +4,35 @@
 // last reference goes.
 #include <algorithm>
 #include <cstring>
+#include <deque>
+#include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "avi/AviWriter.h"
 #include "avi/Vfw.h"
 #include "compressors/Compressor.h"
 
+// A compressor that writes ahead hands a picture's chunks back later than
+// the call that took the picture. Chunks written to the other streams in
+// the meantime wait here, so that the file has every chunk where a
+// compressor without write-ahead would have put it: after the chunks of the
+// pictures handed in before it. The file is the same however the threads
+// ran.
+struct HeldChunk {
+  int stream = -1;
+  std::vector<uint8_t> bytes;
+  bool key = false;
+  uint64_t afterPictures = 0;  // written once this many pictures are done
+};
+
 struct AviFileObject {
   AVIWRITER::AviWriter writer;
   ULONG references = 1;
+  uint64_t picturesIn = 0;    // handed to a compressed stream
+  uint64_t picturesDone = 0;  // whose chunks are all written
+  std::deque<HeldChunk> held;
 };
 
 struct AviStreamObject {
@@ -21,14 +40,36 @@ struct AviStreamObject {
   int index = -1;                     // the file's stream
   AviStreamObject* source = nullptr;  // set for a compressed stream
   std::unique_ptr<COMPRESSOR::Compressor> compressor;
+  bool notifiesPictureEnds = false;  // the compressor says when a picture is done
   ULONG references = 1;
 };
 
 namespace {
 
+// The chunks held until the pictures done so far; a failed write ends the
+// writing, and what is left is dropped.
+HRESULT WriteHeld(AviFileObject* file) {
+  HRESULT result = AVIERR_OK;
+  while (!file->held.empty() && file->held.front().afterPictures <= file->picturesDone) {
+    const HeldChunk& chunk = file->held.front();
+    if (result == AVIERR_OK)
+      result = file->writer.WriteChunk(chunk.stream, chunk.bytes.data(),
+                                       uint32_t(chunk.bytes.size()), chunk.key, nullptr);
+    file->held.pop_front();
+  }
+  return result;
+}
+
+// No picture is left to wait for (the compressed stream has finished).
+HRESULT WriteAllHeld(AviFileObject* file) {
+  file->picturesDone = file->picturesIn;
+  return WriteHeld(file);
+}
+
 ULONG ReleaseFile(AviFileObject* file) {
   const ULONG left = --file->references;
   if (left == 0) {
+    WriteAllHeld(file);
     file->writer.Finish();
     delete file;
   }
@@ -45,14 +86,47 @@ COMPRESSOR::ChunkSink SinkInto(AviStreamObject* stream, LONG* bytes) {
   };
 }
 
-HRESULT WriteCompressed(AviStreamObject* stream, const void* buffer, LONG size, LONG* samples,
-                        LONG* bytes) {
+// Once a picture's chunks are written, the chunks held for it follow.
+HRESULT PictureDone(AviFileObject* file) {
+  ++file->picturesDone;
+  return WriteHeld(file);
+}
+
+// One picture through the stream's compressor, by `compress`.
+HRESULT CompressPicture(AviStreamObject* stream, LONG* samples, LONG* bytes,
+                        const std::function<HRESULT(const COMPRESSOR::ChunkSink&)>& compress) {
+  AviFileObject* file = stream->file;
+  ++file->picturesIn;
   LONG written = 0;
-  HRESULT result =
-      stream->compressor->Compress(buffer, size_t(size), SinkInto(stream->source, &written));
+  HRESULT result = compress(SinkInto(stream->source, &written));
+  // Otherwise every chunk of the picture has come by now.
+  if (!stream->notifiesPictureEnds) {
+    const HRESULT held = WriteAllHeld(file);
+    if (result == AVIERR_OK) result = held;
+  }
   if (samples) *samples = result == AVIERR_OK ? 1 : 0;
   if (bytes) *bytes = written;
   return result;
+}
+
+// A chunk of a stream without a compressor: written, or held while pictures
+// handed in before it are still being compressed.
+HRESULT WriteUncompressed(AviStreamObject* stream, const void* buffer, LONG size, bool key,
+                          LONG* samples) {
+  AviFileObject* file = stream->file;
+  if (file->picturesDone >= file->picturesIn)
+    return file->writer.WriteChunk(stream->index, buffer, uint32_t(size), key, samples);
+  try {
+    const auto* bytes = static_cast<const uint8_t*>(buffer);
+    file->held.push_back(
+        {stream->index, std::vector<uint8_t>(bytes, bytes + size), key, file->picturesIn});
+  } catch (const std::bad_alloc&) {
+    return AVIERR_MEMORY;
+  }
+  // As many samples as the writer will count for it.
+  const DWORD sampleSize = file->writer.Info(stream->index).dwSampleSize;
+  if (samples) *samples = sampleSize > 0 ? LONG(DWORD(size) / sampleSize) : 1;
+  return AVIERR_OK;
 }
 
 }  // namespace
@@ -102,7 +176,10 @@ HRESULT AVIMakeCompressedStream(PAVISTREAM* ppsCompressed, PAVISTREAM psSource,
   auto stream = std::make_unique<AviStreamObject>();
   stream->compressor = COMPRESSOR::MakeCompressor(
       *info, *lpOptions, std::string(parms.begin(), std::find(parms.begin(), parms.end(), 0)));
-  stream->file = psSource->file;
+  AviFileObject* file = psSource->file;
+  stream->notifiesPictureEnds =
+      stream->compressor->NotifyPictureEnds([file] { return PictureDone(file); });
+  stream->file = file;
   stream->index = psSource->index;
   stream->source = psSource;
   ++psSource->references;
@@ -135,9 +212,11 @@ HRESULT AVIStreamWrite(PAVISTREAM pavi, LONG, LONG, const void* lpBuffer, LONG c
   if (pavi == nullptr) return AVIERR_BADHANDLE;
   if (cbBuffer < 0 || (lpBuffer == nullptr && cbBuffer > 0)) return AVIERR_BADPARAM;
   if (pavi->compressor)
-    return WriteCompressed(pavi, lpBuffer, cbBuffer, plSampWritten, plBytesWritten);
-  HRESULT result = pavi->file->writer.WriteChunk(pavi->index, lpBuffer, uint32_t(cbBuffer),
-                                                 (dwFlags & AVIIF_KEYFRAME) != 0, plSampWritten);
+    return CompressPicture(pavi, plSampWritten, plBytesWritten, [&](const auto& sink) {
+      return pavi->compressor->Compress(lpBuffer, size_t(cbBuffer), sink);
+    });
+  HRESULT result =
+      WriteUncompressed(pavi, lpBuffer, cbBuffer, (dwFlags & AVIIF_KEYFRAME) != 0, plSampWritten);
   if (result == AVIERR_OK && plBytesWritten) *plBytesWritten = cbBuffer;
   return result;
 }
@@ -153,11 +232,9 @@ HRESULT AVIStreamWriteMixed(PAVISTREAM pavi, const PLANARPICTURE::MixedPicture& 
   if (plBytesWritten) *plBytesWritten = 0;
   if (pavi == nullptr) return AVIERR_BADHANDLE;
   if (!AVIStreamTakesPlanar(pavi)) return AVIERR_UNSUPPORTED;
-  LONG written = 0;
-  const HRESULT result = pavi->compressor->CompressMixed(picture, SinkInto(pavi->source, &written));
-  if (plSampWritten) *plSampWritten = result == AVIERR_OK ? 1 : 0;
-  if (plBytesWritten) *plBytesWritten = written;
-  return result;
+  return CompressPicture(pavi, plSampWritten, plBytesWritten, [&](const auto& sink) {
+    return pavi->compressor->CompressMixed(picture, sink);
+  });
 }
 
 HRESULT AVIFileWriteData(PAVIFILE pfile, DWORD ckid, const void* lpData, LONG cbData) {
@@ -176,6 +253,7 @@ ULONG AVIStreamRelease(PAVISTREAM pavi) {
     // Frames the encoder still holds become the last chunks of the stream.
     LONG ignored = 0;
     pavi->compressor->Finish(SinkInto(pavi->source, &ignored));
+    WriteAllHeld(pavi->file);
     AVIStreamRelease(pavi->source);
   }
   ReleaseFile(pavi->file);

@@ -63,6 +63,13 @@ class Compressor {
   // input's own size, and so takes mixed pictures (planar, with the band of
   // drawn text in BGR) in place of BGR ones, sparing the round trip.
   virtual bool TakesPlanar() const { return false; }
+  // A compressor whose frames of a picture may reach the sink after the
+  // call that handed the picture in calls `handler` (on the caller's thread,
+  // within a later call) once all the frames of one more picture have gone
+  // to the sink, and answers true. The others answer false: every frame of
+  // a picture has come by the time its call returns.
+  using PictureEndHandler = std::function<HRESULT()>;
+  virtual bool NotifyPictureEnds(PictureEndHandler /*handler*/) { return false; }
   virtual HRESULT CompressMixed(const PLANARPICTURE::MixedPicture& picture, const ChunkSink& sink);
   virtual HRESULT StageMixed(const PLANARPICTURE::MixedPicture& picture, StagedPicture& staged);
 };

@@ -121,6 +121,7 @@ void WriteAheadCompressor::Work() {
       std::lock_guard lock(mutex_);
       if (failure_ == AVIERR_OK) failure_ = result;
     }
+    MarkPictureEnd();
     empty_.Push(*slot);
   }
 }
@@ -137,6 +138,7 @@ HRESULT WriteAheadCompressor::Collect(const Chunk& chunk) {
     }
   }
   try {
+    held.pictureEnd = false;
     held.key = chunk.key;
     held.shared = chunk.packet != nullptr;
     if (held.shared) {
@@ -158,6 +160,25 @@ HRESULT WriteAheadCompressor::Collect(const Chunk& chunk) {
   return AVIERR_OK;
 }
 
+bool WriteAheadCompressor::NotifyPictureEnds(PictureEndHandler handler) {
+  pictureEnd_ = std::move(handler);
+  return true;
+}
+
+// After all the chunks of a picture, so that the caller can put what it
+// writes between pictures where it belongs.
+void WriteAheadCompressor::MarkPictureEnd() {
+  HeldChunk mark;
+  mark.pictureEnd = true;
+  try {
+    std::lock_guard lock(mutex_);
+    ready_.push_back(std::move(mark));
+  } catch (const std::bad_alloc&) {
+    std::lock_guard lock(mutex_);
+    if (failure_ == AVIERR_OK) failure_ = AVIERR_MEMORY;
+  }
+}
+
 // Writes the chunks ready so far, in order. After a failed write the rest
 // are dropped: the stream has ended for the caller.
 HRESULT WriteAheadCompressor::WriteReady(const ChunkSink& sink) {
@@ -169,8 +190,12 @@ HRESULT WriteAheadCompressor::WriteReady(const ChunkSink& sink) {
   for (HeldChunk& held : writing_) {
     if (result == AVIERR_OK) {
       AVPacket* packet = held.shared ? held.packet.get() : nullptr;
-      result = packet ? sink({packet->data, uint32_t(packet->size), held.key, packet})
-                      : sink({held.bytes.data(), uint32_t(held.bytes.size()), held.key});
+      if (held.pictureEnd) {
+        if (pictureEnd_) result = pictureEnd_();
+      } else {
+        result = packet ? sink({packet->data, uint32_t(packet->size), held.key, packet})
+                        : sink({held.bytes.data(), uint32_t(held.bytes.size()), held.key});
+      }
     }
     // What the sink did not take over goes now; the packet stays for reuse.
     if (held.shared) av_packet_unref(held.packet.get());

@@ -26,6 +26,7 @@ class WriteAheadCompressor : public Compressor {
   HRESULT Finish(const ChunkSink& sink) override;
   bool TakesPlanar() const override;
   HRESULT CompressMixed(const PLANARPICTURE::MixedPicture& picture, const ChunkSink& sink) override;
+  bool NotifyPictureEnds(PictureEndHandler handler) override;
 
  private:
   // Stages a picture into the next slot (waiting for one) and queues it.
@@ -40,10 +41,12 @@ class WriteAheadCompressor : public Compressor {
     bool shared = false;  // the bytes are the packet's
     std::vector<uint8_t> bytes;
     bool key = false;
+    bool pictureEnd = false;  // no frame: the end of a picture's
   };
 
   void Work();
   HRESULT Collect(const Chunk& chunk);
+  void MarkPictureEnd();
   HRESULT WriteReady(const ChunkSink& sink);
   HRESULT Failure();
   void StopWorker();
@@ -56,6 +59,7 @@ class WriteAheadCompressor : public Compressor {
   size_t pictureBytes_ = 0;
   ChunkSink collect_;
   std::vector<HeldChunk> writing_;  // the caller's thread only
+  PictureEndHandler pictureEnd_;    // the caller's thread only
 
   std::mutex mutex_;
   std::vector<HeldChunk> ready_, spare_;

@@ -2,8 +2,13 @@
 // and ffmpeg.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
 
 #include "avi/AviTestSupport.h"
 #include "avi/AviWriter.h"
@@ -95,6 +100,53 @@ TEST_F(AviServiceTest, AudioChunksArriveWholeAndLastAsLongAsWritten) {
     const int samples = sampleSize ? result.audioChunks * 1024 : result.audioChunks;
     EXPECT_EQ(values.at("streams.stream.0.nb_frames"), std::to_string(samples));
   }
+}
+
+uint32_t LittleEndian32(const std::string& bytes, size_t at) {
+  uint32_t value = 0;
+  for (int i = 3; i >= 0; --i) value = value << 8 | uint8_t(bytes[at + size_t(i)]);
+  return value;
+}
+
+// The ids of the chunks in the movi list, in file order.
+std::vector<std::string> MoviChunkIds(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  std::vector<std::string> ids;
+  const size_t movi = bytes.find("movi");
+  if (movi == std::string::npos || movi < 4) return ids;
+  // The list's size, just before its type, counts from the type on.
+  const size_t end = std::min(bytes.size(), movi + LittleEndian32(bytes, movi - 4));
+  for (size_t at = movi + 4; at + 8 <= end;) {
+    const uint32_t size = LittleEndian32(bytes, at + 4);
+    ids.push_back(bytes.substr(at, 4));
+    at += 8 + size + (size & 1);
+  }
+  return ids;
+}
+
+// An encoder that compresses on a thread of its own hands its chunks back
+// later, yet the file is written as by a compressor that does not: each
+// picture's chunk, then the audio written after it. So the same job makes
+// the same file every time.
+TEST_F(AviServiceTest, ChunksOfAllStreamsKeepTheOrderTheyWereWrittenIn) {
+  if (!COMPRESSORCATALOG::FindCompressor(kXvid)) GTEST_SKIP() << "no MPEG-4 encoder";
+  JobFile job;
+  job.code = kDib;
+  avitest::WriteJobFile(Path("order-dib.avi"), *video_, job);
+  job.code = kXvid;
+  avitest::WriteJobFile(Path("order-xvid.avi"), *video_, job);
+  avitest::WriteJobFile(Path("order-xvid-again.avi"), *video_, job);
+  std::vector<std::string> expected = MoviChunkIds(Path("order-dib.avi"));
+  ASSERT_GT(expected.size(), video_->frames.size());
+  // Compressed pictures' chunks are named so.
+  std::replace(expected.begin(), expected.end(), std::string("00db"), std::string("00dc"));
+  EXPECT_EQ(expected.front(), "01wb");  // audio up to the first picture's end comes first
+  EXPECT_EQ(MoviChunkIds(Path("order-xvid.avi")), expected);
+  std::ifstream a(Path("order-xvid.avi"), std::ios::binary),
+      b(Path("order-xvid-again.avi"), std::ios::binary);
+  EXPECT_TRUE(std::equal(std::istreambuf_iterator<char>(a), std::istreambuf_iterator<char>(),
+                         std::istreambuf_iterator<char>(b), std::istreambuf_iterator<char>()));
 }
 
 TEST_F(AviServiceTest, Mpeg4FileDecodesWithKeyFramesAsChosen) {
