@@ -138,6 +138,24 @@ TEST(MixedPictures, AreTakenOnlyByEncodersOf420OnVideoLevels) {
 // which must stay as they were.
 enum class Holding { Plain, Counted, Shared };
 
+// Compresses `mixed` with its planes held as `holding` says; a picture held
+// by someone else must come out as it went in.
+void CompressHeld(COMPRESSOR::Compressor& compressor, const Planes& planes,
+                  PLANARPICTURE::MixedPicture mixed, Holding holding, Chunks& chunks) {
+  if (holding == Holding::Plain) {
+    mixed.Planes = planes.Picture();
+    EXPECT_EQ(compressor.CompressMixed(mixed, Into(chunks)), AVIERR_OK);
+    return;
+  }
+  const CountedPlanes counted(planes);
+  AVFrame* other = holding == Holding::Shared ? av_frame_clone(counted.frame) : nullptr;
+  const std::vector<uint8_t> before = counted.Bytes();
+  mixed.Planes = counted.Picture();
+  EXPECT_EQ(compressor.CompressMixed(mixed, Into(chunks)), AVIERR_OK);
+  if (other != nullptr) EXPECT_TRUE(counted.Bytes() == before) << "written into a held picture";
+  av_frame_free(&other);
+}
+
 // The band's planes are spoilt on purpose: only the BGR rows may count there.
 TEST(MixedPictures, GiveTheChunksOfTheSameBgrPictures) {
   const COMPRESSORCATALOG::CompressorInfo* info =
@@ -159,19 +177,7 @@ TEST(MixedPictures, GiveTheChunksOfTheSameBgrPictures) {
         std::memset(planes.u.data() + band.Top / 2 * kWidth / 2, 0,
                     size_t(band.Count) * kWidth / 4);
         ASSERT_EQ(fromBgr->Compress(frame.Pixels(), frame.size() - 54, Into(bgrChunks)), AVIERR_OK);
-        if (holding == Holding::Plain) {
-          const PLANARPICTURE::MixedPicture mixed{planes.Picture(), frame.data(), band};
-          ASSERT_EQ(fromMixed->CompressMixed(mixed, Into(mixedChunks)), AVIERR_OK);
-          continue;
-        }
-        const CountedPlanes counted(planes);
-        AVFrame* other = holding == Holding::Shared ? av_frame_clone(counted.frame) : nullptr;
-        const std::vector<uint8_t> before = counted.Bytes();
-        const PLANARPICTURE::MixedPicture mixed{counted.Picture(), frame.data(), band};
-        ASSERT_EQ(fromMixed->CompressMixed(mixed, Into(mixedChunks)), AVIERR_OK);
-        if (other != nullptr)
-          EXPECT_TRUE(counted.Bytes() == before) << "written into a held picture";
-        av_frame_free(&other);
+        CompressHeld(*fromMixed, planes, {{}, frame.data(), band}, holding, mixedChunks);
       }
       ASSERT_EQ(fromBgr->Finish(Into(bgrChunks)), AVIERR_OK);
       ASSERT_EQ(fromMixed->Finish(Into(mixedChunks)), AVIERR_OK);
@@ -220,19 +226,7 @@ TEST(MixedPictures, WithInkGiveTheChunksOfThePlanesInkedBeforehand) {
         ink.BlendInto(TESTSUPPORT::PlanarRowsOf(inked.y, inked.u, inked.v, kWidth), band);
         ASSERT_EQ(inkedBefore->CompressMixed({inked.Picture(), nullptr, {}}, Into(beforeChunks)),
                   AVIERR_OK);
-        PLANARPICTURE::MixedPicture mixed{planes.Picture(), nullptr, band, &ink};
-        if (holding == Holding::Plain) {
-          ASSERT_EQ(inkedMixed->CompressMixed(mixed, Into(mixedChunks)), AVIERR_OK);
-          continue;
-        }
-        const CountedPlanes counted(planes);
-        AVFrame* other = holding == Holding::Shared ? av_frame_clone(counted.frame) : nullptr;
-        const std::vector<uint8_t> before = counted.Bytes();
-        mixed.Planes = counted.Picture();
-        ASSERT_EQ(inkedMixed->CompressMixed(mixed, Into(mixedChunks)), AVIERR_OK);
-        if (other != nullptr)
-          EXPECT_TRUE(counted.Bytes() == before) << "written into a held picture";
-        av_frame_free(&other);
+        CompressHeld(*inkedMixed, planes, {{}, nullptr, band, &ink}, holding, mixedChunks);
       }
       ASSERT_EQ(inkedBefore->Finish(Into(beforeChunks)), AVIERR_OK);
       ASSERT_EQ(inkedMixed->Finish(Into(mixedChunks)), AVIERR_OK);
