@@ -7,6 +7,7 @@
 #include <deque>
 #include <functional>
 #include <memory>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -33,6 +34,7 @@ struct AviFileObject {
   uint64_t picturesIn = 0;    // handed to a compressed stream
   uint64_t picturesDone = 0;  // whose chunks are all written
   std::deque<HeldChunk> held;
+  std::vector<HeldChunk> spare;  // written ones, their buffers kept for reuse
 };
 
 struct AviStreamObject {
@@ -55,6 +57,11 @@ HRESULT WriteHeld(AviFileObject* file) {
     if (result == AVIERR_OK)
       result = file->writer.WriteChunk(chunk.stream, chunk.bytes.data(),
                                        uint32_t(chunk.bytes.size()), chunk.key, nullptr);
+    try {
+      file->spare.push_back(std::move(file->held.front()));
+    } catch (const std::bad_alloc&) {
+      // Its buffer is simply not reused.
+    }
     file->held.pop_front();
   }
   return result;
@@ -117,9 +124,17 @@ HRESULT WriteUncompressed(AviStreamObject* stream, const void* buffer, LONG size
   if (file->picturesDone >= file->picturesIn)
     return file->writer.WriteChunk(stream->index, buffer, uint32_t(size), key, samples);
   try {
+    HeldChunk chunk;
+    if (!file->spare.empty()) {
+      chunk = std::move(file->spare.back());
+      file->spare.pop_back();
+    }
     const auto* bytes = static_cast<const uint8_t*>(buffer);
-    file->held.push_back(
-        {stream->index, std::vector<uint8_t>(bytes, bytes + size), key, file->picturesIn});
+    chunk.stream = stream->index;
+    chunk.bytes.assign(bytes, bytes + size);
+    chunk.key = key;
+    chunk.afterPictures = file->picturesIn;
+    file->held.push_back(std::move(chunk));
   } catch (const std::bad_alloc&) {
     return AVIERR_MEMORY;
   }
