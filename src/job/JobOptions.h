@@ -82,15 +82,21 @@ inline const char* MissingFileRequest(MissingFile missing) {
   return nullptr;
 }
 
+// The delay correction in frames at the video's rate: a delay in
+// milliseconds is turned into whole frames. Every subtitle source (a file,
+// plain or styled, and a source's track) is moved by this many frames.
+inline int32_t SubtitleDelayFrames(const JobOptions& options, double framesPerSecond) {
+  return options.UseFrames
+             ? options.DelayFrames
+             : SUBTITLEFILE::MillisecondsToFrames(options.DelayMilliseconds, framesPerSecond);
+}
+
 // The frame rate and the delay correction the options give an opened subtitle
-// file; the delay in milliseconds is turned into frames at the rate.
+// file.
 inline void SetSubtitleTiming(SUBTITLEFILE::SubtitleFile& file, const JobOptions& options,
                               double framesPerSecond) {
   file.SetFrameRate(framesPerSecond);
-  if (options.UseFrames)
-    file.SetDelayFrames(options.DelayFrames);
-  else
-    file.SetDelayMilliseconds(options.DelayMilliseconds);
+  file.SetDelayFrames(SubtitleDelayFrames(options, framesPerSecond));
 }
 
 }  // namespace JOBOPTIONS

@@ -33,11 +33,12 @@ std::string TrackFeed::SetUp(STYLEDOVERLAY::StyledOverlay& overlay, VELAVCODEC::
           : info.Codec == TrackCodec::WebVtt ? STYLEDSCRIPT::TrackText::WebVtt
                                              : STYLEDSCRIPT::TrackText::SubRip;
   movText_ = info.Codec == TrackCodec::MovText;
-  layout_ = STYLEDSCRIPT::EventLayoutOf(info.Header, decoder.Width, decoder.Height);
+  layout_ =
+      STYLEDSCRIPT::EventLayoutOf(info.Header, BaseOf(options), decoder.Width, decoder.Height);
   order_ = 0;
+  // Moved as a file's cues are moved: by whole frames.
   const double fps = decoder.FramesPerSecond;
-  delayMs_ = options.UseFrames ? std::llround(options.DelayFrames * 1000.0 / (fps > 0 ? fps : 1))
-                               : options.DelayMilliseconds;
+  delayMs_ = STYLEDSCRIPT::FrameTimeMs(JOBOPTIONS::SubtitleDelayFrames(options, fps), fps);
   return overlay.Setup(
       STYLEDSCRIPT::TrackScript(info.Header, BaseOf(options), decoder.Width, decoder.Height),
       decoder.Width, decoder.Height, info.Fonts);
@@ -46,12 +47,11 @@ std::string TrackFeed::SetUp(STYLEDOVERLAY::StyledOverlay& overlay, VELAVCODEC::
 void TrackFeed::Feed(STYLEDOVERLAY::StyledOverlay& overlay, VELAVCODEC::VelAvCodec& decoder) {
   decoder.TakeSubtitlePackets(packets_);
   for (const SUBTITLETRACK::TrackPacket& packet : packets_) {
-    STYLEDSCRIPT::StyledEvent event;
+    STYLEDSCRIPT::StyledEvent event = STYLEDSCRIPT::TrackEvent(
+        form_, movText_ ? SUBTITLETRACK::MovTextOf(packet.Text) : packet.Text, order_++, layout_);
     event.StartMs = packet.StartMs + delayMs_;
     event.Untimed = packet.DurationMs <= 0;
     event.EndMs = event.StartMs + (event.Untimed ? kUntimedPacketMs : packet.DurationMs);
-    event.Fields = STYLEDSCRIPT::TrackEventFields(
-        form_, movText_ ? SUBTITLETRACK::MovTextOf(packet.Text) : packet.Text, order_++, layout_);
     overlay.AddEvent(event);
   }
 }

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "subtitles/SubtitleNumbers.h"
 #include "subtitles/SubtitleText.h"
 
 namespace STYLEDMARKUP {
@@ -279,7 +280,7 @@ std::string_view Value(std::string_view tag, std::size_t nameLength) {
 }
 
 int IntegerValue(std::string_view tag, std::size_t nameLength) {
-  return std::atoi(std::string(Value(tag, nameLength)).c_str());
+  return int(SUBTITLEFILE::LeadingInteger(Value(tag, nameLength), -1000, 1000, 0));
 }
 
 // Tags under which a break would change the drawing: a width scale that

@@ -5,7 +5,6 @@ extern "C" {
 }
 
 #include <algorithm>
-#include <chrono>
 #include <cmath>
 #include <cstring>
 
@@ -14,8 +13,6 @@ extern "C" {
 namespace STYLEDOVERLAY {
 namespace {
 
-// A picture whose subtitle takes longer than this is written without it.
-constexpr auto kRenderBudget = std::chrono::milliseconds(1500);
 // What libass may keep between pictures.
 constexpr int kGlyphCacheEntries = 2000;
 constexpr int kBitmapCacheMegabytes = 64;
@@ -80,10 +77,9 @@ void StyledOverlay::Clear() {
   images_ = nullptr;
   picture_.Clear();
   pictureStale_ = planarStale_ = false;
-  slowNoted_ = false;
   notes_.clear();
-  shownEnds_.clear();
-  crowdNoted_ = false;
+  shown_.clear();
+  crowdNoted_ = inkNoted_ = cutNoted_ = false;
   damageNoted_ = false;
   untimedEvent_ = -1;
 }
@@ -128,11 +124,18 @@ std::string StyledOverlay::Setup(const STYLEDSCRIPT::StyledScript& script, int32
   for (const STYLEDSCRIPT::StyledEvent& event : script.Events) byStart.push_back(&event);
   std::stable_sort(byStart.begin(), byStart.end(),
                    [](auto* a, auto* b) { return a->StartMs < b->StartMs; });
-  std::size_t dropped = 0;
-  for (const STYLEDSCRIPT::StyledEvent* event : byStart) dropped += !Admit(*event);
-  if (dropped > 0)
-    notes_.push_back(std::to_string(dropped) + " subtitle events left out: more than " +
+  std::size_t crowded = 0, inked = 0, cut = 0;
+  for (const STYLEDSCRIPT::StyledEvent* event : byStart) {
+    const Admission admission = Admit(*event);
+    crowded += admission == Admission::TooMany;
+    inked += admission == Admission::TooMuchInk;
+    cut += event->Cut;
+  }
+  if (crowded > 0)
+    notes_.push_back(std::to_string(crowded) + " subtitle events left out: more than " +
                      std::to_string(STYLEDLIMITS::kMaximumEventsAtOnce) + " at once");
+  if (inked > 0) notes_.push_back(std::to_string(inked) + InkNote());
+  if (cut > 0) notes_.push_back(std::to_string(cut) + CutNote());
   SetColourMatrix(script.Header);
   return {};
 }
@@ -145,12 +148,19 @@ void StyledOverlay::AddEvent(const STYLEDSCRIPT::StyledEvent& event) {
     damageNoted_ = true;
     return;
   }
-  const bool admitted = Admit(event);
-  if (admitted && event.Untimed) untimedEvent_ = track_->n_events - 1;
-  if (admitted || crowdNoted_) return;
-  notes_.push_back("Subtitle events left out: more than " +
-                   std::to_string(STYLEDLIMITS::kMaximumEventsAtOnce) + " at once");
-  crowdNoted_ = true;
+  if (event.Cut && !cutNoted_) notes_.push_back("Some" + CutNote());
+  cutNoted_ = cutNoted_ || event.Cut;
+  const Admission admission = Admit(event);
+  if (admission == Admission::Admitted && event.Untimed) untimedEvent_ = track_->n_events - 1;
+  if (admission == Admission::TooMany && !crowdNoted_) {
+    notes_.push_back("Subtitle events left out: more than " +
+                     std::to_string(STYLEDLIMITS::kMaximumEventsAtOnce) + " at once");
+    crowdNoted_ = true;
+  }
+  if (admission == Admission::TooMuchInk && !inkNoted_) {
+    notes_.push_back("Some" + InkNote());
+    inkNoted_ = true;
+  }
 }
 
 // An untimed event lasts until the track's next event starts (as a
@@ -164,17 +174,30 @@ void StyledOverlay::EndUntimedEvent(int64_t nextStartMs) {
 }
 
 // Events come in order of their starts: those over by this one's start no
-// longer count against the bound.
-bool StyledOverlay::Admit(const STYLEDSCRIPT::StyledEvent& event) {
-  shownEnds_.erase(std::remove_if(shownEnds_.begin(), shownEnds_.end(),
-                                  [&](int64_t end) { return end <= event.StartMs; }),
-                   shownEnds_.end());
-  if (int(shownEnds_.size()) >= STYLEDLIMITS::kMaximumEventsAtOnce) return false;
-  shownEnds_.push_back(event.EndMs);
+// longer count against the bounds.
+StyledOverlay::Admission StyledOverlay::Admit(const STYLEDSCRIPT::StyledEvent& event) {
+  shown_.erase(std::remove_if(shown_.begin(), shown_.end(),
+                              [&](const Shown& shown) { return shown.EndMs <= event.StartMs; }),
+               shown_.end());
+  if (int(shown_.size()) >= STYLEDLIMITS::kMaximumEventsAtOnce) return Admission::TooMany;
+  double ink = event.Ink;
+  for (const Shown& shown : shown_) ink += shown.Ink;
+  if (ink > STYLEDLIMITS::kMaximumInkAtOnce) return Admission::TooMuchInk;
+  shown_.push_back({event.EndMs, event.Ink});
   std::string fields = event.Fields;  // the call takes no const data
   ass_process_chunk(track_, fields.data(), int(fields.size()), event.StartMs,
                     event.EndMs - event.StartMs);
-  return true;
+  return Admission::Admitted;
+}
+
+std::string StyledOverlay::InkNote() {
+  return " subtitle events left out: the text shown at once would cover the picture more than " +
+         std::to_string(int(STYLEDLIMITS::kMaximumInkAtOnce)) + " times";
+}
+
+std::string StyledOverlay::CutNote() {
+  return " subtitle events cut short: their text would cover the picture more than " +
+         std::to_string(int(STYLEDLIMITS::kMaximumEventInk)) + " times";
 }
 
 void StyledOverlay::SetColourMatrix(const std::string& header) {
@@ -186,16 +209,8 @@ void StyledOverlay::SetColourMatrix(const std::string& header) {
 
 bool StyledOverlay::Render(int64_t milliseconds) {
   if (renderer_ == nullptr) return false;
-  const auto began = std::chrono::steady_clock::now();
   int changed = 0;
   ASS_Image* images = ass_render_frame(renderer_, track_, milliseconds, &changed);
-  if (std::chrono::steady_clock::now() - began > kRenderBudget) {
-    if (!slowNoted_)
-      notes_.push_back("A subtitle took too long to draw; such pictures are written without it");
-    slowNoted_ = true;
-    images = nullptr;
-    changed = 1;
-  }
   // Unchanged images keep their compositions, but the list is the new one.
   if (changed != 0 || (images != nullptr) != (images_ != nullptr))
     pictureStale_ = planarStale_ = true;

@@ -35,7 +35,7 @@ class StyledOverlay {
                     const Fonts& fonts = {});
   // An event that comes after the set-up (a track read with the source),
   // in order of their starts; left out, and said once, when too many show
-  // at once.
+  // at once or they would take too much ink.
   void AddEvent(const STYLEDSCRIPT::StyledEvent& event);
   // Draws what shows at that time; false when nothing does.
   bool Render(int64_t milliseconds);
@@ -57,7 +57,10 @@ class StyledOverlay {
   void ComposeBgr();
   void ComposePlanar();
   void SetColourMatrix(const std::string& header);
-  bool Admit(const STYLEDSCRIPT::StyledEvent& event);
+  enum class Admission { Admitted, TooMany, TooMuchInk };
+  Admission Admit(const STYLEDSCRIPT::StyledEvent& event);
+  static std::string InkNote();
+  static std::string CutNote();
   void EndUntimedEvent(int64_t nextStartMs);
 
   std::unique_ptr<Library> library_;
@@ -69,13 +72,16 @@ class StyledOverlay {
   SUBTITLEBLEND::BlendPicture picture_;
   PLANARBLEND::PlanarBlendPicture planar_;
   bool pictureStale_ = false, planarStale_ = false;
-  bool slowNoted_ = false;
   // Colours are moved from the script's matrix to the picture's (BT.601).
   bool convertFrom709_ = false;
   std::vector<std::string> notes_;
-  // The ends of the events handed over that may still show.
-  std::vector<int64_t> shownEnds_;
-  bool crowdNoted_ = false;
+  // The events handed over that may still show: their ends and ink.
+  struct Shown {
+    int64_t EndMs;
+    double Ink;
+  };
+  std::vector<Shown> shown_;
+  bool crowdNoted_ = false, inkNoted_ = false, cutNoted_ = false;
   // The track's last event when it was untimed: its index among libass's.
   int untimedEvent_ = -1;
   bool damageNoted_ = false;

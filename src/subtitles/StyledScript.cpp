@@ -13,6 +13,7 @@
 #include "subtitles/StyledMarkup.h"
 #include "subtitles/SubtitleEncoding.h"
 #include "subtitles/SubtitleLayout.h"
+#include "subtitles/SubtitleNumbers.h"
 
 namespace STYLEDSCRIPT {
 namespace {
@@ -87,25 +88,40 @@ bool ScriptWrapsLines(std::string_view header) {
 
 // An ASS event's text as the drawing gets it: with the breaks its lines
 // need when the script wraps them, held to the limits.
-std::string AssEventText(std::string_view text, const EventLayout& layout) {
-  return STYLEDLIMITS::LimitEventText(
+STYLEDLIMITS::LimitedEvent AssEventText(std::string_view text, const EventLayout& layout) {
+  return STYLEDLIMITS::LimitEvent(
       layout.Wraps ? STYLEDMARKUP::AddLineBreakOpportunities(text) : std::string(text),
-      layout.Resolution);
+      layout.Resolution, layout.Extent, layout.Wraps);
 }
 
-// An ASS event in the order the drawing takes a stream's events.
-std::string AssEventFields(std::size_t order, const std::string& line,
-                           const std::vector<std::string>& format, const EventLayout& layout) {
+// The limited text's fields, ink and cut into the event.
+void SetText(StyledEvent& event, std::string fieldsBeforeText, STYLEDLIMITS::LimitedEvent text) {
+  event.Fields = std::move(fieldsBeforeText) + text.Text;
+  event.Ink = text.Ink;
+  event.Cut = text.Cut;
+}
+
+// An ASS event in the order the drawing takes a stream's events, its layer
+// and margins held to their ranges; false when the line has fewer fields
+// than the format names.
+bool SetAssEventFields(StyledEvent& out, std::size_t order, std::string_view line,
+                       const std::vector<std::string>& format, const EventLayout& layout) {
   const SUBTITLEFILE::AssEvent event = SUBTITLEFILE::SplitAssEvent(line, format);
   auto orZero = [](std::string_view value) {
     return value.empty() ? std::string_view("0") : value;
   };
+  const STYLEDLIMITS::Resolution& resolution = layout.Resolution;
   std::string fields = std::to_string(order) + ",";
-  for (std::string_view value :
-       {orZero(event.Layer), event.Style, event.Name, orZero(event.MarginL), orZero(event.MarginR),
-        orZero(event.MarginV), event.Effect})
+  for (const std::string& value :
+       {STYLEDLIMITS::LimitLayer(orZero(event.Layer)), std::string(event.Style),
+        std::string(event.Name),
+        STYLEDLIMITS::LimitMargin(orZero(event.MarginL), resolution, false),
+        STYLEDLIMITS::LimitMargin(orZero(event.MarginR), resolution, false),
+        STYLEDLIMITS::LimitMargin(orZero(event.MarginV), resolution, true),
+        std::string(event.Effect)})
     fields.append(value).append(",");
-  return fields + AssEventText(event.Text, layout);
+  SetText(out, std::move(fields), AssEventText(event.Text, layout));
+  return event.Complete;
 }
 
 // A WebVTT cue's settings as margins and an alignment, the way a browser
@@ -132,7 +148,9 @@ CuePlacement PlaceWebVttCue(std::string_view settings, int32_t width, int32_t he
       std::string value(setting.substr(colon + 1));
       value = value.substr(0, value.find(','));
       const bool percent = !value.empty() && value.back() == '%';
-      const double number = std::atof(value.c_str());
+      // Held to the widest range any setting takes before it is used.
+      const SUBTITLEFILE::Decimal scanned = SUBTITLEFILE::ScanDecimal(value);
+      const double number = std::isfinite(scanned.Value) ? scanned.Value : 0.0;
       if (name == "align") align = value;
       if (name == "position" && percent) position = std::clamp(number, 0.0, 100.0);
       if (name == "size" && percent) size = std::clamp(number, 0.0, 100.0);
@@ -196,22 +214,31 @@ StyledScript TrackScript(const std::string& assHeader, const BaseStyle& base, in
   return script;
 }
 
-EventLayout EventLayoutOf(const std::string& assHeader, int32_t width, int32_t height) {
-  if (assHeader.empty()) return {{std::max(width, 1), std::max(height, 1)}, true};
-  return {STYLEDLIMITS::ScriptResolution(assHeader), ScriptWrapsLines(assHeader)};
+EventLayout EventLayoutOf(const std::string& assHeader, const BaseStyle& base, int32_t width,
+                          int32_t height) {
+  if (assHeader.empty())
+    return {{std::max(width, 1), std::max(height, 1)},
+            true,
+            STYLEDLIMITS::ScriptStyleExtent(OwnHeader(base, width, height))};
+  const STYLEDLIMITS::Resolution resolution = STYLEDLIMITS::ScriptResolution(assHeader);
+  return {resolution, ScriptWrapsLines(assHeader),
+          STYLEDLIMITS::ScriptStyleExtent(STYLEDLIMITS::LimitStyles(assHeader, resolution))};
 }
 
-std::string TrackEventFields(TrackText form, const std::string& text, std::size_t order,
-                             const EventLayout& layout) {
+StyledEvent TrackEvent(TrackText form, const std::string& text, std::size_t order,
+                       const EventLayout& layout) {
+  StyledEvent event;
   if (form == TrackText::AssEvent) {
     // "ReadOrder,Layer,Style,Name,MarginL,MarginR,MarginV,Effect,Text": ours
-    // replaces the read order, the text is held to the limits.
-    std::size_t comma = text.find(',');
-    std::size_t textAt = comma;
-    for (int i = 0; i < 7 && textAt != std::string::npos; ++i) textAt = text.find(',', textAt + 1);
-    if (textAt == std::string::npos) return {};
-    return std::to_string(order) + text.substr(comma, textAt + 1 - comma) +
-           AssEventText(std::string_view(text).substr(textAt + 1), layout);
+    // replaces the read order.
+    static const std::vector<std::string> kPacketFormat = {
+        "layer", "style", "name", "marginl", "marginr", "marginv", "effect", "text"};
+    const std::size_t comma = text.find(',');
+    if (comma == std::string::npos ||
+        !SetAssEventFields(event, order, std::string_view(text).substr(comma + 1), kPacketFormat,
+                           layout))
+      event = StyledEvent{};
+    return event;
   }
   std::vector<std::string> lines;
   STYLEDMARKUP::TagState state;
@@ -228,8 +255,9 @@ std::string TrackEventFields(TrackText form, const std::string& text, std::size_
   while (!lines.empty() && lines.back().empty()) lines.pop_back();
   const std::string converted =
       STYLEDMARKUP::AddLineBreakOpportunities(STYLEDMARKUP::JoinLines(lines));
-  return EventFields(order, "0,Default,,0,0,0,",
-                     STYLEDLIMITS::LimitEventText(converted, layout.Resolution));
+  SetText(event, EventFields(order, "0,Default,,0,0,0,", ""),
+          STYLEDLIMITS::LimitEvent(converted, layout.Resolution, layout.Extent, layout.Wraps));
+  return event;
 }
 
 int64_t FrameTimeMs(int64_t frame, double framesPerSecond) {
@@ -253,7 +281,7 @@ StyledScript BuildScript(const SUBTITLEFILE::SubtitleFile& file, const BaseStyle
   const bool webVtt = document.Format == SUBTITLEFILE::FormatWebVtt;
   StyledScript script;
   const EventLayout layout =
-      EventLayoutOf(ass ? document.ScriptHeader : std::string(), width, height);
+      EventLayoutOf(ass ? document.ScriptHeader : std::string(), base, width, height);
   const STYLEDLIMITS::Resolution& resolution = layout.Resolution;
   script.Header = ass ? STYLEDLIMITS::LimitStyles(document.ScriptHeader, resolution)
                       : OwnHeader(base, width, height);
@@ -276,22 +304,23 @@ StyledScript BuildScript(const SUBTITLEFILE::SubtitleFile& file, const BaseStyle
     }
     if (event.EndMs <= event.StartMs) continue;
     if (ass) {
-      event.Fields =
-          AssEventFields(i, decode(document.TextOf(cue.Fields)), document.EventFormat, layout);
+      SetAssEventFields(event, i, decode(document.TextOf(cue.Fields)), document.EventFormat,
+                        layout);
     } else {
       text = STYLEDMARKUP::AddLineBreakOpportunities(ConvertedText(document, cue, decode));
-      text = STYLEDLIMITS::LimitEventText(text, resolution);
       CuePlacement placement;
       if (webVtt)
         placement = PlaceWebVttCue(document.TextOf(cue.Fields), width, height, lineHeight,
                                    std::clamp(base.Look.Margin, 0, 1000) + 1);
       const std::string override =
           webVtt ? "{\\an" + std::to_string(placement.Alignment) + "}" : std::string();
-      event.Fields = EventFields(i,
-                                 "0,Default,," + std::to_string(placement.MarginL) + "," +
-                                     std::to_string(placement.MarginR) + "," +
-                                     std::to_string(placement.MarginV) + ",",
-                                 override + text);
+      SetText(event,
+              EventFields(i,
+                          "0,Default,," + std::to_string(placement.MarginL) + "," +
+                              std::to_string(placement.MarginR) + "," +
+                              std::to_string(placement.MarginV) + ",",
+                          override),
+              STYLEDLIMITS::LimitEvent(text, resolution, layout.Extent, layout.Wraps));
     }
     script.Events.push_back(std::move(event));
   }

@@ -34,6 +34,10 @@ struct StyledEvent {
   // A track's packet that gave no duration: EndMs is a guess, cut short
   // when the track's next event starts before it.
   bool Untimed = false;
+  // The area its letters and drawings take, in pictures' areas, and
+  // whether text was left out to keep it within the limit.
+  double Ink = 0;
+  bool Cut = false;
 };
 
 struct StyledScript {
@@ -60,18 +64,21 @@ enum class TrackText { SubRip, WebVtt, AssEvent };
 
 // What a script's or a track's events are made with, found once from its
 // header: the resolution their values are held to (an ASS script's, else
-// the picture's) and whether their lines wrap (not when the script's
-// WrapStyle is 2).
+// the picture's), whether their lines wrap (not when the script's
+// WrapStyle is 2) and what its styles extend to.
 struct EventLayout {
   STYLEDLIMITS::Resolution Resolution;
   bool Wraps = true;
+  STYLEDLIMITS::StyleExtent Extent;
 };
-EventLayout EventLayoutOf(const std::string& assHeader, int32_t width, int32_t height);
+EventLayout EventLayoutOf(const std::string& assHeader, const BaseStyle& base, int32_t width,
+                          int32_t height);
 
-// One packet's text as an event's fields; `order` must differ from every
-// other event's.
-std::string TrackEventFields(TrackText form, const std::string& text, std::size_t order,
-                             const EventLayout& layout);
+// One packet's text as an event (its fields, ink and cut; no times);
+// `order` must differ from every other event's. Fields empty when the
+// packet holds no event.
+StyledEvent TrackEvent(TrackText form, const std::string& text, std::size_t order,
+                       const EventLayout& layout);
 
 // The font size a style needs so that its lines are as tall as plain
 // drawing makes them.

@@ -210,7 +210,11 @@ int32_t SubtitleFile::MappedFrame(int64_t time) const {
 // Carried in x87 extended precision, in this order, like the frame numbers the
 // delay is meant to shift.
 int32_t SubtitleFile::TimeToFrame(int64_t milliseconds) const {
-  return SaturateToInt32(static_cast<long double>(milliseconds) * 0.001 * frameRate_);
+  return MillisecondsToFrames(milliseconds, frameRate_);
+}
+
+int32_t MillisecondsToFrames(int64_t milliseconds, double framesPerSecond) {
+  return SaturateToInt32(static_cast<long double>(milliseconds) * 0.001 * framesPerSecond);
 }
 
 void SubtitleFile::SetDelayMilliseconds(int32_t milliseconds) {

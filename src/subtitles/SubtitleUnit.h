@@ -27,6 +27,10 @@ struct SubtitleEntry {
   TextLines Lines;
 };
 
+// A time in whole frames at a rate, as a delay or a millisecond cue is
+// counted: the fraction of a frame is dropped (toward zero).
+int32_t MillisecondsToFrames(int64_t milliseconds, double framesPerSecond);
+
 class SubtitleFile {
  public:
   bool Open(const std::string& fileName);

@@ -184,6 +184,32 @@ TEST_F(StyledCommandTest, SourceTracksAreDrawnAsTheirFilesWouldBe) {
   EXPECT_NE(run.err.find("no such subtitle track"), std::string::npos) << run.err;
 }
 
+// A delay in milliseconds moves every styled source by the same whole
+// frames: at 23.976 pictures a second, 100 ms is two frames (83 ms) for a
+// script read from its file and for the same script as the source's track.
+TEST_F(StyledCommandTest, ADelayMovesAFileAndATrackAlike) {
+  const fs::path film = dir / "ntsc.mkv", withTrack = dir / "ntsc-track.mkv";
+  Ffmpeg("-f lavfi -i testsrc2=s=192x108:r=24000/1001:d=3 -c:v libx264 -g 24 " + film.string());
+  Ffmpeg("-i " + film.string() + " -i " + ass.string() + " -map 0 -map 1 -c:v copy -c:s ass " +
+         withTrack.string());
+  const auto job = [&](const std::string& subtitles, const std::string& name) {
+    const fs::path avi = dir / name;
+    const ProgramRun run = RunProgram("--compressor dib --delay-ms 100 --source " +
+                                      withTrack.string() + subtitles + " --output " + avi.string());
+    EXPECT_EQ(run.status, 0) << run.err;
+    return avi;
+  };
+  const fs::path fromFile = job(" --styled --subtitles " + ass.string(), "file.avi");
+  const fs::path fromTrack = job(" --subtitle-track 1", "track.avi");
+  // The cue starts at 1 s: picture 25 (1.043 s) is before it moved, 26
+  // (1.084 s) after two frames, before 100 ms.
+  for (int picture : {25, 26, 47, 48, 49, 50})
+    EXPECT_TRUE(Picture(fromFile, picture) == Picture(fromTrack, picture)) << picture;
+  EXPECT_FALSE(Picture(fromFile, 25) == Picture(fromFile, 26) &&
+               Picture(fromFile, 26) == Picture(film, 26));
+  EXPECT_TRUE(Picture(fromFile, 25) == Picture(film, 25));
+}
+
 // A fragmented MP4 stores the track's packets a second after the pictures
 // they belong to, and gives them no durations: the text still shows from its
 // first picture, and ends where the track's next packet starts.

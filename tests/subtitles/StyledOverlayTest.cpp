@@ -8,9 +8,12 @@ extern "C" {
 
 #include <QFontDatabase>
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstring>
+#include <memory>
 #include <string>
+#include <thread>
 #include <tuple>
 #include <vector>
 
@@ -348,10 +351,12 @@ TEST(StyledOverlayTest, AssBreaksKeepTheWidthScaleInForce) {
 TEST(StyledOverlayTest, AssTrackEventsWrapAsTheFilesEventsDo) {
   STYLEDSCRIPT::StyledScript track =
       STYLEDSCRIPT::TrackScript(AssHeader(), Drawn::Base(), kWidth, kHeight);
-  track.Events.push_back({1000, 3000,
-                          STYLEDSCRIPT::TrackEventFields(
-                              STYLEDSCRIPT::TrackText::AssEvent, "0,0," + AssFields(LongChinese()),
-                              0, STYLEDSCRIPT::EventLayoutOf(AssHeader(), kWidth, kHeight))});
+  STYLEDSCRIPT::StyledEvent event = STYLEDSCRIPT::TrackEvent(
+      STYLEDSCRIPT::TrackText::AssEvent, "0,0," + AssFields(LongChinese()), 0,
+      STYLEDSCRIPT::EventLayoutOf(AssHeader(), Drawn::Base(), kWidth, kHeight));
+  event.StartMs = 1000;
+  event.EndMs = 3000;
+  track.Events.push_back(event);
   const Drawn fromTrack(track, 2000);
   ASSERT_GE(fromTrack.InkBox().Left, 0);
   EXPECT_TRUE(fromTrack.SamePixels(Drawn(Ass(LongChinese()), 2000)));
@@ -480,19 +485,65 @@ TEST(StyledOverlayTest, PlanarInkCodesColoursAsTheScriptMeansThem) {
   }
 }
 
+std::string HostileHeader() {
+  return "[Script Info]\nPlayResX: 640\nPlayResY: 360\n\n[V4+ Styles]\n"
+         "Format: Name, Fontname, Fontsize\nStyle: Default,DejaVu Sans,40\n\n[Events]\n"
+         "Format: Layer, Start, End, Style, Name, MarginL, MarginR, MarginV, Effect, Text\n";
+}
+
+// Many events, huge values and huge lines: what is drawn is held to bounds
+// on the script itself, and the log says what was left out.
 TEST(StyledOverlayTest, HostileScriptsAreBoundedAndSaySo) {
-  std::string script =
-      "[Script Info]\nPlayResX: 640\nPlayResY: 360\n\n[V4+ Styles]\n"
-      "Format: Name, Fontname, Fontsize\nStyle: Default,DejaVu Sans,40\n\n[Events]\n"
-      "Format: Layer, Start, End, Style, Name, MarginL, MarginR, MarginV, Effect, Text\n";
+  std::string crowd = HostileHeader();
   for (int i = 0; i < 300; ++i)
-    script += "Dialogue: 0,0:00:01.00,0:00:03.00,Default,,0,0,0,,{\\fs99999\\blur9999\\frz" +
-              std::to_string(i) + "\\pos(320,180)}Spinning line " + std::to_string(i) + "\n";
-  const Drawn drawn(script, 2000);
-  EXPECT_TRUE(drawn.Shows());
-  ASSERT_FALSE(drawn.Notes().empty());
-  EXPECT_NE(drawn.Notes()[0].find("252 subtitle events left out"), std::string::npos)
-      << drawn.Notes()[0];
+    crowd += "Dialogue: 0,0:00:01.00,0:00:03.00,Default,,0,0,0,,{\\pos(320," + std::to_string(i) +
+             ")}" + std::to_string(i) + "\n";
+  const Drawn crowded(crowd, 2000);
+  EXPECT_TRUE(crowded.Shows());
+  EXPECT_EQ(crowded.Notes(),
+            std::vector<std::string>{"252 subtitle events left out: more than 48 at once"});
+
+  std::string huge = HostileHeader();
+  for (int i = 0; i < 300; ++i)
+    huge += "Dialogue: 0,0:00:01.00,0:00:03.00,Default,,0,0,0,,{\\fs99999\\blur9999\\frz" +
+            std::to_string(i) + "\\pos(320,180)}Spinning line " + std::to_string(i) + " " +
+            std::string(5000, 'W') + "\n";
+  const Drawn spinning(huge, 2000);
+  EXPECT_TRUE(spinning.Shows());
+  EXPECT_EQ(spinning.Notes(),
+            (std::vector<std::string>{
+                "299 subtitle events left out: the text shown at once would cover the picture "
+                "more than 12 times",
+                "300 subtitle events cut short: their text would cover the picture more than 12 "
+                "times"}));
+}
+
+// Nothing but the script decides what is drawn: the same pictures come out
+// of a hostile script on an idle machine and on one whose cores are busy.
+TEST(StyledOverlayTest, HostileScriptsDrawTheSamePicturesUnderLoad) {
+  std::string script = HostileHeader();
+  for (int i = 0; i < 60; ++i)
+    script +=
+        "Dialogue: 0,0:00:00.00,0:00:05.00,Default,,0,0,0,,{\\fs900\\blur80\\bord60"
+        "\\t(\\frz3600)\\fry" +
+        std::to_string(i) + "}" + std::string(400, 'W') + "\n";
+  const STYLEDSCRIPT::StyledScript parsed = Drawn::Script(script);
+  std::vector<std::unique_ptr<Drawn>> idle, loaded;
+  for (int64_t ms : {0, 1000, 2500, 4999}) idle.push_back(std::make_unique<Drawn>(parsed, ms));
+  std::atomic<bool> busy{true};
+  std::vector<std::thread> spinners;
+  for (unsigned i = 0; i < std::max(2u, std::thread::hardware_concurrency()); ++i)
+    spinners.emplace_back([&busy] {
+      volatile uint64_t n = 0;
+      while (busy.load(std::memory_order_relaxed)) n = n + 1;
+    });
+  for (int64_t ms : {0, 1000, 2500, 4999}) loaded.push_back(std::make_unique<Drawn>(parsed, ms));
+  busy = false;
+  for (std::thread& spinner : spinners) spinner.join();
+  for (std::size_t i = 0; i < idle.size(); ++i) {
+    EXPECT_TRUE(idle[i]->Shows());
+    EXPECT_TRUE(idle[i]->SamePixels(*loaded[i])) << "picture " << i;
+  }
 }
 
 }  // namespace

@@ -2,12 +2,14 @@
 // what reaches the drawing, before anything is drawn.
 #include <gtest/gtest.h>
 
+#include <limits>
 #include <string>
 
 #include "subtitles/AssReader.h"
 #include "subtitles/StyledLimits.h"
 #include "subtitles/StyledMarkup.h"
 #include "subtitles/StyledScript.h"
+#include "subtitles/SubtitleNumbers.h"
 #include "subtitles/SubtitleUnit.h"
 #include "subtitles/WebVttReader.h"
 
@@ -126,11 +128,13 @@ TEST(StyledMarkupTest, TextWithSpacesKeepsItsBytes) {
 TEST(StyledScriptTest, AssTrackEventsGetBreaksUnlessTheScriptTurnsWrappingOff) {
   using namespace STYLEDSCRIPT;
   const std::string packet = "5,0,Default,,0,0,0,,中文";
-  EXPECT_EQ(TrackEventFields(TrackText::AssEvent, packet, 7,
-                             EventLayoutOf("[Script Info]\nWrapStyle: 0\n", 640, 360)),
+  EXPECT_EQ(TrackEvent(TrackText::AssEvent, packet, 7,
+                       EventLayoutOf("[Script Info]\nWrapStyle: 0\n", {}, 640, 360))
+                .Fields,
             "7,0,Default,,0,0,0,,中" + kBreak + "文");
-  EXPECT_EQ(TrackEventFields(TrackText::AssEvent, packet, 7,
-                             EventLayoutOf("[Script Info]\nwrapstyle:2\n", 640, 360)),
+  EXPECT_EQ(TrackEvent(TrackText::AssEvent, packet, 7,
+                       EventLayoutOf("[Script Info]\nwrapstyle:2\n", {}, 640, 360))
+                .Fields,
             "7,0,Default,,0,0,0,,中文");
 }
 
@@ -218,6 +222,89 @@ TEST(StyledLimitsTest, OverrideValuesAreHeldToRangesThatFollowTheScript) {
   // Ordinary values pass as written.
   EXPECT_EQ(STYLEDLIMITS::LimitEventText("{\\an8\\fs20\\c&H00FF00&\\fnArial}x", resolution),
             "{\\an8\\fs20\\c&H00FF00&\\fnArial}x");
+}
+
+// Numbers of any length and any value read as the nearest in range, never
+// wrap or overflow.
+TEST(StyledLimitsTest, NumbersOfAnyLengthAreReadWithinTheirRange) {
+  using SUBTITLEFILE::LeadingInteger;
+  using SUBTITLEFILE::ScanDecimal;
+  EXPECT_EQ(LeadingInteger("  -99999999999999999999999x", -10, 10, 7), -10);
+  EXPECT_EQ(LeadingInteger("555555555555555555555555555", 0, 1 << 16, 7), 1 << 16);
+  EXPECT_EQ(LeadingInteger("+42 apples", -100, 100, 7), 42);
+  EXPECT_EQ(LeadingInteger("apples", -100, 100, 7), 7);
+  EXPECT_EQ(ScanDecimal("1e99999").Value, std::numeric_limits<double>::infinity());
+  EXPECT_EQ(ScanDecimal("-1e99999").Value, -std::numeric_limits<double>::infinity());
+  EXPECT_EQ(ScanDecimal("1e-99999").Value, 0.0);
+  EXPECT_EQ(ScanDecimal("12.5.3").Value, 12.5);
+  EXPECT_EQ(ScanDecimal("12.5.3").Length, 6u);
+  EXPECT_EQ(ScanDecimal("-.5e1x").Value, -5.0);
+  EXPECT_EQ(ScanDecimal("-.5e1x").Length, 5u);
+  EXPECT_EQ(ScanDecimal("x1").Length, 0u);
+}
+
+// The header's own numbers: a resolution beyond reach is held to 65536, and
+// the drawing is handed the same numbers the limits were worked out from.
+TEST(StyledLimitsTest, ScriptNumbersAreHeldAndTheDrawingSeesTheSame) {
+  const std::string header =
+      "[Script Info]\nPlayResX: 9999999999999999999999\nPlayResY:555555555555\n"
+      "WrapStyle: 2\nLayoutResY: -3\n";
+  const STYLEDLIMITS::Resolution resolution = STYLEDLIMITS::ScriptResolution(header);
+  EXPECT_EQ(resolution.Width, 65536);
+  EXPECT_EQ(resolution.Height, 65536);
+  EXPECT_EQ(STYLEDLIMITS::ScriptResolution("PlayResY: 99999999999").Width, 65536);
+  EXPECT_EQ(STYLEDLIMITS::LimitStyles(header, resolution),
+            "[Script Info]\nPlayResX: 65536\nPlayResY: 65536\nWrapStyle: 2\nLayoutResY: 0\n");
+  EXPECT_EQ(STYLEDLIMITS::HeaderNumber("WrapStyle: 99999999999999", "wrapstyle", 0),
+            std::numeric_limits<int>::max());
+}
+
+// Every number of every tag is held to a range; what lies in it passes as
+// written.
+TEST(StyledLimitsTest, EveryTagsNumbersAreHeld) {
+  const STYLEDLIMITS::Resolution resolution{640, 360};
+  EXPECT_EQ(
+      STYLEDLIMITS::LimitEventText(
+          "{\\frz1e300\\fax-50\\fad(99999999999,5)\\k-99999999999\\an8\\frx12.345}x", resolution),
+      "{\\frz360000\\fax-2\\fad(100000000,5)\\k-100000000\\an8\\frx12.345}x");
+  // Colours, font and style names are no numbers.
+  EXPECT_EQ(STYLEDLIMITS::LimitEventText("{\\1c&H1E5&\\fnDejaVu 99999999999\\rAlt2\\alpha&H80&}x",
+                                         resolution),
+            "{\\1c&H1E5&\\fnDejaVu 99999999999\\rAlt2\\alpha&H80&}x");
+  EXPECT_EQ(STYLEDLIMITS::LimitLayer("99999999999"), "1000000");
+  EXPECT_EQ(STYLEDLIMITS::LimitMargin("-5", resolution, false), "0");
+  EXPECT_EQ(STYLEDLIMITS::LimitMargin("99999", resolution, true), "360");
+  EXPECT_EQ(STYLEDLIMITS::LimitMargin("0012", resolution, true), "0012");
+}
+
+// An event's letters and drawings may cover the picture a few times over,
+// no more: the rest of a huge line is cut, a leaning line sooner.
+TEST(StyledLimitsTest, AnEventsInkIsHeldToAFewPictures) {
+  const STYLEDLIMITS::Resolution resolution{640, 360};
+  const STYLEDLIMITS::StyleExtent extent;
+  const auto line =
+      STYLEDLIMITS::LimitEvent("A subtitle line of ordinary length", resolution, extent);
+  EXPECT_FALSE(line.Cut);
+  EXPECT_LT(line.Ink, 0.2);
+  const std::string huge = "{\\fs180}" + std::string(20000, 'W');
+  const auto upright = STYLEDLIMITS::LimitEvent(huge, resolution, extent);
+  EXPECT_TRUE(upright.Cut);
+  EXPECT_LE(upright.Ink, STYLEDLIMITS::kMaximumEventInk);
+  EXPECT_GT(upright.Ink, STYLEDLIMITS::kMaximumEventInk * 0.9);
+  const auto leaning = STYLEDLIMITS::LimitEvent("{\\frz30}" + huge, resolution, extent);
+  EXPECT_TRUE(leaning.Cut);
+  EXPECT_LT(leaning.Text.size(), upright.Text.size());
+  // Turned out of the picture, a line may be no wider than the picture.
+  const auto turned =
+      STYLEDLIMITS::LimitEvent("{\\fs10\\fry40}" + std::string(2000, 'i'), resolution, extent);
+  EXPECT_TRUE(turned.Cut);
+  EXPECT_LE(0.6 * 10 * (turned.Text.size() - 13), 640.0);
+  // A drawing's box counts: the picture's rectangle scaled four times each
+  // way is cut at the point that would make it cover the picture 16 times.
+  const auto drawing = STYLEDLIMITS::LimitEvent(
+      "{\\p1\\fscx400\\fscy400}m 0 0 l 640 0 640 360 0 360{\\p0}", resolution, extent);
+  EXPECT_TRUE(drawing.Cut);
+  EXPECT_EQ(drawing.Text, "{\\p1\\fscx400\\fscy400}m 0 0 l 640 0 640 ");
 }
 
 TEST(StyledLimitsTest, DrawingsAreCutToTheirLimit) {
