@@ -60,22 +60,6 @@ int BadArguments(const std::string& error, std::ostream& err) {
   return ExitBadArguments;
 }
 
-// The first job not done that this run has not tried yet, marked running;
-// 0 when there is none. `remaining` counts those jobs.
-int TakeNextJob(JobQueue& queue, const std::set<int>& tried, int& remaining) {
-  remaining = 0;
-  JOBQUEUE::QueueEntry* next = nullptr;
-  for (auto& entry : queue.Entries) {
-    if (entry.State == EntryState::Done || tried.count(entry.Id) > 0) continue;
-    ++remaining;
-    if (next == nullptr) next = &entry;
-  }
-  if (next == nullptr) return 0;
-  next->State = EntryState::Running;
-  next->Error.clear();
-  return next->Id;
-}
-
 }  // namespace
 
 int RunQueueAdd(const Arguments& given, std::ostream&, std::ostream& err) {
@@ -131,7 +115,8 @@ int RunQueue(const Arguments& args, std::ostream& out, std::ostream& err) {
     int remaining = 0;
     Arguments jobArgs;
     std::string error = ChangeQueue(path, [&](JobQueue& queue) {
-      id = TakeNextJob(queue, tried, remaining);
+      const JOBQUEUE::QueueEntry* next = JOBQUEUE::TakeNextJob(queue, tried, remaining);
+      id = next != nullptr ? next->Id : 0;
       for (const auto& entry : queue.Entries)
         if (entry.Id == id) jobArgs = entry.Arguments;
       return id != 0;
@@ -143,7 +128,7 @@ int RunQueue(const Arguments& args, std::ostream& out, std::ostream& err) {
     }
     tried.insert(id);
     const int number = int(tried.size());
-    err << "tolvane: job " << number << " of " << number - 1 + remaining << ": "
+    err << "tolvane: job " << number << " of " << number + remaining << ": "
         << OptionValue(jobArgs, "--source") << " -> " << OptionValue(jobArgs, "--output") << '\n';
 
     // The queue's settings file serves a job that names none of its own.

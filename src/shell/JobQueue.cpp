@@ -92,6 +92,30 @@ const char* StateName(EntryState state) {
   return "waiting";
 }
 
+bool RunsAgain(const QueueEntry& entry) { return entry.State != EntryState::Done; }
+
+QueueEntry* TakeNextJob(JobQueue& queue, const std::set<int>& tried, int& remaining) {
+  QueueEntry* next = nullptr;
+  remaining = 0;
+  for (QueueEntry& entry : queue.Entries) {
+    if (!RunsAgain(entry) || tried.count(entry.Id) > 0) continue;
+    if (next == nullptr)
+      next = &entry;
+    else
+      ++remaining;
+  }
+  if (next == nullptr) return nullptr;
+  next->State = EntryState::Running;
+  next->Error.clear();
+  return next;
+}
+
+bool AnyToRun(const JobQueue& queue, const std::set<int>& tried) {
+  return std::any_of(queue.Entries.begin(), queue.Entries.end(), [&](const QueueEntry& entry) {
+    return RunsAgain(entry) && tried.count(entry.Id) == 0;
+  });
+}
+
 std::string FormatQueue(const JobQueue& queue) {
   std::ostringstream text;
   text << "# Tolvane job queue: one section per job, its arguments one a line.\n";

@@ -12,6 +12,7 @@
 //   Argument=--source
 //   Argument=/films/a.mp4
 #include <functional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -34,6 +35,20 @@ struct JobQueue {
 };
 
 const char* StateName(EntryState state);
+
+// Which queued jobs a run takes, whichever front runs it: every job not
+// done (waiting, failed or stopped), in the queue's order, each at most
+// once a run. Running the queue again after a failure, a stop or a crash
+// therefore finishes it without redoing the jobs done.
+bool RunsAgain(const QueueEntry& entry);
+
+// The first job a run has not tried that it takes, marked running with its
+// error cleared; null when there is none. `remaining` counts the jobs the
+// run would take after it.
+QueueEntry* TakeNextJob(JobQueue& queue, const std::set<int>& tried, int& remaining);
+
+// Whether a run would take any job that it has not tried.
+bool AnyToRun(const JobQueue& queue, const std::set<int>& tried = {});
 
 std::string FormatQueue(const JobQueue& queue);
 // Empty on success, else what is wrong and on which line. A job read back

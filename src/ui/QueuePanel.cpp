@@ -169,12 +169,10 @@ void TQueuePanel::UpdateButtons() {
   const bool busy = Busy();
   const QueueEntry* chosen = Entry(ChosenId());
   const bool waiting = chosen != nullptr && chosen->State == EntryState::Waiting;
-  const bool anyWaiting =
-      std::any_of(queue_.Entries.begin(), queue_.Entries.end(),
-                  [](const QueueEntry& e) { return e.State == EntryState::Waiting; });
+  const bool anyToRun = JOBQUEUE::AnyToRun(queue_);
   ui_->BQueueAdd->setEnabled(!busy);
   ui_->BQueueAddFolder->setEnabled(!busy);
-  ui_->BQueueRun->setEnabled(!busy && anyWaiting && form_.HasDecoder());
+  ui_->BQueueRun->setEnabled(!busy && anyToRun && form_.HasDecoder());
   ui_->BQueueStop->setEnabled(running_ && form_.JobActive());
   ui_->BQueueRemove->setEnabled(chosen != nullptr && chosen->State != EntryState::Running);
   ui_->BQueueUp->setEnabled(waiting && chosen != &queue_.Entries.front());
@@ -330,25 +328,15 @@ void TQueuePanel::BQueueRunClick() {
   if (!form_.CloseIfExitPending()) ReportRun();
 }
 
-// The first waiting job this run has not tried, marked running; 0 when
-// there is none. `remaining` counts the waiting jobs after it.
+// The next job of this run by the queue's rule, marked running; 0 when
+// there is none. `remaining` counts the jobs the run takes after it.
 int TQueuePanel::TakeNextJob(Arguments& arguments, int& remaining) {
   int id = 0;
   remaining = 0;
   const bool taken = Change([&](JobQueue& queue) {
-    id = 0;
-    remaining = 0;
-    for (QueueEntry& entry : queue.Entries) {
-      if (entry.State != EntryState::Waiting || tried_.count(entry.Id) > 0) continue;
-      if (id != 0) {
-        ++remaining;
-        continue;
-      }
-      id = entry.Id;
-      entry.State = EntryState::Running;
-      entry.Error.clear();
-      arguments = entry.Arguments;
-    }
+    const QueueEntry* next = JOBQUEUE::TakeNextJob(queue, tried_, remaining);
+    id = next != nullptr ? next->Id : 0;
+    if (next != nullptr) arguments = next->Arguments;
     return id != 0;
   });
   if (!taken) return 0;
@@ -408,9 +396,7 @@ void TQueuePanel::ShowProgress(int percent, const std::string& remaining) {
 
 void TQueuePanel::AskStopQueue() {
   if (!running_) return;
-  const bool more = std::any_of(
-      queue_.Entries.begin(), queue_.Entries.end(),
-      [this](const auto& e) { return e.State == EntryState::Waiting && tried_.count(e.Id) == 0; });
+  const bool more = JOBQUEUE::AnyToRun(queue_, tried_);
   if (more && MessageBoxA(nullptr, "Stop the rest of the queue too?", "STOP QUEUE...",
                           MB_YESNO | MB_ICONINFORMATION | MB_SYSTEMMODAL) == IDYES)
     stopAll_ = true;

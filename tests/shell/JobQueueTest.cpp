@@ -77,3 +77,29 @@ TEST(JobQueueTest, DamagedFileIsRefusedWithItsLine) {
             "the queue '" + (dir / "bad.queue").string() +
                 "' is damaged: line 2: unknown state 'halfway'");
 }
+
+// The one rule both fronts run by: every job not done, in order, each once
+// a run; the one taken is marked running with its old error cleared.
+TEST(JobQueueTest, ARunTakesEveryJobNotDoneOnceInOrder) {
+  JobQueue queue;
+  const EntryState states[] = {EntryState::Done, EntryState::Failed, EntryState::Waiting,
+                               EntryState::Stopped, EntryState::Done};
+  int id = 1;
+  for (EntryState state : states) queue.Entries.push_back({id++, state, "old error", {}});
+  std::set<int> tried;
+  std::vector<int> order, remainders;
+  int remaining = -1;
+  while (QueueEntry* next = TakeNextJob(queue, tried, remaining)) {
+    EXPECT_EQ(next->State, EntryState::Running);
+    EXPECT_EQ(next->Error, "");
+    order.push_back(next->Id);
+    remainders.push_back(remaining);
+    tried.insert(next->Id);
+    next->State = EntryState::Failed;  // a failure is not taken again this run
+  }
+  EXPECT_EQ(order, (std::vector<int>{2, 3, 4}));
+  EXPECT_EQ(remainders, (std::vector<int>{2, 1, 0}));
+  EXPECT_FALSE(AnyToRun(queue, tried));
+  EXPECT_TRUE(AnyToRun(queue));  // the next run takes them again
+  EXPECT_EQ(queue.Entries[0].Error, "old error");
+}
