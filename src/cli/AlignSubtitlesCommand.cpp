@@ -87,6 +87,9 @@ int RunAlignSubtitles(const Arguments& args, std::ostream& out, std::ostream& er
     err << "tolvane: " << problem << '\n' << kUsage;
     return ExitBadArguments;
   }
+  // The settings are looked for where the window keeps them, which the
+  // application object tells.
+  const auto application = EnsureGuiApplication();
   SUBTITLEFILE::SubtitleFile file;
   file.Reading = options.reading;
   if (!file.Open(options.subtitles)) {

@@ -438,6 +438,8 @@ void SubtitleJob::CloseAll() {
   subtitles_.Clear();
   overlay_.ClearImage();
   styled_.Clear();
+  if (output_)
+    for (const std::string& line : output_->Close()) host_.AppendLog(line);
   ReleaseOutput();
   if (state_ == State::Looping) state_ = State::Stopping;
   AppendLibraryLines(host_);  // the encoders report as they close

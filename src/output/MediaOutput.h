@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "avi/Vfw.h"
 #include "media/VelAvCodec.h"
@@ -73,6 +74,10 @@ class MediaOutput {
   // False when the output has no audio stream to write to is not a failure:
   // the packet is dropped and true returned.
   virtual bool WriteAudio(const AudioPacket& packet, uint64_t& bytes) = 0;
+
+  // Completes the file (the output's end does so too, silently); lines
+  // for the log about what could not be completed, if anything.
+  virtual std::vector<std::string> Close() { return {}; }
 
   // The last failure in the system's words, and the operating system's error
   // number behind it (0 when none).

@@ -154,4 +154,23 @@ Outcome StateLength(const std::string& path, const Length& length) {
                                                                   : Outcome::Unwritten;
 }
 
+std::string UnstatedReason(Outcome outcome) {
+  switch (outcome) {
+    case Outcome::Stated:
+    case Outcome::NoLength:
+      return {};
+    case Outcome::Unopened:
+      return "the file could not be opened again";
+    case Outcome::NotFound:
+      return "no movie header ahead of the first fragment";
+    case Outcome::Malformed:
+      return "its boxes do not hold together";
+    case Outcome::TooLong:
+      return "the length does not fit the header";
+    case Outcome::Unwritten:
+      return "reading or writing the file failed";
+  }
+  return {};
+}
+
 }  // namespace MP4LENGTH

@@ -31,4 +31,8 @@ enum class Outcome {
 // Anything but Stated leaves the file as it was; nothing is thrown.
 Outcome StateLength(const std::string& path, const Length& length);
 
+// Why the length was not stated, for the log; empty for Stated and for
+// NoLength (a file without pictures has no length to state).
+std::string UnstatedReason(Outcome outcome);
+
 }  // namespace MP4LENGTH

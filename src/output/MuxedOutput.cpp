@@ -70,9 +70,14 @@ void MuxedOutput::Finish() {
   AVISaveOptionsFree(1, list);
 }
 
+std::vector<std::string> MuxedOutput::Close() {
+  Finish();
+  return std::exchange(notes_, {});
+}
+
 // A file whose header cannot be completed stays as the muxer left it: it
 // plays, and readers that walk its fragments still find its whole length.
-void MuxedOutput::StateMp4Length() const {
+void MuxedOutput::StateMp4Length() {
   int64_t end = INT64_MIN;
   AVRational base{1, 1};
   for (const auto& [stream, streamEnd] : {std::pair{video_, videoEnd_}, {audio_, audioEnd_}}) {
@@ -82,7 +87,12 @@ void MuxedOutput::StateMp4Length() const {
       base = stream->time_base;
     }
   }
-  if (end > 0) MP4LENGTH::StateLength(path_, {end, base.num, base.den});
+  if (end <= 0) return;
+  const std::string reason =
+      MP4LENGTH::UnstatedReason(MP4LENGTH::StateLength(path_, {end, base.num, base.den}));
+  if (!reason.empty())
+    notes_.push_back("The MP4 file's length could not be written into its header (" + reason +
+                     "); it plays, and players that read its fragments find the length");
 }
 
 Setup MuxedOutput::Fail(const std::string& text) {

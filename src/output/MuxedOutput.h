@@ -32,6 +32,7 @@ class MuxedOutput : public MediaOutput {
                          uint64_t& bytes) override;
   bool WriteAudio(const AudioPacket& packet, uint64_t& bytes) override;
   int LastErrno() const override { return lastErrno_; }
+  std::vector<std::string> Close() override;
 
  private:
   // Compresses one picture (compress gives it to the compressor with the sink).
@@ -47,9 +48,10 @@ class MuxedOutput : public MediaOutput {
   HRESULT WriteVideoChunk(const COMPRESSOR::Chunk& chunk);
   bool Written(int result, const char* text);
   void Finish();
-  void StateMp4Length() const;
+  void StateMp4Length();
 
   Container container_;
+  std::vector<std::string> notes_;
   AVFormatContext* context_ = nullptr;
   AVStream* video_ = nullptr;
   AVStream* audio_ = nullptr;

@@ -117,6 +117,8 @@ TEST(AlignSubtitlesCommandTest, FittingFileStaysWhereItIs) {
   const Aligned aligned = Align(
       film, film.Cues, [](double t) { return t; }, "fits");
   ASSERT_EQ(aligned.run.status, 0) << aligned.run.err;
+  // Standard error holds the program's own words only.
+  EXPECT_EQ(aligned.run.err, "") << aligned.run.err;
   ASSERT_EQ(aligned.starts.size(), film.Cues.size());
   for (std::size_t i = 0; i < film.Cues.size(); ++i)
     EXPECT_NEAR(aligned.starts[i], film.Cues[i].Start, 0.020) << "cue " << i + 1;
