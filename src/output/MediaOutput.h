@@ -46,6 +46,15 @@ struct AudioPacket {
   bool Key = true;
 };
 
+// What the output did so that every stream's times rise, the audio
+// packets it could not store and the gaps in the sound it kept; all zero
+// for a sound source.
+struct TimeRepairs {
+  int64_t MendedPictures = 0, DroppedPictures = 0;
+  int64_t MendedAudio = 0, DroppedAudio = 0, RefusedAudio = 0;
+  int64_t Gaps = 0;
+};
+
 class MediaOutput {
  public:
   virtual ~MediaOutput() = default;
@@ -78,6 +87,7 @@ class MediaOutput {
   // Completes the file (the output's end does so too, silently); lines
   // for the log about what could not be completed, if anything.
   virtual std::vector<std::string> Close() { return {}; }
+  virtual TimeRepairs Repairs() const { return {}; }
 
   // The last failure in the system's words, and the operating system's error
   // number behind it (0 when none).

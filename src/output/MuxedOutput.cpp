@@ -257,8 +257,8 @@ bool MuxedOutput::WriteCompressed(
     const std::function<HRESULT(const COMPRESSOR::ChunkSink&)>& compress) {
   // Strictly rising times: a muxer refuses two pictures at one time.
   int64_t pts = std::llround(seconds / av_q2d(video_->time_base));
-  if (lastPts_ != INT64_MIN && pts <= lastPts_) pts = lastPts_ + 1;
-  lastPts_ = pts;
+  if (videoTimes_.Place(pts, FrameTicks()) == RISINGTIMES::RisingTimes::Verdict::Dropped)
+    return true;
   pending_.push_back(pts);
   videoBytes_ = &bytes;
   const HRESULT result =
@@ -282,9 +282,9 @@ HRESULT MuxedOutput::WriteVideoChunk(const COMPRESSOR::Chunk& chunk) {
     packet->size = int(chunk.size);
   }
   packet->pos = -1;
-  packet->pts = packet->dts = pending_.empty() ? lastPts_ : pending_.front();
+  packet->pts = packet->dts = pending_.empty() ? videoTimes_.Last() : pending_.front();
   if (!pending_.empty()) pending_.pop_front();
-  packet->duration = std::max<int64_t>(1, std::llround(frameSeconds_ / av_q2d(video_->time_base)));
+  packet->duration = FrameTicks();
   packet->flags = chunk.key ? AV_PKT_FLAG_KEY : 0;
   packet->stream_index = video_->index;
   const int64_t end = packet->pts + packet->duration;
@@ -318,13 +318,60 @@ bool MuxedOutput::WriteAudio(const AudioPacket& packet, uint64_t& bytes) {
   out->duration = packet.Duration > 0 ? av_rescale_q(packet.Duration, base, audio_->time_base) : 0;
   out->flags = packet.Key ? AV_PKT_FLAG_KEY : 0;
   out->stream_index = audio_->index;
-  const int64_t start = out->pts != AV_NOPTS_VALUE ? out->pts : out->dts;
-  const int64_t end = start != AV_NOPTS_VALUE ? start + out->duration : INT64_MIN;
-  const int result = av_interleaved_write_frame(context_, out);
-  if (!Written(result, "Can't write audio output...")) return false;
-  audioEnd_ = std::max(audioEnd_, end);
+  if (!RiseAudioTimes(out)) {
+    av_packet_unref(out);
+    return true;
+  }
+  const bool written =
+      audioBitstream_.Write(out, *audio_->codecpar, audio_->time_base, [this](AVPacket* filtered) {
+        const int64_t start = filtered->pts != AV_NOPTS_VALUE ? filtered->pts : filtered->dts;
+        const int64_t end = start != AV_NOPTS_VALUE ? start + filtered->duration : INT64_MIN;
+        if (!Written(av_interleaved_write_frame(context_, filtered), "Can't write audio output..."))
+          return false;
+        audioEnd_ = std::max(audioEnd_, end);
+        return true;
+      });
+  if (!written) {
+    if (error_.empty()) error_ = "Can't write audio output...";
+    return false;
+  }
   bytes += uint64_t(packet.Size);
   return true;
+}
+
+// Decode order rises strictly; the presentation time moves with it. False:
+// the packet repeats the last one's time and is left out.
+bool MuxedOutput::RiseAudioTimes(AVPacket* packet) {
+  const bool hasDts = packet->dts != AV_NOPTS_VALUE;
+  int64_t time = hasDts ? packet->dts : packet->pts;
+  const int64_t was = time;
+  static_assert(RISINGTIMES::kNoTime == AV_NOPTS_VALUE);
+  const auto verdict = audioTimes_.Place(time, packet->duration);
+  if (verdict == RISINGTIMES::RisingTimes::Verdict::Dropped) return false;
+  if (was == AV_NOPTS_VALUE) return true;  // the muxer times it
+  if (hasDts) {
+    if (packet->pts != AV_NOPTS_VALUE) packet->pts += time - was;
+    packet->dts = time;
+  } else {
+    packet->pts = time;
+  }
+  return true;
+}
+
+int64_t MuxedOutput::FrameTicks() const {
+  return std::max<int64_t>(1, std::llround(frameSeconds_ / av_q2d(video_->time_base)));
+}
+
+TimeRepairs MuxedOutput::Repairs() const {
+  TimeRepairs repairs;
+  repairs.MendedPictures = videoTimes_.Mended();
+  repairs.DroppedPictures = videoTimes_.Dropped();
+  repairs.MendedAudio = audioTimes_.Mended();
+  repairs.DroppedAudio = audioTimes_.Dropped();
+  repairs.RefusedAudio = audioBitstream_.Refused();
+  // Sound runs on without pauses; a picture may stand for seconds.
+  repairs.Gaps = audioTimes_.Gaps();
+  return repairs;
 }
 
 }  // namespace MEDIAOUTPUT

@@ -8,7 +8,9 @@
 #include <memory>
 
 #include "compressors/Compressor.h"
+#include "output/AudioBitstream.h"
 #include "output/MediaOutput.h"
+#include "output/RisingTimes.h"
 
 struct AVFormatContext;
 struct AVStream;
@@ -33,6 +35,7 @@ class MuxedOutput : public MediaOutput {
   bool WriteAudio(const AudioPacket& packet, uint64_t& bytes) override;
   int LastErrno() const override { return lastErrno_; }
   std::vector<std::string> Close() override;
+  TimeRepairs Repairs() const override;
 
  private:
   // Compresses one picture (compress gives it to the compressor with the sink).
@@ -49,6 +52,8 @@ class MuxedOutput : public MediaOutput {
   bool Written(int result, const char* text);
   void Finish();
   void StateMp4Length();
+  bool RiseAudioTimes(AVPacket* packet);
+  int64_t FrameTicks() const;
 
   Container container_;
   std::vector<std::string> notes_;
@@ -67,7 +72,8 @@ class MuxedOutput : public MediaOutput {
   // The times of pictures handed to the compressor whose chunks are still to
   // come: chunks come back in the order the pictures went in.
   std::deque<int64_t> pending_;
-  int64_t lastPts_ = INT64_MIN;
+  RISINGTIMES::RisingTimes videoTimes_, audioTimes_;
+  AUDIOBITSTREAM::AudioBitstream audioBitstream_;
   // Where each stream's written samples end, in its time base: the file's
   // length is the later of the two.
   int64_t videoEnd_ = INT64_MIN, audioEnd_ = INT64_MIN;
