@@ -42,6 +42,7 @@ class CliJobHost : public JOBHOST::JobHost {
     return fill_ && fill_(options);
   }
   void LoopEnded(SUBTITLEJOB::JobEnd end) override;
+  void NoteReported(SUBTITLEJOB::JobNote, const std::string& text) override { PrintError(text); }
   void JobEnded(SUBTITLEJOB::JobEnd) override {}
 
  private:

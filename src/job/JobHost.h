@@ -24,6 +24,13 @@ enum class JobEnd {
   SourceFailed,  // reading or decoding failed, or no picture came: reported
 };
 
+// What a job says beside its log that its user should hear of even when
+// the job ends well.
+enum class JobNote {
+  Damage,         // the source was damaged: what was met and mended, in one line
+  PartialOutput,  // a failed job's output holds the pictures written before
+};
+
 // Where a job stands, for the fronts' controls.
 enum class JobPhase {
   Idle,      // nothing runs: the file choices and Start are free
@@ -67,6 +74,8 @@ class JobHost {
   // The compressor for the output, filled into options; false when the
   // choice was cancelled. flags are the choices asked for (ICMF_CHOOSE_...).
   virtual bool ChooseCompressor(UINT flags, AVICOMPRESSOPTIONS& options) = 0;
+  // A note the job has just logged.
+  virtual void NoteReported(SUBTITLEJOB::JobNote /*note*/, const std::string& /*text*/) {}
   // The frame loop has just ended, before the output is closed.
   virtual void LoopEnded(SUBTITLEJOB::JobEnd end) = 0;
   // A job that got as far as its output is over: torn down and "-=[ END ]=-"

@@ -38,6 +38,8 @@ struct JobOptions {
   // Re-time the subtitles to the source's speech before drawing them, with
   // the audio read through these libraries.
   bool AlignToSpeech = false;
+  // A source found damaged fails the job instead of being reported only.
+  bool Strict = false;
   AUDIOSAMPLES::AudioLibraryNames AlignLibraries = AUDIOSAMPLES::AudioLibraryNames::Defaults();
 };
 

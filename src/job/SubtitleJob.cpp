@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "job/JobAlign.h"
+#include "job/JobDamage.h"
 #include "job/JobLog.h"
 #include "job/OutputPath.h"
 #include "job/StyledDrawing.h"
@@ -102,7 +103,7 @@ bool SubtitleJob::OpenSubtitles(const JobOptions& options) {
   if (options.TranscodeVideo || options.SubtitleTrack > 0) return true;
   subtitles_.Reading = JOBOPTIONS::ReadingOf(options);
   if (!subtitles_.Open(options.Subtitle)) {
-    Fail(subtitles_.ErrorText);
+    Fail(subtitles_.ErrorText, subtitles_.ErrorCause);
     return false;
   }
   host_.AppendLog(subtitles_.Info);
@@ -204,11 +205,32 @@ JobEnd SubtitleJob::RunFrameLoop(const JobOptions& options) {
     }
   }
   host_.SetRefreshTimer(false);
+  // A loop that broke off left a shorter file than the source would give.
+  const bool brokeOff = end == JobEnd::WriteFailed || end == JobEnd::SourceFailed;
+  end = ReportDamage(end, options.Strict);
   host_.LoopEnded(end);
   LogRateConversion();
   CloseAll();
+  if (brokeOff && counters_.Figures.FrameIndex > 0)
+    Note(JobNote::PartialOutput, "the first " + std::to_string(counters_.Figures.FrameIndex) +
+                                     " pictures were written to " + options.DestinationVideo);
   host_.AppendLog("-=[ END ]=-");
   return end;
+}
+
+// A job over a damaged source says so in one line; a strict one fails.
+JobEnd SubtitleJob::ReportDamage(JobEnd end, bool strict) {
+  const std::string damage = JOBDAMAGE::Summary(decoder_->Damage(), output_->Repairs());
+  if (damage.empty()) return end;
+  Note(JobNote::Damage, damage);
+  if (!strict || end != JobEnd::SourceEnded) return end;
+  ReportError("[SubtitleJob::Start] The source is damaged, and --strict asks for a sound one...");
+  return JobEnd::SourceFailed;
+}
+
+void SubtitleJob::Note(JobNote note, const std::string& text) {
+  host_.AppendLog(text);
+  host_.NoteReported(note, text);
 }
 
 // A read, decode or conversion error is not the end of the source: it is
@@ -447,10 +469,15 @@ void SubtitleJob::CloseAll() {
 
 void SubtitleJob::ReleaseOutput() { output_.reset(); }
 
+// The cause goes with the error: the system's reason for a failed write,
+// else what made a file unreadable, else the library's latest error.
 void SubtitleJob::ReportError(const std::string& text, const std::string& reason) {
   AppendLibraryLines(host_);  // FFmpeg's reason comes before ours
+  const std::string libraryCause = LIBRARYLOG::TakeLastError();
   for (const std::string& line : JOBLOG::ErrorBlock(text)) host_.AppendLog(line);
-  host_.ErrorReported(text, reason);
+  // The library's lines are in the log already.
+  if (!reason.empty()) host_.AppendLog(reason);
+  host_.ErrorReported(text, reason.empty() ? libraryCause : reason);
 }
 
 // The file's own reason goes with the error.
@@ -459,8 +486,8 @@ void SubtitleJob::ReportWriteError(const std::string& text) {
   ReportError(text, error != 0 ? std::strerror(error) : "");
 }
 
-JobEnd SubtitleJob::Fail(const std::string& text) {
-  ReportError(text);
+JobEnd SubtitleJob::Fail(const std::string& text, const std::string& cause) {
+  ReportError(text, cause);
   CloseAll();
   return JobEnd::SetupFailed;
 }

@@ -96,12 +96,14 @@ class SubtitleJob {
   JobEnd EndOfSource();
   JobEnd SourceFailure();
   void LogRateConversion();
+  JobEnd ReportDamage(JobEnd end, bool strict);
+  void Note(JobNote note, const std::string& text);
   void ReportWriteError(const std::string& text);
   bool HandleAudio(const uint8_t* packet, int32_t size);
   void RefreshStatistics();
   void ReleaseOutput();
   void ReportError(const std::string& text, const std::string& reason = "");
-  JobEnd Fail(const std::string& text);
+  JobEnd Fail(const std::string& text, const std::string& cause = "");
 
   JOBHOST::JobHost& host_;
   VELAVCODEC::VelAvCodec* decoder_;

@@ -25,6 +25,7 @@ struct Collected {
   std::vector<std::string> pending;
   std::unordered_set<std::string> seen;  // since BeginRun
   size_t runLines = 0;
+  std::string lastError;  // the latest error line, even when not kept again
   // Lets the job's every pass skip the lock when there is nothing.
   std::atomic<bool> hasLines{false};
 };
@@ -62,9 +63,10 @@ std::string StyledLine(const PartialLine& line, std::string text) {
   return "[FFmpeg" + (line.source.empty() ? std::string() : "::" + line.source) + "] " + text;
 }
 
-void Add(std::string line) {
+void Add(std::string line, bool error) {
   Collected& state = State();
   std::lock_guard lock(state.mutex);
+  if (error) state.lastError = line;
   if (state.runLines >= kMaxLinesPerRun || !state.seen.insert(line).second) return;
   if (++state.runLines == kMaxLinesPerRun) line = kLeftOut;
   state.pending.push_back(std::move(line));
@@ -76,11 +78,11 @@ void FinishLines(PartialLine& partial) {
     std::string text = partial.text.substr(0, end);
     partial.text.erase(0, end + 1);
     if (text.find_first_not_of(" \t\r") != std::string::npos)
-      Add(StyledLine(partial, std::move(text)));
+      Add(StyledLine(partial, std::move(text)), partial.error);
   }
   // A piece that never ends its line is not kept for ever.
   if (partial.text.size() > kMaxLineLength) {
-    Add(StyledLine(partial, std::move(partial.text)));
+    Add(StyledLine(partial, std::move(partial.text)), partial.error);
     partial.text.clear();
   }
 }
@@ -122,9 +124,16 @@ std::vector<std::string> TakeLines() {
   return std::exchange(state.pending, {});
 }
 
+std::string TakeLastError() {
+  Collected& state = State();
+  std::lock_guard lock(state.mutex);
+  return std::exchange(state.lastError, {});
+}
+
 void BeginRun() {
   Collected& state = State();
   std::lock_guard lock(state.mutex);
+  state.lastError.clear();
   state.seen.clear();
   state.runLines = 0;
   // What came before belongs to no job.

@@ -31,6 +31,9 @@ void RouteLibraryLog(const VELAVCODEC::EntryPoints& api);
 // BeginRun is not taken again, so a damaged stream's flood of one error shows
 // once.
 std::vector<std::string> TakeLines();
+// The latest error line FFmpeg reported since the last call (or BeginRun),
+// whether or not it was kept: the cause of a failure that follows it.
+std::string TakeLastError();
 // A new job: texts taken before may show again.
 void BeginRun();
 

@@ -95,6 +95,7 @@ void VelAvCodec::ReleaseBuffers() {
   DropLookAhead(true);
   if (Packet != nullptr) Api->av_packet_free(&Packet);
   if (DecodedFrame != nullptr) Api->av_frame_free(&DecodedFrame);
+  if (AudioCheckFrame != nullptr) Api->av_frame_free(&AudioCheckFrame);
   if (PlanarFrame != nullptr) Api->av_frame_free(&PlanarFrame);
   PlanarHeld = false;
   if (Scaler) Scaler->ClearTarget();

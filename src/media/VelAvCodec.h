@@ -5,6 +5,7 @@
 //
 // The public fields (and the stream values it derives from) are read by the
 // job and the window.
+#include <atomic>
 #include <climits>
 #include <cstdint>
 #include <deque>
@@ -120,6 +121,15 @@ class VelAvCodec : public VideoStreamValues, public AudioStreamValues {
   // The chosen track's packets the reading has passed since the last call.
   void TakeSubtitlePackets(std::vector<SUBTITLETRACK::TrackPacket>& packets);
 
+  // What the reading met of damage since the source was opened: pictures
+  // that did not decode whole (or at all), and audio packets the audio
+  // decoder refused (they are still copied as the source stores them).
+  struct SourceDamage {
+    int64_t DamagedPictures = 0;
+    int64_t DamagedAudioPackets = 0;
+  };
+  SourceDamage Damage() const { return {damagedPictures_.load(), damagedAudio_.load()}; }
+
   // The delivered picture's presentation time in seconds from
   // VideoStartSeconds and how long it lasts; PictureTimed is false when the
   // source gives no time for it.
@@ -212,6 +222,7 @@ class VelAvCodec : public VideoStreamValues, public AudioStreamValues {
   SeekResult TimestampOfPicture(int32_t index, int64_t& time);
   bool SeekBefore(int64_t time);
   bool SendToDecoder(AVPacket* packet);
+  void CheckAudioPacket(const AVPacket* packet);
   uint8_t* DeliverPicture(AVFrame* picture, int32_t& kind, int32_t& size);
   uint8_t* DeliverAudio(AVPacket* packet, int32_t& kind, int32_t& size, bool copy);
   bool ScaleToFrameBuffer(const AVFrame* picture);
@@ -237,6 +248,9 @@ class VelAvCodec : public VideoStreamValues, public AudioStreamValues {
   AVCodecContext* AudioCodecContext = nullptr;
   const AVCodec* AudioCodec = nullptr;
   AVFrame* DecodedFrame = nullptr;
+  AVFrame* AudioCheckFrame = nullptr;  // the audio decoder's output, looked at and let go
+  // Counted on the reading thread, read by the job's.
+  std::atomic<int64_t> damagedPictures_{0}, damagedAudio_{0};
   // The picture delivered last while it is kept planar.
   AVFrame* PlanarFrame = nullptr;
   PLANARPICTURE::PlanarPicture PlanarView;

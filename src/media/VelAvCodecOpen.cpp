@@ -130,6 +130,7 @@ bool VelAvCodec::OpenStreams() {
   ReleaseCodecs();
   InputEnded = DecoderDrained = DecoderHasOutput = PacketPending = ReadFailed = false;
   InputFailed = false;
+  damagedPictures_ = damagedAudio_ = 0;
   if (!OpenDecoder(VideoStream, VideoCodecContext, VideoCodec, true)) return false;
   SetVideoFields();
   if (!AllocateVideoBuffers()) return false;

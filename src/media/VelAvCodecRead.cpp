@@ -75,6 +75,7 @@ VelAvCodec::ReadResult VelAvCodec::DecodeUntilItem(Items items) {
       Api->av_packet_unref(Packet);
     } else if (job && Packet->stream_index == AudioStream && Packet->size > 0 &&
                !SkipsAudioPacket()) {
+      CheckAudioPacket(Packet);
       return ReadResult::Audio;
     } else {
       Api->av_packet_unref(Packet);
@@ -133,8 +134,14 @@ bool VelAvCodec::SkipsAudioPacket() {
 bool VelAvCodec::DecodeNextPicture() {
   while (DecoderHasOutput) {
     const int result = Api->avcodec_receive_frame(VideoCodecContext, DecodedFrame);
-    if (result == 0) return true;
+    if (result == 0) {
+      if (DecodedFrame->decode_error_flags != 0 || (DecodedFrame->flags & AV_FRAME_FLAG_CORRUPT))
+        ++damagedPictures_;
+      return true;
+    }
     DecoderHasOutput = false;
+    if (result != AVERROR(EAGAIN) && result != AVERROR_EOF && result != AVERROR(ENOMEM))
+      ++damagedPictures_;
     if (result == AVERROR_EOF) {
       DecoderDrained = true;
     } else if (result == AVERROR(ENOMEM)) {
@@ -161,9 +168,36 @@ bool VelAvCodec::DecodeNextPicture() {
 bool VelAvCodec::SendToDecoder(AVPacket* packet) {
   const int result = Api->avcodec_send_packet(VideoCodecContext, packet);
   PacketPending = packet != nullptr && result == AVERROR(EAGAIN);
+  if (packet != nullptr && result < 0 && !PacketPending) ++damagedPictures_;
   if (packet != nullptr && !PacketPending) Api->av_packet_unref(packet);
   DecoderHasOutput = true;
   return result >= 0 || PacketPending;
+}
+
+// The audio decoder sees every packet that is copied, so that one it
+// refuses (damaged) is counted; what it decodes is let go.
+void VelAvCodec::CheckAudioPacket(const AVPacket* packet) {
+  if (AudioCodecContext == nullptr) return;
+  if (AudioCheckFrame == nullptr && (AudioCheckFrame = Api->av_frame_alloc()) == nullptr) return;
+  int result = Api->avcodec_send_packet(AudioCodecContext, packet);
+  if (result == AVERROR(EAGAIN)) {
+    while (Api->avcodec_receive_frame(AudioCodecContext, AudioCheckFrame) >= 0)
+      Api->av_frame_unref(AudioCheckFrame);
+    result = Api->avcodec_send_packet(AudioCodecContext, packet);
+  }
+  bool damaged = result < 0 && result != AVERROR(EAGAIN);
+  for (;;) {
+    const int received = Api->avcodec_receive_frame(AudioCodecContext, AudioCheckFrame);
+    if (received < 0) {
+      damaged = damaged || (received != AVERROR(EAGAIN) && received != AVERROR_EOF);
+      break;
+    }
+    if (AudioCheckFrame->decode_error_flags != 0 ||
+        (AudioCheckFrame->flags & AV_FRAME_FLAG_CORRUPT))
+      damaged = true;
+    Api->av_frame_unref(AudioCheckFrame);
+  }
+  if (damaged) ++damagedAudio_;
 }
 
 // copy: the bytes go into the audio buffer and the packet is emptied;

@@ -125,6 +125,7 @@ const std::map<std::string, bool JOBOPTIONS::JobOptions::*>& FlagOptions() {
       {"--transcode", &JobOptions::TranscodeVideo},
       {"--fix-audio-vbr", &JobOptions::FixAudioVBR},
       {"--align", &JobOptions::AlignToSpeech},
+      {"--strict", &JobOptions::Strict},
   };
   return flags;
 }

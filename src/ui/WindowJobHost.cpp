@@ -95,7 +95,19 @@ void WindowJobHost::ShowStatistics(const JOBSTATISTICS::StatisticsTexts& texts,
   } else {
     percent_ = -1;
     remaining_.clear();
+    if (progress_ != nullptr) {
+      progress_->setFormat("%p%");
+      progress_->setToolTip({});
+    }
   }
+}
+
+// A damaged source shows on the progress bar until the next job; the log
+// holds the line.
+void WindowJobHost::NoteReported(SUBTITLEJOB::JobNote note, const std::string& text) {
+  if (note != SUBTITLEJOB::JobNote::Damage || progress_ == nullptr) return;
+  progress_->setFormat("%p% (damaged source)");
+  progress_->setToolTip(QString::fromStdString(text));
 }
 
 // The queue hears of each new percent and of each refresh.

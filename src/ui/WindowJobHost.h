@@ -47,6 +47,7 @@ class WindowJobHost : public JOBHOST::JobHost {
   void SetRefreshTimer(bool enabled) override;
   bool ChooseCompressor(UINT flags, AVICOMPRESSOPTIONS& options) override;
   void LoopEnded(SUBTITLEJOB::JobEnd) override {}
+  void NoteReported(SUBTITLEJOB::JobNote note, const std::string& text) override;
   void JobEnded(SUBTITLEJOB::JobEnd end) override;
 
   // The window is to close once the job has returned: its end shows no box.
