@@ -83,6 +83,7 @@ const Command kCommands[] = {
      "      [--font-size POINTS] [--font-color 0xBBGGRR] [--bold] [--italic]\n"
      "      [--underline] [--strike-out] [--script CODE] [--settings FILE]\n" LOOKARGUMENTS_USAGE
      "      [--unicode] [--detect-codepage] [--clean-markup] [--tolerant] [--align]\n"
+     "      [--strict]\n"
      "                         burn the subtitles into the source and write the\n"
      "                         output: Matroska for .mkv, MP4 for .mp4, .m4v and\n"
      "                         .mov, AVI for any other name; streams count from 1,\n"
@@ -95,14 +96,17 @@ const Command kCommands[] = {
      "                         styled, in place of --subtitles; --align re-times\n"
      "                         the subtitles to the source's speech first, as\n"
      "                         --align-subtitles does, and fails when it finds no\n"
-     "                         trustworthy timing\n"},
+     "                         trustworthy timing; a damaged source is reported in\n"
+     "                         one line on standard error, and with --strict the\n"
+     "                         job fails on it\n"},
     {"--list-entries", RunListEntries,
      "  --list-entries FILE --frame-rate R [--delay-frames N | --delay-ms N]\n"
      "      [--unicode] [--detect-codepage] [--clean-markup] [--tolerant]\n"
-     "      [--as-drawn [--script CODE]]\n"
+     "      [--as-drawn [--script CODE]] [--styled]\n"
      "                         list a subtitle file's entries in frames; with\n"
      "                         --as-drawn each line in UTF-8 as it will be drawn in\n"
-     "                         the script CODE (0 Western, 204 Cyrillic, ...)\n"},
+     "                         the script CODE (0 Western, 204 Cyrillic, ...);\n"
+     "                         --styled also reads ASS, SSA and WebVTT\n"},
 };
 
 // Options whose next argument is their value, whatever it looks like.

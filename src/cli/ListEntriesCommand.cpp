@@ -125,13 +125,14 @@ int RunListEntries(const Arguments& args, std::ostream& out, std::ostream& err) 
     err << "tolvane: " << problem << "\nUsage: tolvane --list-entries FILE --frame-rate R"
         << " [--delay-frames N | --delay-ms N]\n"
         << "    [--unicode] [--detect-codepage] [--clean-markup] [--tolerant]"
-        << " [--as-drawn [--script CODE]]\n";
+        << " [--as-drawn [--script CODE]] [--styled]\n";
     return ExitBadArguments;
   }
   SUBTITLEFILE::SubtitleFile file;
   file.Reading = options.reading;
   if (!file.Open(options.fileName)) {
     err << file.ErrorText << '\n';
+    if (!file.ErrorCause.empty()) err << file.ErrorCause << '\n';
     return ExitFailed;
   }
   file.SetFrameRate(options.frameRate);

@@ -77,7 +77,13 @@ std::vector<std::string> StyledFlags(const STYLEDSCRIPT::StyledOptions& styled) 
   return {};
 }
 
+// --styled reads the formats the styled drawing reads, in the Unicode
+// forms they come in, as the job's --styled does.
 bool ApplyListEntriesFlag(const std::string& option, ReadingOptions& reading, bool& asDrawn) {
+  if (option == "--styled") {
+    reading.Styled = reading.Unicode = true;
+    return true;
+  }
   if (option != "--as-drawn") return ApplyReadingFlag(option, reading);
   asDrawn = true;
   return true;

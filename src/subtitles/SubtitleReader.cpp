@@ -26,20 +26,32 @@ void SubtitleReader::Read(const SubtitleLines& lines, SubtitleDocument& document
   }
 }
 
+namespace {
+
+// Only styled drawing knows what to do with these.
+const SubtitleReader* FindStyledReader(const SubtitleLines& lines) {
+  static const AssReader ass;
+  static const WebVttReader webVtt;
+  for (const SubtitleReader* reader :
+       {static_cast<const SubtitleReader*>(&ass), static_cast<const SubtitleReader*>(&webVtt)})
+    if (reader->Recognises(lines)) return reader;
+  return nullptr;
+}
+
+}  // namespace
+
 const SubtitleReader* FindReader(const SubtitleLines& lines) {
   static const MicroDvdReader microDvd;
   static const SubRipReader subRip;
   for (const SubtitleReader* reader :
        {static_cast<const SubtitleReader*>(&microDvd), static_cast<const SubtitleReader*>(&subRip)})
     if (reader->Recognises(lines)) return reader;
-  // Only styled drawing knows what to do with these.
-  static const AssReader ass;
-  static const WebVttReader webVtt;
-  if (lines.Options().Styled)
-    for (const SubtitleReader* reader :
-         {static_cast<const SubtitleReader*>(&ass), static_cast<const SubtitleReader*>(&webVtt)})
-      if (reader->Recognises(lines)) return reader;
-  return nullptr;
+  return lines.Options().Styled ? FindStyledReader(lines) : nullptr;
+}
+
+const char* StyledOnlyFormat(const SubtitleLines& lines) {
+  const SubtitleReader* reader = FindStyledReader(lines);
+  return reader != nullptr ? reader->Name() : nullptr;
 }
 
 }  // namespace SUBTITLEFILE

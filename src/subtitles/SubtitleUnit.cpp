@@ -81,6 +81,21 @@ long double TruncateFrame(long double value) {
 
 }  // namespace
 
+// Where an unknown format shows: a format that styled reading reads, or the
+// first line, which starts no file this program reads.
+std::string SubtitleFile::UnknownFormatCause(const SubtitleLines& lines,
+                                             std::size_t firstLine) const {
+  if (!Reading.Styled) {
+    if (const char* styled = StyledOnlyFormat(lines))
+      return std::string("the file is ") + styled + ", which --styled reads";
+  }
+  std::string text(TrimControls(lines.Line(0)).substr(0, 60));
+  for (char& c : text)
+    if (uint8_t(c) < ' ') c = ' ';
+  return "reading stopped at line " + std::to_string(firstLine) + ", which starts no subtitle " +
+         "file this program reads: \"" + text + "\"";
+}
+
 bool SubtitleFile::Open(const std::string& fileName) {
   std::string contents;
   try {
@@ -94,6 +109,7 @@ bool SubtitleFile::Open(const std::string& fileName) {
 // The new file replaces the old one only once it has been read; the timing
 // set before stays.
 bool SubtitleFile::OpenContents(const std::string& fileName, std::string contents) {
+  ErrorCause.clear();
   if (const char* problem = CheckBytes(contents, Reading.Unicode)) return Fail(problem);
   SubtitleDocument document;
   std::vector<LineSpan> lines;
@@ -113,7 +129,7 @@ bool SubtitleFile::OpenContents(const std::string& fileName, std::string content
   if (lines.size() < 2) return Fail(kTooSmall);
   const SubtitleLines source(document, std::move(lines), Reading);
   const SubtitleReader* reader = FindReader(source);
-  if (reader == nullptr) return Fail(kUnknownFormat);
+  if (reader == nullptr) return Fail(kUnknownFormat, UnknownFormatCause(source, blank + 1));
   try {
     reader->Read(source, document);
   } catch (const std::bad_alloc&) {
@@ -139,8 +155,9 @@ void SubtitleFile::Clear() {
   timeMap_ = nullptr;
 }
 
-bool SubtitleFile::Fail(const char* message) {
+bool SubtitleFile::Fail(const char* message, std::string cause) {
   ErrorText = message;
+  ErrorCause = std::move(cause);
   Clear();
   return false;
 }

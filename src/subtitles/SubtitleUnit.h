@@ -16,6 +16,8 @@
 
 namespace SUBTITLEFILE {
 
+class SubtitleLines;
+
 // 8-bit text, bytes as in the file; UTF-8 when the reading options turned the
 // file into Unicode.
 using TextLines = std::vector<std::string>;
@@ -78,12 +80,16 @@ class SubtitleFile {
   std::string FileName;
   std::string Info;
   std::string ErrorText;
+  // What made the file unreadable, where that can be told (the line where
+  // reading stopped, a format that --styled reads); empty otherwise.
+  std::string ErrorCause;
   // Set before Open; Clear keeps them.
   ReadingOptions Reading;
 
  private:
-  bool Fail(const char* message);
+  bool Fail(const char* message, std::string cause = {});
   std::string CleanText(std::string_view text) const;
+  std::string UnknownFormatCause(const SubtitleLines& lines, std::size_t firstLine) const;
   void CueLines(const SubtitleCue& cue, TextLines& lines) const;
   int32_t CueFrame(int64_t time) const;
   int32_t TimeToFrame(int64_t milliseconds) const;
