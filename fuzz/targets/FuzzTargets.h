@@ -1,0 +1,29 @@
+#pragma once
+
+// The fuzz targets: one function a reader or a stage that takes hostile
+// bytes, each run by a libFuzzer program of its own (fuzz/FuzzerMain.cpp) and
+// by the replay test over the inputs kept in fuzz/findings/<name>/. A check
+// that fails ends the process (FUZZ_REQUIRE), as a sanitizer's finding does.
+// Every target takes any bytes; each says how it reads them.
+#include <cstddef>
+#include <cstdint>
+#include <span>
+
+namespace FUZZTARGETS {
+
+using Target = int (*)(const uint8_t* data, std::size_t size);
+
+// A whole subtitle file of any format: the first byte picks the frame rate
+// and delay, the low bits of the last byte the reading options, the bytes
+// between are the file. The shared fixtures' fuzz findings are in this form.
+int FuzzSubtitleFile(const uint8_t* data, std::size_t size);
+
+struct NamedTarget {
+  const char* Name;  // the findings folder and the program: <name>_fuzzer
+  Target Run;
+  bool ReadsSubtitleText;  // the subtitle fixtures are seeds for it
+};
+
+std::span<const NamedTarget> AllTargets();
+
+}  // namespace FUZZTARGETS
