@@ -82,15 +82,11 @@ SUBTITLEFILE::ReadingOptions OptionsOf(uint8_t control) {
           bool(control & 16)};
 }
 
-// A text that the reading made UTF-8 (the report then names its encoding)
-// stays UTF-8 through markup removal and line breaking.
-bool TextIsUnicode(const SubtitleFile& file) {
-  const std::size_t at = file.Info.find("Subtitle encoding is ");
-  return at != std::string::npos && file.Info.compare(at + 21, 7, "unknown") != 0;
-}
-
 void WalkEntries(SubtitleFile& file) {
-  const bool unicode = TextIsUnicode(file);
+  // A text that the reading made UTF-8 stays UTF-8 through markup removal
+  // and line breaking; text it kept 8-bit (ASCII included) may gain the
+  // no-break space of an entity.
+  const bool unicode = file.Document().Utf8;
   // Every step reads at least one line.
   FUZZ_REQUIRE(file.Document().Cues.size() <= file.Document().Text.size());
   file.ForEachEntry([&](const SUBTITLEFILE::SubtitleEntry& entry) {
