@@ -18,6 +18,15 @@ using Target = int (*)(const uint8_t* data, std::size_t size);
 // between are the file. The shared fixtures' fuzz findings are in this form.
 int FuzzSubtitleFile(const uint8_t* data, std::size_t size);
 
+// The readers of one format each. Three control bytes (timing, reading
+// options and how the file is made, picture and base style), then the
+// payload: the file itself, or pieces between 0xFF bytes that the target
+// lays out as cues of its format.
+int FuzzSubRip(const uint8_t* data, std::size_t size);
+int FuzzMicroDvd(const uint8_t* data, std::size_t size);
+int FuzzAss(const uint8_t* data, std::size_t size);
+int FuzzWebVtt(const uint8_t* data, std::size_t size);
+
 struct NamedTarget {
   const char* Name;  // the findings folder and the program: <name>_fuzzer
   Target Run;
