@@ -27,6 +27,11 @@ int FuzzMicroDvd(const uint8_t* data, std::size_t size);
 int FuzzAss(const uint8_t* data, std::size_t size);
 int FuzzWebVtt(const uint8_t* data, std::size_t size);
 
+// Markup conversion and removal on any text (one control byte first).
+int FuzzMarkup(const uint8_t* data, std::size_t size);
+// The limits put on a script (five control bytes: a resolution and a mode).
+int FuzzLimits(const uint8_t* data, std::size_t size);
+
 struct NamedTarget {
   const char* Name;  // the findings folder and the program: <name>_fuzzer
   Target Run;
