@@ -7,7 +7,8 @@ std::span<const NamedTarget> AllTargets() {
       {"subtitle", FuzzSubtitleFile, true}, {"subrip", FuzzSubRip, true},
       {"microdvd", FuzzMicroDvd, true},     {"ass", FuzzAss, true},
       {"webvtt", FuzzWebVtt, true},         {"markup", FuzzMarkup, true},
-      {"limits", FuzzLimits, true},
+      {"limits", FuzzLimits, true},         {"queue", FuzzQueue, false},
+      {"settings", FuzzSettings, false},    {"mp4_boxes", FuzzMp4Boxes, false},
   };
   return targets;
 }

@@ -31,6 +31,12 @@ int FuzzWebVtt(const uint8_t* data, std::size_t size);
 int FuzzMarkup(const uint8_t* data, std::size_t size);
 // The limits put on a script (five control bytes: a resolution and a mode).
 int FuzzLimits(const uint8_t* data, std::size_t size);
+// The job queue file, as text.
+int FuzzQueue(const uint8_t* data, std::size_t size);
+// The settings file (one control byte, then the file).
+int FuzzSettings(const uint8_t* data, std::size_t size);
+// MP4 box walks (control bytes for a length and a prefix, then the file).
+int FuzzMp4Boxes(const uint8_t* data, std::size_t size);
 
 struct NamedTarget {
   const char* Name;  // the findings folder and the program: <name>_fuzzer
