@@ -1,5 +1,6 @@
 #include "SubtitleRuns.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -146,13 +147,12 @@ void CheckScript(const SubtitleFile& file, const SubtitleRun& run) {
   const STYLEDSCRIPT::StyledScript script =
       STYLEDSCRIPT::BuildScript(file, BaseStyleOf(run.Drawing), picture.Width, picture.Height);
   FUZZ_REQUIRE(!script.Header.empty());
-  // The resolution the events' values are held to: an ASS script's own, else
-  // the picture's.
-  const bool ass = file.Format() == SUBTITLEFILE::FormatAss;
+  // The resolution the events' values are held to, as EventLayoutOf
+  // documents it: an ASS script's own, else the picture's.
   const STYLEDLIMITS::Resolution resolution =
-      STYLEDSCRIPT::EventLayoutOf(ass ? file.Document().ScriptHeader : std::string(), picture.Width,
-                                  picture.Height)
-          .Resolution;
+      file.Format() == SUBTITLEFILE::FormatAss
+          ? STYLEDLIMITS::ScriptResolution(file.Document().ScriptHeader)
+          : STYLEDLIMITS::Resolution{std::max(picture.Width, 1), std::max(picture.Height, 1)};
   const bool webVtt = file.Format() == SUBTITLEFILE::FormatWebVtt;
   long long lastOrder = -1;
   for (const STYLEDSCRIPT::StyledEvent& event : script.Events) {
