@@ -29,10 +29,12 @@ bool IsAssColour(const std::string& colour) {
 }
 
 // Text in UTF-8 stays UTF-8 through every conversion, and the breaks are
-// added to text of no other script.
-void CheckConverted(std::string_view from, const std::string& converted) {
+// added to text of no other script. `utf8`: all that went into the
+// conversion was UTF-8, the lines before whose tags are still open
+// included (a font's face comes back when a later one closes).
+void CheckConverted(bool utf8, const std::string& converted) {
   const std::string broken = STYLEDMARKUP::AddLineBreakOpportunities(converted);
-  if (SUBTITLEFILE::IsUtf8(from)) {
+  if (utf8) {
     FUZZ_REQUIRE(SUBTITLEFILE::IsUtf8(converted));
     FUZZ_REQUIRE(SUBTITLEFILE::IsUtf8(broken));
   }
@@ -64,6 +66,7 @@ int FuzzMarkup(const uint8_t* data, std::size_t size) {
   const bool utf8Flag = input.Byte() & 1;
   const std::string_view text = input.Rest();
 
+  const bool utf8 = SUBTITLEFILE::IsUtf8(text);
   STYLEDMARKUP::TagState subRip, webVtt;
   std::vector<std::string> subRipLines, webVttLines;
   for (std::size_t begin = 0; begin <= text.size();) {
@@ -71,15 +74,15 @@ int FuzzMarkup(const uint8_t* data, std::size_t size) {
     const std::string_view line = text.substr(begin, end - begin);
     begin = end + 1;
     subRipLines.push_back(STYLEDMARKUP::SubRipLine(line, subRip));
-    CheckConverted(line, subRipLines.back());
+    CheckConverted(utf8, subRipLines.back());
     webVttLines.push_back(STYLEDMARKUP::WebVttLine(line, webVtt));
-    CheckConverted(line, webVttLines.back());
-    CheckConverted(line, STYLEDMARKUP::MicroDvdText(line));
+    CheckConverted(utf8, webVttLines.back());
+    CheckConverted(SUBTITLEFILE::IsUtf8(line), STYLEDMARKUP::MicroDvdText(line));
     FUZZ_REQUIRE(IsAssColour(STYLEDMARKUP::AssColour(line)));
   }
-  CheckConverted(text, STYLEDMARKUP::JoinLines(subRipLines));
-  CheckConverted(text, STYLEDMARKUP::JoinLines(webVttLines));
-  CheckConverted(text, STYLEDMARKUP::AddLineBreakOpportunities(text));
+  CheckConverted(utf8, STYLEDMARKUP::JoinLines(subRipLines));
+  CheckConverted(utf8, STYLEDMARKUP::JoinLines(webVttLines));
+  CheckConverted(utf8, STYLEDMARKUP::AddLineBreakOpportunities(text));
   CheckRemoval(text, utf8Flag);
   return 0;
 }
