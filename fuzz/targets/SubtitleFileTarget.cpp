@@ -1,12 +1,10 @@
-// libFuzzer target over SubtitleFile: Open on arbitrary bytes, then every
+// The whole subtitle file reading: Open on arbitrary bytes, then every
 // NextEntry call until the lines are used up, with a frame rate and a delay
 // picked by the first input byte and the reading options by the low bits of
 // the last. Also checks the scanner against the C library's sscanf on the
 // same bytes, and the markup cleaning on them. With the styled formats read,
 // every cue also goes through the turning of markup into overrides and the
 // limits put on a script.
-#include <unistd.h>
-
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -14,6 +12,8 @@
 #include <limits>
 #include <string>
 
+#include "FuzzSupport.h"
+#include "FuzzTargets.h"
 #include "subtitles/AssReader.h"
 #include "subtitles/StyledLimits.h"
 #include "subtitles/StyledMarkup.h"
@@ -27,10 +27,6 @@ namespace {
 
 using SUBTITLEFILE::SubtitleFile;
 
-void Require(bool condition) {
-  if (!condition) __builtin_trap();
-}
-
 void CompareWithSscanf(const std::string& bytes) {
   const char* text = bytes.c_str();
   int32_t ours[8];
@@ -38,35 +34,21 @@ void CompareWithSscanf(const std::string& bytes) {
   int end = -1;
   auto micro = SUBTITLEFILE::ScanIntegers(bytes, "{%d}{%d}", ours);
   int stored = std::sscanf(text, "{%d}{%d%n", &theirs[0], &theirs[1], &end);
-  Require(micro.stored == std::max(stored, 0));
-  for (int i = 0; i < micro.stored; ++i) Require(ours[i] == theirs[i]);
-  if (micro.stored == 2) Require(micro.end == std::size_t(end));
+  FUZZ_REQUIRE(micro.stored == std::max(stored, 0));
+  for (int i = 0; i < micro.stored; ++i) FUZZ_REQUIRE(ours[i] == theirs[i]);
+  if (micro.stored == 2) FUZZ_REQUIRE(micro.end == std::size_t(end));
 
   auto times = SUBTITLEFILE::ScanIntegers(bytes, "%d:%d:%d,%d --> %d:%d:%d,%d", ours);
   stored = std::sscanf(text, "%d:%d:%d,%d --> %d:%d:%d,%d", &theirs[0], &theirs[1], &theirs[2],
                        &theirs[3], &theirs[4], &theirs[5], &theirs[6], &theirs[7]);
-  Require(times.stored == std::max(stored, 0));
-  for (int i = 0; i < times.stored; ++i) Require(ours[i] == theirs[i]);
-}
-
-const std::string& TempPath() {
-  // The script points TOLVANE_FUZZ_DIR into its build folder.
-  static const char* dir = std::getenv("TOLVANE_FUZZ_DIR");
-  static const std::string path =
-      std::string(dir ? dir : "/tmp") + "/tolvane-fuzz-" + std::to_string(getpid()) + ".sub";
-  return path;
-}
-
-bool WriteBytes(const std::string& bytes) {
-  std::FILE* file = std::fopen(TempPath().c_str(), "wb");
-  if (file == nullptr) return false;
-  const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-  return std::fclose(file) == 0 && written;
+  FUZZ_REQUIRE(times.stored == std::max(stored, 0));
+  for (int i = 0; i < times.stored; ++i) FUZZ_REQUIRE(ours[i] == theirs[i]);
 }
 
 // Most runs skip the file system; some go through a real file.
 bool OpenInput(SubtitleFile& file, const std::string& bytes, bool throughFile) {
-  if (throughFile && WriteBytes(bytes)) return file.Open(TempPath());
+  const std::string path = FUZZTARGETS::TempPath("whole.sub");
+  if (throughFile && FUZZTARGETS::WriteWholeFile(path, bytes)) return file.Open(path);
   return file.OpenContents("fuzz.sub", bytes);
 }
 
@@ -100,22 +82,18 @@ SUBTITLEFILE::ReadingOptions OptionsOf(uint8_t control) {
           bool(control & 16)};
 }
 
-// A text that the reading made UTF-8 (the report then names its encoding)
-// stays UTF-8 through markup removal and line breaking.
-bool TextIsUnicode(const SubtitleFile& file) {
-  const std::size_t at = file.Info.find("Subtitle encoding is ");
-  return at != std::string::npos && file.Info.compare(at + 21, 7, "unknown") != 0;
-}
-
 void WalkEntries(SubtitleFile& file) {
-  const bool unicode = TextIsUnicode(file);
+  // A text that the reading made UTF-8 stays UTF-8 through markup removal
+  // and line breaking; text it kept 8-bit (ASCII included) may gain the
+  // no-break space of an entity.
+  const bool unicode = file.Document().Utf8;
   // Every step reads at least one line.
-  Require(file.Document().Cues.size() <= file.Document().Text.size());
+  FUZZ_REQUIRE(file.Document().Cues.size() <= file.Document().Text.size());
   file.ForEachEntry([&](const SUBTITLEFILE::SubtitleEntry& entry) {
     if (file.Format() == SUBTITLEFILE::FormatMicroDVD && entry.Start != -1)
-      Require(!entry.Lines.empty());
+      FUZZ_REQUIRE(!entry.Lines.empty());
     if (unicode)
-      for (const std::string& line : entry.Lines) Require(SUBTITLEFILE::IsUtf8(line));
+      for (const std::string& line : entry.Lines) FUZZ_REQUIRE(SUBTITLEFILE::IsUtf8(line));
   });
 }
 
@@ -123,7 +101,7 @@ void WalkEntries(SubtitleFile& file) {
 void ConvertStyled(const SubtitleFile& file) {
   const SUBTITLEFILE::SubtitleDocument& document = file.Document();
   const STYLEDLIMITS::Resolution resolution = STYLEDLIMITS::ScriptResolution(document.ScriptHeader);
-  Require(resolution.Width > 0 && resolution.Height > 0);
+  FUZZ_REQUIRE(resolution.Width > 0 && resolution.Height > 0);
   STYLEDLIMITS::LimitStyles(document.ScriptHeader, resolution);
   for (const SUBTITLEFILE::SubtitleCue& cue : document.Cues) {
     if (!cue.Usable) continue;
@@ -135,18 +113,20 @@ void ConvertStyled(const SubtitleFile& file) {
           : file.Format() == SUBTITLEFILE::FormatMicroDVD ? STYLEDMARKUP::MicroDvdText(line)
                                                           : STYLEDMARKUP::SubRipLine(line, state);
       converted = STYLEDMARKUP::AddLineBreakOpportunities(converted);
-      Require(STYLEDLIMITS::LimitEventText(converted, resolution).size() <=
-              STYLEDLIMITS::kMaximumEventText);
+      FUZZ_REQUIRE(STYLEDLIMITS::LimitEventText(converted, resolution).size() <=
+                   STYLEDLIMITS::kMaximumEventText);
     }
     if (file.Format() == SUBTITLEFILE::FormatAss)
-      Require(
+      FUZZ_REQUIRE(
           SUBTITLEFILE::SplitAssEvent(document.TextOf(cue.Fields), document.EventFormat).Complete);
   }
 }
 
 }  // namespace
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+namespace FUZZTARGETS {
+
+int FuzzSubtitleFile(const uint8_t* data, std::size_t size) {
   if (size == 0) return 0;
   const std::string bytes(reinterpret_cast<const char*>(data) + 1, size - 1);
   CompareWithSscanf(bytes);
@@ -154,7 +134,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   file.Reading = OptionsOf(data[size - 1]);
   const bool opened = OpenInput(file, bytes, (data[0] & 0x80) && (size & 7) == 0);
   if (!opened) {
-    Require(!file.ErrorText.empty() && file.Document().Cues.empty() && file.Format() == 0);
+    FUZZ_REQUIRE(!file.ErrorText.empty() && file.Document().Cues.empty() && file.Format() == 0);
     return 0;
   }
   Configure(file, data[0]);
@@ -162,6 +142,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (file.Reading.Styled) ConvertStyled(file);
   SUBTITLEFILE::RemoveMarkup(bytes);
   // Entities are never longer than their characters.
-  Require(SUBTITLEFILE::CleanMarkup(bytes, data[0] & 1).size() <= bytes.size());
+  FUZZ_REQUIRE(SUBTITLEFILE::CleanMarkup(bytes, data[0] & 1).size() <= bytes.size());
   return 0;
 }
+
+}  // namespace FUZZTARGETS
