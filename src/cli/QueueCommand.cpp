@@ -78,6 +78,8 @@ int RunQueueAdd(const Arguments& given, std::ostream&, std::ostream& err) {
   if (const std::string problem = STREAMFILES::OutputProblem(arguments.Options.DestinationVideo);
       !problem.empty())
     return BadArguments(problem, err);
+  if (const std::string problem = JOBQUEUE::ArgumentsProblem(args); !problem.empty())
+    return BadArguments(problem, err);
 
   JOBARGUMENTS::MakePathsAbsolute(args);
   const std::string saveError = ChangeQueue(path, [&](JobQueue& queue) {

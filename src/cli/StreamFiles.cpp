@@ -94,7 +94,9 @@ Layout LayoutOf(std::string_view head) {
       if (head.size() < at + 16) return Layout::NeedMoreBytes;
       size = BigEndian(head, at + 8, 8);
     }
-    if (size < 8) return Layout::Readable;
+    // A box that reaches past any file ends the search.
+    if (size < 8 || size > head.size() - at)
+      return size < 8 ? Layout::Readable : Layout::NeedMoreBytes;
     at += size;
   }
 }

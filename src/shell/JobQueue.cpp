@@ -10,6 +10,7 @@
 #include <charconv>
 #include <cstring>
 #include <fstream>
+#include <limits>
 #include <sstream>
 
 namespace JOBQUEUE {
@@ -42,6 +43,9 @@ int SectionId(const std::string& line) {
 }
 
 std::string ApplyKey(const std::string& key, const std::string& value, QueueEntry& entry) {
+  // Only a line's end may hold a line break; one inside would be read back
+  // as another value.
+  if (value.find_first_of("\r\n") != std::string::npos) return "a line break inside a value";
   if (key == "Argument") {
     entry.Arguments.push_back(value);
   } else if (key == "Error") {
@@ -73,7 +77,20 @@ bool WriteAll(int descriptor, const std::string& text) {
 int JobQueue::NextId() const {
   int highest = 0;
   for (const QueueEntry& entry : Entries) highest = std::max(highest, entry.Id);
-  return highest + 1;
+  if (highest < std::numeric_limits<int>::max()) return highest + 1;
+  // Past the last id the smallest free one serves.
+  std::set<int> used;
+  for (const QueueEntry& entry : Entries) used.insert(entry.Id);
+  int id = 1;
+  while (used.count(id) > 0) ++id;
+  return id;
+}
+
+std::string ArgumentsProblem(const std::vector<std::string>& arguments) {
+  for (const std::string& argument : arguments)
+    if (argument.find_first_of("\r\n") != std::string::npos)
+      return "a queued job's arguments cannot hold line breaks: '" + OneLine(argument) + "'";
+  return {};
 }
 
 const char* StateName(EntryState state) {
@@ -122,7 +139,9 @@ std::string FormatQueue(const JobQueue& queue) {
   for (const QueueEntry& entry : queue.Entries) {
     text << "\n[Job " << entry.Id << "]\nState=" << StateName(entry.State)
          << "\nError=" << OneLine(entry.Error) << '\n';
-    for (const std::string& argument : entry.Arguments) text << "Argument=" << argument << '\n';
+    // Arguments with line breaks are refused before they are queued.
+    for (const std::string& argument : entry.Arguments)
+      text << "Argument=" << OneLine(argument) << '\n';
   }
   return text.str();
 }

@@ -36,6 +36,10 @@ struct JobQueue {
 
 const char* StateName(EntryState state);
 
+// Empty when the arguments can be queued, else why not: each is one line of
+// the file.
+std::string ArgumentsProblem(const std::vector<std::string>& arguments);
+
 // Which queued jobs a run takes, whichever front runs it: every job not
 // done (waiting, failed or stopped), in the queue's order, each at most
 // once a run. Running the queue again after a failure, a stop or a crash

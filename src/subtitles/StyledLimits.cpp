@@ -24,7 +24,9 @@ struct Range {
 
 // A line half the picture high, a rim a fortieth of it: far beyond what a
 // subtitle needs, and what keeps a picture's drawing within reach.
-double MaximumFontSize(const Resolution& resolution) { return resolution.Height / 2.0; }
+double MaximumFontSize(const Resolution& resolution) {
+  return std::max(1.0, resolution.Height / 2.0);
+}
 double MaximumRim(const Resolution& resolution) { return std::max(4.0, resolution.Height / 40.0); }
 constexpr double kMaximumBlur = 10;
 constexpr int kMaximumSide = 1 << 16;

@@ -171,8 +171,10 @@ std::string ControlCode(char kind, std::string_view value) {
         if (c == 'i' || c == 'b' || c == 'u' || c == 's') block += std::string("\\") + c + "1";
       break;
     case 'c': {
-      const std::string_view hex = SUBTITLEFILE::TrimControls(value).substr(
-          SUBTITLEFILE::TrimControls(value).find_first_not_of('$'));
+      const std::string_view trimmed = SUBTITLEFILE::TrimControls(value);
+      const std::size_t digits = trimmed.find_first_not_of('$');
+      const std::string_view hex =
+          digits == std::string_view::npos ? std::string_view() : trimmed.substr(digits);
       if (hex.size() == 6 && std::all_of(hex.begin(), hex.end(), [](char c) {
             return std::isxdigit(static_cast<unsigned char>(c));
           }))

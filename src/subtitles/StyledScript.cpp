@@ -261,8 +261,12 @@ StyledEvent TrackEvent(TrackText form, const std::string& text, std::size_t orde
 }
 
 int64_t FrameTimeMs(int64_t frame, double framesPerSecond) {
-  if (framesPerSecond <= 0) return 0;
-  return std::llround(double(frame) * 1000.0 / framesPerSecond);
+  if (!(framesPerSecond > 0)) return 0;
+  // Beyond any film's length, and far enough inside the 64-bit range that
+  // a delay and a cue's time add up without overflow.
+  constexpr double kLongestMs = 1e13;
+  return std::llround(
+      std::clamp(double(frame) * 1000.0 / framesPerSecond, -kLongestMs, kLongestMs));
 }
 
 int StyleFontSize(const SUBTITLEFONT::SubtitleFont& font) {

@@ -227,7 +227,13 @@ bool TQueuePanel::ChooseCompressor(JOBARGUMENTS::JobArguments& job) {
 }
 
 bool TQueuePanel::Append(std::vector<Arguments> jobs) {
-  for (Arguments& args : jobs) JOBARGUMENTS::MakePathsAbsolute(args);
+  for (Arguments& args : jobs) {
+    JOBARGUMENTS::MakePathsAbsolute(args);
+    if (const std::string problem = JOBQUEUE::ArgumentsProblem(args); !problem.empty()) {
+      form_.ShowMessageBox(MESSAGEBOX::MessageKind::Error, "", problem);
+      return false;
+    }
+  }
   return Change([&jobs](JobQueue& queue) {
     for (const Arguments& args : jobs)
       queue.Entries.push_back({queue.NextId(), EntryState::Waiting, {}, args});

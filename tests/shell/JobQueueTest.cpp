@@ -103,3 +103,16 @@ TEST(JobQueueTest, ARunTakesEveryJobNotDoneOnceInOrder) {
   EXPECT_TRUE(AnyToRun(queue));  // the next run takes them again
   EXPECT_EQ(queue.Entries[0].Error, "old error");
 }
+
+// Each value is one line of the file: arguments with line breaks are refused
+// before they are queued, and a value that holds one does not read.
+TEST(JobQueueTest, LineBreaksNeverEnterTheFile) {
+  EXPECT_EQ(ArgumentsProblem({"--source", "/films/a.mp4"}), "");
+  EXPECT_NE(ArgumentsProblem({"--source", "/films/a\nArgument=--output"}), "");
+  EXPECT_NE(ArgumentsProblem({"--output", "/films/b.avi\r"}), "");
+  JobQueue queue;
+  EXPECT_NE(ParseQueue("[Job 1]\nArgument=a\r\r\n", queue), "");
+  // Past the highest id a free one serves.
+  queue.Entries = {{1, EntryState::Done, "", {"x"}}, {2147483647, EntryState::Waiting, "", {"y"}}};
+  EXPECT_EQ(queue.NextId(), 2);
+}
