@@ -8,7 +8,7 @@
 #include <cstring>
 #include <vector>
 
-#include "subtitles/SubtitleOverlay.h"
+#include "drawing/SubtitleOverlay.h"
 
 namespace {
 

@@ -9,9 +9,9 @@
 
 #include "FuzzTargets.h"
 #include "SubtitleRuns.h"
+#include "drawing/StyledLimits.h"
+#include "drawing/StyledMarkup.h"
 #include "subtitles/AssReader.h"
-#include "subtitles/StyledLimits.h"
-#include "subtitles/StyledMarkup.h"
 #include "subtitles/SubtitleText.h"
 #include "subtitles/SubtitleUnit.h"
 

@@ -5,7 +5,7 @@
 // drawing scale within what the resolution allows.
 #include <string_view>
 
-#include "subtitles/StyledLimits.h"
+#include "drawing/StyledLimits.h"
 
 namespace FUZZTARGETS {
 

@@ -9,7 +9,7 @@
 #include "FuzzSupport.h"
 #include "FuzzTargets.h"
 #include "HeldOverrides.h"
-#include "subtitles/StyledLimits.h"
+#include "drawing/StyledLimits.h"
 #include "subtitles/SubtitleText.h"
 
 namespace FUZZTARGETS {

@@ -14,9 +14,9 @@
 
 #include "FuzzSupport.h"
 #include "FuzzTargets.h"
+#include "drawing/StyledLimits.h"
+#include "drawing/StyledMarkup.h"
 #include "subtitles/AssReader.h"
-#include "subtitles/StyledLimits.h"
-#include "subtitles/StyledMarkup.h"
 #include "subtitles/SubtitleEncoding.h"
 #include "subtitles/SubtitleMarkup.h"
 #include "subtitles/SubtitleScan.h"

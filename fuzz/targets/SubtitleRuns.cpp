@@ -8,8 +8,8 @@
 #include <string_view>
 
 #include "HeldOverrides.h"
-#include "subtitles/StyledLimits.h"
-#include "subtitles/StyledScript.h"
+#include "drawing/StyledLimits.h"
+#include "drawing/StyledScript.h"
 #include "subtitles/SubtitleEncoding.h"
 #include "subtitles/SubtitleUnit.h"
 

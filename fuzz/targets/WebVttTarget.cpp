@@ -7,7 +7,7 @@
 
 #include "FuzzTargets.h"
 #include "SubtitleRuns.h"
-#include "subtitles/StyledMarkup.h"
+#include "drawing/StyledMarkup.h"
 #include "subtitles/SubtitleEncoding.h"
 #include "subtitles/SubtitleUnit.h"
 

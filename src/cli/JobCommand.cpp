@@ -13,11 +13,11 @@
 #include "cli/CliJobHost.h"
 #include "cli/Commands.h"
 #include "cli/StreamFiles.h"
+#include "drawing/SubtitleOverlay.h"
 #include "job/SubtitleJob.h"
 #include "media/VelAvCodec.h"
 #include "shell/JobArguments.h"
 #include "shell/SettingsLocation.h"
-#include "subtitles/SubtitleOverlay.h"
 #include "subtitles/SubtitleUnit.h"
 
 namespace COMMANDLINE {

@@ -12,8 +12,8 @@
 #include <string_view>
 
 #include "cli/Commands.h"
+#include "drawing/CodePage.h"
 #include "shell/ReadingArguments.h"
-#include "subtitles/CodePage.h"
 #include "subtitles/SubtitleUnit.h"
 
 namespace COMMANDLINE {

@@ -6,9 +6,9 @@
 // job) and lends them to each job and still as one.
 #include <memory>
 
+#include "drawing/StyledOverlay.h"
+#include "drawing/SubtitleOverlay.h"
 #include "media/VelAvCodec.h"
-#include "subtitles/StyledOverlay.h"
-#include "subtitles/SubtitleOverlay.h"
 #include "subtitles/SubtitleUnit.h"
 
 namespace JOBMATERIALS {

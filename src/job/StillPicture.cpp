@@ -7,10 +7,10 @@
 #include <cstring>
 #include <filesystem>
 
+#include "drawing/SubtitleOverlay.h"
 #include "job/JobAlign.h"
 #include "job/PictureClock.h"
 #include "job/StyledDrawing.h"
-#include "subtitles/SubtitleOverlay.h"
 #include "subtitles/SubtitleSchedule.h"
 #include "subtitles/SubtitleUnit.h"
 

@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
+#include "drawing/StyledOverlay.h"
 #include "job/JobOptions.h"
 #include "media/VelAvCodec.h"
-#include "subtitles/StyledOverlay.h"
 
 namespace STYLEDDRAWING {
 

@@ -9,6 +9,7 @@
 #include <optional>
 #include <utility>
 
+#include "drawing/SubtitleOverlay.h"
 #include "job/JobHost.h"
 #include "job/JobMaterials.h"
 #include "job/JobOptions.h"
@@ -17,7 +18,6 @@
 #include "media/VelAvCodec.h"
 #include "output/MediaOutput.h"
 #include "picture/BmpFrame.h"
-#include "subtitles/SubtitleOverlay.h"
 #include "subtitles/SubtitleSchedule.h"
 #include "subtitles/SubtitleUnit.h"
 

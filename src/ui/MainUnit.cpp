@@ -13,6 +13,7 @@
 #include <QToolButton>
 
 #include "compressors/widgets/CompressorDialog.h"
+#include "drawing/SubtitleOverlay.h"
 #include "job/JobLog.h"
 #include "job/SubtitleJob.h"
 #include "media/LibraryLog.h"
@@ -25,7 +26,6 @@
 #include "shell/HelpPage.h"
 #include "shell/JobSettings.h"
 #include "shell/SettingsLocation.h"
-#include "subtitles/SubtitleOverlay.h"
 #include "subtitles/SubtitleUnit.h"
 #include "ui/LicenseText.h"
 #include "ui/LookControls.h"

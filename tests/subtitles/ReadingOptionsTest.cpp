@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "subtitles/CodePage.h"
+#include "drawing/CodePage.h"
 #include "subtitles/ReadingOptions.h"
 #include "subtitles/SubtitleEncoding.h"
 #include "subtitles/SubtitleEntry.h"

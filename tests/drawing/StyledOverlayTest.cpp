@@ -17,9 +17,9 @@ extern "C" {
 #include <tuple>
 #include <vector>
 
+#include "drawing/StyledOverlay.h"
+#include "drawing/StyledScript.h"
 #include "picture/BmpFrame.h"
-#include "subtitles/StyledOverlay.h"
-#include "subtitles/StyledScript.h"
 #include "subtitles/SubtitleUnit.h"
 #include "support/PlanarRows.h"
 

@@ -1,4 +1,4 @@
-#include "subtitles/StyledScript.h"
+#include "drawing/StyledScript.h"
 
 #include <QFont>
 #include <QFontMetrics>
@@ -7,12 +7,12 @@
 #include <cstdio>
 #include <functional>
 
+#include "drawing/CodePage.h"
+#include "drawing/StyledLimits.h"
+#include "drawing/StyledMarkup.h"
+#include "drawing/SubtitleLayout.h"
 #include "subtitles/AssReader.h"
-#include "subtitles/CodePage.h"
-#include "subtitles/StyledLimits.h"
-#include "subtitles/StyledMarkup.h"
 #include "subtitles/SubtitleEncoding.h"
-#include "subtitles/SubtitleLayout.h"
 #include "subtitles/SubtitleNumbers.h"
 
 namespace STYLEDSCRIPT {

@@ -1,4 +1,4 @@
-#include "subtitles/PlanarBlend.h"
+#include "drawing/PlanarBlend.h"
 
 #include <algorithm>
 #include <cmath>
@@ -9,7 +9,7 @@
 #include <emmintrin.h>
 #endif
 
-#include "subtitles/BlendKernels.h"
+#include "drawing/BlendKernels.h"
 
 namespace PLANARBLEND {
 namespace {

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "subtitles/StyledOverlay.h"
-#include "subtitles/StyledScript.h"
+#include "drawing/StyledOverlay.h"
+#include "drawing/StyledScript.h"
 #include "subtitles/SubtitleUnit.h"
 #include "support/TestSupport.h"
 

@@ -1,4 +1,4 @@
-#include "subtitles/StyledOverlay.h"
+#include "drawing/StyledOverlay.h"
 
 extern "C" {
 #include <ass/ass.h>
@@ -8,7 +8,7 @@ extern "C" {
 #include <cmath>
 #include <cstring>
 
-#include "subtitles/StyledLimits.h"
+#include "drawing/StyledLimits.h"
 
 namespace STYLEDOVERLAY {
 namespace {

@@ -1,4 +1,4 @@
-#include "subtitles/SubtitleLayout.h"
+#include "drawing/SubtitleLayout.h"
 
 #include <QFontMetrics>
 #include <QPainter>

@@ -5,7 +5,7 @@
 #include <array>
 #include <cstring>
 
-#include "subtitles/SubtitleOverlay.h"
+#include "drawing/SubtitleOverlay.h"
 
 using SUBTITLEOVERLAY::SubtitleOverlay;
 

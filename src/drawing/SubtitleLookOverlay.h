@@ -10,7 +10,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "subtitles/SubtitleBlend.h"
+#include "drawing/SubtitleBlend.h"
 #include "subtitles/SubtitleFont.h"
 #include "subtitles/SubtitleLook.h"
 

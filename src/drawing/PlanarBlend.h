@@ -9,8 +9,8 @@
 #include <memory>
 #include <vector>
 
+#include "drawing/SubtitleBlend.h"
 #include "picture/PlanarPicture.h"
-#include "subtitles/SubtitleBlend.h"
 
 namespace PLANARBLEND {
 

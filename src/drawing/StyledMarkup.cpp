@@ -1,4 +1,4 @@
-#include "subtitles/StyledMarkup.h"
+#include "drawing/StyledMarkup.h"
 
 #include <QColor>
 #include <QString>

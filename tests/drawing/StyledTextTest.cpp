@@ -5,10 +5,10 @@
 #include <limits>
 #include <string>
 
+#include "drawing/StyledLimits.h"
+#include "drawing/StyledMarkup.h"
+#include "drawing/StyledScript.h"
 #include "subtitles/AssReader.h"
-#include "subtitles/StyledLimits.h"
-#include "subtitles/StyledMarkup.h"
-#include "subtitles/StyledScript.h"
 #include "subtitles/SubtitleNumbers.h"
 #include "subtitles/SubtitleUnit.h"
 #include "subtitles/WebVttReader.h"

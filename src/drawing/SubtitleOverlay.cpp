@@ -1,13 +1,13 @@
-#include "subtitles/SubtitleOverlay.h"
+#include "drawing/SubtitleOverlay.h"
 
 #include <QFontMetrics>
 #include <QPainter>
 #include <algorithm>
 #include <cstring>
 
-#include "subtitles/CodePage.h"
-#include "subtitles/SubtitleLayout.h"
-#include "subtitles/SubtitleLookOverlay.h"
+#include "drawing/CodePage.h"
+#include "drawing/SubtitleLayout.h"
+#include "drawing/SubtitleLookOverlay.h"
 
 namespace SUBTITLEOVERLAY {
 

@@ -1,11 +1,11 @@
-#include "subtitles/SubtitleBlend.h"
+#include "drawing/SubtitleBlend.h"
 
 #include <algorithm>
 #include <cstring>
 #include <new>
 
+#include "drawing/BlendKernels.h"
 #include "picture/BmpFrame.h"
-#include "subtitles/BlendKernels.h"
 
 namespace SUBTITLEBLEND {
 namespace {

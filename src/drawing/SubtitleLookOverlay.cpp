@@ -1,4 +1,4 @@
-#include "subtitles/SubtitleLookOverlay.h"
+#include "drawing/SubtitleLookOverlay.h"
 
 #include <QFontMetrics>
 #include <QPainter>
@@ -6,7 +6,7 @@
 #include <cmath>
 #include <new>
 
-#include "subtitles/SubtitleLayout.h"
+#include "drawing/SubtitleLayout.h"
 
 namespace SUBTITLELOOKOVERLAY {
 namespace {

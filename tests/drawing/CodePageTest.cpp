@@ -1,4 +1,4 @@
-#include "subtitles/CodePage.h"
+#include "drawing/CodePage.h"
 
 #include <gtest/gtest.h>
 

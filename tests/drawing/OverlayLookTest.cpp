@@ -7,9 +7,9 @@
 #include <cstring>
 #include <functional>
 
-#include "subtitles/SubtitleLayout.h"
-#include "subtitles/SubtitleLookOverlay.h"
-#include "subtitles/SubtitleOverlay.h"
+#include "drawing/SubtitleLayout.h"
+#include "drawing/SubtitleLookOverlay.h"
+#include "drawing/SubtitleOverlay.h"
 
 using SUBTITLEOVERLAY::SubtitleOverlay;
 

@@ -1,4 +1,4 @@
-#include "subtitles/StyledLimits.h"
+#include "drawing/StyledLimits.h"
 
 #include <algorithm>
 #include <cctype>

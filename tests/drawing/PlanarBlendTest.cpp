@@ -8,9 +8,9 @@
 #include <vector>
 
 #include "compressors/CompressorYuv.h"
+#include "drawing/PlanarBlend.h"
+#include "drawing/SubtitleBlend.h"
 #include "picture/BmpFrame.h"
-#include "subtitles/PlanarBlend.h"
-#include "subtitles/SubtitleBlend.h"
 #include "support/PlanarRows.h"
 
 namespace {

@@ -11,9 +11,9 @@
 #include <utility>
 #include <vector>
 
-#include "subtitles/PlanarBlend.h"
-#include "subtitles/StyledScript.h"
-#include "subtitles/SubtitleBlend.h"
+#include "drawing/PlanarBlend.h"
+#include "drawing/StyledScript.h"
+#include "drawing/SubtitleBlend.h"
 
 struct ass_renderer;
 struct ass_track;
