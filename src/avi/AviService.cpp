@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "avi/AviCompressor.h"
 #include "avi/AviWriter.h"
 #include "avi/Vfw.h"
 #include "compressors/Compressor.h"
@@ -83,13 +84,15 @@ ULONG ReleaseFile(AviFileObject* file) {
   return left;
 }
 
-// The sink that a compressed stream's frames go to, counting their bytes.
-COMPRESSOR::ChunkSink SinkInto(AviStreamObject* stream, LONG* bytes) {
-  return [stream, bytes](const COMPRESSOR::Chunk& chunk) {
+// The sink that a compressed stream's frames go to, counting their bytes;
+// the file's own failure is kept for the call that reports it.
+COMPRESSOR::ChunkSink SinkInto(AviStreamObject* stream, LONG* bytes, HRESULT* failure) {
+  return [stream, bytes, failure](const COMPRESSOR::Chunk& chunk) {
     HRESULT result =
         stream->file->writer.WriteChunk(stream->index, chunk.data, chunk.size, chunk.key, nullptr);
     if (result == AVIERR_OK) *bytes += LONG(chunk.size);
-    return result;
+    if (result != AVIERR_OK && failure != nullptr) *failure = result;
+    return AVICOMPRESSOR::StatusOf(result);
   };
 }
 
@@ -100,12 +103,17 @@ HRESULT PictureDone(AviFileObject* file) {
 }
 
 // One picture through the stream's compressor, by `compress`.
-HRESULT CompressPicture(AviStreamObject* stream, LONG* samples, LONG* bytes,
-                        const std::function<HRESULT(const COMPRESSOR::ChunkSink&)>& compress) {
+HRESULT CompressPicture(
+    AviStreamObject* stream, LONG* samples, LONG* bytes,
+    const std::function<COMPRESSOR::Status(const COMPRESSOR::ChunkSink&)>& compress) {
   AviFileObject* file = stream->file;
   ++file->picturesIn;
   LONG written = 0;
-  HRESULT result = compress(SinkInto(stream->source, &written));
+  HRESULT sinkFailure = AVIERR_OK;
+  const COMPRESSOR::Status status = compress(SinkInto(stream->source, &written, &sinkFailure));
+  HRESULT result = status == COMPRESSOR::Status::WriteFailed && sinkFailure != AVIERR_OK
+                       ? sinkFailure
+                       : AVICOMPRESSOR::AviResultOf(status);
   // Otherwise every chunk of the picture has come by now.
   if (!stream->notifiesPictureEnds) {
     const HRESULT held = WriteAllHeld(file);
@@ -189,11 +197,10 @@ HRESULT AVIMakeCompressedStream(PAVISTREAM* ppsCompressed, PAVISTREAM psSource,
   std::vector<BYTE> parms;
   if (lpOptions->lpParms && !AVIReadBlock(lpOptions->lpParms, &parms)) return AVIERR_BADPARAM;
   auto stream = std::make_unique<AviStreamObject>();
-  stream->compressor = COMPRESSOR::MakeCompressor(
-      *info, *lpOptions, std::string(parms.begin(), std::find(parms.begin(), parms.end(), 0)));
+  stream->compressor = COMPRESSOR::MakeCompressor(*info, AVICOMPRESSOR::ChoiceOf(*lpOptions));
   AviFileObject* file = psSource->file;
-  stream->notifiesPictureEnds =
-      stream->compressor->NotifyPictureEnds([file] { return PictureDone(file); });
+  stream->notifiesPictureEnds = stream->compressor->NotifyPictureEnds(
+      [file] { return AVICOMPRESSOR::StatusOf(PictureDone(file)); });
   stream->file = file;
   stream->index = psSource->index;
   stream->source = psSource;
@@ -213,10 +220,14 @@ HRESULT AVIStreamSetFormat(PAVISTREAM pavi, LONG, const void* lpFormat, LONG cbF
   if (writer.HasFormat(pavi->index)) return AVIERR_UNSUPPORTED;
   BITMAPINFOHEADER input;
   std::memcpy(&input, lpFormat, sizeof input);
+  COMPRESSOR::BgrFormat pictures;
+  if (!AVICOMPRESSOR::BgrFormatOf(input, pictures)) return AVIERR_BADFORMAT;
   const AVISTREAMINFOA& info = writer.Info(pavi->index);
-  std::vector<uint8_t> output;
-  HRESULT result = pavi->compressor->Start(input, info.dwScale, info.dwRate, &output);
-  if (result != AVIERR_OK) return result;
+  COMPRESSOR::EncodedFormat encoded;
+  const COMPRESSOR::Status started =
+      pavi->compressor->Start(pictures, info.dwScale, info.dwRate, &encoded);
+  if (started != COMPRESSOR::Status::Ok) return AVICOMPRESSOR::AviResultOf(started);
+  const std::vector<uint8_t> output = AVICOMPRESSOR::StreamFormatOf(encoded, input);
   return writer.SetFormat(pavi->index, output.data(), output.size());
 }
 
@@ -267,7 +278,7 @@ ULONG AVIStreamRelease(PAVISTREAM pavi) {
   if (pavi->compressor) {
     // Frames the encoder still holds become the last chunks of the stream.
     LONG ignored = 0;
-    pavi->compressor->Finish(SinkInto(pavi->source, &ignored));
+    pavi->compressor->Finish(SinkInto(pavi->source, &ignored, nullptr));
     WriteAllHeld(pavi->file);
     AVIStreamRelease(pavi->source);
   }

@@ -14,8 +14,8 @@ namespace CLIJOBHOST {
 
 class CliJobHost : public JOBHOST::JobHost {
  public:
-  // Fills the compressor choice from the command's options; false refuses.
-  using CompressorFill = std::function<bool(AVICOMPRESSOPTIONS& options)>;
+  // Makes the compressor choice from the command's options; false refuses.
+  using CompressorFill = std::function<bool(ENCODERCHOICE::EncoderChoice& choice)>;
 
   CliJobHost(std::ostream& out, std::ostream& err, bool showProgress, CompressorFill fill = {});
   ~CliJobHost() override;
@@ -34,12 +34,13 @@ class CliJobHost : public JOBHOST::JobHost {
     looping_ = true;
   }
   void SetProgressPosition(int position) override { position_ = position; }
-  void ShowPreview(const BITMAPINFOHEADER*) override {}
+  void ShowPreview(const BMPFRAME::BmpView&) override {}
   bool ShowsPreview() const override { return false; }
   void ProcessMessages() override;
   void SetRefreshTimer(bool enabled) override;
-  bool ChooseCompressor(UINT, AVICOMPRESSOPTIONS& options) override {
-    return fill_ && fill_(options);
+  bool ChooseCompressor(const ENCODERCHOICE::ChoiceRequest&,
+                        ENCODERCHOICE::EncoderChoice& choice) override {
+    return fill_ && fill_(choice);
   }
   void LoopEnded(SUBTITLEJOB::JobEnd end) override;
   void NoteReported(SUBTITLEJOB::JobNote, const std::string& text) override { PrintError(text); }

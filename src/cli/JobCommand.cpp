@@ -80,8 +80,8 @@ int RunWithMaterials(const JOBARGUMENTS::JobArguments& arguments,
     return ExitBadArguments;
   }
   CLIJOBHOST::CliJobHost host(out, err, isatty(STDERR_FILENO) != 0,
-                              [&arguments](AVICOMPRESSOPTIONS& options) {
-                                return JOBARGUMENTS::FillCompressOptions(arguments, options);
+                              [&arguments](ENCODERCHOICE::EncoderChoice& choice) {
+                                return JOBARGUMENTS::ChoiceOf(arguments, choice);
                               });
   SUBTITLEJOB::SubtitleJob job(host, materials);
   const SUBTITLEJOB::JobEnd end = job.Start(arguments.Options);

@@ -17,38 +17,38 @@ std::unique_ptr<StagedPicture> Compressor::NewStagedPicture() {
   return std::make_unique<StagedBytes>();
 }
 
-HRESULT Compressor::Stage(const void* pixels, size_t size, StagedPicture& picture) {
-  if (pixels == nullptr) return AVIERR_BADPARAM;
+Status Compressor::Stage(const void* pixels, size_t size, StagedPicture& picture) {
+  if (pixels == nullptr) return Status::BadParameter;
   const uint8_t* bytes = static_cast<const uint8_t*>(pixels);
   try {
     static_cast<StagedBytes&>(picture).bytes.assign(bytes, bytes + size);
   } catch (const std::bad_alloc&) {
-    return AVIERR_MEMORY;
+    return Status::Memory;
   }
-  return AVIERR_OK;
+  return Status::Ok;
 }
 
-HRESULT Compressor::CompressStaged(StagedPicture& picture, const ChunkSink& sink) {
+Status Compressor::CompressStaged(StagedPicture& picture, const ChunkSink& sink) {
   const std::vector<uint8_t>& bytes = static_cast<StagedBytes&>(picture).bytes;
   return Compress(bytes.data(), bytes.size(), sink);
 }
 
-HRESULT Compressor::CompressMixed(const PLANARPICTURE::MixedPicture&, const ChunkSink&) {
-  return AVIERR_UNSUPPORTED;
+Status Compressor::CompressMixed(const PLANARPICTURE::MixedPicture&, const ChunkSink&) {
+  return Status::Unsupported;
 }
 
-HRESULT Compressor::StageMixed(const PLANARPICTURE::MixedPicture&, StagedPicture&) {
-  return AVIERR_UNSUPPORTED;
+Status Compressor::StageMixed(const PLANARPICTURE::MixedPicture&, StagedPicture&) {
+  return Status::Unsupported;
 }
 
 std::unique_ptr<Compressor> MakeCompressor(const COMPRESSORCATALOG::CompressorInfo& info,
-                                           const AVICOMPRESSOPTIONS& options,
-                                           const std::string& encoderOptions, bool globalHeader) {
+                                           const ENCODERCHOICE::EncoderChoice& choice,
+                                           bool globalHeader) {
   if (info.encoder == nullptr) return std::make_unique<FullFramesCompressor>();
   // Encoding on its own thread overlaps the caller's decoding of the next
   // picture.
   return std::make_unique<WriteAheadCompressor>(
-      std::make_unique<EncoderCompressor>(info, options, encoderOptions, globalHeader));
+      std::make_unique<EncoderCompressor>(info, choice, globalHeader));
 }
 
 }  // namespace COMPRESSOR

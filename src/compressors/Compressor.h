@@ -9,12 +9,45 @@
 #include <vector>
 
 #include "compressors/CompressorCatalog.h"
+#include "compressors/EncoderChoice.h"
 #include "picture/PlanarPicture.h"
-#include "platform/AviRecords.h"
 
 struct AVPacket;
 
 namespace COMPRESSOR {
+
+// How a call went; the AVI service turns each into its own error code.
+enum class Status {
+  Ok,
+  Unsupported,       // not in this state, or not by this compressor
+  BadFormat,         // a picture or format the compressor does not take
+  BadSize,           // fewer bytes than a picture has
+  BadParameter,      // the encoder's options do not read
+  Memory,            // out of memory
+  NoCompressor,      // the encoder is not installed
+  CompressorFailed,  // the encoder failed
+  WriteFailed,       // the sink could not write a chunk
+};
+
+// The pictures a compressor takes: 24-bit BGR rows, each padded to four
+// bytes, bottom row first unless TopDown.
+struct BgrFormat {
+  int32_t Width = 0;
+  int32_t Height = 0;
+  bool TopDown = false;
+};
+
+// What the compressed pictures are: their codec's four-character code (0
+// for pictures stored as they came), size, bits a pixel, the size of an
+// uncompressed picture, and the codec's set-up.
+struct EncodedFormat {
+  uint32_t Code = 0;
+  int32_t Width = 0;
+  int32_t Height = 0;  // negative: top-down, as the input was
+  uint16_t BitCount = 24;
+  uint32_t ImageSize = 0;
+  std::vector<uint8_t> ExtraData;
+};
 
 // One compressed frame. packet, when not null, is the encoder's own packet
 // holding the bytes: a sink that keeps the frame past the call takes the
@@ -27,7 +60,7 @@ struct Chunk {
 };
 
 // Receives one compressed frame; returns the write's result.
-using ChunkSink = std::function<HRESULT(const Chunk& chunk)>;
+using ChunkSink = std::function<Status(const Chunk& chunk)>;
 
 // A picture taken in by a compressor, apart from the caller's buffer, in the
 // form the compressor works on; it can be compressed later, on another
@@ -40,24 +73,23 @@ class StagedPicture {
 class Compressor {
  public:
   virtual ~Compressor() = default;
-  // input: 24-bit BI_RGB, bottom-up (positive height) or top-down. Gives the
-  // format of the compressed frames (a BITMAPINFOHEADER and extra data).
-  // scale/rate is the frame duration in seconds.
-  virtual HRESULT Start(const BITMAPINFOHEADER& input, DWORD scale, DWORD rate,
-                        std::vector<uint8_t>* outputFormat) = 0;
+  // Gives the format of the compressed frames; scale/rate is the frame
+  // duration in seconds.
+  virtual Status Start(const BgrFormat& input, uint32_t scale, uint32_t rate,
+                       EncodedFormat* output) = 0;
   // One frame; the chunks it releases (none while the encoder holds frames
   // back) go to sink.
-  virtual HRESULT Compress(const void* pixels, size_t size, const ChunkSink& sink) = 0;
+  virtual Status Compress(const void* pixels, size_t size, const ChunkSink& sink) = 0;
   // Hands out the frames held back.
-  virtual HRESULT Finish(const ChunkSink& sink) = 0;
+  virtual Status Finish(const ChunkSink& sink) = 0;
 
   // Compress split in two, for a caller that compresses on another thread:
   // Stage takes the picture in on the caller's thread, CompressStaged does
   // the rest. The two may run at once on different staged pictures. By
   // default the picture is copied as it is.
   virtual std::unique_ptr<StagedPicture> NewStagedPicture();  // after Start
-  virtual HRESULT Stage(const void* pixels, size_t size, StagedPicture& picture);
-  virtual HRESULT CompressStaged(StagedPicture& picture, const ChunkSink& sink);
+  virtual Status Stage(const void* pixels, size_t size, StagedPicture& picture);
+  virtual Status CompressStaged(StagedPicture& picture, const ChunkSink& sink);
 
   // After Start: true when the encoder works on 4:2:0 on video levels at the
   // input's own size, and so takes mixed pictures (planar, with the band of
@@ -68,18 +100,16 @@ class Compressor {
   // within a later call) once all the frames of one more picture have gone
   // to the sink, and answers true. The others answer false: every frame of
   // a picture has come by the time its call returns.
-  using PictureEndHandler = std::function<HRESULT()>;
+  using PictureEndHandler = std::function<Status()>;
   virtual bool NotifyPictureEnds(PictureEndHandler /*handler*/) { return false; }
-  virtual HRESULT CompressMixed(const PLANARPICTURE::MixedPicture& picture, const ChunkSink& sink);
-  virtual HRESULT StageMixed(const PLANARPICTURE::MixedPicture& picture, StagedPicture& staged);
+  virtual Status CompressMixed(const PLANARPICTURE::MixedPicture& picture, const ChunkSink& sink);
+  virtual Status StageMixed(const PLANARPICTURE::MixedPicture& picture, StagedPicture& staged);
 };
 
-// encoderOptions: "key=value:key=value" options of the libavcodec encoder.
 // globalHeader: the codec's set-up goes into the output format's extra data
 // only (as MP4 and Matroska keep it), not into the key frames' chunks.
 std::unique_ptr<Compressor> MakeCompressor(const COMPRESSORCATALOG::CompressorInfo& info,
-                                           const AVICOMPRESSOPTIONS& options,
-                                           const std::string& encoderOptions,
+                                           const ENCODERCHOICE::EncoderChoice& choice,
                                            bool globalHeader = false);
 
 }  // namespace COMPRESSOR

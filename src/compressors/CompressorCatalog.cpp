@@ -12,12 +12,15 @@ namespace {
 
 const CompressorInfo kKnown[] = {
     {kFullFrames, "Full Frames (Uncompressed)", nullptr, false, false, false},
-    {MakeFourCC('X', 'V', 'I', 'D'), "MPEG-4 Part 2 (Xvid compatible)", "mpeg4", true, true, true},
-    {MakeFourCC('H', '2', '6', '4'), "H.264 (x264)", "libx264", true, true, true},
-    {MakeFourCC('M', 'J', 'P', 'G'), "Motion JPEG", "mjpeg", true, true, false},
-    {MakeFourCC('F', 'F', 'V', '1'), "FFV1 (lossless)", "ffv1", false, false, true},
-    {MakeFourCC('H', 'F', 'Y', 'U'), "HuffYUV (lossless)", "huffyuv", false, false, false},
-    {MakeFourCC('U', 'L', 'R', 'G'), "Ut Video RGB (lossless)", "utvideo", false, false, false},
+    {ENCODERCHOICE::FourCC('X', 'V', 'I', 'D'), "MPEG-4 Part 2 (Xvid compatible)", "mpeg4", true,
+     true, true},
+    {ENCODERCHOICE::FourCC('H', '2', '6', '4'), "H.264 (x264)", "libx264", true, true, true},
+    {ENCODERCHOICE::FourCC('M', 'J', 'P', 'G'), "Motion JPEG", "mjpeg", true, true, false},
+    {ENCODERCHOICE::FourCC('F', 'F', 'V', '1'), "FFV1 (lossless)", "ffv1", false, false, true},
+    {ENCODERCHOICE::FourCC('H', 'F', 'Y', 'U'), "HuffYUV (lossless)", "huffyuv", false, false,
+     false},
+    {ENCODERCHOICE::FourCC('U', 'L', 'R', 'G'), "Ut Video RGB (lossless)", "utvideo", false, false,
+     false},
 };
 
 std::vector<CompressorInfo> FindInstalled() {
@@ -35,7 +38,7 @@ const std::vector<CompressorInfo>& InstalledCompressors() {
   return installed;
 }
 
-const CompressorInfo* FindCompressor(FOURCC code) {
+const CompressorInfo* FindCompressor(uint32_t code) {
   for (const CompressorInfo& info : InstalledCompressors())
     if (info.code == code) return &info;
   return nullptr;
@@ -56,7 +59,7 @@ const CompressorInfo* FindCompressorByCode(std::string_view code) {
   return nullptr;
 }
 
-std::string CodeText(FOURCC code) {
+std::string CodeText(uint32_t code) {
   std::string text(4, ' ');
   for (int i = 0; i < 4; ++i) text[i] = char((code >> (8 * i)) & 0xFF);
   return text;

@@ -3,16 +3,17 @@
 // The installed video compressors: libavcodec's encoders that this machine's
 // FFmpeg offers, each under its AVI four-character code, and Full Frames
 // (uncompressed), which is always there.
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "platform/WinTypes.h"
+#include "compressors/EncoderChoice.h"
 
 namespace COMPRESSORCATALOG {
 
 struct CompressorInfo {
-  FOURCC code;
+  uint32_t code;
   std::string name;
   const char* encoder;  // libavcodec encoder name; null for Full Frames
   bool hasQuality;      // the quality setting means something
@@ -20,15 +21,15 @@ struct CompressorInfo {
   bool hasKeyFrames;
 };
 
-constexpr FOURCC kFullFrames = MakeFourCC('D', 'I', 'B', ' ');
+constexpr uint32_t kFullFrames = ENCODERCHOICE::FourCC('D', 'I', 'B', ' ');
 
 // In the order the dialog and --list-compressors show them.
 const std::vector<CompressorInfo>& InstalledCompressors();
-const CompressorInfo* FindCompressor(FOURCC code);
+const CompressorInfo* FindCompressor(uint32_t code);
 // code is matched without regard to case or trailing blanks ("dib" names
 // Full Frames).
 const CompressorInfo* FindCompressorByCode(std::string_view code);
 // The four characters of a code, trailing blanks included.
-std::string CodeText(FOURCC code);
+std::string CodeText(uint32_t code);
 
 }  // namespace COMPRESSORCATALOG

@@ -33,7 +33,7 @@ struct StagedFrame : StagedPicture {
   }
 };
 
-constexpr DWORD kDefaultQuality = 7500;
+constexpr uint32_t kDefaultQuality = 7500;
 constexpr int kDefaultKeyFrameEvery = 250;
 
 enum class QualityScale { None, Quantiser, RateFactor };
@@ -53,12 +53,14 @@ EncoderTraits TraitsOf(const std::string& encoder) {
   return {AV_PIX_FMT_GBRP, QualityScale::None, true};  // utvideo
 }
 
-DWORD EffectiveQuality(DWORD quality) {
-  return quality == ICQUALITY_DEFAULT ? kDefaultQuality : std::min<DWORD>(quality, 10000);
+uint32_t EffectiveQuality(uint32_t quality) {
+  return quality == ENCODERCHOICE::kDefaultQuality
+             ? kDefaultQuality
+             : std::min<uint32_t>(quality, ENCODERCHOICE::kHighestQuality);
 }
 
 // Linear between (0, low), (7500, atDefault) and (10000, high).
-int MapQuality(DWORD quality, double low, double atDefault, double high) {
+int MapQuality(uint32_t quality, double low, double atDefault, double high) {
   const double q = EffectiveQuality(quality);
   const double value = q <= kDefaultQuality
                            ? low + (atDefault - low) * q / kDefaultQuality
@@ -70,18 +72,14 @@ bool IsSubsampled(AVPixelFormat format) { return format == AV_PIX_FMT_YUV420P; }
 
 }  // namespace
 
-int QuantiserForQuality(DWORD quality) { return MapQuality(quality, 31, 3, 1); }
-int RateFactorForQuality(DWORD quality) { return MapQuality(quality, 51, 23, 12); }
+int QuantiserForQuality(uint32_t quality) { return MapQuality(quality, 31, 3, 1); }
+int RateFactorForQuality(uint32_t quality) { return MapQuality(quality, 51, 23, 12); }
 
 void RouteEncoderLog(EncoderLogCallback callback) { av_log_set_callback(callback); }
 
 EncoderCompressor::EncoderCompressor(const COMPRESSORCATALOG::CompressorInfo& info,
-                                     const AVICOMPRESSOPTIONS& options, std::string encoderOptions,
-                                     bool globalHeader)
-    : info_(info),
-      options_(options),
-      encoderOptions_(std::move(encoderOptions)),
-      globalHeader_(globalHeader) {}
+                                     const ENCODERCHOICE::EncoderChoice& choice, bool globalHeader)
+    : info_(info), choice_(choice), globalHeader_(globalHeader) {}
 
 EncoderCompressor::~EncoderCompressor() {
   sws_freeContext(scaler_);
@@ -90,49 +88,47 @@ EncoderCompressor::~EncoderCompressor() {
   avcodec_free_context(&context_);
 }
 
-HRESULT EncoderCompressor::Start(const BITMAPINFOHEADER& input, DWORD scale, DWORD rate,
-                                 std::vector<uint8_t>* outputFormat) {
-  if (context_ != nullptr) return AVIERR_UNSUPPORTED;
-  if (input.biBitCount != 24 || input.biCompression != BI_RGB || input.biWidth <= 0 ||
-      input.biHeight == 0)
-    return AVIERR_BADFORMAT;
-  inputWidth_ = input.biWidth;
-  inputHeight_ = input.biHeight < 0 ? -input.biHeight : input.biHeight;
-  bottomUp_ = input.biHeight > 0;
-  rowBytes_ = BMPFRAME::RowStride(input.biWidth);
+Status EncoderCompressor::Start(const BgrFormat& input, uint32_t scale, uint32_t rate,
+                                EncodedFormat* output) {
+  if (context_ != nullptr) return Status::Unsupported;
+  if (input.Width <= 0 || input.Height <= 0) return Status::BadFormat;
+  inputWidth_ = input.Width;
+  inputHeight_ = input.Height;
+  bottomUp_ = !input.TopDown;
+  rowBytes_ = BMPFRAME::RowStride(input.Width);
   const EncoderTraits traits = TraitsOf(info_.encoder);
-  int width = input.biWidth, height = inputHeight_;
+  int width = input.Width, height = inputHeight_;
   if (IsSubsampled(traits.pixelFormat)) {
     // 4:2:0 encoders need even sizes: the odd last column or row is dropped.
     width &= ~1;
     height &= ~1;
   }
-  if (width < 2 || height < 2) return AVIERR_BADFORMAT;
-  HRESULT result = OpenEncoder(width, height, scale, rate);
-  if (result != AVIERR_OK) return result;
+  if (width < 2 || height < 2) return Status::BadFormat;
+  Status result = OpenEncoder(width, height, scale, rate);
+  if (result != Status::Ok) return result;
   frame_ = NewFrame();
   packet_ = av_packet_alloc();
-  if (!frame_ || !packet_) return AVIERR_MEMORY;
+  if (!frame_ || !packet_) return Status::Memory;
   if (IsSubsampled(traits.pixelFormat)) {
     mixed_ = NewStagedPicture();
-    if (!mixed_) return AVIERR_MEMORY;
+    if (!mixed_) return Status::Memory;
     yuvRange_ = traits.fullRange ? YuvRange::Full : YuvRange::Limited;
-    *outputFormat = OutputFormat();
-    return AVIERR_OK;  // converted by hand, see Compress
+    *output = OutputFormat();
+    return Status::Ok;  // converted by hand, see Compress
   }
   scaler_ = sws_getContext(width, height, AV_PIX_FMT_BGR24, width, height, context_->pix_fmt,
                            SWS_BICUBIC | SWS_ACCURATE_RND | SWS_FULL_CHR_H_INT, nullptr, nullptr,
                            nullptr);
-  if (!scaler_) return AVIERR_COMPRESSOR;
-  *outputFormat = OutputFormat();
-  return AVIERR_OK;
+  if (!scaler_) return Status::CompressorFailed;
+  *output = OutputFormat();
+  return Status::Ok;
 }
 
-HRESULT EncoderCompressor::OpenEncoder(int width, int height, DWORD scale, DWORD rate) {
+Status EncoderCompressor::OpenEncoder(int width, int height, uint32_t scale, uint32_t rate) {
   const AVCodec* codec = avcodec_find_encoder_by_name(info_.encoder);
-  if (!codec) return AVIERR_NOCOMPRESSOR;
+  if (!codec) return Status::NoCompressor;
   context_ = avcodec_alloc_context3(codec);
-  if (!context_) return AVIERR_MEMORY;
+  if (!context_) return Status::Memory;
   const EncoderTraits traits = TraitsOf(info_.encoder);
   context_->width = width;
   context_->height = height;
@@ -146,9 +142,8 @@ HRESULT EncoderCompressor::OpenEncoder(int width, int height, DWORD scale, DWORD
   context_->codec_tag = globalHeader_ ? 0 : info_.code;
   if (globalHeader_) context_->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
   context_->max_b_frames = 0;
-  const bool chosenKeyFrames =
-      (options_.dwFlags & AVICOMPRESSF_KEYFRAMES) && options_.dwKeyFrameEvery;
-  context_->gop_size = chosenKeyFrames ? int(std::min<DWORD>(options_.dwKeyFrameEvery, INT_MAX))
+  const bool chosenKeyFrames = choice_.KeyFramesOn && choice_.KeyFrameEvery;
+  context_->gop_size = chosenKeyFrames ? int(std::min<uint32_t>(choice_.KeyFrameEvery, INT_MAX))
                                        : kDefaultKeyFrameEvery;
   context_->keyint_min = std::min(context_->gop_size, 25);
   context_->thread_count = 0;  // as many as the machine has
@@ -157,61 +152,56 @@ HRESULT EncoderCompressor::OpenEncoder(int width, int height, DWORD scale, DWORD
   if (std::string(info_.encoder) != "libx264") context_->thread_type = FF_THREAD_SLICE;
   ApplyRateControl();
   AVDictionary* dictionary = nullptr;
-  if (!encoderOptions_.empty() &&
-      av_dict_parse_string(&dictionary, encoderOptions_.c_str(), "=", ":", 0) < 0) {
+  if (!choice_.EncoderOptions.empty() &&
+      av_dict_parse_string(&dictionary, choice_.EncoderOptions.c_str(), "=", ":", 0) < 0) {
     av_dict_free(&dictionary);
-    return AVIERR_BADPARAM;
+    return Status::BadParameter;
   }
   if (std::string(info_.encoder) == "libx264") {
     // A short look-ahead keeps the frames held back, and so the bytes the
     // writes report, close to the pictures handed in.
     av_dict_set(&dictionary, "rc-lookahead", "10", AV_DICT_DONT_OVERWRITE);
     if (context_->bit_rate == 0)
-      av_dict_set_int(&dictionary, "crf", RateFactorForQuality(options_.dwQuality),
+      av_dict_set_int(&dictionary, "crf", RateFactorForQuality(choice_.Quality),
                       AV_DICT_DONT_OVERWRITE);
   }
   const int opened = avcodec_open2(context_, codec, &dictionary);
   av_dict_free(&dictionary);
-  return opened < 0 ? AVIERR_COMPRESSOR : AVIERR_OK;
+  return opened < 0 ? Status::CompressorFailed : Status::Ok;
 }
 
 void EncoderCompressor::ApplyRateControl() {
   const EncoderTraits traits = TraitsOf(info_.encoder);
   if (traits.scale == QualityScale::None) return;
-  if ((options_.dwFlags & AVICOMPRESSF_DATARATE) && options_.dwBytesPerSecond > 0) {
+  if (choice_.DataRateOn && choice_.BytesPerSecond > 0) {
     // The data rate is a ceiling, kept over one second of pictures.
-    context_->bit_rate = int64_t(options_.dwBytesPerSecond) * 8;
+    context_->bit_rate = int64_t(choice_.BytesPerSecond) * 8;
     context_->rc_max_rate = context_->bit_rate;
     context_->rc_buffer_size = int(std::min<int64_t>(context_->bit_rate, INT_MAX));
     return;
   }
   if (traits.scale == QualityScale::Quantiser) {
     context_->flags |= AV_CODEC_FLAG_QSCALE;
-    context_->global_quality = FF_QP2LAMBDA * QuantiserForQuality(options_.dwQuality);
+    context_->global_quality = FF_QP2LAMBDA * QuantiserForQuality(choice_.Quality);
   }
 }
 
-std::vector<uint8_t> EncoderCompressor::OutputFormat() const {
-  BITMAPINFOHEADER header{};
-  header.biSize = uint32_t(sizeof header + context_->extradata_size);
-  header.biWidth = context_->width;
-  header.biHeight = context_->height;
-  header.biPlanes = 1;
-  header.biBitCount =
+EncodedFormat EncoderCompressor::OutputFormat() const {
+  EncodedFormat format;
+  format.Code = info_.code;
+  format.Width = context_->width;
+  format.Height = context_->height;
+  format.BitCount =
       uint16_t(context_->bits_per_coded_sample ? context_->bits_per_coded_sample : 24);
-  header.biCompression = info_.code;
-  header.biSizeImage = uint32_t(context_->width) * uint32_t(context_->height) * 3;
-  std::vector<uint8_t> format(sizeof header + size_t(context_->extradata_size));
-  std::memcpy(format.data(), &header, sizeof header);
+  format.ImageSize = uint32_t(context_->width) * uint32_t(context_->height) * 3;
   if (context_->extradata_size > 0)
-    std::memcpy(format.data() + sizeof header, context_->extradata,
-                size_t(context_->extradata_size));
+    format.ExtraData.assign(context_->extradata, context_->extradata + context_->extradata_size);
   return format;
 }
 
-HRESULT EncoderCompressor::Compress(const void* pixels, size_t size, const ChunkSink& sink) {
-  const HRESULT staged = StageInto(pixels, size, frame_);
-  return staged != AVIERR_OK ? staged : Send(frame_, sink);
+Status EncoderCompressor::Compress(const void* pixels, size_t size, const ChunkSink& sink) {
+  const Status staged = StageInto(pixels, size, frame_);
+  return staged != Status::Ok ? staged : Send(frame_, sink);
 }
 
 std::unique_ptr<StagedPicture> EncoderCompressor::NewStagedPicture() {
@@ -223,16 +213,16 @@ std::unique_ptr<StagedPicture> EncoderCompressor::NewStagedPicture() {
   return picture;
 }
 
-HRESULT EncoderCompressor::Stage(const void* pixels, size_t size, StagedPicture& picture) {
+Status EncoderCompressor::Stage(const void* pixels, size_t size, StagedPicture& picture) {
   auto& staged = static_cast<StagedFrame&>(picture);
   staged.ready = staged.frame;
   return StageInto(pixels, size, staged.frame);
 }
 
-HRESULT EncoderCompressor::CompressStaged(StagedPicture& picture, const ChunkSink& sink) {
+Status EncoderCompressor::CompressStaged(StagedPicture& picture, const ChunkSink& sink) {
   auto& staged = static_cast<StagedFrame&>(picture);
-  if (staged.ready == nullptr) return AVIERR_BADFORMAT;
-  const HRESULT sent = Send(staged.ready, sink);
+  if (staged.ready == nullptr) return Status::BadFormat;
+  const Status sent = Send(staged.ready, sink);
   // The encoder keeps its own reference if it needs the picture: the
   // decoder's buffer goes back to it as soon as possible.
   av_frame_unref(staged.borrowed);
@@ -259,10 +249,10 @@ bool EncoderCompressor::MakeWritable(AVFrame* frame) {
 }
 
 // Converts the caller's picture into the encoder's pixel format.
-HRESULT EncoderCompressor::StageInto(const void* pixels, size_t size, AVFrame* frame) {
-  if (context_ == nullptr || finished_) return AVIERR_BADFORMAT;
-  if (pixels == nullptr || size < size_t(rowBytes_) * size_t(inputHeight_)) return AVIERR_BADSIZE;
-  if (!MakeWritable(frame)) return AVIERR_MEMORY;
+Status EncoderCompressor::StageInto(const void* pixels, size_t size, AVFrame* frame) {
+  if (context_ == nullptr || finished_) return Status::BadFormat;
+  if (pixels == nullptr || size < size_t(rowBytes_) * size_t(inputHeight_)) return Status::BadSize;
+  if (!MakeWritable(frame)) return Status::Memory;
   // Rows are taken from the top, so a dropped odd row is the bottom one.
   const uint8_t* top = static_cast<const uint8_t*>(pixels);
   int stride = int(rowBytes_);
@@ -277,7 +267,7 @@ HRESULT EncoderCompressor::StageInto(const void* pixels, size_t size, AVFrame* f
                            {frame->linesize[0], frame->linesize[1], frame->linesize[2]}};
     BgrToYuv420(top, stride, frame->width, 0, frame->height, yuvRange_, planes);
   }
-  return AVIERR_OK;
+  return Status::Ok;
 }
 
 bool EncoderCompressor::TakesPlanar() const {
@@ -285,39 +275,39 @@ bool EncoderCompressor::TakesPlanar() const {
          context_->width == inputWidth_ && context_->height == inputHeight_;
 }
 
-HRESULT EncoderCompressor::CompressMixed(const PLANARPICTURE::MixedPicture& picture,
-                                         const ChunkSink& sink) {
-  if (!mixed_) return AVIERR_BADFORMAT;
-  const HRESULT staged = StageMixed(picture, *mixed_);
-  return staged != AVIERR_OK ? staged : CompressStaged(*mixed_, sink);
+Status EncoderCompressor::CompressMixed(const PLANARPICTURE::MixedPicture& picture,
+                                        const ChunkSink& sink) {
+  if (!mixed_) return Status::BadFormat;
+  const Status staged = StageMixed(picture, *mixed_);
+  return staged != Status::Ok ? staged : CompressStaged(*mixed_, sink);
 }
 
 // A picture is borrowed from the decoder by reference when it needs no
 // text, or when the text can go into the decoder's own buffer because no one
 // else holds that any more (the decoder keeps the pictures it predicts from);
 // otherwise it is copied into the slot's own buffer.
-HRESULT EncoderCompressor::StageMixed(const PLANARPICTURE::MixedPicture& picture,
-                                      StagedPicture& slot) {
+Status EncoderCompressor::StageMixed(const PLANARPICTURE::MixedPicture& picture,
+                                     StagedPicture& slot) {
   auto& staged = static_cast<StagedFrame&>(slot);
   staged.ready = nullptr;
-  if (!TakesPlanar() || finished_) return AVIERR_BADFORMAT;
+  if (!TakesPlanar() || finished_) return Status::BadFormat;
   const Band band = BandOf(picture);
-  if (!band.Fits(picture)) return AVIERR_BADFORMAT;
+  if (!band.Fits(picture)) return Status::BadFormat;
   if (picture.Planes.Frame != nullptr &&
       (band.end == band.top || av_frame_is_writable(const_cast<AVFrame*>(picture.Planes.Frame)))) {
     const PLANARPICTURE::PlanarPicture& planes = picture.Planes;
-    const HRESULT borrowed = Borrow(planes, staged.borrowed);
-    if (borrowed != AVIERR_OK) return borrowed;
+    const Status borrowed = Borrow(planes, staged.borrowed);
+    if (borrowed != Status::Ok) return borrowed;
     const YuvPlanes target{
         {const_cast<uint8_t*>(planes.Data[0]), const_cast<uint8_t*>(planes.Data[1]),
          const_cast<uint8_t*>(planes.Data[2])},
         {planes.Stride[0], planes.Stride[1], planes.Stride[2]}};
     WriteBand(picture, band, target);
     staged.ready = staged.borrowed;
-    return AVIERR_OK;
+    return Status::Ok;
   }
-  const HRESULT copied = StageMixedInto(picture, band, staged.frame);
-  if (copied == AVIERR_OK) staged.ready = staged.frame;
+  const Status copied = StageMixedInto(picture, band, staged.frame);
+  if (copied == Status::Ok) staged.ready = staged.frame;
   return copied;
 }
 
@@ -341,14 +331,14 @@ bool EncoderCompressor::Band::Fits(const PLANARPICTURE::MixedPicture& picture) c
 // References the decoder's buffers: only the planes, none of the decoded
 // picture's properties (its picture type would force key frames, its side
 // data would travel into the stream).
-HRESULT EncoderCompressor::Borrow(const PLANARPICTURE::PlanarPicture& planes, AVFrame* frame) {
+Status EncoderCompressor::Borrow(const PLANARPICTURE::PlanarPicture& planes, AVFrame* frame) {
   av_frame_unref(frame);
   const AVFrame* source = planes.Frame;
   for (int i = 0; i < AV_NUM_DATA_POINTERS && source->buf[i] != nullptr; ++i) {
     frame->buf[i] = av_buffer_ref(source->buf[i]);
     if (frame->buf[i] == nullptr) {
       av_frame_unref(frame);
-      return AVIERR_MEMORY;
+      return Status::Memory;
     }
   }
   for (int plane = 0; plane < 3; ++plane) {
@@ -358,13 +348,13 @@ HRESULT EncoderCompressor::Borrow(const PLANARPICTURE::PlanarPicture& planes, AV
   frame->format = context_->pix_fmt;
   frame->width = context_->width;
   frame->height = context_->height;
-  return AVIERR_OK;
+  return Status::Ok;
 }
 
 // The planes are copied as they are, but for a band that comes from BGR.
-HRESULT EncoderCompressor::StageMixedInto(const PLANARPICTURE::MixedPicture& picture,
-                                          const Band& band, AVFrame* frame) {
-  if (!MakeWritable(frame)) return AVIERR_MEMORY;
+Status EncoderCompressor::StageMixedInto(const PLANARPICTURE::MixedPicture& picture,
+                                         const Band& band, AVFrame* frame) {
+  if (!MakeWritable(frame)) return Status::Memory;
   const PLANARPICTURE::PlanarPicture& planes = picture.Planes;
   for (int plane = 0; plane < 3; ++plane) {
     const int shift = plane == 0 ? 0 : 1;
@@ -386,7 +376,7 @@ HRESULT EncoderCompressor::StageMixedInto(const PLANARPICTURE::MixedPicture& pic
   const YuvPlanes target{{frame->data[0], frame->data[1], frame->data[2]},
                          {frame->linesize[0], frame->linesize[1], frame->linesize[2]}};
   WriteBand(picture, band, target);
-  return AVIERR_OK;
+  return Status::Ok;
 }
 
 // The band's ink blended into the planes, or the band converted from the
@@ -408,30 +398,30 @@ void EncoderCompressor::WriteBand(const PLANARPICTURE::MixedPicture& picture, co
               band.end - band.top, yuvRange_, target);
 }
 
-HRESULT EncoderCompressor::Send(AVFrame* frame, const ChunkSink& sink) {
-  if (context_ == nullptr || finished_) return AVIERR_BADFORMAT;
+Status EncoderCompressor::Send(AVFrame* frame, const ChunkSink& sink) {
+  if (context_ == nullptr || finished_) return Status::BadFormat;
   frame->pts = nextPts_++;
   frame->quality = context_->global_quality;
-  if (avcodec_send_frame(context_, frame) < 0) return AVIERR_COMPRESSOR;
+  if (avcodec_send_frame(context_, frame) < 0) return Status::CompressorFailed;
   return Drain(sink);
 }
 
-HRESULT EncoderCompressor::Finish(const ChunkSink& sink) {
-  if (context_ == nullptr || finished_) return AVIERR_OK;
+Status EncoderCompressor::Finish(const ChunkSink& sink) {
+  if (context_ == nullptr || finished_) return Status::Ok;
   finished_ = true;
-  if (avcodec_send_frame(context_, nullptr) < 0) return AVIERR_COMPRESSOR;
+  if (avcodec_send_frame(context_, nullptr) < 0) return Status::CompressorFailed;
   return Drain(sink);
 }
 
-HRESULT EncoderCompressor::Drain(const ChunkSink& sink) {
+Status EncoderCompressor::Drain(const ChunkSink& sink) {
   for (;;) {
     const int received = avcodec_receive_packet(context_, packet_);
-    if (received == AVERROR(EAGAIN) || received == AVERROR_EOF) return AVIERR_OK;
-    if (received < 0) return AVIERR_COMPRESSOR;
-    const HRESULT written = sink(
+    if (received == AVERROR(EAGAIN) || received == AVERROR_EOF) return Status::Ok;
+    if (received < 0) return Status::CompressorFailed;
+    const Status written = sink(
         {packet_->data, uint32_t(packet_->size), (packet_->flags & AV_PKT_FLAG_KEY) != 0, packet_});
     av_packet_unref(packet_);  // unless the sink took it
-    if (written != AVIERR_OK) return written;
+    if (written != Status::Ok) return written;
   }
 }
 

@@ -16,8 +16,8 @@ namespace COMPRESSOR {
 // Where the quality 0..10000 lands on the encoder's own scale: MPEG-4 and
 // Motion JPEG quantiser (31..1) or x264's constant rate factor (51..12); the
 // default quality (7500) gives quantiser 3 and rate factor 23.
-int QuantiserForQuality(DWORD quality);
-int RateFactorForQuality(DWORD quality);
+int QuantiserForQuality(uint32_t quality);
+int RateFactorForQuality(uint32_t quality);
 
 // The encoders report (x264's statistics, errors) through callback instead
 // of writing to standard error.
@@ -28,20 +28,19 @@ void RouteEncoderLog(EncoderLogCallback callback);
 class EncoderCompressor : public Compressor {
  public:
   EncoderCompressor(const COMPRESSORCATALOG::CompressorInfo& info,
-                    const AVICOMPRESSOPTIONS& options, std::string encoderOptions,
-                    bool globalHeader = false);
+                    const ENCODERCHOICE::EncoderChoice& choice, bool globalHeader = false);
   ~EncoderCompressor() override;
 
-  HRESULT Start(const BITMAPINFOHEADER& input, DWORD scale, DWORD rate,
-                std::vector<uint8_t>* outputFormat) override;
-  HRESULT Compress(const void* pixels, size_t size, const ChunkSink& sink) override;
-  HRESULT Finish(const ChunkSink& sink) override;
+  Status Start(const BgrFormat& input, uint32_t scale, uint32_t rate,
+               EncodedFormat* output) override;
+  Status Compress(const void* pixels, size_t size, const ChunkSink& sink) override;
+  Status Finish(const ChunkSink& sink) override;
   std::unique_ptr<StagedPicture> NewStagedPicture() override;
-  HRESULT Stage(const void* pixels, size_t size, StagedPicture& picture) override;
-  HRESULT CompressStaged(StagedPicture& picture, const ChunkSink& sink) override;
+  Status Stage(const void* pixels, size_t size, StagedPicture& picture) override;
+  Status CompressStaged(StagedPicture& picture, const ChunkSink& sink) override;
   bool TakesPlanar() const override;
-  HRESULT CompressMixed(const PLANARPICTURE::MixedPicture& picture, const ChunkSink& sink) override;
-  HRESULT StageMixed(const PLANARPICTURE::MixedPicture& picture, StagedPicture& staged) override;
+  Status CompressMixed(const PLANARPICTURE::MixedPicture& picture, const ChunkSink& sink) override;
+  Status StageMixed(const PLANARPICTURE::MixedPicture& picture, StagedPicture& staged) override;
 
  private:
   // Rows top .. end - 1 of a picture width x height.
@@ -50,23 +49,22 @@ class EncoderCompressor : public Compressor {
     bool Fits(const PLANARPICTURE::MixedPicture& picture) const;
   };
   Band BandOf(const PLANARPICTURE::MixedPicture& picture) const;
-  HRESULT StageMixedInto(const PLANARPICTURE::MixedPicture& picture, const Band& band,
-                         AVFrame* frame);
-  HRESULT Borrow(const PLANARPICTURE::PlanarPicture& planes, AVFrame* frame);
+  Status StageMixedInto(const PLANARPICTURE::MixedPicture& picture, const Band& band,
+                        AVFrame* frame);
+  Status Borrow(const PLANARPICTURE::PlanarPicture& planes, AVFrame* frame);
   void WriteBand(const PLANARPICTURE::MixedPicture& picture, const Band& band,
                  const YuvPlanes& target) const;
   AVFrame* NewFrame() const;
   static bool MakeWritable(AVFrame* frame);
-  HRESULT StageInto(const void* pixels, size_t size, AVFrame* frame);
-  HRESULT Send(AVFrame* frame, const ChunkSink& sink);
-  HRESULT OpenEncoder(int width, int height, DWORD scale, DWORD rate);
+  Status StageInto(const void* pixels, size_t size, AVFrame* frame);
+  Status Send(AVFrame* frame, const ChunkSink& sink);
+  Status OpenEncoder(int width, int height, uint32_t scale, uint32_t rate);
   void ApplyRateControl();
-  HRESULT Drain(const ChunkSink& sink);
-  std::vector<uint8_t> OutputFormat() const;
+  Status Drain(const ChunkSink& sink);
+  EncodedFormat OutputFormat() const;
 
   COMPRESSORCATALOG::CompressorInfo info_;
-  AVICOMPRESSOPTIONS options_;
-  std::string encoderOptions_;
+  ENCODERCHOICE::EncoderChoice choice_;
   bool globalHeader_ = false;
   AVCodecContext* context_ = nullptr;
   AVFrame* frame_ = nullptr;

@@ -7,10 +7,10 @@ namespace COMPRESSOR {
 
 class FullFramesCompressor : public Compressor {
  public:
-  HRESULT Start(const BITMAPINFOHEADER& input, DWORD scale, DWORD rate,
-                std::vector<uint8_t>* outputFormat) override;
-  HRESULT Compress(const void* pixels, size_t size, const ChunkSink& sink) override;
-  HRESULT Finish(const ChunkSink&) override { return AVIERR_OK; }
+  Status Start(const BgrFormat& input, uint32_t scale, uint32_t rate,
+               EncodedFormat* output) override;
+  Status Compress(const void* pixels, size_t size, const ChunkSink& sink) override;
+  Status Finish(const ChunkSink&) override { return Status::Ok; }
 
  private:
   uint32_t imageSize_ = 0;

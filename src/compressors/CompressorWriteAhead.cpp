@@ -32,13 +32,12 @@ WriteAheadCompressor::WriteAheadCompressor(std::unique_ptr<Compressor> inner, si
 
 WriteAheadCompressor::~WriteAheadCompressor() { StopWorker(); }
 
-HRESULT WriteAheadCompressor::Start(const BITMAPINFOHEADER& input, DWORD scale, DWORD rate,
-                                    std::vector<uint8_t>* outputFormat) {
-  if (worker_.joinable()) return AVIERR_UNSUPPORTED;
-  const HRESULT result = inner_->Start(input, scale, rate, outputFormat);
-  if (result != AVIERR_OK) return result;
-  const int32_t height = input.biHeight < 0 ? -input.biHeight : input.biHeight;
-  pictureBytes_ = BMPFRAME::ImageBytes(input.biWidth, height);
+Status WriteAheadCompressor::Start(const BgrFormat& input, uint32_t scale, uint32_t rate,
+                                   EncodedFormat* output) {
+  if (worker_.joinable()) return Status::Unsupported;
+  const Status result = inner_->Start(input, scale, rate, output);
+  if (result != Status::Ok) return result;
+  pictureBytes_ = BMPFRAME::ImageBytes(input.Width, input.Height);
   empty_.Reopen();
   staged_.Reopen();
   const size_t used =
@@ -46,19 +45,19 @@ HRESULT WriteAheadCompressor::Start(const BITMAPINFOHEADER& input, DWORD scale, 
   try {
     for (size_t slot = 0; slot < used; ++slot) {
       slots_[slot] = inner_->NewStagedPicture();
-      if (slots_[slot] == nullptr) return AVIERR_MEMORY;
+      if (slots_[slot] == nullptr) return Status::Memory;
       empty_.Push(slot);
     }
     worker_ = std::thread([this] { Work(); });
   } catch (const std::exception&) {
-    return AVIERR_MEMORY;
+    return Status::Memory;
   }
-  return AVIERR_OK;
+  return Status::Ok;
 }
 
-HRESULT WriteAheadCompressor::Compress(const void* pixels, size_t size, const ChunkSink& sink) {
-  if (!worker_.joinable()) return AVIERR_BADFORMAT;
-  if (pixels == nullptr || size < pictureBytes_) return AVIERR_BADSIZE;
+Status WriteAheadCompressor::Compress(const void* pixels, size_t size, const ChunkSink& sink) {
+  if (!worker_.joinable()) return Status::BadFormat;
+  if (pixels == nullptr || size < pictureBytes_) return Status::BadSize;
   // Only the picture's rows: the caller's buffer may be larger.
   return Queue([&](StagedPicture& slot) { return inner_->Stage(pixels, pictureBytes_, slot); },
                sink);
@@ -68,26 +67,26 @@ bool WriteAheadCompressor::TakesPlanar() const {
   return worker_.joinable() && inner_->TakesPlanar();
 }
 
-HRESULT WriteAheadCompressor::CompressMixed(const PLANARPICTURE::MixedPicture& picture,
-                                            const ChunkSink& sink) {
-  if (!worker_.joinable()) return AVIERR_BADFORMAT;
+Status WriteAheadCompressor::CompressMixed(const PLANARPICTURE::MixedPicture& picture,
+                                           const ChunkSink& sink) {
+  if (!worker_.joinable()) return Status::BadFormat;
   return Queue([&](StagedPicture& slot) { return inner_->StageMixed(picture, slot); }, sink);
 }
 
-HRESULT WriteAheadCompressor::Failure() {
+Status WriteAheadCompressor::Failure() {
   std::lock_guard lock(mutex_);
   return failure_;
 }
 
-HRESULT WriteAheadCompressor::Queue(const std::function<HRESULT(StagedPicture&)>& stage,
-                                    const ChunkSink& sink) {
-  if (const HRESULT failed = Failure(); failed != AVIERR_OK) return failed;
+Status WriteAheadCompressor::Queue(const std::function<Status(StagedPicture&)>& stage,
+                                   const ChunkSink& sink) {
+  if (const Status failed = Failure(); failed != Status::Ok) return failed;
   // The worker gives every slot back, also those it skips after a failure.
   const std::optional<size_t> slot = empty_.Pop();
-  if (!slot) return AVIERR_BADFORMAT;
-  HRESULT staged = Failure();
-  if (staged == AVIERR_OK) staged = stage(*slots_[*slot]);
-  if (staged != AVIERR_OK) {
+  if (!slot) return Status::BadFormat;
+  Status staged = Failure();
+  if (staged == Status::Ok) staged = stage(*slots_[*slot]);
+  if (staged != Status::Ok) {
     empty_.Push(*slot);
     return staged;
   }
@@ -95,14 +94,14 @@ HRESULT WriteAheadCompressor::Queue(const std::function<HRESULT(StagedPicture&)>
   return WriteReady(sink);
 }
 
-HRESULT WriteAheadCompressor::Finish(const ChunkSink& sink) {
+Status WriteAheadCompressor::Finish(const ChunkSink& sink) {
   if (!worker_.joinable()) return inner_->Finish(sink);
   StopWorker();
-  HRESULT result = failure_;
+  Status result = failure_;
   // The worker is gone: the inner compressor is ours alone now.
-  if (result == AVIERR_OK) result = inner_->Finish(collect_);
-  const HRESULT written = WriteReady(sink);
-  return result != AVIERR_OK ? result : written;
+  if (result == Status::Ok) result = inner_->Finish(collect_);
+  const Status written = WriteReady(sink);
+  return result != Status::Ok ? result : written;
 }
 
 // Lets the worker finish the pictures queued, then ends it.
@@ -115,11 +114,11 @@ void WriteAheadCompressor::StopWorker() {
 void WriteAheadCompressor::Work() {
   while (const std::optional<size_t> slot = staged_.Pop()) {
     // After a failure the pictures still queued are only given back.
-    const HRESULT result =
-        Failure() == AVIERR_OK ? inner_->CompressStaged(*slots_[*slot], collect_) : AVIERR_OK;
-    if (result != AVIERR_OK) {
+    const Status result =
+        Failure() == Status::Ok ? inner_->CompressStaged(*slots_[*slot], collect_) : Status::Ok;
+    if (result != Status::Ok) {
       std::lock_guard lock(mutex_);
-      if (failure_ == AVIERR_OK) failure_ = result;
+      if (failure_ == Status::Ok) failure_ = result;
     }
     MarkPictureEnd();
     empty_.Push(*slot);
@@ -128,7 +127,7 @@ void WriteAheadCompressor::Work() {
 
 // Keeps a chunk until the caller's thread writes it: an encoder's packet by
 // its reference, other bytes by a copy. The packets and buffers are reused.
-HRESULT WriteAheadCompressor::Collect(const Chunk& chunk) {
+Status WriteAheadCompressor::Collect(const Chunk& chunk) {
   HeldChunk held;
   {
     std::lock_guard lock(mutex_);
@@ -143,11 +142,11 @@ HRESULT WriteAheadCompressor::Collect(const Chunk& chunk) {
     held.shared = chunk.packet != nullptr;
     if (held.shared) {
       if (held.packet == nullptr) held.packet.reset(av_packet_alloc());
-      if (held.packet == nullptr) return AVIERR_MEMORY;
+      if (held.packet == nullptr) return Status::Memory;
       av_packet_move_ref(held.packet.get(), chunk.packet);
       // An encoder's packet normally owns its buffer; one that points into
       // the encoder's memory is copied before the encoder moves on.
-      if (av_packet_make_refcounted(held.packet.get()) < 0) return AVIERR_MEMORY;
+      if (av_packet_make_refcounted(held.packet.get()) < 0) return Status::Memory;
     } else {
       const uint8_t* bytes = static_cast<const uint8_t*>(chunk.data);
       held.bytes.assign(bytes, bytes + chunk.size);
@@ -155,9 +154,9 @@ HRESULT WriteAheadCompressor::Collect(const Chunk& chunk) {
     std::lock_guard lock(mutex_);
     ready_.push_back(std::move(held));
   } catch (const std::bad_alloc&) {
-    return AVIERR_MEMORY;
+    return Status::Memory;
   }
-  return AVIERR_OK;
+  return Status::Ok;
 }
 
 bool WriteAheadCompressor::NotifyPictureEnds(PictureEndHandler handler) {
@@ -175,20 +174,20 @@ void WriteAheadCompressor::MarkPictureEnd() {
     ready_.push_back(std::move(mark));
   } catch (const std::bad_alloc&) {
     std::lock_guard lock(mutex_);
-    if (failure_ == AVIERR_OK) failure_ = AVIERR_MEMORY;
+    if (failure_ == Status::Ok) failure_ = Status::Memory;
   }
 }
 
 // Writes the chunks ready so far, in order. After a failed write the rest
 // are dropped: the stream has ended for the caller.
-HRESULT WriteAheadCompressor::WriteReady(const ChunkSink& sink) {
+Status WriteAheadCompressor::WriteReady(const ChunkSink& sink) {
   {
     std::lock_guard lock(mutex_);
     writing_.swap(ready_);
   }
-  HRESULT result = AVIERR_OK;
+  Status result = Status::Ok;
   for (HeldChunk& held : writing_) {
-    if (result == AVIERR_OK) {
+    if (result == Status::Ok) {
       AVPacket* packet = held.shared ? held.packet.get() : nullptr;
       if (held.pictureEnd) {
         if (pictureEnd_) result = pictureEnd_();

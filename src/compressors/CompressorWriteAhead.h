@@ -20,17 +20,17 @@ class WriteAheadCompressor : public Compressor {
   explicit WriteAheadCompressor(std::unique_ptr<Compressor> inner, size_t slots = 3);
   ~WriteAheadCompressor() override;
 
-  HRESULT Start(const BITMAPINFOHEADER& input, DWORD scale, DWORD rate,
-                std::vector<uint8_t>* outputFormat) override;
-  HRESULT Compress(const void* pixels, size_t size, const ChunkSink& sink) override;
-  HRESULT Finish(const ChunkSink& sink) override;
+  Status Start(const BgrFormat& input, uint32_t scale, uint32_t rate,
+               EncodedFormat* output) override;
+  Status Compress(const void* pixels, size_t size, const ChunkSink& sink) override;
+  Status Finish(const ChunkSink& sink) override;
   bool TakesPlanar() const override;
-  HRESULT CompressMixed(const PLANARPICTURE::MixedPicture& picture, const ChunkSink& sink) override;
+  Status CompressMixed(const PLANARPICTURE::MixedPicture& picture, const ChunkSink& sink) override;
   bool NotifyPictureEnds(PictureEndHandler handler) override;
 
  private:
   // Stages a picture into the next slot (waiting for one) and queues it.
-  HRESULT Queue(const std::function<HRESULT(StagedPicture&)>& stage, const ChunkSink& sink);
+  Status Queue(const std::function<Status(StagedPicture&)>& stage, const ChunkSink& sink);
   // A chunk kept until the caller's thread writes it: the encoder's packet,
   // taken over, or else a copy of the bytes. Both are reused.
   struct PacketFree {
@@ -45,10 +45,10 @@ class WriteAheadCompressor : public Compressor {
   };
 
   void Work();
-  HRESULT Collect(const Chunk& chunk);
+  Status Collect(const Chunk& chunk);
   void MarkPictureEnd();
-  HRESULT WriteReady(const ChunkSink& sink);
-  HRESULT Failure();
+  Status WriteReady(const ChunkSink& sink);
+  Status Failure();
   void StopWorker();
 
   std::unique_ptr<Compressor> inner_;
@@ -63,7 +63,7 @@ class WriteAheadCompressor : public Compressor {
 
   std::mutex mutex_;
   std::vector<HeldChunk> ready_, spare_;
-  HRESULT failure_ = AVIERR_OK;  // the inner compressor's first failure
+  Status failure_ = Status::Ok;  // the inner compressor's first failure
   std::thread worker_;
 };
 

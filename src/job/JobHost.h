@@ -6,9 +6,9 @@
 // decision, so nothing here knows of widgets.
 #include <string>
 
+#include "compressors/EncoderChoice.h"
 #include "job/JobStatistics.h"
-#include "platform/AviRecords.h"
-#include "platform/WinTypes.h"
+#include "picture/BmpFrame.h"
 
 namespace SUBTITLEJOB {
 class SubtitleJob;
@@ -61,7 +61,7 @@ class JobHost {
   virtual void SetProgressMaximum(int maximum) = 0;
   virtual void SetProgressPosition(int position) = 0;
   // Called for every handled picture that was converted for showing.
-  virtual void ShowPreview(const BITMAPINFOHEADER* frame) = 0;
+  virtual void ShowPreview(const BMPFRAME::BmpView& picture) = 0;
   // False while nothing shows pictures: they may then go to the compressor
   // without being converted for showing.
   virtual bool ShowsPreview() const { return true; }
@@ -71,9 +71,10 @@ class JobHost {
   // Refreshes are wanted about once a second while enabled; each is asked
   // for with RefreshTimerTick of Job().
   virtual void SetRefreshTimer(bool enabled) = 0;
-  // The compressor for the output, filled into options; false when the
-  // choice was cancelled. flags are the choices asked for (ICMF_CHOOSE_...).
-  virtual bool ChooseCompressor(UINT flags, AVICOMPRESSOPTIONS& options) = 0;
+  // The compressor for the output; false when the choice was cancelled.
+  // request: which of the choice's fields are asked for.
+  virtual bool ChooseCompressor(const ENCODERCHOICE::ChoiceRequest& request,
+                                ENCODERCHOICE::EncoderChoice& choice) = 0;
   // A note the job has just logged.
   virtual void NoteReported(SUBTITLEJOB::JobNote /*note*/, const std::string& /*text*/) {}
   // The frame loop has just ended, before the output is closed.

@@ -125,8 +125,9 @@ std::optional<JobEnd> SubtitleJob::CreateOutput(const JobOptions& options) {
   request.Transcode = options.TranscodeVideo;
   request.FixAudioVbr = options.FixAudioVBR;
   request.Source = decoder_;
-  request.Chooser = [this](void*, UINT flags, AVICOMPRESSOPTIONS* choice) {
-    return host_.ChooseCompressor(flags, *choice) ? 1 : 0;
+  request.Chooser = [this](const ENCODERCHOICE::ChoiceRequest& asked,
+                           ENCODERCHOICE::EncoderChoice& choice) {
+    return host_.ChooseCompressor(asked, choice);
   };
   switch (output_->Create(request)) {
     case MEDIAOUTPUT::Setup::Ready:
@@ -347,7 +348,7 @@ bool SubtitleJob::WritePicture(uint8_t* image, Origin origin, double seconds) {
   }
   ++index;
   // A planar picture was never converted: no preview is open.
-  if (planar == nullptr) host_.ShowPreview(picture.Info());
+  if (planar == nullptr) host_.ShowPreview(picture);
   if (!transcode_ && !styledOn_) schedule_.AfterFrame(frame + 1);
   host_.SetProgressPosition(index);
   return true;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "avi/AviCompressor.h"
 #include "output/OutputFormat.h"
 
 namespace MEDIAOUTPUT {
@@ -36,9 +37,17 @@ Setup AviOutput::Create(const OutputRequest& request) {
   const HRESULT created = AVIFileCreateStreamA(file, &video, &videoInfo_);
   video_.reset(video);
   if (created != AVIERR_OK) return Fail("Can't create output video stream...");
+  // The service's choice is made by the job's chooser, in the service's
+  // record.
+  const SaveOptionsChooser chooser = [&request](void*, UINT flags, AVICOMPRESSOPTIONS* options) {
+    ENCODERCHOICE::EncoderChoice choice;
+    if (!request.Chooser || !request.Chooser(AVICOMPRESSOR::RequestOf(flags), choice)) return 0;
+    AVICOMPRESSOR::FillOptions(choice, *options);
+    return 1;
+  };
   AVICOMPRESSOPTIONS* choices[1] = {&compress_.Options};
-  if (AVISaveOptions(request.Chooser, request.Owner, ICMF_CHOOSE_KEYFRAME | ICMF_CHOOSE_DATARATE, 1,
-                     &video, choices) != 1)
+  if (AVISaveOptions(chooser, nullptr, ICMF_CHOOSE_KEYFRAME | ICMF_CHOOSE_DATARATE, 1, &video,
+                     choices) != 1)
     return Setup::NoCompressor;
   PAVISTREAM compressed = nullptr;
   const HRESULT made = AVIMakeCompressedStream(&compressed, video, &compress_.Options, nullptr);

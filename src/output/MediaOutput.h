@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "avi/Vfw.h"
+#include "compressors/EncoderChoice.h"
 #include "media/VelAvCodec.h"
 #include "picture/BmpFrame.h"
 #include "picture/PlanarPicture.h"
@@ -28,8 +28,7 @@ struct OutputRequest {
   bool Transcode = false;
   bool FixAudioVbr = false;
   const VELAVCODEC::VelAvCodec* Source = nullptr;  // opened
-  SaveOptionsChooser Chooser;                      // the compressor choice
-  void* Owner = nullptr;                           // the window the choice is centred on
+  ENCODERCHOICE::Chooser Chooser;                  // the compressor choice
 };
 
 enum class Setup { Ready, Failed, NoCompressor };

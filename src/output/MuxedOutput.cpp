@@ -13,7 +13,7 @@ extern "C" {
 
 #include "compressors/CompressorCatalog.h"
 #include "output/Mp4Length.h"
-#include "output/OutputFormat.h"
+#include "output/OutputTexts.h"
 
 namespace MEDIAOUTPUT {
 namespace {
@@ -66,8 +66,6 @@ void MuxedOutput::Finish() {
     context_ = nullptr;
   }
   av_packet_free(&packet_);
-  AVICOMPRESSOPTIONS* list[1] = {&options_};
-  AVISaveOptionsFree(1, list);
 }
 
 std::vector<std::string> MuxedOutput::Close() {
@@ -124,8 +122,8 @@ Setup MuxedOutput::Create(const OutputRequest& request) {
   av_dict_free(&options);
   if (initialised < 0) return Fail("Can't create output video stream...");
   // After the muxer's set-up, which names the library instead.
-  av_dict_set(&context_->metadata, "encoder", OUTPUTFORMAT::SoftwareText().c_str(), 0);
-  av_dict_set(&context_->metadata, "encoding_tool", OUTPUTFORMAT::SoftwareText().c_str(), 0);
+  av_dict_set(&context_->metadata, "encoder", OUTPUTTEXTS::SoftwareText().c_str(), 0);
+  av_dict_set(&context_->metadata, "encoding_tool", OUTPUTTEXTS::SoftwareText().c_str(), 0);
   if (avformat_write_header(context_, nullptr) < 0)
     return Fail("Can't create output video stream...");
   headerWritten_ = true;
@@ -143,35 +141,23 @@ bool MuxedOutput::CheckAudio(const VELAVCODEC::VelAvCodec& source) {
 }
 
 Setup MuxedOutput::ChooseCompressor(const OutputRequest& request) {
-  PAVISTREAM none = nullptr;
-  AVICOMPRESSOPTIONS* choices[1] = {&options_};
-  if (AVISaveOptions(request.Chooser, request.Owner, ICMF_CHOOSE_KEYFRAME | ICMF_CHOOSE_DATARATE, 1,
-                     &none, choices) != 1)
-    return Setup::NoCompressor;
-  const COMPRESSORCATALOG::CompressorInfo* info =
-      COMPRESSORCATALOG::FindCompressor(options_.fccHandler);
-  if (info == nullptr) return Fail(OUTPUTFORMAT::CompressedStreamErrorText(AVIERR_NOCOMPRESSOR));
+  ENCODERCHOICE::EncoderChoice choice;
+  if (!request.Chooser || !request.Chooser({}, choice)) return Setup::NoCompressor;
+  const COMPRESSORCATALOG::CompressorInfo* info = COMPRESSORCATALOG::FindCompressor(choice.Codec);
+  if (info == nullptr)
+    return Fail(OUTPUTTEXTS::CompressedStreamErrorText(COMPRESSOR::Status::NoCompressor));
   const AVCodec* encoder = info->encoder ? avcodec_find_encoder_by_name(info->encoder) : nullptr;
   if (encoder == nullptr ||
       avformat_query_codec(FormatOf(container_), encoder->id, FF_COMPLIANCE_NORMAL) != 1)
     return Fail("[MediaOutput::Create] Pictures of the compressor " + info->name +
                 " can't be stored in " + ContainerName() + " file...");
   codecId_ = encoder->id;
-  std::vector<BYTE> parms;
-  if (options_.lpParms) AVIReadBlock(options_.lpParms, &parms);
-  compressor_ = COMPRESSOR::MakeCompressor(
-      *info, options_, std::string(parms.begin(), std::find(parms.begin(), parms.end(), 0)), true);
+  compressor_ = COMPRESSOR::MakeCompressor(*info, choice, true);
   const VELAVCODEC::VelAvCodec& source = *request.Source;
-  BITMAPINFOHEADER input{};
-  input.biSize = sizeof input;
-  input.biWidth = source.Width;
-  input.biHeight = source.Height;  // bottom-up, as the pictures come
-  input.biPlanes = 1;
-  input.biBitCount = 24;
-  input.biCompression = BI_RGB;
-  if (compressor_->Start(input, DWORD(source.VideoScale), DWORD(source.VideoRate), &format_) !=
-      AVIERR_OK)
-    return Fail(OUTPUTFORMAT::CompressedStreamErrorText(AVIERR_COMPRESSOR));
+  // Bottom-up, as the pictures come.
+  if (compressor_->Start({source.Width, source.Height, false}, uint32_t(source.VideoScale),
+                         uint32_t(source.VideoRate), &format_) != COMPRESSOR::Status::Ok)
+    return Fail(OUTPUTTEXTS::CompressedStreamErrorText(COMPRESSOR::Status::CompressorFailed));
   if (source.FramesPerSecond > 0) frameSeconds_ = 1.0 / source.FramesPerSecond;
   return Setup::Ready;
 }
@@ -179,19 +165,19 @@ Setup MuxedOutput::ChooseCompressor(const OutputRequest& request) {
 bool MuxedOutput::OpenFile(const OutputRequest& request) {
   if (avformat_alloc_output_context2(&context_, FormatOf(container_), nullptr,
                                      request.Path.c_str()) < 0) {
-    Fail(OUTPUTFORMAT::OutputFileErrorText(AVIERR_MEMORY));
+    Fail(OUTPUTTEXTS::OutputFileErrorText(OUTPUTTEXTS::FileProblem::Memory));
     return false;
   }
   packet_ = av_packet_alloc();
   if (packet_ == nullptr) {
-    Fail(OUTPUTFORMAT::OutputFileErrorText(AVIERR_MEMORY));
+    Fail(OUTPUTTEXTS::OutputFileErrorText(OUTPUTTEXTS::FileProblem::Memory));
     return false;
   }
   path_ = request.Path;
   const int opened = avio_open(&context_->pb, request.Path.c_str(), AVIO_FLAG_WRITE);
   if (opened < 0) {
     lastErrno_ = AVUNERROR(opened);
-    Fail(OUTPUTFORMAT::OutputFileErrorText(AVIERR_FILEOPEN));
+    Fail(OUTPUTTEXTS::OutputFileErrorText(OUTPUTTEXTS::FileProblem::Open));
     return false;
   }
   return true;
@@ -200,14 +186,12 @@ bool MuxedOutput::OpenFile(const OutputRequest& request) {
 bool MuxedOutput::AddVideoStream(const OutputRequest& request) {
   video_ = avformat_new_stream(context_, nullptr);
   if (video_ == nullptr) return Fail("Can't create output video stream..."), false;
-  BITMAPINFOHEADER header;
-  std::memcpy(&header, format_.data(), sizeof header);
   AVCodecParameters* parameters = video_->codecpar;
   parameters->codec_type = AVMEDIA_TYPE_VIDEO;
   parameters->codec_id = AVCodecID(codecId_);
-  parameters->width = header.biWidth;
-  parameters->height = std::abs(header.biHeight);
-  if (!CopyExtraData(parameters, format_.data() + sizeof header, format_.size() - sizeof header))
+  parameters->width = format_.Width;
+  parameters->height = std::abs(format_.Height);
+  if (!CopyExtraData(parameters, format_.ExtraData.data(), format_.ExtraData.size()))
     return Fail("Can't create output video stream..."), false;
   video_->time_base = AVRational{1, 90000};
   video_->avg_frame_rate = av_d2q(request.Source->AverageFramesPerSecond(), 1 << 20);
@@ -254,17 +238,17 @@ bool MuxedOutput::WriteMixedPicture(const PLANARPICTURE::MixedPicture& picture, 
 
 bool MuxedOutput::WriteCompressed(
     double seconds, uint64_t& bytes,
-    const std::function<HRESULT(const COMPRESSOR::ChunkSink&)>& compress) {
+    const std::function<COMPRESSOR::Status(const COMPRESSOR::ChunkSink&)>& compress) {
   // Strictly rising times: a muxer refuses two pictures at one time.
   int64_t pts = std::llround(seconds / av_q2d(video_->time_base));
   if (videoTimes_.Place(pts, FrameTicks()) == RISINGTIMES::RisingTimes::Verdict::Dropped)
     return true;
   pending_.push_back(pts);
   videoBytes_ = &bytes;
-  const HRESULT result =
+  const COMPRESSOR::Status result =
       compress([this](const COMPRESSOR::Chunk& chunk) { return WriteVideoChunk(chunk); });
   videoBytes_ = nullptr;
-  if (result == AVIERR_OK) return true;
+  if (result == COMPRESSOR::Status::Ok) return true;
   if (error_.empty()) error_ = "Can't write video output...";
   return false;
 }
@@ -272,7 +256,7 @@ bool MuxedOutput::WriteCompressed(
 // The muxer keeps a packet until it interleaves it. The encoder's own packet
 // goes to it as it is, by its reference, with nothing of the encoder's but
 // the bytes; bare bytes are copied by the muxer.
-HRESULT MuxedOutput::WriteVideoChunk(const COMPRESSOR::Chunk& chunk) {
+COMPRESSOR::Status MuxedOutput::WriteVideoChunk(const COMPRESSOR::Chunk& chunk) {
   AVPacket* packet = chunk.packet;
   if (packet != nullptr) {
     av_packet_free_side_data(packet);
@@ -290,10 +274,10 @@ HRESULT MuxedOutput::WriteVideoChunk(const COMPRESSOR::Chunk& chunk) {
   const int64_t end = packet->pts + packet->duration;
   // Leaves the packet blank, written or not.
   const int result = av_interleaved_write_frame(context_, packet);
-  if (!Written(result, "Can't write video output...")) return AVIERR_FILEWRITE;
+  if (!Written(result, "Can't write video output...")) return COMPRESSOR::Status::WriteFailed;
   videoEnd_ = std::max(videoEnd_, end);
   if (videoBytes_) *videoBytes_ += chunk.size;
-  return AVIERR_OK;
+  return COMPRESSOR::Status::Ok;
 }
 
 bool MuxedOutput::WriteAudio(const AudioPacket& packet, uint64_t& bytes) {

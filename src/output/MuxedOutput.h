@@ -39,8 +39,9 @@ class MuxedOutput : public MediaOutput {
 
  private:
   // Compresses one picture (compress gives it to the compressor with the sink).
-  bool WriteCompressed(double seconds, uint64_t& bytes,
-                       const std::function<HRESULT(const COMPRESSOR::ChunkSink&)>& compress);
+  bool WriteCompressed(
+      double seconds, uint64_t& bytes,
+      const std::function<COMPRESSOR::Status(const COMPRESSOR::ChunkSink&)>& compress);
   Setup Fail(const std::string& text);
   const char* ContainerName() const;
   bool CheckAudio(const VELAVCODEC::VelAvCodec& source);
@@ -48,7 +49,7 @@ class MuxedOutput : public MediaOutput {
   bool OpenFile(const OutputRequest& request);
   bool AddVideoStream(const OutputRequest& request);
   bool AddAudioStream(const VELAVCODEC::VelAvCodec& source);
-  HRESULT WriteVideoChunk(const COMPRESSOR::Chunk& chunk);
+  COMPRESSOR::Status WriteVideoChunk(const COMPRESSOR::Chunk& chunk);
   bool Written(int result, const char* text);
   void Finish();
   void StateMp4Length();
@@ -64,10 +65,9 @@ class MuxedOutput : public MediaOutput {
   // their own, made once.
   AVPacket* packet_ = nullptr;
   int32_t audioBaseNum_ = 1, audioBaseDen_ = 1;
-  AVICOMPRESSOPTIONS options_{};
   std::unique_ptr<COMPRESSOR::Compressor> compressor_;
   int codecId_ = 0;
-  std::vector<uint8_t> format_;  // the compressor's BITMAPINFOHEADER and extra data
+  COMPRESSOR::EncodedFormat format_;
   double frameSeconds_ = 0.04;
   // The times of pictures handed to the compressor whose chunks are still to
   // come: chunks come back in the order the pictures went in.

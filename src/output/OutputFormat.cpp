@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "output/OutputTexts.h"
 #include "platform/ProgramInfo.h"
 
 namespace OUTPUTFORMAT {
@@ -68,15 +69,10 @@ std::vector<uint8_t> AudioFormatBlock(const VELAVCODEC::AudioStreamValues& audio
   return block;
 }
 
-std::string SoftwareText() {
-  return std::string(PROGRAMINFO::kProgramTitle) + " | " + PROGRAMINFO::kWebSite + " | " +
-         PROGRAMINFO::kContactAddress1 + " & " + PROGRAMINFO::kContactAddress2;
-}
-
 std::vector<uint8_t> SoftwareInfoBlock() {
   constexpr size_t kTextOffset = 12;
   constexpr size_t kTextSize = kSoftwareInfoSize - kTextOffset;
-  const std::string text = SoftwareText();
+  const std::string text = OUTPUTTEXTS::SoftwareText();
   std::vector<uint8_t> block(kSoftwareInfoSize, 0);
   PutDword(block, 0, listtypeAVIINFO);
   PutDword(block, 4, MakeFourCC('I', 'S', 'F', 'T'));

@@ -18,8 +18,6 @@ AVISTREAMINFOA VideoStreamInfo(const VELAVCODEC::VideoStreamValues& video, bool 
 AVISTREAMINFOA AudioStreamInfo(const VELAVCODEC::AudioStreamValues& audio, bool fixAudioVbr);
 // WAVEFORMATEX followed by the codec's extra data.
 std::vector<uint8_t> AudioFormatBlock(const VELAVCODEC::AudioStreamValues& audio);
-// The text naming the program and its maker.
-std::string SoftwareText();
 // The LIST/INFO data with the ISFT text naming the program and its maker.
 std::vector<uint8_t> SoftwareInfoBlock();
 

@@ -7,7 +7,6 @@
 #include <map>
 #include <string_view>
 
-#include "avi/Vfw.h"
 #include "compressors/CompressorCatalog.h"
 #include "shell/JobSettings.h"
 #include "shell/LookArguments.h"
@@ -271,46 +270,37 @@ std::string ParseJobArguments(const Arguments& args, const SETTINGS::Settings& s
   return CheckComplete(result, delayFrames && delayMs);
 }
 
-bool FillCompressOptions(const JobArguments& arguments, AVICOMPRESSOPTIONS& options) {
+bool ChoiceOf(const JobArguments& arguments, ENCODERCHOICE::EncoderChoice& choice) {
   const auto* compressor = COMPRESSORCATALOG::FindCompressorByCode(arguments.Compressor);
   if (compressor == nullptr) return false;
-  options = AVICOMPRESSOPTIONS{};
-  options.fccType = streamtypeVIDEO;
-  options.fccHandler = compressor->code;
-  options.dwQuality = arguments.Quality ? DWORD(*arguments.Quality) : ICQUALITY_DEFAULT;
-  options.dwFlags = AVICOMPRESSF_VALID;
+  choice = ENCODERCHOICE::EncoderChoice{};
+  choice.Codec = compressor->code;
+  choice.Quality =
+      arguments.Quality ? uint32_t(*arguments.Quality) : ENCODERCHOICE::kDefaultQuality;
   if (arguments.KeyFrames) {
-    options.dwKeyFrameEvery = DWORD(*arguments.KeyFrames);
-    options.dwFlags |= AVICOMPRESSF_KEYFRAMES;
+    choice.KeyFrameEvery = uint32_t(*arguments.KeyFrames);
+    choice.KeyFramesOn = true;
   }
   if (arguments.DataRate) {
-    options.dwBytesPerSecond = DWORD(*arguments.DataRate) * 1024;
-    options.dwFlags |= AVICOMPRESSF_DATARATE;
+    choice.BytesPerSecond = uint32_t(*arguments.DataRate) * 1024;
+    choice.DataRateOn = true;
   }
-  if (!arguments.EncoderOptions.empty()) {
-    // With its terminating zero, as the encoder reads it.
-    options.cbParms = DWORD(arguments.EncoderOptions.size() + 1);
-    options.lpParms = AVIAllocBlock(arguments.EncoderOptions.c_str(), options.cbParms);
-  }
+  choice.EncoderOptions = arguments.EncoderOptions;
   return true;
 }
 
-void TakeCompressOptions(const AVICOMPRESSOPTIONS& options, JobArguments& arguments) {
-  std::string code = COMPRESSORCATALOG::CodeText(options.fccHandler);
+void TakeChoice(const ENCODERCHOICE::EncoderChoice& choice, JobArguments& arguments) {
+  std::string code = COMPRESSORCATALOG::CodeText(choice.Codec);
   code.erase(code.find_last_not_of(' ') + 1);
   arguments.Compressor = code;
   arguments.Quality.reset();
-  if (options.dwQuality != ICQUALITY_DEFAULT)
-    arguments.Quality = int(std::min<DWORD>(options.dwQuality, ICQUALITY_HIGH));
+  if (choice.Quality != ENCODERCHOICE::kDefaultQuality)
+    arguments.Quality = int(std::min(choice.Quality, ENCODERCHOICE::kHighestQuality));
   arguments.KeyFrames.reset();
-  if (options.dwFlags & AVICOMPRESSF_KEYFRAMES) arguments.KeyFrames = int(options.dwKeyFrameEvery);
+  if (choice.KeyFramesOn) arguments.KeyFrames = int(choice.KeyFrameEvery);
   arguments.DataRate.reset();
-  if (options.dwFlags & AVICOMPRESSF_DATARATE)
-    arguments.DataRate = int(options.dwBytesPerSecond / 1024);
-  std::vector<BYTE> parms;
-  arguments.EncoderOptions.clear();
-  if (options.lpParms && AVIReadBlock(options.lpParms, &parms))
-    arguments.EncoderOptions.assign(parms.begin(), std::find(parms.begin(), parms.end(), 0));
+  if (choice.DataRateOn) arguments.DataRate = int(choice.BytesPerSecond / 1024);
+  arguments.EncoderOptions = choice.EncoderOptions;
 }
 
 Arguments FormatJobArguments(const JobArguments& job) {

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "compressors/EncoderChoice.h"
 #include "job/JobOptions.h"
-#include "platform/AviRecords.h"
 #include "shell/Settings.h"
 
 namespace JOBARGUMENTS {
@@ -42,12 +42,11 @@ std::string ParseJobArguments(const Arguments& args, const SETTINGS::Settings& s
                               JobArguments& result);
 
 // The compressor choice the arguments make; false when the compressor is
-// unknown. Encoder options go into a block of lpParms, which the
-// choice's user releases with AVISaveOptionsFree.
-bool FillCompressOptions(const JobArguments& arguments, AVICOMPRESSOPTIONS& options);
+// unknown.
+bool ChoiceOf(const JobArguments& arguments, ENCODERCHOICE::EncoderChoice& choice);
 // The reverse: the arguments that make this compressor choice, its encoder
 // options included.
-void TakeCompressOptions(const AVICOMPRESSOPTIONS& options, JobArguments& arguments);
+void TakeChoice(const ENCODERCHOICE::EncoderChoice& choice, JobArguments& arguments);
 
 // Arguments that give back this job when parsed over any settings file:
 // every option is written, and --defaults keeps the settings' values out of

@@ -61,21 +61,21 @@ void SaveFont(IniFile& file, const SUBTITLEFONT::SubtitleFont& font) {
 constexpr const char* kCompressor = "COMPRESSOR";
 
 // "XVID", "DIB": the code's characters without its trailing blanks.
-std::string CodeText(FOURCC code) {
+std::string CodeText(uint32_t code) {
   std::string text;
   for (int i = 0; i < 4; ++i) text += char((code >> (8 * i)) & 0xFF);
   return text.substr(0, text.find_last_not_of(' ') + 1);
 }
 
 // Up to four printable characters; anything else gives the fallback.
-FOURCC ParseCode(const std::string& text, FOURCC fallback) {
+uint32_t ParseCode(const std::string& text, uint32_t fallback) {
   if (text.empty() || text.size() > 4) return fallback;
   char c[4] = {' ', ' ', ' ', ' '};
   for (size_t i = 0; i < text.size(); ++i) {
     if (text[i] <= ' ' || text[i] > '~') return fallback;
     c[i] = text[i];
   }
-  return MakeFourCC(c[0], c[1], c[2], c[3]);
+  return ENCODERCHOICE::FourCC(c[0], c[1], c[2], c[3]);
 }
 
 }  // namespace
@@ -155,33 +155,33 @@ bool SaveSettings(const std::string& path, const Settings& settings, std::string
   return false;
 }
 
-std::optional<AVICOMPRESSOPTIONS> LoadCompressorChoice(const std::string& path) {
+std::optional<ENCODERCHOICE::EncoderChoice> LoadCompressorChoice(const std::string& path) {
   const IniFile file(path);
   if (file.ReadString(kCompressor, "Code", "").empty()) return std::nullopt;
-  AVICOMPRESSOPTIONS choice{};
-  choice.fccType = streamtypeVIDEO;
-  choice.fccHandler =
-      ParseCode(file.ReadString(kCompressor, "Code", ""), MakeFourCC('X', 'V', 'I', 'D'));
-  choice.dwQuality = DWORD(std::clamp(file.ReadInteger(kCompressor, "Quality", 7500), 0, 10000));
+  ENCODERCHOICE::EncoderChoice choice;
+  choice.Codec = ParseCode(file.ReadString(kCompressor, "Code", ""),
+                           ENCODERCHOICE::FourCC('X', 'V', 'I', 'D'));
+  choice.Quality = uint32_t(std::clamp(file.ReadInteger(kCompressor, "Quality", 7500), 0, 10000));
   // The ranges of the dialog's fields.
-  choice.dwKeyFrameEvery =
-      DWORD(std::clamp(file.ReadInteger(kCompressor, "KeyFrames", 250), 1, 100000));
-  choice.dwBytesPerSecond =
-      DWORD(std::clamp(file.ReadInteger(kCompressor, "DataRate", 300), 1, 1000000)) * 1024;
-  if (file.ReadBool(kCompressor, "KeyFramesOn", false)) choice.dwFlags |= AVICOMPRESSF_KEYFRAMES;
-  if (file.ReadBool(kCompressor, "DataRateOn", false)) choice.dwFlags |= AVICOMPRESSF_DATARATE;
+  choice.KeyFrameEvery =
+      uint32_t(std::clamp(file.ReadInteger(kCompressor, "KeyFrames", 250), 1, 100000));
+  choice.BytesPerSecond =
+      uint32_t(std::clamp(file.ReadInteger(kCompressor, "DataRate", 300), 1, 1000000)) * 1024;
+  choice.KeyFramesOn = file.ReadBool(kCompressor, "KeyFramesOn", false);
+  choice.DataRateOn = file.ReadBool(kCompressor, "DataRateOn", false);
   return choice;
 }
 
-bool SaveCompressorChoice(const std::string& path, const AVICOMPRESSOPTIONS& choice,
+bool SaveCompressorChoice(const std::string& path, const ENCODERCHOICE::EncoderChoice& choice,
                           std::string& error) {
   IniFile file(path);
-  file.WriteString(kCompressor, "Code", CodeText(choice.fccHandler));
-  file.WriteInteger(kCompressor, "Quality", int32_t(std::min<DWORD>(choice.dwQuality, 10000)));
-  file.WriteInteger(kCompressor, "KeyFrames", int32_t(choice.dwKeyFrameEvery));
-  file.WriteBool(kCompressor, "KeyFramesOn", (choice.dwFlags & AVICOMPRESSF_KEYFRAMES) != 0);
-  file.WriteInteger(kCompressor, "DataRate", int32_t(choice.dwBytesPerSecond / 1024));
-  file.WriteBool(kCompressor, "DataRateOn", (choice.dwFlags & AVICOMPRESSF_DATARATE) != 0);
+  file.WriteString(kCompressor, "Code", CodeText(choice.Codec));
+  file.WriteInteger(kCompressor, "Quality",
+                    int32_t(std::min(choice.Quality, ENCODERCHOICE::kHighestQuality)));
+  file.WriteInteger(kCompressor, "KeyFrames", int32_t(choice.KeyFrameEvery));
+  file.WriteBool(kCompressor, "KeyFramesOn", choice.KeyFramesOn);
+  file.WriteInteger(kCompressor, "DataRate", int32_t(choice.BytesPerSecond / 1024));
+  file.WriteBool(kCompressor, "DataRateOn", choice.DataRateOn);
   if (file.UpdateFile()) return true;
   error = "Unable to write to " + path;
   return false;

@@ -7,7 +7,7 @@
 #include <optional>
 #include <string>
 
-#include "platform/AviRecords.h"
+#include "compressors/EncoderChoice.h"
 #include "subtitles/ReadingOptions.h"
 #include "subtitles/StyledOptions.h"
 #include "subtitles/SubtitleFont.h"
@@ -67,9 +67,9 @@ uint32_t ParseColor(const std::string& text);
 // second in the file) and whether those two are switched on. None while the
 // section has no Code; a Code that is no code of four characters is XVID,
 // and a value missing or out of the dialog's range is its default.
-std::optional<AVICOMPRESSOPTIONS> LoadCompressorChoice(const std::string& path);
+std::optional<ENCODERCHOICE::EncoderChoice> LoadCompressorChoice(const std::string& path);
 // Fails with "Unable to write to <path>".
-bool SaveCompressorChoice(const std::string& path, const AVICOMPRESSOPTIONS& choice,
+bool SaveCompressorChoice(const std::string& path, const ENCODERCHOICE::EncoderChoice& choice,
                           std::string& error);
 
 }  // namespace SETTINGS

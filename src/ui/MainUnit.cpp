@@ -484,10 +484,11 @@ void TMainForm::FillSubtitleTracks() {
                                      .arg(ToQString(materials_.Decoder->SubtitleTrackName(k))));
 }
 
-SaveOptionsChooser TMainForm::CompressorChooser() {
+// The dialog is centred on the window.
+ENCODERCHOICE::Chooser TMainForm::CompressorChooser() {
   if (Environment.CompressorChooser) return Environment.CompressorChooser;
-  return [this](void* owner, UINT flags, AVICOMPRESSOPTIONS* options) {
-    return TCOMPRESSORDIALOG::ShowCompressorDialogFrom(owner, flags, options, CompressorMemory);
+  return [this](const ENCODERCHOICE::ChoiceRequest& request, ENCODERCHOICE::EncoderChoice& choice) {
+    return TCOMPRESSORDIALOG::ShowCompressorDialogFrom(this, request, choice, CompressorMemory);
   };
 }
 

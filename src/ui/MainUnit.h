@@ -8,7 +8,7 @@
 #include <optional>
 #include <string>
 
-#include "avi/Vfw.h"
+#include "compressors/EncoderChoice.h"
 #include "job/JobHost.h"
 #include "job/JobMaterials.h"
 #include "job/JobOptions.h"
@@ -44,7 +44,7 @@ struct TMainFormEnvironment {
   FILEDIALOGS::FileDialogRunner FileDialog;     // empty: the platform's dialogs
   FONTDIALOG::FontDialogRunner FontDialog;      // empty: TFontDialog
   LOOKCONTROLS::ColorDialogRunner ColorDialog;  // empty: the colour dialog
-  SaveOptionsChooser CompressorChooser;         // empty: the compressor dialog
+  ENCODERCHOICE::Chooser CompressorChooser;     // empty: the compressor dialog
 };
 
 class TMainForm : public QMainWindow {
@@ -121,7 +121,7 @@ class TMainForm : public QMainWindow {
   // The file the settings were read from and are written to.
   std::string SettingsPath() const;
   // How the job's compressor is chosen.
-  SaveOptionsChooser CompressorChooser();
+  ENCODERCHOICE::Chooser CompressorChooser();
   // The decoder, subtitle file and overlay the window lends to each job and
   // still; all null once the window has released them at its close.
   const JOBMATERIALS::JobMaterials& Materials() const { return materials_; }
@@ -169,7 +169,7 @@ class TMainForm : public QMainWindow {
   SUBTITLEFONT::SubtitleFont FDFont;
   // The compressor dialog's last choice, kept in the settings file once
   // there is one.
-  std::optional<AVICOMPRESSOPTIONS> CompressorMemory;
+  std::optional<ENCODERCHOICE::EncoderChoice> CompressorMemory;
   bool ObjectsReleased = false;
   std::unique_ptr<WINDOWJOBHOST::WindowJobHost> JobHost;
   std::unique_ptr<SUBTITLEJOB::SubtitleJob> SubtitleJobRun;

@@ -8,7 +8,6 @@
 #include <algorithm>
 #include <filesystem>
 
-#include "avi/Vfw.h"
 #include "job/SubtitleJob.h"
 #include "platform/MessageBox.h"
 #include "shell/Settings.h"
@@ -215,14 +214,10 @@ void TQueuePanel::Move(int step) {
 // The compressor is chosen when the job is added, as Start would ask for it,
 // so that the run asks nothing.
 bool TQueuePanel::ChooseCompressor(JOBARGUMENTS::JobArguments& job) {
-  const SaveOptionsChooser chooser = form_.CompressorChooser();
-  AVICOMPRESSOPTIONS options{};
-  if (!chooser || chooser(static_cast<QWidget*>(&form_),
-                          ICMF_CHOOSE_KEYFRAME | ICMF_CHOOSE_DATARATE, &options) != 1)
-    return false;
-  JOBARGUMENTS::TakeCompressOptions(options, job);
-  AVICOMPRESSOPTIONS* records[] = {&options};
-  AVISaveOptionsFree(1, records);
+  const ENCODERCHOICE::Chooser chooser = form_.CompressorChooser();
+  ENCODERCHOICE::EncoderChoice choice;
+  if (!chooser || !chooser({}, choice)) return false;
+  JOBARGUMENTS::TakeChoice(choice, job);
   return true;
 }
 

@@ -132,8 +132,8 @@ void WindowJobHost::SetProgressPosition(int position) {
   ReportProgress({});
 }
 
-void WindowJobHost::ShowPreview(const BITMAPINFOHEADER* frame) {
-  if (TPreviewForm* preview = form_.ShownPreview()) preview->DrawFrame(frame);
+void WindowJobHost::ShowPreview(const BMPFRAME::BmpView& picture) {
+  if (TPreviewForm* preview = form_.ShownPreview()) preview->DrawFrame(picture.Info());
 }
 
 bool WindowJobHost::ShowsPreview() const { return form_.ShownPreview() != nullptr; }
@@ -147,11 +147,11 @@ void WindowJobHost::SetRefreshTimer(bool enabled) {
     form_.TRefresh->stop();
 }
 
-// The dialog is centred on the window.
-bool WindowJobHost::ChooseCompressor(UINT flags, AVICOMPRESSOPTIONS& options) {
-  if (queued_ != nullptr) return JOBARGUMENTS::FillCompressOptions(queued_->Arguments, options);
-  const SaveOptionsChooser chooser = form_.CompressorChooser();
-  return chooser && chooser(static_cast<QWidget*>(&form_), flags, &options) == 1;
+bool WindowJobHost::ChooseCompressor(const ENCODERCHOICE::ChoiceRequest& request,
+                                     ENCODERCHOICE::EncoderChoice& choice) {
+  if (queued_ != nullptr) return JOBARGUMENTS::ChoiceOf(queued_->Arguments, choice);
+  const ENCODERCHOICE::Chooser chooser = form_.CompressorChooser();
+  return chooser && chooser(request, choice);
 }
 
 }  // namespace WINDOWJOBHOST

@@ -41,11 +41,12 @@ class WindowJobHost : public JOBHOST::JobHost {
                       const JOBSTATISTICS::Progress& figures) override;
   void SetProgressMaximum(int maximum) override;
   void SetProgressPosition(int position) override;
-  void ShowPreview(const BITMAPINFOHEADER* frame) override;
+  void ShowPreview(const BMPFRAME::BmpView& picture) override;
   bool ShowsPreview() const override;
   void ProcessMessages() override;
   void SetRefreshTimer(bool enabled) override;
-  bool ChooseCompressor(UINT flags, AVICOMPRESSOPTIONS& options) override;
+  bool ChooseCompressor(const ENCODERCHOICE::ChoiceRequest& request,
+                        ENCODERCHOICE::EncoderChoice& choice) override;
   void LoopEnded(SUBTITLEJOB::JobEnd) override {}
   void NoteReported(SUBTITLEJOB::JobNote note, const std::string& text) override;
   void JobEnded(SUBTITLEJOB::JobEnd end) override;

@@ -41,7 +41,7 @@ TEST(ListCompressorsCommand, CodesMatchWithoutRegardToCaseOrTrailingBlanks) {
     ASSERT_NE(info, nullptr) << code;
     EXPECT_EQ(info->code, COMPRESSORCATALOG::kFullFrames);
   }
-  if (COMPRESSORCATALOG::FindCompressor(MakeFourCC('H', '2', '6', '4')))
+  if (COMPRESSORCATALOG::FindCompressor(ENCODERCHOICE::FourCC('H', '2', '6', '4')))
     EXPECT_NE(FindCompressorByCode("h264"), nullptr);
   for (const char* code : {"", "   ", " DIB", "DIBX", "DIB X", "NONE"})
     EXPECT_EQ(FindCompressorByCode(code), nullptr) << '"' << code << '"';

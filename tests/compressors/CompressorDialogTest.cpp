@@ -8,7 +8,6 @@
 #include <QSpinBox>
 #include <QTimer>
 
-#include "avi/Vfw.h"
 #include "compressors/CompressorCatalog.h"
 #include "compressors/widgets/CompressorDialog.h"
 
@@ -16,7 +15,8 @@ namespace {
 
 using TCOMPRESSORDIALOG::TCompressorDialog;
 
-constexpr UINT kBoth = ICMF_CHOOSE_KEYFRAME | ICMF_CHOOSE_DATARATE;
+constexpr ENCODERCHOICE::ChoiceRequest kBoth{true, true};
+constexpr ENCODERCHOICE::ChoiceRequest kNeither{false, false};
 
 template <typename T>
 T* Control(QWidget& dialog, const char* name) {
@@ -25,11 +25,11 @@ T* Control(QWidget& dialog, const char* name) {
   return control;
 }
 
-int IndexOf(QComboBox* list, FOURCC code) { return list->findData(QVariant(uint(code))); }
+int IndexOf(QComboBox* list, uint32_t code) { return list->findData(QVariant(uint(code))); }
 
 // First in this file: nothing has been confirmed yet in this process.
 TEST(CompressorDialog, StartsFromMpeg4UntilAChoiceIsConfirmed) {
-  const FOURCC xvid = MakeFourCC('X', 'V', 'I', 'D');
+  const uint32_t xvid = ENCODERCHOICE::FourCC('X', 'V', 'I', 'D');
   if (!COMPRESSORCATALOG::FindCompressor(xvid)) GTEST_SKIP() << "no MPEG-4 encoder";
   TCompressorDialog dialog(nullptr, kBoth);
   EXPECT_EQ(Control<QComboBox>(dialog, "CBCompressor")->currentData().toUInt(), xvid);
@@ -49,7 +49,7 @@ TEST(CompressorDialog, ListsEveryInstalledCompressor) {
 }
 
 TEST(CompressorDialog, FillsTheOptionsFromItsFields) {
-  const FOURCC xvid = MakeFourCC('X', 'V', 'I', 'D');
+  const uint32_t xvid = ENCODERCHOICE::FourCC('X', 'V', 'I', 'D');
   if (!COMPRESSORCATALOG::FindCompressor(xvid)) GTEST_SKIP() << "no MPEG-4 encoder";
   TCompressorDialog dialog(nullptr, kBoth);
   auto* list = Control<QComboBox>(dialog, "CBCompressor");
@@ -59,25 +59,24 @@ TEST(CompressorDialog, FillsTheOptionsFromItsFields) {
   Control<QSpinBox>(dialog, "UDKeyFrames")->setValue(12);
   Control<QCheckBox>(dialog, "CBDataRate")->setChecked(true);
   Control<QSpinBox>(dialog, "UDDataRate")->setValue(100);
-  AVICOMPRESSOPTIONS options{};
-  dialog.FillOptions(&options);
-  EXPECT_EQ(options.fccType, streamtypeVIDEO);
-  EXPECT_EQ(options.fccHandler, xvid);
-  EXPECT_EQ(options.dwQuality, 6000u);
-  EXPECT_EQ(options.dwFlags, AVICOMPRESSF_KEYFRAMES | AVICOMPRESSF_DATARATE);
-  EXPECT_EQ(options.dwKeyFrameEvery, 12u);
-  EXPECT_EQ(options.dwBytesPerSecond, 102400u);
+  ENCODERCHOICE::EncoderChoice choice;
+  dialog.FillChoice(choice);
+  EXPECT_EQ(choice.Codec, xvid);
+  EXPECT_EQ(choice.Quality, 6000u);
+  EXPECT_TRUE(choice.KeyFramesOn && choice.DataRateOn);
+  EXPECT_EQ(choice.KeyFrameEvery, 12u);
+  EXPECT_EQ(choice.BytesPerSecond, 102400u);
 }
 
 TEST(CompressorDialog, ShowsOnlyTheFieldsAskedForAndGreysOutWhatTheCompressorIgnores) {
-  TCompressorDialog plain(nullptr, 0);
+  TCompressorDialog plain(nullptr, kNeither);
   plain.show();
   EXPECT_FALSE(Control<QCheckBox>(plain, "CBKeyFrames")->isVisible());
   EXPECT_FALSE(Control<QCheckBox>(plain, "CBDataRate")->isVisible());
   Control<QCheckBox>(plain, "CBKeyFrames")->setChecked(true);
-  AVICOMPRESSOPTIONS options{};
-  plain.FillOptions(&options);
-  EXPECT_EQ(options.dwFlags, 0u);
+  ENCODERCHOICE::EncoderChoice choice;
+  plain.FillChoice(choice);
+  EXPECT_FALSE(choice.KeyFramesOn || choice.DataRateOn);
 
   TCompressorDialog both(nullptr, kBoth);
   both.show();
@@ -99,21 +98,19 @@ void AnswerDialogLater(const char* button, int chooseIndex = -1) {
   });
 }
 
-TEST(CompressorDialog, AnswersOneOnOkZeroOnCancelAndRemembersTheChoice) {
-  const SaveOptionsChooser dialog = TCOMPRESSORDIALOG::ShowCompressorDialog;
+TEST(CompressorDialog, AnswersTrueOnOkFalseOnCancelAndRemembersTheChoice) {
   const auto& installed = COMPRESSORCATALOG::InstalledCompressors();
   const int lastIndex = int(installed.size()) - 1;
-  AVICOMPRESSOPTIONS options{};
-  AVICOMPRESSOPTIONS* list[] = {&options};
-  PAVISTREAM noStream = nullptr;
+  ENCODERCHOICE::EncoderChoice choice;
+  choice.Codec = 0;
 
   AnswerDialogLater("BCancel");
-  EXPECT_EQ(AVISaveOptions(dialog, nullptr, kBoth, 1, &noStream, list), 0);
-  EXPECT_EQ(options.fccHandler, 0u);
+  EXPECT_FALSE(TCOMPRESSORDIALOG::ShowCompressorDialog(nullptr, kBoth, choice));
+  EXPECT_EQ(choice.Codec, 0u);
 
   AnswerDialogLater("BOK", lastIndex);
-  EXPECT_EQ(AVISaveOptions(dialog, nullptr, kBoth, 1, &noStream, list), 1);
-  EXPECT_EQ(options.fccHandler, installed[lastIndex].code);
+  EXPECT_TRUE(TCOMPRESSORDIALOG::ShowCompressorDialog(nullptr, kBoth, choice));
+  EXPECT_EQ(choice.Codec, installed[lastIndex].code);
 
   TCompressorDialog again(nullptr, kBoth);
   EXPECT_EQ(Control<QComboBox>(again, "CBCompressor")->currentIndex(), lastIndex);
@@ -122,12 +119,12 @@ TEST(CompressorDialog, AnswersOneOnOkZeroOnCancelAndRemembersTheChoice) {
 // The window hands its remembered choice in and gets every field back,
 // those switched off included.
 TEST(CompressorDialog, StartsFromARememberedChoiceAndKeepsTheConfirmedOne) {
-  std::optional<AVICOMPRESSOPTIONS> remembered = AVICOMPRESSOPTIONS{};
-  remembered->fccHandler = COMPRESSORCATALOG::kFullFrames;
-  remembered->dwQuality = 4000;
-  remembered->dwKeyFrameEvery = 12;
-  remembered->dwBytesPerSecond = 500 * 1024;
-  remembered->dwFlags = AVICOMPRESSF_KEYFRAMES;
+  std::optional<ENCODERCHOICE::EncoderChoice> remembered = ENCODERCHOICE::EncoderChoice{};
+  remembered->Codec = COMPRESSORCATALOG::kFullFrames;
+  remembered->Quality = 4000;
+  remembered->KeyFrameEvery = 12;
+  remembered->BytesPerSecond = 500 * 1024;
+  remembered->KeyFramesOn = true;
   const int lastIndex = int(COMPRESSORCATALOG::InstalledCompressors().size()) - 1;
   QTimer::singleShot(0, [lastIndex] {
     auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
@@ -143,21 +140,22 @@ TEST(CompressorDialog, StartsFromARememberedChoiceAndKeepsTheConfirmedOne) {
     dialog->findChild<QSpinBox*>("UDQuality")->setValue(55);
     dialog->findChild<QPushButton*>("BOK")->click();
   });
-  AVICOMPRESSOPTIONS options{};
-  ASSERT_EQ(TCOMPRESSORDIALOG::ShowCompressorDialogFrom(nullptr, kBoth, &options, remembered), 1);
-  const FOURCC chosen = COMPRESSORCATALOG::InstalledCompressors()[size_t(lastIndex)].code;
-  EXPECT_EQ(options.fccHandler, chosen);
-  EXPECT_EQ(remembered->fccHandler, chosen);
-  EXPECT_EQ(remembered->dwQuality, 5500u);
-  EXPECT_EQ(remembered->dwKeyFrameEvery, 12u);
-  EXPECT_EQ(remembered->dwBytesPerSecond, 500u * 1024);
-  EXPECT_EQ(remembered->dwFlags, DWORD(AVICOMPRESSF_KEYFRAMES));
+  ENCODERCHOICE::EncoderChoice choice;
+  ASSERT_TRUE(TCOMPRESSORDIALOG::ShowCompressorDialogFrom(nullptr, kBoth, choice, remembered));
+  const uint32_t chosen = COMPRESSORCATALOG::InstalledCompressors()[size_t(lastIndex)].code;
+  EXPECT_EQ(choice.Codec, chosen);
+  EXPECT_EQ(remembered->Codec, chosen);
+  EXPECT_EQ(remembered->Quality, 5500u);
+  EXPECT_EQ(remembered->KeyFrameEvery, 12u);
+  EXPECT_EQ(remembered->BytesPerSecond, 500u * 1024);
+  EXPECT_TRUE(remembered->KeyFramesOn);
+  EXPECT_FALSE(remembered->DataRateOn);
 
   // A compressor that is gone gives way to MPEG-4 Part 2, or the first.
-  AVICOMPRESSOPTIONS gone{};
-  gone.fccHandler = MakeFourCC('G', 'O', 'N', 'E');
+  ENCODERCHOICE::EncoderChoice gone;
+  gone.Codec = ENCODERCHOICE::FourCC('G', 'O', 'N', 'E');
   TCompressorDialog dialog(nullptr, kBoth, &gone);
-  const FOURCC xvid = MakeFourCC('X', 'V', 'I', 'D');
+  const uint32_t xvid = ENCODERCHOICE::FourCC('X', 'V', 'I', 'D');
   EXPECT_EQ(Control<QComboBox>(dialog, "CBCompressor")->currentData().toUInt(),
             COMPRESSORCATALOG::FindCompressor(xvid) ? xvid : COMPRESSORCATALOG::kFullFrames);
 }

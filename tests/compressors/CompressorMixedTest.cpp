@@ -98,19 +98,13 @@ struct CountedPlanes {
 };
 
 std::unique_ptr<COMPRESSOR::Compressor> Started(const COMPRESSORCATALOG::CompressorInfo& info) {
-  AVICOMPRESSOPTIONS options{};
-  options.fccType = streamtypeVIDEO;
-  options.fccHandler = info.code;
-  auto compressor = COMPRESSOR::MakeCompressor(info, options, "");
-  BITMAPINFOHEADER input{};
-  input.biSize = sizeof input;
-  input.biWidth = kWidth;
-  input.biHeight = kHeight;
-  input.biPlanes = 1;
-  input.biBitCount = 24;
-  input.biCompression = BI_RGB;
-  std::vector<uint8_t> format;
-  EXPECT_EQ(compressor->Start(input, 1, 25, &format), AVIERR_OK) << info.name;
+  ENCODERCHOICE::EncoderChoice choice;
+  choice.Codec = info.code;
+  choice.Quality = 0;
+  auto compressor = COMPRESSOR::MakeCompressor(info, choice);
+  const COMPRESSOR::BgrFormat input{kWidth, kHeight, false};
+  COMPRESSOR::EncodedFormat format;
+  EXPECT_EQ(compressor->Start(input, 1, 25, &format), COMPRESSOR::Status::Ok) << info.name;
   return compressor;
 }
 
@@ -120,7 +114,7 @@ COMPRESSOR::ChunkSink Into(Chunks& chunks) {
   return [&chunks](const COMPRESSOR::Chunk& chunk) {
     const uint8_t* bytes = static_cast<const uint8_t*>(chunk.data);
     chunks.emplace_back(bytes, bytes + chunk.size);
-    return AVIERR_OK;
+    return COMPRESSOR::Status::Ok;
   };
 }
 
@@ -144,14 +138,14 @@ void CompressHeld(COMPRESSOR::Compressor& compressor, const Planes& planes,
                   PLANARPICTURE::MixedPicture mixed, Holding holding, Chunks& chunks) {
   if (holding == Holding::Plain) {
     mixed.Planes = planes.Picture();
-    EXPECT_EQ(compressor.CompressMixed(mixed, Into(chunks)), AVIERR_OK);
+    EXPECT_EQ(compressor.CompressMixed(mixed, Into(chunks)), COMPRESSOR::Status::Ok);
     return;
   }
   const CountedPlanes counted(planes);
   AVFrame* other = holding == Holding::Shared ? av_frame_clone(counted.frame) : nullptr;
   const std::vector<uint8_t> before = counted.Bytes();
   mixed.Planes = counted.Picture();
-  EXPECT_EQ(compressor.CompressMixed(mixed, Into(chunks)), AVIERR_OK);
+  EXPECT_EQ(compressor.CompressMixed(mixed, Into(chunks)), COMPRESSOR::Status::Ok);
   if (other != nullptr) EXPECT_TRUE(counted.Bytes() == before) << "written into a held picture";
   av_frame_free(&other);
 }
@@ -176,11 +170,12 @@ TEST(MixedPictures, GiveTheChunksOfTheSameBgrPictures) {
         std::memset(planes.y.data() + band.Top * kWidth, 0, size_t(band.Count) * kWidth);
         std::memset(planes.u.data() + band.Top / 2 * kWidth / 2, 0,
                     size_t(band.Count) * kWidth / 4);
-        ASSERT_EQ(fromBgr->Compress(frame.Pixels(), frame.size() - 54, Into(bgrChunks)), AVIERR_OK);
+        ASSERT_EQ(fromBgr->Compress(frame.Pixels(), frame.size() - 54, Into(bgrChunks)),
+                  COMPRESSOR::Status::Ok);
         CompressHeld(*fromMixed, planes, {{}, frame.data(), band}, holding, mixedChunks);
       }
-      ASSERT_EQ(fromBgr->Finish(Into(bgrChunks)), AVIERR_OK);
-      ASSERT_EQ(fromMixed->Finish(Into(mixedChunks)), AVIERR_OK);
+      ASSERT_EQ(fromBgr->Finish(Into(bgrChunks)), COMPRESSOR::Status::Ok);
+      ASSERT_EQ(fromMixed->Finish(Into(mixedChunks)), COMPRESSOR::Status::Ok);
       ASSERT_EQ(bgrChunks.size(), size_t(kPictures));
       EXPECT_TRUE(mixedChunks == bgrChunks)
           << "band " << band.Top << "+" << band.Count << ", holding " << int(holding);
@@ -225,11 +220,11 @@ TEST(MixedPictures, WithInkGiveTheChunksOfThePlanesInkedBeforehand) {
         Planes inked = planes;
         ink.BlendInto(TESTSUPPORT::PlanarRowsOf(inked.y, inked.u, inked.v, kWidth), band);
         ASSERT_EQ(inkedBefore->CompressMixed({inked.Picture(), nullptr, {}}, Into(beforeChunks)),
-                  AVIERR_OK);
+                  COMPRESSOR::Status::Ok);
         CompressHeld(*inkedMixed, planes, {{}, nullptr, band, &ink}, holding, mixedChunks);
       }
-      ASSERT_EQ(inkedBefore->Finish(Into(beforeChunks)), AVIERR_OK);
-      ASSERT_EQ(inkedMixed->Finish(Into(mixedChunks)), AVIERR_OK);
+      ASSERT_EQ(inkedBefore->Finish(Into(beforeChunks)), COMPRESSOR::Status::Ok);
+      ASSERT_EQ(inkedMixed->Finish(Into(mixedChunks)), COMPRESSOR::Status::Ok);
       ASSERT_EQ(beforeChunks.size(), size_t(kPictures));
       EXPECT_TRUE(mixedChunks == beforeChunks)
           << "band " << band.Top << "+" << band.Count << ", holding " << int(holding);
@@ -247,14 +242,14 @@ TEST(MixedPictures, OfAnotherSizeOrWithoutTheirBgrRowsAreRefused) {
   const Planes planes = PlanesOf(frame);
   Chunks chunks;
   PLANARPICTURE::MixedPicture mixed{planes.Picture(), nullptr, {4, 8}};
-  EXPECT_EQ(compressor->CompressMixed(mixed, Into(chunks)), AVIERR_BADFORMAT);
+  EXPECT_EQ(compressor->CompressMixed(mixed, Into(chunks)), COMPRESSOR::Status::BadFormat);
   mixed.Bgr = frame.data();
   mixed.Planes.Height = kHeight - 2;
-  EXPECT_EQ(compressor->CompressMixed(mixed, Into(chunks)), AVIERR_BADFORMAT);
+  EXPECT_EQ(compressor->CompressMixed(mixed, Into(chunks)), COMPRESSOR::Status::BadFormat);
   // Full Frames takes no planar pictures at all.
   auto full = Started(*COMPRESSORCATALOG::FindCompressor(COMPRESSORCATALOG::kFullFrames));
   EXPECT_FALSE(full->TakesPlanar());
-  EXPECT_EQ(full->CompressMixed(mixed, Into(chunks)), AVIERR_UNSUPPORTED);
+  EXPECT_EQ(full->CompressMixed(mixed, Into(chunks)), COMPRESSOR::Status::Unsupported);
 }
 
 }  // namespace

@@ -30,31 +30,32 @@ class ScriptedCompressor : public COMPRESSOR::Compressor {
  public:
   ScriptedCompressor(size_t delay, int failAt) : delay_(delay), failAt_(failAt) {}
 
-  HRESULT Start(const BITMAPINFOHEADER&, DWORD, DWORD, std::vector<uint8_t>* format) override {
-    *format = {1, 2, 3};
-    return AVIERR_OK;
+  COMPRESSOR::Status Start(const COMPRESSOR::BgrFormat&, uint32_t, uint32_t,
+                           COMPRESSOR::EncodedFormat* format) override {
+    format->ExtraData = {1, 2, 3};
+    return COMPRESSOR::Status::Ok;
   }
-  HRESULT Compress(const void* pixels, size_t size, const ChunkSink& sink) override {
-    if (size != kPictureBytes) return AVIERR_BADSIZE;
+  COMPRESSOR::Status Compress(const void* pixels, size_t size, const ChunkSink& sink) override {
+    if (size != kPictureBytes) return COMPRESSOR::Status::BadSize;
     // Slower than the caller, so pictures queue up in the slots.
     std::this_thread::sleep_for(std::chrono::milliseconds(2));
     int32_t number;
     std::memcpy(&number, pixels, sizeof number);
-    if (number == failAt_) return AVIERR_COMPRESSOR;
+    if (number == failAt_) return COMPRESSOR::Status::CompressorFailed;
     held_.push_back(number);
     return Release(sink, delay_);
   }
-  HRESULT Finish(const ChunkSink& sink) override { return Release(sink, 0); }
+  COMPRESSOR::Status Finish(const ChunkSink& sink) override { return Release(sink, 0); }
 
  private:
-  HRESULT Release(const ChunkSink& sink, size_t keep) {
+  COMPRESSOR::Status Release(const ChunkSink& sink, size_t keep) {
     while (held_.size() > keep) {
       const int32_t number = held_.front();
       held_.pop_front();
-      const HRESULT result = sink({&number, sizeof number, number % 5 == 0});
-      if (result != AVIERR_OK) return result;
+      const COMPRESSOR::Status result = sink({&number, sizeof number, number % 5 == 0});
+      if (result != COMPRESSOR::Status::Ok) return result;
     }
-    return AVIERR_OK;
+    return COMPRESSOR::Status::Ok;
   }
 
   size_t delay_;
@@ -70,39 +71,37 @@ struct Written {
 
 struct FedRun {
   Written written;
-  std::vector<HRESULT> results;  // of each Compress, then of Finish
-  int64_t reportedBytes = 0;     // summed over the calls, as the job does
+  std::vector<COMPRESSOR::Status> results;  // of each Compress, then of Finish
+  int64_t reportedBytes = 0;                // summed over the calls, as the job does
 };
 
 // Feeds `pictures` pictures through one buffer that is overwritten after
 // every call, as the decoder's frame buffer is.
 FedRun Feed(WriteAheadCompressor& compressor, int pictures, int failWriteAt = -1) {
   FedRun run;
-  BITMAPINFOHEADER input{};
-  input.biWidth = kWidth;
-  input.biHeight = kHeight;
-  std::vector<uint8_t> format;
-  EXPECT_EQ(compressor.Start(input, 1, 25, &format), AVIERR_OK);
-  EXPECT_EQ(format, (std::vector<uint8_t>{1, 2, 3}));
+  const COMPRESSOR::BgrFormat input{kWidth, kHeight, false};
+  COMPRESSOR::EncodedFormat format;
+  EXPECT_EQ(compressor.Start(input, 1, 25, &format), COMPRESSOR::Status::Ok);
+  EXPECT_EQ(format.ExtraData, (std::vector<uint8_t>{1, 2, 3}));
   int64_t callBytes = 0;
   const ChunkSink sink = [&](const COMPRESSOR::Chunk& chunk) {
-    if (int(run.written.numbers.size()) == failWriteAt) return HRESULT(AVIERR_FILEWRITE);
+    if (int(run.written.numbers.size()) == failWriteAt) return COMPRESSOR::Status::WriteFailed;
     int32_t number;
     std::memcpy(&number, chunk.data, sizeof number);
     run.written.numbers.push_back(number);
     run.written.keys.push_back(chunk.key);
     run.written.bytes += chunk.size;
     callBytes += chunk.size;
-    return HRESULT(AVIERR_OK);
+    return COMPRESSOR::Status::Ok;
   };
   std::vector<uint8_t> buffer(kPictureBytes);
   for (int32_t i = 0; i < pictures; ++i) {
     std::memcpy(buffer.data(), &i, sizeof i);
     callBytes = 0;
     run.results.push_back(compressor.Compress(buffer.data(), buffer.size(), sink));
-    if (run.results.back() == AVIERR_OK) run.reportedBytes += callBytes;
+    if (run.results.back() == COMPRESSOR::Status::Ok) run.reportedBytes += callBytes;
     std::memset(buffer.data(), 0xEE, buffer.size());
-    if (run.results.back() != AVIERR_OK) break;
+    if (run.results.back() != COMPRESSOR::Status::Ok) break;
   }
   callBytes = 0;
   run.results.push_back(compressor.Finish(sink));
@@ -122,7 +121,7 @@ TEST(CompressorWriteAhead, ChunksComeInOrderWithTheirFlagsAndTruthfulByteCounts)
       SCOPED_TRACE(testing::Message() << slots << " slots, delay " << delay);
       WriteAheadCompressor compressor(std::make_unique<ScriptedCompressor>(delay, -1), slots);
       const FedRun run = Feed(compressor, 30);
-      for (HRESULT result : run.results) ASSERT_EQ(result, AVIERR_OK);
+      for (COMPRESSOR::Status result : run.results) ASSERT_EQ(result, COMPRESSOR::Status::Ok);
       ASSERT_EQ(run.written.numbers, Numbers(30));
       for (size_t i = 0; i < run.written.keys.size(); ++i)
         EXPECT_EQ(run.written.keys[i], i % 5 == 0) << i;
@@ -138,8 +137,8 @@ TEST(CompressorWriteAhead, AFailureOfTheInnerCompressorAnswersALaterCall) {
   // Some call after the fourth picture's answers the failure, and so does
   // the release; what was compressed before it is still written.
   ASSERT_GT(run.results.size(), 2u);
-  EXPECT_EQ(run.results[run.results.size() - 2], AVIERR_COMPRESSOR);
-  EXPECT_EQ(run.results.back(), AVIERR_COMPRESSOR);
+  EXPECT_EQ(run.results[run.results.size() - 2], COMPRESSOR::Status::CompressorFailed);
+  EXPECT_EQ(run.results.back(), COMPRESSOR::Status::CompressorFailed);
   EXPECT_LT(run.results.size(), 30u);
   EXPECT_EQ(run.written.numbers, Numbers(4));
   EXPECT_EQ(run.reportedBytes, run.written.bytes);
@@ -149,7 +148,8 @@ TEST(CompressorWriteAhead, AFailedWriteIsAnsweredAndNothingFollowsIt) {
   WriteAheadCompressor compressor(std::make_unique<ScriptedCompressor>(0, -1), 2);
   const FedRun run = Feed(compressor, 30, 3);
   bool answered = false;
-  for (HRESULT result : run.results) answered = answered || result == AVIERR_FILEWRITE;
+  for (COMPRESSOR::Status result : run.results)
+    answered = answered || result == COMPRESSOR::Status::WriteFailed;
   EXPECT_TRUE(answered);
   EXPECT_EQ(run.written.numbers, Numbers(3));
 }
@@ -161,19 +161,20 @@ class PacketCompressor : public COMPRESSOR::Compressor {
   ~PacketCompressor() override {
     for (AVBufferRef* buffer : buffers) av_buffer_unref(&buffer);
   }
-  HRESULT Start(const BITMAPINFOHEADER&, DWORD, DWORD, std::vector<uint8_t>*) override {
-    return AVIERR_OK;
+  COMPRESSOR::Status Start(const COMPRESSOR::BgrFormat&, uint32_t, uint32_t,
+                           COMPRESSOR::EncodedFormat*) override {
+    return COMPRESSOR::Status::Ok;
   }
-  HRESULT Compress(const void* pixels, size_t, const ChunkSink& sink) override {
+  COMPRESSOR::Status Compress(const void* pixels, size_t, const ChunkSink& sink) override {
     AVPacket* packet = av_packet_alloc();
-    if (packet == nullptr || av_new_packet(packet, 4) < 0) return AVIERR_MEMORY;
+    if (packet == nullptr || av_new_packet(packet, 4) < 0) return COMPRESSOR::Status::Memory;
     std::memcpy(packet->data, pixels, 4);
     buffers.push_back(av_buffer_ref(packet->buf));
-    const HRESULT result = sink({packet->data, 4, true, packet});
+    const COMPRESSOR::Status result = sink({packet->data, 4, true, packet});
     av_packet_free(&packet);
     return result;
   }
-  HRESULT Finish(const ChunkSink&) override { return AVIERR_OK; }
+  COMPRESSOR::Status Finish(const ChunkSink&) override { return COMPRESSOR::Status::Ok; }
 
   std::vector<AVBufferRef*> buffers;  // made on the worker, read after Finish
 };
@@ -184,16 +185,15 @@ TEST(CompressorWriteAhead, AnEncodersPacketsReachTheSinkUncopiedAndAreReleasedOr
     auto inner = std::make_unique<PacketCompressor>();
     const PacketCompressor& packets = *inner;
     WriteAheadCompressor compressor(std::move(inner), 2);
-    BITMAPINFOHEADER input{};
-    input.biWidth = kWidth;
-    input.biHeight = kHeight;
-    std::vector<uint8_t> format;
-    ASSERT_EQ(compressor.Start(input, 1, 25, &format), AVIERR_OK);
+    const COMPRESSOR::BgrFormat input{kWidth, kHeight, false};
+    COMPRESSOR::EncodedFormat format;
+    ASSERT_EQ(compressor.Start(input, 1, 25, &format), COMPRESSOR::Status::Ok);
     std::vector<const void*> seen;
     std::vector<int32_t> numbers;
     std::vector<AVPacket*> taken;
     const ChunkSink sink = [&](const COMPRESSOR::Chunk& chunk) {
-      if (chunk.packet == nullptr || chunk.data != chunk.packet->data) return HRESULT(AVIERR_ERROR);
+      if (chunk.packet == nullptr || chunk.data != chunk.packet->data)
+        return COMPRESSOR::Status::CompressorFailed;
       seen.push_back(chunk.data);
       int32_t number;
       std::memcpy(&number, chunk.data, sizeof number);
@@ -202,14 +202,14 @@ TEST(CompressorWriteAhead, AnEncodersPacketsReachTheSinkUncopiedAndAreReleasedOr
         taken.push_back(av_packet_alloc());
         av_packet_move_ref(taken.back(), chunk.packet);
       }
-      return HRESULT(AVIERR_OK);
+      return COMPRESSOR::Status::Ok;
     };
     std::vector<uint8_t> buffer(kPictureBytes);
     for (int32_t i = 0; i < 20; ++i) {
       std::memcpy(buffer.data(), &i, sizeof i);
-      ASSERT_EQ(compressor.Compress(buffer.data(), buffer.size(), sink), AVIERR_OK);
+      ASSERT_EQ(compressor.Compress(buffer.data(), buffer.size(), sink), COMPRESSOR::Status::Ok);
     }
-    ASSERT_EQ(compressor.Finish(sink), AVIERR_OK);
+    ASSERT_EQ(compressor.Finish(sink), COMPRESSOR::Status::Ok);
     ASSERT_EQ(numbers, Numbers(20));
     ASSERT_EQ(packets.buffers.size(), 20u);
     for (size_t i = 0; i < 20; ++i) {
@@ -224,15 +224,14 @@ TEST(CompressorWriteAhead, AnEncodersPacketsReachTheSinkUncopiedAndAreReleasedOr
 TEST(CompressorWriteAhead, PicturesTooSmallOrBeforeStartAreRefused) {
   WriteAheadCompressor compressor(std::make_unique<ScriptedCompressor>(0, -1), 2);
   std::vector<uint8_t> buffer(kPictureBytes);
-  const ChunkSink sink = [](const COMPRESSOR::Chunk&) { return HRESULT(AVIERR_OK); };
-  EXPECT_EQ(compressor.Compress(buffer.data(), buffer.size(), sink), AVIERR_BADFORMAT);
-  BITMAPINFOHEADER input{};
-  input.biWidth = kWidth;
-  input.biHeight = -kHeight;  // top-down is as large
-  std::vector<uint8_t> format;
-  ASSERT_EQ(compressor.Start(input, 1, 25, &format), AVIERR_OK);
-  EXPECT_EQ(compressor.Compress(buffer.data(), buffer.size() - 1, sink), AVIERR_BADSIZE);
-  EXPECT_EQ(compressor.Compress(buffer.data(), buffer.size(), sink), AVIERR_OK);
+  const ChunkSink sink = [](const COMPRESSOR::Chunk&) { return COMPRESSOR::Status::Ok; };
+  EXPECT_EQ(compressor.Compress(buffer.data(), buffer.size(), sink), COMPRESSOR::Status::BadFormat);
+  const COMPRESSOR::BgrFormat input{kWidth, kHeight, true};  // top-down is as large
+  COMPRESSOR::EncodedFormat format;
+  ASSERT_EQ(compressor.Start(input, 1, 25, &format), COMPRESSOR::Status::Ok);
+  EXPECT_EQ(compressor.Compress(buffer.data(), buffer.size() - 1, sink),
+            COMPRESSOR::Status::BadSize);
+  EXPECT_EQ(compressor.Compress(buffer.data(), buffer.size(), sink), COMPRESSOR::Status::Ok);
 }
 
 // Numbers each picture by its first four bytes, as the scripted one, at any
@@ -240,19 +239,20 @@ TEST(CompressorWriteAhead, PicturesTooSmallOrBeforeStartAreRefused) {
 class SlotCountingCompressor : public COMPRESSOR::Compressor {
  public:
   int slotsMade = 0;
-  HRESULT Start(const BITMAPINFOHEADER&, DWORD, DWORD, std::vector<uint8_t>*) override {
-    return AVIERR_OK;
+  COMPRESSOR::Status Start(const COMPRESSOR::BgrFormat&, uint32_t, uint32_t,
+                           COMPRESSOR::EncodedFormat*) override {
+    return COMPRESSOR::Status::Ok;
   }
   std::unique_ptr<COMPRESSOR::StagedPicture> NewStagedPicture() override {
     ++slotsMade;
     return Compressor::NewStagedPicture();
   }
-  HRESULT Compress(const void* pixels, size_t, const ChunkSink& sink) override {
+  COMPRESSOR::Status Compress(const void* pixels, size_t, const ChunkSink& sink) override {
     int32_t number;
     std::memcpy(&number, pixels, sizeof number);
     return sink({&number, sizeof number, true});
   }
-  HRESULT Finish(const ChunkSink&) override { return AVIERR_OK; }
+  COMPRESSOR::Status Finish(const ChunkSink&) override { return COMPRESSOR::Status::Ok; }
 };
 
 // A 3840x2160 stream is staged in one slot (three would only cost memory),
@@ -262,12 +262,9 @@ TEST(CompressorWriteAhead, LargePicturesAreStagedInFewerSlotsAndAllComeBack) {
     auto counting = std::make_unique<SlotCountingCompressor>();
     SlotCountingCompressor* inner = counting.get();
     WriteAheadCompressor compressor(std::move(counting));
-    BITMAPINFOHEADER input{};
-    input.biWidth = width;
-    input.biHeight = height;
-    input.biBitCount = 24;
-    std::vector<uint8_t> format;
-    ASSERT_EQ(compressor.Start(input, 1, 25, &format), AVIERR_OK);
+    const COMPRESSOR::BgrFormat input{width, height, false};
+    COMPRESSOR::EncodedFormat format;
+    ASSERT_EQ(compressor.Start(input, 1, 25, &format), COMPRESSOR::Status::Ok);
     EXPECT_EQ(inner->slotsMade, slots) << width;
     std::vector<uint8_t> picture(size_t(width) * height * 3);
     std::vector<int32_t> numbers;
@@ -275,13 +272,13 @@ TEST(CompressorWriteAhead, LargePicturesAreStagedInFewerSlotsAndAllComeBack) {
       int32_t number;
       std::memcpy(&number, chunk.data, sizeof number);
       numbers.push_back(number);
-      return AVIERR_OK;
+      return COMPRESSOR::Status::Ok;
     };
     for (int32_t n = 0; n < 5; ++n) {
       std::memcpy(picture.data(), &n, sizeof n);
-      ASSERT_EQ(compressor.Compress(picture.data(), picture.size(), sink), AVIERR_OK);
+      ASSERT_EQ(compressor.Compress(picture.data(), picture.size(), sink), COMPRESSOR::Status::Ok);
     }
-    ASSERT_EQ(compressor.Finish(sink), AVIERR_OK);
+    ASSERT_EQ(compressor.Finish(sink), COMPRESSOR::Status::Ok);
     EXPECT_EQ(numbers, (std::vector<int32_t>{0, 1, 2, 3, 4})) << width;
   }
 }

@@ -28,8 +28,9 @@ class CapturingHost : public JOBHOST::JobHost {
                       const JOBSTATISTICS::Progress&) override {}
   void SetProgressMaximum(int) override {}
   void SetProgressPosition(int) override {}
-  void ShowPreview(const BITMAPINFOHEADER* frame) override {
+  void ShowPreview(const BMPFRAME::BmpView& picture) override {
     if (wanted_.count(shown_) != 0) {
+      const BITMAPINFOHEADER* frame = picture.Info();
       const auto* pixels = reinterpret_cast<const uint8_t*>(frame) + frame->biSize;
       pictures[shown_].assign(pixels, pixels + frame->biSizeImage);
     }
@@ -37,9 +38,9 @@ class CapturingHost : public JOBHOST::JobHost {
   }
   void ProcessMessages() override {}
   void SetRefreshTimer(bool) override {}
-  bool ChooseCompressor(UINT, AVICOMPRESSOPTIONS& options) override {
-    options.fccType = streamtypeVIDEO;
-    options.fccHandler = COMPRESSORCATALOG::kFullFrames;
+  bool ChooseCompressor(const ENCODERCHOICE::ChoiceRequest&,
+                        ENCODERCHOICE::EncoderChoice& choice) override {
+    choice.Codec = COMPRESSORCATALOG::kFullFrames;
     return true;
   }
   void LoopEnded(SUBTITLEJOB::JobEnd) override {}

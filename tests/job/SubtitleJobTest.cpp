@@ -33,8 +33,8 @@ class RecordingHost : public JOBHOST::JobHost {
   }
   void SetProgressMaximum(int maximum) override { progressMaximum = maximum; }
   void SetProgressPosition(int position) override { progress = position; }
-  void ShowPreview(const BITMAPINFOHEADER* frame) override {
-    if (frame->biBitCount == 24) ++previews;
+  void ShowPreview(const BMPFRAME::BmpView& picture) override {
+    if (picture.Info()->biBitCount == 24) ++previews;
   }
   bool ShowsPreview() const override { return showsPreview; }
   void ProcessMessages() override {
@@ -42,8 +42,9 @@ class RecordingHost : public JOBHOST::JobHost {
     if (onProcess) onProcess();
   }
   void SetRefreshTimer(bool enabled) override { timer = enabled; }
-  bool ChooseCompressor(UINT flags, AVICOMPRESSOPTIONS& options) override {
-    return chooser && chooser(nullptr, flags, &options) == 1;
+  bool ChooseCompressor(const ENCODERCHOICE::ChoiceRequest& request,
+                        ENCODERCHOICE::EncoderChoice& choice) override {
+    return chooser && chooser(request, choice);
   }
   void LoopEnded(JobEnd end) override { loopEnds.push_back(end); }
   void JobEnded(JobEnd end) override {
@@ -67,7 +68,7 @@ class RecordingHost : public JOBHOST::JobHost {
   int passes = 0;
   bool timer = false;
   std::function<void()> onProcess;
-  SaveOptionsChooser chooser;
+  ENCODERCHOICE::Chooser chooser;
 
  private:
   void Report(Kind kind, const std::string& text) {
@@ -87,11 +88,11 @@ class SubtitleJobTest : public ::testing::Test {
     materials.Decoder = std::make_unique<VELAVCODEC::VelAvCodec>(
         settings.AvCodec, settings.AvFormat, settings.AvUtil, settings.SwScale);
     job = std::make_unique<SUBTITLEJOB::SubtitleJob>(host, materials);
-    host.chooser = [this](void*, UINT, AVICOMPRESSOPTIONS* options) {
-      options->fccType = streamtypeVIDEO;
-      options->fccHandler = compressor;
-      options->dwQuality = ICQUALITY_DEFAULT;
-      return chooserAnswer;
+    host.chooser = [this](const ENCODERCHOICE::ChoiceRequest&,
+                          ENCODERCHOICE::EncoderChoice& choice) {
+      choice.Codec = compressor;
+      choice.Quality = ENCODERCHOICE::kDefaultQuality;
+      return chooserAnswer == 1;
     };
     WriteFile(dir / "subs.sub", "{5}{9}First\r\n{9}{14}Second\r\n{20}{24}Third\r\n");
     options.SourceVideo = (dir / "source.mkv").string();

@@ -91,13 +91,13 @@ TEST(JobArgumentsTest, ArgumentsOverrideTheSettings) {
   EXPECT_EQ(o.Font.Charset, 204);
   EXPECT_TRUE(o.TranscodeVideo);
 
-  AVICOMPRESSOPTIONS options{};
-  ASSERT_TRUE(JOBARGUMENTS::FillCompressOptions(arguments, options));
-  EXPECT_EQ(options.fccHandler, COMPRESSORCATALOG::kFullFrames);
-  EXPECT_EQ(options.dwQuality, 10000u);
-  EXPECT_EQ(options.dwKeyFrameEvery, 12u);
-  EXPECT_EQ(options.dwBytesPerSecond, 500u * 1024);
-  EXPECT_EQ(options.dwFlags, AVICOMPRESSF_VALID | AVICOMPRESSF_KEYFRAMES | AVICOMPRESSF_DATARATE);
+  ENCODERCHOICE::EncoderChoice choice;
+  ASSERT_TRUE(JOBARGUMENTS::ChoiceOf(arguments, choice));
+  EXPECT_EQ(choice.Codec, COMPRESSORCATALOG::kFullFrames);
+  EXPECT_EQ(choice.Quality, 10000u);
+  EXPECT_EQ(choice.KeyFrameEvery, 12u);
+  EXPECT_EQ(choice.BytesPerSecond, 500u * 1024);
+  EXPECT_TRUE(choice.KeyFramesOn && choice.DataRateOn);
 }
 
 TEST(JobArgumentsTest, DefaultCompressorIsMpeg4AtItsDefaultQuality) {
@@ -105,11 +105,11 @@ TEST(JobArgumentsTest, DefaultCompressorIsMpeg4AtItsDefaultQuality) {
   ASSERT_EQ(ParseJobArguments({"--source", "a", "--subtitles", "b", "--output", "c"},
                               SETTINGS::Settings(), arguments),
             "");
-  AVICOMPRESSOPTIONS options{};
-  ASSERT_TRUE(JOBARGUMENTS::FillCompressOptions(arguments, options));
-  EXPECT_EQ(options.fccHandler, MakeFourCC('X', 'V', 'I', 'D'));
-  EXPECT_EQ(options.dwQuality, ICQUALITY_DEFAULT);
-  EXPECT_EQ(options.dwFlags, AVICOMPRESSF_VALID);
+  ENCODERCHOICE::EncoderChoice choice;
+  ASSERT_TRUE(JOBARGUMENTS::ChoiceOf(arguments, choice));
+  EXPECT_EQ(choice.Codec, ENCODERCHOICE::FourCC('X', 'V', 'I', 'D'));
+  EXPECT_EQ(choice.Quality, ENCODERCHOICE::kDefaultQuality);
+  EXPECT_FALSE(choice.KeyFramesOn || choice.DataRateOn);
 }
 
 TEST(JobArgumentsTest, BadArgumentsAreRefusedWithAReason) {
@@ -259,43 +259,32 @@ TEST(JobArgumentsTest, DefaultsKeepTheSettingsOutOnlyAsAnOption) {
 // What the window's compressor dialog (or any chooser) fills in comes back
 // from the arguments, the encoder's own options included.
 TEST(JobArgumentsTest, ACompressorChoiceSurvivesItsArguments) {
-  const char parms[] = "crf=30:preset=veryfast";
-  AVICOMPRESSOPTIONS chosen{};
-  chosen.fccType = streamtypeVIDEO;
-  chosen.fccHandler = COMPRESSORCATALOG::kFullFrames;
-  chosen.dwQuality = 6500;
-  chosen.dwKeyFrameEvery = 48;
-  chosen.dwBytesPerSecond = 900 * 1024;
-  chosen.dwFlags = AVICOMPRESSF_VALID | AVICOMPRESSF_KEYFRAMES | AVICOMPRESSF_DATARATE;
-  chosen.lpParms = AVIAllocBlock(parms, sizeof parms);
-  chosen.cbParms = sizeof parms;
+  ENCODERCHOICE::EncoderChoice chosen;
+  chosen.Codec = COMPRESSORCATALOG::kFullFrames;
+  chosen.Quality = 6500;
+  chosen.KeyFrameEvery = 48;
+  chosen.BytesPerSecond = 900 * 1024;
+  chosen.KeyFramesOn = chosen.DataRateOn = true;
+  chosen.EncoderOptions = "crf=30:preset=veryfast";
   JobArguments job;
   job.Options.SourceVideo = "a.mkv";
   job.Options.Subtitle = "a.srt";
   job.Options.DestinationVideo = "b.avi";
-  JOBARGUMENTS::TakeCompressOptions(chosen, job);
+  JOBARGUMENTS::TakeChoice(chosen, job);
   EXPECT_EQ(job.Compressor, "DIB");
 
-  AVICOMPRESSOPTIONS back{};
-  ASSERT_TRUE(JOBARGUMENTS::FillCompressOptions(ParsedBack(job, SETTINGS::Settings()), back));
-  EXPECT_EQ(back.fccHandler, chosen.fccHandler);
-  EXPECT_EQ(back.dwQuality, chosen.dwQuality);
-  EXPECT_EQ(back.dwKeyFrameEvery, chosen.dwKeyFrameEvery);
-  EXPECT_EQ(back.dwBytesPerSecond, chosen.dwBytesPerSecond);
-  EXPECT_EQ(back.dwFlags, chosen.dwFlags);
-  std::vector<BYTE> block;
-  ASSERT_TRUE(AVIReadBlock(back.lpParms, &block));
-  EXPECT_EQ(std::string(block.begin(), block.end()), std::string(parms, sizeof parms));
+  ENCODERCHOICE::EncoderChoice back;
+  ASSERT_TRUE(JOBARGUMENTS::ChoiceOf(ParsedBack(job, SETTINGS::Settings()), back));
+  EXPECT_EQ(back, chosen);
 
   // Switched off, key frames and data rate stay off; a default quality stays
   // the compressor's own.
-  AVICOMPRESSOPTIONS* records[] = {&chosen, &back};
-  AVISaveOptionsFree(2, records);
-  chosen.dwFlags = AVICOMPRESSF_VALID;
-  chosen.dwQuality = ICQUALITY_DEFAULT;
-  JOBARGUMENTS::TakeCompressOptions(chosen, job);
-  ASSERT_TRUE(JOBARGUMENTS::FillCompressOptions(ParsedBack(job, EverythingOn()), back));
-  EXPECT_EQ(back.dwFlags, AVICOMPRESSF_VALID);
-  EXPECT_EQ(back.dwQuality, ICQUALITY_DEFAULT);
-  EXPECT_EQ(back.lpParms, 0u);
+  chosen.KeyFramesOn = chosen.DataRateOn = false;
+  chosen.Quality = ENCODERCHOICE::kDefaultQuality;
+  chosen.EncoderOptions.clear();
+  JOBARGUMENTS::TakeChoice(chosen, job);
+  ASSERT_TRUE(JOBARGUMENTS::ChoiceOf(ParsedBack(job, EverythingOn()), back));
+  EXPECT_FALSE(back.KeyFramesOn || back.DataRateOn);
+  EXPECT_EQ(back.Quality, ENCODERCHOICE::kDefaultQuality);
+  EXPECT_EQ(back.EncoderOptions, "");
 }

@@ -185,12 +185,12 @@ TEST_F(SettingsTest, TheCompressorChoiceHasItsOwnSection) {
   settings.SourceVideo = "/v/in.mp4";
   Save(settings);
   const std::string before = ReadFile(path);
-  AVICOMPRESSOPTIONS choice{};
-  choice.fccHandler = MakeFourCC('D', 'I', 'B', ' ');
-  choice.dwQuality = 6500;
-  choice.dwKeyFrameEvery = 12;
-  choice.dwBytesPerSecond = 700 * 1024;
-  choice.dwFlags = AVICOMPRESSF_DATARATE;
+  ENCODERCHOICE::EncoderChoice choice;
+  choice.Codec = ENCODERCHOICE::FourCC('D', 'I', 'B', ' ');
+  choice.Quality = 6500;
+  choice.KeyFrameEvery = 12;
+  choice.BytesPerSecond = 700 * 1024;
+  choice.DataRateOn = true;
   std::string error;
   ASSERT_TRUE(SETTINGS::SaveCompressorChoice(path, choice, error)) << error;
   EXPECT_EQ(ReadFile(path), before +
@@ -198,12 +198,7 @@ TEST_F(SettingsTest, TheCompressorChoiceHasItsOwnSection) {
                                 "KeyFramesOn=0\r\nDataRate=700\r\nDataRateOn=1\r\n");
   const auto loaded = SETTINGS::LoadCompressorChoice(path);
   ASSERT_TRUE(loaded);
-  EXPECT_EQ(loaded->fccType, streamtypeVIDEO);
-  EXPECT_EQ(loaded->fccHandler, choice.fccHandler);
-  EXPECT_EQ(loaded->dwQuality, 6500u);
-  EXPECT_EQ(loaded->dwKeyFrameEvery, 12u);
-  EXPECT_EQ(loaded->dwBytesPerSecond, 700u * 1024);
-  EXPECT_EQ(loaded->dwFlags, DWORD(AVICOMPRESSF_DATARATE));
+  EXPECT_EQ(*loaded, choice);
   EXPECT_EQ(LoadSettings(path).SourceVideo, "/v/in.mp4");
 }
 
@@ -213,17 +208,18 @@ TEST_F(SettingsTest, ACompressorChoiceOutOfRangeGetsTheDialogsLimits) {
             "KeyFramesOn=1\n");
   auto loaded = SETTINGS::LoadCompressorChoice(path);
   ASSERT_TRUE(loaded);
-  EXPECT_EQ(loaded->fccHandler, MakeFourCC('X', 'V', 'I', 'D'));
-  EXPECT_EQ(loaded->dwQuality, 10000u);
-  EXPECT_EQ(loaded->dwKeyFrameEvery, 1u);
-  EXPECT_EQ(loaded->dwBytesPerSecond, 300u * 1024);
-  EXPECT_EQ(loaded->dwFlags, DWORD(AVICOMPRESSF_KEYFRAMES));
+  EXPECT_EQ(loaded->Codec, ENCODERCHOICE::FourCC('X', 'V', 'I', 'D'));
+  EXPECT_EQ(loaded->Quality, 10000u);
+  EXPECT_EQ(loaded->KeyFrameEvery, 1u);
+  EXPECT_EQ(loaded->BytesPerSecond, 300u * 1024);
+  EXPECT_TRUE(loaded->KeyFramesOn);
+  EXPECT_FALSE(loaded->DataRateOn);
   WriteFile(path, "[COMPRESSOR]\nCode=H264\nQuality=-3\n");
   loaded = SETTINGS::LoadCompressorChoice(path);
   ASSERT_TRUE(loaded);
-  EXPECT_EQ(loaded->fccHandler, MakeFourCC('H', '2', '6', '4'));
-  EXPECT_EQ(loaded->dwQuality, 0u);
-  EXPECT_EQ(loaded->dwFlags, 0u);
+  EXPECT_EQ(loaded->Codec, ENCODERCHOICE::FourCC('H', '2', '6', '4'));
+  EXPECT_EQ(loaded->Quality, 0u);
+  EXPECT_FALSE(loaded->KeyFramesOn || loaded->DataRateOn);
 }
 
 TEST(SettingsLocationTest, UsesTheProgramFolderWhileItCanBeWritten) {

@@ -35,11 +35,11 @@ class MainFormJobTest : public ::testing::Test {
     TMainFormEnvironment environment;
     environment.ProgramFolder = dir.path().string() + "/";
     environment.UserFolder = (dir / "user").string() + "/";
-    environment.CompressorChooser = [](void*, UINT, AVICOMPRESSOPTIONS* options) {
-      options->fccType = streamtypeVIDEO;
-      options->fccHandler = MakeFourCC('X', 'V', 'I', 'D');
-      options->dwQuality = ICQUALITY_DEFAULT;
-      return 1;
+    environment.CompressorChooser = [](const ENCODERCHOICE::ChoiceRequest&,
+                                       ENCODERCHOICE::EncoderChoice& choice) {
+      choice.Codec = ENCODERCHOICE::FourCC('X', 'V', 'I', 'D');
+      choice.Quality = ENCODERCHOICE::kDefaultQuality;
+      return true;
     };
     form = std::make_unique<TMainForm>(environment);
     form->findChild<QLineEdit*>("EVideoFile")

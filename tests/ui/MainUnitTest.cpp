@@ -195,15 +195,13 @@ TEST_F(MainFormTest, TheCompressorChoiceIsKeptAcrossRuns) {
     dialog->findChild<QSpinBox*>("UDQuality")->setValue(40);
     dialog->findChild<QPushButton*>("BOK")->click();
   });
-  AVICOMPRESSOPTIONS options{};
-  ASSERT_EQ(
-      form->CompressorChooser()(form.get(), ICMF_CHOOSE_KEYFRAME | ICMF_CHOOSE_DATARATE, &options),
-      1);
+  ENCODERCHOICE::EncoderChoice choice;
+  ASSERT_TRUE(form->CompressorChooser()({}, choice));
   EXPECT_EQ(shown, "Full Frames (Uncompressed)");
   EXPECT_EQ(quality, 50);
   form->close();
   std::string last;
-  for (int i = 0; i < 4; ++i) last += char((options.fccHandler >> (8 * i)) & 0xFF);
+  for (int i = 0; i < 4; ++i) last += char((choice.Codec >> (8 * i)) & 0xFF);
   last.erase(last.find_last_not_of(' ') + 1);
   EXPECT_EQ(Ini().rfind("[COMPRESSOR]\r\nCode=" + last +
                             "\r\nQuality=4000\r\nKeyFrames=30\r\nKeyFramesOn=1\r\n"

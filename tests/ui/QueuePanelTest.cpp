@@ -47,11 +47,12 @@ class QueuePanelTest : public ::testing::Test {
     TMainFormEnvironment environment;
     environment.ProgramFolder = dir.path().string() + "/";
     environment.UserFolder = (dir / "user").string() + "/";
-    environment.CompressorChooser = [this](void*, UINT, AVICOMPRESSOPTIONS* options) {
+    environment.CompressorChooser = [this](const ENCODERCHOICE::ChoiceRequest&,
+                                           ENCODERCHOICE::EncoderChoice& choice) {
       ++chooserCalls;
-      if (!chooserAnswer) return 0;
-      *options = *chooserAnswer;
-      return 1;
+      if (!chooserAnswer) return false;
+      choice = *chooserAnswer;
+      return true;
     };
     environment.FileDialog = [this](QWidget*, const FILEDIALOGS::FileDialogRequest& request) {
       dialogs.push_back(request);
@@ -127,14 +128,13 @@ class QueuePanelTest : public ::testing::Test {
   std::vector<int> answers;
   size_t answered = 0;
   int chooserCalls = 0;
-  std::optional<AVICOMPRESSOPTIONS> chooserAnswer = [] {
-    AVICOMPRESSOPTIONS options{};
-    options.fccType = streamtypeVIDEO;
-    options.fccHandler = MakeFourCC('X', 'V', 'I', 'D');
-    options.dwQuality = 8000;
-    options.dwKeyFrameEvery = 10;
-    options.dwFlags = AVICOMPRESSF_KEYFRAMES;
-    return options;
+  std::optional<ENCODERCHOICE::EncoderChoice> chooserAnswer = [] {
+    ENCODERCHOICE::EncoderChoice choice;
+    choice.Codec = ENCODERCHOICE::FourCC('X', 'V', 'I', 'D');
+    choice.Quality = 8000;
+    choice.KeyFrameEvery = 10;
+    choice.KeyFramesOn = true;
+    return choice;
   }();
   std::vector<FILEDIALOGS::FileDialogRequest> dialogs;
   std::optional<std::string> folderAnswer;

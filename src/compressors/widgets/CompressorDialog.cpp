@@ -10,18 +10,18 @@ namespace TCOMPRESSORDIALOG {
 namespace {
 
 using COMPRESSORCATALOG::CompressorInfo;
+using ENCODERCHOICE::EncoderChoice;
 
-constexpr FOURCC kFirstChoice = MakeFourCC('X', 'V', 'I', 'D');
+constexpr uint32_t kFirstChoice = ENCODERCHOICE::FourCC('X', 'V', 'I', 'D');
 
 // The choice last confirmed while the program runs.
-AVICOMPRESSOPTIONS& LastChoice() {
-  static AVICOMPRESSOPTIONS last = [] {
-    AVICOMPRESSOPTIONS first{};
-    first.fccType = streamtypeVIDEO;
-    first.fccHandler = kFirstChoice;
-    first.dwQuality = 7500;
-    first.dwKeyFrameEvery = 250;
-    first.dwBytesPerSecond = 300 * 1024;
+EncoderChoice& LastChoice() {
+  static EncoderChoice last = [] {
+    EncoderChoice first;
+    first.Codec = kFirstChoice;
+    first.Quality = 7500;
+    first.KeyFrameEvery = 250;
+    first.BytesPerSecond = 300 * 1024;
     return first;
   }();
   return last;
@@ -29,19 +29,18 @@ AVICOMPRESSOPTIONS& LastChoice() {
 
 }  // namespace
 
-TCompressorDialog::TCompressorDialog(QWidget* parent, UINT flags,
-                                     const AVICOMPRESSOPTIONS* startFrom)
-    : QDialog(parent), ui_(std::make_unique<Ui::TCompressorDialog>()), flags_(flags) {
+TCompressorDialog::TCompressorDialog(QWidget* parent, const ENCODERCHOICE::ChoiceRequest& request,
+                                     const EncoderChoice* startFrom)
+    : QDialog(parent), ui_(std::make_unique<Ui::TCompressorDialog>()), request_(request) {
   ui_->setupUi(this);
   setObjectName("TCompressorDialog");
   for (const CompressorInfo& info : COMPRESSORCATALOG::InstalledCompressors())
     ui_->CBCompressor->addItem(QString::fromStdString(info.name), QVariant(uint(info.code)));
   StartFrom(startFrom != nullptr ? *startFrom : LastChoice());
-  const bool keyFrames = flags & ICMF_CHOOSE_KEYFRAME, dataRate = flags & ICMF_CHOOSE_DATARATE;
-  ui_->CBKeyFrames->setVisible(keyFrames);
-  ui_->UDKeyFrames->setVisible(keyFrames);
-  ui_->CBDataRate->setVisible(dataRate);
-  ui_->UDDataRate->setVisible(dataRate);
+  ui_->CBKeyFrames->setVisible(request.KeyFrames);
+  ui_->UDKeyFrames->setVisible(request.KeyFrames);
+  ui_->CBDataRate->setVisible(request.DataRate);
+  ui_->UDDataRate->setVisible(request.DataRate);
   connect(ui_->CBCompressor, &QComboBox::currentIndexChanged, this,
           &TCompressorDialog::CBCompressorChange);
   connect(ui_->CBKeyFrames, &QCheckBox::toggled, ui_->UDKeyFrames, &QWidget::setEnabled);
@@ -55,34 +54,33 @@ TCompressorDialog::~TCompressorDialog() = default;
 
 // A compressor that is no longer installed gives way to MPEG-4 Part 2, or to
 // the first in the list.
-void TCompressorDialog::StartFrom(const AVICOMPRESSOPTIONS& choice) {
+void TCompressorDialog::StartFrom(const EncoderChoice& choice) {
   QComboBox* list = ui_->CBCompressor;
-  int index = list->findData(QVariant(uint(choice.fccHandler)));
+  int index = list->findData(QVariant(uint(choice.Codec)));
   if (index < 0) index = list->findData(QVariant(uint(kFirstChoice)));
   list->setCurrentIndex(std::max(index, 0));
-  if (choice.dwQuality != ICQUALITY_DEFAULT)
-    ui_->UDQuality->setValue(int((std::min<DWORD>(choice.dwQuality, 10000) + 50) / 100));
-  if (choice.dwKeyFrameEvery > 0) ui_->UDKeyFrames->setValue(int(choice.dwKeyFrameEvery));
-  ui_->CBKeyFrames->setChecked((choice.dwFlags & AVICOMPRESSF_KEYFRAMES) != 0);
-  if (choice.dwBytesPerSecond >= 1024)
-    ui_->UDDataRate->setValue(int(choice.dwBytesPerSecond / 1024));
-  ui_->CBDataRate->setChecked((choice.dwFlags & AVICOMPRESSF_DATARATE) != 0);
+  if (choice.Quality != ENCODERCHOICE::kDefaultQuality)
+    ui_->UDQuality->setValue(
+        int((std::min(choice.Quality, ENCODERCHOICE::kHighestQuality) + 50) / 100));
+  if (choice.KeyFrameEvery > 0) ui_->UDKeyFrames->setValue(int(choice.KeyFrameEvery));
+  ui_->CBKeyFrames->setChecked(choice.KeyFramesOn);
+  if (choice.BytesPerSecond >= 1024) ui_->UDDataRate->setValue(int(choice.BytesPerSecond / 1024));
+  ui_->CBDataRate->setChecked(choice.DataRateOn);
 }
 
-AVICOMPRESSOPTIONS TCompressorDialog::Remembered() const {
-  AVICOMPRESSOPTIONS choice{};
-  choice.fccType = streamtypeVIDEO;
-  choice.fccHandler = ChosenCode();
-  choice.dwQuality = DWORD(ui_->UDQuality->value()) * 100;
-  choice.dwKeyFrameEvery = DWORD(ui_->UDKeyFrames->value());
-  choice.dwBytesPerSecond = DWORD(ui_->UDDataRate->value()) * 1024;
-  if (ui_->CBKeyFrames->isChecked()) choice.dwFlags |= AVICOMPRESSF_KEYFRAMES;
-  if (ui_->CBDataRate->isChecked()) choice.dwFlags |= AVICOMPRESSF_DATARATE;
+EncoderChoice TCompressorDialog::Remembered() const {
+  EncoderChoice choice;
+  choice.Codec = ChosenCode();
+  choice.Quality = uint32_t(ui_->UDQuality->value()) * 100;
+  choice.KeyFrameEvery = uint32_t(ui_->UDKeyFrames->value());
+  choice.BytesPerSecond = uint32_t(ui_->UDDataRate->value()) * 1024;
+  choice.KeyFramesOn = ui_->CBKeyFrames->isChecked();
+  choice.DataRateOn = ui_->CBDataRate->isChecked();
   return choice;
 }
 
-FOURCC TCompressorDialog::ChosenCode() const {
-  return FOURCC(ui_->CBCompressor->currentData().toUInt());
+uint32_t TCompressorDialog::ChosenCode() const {
+  return uint32_t(ui_->CBCompressor->currentData().toUInt());
 }
 
 // Settings a compressor ignores are greyed out.
@@ -98,36 +96,33 @@ void TCompressorDialog::CBCompressorChange(int) {
   ui_->UDDataRate->setEnabled(dataRate && ui_->CBDataRate->isChecked());
 }
 
-void TCompressorDialog::FillOptions(AVICOMPRESSOPTIONS* options) const {
-  options->fccType = streamtypeVIDEO;
-  options->fccHandler = ChosenCode();
-  options->dwQuality = DWORD(ui_->UDQuality->value()) * 100;
-  if ((flags_ & ICMF_CHOOSE_KEYFRAME) && ui_->CBKeyFrames->isEnabled() &&
-      ui_->CBKeyFrames->isChecked()) {
-    options->dwFlags |= AVICOMPRESSF_KEYFRAMES;
-    options->dwKeyFrameEvery = DWORD(ui_->UDKeyFrames->value());
+void TCompressorDialog::FillChoice(EncoderChoice& choice) const {
+  choice.Codec = ChosenCode();
+  choice.Quality = uint32_t(ui_->UDQuality->value()) * 100;
+  if (request_.KeyFrames && ui_->CBKeyFrames->isEnabled() && ui_->CBKeyFrames->isChecked()) {
+    choice.KeyFramesOn = true;
+    choice.KeyFrameEvery = uint32_t(ui_->UDKeyFrames->value());
   }
-  if ((flags_ & ICMF_CHOOSE_DATARATE) && ui_->CBDataRate->isEnabled() &&
-      ui_->CBDataRate->isChecked()) {
-    options->dwFlags |= AVICOMPRESSF_DATARATE;
-    options->dwBytesPerSecond = DWORD(ui_->UDDataRate->value()) * 1024;
+  if (request_.DataRate && ui_->CBDataRate->isEnabled() && ui_->CBDataRate->isChecked()) {
+    choice.DataRateOn = true;
+    choice.BytesPerSecond = uint32_t(ui_->UDDataRate->value()) * 1024;
   }
 }
 
-int ShowCompressorDialog(void* owner, UINT flags, AVICOMPRESSOPTIONS* options) {
-  std::optional<AVICOMPRESSOPTIONS> remembered = LastChoice();
-  return ShowCompressorDialogFrom(owner, flags, options, remembered);
+bool ShowCompressorDialog(QWidget* owner, const ENCODERCHOICE::ChoiceRequest& request,
+                          EncoderChoice& choice) {
+  std::optional<EncoderChoice> remembered = LastChoice();
+  return ShowCompressorDialogFrom(owner, request, choice, remembered);
 }
 
-int ShowCompressorDialogFrom(void* owner, UINT flags, AVICOMPRESSOPTIONS* options,
-                             std::optional<AVICOMPRESSOPTIONS>& remembered) {
-  TCompressorDialog dialog(static_cast<QWidget*>(owner), flags,
-                           remembered ? &*remembered : nullptr);
+bool ShowCompressorDialogFrom(QWidget* owner, const ENCODERCHOICE::ChoiceRequest& request,
+                              EncoderChoice& choice, std::optional<EncoderChoice>& remembered) {
+  TCompressorDialog dialog(owner, request, remembered ? &*remembered : nullptr);
   dialog.setWindowModality(Qt::ApplicationModal);
-  if (dialog.exec() != QDialog::Accepted) return 0;
-  dialog.FillOptions(options);
+  if (dialog.exec() != QDialog::Accepted) return false;
+  dialog.FillChoice(choice);
   remembered = LastChoice() = dialog.Remembered();
-  return 1;
+  return true;
 }
 
 }  // namespace TCOMPRESSORDIALOG

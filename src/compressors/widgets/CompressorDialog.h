@@ -6,7 +6,7 @@
 #include <memory>
 #include <optional>
 
-#include "platform/AviRecords.h"
+#include "compressors/EncoderChoice.h"
 
 namespace Ui {
 class TCompressorDialog;
@@ -18,34 +18,39 @@ class TCompressorDialog : public QDialog {
   Q_OBJECT
 
  public:
-  // flags: ICMF_CHOOSE_KEYFRAME and ICMF_CHOOSE_DATARATE show those fields.
-  // The fields start from startFrom, or when there is none from the last
-  // choice confirmed while the program runs (MPEG-4 Part 2 at first).
-  TCompressorDialog(QWidget* parent, UINT flags, const AVICOMPRESSOPTIONS* startFrom = nullptr);
+  // request: whether the key-frame and data-rate fields show. The fields
+  // start from startFrom, or when there is none from the last choice
+  // confirmed while the program runs (MPEG-4 Part 2 at first).
+  TCompressorDialog(QWidget* parent, const ENCODERCHOICE::ChoiceRequest& request,
+                    const ENCODERCHOICE::EncoderChoice* startFrom = nullptr);
   ~TCompressorDialog() override;
 
-  // The choice as the AVI service takes it.
-  void FillOptions(AVICOMPRESSOPTIONS* options) const;
+  // The choice: the compressor, its quality, and the key frames and data
+  // rate where they are asked for, apply and are switched on (the others
+  // stay as the choice had them).
+  void FillChoice(ENCODERCHOICE::EncoderChoice& choice) const;
   // Every field, the values of those switched off included, to start from
   // the next time.
-  AVICOMPRESSOPTIONS Remembered() const;
+  ENCODERCHOICE::EncoderChoice Remembered() const;
 
  private:
   void CBCompressorChange(int index);
-  void StartFrom(const AVICOMPRESSOPTIONS& choice);
-  FOURCC ChosenCode() const;
+  void StartFrom(const ENCODERCHOICE::EncoderChoice& choice);
+  uint32_t ChosenCode() const;
 
   std::unique_ptr<Ui::TCompressorDialog> ui_;
-  UINT flags_;
+  ENCODERCHOICE::ChoiceRequest request_;
 };
 
-// Shows the dialog; on OK fills options, remembers the choice for the next
-// time and answers 1, else 0.
-int ShowCompressorDialog(void* owner, UINT flags, AVICOMPRESSOPTIONS* options);
+// Shows the dialog; on OK fills the choice, remembers it for the next time
+// and answers true.
+bool ShowCompressorDialog(QWidget* owner, const ENCODERCHOICE::ChoiceRequest& request,
+                          ENCODERCHOICE::EncoderChoice& choice);
 // The same, starting from remembered (when there is none, from the last
 // choice of this run), which becomes the choice on OK: the window keeps it
 // across runs.
-int ShowCompressorDialogFrom(void* owner, UINT flags, AVICOMPRESSOPTIONS* options,
-                             std::optional<AVICOMPRESSOPTIONS>& remembered);
+bool ShowCompressorDialogFrom(QWidget* owner, const ENCODERCHOICE::ChoiceRequest& request,
+                              ENCODERCHOICE::EncoderChoice& choice,
+                              std::optional<ENCODERCHOICE::EncoderChoice>& remembered);
 
 }  // namespace TCOMPRESSORDIALOG

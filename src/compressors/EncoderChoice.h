@@ -1,0 +1,49 @@
+#pragma once
+
+// The compressor a job writes with, and how: what the dialog, the command
+// line, the queue and the settings file choose and the job hands to its
+// output. Native to this program; the AVI service's record of the same
+// choice is made from it at the AVI edge only.
+#include <cstdint>
+#include <functional>
+#include <string>
+
+namespace ENCODERCHOICE {
+
+// "XVID": four characters, the first in the lowest byte.
+constexpr uint32_t FourCC(char a, char b, char c, char d) {
+  return uint32_t(uint8_t(a)) | uint32_t(uint8_t(b)) << 8 | uint32_t(uint8_t(c)) << 16 |
+         uint32_t(uint8_t(d)) << 24;
+}
+
+// The quality an encoder picks when none is chosen.
+constexpr uint32_t kDefaultQuality = 0xFFFFFFFF;
+constexpr uint32_t kHighestQuality = 10000;
+
+struct EncoderChoice {
+  uint32_t Codec = FourCC('X', 'V', 'I', 'D');  // the catalogue's code
+  uint32_t Quality = kDefaultQuality;           // 0 to 10000
+  // A key frame at least this often when KeyFramesOn; the value is kept
+  // while off, for the next choice.
+  uint32_t KeyFrameEvery = 0;
+  bool KeyFramesOn = false;
+  // At most this many bytes a second when DataRateOn, else the quality.
+  uint32_t BytesPerSecond = 0;
+  bool DataRateOn = false;
+  // "key=value:key=value" options of the libavcodec encoder.
+  std::string EncoderOptions;
+
+  friend bool operator==(const EncoderChoice&, const EncoderChoice&) = default;
+};
+
+// Which of the choice's fields are asked for.
+struct ChoiceRequest {
+  bool KeyFrames = true;
+  bool DataRate = true;
+};
+
+// Makes the choice: the compressor dialog, the command line's options, a
+// stand-in in tests. False when it was cancelled.
+using Chooser = std::function<bool(const ChoiceRequest& request, EncoderChoice& choice)>;
+
+}  // namespace ENCODERCHOICE

@@ -1,0 +1,24 @@
+#include "output/OutputTexts.h"
+
+#include "avi/AviCompressor.h"
+#include "output/OutputFormat.h"
+#include "platform/ProgramInfo.h"
+
+namespace OUTPUTTEXTS {
+
+std::string SoftwareText() {
+  return std::string(PROGRAMINFO::kProgramTitle) + " | " + PROGRAMINFO::kWebSite + " | " +
+         PROGRAMINFO::kContactAddress1 + " & " + PROGRAMINFO::kContactAddress2;
+}
+
+// The AVI file's texts are the ones every container gives.
+std::string OutputFileErrorText(FileProblem problem) {
+  return OUTPUTFORMAT::OutputFileErrorText(problem == FileProblem::Memory ? AVIERR_MEMORY
+                                                                          : AVIERR_FILEOPEN);
+}
+
+std::string CompressedStreamErrorText(COMPRESSOR::Status status) {
+  return OUTPUTFORMAT::CompressedStreamErrorText(AVICOMPRESSOR::AviResultOf(status));
+}
+
+}  // namespace OUTPUTTEXTS
