@@ -9,9 +9,9 @@
 
 #include "drawing/SubtitleOverlay.h"
 #include "job/JobAlign.h"
+#include "job/JobDrawers.h"
 #include "job/PictureClock.h"
 #include "job/StyledDrawing.h"
-#include "subtitles/SubtitleSchedule.h"
 #include "subtitles/SubtitleUnit.h"
 
 namespace STILLPICTURE {
@@ -109,50 +109,23 @@ uint8_t* FindPicture(VelAvCodec& decoder, const JOBOPTIONS::JobOptions& options,
   return picture;
 }
 
-// What the styled drawing shows at picture `index`, set up as the job sets
-// it up; empty, or why it can't be drawn.
-std::string DrawStyledEntry(const SUBTITLEFILE::SubtitleFile& subtitles,
+// The subtitle due at picture `index`, drawn by the drawer the job would
+// draw with, set up as the job sets it up: the pictures before it go by
+// undrawn, so that the schedule's entries and a track's packets stand as
+// the job's do there. Empty, or why it can't be drawn.
+std::string DrawDueSubtitle(VelAvCodec& decoder, SUBTITLEFILE::SubtitleFile& subtitles,
                             const JOBOPTIONS::JobOptions& options, int32_t index,
                             uint8_t* picture) {
-  const BMPFRAME::BmpView view(picture);
-  STYLEDOVERLAY::StyledOverlay styled;
-  std::string error = STYLEDDRAWING::SetUp(styled, subtitles, options, view.Width(), view.Height());
-  if (error.empty() && styled.Render(STYLEDDRAWING::PictureTime(subtitles.FrameRate(), index)))
-    styled.Overlay(picture);
-  return error;
-}
-
-// The same from the source's track, with the packets read up to the picture.
-std::string DrawTrackEntry(VelAvCodec& decoder, const JOBOPTIONS::JobOptions& options,
-                           int32_t index, uint8_t* picture) {
+  SUBTITLEOVERLAY::SubtitleOverlay overlay;
   STYLEDOVERLAY::StyledOverlay styled;
   STYLEDDRAWING::TrackFeed feed;
-  std::string error = feed.SetUp(styled, decoder, options);
-  if (!error.empty()) return error;
-  feed.Feed(styled, decoder);
-  if (styled.Render(STYLEDDRAWING::PictureTime(decoder.FramesPerSecond, index)))
-    styled.Overlay(picture);
-  return {};
-}
-
-// The entry the job's schedule holds at picture `index`, walked there picture
-// by picture so that unusable lines and passed entries count as in the job.
-std::string DrawDueEntry(SUBTITLEFILE::SubtitleFile& subtitles,
-                         const JOBOPTIONS::JobOptions& options, int32_t index, int32_t width,
-                         uint8_t* picture) {
-  if (options.Styled.On) return DrawStyledEntry(subtitles, options, index, picture);
-  SUBTITLESCHEDULE::SubtitleSchedule schedule;
-  schedule.Begin(subtitles, 0);
-  for (int32_t frame = 0; frame < index; ++frame) {
-    schedule.ForFrame(frame);
-    schedule.AfterFrame(frame + 1);
-  }
-  if (!schedule.ForFrame(index).Overlay) return {};
-  SUBTITLEOVERLAY::SubtitleOverlay overlay;
-  overlay.Setup(options.Font, width, options.Look);
-  overlay.AutoSizeLine = options.AutoSize;
-  overlay.DrawSubtitle(schedule.Lines());
-  overlay.OverlaySubtitle(picture);
+  std::string error;
+  const auto drawer =
+      JOBDRAWERS::MakeDrawer(options, decoder, {subtitles, overlay, styled, feed}, error);
+  if (!drawer) return error;
+  for (int32_t frame = 0; frame < index; ++frame) drawer->Pass(frame);
+  const int64_t ms = STYLEDDRAWING::PictureTime(decoder.FramesPerSecond, index);
+  if (drawer->Prepare(index, ms, false).Shows) drawer->DrawOnto(picture);
   return {};
 }
 
@@ -202,12 +175,7 @@ bool ComposeStill(VelAvCodec& decoder, const JOBOPTIONS::JobOptions& options, do
     if (!done) {
       error = decoder.ErrorText;
     } else {
-      if (options.TranscodeVideo)
-        error.clear();
-      else if (options.SubtitleTrack > 0)
-        error = DrawTrackEntry(decoder, options, index, picture);
-      else
-        error = DrawDueEntry(subtitles, options, index, decoder.Width, picture);
+      error = DrawDueSubtitle(decoder, subtitles, options, index, picture);
       done = error.empty() && CopyPicture(picture, still);
       if (!done && error.empty())
         error = "[StillPicture::Compose] Can't allocate memory for the picture...";

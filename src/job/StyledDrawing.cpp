@@ -27,6 +27,7 @@ int64_t PictureTime(double framesPerSecond, int32_t frame) {
 
 std::string TrackFeed::SetUp(STYLEDOVERLAY::StyledOverlay& overlay, VELAVCODEC::VelAvCodec& decoder,
                              const JOBOPTIONS::JobOptions& options) {
+  decoder_ = &decoder;
   const SUBTITLETRACK::TrackInfo info = decoder.SubtitleTrackInfo();
   using SUBTITLETRACK::TrackCodec;
   form_ = info.Codec == TrackCodec::Ass      ? STYLEDSCRIPT::TrackText::AssEvent
@@ -44,8 +45,9 @@ std::string TrackFeed::SetUp(STYLEDOVERLAY::StyledOverlay& overlay, VELAVCODEC::
       decoder.Width, decoder.Height, info.Fonts);
 }
 
-void TrackFeed::Feed(STYLEDOVERLAY::StyledOverlay& overlay, VELAVCODEC::VelAvCodec& decoder) {
-  decoder.TakeSubtitlePackets(packets_);
+void TrackFeed::Feed(STYLEDOVERLAY::StyledOverlay& overlay) {
+  if (decoder_ == nullptr) return;
+  decoder_->TakeSubtitlePackets(packets_);
   for (const SUBTITLETRACK::TrackPacket& packet : packets_) {
     STYLEDSCRIPT::StyledEvent event = STYLEDSCRIPT::TrackEvent(
         form_, movText_ ? SUBTITLETRACK::MovTextOf(packet.Text) : packet.Text, order_++, layout_);

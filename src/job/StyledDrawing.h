@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "drawing/StyledDrawer.h"
 #include "drawing/StyledOverlay.h"
 #include "job/JobOptions.h"
 #include "media/VelAvCodec.h"
@@ -20,15 +21,17 @@ std::string SetUp(STYLEDOVERLAY::StyledOverlay& overlay, const SUBTITLEFILE::Sub
 int64_t PictureTime(double framesPerSecond, int32_t frame);
 
 // The source's subtitle track, its events added as the reading meets them.
-class TrackFeed {
+class TrackFeed : public STYLEDDRAWER::EventFeed {
  public:
-  // After the decoder opened with the track chosen. Empty on success.
+  // After the decoder opened with the track chosen; the decoder must
+  // outlive the feed. Empty on success.
   std::string SetUp(STYLEDOVERLAY::StyledOverlay& overlay, VELAVCODEC::VelAvCodec& decoder,
                     const JOBOPTIONS::JobOptions& options);
   // The packets read since the last call, into the drawing.
-  void Feed(STYLEDOVERLAY::StyledOverlay& overlay, VELAVCODEC::VelAvCodec& decoder);
+  void Feed(STYLEDOVERLAY::StyledOverlay& overlay) override;
 
  private:
+  VELAVCODEC::VelAvCodec* decoder_ = nullptr;
   STYLEDSCRIPT::TrackText form_ = STYLEDSCRIPT::TrackText::SubRip;
   bool movText_ = false;
   STYLEDSCRIPT::EventLayout layout_;

@@ -7,6 +7,7 @@
 
 #include "job/JobAlign.h"
 #include "job/JobDamage.h"
+#include "job/JobDrawers.h"
 #include "job/JobLog.h"
 #include "job/OutputPath.h"
 #include "job/StyledDrawing.h"
@@ -141,17 +142,11 @@ std::optional<JobEnd> SubtitleJob::CreateOutput(const JobOptions& options) {
       CloseAll();
       return JobEnd::NoCompressor;
   }
-  overlay_.Setup(options.Font, decoder_->Width, options.Look);
-  overlay_.AutoSizeLine = options.AutoSize;
-  styledOn_ = (options.Styled.On || options.SubtitleTrack > 0) && !options.TranscodeVideo;
-  fromTrack_ = options.SubtitleTrack > 0;
-  if (styledOn_) {
-    const std::string error = fromTrack_ ? trackFeed_.SetUp(styled_, *decoder_, options)
-                                         : STYLEDDRAWING::SetUp(styled_, subtitles_, options,
-                                                                decoder_->Width, decoder_->Height);
-    if (!error.empty()) return Fail(error);
-    LogStyledNotes();
-  }
+  std::string error;
+  drawer_ = JOBDRAWERS::MakeDrawer(options, *decoder_, {subtitles_, overlay_, styled_, trackFeed_},
+                                   error);
+  if (!drawer_) return Fail(error);
+  LogDrawerNotes();
   return std::nullopt;
 }
 
@@ -160,8 +155,6 @@ JobEnd SubtitleJob::RunFrameLoop(const JobOptions& options) {
   conversionFailed_ = false;
   counters_.Figures.TotalFrames = decoder_->FrameCount;
   host_.SetProgressMaximum(counters_.Figures.TotalFrames);
-  transcode_ = options.TranscodeVideo;
-  if (!transcode_ && !styledOn_) schedule_.Begin(subtitles_, 0);
   clock_.Start(decoder_->FramesPerSecond);
   held_.Held = false;
   held_.LastEnd = 0.0;
@@ -337,7 +330,7 @@ bool SubtitleJob::WritePicture(uint8_t* image, Origin origin, double seconds) {
     mixed.Planes = *planar;
     mixed.Bgr = image;
   }
-  if (!transcode_ && !DrawSubtitle(frame, image, planar, mixed)) return false;
+  if (!DrawSubtitle(frame, image, planar, mixed)) return false;
   const BMPFRAME::BmpView picture(image);
   uint64_t& bytes = counters_.Figures.VideoBytes;
   const bool written = planar ? output_->WriteMixedPicture(mixed, seconds, bytes)
@@ -349,7 +342,7 @@ bool SubtitleJob::WritePicture(uint8_t* image, Origin origin, double seconds) {
   ++index;
   // A planar picture was never converted: no preview is open.
   if (planar == nullptr) host_.ShowPreview(picture);
-  if (!transcode_ && !styledOn_) schedule_.AfterFrame(frame + 1);
+  drawer_->PictureDone(frame + 1);
   host_.SetProgressPosition(index);
   return true;
 }
@@ -364,18 +357,24 @@ const PLANARPICTURE::PlanarPicture* SubtitleJob::PlanarToWrite() {
   return nullptr;
 }
 
-// The due subtitle onto the picture; on a planar one, the rows it covers
-// are converted first and make the band the compressor takes from BGR.
+// The due subtitle onto the picture: a planar one takes the drawer's ink,
+// or else has the rows the drawing covers converted, which make the band the
+// compressor takes from BGR.
 bool SubtitleJob::DrawSubtitle(int32_t frame, uint8_t* image,
                                const PLANARPICTURE::PlanarPicture* planar,
                                PLANARPICTURE::MixedPicture& mixed) {
-  if (styledOn_) return DrawStyled(frame, image, planar, mixed);
-  const auto actions = schedule_.ForFrame(frame);
-  if (actions.Draw) overlay_.DrawSubtitle(schedule_.Lines());
-  if (!actions.Overlay) return true;
-  if (planar != nullptr && !ConvertRowsOf(overlay_.InkRows(), planar->Height, mixed.Band))
+  const SUBTITLEDRAWER::Coverage coverage = drawer_->Prepare(
+      frame, STYLEDDRAWING::PictureTime(decoder_->FramesPerSecond, frame), planar != nullptr);
+  LogDrawerNotes();
+  if (!coverage.Shows) return true;
+  if (planar != nullptr && coverage.PlanarInk != nullptr) {
+    mixed.Band = coverage.PlanarInk->Band();
+    mixed.Ink = coverage.PlanarInk;
+    return true;
+  }
+  if (planar != nullptr && !ConvertRowsOf(coverage.InkRows, planar->Height, mixed.Band))
     return false;
-  overlay_.OverlaySubtitle(image);
+  drawer_->DrawOnto(image);
   return true;
 }
 
@@ -389,26 +388,9 @@ bool SubtitleJob::ConvertRowsOf(std::pair<int32_t, int32_t> inkRows, int32_t hei
   return false;
 }
 
-// A planar picture takes the drawing as ink blended into its planes, with
-// no rows converted.
-bool SubtitleJob::DrawStyled(int32_t frame, uint8_t* image,
-                             const PLANARPICTURE::PlanarPicture* planar,
-                             PLANARPICTURE::MixedPicture& mixed) {
-  if (fromTrack_) trackFeed_.Feed(styled_, *decoder_);
-  const bool shows = styled_.Render(STYLEDDRAWING::PictureTime(decoder_->FramesPerSecond, frame));
-  LogStyledNotes();
-  if (!shows) return true;
-  if (planar == nullptr) {
-    styled_.Overlay(image);
-  } else if (const PLANARBLEND::PlanarBlendPicture* ink = styled_.PlanarInk()) {
-    mixed.Band = ink->Band();
-    mixed.Ink = ink;
-  }
-  return true;
-}
-
-void SubtitleJob::LogStyledNotes() {
-  for (const std::string& note : styled_.TakeNotes()) host_.AppendLog(note);
+void SubtitleJob::LogDrawerNotes() {
+  if (!drawer_) return;
+  for (const std::string& note : drawer_->TakeNotes()) host_.AppendLog(note);
 }
 
 bool SubtitleJob::HandleAudio(const uint8_t* packet, int32_t size) {
@@ -458,6 +440,7 @@ void SubtitleJob::CloseAll() {
     decoder_->DeliverPlanar = false;
     decoder_->Close();
   }
+  drawer_.reset();
   subtitles_.Clear();
   overlay_.ClearImage();
   styled_.Clear();

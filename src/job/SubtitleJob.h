@@ -9,6 +9,7 @@
 #include <optional>
 #include <utility>
 
+#include "drawing/SubtitleDrawer.h"
 #include "drawing/SubtitleOverlay.h"
 #include "job/JobHost.h"
 #include "job/JobMaterials.h"
@@ -18,7 +19,6 @@
 #include "media/VelAvCodec.h"
 #include "output/MediaOutput.h"
 #include "picture/BmpFrame.h"
-#include "subtitles/SubtitleSchedule.h"
 #include "subtitles/SubtitleUnit.h"
 
 namespace SUBTITLEJOB {
@@ -84,11 +84,9 @@ class SubtitleJob {
   const PLANARPICTURE::PlanarPicture* PlanarToWrite();
   bool DrawSubtitle(int32_t frame, uint8_t* image, const PLANARPICTURE::PlanarPicture* planar,
                     PLANARPICTURE::MixedPicture& mixed);
-  bool DrawStyled(int32_t frame, uint8_t* image, const PLANARPICTURE::PlanarPicture* planar,
-                  PLANARPICTURE::MixedPicture& mixed);
   bool ConvertRowsOf(std::pair<int32_t, int32_t> inkRows, int32_t height,
                      PLANARPICTURE::RowBand& band);
-  void LogStyledNotes();
+  void LogDrawerNotes();
   bool ConvertDeliveredPicture();
   bool WriteTimedPicture(uint8_t* image);
   bool WriteRepeats(const uint8_t* picture, int64_t count);
@@ -110,14 +108,11 @@ class SubtitleJob {
   SUBTITLEFILE::SubtitleFile& subtitles_;
   SUBTITLEOVERLAY::SubtitleOverlay& overlay_;
   STYLEDOVERLAY::StyledOverlay& styled_;
-  bool styledOn_ = false;   // the styled drawing takes the place of the schedule
-  bool fromTrack_ = false;  // its events come from the source's own track
   STYLEDDRAWING::TrackFeed trackFeed_;
-  SUBTITLESCHEDULE::SubtitleSchedule schedule_;
+  std::unique_ptr<SUBTITLEDRAWER::SubtitleDrawer> drawer_;
   std::unique_ptr<MEDIAOUTPUT::MediaOutput> output_;
   PICTURECLOCK::PictureClock clock_;
   HeldPictures held_;
-  bool transcode_ = false;  // the pictures are written without subtitles
   int32_t lastScheduledFrame_ = -1;
   LoopCounters counters_;
   State state_ = State::Idle;

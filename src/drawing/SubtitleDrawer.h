@@ -1,0 +1,53 @@
+#pragma once
+
+// One kind of subtitle drawing behind one interface: for each picture it
+// says what the picture gets (nothing, rows of a BGR picture to draw on, or
+// ink for the planes of a planar one) and draws it. The job and the still
+// hold one drawer and know nothing of which kind it is: plain text, the
+// look's text, styled subtitles, or none at all.
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "drawing/PlanarBlend.h"
+
+namespace SUBTITLEDRAWER {
+
+// What a picture gets from the drawer.
+struct Coverage {
+  bool Shows = false;
+  // The picture's rows the drawing covers, bottom-up as a BMP image counts
+  // them (first and last); a planar picture converts only these to BGR and
+  // is drawn on there, unless the drawer gives planar ink.
+  std::pair<int32_t, int32_t> InkRows{0, -1};
+  // Ink blended straight into a planar picture's planes; valid until the
+  // next Prepare.
+  const PLANARBLEND::PlanarBlendPicture* PlanarInk = nullptr;
+};
+
+class SubtitleDrawer {
+ public:
+  virtual ~SubtitleDrawer() = default;
+  // What the picture at `frame` (counted at the output's rate), shown at
+  // `milliseconds`, gets; `planar`: the picture is planar and takes ink.
+  virtual Coverage Prepare(int32_t frame, int64_t milliseconds, bool planar) = 0;
+  // Lays the prepared drawing over a complete bottom-up BGR picture (or the
+  // rows of it that Prepare named).
+  virtual void DrawOnto(uint8_t* bmpImage) = 0;
+  // The picture was written; the next one is `nextFrame`.
+  virtual void PictureDone(int32_t /*nextFrame*/) {}
+  // The picture at `frame` goes by undrawn (a still walks to its picture).
+  virtual void Pass(int32_t frame) { PictureDone(frame + 1); }
+  // Lines for the log since the last call.
+  virtual std::vector<std::string> TakeNotes() { return {}; }
+};
+
+// Draws nothing: the pictures are written as they are.
+class NoDrawer : public SubtitleDrawer {
+ public:
+  Coverage Prepare(int32_t, int64_t, bool) override { return {}; }
+  void DrawOnto(uint8_t*) override {}
+};
+
+}  // namespace SUBTITLEDRAWER
