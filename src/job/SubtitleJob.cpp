@@ -174,18 +174,16 @@ JobEnd SubtitleJob::RunFrameLoop(const JobOptions& options) {
   // them itself).
   decoder_->DeliverPlanar = true;
   decoder_->StartReadingAhead();
+  using Kind = VELAVCODEC::VelAvCodec::Delivery::Kind;
   while (state_ == State::Looping) {
-    int32_t kind = 0;
-    int32_t size = 0;
-    uint8_t* data = decoder_->GetNextData(kind, size);
-    const bool delivered = data != nullptr && size > 0;
-    if (delivered && kind == VELAVCODEC::VelAvCodec::KindVideo) {
-      if (!HandlePicture(data)) {
+    delivered_ = decoder_->Deliver();
+    if (delivered_.What == Kind::Picture) {
+      if (!HandlePicture(delivered_.Data)) {
         end = conversionFailed_ ? SourceFailure() : JobEnd::WriteFailed;
         break;
       }
-    } else if (delivered && kind == VELAVCODEC::VelAvCodec::KindAudio) {
-      if (!HandleAudio(data, size)) {
+    } else if (delivered_.What == Kind::Audio) {
+      if (!HandleAudio(delivered_)) {
         end = JobEnd::WriteFailed;
         break;
       }
@@ -193,11 +191,12 @@ JobEnd SubtitleJob::RunFrameLoop(const JobOptions& options) {
     AppendLibraryLines(host_);
     if (refreshDue_) RefreshStatistics();
     host_.ProcessMessages();
-    if (size < 1) {
-      end = size < 0 ? SourceFailure() : EndOfSource();
+    if (delivered_.Size < 1) {
+      end = delivered_.Size < 0 ? SourceFailure() : EndOfSource();
       break;
     }
   }
+  delivered_ = {};
   host_.SetRefreshTimer(false);
   // A loop that broke off left a shorter file than the source would give.
   const bool brokeOff = end == JobEnd::WriteFailed || end == JobEnd::SourceFailed;
@@ -268,9 +267,8 @@ bool SubtitleJob::KeepPictureCopies() {
 // constant rate every picture is written once, in order.
 bool SubtitleJob::HandlePicture(uint8_t* image) {
   if (output_->KeepsPictureTimes()) return WriteTimedPicture(image);
-  const auto placement = clock_.Place(decoder_->PictureTimed, decoder_->PictureSeconds);
-  if (decoder_->PictureTimed)
-    held_.LastEnd = decoder_->PictureSeconds + decoder_->PictureDurationSeconds;
+  const auto placement = clock_.Place(delivered_.Timed, delivered_.Seconds);
+  if (delivered_.Timed) held_.LastEnd = delivered_.Seconds + delivered_.DurationSeconds;
   if (placement.Drop) return true;
   // Copies are kept as BGR.
   if ((placement.Repeats > 0 || held_.Kept) && !ConvertDeliveredPicture()) return false;
@@ -287,8 +285,11 @@ bool SubtitleJob::HandlePicture(uint8_t* image) {
   return WritePicture(image, Origin::Delivered);
 }
 
+// The picture is whole in the frame buffer from here on: its planes are
+// no longer handed out.
 bool SubtitleJob::ConvertDeliveredPicture() {
   conversionFailed_ = !decoder_->ConvertPicture();
+  delivered_.Planar = nullptr;
   return !conversionFailed_;
 }
 
@@ -305,7 +306,7 @@ bool SubtitleJob::WriteRepeats(const uint8_t* picture, int64_t count) {
 bool SubtitleJob::WriteTimedPicture(uint8_t* image) {
   const VELAVCODEC::VelAvCodec& d = *decoder_;
   const double seconds =
-      d.PictureTimed ? d.PictureSeconds : counters_.Figures.FrameIndex / d.FramesPerSecond;
+      delivered_.Timed ? delivered_.Seconds : counters_.Figures.FrameIndex / d.FramesPerSecond;
   return WritePicture(image, Origin::Delivered, seconds + d.VideoStartSeconds - d.StartSeconds);
 }
 
@@ -350,7 +351,7 @@ bool SubtitleJob::WritePicture(uint8_t* image, Origin origin, double seconds) {
 // The delivered picture as the decoder left it, when it is planar and the
 // compressor takes it so; otherwise it is converted here (null).
 const PLANARPICTURE::PlanarPicture* SubtitleJob::PlanarToWrite() {
-  const PLANARPICTURE::PlanarPicture* planar = decoder_->DeliveredPlanar();
+  const PLANARPICTURE::PlanarPicture* planar = delivered_.Planar;
   if (planar == nullptr) return nullptr;
   if (output_->TakesPlanar() && !host_.ShowsPreview()) return planar;
   ConvertDeliveredPicture();
@@ -393,15 +394,15 @@ void SubtitleJob::LogDrawerNotes() {
   for (const std::string& note : drawer_->TakeNotes()) host_.AppendLog(note);
 }
 
-bool SubtitleJob::HandleAudio(const uint8_t* packet, int32_t size) {
+bool SubtitleJob::HandleAudio(const VELAVCODEC::VelAvCodec::Delivery& packet) {
   MEDIAOUTPUT::AudioPacket audio;
-  audio.Packet = decoder_->DeliveredAudioPacket();
-  audio.Data = packet;
-  audio.Size = size;
-  audio.Pts = decoder_->AudioPacketPts;
-  audio.Dts = decoder_->AudioPacketDts;
-  audio.Duration = decoder_->AudioPacketDuration;
-  audio.Key = decoder_->AudioPacketKey;
+  audio.Packet = packet.Packet;
+  audio.Data = packet.Data;
+  audio.Size = packet.Size;
+  audio.Pts = packet.Pts;
+  audio.Dts = packet.Dts;
+  audio.Duration = packet.Duration;
+  audio.Key = packet.Key;
   if (!output_->WriteAudio(audio, counters_.Figures.AudioBytes)) {
     ReportWriteError(output_->ErrorText());
     return false;

@@ -97,7 +97,7 @@ class SubtitleJob {
   JobEnd ReportDamage(JobEnd end, bool strict);
   void Note(JobNote note, const std::string& text);
   void ReportWriteError(const std::string& text);
-  bool HandleAudio(const uint8_t* packet, int32_t size);
+  bool HandleAudio(const VELAVCODEC::VelAvCodec::Delivery& packet);
   void RefreshStatistics();
   void ReleaseOutput();
   void ReportError(const std::string& text, const std::string& reason = "");
@@ -105,6 +105,8 @@ class SubtitleJob {
 
   JOBHOST::JobHost& host_;
   VELAVCODEC::VelAvCodec* decoder_;
+  // What the decoder handed out last.
+  VELAVCODEC::VelAvCodec::Delivery delivered_;
   SUBTITLEFILE::SubtitleFile& subtitles_;
   SUBTITLEOVERLAY::SubtitleOverlay& overlay_;
   STYLEDOVERLAY::StyledOverlay& styled_;

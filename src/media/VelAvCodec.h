@@ -70,6 +70,30 @@ class VelAvCodec : public VideoStreamValues, public AudioStreamValues {
   uint8_t* GetNextData(int32_t& kind, int32_t& size);
   void Close();
 
+  // One item handed out, with all that tells of it.
+  struct Delivery {
+    enum class Kind { None, Picture, Audio };
+    Kind What = Kind::None;
+    uint8_t* Data = nullptr;
+    // Above 0: delivered; 0: the input ended; below 0: reading failed
+    // (ErrorText says why).
+    int32_t Size = 0;
+    // A picture: its presentation time in seconds from VideoStartSeconds
+    // and how long it lasts, when Timed; its planes when it is still
+    // planar (valid until the next delivery), else null.
+    bool Timed = false;
+    double Seconds = 0.0, DurationSeconds = 0.0;
+    const PLANARPICTURE::PlanarPicture* Planar = nullptr;
+    // An audio packet: its times in the audio stream's time base from the
+    // source's start (kNoTime when missing), and the source's packet when
+    // it was handed out as it is (see DeliveredAudioPacket).
+    int64_t Pts = 0, Dts = 0, Duration = 0;
+    bool Key = true;
+    const AVPacket* Packet = nullptr;
+  };
+  // GetNextData's item as a value.
+  Delivery Deliver();
+
   // After Open, before the first GetNextData: from here on a thread of its
   // own reads and decodes up to `depth` items ahead of GetNextData, which
   // hands them out in the same order with the same values. The pictures are

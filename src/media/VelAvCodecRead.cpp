@@ -38,6 +38,28 @@ uint8_t* VelAvCodec::GetNextData(int32_t& kind, int32_t& size) {
   return DeliverEnd(false, "", size);
 }
 
+VelAvCodec::Delivery VelAvCodec::Deliver() {
+  Delivery delivery;
+  int32_t kind = 0;
+  delivery.Data = GetNextData(kind, delivery.Size);
+  if (delivery.Data == nullptr || delivery.Size <= 0) return delivery;
+  if (kind == KindVideo) {
+    delivery.What = Delivery::Kind::Picture;
+    delivery.Timed = PictureTimed;
+    delivery.Seconds = PictureSeconds;
+    delivery.DurationSeconds = PictureDurationSeconds;
+    delivery.Planar = DeliveredPlanar();
+  } else if (kind == KindAudio) {
+    delivery.What = Delivery::Kind::Audio;
+    delivery.Pts = AudioPacketPts;
+    delivery.Dts = AudioPacketDts;
+    delivery.Duration = AudioPacketDuration;
+    delivery.Key = AudioPacketKey;
+    delivery.Packet = DeliveredAudioPacket();
+  }
+  return delivery;
+}
+
 // The next picture (left in DecodedFrame) or audio packet (left in Packet).
 // Nothing here touches what the caller reads, so that it can run on the
 // read-ahead thread.
