@@ -502,7 +502,7 @@ void TMainForm::BStartClick() {
   CloseIfExitPending();
 }
 
-SUBTITLEJOB::JobEnd TMainForm::RunQueuedJob(WINDOWJOBHOST::QueuedJob& queued) {
+SUBTITLEJOB::JobEnd TMainForm::RunQueuedJob(QUEUEDJOB::QueuedJob& queued) {
   if (ObjectsReleased || JobActive()) return SUBTITLEJOB::JobEnd::NotStarted;
   Running = true;
   Job();
@@ -528,6 +528,21 @@ void TMainForm::BStopClick() {
     SubtitleJobRun->EndRunning();
     queuePanel_->AskStopQueue();
   }
+}
+
+void TMainForm::SetRefreshTimerRunning(bool running) {
+  if (running)
+    TRefresh->start();
+  else
+    TRefresh->stop();
+}
+
+// The queue page fits its buttons now, and again once the job's call has
+// returned (it is still active while it reports its end).
+void TMainForm::JobStateChanged() {
+  if (queuePanel_ == nullptr) return;
+  queuePanel_->UpdateButtons();
+  QMetaObject::invokeMethod(queuePanel_, &TQueuePanel::UpdateButtons, Qt::QueuedConnection);
 }
 
 void TMainForm::TRefreshTimer() {

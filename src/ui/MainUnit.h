@@ -18,6 +18,7 @@
 #include "ui/FileDialogs.h"
 #include "ui/FontDialogUnit.h"
 #include "ui/LookControls.h"
+#include "ui/WindowSides.h"
 
 class QComboBox;
 class QScrollArea;
@@ -33,7 +34,6 @@ class SubtitleJob;
 }
 namespace WINDOWJOBHOST {
 class WindowJobHost;
-struct QueuedJob;
 }  // namespace WINDOWJOBHOST
 
 // What the window takes from outside; tests fill it, the program leaves it
@@ -47,17 +47,17 @@ struct TMainFormEnvironment {
   ENCODERCHOICE::Chooser CompressorChooser;     // empty: the compressor dialog
 };
 
-class TMainForm : public QMainWindow {
+class TMainForm : public QMainWindow, public WINDOWSIDES::QueueSide, public WINDOWSIDES::HostSide {
   Q_OBJECT
  public:
   explicit TMainForm(TMainFormEnvironment environment = {}, QWidget* parent = nullptr);
   ~TMainForm() override;
 
   // Message log and boxes.
-  void AppendLog(const std::string& text);
-  void LogError(const std::string& text);
+  void AppendLog(const std::string& text) override;
+  void LogError(const std::string& text) override;
   void ShowMessageBox(MESSAGEBOX::MessageKind kind, const std::string& caption,
-                      const std::string& text);
+                      const std::string& text) override;
 
   // Panels and statistics switch.
   void ToolButton1Click();
@@ -94,24 +94,25 @@ class TMainForm : public QMainWindow {
   // shown in the preview window.
   void BStillClick();
   // The open preview window, or null when none is shown.
-  TPreviewForm* ShownPreview() const;
+  TPreviewForm* ShownPreview() const override;
 
   // The subtitling job: Start runs it to its end, Stop asks whether to end
   // it, the timer paces its statistics.
   void BStartClick();
   void BStopClick();
+  void StopJob() override { BStopClick(); }
   void TRefreshTimer();
   // The job's options as the controls hold them.
-  JOBOPTIONS::JobOptions CollectJobOptions() const;
+  JOBOPTIONS::JobOptions CollectJobOptions() const override;
   // Whether a job (the window's own or a queued one) has not yet ended.
-  bool JobActive() const;
+  bool JobActive() const override;
   // A job of the queue, run as Start runs the window's own job but with the
   // compressor of its arguments and no box at its end.
-  SUBTITLEJOB::JobEnd RunQueuedJob(WINDOWJOBHOST::QueuedJob& queued);
+  SUBTITLEJOB::JobEnd RunQueuedJob(QUEUEDJOB::QueuedJob& queued) override;
   // Exit was asked for while a job ran: nothing more may start, and the
   // window closes once the job has returned (true when it did).
-  bool ExitRequested() const { return ExitPending; }
-  bool CloseIfExitPending();
+  bool ExitRequested() const override { return ExitPending; }
+  bool CloseIfExitPending() override;
 
   // Ends whatever runs and returns the controls to the idle state.
   void CloseAll();
@@ -119,13 +120,16 @@ class TMainForm : public QMainWindow {
   // The font of FD: the subtitle font.
   const SUBTITLEFONT::SubtitleFont& SubtitleFontOfFD() const { return FDFont; }
   // The file the settings were read from and are written to.
-  std::string SettingsPath() const;
+  std::string SettingsPath() const override;
   // How the job's compressor is chosen.
-  ENCODERCHOICE::Chooser CompressorChooser();
+  ENCODERCHOICE::Chooser CompressorChooser() override;
   // The decoder, subtitle file and overlay the window lends to each job and
   // still; all null once the window has released them at its close.
   const JOBMATERIALS::JobMaterials& Materials() const { return materials_; }
-  bool HasDecoder() const { return materials_.Decoder != nullptr; }
+  bool HasDecoder() const override { return materials_.Decoder != nullptr; }
+  QWidget& Widgets() override { return *this; }
+  void SetRefreshTimerRunning(bool running) override;
+  void JobStateChanged() override;
 
   std::string ProgramFolder;
   bool Running = false;

@@ -11,9 +11,7 @@
 #include "job/SubtitleJob.h"
 #include "platform/MessageBox.h"
 #include "shell/Settings.h"
-#include "ui/MainUnit.h"
 #include "ui/WidgetText.h"
-#include "ui/WindowJobHost.h"
 #include "ui_QueuePanel.h"
 
 namespace {
@@ -62,7 +60,7 @@ void AddColumn(QTreeWidgetItem* item, int column, const std::string& path) {
 
 }  // namespace
 
-TQueuePanel::TQueuePanel(TMainForm& form, std::string queuePath,
+TQueuePanel::TQueuePanel(WINDOWSIDES::QueueSide& form, std::string queuePath,
                          FILEDIALOGS::FileDialogRunner fileDialog, QWidget* parent)
     : QFrame(parent),
       form_(form),
@@ -79,7 +77,7 @@ TQueuePanel::TQueuePanel(TMainForm& form, std::string queuePath,
   connect(ui_->BQueueUp, &QPushButton::clicked, this, &TQueuePanel::BQueueUpClick);
   connect(ui_->BQueueDown, &QPushButton::clicked, this, &TQueuePanel::BQueueDownClick);
   connect(ui_->BQueueRun, &QPushButton::clicked, this, &TQueuePanel::BQueueRunClick);
-  connect(ui_->BQueueStop, &QPushButton::clicked, &form_, &TMainForm::BStopClick);
+  connect(ui_->BQueueStop, &QPushButton::clicked, this, [this] { form_.StopJob(); });
   connect(ui_->TVQueue, &QTreeWidget::currentItemChanged, this, &TQueuePanel::UpdateButtons);
   // A damaged file is reported once; the queue then shows empty and every
   // change is refused with the same error rather than overwrite the file.
@@ -351,7 +349,7 @@ int TQueuePanel::TakeNextJob(Arguments& arguments, int& remaining) {
 void TQueuePanel::RunEntry(int id, const Arguments& arguments, const std::string& place) {
   form_.AppendLog("Queue job " + place + ": " + JOBARGUMENTS::OptionValue(arguments, "--source") +
                   " -> " + JOBARGUMENTS::OptionValue(arguments, "--output"));
-  WINDOWJOBHOST::QueuedJob queued;
+  QUEUEDJOB::QueuedJob queued;
   const std::string error = JOBARGUMENTS::ParseJobArguments(
       arguments, SETTINGS::LoadSettings(form_.SettingsPath()), queued.Arguments);
   if (!error.empty()) {

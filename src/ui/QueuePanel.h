@@ -16,8 +16,8 @@
 #include "shell/JobArguments.h"
 #include "shell/JobQueue.h"
 #include "ui/FileDialogs.h"
+#include "ui/WindowSides.h"
 
-class TMainForm;
 class QTreeWidgetItem;
 
 namespace Ui {
@@ -27,8 +27,8 @@ class TQueuePanel;
 class TQueuePanel : public QFrame {
   Q_OBJECT
  public:
-  TQueuePanel(TMainForm& form, std::string queuePath, FILEDIALOGS::FileDialogRunner fileDialog,
-              QWidget* parent = nullptr);
+  TQueuePanel(WINDOWSIDES::QueueSide& window, std::string queuePath,
+              FILEDIALOGS::FileDialogRunner fileDialog, QWidget* parent = nullptr);
   ~TQueuePanel() override;
 
   // The buttons.
@@ -75,7 +75,7 @@ class TQueuePanel : public QFrame {
   void FinishEntry(int id, JOBQUEUE::EntryState state, const std::string& error);
   void ReportRun();
 
-  TMainForm& form_;
+  WINDOWSIDES::QueueSide& form_;
   std::unique_ptr<Ui::TQueuePanel> ui_;
   std::string path_;
   FILEDIALOGS::FileDialogRunner fileDialog_;

@@ -11,17 +11,14 @@
 
 #include "job/SubtitleJob.h"
 #include "platform/MessageBox.h"
-#include "ui/MainUnit.h"
 #include "ui/PreviewUnit.h"
-#include "ui/QueuePanel.h"
 
 namespace WINDOWJOBHOST {
 
-WindowJobHost::WindowJobHost(TMainForm& form)
-    : form_(form),
-      progress_(form.findChild<QProgressBar*>("PB")),
-      options_(form.findChild<QAction*>("TBOptions")),
-      queuePanel_(form.findChild<TQueuePanel*>("PQueue")) {}
+WindowJobHost::WindowJobHost(WINDOWSIDES::HostSide& window)
+    : form_(window),
+      progress_(window.Widgets().findChild<QProgressBar*>("PB")),
+      options_(window.Widgets().findChild<QAction*>("TBOptions")) {}
 
 void WindowJobHost::AppendLog(const std::string& text) { form_.AppendLog(text); }
 
@@ -36,18 +33,14 @@ void WindowJobHost::PhaseChanged(SUBTITLEJOB::JobPhase phase) {
   }
   SetButtonEnabled("BStart", phase != JobPhase::Working);
   SetButtonEnabled("BStop", phase == JobPhase::Working);
-  // The job is still active while it reports the end: the queue page looks
-  // again once it has returned.
-  if (queuePanel_ == nullptr) return;
-  queuePanel_->UpdateButtons();
-  QMetaObject::invokeMethod(queuePanel_, &TQueuePanel::UpdateButtons, Qt::QueuedConnection);
+  form_.JobStateChanged();
 }
 
 // Without a decoder, Start and the source choice stay off for good.
 void WindowJobHost::SetButtonEnabled(const char* name, bool enabled) {
   const std::string_view button(name);
   if ((button == "BStart" || button == "BSourceVideo") && !form_.HasDecoder()) enabled = false;
-  if (auto* widget = form_.findChild<QPushButton*>(name)) widget->setEnabled(enabled);
+  if (auto* widget = form_.Widgets().findChild<QPushButton*>(name)) widget->setEnabled(enabled);
 }
 
 void WindowJobHost::InputMissing(const std::string& text) {
@@ -72,7 +65,9 @@ void WindowJobHost::JobEnded(SUBTITLEJOB::JobEnd end) {
     form_.ShowMessageBox(MESSAGEBOX::MessageKind::Information, "", "OK");
 }
 
-QLineEdit* WindowJobHost::Edit(const char* name) const { return form_.findChild<QLineEdit*>(name); }
+QLineEdit* WindowJobHost::Edit(const char* name) const {
+  return form_.Widgets().findChild<QLineEdit*>(name);
+}
 
 void WindowJobHost::ShowStatistics(const JOBSTATISTICS::StatisticsTexts& texts,
                                    const JOBSTATISTICS::Progress& figures) {
@@ -140,12 +135,7 @@ bool WindowJobHost::ShowsPreview() const { return form_.ShownPreview() != nullpt
 
 void WindowJobHost::ProcessMessages() { QApplication::processEvents(); }
 
-void WindowJobHost::SetRefreshTimer(bool enabled) {
-  if (enabled)
-    form_.TRefresh->start();
-  else
-    form_.TRefresh->stop();
-}
+void WindowJobHost::SetRefreshTimer(bool enabled) { form_.SetRefreshTimerRunning(enabled); }
 
 bool WindowJobHost::ChooseCompressor(const ENCODERCHOICE::ChoiceRequest& request,
                                      ENCODERCHOICE::EncoderChoice& choice) {

@@ -9,29 +9,20 @@
 
 #include "job/JobHost.h"
 #include "shell/JobArguments.h"
+#include "ui/QueuedJob.h"
+#include "ui/WindowSides.h"
 
-class TMainForm;
 class QAction;
 class QLineEdit;
 class QProgressBar;
-class TQueuePanel;
 
 namespace WINDOWJOBHOST {
 
-// A job of the queue, as its host runs it: the compressor comes from its
-// arguments instead of the dialog, and what it reports goes to the queue
-// instead of into boxes, so that a run of many jobs asks nothing of the user.
-struct QueuedJob {
-  JOBARGUMENTS::JobArguments Arguments;
-  std::string Error;  // the last error or missing file the job reported
-  // Percent of the pictures done and, once the statistics know it, the time
-  // still to go ("hh:nn:ss"; empty before).
-  std::function<void(int percent, const std::string& remaining)> Progress;
-};
+using QUEUEDJOB::QueuedJob;
 
 class WindowJobHost : public JOBHOST::JobHost {
  public:
-  explicit WindowJobHost(TMainForm& form);
+  explicit WindowJobHost(WINDOWSIDES::HostSide& window);
 
   void AppendLog(const std::string& text) override;
   void PhaseChanged(SUBTITLEJOB::JobPhase phase) override;
@@ -61,10 +52,9 @@ class WindowJobHost : public JOBHOST::JobHost {
   void SetButtonEnabled(const char* name, bool enabled);
   void ReportProgress(const std::string& remaining);
 
-  TMainForm& form_;
+  WINDOWSIDES::HostSide& form_;
   QProgressBar* progress_;
   QAction* options_;
-  TQueuePanel* queuePanel_;
   bool quietEnd_ = false;
   QueuedJob* queued_ = nullptr;
   int percent_ = -1;  // as last reported to the queue
