@@ -1,27 +1,17 @@
 #include "subtitles/AssReader.h"
 
 #include <algorithm>
-#include <cctype>
 #include <string>
 
 #include "subtitles/SubtitleClock.h"
 #include "subtitles/SubtitleScan.h"
+#include "text/AsciiText.h"
 
 namespace SUBTITLEFILE {
 namespace {
 
-bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i)
-    if (std::tolower(static_cast<unsigned char>(a[i])) !=
-        std::tolower(static_cast<unsigned char>(b[i])))
-      return false;
-  return true;
-}
-
-bool StartsWithIgnoringCase(std::string_view line, std::string_view prefix) {
-  return line.size() >= prefix.size() && EqualsIgnoringCase(line.substr(0, prefix.size()), prefix);
-}
+using ASCIITEXT::EqualsIgnoringCase;
+using ASCIITEXT::StartsWithIgnoringCase;
 
 bool IsSection(std::string_view line) {
   const std::string_view trimmed = TrimControls(line);
@@ -50,9 +40,8 @@ std::vector<std::string> FormatNames(std::string_view line) {
   std::size_t begin = 0;
   for (;;) {
     const std::size_t comma = line.find(',', begin);
-    std::string name(
+    const std::string name = ASCIITEXT::LowerAscii(
         TrimControls(line.substr(begin, comma == line.npos ? line.npos : comma - begin)));
-    for (char& c : name) c = char(std::tolower(static_cast<unsigned char>(c)));
     names.push_back(name == "marked" ? "layer" : name);
     if (comma == std::string_view::npos) return names;
     begin = comma + 1;
