@@ -47,7 +47,7 @@ std::string ClockText(double seconds, char beforeFraction) {
 
 double CueSeconds(const SUBTITLEFILE::SubtitleDocument& document, int64_t time,
                   double videoFramesPerSecond) {
-  if (document.Unit == SUBTITLEFILE::TimeUnit::Milliseconds) return double(time) / 1000.0;
+  if (document.Traits.Unit == SUBTITLEFILE::TimeUnit::Milliseconds) return double(time) / 1000.0;
   const double rate = document.FileFrameRate > 0.0 ? document.FileFrameRate : videoFramesPerSecond;
   return rate > 0.0 ? double(time) / rate : 0.0;
 }

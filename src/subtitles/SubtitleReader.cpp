@@ -12,7 +12,7 @@ namespace SUBTITLEFILE {
 // stretch is a step of its own.
 void SubtitleReader::Read(const SubtitleLines& lines, SubtitleDocument& document) const {
   document.Format = Format();
-  document.Unit = Unit();
+  document.Traits = Traits();
   int32_t cursor = ReadHeader(lines, document);
   const bool tolerant = lines.Options().Tolerant;
   while (cursor < lines.Count()) {

@@ -128,7 +128,7 @@ TEST(SubtitleOpen, RefusesWithTheRightMessage) {
     SubtitleFile file;
     EXPECT_FALSE(file.OpenContents("x.sub", bytes)) << bytes;
     EXPECT_EQ(file.ErrorText, message) << bytes;
-    EXPECT_EQ(file.Format(), SUBTITLEFILE::FormatNone);
+    EXPECT_EQ(file.Format(), SUBTITLEFILE::SubtitleFormat::None);
     EXPECT_TRUE(file.Document().Cues.empty());
     EXPECT_TRUE(file.FileName.empty());
     EXPECT_TRUE(file.Info.empty());
@@ -136,18 +136,18 @@ TEST(SubtitleOpen, RefusesWithTheRightMessage) {
 }
 
 TEST(SubtitleOpen, DetectsTheFormatFromTheFirstEntryOnly) {
-  const std::pair<std::string, int32_t> cases[] = {
-      {"{1}{50}Hello\nanything at all", SUBTITLEFILE::FormatMicroDVD},
-      {"{1}{2\nx", SUBTITLEFILE::FormatMicroDVD},
-      {"{1}{1}23.976\n{2}{3}a\n", SUBTITLEFILE::FormatMicroDVD},
-      {" \t\r\n\n{1}{50}Hello\nx", SUBTITLEFILE::FormatMicroDVD},
-      {"1\n0:0:1,0 --> 0:0:2,5\n", SUBTITLEFILE::FormatSubRip},
-      {"\n\n 7 junk\n 00:00:01,000-->00:00:02,000 X1:2\n", SUBTITLEFILE::FormatSubRip},
-      {"{1}\n00:00:01,000 --> 00:00:02,000\n", SUBTITLEFILE::FormatNone},
+  const std::pair<std::string, SUBTITLEFILE::SubtitleFormat> cases[] = {
+      {"{1}{50}Hello\nanything at all", SUBTITLEFILE::SubtitleFormat::MicroDvd},
+      {"{1}{2\nx", SUBTITLEFILE::SubtitleFormat::MicroDvd},
+      {"{1}{1}23.976\n{2}{3}a\n", SUBTITLEFILE::SubtitleFormat::MicroDvd},
+      {" \t\r\n\n{1}{50}Hello\nx", SUBTITLEFILE::SubtitleFormat::MicroDvd},
+      {"1\n0:0:1,0 --> 0:0:2,5\n", SUBTITLEFILE::SubtitleFormat::SubRip},
+      {"\n\n 7 junk\n 00:00:01,000-->00:00:02,000 X1:2\n", SUBTITLEFILE::SubtitleFormat::SubRip},
+      {"{1}\n00:00:01,000 --> 00:00:02,000\n", SUBTITLEFILE::SubtitleFormat::None},
   };
   for (const auto& [bytes, format] : cases) {
     SubtitleFile file;
-    EXPECT_EQ(file.OpenContents("x", bytes), format != SUBTITLEFILE::FormatNone) << bytes;
+    EXPECT_EQ(file.OpenContents("x", bytes), format != SUBTITLEFILE::SubtitleFormat::None) << bytes;
     EXPECT_EQ(file.Format(), format) << bytes;
   }
 }
