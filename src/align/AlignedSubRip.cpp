@@ -42,8 +42,8 @@ std::string AlignedSubRipText(const SUBTITLEFILE::SubtitleDocument& document,
   std::size_t number = 0;
   for (const SUBTITLEFILE::SubtitleCue& cue : document.Cues) {
     if (!cue.Usable) continue;
-    const double start = SPEECHALIGNMENT::CueSeconds(document, cue.Start, videoFramesPerSecond);
-    const double end = SPEECHALIGNMENT::CueSeconds(document, cue.End, videoFramesPerSecond);
+    const double start = document.Seconds(cue.Start, videoFramesPerSecond);
+    const double end = document.Seconds(cue.End, videoFramesPerSecond);
     out += std::to_string(++number) + "\n" + SPEECHALIGNMENT::ClockText(map.Apply(start), ',') +
            " --> " + SPEECHALIGNMENT::ClockText(map.Apply(end), ',') + "\n";
     AppendLines(document, cue, out);

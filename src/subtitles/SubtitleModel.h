@@ -78,6 +78,20 @@ struct SubtitleDocument {
   // The names of an ASS script's event fields, lower case, in its order.
   std::vector<std::string> EventFormat;
 
+  // How many of the cues' time units make a second of the file's clock:
+  // 1000 for milliseconds, else the frame rate a MicroDVD file states or,
+  // when it states none, the video's.
+  double UnitsPerSecond(double videoFramesPerSecond) const {
+    if (Traits.Unit == TimeUnit::Milliseconds) return 1000.0;
+    return FileFrameRate > 0.0 ? FileFrameRate : videoFramesPerSecond;
+  }
+  // A cue's time in seconds of the file's clock; 0 when there is no rate to
+  // count its frames at.
+  double Seconds(int64_t time, double videoFramesPerSecond) const {
+    const double perSecond = UnitsPerSecond(videoFramesPerSecond);
+    return perSecond > 0.0 ? double(time) / perSecond : 0.0;
+  }
+
   std::string_view TextOf(const LineSpan& span) const {
     return std::string_view(Text).substr(span.begin, span.size);
   }

@@ -216,11 +216,10 @@ int64_t SubtitleFile::MappedMilliseconds(int64_t milliseconds) const {
   return std::llround(std::clamp(mapped, -9.0e15, 9.0e15));
 }
 
+// Divided in x87 extended precision, as the frame numbers have always been
+// worked out, whatever the rate; the map takes the seconds as a double.
 int32_t SubtitleFile::MappedFrame(int64_t time) const {
-  long double seconds = static_cast<long double>(time) * 0.001L;
-  if (document_.Traits.Unit == TimeUnit::Frames)
-    seconds = static_cast<long double>(time) /
-              (document_.FileFrameRate > 0.0 ? document_.FileFrameRate : frameRate_);
+  const long double seconds = static_cast<long double>(time) / document_.UnitsPerSecond(frameRate_);
   return SaturateToInt32(static_cast<long double>(timeMap_(double(seconds))) * frameRate_);
 }
 

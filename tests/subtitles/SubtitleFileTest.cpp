@@ -415,6 +415,22 @@ Entry OnlyStep(const SubtitleFile& file) {
 
 }  // namespace
 
+// What the alignment and the map take: seconds of the file's own clock.
+TEST(SubtitleTimeMap, CueSecondsCountFramesAtTheFilesRateElseTheVideos) {
+  SubtitleFile file;
+  ASSERT_TRUE(file.OpenContents("a.srt", "1\n00:00:10,000 --> 00:00:12,500\nHi\n"));
+  EXPECT_EQ(file.Document().Seconds(12500, 0.0), 12.5);
+  file.Reading.Tolerant = true;
+  ASSERT_TRUE(file.OpenContents("b.sub", "{1}{1}20\n{200}{250}x\n"));
+  EXPECT_EQ(file.Document().Seconds(250, 25.0), 12.5);
+  EXPECT_EQ(file.Document().Seconds(250, 0.0), 12.5);
+  ASSERT_TRUE(file.OpenContents("c.sub", "{200}{250}x\n{300}{350}y\n"));
+  EXPECT_EQ(file.Document().Seconds(250, 25.0), 10.0);
+  // Frames with no rate to count them at are at the start.
+  for (double none : {0.0, -25.0, std::numeric_limits<double>::quiet_NaN()})
+    EXPECT_EQ(file.Document().Seconds(250, none), 0.0) << none;
+}
+
 TEST(SubtitleTimeMap, MapsSecondsOfEitherFormatBeforeTheDelay) {
   SubtitleFile file;
   ASSERT_TRUE(file.OpenContents("a.srt", "1\n00:00:10,000 --> 00:00:12,500\nHi\n"));
