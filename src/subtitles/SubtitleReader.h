@@ -65,11 +65,4 @@ class SubtitleReader {
                        std::vector<LineSpan>& text) const = 0;
 };
 
-// The reader of the format the lines are in, asked in a fixed order; null
-// when none recognises them.
-const SubtitleReader* FindReader(const SubtitleLines& lines);
-// The name of a format that only styled reading reads, when the lines are
-// in it; null otherwise.
-const char* StyledOnlyFormat(const SubtitleLines& lines);
-
 }  // namespace SUBTITLEFILE

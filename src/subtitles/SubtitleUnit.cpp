@@ -9,7 +9,7 @@
 
 #include "subtitles/SubtitleEncoding.h"
 #include "subtitles/SubtitleMarkup.h"
-#include "subtitles/SubtitleReader.h"
+#include "subtitles/SubtitleReaders.h"
 
 namespace SUBTITLEFILE {
 namespace {

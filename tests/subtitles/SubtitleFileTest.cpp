@@ -135,6 +135,28 @@ TEST(SubtitleOpen, RefusesWithTheRightMessage) {
   }
 }
 
+// The first reader to recognise the lines reads them; the styled formats
+// only when asked for, and named when not.
+TEST(SubtitleOpen, ReadersAreAskedInOrderAndStyledFormatsOnlyWhenStyled) {
+  SubtitleFile file;
+  file.Reading.Tolerant = true;
+  ASSERT_TRUE(file.OpenContents("x", "{1}{50}Hello\n00:00:01,000 --> 00:00:02,000\n"));
+  EXPECT_EQ(file.Format(), SUBTITLEFILE::SubtitleFormat::MicroDvd);
+  const std::pair<std::string, std::string> styled[] = {
+      {"WEBVTT\n\n00:01.000 --> 00:02.000\nHi\n", "WebVTT"},
+      {"[Script Info]\nScriptType: v4.00+\n\n[Events]\n"
+       "Dialogue: 0,0:00:01.00,0:00:02.00,Default,,0,0,0,,Hi\n",
+       "Advanced SubStation Alpha"}};
+  for (const auto& [bytes, name] : styled) {
+    file.Reading.Styled = false;
+    EXPECT_FALSE(file.OpenContents("x", bytes));
+    EXPECT_EQ(file.ErrorCause, "the file is " + name + ", which --styled reads");
+    file.Reading.Styled = true;
+    EXPECT_TRUE(file.OpenContents("x", bytes)) << name;
+    EXPECT_NE(file.Format(), SUBTITLEFILE::SubtitleFormat::None) << name;
+  }
+}
+
 TEST(SubtitleOpen, DetectsTheFormatFromTheFirstEntryOnly) {
   const std::pair<std::string, SUBTITLEFILE::SubtitleFormat> cases[] = {
       {"{1}{50}Hello\nanything at all", SUBTITLEFILE::SubtitleFormat::MicroDvd},
