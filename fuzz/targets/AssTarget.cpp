@@ -112,7 +112,7 @@ int FuzzAss(const uint8_t* data, std::size_t size) {
   SUBTITLEFILE::SubtitleFile file;
   file.Reading.Styled = true;
   file.Reading.Unicode = run.Reading & 1;
-  if (file.OpenContents("fuzz.ass", contents) && file.Format() == SUBTITLEFILE::FormatAss)
+  if (file.OpenContents("fuzz.ass", contents) && file.Format() == SUBTITLEFILE::SubtitleFormat::Ass)
     CheckScript(file);
   // A format of the script's own names against an event line.
   const std::vector<std::string_view> pieces = Records(input.Rest());

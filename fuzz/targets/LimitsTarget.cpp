@@ -11,6 +11,7 @@
 #include "HeldOverrides.h"
 #include "drawing/StyledLimits.h"
 #include "subtitles/SubtitleText.h"
+#include "text/AsciiText.h"
 
 namespace FUZZTARGETS {
 namespace {
@@ -30,7 +31,7 @@ std::vector<std::string_view> Lines(std::string_view text) {
 // Only style lines and the script's numbers (its play and layout
 // resolution, its wrap style) may change, and every line stays.
 bool MayChange(std::string_view line) {
-  const std::string lower = SUBTITLEFILE::LowerAscii(SUBTITLEFILE::TrimControls(line));
+  const std::string lower = ASCIITEXT::LowerAscii(SUBTITLEFILE::TrimControls(line));
   for (const char* key :
        {"style:", "playresx", "playresy", "layoutresx", "layoutresy", "wrapstyle"})
     if (lower.rfind(key, 0) == 0) return true;
@@ -66,7 +67,7 @@ int FuzzLimits(const uint8_t* data, std::size_t size) {
   // A key the header does not name gives the fallback.
   for (const char* key : {"playresx", "playresy", "wrapstyle"}) {
     const int value = STYLEDLIMITS::HeaderNumber(bytes, key, -7);
-    if (SUBTITLEFILE::LowerAscii(bytes).find(std::string(key) + ":") == std::string::npos)
+    if (ASCIITEXT::LowerAscii(bytes).find(std::string(key) + ":") == std::string::npos)
       FUZZ_REQUIRE(value == -7);
   }
 

@@ -90,7 +90,7 @@ void WalkEntries(SubtitleFile& file) {
   // Every step reads at least one line.
   FUZZ_REQUIRE(file.Document().Cues.size() <= file.Document().Text.size());
   file.ForEachEntry([&](const SUBTITLEFILE::SubtitleEntry& entry) {
-    if (file.Format() == SUBTITLEFILE::FormatMicroDVD && entry.Start != -1)
+    if (file.Format() == SUBTITLEFILE::SubtitleFormat::MicroDvd && entry.Start != -1)
       FUZZ_REQUIRE(!entry.Lines.empty());
     if (unicode)
       for (const std::string& line : entry.Lines) FUZZ_REQUIRE(SUBTITLEFILE::IsUtf8(line));
@@ -108,15 +108,16 @@ void ConvertStyled(const SubtitleFile& file) {
     STYLEDMARKUP::TagState state;
     for (std::size_t i = 0; i < cue.TextCount; ++i) {
       const std::string_view line = document.CueLine(cue, i);
-      std::string converted =
-          file.Format() == SUBTITLEFILE::FormatWebVtt     ? STYLEDMARKUP::WebVttLine(line, state)
-          : file.Format() == SUBTITLEFILE::FormatMicroDVD ? STYLEDMARKUP::MicroDvdText(line)
-                                                          : STYLEDMARKUP::SubRipLine(line, state);
+      std::string converted = file.Format() == SUBTITLEFILE::SubtitleFormat::WebVtt
+                                  ? STYLEDMARKUP::WebVttLine(line, state)
+                              : file.Format() == SUBTITLEFILE::SubtitleFormat::MicroDvd
+                                  ? STYLEDMARKUP::MicroDvdText(line)
+                                  : STYLEDMARKUP::SubRipLine(line, state);
       converted = STYLEDMARKUP::AddLineBreakOpportunities(converted);
       FUZZ_REQUIRE(STYLEDLIMITS::LimitEventText(converted, resolution).size() <=
                    STYLEDLIMITS::kMaximumEventText);
     }
-    if (file.Format() == SUBTITLEFILE::FormatAss)
+    if (file.Format() == SUBTITLEFILE::SubtitleFormat::Ass)
       FUZZ_REQUIRE(
           SUBTITLEFILE::SplitAssEvent(document.TextOf(cue.Fields), document.EventFormat).Complete);
   }
@@ -134,7 +135,8 @@ int FuzzSubtitleFile(const uint8_t* data, std::size_t size) {
   file.Reading = OptionsOf(data[size - 1]);
   const bool opened = OpenInput(file, bytes, (data[0] & 0x80) && (size & 7) == 0);
   if (!opened) {
-    FUZZ_REQUIRE(!file.ErrorText.empty() && file.Document().Cues.empty() && file.Format() == 0);
+    FUZZ_REQUIRE(!file.ErrorText.empty() && file.Document().Cues.empty() &&
+                 file.Format() == SUBTITLEFILE::SubtitleFormat::None);
     return 0;
   }
   Configure(file, data[0]);

@@ -105,7 +105,7 @@ void WalkEntries(const SubtitleFile& file) {
   file.ForEachEntry([&](const SUBTITLEFILE::SubtitleEntry& entry) {
     if (!document.Cues[index++].Usable)
       FUZZ_REQUIRE(entry.Start == -1 && entry.End == -1 && entry.Lines.empty());
-    if (file.Format() == SUBTITLEFILE::FormatMicroDVD && entry.Start != -1)
+    if (file.Format() == SUBTITLEFILE::SubtitleFormat::MicroDvd && entry.Start != -1)
       FUZZ_REQUIRE(!entry.Lines.empty());
     // Markup removal keeps UTF-8 text UTF-8.
     if (document.Utf8)
@@ -150,10 +150,10 @@ void CheckScript(const SubtitleFile& file, const SubtitleRun& run) {
   // The resolution the events' values are held to, as EventLayoutOf
   // documents it: an ASS script's own, else the picture's.
   const STYLEDLIMITS::Resolution resolution =
-      file.Format() == SUBTITLEFILE::FormatAss
+      file.Format() == SUBTITLEFILE::SubtitleFormat::Ass
           ? STYLEDLIMITS::ScriptResolution(file.Document().ScriptHeader)
           : STYLEDLIMITS::Resolution{std::max(picture.Width, 1), std::max(picture.Height, 1)};
-  const bool webVtt = file.Format() == SUBTITLEFILE::FormatWebVtt;
+  const bool webVtt = file.Format() == SUBTITLEFILE::SubtitleFormat::WebVtt;
   long long lastOrder = -1;
   for (const STYLEDSCRIPT::StyledEvent& event : script.Events) {
     FUZZ_REQUIRE(event.EndMs > event.StartMs);
@@ -202,7 +202,8 @@ void RunSubtitleFile(const std::string& contents, const SubtitleRun& run, bool s
     opened = file.OpenContents("fuzz.sub", contents);
   }
   if (!opened) {
-    FUZZ_REQUIRE(!file.ErrorText.empty() && file.Document().Cues.empty() && file.Format() == 0);
+    FUZZ_REQUIRE(!file.ErrorText.empty() && file.Document().Cues.empty() &&
+                 file.Format() == SUBTITLEFILE::SubtitleFormat::None);
     return;
   }
   Configure(file, run);

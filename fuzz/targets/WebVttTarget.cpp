@@ -70,7 +70,8 @@ int FuzzWebVtt(const uint8_t* data, std::size_t size) {
 
   SUBTITLEFILE::SubtitleFile file;
   file.Reading.Styled = true;
-  if (file.OpenContents("fuzz.vtt", contents) && file.Format() == SUBTITLEFILE::FormatWebVtt)
+  if (file.OpenContents("fuzz.vtt", contents) &&
+      file.Format() == SUBTITLEFILE::SubtitleFormat::WebVtt)
     CheckCueLines(file);
   return 0;
 }

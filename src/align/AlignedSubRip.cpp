@@ -22,12 +22,12 @@ std::string AsUtf8(std::string_view text, const SUBTITLEFILE::SubtitleDocument& 
   return out;
 }
 
-// A MicroDVD text keeps its lines in one, parted by '|'.
+// A text that keeps its lines in one, parted by '|', gets them back.
 void AppendLines(const SUBTITLEFILE::SubtitleDocument& document,
                  const SUBTITLEFILE::SubtitleCue& cue, std::string& out) {
   for (std::size_t i = 0; i < cue.TextCount; ++i) {
     std::string line = AsUtf8(document.CueLine(cue, i), document);
-    if (document.Unit == SUBTITLEFILE::TimeUnit::Frames)
+    if (document.Traits.BarBreaksLines)
       for (char& c : line)
         if (c == '|') c = '\n';
     out += line + "\n";
@@ -42,8 +42,8 @@ std::string AlignedSubRipText(const SUBTITLEFILE::SubtitleDocument& document,
   std::size_t number = 0;
   for (const SUBTITLEFILE::SubtitleCue& cue : document.Cues) {
     if (!cue.Usable) continue;
-    const double start = SPEECHALIGNMENT::CueSeconds(document, cue.Start, videoFramesPerSecond);
-    const double end = SPEECHALIGNMENT::CueSeconds(document, cue.End, videoFramesPerSecond);
+    const double start = document.Seconds(cue.Start, videoFramesPerSecond);
+    const double end = document.Seconds(cue.End, videoFramesPerSecond);
     out += std::to_string(++number) + "\n" + SPEECHALIGNMENT::ClockText(map.Apply(start), ',') +
            " --> " + SPEECHALIGNMENT::ClockText(map.Apply(end), ',') + "\n";
     AppendLines(document, cue, out);

@@ -45,20 +45,13 @@ std::string ClockText(double seconds, char beforeFraction) {
   return text;
 }
 
-double CueSeconds(const SUBTITLEFILE::SubtitleDocument& document, int64_t time,
-                  double videoFramesPerSecond) {
-  if (document.Unit == SUBTITLEFILE::TimeUnit::Milliseconds) return double(time) / 1000.0;
-  const double rate = document.FileFrameRate > 0.0 ? document.FileFrameRate : videoFramesPerSecond;
-  return rate > 0.0 ? double(time) / rate : 0.0;
-}
-
 std::vector<ALIGNER::CueTime> CueTimes(const SUBTITLEFILE::SubtitleDocument& document,
                                        double videoFramesPerSecond) {
   std::vector<ALIGNER::CueTime> cues;
   for (const SUBTITLEFILE::SubtitleCue& cue : document.Cues)
     if (cue.Usable)
-      cues.push_back({CueSeconds(document, cue.Start, videoFramesPerSecond),
-                      CueSeconds(document, cue.End, videoFramesPerSecond)});
+      cues.push_back({document.Seconds(cue.Start, videoFramesPerSecond),
+                      document.Seconds(cue.End, videoFramesPerSecond)});
   return cues;
 }
 

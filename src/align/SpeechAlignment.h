@@ -16,10 +16,7 @@ namespace SPEECHALIGNMENT {
 // "hh:mm:ss" and the milliseconds after `beforeFraction` (',' in SubRip).
 std::string ClockText(double seconds, char beforeFraction);
 
-// Seconds on the file's clock: a MicroDVD file's frames at the rate it
-// states, else at the video's.
-double CueSeconds(const SUBTITLEFILE::SubtitleDocument& document, int64_t time,
-                  double videoFramesPerSecond);
+// The usable cues' times in seconds of the file's clock.
 std::vector<ALIGNER::CueTime> CueTimes(const SUBTITLEFILE::SubtitleDocument& document,
                                        double videoFramesPerSecond);
 

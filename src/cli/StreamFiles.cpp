@@ -10,6 +10,8 @@
 #include <cstdint>
 #include <thread>
 
+#include "mp4/Mp4Boxes.h"
+
 namespace STREAMFILES {
 namespace {
 
@@ -19,16 +21,10 @@ constexpr size_t kPeekBytes = 64 * 1024;  // what a pipe holds before its writer
 constexpr auto kPeekPatience = std::chrono::seconds(5);
 
 // Top-level boxes that may come before the index or the media data.
-bool IsLeadingBox(std::string_view type) {
+bool IsLeadingBox(const MP4BOXES::Box& box) {
   for (const char* known : {"ftyp", "styp", "free", "skip", "wide", "pdin", "uuid", "junk"})
-    if (type == known) return true;
+    if (box.Is(known)) return true;
   return false;
-}
-
-uint64_t BigEndian(std::string_view bytes, size_t at, size_t count) {
-  uint64_t value = 0;
-  for (size_t i = 0; i < count; ++i) value = value << 8 | uint8_t(bytes[at + i]);
-  return value;
 }
 
 bool SameFile(const struct stat& a, const struct stat& b) {
@@ -82,22 +78,24 @@ Layout PipeLayout(int fd) {
 
 }  // namespace
 
+// Only the file's first bytes are at hand, so a box is not held to an end:
+// one that reaches past them asks for more, and a size below the shortest
+// header (0, to the end of the file, among them) ends the search.
 Layout LayoutOf(std::string_view head) {
+  const auto* bytes = reinterpret_cast<const uint8_t*>(head.data());
   for (size_t at = 0;;) {
-    if (head.size() < at + 8) return Layout::NeedMoreBytes;
-    const std::string_view type = head.substr(at + 4, 4);
-    if (type == "moov" || type == "moof") return Layout::Readable;
-    if (type == "mdat") return Layout::IndexAfterMedia;
-    if (!IsLeadingBox(type)) return Layout::Readable;  // not an MP4 file, or one we cannot tell
-    uint64_t size = BigEndian(head, at, 4);
-    if (size == 1) {
-      if (head.size() < at + 16) return Layout::NeedMoreBytes;
-      size = BigEndian(head, at + 8, 8);
+    if (head.size() - at < MP4BOXES::kHeaderBytes) return Layout::NeedMoreBytes;
+    MP4BOXES::Box box = MP4BOXES::BoxAt(at, bytes + at);
+    if (box.Is("moov") || box.Is("moof")) return Layout::Readable;
+    if (box.Is("mdat")) return Layout::IndexAfterMedia;
+    if (!IsLeadingBox(box)) return Layout::Readable;  // not an MP4 file, or one we cannot tell
+    if (box.Header == MP4BOXES::kLargeHeaderBytes) {
+      if (head.size() - at < MP4BOXES::kLargeHeaderBytes) return Layout::NeedMoreBytes;
+      MP4BOXES::TakeLargeSize(box, bytes + at + MP4BOXES::kHeaderBytes);
     }
-    // A box that reaches past any file ends the search.
-    if (size < 8 || size > head.size() - at)
-      return size < 8 ? Layout::Readable : Layout::NeedMoreBytes;
-    at += size;
+    if (box.Size < MP4BOXES::kHeaderBytes) return Layout::Readable;
+    if (box.Size > head.size() - at) return Layout::NeedMoreBytes;
+    at += box.Size;
   }
 }
 

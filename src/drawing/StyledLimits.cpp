@@ -11,6 +11,7 @@
 
 #include "subtitles/SubtitleNumbers.h"
 #include "subtitles/SubtitleText.h"
+#include "text/AsciiText.h"
 
 namespace STYLEDLIMITS {
 namespace {
@@ -453,7 +454,7 @@ void ForEachLine(std::string_view header, Visit&& visit) {
     std::size_t end = header.find('\n', begin);
     if (end == std::string_view::npos) end = header.size();
     const std::string_view line = header.substr(begin, end - begin);
-    visit(line, SUBTITLEFILE::LowerAscii(SUBTITLEFILE::TrimControls(line)));
+    visit(line, ASCIITEXT::LowerAscii(SUBTITLEFILE::TrimControls(line)));
     begin = end + 1;
   }
 }
@@ -541,7 +542,7 @@ std::string LimitStyles(std::string_view header, const Resolution& resolution) {
     if (styles && lower.rfind("format:", 0) == 0) {
       names.clear();
       for (std::string_view field : SplitFields(SUBTITLEFILE::TrimControls(line).substr(7)))
-        names.push_back(SUBTITLEFILE::LowerAscii(field));
+        names.push_back(ASCIITEXT::LowerAscii(field));
     }
     std::optional<std::string> limited;
     if (info) limited = LimitScriptInfoLine(lower, line);
@@ -564,7 +565,7 @@ StyleExtent ScriptStyleExtent(std::string_view header) {
     if (styles && lower.rfind("format:", 0) == 0) {
       names.clear();
       for (std::string_view field : SplitFields(SUBTITLEFILE::TrimControls(line).substr(7)))
-        names.push_back(SUBTITLEFILE::LowerAscii(field));
+        names.push_back(ASCIITEXT::LowerAscii(field));
     }
     if (!styles || lower.rfind("style:", 0) != 0) return;
     const std::vector<std::string_view> fields =

@@ -10,13 +10,14 @@
 
 #include "subtitles/SubtitleNumbers.h"
 #include "subtitles/SubtitleText.h"
+#include "text/AsciiText.h"
 
 namespace STYLEDMARKUP {
 namespace {
 
 // The value of name="value", name='value' or name=value in a tag's inside.
 std::string Attribute(std::string_view inside, std::string_view name) {
-  const std::string lower = SUBTITLEFILE::LowerAscii(inside);
+  const std::string lower = ASCIITEXT::LowerAscii(inside);
   std::size_t at = 0;
   while ((at = lower.find(name, at)) != std::string::npos) {
     const bool starts = at == 0 || std::isspace(static_cast<unsigned char>(lower[at - 1]));
@@ -89,7 +90,7 @@ void OpenFont(std::string_view inside, TagState& state, std::string& out) {
 std::string TagName(std::string_view inside) {
   std::size_t end = 0;
   while (end < inside.size() && std::isalnum(static_cast<unsigned char>(inside[end]))) ++end;
-  return SUBTITLEFILE::LowerAscii(inside.substr(0, end));
+  return ASCIITEXT::LowerAscii(inside.substr(0, end));
 }
 
 bool IsTagStart(std::string_view text, std::size_t at) {
@@ -167,7 +168,7 @@ std::string ControlCode(char kind, std::string_view value) {
   std::string block;
   switch (std::tolower(static_cast<unsigned char>(kind))) {
     case 'y':
-      for (char c : SUBTITLEFILE::LowerAscii(value))
+      for (char c : ASCIITEXT::LowerAscii(value))
         if (c == 'i' || c == 'b' || c == 'u' || c == 's') block += std::string("\\") + c + "1";
       break;
     case 'c': {

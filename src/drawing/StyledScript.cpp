@@ -60,15 +60,14 @@ std::string OwnHeader(const BaseStyle& base, int32_t width, int32_t height) {
 }
 
 // The drawing reads UTF-8. Text read as 8-bit is turned into it as plain
-// drawing turns it into characters; ASS and WebVTT files are UTF-8 by rule.
+// drawing turns it into characters, unless its format is UTF-8 by rule.
 class TextDecoder {
  public:
   TextDecoder(const SubtitleDocument& document, int charset)
       : document_(document), charset_(charset) {}
   std::string operator()(std::string_view bytes) const {
-    const bool styledFormat = document_.Format == SUBTITLEFILE::FormatAss ||
-                              document_.Format == SUBTITLEFILE::FormatWebVtt;
-    if (document_.Utf8 || (styledFormat && SUBTITLEFILE::IsUtf8(bytes))) return std::string(bytes);
+    if (document_.Utf8 || (document_.Traits.Utf8ByRule && SUBTITLEFILE::IsUtf8(bytes)))
+      return std::string(bytes);
     return CODEPAGE::DecodeSubtitleText(std::string(bytes), charset_).toStdString();
   }
 
@@ -189,12 +188,13 @@ std::string ConvertedText(const SubtitleDocument& document, const SubtitleCue& c
                           const TextDecoder& decode) {
   std::vector<std::string> lines;
   STYLEDMARKUP::TagState state;
-  if (document.Format == SUBTITLEFILE::FormatMicroDVD)
+  const SUBTITLEFILE::CueMarkup markup = document.Traits.Markup;
+  if (markup == SUBTITLEFILE::CueMarkup::MicroDvdCodes)
     return cue.TextCount == 0 ? std::string()
                               : STYLEDMARKUP::MicroDvdText(decode(document.CueLine(cue, 0)));
   for (std::size_t i = 0; i < cue.TextCount; ++i) {
     const std::string line = decode(document.CueLine(cue, i));
-    lines.push_back(document.Format == SUBTITLEFILE::FormatWebVtt
+    lines.push_back(markup == SUBTITLEFILE::CueMarkup::WebVttTags
                         ? STYLEDMARKUP::WebVttLine(line, state)
                         : STYLEDMARKUP::SubRipLine(line, state));
   }
@@ -281,14 +281,15 @@ StyledScript BuildScript(const SUBTITLEFILE::SubtitleFile& file, const BaseStyle
                          int32_t width, int32_t height) {
   const SubtitleDocument& document = file.Document();
   const double fps = file.FrameRate();
-  const bool ass = document.Format == SUBTITLEFILE::FormatAss;
-  const bool webVtt = document.Format == SUBTITLEFILE::FormatWebVtt;
+  const SUBTITLEFILE::FormatTraits& traits = document.Traits;
+  const bool assEvents = traits.Fields == SUBTITLEFILE::CueFields::AssEvent;
+  const bool cueSettings = traits.Fields == SUBTITLEFILE::CueFields::WebVttSettings;
   StyledScript script;
   const EventLayout layout =
-      EventLayoutOf(ass ? document.ScriptHeader : std::string(), base, width, height);
+      EventLayoutOf(traits.OwnStyles ? document.ScriptHeader : std::string(), base, width, height);
   const STYLEDLIMITS::Resolution& resolution = layout.Resolution;
-  script.Header = ass ? STYLEDLIMITS::LimitStyles(document.ScriptHeader, resolution)
-                      : OwnHeader(base, width, height);
+  script.Header = traits.OwnStyles ? STYLEDLIMITS::LimitStyles(document.ScriptHeader, resolution)
+                                   : OwnHeader(base, width, height);
   const TextDecoder decode(document, base.Font.Charset);
   const int64_t delayMs = FrameTimeMs(file.DelayFrames(), fps);
   const int lineHeight = StyleFontSize(base.Font) + 2 * std::max(base.Look.Outline, 0);
@@ -298,7 +299,7 @@ StyledScript BuildScript(const SUBTITLEFILE::SubtitleFile& file, const BaseStyle
     if (!cue.Usable) continue;
     StyledEvent event;
     std::string text;
-    if (ass || webVtt) {
+    if (traits.KeepsOwnTimes) {
       event.StartMs = file.MappedMilliseconds(cue.Start) + delayMs;
       event.EndMs = file.MappedMilliseconds(cue.End) + delayMs;
     } else {
@@ -307,17 +308,17 @@ StyledScript BuildScript(const SUBTITLEFILE::SubtitleFile& file, const BaseStyle
       event.EndMs = FrameTimeMs(int64_t(entry.End) + 1, fps);
     }
     if (event.EndMs <= event.StartMs) continue;
-    if (ass) {
+    if (assEvents) {
       SetAssEventFields(event, i, decode(document.TextOf(cue.Fields)), document.EventFormat,
                         layout);
     } else {
       text = STYLEDMARKUP::AddLineBreakOpportunities(ConvertedText(document, cue, decode));
       CuePlacement placement;
-      if (webVtt)
+      if (cueSettings)
         placement = PlaceWebVttCue(document.TextOf(cue.Fields), width, height, lineHeight,
                                    std::clamp(base.Look.Margin, 0, 1000) + 1);
       const std::string override =
-          webVtt ? "{\\an" + std::to_string(placement.Alignment) + "}" : std::string();
+          cueSettings ? "{\\an" + std::to_string(placement.Alignment) + "}" : std::string();
       SetText(event,
               EventFields(i,
                           "0,Default,," + std::to_string(placement.MarginL) + "," +

@@ -5,7 +5,8 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstring>
+
+#include "mp4/Mp4Boxes.h"
 
 namespace MP4LENGTH {
 namespace {
@@ -16,12 +17,6 @@ constexpr int kTopBoxes = 16;
 constexpr int kMovieChildren = 64;
 
 using Wide = unsigned __int128;
-
-uint64_t BigEndian(const uint8_t* bytes, int count) {
-  uint64_t value = 0;
-  for (int k = 0; k < count; ++k) value = value << 8 | bytes[k];
-  return value;
-}
 
 class File {
  public:
@@ -63,12 +58,10 @@ class File {
   int fd_;
 };
 
-struct Box {
-  uint64_t at = 0, size = 0, header = 0;
-  char type[4] = {};
-  bool Is(const char* name) const { return std::memcmp(type, name, 4) == 0; }
-  uint64_t End() const { return at + size; }
-};
+using MP4BOXES::BigEndian;
+using MP4BOXES::Box;
+using MP4BOXES::kHeaderBytes;
+using MP4BOXES::kLargeHeaderBytes;
 
 enum class Found { Box, Absent, Malformed, Unread };
 
@@ -80,22 +73,16 @@ Outcome OutcomeOf(Found found) {
 
 // The box at `at`, which must lie within its parent's end.
 Found ReadBox(const File& file, uint64_t at, uint64_t end, Box& box) {
-  uint8_t head[16];
-  if (at > end || end - at < 8) return Found::Malformed;
-  if (!file.Read(at, head, 8)) return Found::Unread;
-  box.at = at;
-  box.header = 8;
-  box.size = BigEndian(head, 4);
-  std::memcpy(box.type, head + 4, 4);
-  if (box.size == 1) {
-    if (end - at < 16) return Found::Malformed;
-    if (!file.Read(at + 8, head + 8, 8)) return Found::Unread;
-    box.header = 16;
-    box.size = BigEndian(head + 8, 8);
-  } else if (box.size == 0) {
-    box.size = end - at;  // runs to the end of what holds it
+  uint8_t head[kLargeHeaderBytes];
+  if (at > end || end - at < kHeaderBytes) return Found::Malformed;
+  if (!file.Read(at, head, kHeaderBytes)) return Found::Unread;
+  box = MP4BOXES::BoxAt(at, head);
+  if (box.Header == kLargeHeaderBytes) {
+    if (end - at < kLargeHeaderBytes) return Found::Malformed;
+    if (!file.Read(at + kHeaderBytes, head + kHeaderBytes, kHeaderBytes)) return Found::Unread;
+    MP4BOXES::TakeLargeSize(box, head + kHeaderBytes);
   }
-  return box.size < box.header || box.size > end - at ? Found::Malformed : Found::Box;
+  return MP4BOXES::FitWithin(box, end) ? Found::Box : Found::Malformed;
 }
 
 // The first box of the type among the boxes from `at` to `end`, looking at
@@ -128,13 +115,13 @@ Outcome StateLength(const std::string& path, const Length& length) {
   Box movie, header;
   Found found = FindBox(file, 0, uint64_t(size), "moov", kTopBoxes, movie);
   if (found == Found::Box)
-    found = FindBox(file, movie.at + movie.header, movie.End(), "mvhd", kMovieChildren, header);
+    found = FindBox(file, movie.At + movie.Header, movie.End(), "mvhd", kMovieChildren, header);
   if (found != Found::Box) return OutcomeOf(found);
 
   // Version and flags, two times of creation and change, the timescale,
   // the duration: 4-byte times and duration in version 0, 8-byte in 1.
   uint8_t fields[32];
-  const uint64_t content = header.size - header.header, start = header.at + header.header;
+  const uint64_t content = header.Size - header.Header, start = header.At + header.Header;
   if (content < 20) return Outcome::Malformed;
   if (!file.Read(start, fields, 1)) return Outcome::Unwritten;
   const bool wide = fields[0] == 1;

@@ -4,10 +4,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cctype>
 #include <cerrno>
 #include <fstream>
 #include <limits>
+
+#include "text/AsciiText.h"
 
 namespace INIFILE {
 namespace {
@@ -22,15 +23,6 @@ std::string Trim(const std::string& text) {
   while (first < last && IsBlank(text[first])) ++first;
   while (last > first && IsBlank(text[last - 1])) --last;
   return text.substr(first, last - first);
-}
-
-bool SameName(const std::string& a, const std::string& b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i)
-    if (std::tolower(static_cast<unsigned char>(a[i])) !=
-        std::tolower(static_cast<unsigned char>(b[i])))
-      return false;
-  return true;
 }
 
 // The name of a "[name]" line, or false when the line is not a section head.
@@ -151,13 +143,13 @@ IniFile::Position IniFile::Find(const std::string& section, const std::string& k
     std::string name;
     if (SectionName(lines_[i], name)) {
       if (inSection) break;
-      inSection = SameName(name, section);
+      inSection = ASCIITEXT::EqualsIgnoringCase(name, section);
       if (inSection) position.sectionLine = position.insertLine = i;
       continue;
     }
     if (!inSection) continue;
     if (!Trim(lines_[i]).empty()) position.insertLine = i;
-    if (KeyName(lines_[i], name) && SameName(name, key)) {
+    if (KeyName(lines_[i], name) && ASCIITEXT::EqualsIgnoringCase(name, key)) {
       position.keyLine = i;
       break;
     }

@@ -1,48 +1,32 @@
 #include "subtitles/AssReader.h"
 
 #include <algorithm>
-#include <cctype>
 #include <string>
 
+#include "subtitles/SubtitleClock.h"
 #include "subtitles/SubtitleScan.h"
+#include "text/AsciiText.h"
 
 namespace SUBTITLEFILE {
 namespace {
 
-bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i)
-    if (std::tolower(static_cast<unsigned char>(a[i])) !=
-        std::tolower(static_cast<unsigned char>(b[i])))
-      return false;
-  return true;
-}
-
-bool StartsWithIgnoringCase(std::string_view line, std::string_view prefix) {
-  return line.size() >= prefix.size() && EqualsIgnoringCase(line.substr(0, prefix.size()), prefix);
-}
+using ASCIITEXT::EqualsIgnoringCase;
+using ASCIITEXT::StartsWithIgnoringCase;
 
 bool IsSection(std::string_view line) {
   const std::string_view trimmed = TrimControls(line);
   return !trimmed.empty() && trimmed.front() == '[' && trimmed.back() == ']';
 }
 
-std::optional<int64_t> ScanNumber(std::string_view& text, std::size_t maxDigits) {
-  std::size_t digits = 0;
-  int64_t value = 0;
-  while (digits < text.size() && digits < maxDigits &&
-         std::isdigit(static_cast<unsigned char>(text[digits])))
-    value = value * 10 + (text[digits++] - '0');
-  if (digits == 0) return std::nullopt;
-  text.remove_prefix(digits);
-  return value;
-}
-
-bool Expect(std::string_view& text, char c) {
-  if (text.empty() || text.front() != c) return false;
-  text.remove_prefix(1);
-  return true;
-}
+// Hours of up to four digits, minutes and seconds of up to two, and up to
+// three digits of a second after a full stop or a comma.
+constexpr ClockForm kAssClock = {.HourDigits = {1, 4},
+                                 .Digits = {1, 2},
+                                 .HoursOptional = false,
+                                 .BelowSixty = false,
+                                 .Signed = false,
+                                 .FractionMarks = ".,",
+                                 .FractionIs = ClockForm::Fraction::Decimal};
 
 // The standard order, for scripts whose events come without a format line.
 const std::vector<std::string>& StandardFormat() {
@@ -56,9 +40,8 @@ std::vector<std::string> FormatNames(std::string_view line) {
   std::size_t begin = 0;
   for (;;) {
     const std::size_t comma = line.find(',', begin);
-    std::string name(
+    const std::string name = ASCIITEXT::LowerAscii(
         TrimControls(line.substr(begin, comma == line.npos ? line.npos : comma - begin)));
-    for (char& c : name) c = char(std::tolower(static_cast<unsigned char>(c)));
     names.push_back(name == "marked" ? "layer" : name);
     if (comma == std::string_view::npos) return names;
     begin = comma + 1;
@@ -68,23 +51,7 @@ std::vector<std::string> FormatNames(std::string_view line) {
 }  // namespace
 
 std::optional<int64_t> ScanAssTime(std::string_view text) {
-  text = TrimControls(text);
-  const auto hours = ScanNumber(text, 4);
-  if (!hours || !Expect(text, ':')) return std::nullopt;
-  const auto minutes = ScanNumber(text, 2);
-  if (!minutes || !Expect(text, ':')) return std::nullopt;
-  const auto seconds = ScanNumber(text, 2);
-  if (!seconds) return std::nullopt;
-  int64_t fraction = 0;
-  if (Expect(text, '.') || Expect(text, ',')) {
-    std::string_view digits = text;
-    const auto value = ScanNumber(text, 3);
-    if (!value) return std::nullopt;
-    const std::size_t count = digits.size() - text.size();
-    fraction = count == 1 ? *value * 100 : count == 2 ? *value * 10 : *value;
-  }
-  if (!text.empty()) return std::nullopt;
-  return ((*hours * 60 + *minutes) * 60 + *seconds) * 1000 + fraction;
+  return ReadWholeClock(TrimControls(text), kAssClock);
 }
 
 AssEvent SplitAssEvent(std::string_view fields, const std::vector<std::string>& format) {

@@ -15,9 +15,17 @@ namespace SUBTITLEFILE {
 
 class AssReader : public SubtitleReader {
  public:
-  int32_t Format() const override { return FormatAss; }
+  SubtitleFormat Format() const override { return SubtitleFormat::Ass; }
   const char* Name() const override { return "Advanced SubStation Alpha"; }
-  TimeUnit Unit() const override { return TimeUnit::Milliseconds; }
+  FormatTraits Traits() const override {
+    return {.Unit = TimeUnit::Milliseconds,
+            .Markup = CueMarkup::AssOverrides,
+            .BarBreaksLines = false,
+            .KeepsOwnTimes = true,
+            .OwnStyles = true,
+            .Fields = CueFields::AssEvent,
+            .Utf8ByRule = true};
+  }
   bool Recognises(const SubtitleLines& lines) const override;
 
  protected:

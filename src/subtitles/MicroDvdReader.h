@@ -9,9 +9,17 @@ namespace SUBTITLEFILE {
 
 class MicroDvdReader : public SubtitleReader {
  public:
-  int32_t Format() const override { return FormatMicroDVD; }
+  SubtitleFormat Format() const override { return SubtitleFormat::MicroDvd; }
   const char* Name() const override { return "MicroDVD"; }
-  TimeUnit Unit() const override { return TimeUnit::Frames; }
+  FormatTraits Traits() const override {
+    return {.Unit = TimeUnit::Frames,
+            .Markup = CueMarkup::MicroDvdCodes,
+            .BarBreaksLines = true,
+            .KeepsOwnTimes = false,
+            .OwnStyles = false,
+            .Fields = CueFields::None,
+            .Utf8ByRule = false};
+  }
   bool Recognises(const SubtitleLines& lines) const override;
 
  protected:

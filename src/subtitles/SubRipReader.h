@@ -10,9 +10,18 @@ namespace SUBTITLEFILE {
 
 class SubRipReader : public SubtitleReader {
  public:
-  int32_t Format() const override { return FormatSubRip; }
+  SubtitleFormat Format() const override { return SubtitleFormat::SubRip; }
   const char* Name() const override { return "SubRip"; }
-  TimeUnit Unit() const override { return TimeUnit::Milliseconds; }
+  // Styled drawing times its cues to the pictures plain drawing gives them.
+  FormatTraits Traits() const override {
+    return {.Unit = TimeUnit::Milliseconds,
+            .Markup = CueMarkup::SubRipTags,
+            .BarBreaksLines = false,
+            .KeepsOwnTimes = false,
+            .OwnStyles = false,
+            .Fields = CueFields::None,
+            .Utf8ByRule = false};
+  }
   bool Recognises(const SubtitleLines& lines) const override;
 
  protected:

@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "subtitles/SubtitleText.h"
+#include "text/AsciiText.h"
 
 namespace SUBTITLEFILE {
 namespace {
@@ -12,14 +13,8 @@ constexpr std::size_t kNone = 0;
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 bool IsLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
-char Lower(char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; }
-
-bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i)
-    if (Lower(a[i]) != Lower(b[i])) return false;
-  return true;
-}
+using ASCIITEXT::EqualsIgnoringCase;
+using ASCIITEXT::LowerAscii;
 
 // Scanning stops at the next "<" so that a run of broken tags costs each
 // character once.
@@ -119,7 +114,7 @@ std::size_t HtmlTagLength(std::string_view text, std::size_t at) {
 }
 
 bool IsControlCodeLetter(char c) {
-  const char lower = Lower(c);
+  const char lower = LowerAscii(c);
   return lower == 'y' || lower == 'c' || lower == 'f' || lower == 's' || lower == 'p' ||
          lower == 'h';
 }
@@ -161,12 +156,12 @@ void AppendUtf8(uint32_t value, std::string& out) {
 // worth drawing.
 uint32_t NumericReference(std::string_view text, std::size_t at, std::size_t& length) {
   std::size_t i = at + 2;
-  const bool hex = i < text.size() && Lower(text[i]) == 'x';
+  const bool hex = i < text.size() && LowerAscii(text[i]) == 'x';
   if (hex) ++i;
   uint32_t value = 0;
   const std::size_t digitsBegin = i;
   for (; i < text.size() && i - digitsBegin < 7; ++i) {
-    const char c = Lower(text[i]);
+    const char c = LowerAscii(text[i]);
     int digit;
     if (c >= '0' && c <= '9')
       digit = c - '0';

@@ -15,10 +15,36 @@
 
 namespace SUBTITLEFILE {
 
-enum { FormatNone = 0, FormatMicroDVD = 1, FormatSubRip = 2, FormatAss = 3, FormatWebVtt = 4 };
+// The formats there are readers for, by name; None until a file is read.
+enum class SubtitleFormat { None, MicroDvd, SubRip, Ass, WebVtt };
 
 // The unit a format counts its times in.
 enum class TimeUnit { Frames, Milliseconds };
+
+// How a format marks up its cues' text.
+enum class CueMarkup { SubRipTags, WebVttTags, MicroDvdCodes, AssOverrides };
+
+// What a cue's Fields hold.
+enum class CueFields { None, AssEvent, WebVttSettings };
+
+// What a format's reader says of every file in it. Code outside the readers
+// asks these questions of a document instead of asking which format it is.
+struct FormatTraits {
+  TimeUnit Unit = TimeUnit::Milliseconds;  // of every cue's Start and End
+  CueMarkup Markup = CueMarkup::SubRipTags;
+  // A cue's text is one line of the file, its lines parted by "|".
+  bool BarBreaksLines = false;
+  // Styled drawing keeps the cues' own times (re-timed by an alignment's
+  // map), instead of the pictures plain drawing gives each cue.
+  bool KeepsOwnTimes = false;
+  // The file carries its own script header (styles, play resolution):
+  // ScriptHeader and EventFormat.
+  bool OwnStyles = false;
+  CueFields Fields = CueFields::None;
+  // The format's files are UTF-8 by its rule: text that is valid UTF-8 is
+  // taken as such, whatever the file was read as.
+  bool Utf8ByRule = false;
+};
 
 // One reading step of the file. A step that is not Usable stands for lines
 // that gave no entry: read strictly, such lines still cost the frame loop a
@@ -36,8 +62,8 @@ struct SubtitleCue {
 };
 
 struct SubtitleDocument {
-  int32_t Format = FormatNone;
-  TimeUnit Unit = TimeUnit::Milliseconds;
+  SubtitleFormat Format = SubtitleFormat::None;
+  FormatTraits Traits;
   std::vector<SubtitleCue> Cues;
   // Spans into Text, each a line of some cue's text with its blanks trimmed.
   std::vector<LineSpan> TextSpans;
@@ -51,6 +77,20 @@ struct SubtitleDocument {
   std::string ScriptHeader;
   // The names of an ASS script's event fields, lower case, in its order.
   std::vector<std::string> EventFormat;
+
+  // How many of the cues' time units make a second of the file's clock:
+  // 1000 for milliseconds, else the frame rate a MicroDVD file states or,
+  // when it states none, the video's.
+  double UnitsPerSecond(double videoFramesPerSecond) const {
+    if (Traits.Unit == TimeUnit::Milliseconds) return 1000.0;
+    return FileFrameRate > 0.0 ? FileFrameRate : videoFramesPerSecond;
+  }
+  // A cue's time in seconds of the file's clock; 0 when there is no rate to
+  // count its frames at.
+  double Seconds(int64_t time, double videoFramesPerSecond) const {
+    const double perSecond = UnitsPerSecond(videoFramesPerSecond);
+    return perSecond > 0.0 ? double(time) / perSecond : 0.0;
+  }
 
   std::string_view TextOf(const LineSpan& span) const {
     return std::string_view(Text).substr(span.begin, span.size);

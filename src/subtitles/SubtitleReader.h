@@ -45,10 +45,11 @@ class SubtitleReader {
  public:
   virtual ~SubtitleReader() = default;
 
-  virtual int32_t Format() const = 0;
+  virtual SubtitleFormat Format() const = 0;
   // The format's name in the file report.
   virtual const char* Name() const = 0;
-  virtual TimeUnit Unit() const = 0;
+  // What the format says of every file in it.
+  virtual FormatTraits Traits() const = 0;
   // Whether the first lines are in this format.
   virtual bool Recognises(const SubtitleLines& lines) const = 0;
   // Every reading step from the first line to the last, in order, into the
@@ -63,12 +64,5 @@ class SubtitleReader {
   virtual bool ReadCue(const SubtitleLines& lines, int32_t& cursor, SubtitleCue& cue,
                        std::vector<LineSpan>& text) const = 0;
 };
-
-// The reader of the format the lines are in, asked in a fixed order; null
-// when none recognises them.
-const SubtitleReader* FindReader(const SubtitleLines& lines);
-// The name of a format that only styled reading reads, when the lines are
-// in it; null otherwise.
-const char* StyledOnlyFormat(const SubtitleLines& lines);
 
 }  // namespace SUBTITLEFILE

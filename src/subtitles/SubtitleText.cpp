@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <array>
 
+#include "text/AsciiText.h"
+
 namespace SUBTITLEFILE {
 namespace {
 
@@ -11,21 +13,12 @@ constexpr std::size_t kFirstBreakIndex = 112;
 
 bool IsControlOrBlank(char c) { return static_cast<unsigned char>(c) <= 32; }
 
-char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; }
-
-bool StartsWithIgnoringCase(std::string_view text, std::size_t at, std::string_view tag) {
-  if (text.size() - at < tag.size()) return false;
-  for (std::size_t i = 0; i < tag.size(); ++i)
-    if (LowerAscii(text[at + i]) != LowerAscii(tag[i])) return false;
-  return true;
-}
-
 // The tags start with "{" or "<", which have no case, so the first byte can be
 // looked for exactly.
 std::size_t FindIgnoringCase(std::string_view text, std::string_view tag, std::size_t from) {
   for (std::size_t at = text.find(tag[0], from); at != std::string_view::npos;
        at = text.find(tag[0], at + 1))
-    if (StartsWithIgnoringCase(text, at, tag)) return at;
+    if (ASCIITEXT::StartsWithIgnoringCase(text.substr(at), tag)) return at;
   return std::string_view::npos;
 }
 
@@ -89,13 +82,6 @@ std::vector<LineSpan> SplitTextLines(std::string_view text) {
   }
   if (begin < text.size()) lines.push_back({begin, text.size() - begin});
   return lines;
-}
-
-std::string LowerAscii(std::string_view text) {
-  std::string lower(text);
-  for (char& c : lower)
-    if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
-  return lower;
 }
 
 std::string_view TrimControls(std::string_view text) {

@@ -22,9 +22,6 @@ std::vector<LineSpan> SplitTextLines(std::string_view text);
 // Removes leading and trailing bytes with codes 0 to 32.
 std::string_view TrimControls(std::string_view text);
 
-// The text with ASCII letters in lower case.
-std::string LowerAscii(std::string_view text);
-
 // The text after a UTF-8 byte order mark, which a file read as 8-bit text
 // still starts with.
 inline std::string_view SkipUtf8Mark(std::string_view text) {

@@ -9,7 +9,7 @@
 
 #include "subtitles/SubtitleEncoding.h"
 #include "subtitles/SubtitleMarkup.h"
-#include "subtitles/SubtitleReader.h"
+#include "subtitles/SubtitleReaders.h"
 
 namespace SUBTITLEFILE {
 namespace {
@@ -181,10 +181,10 @@ std::string SubtitleFile::CleanText(std::string_view text) const {
   return CleanMarkup(text, document_.Utf8 || IsNonAsciiUtf8(text));
 }
 
-// A MicroDVD text is broken into lines once its markup is gone; a SubRip
-// line that held only markup is no line.
+// A text of lines parted by "|" is broken into lines once its markup is
+// gone; a line of its own that held only markup is no line.
 void SubtitleFile::CueLines(const SubtitleCue& cue, TextLines& lines) const {
-  if (document_.Unit == TimeUnit::Frames) {
+  if (document_.Traits.BarBreaksLines) {
     if (cue.TextCount == 0) return;
     lines = BreakMicroDvdText(CleanText(document_.CueLine(cue, 0)), document_.Utf8);
     // Blanks around a "|" are what cleaned markup leaves there.
@@ -201,7 +201,7 @@ void SubtitleFile::CueLines(const SubtitleCue& cue, TextLines& lines) const {
 
 int32_t SubtitleFile::CueFrame(int64_t time) const {
   if (timeMap_) return MappedFrame(time);
-  if (document_.Unit == TimeUnit::Milliseconds) return TimeToFrame(time);
+  if (document_.Traits.Unit == TimeUnit::Milliseconds) return TimeToFrame(time);
   // Frames counted at the rate the file states are moved to the video's.
   const int32_t frame = int32_t(time);
   if (document_.FileFrameRate <= 0.0) return frame;
@@ -216,11 +216,10 @@ int64_t SubtitleFile::MappedMilliseconds(int64_t milliseconds) const {
   return std::llround(std::clamp(mapped, -9.0e15, 9.0e15));
 }
 
+// Divided in x87 extended precision, as the frame numbers have always been
+// worked out, whatever the rate; the map takes the seconds as a double.
 int32_t SubtitleFile::MappedFrame(int64_t time) const {
-  long double seconds = static_cast<long double>(time) * 0.001L;
-  if (document_.Unit == TimeUnit::Frames)
-    seconds = static_cast<long double>(time) /
-              (document_.FileFrameRate > 0.0 ? document_.FileFrameRate : frameRate_);
+  const long double seconds = static_cast<long double>(time) / document_.UnitsPerSecond(frameRate_);
   return SaturateToInt32(static_cast<long double>(timeMap_(double(seconds))) * frameRate_);
 }
 

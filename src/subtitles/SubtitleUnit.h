@@ -72,7 +72,7 @@ class SubtitleFile {
   }
 
   const SubtitleDocument& Document() const { return document_; }
-  int32_t Format() const { return document_.Format; }
+  SubtitleFormat Format() const { return document_.Format; }
   // Frames per second a MicroDVD file states in its first line (read with
   // Reading.Tolerant); 0 when it states none.
   double FileFrameRate() const { return document_.FileFrameRate; }

@@ -1,6 +1,6 @@
 #include "subtitles/WebVttReader.h"
 
-#include <cctype>
+#include "subtitles/SubtitleClock.h"
 
 namespace SUBTITLEFILE {
 namespace {
@@ -12,16 +12,15 @@ bool StartsWord(std::string_view line, std::string_view word) {
   return line.size() == word.size() || line[word.size()] == ' ' || line[word.size()] == '\t';
 }
 
-// Digits only, at least `minimum` of them.
-std::optional<int64_t> Digits(std::string_view text, std::size_t minimum) {
-  if (text.size() < minimum || text.size() > 9) return std::nullopt;
-  int64_t value = 0;
-  for (char c : text) {
-    if (!std::isdigit(static_cast<unsigned char>(c))) return std::nullopt;
-    value = value * 10 + (c - '0');
-  }
-  return value;
-}
+// Two to nine digits a part, minutes and seconds below 60, and up to three
+// digits of a second after a full stop; the hours may be left out.
+constexpr ClockForm kWebVttClock = {.HourDigits = {2, 9},
+                                    .Digits = {2, 9},
+                                    .HoursOptional = true,
+                                    .BelowSixty = true,
+                                    .Signed = false,
+                                    .FractionMarks = ".",
+                                    .FractionIs = ClockForm::Fraction::Decimal};
 
 void SkipBlock(const SubtitleLines& lines, int32_t& cursor) {
   while (cursor < lines.Count() && !lines.IsBlank(cursor)) ++cursor;
@@ -30,30 +29,14 @@ void SkipBlock(const SubtitleLines& lines, int32_t& cursor) {
 }  // namespace
 
 // Written files also leave out the fraction or give it fewer digits; those
-// are read as they mean.
+// are read as they mean. The clock is its last three parts: what stands
+// before them is passed over.
 std::optional<int64_t> ScanWebVttTime(std::string_view text) {
-  const std::size_t dot = text.rfind('.');
-  std::optional<int64_t> millis = 0;
-  if (dot != std::string_view::npos) {
-    const std::string_view fraction = text.substr(dot + 1);
-    millis = fraction.size() <= 3 ? Digits(fraction, 1) : std::nullopt;
-    if (millis)
-      for (std::size_t n = fraction.size(); n < 3; ++n) *millis *= 10;
-  }
-  std::string_view clock = text.substr(0, dot);
-  int64_t parts[3] = {0, 0, 0};
-  int count = 0;
-  while (count < 3) {
-    const std::size_t colon = clock.rfind(':');
-    const std::string_view part = colon == std::string_view::npos ? clock : clock.substr(colon + 1);
-    const auto value = Digits(part, 2);
-    if (!value) return std::nullopt;
-    parts[count++] = *value;
-    if (colon == std::string_view::npos) break;
-    clock = clock.substr(0, colon);
-  }
-  if (count < 2 || !millis || parts[0] > 59 || (count == 3 && parts[1] > 59)) return std::nullopt;
-  return ((parts[2] * 60 + parts[1]) * 60 + parts[0]) * 1000 + *millis;
+  const std::string_view clock = text.substr(0, text.rfind('.'));
+  std::size_t colon = clock.size();
+  for (int parts = 0; parts < 3 && colon != std::string_view::npos; ++parts)
+    colon = colon == 0 ? std::string_view::npos : clock.rfind(':', colon - 1);
+  return ReadWholeClock(text.substr(colon == std::string_view::npos ? 0 : colon + 1), kWebVttClock);
 }
 
 bool WebVttReader::Recognises(const SubtitleLines& lines) const {

@@ -9,9 +9,17 @@ namespace SUBTITLEFILE {
 
 class WebVttReader : public SubtitleReader {
  public:
-  int32_t Format() const override { return FormatWebVtt; }
+  SubtitleFormat Format() const override { return SubtitleFormat::WebVtt; }
   const char* Name() const override { return "WebVTT"; }
-  TimeUnit Unit() const override { return TimeUnit::Milliseconds; }
+  FormatTraits Traits() const override {
+    return {.Unit = TimeUnit::Milliseconds,
+            .Markup = CueMarkup::WebVttTags,
+            .BarBreaksLines = false,
+            .KeepsOwnTimes = true,
+            .OwnStyles = false,
+            .Fields = CueFields::WebVttSettings,
+            .Utf8ByRule = true};
+  }
   bool Recognises(const SubtitleLines& lines) const override;
 
  protected:

@@ -155,7 +155,7 @@ TEST(StyledReadersTest, AssScriptsKeepTheirHeaderAndEventsInAnyFieldOrder) {
       "Dialogue: 1,0:00:01.50,0:00:03.05,Top,Ann,0,0,0,,Hello, {\\i1}world\n"
       "\n[Fonts]\nfontname: x.ttf\nDialogue: 0,0:00:09.00,0:00:10.00,Top,,0,0,0,,ignored\n";
   const SubtitleFile file = OpenStyled(script);
-  ASSERT_EQ(file.Format(), SUBTITLEFILE::FormatAss) << file.ErrorText;
+  ASSERT_EQ(file.Format(), SUBTITLEFILE::SubtitleFormat::Ass) << file.ErrorText;
   const auto& document = file.Document();
   EXPECT_NE(document.ScriptHeader.find("Style: Top,Arial,20"), std::string::npos);
   std::vector<const SUBTITLEFILE::SubtitleCue*> usable;
@@ -166,7 +166,7 @@ TEST(StyledReadersTest, AssScriptsKeepTheirHeaderAndEventsInAnyFieldOrder) {
   EXPECT_EQ(usable[0]->End, 3050);
   EXPECT_EQ(document.CueLine(*usable[0], 0), "Hello, {\\i1}world");
   // Read plainly, a script is no subtitle file this program knows.
-  EXPECT_EQ(OpenStyled(script, false).Format(), SUBTITLEFILE::FormatNone);
+  EXPECT_EQ(OpenStyled(script, false).Format(), SUBTITLEFILE::SubtitleFormat::None);
 
   const SubtitleFile reordered = OpenStyled(
       "[Script Info]\n\n[Events]\nFormat: Start, End, Style, Text\n"
@@ -194,7 +194,7 @@ TEST(StyledReadersTest, WebVttCuesWithAndWithoutHoursNamesAndSettings) {
       "\xEF\xBB\xBFWEBVTT - title\n\nNOTE a note\nwith --> in it\n\nSTYLE\n::cue { color: red }\n\n"
       "intro\n00:01.000 --> 00:02.500 line:0 align:start\n<i>First</i>\nsecond\n\n"
       "01:00:00.000 --> 01:00:01.000\nLater\n00:00:05 --> 00:00:06.5\nLoose\n");
-  ASSERT_EQ(file.Format(), SUBTITLEFILE::FormatWebVtt) << file.ErrorText;
+  ASSERT_EQ(file.Format(), SUBTITLEFILE::SubtitleFormat::WebVtt) << file.ErrorText;
   std::vector<const SUBTITLEFILE::SubtitleCue*> usable;
   for (const auto& cue : file.Document().Cues)
     if (cue.Usable) usable.push_back(&cue);
@@ -340,7 +340,7 @@ namespace {
 // A cue's name as the file's last line, with no times after it.
 TEST(StyledReadersTest, WebVttNameWithoutTimesAtTheEnd) {
   const SubtitleFile file = OpenStyled("WEBVTT\n\n00:01.000 --> 00:02.000\nA\n\nlast name");
-  ASSERT_EQ(file.Format(), SUBTITLEFILE::FormatWebVtt);
+  ASSERT_EQ(file.Format(), SUBTITLEFILE::SubtitleFormat::WebVtt);
   EXPECT_TRUE(file.Document().Cues[0].Usable);
 }
 

@@ -128,26 +128,48 @@ TEST(SubtitleOpen, RefusesWithTheRightMessage) {
     SubtitleFile file;
     EXPECT_FALSE(file.OpenContents("x.sub", bytes)) << bytes;
     EXPECT_EQ(file.ErrorText, message) << bytes;
-    EXPECT_EQ(file.Format(), SUBTITLEFILE::FormatNone);
+    EXPECT_EQ(file.Format(), SUBTITLEFILE::SubtitleFormat::None);
     EXPECT_TRUE(file.Document().Cues.empty());
     EXPECT_TRUE(file.FileName.empty());
     EXPECT_TRUE(file.Info.empty());
   }
 }
 
+// The first reader to recognise the lines reads them; the styled formats
+// only when asked for, and named when not.
+TEST(SubtitleOpen, ReadersAreAskedInOrderAndStyledFormatsOnlyWhenStyled) {
+  SubtitleFile file;
+  file.Reading.Tolerant = true;
+  ASSERT_TRUE(file.OpenContents("x", "{1}{50}Hello\n00:00:01,000 --> 00:00:02,000\n"));
+  EXPECT_EQ(file.Format(), SUBTITLEFILE::SubtitleFormat::MicroDvd);
+  const std::pair<std::string, std::string> styled[] = {
+      {"WEBVTT\n\n00:01.000 --> 00:02.000\nHi\n", "WebVTT"},
+      {"[Script Info]\nScriptType: v4.00+\n\n[Events]\n"
+       "Dialogue: 0,0:00:01.00,0:00:02.00,Default,,0,0,0,,Hi\n",
+       "Advanced SubStation Alpha"}};
+  for (const auto& [bytes, name] : styled) {
+    file.Reading.Styled = false;
+    EXPECT_FALSE(file.OpenContents("x", bytes));
+    EXPECT_EQ(file.ErrorCause, "the file is " + name + ", which --styled reads");
+    file.Reading.Styled = true;
+    EXPECT_TRUE(file.OpenContents("x", bytes)) << name;
+    EXPECT_NE(file.Format(), SUBTITLEFILE::SubtitleFormat::None) << name;
+  }
+}
+
 TEST(SubtitleOpen, DetectsTheFormatFromTheFirstEntryOnly) {
-  const std::pair<std::string, int32_t> cases[] = {
-      {"{1}{50}Hello\nanything at all", SUBTITLEFILE::FormatMicroDVD},
-      {"{1}{2\nx", SUBTITLEFILE::FormatMicroDVD},
-      {"{1}{1}23.976\n{2}{3}a\n", SUBTITLEFILE::FormatMicroDVD},
-      {" \t\r\n\n{1}{50}Hello\nx", SUBTITLEFILE::FormatMicroDVD},
-      {"1\n0:0:1,0 --> 0:0:2,5\n", SUBTITLEFILE::FormatSubRip},
-      {"\n\n 7 junk\n 00:00:01,000-->00:00:02,000 X1:2\n", SUBTITLEFILE::FormatSubRip},
-      {"{1}\n00:00:01,000 --> 00:00:02,000\n", SUBTITLEFILE::FormatNone},
+  const std::pair<std::string, SUBTITLEFILE::SubtitleFormat> cases[] = {
+      {"{1}{50}Hello\nanything at all", SUBTITLEFILE::SubtitleFormat::MicroDvd},
+      {"{1}{2\nx", SUBTITLEFILE::SubtitleFormat::MicroDvd},
+      {"{1}{1}23.976\n{2}{3}a\n", SUBTITLEFILE::SubtitleFormat::MicroDvd},
+      {" \t\r\n\n{1}{50}Hello\nx", SUBTITLEFILE::SubtitleFormat::MicroDvd},
+      {"1\n0:0:1,0 --> 0:0:2,5\n", SUBTITLEFILE::SubtitleFormat::SubRip},
+      {"\n\n 7 junk\n 00:00:01,000-->00:00:02,000 X1:2\n", SUBTITLEFILE::SubtitleFormat::SubRip},
+      {"{1}\n00:00:01,000 --> 00:00:02,000\n", SUBTITLEFILE::SubtitleFormat::None},
   };
   for (const auto& [bytes, format] : cases) {
     SubtitleFile file;
-    EXPECT_EQ(file.OpenContents("x", bytes), format != SUBTITLEFILE::FormatNone) << bytes;
+    EXPECT_EQ(file.OpenContents("x", bytes), format != SUBTITLEFILE::SubtitleFormat::None) << bytes;
     EXPECT_EQ(file.Format(), format) << bytes;
   }
 }
@@ -414,6 +436,22 @@ Entry OnlyStep(const SubtitleFile& file) {
 }
 
 }  // namespace
+
+// What the alignment and the map take: seconds of the file's own clock.
+TEST(SubtitleTimeMap, CueSecondsCountFramesAtTheFilesRateElseTheVideos) {
+  SubtitleFile file;
+  ASSERT_TRUE(file.OpenContents("a.srt", "1\n00:00:10,000 --> 00:00:12,500\nHi\n"));
+  EXPECT_EQ(file.Document().Seconds(12500, 0.0), 12.5);
+  file.Reading.Tolerant = true;
+  ASSERT_TRUE(file.OpenContents("b.sub", "{1}{1}20\n{200}{250}x\n"));
+  EXPECT_EQ(file.Document().Seconds(250, 25.0), 12.5);
+  EXPECT_EQ(file.Document().Seconds(250, 0.0), 12.5);
+  ASSERT_TRUE(file.OpenContents("c.sub", "{200}{250}x\n{300}{350}y\n"));
+  EXPECT_EQ(file.Document().Seconds(250, 25.0), 10.0);
+  // Frames with no rate to count them at are at the start.
+  for (double none : {0.0, -25.0, std::numeric_limits<double>::quiet_NaN()})
+    EXPECT_EQ(file.Document().Seconds(250, none), 0.0) << none;
+}
 
 TEST(SubtitleTimeMap, MapsSecondsOfEitherFormatBeforeTheDelay) {
   SubtitleFile file;

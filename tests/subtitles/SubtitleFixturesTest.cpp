@@ -22,15 +22,15 @@ using namespace subtitlemessages;
 
 struct Expectation {
   const char* file;
-  int32_t format;  // FormatNone: refused with `error`
-  int entries;     // calls that gave an entry
-  int nones;       // calls that gave -1 and -1
+  SUBTITLEFILE::SubtitleFormat format;  // None: refused with `error`
+  int entries;                          // calls that gave an entry
+  int nones;                            // calls that gave -1 and -1
   const std::string* error = nullptr;
 };
 
-constexpr int32_t kMicro = SUBTITLEFILE::FormatMicroDVD;
-constexpr int32_t kSubRip = SUBTITLEFILE::FormatSubRip;
-constexpr int32_t kNone = SUBTITLEFILE::FormatNone;
+constexpr SUBTITLEFILE::SubtitleFormat kMicro = SUBTITLEFILE::SubtitleFormat::MicroDvd;
+constexpr SUBTITLEFILE::SubtitleFormat kSubRip = SUBTITLEFILE::SubtitleFormat::SubRip;
+constexpr SUBTITLEFILE::SubtitleFormat kNone = SUBTITLEFILE::SubtitleFormat::None;
 
 const Expectation kFixtures[] = {
     {"astisub__example-in-carriage-return.srt", kNone, 0, 0, &kUtf8},
