@@ -4,6 +4,7 @@
 #include <cctype>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <limits>
 #include <optional>
 #include <utility>
@@ -59,6 +60,15 @@ double Clamp(double value, const Range& range) {
   return std::clamp(value, range.Low, range.High);
 }
 
+// A number written in place of the first `length` characters of `text`.
+// The drawing stops reading a number where the text's number stopped; the
+// one written must not run on into what followed it ("1e9" of "1e9.5" held
+// at 10 would read 10.5), so a space keeps them apart.
+std::string KeptApart(std::string number, std::string_view text, std::size_t length) {
+  if (length < text.size() && std::strchr("0123456789.eE", text[length]) != nullptr) number += ' ';
+  return number;
+}
+
 // The number at the start of `text` (IsNumberStart holds) as it goes to
 // the drawing; `value` gets what it stands for.
 std::string Held(std::string_view text, const Range& range, std::size_t& length, double& value) {
@@ -67,7 +77,7 @@ std::string Held(std::string_view text, const Range& range, std::size_t& length,
   const std::string_view written = text.substr(0, number.Length);
   value = Clamp(number.Value, range);
   if (value == number.Value && WrittenPlainly(written)) return std::string(written);
-  return Number(value);
+  return KeptApart(Number(value), text, length);
 }
 
 Range HeldRange(double low, double high) { return {low, std::max(low, high)}; }
@@ -356,7 +366,7 @@ class EventLimiter {
         double value = 0;
         Held(block.substr(i), {0, 8}, length, value);
         BeginDrawing(int(std::floor(value)));
-        out_ += Number(std::floor(value));
+        out_ += KeptApart(Number(std::floor(value)), block.substr(i), length);
         i += length;
       } else if ((name == "pos" || name == "move" || name == "org" || name == "clip" ||
                   name == "iclip") &&

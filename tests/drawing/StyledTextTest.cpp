@@ -224,6 +224,18 @@ TEST(StyledLimitsTest, OverrideValuesAreHeldToRangesThatFollowTheScript) {
             "{\\an8\\fs20\\c&H00FF00&\\fnArial}x");
 }
 
+// A held number never runs on into the characters that stopped the one
+// written: the drawing reads "1e9" of "1e9.5", so 10 of "10.5" would be
+// out of range again.
+TEST(StyledLimitsTest, AHeldNumberStaysApartFromWhatFollowedIt) {
+  const STYLEDLIMITS::Resolution resolution{640, 360};
+  EXPECT_EQ(STYLEDLIMITS::LimitEventText("{\\blur1e9.5}x", resolution), "{\\blur10 .5}x");
+  EXPECT_EQ(STYLEDLIMITS::LimitEventText("{\\blur1e9e5}x", resolution), "{\\blur10 e5}x");
+  EXPECT_EQ(STYLEDLIMITS::LimitEventText("{\\p9e9.9}", resolution).substr(0, 6), "{\\p8 .");
+  // Written in range, a number stays as it stands.
+  EXPECT_EQ(STYLEDLIMITS::LimitEventText("{\\blur2.5.5}x", resolution), "{\\blur2.5.5}x");
+}
+
 // Numbers of any length and any value read as the nearest in range, never
 // wrap or overflow.
 TEST(StyledLimitsTest, NumbersOfAnyLengthAreReadWithinTheirRange) {
