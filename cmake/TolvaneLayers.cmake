@@ -1,12 +1,21 @@
-# Every library of src/ sees the headers of exactly the libraries it links.
+# Every library of src/ sees the headers of exactly the libraries it names.
 #
-# tolvane_library(NAME FOLDER <folder under src> SOURCES ... [PUBLIC ...] [PRIVATE ...])
+# tolvane_library(NAME FOLDER <folder under src> SOURCES ... USES ...)
 # makes a static library whose headers are reached as "<folder>/<file>.h"
 # through an include root of its own. That root holds links to the headers
-# of its folder and of nothing else (not even its subfolders), so an include
-# of a folder the library does not link fails to compile.
+# of its folder and of nothing else (not even its subfolders).
+#
+# USES names every library, ours or outside, whose headers the library's
+# files include, whether directly or through the headers of another library
+# it includes. They are linked privately: their include roots reach this
+# library and stop there, so a library above it sees only what it names
+# itself, and an include of a folder it does not name fails to compile.
+# Static libraries still carry what they link to the final program.
+#
+# The roots of every library are also collected in tolvane_all_layers, for
+# the tests, benchmarks and fuzz targets, which sit above every layer.
 function(tolvane_library name)
-  cmake_parse_arguments(L "" "FOLDER" "SOURCES;PUBLIC;PRIVATE" ${ARGN})
+  cmake_parse_arguments(L "" "FOLDER" "SOURCES;USES" ${ARGN})
   add_library(${name} STATIC ${L_SOURCES})
   set(root ${CMAKE_BINARY_DIR}/layers/${name})
   file(REMOVE_RECURSE ${root})
@@ -17,6 +26,16 @@ function(tolvane_library name)
     file(CREATE_LINK ${header} ${root}/${L_FOLDER}/${file} SYMBOLIC)
   endforeach()
   target_include_directories(${name} PUBLIC ${root})
-  target_link_libraries(${name} PUBLIC ${L_PUBLIC} PRIVATE ${L_PRIVATE})
+  target_link_libraries(${name} PRIVATE ${L_USES})
   set_target_properties(${name} PROPERTIES LINKER_LANGUAGE CXX)
+  set_property(GLOBAL APPEND PROPERTY TOLVANE_LAYER_ROOTS ${root})
+endfunction()
+
+# Every layer's include root, and the outside headers the layers' headers
+# include; linked by what sits above all layers.
+function(tolvane_all_layers)
+  get_property(roots GLOBAL PROPERTY TOLVANE_LAYER_ROOTS)
+  add_library(tolvane_all_layers INTERFACE)
+  target_include_directories(tolvane_all_layers INTERFACE ${roots})
+  target_link_libraries(tolvane_all_layers INTERFACE ${ARGN})
 endfunction()

@@ -10,15 +10,11 @@
 #include <string>
 #include <vector>
 
+#include "align/CueTime.h"
 #include "align/SpeechTrack.h"
 #include "align/TimeMap.h"
 
 namespace ALIGNER {
-
-struct CueTime {
-  double Start;  // seconds on the subtitle file's clock
-  double End;
-};
 
 struct Finding {
   bool Trusted = false;

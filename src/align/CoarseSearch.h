@@ -4,7 +4,7 @@
 // each candidate ratio the correlation over every offset at once (by FFT).
 #include <vector>
 
-#include "align/Aligner.h"
+#include "align/CueTime.h"
 #include "align/SpeechTrack.h"
 
 namespace COARSESEARCH {

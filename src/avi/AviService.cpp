@@ -15,6 +15,7 @@
 #include "avi/AviWriter.h"
 #include "avi/Vfw.h"
 #include "compressors/Compressor.h"
+#include "compressors/CompressorFactory.h"
 
 // A compressor that writes ahead hands a picture's chunks back later than
 // the call that took the picture. Chunks written to the other streams in

@@ -1,23 +1,10 @@
 #pragma once
 
-#include <iosfwd>
 #include <string>
-#include <vector>
+
+#include "cli/CommandArguments.h"
 
 namespace COMMANDLINE {
-
-// Exit statuses of the command line.
-enum ExitStatus { ExitOk = 0, ExitFailed = 1, ExitBadArguments = 2 };
-
-using Arguments = std::vector<std::string>;
-
-// One command of the command line: it is chosen when its option appears
-// among the arguments, and it parses all of them itself.
-struct Command {
-  const char* option;
-  int (*run)(const Arguments& args, std::ostream& out, std::ostream& err);
-  const char* usage;  // one or more help lines, each ending in '\n'
-};
 
 // The arguments in the one form the commands parse: "--name=value" becomes
 // "--name" "value", -h and -V become --help and --version, and --verbose,

@@ -6,7 +6,7 @@
 #include <QGuiApplication>
 #include <memory>
 
-#include "cli/CommandLine.h"
+#include "cli/CommandArguments.h"
 #include "shell/Settings.h"
 
 namespace COMMANDLINE {

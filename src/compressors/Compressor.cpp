@@ -1,8 +1,6 @@
 #include "compressors/Compressor.h"
 
-#include "compressors/CompressorEncoder.h"
-#include "compressors/CompressorFullFrames.h"
-#include "compressors/CompressorWriteAhead.h"
+#include <vector>
 
 namespace COMPRESSOR {
 namespace {
@@ -39,16 +37,6 @@ Status Compressor::CompressMixed(const PLANARPICTURE::MixedPicture&, const Chunk
 
 Status Compressor::StageMixed(const PLANARPICTURE::MixedPicture&, StagedPicture&) {
   return Status::Unsupported;
-}
-
-std::unique_ptr<Compressor> MakeCompressor(const COMPRESSORCATALOG::CompressorInfo& info,
-                                           const ENCODERCHOICE::EncoderChoice& choice,
-                                           bool globalHeader) {
-  if (info.encoder == nullptr) return std::make_unique<FullFramesCompressor>();
-  // Encoding on its own thread overlaps the caller's decoding of the next
-  // picture.
-  return std::make_unique<WriteAheadCompressor>(
-      std::make_unique<EncoderCompressor>(info, choice, globalHeader));
 }
 
 }  // namespace COMPRESSOR

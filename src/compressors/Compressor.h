@@ -106,10 +106,4 @@ class Compressor {
   virtual Status StageMixed(const PLANARPICTURE::MixedPicture& picture, StagedPicture& staged);
 };
 
-// globalHeader: the codec's set-up goes into the output format's extra data
-// only (as MP4 and Matroska keep it), not into the key frames' chunks.
-std::unique_ptr<Compressor> MakeCompressor(const COMPRESSORCATALOG::CompressorInfo& info,
-                                           const ENCODERCHOICE::EncoderChoice& choice,
-                                           bool globalHeader = false);
-
 }  // namespace COMPRESSOR

@@ -12,6 +12,7 @@
 #include "job/OutputPath.h"
 #include "job/StyledDrawing.h"
 #include "media/LibraryLog.h"
+#include "output/OutputFactory.h"
 #include "picture/BmpFrame.h"
 
 namespace SUBTITLEJOB {

@@ -3,9 +3,6 @@
 #include <algorithm>
 #include <cctype>
 
-#include "output/AviOutput.h"
-#include "output/MuxedOutput.h"
-
 namespace MEDIAOUTPUT {
 
 Container ContainerOf(const std::string& path) {
@@ -18,11 +15,6 @@ Container ContainerOf(const std::string& path) {
   if (extension == "mkv") return Container::Matroska;
   if (extension == "mp4" || extension == "m4v" || extension == "mov") return Container::Mp4;
   return Container::Avi;
-}
-
-std::unique_ptr<MediaOutput> MakeOutput(Container container) {
-  if (container == Container::Avi) return std::make_unique<AviOutput>();
-  return std::make_unique<MuxedOutput>(container);
 }
 
 }  // namespace MEDIAOUTPUT

@@ -97,6 +97,4 @@ class MediaOutput {
   std::string error_;
 };
 
-std::unique_ptr<MediaOutput> MakeOutput(Container container);
-
 }  // namespace MEDIAOUTPUT

@@ -12,8 +12,10 @@ extern "C" {
 }
 
 #include "compressors/CompressorCatalog.h"
+#include "compressors/CompressorFactory.h"
 #include "output/Mp4Length.h"
 #include "output/OutputTexts.h"
+#include "platform/ProgramInfo.h"
 
 namespace MEDIAOUTPUT {
 namespace {
@@ -122,8 +124,8 @@ Setup MuxedOutput::Create(const OutputRequest& request) {
   av_dict_free(&options);
   if (initialised < 0) return Fail("Can't create output video stream...");
   // After the muxer's set-up, which names the library instead.
-  av_dict_set(&context_->metadata, "encoder", OUTPUTTEXTS::SoftwareText().c_str(), 0);
-  av_dict_set(&context_->metadata, "encoding_tool", OUTPUTTEXTS::SoftwareText().c_str(), 0);
+  av_dict_set(&context_->metadata, "encoder", PROGRAMINFO::SoftwareText().c_str(), 0);
+  av_dict_set(&context_->metadata, "encoding_tool", PROGRAMINFO::SoftwareText().c_str(), 0);
   if (avformat_write_header(context_, nullptr) < 0)
     return Fail("Can't create output video stream...");
   headerWritten_ = true;

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstring>
 
-#include "output/OutputTexts.h"
 #include "platform/ProgramInfo.h"
 
 namespace OUTPUTFORMAT {
@@ -72,7 +71,7 @@ std::vector<uint8_t> AudioFormatBlock(const VELAVCODEC::AudioStreamValues& audio
 std::vector<uint8_t> SoftwareInfoBlock() {
   constexpr size_t kTextOffset = 12;
   constexpr size_t kTextSize = kSoftwareInfoSize - kTextOffset;
-  const std::string text = OUTPUTTEXTS::SoftwareText();
+  const std::string text = PROGRAMINFO::SoftwareText();
   std::vector<uint8_t> block(kSoftwareInfoSize, 0);
   PutDword(block, 0, listtypeAVIINFO);
   PutDword(block, 4, MakeFourCC('I', 'S', 'F', 'T'));

@@ -2,14 +2,8 @@
 
 #include "avi/AviCompressor.h"
 #include "output/OutputFormat.h"
-#include "platform/ProgramInfo.h"
 
 namespace OUTPUTTEXTS {
-
-std::string SoftwareText() {
-  return std::string(PROGRAMINFO::kProgramTitle) + " | " + PROGRAMINFO::kWebSite + " | " +
-         PROGRAMINFO::kContactAddress1 + " & " + PROGRAMINFO::kContactAddress2;
-}
 
 // The AVI file's texts are the ones every container gives.
 std::string OutputFileErrorText(FileProblem problem) {

@@ -1,15 +1,11 @@
 #pragma once
 
-// The texts every output gives alike, whatever its container: the name of
-// the software that wrote the file, and the errors.
+// The errors every output gives alike, whatever its container.
 #include <string>
 
 #include "compressors/Compressor.h"
 
 namespace OUTPUTTEXTS {
-
-// The program, its web site and its makers, as the files name them.
-std::string SoftwareText();
 
 enum class FileProblem { Memory, Open };
 

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "shell/Settings.h"
+#include "shell/ColorValue.h"
 
 namespace SETTINGS {
 namespace {

@@ -86,17 +86,6 @@ Settings::Settings()
       AvUtil(Soname("avutil", LIBAVUTIL_VERSION_MAJOR)),
       SwScale(Soname("swscale", LIBSWSCALE_VERSION_MAJOR)) {}
 
-std::string FormatColor(uint32_t color) {
-  char text[16];
-  std::snprintf(text, sizeof text, "0x%06X", color);
-  return text;
-}
-
-uint32_t ParseColor(const std::string& text) {
-  int32_t value = 0;
-  return INIFILE::ParseInteger(text, value) ? static_cast<uint32_t>(value) : 0x000000;
-}
-
 // A file that never had alignment switched on gets no section for it.
 constexpr char kAlign[] = "ALIGN";
 void SaveAlign(IniFile& file, bool align) {

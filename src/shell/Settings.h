@@ -8,6 +8,7 @@
 #include <string>
 
 #include "compressors/EncoderChoice.h"
+#include "shell/ColorValue.h"
 #include "subtitles/ReadingOptions.h"
 #include "subtitles/StyledOptions.h"
 #include "subtitles/SubtitleFont.h"
@@ -56,11 +57,6 @@ Settings LoadSettings(const std::string& path);
 // Returns false with a message "Unable to write to <path>" when the file
 // cannot be written.
 bool SaveSettings(const std::string& path, const Settings& settings, std::string& error);
-
-// "Color" values: written "0x" and at least six upper-case hex digits; read as
-// an integer in any of the file's forms, and black when the text is no number.
-std::string FormatColor(uint32_t color);
-uint32_t ParseColor(const std::string& text);
 
 // [COMPRESSOR]: the last compressor the window's dialog confirmed, with its
 // quality (0 to 10000), key-frame distance and data rate (kilobytes per

@@ -5,6 +5,7 @@
 #include <QPushButton>
 #include <QVariant>
 
+#include "shell/ColorValue.h"
 #include "shell/Settings.h"
 #include "ui/WidgetText.h"
 #include "ui_MainUnit.h"

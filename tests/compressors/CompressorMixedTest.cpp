@@ -12,6 +12,7 @@ extern "C" {
 
 #include "compressors/Compressor.h"
 #include "compressors/CompressorCatalog.h"
+#include "compressors/CompressorFactory.h"
 #include "compressors/CompressorYuv.h"
 #include "picture/BmpFrame.h"
 #include "support/PlanarRows.h"

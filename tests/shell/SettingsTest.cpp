@@ -2,6 +2,7 @@
 #include <unistd.h>
 
 #include "platform/IniFile.h"
+#include "shell/ColorValue.h"
 #include "shell/JobSettings.h"
 #include "shell/Settings.h"
 #include "shell/SettingsLocation.h"
