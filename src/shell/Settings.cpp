@@ -25,12 +25,23 @@ std::string Soname(const char* library, int major) {
 // Signed 16 bits, the range of the delay controls.
 int ClampDelay(int value) { return std::clamp(value, -32768, 32767); }
 
-// Leading and trailing blanks and control characters removed.
+// Leading and trailing blanks and control characters removed, and quotes
+// around the whole name with them: the file reads a quoted value without its
+// quotes, so a name saved as "a.avi " would come back with a blank that the
+// next save takes away.
 std::string TrimFileName(const std::string& name) {
   auto kept = [](char c) { return static_cast<unsigned char>(c) > ' '; };
-  auto first = std::find_if(name.begin(), name.end(), kept);
-  auto last = std::find_if(name.rbegin(), name.rend(), kept).base();
-  return first < last ? std::string(first, last) : std::string();
+  std::string trimmed = name;
+  for (;;) {
+    auto first = std::find_if(trimmed.begin(), trimmed.end(), kept);
+    auto last = std::find_if(trimmed.rbegin(), trimmed.rend(), kept).base();
+    trimmed = first < last ? std::string(first, last) : std::string();
+    const bool quoted = trimmed.size() >= 2 &&
+                        (trimmed.front() == '"' || trimmed.front() == '\'') &&
+                        trimmed.back() == trimmed.front();
+    if (!quoted) return trimmed;
+    trimmed = trimmed.substr(1, trimmed.size() - 2);
+  }
 }
 
 // The ranges the command line enforces: a settings file is input too.

@@ -142,6 +142,14 @@ TEST_F(SettingsTest, FileNamesAreWrittenWithoutSurroundingBlanks) {
   const Settings read = LoadSettings(path);
   EXPECT_EQ(read.SourceVideo, "/v/in put.avi");
   EXPECT_EQ(read.Subtitle, "/v/a.srt");
+  // Quotes around a name are what a read takes away: a name in quotes
+  // with a blank inside them is saved as it will read, and stays so.
+  settings.DestinationVideo = "\x01\"/v/out.avi \"";
+  Save(settings);
+  const Settings once = LoadSettings(path);
+  EXPECT_EQ(once.DestinationVideo, "/v/out.avi");
+  Save(once);
+  EXPECT_EQ(LoadSettings(path).DestinationVideo, "/v/out.avi");
 }
 
 TEST_F(SettingsTest, ReadingSectionIsWrittenOnceUsedAndReachesTheJob) {
