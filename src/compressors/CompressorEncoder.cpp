@@ -130,11 +130,16 @@ Status EncoderCompressor::OpenEncoder(int width, int height, uint32_t scale, uin
   context_ = avcodec_alloc_context3(codec);
   if (!context_) return Status::Memory;
   const EncoderTraits traits = TraitsOf(info_.encoder);
+  // Every encoder here takes 8-bit pictures.
+  if (choice_.BitDepth != 8) return Status::Unsupported;
   context_->width = width;
   context_->height = height;
   context_->pix_fmt = traits.pixelFormat;
-  if (traits.fullRange && IsSubsampled(traits.pixelFormat))
+  if ((traits.fullRange || choice_.Colour.FullRange) && IsSubsampled(traits.pixelFormat))
     context_->color_range = AVCOL_RANGE_JPEG;
+  context_->color_primaries = AVColorPrimaries(choice_.Colour.Primaries);
+  context_->color_trc = AVColorTransferCharacteristic(choice_.Colour.Transfer);
+  context_->colorspace = AVColorSpace(choice_.Colour.Matrix);
   int num = 1, den = 25;
   if (scale > 0 && rate > 0) av_reduce(&num, &den, scale, rate, 65535);
   context_->time_base = {num, den};
@@ -157,6 +162,8 @@ Status EncoderCompressor::OpenEncoder(int width, int height, uint32_t scale, uin
     av_dict_free(&dictionary);
     return Status::BadParameter;
   }
+  if (!choice_.Preset.empty())
+    av_dict_set(&dictionary, "preset", choice_.Preset.c_str(), AV_DICT_DONT_OVERWRITE);
   if (std::string(info_.encoder) == "libx264") {
     // A short look-ahead keeps the frames held back, and so the bytes the
     // writes report, close to the pictures handed in.

@@ -20,6 +20,18 @@ constexpr uint32_t FourCC(char a, char b, char c, char d) {
 constexpr uint32_t kDefaultQuality = 0xFFFFFFFF;
 constexpr uint32_t kHighestQuality = 10000;
 
+// The colour description an encoder writes into its stream, in the codes of
+// ITU-T H.273 (which libavcodec's AVColor* values are). 2 is "unspecified",
+// what every compressor writes today; a deep or HDR output states its own.
+struct ColourDescription {
+  int Primaries = 2;
+  int Transfer = 2;
+  int Matrix = 2;
+  bool FullRange = false;  // else video levels, unless the encoder's own form is full range
+
+  friend bool operator==(const ColourDescription&, const ColourDescription&) = default;
+};
+
 struct EncoderChoice {
   uint32_t Codec = FourCC('X', 'V', 'I', 'D');  // the catalogue's code
   uint32_t Quality = kDefaultQuality;           // 0 to 10000
@@ -32,6 +44,12 @@ struct EncoderChoice {
   bool DataRateOn = false;
   // "key=value:key=value" options of the libavcodec encoder.
   std::string EncoderOptions;
+  // Bits a sample of the pictures the encoder is handed and writes.
+  int BitDepth = 8;
+  // The encoder's speed preset ("medium", "8"); empty: the encoder's own,
+  // or what the encoder options say.
+  std::string Preset;
+  ColourDescription Colour;
 
   friend bool operator==(const EncoderChoice&, const EncoderChoice&) = default;
 };
