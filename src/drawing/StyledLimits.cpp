@@ -64,19 +64,34 @@ double Clamp(double value, const Range& range) {
 // The drawing stops reading a number where the text's number stopped; the
 // one written must not run on into what followed it ("1e9" of "1e9.5" held
 // at 10 would read 10.5), so a space keeps them apart.
+bool ContinuesNumber(char c) { return c != '\0' && std::strchr("0123456789.eE", c) != nullptr; }
+
 std::string KeptApart(std::string number, std::string_view text, std::size_t length) {
-  if (length < text.size() && std::strchr("0123456789.eE", text[length]) != nullptr) number += ' ';
+  if (length < text.size() && ContinuesNumber(text[length])) number += ' ';
   return number;
 }
 
+// A tag of one value reads its number and passes over what follows it up
+// to the next tag; characters that could still be read as a number are left
+// out, so that nothing after the held value is read as part of it or held
+// as a number of its own.
+std::size_t AfterNumberRun(std::string_view block, std::size_t i) {
+  while (i < block.size() && (ContinuesNumber(block[i]) || block[i] == '+' || block[i] == '-')) ++i;
+  return i;
+}
+
 // The number at the start of `text` (IsNumberStart holds) as it goes to
-// the drawing; `value` gets what it stands for.
-std::string Held(std::string_view text, const Range& range, std::size_t& length, double& value) {
+// the drawing; `value` gets what it stands for. A tag of one value passes
+// over what follows (`AfterNumberRun`), so needs no space to keep it apart.
+enum class Follows { Read, PassedOver };
+std::string Held(std::string_view text, const Range& range, std::size_t& length, double& value,
+                 Follows follows = Follows::Read) {
   const SUBTITLEFILE::Decimal number = ScanDecimal(text);
   length = number.Length;
   const std::string_view written = text.substr(0, number.Length);
   value = Clamp(number.Value, range);
   if (value == number.Value && WrittenPlainly(written)) return std::string(written);
+  if (follows == Follows::PassedOver) return Number(value);
   return KeptApart(Number(value), text, length);
 }
 
@@ -352,22 +367,22 @@ class EventLimiter {
         std::size_t length = 0;
         double value = 0;
         const bool relative = block[i] == '+' || block[i] == '-';
-        out_ += Held(block.substr(i), *range, length, value);
+        out_ += Held(block.substr(i), *range, length, value, Follows::PassedOver);
         Grow(name, value, relative);
-        i += length;
+        i = AfterNumberRun(block, i + length);
       } else if (name == "q" && IsNumberStart(block, i)) {
         std::size_t length = 0;
         double value = 0;
-        out_ += Held(block.substr(i), kAnyNumber, length, value);
+        out_ += Held(block.substr(i), kAnyNumber, length, value, Follows::PassedOver);
         wraps_ = wraps_ && value != 2;
-        i += length;
+        i = AfterNumberRun(block, i + length);
       } else if (name == "p" && IsNumberStart(block, i)) {
         std::size_t length = 0;
         double value = 0;
         Held(block.substr(i), {0, 8}, length, value);
         BeginDrawing(int(std::floor(value)));
-        out_ += KeptApart(Number(std::floor(value)), block.substr(i), length);
-        i += length;
+        out_ += Number(std::floor(value));
+        i = AfterNumberRun(block, i + length);
       } else if ((name == "pos" || name == "move" || name == "org" || name == "clip" ||
                   name == "iclip") &&
                  i < block.size() && block[i] == '(') {

@@ -226,14 +226,20 @@ TEST(StyledLimitsTest, OverrideValuesAreHeldToRangesThatFollowTheScript) {
 
 // A held number never runs on into the characters that stopped the one
 // written: the drawing reads "1e9" of "1e9.5", so 10 of "10.5" would be
-// out of range again.
+// out of range again. A tag of one value ignores what follows its number,
+// so that is left out; in a drawing, what follows is the next point.
 TEST(StyledLimitsTest, AHeldNumberStaysApartFromWhatFollowedIt) {
   const STYLEDLIMITS::Resolution resolution{640, 360};
-  EXPECT_EQ(STYLEDLIMITS::LimitEventText("{\\blur1e9.5}x", resolution), "{\\blur10 .5}x");
-  EXPECT_EQ(STYLEDLIMITS::LimitEventText("{\\blur1e9e5}x", resolution), "{\\blur10 e5}x");
-  EXPECT_EQ(STYLEDLIMITS::LimitEventText("{\\p9e9.9}", resolution).substr(0, 6), "{\\p8 .");
+  EXPECT_EQ(STYLEDLIMITS::LimitEventText("{\\blur1e9.5}x", resolution), "{\\blur10}x");
+  EXPECT_EQ(STYLEDLIMITS::LimitEventText("{\\blur1e9e5\\bord2}x", resolution),
+            "{\\blur10\\bord2}x");
+  EXPECT_EQ(STYLEDLIMITS::LimitEventText("{\\p9e9.9}", resolution), "{\\p8}");
+  // (A picture one pixel wide has no room for the letter.)
+  EXPECT_EQ(STYLEDLIMITS::LimitEventText("{\\fs0+.e0}x", {1, 9}), "{\\fs1}");
+  EXPECT_EQ(STYLEDLIMITS::LimitEventText("{\\p1}m 0 0 l 1e9.5 2{\\p0}", resolution),
+            "{\\p1}m 0 0 l 1920 .5 2{\\p0}");
   // Written in range, a number stays as it stands.
-  EXPECT_EQ(STYLEDLIMITS::LimitEventText("{\\blur2.5.5}x", resolution), "{\\blur2.5.5}x");
+  EXPECT_EQ(STYLEDLIMITS::LimitEventText("{\\blur2.5}x", resolution), "{\\blur2.5}x");
 }
 
 // Numbers of any length and any value read as the nearest in range, never
