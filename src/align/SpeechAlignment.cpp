@@ -61,9 +61,9 @@ namespace {
 constexpr int64_t kPulseSamples = 10 * AUDIOSAMPLES::kSampleRate;
 
 bool ReadAndAlign(const std::string& source, int audioStream,
-                  const AUDIOSAMPLES::AudioLibraryNames& libraries,
-                  const SUBTITLEFILE::SubtitleDocument& document, double videoFramesPerSecond,
-                  Alignment& alignment, std::string& error, const std::function<void()>& pulse) {
+                  const AUDIOSAMPLES::AudioLibraryNames& libraries, const CuesAtRate& cuesAt,
+                  double videoFramesPerSecond, Alignment& alignment, std::string& error,
+                  const std::function<void()>& pulse) {
   SPEECHTRACK::SpeechDetector detector;
   if (!detector.Ready()) {
     error = detector.ErrorText;
@@ -87,8 +87,7 @@ bool ReadAndAlign(const std::string& source, int audioStream,
   alignment.AudioChannels = reader.Channels;
   alignment.VideoFramesPerSecond =
       videoFramesPerSecond > 0.0 ? videoFramesPerSecond : reader.VideoFramesPerSecond;
-  alignment.Finding =
-      ALIGNER::Align(detector.Finish(), CueTimes(document, alignment.VideoFramesPerSecond));
+  alignment.Finding = ALIGNER::Align(detector.Finish(), cuesAt(alignment.VideoFramesPerSecond));
   return true;
 }
 
@@ -98,8 +97,27 @@ bool FindTiming(const std::string& source, int audioStream,
                 const AUDIOSAMPLES::AudioLibraryNames& libraries,
                 const SUBTITLEFILE::SubtitleDocument& document, double videoFramesPerSecond,
                 Alignment& alignment, std::string& error, const std::function<void()>& pulse) {
+  return FindTiming(
+      source, audioStream, libraries,
+      [&document](double framesPerSecond) { return CueTimes(document, framesPerSecond); },
+      videoFramesPerSecond, alignment, error, pulse);
+}
+
+bool FindTiming(const std::string& source, int audioStream,
+                const AUDIOSAMPLES::AudioLibraryNames& libraries,
+                const std::vector<ALIGNER::CueTime>& cues, Alignment& alignment, std::string& error,
+                const std::function<void()>& pulse) {
+  return FindTiming(
+      source, audioStream, libraries, [&cues](double) { return cues; }, 0.0, alignment, error,
+      pulse);
+}
+
+bool FindTiming(const std::string& source, int audioStream,
+                const AUDIOSAMPLES::AudioLibraryNames& libraries, const CuesAtRate& cuesAt,
+                double videoFramesPerSecond, Alignment& alignment, std::string& error,
+                const std::function<void()>& pulse) {
   try {
-    return ReadAndAlign(source, audioStream, libraries, document, videoFramesPerSecond, alignment,
+    return ReadAndAlign(source, audioStream, libraries, cuesAt, videoFramesPerSecond, alignment,
                         error, pulse);
   } catch (const std::bad_alloc&) {
     error = "not enough memory to align the subtitles";

@@ -35,6 +35,19 @@ bool FindTiming(const std::string& source, int audioStream,
                 Alignment& alignment, std::string& error,
                 const std::function<void()>& pulse = nullptr);
 
+// The same for cues whose times are already in seconds (subtitle pictures).
+bool FindTiming(const std::string& source, int audioStream,
+                const AUDIOSAMPLES::AudioLibraryNames& libraries,
+                const std::vector<ALIGNER::CueTime>& cues, Alignment& alignment, std::string& error,
+                const std::function<void()>& pulse = nullptr);
+
+// The cues' times once the film's frame rate is known.
+using CuesAtRate = std::function<std::vector<ALIGNER::CueTime>(double videoFramesPerSecond)>;
+bool FindTiming(const std::string& source, int audioStream,
+                const AUDIOSAMPLES::AudioLibraryNames& libraries, const CuesAtRate& cuesAt,
+                double videoFramesPerSecond, Alignment& alignment, std::string& error,
+                const std::function<void()>& pulse = nullptr);
+
 // The finding as lines without line ends: offset, ratio, splits, confidence.
 std::vector<std::string> ReportLines(const ALIGNER::Finding& finding);
 

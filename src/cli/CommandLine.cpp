@@ -83,7 +83,7 @@ const Command kCommands[] = {
      "      [--font-size POINTS] [--font-color 0xBBGGRR] [--bold] [--italic]\n"
      "      [--underline] [--strike-out] [--script CODE] [--settings FILE]\n" LOOKARGUMENTS_USAGE
      "      [--unicode] [--detect-codepage] [--clean-markup] [--tolerant] [--align]\n"
-     "      [--strict]\n"
+     "      [--strict] [--forced-only]\n"
      "                         burn the subtitles into the source and write the\n"
      "                         output: Matroska for .mkv, MP4 for .mp4, .m4v and\n"
      "                         .mov, AVI for any other name; streams count from 1,\n"
@@ -93,7 +93,10 @@ const Command kCommands[] = {
      "                         --encoder-options go to the libavcodec encoder;\n"
      "                         --subtitle-track N draws the source's own N-th\n"
      "                         subtitle track (SubRip, ASS, mov_text, WebVTT),\n"
-     "                         styled, in place of --subtitles; --align re-times\n"
+     "                         styled, in place of --subtitles; disc subtitle\n"
+     "                         pictures come as a track (PGS, VobSub, DVB) or as\n"
+     "                         a .sup or .idx file, and --forced-only draws only\n"
+     "                         their forced ones; --align re-times\n"
      "                         the subtitles to the source's speech first, as\n"
      "                         --align-subtitles does, and fails when it finds no\n"
      "                         trustworthy timing; a damaged source is reported in\n"
@@ -136,7 +139,7 @@ const Command* FindCommand(const Arguments& args) {
 std::string CommandLineHelp() {
   std::ostringstream text;
   text << "Usage: tolvane [OPTION...]\n"
-          "Burns text subtitles into a video. Without options the window opens.\n\n";
+          "Burns subtitles into a video. Without options the window opens.\n\n";
   for (const Command& command : kCommands) text << command.usage;
   text << "  --verbose              with any command: FFmpeg's warnings and information in\n"
           "                         the log too, not only its errors\n";

@@ -207,6 +207,69 @@ void PlanarBlendPicture::CompositeChroma(const SUBTITLEBLEND::CoverageImage& ima
   }
 }
 
+namespace {
+
+// A premultiplied ARGB32 pixel's colour, no longer premultiplied, on video
+// levels; `sum` holds blue, green, red and alpha, of one pixel or of a sum.
+YuvColour ColourOfPremultiplied(const int32_t sum[4]) {
+  const auto plain = [&](int32_t value) { return std::min(255.0, 255.0 * value / sum[3]); };
+  return VideoLevelsOf(plain(sum[2]), plain(sum[1]), plain(sum[0]), false);
+}
+
+}  // namespace
+
+void PlanarBlendPicture::StoreArgb(const uint8_t* pixels, size_t stride, int32_t left, int32_t top,
+                                   int32_t right, int32_t bottom) {
+  BeginComposite();
+  const Plane& luma = planes_[0];
+  left = std::max(left, 0) & ~1;
+  top = std::max(top, 0) & ~1;
+  right = std::min(right + (right & 1), luma.Width);
+  bottom = std::min(bottom + (bottom & 1), luma.Height);
+  if (pixels == nullptr || left >= right || top >= bottom) return;
+  for (int32_t y = top; y < bottom; ++y) StoreLumaRow(pixels + size_t(y) * stride, y, left, right);
+  for (int32_t y = top; y < bottom; y += 2)
+    StoreChromaRow(pixels + size_t(y) * stride, pixels + size_t(y + 1) * stride, y / 2, left / 2,
+                   right / 2);
+}
+
+void PlanarBlendPicture::StoreLumaRow(const uint8_t* argb, int32_t row, int32_t left,
+                                      int32_t right) {
+  int32_t first = left, last = right;
+  while (first < last && argb[4 * first + 3] == 0) ++first;
+  while (last > first && argb[4 * (last - 1) + 3] == 0) --last;
+  if (first == last) return;
+  Plane& plane = planes_[0];
+  plane.Touch(row, first, last);
+  for (int32_t x = first; x < last; ++x) {
+    const uint8_t* pixel = argb + 4 * x;
+    if (pixel[3] == 0) continue;
+    const int32_t sum[4] = {pixel[0], pixel[1], pixel[2], pixel[3]};
+    *plane.ColourAt(row, x) = uint8_t(Div255(uint16_t(ColourOfPremultiplied(sum).Y * pixel[3])));
+    *plane.RestAt(row, x) = uint8_t(255 - pixel[3]);
+  }
+}
+
+// Columns from .. to - 1 of chroma row `row`, from the two luma rows over it.
+void PlanarBlendPicture::StoreChromaRow(const uint8_t* upper, const uint8_t* lower, int32_t row,
+                                        int32_t from, int32_t to) {
+  for (int32_t cx = from; cx < to; ++cx) {
+    int32_t sum[4] = {0, 0, 0, 0};
+    for (const uint8_t* line : {upper, lower})
+      for (int32_t x = 2 * cx; x < 2 * cx + 2; ++x)
+        for (int c = 0; c < 4; ++c) sum[c] += line[4 * x + c];
+    const int32_t alpha = (sum[3] + 2) / 4;
+    if (alpha == 0) continue;
+    const YuvColour colour = ColourOfPremultiplied(sum);
+    for (int p = 1; p < 3; ++p) {
+      Plane& plane = planes_[p];
+      plane.Touch(row, cx, cx + 1);
+      *plane.ColourAt(row, cx) = uint8_t(Div255(uint16_t((p == 1 ? colour.U : colour.V) * alpha)));
+      *plane.RestAt(row, cx) = uint8_t(255 - alpha);
+    }
+  }
+}
+
 PLANARPICTURE::RowBand PlanarBlendPicture::Band() const {
   const Plane& luma = planes_[0];
   return PLANARPICTURE::BandOfRows(luma.DirtyTop, luma.DirtyEnd, luma.Height);

@@ -35,6 +35,13 @@ class PlanarBlendPicture : public PLANARPICTURE::PlanarInk {
   void BeginComposite();
   void Composite(const SUBTITLEBLEND::CoverageImage& image, YuvColour colour);
 
+  // In place of what was composed: a premultiplied 32-bit ARGB picture of
+  // the allocated size (rows `stride` bytes apart), of which only columns
+  // left .. right - 1 of rows top .. bottom - 1 hold ink, coded with
+  // BT.601. A chroma sample takes the mean of its 2x2 block.
+  void StoreArgb(const uint8_t* pixels, size_t stride, int32_t left, int32_t top, int32_t right,
+                 int32_t bottom);
+
   int32_t Width() const { return planes_[0].Width; }
   bool empty() const { return planes_[0].DirtyTop >= planes_[0].DirtyEnd; }
   // The rows holding ink, widened to even rows; empty when there is none.
@@ -63,6 +70,9 @@ class PlanarBlendPicture : public PLANARPICTURE::PlanarInk {
     void Blend(int32_t row, uint8_t* target) const;
   };
 
+  void StoreLumaRow(const uint8_t* argb, int32_t row, int32_t left, int32_t right);
+  void StoreChromaRow(const uint8_t* upper, const uint8_t* lower, int32_t row, int32_t from,
+                      int32_t to);
   void CompositeLuma(const SUBTITLEBLEND::CoverageImage& image, uint8_t value, int32_t left,
                      int32_t right, int32_t top, int32_t bottom);
   void CompositeChroma(const SUBTITLEBLEND::CoverageImage& image, YuvColour colour, int32_t left,

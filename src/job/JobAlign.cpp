@@ -13,7 +13,32 @@ std::string ChannelsHeard(const std::string& channels) {
   return "all channels mixed";
 }
 
+// The finding's lines into the log; false with `error` unless it is trusted.
+bool Trusted(const SPEECHALIGNMENT::Alignment& alignment, std::vector<std::string>& log,
+             std::string& error) {
+  log.push_back("Speech alignment, on " + ChannelsHeard(alignment.AudioChannels) + ":");
+  for (const std::string& line : SPEECHALIGNMENT::ReportLines(alignment.Finding))
+    log.push_back(line);
+  if (alignment.Finding.Trusted) return true;
+  error = "[Align] No trustworthy timing found: " + alignment.Finding.Reason + "...";
+  return false;
+}
+
 }  // namespace
+
+bool FindAlignment(const JOBOPTIONS::JobOptions& options, const std::vector<ALIGNER::CueTime>& cues,
+                   TIMEMAP::TimeMap& map, std::vector<std::string>& log, std::string& error,
+                   const std::function<void()>& pulse) {
+  map = TIMEMAP::TimeMap{};
+  if (!options.AlignToSpeech) return true;
+  SPEECHALIGNMENT::Alignment alignment;
+  if (!SPEECHALIGNMENT::FindTiming(options.SourceVideo, std::max(options.AudioStream, 0),
+                                   options.AlignLibraries, cues, alignment, error, pulse) ||
+      !Trusted(alignment, log, error))
+    return false;
+  map = alignment.Finding.Map;
+  return true;
+}
 
 bool ApplyAlignment(const JOBOPTIONS::JobOptions& options, SUBTITLEFILE::SubtitleFile& subtitles,
                     std::vector<std::string>& log, std::string& error,
@@ -23,15 +48,9 @@ bool ApplyAlignment(const JOBOPTIONS::JobOptions& options, SUBTITLEFILE::Subtitl
   SPEECHALIGNMENT::Alignment alignment;
   if (!SPEECHALIGNMENT::FindTiming(options.SourceVideo, std::max(options.AudioStream, 0),
                                    options.AlignLibraries, subtitles.Document(),
-                                   subtitles.FrameRate(), alignment, error, pulse))
+                                   subtitles.FrameRate(), alignment, error, pulse) ||
+      !Trusted(alignment, log, error))
     return false;
-  log.push_back("Speech alignment, on " + ChannelsHeard(alignment.AudioChannels) + ":");
-  for (const std::string& line : SPEECHALIGNMENT::ReportLines(alignment.Finding))
-    log.push_back(line);
-  if (!alignment.Finding.Trusted) {
-    error = "[Align] No trustworthy timing found: " + alignment.Finding.Reason + "...";
-    return false;
-  }
   const TIMEMAP::TimeMap map = alignment.Finding.Map;
   subtitles.SetTimeMap([map](double seconds) { return map.Apply(seconds); });
   return true;

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "align/CueTime.h"
+#include "align/TimeMap.h"
 #include "job/JobOptions.h"
 #include "subtitles/SubtitleUnit.h"
 
@@ -19,5 +21,11 @@ namespace JOBALIGN {
 bool ApplyAlignment(const JOBOPTIONS::JobOptions& options, SUBTITLEFILE::SubtitleFile& subtitles,
                     std::vector<std::string>& log, std::string& error,
                     const std::function<void()>& pulse = nullptr);
+
+// The same for cues whose times are in seconds already (subtitle pictures):
+// `map` is the timing found, or none unless AlignToSpeech.
+bool FindAlignment(const JOBOPTIONS::JobOptions& options, const std::vector<ALIGNER::CueTime>& cues,
+                   TIMEMAP::TimeMap& map, std::vector<std::string>& log, std::string& error,
+                   const std::function<void()>& pulse = nullptr);
 
 }  // namespace JOBALIGN

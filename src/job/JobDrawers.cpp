@@ -12,6 +12,13 @@ std::unique_ptr<SUBTITLEDRAWER::SubtitleDrawer> MakeDrawer(const JOBOPTIONS::Job
   tools.Overlay.Setup(options.Font, decoder.Width, options.Look);
   tools.Overlay.AutoSizeLine = options.AutoSize;
   if (options.TranscodeVideo) return std::make_unique<SUBTITLEDRAWER::NoDrawer>();
+  if (PICTUREDRAWING::FromPictureFile(options) ||
+      PICTUREDRAWING::FromPictureTrack(options, decoder)) {
+    error = tools.Pictures.SetUp(decoder, options, tools.Pulse);
+    if (!error.empty()) return nullptr;
+    return std::make_unique<PICTUREDRAWER::PictureDrawer>(tools.Pictures, decoder.Width,
+                                                          decoder.Height, decoder.FramesPerSecond);
+  }
   if (options.SubtitleTrack > 0) {
     error = tools.Feed.SetUp(tools.Styled, decoder, options);
     if (!error.empty()) return nullptr;

@@ -1,9 +1,11 @@
 #pragma once
 
 // The drawer a job or a still draws its subtitles with, made from the
-// options: none for a copy without subtitles, styled for the source's own
-// track or a file read styled, plain otherwise. Both set it up alike, so a
-// still shows what the job writes.
+// options: none for a copy without subtitles, pictures for disc subtitles (a
+// picture track of the source or a .sup or .idx file), styled for the
+// source's own text track or a file read styled, plain otherwise. Both set
+// it up alike, so a still shows what the job writes.
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -11,6 +13,7 @@
 #include "drawing/SubtitleDrawer.h"
 #include "drawing/SubtitleOverlay.h"
 #include "job/JobOptions.h"
+#include "job/PictureDrawing.h"
 #include "job/StyledDrawing.h"
 #include "media/VelAvCodec.h"
 #include "subtitles/SubtitleUnit.h"
@@ -23,6 +26,9 @@ struct DrawingTools {
   SUBTITLEOVERLAY::SubtitleOverlay& Overlay;
   STYLEDOVERLAY::StyledOverlay& Styled;
   STYLEDDRAWING::TrackFeed& Feed;
+  PICTUREDRAWING::PictureFeed& Pictures;
+  // Called now and then while a picture file is aligned to the speech.
+  std::function<void()> Pulse = nullptr;
 };
 
 // After the decoder opened the source. Null with `error` when the drawing

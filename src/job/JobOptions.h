@@ -38,6 +38,9 @@ struct JobOptions {
   // Re-time the subtitles to the source's speech before drawing them, with
   // the audio read through these libraries.
   bool AlignToSpeech = false;
+  // Of picture subtitles, only the forced ones are drawn (a track marked
+  // forced is forced whole).
+  bool ForcedOnly = false;
   // A source found damaged fails the job instead of being reported only.
   bool Strict = false;
   AUDIOSAMPLES::AudioLibraryNames AlignLibraries = AUDIOSAMPLES::AudioLibraryNames::Defaults();

@@ -119,9 +119,10 @@ std::string DrawDueSubtitle(VelAvCodec& decoder, SUBTITLEFILE::SubtitleFile& sub
   SUBTITLEOVERLAY::SubtitleOverlay overlay;
   STYLEDOVERLAY::StyledOverlay styled;
   STYLEDDRAWING::TrackFeed feed;
+  PICTUREDRAWING::PictureFeed pictures;
   std::string error;
   const auto drawer =
-      JOBDRAWERS::MakeDrawer(options, decoder, {subtitles, overlay, styled, feed}, error);
+      JOBDRAWERS::MakeDrawer(options, decoder, {subtitles, overlay, styled, feed, pictures}, error);
   if (!drawer) return error;
   for (int32_t frame = 0; frame < index; ++frame) drawer->Pass(frame);
   const int64_t ms = STYLEDDRAWING::PictureTime(decoder.FramesPerSecond, index);
@@ -165,6 +166,7 @@ bool ComposeStill(VelAvCodec& decoder, const JOBOPTIONS::JobOptions& options, do
   if (!done) {
     error = decoder.ErrorText;
   } else if (!options.TranscodeVideo && options.SubtitleTrack <= 0 &&
+             !PICTUREDRAWING::FromPictureFile(options) &&
              !OpenSubtitles(subtitles, options, decoder.FramesPerSecond, error, finding)) {
     done = false;
   } else {

@@ -102,7 +102,10 @@ bool SubtitleJob::OpenSource(const JobOptions& options) {
 bool SubtitleJob::OpenSubtitles(const JobOptions& options) {
   if (options.SubtitleTrack > 0 && options.AlignToSpeech && !options.TranscodeVideo)
     host_.AppendLog("The source's own subtitle track is burned as it is timed, not aligned");
-  if (options.TranscodeVideo || options.SubtitleTrack > 0) return true;
+  // Subtitle pictures are read with the drawing's set-up.
+  if (options.TranscodeVideo || options.SubtitleTrack > 0 ||
+      PICTUREDRAWING::FromPictureFile(options))
+    return true;
   subtitles_.Reading = JOBOPTIONS::ReadingOf(options);
   if (!subtitles_.Open(options.Subtitle)) {
     Fail(subtitles_.ErrorText, subtitles_.ErrorCause);
@@ -144,9 +147,14 @@ std::optional<JobEnd> SubtitleJob::CreateOutput(const JobOptions& options) {
       return JobEnd::NoCompressor;
   }
   std::string error;
-  drawer_ = JOBDRAWERS::MakeDrawer(options, *decoder_, {subtitles_, overlay_, styled_, trackFeed_},
+  drawer_ = JOBDRAWERS::MakeDrawer(options, *decoder_,
+                                   {subtitles_, overlay_, styled_, trackFeed_, pictureFeed_,
+                                    [this] { host_.ProcessMessages(); }},
                                    error);
-  if (!drawer_) return Fail(error);
+  if (!drawer_) {
+    for (const std::string& line : pictureFeed_.TakeNotes()) host_.AppendLog(line);
+    return Fail(error);
+  }
   LogDrawerNotes();
   return std::nullopt;
 }
@@ -443,6 +451,7 @@ void SubtitleJob::CloseAll() {
     decoder_->Close();
   }
   drawer_.reset();
+  pictureFeed_.Release();
   subtitles_.Clear();
   overlay_.ClearImage();
   styled_.Clear();

@@ -15,6 +15,7 @@
 #include "job/JobMaterials.h"
 #include "job/JobOptions.h"
 #include "job/PictureClock.h"
+#include "job/PictureDrawing.h"
 #include "job/StyledDrawing.h"
 #include "media/VelAvCodec.h"
 #include "output/MediaOutput.h"
@@ -111,6 +112,7 @@ class SubtitleJob {
   SUBTITLEOVERLAY::SubtitleOverlay& overlay_;
   STYLEDOVERLAY::StyledOverlay& styled_;
   STYLEDDRAWING::TrackFeed trackFeed_;
+  PICTUREDRAWING::PictureFeed pictureFeed_;
   std::unique_ptr<SUBTITLEDRAWER::SubtitleDrawer> drawer_;
   std::unique_ptr<MEDIAOUTPUT::MediaOutput> output_;
   PICTURECLOCK::PictureClock clock_;

@@ -39,6 +39,8 @@ enum class Library { Codec, Format, Util, Scale };
   X(avcodec_parameters_to_context, Codec) \
   X(avcodec_open2, Codec)                 \
   X(avcodec_send_packet, Codec)           \
+  X(avcodec_decode_subtitle2, Codec)      \
+  X(avsubtitle_free, Codec)               \
   X(avcodec_receive_frame, Codec)         \
   X(avcodec_flush_buffers, Codec)         \
   X(av_packet_alloc, Codec)               \
@@ -50,6 +52,7 @@ enum class Library { Codec, Format, Util, Scale };
   X(av_get_bits_per_sample, Codec)        \
   X(avutil_version, Util)                 \
   X(av_frame_alloc, Util)                 \
+  X(av_mallocz, Util)                     \
   X(av_frame_free, Util)                  \
   X(av_frame_unref, Util)                 \
   X(av_frame_move_ref, Util)              \

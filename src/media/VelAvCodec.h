@@ -134,7 +134,7 @@ class VelAvCodec : public VideoStreamValues, public AudioStreamValues {
 
   // The source's subtitle tracks. After PreOpen, before Open: chooses the
   // k-th (from 0) for collecting; false when there is none such or its
-  // codec is no text this program reads.
+  // codec is none this program reads (text, or disc pictures).
   int32_t SubtitleTrackCount() const;
   // "eng, SubRip": the k-th track's language, when it states one, and codec.
   std::string SubtitleTrackName(int k) const;
@@ -191,6 +191,10 @@ class VelAvCodec : public VideoStreamValues, public AudioStreamValues {
   const AVCodecParameters* AudioParameters() const;
   // The video stream's average frame rate, for a container's header.
   double AverageFramesPerSecond() const;
+
+  // The bound libraries' entry points, for readers of other streams that
+  // work alongside (picture subtitles). Valid as long as the decoder.
+  const EntryPoints& Libraries() const { return *Api; }
 
   std::string FileName;
   std::string Info;

@@ -1,5 +1,5 @@
-// The source's text subtitle tracks: choosing one, describing it, and
-// collecting its packets as the reading passes them.
+// The source's subtitle tracks: choosing one, describing it, and collecting
+// its packets as the reading passes them.
 #include <cmath>
 
 #include "media/EntryPoints.h"
@@ -7,20 +7,8 @@
 
 namespace SUBTITLETRACK {
 
-std::string MovTextOf(const std::string& sample) {
-  if (sample.size() < 2) return {};
-  const std::size_t length = (std::size_t(uint8_t(sample[0])) << 8) | uint8_t(sample[1]);
-  return sample.substr(2, std::min(length, sample.size() - 2));
-}
-
-}  // namespace SUBTITLETRACK
-
-namespace VELAVCODEC {
-namespace {
-
-SUBTITLETRACK::TrackCodec CodecOf(AVCodecID id) {
-  using SUBTITLETRACK::TrackCodec;
-  switch (id) {
+TrackCodec CodecOfLibraryId(int codecId) {
+  switch (codecId) {
     case AV_CODEC_ID_SUBRIP:
     case AV_CODEC_ID_TEXT:
       return TrackCodec::SubRip;
@@ -31,42 +19,66 @@ SUBTITLETRACK::TrackCodec CodecOf(AVCodecID id) {
       return TrackCodec::MovText;
     case AV_CODEC_ID_WEBVTT:
       return TrackCodec::WebVtt;
+    case AV_CODEC_ID_HDMV_PGS_SUBTITLE:
+      return TrackCodec::Pgs;
+    case AV_CODEC_ID_DVD_SUBTITLE:
+      return TrackCodec::VobSub;
+    case AV_CODEC_ID_DVB_SUBTITLE:
+      return TrackCodec::Dvb;
     default:
       return TrackCodec::Unsupported;
   }
 }
 
-}  // namespace
+std::string MovTextOf(const std::string& sample) {
+  if (sample.size() < 2) return {};
+  const std::size_t length = (std::size_t(uint8_t(sample[0])) << 8) | uint8_t(sample[1]);
+  return sample.substr(2, std::min(length, sample.size() - 2));
+}
+
+}  // namespace SUBTITLETRACK
+
+namespace VELAVCODEC {
 
 int32_t VelAvCodec::SubtitleTrackCount() const { return int32_t(SubtitleStreams.size()); }
 
 std::string VelAvCodec::SubtitleTrackName(int k) const {
   if (FormatContext == nullptr || k < 0 || k >= SubtitleTrackCount()) return {};
   const AVStream* stream = FormatContext->streams[SubtitleStreams[size_t(k)]];
-  static const char* const kCodecNames[] = {"", "SubRip", "ASS", "mov_text", "WebVTT", "not text"};
-  std::string name = kCodecNames[int(CodecOf(stream->codecpar->codec_id))];
+  static const char* const kCodecNames[] = {"",        "SubRip", "ASS",    "mov_text", "WebVTT",
+                                            "unknown", "PGS",    "VobSub", "DVB"};
+  std::string name = kCodecNames[int(SUBTITLETRACK::CodecOfLibraryId(stream->codecpar->codec_id))];
   const AVDictionaryEntry* language = Api->av_dict_get(stream->metadata, "language", nullptr, 0);
   if (language != nullptr && language->value[0] != 0)
     name = std::string(language->value) + ", " + name;
+  if (stream->disposition & AV_DISPOSITION_FORCED) name += ", forced";
   return name;
 }
 
 bool VelAvCodec::SelectSubtitleTrack(int k) {
   SubtitleStream = k >= 0 && k < SubtitleTrackCount() ? SubtitleStreams[size_t(k)] : -1;
   Subtitles.Clear();
-  return SubtitleStream >= 0 &&
-         CodecOf(FormatContext->streams[SubtitleStream]->codecpar->codec_id) !=
-             SUBTITLETRACK::TrackCodec::Unsupported;
+  return SubtitleStream >= 0 && SUBTITLETRACK::CodecOfLibraryId(
+                                    FormatContext->streams[SubtitleStream]->codecpar->codec_id) !=
+                                    SUBTITLETRACK::TrackCodec::Unsupported;
 }
 
 SUBTITLETRACK::TrackInfo VelAvCodec::SubtitleTrackInfo() const {
   SUBTITLETRACK::TrackInfo info;
   if (FormatContext == nullptr || SubtitleStream < 0) return info;
   const AVCodecParameters* parameters = FormatContext->streams[SubtitleStream]->codecpar;
-  info.Codec = CodecOf(parameters->codec_id);
-  if (info.Codec == SUBTITLETRACK::TrackCodec::Ass && parameters->extradata != nullptr)
+  info.Codec = SUBTITLETRACK::CodecOfLibraryId(parameters->codec_id);
+  const bool picture = SUBTITLETRACK::IsPicture(info.Codec);
+  if ((info.Codec == SUBTITLETRACK::TrackCodec::Ass || picture) &&
+      parameters->extradata != nullptr && parameters->extradata_size > 0)
     info.Header.assign(reinterpret_cast<const char*>(parameters->extradata),
                        size_t(parameters->extradata_size));
+  if (picture) {
+    info.CanvasWidth = SUBTITLETRACK::CanvasSideOf(parameters->width);
+    info.CanvasHeight = SUBTITLETRACK::CanvasSideOf(parameters->height);
+    info.Forced =
+        (FormatContext->streams[SubtitleStream]->disposition & AV_DISPOSITION_FORCED) != 0;
+  }
   for (unsigned i = 0; i < FormatContext->nb_streams; ++i) {
     const AVStream* stream = FormatContext->streams[i];
     if (stream->codecpar->codec_type != AVMEDIA_TYPE_ATTACHMENT ||

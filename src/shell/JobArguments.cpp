@@ -121,10 +121,9 @@ const std::map<std::string, bool SUBTITLEFONT::SubtitleFont::*>& FontFlags() {
 const std::map<std::string, bool JOBOPTIONS::JobOptions::*>& FlagOptions() {
   using JOBOPTIONS::JobOptions;
   static const std::map<std::string, bool JobOptions::*> flags = {
-      {"--transcode", &JobOptions::TranscodeVideo},
-      {"--fix-audio-vbr", &JobOptions::FixAudioVBR},
-      {"--align", &JobOptions::AlignToSpeech},
-      {"--strict", &JobOptions::Strict},
+      {"--transcode", &JobOptions::TranscodeVideo}, {"--fix-audio-vbr", &JobOptions::FixAudioVBR},
+      {"--align", &JobOptions::AlignToSpeech},      {"--strict", &JobOptions::Strict},
+      {"--forced-only", &JobOptions::ForcedOnly},
   };
   return flags;
 }

@@ -18,6 +18,7 @@ JOBOPTIONS::JobOptions JobOptionsFromSettings(const Settings& settings) {
   options.Reading = settings.Reading;
   options.Styled = settings.Styled;
   options.AlignToSpeech = settings.AlignToSpeech;
+  options.ForcedOnly = settings.ForcedOnly;
   options.AlignLibraries.Decoder = {settings.AvCodec, settings.AvFormat, settings.AvUtil,
                                     settings.SwScale};
   return options;

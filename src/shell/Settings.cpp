@@ -97,11 +97,11 @@ Settings::Settings()
       AvUtil(Soname("avutil", LIBAVUTIL_VERSION_MAJOR)),
       SwScale(Soname("swscale", LIBSWSCALE_VERSION_MAJOR)) {}
 
-// A file that never had alignment switched on gets no section for it.
+// A file that never had such a switch on gets no section for it.
 constexpr char kAlign[] = "ALIGN";
-void SaveAlign(IniFile& file, bool align) {
-  if (align || !file.ReadString(kAlign, "AlignToSpeech", "").empty())
-    file.WriteBool(kAlign, "AlignToSpeech", align);
+constexpr char kPictures[] = "PICTURES";
+void SaveSwitch(IniFile& file, const char* section, const char* key, bool on) {
+  if (on || !file.ReadString(section, key, "").empty()) file.WriteBool(section, key, on);
 }
 
 Settings LoadSettings(const std::string& path) {
@@ -127,6 +127,7 @@ Settings LoadSettings(const std::string& path) {
   LoadReading(file, settings.Reading);
   LoadStyled(file, settings.Styled);
   settings.AlignToSpeech = file.ReadBool(kAlign, "AlignToSpeech", false);
+  settings.ForcedOnly = file.ReadBool(kPictures, "ForcedOnly", false);
   return settings;
 }
 
@@ -148,7 +149,8 @@ bool SaveSettings(const std::string& path, const Settings& settings, std::string
     SaveLook(file, settings.Look);
     SaveReading(file, settings.Reading);
     SaveStyled(file, settings.Styled);
-    SaveAlign(file, settings.AlignToSpeech);
+    SaveSwitch(file, kAlign, "AlignToSpeech", settings.AlignToSpeech);
+    SaveSwitch(file, kPictures, "ForcedOnly", settings.ForcedOnly);
   }
   if (file.UpdateFile()) return true;
   error = "Unable to write to " + path;

@@ -46,6 +46,8 @@ struct Settings {
   STYLEDSCRIPT::StyledOptions Styled;
   // [ALIGN]: re-time the subtitles to the source's speech before a job.
   bool AlignToSpeech = false;
+  // [PICTURES]: of disc subtitle pictures, only the forced ones are drawn.
+  bool ForcedOnly = false;
 
   Settings();  // every key at its default
 };

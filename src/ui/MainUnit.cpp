@@ -133,6 +133,7 @@ void TMainForm::FormCreate() {
   FillFontDisplay();
   ui->CBAutoSize->setChecked(settings.AutoSize);
   ui->CBAlign->setChecked(settings.AlignToSpeech);
+  ui->CBForcedOnly->setChecked(settings.ForcedOnly);
   ui->RBCorrectFrames->setChecked(settings.UseFrames);
   ui->RBCorrectTime->setChecked(!settings.UseFrames);
   ui->UDCorrectFrames->setValue(settings.FramesDelay);
@@ -203,6 +204,7 @@ SETTINGS::Settings TMainForm::CollectSettings() const {
   settings.Font = FDFont;
   settings.AutoSize = ui->CBAutoSize->isChecked();
   settings.AlignToSpeech = ui->CBAlign->isChecked();
+  settings.ForcedOnly = ui->CBForcedOnly->isChecked();
   settings.UseFrames = ui->RBCorrectFrames->isChecked();
   settings.FramesDelay = ui->UDCorrectFrames->value();
   settings.TimeDelay = ui->UDCorrectTime->value();

@@ -1,0 +1,156 @@
+#include "drawing/PictureDrawer.h"
+
+#include <QPainter>
+#include <algorithm>
+#include <limits>
+
+#include "drawing/StyledScript.h"
+
+namespace PICTUREDRAWER {
+
+PictureDrawer::PictureDrawer(SetFeed& feed, int32_t width, int32_t height, double framesPerSecond)
+    : feed_(feed),
+      width_(width),
+      height_(height),
+      framesPerSecond_(framesPerSecond),
+      lastsUntilNext_(feed.SetsLastUntilNext()) {}
+
+// A set that comes out of order (a damaged stream) takes its place by its
+// start, after those that start with it.
+void PictureDrawer::TakeArrivals(int64_t untilMs) {
+  arrivals_.clear();
+  feed_.Feed(untilMs, arrivals_);
+  for (SUBTITLEBITMAPS::DisplaySet& set : arrivals_) {
+    const auto at = std::upper_bound(sets_.begin(), sets_.end(), set.StartMs,
+                                     [](int64_t start, const SUBTITLEBITMAPS::DisplaySet& other) {
+                                       return start < other.StartMs;
+                                     });
+    numbers_.insert(numbers_.begin() + (at - sets_.begin()), ++arrived_);
+    sets_.insert(at, std::move(set));
+  }
+  arrivals_.clear();
+}
+
+const SUBTITLEBITMAPS::DisplaySet* PictureDrawer::ShowingAt(int64_t milliseconds) {
+  while (sets_.size() >= 2 && sets_[1].StartMs <= milliseconds) {
+    sets_.pop_front();
+    numbers_.pop_front();
+  }
+  if (sets_.empty() || sets_.front().StartMs > milliseconds) return nullptr;
+  const SUBTITLEBITMAPS::DisplaySet& set = sets_.front();
+  const int64_t end = set.EndMs >= 0    ? set.EndMs
+                      : lastsUntilNext_ ? std::numeric_limits<int64_t>::max()
+                                        : set.StartMs + SUBTITLEBITMAPS::kUntimedLimitMs;
+  if (milliseconds >= end || set.Bitmaps.empty()) return nullptr;
+  return &set;
+}
+
+SUBTITLEDRAWER::Coverage PictureDrawer::Prepare(int32_t, int64_t milliseconds, bool planar) {
+  TakeArrivals(milliseconds);
+  SUBTITLEDRAWER::Coverage coverage;
+  const SUBTITLEBITMAPS::DisplaySet* set = ShowingAt(milliseconds);
+  if (set == nullptr) return coverage;
+  if (numbers_.front() != composed_) {
+    composed_ = 0;
+    if (!Compose(*set)) return coverage;
+    composed_ = numbers_.front();
+    bgrStale_ = planarStale_ = true;
+  }
+  if (ink_.isEmpty()) return coverage;
+  if (planar) {
+    if (planarStale_ && !ComposePlanar()) return coverage;
+    coverage.Shows = !planar_.empty();
+    coverage.PlanarInk = &planar_;
+  } else {
+    if (bgrStale_ && !ComposeBgr()) return coverage;
+    coverage.Shows = !bgr_.empty();
+    coverage.InkRows = bgr_.InkRows(0);
+  }
+  return coverage;
+}
+
+void PictureDrawer::DrawOnto(uint8_t* bmpImage) { bgr_.Blend(bmpImage, 0); }
+
+// Sets passed over are let go, so that walking to a late picture holds no
+// more than the job would.
+void PictureDrawer::Pass(int32_t frame) {
+  const int64_t milliseconds = STYLEDSCRIPT::FrameTimeMs(frame, framesPerSecond_);
+  TakeArrivals(milliseconds);
+  ShowingAt(milliseconds);
+}
+
+std::vector<std::string> PictureDrawer::TakeNotes() {
+  std::vector<std::string> notes = feed_.TakeNotes();
+  notes.insert(notes.end(), notes_.begin(), notes_.end());
+  notes_.clear();
+  return notes;
+}
+
+// Said once; the pictures go on undrawn.
+bool PictureDrawer::NoMemory() {
+  if (!memoryNoted_)
+    notes_.push_back("[PictureSubtitles] Can't allocate memory for the subtitle pictures...");
+  memoryNoted_ = true;
+  return false;
+}
+
+bool PictureDrawer::Compose(const SUBTITLEBITMAPS::DisplaySet& set) {
+  if (canvas_.isNull()) {
+    canvas_ = QImage(width_, height_, QImage::Format_ARGB32_Premultiplied);
+    if (canvas_.isNull()) return NoMemory();
+    canvas_.fill(Qt::transparent);
+  } else if (!ink_.isEmpty()) {
+    QPainter clearing(&canvas_);
+    clearing.setCompositionMode(QPainter::CompositionMode_Source);
+    clearing.fillRect(ink_, Qt::transparent);
+  }
+  ink_ = QRect();
+  // A canvas the stream leaves unsaid is the picture's own.
+  const int32_t canvasWidth = set.CanvasWidth > 0 ? set.CanvasWidth : width_;
+  const int32_t canvasHeight = set.CanvasHeight > 0 ? set.CanvasHeight : height_;
+  const double scaleX = double(width_) / canvasWidth, scaleY = double(height_) / canvasHeight;
+  for (const SUBTITLEBITMAPS::Bitmap& bitmap : set.Bitmaps) DrawBitmap(bitmap, scaleX, scaleY);
+  return true;
+}
+
+void PictureDrawer::DrawBitmap(const SUBTITLEBITMAPS::Bitmap& bitmap, double scaleX,
+                               double scaleY) {
+  if (bitmap.Width <= 0 || bitmap.Height <= 0 || bitmap.Stride < bitmap.Width ||
+      bitmap.Indexes.size() < size_t(bitmap.Stride) * size_t(bitmap.Height))
+    return;
+  QImage image(bitmap.Indexes.data(), bitmap.Width, bitmap.Height, bitmap.Stride,
+               QImage::Format_Indexed8);
+  image.setColorTable(QList<QRgb>(bitmap.Palette.begin(), bitmap.Palette.end()));
+  QPainter painter(&canvas_);
+  QRect target;
+  if (scaleX == 1.0 && scaleY == 1.0) {
+    target = QRect(bitmap.X, bitmap.Y, bitmap.Width, bitmap.Height);
+    painter.drawImage(target.topLeft(), image);
+  } else {
+    const QRectF scaled(bitmap.X * scaleX, bitmap.Y * scaleY, bitmap.Width * scaleX,
+                        bitmap.Height * scaleY);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    painter.drawImage(scaled, image);
+    target = scaled.toAlignedRect();
+  }
+  ink_ |= target & canvas_.rect();
+}
+
+bool PictureDrawer::ComposePlanar() {
+  if (!planarReady_) planarReady_ = planar_.Allocate(width_, height_);
+  if (!planarReady_) return NoMemory();
+  planar_.StoreArgb(canvas_.constBits(), size_t(canvas_.bytesPerLine()), ink_.left(), ink_.top(),
+                    ink_.right() + 1, ink_.bottom() + 1);
+  planarStale_ = false;
+  return true;
+}
+
+bool PictureDrawer::ComposeBgr() {
+  if (!bgrReady_) bgrReady_ = bgr_.Allocate(width_, height_);
+  if (!bgrReady_) return NoMemory();
+  bgr_.Store(canvas_);
+  bgrStale_ = false;
+  return true;
+}
+
+}  // namespace PICTUREDRAWER

@@ -1,0 +1,149 @@
+#include "job/PictureDrawing.h"
+
+#include <cmath>
+#include <limits>
+
+#include "drawing/StyledScript.h"
+#include "job/JobAlign.h"
+
+namespace PICTUREDRAWING {
+namespace {
+
+using SUBTITLEBITMAPS::DisplaySet;
+
+// The sets' times as cues: each set with bitmaps, from its start to its end
+// (or the next set's start).
+std::vector<ALIGNER::CueTime> CueTimesOf(const std::vector<DisplaySet>& sets, bool untilNext) {
+  std::vector<ALIGNER::CueTime> cues;
+  for (std::size_t k = 0; k < sets.size(); ++k) {
+    if (sets[k].Bitmaps.empty()) continue;
+    int64_t end = sets[k].EndMs;
+    if (end < 0) {
+      const int64_t limit = sets[k].StartMs + SUBTITLEBITMAPS::kUntimedLimitMs;
+      end = k + 1 < sets.size() ? sets[k + 1].StartMs : limit;
+      if (!untilNext) end = std::min(end, limit);
+    }
+    if (end > sets[k].StartMs) cues.push_back({sets[k].StartMs / 1000.0, end / 1000.0});
+  }
+  return cues;
+}
+
+}  // namespace
+
+bool FromPictureFile(const JOBOPTIONS::JobOptions& options) {
+  return options.SubtitleTrack <= 0 && !options.TranscodeVideo &&
+         PICTURESTREAM::IsPictureFileName(options.Subtitle);
+}
+
+bool FromPictureTrack(const JOBOPTIONS::JobOptions& options,
+                      const VELAVCODEC::VelAvCodec& decoder) {
+  return options.SubtitleTrack > 0 && !options.TranscodeVideo &&
+         SUBTITLETRACK::IsPicture(decoder.SubtitleTrackInfo().Codec);
+}
+
+std::string PictureFeed::SetUp(VELAVCODEC::VelAvCodec& decoder,
+                               const JOBOPTIONS::JobOptions& options,
+                               const std::function<void()>& pulse) {
+  decoder_ = &decoder;
+  fromFile_ = FromPictureFile(options);
+  filePackets_.clear();
+  nextFilePacket_ = 0;
+  damageNoted_ = 0;
+  notes_.clear();
+  timeMap_ = nullptr;
+  forcedOnly_ = options.ForcedOnly;
+  const double fps = decoder.FramesPerSecond;
+  delayMs_ = STYLEDSCRIPT::FrameTimeMs(JOBOPTIONS::SubtitleDelayFrames(options, fps), fps);
+  if (fromFile_) {
+    const std::string error =
+        PICTURESTREAM::ReadPictureFile(decoder, options.Subtitle, info_, filePackets_);
+    if (!error.empty()) return error;
+  } else {
+    info_ = decoder.SubtitleTrackInfo();
+  }
+  // A track marked forced is forced whole.
+  if (info_.Forced) forcedOnly_ = false;
+  pictures_ = std::make_unique<PICTURESTREAM::PictureDecoder>(decoder);
+  std::string error = pictures_->Open(info_);
+  if (error.empty() && fromFile_) error = Align(options, pulse);
+  return error;
+}
+
+// A file's sets are decoded once for their times, which the speech
+// alignment takes as cues; the drawing decodes them again as it goes.
+std::string PictureFeed::Align(const JOBOPTIONS::JobOptions& options,
+                               const std::function<void()>& pulse) {
+  if (!options.AlignToSpeech) return {};
+  PICTURESTREAM::PictureDecoder timing(*decoder_);
+  std::string error = timing.Open(info_);
+  if (!error.empty()) return error;
+  std::vector<DisplaySet> sets;
+  for (const SUBTITLETRACK::TrackPacket& packet : filePackets_) {
+    const std::size_t before = sets.size();
+    timing.Decode(packet, sets);
+    for (std::size_t k = before; k < sets.size(); ++k) sets[k].Bitmaps.clear();
+  }
+  TIMEMAP::TimeMap map;
+  if (!JOBALIGN::FindAlignment(options, CueTimesOf(sets, timing.SetsLastUntilNext()), map, notes_,
+                               error, pulse))
+    return error;
+  if (!map.IsIdentity()) timeMap_ = [map](double seconds) { return map.Apply(seconds); };
+  return {};
+}
+
+void PictureFeed::Release() {
+  pictures_.reset();
+  decoder_ = nullptr;
+  std::vector<SUBTITLETRACK::TrackPacket>().swap(filePackets_);
+  nextFilePacket_ = 0;
+}
+
+int64_t PictureFeed::Moved(int64_t milliseconds) const {
+  const double mapped =
+      timeMap_ ? std::round(timeMap_(milliseconds / 1000.0) * 1000.0) : double(milliseconds);
+  if (!std::isfinite(mapped) || std::fabs(mapped) > 1e15) return milliseconds + delayMs_;
+  return int64_t(mapped) + delayMs_;
+}
+
+void PictureFeed::Feed(int64_t untilMs, std::vector<DisplaySet>& sets) {
+  if (!pictures_) return;
+  decoded_.clear();
+  if (fromFile_) {
+    while (nextFilePacket_ < filePackets_.size() &&
+           Moved(filePackets_[nextFilePacket_].StartMs) <= untilMs)
+      pictures_->Decode(filePackets_[nextFilePacket_++], decoded_);
+  } else {
+    decoder_->TakeSubtitlePackets(packets_);
+    for (const SUBTITLETRACK::TrackPacket& packet : packets_) pictures_->Decode(packet, decoded_);
+  }
+  for (DisplaySet& set : decoded_) Keep(set, sets);
+}
+
+// Moved to the film's time, and left with its forced bitmaps only when
+// asked: a set with none of those clears what showed, as the stream's own
+// next set would.
+void PictureFeed::Keep(DisplaySet& set, std::vector<DisplaySet>& sets) {
+  if (set.EndMs >= 0) set.EndMs = std::max(Moved(set.EndMs), Moved(set.StartMs));
+  set.StartMs = Moved(set.StartMs);
+  if (forcedOnly_)
+    std::erase_if(set.Bitmaps,
+                  [](const SUBTITLEBITMAPS::Bitmap& bitmap) { return !bitmap.Forced; });
+  sets.push_back(std::move(set));
+}
+
+bool PictureFeed::SetsLastUntilNext() const {
+  return pictures_ ? pictures_->SetsLastUntilNext() : true;
+}
+
+std::vector<std::string> PictureFeed::TakeNotes() {
+  std::vector<std::string> notes;
+  notes.swap(notes_);
+  const int64_t damaged = pictures_ ? pictures_->DamagedPackets() : 0;
+  if (damaged > damageNoted_ && damageNoted_ == 0)
+    notes.push_back(
+        "[PictureSubtitles] Some subtitle pictures are damaged; what could be read is drawn");
+  damageNoted_ = damaged;
+  return notes;
+}
+
+}  // namespace PICTUREDRAWING

@@ -1,0 +1,61 @@
+#pragma once
+
+// Setting up the drawing of disc subtitle pictures for a job or a still: from
+// the source's own picture track, read with the job's pass, or from a file of
+// their own (.sup, .idx), read before the first picture and, when asked,
+// re-timed to the film's speech. The sets are moved by the delay correction,
+// and only the forced ones kept when asked.
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "drawing/PictureDrawer.h"
+#include "job/JobOptions.h"
+#include "media/PictureStream.h"
+#include "media/VelAvCodec.h"
+
+namespace PICTUREDRAWING {
+
+// The options' subtitles are pictures: a picture file, or a picture track
+// of the opened source.
+bool FromPictureFile(const JOBOPTIONS::JobOptions& options);
+bool FromPictureTrack(const JOBOPTIONS::JobOptions& options, const VELAVCODEC::VelAvCodec& decoder);
+
+class PictureFeed : public PICTUREDRAWER::SetFeed {
+ public:
+  // After the decoder opened the source with the track chosen (when it is a
+  // track); the decoder must outlive the feed. The alignment's finding comes
+  // first among the notes. Empty on success, else the error.
+  std::string SetUp(VELAVCODEC::VelAvCodec& decoder, const JOBOPTIONS::JobOptions& options,
+                    const std::function<void()>& pulse = nullptr);
+  // Lets the decoder and the file's packets go: before the decoder's
+  // libraries do.
+  void Release();
+  void Feed(int64_t untilMs, std::vector<SUBTITLEBITMAPS::DisplaySet>& sets) override;
+  bool SetsLastUntilNext() const override;
+  std::vector<std::string> TakeNotes() override;
+
+ private:
+  std::string Align(const JOBOPTIONS::JobOptions& options, const std::function<void()>& pulse);
+  void Keep(SUBTITLEBITMAPS::DisplaySet& set, std::vector<SUBTITLEBITMAPS::DisplaySet>& sets);
+  int64_t Moved(int64_t milliseconds) const;
+
+  VELAVCODEC::VelAvCodec* decoder_ = nullptr;
+  std::unique_ptr<PICTURESTREAM::PictureDecoder> pictures_;
+  SUBTITLETRACK::TrackInfo info_;
+  // A file's packets, all read at the set-up, and the next to decode.
+  bool fromFile_ = false;
+  std::vector<SUBTITLETRACK::TrackPacket> filePackets_;
+  std::size_t nextFilePacket_ = 0;
+  std::vector<SUBTITLETRACK::TrackPacket> packets_;
+  std::vector<SUBTITLEBITMAPS::DisplaySet> decoded_;
+  // Seconds of the file's clock to the film's; empty: the same.
+  std::function<double(double)> timeMap_;
+  int64_t delayMs_ = 0;
+  bool forcedOnly_ = false;
+  int64_t damageNoted_ = 0;
+  std::vector<std::string> notes_;
+};
+
+}  // namespace PICTUREDRAWING
