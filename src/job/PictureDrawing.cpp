@@ -65,24 +65,31 @@ std::string PictureFeed::SetUp(VELAVCODEC::VelAvCodec& decoder,
   if (info_.Forced) forcedOnly_ = false;
   pictures_ = std::make_unique<PICTURESTREAM::PictureDecoder>(decoder);
   std::string error = pictures_->Open(info_);
-  if (error.empty() && fromFile_) error = Align(options, pulse);
+  if (error.empty() && fromFile_) error = CheckAndAlign(options, pulse);
   return error;
 }
 
-// A file's sets are decoded once for their times, which the speech
-// alignment takes as cues; the drawing decodes them again as it goes.
-std::string PictureFeed::Align(const JOBOPTIONS::JobOptions& options,
-                               const std::function<void()>& pulse) {
-  if (!options.AlignToSpeech) return {};
+// A file's sets are decoded once before the first picture: up to the first
+// that shows anything, so that a file of none is refused, or all of them
+// for their times, which the speech alignment takes as cues. The drawing
+// decodes them again as it goes.
+std::string PictureFeed::CheckAndAlign(const JOBOPTIONS::JobOptions& options,
+                                       const std::function<void()>& pulse) {
   PICTURESTREAM::PictureDecoder timing(*decoder_);
   std::string error = timing.Open(info_);
   if (!error.empty()) return error;
   std::vector<DisplaySet> sets;
+  bool shows = false;
   for (const SUBTITLETRACK::TrackPacket& packet : filePackets_) {
     const std::size_t before = sets.size();
     timing.Decode(packet, sets);
-    for (std::size_t k = before; k < sets.size(); ++k) sets[k].Bitmaps.clear();
+    for (std::size_t k = before; k < sets.size(); ++k) {
+      shows = shows || !sets[k].Bitmaps.empty();
+      sets[k].Bitmaps.clear();
+    }
+    if (shows && !options.AlignToSpeech) return {};
   }
+  if (!shows) return "[PictureSubtitles] The subtitle file holds no subtitle pictures...";
   TIMEMAP::TimeMap map;
   if (!JOBALIGN::FindAlignment(options, CueTimesOf(sets, timing.SetsLastUntilNext()), map, notes_,
                                error, pulse))

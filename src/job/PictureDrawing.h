@@ -37,7 +37,8 @@ class PictureFeed : public PICTUREDRAWER::SetFeed {
   std::vector<std::string> TakeNotes() override;
 
  private:
-  std::string Align(const JOBOPTIONS::JobOptions& options, const std::function<void()>& pulse);
+  std::string CheckAndAlign(const JOBOPTIONS::JobOptions& options,
+                            const std::function<void()>& pulse);
   void Keep(SUBTITLEBITMAPS::DisplaySet& set, std::vector<SUBTITLEBITMAPS::DisplaySet>& sets);
   int64_t Moved(int64_t milliseconds) const;
 

@@ -282,6 +282,8 @@ std::string ReadPictureFile(const VELAVCODEC::VelAvCodec& libraries, const std::
     api.av_packet_free(&packet);
   }
   api.avformat_close_input(&format);
+  if (error.empty() && packets.empty())
+    error = "[PictureSubtitles] The subtitle file holds no subtitle pictures...";
   if (!error.empty()) packets.clear();
   return error;
 }

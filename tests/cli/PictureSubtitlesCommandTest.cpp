@@ -1,0 +1,192 @@
+// Disc subtitle pictures burned by the program: a .sup file, and PGS, DVD
+// and DVB tracks of the source, with the ink where the stream puts it on a
+// canvas six times the picture's size, gone between sets, forced only when
+// asked, and damaged sets drawn as far as they go.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "media/VelAvCodec.h"
+#include "support/PgsWriter.h"
+#include "support/TestSupport.h"
+
+using namespace testsupport;
+
+namespace {
+
+constexpr int kWidth = 320, kHeight = 180;
+
+// One picture of a file, decoded by ffmpeg into 24-bit pixels.
+std::string Picture(const fs::path& file, int number) {
+  std::string raw;
+  RunShell("ffmpeg -v error -i " + file.string() + " -vf \"select=eq(n\\," +
+               std::to_string(number) + ")\" -frames:v 1 -f rawvideo -pix_fmt rgb24 -",
+           &raw);
+  return raw;
+}
+
+// The box of the pixels brighter than the black film, top row 0.
+struct Box {
+  int Left = kWidth, Top = kHeight, Right = -1, Bottom = -1;
+  bool empty() const { return Right < 0; }
+};
+Box InkOf(const std::string& rgb) {
+  Box box;
+  if (rgb.size() != size_t(kWidth) * kHeight * 3) return box;
+  for (int y = 0; y < kHeight; ++y)
+    for (int x = 0; x < kWidth; ++x) {
+      const auto* p = reinterpret_cast<const uint8_t*>(rgb.data()) + 3 * (y * kWidth + x);
+      if (std::max({p[0], p[1], p[2]}) < 60) continue;
+      box.Left = std::min(box.Left, x);
+      box.Right = std::max(box.Right, x);
+      box.Top = std::min(box.Top, y);
+      box.Bottom = std::max(box.Bottom, y);
+    }
+  return box;
+}
+
+void ExpectBox(const Box& box, int left, int top, int right, int bottom, int slack,
+               const std::string& what) {
+  EXPECT_NEAR(box.Left, left, slack) << what;
+  EXPECT_NEAR(box.Top, top, slack) << what;
+  EXPECT_NEAR(box.Right, right, slack) << what;
+  EXPECT_NEAR(box.Bottom, bottom, slack) << what;
+}
+
+// On the 1920x1080 canvas: a white line of text at (600, 900) and a forced
+// green one at (1200, 120); over the 320x180 film they land six times
+// smaller. Shown at 1 s, cleared at 2 s, a second white one from 3 s to
+// 3.9 s (without a set after it, ffmpeg's conversions leave it out).
+std::vector<pgswriter::DisplaySet> Sets(pgswriter::Damage firstDamage = pgswriter::Damage::None) {
+  const std::vector<pgswriter::PaletteEntry> palette = {{1, 255, 255, 255, 255},
+                                                        {2, 0, 255, 0, 255}};
+  pgswriter::DisplaySet first;
+  first.Pts90k = 90000;
+  first.Palette = palette;
+  first.Objects = {pgswriter::FilledRectangle(600, 900, 600, 120, 1),
+                   pgswriter::FilledRectangle(1200, 120, 300, 60, 2, true)};
+  first.Fault = firstDamage;
+  pgswriter::DisplaySet clear;
+  clear.Pts90k = 180000;
+  pgswriter::DisplaySet second;
+  second.Pts90k = 270000;
+  second.Palette = palette;
+  second.Objects = {pgswriter::FilledRectangle(300, 300, 300, 120, 1)};
+  pgswriter::DisplaySet last = clear;
+  last.Pts90k = 351000;
+  return {first, clear, second, last};
+}
+
+class PictureSubtitlesCommandTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    Ffmpeg(
+        "-f lavfi -i color=c=black:s=320x180:r=25:d=4 -f lavfi -i sine=d=4 -c:v mpeg4 -q:v 2 "
+        "-c:a pcm_s16le " +
+        source.string());
+    WriteFile(sup, pgswriter::WriteSup(Sets()));
+  }
+  // Burns the film and returns the job's run.
+  static ProgramRun Burn(const fs::path& film, const std::string& subtitles, const fs::path& output,
+                         const std::string& options) {
+    return RunProgram("--source " + film.string() + " " + subtitles + " --output " +
+                      output.string() + " " + options);
+  }
+  ProgramRun Burn(const std::string& subtitles, const fs::path& output,
+                  const std::string& options = "") {
+    return Burn(source, subtitles, output, options);
+  }
+  // A Matroska copy of the source with the PGS stream turned into `codec`.
+  fs::path WithTrack(const std::string& codec, const std::string& streamOptions = "") {
+    const fs::path track = dir / ("track-" + codec + ".mkv");
+    const fs::path film = dir / ("film-" + codec + ".mkv");
+    Ffmpeg("-copyts -fix_sub_duration -i " + sup.string() + " -c:s " + codec + " " +
+           track.string());
+    Ffmpeg("-i " + source.string() + " -copyts -i " + track.string() + " -map 0 -map 1 -c copy " +
+           streamOptions + " " + film.string());
+    return film;
+  }
+  TempDir dir;
+  fs::path source = dir / "film.avi";
+  fs::path sup = dir / "subs.sup";
+};
+
+}  // namespace
+
+TEST_F(PictureSubtitlesCommandTest, SupFileBurnsStretchedToThePictureAndClearsBetweenSets) {
+  for (const char* compressor : {"dib", "xvid"}) {
+    const fs::path out = dir / (std::string(compressor) + ".avi");
+    const ProgramRun run =
+        Burn("--subtitles " + sup.string(), out, std::string("--compressor ") + compressor);
+    ASSERT_EQ(run.status, 0) << run.err;
+    // Picture 37 (1.48 s): both; 62 (2.48 s): none; 87 (3.48 s): the second.
+    ExpectBox(InkOf(Picture(out, 37)), 100, 20, 249, 169, 2, compressor);
+    EXPECT_TRUE(InkOf(Picture(out, 20)).empty()) << compressor;
+    EXPECT_TRUE(InkOf(Picture(out, 62)).empty()) << compressor;
+    ExpectBox(InkOf(Picture(out, 87)), 50, 50, 99, 69, 2, compressor);
+    const std::string rgb = Picture(out, 37);
+    const auto* white = reinterpret_cast<const uint8_t*>(rgb.data()) + 3 * (160 * kWidth + 150);
+    const auto* green = reinterpret_cast<const uint8_t*>(rgb.data()) + 3 * (25 * kWidth + 225);
+    EXPECT_GT(std::min({white[0], white[1], white[2]}), 225) << compressor;
+    EXPECT_GT(green[1], 225) << compressor;
+    EXPECT_LT(std::max(green[0], green[2]), 30) << compressor;
+  }
+}
+
+TEST_F(PictureSubtitlesCommandTest, ForcedOnlyDrawsTheForcedPicturesAlone) {
+  const fs::path out = dir / "forced.avi";
+  const ProgramRun run = Burn("--subtitles " + sup.string(), out, "--compressor dib --forced-only");
+  ASSERT_EQ(run.status, 0) << run.err;
+  ExpectBox(InkOf(Picture(out, 37)), 200, 20, 249, 29, 1, "forced");
+  EXPECT_TRUE(InkOf(Picture(out, 87)).empty());
+
+  // A track marked forced is forced whole.
+  const fs::path film = WithTrack("copy", "-disposition:s:0 forced -metadata:s:s:0 language=ger");
+  VELAVCODEC::VelAvCodec::LibraryNames names = VELAVCODEC::VelAvCodec::DefaultLibraryNames();
+  VELAVCODEC::VelAvCodec decoder(names.AvCodec, names.AvFormat, names.AvUtil, names.SwScale);
+  ASSERT_TRUE(decoder.PreOpen(film.string()));
+  EXPECT_EQ(decoder.SubtitleTrackName(0), "ger, PGS, forced");
+  decoder.Close();
+  const fs::path whole = dir / "forced-track.avi";
+  ASSERT_EQ(Burn(film, "--subtitle-track 1", whole, "--compressor dib --forced-only").status, 0);
+  ExpectBox(InkOf(Picture(whole, 37)), 100, 20, 249, 169, 2, "forced track");
+}
+
+// The same stream as a PGS, DVD and DVB track: each burns where the file
+// does (the DVD encoder maps colours onto its own palette; the place stays).
+TEST_F(PictureSubtitlesCommandTest, TracksOfEveryKindBurnWhereTheStreamPutsThem) {
+  for (const char* codec : {"copy", "dvdsub", "dvbsub"}) {
+    const fs::path film = WithTrack(codec);
+    const fs::path out = dir / (std::string(codec) + ".avi");
+    const ProgramRun run = Burn(film, "--subtitle-track 1", out, "--compressor xvid");
+    ASSERT_EQ(run.status, 0) << codec << run.err;
+    ExpectBox(InkOf(Picture(out, 37)), 100, 20, 249, 169, 3, codec);
+    EXPECT_TRUE(InkOf(Picture(out, 62)).empty()) << codec;
+    ExpectBox(InkOf(Picture(out, 87)), 50, 50, 99, 69, 3, codec);
+  }
+}
+
+TEST_F(PictureSubtitlesCommandTest, DamagedSetsAreDrawnAsFarAsTheyGo) {
+  for (const auto damage : {pgswriter::Damage::TruncatedObject, pgswriter::Damage::NoEnd}) {
+    WriteFile(sup, pgswriter::WriteSup(Sets(damage)));
+    const fs::path out = dir / "damaged.avi";
+    const ProgramRun run = Burn("--subtitles " + sup.string(), out, "--compressor dib");
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_TRUE(InkOf(Picture(out, 62)).empty());
+    ExpectBox(InkOf(Picture(out, 87)), 50, 50, 99, 69, 2, "after the damaged set");
+  }
+  WriteFile(sup, "PG not a stream at all");
+  const ProgramRun refused = Burn("--subtitles " + sup.string(), dir / "none.avi");
+  EXPECT_EQ(refused.status, 1);
+  EXPECT_NE(refused.err.find("PictureSubtitles"), std::string::npos) << refused.err;
+}
+
+TEST_F(PictureSubtitlesCommandTest, SnapshotIsTheJobsPicture) {
+  const fs::path out = dir / "job.avi";
+  ASSERT_EQ(Burn("--subtitles " + sup.string(), out, "--compressor dib").status, 0);
+  const fs::path png = dir / "still.png";
+  const ProgramRun run = RunProgram("--snapshot 1.48 --source " + source.string() +
+                                    " --subtitles " + sup.string() + " --output " + png.string());
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(Picture(png, 0), Picture(out, 37));
+}
