@@ -12,6 +12,9 @@
 #   styled SRT   the same job with --styled, against itself without it
 #   busy ASS     two lines a second with rims, karaoke and fades, with
 #                --styled, against ffmpeg -vf subtitles=busy.ass
+# Then a row of picture subtitles (PICTURES=0 leaves it out), with XVID:
+#   PGS track    a PGS track on the clip's own canvas, one set a second,
+#                --subtitle-track 1, against ffmpeg's overlay of it
 #
 # SOURCE picks the generated clip:
 #   720p    1280x720 H.264 8-bit (the default; 60 s)
@@ -19,6 +22,7 @@
 #   hevc10  1920x1080 HEVC 10-bit 4:2:0 (10 s)
 #
 # Usage: [SOURCE=720p|4k|hevc10] [SECONDS_OF_CLIP=N] [CODECS="XVID H264"] [STYLED=0|1]
+#        [PICTURES=0|1]
 #        bench/job_benchmark.sh [PROGRAM] [ROUNDS]
 #   PROGRAM  the built tolvane (default: build/src/tolvane)
 #   ROUNDS   runs of each (default: 5)
@@ -159,8 +163,23 @@ if [ "${STYLED:-1}" = 1 ]; then
     ffmpeg -nostdin -y -v error -i "$clip" -vf "subtitles=$work/busy.ass" -c:v mpeg4 -q:v 3 \
     -c:a copy "$work/ffmpeg-busy.avi"
 fi
+if [ "${PICTURES:-1}" = 1 ]; then
+  pgs_stream="$(dirname "$program")/../bench/pgs_stream"
+  [ -x "$pgs_stream" ] || { echo "no pgs_stream beside the program (build it first)" >&2; exit 1; }
+  "$pgs_stream" "$work/subs.sup" "$seconds" "${size%x*}" "${size#*x}"
+  ffmpeg -nostdin -v error -y -i "$clip" -copyts -i "$work/subs.sup" -map 0 -map 1 -c copy \
+    "$work/clip-pgs.mkv"
+  run_styled_row "PGS track" pgs \
+    "$program" --source "$work/clip-pgs.mkv" --subtitle-track 1 --output "$work/pgs.avi" \
+    --compressor XVID --settings "$work/none.ini" -- \
+    ffmpeg -nostdin -y -v error -i "$work/clip-pgs.mkv" -filter_complex "[0:v][0:s]overlay" \
+    -c:v mpeg4 -q:v 3 -c:a copy "$work/ffmpeg-pgs.avi"
+fi
 for codec in $codecs; do report_codec "$codec"; done
 if [ "${STYLED:-1}" = 1 ]; then
   report_styled_row styled "styled SRT (--styled / plain)" 1.05
   report_styled_row busy "busy ASS, XVID (tolvane --styled / ffmpeg)" 0.7
+fi
+if [ "${PICTURES:-1}" = 1 ]; then
+  report_styled_row pgs "PGS track, XVID (tolvane / ffmpeg overlay)" 0.75
 fi

@@ -9,6 +9,7 @@
 #include "media/VelAvCodec.h"
 #include "support/PgsWriter.h"
 #include "support/TestSupport.h"
+#include "support/VobSubWriter.h"
 
 using namespace testsupport;
 
@@ -164,6 +165,31 @@ TEST_F(PictureSubtitlesCommandTest, TracksOfEveryKindBurnWhereTheStreamPutsThem)
     EXPECT_TRUE(InkOf(Picture(out, 62)).empty()) << codec;
     ExpectBox(InkOf(Picture(out, 87)), 50, 50, 99, 69, 3, codec);
   }
+}
+
+// A DVD's 720x576 canvas over the 320x180 film, with its own end times.
+TEST_F(PictureSubtitlesCommandTest, VobSubFileBurnsUntilItsEndTimes) {
+  std::array<vobsubwriter::Colour, 16> palette{};
+  palette[1] = {255, 255, 255};
+  const vobsubwriter::Pair pair = vobsubwriter::WriteVobSub(
+      {vobsubwriter::FilledRectangle(120, 432, 240, 48, 1, 1000, 1900),
+       vobsubwriter::FilledRectangle(360, 72, 180, 48, 1, 2200, 3000, true)},
+      720, 576, palette);
+  const fs::path idx = dir / "dvd.idx";
+  WriteFile(idx, pair.Idx);
+  WriteFile(dir / "dvd.sub", pair.Sub);
+  const fs::path out = dir / "dvd.avi";
+  ProgramRun run = Burn("--subtitles " + idx.string(), out, "--compressor dib");
+  ASSERT_EQ(run.status, 0) << run.err;
+  ExpectBox(InkOf(Picture(out, 37)), 53, 135, 159, 149, 3, "first");
+  EXPECT_TRUE(InkOf(Picture(out, 49)).empty());  // 1.96 s: past its end
+  ExpectBox(InkOf(Picture(out, 62)), 160, 22, 239, 37, 3, "forced");
+  EXPECT_TRUE(InkOf(Picture(out, 80)).empty());
+
+  run = Burn("--subtitles " + idx.string(), out, "--compressor dib --forced-only");
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_TRUE(InkOf(Picture(out, 37)).empty());
+  ExpectBox(InkOf(Picture(out, 62)), 160, 22, 239, 37, 3, "forced only");
 }
 
 TEST_F(PictureSubtitlesCommandTest, DamagedSetsAreDrawnAsFarAsTheyGo) {
