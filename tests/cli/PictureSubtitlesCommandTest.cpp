@@ -192,6 +192,46 @@ TEST_F(PictureSubtitlesCommandTest, VobSubFileBurnsUntilItsEndTimes) {
   ExpectBox(InkOf(Picture(out, 62)), 160, 22, 239, 37, 3, "forced only");
 }
 
+// A set as discs have them, on the film's own canvas: two objects, palette
+// entries half transparent and entries never defined. It must look as
+// ffmpeg's overlay shows it, over a grey film so that only the subtitle's
+// colours count.
+TEST_F(PictureSubtitlesCommandTest, ASetLooksAsFfmpegsOverlayShowsIt) {
+  const fs::path grey = dir / "grey.avi";
+  Ffmpeg("-f lavfi -i color=c=0x707070:s=320x180:r=25:d=3 -c:v mpeg4 -q:v 1 " + grey.string());
+  pgswriter::DisplaySet set;
+  set.Pts90k = 45000;
+  set.CanvasWidth = kWidth;
+  set.CanvasHeight = kHeight;
+  set.Palette = {{1, 250, 250, 250, 255}, {2, 20, 20, 20, 128}, {3, 230, 200, 40, 200}};
+  pgswriter::Object text = pgswriter::FilledRectangle(40, 120, 200, 30, 2);
+  for (int y = 5; y < 25; ++y)
+    for (int x = 10; x < 190; ++x) text.Indexes[size_t(y) * 200 + x] = (x / 7) % 3 ? 1 : 7;
+  pgswriter::Object sign = pgswriter::FilledRectangle(200, 20, 80, 40, 3);
+  for (int x = 0; x < 80; x += 4) sign.Indexes[size_t(20) * 80 + x] = 9;  // never defined
+  set.Objects = {text, sign};
+  pgswriter::DisplaySet clear;
+  clear.Pts90k = 225000;
+  WriteFile(sup, pgswriter::WriteSup({set, clear}));
+
+  const fs::path ours = dir / "ours.avi";
+  const ProgramRun run = Burn(grey, "--subtitles " + sup.string(), ours, "--compressor dib");
+  ASSERT_EQ(run.status, 0) << run.err;
+  const fs::path theirs = dir / "theirs.avi";
+  Ffmpeg("-i " + grey.string() + " -copyts -i " + sup.string() +
+         " -filter_complex \"[0:v]format=gbrp[b];[b][1:s]overlay=format=rgb\" -frames:v 75 -c:v rawvideo "
+         "-pix_fmt bgr24 " +
+         theirs.string());
+  const std::string a = Picture(ours, 40), b = Picture(theirs, 40);
+  ASSERT_EQ(a.size(), b.size());
+  ASSERT_EQ(a.size(), size_t(kWidth) * kHeight * 3);
+  int worst = 0;
+  for (size_t k = 0; k < a.size(); ++k)
+    worst = std::max(worst, std::abs(uint8_t(a[k]) - uint8_t(b[k])));
+  EXPECT_LE(worst, 3);
+  EXPECT_NE(a, Picture(grey, 40));
+}
+
 TEST_F(PictureSubtitlesCommandTest, DamagedSetsAreDrawnAsFarAsTheyGo) {
   for (const auto damage : {pgswriter::Damage::TruncatedObject, pgswriter::Damage::NoEnd}) {
     WriteFile(sup, pgswriter::WriteSup(Sets(damage)));

@@ -155,6 +155,9 @@ TEST(JobArgumentsTest, ReadingFlagsSwitchOnOverTheSettings) {
   EXPECT_FALSE(arguments.Options.AlignToSpeech);
   ASSERT_EQ(ParseJobArguments({"--align"}, settings, arguments), "");
   EXPECT_TRUE(arguments.Options.AlignToSpeech);
+  EXPECT_FALSE(arguments.Options.ForcedOnly);
+  ASSERT_EQ(ParseJobArguments({"--forced-only"}, settings, arguments), "");
+  EXPECT_TRUE(arguments.Options.ForcedOnly);
   // Only --list-entries shows lines as drawn.
   EXPECT_EQ(ParseJobArguments({"--as-drawn"}, settings, arguments), "unknown option '--as-drawn'");
 }
@@ -178,6 +181,10 @@ void ExpectSameJob(const JobArguments& got, const JobArguments& want) {
   EXPECT_EQ(g.Look, w.Look);
   EXPECT_EQ(g.Reading, w.Reading);
   EXPECT_EQ(g.Styled, w.Styled);
+  EXPECT_EQ(g.SubtitleTrack, w.SubtitleTrack);
+  EXPECT_EQ(g.AlignToSpeech, w.AlignToSpeech);
+  EXPECT_EQ(g.Strict, w.Strict);
+  EXPECT_EQ(g.ForcedOnly, w.ForcedOnly);
   EXPECT_EQ(got.Compressor, want.Compressor);
   EXPECT_EQ(got.Quality, want.Quality);
   EXPECT_EQ(got.KeyFrames, want.KeyFrames);
@@ -193,6 +200,7 @@ SETTINGS::Settings EverythingOn() {
   settings.Look = {3, 0x0000FF, 2, 0x00FF00, 50, 0xFF0000, true, 20};
   settings.Reading = {true, true, true, true};
   settings.Styled = {true, true};
+  settings.AlignToSpeech = settings.ForcedOnly = true;
   return settings;
 }
 
@@ -227,6 +235,8 @@ TEST(JobArgumentsTest, FormattedArgumentsGiveBackTheJobWhateverTheSettingsHold) 
   o.Look = {8, 0x010203, 0, 0, 100, 0xFFFFFF, true, 1000};
   o.Reading = {false, true, false, true};
   o.Styled.On = true;
+  o.SubtitleTrack = 2;
+  o.AlignToSpeech = o.Strict = o.ForcedOnly = true;
   full.Compressor = "DIB";
   full.Quality = 0;
   full.KeyFrames = 12;

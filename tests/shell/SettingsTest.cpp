@@ -304,23 +304,47 @@ TEST(AlignSettingsTest, AlignSectionIsWrittenOnceTickedAndReachesTheJob) {
   const std::string path = (dir / "Tolvane.ini").string();
   std::string error;
   Settings settings;
-  ASSERT_TRUE(SaveSettings(path, settings, error)) << error;
-  EXPECT_EQ(ReadFile(path).find("[ALIGN]"), std::string::npos);
-  EXPECT_FALSE(LoadSettings(path).AlignToSpeech);
-  EXPECT_FALSE(SETTINGS::JobOptionsFromSettings(LoadSettings(path)).AlignToSpeech);
-
   settings.AlignToSpeech = true;
   settings.AvUtil = "libavutil-own.so";
   ASSERT_TRUE(SaveSettings(path, settings, error)) << error;
-  EXPECT_NE(ReadFile(path).find("\r\n[ALIGN]\r\nAlignToSpeech=1\r\n"), std::string::npos);
   const JOBOPTIONS::JobOptions options = SETTINGS::JobOptionsFromSettings(settings);
-  EXPECT_TRUE(LoadSettings(path).AlignToSpeech);
-  EXPECT_TRUE(options.AlignToSpeech);
   EXPECT_EQ(options.AlignLibraries.Decoder.AvUtil, "libavutil-own.so");
+}
 
-  // Unticked again, the section says so.
-  settings.AlignToSpeech = false;
-  ASSERT_TRUE(SaveSettings(path, settings, error)) << error;
-  EXPECT_NE(ReadFile(path).find("[ALIGN]\r\nAlignToSpeech=0\r\n"), std::string::npos);
-  EXPECT_FALSE(LoadSettings(path).AlignToSpeech);
+// The switches beyond the five first sections: no section until one is
+// ticked, then kept, also once unticked again, and handed to the job.
+TEST(AlignSettingsTest, SwitchSectionsAreWrittenOnceTickedAndReachTheJob) {
+  struct Switch {
+    const char* Section;
+    const char* Key;
+    bool Settings::*Field;
+    bool JOBOPTIONS::JobOptions::*Option;
+  };
+  for (const Switch& toggle : {Switch{"ALIGN", "AlignToSpeech", &Settings::AlignToSpeech,
+                                      &JOBOPTIONS::JobOptions::AlignToSpeech},
+                               Switch{"PICTURES", "ForcedOnly", &Settings::ForcedOnly,
+                                      &JOBOPTIONS::JobOptions::ForcedOnly}}) {
+    TempDir dir;
+    const std::string path = (dir / "Tolvane.ini").string();
+    const std::string section = std::string("[") + toggle.Section + "]";
+    std::string error;
+    Settings settings;
+    ASSERT_TRUE(SaveSettings(path, settings, error)) << error;
+    EXPECT_EQ(ReadFile(path).find(section), std::string::npos) << section;
+    EXPECT_FALSE(LoadSettings(path).*toggle.Field);
+    EXPECT_FALSE(SETTINGS::JobOptionsFromSettings(LoadSettings(path)).*toggle.Option);
+
+    settings.*toggle.Field = true;
+    ASSERT_TRUE(SaveSettings(path, settings, error)) << error;
+    EXPECT_NE(ReadFile(path).find("\r\n" + section + "\r\n" + toggle.Key + "=1\r\n"),
+              std::string::npos)
+        << ReadFile(path);
+    EXPECT_TRUE(LoadSettings(path).*toggle.Field);
+    EXPECT_TRUE(SETTINGS::JobOptionsFromSettings(LoadSettings(path)).*toggle.Option);
+
+    settings.*toggle.Field = false;
+    ASSERT_TRUE(SaveSettings(path, settings, error)) << error;
+    EXPECT_NE(ReadFile(path).find(section + "\r\n" + toggle.Key + "=0\r\n"), std::string::npos);
+    EXPECT_FALSE(LoadSettings(path).*toggle.Field);
+  }
 }
