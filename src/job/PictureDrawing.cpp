@@ -11,12 +11,18 @@ namespace {
 
 using SUBTITLEBITMAPS::DisplaySet;
 
-// The sets' times as cues: each set with bitmaps, from its start to its end
-// (or the next set's start).
-std::vector<ALIGNER::CueTime> CueTimesOf(const std::vector<DisplaySet>& sets, bool untilNext) {
+// A set's times, and whether it shows anything (or clears).
+struct SetTime {
+  int64_t StartMs, EndMs;
+  bool Shows;
+};
+
+// The sets' times as cues: each set that shows anything, from its start to
+// its end (or the next set's start).
+std::vector<ALIGNER::CueTime> CueTimesOf(const std::vector<SetTime>& sets, bool untilNext) {
   std::vector<ALIGNER::CueTime> cues;
   for (std::size_t k = 0; k < sets.size(); ++k) {
-    if (sets[k].Bitmaps.empty()) continue;
+    if (!sets[k].Shows) continue;
     int64_t end = sets[k].EndMs;
     if (end < 0) {
       const int64_t limit = sets[k].StartMs + SUBTITLEBITMAPS::kUntimedLimitMs;
@@ -78,20 +84,21 @@ std::string PictureFeed::CheckAndAlign(const JOBOPTIONS::JobOptions& options,
   PICTURESTREAM::PictureDecoder timing(*decoder_);
   std::string error = timing.Open(info_);
   if (!error.empty()) return error;
-  std::vector<DisplaySet> sets;
+  std::vector<DisplaySet> decoded;
+  std::vector<SetTime> times;
   bool shows = false;
   for (const SUBTITLETRACK::TrackPacket& packet : filePackets_) {
-    const std::size_t before = sets.size();
-    timing.Decode(packet, sets);
-    for (std::size_t k = before; k < sets.size(); ++k) {
-      shows = shows || !sets[k].Bitmaps.empty();
-      sets[k].Bitmaps.clear();
+    decoded.clear();
+    timing.Decode(packet, decoded);
+    for (const DisplaySet& set : decoded) {
+      times.push_back({set.StartMs, set.EndMs, !set.Bitmaps.empty()});
+      shows = shows || times.back().Shows;
     }
     if (shows && !options.AlignToSpeech) return {};
   }
   if (!shows) return "[PictureSubtitles] The subtitle file holds no subtitle pictures...";
   TIMEMAP::TimeMap map;
-  if (!JOBALIGN::FindAlignment(options, CueTimesOf(sets, timing.SetsLastUntilNext()), map, notes_,
+  if (!JOBALIGN::FindAlignment(options, CueTimesOf(times, timing.SetsLastUntilNext()), map, notes_,
                                error, pulse))
     return error;
   if (!map.IsIdentity()) timeMap_ = [map](double seconds) { return map.Apply(seconds); };

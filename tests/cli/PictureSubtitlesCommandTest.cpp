@@ -6,6 +6,7 @@
 
 #include <algorithm>
 
+#include "align/SpeechMedia.h"
 #include "media/VelAvCodec.h"
 #include "support/PgsWriter.h"
 #include "support/TestSupport.h"
@@ -219,7 +220,8 @@ TEST_F(PictureSubtitlesCommandTest, ASetLooksAsFfmpegsOverlayShowsIt) {
   ASSERT_EQ(run.status, 0) << run.err;
   const fs::path theirs = dir / "theirs.avi";
   Ffmpeg("-i " + grey.string() + " -copyts -i " + sup.string() +
-         " -filter_complex \"[0:v]format=gbrp[b];[b][1:s]overlay=format=rgb\" -frames:v 75 -c:v rawvideo "
+         " -filter_complex \"[0:v]format=gbrp[b];[b][1:s]overlay=format=rgb\" -frames:v 75 -c:v "
+         "rawvideo "
          "-pix_fmt bgr24 " +
          theirs.string());
   const std::string a = Picture(ours, 40), b = Picture(theirs, 40);
@@ -255,4 +257,54 @@ TEST_F(PictureSubtitlesCommandTest, SnapshotIsTheJobsPicture) {
                                     " --subtitles " + sup.string() + " --output " + png.string());
   ASSERT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(Picture(png, 0), Picture(out, 37));
+}
+
+// A .sup timed 2 s late for a spoken film: --align moves each set onto its
+// line, which the set's place on the picture tells apart from its
+// neighbours.
+TEST(PictureSubtitlesAlignTest, AlignMovesEachSetOntoItsLine) {
+  TempDir dir;
+  const speechmedia::Film film =
+      speechmedia::MakeFilm(dir.path(), "talk", {.Seed = 5, .Seconds = 120.0});
+  ASSERT_GE(film.Cues.size(), 10u);
+  std::vector<pgswriter::DisplaySet> sets;
+  for (size_t k = 0; k < film.Cues.size(); ++k) {
+    pgswriter::DisplaySet set;
+    set.Pts90k = int64_t((film.Cues[k].Start + 2.0) * 90000);
+    set.CanvasWidth = 640;
+    set.CanvasHeight = 480;
+    set.Palette = {{1, 255, 255, 255, 255}};
+    set.Objects = {pgswriter::FilledRectangle(uint16_t(k % 15 * 40), 200, 40, 40, 1)};
+    pgswriter::DisplaySet clear;
+    clear.Pts90k = int64_t((film.Cues[k].End + 2.0) * 90000);
+    clear.CanvasWidth = 640;
+    clear.CanvasHeight = 480;
+    sets.push_back(set);
+    sets.push_back(clear);
+  }
+  const fs::path sup = dir / "late.sup";
+  WriteFile(sup, pgswriter::WriteSup(sets));
+  const fs::path out = dir / "aligned.avi";
+  const ProgramRun run =
+      RunProgram("--source " + film.File.string() + " --subtitles " + sup.string() + " --output " +
+                 out.string() + " --compressor dib --align");
+  ASSERT_EQ(run.status, 0) << run.err;
+  const size_t offset = run.out.find("Offset: ");
+  ASSERT_NE(offset, std::string::npos) << run.out;
+  EXPECT_NEAR(std::stod(run.out.substr(offset + 8)), -2.0, 0.05) << run.out;
+  std::string raw;
+  RunShell("ffmpeg -v error -i " + out.string() + " -f rawvideo -pix_fmt gray -", &raw);
+  const size_t picture = 64 * 48;
+  int right = 0, checked = 0;
+  for (size_t k = 0; k < film.Cues.size(); ++k) {
+    const size_t frame = size_t((film.Cues[k].Start + 0.3) * 25);
+    if ((frame + 1) * picture > raw.size()) break;
+    int left = -1;
+    for (int x = 0; x < 64 && left < 0; ++x)
+      if (uint8_t(raw[frame * picture + 22 * 64 + x]) > 128) left = x;
+    ++checked;
+    if (std::abs(left - int(k % 15 * 4)) <= 1) ++right;
+  }
+  EXPECT_GE(checked, 10);
+  EXPECT_GE(right, checked * 9 / 10) << right << " of " << checked;
 }
