@@ -86,7 +86,8 @@ const Command kCommands[] = {
      "      [--strict] [--forced-only]\n"
      "                         burn the subtitles into the source and write the\n"
      "                         output: Matroska for .mkv, MP4 for .mp4, .m4v and\n"
-     "                         .mov, AVI for any other name; streams count from 1,\n"
+     "                         .mov, WebM for .webm, AVI for any other name (HEVC,\n"
+     "                         AV01 and VP90 not in AVI); streams count from 1,\n"
      "                         the rest comes from the settings file, or with\n"
      "                         --defaults from the program's defaults (the\n"
      "                         libraries still from the settings file);\n"
@@ -176,6 +177,7 @@ int RunCommandLine(const Arguments& given, std::ostream& out, std::ostream& err)
   bool verbose = false;
   const Arguments args = NormalizeArguments(given, verbose);
   LIBRARYLOG::SetDetail(verbose ? LIBRARYLOG::Detail::Everything : LIBRARYLOG::Detail::Errors);
+  COMPRESSOR::ShowEncoderChatter(verbose);
   COMPRESSOR::RouteEncoderLog(LIBRARYLOG::LogCallback());
   const Command* command = FindCommand(args);
   if (command == nullptr) {

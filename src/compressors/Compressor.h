@@ -47,6 +47,9 @@ struct EncodedFormat {
   uint16_t BitCount = 24;
   uint32_t ImageSize = 0;
   std::vector<uint8_t> ExtraData;
+  // The encoder's pixel format (an AVPixelFormat; -1 for none), which a
+  // container's codec record may need (VP9's in MP4).
+  int PixelFormat = -1;
 };
 
 // One compressed frame. packet, when not null, is the encoder's own packet

@@ -1,5 +1,6 @@
 #include "compressors/CompressorCatalog.h"
 
+#include <algorithm>
 #include <cctype>
 
 extern "C" {
@@ -21,13 +22,26 @@ const CompressorInfo kKnown[] = {
      false},
     {ENCODERCHOICE::FourCC('U', 'L', 'R', 'G'), "Ut Video RGB (lossless)", "utvideo", false, false,
      false},
+    {ENCODERCHOICE::FourCC('H', 'E', 'V', 'C'), "HEVC (x265)", "libx265", true, true, true, false},
+    // SVT-AV1 misses a data rate by half over a few seconds: quality only.
+    {ENCODERCHOICE::FourCC('A', 'V', '0', '1'), "AV1 (SVT-AV1)", "libsvtav1", true, false, true,
+     false},
+    {ENCODERCHOICE::FourCC('A', 'V', '0', '1'), "AV1 (libaom)", "libaom-av1", true, true, true,
+     false},
+    {ENCODERCHOICE::FourCC('V', 'P', '9', '0'), "VP9 (libvpx)", "libvpx-vp9", true, true, true,
+     false},
 };
 
 std::vector<CompressorInfo> FindInstalled() {
   std::vector<CompressorInfo> installed;
-  for (const CompressorInfo& info : kKnown)
-    if (info.encoder == nullptr || avcodec_find_encoder_by_name(info.encoder) != nullptr)
+  for (const CompressorInfo& info : kKnown) {
+    const bool served =
+        std::any_of(installed.begin(), installed.end(),
+                    [&](const CompressorInfo& other) { return other.code == info.code; });
+    if (!served &&
+        (info.encoder == nullptr || avcodec_find_encoder_by_name(info.encoder) != nullptr))
       installed.push_back(info);
+  }
   return installed;
 }
 

@@ -2,7 +2,8 @@
 
 // The installed video compressors: libavcodec's encoders that this machine's
 // FFmpeg offers, each under its AVI four-character code, and Full Frames
-// (uncompressed), which is always there.
+// (uncompressed), which is always there. A code two encoders could serve
+// (AV1) is served by the first of them installed.
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -19,6 +20,9 @@ struct CompressorInfo {
   bool hasQuality;      // the quality setting means something
   bool hasDataRate;
   bool hasKeyFrames;
+  // An AVI file can hold its pictures; the newer codecs go into Matroska,
+  // MP4 and WebM only.
+  bool aviCarries = true;
 };
 
 constexpr uint32_t kFullFrames = ENCODERCHOICE::FourCC('D', 'I', 'B', ' ');

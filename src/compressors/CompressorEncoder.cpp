@@ -1,9 +1,14 @@
 #include "compressors/CompressorEncoder.h"
 
 #include <algorithm>
+#include <atomic>
 #include <climits>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
+#include <string>
+#include <utility>
+#include <vector>
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -38,20 +43,58 @@ constexpr int kDefaultKeyFrameEvery = 250;
 
 enum class QualityScale { None, Quantiser, RateFactor };
 
+// A rate factor's value at quality 0, at the default quality and at 10000.
+struct RateScale {
+  double low, atDefault, high;
+};
+
+using Options = std::vector<std::pair<const char*, const char*>>;
+
 struct EncoderTraits {
   AVPixelFormat pixelFormat;
   QualityScale scale;
   bool fullRange;
+  RateScale rates{51, 23, 12};
+  // The encoder threads itself, better than slices would.
+  bool ownThreads = false;
+  // Options it gets unless the user's own say otherwise; and, unless the
+  // libraries' chatter is asked for, those that keep its own reports off
+  // standard error.
+  Options defaults{};
+  Options quiet{};
 };
 
+// The newer codecs' defaults are those people compare with: x265's medium
+// at rate factor 28, SVT-AV1's preset 8 at 35, libvpx's good deadline at
+// cpu-used 4 and 32.
 EncoderTraits TraitsOf(const std::string& encoder) {
-  if (encoder == "mpeg4") return {AV_PIX_FMT_YUV420P, QualityScale::Quantiser, false};
-  if (encoder == "libx264") return {AV_PIX_FMT_YUV420P, QualityScale::RateFactor, false};
-  if (encoder == "mjpeg") return {AV_PIX_FMT_YUV420P, QualityScale::Quantiser, true};
+  constexpr auto yuv = AV_PIX_FMT_YUV420P;
+  constexpr auto rate = QualityScale::RateFactor;
+  if (encoder == "mpeg4") return {yuv, QualityScale::Quantiser, false};
+  // A short look-ahead keeps the frames held back, and so the bytes the
+  // writes report, close to the pictures handed in.
+  if (encoder == "libx264") return {yuv, rate, false, {51, 23, 12}, true, {{"rc-lookahead", "10"}}};
+  if (encoder == "libx265")
+    return {yuv,
+            rate,
+            false,
+            {51, 28, 12},
+            true,
+            {{"preset", "medium"}},
+            {{"x265-params", "log-level=error"}}};
+  if (encoder == "libsvtav1") return {yuv, rate, false, {63, 35, 15}, true, {{"preset", "8"}}};
+  if (encoder == "libaom-av1")
+    return {yuv, rate, false, {63, 35, 15}, true, {{"cpu-used", "6"}, {"row-mt", "1"}}};
+  if (encoder == "libvpx-vp9")
+    return {yuv,          rate, false,
+            {63, 32, 15}, true, {{"deadline", "good"}, {"cpu-used", "4"}, {"row-mt", "1"}}};
+  if (encoder == "mjpeg") return {yuv, QualityScale::Quantiser, true};
   if (encoder == "ffv1") return {AV_PIX_FMT_0RGB32, QualityScale::None, true};
   if (encoder == "huffyuv") return {AV_PIX_FMT_RGB24, QualityScale::None, true};
   return {AV_PIX_FMT_GBRP, QualityScale::None, true};  // utvideo
 }
+
+std::atomic<bool> gChatterShown{false};
 
 uint32_t EffectiveQuality(uint32_t quality) {
   return quality == ENCODERCHOICE::kDefaultQuality
@@ -75,6 +118,13 @@ bool IsSubsampled(AVPixelFormat format) { return format == AV_PIX_FMT_YUV420P; }
 int QuantiserForQuality(uint32_t quality) { return MapQuality(quality, 31, 3, 1); }
 int RateFactorForQuality(uint32_t quality) { return MapQuality(quality, 51, 23, 12); }
 
+int RateFactorForQuality(const std::string& encoder, uint32_t quality) {
+  const RateScale rates = TraitsOf(encoder).rates;
+  return MapQuality(quality, rates.low, rates.atDefault, rates.high);
+}
+
+void ShowEncoderChatter(bool shown) { gChatterShown = shown; }
+
 void RouteEncoderLog(EncoderLogCallback callback) { av_log_set_callback(callback); }
 
 EncoderCompressor::EncoderCompressor(const COMPRESSORCATALOG::CompressorInfo& info,
@@ -82,10 +132,33 @@ EncoderCompressor::EncoderCompressor(const COMPRESSORCATALOG::CompressorInfo& in
     : info_(info), choice_(choice), globalHeader_(globalHeader) {}
 
 EncoderCompressor::~EncoderCompressor() {
+  if (context_ != nullptr && avcodec_is_open(context_) && !finished_ &&
+      std::string(info_.encoder) == "libsvtav1")
+    EndSvtStream();
   sws_freeContext(scaler_);
   av_packet_free(&packet_);
   av_frame_free(&frame_);
   avcodec_free_context(&context_);
+}
+
+// SVT-AV1 waits for ever at its close unless the end of the stream was sent,
+// and at the end of a stream that had no picture: a job stopped or failed
+// halfway sends a black one if need be, then the end, and drops what comes.
+void EncoderCompressor::EndSvtStream() {
+  if (nextPts_ == 0) {
+    if (frame_ == nullptr || !MakeWritable(frame_)) return;
+    const ptrdiff_t linesizes[4] = {frame_->linesize[0], frame_->linesize[1], frame_->linesize[2],
+                                    0};
+    av_image_fill_black(frame_->data, linesizes, AVPixelFormat(frame_->format),
+                        context_->color_range, frame_->width, frame_->height);
+    frame_->pts = nextPts_++;
+    if (avcodec_send_frame(context_, frame_) < 0) return;
+  }
+  if (avcodec_send_frame(context_, nullptr) < 0) return;
+  AVPacket* dropped = av_packet_alloc();
+  while (dropped != nullptr && avcodec_receive_packet(context_, dropped) >= 0)
+    av_packet_unref(dropped);
+  av_packet_free(&dropped);
 }
 
 Status EncoderCompressor::Start(const BgrFormat& input, uint32_t scale, uint32_t rate,
@@ -153,8 +226,8 @@ Status EncoderCompressor::OpenEncoder(int width, int height, uint32_t scale, uin
   context_->keyint_min = std::min(context_->gop_size, 25);
   context_->thread_count = 0;  // as many as the machine has
   // Slices rather than frames for the others: frame threads would hold
-  // pictures back. x264 picks its own, better, threading.
-  if (std::string(info_.encoder) != "libx264") context_->thread_type = FF_THREAD_SLICE;
+  // pictures back.
+  if (!traits.ownThreads) context_->thread_type = FF_THREAD_SLICE;
   ApplyRateControl();
   AVDictionary* dictionary = nullptr;
   if (!choice_.EncoderOptions.empty() &&
@@ -164,14 +237,17 @@ Status EncoderCompressor::OpenEncoder(int width, int height, uint32_t scale, uin
   }
   if (!choice_.Preset.empty())
     av_dict_set(&dictionary, "preset", choice_.Preset.c_str(), AV_DICT_DONT_OVERWRITE);
-  if (std::string(info_.encoder) == "libx264") {
-    // A short look-ahead keeps the frames held back, and so the bytes the
-    // writes report, close to the pictures handed in.
-    av_dict_set(&dictionary, "rc-lookahead", "10", AV_DICT_DONT_OVERWRITE);
-    if (context_->bit_rate == 0)
-      av_dict_set_int(&dictionary, "crf", RateFactorForQuality(choice_.Quality),
-                      AV_DICT_DONT_OVERWRITE);
+  for (const auto& [key, value] : traits.defaults)
+    av_dict_set(&dictionary, key, value, AV_DICT_DONT_OVERWRITE);
+  if (!gChatterShown) {
+    for (const auto& [key, value] : traits.quiet)
+      av_dict_set(&dictionary, key, value, AV_DICT_DONT_OVERWRITE);
+    // SVT-AV1 prints its whole set-up unless its own log level says not to.
+    if (std::string(info_.encoder) == "libsvtav1") setenv("SVT_LOG", "1", 0);
   }
+  if (traits.scale == QualityScale::RateFactor && context_->bit_rate == 0)
+    av_dict_set_int(&dictionary, "crf", RateFactorForQuality(info_.encoder, choice_.Quality),
+                    AV_DICT_DONT_OVERWRITE);
   const int opened = avcodec_open2(context_, codec, &dictionary);
   av_dict_free(&dictionary);
   return opened < 0 ? Status::CompressorFailed : Status::Ok;
@@ -183,10 +259,13 @@ void EncoderCompressor::ApplyRateControl() {
   if (choice_.DataRateOn && choice_.BytesPerSecond > 0) {
     // The data rate is a ceiling, kept over one second of pictures.
     context_->bit_rate = int64_t(choice_.BytesPerSecond) * 8;
-    context_->rc_max_rate = context_->bit_rate;
+    // SVT-AV1 takes no ceiling equal to its target: the target alone rules.
+    if (std::string(info_.encoder) != "libsvtav1") context_->rc_max_rate = context_->bit_rate;
     context_->rc_buffer_size = int(std::min<int64_t>(context_->bit_rate, INT_MAX));
     return;
   }
+  // A rate factor, not the library's default bit rate, rules.
+  if (traits.scale == QualityScale::RateFactor) context_->bit_rate = 0;
   if (traits.scale == QualityScale::Quantiser) {
     context_->flags |= AV_CODEC_FLAG_QSCALE;
     context_->global_quality = FF_QP2LAMBDA * QuantiserForQuality(choice_.Quality);
@@ -201,6 +280,7 @@ EncodedFormat EncoderCompressor::OutputFormat() const {
   format.BitCount =
       uint16_t(context_->bits_per_coded_sample ? context_->bits_per_coded_sample : 24);
   format.ImageSize = uint32_t(context_->width) * uint32_t(context_->height) * 3;
+  format.PixelFormat = context_->pix_fmt;
   if (context_->extradata_size > 0)
     format.ExtraData.assign(context_->extradata, context_->extradata + context_->extradata_size);
   return format;

@@ -2,6 +2,7 @@
 
 // A compressor over one of libavcodec's video encoders.
 #include <cstdarg>
+#include <string>
 
 #include "compressors/Compressor.h"
 #include "compressors/CompressorYuv.h"
@@ -18,6 +19,13 @@ namespace COMPRESSOR {
 // default quality (7500) gives quantiser 3 and rate factor 23.
 int QuantiserForQuality(uint32_t quality);
 int RateFactorForQuality(uint32_t quality);
+// The same on the named encoder's own rate factor (x265's 51..28..12,
+// SVT-AV1's and libvpx's 63..35..15 and 63..32..15).
+int RateFactorForQuality(const std::string& encoder, uint32_t quality);
+
+// The encoders' own reports on standard error (x265's and SVT-AV1's set-up,
+// their statistics) are kept off unless shown is set (--verbose).
+void ShowEncoderChatter(bool shown);
 
 // The encoders report (x264's statistics, errors) through callback instead
 // of writing to standard error.
@@ -54,6 +62,7 @@ class EncoderCompressor : public Compressor {
   Status Borrow(const PLANARPICTURE::PlanarPicture& planes, AVFrame* frame);
   void WriteBand(const PLANARPICTURE::MixedPicture& picture, const Band& band,
                  const YuvPlanes& target) const;
+  void EndSvtStream();
   AVFrame* NewFrame() const;
   static bool MakeWritable(AVFrame* frame);
   Status StageInto(const void* pixels, size_t size, AVFrame* frame);

@@ -1,8 +1,10 @@
 #include "output/AviOutput.h"
 
 #include <algorithm>
+#include <cstdio>
 
 #include "avi/AviCompressor.h"
+#include "compressors/CompressorCatalog.h"
 #include "output/OutputFormat.h"
 
 namespace MEDIAOUTPUT {
@@ -39,16 +41,31 @@ Setup AviOutput::Create(const OutputRequest& request) {
   if (created != AVIERR_OK) return Fail("Can't create output video stream...");
   // The service's choice is made by the job's chooser, in the service's
   // record.
-  const SaveOptionsChooser chooser = [&request](void*, UINT flags, AVICOMPRESSOPTIONS* options) {
+  const COMPRESSORCATALOG::CompressorInfo* refused = nullptr;
+  const SaveOptionsChooser chooser = [&request, &refused](void*, UINT flags,
+                                                          AVICOMPRESSOPTIONS* options) {
     ENCODERCHOICE::EncoderChoice choice;
     if (!request.Chooser || !request.Chooser(AVICOMPRESSOR::RequestOf(flags), choice)) return 0;
+    const COMPRESSORCATALOG::CompressorInfo* info = COMPRESSORCATALOG::FindCompressor(choice.Codec);
+    if (info != nullptr && !info->aviCarries) {
+      refused = info;
+      return 0;
+    }
     AVICOMPRESSOR::FillOptions(choice, *options);
     return 1;
   };
   AVICOMPRESSOPTIONS* choices[1] = {&compress_.Options};
   if (AVISaveOptions(chooser, nullptr, ICMF_CHOOSE_KEYFRAME | ICMF_CHOOSE_DATARATE, 1, &video,
-                     choices) != 1)
-    return Setup::NoCompressor;
+                     choices) != 1) {
+    if (refused == nullptr) return Setup::NoCompressor;
+    // Nothing of the file stays: the newer codecs need another container.
+    video_.reset();
+    file_.reset();
+    std::remove(request.Path.c_str());
+    return Fail("[MediaOutput::Create] Pictures of the compressor " + refused->name +
+                " can't be stored in an AVI file: write Matroska (.mkv), MP4 (.mp4) or WebM "
+                "(.webm)...");
+  }
   PAVISTREAM compressed = nullptr;
   const HRESULT made = AVIMakeCompressedStream(&compressed, video, &compress_.Options, nullptr);
   compressed_.reset(compressed);

@@ -13,6 +13,7 @@ Container ContainerOf(const std::string& path) {
   std::transform(extension.begin(), extension.end(), extension.begin(),
                  [](unsigned char c) { return char(std::tolower(c)); });
   if (extension == "mkv") return Container::Matroska;
+  if (extension == "webm") return Container::WebM;
   if (extension == "mp4" || extension == "m4v" || extension == "mov") return Container::Mp4;
   return Container::Avi;
 }

@@ -18,7 +18,7 @@ struct AVPacket;
 
 namespace MEDIAOUTPUT {
 
-enum class Container { Avi, Matroska, Mp4 };
+enum class Container { Avi, Matroska, Mp4, WebM };
 
 // The container a file name asks for (the extension, in any letter case).
 Container ContainerOf(const std::string& path);

@@ -23,7 +23,10 @@ namespace {
 constexpr const char* kAudioName = "Audio Stream [Unchanged]";
 
 const AVOutputFormat* FormatOf(Container container) {
-  return av_guess_format(container == Container::Matroska ? "matroska" : "mp4", nullptr, nullptr);
+  const char* name = container == Container::Matroska ? "matroska"
+                     : container == Container::WebM   ? "webm"
+                                                      : "mp4";
+  return av_guess_format(name, nullptr, nullptr);
 }
 
 // A stream's name as Matroska and MP4 readers show it.
@@ -101,7 +104,9 @@ Setup MuxedOutput::Fail(const std::string& text) {
 }
 
 const char* MuxedOutput::ContainerName() const {
-  return container_ == Container::Matroska ? "a Matroska" : "an MP4";
+  return container_ == Container::Matroska ? "a Matroska"
+         : container_ == Container::WebM   ? "a WebM"
+                                           : "an MP4";
 }
 
 // Everything that could refuse the job comes before the file is made.
@@ -170,6 +175,9 @@ bool MuxedOutput::OpenFile(const OutputRequest& request) {
     Fail(OUTPUTTEXTS::OutputFileErrorText(OUTPUTTEXTS::FileProblem::Memory));
     return false;
   }
+  // Matroska's segment and track UIDs are random unless asked not to be:
+  // the same job must write the same file.
+  if (container_ != Container::Mp4) context_->flags |= AVFMT_FLAG_BITEXACT;
   packet_ = av_packet_alloc();
   if (packet_ == nullptr) {
     Fail(OUTPUTTEXTS::OutputFileErrorText(OUTPUTTEXTS::FileProblem::Memory));
@@ -193,6 +201,7 @@ bool MuxedOutput::AddVideoStream(const OutputRequest& request) {
   parameters->codec_id = AVCodecID(codecId_);
   parameters->width = format_.Width;
   parameters->height = std::abs(format_.Height);
+  parameters->format = format_.PixelFormat;
   if (!CopyExtraData(parameters, format_.ExtraData.data(), format_.ExtraData.size()))
     return Fail("Can't create output video stream..."), false;
   video_->time_base = AVRational{1, 90000};

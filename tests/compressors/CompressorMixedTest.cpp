@@ -19,7 +19,8 @@ extern "C" {
 
 namespace {
 
-constexpr int kWidth = 64, kHeight = 48, kPictures = 12;
+// 64 rows at least: SVT-AV1 takes no smaller picture.
+constexpr int kWidth = 64, kHeight = 64, kPictures = 12;
 
 // A moving colour pattern, so that the encoder has work on every picture.
 void Paint(BMPFRAME::BmpFrame& frame, int n) {
@@ -122,7 +123,7 @@ COMPRESSOR::ChunkSink Into(Chunks& chunks) {
 TEST(MixedPictures, AreTakenOnlyByEncodersOf420OnVideoLevels) {
   for (const auto& info : COMPRESSORCATALOG::InstalledCompressors()) {
     const std::string code = COMPRESSORCATALOG::CodeText(info.code);
-    const bool expected = code == "XVID" || code == "H264";
+    const bool expected = code == "XVID" || code == "H264" || !info.aviCarries;
     EXPECT_EQ(Started(info)->TakesPlanar(), expected) << code;
   }
 }

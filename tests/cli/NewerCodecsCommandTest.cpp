@@ -1,0 +1,110 @@
+// The newer codecs (HEVC, AV1, VP9) through the program: into Matroska, MP4
+// and WebM with every picture and audio packet, refused for AVI and for
+// audio WebM cannot hold before any file is made, and their own chatter
+// kept off standard error unless --verbose.
+#include <gtest/gtest.h>
+
+#include "support/TestSupport.h"
+
+using namespace testsupport;
+
+namespace {
+
+std::string Probe(const std::string& arguments, const fs::path& file) {
+  return Ffprobe("-v error " + arguments + " -of csv=p=0 " + file.string());
+}
+
+class NewerCodecsCommandTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    Ffmpeg(
+        "-f lavfi -i color=c=0x204060:s=160x90:r=25:d=2 -f lavfi -i sine=d=2 -c:v mpeg4 "
+        "-c:a aac " +
+        aac.string());
+    Ffmpeg("-i " + aac.string() + " -c:v copy -c:a libopus " + opus.string());
+    WriteFile(subtitles, "1\r\n00:00:00,500 --> 00:00:01,500\r\nNew codec\r\n");
+  }
+  ProgramRun Burn(const fs::path& source, const fs::path& output, const std::string& codec,
+                  const std::string& more = "") {
+    return RunProgram("--source " + source.string() + " --subtitles " + subtitles.string() +
+                      " --output " + output.string() + " --compressor " + codec + " " + more);
+  }
+  TempDir dir;
+  fs::path aac = dir / "aac.mkv", opus = dir / "opus.mkv", subtitles = dir / "subs.srt";
+};
+
+}  // namespace
+
+TEST_F(NewerCodecsCommandTest, EachCodecWritesEveryPictureAndPacketIntoItsContainers) {
+  const std::string sourcePackets = Probe(
+      "-select_streams a -count_packets -show_entries "
+      "stream=nb_read_packets",
+      aac);
+  const struct {
+    const char* Code;
+    const char* Codec;
+    const char* Extension;
+    const fs::path* Source;
+  } cases[] = {{"HEVC", "hevc", "mkv", &aac}, {"HEVC", "hevc", "mp4", &aac},
+               {"AV01", "av1", "mkv", &aac},  {"AV01", "av1", "webm", &opus},
+               {"VP90", "vp9", "mp4", &aac},  {"VP90", "vp9", "webm", &opus}};
+  for (const auto& c : cases) {
+    const std::string what = std::string(c.Code) + " in ." + c.Extension;
+    const fs::path out = dir / (std::string(c.Code) + "." + c.Extension);
+    const ProgramRun run = Burn(*c.Source, out, c.Code);
+    ASSERT_EQ(run.status, 0) << what << run.err;
+    EXPECT_EQ(Probe("-select_streams v -show_entries stream=codec_name,width,height", out),
+              std::string(c.Codec) + ",160,90\n")
+        << what;
+    EXPECT_EQ(Probe("-select_streams v -count_frames -show_entries stream=nb_read_frames", out),
+              "50\n")
+        << what;
+    if (c.Source == &aac)
+      EXPECT_EQ(Probe("-select_streams a -count_packets -show_entries stream=nb_read_packets", out),
+                sourcePackets)
+          << what;
+    // The encoders' own reports stay off the terminal.
+    EXPECT_EQ(run.err.find("x265 ["), std::string::npos) << what << run.err;
+    EXPECT_EQ(run.err.find("Svt["), std::string::npos) << what << run.err;
+  }
+}
+
+TEST_F(NewerCodecsCommandTest, WhatTheContainerCannotHoldIsRefusedBeforeAnyFileIsMade) {
+  const fs::path avi = dir / "hevc.avi";
+  ProgramRun run = Burn(aac, avi, "HEVC");
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.err.find("HEVC (x265) can't be stored in an AVI file"), std::string::npos)
+      << run.err;
+  EXPECT_FALSE(fs::exists(avi));
+
+  const fs::path webm = dir / "aac.webm";
+  run = Burn(aac, webm, "VP90");
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.err.find("Audio codec can't be stored in a WebM file"), std::string::npos)
+      << run.err;
+  EXPECT_FALSE(fs::exists(webm));
+
+  run = Burn(opus, webm, "H264");
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.err.find("can't be stored in a WebM file"), std::string::npos) << run.err;
+  EXPECT_FALSE(fs::exists(webm));
+}
+
+TEST_F(NewerCodecsCommandTest, VerboseLetsTheEncodersReportThemselves) {
+  const ProgramRun run = Burn(aac, dir / "verbose.mkv", "HEVC", "--verbose");
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_NE((run.out + run.err).find("x265 ["), std::string::npos) << run.out << run.err;
+}
+
+// Matroska's UIDs are random by default; the same job must still write the
+// same file.
+TEST_F(NewerCodecsCommandTest, TheSameJobWritesTheSameMatroskaFile) {
+  for (const char* extension : {"mkv", "webm"}) {
+    const fs::path first = dir / (std::string("first.") + extension);
+    const fs::path second = dir / (std::string("second.") + extension);
+    const fs::path& source = std::string(extension) == "webm" ? opus : aac;
+    ASSERT_EQ(Burn(source, first, "VP90").status, 0);
+    ASSERT_EQ(Burn(source, second, "VP90").status, 0);
+    EXPECT_EQ(ReadFile(first), ReadFile(second)) << extension;
+  }
+}
