@@ -15,7 +15,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-all=(subtitle subrip microdvd ass webvtt markup limits queue settings mp4_boxes)
+all=(subtitle subrip microdvd ass webvtt markup limits queue settings mp4_boxes pictures)
 seconds="${1:-60}"
 shift || true
 if [ $# -gt 0 ]; then
@@ -70,13 +70,16 @@ for target in "${targets[@]}"; do
   for words in $(dictionaries "$target"); do
     [ -f "fuzz/dictionaries/$words.dict" ] && cat "fuzz/dictionaries/$words.dict" >>"$dictionary"
   done
+  # libFuzzer refuses an empty dictionary; a target with no words runs without.
+  dictionary_option=()
+  [ -s "$dictionary" ] && dictionary_option=(-dict="$dictionary")
   seeds=()
   reads_subtitles "$target" && seeds=("${fixtures[@]}")
   before=$(find "$artifacts" -type f | wc -l)
   echo "fuzz: $target for $each s"
   status=0
   build-fuzz/fuzz/"$target"_fuzzer -max_total_time="$each" -max_len=8192 -timeout=10 \
-    -rss_limit_mb=2048 -dict="$dictionary" -artifact_prefix="$artifacts/" -print_final_stats=1 \
+    -rss_limit_mb=2048 "${dictionary_option[@]}" -artifact_prefix="$artifacts/" -print_final_stats=1 \
     "$corpus" "${seeds[@]}" 2>"build-fuzz/$target.log" || status=$?
   grep -E '^(stat::number_of_executed_units|stat::new_units_added)' "build-fuzz/$target.log" |
     sed "s/^/fuzz: $target: /" || true

@@ -37,6 +37,10 @@ int FuzzQueue(const uint8_t* data, std::size_t size);
 int FuzzSettings(const uint8_t* data, std::size_t size);
 // MP4 box walks (control bytes for a length and a prefix, then the file).
 int FuzzMp4Boxes(const uint8_t* data, std::size_t size);
+// Disc subtitle pictures decoded and drawn (one control byte: the source,
+// sizes and timing; then length-prefixed records: a header and packets, or
+// the file).
+int FuzzPictureStream(const uint8_t* data, std::size_t size);
 
 struct NamedTarget {
   const char* Name;  // the findings folder and the program: <name>_fuzzer

@@ -116,6 +116,10 @@ std::string PictureDecoder::Open(const SUBTITLETRACK::TrackInfo& info) {
     context_->width = canvasWidth_;
     context_->height = canvasHeight_;
   }
+  // A damaged DVB region states up to 65535 x 65535 pixels, which the
+  // decoder would allocate and fill before a bitmap of it reached us; no
+  // more than a set of ours may hold.
+  context_->max_pixels = kLargestSetPixels;
   if (api_.avcodec_open2(context_, codec, nullptr) < 0) {
     Close();
     return "[PictureSubtitles] Can't open the subtitle pictures' decoder...";
