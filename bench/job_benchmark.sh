@@ -5,6 +5,9 @@
 #   XVID against ffmpeg -c:v mpeg4 -q:v 3 (the default quality's quantiser)
 #   H264 against ffmpeg -c:v libx264 -crf 23 -bf 0 -preset medium (the
 #        default quality's rate factor and x264's own preset, as ours)
+#   HEVC, AV01, VP90 (in Matroska) against ffmpeg's x265 medium at 28,
+#        SVT-AV1 preset 8 at 35, libvpx-vp9 good, cpu-used 4 at 32 (CODECS
+#        names them; not run unless named)
 # The two programs run in turn, ROUNDS times each per codec; prints for each
 # codec the median ratios (Tolvane / ffmpeg) of wall time, CPU time (user +
 # system), output size and peak memory, beside the goals.
@@ -72,25 +75,32 @@ ffmpeg_codec() {
   case "$1" in
     XVID) echo "-c:v mpeg4 -q:v 3" ;;
     H264) echo "-c:v libx264 -crf 23 -bf 0 -preset medium" ;;
+    HEVC) echo "-c:v libx265 -preset medium -crf 28 -x265-params log-level=error" ;;
+    AV01) echo "-c:v libsvtav1 -preset 8 -crf 35" ;;
+    VP90) echo "-c:v libvpx-vp9 -crf 32 -b:v 0 -deadline good -cpu-used 4 -row-mt 1" ;;
     *) echo "no ffmpeg counterpart for $1" >&2; exit 1 ;;
   esac
 }
 
-# The time goal of a codec (the other goals are the same for both).
-time_goal() { case "$1" in XVID) echo 0.75 ;; *) echo 0.85 ;; esac; }
+# The time goal of a codec (the other goals are the same for all).
+time_goal() { case "$1" in XVID) echo 0.75 ;; H264) echo 0.85 ;; *) echo 0.9 ;; esac; }
+
+# The output's container: AVI for the codecs it carries, else Matroska.
+extension() { case "$1" in XVID | H264) echo avi ;; *) echo mkv ;; esac; }
 
 run_codec() {
-  local codec="$1" results="$work/results.$1"
+  local codec="$1" results="$work/results.$1" ext
+  ext="$(extension "$1")"
   local -a encoder
   read -r -a encoder <<< "$(ffmpeg_codec "$codec")"
   : > "$results"
   for round in $(seq 1 "$rounds"); do
     read -r t_time t_mem t_cpu < <(measure "$program" --source "$clip" --subtitles "$subs" \
-      --output "$work/tolvane.avi" --compressor "$codec" --settings "$work/none.ini")
+      --output "$work/tolvane.$ext" --compressor "$codec" --settings "$work/none.ini")
     read -r f_time f_mem f_cpu < <(measure ffmpeg -nostdin -y -v error -i "$clip" \
-      -vf "subtitles=$subs" "${encoder[@]}" -c:a copy "$work/ffmpeg.avi")
-    t_size=$(stat -c %s "$work/tolvane.avi")
-    f_size=$(stat -c %s "$work/ffmpeg.avi")
+      -vf "subtitles=$subs" "${encoder[@]}" -c:a copy "$work/ffmpeg.$ext")
+    t_size=$(stat -c %s "$work/tolvane.$ext")
+    f_size=$(stat -c %s "$work/ffmpeg.$ext")
     echo "$t_time $f_time $t_size $f_size $t_mem $f_mem $t_cpu $f_cpu" >> "$results"
     printf '%s round %d: tolvane %6.2f s (cpu %6.2f s) %9d B %7d KB | ffmpeg %6.2f s (cpu %6.2f s) %9d B %7d KB\n' \
       "$codec" "$round" "$t_time" "$t_cpu" "$t_size" "$t_mem" "$f_time" "$f_cpu" "$f_size" "$f_mem"

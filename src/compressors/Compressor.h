@@ -50,6 +50,9 @@ struct EncodedFormat {
   // The encoder's pixel format (an AVPixelFormat; -1 for none), which a
   // container's codec record may need (VP9's in MP4).
   int PixelFormat = -1;
+  // The colour description the stream states (AVColorRange, AVColorPrimaries,
+  // AVColorTransferCharacteristic, AVColorSpace; 0 and 2 unspecified).
+  int ColourRange = 0, Primaries = 2, Transfer = 2, Matrix = 2;
 };
 
 // One compressed frame. packet, when not null, is the encoder's own packet

@@ -281,6 +281,10 @@ EncodedFormat EncoderCompressor::OutputFormat() const {
       uint16_t(context_->bits_per_coded_sample ? context_->bits_per_coded_sample : 24);
   format.ImageSize = uint32_t(context_->width) * uint32_t(context_->height) * 3;
   format.PixelFormat = context_->pix_fmt;
+  format.ColourRange = context_->color_range;
+  format.Primaries = context_->color_primaries;
+  format.Transfer = context_->color_trc;
+  format.Matrix = context_->colorspace;
   if (context_->extradata_size > 0)
     format.ExtraData.assign(context_->extradata, context_->extradata + context_->extradata_size);
   return format;

@@ -146,6 +146,8 @@ std::optional<JobEnd> SubtitleJob::CreateOutput(const JobOptions& options) {
       CloseAll();
       return JobEnd::NoCompressor;
   }
+  const std::string described = output_->VideoDescription();
+  if (!described.empty()) host_.AppendLog(described);
   std::string error;
   drawer_ = JOBDRAWERS::MakeDrawer(options, *decoder_,
                                    {subtitles_, overlay_, styled_, trackFeed_, pictureFeed_,

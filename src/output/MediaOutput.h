@@ -86,6 +86,9 @@ class MediaOutput {
   // Completes the file (the output's end does so too, silently); lines
   // for the log about what could not be completed, if anything.
   virtual std::vector<std::string> Close() { return {}; }
+  // After Create: what the video is written as (codec, depth, colour), for
+  // the log; empty where the container's own records say it (AVI).
+  virtual std::string VideoDescription() const { return {}; }
   virtual TimeRepairs Repairs() const { return {}; }
 
   // The last failure in the system's words, and the operating system's error

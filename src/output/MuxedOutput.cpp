@@ -9,6 +9,7 @@ extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
 #include <libavutil/dict.h>
+#include <libavutil/pixdesc.h>
 }
 
 #include "compressors/CompressorCatalog.h"
@@ -103,6 +104,27 @@ Setup MuxedOutput::Fail(const std::string& text) {
   return Setup::Failed;
 }
 
+// "Output video: HEVC (x265), 8-bit 4:2:0, colour unspecified" or with the
+// primaries, transfer and matrix the stream states.
+std::string MuxedOutput::VideoDescription() const {
+  if (video_ == nullptr || compressorName_.empty()) return {};
+  const AVCodecParameters* parameters = video_->codecpar;
+  const AVPixFmtDescriptor* pixels = av_pix_fmt_desc_get(AVPixelFormat(parameters->format));
+  std::string text = "Output video: " + compressorName_;
+  if (pixels != nullptr)
+    text += ", " + std::to_string(pixels->comp[0].depth) + "-bit " +
+            (pixels->log2_chroma_w == 1 ? pixels->log2_chroma_h == 1 ? "4:2:0" : "4:2:2" : "4:4:4");
+  const bool stated = parameters->color_primaries != AVCOL_PRI_UNSPECIFIED ||
+                      parameters->color_trc != AVCOL_TRC_UNSPECIFIED ||
+                      parameters->color_space != AVCOL_SPC_UNSPECIFIED;
+  if (!stated) return text + ", colour unspecified";
+  const auto name = [](const char* value) { return std::string(value ? value : "?"); };
+  return text + ", colour " + name(av_color_primaries_name(parameters->color_primaries)) + "/" +
+         name(av_color_transfer_name(parameters->color_trc)) + "/" +
+         name(av_color_space_name(parameters->color_space)) + " " +
+         name(av_color_range_name(parameters->color_range));
+}
+
 const char* MuxedOutput::ContainerName() const {
   return container_ == Container::Matroska ? "a Matroska"
          : container_ == Container::WebM   ? "a WebM"
@@ -159,6 +181,7 @@ Setup MuxedOutput::ChooseCompressor(const OutputRequest& request) {
     return Fail("[MediaOutput::Create] Pictures of the compressor " + info->name +
                 " can't be stored in " + ContainerName() + " file...");
   codecId_ = encoder->id;
+  compressorName_ = info->name;
   compressor_ = COMPRESSOR::MakeCompressor(*info, choice, true);
   const VELAVCODEC::VelAvCodec& source = *request.Source;
   // Bottom-up, as the pictures come.
@@ -202,6 +225,10 @@ bool MuxedOutput::AddVideoStream(const OutputRequest& request) {
   parameters->width = format_.Width;
   parameters->height = std::abs(format_.Height);
   parameters->format = format_.PixelFormat;
+  parameters->color_range = AVColorRange(format_.ColourRange);
+  parameters->color_primaries = AVColorPrimaries(format_.Primaries);
+  parameters->color_trc = AVColorTransferCharacteristic(format_.Transfer);
+  parameters->color_space = AVColorSpace(format_.Matrix);
   if (!CopyExtraData(parameters, format_.ExtraData.data(), format_.ExtraData.size()))
     return Fail("Can't create output video stream..."), false;
   video_->time_base = AVRational{1, 90000};

@@ -33,6 +33,7 @@ class MuxedOutput : public MediaOutput {
   bool WriteMixedPicture(const PLANARPICTURE::MixedPicture& picture, double seconds,
                          uint64_t& bytes) override;
   bool WriteAudio(const AudioPacket& packet, uint64_t& bytes) override;
+  std::string VideoDescription() const override;
   int LastErrno() const override { return lastErrno_; }
   std::vector<std::string> Close() override;
   TimeRepairs Repairs() const override;
@@ -66,6 +67,7 @@ class MuxedOutput : public MediaOutput {
   AVPacket* packet_ = nullptr;
   int32_t audioBaseNum_ = 1, audioBaseDen_ = 1;
   std::unique_ptr<COMPRESSOR::Compressor> compressor_;
+  std::string compressorName_;
   int codecId_ = 0;
   COMPRESSOR::EncodedFormat format_;
   double frameSeconds_ = 0.04;

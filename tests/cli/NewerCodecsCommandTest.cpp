@@ -63,6 +63,10 @@ TEST_F(NewerCodecsCommandTest, EachCodecWritesEveryPictureAndPacketIntoItsContai
       EXPECT_EQ(Probe("-select_streams a -count_packets -show_entries stream=nb_read_packets", out),
                 sourcePackets)
           << what;
+    const size_t described = run.out.find("Output video: ");
+    ASSERT_NE(described, std::string::npos) << what << run.out;
+    EXPECT_NE(run.out.find(", 8-bit 4:2:0, colour unspecified", described), std::string::npos)
+        << what << run.out;
     // The encoders' own reports stay off the terminal.
     EXPECT_EQ(run.err.find("x265 ["), std::string::npos) << what << run.err;
     EXPECT_EQ(run.err.find("Svt["), std::string::npos) << what << run.err;
