@@ -675,3 +675,25 @@ TEST_F(MainFormTest, AlignBoxSitsInTheSubtitleGroupAndReachesTheJob) {
   EXPECT_NE(Ini().find("[ALIGN]\r\nAlignToSpeech=1\r\n"), std::string::npos) << Ini();
   EXPECT_TRUE(Find<QCheckBox>(*Open(), "CBAlign")->isChecked());
 }
+
+TEST_F(MainFormTest, ForcedOnlyBoxSitsBesideTheTrackChoiceAndReachesTheJob) {
+  auto form = Open();
+  QCheckBox* box = Find<QCheckBox>(*form, "CBForcedOnly");
+  const QWidget* group = box->parentWidget();
+  EXPECT_EQ(group, Find<QWidget>(*form, "CBSubtitleTrack")->parentWidget());
+  // Above the subtitle file's field, within its width.
+  const QRect field = Find<QWidget>(*form, "ESubtitleFile")->geometry();
+  EXPECT_GE(box->geometry().left(), field.left());
+  EXPECT_LE(box->geometry().right(), field.right());
+  EXPECT_LT(box->geometry().bottom(), field.top());
+  for (const char* other : {"Label2", "CBSubtitleTrack", "ESubtitleFile"})
+    EXPECT_FALSE(box->geometry().intersects(Find<QWidget>(*form, other)->geometry())) << other;
+  EXPECT_EQ(box->text(), "Forced only");
+  EXPECT_FALSE(box->isChecked());
+  EXPECT_FALSE(form->CollectJobOptions().ForcedOnly);
+  box->setChecked(true);
+  EXPECT_TRUE(form->CollectJobOptions().ForcedOnly);
+  form->close();
+  EXPECT_NE(Ini().find("[PICTURES]\r\nForcedOnly=1\r\n"), std::string::npos) << Ini();
+  EXPECT_TRUE(Find<QCheckBox>(*Open(), "CBForcedOnly")->isChecked());
+}
