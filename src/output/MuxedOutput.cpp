@@ -105,7 +105,7 @@ Setup MuxedOutput::Fail(const std::string& text) {
 }
 
 // "Output video: HEVC (x265), 8-bit 4:2:0, colour unspecified" or with the
-// primaries, transfer and matrix the stream states.
+// primaries, transfer and matrix the stream states; for the newer codecs.
 std::string MuxedOutput::VideoDescription() const {
   if (video_ == nullptr || compressorName_.empty()) return {};
   const AVCodecParameters* parameters = video_->codecpar;
@@ -181,7 +181,9 @@ Setup MuxedOutput::ChooseCompressor(const OutputRequest& request) {
     return Fail("[MediaOutput::Create] Pictures of the compressor " + info->name +
                 " can't be stored in " + ContainerName() + " file...");
   codecId_ = encoder->id;
-  compressorName_ = info->name;
+  // Only the newer codecs say so: the log of a job with the others stays as
+  // it was.
+  if (!info->aviCarries) compressorName_ = info->name;
   compressor_ = COMPRESSOR::MakeCompressor(*info, choice, true);
   const VELAVCODEC::VelAvCodec& source = *request.Source;
   // Bottom-up, as the pictures come.

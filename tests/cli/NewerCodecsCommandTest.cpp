@@ -88,6 +88,11 @@ TEST_F(NewerCodecsCommandTest, WhatTheContainerCannotHoldIsRefusedBeforeAnyFileI
       << run.err;
   EXPECT_FALSE(fs::exists(webm));
 
+  // The codecs before them log as they did.
+  run = Burn(aac, dir / "h264.mkv", "H264");
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out.find("Output video: "), std::string::npos) << run.out;
+
   run = Burn(opus, webm, "H264");
   EXPECT_EQ(run.status, 1);
   EXPECT_NE(run.err.find("can't be stored in a WebM file"), std::string::npos) << run.err;
