@@ -10,6 +10,7 @@
 
 #include "compressors/CompressorCatalog.h"
 #include "compressors/EncoderChoice.h"
+#include "picture/PictureColour.h"
 #include "picture/PlanarPicture.h"
 
 struct AVPacket;
@@ -53,6 +54,8 @@ struct EncodedFormat {
   // The colour description the stream states (AVColorRange, AVColorPrimaries,
   // AVColorTransferCharacteristic, AVColorSpace; 0 and 2 unspecified).
   int ColourRange = 0, Primaries = 2, Transfer = 2, Matrix = 2;
+  // An HDR stream's mastering display and light levels, for the container.
+  PICTURECOLOUR::HdrMetadata Hdr;
 };
 
 // One compressed frame. packet, when not null, is the encoder's own packet

@@ -22,14 +22,15 @@ const CompressorInfo kKnown[] = {
      false},
     {ENCODERCHOICE::FourCC('U', 'L', 'R', 'G'), "Ut Video RGB (lossless)", "utvideo", false, false,
      false},
-    {ENCODERCHOICE::FourCC('H', 'E', 'V', 'C'), "HEVC (x265)", "libx265", true, true, true, false},
+    {ENCODERCHOICE::FourCC('H', 'E', 'V', 'C'), "HEVC (x265)", "libx265", true, true, true, false,
+     true},
     // SVT-AV1 misses a data rate by half over a few seconds: quality only.
     {ENCODERCHOICE::FourCC('A', 'V', '0', '1'), "AV1 (SVT-AV1)", "libsvtav1", true, false, true,
-     false},
+     false, true},
     {ENCODERCHOICE::FourCC('A', 'V', '0', '1'), "AV1 (libaom)", "libaom-av1", true, true, true,
-     false},
+     false, true},
     {ENCODERCHOICE::FourCC('V', 'P', '9', '0'), "VP9 (libvpx)", "libvpx-vp9", true, true, true,
-     false},
+     false, true},
 };
 
 std::vector<CompressorInfo> FindInstalled() {

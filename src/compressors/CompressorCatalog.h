@@ -23,6 +23,8 @@ struct CompressorInfo {
   // An AVI file can hold its pictures; the newer codecs go into Matroska,
   // MP4 and WebM only.
   bool aviCarries = true;
+  // Writes 10-bit pictures too (4:2:0, little-endian 16-bit samples).
+  bool keepsDeepColour = false;
 };
 
 constexpr uint32_t kFullFrames = ENCODERCHOICE::FourCC('D', 'I', 'B', ' ');

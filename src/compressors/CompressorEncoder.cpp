@@ -4,6 +4,7 @@
 #include <atomic>
 #include <climits>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -113,6 +114,63 @@ int MapQuality(uint32_t quality, double low, double atDefault, double high) {
 
 bool IsSubsampled(AVPixelFormat format) { return format == AV_PIX_FMT_YUV420P; }
 
+// The encoder option that takes the library's own "key=value:..." list.
+const char* ParamsOptionOf(const std::string& encoder) {
+  if (encoder == "libx265") return "x265-params";
+  if (encoder == "libsvtav1") return "svtav1-params";
+  return nullptr;
+}
+
+// The mastering display and light levels, in the words of the library's
+// own options: x265 counts in the units of the SEI, SVT-AV1 in plain
+// numbers. libvpx has no place for them in its stream; the container has.
+std::string HdrParams(const std::string& encoder, const PICTURECOLOUR::HdrMetadata& hdr) {
+  const PICTURECOLOUR::MasteringDisplay& m = hdr.Mastering;
+  std::string text;
+  char buffer[320];
+  const auto add = [&](const char* item) { text += (text.empty() ? "" : ":") + std::string(item); };
+  // The SEI and both options list the primaries green, blue, red.
+  constexpr int order[3] = {1, 2, 0};
+  if (encoder == "libx265") {
+    if (m.Present) {
+      std::snprintf(
+          buffer, sizeof buffer, "master-display=G(%d,%d)B(%d,%d)R(%d,%d)WP(%d,%d)L(%lld,%lld)",
+          m.PrimaryX[order[0]], m.PrimaryY[order[0]], m.PrimaryX[order[1]], m.PrimaryY[order[1]],
+          m.PrimaryX[order[2]], m.PrimaryY[order[2]], m.WhiteX, m.WhiteY,
+          static_cast<long long>(m.MaxLuminance), static_cast<long long>(m.MinLuminance));
+      add(buffer);
+    }
+    if (hdr.Light.Present) {
+      std::snprintf(buffer, sizeof buffer, "max-cll=%u,%u", hdr.Light.MaxCll, hdr.Light.MaxFall);
+      add(buffer);
+    }
+    if (!text.empty()) add("hdr10=1");
+  } else if (encoder == "libsvtav1") {
+    if (m.Present) {
+      const auto x = [&](int i) { return m.PrimaryX[order[i]] / 50000.0; };
+      const auto y = [&](int i) { return m.PrimaryY[order[i]] / 50000.0; };
+      std::snprintf(buffer, sizeof buffer,
+                    "mastering-display=G(%.5f,%.5f)B(%.5f,%.5f)R(%.5f,%.5f)WP(%.5f,%.5f)"
+                    "L(%.4f,%.4f)",
+                    x(0), y(0), x(1), y(1), x(2), y(2), m.WhiteX / 50000.0, m.WhiteY / 50000.0,
+                    double(m.MaxLuminance) / 10000.0, double(m.MinLuminance) / 10000.0);
+      add(buffer);
+    }
+    if (hdr.Light.Present) {
+      std::snprintf(buffer, sizeof buffer, "content-light=%u,%u", hdr.Light.MaxCll,
+                    hdr.Light.MaxFall);
+      add(buffer);
+    }
+  }
+  return text;
+}
+
+// first:second, either perhaps empty; the later items win where both set one.
+std::string JoinParams(const std::string& first, const std::string& second) {
+  if (first.empty()) return second;
+  return second.empty() ? first : first + ":" + second;
+}
+
 }  // namespace
 
 int QuantiserForQuality(uint32_t quality) { return MapQuality(quality, 31, 3, 1); }
@@ -187,7 +245,7 @@ Status EncoderCompressor::Start(const BgrFormat& input, uint32_t scale, uint32_t
     if (!mixed_) return Status::Memory;
     yuvRange_ = traits.fullRange ? YuvRange::Full : YuvRange::Limited;
     *output = OutputFormat();
-    return Status::Ok;  // converted by hand, see Compress
+    if (!deep_) return Status::Ok;  // converted by hand, see Compress
   }
   scaler_ = sws_getContext(width, height, AV_PIX_FMT_BGR24, width, height, context_->pix_fmt,
                            SWS_BICUBIC | SWS_ACCURATE_RND | SWS_FULL_CHR_H_INT, nullptr, nullptr,
@@ -203,13 +261,17 @@ Status EncoderCompressor::OpenEncoder(int width, int height, uint32_t scale, uin
   context_ = avcodec_alloc_context3(codec);
   if (!context_) return Status::Memory;
   const EncoderTraits traits = TraitsOf(info_.encoder);
-  // Every encoder here takes 8-bit pictures.
-  if (choice_.BitDepth != 8) return Status::Unsupported;
+  // 10 bits where the codec keeps deep colour; 8 everywhere else.
+  if (choice_.BitDepth != 8 && !(choice_.BitDepth == 10 && info_.keepsDeepColour))
+    return Status::Unsupported;
+  deep_ = choice_.BitDepth == 10;
   context_->width = width;
   context_->height = height;
-  context_->pix_fmt = traits.pixelFormat;
+  context_->pix_fmt = deep_ ? AV_PIX_FMT_YUV420P10LE : traits.pixelFormat;
   if ((traits.fullRange || choice_.Colour.FullRange) && IsSubsampled(traits.pixelFormat))
     context_->color_range = AVCOL_RANGE_JPEG;
+  else if (deep_)
+    context_->color_range = AVCOL_RANGE_MPEG;
   context_->color_primaries = AVColorPrimaries(choice_.Colour.Primaries);
   context_->color_trc = AVColorTransferCharacteristic(choice_.Colour.Transfer);
   context_->colorspace = AVColorSpace(choice_.Colour.Matrix);
@@ -245,12 +307,24 @@ Status EncoderCompressor::OpenEncoder(int width, int height, uint32_t scale, uin
     // SVT-AV1 prints its whole set-up unless its own log level says not to.
     if (std::string(info_.encoder) == "libsvtav1") setenv("SVT_LOG", "1", 0);
   }
+  AddHdrParams(&dictionary);
   if (traits.scale == QualityScale::RateFactor && context_->bit_rate == 0)
     av_dict_set_int(&dictionary, "crf", RateFactorForQuality(info_.encoder, choice_.Quality),
                     AV_DICT_DONT_OVERWRITE);
   const int opened = avcodec_open2(context_, codec, &dictionary);
   av_dict_free(&dictionary);
   return opened < 0 ? Status::CompressorFailed : Status::Ok;
+}
+
+// The HDR metadata goes before the user's own library options, which win.
+void EncoderCompressor::AddHdrParams(AVDictionary** dictionary) const {
+  const char* option = ParamsOptionOf(info_.encoder);
+  if (option == nullptr) return;
+  const std::string hdr = HdrParams(info_.encoder, choice_.Colour.Hdr);
+  if (hdr.empty()) return;
+  const AVDictionaryEntry* given = av_dict_get(*dictionary, option, nullptr, 0);
+  const std::string value = JoinParams(hdr, given != nullptr ? given->value : "");
+  av_dict_set(dictionary, option, value.c_str(), 0);
 }
 
 void EncoderCompressor::ApplyRateControl() {
@@ -285,6 +359,7 @@ EncodedFormat EncoderCompressor::OutputFormat() const {
   format.Primaries = context_->color_primaries;
   format.Transfer = context_->color_trc;
   format.Matrix = context_->colorspace;
+  format.Hdr = choice_.Colour.Hdr;
   if (context_->extradata_size > 0)
     format.ExtraData.assign(context_->extradata, context_->extradata + context_->extradata_size);
   return format;
@@ -361,8 +436,9 @@ Status EncoderCompressor::StageInto(const void* pixels, size_t size, AVFrame* fr
   return Status::Ok;
 }
 
+// A deep encoder converts BGR pictures with the scaler, planar ones not.
 bool EncoderCompressor::TakesPlanar() const {
-  return context_ != nullptr && scaler_ == nullptr && yuvRange_ == YuvRange::Limited &&
+  return context_ != nullptr && (scaler_ == nullptr || deep_) && yuvRange_ == YuvRange::Limited &&
          context_->width == inputWidth_ && context_->height == inputHeight_;
 }
 
@@ -407,14 +483,18 @@ EncoderCompressor::Band EncoderCompressor::BandOf(
     const PLANARPICTURE::MixedPicture& picture) const {
   const int height = context_->height;
   const int top = std::clamp(picture.Band.Top & ~1, 0, height);
-  return {top, std::clamp(top + (picture.Band.Count & ~1), top, height), context_->width, height};
+  return {top, std::clamp(top + (picture.Band.Count & ~1), top, height), context_->width, height,
+          deep_ ? 10 : 8};
 }
 
 bool EncoderCompressor::Band::Fits(const PLANARPICTURE::MixedPicture& picture) const {
   const PLANARPICTURE::PlanarPicture& planes = picture.Planes;
-  if (planes.Width != width || planes.Height != height || planes.Data[0] == nullptr) return false;
+  if (planes.Width != width || planes.Height != height || planes.Data[0] == nullptr ||
+      planes.BitDepth != depth)
+    return false;
   if (end == top || picture.Ink != nullptr) return true;
-  if (picture.Bgr == nullptr) return false;
+  // A band from BGR has 8 bits only.
+  if (picture.Bgr == nullptr || depth != 8) return false;
   const BMPFRAME::BmpView bgr(const_cast<uint8_t*>(picture.Bgr));  // only read
   return bgr.Width() == width && bgr.Height() == height;
 }
@@ -450,12 +530,13 @@ Status EncoderCompressor::StageMixedInto(const PLANARPICTURE::MixedPicture& pict
   for (int plane = 0; plane < 3; ++plane) {
     const int shift = plane == 0 ? 0 : 1;
     const int top = band.top >> shift, end = band.end >> shift, rows = band.height >> shift;
+    const int rowBytes = (band.width >> shift) * (band.depth > 8 ? 2 : 1);
     const auto copy = [&](int from, int to) {
       if (to > from)
         av_image_copy_plane(frame->data[plane] + ptrdiff_t(from) * frame->linesize[plane],
                             frame->linesize[plane],
                             planes.Data[plane] + ptrdiff_t(from) * planes.Stride[plane],
-                            planes.Stride[plane], band.width >> shift, to - from);
+                            planes.Stride[plane], rowBytes, to - from);
     };
     if (picture.Ink != nullptr) {
       copy(0, rows);
@@ -481,6 +562,8 @@ void EncoderCompressor::WriteBand(const PLANARPICTURE::MixedPicture& picture, co
       rows.Data[plane] = target.data[plane];
       rows.Stride[plane] = target.linesize[plane];
     }
+    rows.BitDepth = band.depth;
+    rows.Colours = picture.Colours;
     picture.Ink->BlendInto(rows, {band.top, band.end - band.top});
     return;
   }

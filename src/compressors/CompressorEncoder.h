@@ -8,6 +8,7 @@
 #include "compressors/CompressorYuv.h"
 
 struct AVCodecContext;
+struct AVDictionary;
 struct AVFrame;
 struct AVPacket;
 struct SwsContext;
@@ -53,7 +54,7 @@ class EncoderCompressor : public Compressor {
  private:
   // Rows top .. end - 1 of a picture width x height.
   struct Band {
-    int top, end, width, height;
+    int top, end, width, height, depth;
     bool Fits(const PLANARPICTURE::MixedPicture& picture) const;
   };
   Band BandOf(const PLANARPICTURE::MixedPicture& picture) const;
@@ -69,6 +70,7 @@ class EncoderCompressor : public Compressor {
   Status Send(AVFrame* frame, const ChunkSink& sink);
   Status OpenEncoder(int width, int height, uint32_t scale, uint32_t rate);
   void ApplyRateControl();
+  void AddHdrParams(AVDictionary** dictionary) const;
   Status Drain(const ChunkSink& sink);
   EncodedFormat OutputFormat() const;
 
@@ -84,6 +86,7 @@ class EncoderCompressor : public Compressor {
   uint32_t rowBytes_ = 0;
   bool bottomUp_ = true;
   YuvRange yuvRange_ = YuvRange::Limited;
+  bool deep_ = false;  // 10-bit pictures
   int64_t nextPts_ = 0;
   bool finished_ = false;
 };

@@ -8,6 +8,8 @@
 #include <functional>
 #include <string>
 
+#include "picture/PictureColour.h"
+
 namespace ENCODERCHOICE {
 
 // "XVID": four characters, the first in the lowest byte.
@@ -28,6 +30,8 @@ struct ColourDescription {
   int Transfer = 2;
   int Matrix = 2;
   bool FullRange = false;  // else video levels, unless the encoder's own form is full range
+  // What an HDR stream states of its mastering display and light levels.
+  PICTURECOLOUR::HdrMetadata Hdr;
 
   friend bool operator==(const ColourDescription&, const ColourDescription&) = default;
 };

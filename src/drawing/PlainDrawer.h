@@ -3,6 +3,9 @@
 // Plain drawing: the schedule's entry drawn with the font and look into the
 // overlay's band on its first picture, and copied onto every picture it
 // covers.
+#include <memory>
+
+#include "drawing/InkCapture.h"
 #include "drawing/SubtitleDrawer.h"
 #include "drawing/SubtitleOverlay.h"
 #include "subtitles/SubtitleSchedule.h"
@@ -20,8 +23,13 @@ class PlainDrawer : public SUBTITLEDRAWER::SubtitleDrawer {
   void DrawOnto(uint8_t* bmpImage) override;
   void PictureDone(int32_t nextFrame) override;
   void Pass(int32_t frame) override;
+  bool GivePlanarInk(int32_t width, int32_t height) override;
 
  private:
+  // The entry's drawing as planar ink, taken once per entry when asked for.
+  std::unique_ptr<INKCAPTURE::InkCapture> capture_;
+  const PLANARBLEND::PlanarBlendPicture* ink_ = nullptr;
+
   SUBTITLEOVERLAY::SubtitleOverlay& overlay_;
   SUBTITLESCHEDULE::SubtitleSchedule schedule_;
   // Pictures went by undrawn since the entry began: its lines are drawn at

@@ -277,6 +277,13 @@ PLANARPICTURE::RowBand PlanarBlendPicture::Band() const {
 
 void PlanarBlendPicture::BlendInto(const PLANARPICTURE::PlanarRows& planes,
                                    PLANARPICTURE::RowBand band) const {
+  if (planes.BitDepth > 8) {
+    if (planes.Colours != nullptr)
+      BlendDeepMapped(planes, band);
+    else
+      BlendDeep(planes, band);
+    return;
+  }
   for (int p = 0; p < 3; ++p) {
     const int shift = p == 0 ? 0 : 1;
     const Plane& plane = planes_[p];

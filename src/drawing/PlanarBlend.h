@@ -68,7 +68,19 @@ class PlanarBlendPicture : public PLANARPICTURE::PlanarInk {
     void ClearRow(int32_t row);
     void ClearInk();
     void Blend(int32_t row, uint8_t* target) const;
+    // The ink's own value at (row, x) before its alpha, and the alpha; 0
+    // alpha where nothing is inked.
+    uint8_t InkAt(int32_t row, int32_t x, int& alpha) const;
+    bool RowInked(int32_t row) const {
+      return row >= DirtyTop && row < DirtyEnd && Begin[size_t(row)] < End[size_t(row)];
+    }
   };
+
+  // Into planes of 16-bit samples: the ink widened, or mapped by Colours.
+  void BlendDeep(const PLANARPICTURE::PlanarRows& planes, PLANARPICTURE::RowBand band) const;
+  void BlendDeepMapped(const PLANARPICTURE::PlanarRows& planes, PLANARPICTURE::RowBand band) const;
+  void MappedLuma(const PLANARPICTURE::PlanarRows& planes, int32_t row) const;
+  void MappedChroma(const PLANARPICTURE::PlanarRows& planes, int32_t row) const;
 
   void StoreLumaRow(const uint8_t* argb, int32_t row, int32_t left, int32_t right);
   void StoreChromaRow(const uint8_t* upper, const uint8_t* lower, int32_t row, int32_t from,

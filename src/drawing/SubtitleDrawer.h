@@ -41,6 +41,11 @@ class SubtitleDrawer {
   virtual void Pass(int32_t frame) { PictureDone(frame + 1); }
   // Lines for the log since the last call.
   virtual std::vector<std::string> TakeNotes() { return {}; }
+  // Before the first picture, for deep pictures (width x height) that never
+  // go through BGR: from here on a planar picture that shows ink gets it as
+  // PlanarInk. False when that cannot be had. Most drawings give planar ink
+  // anyway.
+  virtual bool GivePlanarInk(int32_t /*width*/, int32_t /*height*/) { return true; }
 };
 
 // Draws nothing: the pictures are written as they are.

@@ -9,8 +9,10 @@ extern "C" {
 #include <libavutil/buffer.h>
 #include <libavutil/dict.h>
 #include <libavutil/frame.h>
+#include <libavutil/hdr_dynamic_metadata.h>
 #include <libavutil/imgutils.h>
 #include <libavutil/log.h>
+#include <libavutil/mastering_display_metadata.h>
 #include <libavutil/mathematics.h>
 #include <libavutil/opt.h>
 #include <libavutil/pixdesc.h>
@@ -56,6 +58,7 @@ enum class Library { Codec, Format, Util, Scale };
   X(av_frame_free, Util)                  \
   X(av_frame_unref, Util)                 \
   X(av_frame_move_ref, Util)              \
+  X(av_frame_get_side_data, Util)         \
   X(av_image_get_buffer_size, Util)       \
   X(av_image_fill_arrays, Util)           \
   X(av_dict_get, Util)                    \

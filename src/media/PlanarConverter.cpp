@@ -46,10 +46,17 @@ void NarrowRow(const uint16_t* from, uint8_t* to, int count, int extraBits) {
 
 PlanarConverter::~PlanarConverter() { Release(); }
 
-bool PlanarConverter::Prepare(int width, int height) {
+static AVPixelFormat PlanarFormatOf(int depth) {
+  return depth > 8 ? AV_PIX_FMT_YUV420P10LE : AV_PIX_FMT_YUV420P;
+}
+
+bool PlanarConverter::Prepare(int width, int height, int depth) {
   Release();
   if (width <= 0 || height <= 0 || width % 2 != 0 || height % 2 != 0) return false;
-  const int bytes = api_.av_image_get_buffer_size(AV_PIX_FMT_YUV420P, width, height, kRowAlignment);
+  if (depth != 8 && depth != 10) return false;
+  depth_ = depth;
+  const int bytes =
+      api_.av_image_get_buffer_size(PlanarFormatOf(depth), width, height, kRowAlignment);
   if (bytes <= 0) return false;
   pool_ = api_.av_buffer_pool_init(size_t(bytes), nullptr);
   width_ = width;
@@ -77,15 +84,17 @@ bool PlanarConverter::Convert(const AVFrame* picture, AVFrame* target) {
   if (!Takes(picture)) return false;
   target->buf[0] = api_.av_buffer_pool_get(pool_);
   if (target->buf[0] == nullptr) return false;
-  if (api_.av_image_fill_arrays(target->data, target->linesize, target->buf[0]->data,
-                                AV_PIX_FMT_YUV420P, width_, height_, kRowAlignment) < 0)
+  const AVPixelFormat format = PlanarFormatOf(depth_);
+  if (api_.av_image_fill_arrays(target->data, target->linesize, target->buf[0]->data, format,
+                                width_, height_, kRowAlignment) < 0)
     return false;
   target->width = width_;
   target->height = height_;
-  target->format = AV_PIX_FMT_YUV420P;
+  target->format = format;
   target->color_range = AVCOL_RANGE_MPEG;
-  const bool converted = ExtraBits(picture->format) > 0 ? ConvertDeep(picture, target)
-                                                        : ConvertScaled(picture, target);
+  const bool converted = depth_ == 8 && ExtraBits(picture->format) > 0
+                             ? ConvertDeep(picture, target)
+                             : ConvertScaled(picture, target);
   if (!converted) api_.av_frame_unref(target);
   return converted;
 }
@@ -106,8 +115,8 @@ bool PlanarConverter::ConvertDeep(const AVFrame* picture, AVFrame* target) const
 bool PlanarConverter::ConvertScaled(const AVFrame* picture, AVFrame* target) {
   // Kept while the pictures' form stays; made anew when it changes.
   context_ = api_.sws_getCachedContext(context_, width_, height_, AVPixelFormat(picture->format),
-                                       width_, height_, AV_PIX_FMT_YUV420P, SWS_BICUBIC, nullptr,
-                                       nullptr, nullptr);
+                                       width_, height_, AVPixelFormat(target->format), SWS_BICUBIC,
+                                       nullptr, nullptr, nullptr);
   if (context_ == nullptr) return false;
   return api_.sws_scale(context_, picture->data, picture->linesize, 0, height_, target->data,
                         target->linesize) == height_;

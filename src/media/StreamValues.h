@@ -6,6 +6,8 @@
 // output's stream headers from them.
 #include <cstdint>
 
+#include "picture/PictureColour.h"
+
 namespace VELAVCODEC {
 
 struct VideoStreamValues {
@@ -23,6 +25,9 @@ struct VideoStreamValues {
   // The source's average rate differs from the rate chosen: its pictures
   // may not come at a constant rate.
   bool VariableRate = false;
+  // The pictures' depth and colour description, and the HDR metadata of
+  // the first picture when the transfer is PQ or HLG.
+  PICTURECOLOUR::PictureForm Form;
 };
 
 struct AudioStreamValues {

@@ -109,6 +109,11 @@ class VelAvCodec : public VideoStreamValues, public AudioStreamValues {
   // ConvertPicture; both answer false with ErrorText when the conversion
   // fails.
   bool DeliverPlanar = false;
+  // After Open, before reading: planar pictures in 10 bits rather than 8,
+  // for an output that keeps deep colour. False when the source's pictures
+  // cannot be kept planar or memory is short.
+  bool SetPlanarDepth(int depth);
+  int PlanarDepth() const;
   // Null when the picture delivered last is in the frame buffer.
   const PLANARPICTURE::PlanarPicture* DeliveredPlanar() const;
   bool ConvertRows(const PLANARPICTURE::RowBand& band);
@@ -224,6 +229,7 @@ class VelAvCodec : public VideoStreamValues, public AudioStreamValues {
   bool OpenStreams();
   bool OpenDecoder(int stream, AVCodecContext*& context, const AVCodec*& codec, bool video);
   void SetVideoFields();
+  void ReadPictureForm();
   bool AllocateVideoBuffers();
   bool FailAllocation();
   bool SetAudioFields();

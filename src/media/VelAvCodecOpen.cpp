@@ -1,10 +1,12 @@
 // Probing a source, and opening its chosen streams.
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <thread>
 
 #include "media/AviAudioFormat.h"
 #include "media/EntryPoints.h"
+#include "media/HdrProbe.h"
 #include "media/PictureScaler.h"
 #include "media/PlanarConverter.h"
 #include "media/StreamReport.h"
@@ -133,6 +135,7 @@ bool VelAvCodec::OpenStreams() {
   damagedPictures_ = damagedAudio_ = 0;
   if (!OpenDecoder(VideoStream, VideoCodecContext, VideoCodec, true)) return false;
   SetVideoFields();
+  ReadPictureForm();
   if (!AllocateVideoBuffers()) return false;
   if (AudioStream != -1) {
     if (!OpenDecoder(AudioStream, AudioCodecContext, AudioCodec, false)) return false;
@@ -188,6 +191,26 @@ void VelAvCodec::SetVideoFields() {
   // subtracted again.
   const double length = Known(duration) ? DurationSeconds : DurationSeconds - StartSeconds;
   FrameCount = int32_t(length * FramesPerSecond);
+}
+
+// The HDR metadata is looked for only where the transfer says HDR: the
+// look costs a second opening of the file.
+void VelAvCodec::ReadPictureForm() {
+  const AVCodecContext* context = VideoCodecContext;
+  PICTURECOLOUR::PictureForm& form = Form;
+  form = {};
+  const AVPixFmtDescriptor* pixels = Api->av_pix_fmt_desc_get(context->pix_fmt);
+  if (pixels != nullptr) {
+    form.BitDepth = std::clamp(pixels->comp[0].depth, 1, 16);
+    constexpr uint64_t kNotYuv = AV_PIX_FMT_FLAG_RGB | AV_PIX_FMT_FLAG_PAL |
+                                 AV_PIX_FMT_FLAG_BITSTREAM | AV_PIX_FMT_FLAG_HWACCEL;
+    form.Yuv = (pixels->flags & kNotYuv) == 0 && pixels->nb_components >= 3;
+  }
+  form.Primaries = context->color_primaries;
+  form.Transfer = context->color_trc;
+  form.Matrix = context->colorspace;
+  form.FullRange = context->color_range == AVCOL_RANGE_JPEG;
+  if (form.IsHdr()) form.Hdr = ReadFirstHdrMetadata(*Api, FileName, VideoStream);
 }
 
 bool VelAvCodec::AllocateVideoBuffers() {

@@ -16,9 +16,19 @@ bool VelAvCodec::CanDeliverPlanar(const AVFrame* picture) const {
   return IsNativePlanar(picture) || Converter->Takes(picture);
 }
 
+bool VelAvCodec::SetPlanarDepth(int depth) {
+  if (depth == Converter->Depth()) return true;
+  if (Width % 2 != 0 || Height % 2 != 0 || !Form.Yuv) return false;
+  return Converter->Prepare(Width, Height, depth);
+}
+
+int VelAvCodec::PlanarDepth() const { return Converter->Depth(); }
+
 // Already in the form handed out: kept as decoded.
 bool VelAvCodec::IsNativePlanar(const AVFrame* picture) const {
-  return picture->format == AV_PIX_FMT_YUV420P && picture->color_range != AVCOL_RANGE_JPEG;
+  const AVPixelFormat handedOut =
+      Converter->Depth() == 8 ? AV_PIX_FMT_YUV420P : AV_PIX_FMT_YUV420P10LE;
+  return picture->format == handedOut && picture->color_range != AVCOL_RANGE_JPEG;
 }
 
 // False, with the picture untouched, when it could not be converted.
@@ -35,6 +45,7 @@ bool VelAvCodec::HoldPlanarPicture(AVFrame* picture) {
   }
   PlanarView.Width = Width;
   PlanarView.Height = Height;
+  PlanarView.BitDepth = Converter->Depth();
   PlanarView.Frame = PlanarFrame;
   PlanarHeld = true;
   return true;

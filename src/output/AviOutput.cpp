@@ -30,6 +30,7 @@ Setup AviOutput::Fail(const std::string& text) {
 Setup AviOutput::Create(const OutputRequest& request) {
   const VELAVCODEC::VelAvCodec& source = *request.Source;
   PAVIFILE file = nullptr;
+  path_ = request.Path;
   const HRESULT opened = AVIFileOpenA(&file, request.Path.c_str(),
                                       OF_CREATE | OF_SHARE_DENY_NONE | OF_READWRITE, nullptr);
   file_.reset(file);
@@ -59,9 +60,7 @@ Setup AviOutput::Create(const OutputRequest& request) {
                      choices) != 1) {
     if (refused == nullptr) return Setup::NoCompressor;
     // Nothing of the file stays: the newer codecs need another container.
-    video_.reset();
-    file_.reset();
-    std::remove(request.Path.c_str());
+    Abandon();
     return Fail("[MediaOutput::Create] Pictures of the compressor " + refused->name +
                 " can't be stored in an AVI file: write Matroska (.mkv), MP4 (.mp4) or WebM "
                 "(.webm)...");
@@ -74,6 +73,15 @@ Setup AviOutput::Create(const OutputRequest& request) {
   const std::vector<uint8_t> software = OUTPUTFORMAT::SoftwareInfoBlock();
   AVIFileWriteData(file, ckidLIST, software.data(), LONG(software.size()));
   return Setup::Ready;
+}
+
+void AviOutput::Abandon() {
+  compressed_.reset();
+  audio_.reset();
+  video_.reset();
+  if (!file_) return;
+  file_.reset();
+  std::remove(path_.c_str());
 }
 
 bool AviOutput::CreateAudioStream(const OutputRequest& request) {

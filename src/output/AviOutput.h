@@ -2,6 +2,8 @@
 
 // The AVI file through the AVI file service: one compressed video stream, the
 // copied audio stream and the software text, at a constant picture rate.
+#include <string>
+
 #include "avi/AviHandles.h"
 #include "output/MediaOutput.h"
 
@@ -17,6 +19,7 @@ class AviOutput : public MediaOutput {
   bool KeepsPictureTimes() const override { return false; }
   bool NeedsAviAudio() const override { return true; }
   Setup Create(const OutputRequest& request) override;
+  void Abandon() override;
   bool WritePicture(const BMPFRAME::BmpView& picture, double seconds, uint64_t& bytes) override;
   bool TakesPlanar() const override;
   bool WriteMixedPicture(const PLANARPICTURE::MixedPicture& picture, double seconds,
@@ -31,6 +34,7 @@ class AviOutput : public MediaOutput {
   // Members go in reverse order: Video first, File last, as the service
   // needs (the uncompressed stream before the compressed one made from it,
   // the audio stream, the choice's blocks, the file).
+  std::string path_;
   AVIHANDLES::AviFileHandle file_;
   AVIHANDLES::SavedOptions compress_;
   AVIHANDLES::AviStreamHandle audio_;

@@ -68,6 +68,9 @@ class MediaOutput {
   // The file, its streams and the compressor choice. Failed: ErrorText says
   // why; NoCompressor: the choice was cancelled.
   virtual Setup Create(const OutputRequest& request) = 0;
+  // After a Create that ended without a compressor because the job refused
+  // the choice: nothing of the file it made stays.
+  virtual void Abandon() {}
   // seconds: the picture's time from the source's start (used where the
   // container keeps times). bytes grows by what was written.
   virtual bool WritePicture(const BMPFRAME::BmpView& picture, double seconds, uint64_t& bytes) = 0;

@@ -1,6 +1,7 @@
 #include "output/MuxedOutput.h"
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <cstring>
 #include <utility>
@@ -9,6 +10,7 @@ extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
 #include <libavutil/dict.h>
+#include <libavutil/mastering_display_metadata.h>
 #include <libavutil/pixdesc.h>
 }
 
@@ -42,6 +44,44 @@ bool CopyExtraData(AVCodecParameters* parameters, const uint8_t* data, size_t si
   if (parameters->extradata == nullptr) return false;
   std::memcpy(parameters->extradata, data, size);
   parameters->extradata_size = int(size);
+  return true;
+}
+
+// Stream side data takes the buffer over when added.
+bool AddSideData(AVStream* stream, AVPacketSideDataType type, void* data, size_t size) {
+  if (data == nullptr) return false;
+  if (av_stream_add_side_data(stream, type, static_cast<uint8_t*>(data), size) >= 0) return true;
+  av_free(data);
+  return false;
+}
+
+// The container states an HDR stream's mastering display and light levels
+// as well: players read them there, and VP9 has no other place for them.
+bool AddHdrMetadata(AVStream* stream, const PICTURECOLOUR::HdrMetadata& hdr) {
+  if (hdr.Mastering.Present) {
+    AVMasteringDisplayMetadata* display = av_mastering_display_metadata_alloc();
+    if (display == nullptr) return false;
+    const PICTURECOLOUR::MasteringDisplay& m = hdr.Mastering;
+    for (int i = 0; i < 3; ++i) {
+      display->display_primaries[i][0] = {m.PrimaryX[i], 50000};
+      display->display_primaries[i][1] = {m.PrimaryY[i], 50000};
+    }
+    display->white_point[0] = {m.WhiteX, 50000};
+    display->white_point[1] = {m.WhiteY, 50000};
+    display->max_luminance = {int(std::min<int64_t>(m.MaxLuminance, INT32_MAX)), 10000};
+    display->min_luminance = {int(std::min<int64_t>(m.MinLuminance, INT32_MAX)), 10000};
+    display->has_primaries = display->has_luminance = 1;
+    if (!AddSideData(stream, AV_PKT_DATA_MASTERING_DISPLAY_METADATA, display, sizeof *display))
+      return false;
+  }
+  if (hdr.Light.Present) {
+    size_t size = 0;
+    AVContentLightMetadata* light = av_content_light_metadata_alloc(&size);
+    if (light == nullptr) return false;
+    light->MaxCLL = hdr.Light.MaxCll;
+    light->MaxFALL = hdr.Light.MaxFall;
+    if (!AddSideData(stream, AV_PKT_DATA_CONTENT_LIGHT_LEVEL, light, size)) return false;
+  }
   return true;
 }
 
@@ -231,7 +271,8 @@ bool MuxedOutput::AddVideoStream(const OutputRequest& request) {
   parameters->color_primaries = AVColorPrimaries(format_.Primaries);
   parameters->color_trc = AVColorTransferCharacteristic(format_.Transfer);
   parameters->color_space = AVColorSpace(format_.Matrix);
-  if (!CopyExtraData(parameters, format_.ExtraData.data(), format_.ExtraData.size()))
+  if (!CopyExtraData(parameters, format_.ExtraData.data(), format_.ExtraData.size()) ||
+      !AddHdrMetadata(video_, format_.Hdr))
     return Fail("Can't create output video stream..."), false;
   video_->time_base = AVRational{1, 90000};
   video_->avg_frame_rate = av_d2q(request.Source->AverageFramesPerSecond(), 1 << 20);

@@ -9,11 +9,14 @@ struct AVFrame;
 
 namespace PLANARPICTURE {
 
-// Top row first; the chroma planes have half the rows and columns.
+// Top row first; the chroma planes have half the rows and columns. A sample
+// is a byte in 8 bits; deeper, two bytes, little-endian, the value in the
+// low bits (Stride still counts bytes).
 struct PlanarPicture {
   const uint8_t* Data[3] = {nullptr, nullptr, nullptr};  // Y, U, V
   int Stride[3] = {0, 0, 0};
   int32_t Width = 0, Height = 0;
+  int BitDepth = 8;
   // The decoded picture that holds the planes, when they are in counted
   // buffers: an encoder may keep a reference to it rather than a copy, and
   // may write the drawn band into it when no one else holds its buffers.
@@ -25,10 +28,23 @@ struct RowBand {
   int32_t Top = 0, Count = 0;
 };
 
-// Writable planes of a picture, laid out as PlanarPicture's.
+// Turns ink coded in 8-bit BT.601 video levels into the samples of a deep
+// picture of another colour description (an HDR one).
+class InkColours {
+ public:
+  virtual ~InkColours() = default;
+  // yuv: the ink's colour; out: Y, U and V in the picture's depth.
+  virtual void Map(const uint8_t yuv[3], uint16_t out[3]) const = 0;
+};
+
+// Writable planes of a picture, laid out as PlanarPicture's; in a deep
+// picture, ink is mapped by Colours, or when there is none its values are
+// only widened.
 struct PlanarRows {
   uint8_t* Data[3] = {nullptr, nullptr, nullptr};
   int Stride[3] = {0, 0, 0};
+  int BitDepth = 8;
+  const InkColours* Colours = nullptr;
 };
 
 // Text blended straight into a planar picture's rows, for the styled
@@ -50,6 +66,8 @@ struct MixedPicture {
   const uint8_t* Bgr = nullptr;
   RowBand Band;
   const PlanarInk* Ink = nullptr;
+  // How the ink's colours land in a deep picture; null: widened as they are.
+  const InkColours* Colours = nullptr;
 };
 
 // The band, widened to even rows, that holds rows top .. end - 1 counted

@@ -83,7 +83,7 @@ TEST(EncoderChoiceTest, TheColourDescriptionIsWrittenIntoTheStream) {
   EXPECT_EQ(unspecified.transfer, AVCOL_TRC_UNSPECIFIED);
   EXPECT_EQ(unspecified.matrix, AVCOL_SPC_UNSPECIFIED);
 
-  choice.Colour = {AVCOL_PRI_BT2020, AVCOL_TRC_SMPTE2084, AVCOL_SPC_BT2020_NCL, false};
+  choice.Colour = {AVCOL_PRI_BT2020, AVCOL_TRC_SMPTE2084, AVCOL_SPC_BT2020_NCL, false, {}};
   const Described hdr = DecodedColour(Encoded(choice));
   EXPECT_EQ(hdr.primaries, AVCOL_PRI_BT2020);
   EXPECT_EQ(hdr.transfer, AVCOL_TRC_SMPTE2084);
@@ -102,16 +102,26 @@ TEST(EncoderChoiceTest, ThePresetReachesTheEncoderAndTheOptionsStillWin) {
   EXPECT_TRUE(Holds(Encoded(choice), "subme=10"));
 }
 
+// 10 bits where the codec keeps deep colour, and the stream says so; 12
+// nowhere.
 TEST(EncoderChoiceTest, ADepthTheEncodersCannotWriteIsRefusedAtTheStart) {
   for (const auto& info : COMPRESSORCATALOG::InstalledCompressors()) {
     if (info.encoder == nullptr) continue;
-    ENCODERCHOICE::EncoderChoice choice;
-    choice.Codec = info.code;
-    choice.BitDepth = 10;
-    auto compressor = COMPRESSOR::MakeCompressor(info, choice);
-    COMPRESSOR::EncodedFormat format;
-    EXPECT_EQ(compressor->Start({kWidth, kHeight, false}, 1, 25, &format),
-              COMPRESSOR::Status::Unsupported)
-        << info.name;
+    for (const int depth : {10, 12}) {
+      ENCODERCHOICE::EncoderChoice choice;
+      choice.Codec = info.code;
+      choice.BitDepth = depth;
+      auto compressor = COMPRESSOR::MakeCompressor(info, choice);
+      COMPRESSOR::EncodedFormat format;
+      // SVT-AV1 takes no picture under 64 rows.
+      const COMPRESSOR::Status started = compressor->Start({kWidth, 64, false}, 1, 25, &format);
+      if (depth == 10 && info.keepsDeepColour) {
+        EXPECT_EQ(started, COMPRESSOR::Status::Ok) << info.name;
+        EXPECT_EQ(format.PixelFormat, AV_PIX_FMT_YUV420P10LE) << info.name;
+        EXPECT_TRUE(compressor->TakesPlanar()) << info.name;
+      } else {
+        EXPECT_EQ(started, COMPRESSOR::Status::Unsupported) << info.name << " " << depth;
+      }
+    }
   }
 }
