@@ -83,7 +83,7 @@ const Command kCommands[] = {
      "      [--font-size POINTS] [--font-color 0xBBGGRR] [--bold] [--italic]\n"
      "      [--underline] [--strike-out] [--script CODE] [--settings FILE]\n" LOOKARGUMENTS_USAGE
      "      [--unicode] [--detect-codepage] [--clean-markup] [--tolerant] [--align]\n"
-     "      [--strict] [--forced-only]\n"
+     "      [--strict] [--forced-only] [--bit-depth 8|10] [--subtitle-nits N]\n"
      "                         burn the subtitles into the source and write the\n"
      "                         output: Matroska for .mkv, MP4 for .mp4, .m4v and\n"
      "                         .mov, WebM for .webm, AVI for any other name (HEVC,\n"
@@ -102,7 +102,9 @@ const Command kCommands[] = {
      "                         --align-subtitles does, and fails when it finds no\n"
      "                         trustworthy timing; a damaged source is reported in\n"
      "                         one line on standard error, and with --strict the\n"
-     "                         job fails on it\n"},
+     "                         job fails on it; HEVC, AV01 and VP90 keep a 10-bit\n"
+     "                         source 10-bit (--bit-depth chooses) and an HDR one\n"
+     "                         HDR, its subtitle white at N cd/m2 (203)\n"},
     {"--list-entries", RunListEntries,
      "  --list-entries FILE --frame-rate R [--delay-frames N | --delay-ms N]\n"
      "      [--unicode] [--detect-codepage] [--clean-markup] [--tolerant]\n"

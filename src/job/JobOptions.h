@@ -15,6 +15,9 @@
 
 namespace JOBOPTIONS {
 
+// Where HDR pictures put graphics' white (ITU-R BT.2408), in cd/m2.
+constexpr double kReferenceWhiteNits = 203.0;
+
 struct JobOptions {
   // Used as given; only the emptiness test ignores surrounding blanks.
   std::string SourceVideo;
@@ -43,6 +46,11 @@ struct JobOptions {
   bool ForcedOnly = false;
   // A source found damaged fails the job instead of being reported only.
   bool Strict = false;
+  // Bits a sample of the output's pictures: 0 keeps a 10- or 12-bit
+  // source deep where the compressor writes 10 bits, 8 or 10 chooses.
+  int BitDepth = 0;
+  // An HDR output's subtitle white, in cd/m2.
+  double SubtitleNits = kReferenceWhiteNits;
   AUDIOSAMPLES::AudioLibraryNames AlignLibraries = AUDIOSAMPLES::AudioLibraryNames::Defaults();
 };
 

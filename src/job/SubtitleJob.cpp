@@ -123,6 +123,38 @@ bool SubtitleJob::OpenSubtitles(const JobOptions& options) {
   return aligned;
 }
 
+// The user's choice, with the depth and colour the output keeps of the
+// source's. The older containers' compressors write 8 bits, as ever.
+bool SubtitleJob::ChooseCompressor(const ENCODERCHOICE::ChoiceRequest& asked,
+                                   ENCODERCHOICE::EncoderChoice& choice,
+                                   const JOBOPTIONS::JobOptions& options) {
+  if (!host_.ChooseCompressor(asked, choice)) return false;
+  const COMPRESSORCATALOG::CompressorInfo* info = COMPRESSORCATALOG::FindCompressor(choice.Codec);
+  if (info == nullptr) return true;  // the output says so
+  const VELAVCODEC::VelAvCodec& source = *decoder_;
+  colour_ =
+      OUTPUTCOLOUR::Decide(*info, {source.Form, source.Width, source.Height}, options.BitDepth);
+  if (!colour_.Error.empty()) {
+    choiceError_ = colour_.Error;
+    return false;
+  }
+  OUTPUTCOLOUR::Apply(colour_, source.Form, choice);
+  inkColours_ = OUTPUTCOLOUR::InkColoursFor(colour_, source.Form, options.SubtitleNits);
+  if (!colour_.Note.empty()) host_.AppendLog(colour_.Note);
+  return true;
+}
+
+// Deep pictures stay planar from the decoder to the encoder, the subtitle
+// blended in as ink: they never go through 8-bit BGR.
+bool SubtitleJob::StartDeepPictures() {
+  if (colour_.BitDepth == 8) return true;
+  if (decoder_->SetPlanarDepth(colour_.BitDepth) &&
+      drawer_->GivePlanarInk(decoder_->Width, decoder_->Height))
+    return true;
+  ReportError("[SubtitleJob::Start] Can't alocate memory for video frames...");
+  return false;
+}
+
 // Nothing when the output is ready for the frame loop, else how the job ended.
 std::optional<JobEnd> SubtitleJob::CreateOutput(const JobOptions& options) {
   MEDIAOUTPUT::OutputRequest request;
@@ -130,16 +162,23 @@ std::optional<JobEnd> SubtitleJob::CreateOutput(const JobOptions& options) {
   request.Transcode = options.TranscodeVideo;
   request.FixAudioVbr = options.FixAudioVBR;
   request.Source = decoder_;
-  request.Chooser = [this](const ENCODERCHOICE::ChoiceRequest& asked,
-                           ENCODERCHOICE::EncoderChoice& choice) {
-    return host_.ChooseCompressor(asked, choice);
+  request.Chooser = [this, &options](const ENCODERCHOICE::ChoiceRequest& asked,
+                                     ENCODERCHOICE::EncoderChoice& choice) {
+    return ChooseCompressor(asked, choice, options);
   };
+  colour_ = {};
+  inkColours_.reset();
+  choiceError_.clear();
   switch (output_->Create(request)) {
     case MEDIAOUTPUT::Setup::Ready:
       break;
     case MEDIAOUTPUT::Setup::Failed:
       return Fail(output_->ErrorText());
     case MEDIAOUTPUT::Setup::NoCompressor:
+      if (!choiceError_.empty()) {
+        output_->Abandon();
+        return Fail(choiceError_);
+      }
       for (const std::string& line :
            JOBLOG::InfoBlock("User has not selected a codec for compression..."))
         host_.AppendLog(line);
@@ -184,6 +223,10 @@ JobEnd SubtitleJob::RunFrameLoop(const JobOptions& options) {
   // decode while this one is drawn and compressed (on failure the loop reads
   // them itself).
   decoder_->DeliverPlanar = true;
+  if (!StartDeepPictures()) {
+    state_ = State::Stopping;
+    end = JobEnd::WriteFailed;
+  }
   decoder_->StartReadingAhead();
   using Kind = VELAVCODEC::VelAvCodec::Delivery::Kind;
   while (state_ == State::Looping) {
@@ -341,6 +384,7 @@ bool SubtitleJob::WritePicture(uint8_t* image, Origin origin, double seconds) {
   if (planar != nullptr) {
     mixed.Planes = *planar;
     mixed.Bgr = image;
+    mixed.Colours = inkColours_.get();
   }
   if (!DrawSubtitle(frame, image, planar, mixed)) return false;
   const BMPFRAME::BmpView picture(image);
@@ -364,6 +408,8 @@ bool SubtitleJob::WritePicture(uint8_t* image, Origin origin, double seconds) {
 const PLANARPICTURE::PlanarPicture* SubtitleJob::PlanarToWrite() {
   const PLANARPICTURE::PlanarPicture* planar = delivered_.Planar;
   if (planar == nullptr) return nullptr;
+  // Deep pictures are written as they are: the preview does not show them.
+  if (planar->BitDepth > 8) return planar;
   if (output_->TakesPlanar() && !host_.ShowsPreview()) return planar;
   ConvertDeliveredPicture();
   return nullptr;
@@ -384,6 +430,7 @@ bool SubtitleJob::DrawSubtitle(int32_t frame, uint8_t* image,
     mixed.Ink = coverage.PlanarInk;
     return true;
   }
+  if (planar != nullptr && planar->BitDepth > 8) return true;  // no ink: drawn nowhere
   if (planar != nullptr && !ConvertRowsOf(coverage.InkRows, planar->Height, mixed.Band))
     return false;
   drawer_->DrawOnto(image);

@@ -14,6 +14,7 @@
 #include "job/JobHost.h"
 #include "job/JobMaterials.h"
 #include "job/JobOptions.h"
+#include "job/OutputColour.h"
 #include "job/PictureClock.h"
 #include "job/PictureDrawing.h"
 #include "job/StyledDrawing.h"
@@ -72,10 +73,19 @@ class SubtitleJob {
   };
 
   bool Validate(const JOBOPTIONS::JobOptions& options);
+  bool ChooseCompressor(const ENCODERCHOICE::ChoiceRequest& asked,
+                        ENCODERCHOICE::EncoderChoice& choice,
+                        const JOBOPTIONS::JobOptions& options);
+  bool StartDeepPictures();
   void EnterWorkingState();
   bool OpenSource(const JOBOPTIONS::JobOptions& options);
   bool OpenSubtitles(const JOBOPTIONS::JobOptions& options);
   std::optional<JobEnd> CreateOutput(const JOBOPTIONS::JobOptions& options);
+  // What the output keeps of the source's depth and colour, how the
+  // subtitles' colours land in it, and why a choice was refused.
+  OUTPUTCOLOUR::Decision colour_;
+  std::unique_ptr<PLANARPICTURE::InkColours> inkColours_;
+  std::string choiceError_;
   JobEnd RunFrameLoop(const JOBOPTIONS::JobOptions& options);
   bool HandlePicture(uint8_t* image);
   // The picture the decoder delivered last, which may still be planar, or a

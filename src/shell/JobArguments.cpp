@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cmath>
 #include <filesystem>
 #include <functional>
 #include <map>
@@ -102,6 +103,15 @@ const std::map<std::string, Setter>& ValueOptions() {
                            [](auto& r, long long v) { r.Options.Font.Color = uint32_t(v); }, 16)},
       {"--script",
        Integer("script", 0, 255, [](auto& r, long long v) { r.Options.Font.Charset = int(v); })},
+      {"--bit-depth",
+       [](const std::string& value, JobArguments& result) {
+         if (value != "8" && value != "10") return "bad bit depth '" + value + "' (8 or 10)";
+         result.Options.BitDepth = std::stoi(value);
+         return std::string();
+       }},
+      {"--subtitle-nits",
+       Integer("subtitle level", 10, 1000,
+               [](auto& r, long long v) { r.Options.SubtitleNits = double(v); })},
   };
   return options;
 }
@@ -206,6 +216,10 @@ void AddSubtitleArguments(Arguments& args, const JOBOPTIONS::JobOptions& options
   for (const auto& [flag, field] : FlagOptions())
     if (options.*field) args.push_back(flag);
   if (!options.AutoSize) args.push_back("--no-autosize");
+  if (options.BitDepth != 0)
+    args.insert(args.end(), {"--bit-depth", std::to_string(options.BitDepth)});
+  if (options.SubtitleNits != JOBOPTIONS::kReferenceWhiteNits)
+    args.insert(args.end(), {"--subtitle-nits", std::to_string(std::lround(options.SubtitleNits))});
 }
 
 void AddFontArguments(Arguments& args, const SUBTITLEFONT::SubtitleFont& font) {

@@ -19,6 +19,8 @@ JOBOPTIONS::JobOptions JobOptionsFromSettings(const Settings& settings) {
   options.Styled = settings.Styled;
   options.AlignToSpeech = settings.AlignToSpeech;
   options.ForcedOnly = settings.ForcedOnly;
+  options.BitDepth = settings.BitDepth;
+  options.SubtitleNits = settings.SubtitleNits;
   options.AlignLibraries.Decoder = {settings.AvCodec, settings.AvFormat, settings.AvUtil,
                                     settings.SwScale};
   return options;

@@ -103,6 +103,11 @@ constexpr char kPictures[] = "PICTURES";
 void SaveSwitch(IniFile& file, const char* section, const char* key, bool on) {
   if (on || !file.ReadString(section, key, "").empty()) file.WriteBool(section, key, on);
 }
+constexpr char kColour[] = "COLOUR";
+void SaveNumber(IniFile& file, const char* section, const char* key, int value, int fallback) {
+  if (value != fallback || !file.ReadString(section, key, "").empty())
+    file.WriteInteger(section, key, value);
+}
 
 Settings LoadSettings(const std::string& path) {
   const IniFile file(path);
@@ -128,6 +133,10 @@ Settings LoadSettings(const std::string& path) {
   LoadStyled(file, settings.Styled);
   settings.AlignToSpeech = file.ReadBool(kAlign, "AlignToSpeech", false);
   settings.ForcedOnly = file.ReadBool(kPictures, "ForcedOnly", false);
+  const int32_t depth = file.ReadInteger(kColour, "BitDepth", 0);
+  settings.BitDepth = depth == 8 || depth == 10 ? depth : 0;
+  const int32_t nits = file.ReadInteger(kColour, "SubtitleNits", settings.SubtitleNits);
+  if (nits >= 10 && nits <= 1000) settings.SubtitleNits = nits;
   return settings;
 }
 
@@ -151,6 +160,8 @@ bool SaveSettings(const std::string& path, const Settings& settings, std::string
     SaveStyled(file, settings.Styled);
     SaveSwitch(file, kAlign, "AlignToSpeech", settings.AlignToSpeech);
     SaveSwitch(file, kPictures, "ForcedOnly", settings.ForcedOnly);
+    SaveNumber(file, kColour, "BitDepth", settings.BitDepth, 0);
+    SaveNumber(file, kColour, "SubtitleNits", settings.SubtitleNits, 203);
   }
   if (file.UpdateFile()) return true;
   error = "Unable to write to " + path;

@@ -48,6 +48,10 @@ struct Settings {
   bool AlignToSpeech = false;
   // [PICTURES]: of disc subtitle pictures, only the forced ones are drawn.
   bool ForcedOnly = false;
+  // [COLOUR]: the output pictures' depth (0: as the source, where the
+  // compressor can), and an HDR output's subtitle white in cd/m2.
+  int BitDepth = 0;
+  int SubtitleNits = 203;
 
   Settings();  // every key at its default
 };

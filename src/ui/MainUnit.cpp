@@ -11,6 +11,7 @@
 #include <QStyle>
 #include <QTimer>
 #include <QToolButton>
+#include <algorithm>
 
 #include "compressors/widgets/CompressorDialog.h"
 #include "drawing/SubtitleOverlay.h"
@@ -134,6 +135,7 @@ void TMainForm::FormCreate() {
   ui->CBAutoSize->setChecked(settings.AutoSize);
   ui->CBAlign->setChecked(settings.AlignToSpeech);
   ui->CBForcedOnly->setChecked(settings.ForcedOnly);
+  colour_ = {settings.BitDepth, settings.SubtitleNits};
   ui->RBCorrectFrames->setChecked(settings.UseFrames);
   ui->RBCorrectTime->setChecked(!settings.UseFrames);
   ui->UDCorrectFrames->setValue(settings.FramesDelay);
@@ -205,6 +207,8 @@ SETTINGS::Settings TMainForm::CollectSettings() const {
   settings.AutoSize = ui->CBAutoSize->isChecked();
   settings.AlignToSpeech = ui->CBAlign->isChecked();
   settings.ForcedOnly = ui->CBForcedOnly->isChecked();
+  settings.BitDepth = colour_.BitDepth;
+  settings.SubtitleNits = colour_.SubtitleNits;
   settings.UseFrames = ui->RBCorrectFrames->isChecked();
   settings.FramesDelay = ui->UDCorrectFrames->value();
   settings.TimeDelay = ui->UDCorrectTime->value();

@@ -171,6 +171,12 @@ class TMainForm : public QMainWindow, public WINDOWSIDES::QueueSide, public WIND
   TQueuePanel* queuePanel_ = nullptr;
   TMainFormEnvironment Environment;
   SUBTITLEFONT::SubtitleFont FDFont;
+  // [COLOUR]'s depth and HDR subtitle level: read with the settings, kept
+  // for the jobs and written back as they were read.
+  struct ColourChoice {
+    int BitDepth = 0;
+    int SubtitleNits = 203;
+  } colour_;
   // The compressor dialog's last choice, kept in the settings file once
   // there is one.
   std::optional<ENCODERCHOICE::EncoderChoice> CompressorMemory;

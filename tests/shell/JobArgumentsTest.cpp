@@ -158,6 +158,15 @@ TEST(JobArgumentsTest, ReadingFlagsSwitchOnOverTheSettings) {
   EXPECT_FALSE(arguments.Options.ForcedOnly);
   ASSERT_EQ(ParseJobArguments({"--forced-only"}, settings, arguments), "");
   EXPECT_TRUE(arguments.Options.ForcedOnly);
+  EXPECT_EQ(arguments.Options.BitDepth, 0);
+  ASSERT_EQ(ParseJobArguments({"--bit-depth", "10", "--subtitle-nits", "120"}, settings, arguments),
+            "");
+  EXPECT_EQ(arguments.Options.BitDepth, 10);
+  EXPECT_EQ(arguments.Options.SubtitleNits, 120.0);
+  EXPECT_EQ(ParseJobArguments({"--bit-depth", "9"}, settings, arguments),
+            "bad bit depth '9' (8 or 10)");
+  EXPECT_EQ(ParseJobArguments({"--subtitle-nits", "9"}, settings, arguments),
+            "bad subtitle level '9'");
   // Only --list-entries shows lines as drawn.
   EXPECT_EQ(ParseJobArguments({"--as-drawn"}, settings, arguments), "unknown option '--as-drawn'");
 }
@@ -185,6 +194,8 @@ void ExpectSameJob(const JobArguments& got, const JobArguments& want) {
   EXPECT_EQ(g.AlignToSpeech, w.AlignToSpeech);
   EXPECT_EQ(g.Strict, w.Strict);
   EXPECT_EQ(g.ForcedOnly, w.ForcedOnly);
+  EXPECT_EQ(g.BitDepth, w.BitDepth);
+  EXPECT_EQ(g.SubtitleNits, w.SubtitleNits);
   EXPECT_EQ(got.Compressor, want.Compressor);
   EXPECT_EQ(got.Quality, want.Quality);
   EXPECT_EQ(got.KeyFrames, want.KeyFrames);
@@ -201,6 +212,8 @@ SETTINGS::Settings EverythingOn() {
   settings.Reading = {true, true, true, true};
   settings.Styled = {true, true};
   settings.AlignToSpeech = settings.ForcedOnly = true;
+  settings.BitDepth = 10;
+  settings.SubtitleNits = 150;
   return settings;
 }
 
@@ -237,6 +250,8 @@ TEST(JobArgumentsTest, FormattedArgumentsGiveBackTheJobWhateverTheSettingsHold) 
   o.Styled.On = true;
   o.SubtitleTrack = 2;
   o.AlignToSpeech = o.Strict = o.ForcedOnly = true;
+  o.BitDepth = 8;
+  o.SubtitleNits = 300;
   full.Compressor = "DIB";
   full.Quality = 0;
   full.KeyFrames = 12;

@@ -348,3 +348,29 @@ TEST(AlignSettingsTest, SwitchSectionsAreWrittenOnceTickedAndReachTheJob) {
     EXPECT_FALSE(LoadSettings(path).*toggle.Field);
   }
 }
+
+// The output's depth and an HDR subtitle's level: no section until either
+// leaves its default, values out of range read as the default, and both
+// reach the job.
+TEST(ColourSettingsTest, ColourSectionKeepsDepthAndLevelAndReachesTheJob) {
+  TempDir dir;
+  const std::string path = (dir / "Tolvane.ini").string();
+  std::string error;
+  Settings settings;
+  ASSERT_TRUE(SaveSettings(path, settings, error)) << error;
+  EXPECT_EQ(ReadFile(path).find("[COLOUR]"), std::string::npos);
+
+  settings.BitDepth = 10;
+  settings.SubtitleNits = 150;
+  ASSERT_TRUE(SaveSettings(path, settings, error)) << error;
+  EXPECT_NE(ReadFile(path).find("[COLOUR]\r\nBitDepth=10\r\nSubtitleNits=150\r\n"),
+            std::string::npos)
+      << ReadFile(path);
+  const JOBOPTIONS::JobOptions options = SETTINGS::JobOptionsFromSettings(LoadSettings(path));
+  EXPECT_EQ(options.BitDepth, 10);
+  EXPECT_EQ(options.SubtitleNits, 150.0);
+
+  WriteFile(path, "[COLOUR]\r\nBitDepth=12\r\nSubtitleNits=99999\r\n");
+  EXPECT_EQ(LoadSettings(path).BitDepth, 0);
+  EXPECT_EQ(LoadSettings(path).SubtitleNits, 203);
+}

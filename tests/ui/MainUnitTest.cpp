@@ -697,3 +697,16 @@ TEST_F(MainFormTest, ForcedOnlyBoxSitsBesideTheTrackChoiceAndReachesTheJob) {
   EXPECT_NE(Ini().find("[PICTURES]\r\nForcedOnly=1\r\n"), std::string::npos) << Ini();
   EXPECT_TRUE(Find<QCheckBox>(*Open(), "CBForcedOnly")->isChecked());
 }
+
+// The [COLOUR] keys have no control yet: the window still hands them to its
+// jobs and writes them back as they were.
+TEST_F(MainFormTest, ColourSettingsReachTheJobAndSurviveTheWindow) {
+  WriteFile(dir / "Tolvane.ini",
+            "[OTHER]\r\nSaveOnExit=1\r\n[COLOUR]\r\nBitDepth=10\r\nSubtitleNits=150\r\n");
+  auto form = Open();
+  EXPECT_EQ(form->CollectJobOptions().BitDepth, 10);
+  EXPECT_EQ(form->CollectJobOptions().SubtitleNits, 150.0);
+  form->close();
+  EXPECT_NE(Ini().find("[COLOUR]\r\nBitDepth=10\r\nSubtitleNits=150\r\n"), std::string::npos)
+      << Ini();
+}
