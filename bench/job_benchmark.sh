@@ -23,8 +23,12 @@
 #   720p    1280x720 H.264 8-bit (the default; 60 s)
 #   4k      3840x2160 H.264 8-bit (8 s)
 #   hevc10  1920x1080 HEVC 10-bit 4:2:0 (10 s)
+#   hdr10   the same in PQ with HDR10 metadata (10 s); adds the tone-mapping
+#           row: the H264 job on it against the same job on a copy whose
+#           stream says SDR (goal: at most 1.1)
 #
-# Usage: [SOURCE=720p|4k|hevc10] [SECONDS_OF_CLIP=N] [CODECS="XVID H264"] [STYLED=0|1]
+# The newer codecs write a deep source in 10 bits, and so does ffmpeg here.
+# Usage: [SOURCE=720p|4k|hevc10|hdr10] [SECONDS_OF_CLIP=N] [CODECS="XVID H264"] [STYLED=0|1]
 #        [PICTURES=0|1]
 #        bench/job_benchmark.sh [PROGRAM] [ROUNDS]
 #   PROGRAM  the built tolvane (default: build/src/tolvane)
@@ -38,7 +42,8 @@ case "$source_kind" in
   720p) default_seconds=60 size=1280x720 video=(-c:v libx264 -preset veryfast -crf 23 -pix_fmt yuv420p) ;;
   4k) default_seconds=8 size=3840x2160 video=(-c:v libx264 -preset ultrafast -crf 23 -pix_fmt yuv420p) ;;
   hevc10) default_seconds=10 size=1920x1080 video=(-c:v libx265 -preset ultrafast -crf 26 -pix_fmt yuv420p10le -x265-params log-level=error) ;;
-  *) echo "SOURCE must be 720p, 4k or hevc10" >&2; exit 1 ;;
+  hdr10) default_seconds=10 size=1920x1080 video=(-vf "zscale=tin=bt709:t=smpte2084:pin=bt709:p=bt2020:min=bt709:m=bt2020nc:npl=100,format=yuv420p10le" -c:v libx265 -preset ultrafast -crf 26 -x265-params "log-level=error:colorprim=bt2020:transfer=smpte2084:colormatrix=bt2020nc:master-display=G(13250,34500)B(7500,3000)R(34000,16000)WP(15635,16450)L(10000000,50):max-cll=1000,400:hdr10=1") ;;
+  *) echo "SOURCE must be 720p, 4k, hevc10 or hdr10" >&2; exit 1 ;;
 esac
 seconds="${SECONDS_OF_CLIP:-$default_seconds}"
 codecs="${CODECS:-XVID H264}"
@@ -72,12 +77,14 @@ median() { sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] 
 
 # The ffmpeg encoder options that match a compressor code at its default quality.
 ffmpeg_codec() {
+  local deep=""
+  case "$source_kind" in hevc10 | hdr10) deep="-pix_fmt yuv420p10le" ;; esac
   case "$1" in
     XVID) echo "-c:v mpeg4 -q:v 3" ;;
     H264) echo "-c:v libx264 -crf 23 -bf 0 -preset medium" ;;
-    HEVC) echo "-c:v libx265 -preset medium -crf 28 -x265-params log-level=error" ;;
-    AV01) echo "-c:v libsvtav1 -preset 8 -crf 35" ;;
-    VP90) echo "-c:v libvpx-vp9 -crf 32 -b:v 0 -deadline good -cpu-used 4 -row-mt 1" ;;
+    HEVC) echo "-c:v libx265 -preset medium -crf 28 -x265-params log-level=error $deep" ;;
+    AV01) echo "-c:v libsvtav1 -preset 8 -crf 35 $deep" ;;
+    VP90) echo "-c:v libvpx-vp9 -crf 32 -b:v 0 -deadline good -cpu-used 4 -row-mt 1 $deep" ;;
     *) echo "no ffmpeg counterpart for $1" >&2; exit 1 ;;
   esac
 }
@@ -185,7 +192,21 @@ if [ "${PICTURES:-1}" = 1 ]; then
     ffmpeg -nostdin -y -v error -i "$work/clip-pgs.mkv" -filter_complex "[0:v][0:s]overlay" \
     -c:v mpeg4 -q:v 3 -c:a copy "$work/ffmpeg-pgs.avi"
 fi
+if [ "$source_kind" = hdr10 ]; then
+  # The same pictures, their stream saying BT.709: nothing to tone-map.
+  ffmpeg -nostdin -v error -y -i "$clip" -c copy \
+    -bsf:v hevc_metadata=colour_primaries=1:transfer_characteristics=1:matrix_coefficients=1 \
+    "$work/clip-sdr.mp4"
+  run_styled_row "tone mapping" tonemap \
+    "$program" --source "$clip" --subtitles "$subs" --output "$work/mapped.mkv" \
+    --compressor H264 --settings "$work/none.ini" -- \
+    "$program" --source "$work/clip-sdr.mp4" --subtitles "$subs" --output "$work/unmapped.mkv" \
+    --compressor H264 --settings "$work/none.ini"
+fi
 for codec in $codecs; do report_codec "$codec"; done
+if [ "$source_kind" = hdr10 ]; then
+  report_styled_row tonemap "tone mapping, H264 (HDR10 source / the same tagged SDR)" 1.1
+fi
 if [ "${STYLED:-1}" = 1 ]; then
   report_styled_row styled "styled SRT (--styled / plain)" 1.05
   report_styled_row busy "busy ASS, XVID (tolvane --styled / ffmpeg)" 0.7

@@ -270,8 +270,8 @@ Status EncoderCompressor::OpenEncoder(int width, int height, uint32_t scale, uin
   context_->pix_fmt = deep_ ? AV_PIX_FMT_YUV420P10LE : traits.pixelFormat;
   if ((traits.fullRange || choice_.Colour.FullRange) && IsSubsampled(traits.pixelFormat))
     context_->color_range = AVCOL_RANGE_JPEG;
-  else if (deep_)
-    context_->color_range = AVCOL_RANGE_MPEG;
+  else if (deep_ || !(choice_.Colour == ENCODERCHOICE::ColourDescription{}))
+    context_->color_range = AVCOL_RANGE_MPEG;  // stated with the colour
   context_->color_primaries = AVColorPrimaries(choice_.Colour.Primaries);
   context_->color_trc = AVColorTransferCharacteristic(choice_.Colour.Transfer);
   context_->colorspace = AVColorSpace(choice_.Colour.Matrix);

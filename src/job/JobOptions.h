@@ -49,6 +49,8 @@ struct JobOptions {
   // Bits a sample of the output's pictures: 0 keeps a 10- or 12-bit
   // source deep where the compressor writes 10 bits, 8 or 10 chooses.
   int BitDepth = 0;
+  // An HDR source is tone-mapped to SDR even where it could stay HDR.
+  bool Sdr = false;
   // An HDR output's subtitle white, in cd/m2.
   double SubtitleNits = kReferenceWhiteNits;
   AUDIOSAMPLES::AudioLibraryNames AlignLibraries = AUDIOSAMPLES::AudioLibraryNames::Defaults();

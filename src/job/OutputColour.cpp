@@ -11,10 +11,23 @@ const char* TransferName(int transfer) {
 
 }  // namespace
 
+bool ToneMappable(const SourcePictures& source) {
+  const PICTURECOLOUR::PictureForm& form = source.Form;
+  return form.IsHdr() && form.Yuv && form.Subsampled420 && form.BitDepth == 10 &&
+         source.Width % 2 == 0 && source.Height % 2 == 0;
+}
+
 Decision Decide(const COMPRESSORCATALOG::CompressorInfo& compressor, const SourcePictures& source,
-                int askedDepth) {
+                int askedDepth, bool sdr) {
   Decision decision;
   const PICTURECOLOUR::PictureForm& form = source.Form;
+  if (sdr && askedDepth == 10) {
+    decision.Error =
+        "[SubtitleJob::Start] --sdr writes 8-bit pictures: give it without "
+        "--bit-depth 10...";
+    return decision;
+  }
+  if (sdr) askedDepth = 8;
   const bool deepSource = form.BitDepth > 8;
   if (askedDepth == 10 && !compressor.keepsDeepColour) {
     decision.Error = "[SubtitleJob::Start] The compressor " + compressor.name +
@@ -35,10 +48,13 @@ Decision Decide(const COMPRESSORCATALOG::CompressorInfo& compressor, const Sourc
   }
   if (wanted && compressor.keepsDeepColour && keepable) decision.BitDepth = 10;
   decision.KeepsHdr = decision.BitDepth == 10 && form.IsHdr();
-  // The log of a job with the older compressors stays as it was.
-  if (form.IsHdr() && !decision.KeepsHdr && !compressor.aviCarries)
-    decision.Note = std::string("The source is HDR (") + TransferName(form.Transfer) +
-                    "); its 8-bit output keeps the code values as they are, not tone-mapped";
+  if (!form.IsHdr() || decision.KeepsHdr) return decision;
+  decision.ToneMaps = ToneMappable(source);
+  decision.Note =
+      std::string("The source is HDR (") + TransferName(form.Transfer) + "); " +
+      (decision.ToneMaps ? "it is tone-mapped to SDR (BT.709), reference white to SDR white"
+                         : "its pictures are not 10-bit 4:2:0, so they keep their code values, "
+                           "not tone-mapped");
   return decision;
 }
 
@@ -47,6 +63,11 @@ Decision Decide(const COMPRESSORCATALOG::CompressorInfo& compressor, const Sourc
 void Apply(const Decision& decision, const PICTURECOLOUR::PictureForm& source,
            ENCODERCHOICE::EncoderChoice& choice) {
   choice.BitDepth = decision.BitDepth;
+  if (decision.ToneMaps) {
+    constexpr int kBt709 = 1;
+    choice.Colour = {kBt709, kBt709, kBt709, false, {}};
+    return;
+  }
   if (decision.BitDepth == 8) return;
   choice.Colour.Primaries = source.Primaries;
   choice.Colour.Transfer = source.Transfer;

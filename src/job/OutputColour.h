@@ -23,18 +23,25 @@ struct SourcePictures {
 struct Decision {
   int BitDepth = 8;
   bool KeepsHdr = false;
+  // An HDR source written as SDR is tone-mapped to BT.709.
+  bool ToneMaps = false;
   // Why the job cannot be done as asked; empty when it can.
   std::string Error;
   // A line for the log about what is not kept; empty when nothing is lost.
   std::string Note;
 };
 
-// askedDepth: 0 (as the source), 8 or 10.
+// askedDepth: 0 (as the source), 8 or 10; sdr: an HDR source is made SDR.
 Decision Decide(const COMPRESSORCATALOG::CompressorInfo& compressor, const SourcePictures& source,
-                int askedDepth);
+                int askedDepth, bool sdr = false);
+
+// Whether the tone mapping takes the source's pictures: 10-bit 4:2:0 of
+// even size.
+bool ToneMappable(const SourcePictures& source);
 
 // The choice with the decided depth and the colour description the
-// stream states.
+// stream states: the source's for a deep output, BT.709 for a tone-mapped
+// one, unspecified otherwise.
 void Apply(const Decision& decision, const PICTURECOLOUR::PictureForm& source,
            ENCODERCHOICE::EncoderChoice& choice);
 

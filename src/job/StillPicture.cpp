@@ -1,5 +1,7 @@
 #include "job/StillPicture.h"
 
+#include "job/OutputColour.h"
+
 #include <QImage>
 #include <algorithm>
 #include <charconv>
@@ -28,7 +30,12 @@ bool OpenSource(VelAvCodec& decoder, const JOBOPTIONS::JobOptions& options) {
     decoder.ErrorText = STYLEDDRAWING::kNoSuchTrack;
     return false;
   }
-  return decoder.Open();
+  if (!decoder.Open()) return false;
+  // A still is an SDR picture: an HDR source's is tone-mapped, as an SDR
+  // output's pictures are.
+  if (OUTPUTCOLOUR::ToneMappable({decoder.Form, decoder.Width, decoder.Height}))
+    decoder.SetToneMapping(true);
+  return true;
 }
 
 // The subtitle file as the job opens it: its reading options, the source's

@@ -132,8 +132,8 @@ bool SubtitleJob::ChooseCompressor(const ENCODERCHOICE::ChoiceRequest& asked,
   const COMPRESSORCATALOG::CompressorInfo* info = COMPRESSORCATALOG::FindCompressor(choice.Codec);
   if (info == nullptr) return true;  // the output says so
   const VELAVCODEC::VelAvCodec& source = *decoder_;
-  colour_ =
-      OUTPUTCOLOUR::Decide(*info, {source.Form, source.Width, source.Height}, options.BitDepth);
+  colour_ = OUTPUTCOLOUR::Decide(*info, {source.Form, source.Width, source.Height},
+                                 options.BitDepth, options.Sdr);
   if (!colour_.Error.empty()) {
     choiceError_ = colour_.Error;
     return false;
@@ -144,9 +144,14 @@ bool SubtitleJob::ChooseCompressor(const ENCODERCHOICE::ChoiceRequest& asked,
   return true;
 }
 
-// Deep pictures stay planar from the decoder to the encoder, the subtitle
+// An HDR source written as SDR is tone-mapped as it is decoded. Deep
+// pictures stay planar from the decoder to the encoder, the subtitle
 // blended in as ink: they never go through 8-bit BGR.
 bool SubtitleJob::StartDeepPictures() {
+  if (colour_.ToneMaps && !decoder_->SetToneMapping(true)) {
+    ReportError("[SubtitleJob::Start] Can't alocate memory for video frames...");
+    return false;
+  }
   if (colour_.BitDepth == 8) return true;
   if (decoder_->SetPlanarDepth(colour_.BitDepth) &&
       drawer_->GivePlanarInk(decoder_->Width, decoder_->Height))

@@ -9,6 +9,7 @@
 #include "media/PictureScaler.h"
 #include "media/PlanarConverter.h"
 #include "media/ReadAheadQueue.h"
+#include "media/ToneMapper.h"
 
 namespace VELAVCODEC {
 namespace {
@@ -47,6 +48,7 @@ VelAvCodec::VelAvCodec(const std::string& avcodec, const std::string& avformat,
   LIBRARYLOG::RouteLibraryLog(*Api);
   Scaler = std::make_unique<PictureScaler>(*Api);
   Converter = std::make_unique<PlanarConverter>(*Api);
+  ToneMap = std::make_unique<ToneMapper>(*Api);
   AvCodecLibrary = handles.AvCodec;
   AvFormatLibrary = handles.AvFormat;
   AvUtilLibrary = handles.AvUtil;
@@ -57,6 +59,7 @@ VelAvCodec::~VelAvCodec() {
   Close();
   Scaler.reset();  // before its library goes
   Converter.reset();
+  ToneMap.reset();
   *Api = EntryPoints();
   LibraryHandles handles{AvCodecLibrary, AvFormatLibrary, AvUtilLibrary, SwScaleLibrary};
   UnloadLibraries(handles);
@@ -97,6 +100,8 @@ void VelAvCodec::ReleaseBuffers() {
   if (DecodedFrame != nullptr) Api->av_frame_free(&DecodedFrame);
   if (AudioCheckFrame != nullptr) Api->av_frame_free(&AudioCheckFrame);
   if (PlanarFrame != nullptr) Api->av_frame_free(&PlanarFrame);
+  if (ToneFrame != nullptr) Api->av_frame_free(&ToneFrame);
+  if (ToneMap) ToneMap->Release();
   PlanarHeld = false;
   if (Scaler) Scaler->ClearTarget();
   if (Converter) Converter->Release();

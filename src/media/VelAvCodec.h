@@ -35,6 +35,7 @@ namespace VELAVCODEC {
 struct EntryPoints;
 class PictureScaler;
 class PlanarConverter;
+class ToneMapper;
 
 // The one exception of the program: thrown only by the constructor.
 struct VelException {
@@ -114,6 +115,12 @@ class VelAvCodec : public VideoStreamValues, public AudioStreamValues {
   // cannot be kept planar or memory is short.
   bool SetPlanarDepth(int depth);
   int PlanarDepth() const;
+  // After Open, before reading: an HDR source's 10-bit 4:2:0 pictures are
+  // tone-mapped to 8-bit BT.709 before anything else sees them (the planar
+  // path, BGR, stills). False when the source is not such or memory is
+  // short.
+  bool SetToneMapping(bool on);
+  bool ToneMapping() const;
   // Null when the picture delivered last is in the frame buffer.
   const PLANARPICTURE::PlanarPicture* DeliveredPlanar() const;
   bool ConvertRows(const PLANARPICTURE::RowBand& band);
@@ -262,6 +269,7 @@ class VelAvCodec : public VideoStreamValues, public AudioStreamValues {
   bool ScaleToFrameBuffer(const AVFrame* picture);
   static constexpr const char* kCantScaleText = "[VelAvCodec::GetNextData] Can't scale image...";
   bool CanDeliverPlanar(const AVFrame* picture) const;
+  bool MapTones(AVFrame* picture);
   bool IsNativePlanar(const AVFrame* picture) const;
   bool HoldPlanarPicture(AVFrame* picture);
   void ReleasePlanarPicture();
@@ -291,6 +299,8 @@ class VelAvCodec : public VideoStreamValues, public AudioStreamValues {
   bool PlanarHeld = false;
   std::unique_ptr<PictureScaler> Scaler;  // its context is kept across sources
   std::unique_ptr<PlanarConverter> Converter;
+  std::unique_ptr<ToneMapper> ToneMap;
+  AVFrame* ToneFrame = nullptr;
 
   // The frame buffer, its pixel rows on a 64-byte boundary.
   BMPFRAME::BmpFrame Frame;

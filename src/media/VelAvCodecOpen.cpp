@@ -205,6 +205,7 @@ void VelAvCodec::ReadPictureForm() {
     constexpr uint64_t kNotYuv = AV_PIX_FMT_FLAG_RGB | AV_PIX_FMT_FLAG_PAL |
                                  AV_PIX_FMT_FLAG_BITSTREAM | AV_PIX_FMT_FLAG_HWACCEL;
     form.Yuv = (pixels->flags & kNotYuv) == 0 && pixels->nb_components >= 3;
+    form.Subsampled420 = pixels->log2_chroma_w == 1 && pixels->log2_chroma_h == 1;
   }
   form.Primaries = context->color_primaries;
   form.Transfer = context->color_trc;

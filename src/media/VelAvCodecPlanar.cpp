@@ -3,6 +3,7 @@
 #include "media/EntryPoints.h"
 #include "media/PictureScaler.h"
 #include "media/PlanarConverter.h"
+#include "media/ToneMapper.h"
 #include "media/VelAvCodec.h"
 
 namespace VELAVCODEC {
@@ -23,6 +24,26 @@ bool VelAvCodec::SetPlanarDepth(int depth) {
 }
 
 int VelAvCodec::PlanarDepth() const { return Converter->Depth(); }
+
+bool VelAvCodec::SetToneMapping(bool on) {
+  if (!on) {
+    ToneMap->Release();
+    return true;
+  }
+  if (ToneFrame == nullptr) ToneFrame = Api->av_frame_alloc();
+  return ToneFrame != nullptr && ToneMap->Prepare(Width, Height, Form);
+}
+
+bool VelAvCodec::ToneMapping() const { return ToneMap->Prepared(); }
+
+// An HDR picture is tone-mapped in its place; false when that failed.
+bool VelAvCodec::MapTones(AVFrame* picture) {
+  if (!ToneMap->Prepared() || !ToneMap->Takes(picture)) return true;
+  if (!ToneMap->Map(picture, ToneFrame)) return false;
+  Api->av_frame_unref(picture);
+  Api->av_frame_move_ref(picture, ToneFrame);
+  return true;
+}
 
 // Already in the form handed out: kept as decoded.
 bool VelAvCodec::IsNativePlanar(const AVFrame* picture) const {

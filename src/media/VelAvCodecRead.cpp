@@ -247,6 +247,13 @@ uint8_t* VelAvCodec::DeliverAudio(AVPacket* packet, int32_t& kind, int32_t& size
 uint8_t* VelAvCodec::DeliverPicture(AVFrame* picture, int32_t& kind, int32_t& size) {
   kind = KindVideo;
   SetPictureTime(picture);
+  if (!MapTones(picture)) {
+    Api->av_frame_unref(picture);
+    ErrorText = kCantScaleText;
+    ReadFailed = true;
+    size = -1;
+    return nullptr;
+  }
   if (CanDeliverPlanar(picture) && HoldPlanarPicture(picture)) {
     size = int32_t(Frame.size());
     return Frame.data();

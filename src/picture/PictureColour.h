@@ -47,8 +47,10 @@ struct HdrMetadata {
 
 struct PictureForm {
   int BitDepth = 8;
-  // A YUV form the planar path can keep (not RGB, not paletted).
+  // A YUV form the planar path can keep (not RGB, not paletted), and
+  // whether its chroma has half the rows and columns.
   bool Yuv = true;
+  bool Subsampled420 = true;
   int Primaries = kUnspecified, Transfer = kUnspecified, Matrix = kUnspecified;
   bool FullRange = false;
   HdrMetadata Hdr;

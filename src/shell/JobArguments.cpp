@@ -133,7 +133,7 @@ const std::map<std::string, bool JOBOPTIONS::JobOptions::*>& FlagOptions() {
   static const std::map<std::string, bool JobOptions::*> flags = {
       {"--transcode", &JobOptions::TranscodeVideo}, {"--fix-audio-vbr", &JobOptions::FixAudioVBR},
       {"--align", &JobOptions::AlignToSpeech},      {"--strict", &JobOptions::Strict},
-      {"--forced-only", &JobOptions::ForcedOnly},
+      {"--forced-only", &JobOptions::ForcedOnly},   {"--sdr", &JobOptions::Sdr},
   };
   return flags;
 }

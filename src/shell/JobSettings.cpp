@@ -21,6 +21,7 @@ JOBOPTIONS::JobOptions JobOptionsFromSettings(const Settings& settings) {
   options.ForcedOnly = settings.ForcedOnly;
   options.BitDepth = settings.BitDepth;
   options.SubtitleNits = settings.SubtitleNits;
+  options.Sdr = settings.Sdr;
   options.AlignLibraries.Decoder = {settings.AvCodec, settings.AvFormat, settings.AvUtil,
                                     settings.SwScale};
   return options;

@@ -137,6 +137,7 @@ Settings LoadSettings(const std::string& path) {
   settings.BitDepth = depth == 8 || depth == 10 ? depth : 0;
   const int32_t nits = file.ReadInteger(kColour, "SubtitleNits", settings.SubtitleNits);
   if (nits >= 10 && nits <= 1000) settings.SubtitleNits = nits;
+  settings.Sdr = file.ReadBool(kColour, "Sdr", false);
   return settings;
 }
 
@@ -162,6 +163,7 @@ bool SaveSettings(const std::string& path, const Settings& settings, std::string
     SaveSwitch(file, kPictures, "ForcedOnly", settings.ForcedOnly);
     SaveNumber(file, kColour, "BitDepth", settings.BitDepth, 0);
     SaveNumber(file, kColour, "SubtitleNits", settings.SubtitleNits, 203);
+    SaveSwitch(file, kColour, "Sdr", settings.Sdr);
   }
   if (file.UpdateFile()) return true;
   error = "Unable to write to " + path;

@@ -52,6 +52,8 @@ struct Settings {
   // compressor can), and an HDR output's subtitle white in cd/m2.
   int BitDepth = 0;
   int SubtitleNits = 203;
+  // and an HDR source tone-mapped to SDR even where it could stay HDR.
+  bool Sdr = false;
 
   Settings();  // every key at its default
 };

@@ -135,7 +135,7 @@ void TMainForm::FormCreate() {
   ui->CBAutoSize->setChecked(settings.AutoSize);
   ui->CBAlign->setChecked(settings.AlignToSpeech);
   ui->CBForcedOnly->setChecked(settings.ForcedOnly);
-  colour_ = {settings.BitDepth, settings.SubtitleNits};
+  colour_ = {settings.BitDepth, settings.SubtitleNits, settings.Sdr};
   ui->RBCorrectFrames->setChecked(settings.UseFrames);
   ui->RBCorrectTime->setChecked(!settings.UseFrames);
   ui->UDCorrectFrames->setValue(settings.FramesDelay);
@@ -209,6 +209,7 @@ SETTINGS::Settings TMainForm::CollectSettings() const {
   settings.ForcedOnly = ui->CBForcedOnly->isChecked();
   settings.BitDepth = colour_.BitDepth;
   settings.SubtitleNits = colour_.SubtitleNits;
+  settings.Sdr = colour_.Sdr;
   settings.UseFrames = ui->RBCorrectFrames->isChecked();
   settings.FramesDelay = ui->UDCorrectFrames->value();
   settings.TimeDelay = ui->UDCorrectTime->value();

@@ -176,6 +176,7 @@ class TMainForm : public QMainWindow, public WINDOWSIDES::QueueSide, public WIND
   struct ColourChoice {
     int BitDepth = 0;
     int SubtitleNits = 203;
+    bool Sdr = false;
   } colour_;
   // The compressor dialog's last choice, kept in the settings file once
   // there is one.

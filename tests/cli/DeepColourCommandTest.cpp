@@ -253,20 +253,15 @@ TEST_F(DeepColourCommandTest, TenBitPicturesStayTenBitUnlessEightAreAskedFor) {
 }
 
 TEST_F(DeepColourCommandTest, WhatCannotBeKeptIsSaidOrRefused) {
-  // An HDR source in 8 bits: written, with a line that says what it lost.
-  ProgramRun run = Burn(pq, plain, dir / "flat.mkv", "--compressor HEVC --bit-depth 8");
-  ASSERT_EQ(run.status, 0) << run.err;
-  EXPECT_NE(run.out.find("The source is HDR (PQ); its 8-bit output keeps the code values as they "
-                         "are, not tone-mapped"),
-            std::string::npos)
-      << run.out;
-
   // 10 bits from a compressor that writes 8: refused, and no file stays.
   const fs::path avi = dir / "ten.avi";
-  run = Burn(pq, plain, avi, "--compressor XVID --bit-depth 10");
+  ProgramRun run = Burn(pq, plain, avi, "--compressor XVID --bit-depth 10");
   EXPECT_EQ(run.status, 1);
   EXPECT_NE(run.err.find("writes 8-bit pictures only"), std::string::npos) << run.err;
   EXPECT_FALSE(fs::exists(avi));
+  run = Burn(pq, plain, dir / "both.mkv", "--compressor HEVC --sdr --bit-depth 10");
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.err.find("--sdr writes 8-bit pictures"), std::string::npos) << run.err;
 
   run = Burn(pq, plain, dir / "bad.mkv", "--compressor HEVC --bit-depth 12");
   EXPECT_EQ(run.status, 2) << run.err;
@@ -274,10 +269,80 @@ TEST_F(DeepColourCommandTest, WhatCannotBeKeptIsSaidOrRefused) {
   run = Burn(pq, plain, dir / "bad.mkv", "--compressor HEVC --subtitle-nits 5000");
   EXPECT_EQ(run.status, 2) << run.err;
 
-  // The older compressors write what they always wrote from an HDR source,
-  // and log nothing new.
-  run = Burn(pq, plain, dir / "h264.mkv", "--compressor H264");
+  // An SDR source logs nothing of HDR.
+  const fs::path sdr = dir / "sdr.mkv";
+  ASSERT_EQ(Burn(pq, plain, sdr, "--compressor H264").status, 0);
+  run = Burn(sdr, plain, dir / "again.mkv", "--compressor H264");
   ASSERT_EQ(run.status, 0) << run.err;
-  EXPECT_EQ(Probe("-select_streams v -show_entries stream=pix_fmt", dir / "h264.mkv"), "yuv420p\n");
   EXPECT_EQ(run.out.find("HDR"), std::string::npos) << run.out;
+}
+
+// A PQ chart of black, reference white (203 cd/m2), 400 and 1000 cd/m2, in
+// 10-bit codes 64, 573, 636 and 723, written losslessly.
+TEST_F(DeepColourCommandTest, AnHdrSourceWrittenAsSdrIsToneMapped) {
+  std::string raw;
+  const uint16_t codes[4] = {64, 573, 636, 723};
+  for (int y = 0; y < kHeight; ++y)
+    for (int x = 0; x < kWidth; ++x) raw.append(reinterpret_cast<const char*>(&codes[x / 80]), 2);
+  const uint16_t neutral = 512;
+  for (int i = 0; i < kWidth * kHeight / 2; ++i)
+    raw.append(reinterpret_cast<const char*>(&neutral), 2);
+  WriteFile(dir / "chart.yuv", raw);
+  const fs::path chart = dir / "chart.mkv";
+  Ffmpeg("-f rawvideo -pix_fmt yuv420p10le -s 320x180 -r 25 -i " + (dir / "chart.yuv").string() +
+         " -vf loop=24:1:0 -c:v libx265 -x265-params 'log-level=error:lossless=1:colorprim=bt2020:"
+         "transfer=smpte2084:colormatrix=bt2020nc:" +
+         kHdr10Params + "' " + chart.string());
+  const fs::path late = dir / "late.srt";
+  WriteFile(late, "1\r\n00:00:05,000 --> 00:00:06,000\r\nlater\r\n");
+
+  const auto patches = [&](const fs::path& file) {
+    Ffmpeg("-i " + file.string() +
+           " -vf 'select=eq(n\\,5)' -vsync 0 -frames:v 1 -f rawvideo -pix_fmt yuv420p " +
+           scratch.string());
+    const std::string bytes = ReadFile(scratch);
+    std::array<int, 4> values{};
+    if (bytes.size() < size_t(kWidth * kHeight)) return values;
+    for (int k = 0; k < 4; ++k) values[k] = uint8_t(bytes[90 * kWidth + 40 + 80 * k]);
+    return values;
+  };
+  const struct {
+    const char* Code;
+    const char* Extension;
+    const char* More;
+  } cases[] = {{"H264", "mkv", ""}, {"XVID", "avi", ""}, {"HEVC", "mp4", "--sdr"}};
+  for (const auto& c : cases) {
+    const fs::path out = dir / (std::string("mapped-") + c.Code + "." + c.Extension);
+    const ProgramRun run =
+        Burn(chart, late, out, std::string("--compressor ") + c.Code + " " + c.More);
+    ASSERT_EQ(run.status, 0) << c.Code << run.err;
+    EXPECT_NE(run.out.find("The source is HDR (PQ); it is tone-mapped to SDR (BT.709)"),
+              std::string::npos)
+        << c.Code << run.out;
+    const std::array<int, 4> values = patches(out);
+    EXPECT_LE(values[0], 17) << c.Code;   // black stays black
+    EXPECT_GE(values[1], 228) << c.Code;  // reference white is white
+    EXPECT_LE(values[1], 236) << c.Code;
+    // Highlights are compressed above it, not clipped together.
+    EXPECT_GT(values[2], values[1] + 8) << c.Code;
+    EXPECT_GT(values[3], values[2] + 2) << c.Code;
+    if (std::string(c.Extension) != "avi")
+      EXPECT_EQ(Probe("-select_streams v -show_entries "
+                      "stream=pix_fmt,color_space,color_transfer,color_primaries",
+                      out),
+                "yuv420p,bt709,bt709,bt709\n")
+          << c.Code;
+  }
+
+  // A still shows what the output shows.
+  const fs::path still = dir / "still.png";
+  ASSERT_EQ(RunProgram("--defaults --snapshot 0.2 --source " + chart.string() + " --subtitles " +
+                       late.string() + " --output " + still.string())
+                .status,
+            0);
+  Ffmpeg("-i " + still.string() + " -f rawvideo -pix_fmt rgb24 " + scratch.string());
+  const std::string rgb = ReadFile(scratch);
+  ASSERT_EQ(rgb.size(), size_t(kWidth * kHeight * 3));
+  EXPECT_LE(uint8_t(rgb[3 * (90 * kWidth + 40)]), 2);
+  EXPECT_GE(uint8_t(rgb[3 * (90 * kWidth + 120)]), 245);
 }

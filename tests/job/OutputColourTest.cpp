@@ -68,19 +68,36 @@ TEST(OutputColourTest, HdrIsKeptInTenBitsAndSaidWhenLost) {
   EXPECT_EQ(choice.Colour.Hdr, pq.Hdr);
   EXPECT_NE(OUTPUTCOLOUR::InkColoursFor(kept, pq, 203), nullptr);
 
-  const OUTPUTCOLOUR::Decision flat = Decide(deep, {pq, 64, 36}, 8);
-  EXPECT_FALSE(flat.KeepsHdr);
-  EXPECT_NE(flat.Note.find("not tone-mapped"), std::string::npos);
-  ENCODERCHOICE::EncoderChoice eight;
-  OUTPUTCOLOUR::Apply(flat, pq, eight);
-  EXPECT_EQ(eight, ENCODERCHOICE::EncoderChoice());  // unspecified, as ever
-  EXPECT_EQ(OUTPUTCOLOUR::InkColoursFor(flat, pq, 203), nullptr);
+  // Written in 8 bits (asked for, or by --sdr), it is tone-mapped to BT.709.
+  for (const auto& mapped : {Decide(deep, {pq, 64, 36}, 8), Decide(deep, {pq, 64, 36}, 0, true)}) {
+    EXPECT_FALSE(mapped.KeepsHdr);
+    EXPECT_TRUE(mapped.ToneMaps);
+    EXPECT_EQ(mapped.BitDepth, 8);
+    EXPECT_NE(mapped.Note.find("tone-mapped to SDR (BT.709)"), std::string::npos);
+    ENCODERCHOICE::EncoderChoice eight;
+    OUTPUTCOLOUR::Apply(mapped, pq, eight);
+    EXPECT_EQ(eight.Colour, (ENCODERCHOICE::ColourDescription{1, 1, 1, false, {}}));
+    EXPECT_EQ(OUTPUTCOLOUR::InkColoursFor(mapped, pq, 203), nullptr);
+  }
+  EXPECT_FALSE(Decide(deep, {pq, 64, 36}, 10, true).Error.empty());
+  // Only 10-bit 4:2:0 is tone-mapped; anything else says it is not.
+  PictureForm wide = pq;
+  wide.Subsampled420 = false;
+  const OUTPUTCOLOUR::Decision kept8 = Decide(deep, {wide, 64, 36}, 8);
+  EXPECT_FALSE(kept8.ToneMaps);
+  EXPECT_NE(kept8.Note.find("not tone-mapped"), std::string::npos);
+  ENCODERCHOICE::EncoderChoice untouched;
+  OUTPUTCOLOUR::Apply(kept8, wide, untouched);
+  EXPECT_EQ(untouched, ENCODERCHOICE::EncoderChoice());
 
   // A deep SDR output states the source's colour, with no HDR ink.
   const OUTPUTCOLOUR::Decision sdr = Decide(deep, {Form(10, 1), 64, 36}, 0);
   EXPECT_FALSE(sdr.KeepsHdr);
   EXPECT_EQ(OUTPUTCOLOUR::InkColoursFor(sdr, Form(10, 1), 203), nullptr);
 
-  // The older compressors' logs stay as they were.
-  EXPECT_TRUE(Decide(Compressor(false, true), {pq, 64, 36}, 0).Note.empty());
+  // The older compressors tone-map an HDR source too, and say so.
+  const OUTPUTCOLOUR::Decision older = Decide(Compressor(false, true), {pq, 64, 36}, 0);
+  EXPECT_TRUE(older.ToneMaps);
+  EXPECT_FALSE(older.Note.empty());
+  EXPECT_TRUE(Decide(Compressor(false, true), {Form(10, 1), 64, 36}, 0).Note.empty());
 }

@@ -196,6 +196,7 @@ void ExpectSameJob(const JobArguments& got, const JobArguments& want) {
   EXPECT_EQ(g.ForcedOnly, w.ForcedOnly);
   EXPECT_EQ(g.BitDepth, w.BitDepth);
   EXPECT_EQ(g.SubtitleNits, w.SubtitleNits);
+  EXPECT_EQ(g.Sdr, w.Sdr);
   EXPECT_EQ(got.Compressor, want.Compressor);
   EXPECT_EQ(got.Quality, want.Quality);
   EXPECT_EQ(got.KeyFrames, want.KeyFrames);
@@ -214,6 +215,7 @@ SETTINGS::Settings EverythingOn() {
   settings.AlignToSpeech = settings.ForcedOnly = true;
   settings.BitDepth = 10;
   settings.SubtitleNits = 150;
+  settings.Sdr = true;
   return settings;
 }
 
@@ -252,6 +254,7 @@ TEST(JobArgumentsTest, FormattedArgumentsGiveBackTheJobWhateverTheSettingsHold) 
   o.AlignToSpeech = o.Strict = o.ForcedOnly = true;
   o.BitDepth = 8;
   o.SubtitleNits = 300;
+  o.Sdr = true;
   full.Compressor = "DIB";
   full.Quality = 0;
   full.KeyFrames = 12;

@@ -362,13 +362,15 @@ TEST(ColourSettingsTest, ColourSectionKeepsDepthAndLevelAndReachesTheJob) {
 
   settings.BitDepth = 10;
   settings.SubtitleNits = 150;
+  settings.Sdr = true;
   ASSERT_TRUE(SaveSettings(path, settings, error)) << error;
-  EXPECT_NE(ReadFile(path).find("[COLOUR]\r\nBitDepth=10\r\nSubtitleNits=150\r\n"),
+  EXPECT_NE(ReadFile(path).find("[COLOUR]\r\nBitDepth=10\r\nSubtitleNits=150\r\nSdr=1\r\n"),
             std::string::npos)
       << ReadFile(path);
   const JOBOPTIONS::JobOptions options = SETTINGS::JobOptionsFromSettings(LoadSettings(path));
   EXPECT_EQ(options.BitDepth, 10);
   EXPECT_EQ(options.SubtitleNits, 150.0);
+  EXPECT_TRUE(options.Sdr);
 
   WriteFile(path, "[COLOUR]\r\nBitDepth=12\r\nSubtitleNits=99999\r\n");
   EXPECT_EQ(LoadSettings(path).BitDepth, 0);
