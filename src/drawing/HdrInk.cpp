@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "picture/PictureColour.h"
+#include "picture/TransferCurves.h"
 
 namespace HDRINK {
 namespace {
@@ -20,19 +21,6 @@ uint16_t VideoLevel(double value, double offset, double scale) {
 
 }  // namespace
 
-double PqSignalOf(double nits) {
-  constexpr double m1 = 2610.0 / 16384, m2 = 2523.0 / 4096 * 128;
-  constexpr double c1 = 3424.0 / 4096, c2 = 2413.0 / 4096 * 32, c3 = 2392.0 / 4096 * 32;
-  const double y = std::pow(std::clamp(nits / 10000.0, 0.0, 1.0), m1);
-  return std::pow((c1 + c2 * y) / (1 + c3 * y), m2);
-}
-
-double HlgSignalOf(double sceneLight) {
-  constexpr double a = 0.17883277, b = 1 - 4 * a, c = 0.55991073;
-  const double e = std::clamp(sceneLight, 0.0, 1.0);
-  return e <= 1.0 / 12 ? std::sqrt(3 * e) : a * std::log(12 * e - b) + c;
-}
-
 HdrInkColours::HdrInkColours(int transfer, double nits)
     : pq_(transfer != PICTURECOLOUR::kTransferHlg),
       nits_(std::clamp(std::isfinite(nits) ? nits : kReferenceWhiteNits, kLeastNits, kMostNits)) {}
@@ -46,7 +34,7 @@ double HdrInkColours::Linear(double value) const {
 // the inverse OOTF brings the wanted display light back to the scene.
 void HdrInkColours::Encode(const double light[3], double signal[3]) const {
   if (pq_) {
-    for (int i = 0; i < 3; ++i) signal[i] = PqSignalOf(light[i] * nits_);
+    for (int i = 0; i < 3; ++i) signal[i] = TRANSFERCURVES::PqSignalOf(light[i] * nits_);
     return;
   }
   double display[3];
@@ -55,7 +43,7 @@ void HdrInkColours::Encode(const double light[3], double signal[3]) const {
       kKr2020 * display[0] + (1 - kKr2020 - kKb2020) * display[1] + kKb2020 * display[2];
   const double gain =
       luminance > 0 ? std::pow(luminance, (1 - kHlgSystemGamma) / kHlgSystemGamma) : 0.0;
-  for (int i = 0; i < 3; ++i) signal[i] = HlgSignalOf(display[i] * gain);
+  for (int i = 0; i < 3; ++i) signal[i] = TRANSFERCURVES::HlgSignalOf(display[i] * gain);
 }
 
 // The ink comes coded as every drawing here codes it: BT.601 on 8-bit video

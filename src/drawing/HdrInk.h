@@ -19,11 +19,6 @@ constexpr double kReferenceWhiteNits = 203.0;
 constexpr double kLeastNits = 10.0;
 constexpr double kMostNits = 1000.0;
 
-// PQ (SMPTE ST 2084): display light in cd/m2 to the signal, 0..1.
-double PqSignalOf(double nits);
-// HLG (BT.2100): normalised scene light 0..1 to the signal, 0..1.
-double HlgSignalOf(double sceneLight);
-
 class HdrInkColours : public PLANARPICTURE::InkColours {
  public:
   // transfer: the picture's (H.273 code, PQ or HLG); nits: the subtitle's

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "picture/TransferCurves.h"
+
 namespace VELAVCODEC {
 namespace {
 
@@ -18,27 +20,9 @@ constexpr double k2020To709[3][3] = {{1.660491, -0.587641, -0.072850},
                                      {-0.018151, -0.100579, 1.118730}};
 constexpr int kRowAlignment = 64;
 
-double PqOf(double nits) {
-  constexpr double m1 = 2610.0 / 16384, m2 = 2523.0 / 4096 * 128;
-  constexpr double c1 = 3424.0 / 4096, c2 = 2413.0 / 4096 * 32, c3 = 2392.0 / 4096 * 32;
-  const double y = std::pow(std::clamp(nits / 10000.0, 0.0, 1.0), m1);
-  return std::pow((c1 + c2 * y) / (1 + c3 * y), m2);
-}
-
-double NitsOfPq(double signal) {
-  constexpr double m1 = 2610.0 / 16384, m2 = 2523.0 / 4096 * 128;
-  constexpr double c1 = 3424.0 / 4096, c2 = 2413.0 / 4096 * 32, c3 = 2392.0 / 4096 * 32;
-  const double e = std::pow(std::clamp(signal, 0.0, 1.0), 1 / m2);
-  return 10000.0 * std::pow(std::max(e - c1, 0.0) / (c2 - c3 * e), 1 / m1);
-}
-
-double SceneOfHlg(double signal) {
-  constexpr double a = 0.17883277, b = 1 - 4 * a, c = 0.55991073;
-  const double e = std::clamp(signal, 0.0, 1.0);
-  return e <= 0.5 ? e * e / 3 : (std::exp((e - c) / a) + b) / 12;
-}
-
-uint8_t Level(double value) { return uint8_t(std::clamp(std::lround(value), 1L, 254L)); }
+// Rounded into 1 .. 254, the codes video levels allow; inline, as it runs
+// six times a block.
+inline uint8_t Level(float value) { return uint8_t(std::clamp(int(value + 0.5f), 1, 254)); }
 
 }  // namespace
 
@@ -59,23 +43,23 @@ ToneCurve::ToneCurve(int transfer, double sourcePeakNits)
     : pq_(transfer != PICTURECOLOUR::kTransferHlg),
       sourcePeak_(std::clamp(sourcePeakNits, 400.0, 10000.0)) {
   const double share = std::pow(kSuperWhite, kGamma);
-  sourcePq_ = PqOf(sourcePeak_);
+  sourcePq_ = TRANSFERCURVES::PqSignalOf(sourcePeak_);
   double low = kReferenceWhite, high = sourcePeak_;
   for (int step = 0; step < 60; ++step) {
     targetPeak_ = (low + high) / 2;
-    targetPq_ = PqOf(targetPeak_);
+    targetPq_ = TRANSFERCURVES::PqSignalOf(targetPeak_);
     if (Eetf(kReferenceWhite) < targetPeak_ / share)
       high = targetPeak_;
     else
       low = targetPeak_;
   }
-  targetPq_ = PqOf(targetPeak_);
+  targetPq_ = TRANSFERCURVES::PqSignalOf(targetPeak_);
   sdrWhite_ = targetPeak_ / share;
 }
 
 double ToneCurve::Eetf(double nits) const {
   const double sourcePq = sourcePq_;
-  const double e1 = std::clamp(PqOf(nits) / sourcePq, 0.0, 1.0);
+  const double e1 = std::clamp(TRANSFERCURVES::PqSignalOf(nits) / sourcePq, 0.0, 1.0);
   const double maxLum = targetPq_ / sourcePq;
   const double ks = 1.5 * maxLum - 0.5;
   double e2 = e1;
@@ -83,14 +67,15 @@ double ToneCurve::Eetf(double nits) const {
     const double t = (e1 - ks) / (1 - ks), t2 = t * t, t3 = t2 * t;
     e2 = (2 * t3 - 3 * t2 + 1) * ks + (t3 - 2 * t2 + t) * (1 - ks) + (-2 * t3 + 3 * t2) * maxLum;
   }
-  return NitsOfPq(e2 * sourcePq);
+  return TRANSFERCURVES::NitsOfPq(e2 * sourcePq);
 }
 
 void ToneCurve::Map(double y, double cb, double cr, double out[3]) const {
   const double red = y + 2 * (1 - kKr2020) * cr, blue = y + 2 * (1 - kKb2020) * cb;
   const double signal[3] = {red, (y - kKr2020 * red - kKb2020 * blue) / kKg2020, blue};
   double light[3];
-  for (int i = 0; i < 3; ++i) light[i] = pq_ ? NitsOfPq(signal[i]) : SceneOfHlg(signal[i]);
+  for (int i = 0; i < 3; ++i)
+    light[i] = pq_ ? TRANSFERCURVES::NitsOfPq(signal[i]) : TRANSFERCURVES::SceneOfHlg(signal[i]);
   double luminance = kKr2020 * light[0] + kKg2020 * light[1] + kKb2020 * light[2];
   if (!pq_) {
     // HLG's reference display: 1000 cd/m2 through the OOTF.
@@ -118,6 +103,7 @@ ToneMapper::~ToneMapper() { Release(); }
 void ToneMapper::Release() {
   if (pool_ != nullptr) api_.av_buffer_pool_uninit(&pool_);
   std::vector<Node>().swap(table_);
+  neutral_ = nullptr;
 }
 
 bool ToneMapper::Prepare(int width, int height, const PICTURECOLOUR::PictureForm& form) {
@@ -125,15 +111,15 @@ bool ToneMapper::Prepare(int width, int height, const PICTURECOLOUR::PictureForm
   if (!form.IsHdr() || width <= 0 || height <= 0 || width % 2 != 0 || height % 2 != 0) return false;
   const ToneCurve curve(form.Transfer, SourcePeakNits(form));
   table_.resize(size_t(kLumaSteps) * kChromaSteps * kChromaSteps);
-  for (int y = 0; y < kLumaSteps; ++y)
-    for (int u = 0; u < kChromaSteps; ++u)
-      for (int v = 0; v < kChromaSteps; ++v) {
-        // Nodes at every luma code, and at chroma codes 0, 32, ... 1024.
+  // Nodes at every luma code, and at chroma codes 0, 32, ... 1024.
+  for (int u = 0; u < kChromaSteps; ++u)
+    for (int v = 0; v < kChromaSteps; ++v)
+      for (int y = 0; y < kLumaSteps; ++y) {
         double out[3];
         curve.Map((y - 64) / 876.0, (u * 32 - 512) / 896.0, (v * 32 - 512) / 896.0, out);
-        table_[(size_t(y) * kChromaSteps + size_t(u)) * kChromaSteps + size_t(v)] = {
-            float(out[0]), float(out[1]), float(out[2])};
+        table_[RunOf(u, v) + size_t(y)] = {float(out[0]), float(out[1]), float(out[2])};
       }
+  neutral_ = &table_[RunOf(512 / 32, 512 / 32)];
   const int bytes = api_.av_image_get_buffer_size(AV_PIX_FMT_YUV420P, width, height, kRowAlignment);
   if (bytes <= 0) return false;
   pool_ = api_.av_buffer_pool_init(size_t(bytes), nullptr);
@@ -146,21 +132,6 @@ bool ToneMapper::Takes(const AVFrame* picture) const {
   return pool_ != nullptr && picture->format == AV_PIX_FMT_YUV420P10LE &&
          picture->width == width_ && picture->height == height_ &&
          picture->color_range != AVCOL_RANGE_JPEG;
-}
-
-void ToneMapper::Lookup(int y, int u, int v, float out[3]) const {
-  const int u0 = std::min(u >> 5, kChromaSteps - 2), v0 = std::min(v >> 5, kChromaSteps - 2);
-  const float fu = float(u - u0 * 32) / 32, fv = float(v - v0 * 32) / 32;
-  const float weights[4] = {(1 - fu) * (1 - fv), (1 - fu) * fv, fu * (1 - fv), fu * fv};
-  const Node* nodes[4] = {&At(y, u0, v0), &At(y, u0, v0 + 1), &At(y, u0 + 1, v0),
-                          &At(y, u0 + 1, v0 + 1)};
-  float sum[3] = {0, 0, 0};
-  for (int k = 0; k < 4; ++k) {
-    sum[0] += weights[k] * nodes[k]->Y;
-    sum[1] += weights[k] * nodes[k]->U;
-    sum[2] += weights[k] * nodes[k]->V;
-  }
-  for (int i = 0; i < 3; ++i) out[i] = sum[i];
 }
 
 // Two luma rows and their chroma row: each luma sample with its block's
@@ -178,17 +149,29 @@ void ToneMapper::MapRows(const AVFrame* picture, AVFrame* target, int pair) cons
   uint8_t* outBlue = row(target, 1, pair);
   uint8_t* outRed = row(target, 2, pair);
   for (int x = 0; x < width_ / 2; ++x) {
+    // The block's chroma, bilinear between its four nodes.
     const int u = std::min<int>(blue[x], 1023), v = std::min<int>(red[x], 1023);
-    const int lumas[4] = {upper[2 * x], upper[2 * x + 1], lower[2 * x], lower[2 * x + 1]};
-    float out[3];
-    for (int k = 0; k < 4; ++k) {
-      Lookup(std::min(lumas[k], 1023), u, v, out);
-      (k < 2 ? outUpper : outLower)[2 * x + (k & 1)] = Level(out[0]);
+    const int u0 = std::min(u >> 5, kChromaSteps - 2), v0 = std::min(v >> 5, kChromaSteps - 2);
+    const float fu = float(u - u0 * 32) / 32, fv = float(v - v0 * 32) / 32;
+    const float weights[4] = {(1 - fu) * (1 - fv), (1 - fu) * fv, fu * (1 - fv), fu * fv};
+    const size_t runs[4] = {RunOf(u0, v0), RunOf(u0, v0 + 1), RunOf(u0 + 1, v0),
+                            RunOf(u0 + 1, v0 + 1)};
+    const int lumas[4] = {std::min<int>(upper[2 * x], 1023), std::min<int>(upper[2 * x + 1], 1023),
+                          std::min<int>(lower[2 * x], 1023), std::min<int>(lower[2 * x + 1], 1023)};
+    const size_t mean = size_t((lumas[0] + lumas[1] + lumas[2] + lumas[3] + 2) >> 2);
+    float at[3] = {0, 0, 0};
+    for (int n = 0; n < 4; ++n) {
+      const Node& node = table_[runs[n] + mean];
+      at[0] += weights[n] * node.Y;
+      at[1] += weights[n] * node.U;
+      at[2] += weights[n] * node.V;
     }
-    const int mean = std::min((lumas[0] + lumas[1] + lumas[2] + lumas[3] + 2) >> 2, 1023);
-    Lookup(mean, u, v, out);
-    outBlue[x] = Level(out[1]);
-    outRed[x] = Level(out[2]);
+    // The block's colour moves its luma off the neutral curve by as much.
+    const float shift = at[0] - neutral_[mean].Y;
+    for (int k = 0; k < 4; ++k)
+      (k < 2 ? outUpper : outLower)[2 * x + (k & 1)] = Level(neutral_[lumas[k]].Y + shift);
+    outBlue[x] = Level(at[1]);
+    outRed[x] = Level(at[2]);
   }
 }
 

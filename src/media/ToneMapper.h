@@ -9,8 +9,11 @@
 // rather than clipped. Black stays black, hue is kept (the three channels
 // are scaled together), and colours outside BT.709 are clipped.
 //
-// The mapping of a 10-bit sample is looked up in a table made once per job:
-// every luma code, and the two chroma values on a grid, interpolated.
+// The mapping is looked up in a table made once per job: every luma code by
+// the two chroma values on a grid. A block of four luma samples takes the
+// table's answer at its mean luma and chroma (bilinear between chroma
+// nodes); each sample then follows the neutral curve from there.
+#include <array>
 #include <cstdint>
 #include <vector>
 
@@ -60,19 +63,21 @@ class ToneMapper {
   bool Map(const AVFrame* picture, AVFrame* target) const;
 
  private:
-  struct Node {
-    float Y, U, V;
-  };
-  const Node& At(int y, int u, int v) const {
-    return table_[(size_t(y) * kChromaSteps + size_t(u)) * kChromaSteps + size_t(v)];
+  // Where a chroma node's run of luma codes starts in the tables.
+  static size_t RunOf(int u, int v) {
+    return (size_t(u) * kChromaSteps + size_t(v)) * size_t(kLumaSteps);
   }
-  // Interpolated over the table; y, u, v are 10-bit codes.
-  void Lookup(int y, int u, int v, float out[3]) const;
   void MapRows(const AVFrame* picture, AVFrame* target, int pair) const;
 
   static constexpr int kLumaSteps = 1024, kChromaSteps = 33;
   const EntryPoints& api_;
+  // For each chroma node, every luma code's output; and the neutral
+  // node's luma alone, which the samples of a block follow.
+  struct Node {
+    float Y, U, V;
+  };
   std::vector<Node> table_;
+  const Node* neutral_ = nullptr;
   AVBufferPool* pool_ = nullptr;
   int width_ = 0, height_ = 0;
 };

@@ -11,6 +11,7 @@
 #include "drawing/InkCapture.h"
 #include "drawing/PlanarBlend.h"
 #include "picture/PictureColour.h"
+#include "picture/TransferCurves.h"
 
 namespace {
 
@@ -60,14 +61,14 @@ std::vector<uint8_t> TwoSquares() {
 }  // namespace
 
 TEST(HdrCurvesTest, PqAndHlgMeetTheStandardsPoints) {
-  EXPECT_NEAR(HDRINK::PqSignalOf(10000), 1.0, 1e-9);
-  EXPECT_NEAR(HDRINK::PqSignalOf(0), 0.0, 1e-5);
-  EXPECT_NEAR(HDRINK::PqSignalOf(100), 0.5081, 5e-4);
-  EXPECT_NEAR(HDRINK::PqSignalOf(203), 0.5806, 5e-4);  // BT.2408's 58%
-  EXPECT_NEAR(HDRINK::PqSignalOf(1000), 0.7518, 5e-4);
-  EXPECT_NEAR(HDRINK::HlgSignalOf(1.0 / 12), 0.5, 1e-9);
-  EXPECT_NEAR(HDRINK::HlgSignalOf(1.0), 1.0, 1e-6);
-  EXPECT_NEAR(HDRINK::HlgSignalOf(0.0), 0.0, 1e-9);
+  EXPECT_NEAR(TRANSFERCURVES::PqSignalOf(10000), 1.0, 1e-9);
+  EXPECT_NEAR(TRANSFERCURVES::PqSignalOf(0), 0.0, 1e-5);
+  EXPECT_NEAR(TRANSFERCURVES::PqSignalOf(100), 0.5081, 5e-4);
+  EXPECT_NEAR(TRANSFERCURVES::PqSignalOf(203), 0.5806, 5e-4);  // BT.2408's 58%
+  EXPECT_NEAR(TRANSFERCURVES::PqSignalOf(1000), 0.7518, 5e-4);
+  EXPECT_NEAR(TRANSFERCURVES::HlgSignalOf(1.0 / 12), 0.5, 1e-9);
+  EXPECT_NEAR(TRANSFERCURVES::HlgSignalOf(1.0), 1.0, 1e-6);
+  EXPECT_NEAR(TRANSFERCURVES::HlgSignalOf(0.0), 0.0, 1e-9);
 }
 
 TEST(HdrInkColoursTest, WhiteLandsAtReferenceWhiteAndColoursKeepTheirHue) {
