@@ -346,3 +346,19 @@ TEST_F(DeepColourCommandTest, AnHdrSourceWrittenAsSdrIsToneMapped) {
   EXPECT_LE(uint8_t(rgb[3 * (90 * kWidth + 40)]), 2);
   EXPECT_GE(uint8_t(rgb[3 * (90 * kWidth + 120)]), 245);
 }
+
+// A damaged HDR file: the metadata read, the deep path and the tone mapping
+// meet cut and garbled pictures; the job ends with a file, not a crash.
+TEST_F(DeepColourCommandTest, ADamagedHdrSourceStillGivesAFile) {
+  std::string bytes = ReadFile(pq);
+  ASSERT_GT(bytes.size(), 4000u);
+  for (size_t i = 3000; i < bytes.size(); i += 997) bytes[i] = char(bytes[i] ^ 0x5A);
+  const fs::path damaged = dir / "damaged.mkv";
+  WriteFile(damaged, bytes.substr(0, bytes.size() * 2 / 3));
+  for (const char* more : {"--compressor HEVC", "--compressor H264"}) {
+    const fs::path out = dir / (std::string(more).back() == 'C' ? "d.mkv" : "d.mp4");
+    const ProgramRun run = Burn(damaged, plain, out, more);
+    EXPECT_TRUE(run.status == 0 || run.status == 1) << more << run.err;
+    EXPECT_TRUE(fs::exists(out)) << more;
+  }
+}
