@@ -58,8 +58,19 @@ void LoadFont(const IniFile& file, SUBTITLEFONT::SubtitleFont& font) {
   font.StrikeOut = file.ReadBool("FONT", "StrikeOut", font.StrikeOut);
 }
 
+// A read trims the blanks round a value and takes one pair of quotes off it:
+// a name that would lose something so is saved in quotes, and reads back as
+// it was.
+std::string NameAsSaved(const std::string& name) {
+  if (name.empty()) return name;
+  const auto blank = [](char c) { return c == ' ' || c == '\t'; };
+  const bool quoted = name.size() >= 2 && (name.front() == '"' || name.front() == '\'') &&
+                      name.back() == name.front();
+  return blank(name.front()) || blank(name.back()) || quoted ? '"' + name + '"' : name;
+}
+
 void SaveFont(IniFile& file, const SUBTITLEFONT::SubtitleFont& font) {
-  file.WriteString("FONT", "Name", font.Name);
+  file.WriteString("FONT", "Name", NameAsSaved(font.Name));
   file.WriteInteger("FONT", "Size", font.Size);
   file.WriteString("FONT", "Color", FormatColor(font.Color));
   file.WriteInteger("FONT", "Charset", font.Charset);
