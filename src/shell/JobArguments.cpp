@@ -106,7 +106,7 @@ const std::map<std::string, Setter>& ValueOptions() {
       {"--bit-depth",
        [](const std::string& value, JobArguments& result) {
          if (value != "8" && value != "10") return "bad bit depth '" + value + "' (8 or 10)";
-         result.Options.BitDepth = std::stoi(value);
+         result.Options.BitDepth = value == "8" ? 8 : 10;  // the only two taken
          return std::string();
        }},
       {"--subtitle-nits",
