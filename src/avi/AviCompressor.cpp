@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string>
 
 #include "avi/Vfw.h"
 
@@ -52,10 +53,13 @@ void FillOptions(const ENCODERCHOICE::EncoderChoice& choice, AVICOMPRESSOPTIONS&
   options.dwFlags = AVICOMPRESSF_VALID;
   if (choice.KeyFramesOn) options.dwFlags |= AVICOMPRESSF_KEYFRAMES;
   if (choice.DataRateOn) options.dwFlags |= AVICOMPRESSF_DATARATE;
-  if (!choice.EncoderOptions.empty()) {
-    // With its terminating zero, as the encoder reads it.
-    options.cbParms = DWORD(choice.EncoderOptions.size() + 1);
-    options.lpParms = AVIAllocBlock(choice.EncoderOptions.c_str(), options.cbParms);
+  if (!choice.EncoderOptions.empty() || !choice.Preset.empty()) {
+    // The encoder's options with their terminating zero, as the encoder
+    // reads them; the preset, when there is one, after them.
+    std::string parms = choice.EncoderOptions + '\0';
+    if (!choice.Preset.empty()) parms += choice.Preset + '\0';
+    options.cbParms = DWORD(parms.size());
+    options.lpParms = AVIAllocBlock(parms.data(), options.cbParms);
   }
 }
 
@@ -68,8 +72,12 @@ ENCODERCHOICE::EncoderChoice ChoiceOf(const AVICOMPRESSOPTIONS& options) {
   choice.BytesPerSecond = options.dwBytesPerSecond;
   choice.DataRateOn = (options.dwFlags & AVICOMPRESSF_DATARATE) != 0;
   std::vector<BYTE> parms;
-  if (options.lpParms && AVIReadBlock(options.lpParms, &parms))
-    choice.EncoderOptions.assign(parms.begin(), std::find(parms.begin(), parms.end(), 0));
+  if (options.lpParms && AVIReadBlock(options.lpParms, &parms)) {
+    const auto optionsEnd = std::find(parms.begin(), parms.end(), 0);
+    choice.EncoderOptions.assign(parms.begin(), optionsEnd);
+    if (optionsEnd != parms.end())
+      choice.Preset.assign(optionsEnd + 1, std::find(optionsEnd + 1, parms.end(), 0));
+  }
   return choice;
 }
 

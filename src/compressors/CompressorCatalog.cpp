@@ -74,6 +74,32 @@ const CompressorInfo* FindCompressorByCode(std::string_view code) {
   return nullptr;
 }
 
+// x264 and x265 share their names; SVT-AV1 counts down from 13, the fastest;
+// libaom and libvpx take a speed of 0 (slowest) to 8 as cpu-used.
+PresetList PresetsOf(const CompressorInfo& info) {
+  const std::string encoder = info.encoder != nullptr ? info.encoder : "";
+  if (encoder == "libx264" || encoder == "libx265")
+    return {"preset",
+            {"ultrafast", "superfast", "veryfast", "faster", "fast", "medium", "slow", "slower",
+             "veryslow", "placebo"}};
+  PresetList numbers;
+  const int fastest = encoder == "libsvtav1" ? 13 : 8;
+  if (encoder == "libsvtav1")
+    numbers.option = "preset";
+  else if (encoder == "libaom-av1" || encoder == "libvpx-vp9")
+    numbers.option = "cpu-used";
+  else
+    return {};
+  for (int speed = fastest; speed >= 0; --speed) numbers.names.push_back(std::to_string(speed));
+  return numbers;
+}
+
+bool TakesPreset(const CompressorInfo& info, const std::string& preset) {
+  if (preset.empty()) return true;
+  const PresetList list = PresetsOf(info);
+  return std::find(list.names.begin(), list.names.end(), preset) != list.names.end();
+}
+
 std::string CodeText(uint32_t code) {
   std::string text(4, ' ');
   for (int i = 0; i < 4; ++i) text[i] = char((code >> (8 * i)) & 0xFF);

@@ -27,6 +27,17 @@ struct CompressorInfo {
   bool keepsDeepColour = false;
 };
 
+// The encoder's speed presets, fastest first, and the library option that
+// takes them; none for the encoders that have no such trade.
+struct PresetList {
+  const char* option = nullptr;
+  std::vector<std::string> names;
+};
+PresetList PresetsOf(const CompressorInfo& info);
+// Whether the compressor takes this preset; empty is always taken (the
+// encoder's own).
+bool TakesPreset(const CompressorInfo& info, const std::string& preset);
+
 constexpr uint32_t kFullFrames = ENCODERCHOICE::FourCC('D', 'I', 'B', ' ');
 
 // In the order the dialog and --list-compressors show them.

@@ -297,8 +297,10 @@ Status EncoderCompressor::OpenEncoder(int width, int height, uint32_t scale, uin
     av_dict_free(&dictionary);
     return Status::BadParameter;
   }
-  if (!choice_.Preset.empty())
-    av_dict_set(&dictionary, "preset", choice_.Preset.c_str(), AV_DICT_DONT_OVERWRITE);
+  // The user's own options win over the preset chosen beside them.
+  const COMPRESSORCATALOG::PresetList presets = COMPRESSORCATALOG::PresetsOf(info_);
+  if (!choice_.Preset.empty() && presets.option != nullptr)
+    av_dict_set(&dictionary, presets.option, choice_.Preset.c_str(), AV_DICT_DONT_OVERWRITE);
   for (const auto& [key, value] : traits.defaults)
     av_dict_set(&dictionary, key, value, AV_DICT_DONT_OVERWRITE);
   if (!gChatterShown) {

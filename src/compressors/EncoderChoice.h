@@ -6,6 +6,7 @@
 // choice is made from it at the AVI edge only.
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "picture/PictureColour.h"
@@ -36,6 +37,17 @@ struct ColourDescription {
   friend bool operator==(const ColourDescription&, const ColourDescription&) = default;
 };
 
+// What the user asks of the output's colour beside the compressor (the
+// dialog's colour fields); a field left unset leaves it to the job's
+// options.
+struct ColourAsked {
+  std::optional<int> BitDepth;  // 0 (as the source), 8 or 10
+  std::optional<bool> Sdr;      // tone-map an HDR source even where it could stay HDR
+  std::optional<int> SubtitleNits;
+
+  friend bool operator==(const ColourAsked&, const ColourAsked&) = default;
+};
+
 struct EncoderChoice {
   uint32_t Codec = FourCC('X', 'V', 'I', 'D');  // the catalogue's code
   uint32_t Quality = kDefaultQuality;           // 0 to 10000
@@ -53,6 +65,7 @@ struct EncoderChoice {
   // The encoder's speed preset ("medium", "8"); empty: the encoder's own,
   // or what the encoder options say.
   std::string Preset;
+  ColourAsked Asked;
   ColourDescription Colour;
 
   friend bool operator==(const EncoderChoice&, const EncoderChoice&) = default;

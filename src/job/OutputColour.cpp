@@ -84,4 +84,10 @@ std::unique_ptr<PLANARPICTURE::InkColours> InkColoursFor(const Decision& decisio
   return std::make_unique<HDRINK::HdrInkColours>(source.Transfer, subtitleNits);
 }
 
+Asked AskedOf(const ENCODERCHOICE::ColourAsked& chosen, int optionsDepth, bool optionsSdr,
+              double optionsNits) {
+  return {chosen.BitDepth.value_or(optionsDepth), chosen.Sdr.value_or(optionsSdr),
+          chosen.SubtitleNits ? double(*chosen.SubtitleNits) : optionsNits};
+}
+
 }  // namespace OUTPUTCOLOUR

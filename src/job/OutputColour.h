@@ -31,6 +31,17 @@ struct Decision {
   std::string Note;
 };
 
+// What the user asked of the output's colour: the dialog's fields where
+// they ask something, else the job's options (the command line, the
+// settings file, the queue).
+struct Asked {
+  int BitDepth = 0;
+  bool Sdr = false;
+  double SubtitleNits = 203;
+};
+Asked AskedOf(const ENCODERCHOICE::ColourAsked& chosen, int optionsDepth, bool optionsSdr,
+              double optionsNits);
+
 // askedDepth: 0 (as the source), 8 or 10; sdr: an HDR source is made SDR.
 Decision Decide(const COMPRESSORCATALOG::CompressorInfo& compressor, const SourcePictures& source,
                 int askedDepth, bool sdr = false);

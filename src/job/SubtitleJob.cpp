@@ -132,14 +132,16 @@ bool SubtitleJob::ChooseCompressor(const ENCODERCHOICE::ChoiceRequest& asked,
   const COMPRESSORCATALOG::CompressorInfo* info = COMPRESSORCATALOG::FindCompressor(choice.Codec);
   if (info == nullptr) return true;  // the output says so
   const VELAVCODEC::VelAvCodec& source = *decoder_;
-  colour_ = OUTPUTCOLOUR::Decide(*info, {source.Form, source.Width, source.Height},
-                                 options.BitDepth, options.Sdr);
+  const OUTPUTCOLOUR::Asked wanted =
+      OUTPUTCOLOUR::AskedOf(choice.Asked, options.BitDepth, options.Sdr, options.SubtitleNits);
+  colour_ = OUTPUTCOLOUR::Decide(*info, {source.Form, source.Width, source.Height}, wanted.BitDepth,
+                                 wanted.Sdr);
   if (!colour_.Error.empty()) {
     choiceError_ = colour_.Error;
     return false;
   }
   OUTPUTCOLOUR::Apply(colour_, source.Form, choice);
-  inkColours_ = OUTPUTCOLOUR::InkColoursFor(colour_, source.Form, options.SubtitleNits);
+  inkColours_ = OUTPUTCOLOUR::InkColoursFor(colour_, source.Form, wanted.SubtitleNits);
   if (!colour_.Note.empty()) host_.AppendLog(colour_.Note);
   return true;
 }

@@ -71,6 +71,11 @@ const std::map<std::string, Setter>& ValueOptions() {
          result.EncoderOptions = value;
          return std::string();
        }},
+      {"--preset",
+       [](const std::string& value, JobArguments& result) {
+         result.Preset = value;
+         return value.empty() ? std::string("bad preset ''") : std::string();
+       }},
       {"--video-stream", Integer("video stream", 1, 32,
                                  [](auto& r, long long v) { r.Options.VideoStream = int(v - 1); })},
       {"--audio-stream", Integer("audio stream", 1, 32,
@@ -161,8 +166,20 @@ std::string ApplyFlag(const std::string& option, JobArguments& result) {
   return ApplyFontFlag(option, result.Options.Font);
 }
 
+// The compressor may be named after its preset.
+std::string CheckPreset(const JobArguments& result) {
+  const auto* compressor = COMPRESSORCATALOG::FindCompressorByCode(result.Compressor);
+  if (compressor == nullptr || COMPRESSORCATALOG::TakesPreset(*compressor, result.Preset))
+    return {};
+  const COMPRESSORCATALOG::PresetList presets = COMPRESSORCATALOG::PresetsOf(*compressor);
+  if (presets.names.empty()) return "compressor " + result.Compressor + " has no presets";
+  return "bad preset '" + result.Preset + "' for " + result.Compressor + " (" +
+         presets.names.front() + " to " + presets.names.back() + ")";
+}
+
 std::string CheckComplete(const JobArguments& result, bool bothDelays) {
   if (bothDelays) return "give either --delay-frames or --delay-ms, not both";
+  if (std::string error = CheckPreset(result); !error.empty()) return error;
   switch (JOBOPTIONS::FirstMissingFile(result.Options)) {
     case JOBOPTIONS::MissingFile::Source:
       return "no source video given (--source)";
@@ -200,6 +217,7 @@ void AddCompressorArguments(Arguments& args, const JobArguments& job) {
     if (value->has_value()) args.insert(args.end(), {option, std::to_string(**value)});
   if (!job.EncoderOptions.empty())
     args.insert(args.end(), {"--encoder-options", job.EncoderOptions});
+  if (!job.Preset.empty()) args.insert(args.end(), {"--preset", job.Preset});
 }
 
 void AddSubtitleArguments(Arguments& args, const JOBOPTIONS::JobOptions& options) {
@@ -299,6 +317,7 @@ bool ChoiceOf(const JobArguments& arguments, ENCODERCHOICE::EncoderChoice& choic
     choice.DataRateOn = true;
   }
   choice.EncoderOptions = arguments.EncoderOptions;
+  choice.Preset = arguments.Preset;
   return true;
 }
 
@@ -314,6 +333,12 @@ void TakeChoice(const ENCODERCHOICE::EncoderChoice& choice, JobArguments& argume
   arguments.DataRate.reset();
   if (choice.DataRateOn) arguments.DataRate = int(choice.BytesPerSecond / 1024);
   arguments.EncoderOptions = choice.EncoderOptions;
+  arguments.Preset = choice.Preset;
+  // The dialog's colour fields become the job's own options.
+  JOBOPTIONS::JobOptions& options = arguments.Options;
+  options.BitDepth = choice.Asked.BitDepth.value_or(options.BitDepth);
+  options.Sdr = choice.Asked.Sdr.value_or(options.Sdr);
+  if (choice.Asked.SubtitleNits) options.SubtitleNits = *choice.Asked.SubtitleNits;
 }
 
 Arguments FormatJobArguments(const JobArguments& job) {

@@ -24,6 +24,8 @@ struct JobArguments {
   // The encoder's own options, "key=value:key=value", as libavcodec names
   // them; empty for none.
   std::string EncoderOptions;
+  // The encoder's speed preset ("slow", "8"); empty for its own.
+  std::string Preset;
 };
 
 // Whether the job's option takes a value.
@@ -45,7 +47,7 @@ std::string ParseJobArguments(const Arguments& args, const SETTINGS::Settings& s
 // unknown.
 bool ChoiceOf(const JobArguments& arguments, ENCODERCHOICE::EncoderChoice& choice);
 // The reverse: the arguments that make this compressor choice, its encoder
-// options included.
+// options, preset and the colour asked beside it included.
 void TakeChoice(const ENCODERCHOICE::EncoderChoice& choice, JobArguments& arguments);
 
 // Arguments that give back this job when parsed over any settings file:

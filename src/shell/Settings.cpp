@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "compressors/CompressorCatalog.h"
 #include "platform/IniFile.h"
 #include "shell/LookSettings.h"
 #include "shell/ReadingSettings.h"
@@ -195,6 +196,12 @@ std::optional<ENCODERCHOICE::EncoderChoice> LoadCompressorChoice(const std::stri
       uint32_t(std::clamp(file.ReadInteger(kCompressor, "DataRate", 300), 1, 1000000)) * 1024;
   choice.KeyFramesOn = file.ReadBool(kCompressor, "KeyFramesOn", false);
   choice.DataRateOn = file.ReadBool(kCompressor, "DataRateOn", false);
+  // A preset the compressor does not have is its own.
+  choice.Preset = file.ReadString(kCompressor, "Preset", "");
+  const auto* compressor = COMPRESSORCATALOG::FindCompressor(choice.Codec);
+  if (compressor == nullptr || !COMPRESSORCATALOG::TakesPreset(*compressor, choice.Preset))
+    choice.Preset.clear();
+  choice.EncoderOptions = file.ReadString(kCompressor, "EncoderOptions", "");
   return choice;
 }
 
@@ -208,6 +215,11 @@ bool SaveCompressorChoice(const std::string& path, const ENCODERCHOICE::EncoderC
   file.WriteBool(kCompressor, "KeyFramesOn", choice.KeyFramesOn);
   file.WriteInteger(kCompressor, "DataRate", int32_t(choice.BytesPerSecond / 1024));
   file.WriteBool(kCompressor, "DataRateOn", choice.DataRateOn);
+  // Written only once there is one: a file that never had them stays as it was.
+  if (!choice.Preset.empty() || !file.ReadString(kCompressor, "Preset", "").empty())
+    file.WriteString(kCompressor, "Preset", choice.Preset);
+  if (!choice.EncoderOptions.empty() || !file.ReadString(kCompressor, "EncoderOptions", "").empty())
+    file.WriteString(kCompressor, "EncoderOptions", choice.EncoderOptions);
   if (file.UpdateFile()) return true;
   error = "Unable to write to " + path;
   return false;

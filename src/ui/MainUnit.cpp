@@ -494,8 +494,17 @@ void TMainForm::FillSubtitleTracks() {
 // The dialog is centred on the window.
 ENCODERCHOICE::Chooser TMainForm::CompressorChooser() {
   if (Environment.CompressorChooser) return Environment.CompressorChooser;
+  // The dialog's colour fields are the [COLOUR] values the window keeps.
   return [this](const ENCODERCHOICE::ChoiceRequest& request, ENCODERCHOICE::EncoderChoice& choice) {
-    return TCOMPRESSORDIALOG::ShowCompressorDialogFrom(this, request, choice, CompressorMemory);
+    const ENCODERCHOICE::ColourAsked colour{colour_.BitDepth, colour_.Sdr, colour_.SubtitleNits};
+    if (!TCOMPRESSORDIALOG::ShowCompressorDialogFrom(this, request, choice, CompressorMemory,
+                                                     &colour))
+      return false;
+    const ColourChoice unset;
+    colour_ = {choice.Asked.BitDepth.value_or(unset.BitDepth),
+               choice.Asked.SubtitleNits.value_or(unset.SubtitleNits),
+               choice.Asked.Sdr.value_or(unset.Sdr)};
+    return true;
   };
 }
 

@@ -171,8 +171,8 @@ class TMainForm : public QMainWindow, public WINDOWSIDES::QueueSide, public WIND
   TQueuePanel* queuePanel_ = nullptr;
   TMainFormEnvironment Environment;
   SUBTITLEFONT::SubtitleFont FDFont;
-  // [COLOUR]'s depth and HDR subtitle level: read with the settings, kept
-  // for the jobs and written back as they were read.
+  // [COLOUR]'s depth and HDR subtitle level: read with the settings, set in
+  // the compressor dialog, kept for the jobs and written back.
   struct ColourChoice {
     int BitDepth = 0;
     int SubtitleNits = 203;

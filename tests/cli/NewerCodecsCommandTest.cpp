@@ -117,3 +117,34 @@ TEST_F(NewerCodecsCommandTest, TheSameJobWritesTheSameMatroskaFile) {
     EXPECT_EQ(ReadFile(first), ReadFile(second)) << extension;
   }
 }
+
+// x264 and x265 write their settings into the stream, where the preset shows
+// in how finely they search: subme=0 at ultrafast. The preset crosses the
+// AVI file's compressor record too, and the encoder's own options win.
+TEST_F(NewerCodecsCommandTest, ThePresetReachesTheEncoder) {
+  const struct {
+    const char* Code;
+    const char* Extension;
+    const char* More;
+    const char* Setting;
+  } cases[] = {
+      {"H264", "mkv", "", " subme=7 "},
+      {"H264", "mkv", "--preset ultrafast", " subme=0 "},
+      {"H264", "avi", "--preset ultrafast", " subme=0 "},
+      {"H264", "mkv", "--preset ultrafast --encoder-options preset=veryslow", " subme=10 "},
+      {"HEVC", "mp4", "--preset ultrafast", " subme=0 "},
+      {"HEVC", "mp4", "", " subme=2 "}};
+  int count = 0;
+  for (const auto& c : cases) {
+    const std::string what = std::string(c.Code) + " " + c.More;
+    const fs::path out = dir / ("preset" + std::to_string(++count) + "." + c.Extension);
+    const ProgramRun run = Burn(aac, out, c.Code, c.More);
+    ASSERT_EQ(run.status, 0) << what << run.err;
+    EXPECT_NE(ReadFile(out).find(c.Setting), std::string::npos) << what;
+  }
+  const ProgramRun refused = Burn(aac, dir / "refused.mkv", "VP90", "--preset veryfast");
+  EXPECT_EQ(refused.status, 2);
+  EXPECT_NE(refused.err.find("bad preset 'veryfast' for VP90 (8 to 0)"), std::string::npos)
+      << refused.err;
+  EXPECT_FALSE(fs::exists(dir / "refused.mkv"));
+}

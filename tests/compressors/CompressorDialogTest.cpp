@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTimer>
@@ -158,6 +159,62 @@ TEST(CompressorDialog, StartsFromARememberedChoiceAndKeepsTheConfirmedOne) {
   const uint32_t xvid = ENCODERCHOICE::FourCC('X', 'V', 'I', 'D');
   EXPECT_EQ(Control<QComboBox>(dialog, "CBCompressor")->currentData().toUInt(),
             COMPRESSORCATALOG::FindCompressor(xvid) ? xvid : COMPRESSORCATALOG::kFullFrames);
+}
+
+// The presets follow the compressor, keeping the one chosen where the next
+// compressor has it; the depth is asked only of those that write 10 bits.
+TEST(CompressorDialog, OffersEachCompressorsPresetsAndAsksDepthOnlyWhereItCounts) {
+  const uint32_t h264 = ENCODERCHOICE::FourCC('H', '2', '6', '4');
+  const uint32_t hevc = ENCODERCHOICE::FourCC('H', 'E', 'V', 'C');
+  const uint32_t av1 = ENCODERCHOICE::FourCC('A', 'V', '0', '1');
+  if (!COMPRESSORCATALOG::FindCompressor(h264) || !COMPRESSORCATALOG::FindCompressor(hevc))
+    GTEST_SKIP() << "no x264 or x265";
+  ENCODERCHOICE::EncoderChoice start;
+  start.Codec = h264;
+  start.Preset = "slow";
+  start.EncoderOptions = "tune=film";
+  start.Asked = {10, true, 120};
+  TCompressorDialog dialog(nullptr, kBoth, &start);
+  auto* compressors = Control<QComboBox>(dialog, "CBCompressor");
+  auto* presets = Control<QComboBox>(dialog, "CBPreset");
+  auto* depth = Control<QComboBox>(dialog, "CBBitDepth");
+  EXPECT_EQ(presets->currentText(), "slow");
+  EXPECT_EQ(presets->count(), 11);  // the encoder's own and x264's ten
+  EXPECT_FALSE(depth->isEnabled());
+  EXPECT_EQ(Control<QLineEdit>(dialog, "EEncoderOptions")->text(), "tune=film");
+  EXPECT_TRUE(Control<QCheckBox>(dialog, "CBSdr")->isChecked());
+  EXPECT_EQ(Control<QSpinBox>(dialog, "UDSubtitleNits")->value(), 120);
+
+  compressors->setCurrentIndex(IndexOf(compressors, hevc));
+  EXPECT_EQ(presets->currentText(), "slow");
+  EXPECT_TRUE(depth->isEnabled());
+  EXPECT_EQ(depth->currentData().toInt(), 10);
+  ENCODERCHOICE::EncoderChoice choice;
+  dialog.FillChoice(choice);
+  EXPECT_EQ(choice.Codec, hevc);
+  EXPECT_EQ(choice.Preset, "slow");
+  EXPECT_EQ(choice.EncoderOptions, "tune=film");
+  EXPECT_EQ(choice.Asked, (ENCODERCHOICE::ColourAsked{10, true, 120}));
+
+  // SVT-AV1 counts its presets; "slow" is not among them, and comes back
+  // with the compressor that has it.
+  if (COMPRESSORCATALOG::FindCompressor(av1)) {
+    compressors->setCurrentIndex(IndexOf(compressors, av1));
+    EXPECT_EQ(presets->currentIndex(), 0);
+    EXPECT_GT(presets->findText("8"), 0);
+    compressors->setCurrentIndex(IndexOf(compressors, hevc));
+    EXPECT_EQ(presets->currentText(), "slow");
+  }
+
+  // Full Frames takes neither presets nor options, and writes 8 bits.
+  compressors->setCurrentIndex(IndexOf(compressors, COMPRESSORCATALOG::kFullFrames));
+  EXPECT_FALSE(presets->isEnabled());
+  EXPECT_FALSE(Control<QLineEdit>(dialog, "EEncoderOptions")->isEnabled());
+  dialog.FillChoice(choice);
+  EXPECT_EQ(choice.Preset, "");
+  EXPECT_EQ(choice.EncoderOptions, "");
+  EXPECT_EQ(choice.Asked.BitDepth, 0);
+  EXPECT_EQ(dialog.Remembered().Preset, "");
 }
 
 }  // namespace

@@ -101,3 +101,15 @@ TEST(OutputColourTest, HdrIsKeptInTenBitsAndSaidWhenLost) {
   EXPECT_FALSE(older.Note.empty());
   EXPECT_TRUE(Decide(Compressor(false, true), {Form(10, 1), 64, 36}, 0).Note.empty());
 }
+
+// The dialog's fields, where it set them, win over the job's options.
+TEST(OutputColourTest, TheDialogsColourFieldsWinWhereTheyAreSet) {
+  const OUTPUTCOLOUR::Asked fromOptions = OUTPUTCOLOUR::AskedOf({}, 10, true, 150);
+  EXPECT_EQ(fromOptions.BitDepth, 10);
+  EXPECT_TRUE(fromOptions.Sdr);
+  EXPECT_EQ(fromOptions.SubtitleNits, 150);
+  const OUTPUTCOLOUR::Asked fromDialog = OUTPUTCOLOUR::AskedOf({0, false, 300}, 10, true, 150);
+  EXPECT_EQ(fromDialog.BitDepth, 0);
+  EXPECT_FALSE(fromDialog.Sdr);
+  EXPECT_EQ(fromDialog.SubtitleNits, 300);
+}

@@ -114,17 +114,21 @@ TEST(JobArgumentsTest, DefaultCompressorIsMpeg4AtItsDefaultQuality) {
 
 TEST(JobArgumentsTest, BadArgumentsAreRefusedWithAReason) {
   const JOBARGUMENTS::Arguments files = {"--source", "a", "--subtitles", "b", "--output", "c"};
-  const std::vector<JOBARGUMENTS::Arguments> extras = {{"--quality", "-1"},
-                                                       {"--quality", "10001"},
-                                                       {"--video-stream", "0"},
-                                                       {"--delay-frames", "1x"},
-                                                       {"--delay-frames", "40000"},
-                                                       {"--font-color", "0x1000000"},
-                                                       {"--script", "256"},
-                                                       {"--font-size"},
-                                                       {"--compressor", "NONE"},
-                                                       {"--delay-frames", "1", "--delay-ms", "100"},
-                                                       {"--unknown"}};
+  const std::vector<JOBARGUMENTS::Arguments> extras = {
+      {"--quality", "-1"},
+      {"--quality", "10001"},
+      {"--video-stream", "0"},
+      {"--delay-frames", "1x"},
+      {"--delay-frames", "40000"},
+      {"--font-color", "0x1000000"},
+      {"--script", "256"},
+      {"--font-size"},
+      {"--compressor", "NONE"},
+      {"--preset", "fast"},  // MPEG-4 has none
+      {"--compressor", "H264", "--preset", ""},
+      {"--preset", "medium2", "--compressor", "H264"},
+      {"--delay-frames", "1", "--delay-ms", "100"},
+      {"--unknown"}};
   for (const auto& extra : extras) {
     JOBARGUMENTS::Arguments args = files;
     args.insert(args.end(), extra.begin(), extra.end());
@@ -202,6 +206,7 @@ void ExpectSameJob(const JobArguments& got, const JobArguments& want) {
   EXPECT_EQ(got.KeyFrames, want.KeyFrames);
   EXPECT_EQ(got.DataRate, want.DataRate);
   EXPECT_EQ(got.EncoderOptions, want.EncoderOptions);
+  EXPECT_EQ(got.Preset, want.Preset);
 }
 
 // Everything switched on that a job can switch on.
@@ -315,4 +320,47 @@ TEST(JobArgumentsTest, ACompressorChoiceSurvivesItsArguments) {
   EXPECT_FALSE(back.KeyFramesOn || back.DataRateOn);
   EXPECT_EQ(back.Quality, ENCODERCHOICE::kDefaultQuality);
   EXPECT_EQ(back.EncoderOptions, "");
+}
+
+// The preset is checked against the compressor, whichever comes first, and
+// the dialog's colour fields become the queued job's options.
+TEST(JobArgumentsTest, APresetAndTheColourAskedTravelWithTheChoice) {
+  if (!COMPRESSORCATALOG::FindCompressorByCode("H264")) GTEST_SKIP() << "no x264";
+  JobArguments parsed;
+  ASSERT_EQ(ParseJobArguments({"--preset", "veryslow", "--compressor", "h264", "--source", "a",
+                               "--subtitles", "b", "--output", "c"},
+                              SETTINGS::Settings(), parsed),
+            "");
+  EXPECT_EQ(parsed.Preset, "veryslow");
+  const std::string refused = [] {
+    JobArguments arguments;
+    return ParseJobArguments({"--compressor", "H264", "--preset", "8", "--source", "a",
+                              "--subtitles", "b", "--output", "c"},
+                             SETTINGS::Settings(), arguments);
+  }();
+  EXPECT_NE(refused.find("ultrafast to placebo"), std::string::npos) << refused;
+
+  ENCODERCHOICE::EncoderChoice chosen;
+  chosen.Codec = ENCODERCHOICE::FourCC('H', '2', '6', '4');
+  chosen.Preset = "superfast";
+  chosen.Asked = {10, true, 300};
+  JobArguments job;
+  job.Options.SourceVideo = "a.mkv";
+  job.Options.Subtitle = "a.srt";
+  job.Options.DestinationVideo = "b.mkv";
+  JOBARGUMENTS::TakeChoice(chosen, job);
+  EXPECT_EQ(job.Options.BitDepth, 10);
+  EXPECT_TRUE(job.Options.Sdr);
+  EXPECT_EQ(job.Options.SubtitleNits, 300);
+  const JobArguments back = ParsedBack(job, SETTINGS::Settings());
+  ExpectSameJob(back, job);
+  ENCODERCHOICE::EncoderChoice backChoice;
+  ASSERT_TRUE(JOBARGUMENTS::ChoiceOf(back, backChoice));
+  EXPECT_EQ(backChoice.Preset, "superfast");
+
+  // Fields the chooser left unset leave the job's options as they were.
+  chosen.Asked = {};
+  JOBARGUMENTS::TakeChoice(chosen, job);
+  EXPECT_EQ(job.Options.BitDepth, 10);
+  EXPECT_EQ(job.Options.SubtitleNits, 300);
 }

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include "compressors/CompressorCatalog.h"
 #include "platform/IniFile.h"
 #include "shell/ColorValue.h"
 #include "shell/JobSettings.h"
@@ -229,6 +230,33 @@ TEST_F(SettingsTest, ACompressorChoiceOutOfRangeGetsTheDialogsLimits) {
   EXPECT_EQ(loaded->Codec, ENCODERCHOICE::FourCC('H', '2', '6', '4'));
   EXPECT_EQ(loaded->Quality, 0u);
   EXPECT_FALSE(loaded->KeyFramesOn || loaded->DataRateOn);
+}
+
+// The two keys appear once there is something to keep, and go back to empty
+// rather than keep a value the dialog dropped.
+TEST_F(SettingsTest, ACompressorsPresetAndOptionsAreKeptWithIt) {
+  if (!COMPRESSORCATALOG::FindCompressorByCode("H264")) GTEST_SKIP() << "no x264";
+  ENCODERCHOICE::EncoderChoice choice;
+  choice.Codec = ENCODERCHOICE::FourCC('H', '2', '6', '4');
+  choice.Preset = "slower";
+  choice.EncoderOptions = "tune=film:x264-params=ref=2";
+  std::string error;
+  ASSERT_TRUE(SETTINGS::SaveCompressorChoice(path, choice, error)) << error;
+  auto loaded = SETTINGS::LoadCompressorChoice(path);
+  ASSERT_TRUE(loaded);
+  EXPECT_EQ(loaded->Preset, "slower");
+  EXPECT_EQ(loaded->EncoderOptions, "tune=film:x264-params=ref=2");
+  choice.Preset.clear();
+  choice.EncoderOptions.clear();
+  ASSERT_TRUE(SETTINGS::SaveCompressorChoice(path, choice, error)) << error;
+  loaded = SETTINGS::LoadCompressorChoice(path);
+  EXPECT_EQ(loaded->Preset, "");
+  EXPECT_EQ(loaded->EncoderOptions, "");
+  // A preset another compressor's, or none at all, is the compressor's own.
+  WriteFile(path, "[COMPRESSOR]\nCode=H264\nPreset=8\n");
+  EXPECT_EQ(SETTINGS::LoadCompressorChoice(path)->Preset, "");
+  WriteFile(path, "[COMPRESSOR]\nCode=DIB\nPreset=fast\n");
+  EXPECT_EQ(SETTINGS::LoadCompressorChoice(path)->Preset, "");
 }
 
 TEST(SettingsLocationTest, UsesTheProgramFolderWhileItCanBeWritten) {

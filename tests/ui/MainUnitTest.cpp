@@ -698,15 +698,34 @@ TEST_F(MainFormTest, ForcedOnlyBoxSitsBesideTheTrackChoiceAndReachesTheJob) {
   EXPECT_TRUE(Find<QCheckBox>(*Open(), "CBForcedOnly")->isChecked());
 }
 
-// The [COLOUR] keys have no control yet: the window still hands them to its
-// jobs and writes them back as they were.
-TEST_F(MainFormTest, ColourSettingsReachTheJobAndSurviveTheWindow) {
+// The [COLOUR] values reach the jobs, start the compressor dialog's colour
+// fields, take what it confirms and are written back at close.
+TEST_F(MainFormTest, ColourSettingsReachTheJobAndTheDialogAndSurviveTheWindow) {
   WriteFile(dir / "Tolvane.ini",
             "[OTHER]\r\nSaveOnExit=1\r\n[COLOUR]\r\nBitDepth=10\r\nSubtitleNits=150\r\n");
   auto form = Open();
   EXPECT_EQ(form->CollectJobOptions().BitDepth, 10);
   EXPECT_EQ(form->CollectJobOptions().SubtitleNits, 150.0);
+  int shownNits = 0;
+  bool shownSdr = true;
+  QTimer::singleShot(0, [&] {
+    auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+    ASSERT_NE(dialog, nullptr);
+    shownNits = dialog->findChild<QSpinBox*>("UDSubtitleNits")->value();
+    shownSdr = dialog->findChild<QCheckBox*>("CBSdr")->isChecked();
+    dialog->findChild<QSpinBox*>("UDSubtitleNits")->setValue(250);
+    dialog->findChild<QCheckBox*>("CBSdr")->setChecked(true);
+    dialog->findChild<QPushButton*>("BOK")->click();
+  });
+  ENCODERCHOICE::EncoderChoice choice;
+  ASSERT_TRUE(form->CompressorChooser()({}, choice));
+  EXPECT_EQ(shownNits, 150);
+  EXPECT_FALSE(shownSdr);
+  EXPECT_EQ(choice.Asked.SubtitleNits, 250);
+  EXPECT_EQ(form->CollectJobOptions().SubtitleNits, 250.0);
+  EXPECT_TRUE(form->CollectJobOptions().Sdr);
   form->close();
-  EXPECT_NE(Ini().find("[COLOUR]\r\nBitDepth=10\r\nSubtitleNits=150\r\n"), std::string::npos)
-      << Ini();
+  EXPECT_NE(Ini().find("[COLOUR]\r\n"), std::string::npos) << Ini();
+  EXPECT_NE(Ini().find("SubtitleNits=250\r\n"), std::string::npos) << Ini();
+  EXPECT_NE(Ini().find("Sdr=1\r\n"), std::string::npos) << Ini();
 }

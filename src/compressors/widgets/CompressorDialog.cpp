@@ -1,5 +1,6 @@
 #include "compressors/widgets/CompressorDialog.h"
 
+#include <QSignalBlocker>
 #include <algorithm>
 
 #include "compressors/CompressorCatalog.h"
@@ -13,6 +14,7 @@ using COMPRESSORCATALOG::CompressorInfo;
 using ENCODERCHOICE::EncoderChoice;
 
 constexpr uint32_t kFirstChoice = ENCODERCHOICE::FourCC('X', 'V', 'I', 'D');
+constexpr int kReferenceWhiteNits = 203;
 
 // The choice last confirmed while the program runs.
 EncoderChoice& LastChoice() {
@@ -36,6 +38,9 @@ TCompressorDialog::TCompressorDialog(QWidget* parent, const ENCODERCHOICE::Choic
   setObjectName("TCompressorDialog");
   for (const CompressorInfo& info : COMPRESSORCATALOG::InstalledCompressors())
     ui_->CBCompressor->addItem(QString::fromStdString(info.name), QVariant(uint(info.code)));
+  ui_->CBBitDepth->addItem("As the source", QVariant(0));
+  ui_->CBBitDepth->addItem("8 bits", QVariant(8));
+  ui_->CBBitDepth->addItem("10 bits", QVariant(10));
   StartFrom(startFrom != nullptr ? *startFrom : LastChoice());
   ui_->CBKeyFrames->setVisible(request.KeyFrames);
   ui_->UDKeyFrames->setVisible(request.KeyFrames);
@@ -43,6 +48,7 @@ TCompressorDialog::TCompressorDialog(QWidget* parent, const ENCODERCHOICE::Choic
   ui_->UDDataRate->setVisible(request.DataRate);
   connect(ui_->CBCompressor, &QComboBox::currentIndexChanged, this,
           &TCompressorDialog::CBCompressorChange);
+  connect(ui_->CBPreset, &QComboBox::activated, this, [this] { chosenPreset_ = ChosenPreset(); });
   connect(ui_->CBKeyFrames, &QCheckBox::toggled, ui_->UDKeyFrames, &QWidget::setEnabled);
   connect(ui_->CBDataRate, &QCheckBox::toggled, ui_->UDDataRate, &QWidget::setEnabled);
   connect(ui_->BOK, &QPushButton::clicked, this, &QDialog::accept);
@@ -66,6 +72,39 @@ void TCompressorDialog::StartFrom(const EncoderChoice& choice) {
   ui_->CBKeyFrames->setChecked(choice.KeyFramesOn);
   if (choice.BytesPerSecond >= 1024) ui_->UDDataRate->setValue(int(choice.BytesPerSecond / 1024));
   ui_->CBDataRate->setChecked(choice.DataRateOn);
+  chosenPreset_ = choice.Preset;
+  ListPresets();
+  ui_->EEncoderOptions->setText(QString::fromStdString(choice.EncoderOptions));
+  const int depth = ui_->CBBitDepth->findData(QVariant(choice.Asked.BitDepth.value_or(0)));
+  ui_->CBBitDepth->setCurrentIndex(std::max(depth, 0));
+  ui_->CBSdr->setChecked(choice.Asked.Sdr.value_or(false));
+  ui_->UDSubtitleNits->setValue(choice.Asked.SubtitleNits.value_or(kReferenceWhiteNits));
+}
+
+// The chosen compressor's presets; the one chosen stays chosen where the
+// compressor has it too.
+void TCompressorDialog::ListPresets() {
+  QComboBox* list = ui_->CBPreset;
+  const QSignalBlocker quiet(list);
+  list->clear();
+  list->addItem("Encoder's default", QVariant(QString()));
+  const CompressorInfo* info = COMPRESSORCATALOG::FindCompressor(ChosenCode());
+  if (info == nullptr) return;
+  for (const std::string& name : COMPRESSORCATALOG::PresetsOf(*info).names)
+    list->addItem(QString::fromStdString(name), QVariant(QString::fromStdString(name)));
+  list->setCurrentIndex(std::max(list->findData(QString::fromStdString(chosenPreset_)), 0));
+}
+
+ENCODERCHOICE::ColourAsked TCompressorDialog::ChosenColour() const {
+  ENCODERCHOICE::ColourAsked asked;
+  asked.BitDepth = ui_->CBBitDepth->isEnabled() ? ui_->CBBitDepth->currentData().toInt() : 0;
+  asked.Sdr = ui_->CBSdr->isChecked();
+  asked.SubtitleNits = ui_->UDSubtitleNits->value();
+  return asked;
+}
+
+std::string TCompressorDialog::ChosenPreset() const {
+  return ui_->CBPreset->currentData().toString().toStdString();
 }
 
 EncoderChoice TCompressorDialog::Remembered() const {
@@ -76,6 +115,9 @@ EncoderChoice TCompressorDialog::Remembered() const {
   choice.BytesPerSecond = uint32_t(ui_->UDDataRate->value()) * 1024;
   choice.KeyFramesOn = ui_->CBKeyFrames->isChecked();
   choice.DataRateOn = ui_->CBDataRate->isChecked();
+  choice.Preset = ChosenPreset();
+  choice.EncoderOptions = ui_->EEncoderOptions->text().trimmed().toStdString();
+  choice.Asked = ChosenColour();
   return choice;
 }
 
@@ -94,6 +136,16 @@ void TCompressorDialog::CBCompressorChange(int) {
   ui_->UDKeyFrames->setEnabled(keyFrames && ui_->CBKeyFrames->isChecked());
   ui_->CBDataRate->setEnabled(dataRate);
   ui_->UDDataRate->setEnabled(dataRate && ui_->CBDataRate->isChecked());
+  ListPresets();
+  const bool presets = ui_->CBPreset->count() > 1, options = info && info->encoder;
+  ui_->CBPreset->setEnabled(presets);
+  ui_->LPreset->setEnabled(presets);
+  ui_->EEncoderOptions->setEnabled(options);
+  ui_->LEncoderOptions->setEnabled(options);
+  // The older compressors write 8 bits whatever is asked.
+  const bool deep = info && info->keepsDeepColour;
+  ui_->CBBitDepth->setEnabled(deep);
+  ui_->LBitDepth->setEnabled(deep);
 }
 
 void TCompressorDialog::FillChoice(EncoderChoice& choice) const {
@@ -107,6 +159,11 @@ void TCompressorDialog::FillChoice(EncoderChoice& choice) const {
     choice.DataRateOn = true;
     choice.BytesPerSecond = uint32_t(ui_->UDDataRate->value()) * 1024;
   }
+  choice.Preset = ui_->CBPreset->isEnabled() ? ChosenPreset() : std::string();
+  choice.EncoderOptions = ui_->EEncoderOptions->isEnabled()
+                              ? ui_->EEncoderOptions->text().trimmed().toStdString()
+                              : std::string();
+  choice.Asked = ChosenColour();
 }
 
 bool ShowCompressorDialog(QWidget* owner, const ENCODERCHOICE::ChoiceRequest& request,
@@ -116,8 +173,11 @@ bool ShowCompressorDialog(QWidget* owner, const ENCODERCHOICE::ChoiceRequest& re
 }
 
 bool ShowCompressorDialogFrom(QWidget* owner, const ENCODERCHOICE::ChoiceRequest& request,
-                              EncoderChoice& choice, std::optional<EncoderChoice>& remembered) {
-  TCompressorDialog dialog(owner, request, remembered ? &*remembered : nullptr);
+                              EncoderChoice& choice, std::optional<EncoderChoice>& remembered,
+                              const ENCODERCHOICE::ColourAsked* colourFrom) {
+  EncoderChoice start = remembered ? *remembered : LastChoice();
+  if (colourFrom != nullptr) start.Asked = *colourFrom;
+  TCompressorDialog dialog(owner, request, &start);
   dialog.setWindowModality(Qt::ApplicationModal);
   if (dialog.exec() != QDialog::Accepted) return false;
   dialog.FillChoice(choice);

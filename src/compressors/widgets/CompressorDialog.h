@@ -27,7 +27,8 @@ class TCompressorDialog : public QDialog {
 
   // The choice: the compressor, its quality, and the key frames and data
   // rate where they are asked for, apply and are switched on (the others
-  // stay as the choice had them).
+  // stay as the choice had them); its preset and encoder options where it
+  // takes them, and the colour asked of the output.
   void FillChoice(ENCODERCHOICE::EncoderChoice& choice) const;
   // Every field, the values of those switched off included, to start from
   // the next time.
@@ -37,9 +38,14 @@ class TCompressorDialog : public QDialog {
   void CBCompressorChange(int index);
   void StartFrom(const ENCODERCHOICE::EncoderChoice& choice);
   uint32_t ChosenCode() const;
+  void ListPresets();
+  std::string ChosenPreset() const;
+  ENCODERCHOICE::ColourAsked ChosenColour() const;
 
   std::unique_ptr<Ui::TCompressorDialog> ui_;
   ENCODERCHOICE::ChoiceRequest request_;
+  // The preset last chosen, kept while compressors without it are shown.
+  std::string chosenPreset_;
 };
 
 // Shows the dialog; on OK fills the choice, remembers it for the next time
@@ -48,9 +54,10 @@ bool ShowCompressorDialog(QWidget* owner, const ENCODERCHOICE::ChoiceRequest& re
                           ENCODERCHOICE::EncoderChoice& choice);
 // The same, starting from remembered (when there is none, from the last
 // choice of this run), which becomes the choice on OK: the window keeps it
-// across runs.
+// across runs. The colour fields start from colourFrom when it is given.
 bool ShowCompressorDialogFrom(QWidget* owner, const ENCODERCHOICE::ChoiceRequest& request,
                               ENCODERCHOICE::EncoderChoice& choice,
-                              std::optional<ENCODERCHOICE::EncoderChoice>& remembered);
+                              std::optional<ENCODERCHOICE::EncoderChoice>& remembered,
+                              const ENCODERCHOICE::ColourAsked* colourFrom = nullptr);
 
 }  // namespace TCOMPRESSORDIALOG
