@@ -84,7 +84,7 @@ const Command kCommands[] = {
      "      [--underline] [--strike-out] [--script CODE] [--settings FILE]\n" LOOKARGUMENTS_USAGE
      "      [--unicode] [--detect-codepage] [--clean-markup] [--tolerant] [--align]\n"
      "      [--strict] [--forced-only] [--bit-depth 8|10] [--subtitle-nits N]\n"
-     "      [--sdr]\n"
+     "      [--sdr] [--convert-audio]\n"
      "                         burn the subtitles into the source and write the\n"
      "                         output: Matroska for .mkv, MP4 for .mp4, .m4v and\n"
      "                         .mov, WebM for .webm, AVI for any other name (HEVC,\n"
@@ -109,7 +109,8 @@ const Command kCommands[] = {
      "                         source 10-bit (--bit-depth chooses) and an HDR one\n"
      "                         HDR, its subtitle white at N cd/m2 (203); an HDR\n"
      "                         source written in 8 bits, or with --sdr, is\n"
-     "                         tone-mapped to SDR\n"},
+     "                         tone-mapped to SDR; --convert-audio converts sound\n"
+     "                         the container cannot hold (WebM) to Opus\n"},
     {"--list-entries", RunListEntries,
      "  --list-entries FILE --frame-rate R [--delay-frames N | --delay-ms N]\n"
      "      [--unicode] [--detect-codepage] [--clean-markup] [--tolerant]\n"

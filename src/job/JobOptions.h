@@ -53,6 +53,9 @@ struct JobOptions {
   bool Sdr = false;
   // An HDR output's subtitle white, in cd/m2.
   double SubtitleNits = kReferenceWhiteNits;
+  // Sound the output's container cannot hold (WebM takes Opus and Vorbis
+  // alone) is converted to Opus instead of refused.
+  bool ConvertAudio = false;
   AUDIOSAMPLES::AudioLibraryNames AlignLibraries = AUDIOSAMPLES::AudioLibraryNames::Defaults();
 };
 

@@ -168,6 +168,7 @@ std::optional<JobEnd> SubtitleJob::CreateOutput(const JobOptions& options) {
   request.Path = options.DestinationVideo;
   request.Transcode = options.TranscodeVideo;
   request.FixAudioVbr = options.FixAudioVBR;
+  request.ConvertAudio = options.ConvertAudio;
   request.Source = decoder_;
   request.Chooser = [this, &options](const ENCODERCHOICE::ChoiceRequest& asked,
                                      ENCODERCHOICE::EncoderChoice& choice) {
@@ -194,6 +195,8 @@ std::optional<JobEnd> SubtitleJob::CreateOutput(const JobOptions& options) {
   }
   const std::string described = output_->VideoDescription();
   if (!described.empty()) host_.AppendLog(described);
+  const std::string sound = output_->AudioDescription();
+  if (!sound.empty()) host_.AppendLog(sound);
   std::string error;
   drawer_ = JOBDRAWERS::MakeDrawer(options, *decoder_,
                                    {subtitles_, overlay_, styled_, trackFeed_, pictureFeed_,

@@ -27,6 +27,9 @@ struct OutputRequest {
   std::string Path;  // as given
   bool Transcode = false;
   bool FixAudioVbr = false;
+  // Sound the container cannot hold is converted to Opus instead of refused
+  // (Matroska, MP4 and WebM; AVI keeps its own rules).
+  bool ConvertAudio = false;
   const VELAVCODEC::VelAvCodec* Source = nullptr;  // opened
   ENCODERCHOICE::Chooser Chooser;                  // the compressor choice
 };
@@ -92,6 +95,8 @@ class MediaOutput {
   // After Create: what the video is written as (codec, depth, colour), for
   // the log; empty where the container's own records say it (AVI).
   virtual std::string VideoDescription() const { return {}; }
+  // The same for sound the output re-encodes; empty where it is copied.
+  virtual std::string AudioDescription() const { return {}; }
   virtual TimeRepairs Repairs() const { return {}; }
 
   // The last failure in the system's words, and the operating system's error

@@ -24,6 +24,7 @@ namespace MEDIAOUTPUT {
 namespace {
 
 constexpr const char* kAudioName = "Audio Stream [Unchanged]";
+constexpr const char* kOpusName = "Audio Stream [Opus]";
 
 const AVOutputFormat* FormatOf(Container container) {
   const char* name = container == Container::Matroska ? "matroska"
@@ -97,6 +98,9 @@ MuxedOutput::~MuxedOutput() { Finish(); }
 // file is closed before its MP4 header is completed, so that nothing the
 // muxer still holds can land on the change.
 void MuxedOutput::Finish() {
+  if (opus_ && headerWritten_ && !opus_->Finish([this](AVPacket* p) { return MuxOpus(p); }))
+    notes_.push_back("The end of the sound could not be written");
+  opus_.reset();
   if (compressor_ && headerWritten_) {
     uint64_t ignored = 0;
     videoBytes_ = videoBytes_ ? videoBytes_ : &ignored;
@@ -174,7 +178,7 @@ const char* MuxedOutput::ContainerName() const {
 // Everything that could refuse the job comes before the file is made.
 Setup MuxedOutput::Create(const OutputRequest& request) {
   const VELAVCODEC::VelAvCodec& source = *request.Source;
-  if (!CheckAudio(source)) return Setup::Failed;
+  if (!CheckAudio(source, request.ConvertAudio)) return Setup::Failed;
   const Setup chosen = ChooseCompressor(request);
   if (chosen != Setup::Ready) return chosen;
   if (!OpenFile(request) || !AddVideoStream(request) || !AddAudioStream(source))
@@ -199,11 +203,18 @@ Setup MuxedOutput::Create(const OutputRequest& request) {
   return Setup::Ready;
 }
 
-bool MuxedOutput::CheckAudio(const VELAVCODEC::VelAvCodec& source) {
+// Sound the container cannot hold is refused, or converted where asked.
+bool MuxedOutput::CheckAudio(const VELAVCODEC::VelAvCodec& source, bool convert) {
   const AVCodecParameters* parameters = source.AudioParameters();
   if (parameters == nullptr) return true;
   if (avformat_query_codec(FormatOf(container_), parameters->codec_id, FF_COMPLIANCE_NORMAL) == 1)
     return true;
+  if (convert &&
+      avformat_query_codec(FormatOf(container_), AV_CODEC_ID_OPUS, FF_COMPLIANCE_NORMAL) == 1) {
+    const AVCodecDescriptor* codec = avcodec_descriptor_get(parameters->codec_id);
+    convertedFrom_ = codec != nullptr ? codec->name : "its";
+    return true;
+  }
   Fail(std::string("[MediaOutput::Create] Audio codec can't be stored in ") + ContainerName() +
        " file...");
   return false;
@@ -283,14 +294,52 @@ bool MuxedOutput::AddVideoStream(const OutputRequest& request) {
 bool MuxedOutput::AddAudioStream(const VELAVCODEC::VelAvCodec& source) {
   const AVCodecParameters* parameters = source.AudioParameters();
   if (parameters == nullptr) return true;
+  audioBaseNum_ = source.AudioTimeBaseNum;
+  audioBaseDen_ = source.AudioTimeBaseDen;
+  if (!convertedFrom_.empty()) return AddOpusStream(*parameters);
   audio_ = avformat_new_stream(context_, nullptr);
   if (audio_ == nullptr || avcodec_parameters_copy(audio_->codecpar, parameters) < 0)
     return Fail("Can't create output audio stream..."), false;
   audio_->codecpar->codec_tag = 0;
-  audioBaseNum_ = source.AudioTimeBaseNum;
-  audioBaseDen_ = source.AudioTimeBaseDen;
   audio_->time_base = AVRational{audioBaseNum_, audioBaseDen_};
   NameStream(audio_, kAudioName);
+  return true;
+}
+
+bool MuxedOutput::AddOpusStream(const AVCodecParameters& source) {
+  opus_ = std::make_unique<OPUSAUDIO::OpusAudio>();
+  const std::string problem = opus_->Open(source, AVRational{audioBaseNum_, audioBaseDen_},
+                                          (context_->oformat->flags & AVFMT_GLOBALHEADER) != 0);
+  if (!problem.empty())
+    return Fail("[MediaOutput::Create] The sound can't be converted to Opus: " + problem + "..."),
+           false;
+  audio_ = avformat_new_stream(context_, nullptr);
+  if (audio_ == nullptr || !opus_->FillParameters(audio_->codecpar))
+    return Fail("Can't create output audio stream..."), false;
+  audio_->time_base = OPUSAUDIO::OpusAudio::kTimeBase;
+  NameStream(audio_, kOpusName);
+  return true;
+}
+
+std::string MuxedOutput::AudioDescription() const {
+  if (!opus_ || audio_ == nullptr) return {};
+  const AVCodecParameters* opus = audio_->codecpar;
+  return "Output audio: Opus, " + std::to_string(opus->ch_layout.nb_channels) + " channels, " +
+         std::to_string(opus->bit_rate / 1000) + " kb/s, converted from " + convertedFrom_ +
+         ", which " + ContainerName() + " file can't hold";
+}
+
+// An Opus packet, its times in the conversion's time base.
+bool MuxedOutput::MuxOpus(AVPacket* packet) {
+  av_packet_rescale_ts(packet, OPUSAUDIO::OpusAudio::kTimeBase, audio_->time_base);
+  packet->stream_index = audio_->index;
+  if (!RiseAudioTimes(packet)) return true;
+  const int64_t start = packet->pts != AV_NOPTS_VALUE ? packet->pts : packet->dts;
+  const int64_t end = start != AV_NOPTS_VALUE ? start + packet->duration : INT64_MIN;
+  if (opusBytes_ != nullptr) *opusBytes_ += uint64_t(packet->size);
+  if (!Written(av_interleaved_write_frame(context_, packet), "Can't write audio output..."))
+    return false;
+  audioEnd_ = std::max(audioEnd_, end);
   return true;
 }
 
@@ -378,6 +427,7 @@ bool MuxedOutput::WriteAudio(const AudioPacket& packet, uint64_t& bytes) {
   out->size = packet.Size;
   out->pos = -1;
   const AVRational base{audioBaseNum_, audioBaseDen_};
+  if (opus_) return WriteConverted(packet, bytes);
   out->pts = Rescaled(packet.Pts, base, audio_->time_base);
   out->dts = Rescaled(packet.Dts, base, audio_->time_base);
   out->duration = packet.Duration > 0 ? av_rescale_q(packet.Duration, base, audio_->time_base) : 0;
@@ -423,6 +473,21 @@ bool MuxedOutput::RiseAudioTimes(AVPacket* packet) {
   return true;
 }
 
+// The decoder takes the packet in the source's own times.
+bool MuxedOutput::WriteConverted(const AudioPacket& packet, uint64_t& bytes) {
+  AVPacket* in = packet_;
+  in->pts = packet.Pts == VELAVCODEC::VelAvCodec::kNoTime ? AV_NOPTS_VALUE : packet.Pts;
+  in->dts = packet.Dts == VELAVCODEC::VelAvCodec::kNoTime ? AV_NOPTS_VALUE : packet.Dts;
+  in->duration = std::max<int64_t>(packet.Duration, 0);
+  in->flags = packet.Key ? AV_PKT_FLAG_KEY : 0;
+  opusBytes_ = &bytes;
+  const bool written = opus_->Write(*in, [this](AVPacket* p) { return MuxOpus(p); });
+  opusBytes_ = nullptr;
+  av_packet_unref(in);
+  if (!written && error_.empty()) error_ = "Can't write audio output...";
+  return written;
+}
+
 int64_t MuxedOutput::FrameTicks() const {
   return std::max<int64_t>(1, std::llround(frameSeconds_ / av_q2d(video_->time_base)));
 }
@@ -433,7 +498,7 @@ TimeRepairs MuxedOutput::Repairs() const {
   repairs.DroppedPictures = videoTimes_.Dropped();
   repairs.MendedAudio = audioTimes_.Mended();
   repairs.DroppedAudio = audioTimes_.Dropped();
-  repairs.RefusedAudio = audioBitstream_.Refused();
+  repairs.RefusedAudio = audioBitstream_.Refused() + (opus_ ? opus_->Refused() : 0);
   // Sound runs on without pauses; a picture may stand for seconds.
   repairs.Gaps = audioTimes_.Gaps();
   return repairs;

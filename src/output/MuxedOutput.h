@@ -10,8 +10,10 @@
 #include "compressors/Compressor.h"
 #include "output/AudioBitstream.h"
 #include "output/MediaOutput.h"
+#include "output/OpusAudio.h"
 #include "output/RisingTimes.h"
 
+struct AVCodecParameters;
 struct AVFormatContext;
 struct AVStream;
 struct AVPacket;
@@ -34,6 +36,7 @@ class MuxedOutput : public MediaOutput {
                          uint64_t& bytes) override;
   bool WriteAudio(const AudioPacket& packet, uint64_t& bytes) override;
   std::string VideoDescription() const override;
+  std::string AudioDescription() const override;
   int LastErrno() const override { return lastErrno_; }
   std::vector<std::string> Close() override;
   TimeRepairs Repairs() const override;
@@ -45,11 +48,14 @@ class MuxedOutput : public MediaOutput {
       const std::function<COMPRESSOR::Status(const COMPRESSOR::ChunkSink&)>& compress);
   Setup Fail(const std::string& text);
   const char* ContainerName() const;
-  bool CheckAudio(const VELAVCODEC::VelAvCodec& source);
+  bool CheckAudio(const VELAVCODEC::VelAvCodec& source, bool convert);
   Setup ChooseCompressor(const OutputRequest& request);
   bool OpenFile(const OutputRequest& request);
   bool AddVideoStream(const OutputRequest& request);
   bool AddAudioStream(const VELAVCODEC::VelAvCodec& source);
+  bool AddOpusStream(const AVCodecParameters& source);
+  bool WriteConverted(const AudioPacket& packet, uint64_t& bytes);
+  bool MuxOpus(AVPacket* packet);
   COMPRESSOR::Status WriteVideoChunk(const COMPRESSOR::Chunk& chunk);
   bool Written(int result, const char* text);
   void Finish();
@@ -76,6 +82,11 @@ class MuxedOutput : public MediaOutput {
   std::deque<int64_t> pending_;
   RISINGTIMES::RisingTimes videoTimes_, audioTimes_;
   AUDIOBITSTREAM::AudioBitstream audioBitstream_;
+  // The sound re-encoded, when the container cannot hold the source's and
+  // the user asked for it; the source codec's name while it is.
+  std::unique_ptr<OPUSAUDIO::OpusAudio> opus_;
+  std::string convertedFrom_;
+  uint64_t* opusBytes_ = nullptr;
   // Where each stream's written samples end, in its time base: the file's
   // length is the later of the two.
   int64_t videoEnd_ = INT64_MIN, audioEnd_ = INT64_MIN;

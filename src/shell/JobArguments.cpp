@@ -136,9 +136,10 @@ const std::map<std::string, bool SUBTITLEFONT::SubtitleFont::*>& FontFlags() {
 const std::map<std::string, bool JOBOPTIONS::JobOptions::*>& FlagOptions() {
   using JOBOPTIONS::JobOptions;
   static const std::map<std::string, bool JobOptions::*> flags = {
-      {"--transcode", &JobOptions::TranscodeVideo}, {"--fix-audio-vbr", &JobOptions::FixAudioVBR},
-      {"--align", &JobOptions::AlignToSpeech},      {"--strict", &JobOptions::Strict},
-      {"--forced-only", &JobOptions::ForcedOnly},   {"--sdr", &JobOptions::Sdr},
+      {"--transcode", &JobOptions::TranscodeVideo},   {"--fix-audio-vbr", &JobOptions::FixAudioVBR},
+      {"--align", &JobOptions::AlignToSpeech},        {"--strict", &JobOptions::Strict},
+      {"--forced-only", &JobOptions::ForcedOnly},     {"--sdr", &JobOptions::Sdr},
+      {"--convert-audio", &JobOptions::ConvertAudio},
   };
   return flags;
 }

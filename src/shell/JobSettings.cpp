@@ -22,6 +22,7 @@ JOBOPTIONS::JobOptions JobOptionsFromSettings(const Settings& settings) {
   options.BitDepth = settings.BitDepth;
   options.SubtitleNits = settings.SubtitleNits;
   options.Sdr = settings.Sdr;
+  options.ConvertAudio = settings.ConvertAudio;
   options.AlignLibraries.Decoder = {settings.AvCodec, settings.AvFormat, settings.AvUtil,
                                     settings.SwScale};
   return options;

@@ -116,6 +116,7 @@ void SaveSwitch(IniFile& file, const char* section, const char* key, bool on) {
   if (on || !file.ReadString(section, key, "").empty()) file.WriteBool(section, key, on);
 }
 constexpr char kColour[] = "COLOUR";
+constexpr char kAudio[] = "AUDIO";
 void SaveNumber(IniFile& file, const char* section, const char* key, int value, int fallback) {
   if (value != fallback || !file.ReadString(section, key, "").empty())
     file.WriteInteger(section, key, value);
@@ -150,6 +151,7 @@ Settings LoadSettings(const std::string& path) {
   const int32_t nits = file.ReadInteger(kColour, "SubtitleNits", settings.SubtitleNits);
   if (nits >= 10 && nits <= 1000) settings.SubtitleNits = nits;
   settings.Sdr = file.ReadBool(kColour, "Sdr", false);
+  settings.ConvertAudio = file.ReadBool(kAudio, "ConvertToOpus", false);
   return settings;
 }
 
@@ -176,6 +178,7 @@ bool SaveSettings(const std::string& path, const Settings& settings, std::string
     SaveNumber(file, kColour, "BitDepth", settings.BitDepth, 0);
     SaveNumber(file, kColour, "SubtitleNits", settings.SubtitleNits, 203);
     SaveSwitch(file, kColour, "Sdr", settings.Sdr);
+    SaveSwitch(file, kAudio, "ConvertToOpus", settings.ConvertAudio);
   }
   if (file.UpdateFile()) return true;
   error = "Unable to write to " + path;

@@ -54,6 +54,9 @@ struct Settings {
   int SubtitleNits = 203;
   // and an HDR source tone-mapped to SDR even where it could stay HDR.
   bool Sdr = false;
+  // [AUDIO]: sound the output's container cannot hold is converted to Opus
+  // rather than refused.
+  bool ConvertAudio = false;
 
   Settings();  // every key at its default
 };

@@ -136,6 +136,7 @@ void TMainForm::FormCreate() {
   ui->CBAlign->setChecked(settings.AlignToSpeech);
   ui->CBForcedOnly->setChecked(settings.ForcedOnly);
   colour_ = {settings.BitDepth, settings.SubtitleNits, settings.Sdr};
+  convertAudio_ = settings.ConvertAudio;
   ui->RBCorrectFrames->setChecked(settings.UseFrames);
   ui->RBCorrectTime->setChecked(!settings.UseFrames);
   ui->UDCorrectFrames->setValue(settings.FramesDelay);
@@ -210,6 +211,7 @@ SETTINGS::Settings TMainForm::CollectSettings() const {
   settings.BitDepth = colour_.BitDepth;
   settings.SubtitleNits = colour_.SubtitleNits;
   settings.Sdr = colour_.Sdr;
+  settings.ConvertAudio = convertAudio_;
   settings.UseFrames = ui->RBCorrectFrames->isChecked();
   settings.FramesDelay = ui->UDCorrectFrames->value();
   settings.TimeDelay = ui->UDCorrectTime->value();

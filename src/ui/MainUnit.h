@@ -178,6 +178,8 @@ class TMainForm : public QMainWindow, public WINDOWSIDES::QueueSide, public WIND
     int SubtitleNits = 203;
     bool Sdr = false;
   } colour_;
+  // [AUDIO]'s conversion of sound the output cannot hold: kept the same way.
+  bool convertAudio_ = false;
   // The compressor dialog's last choice, kept in the settings file once
   // there is one.
   std::optional<ENCODERCHOICE::EncoderChoice> CompressorMemory;

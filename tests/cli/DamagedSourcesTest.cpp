@@ -111,6 +111,20 @@ TEST_F(DamagedSourcesTest, TimesThatGoBackAreMendedAndTheDamageIsReported) {
       ExpectRisingTimes(output);
     }
 
+  // Sound converted to Opus rises too, and decodes without a word.
+  for (const fs::path& source : {doubled, zeroed}) {
+    const fs::path output = dir / (source.stem().string() + "-converted.webm");
+    const ProgramRun run =
+        RunProgram("--compressor VP90 --encoder-options cpu-used=8:deadline=realtime --source " +
+                   source.string() + " --subtitles " + subtitles.string() + " --output " +
+                   output.string() + " --convert-audio");
+    ASSERT_EQ(run.status, 0) << output << run.err;
+    ExpectRisingTimes(output);
+    std::string errors;
+    RunShell("ffmpeg -v error -i " + output.string() + " -map 0:a -f null -", &errors);
+    EXPECT_EQ(errors, "") << output;
+  }
+
   const ProgramRun strict = Job(doubled, dir / "strict.mkv", "--strict");
   EXPECT_EQ(strict.status, 1);
   EXPECT_NE(strict.err.find("--strict asks for a sound one"), std::string::npos) << strict.err;

@@ -4,6 +4,11 @@
 // kept off standard error unless --verbose.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstring>
+#include <sstream>
+#include <vector>
+
 #include "support/TestSupport.h"
 
 using namespace testsupport;
@@ -147,4 +152,87 @@ TEST_F(NewerCodecsCommandTest, ThePresetReachesTheEncoder) {
   EXPECT_NE(refused.err.find("bad preset 'veryfast' for VP90 (8 to 0)"), std::string::npos)
       << refused.err;
   EXPECT_FALSE(fs::exists(dir / "refused.mkv"));
+}
+
+namespace {
+
+// The sound decoded as 48 kHz mono 16-bit samples.
+std::vector<int16_t> MonoSamples(const fs::path& file, const fs::path& raw) {
+  Ffmpeg("-i " + file.string() + " -map 0:a -ac 1 -ar 48000 -f s16le " + raw.string());
+  const std::string bytes = ReadFile(raw);
+  std::vector<int16_t> samples(bytes.size() / 2);
+  std::memcpy(samples.data(), bytes.data(), samples.size() * 2);
+  return samples;
+}
+
+// The first sample above a quarter of the loudest.
+size_t FirstLoud(const std::vector<int16_t>& samples) {
+  int loudest = 0;
+  for (int16_t sample : samples) loudest = std::max(loudest, std::abs(int(sample)));
+  for (size_t i = 0; i < samples.size(); ++i)
+    if (loudest > 0 && std::abs(int(samples[i])) * 4 > loudest) return i;
+  return samples.size();
+}
+
+}  // namespace
+
+// Asked, sound the container cannot hold is converted to Opus and stays in
+// place: a tone that starts 1 s into sound that starts at 0.5 s starts where
+// the source has it, and the sound is as long as the source's. Sound the container holds is still
+// copied.
+TEST_F(NewerCodecsCommandTest, SoundTheContainerCannotHoldIsConvertedWhenAsked) {
+  const fs::path late = dir / "late.mkv";
+  Ffmpeg(
+      "-f lavfi -i color=c=0x204060:s=160x90:r=25:d=3 -itsoffset 0.5 -f lavfi -i "
+      "\"sine=f=440:d=2:sample_rate=44100,adelay=1000|1000,apad=whole_dur=3\" -ac 6 -c:v mpeg4 "
+      "-c:a aac " +
+      late.string());
+  const fs::path webm = dir / "converted.webm";
+  const ProgramRun run = Burn(late, webm, "VP90", "--convert-audio");
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_NE(run.out.find("Output audio: Opus, 6 channels, 384 kb/s, converted from aac, which a "
+                         "WebM file can't hold"),
+            std::string::npos)
+      << run.out;
+  EXPECT_EQ(Probe("-select_streams a -show_entries stream=codec_name,sample_rate,channels", webm),
+            "opus,48000,6\n");
+  const std::vector<int16_t> source = MonoSamples(late, dir / "source.raw");
+  const std::vector<int16_t> converted = MonoSamples(webm, dir / "converted.raw");
+  EXPECT_NEAR(double(converted.size()), double(source.size()), 960.0);
+  // Within 2 ms of where the source, decoded the same way, has it (its own
+  // encoder's priming puts it a little after 1 s).
+  EXPECT_NEAR(double(FirstLoud(source)), 48000.0, 2400.0);
+  EXPECT_NEAR(double(FirstLoud(converted)), double(FirstLoud(source)), 96.0);
+  EXPECT_EQ(Probe("-select_streams v -count_frames -show_entries stream=nb_read_frames", webm),
+            "75\n");
+  // The sound starts half a second in, as in the source: its packets are
+  // timed as FFmpeg's own conversion times them.
+  const fs::path reference = dir / "reference.webm";
+  Ffmpeg("-i " + late.string() + " -c:v libvpx-vp9 -c:a libopus -b:a 384k " + reference.string());
+  // FFmpeg's own times wander by a millisecond; these are counted in samples.
+  const auto times = [](const std::string& listed) {
+    std::vector<int> found;
+    std::istringstream lines(listed);
+    for (std::string line; std::getline(lines, line);)
+      if (!line.empty()) found.push_back(std::stoi(line));
+    return found;
+  };
+  const std::string asked = "-select_streams a -show_entries packet=pts";
+  const std::vector<int> ours = times(Probe(asked, webm)), theirs = times(Probe(asked, reference));
+  ASSERT_EQ(ours.size(), theirs.size());
+  ASSERT_FALSE(ours.empty());
+  EXPECT_EQ(ours.front(), theirs.front());
+  for (size_t i = 0; i < ours.size(); ++i) EXPECT_NEAR(ours[i], theirs[i], 1) << i;
+
+  // The same job writes the same file.
+  const fs::path again = dir / "again.webm";
+  ASSERT_EQ(Burn(late, again, "VP90", "--convert-audio").status, 0);
+  EXPECT_EQ(ReadFile(again), ReadFile(webm));
+
+  // MP4 holds AAC: it is copied, and nothing is said.
+  const fs::path mp4 = dir / "copied.mp4";
+  const ProgramRun copied = Burn(late, mp4, "VP90", "--convert-audio");
+  ASSERT_EQ(copied.status, 0) << copied.err;
+  EXPECT_EQ(copied.out.find("Output audio"), std::string::npos) << copied.out;
+  EXPECT_EQ(Probe("-select_streams a -show_entries stream=codec_name", mp4), "aac\n");
 }

@@ -201,6 +201,7 @@ void ExpectSameJob(const JobArguments& got, const JobArguments& want) {
   EXPECT_EQ(g.BitDepth, w.BitDepth);
   EXPECT_EQ(g.SubtitleNits, w.SubtitleNits);
   EXPECT_EQ(g.Sdr, w.Sdr);
+  EXPECT_EQ(g.ConvertAudio, w.ConvertAudio);
   EXPECT_EQ(got.Compressor, want.Compressor);
   EXPECT_EQ(got.Quality, want.Quality);
   EXPECT_EQ(got.KeyFrames, want.KeyFrames);
@@ -220,7 +221,7 @@ SETTINGS::Settings EverythingOn() {
   settings.AlignToSpeech = settings.ForcedOnly = true;
   settings.BitDepth = 10;
   settings.SubtitleNits = 150;
-  settings.Sdr = true;
+  settings.Sdr = settings.ConvertAudio = true;
   return settings;
 }
 
@@ -259,7 +260,7 @@ TEST(JobArgumentsTest, FormattedArgumentsGiveBackTheJobWhateverTheSettingsHold) 
   o.AlignToSpeech = o.Strict = o.ForcedOnly = true;
   o.BitDepth = 8;
   o.SubtitleNits = 300;
-  o.Sdr = true;
+  o.Sdr = o.ConvertAudio = true;
   full.Compressor = "DIB";
   full.Quality = 0;
   full.KeyFrames = 12;
