@@ -406,11 +406,26 @@ bool SubtitleJob::WritePicture(uint8_t* image, Origin origin, double seconds) {
     return false;
   }
   ++index;
-  // A planar picture was never converted: no preview is open.
-  if (planar == nullptr) host_.ShowPreview(picture);
+  // A planar picture was never converted: no preview is open, unless the
+  // picture is deep.
+  if (planar == nullptr)
+    host_.ShowPreview(picture);
+  else if (planar->BitDepth > 8 && host_.ShowsPreview())
+    ShowDeepPreview(frame, image);
   drawer_->PictureDone(frame + 1);
   host_.SetProgressPosition(index);
   return true;
+}
+
+// A deep picture went to the compressor as it is; the preview gets it in BGR,
+// the subtitle drawn as a BGR picture takes it. An HDR picture shows its code
+// values. A preview that cannot be made is left out: the file is unharmed.
+void SubtitleJob::ShowDeepPreview(int32_t frame, uint8_t* image) {
+  if (!decoder_->ConvertPicture()) return;
+  if (drawer_->Prepare(frame, STYLEDDRAWING::PictureTime(decoder_->FramesPerSecond, frame), false)
+          .Shows)
+    drawer_->DrawOnto(image);
+  host_.ShowPreview(BMPFRAME::BmpView(image));
 }
 
 // The delivered picture as the decoder left it, when it is planar and the
@@ -418,7 +433,7 @@ bool SubtitleJob::WritePicture(uint8_t* image, Origin origin, double seconds) {
 const PLANARPICTURE::PlanarPicture* SubtitleJob::PlanarToWrite() {
   const PLANARPICTURE::PlanarPicture* planar = delivered_.Planar;
   if (planar == nullptr) return nullptr;
-  // Deep pictures are written as they are: the preview does not show them.
+  // Deep pictures are written as they are; the preview is made after.
   if (planar->BitDepth > 8) return planar;
   if (output_->TakesPlanar() && !host_.ShowsPreview()) return planar;
   ConvertDeliveredPicture();

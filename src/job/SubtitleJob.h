@@ -99,6 +99,7 @@ class SubtitleJob {
                      PLANARPICTURE::RowBand& band);
   void LogDrawerNotes();
   bool ConvertDeliveredPicture();
+  void ShowDeepPreview(int32_t frame, uint8_t* image);
   bool WriteTimedPicture(uint8_t* image);
   bool WriteRepeats(const uint8_t* picture, int64_t count);
   bool KeepPictureCopies();

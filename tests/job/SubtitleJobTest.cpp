@@ -34,7 +34,12 @@ class RecordingHost : public JOBHOST::JobHost {
   void SetProgressMaximum(int maximum) override { progressMaximum = maximum; }
   void SetProgressPosition(int position) override { progress = position; }
   void ShowPreview(const BMPFRAME::BmpView& picture) override {
-    if (picture.Info()->biBitCount == 24) ++previews;
+    if (picture.Info()->biBitCount != 24) return;
+    ++previews;
+    uint64_t sum = 0;
+    for (int32_t row = 0; row < picture.Height(); ++row)
+      for (uint32_t k = 0; k < uint32_t(picture.Width()) * 3; ++k) sum += picture.Row(row)[k];
+    previewSums.push_back(sum);
   }
   bool ShowsPreview() const override { return showsPreview; }
   void ProcessMessages() override {
@@ -64,6 +69,7 @@ class RecordingHost : public JOBHOST::JobHost {
   int progressMaximum = -1;
   int progress = -1;
   int previews = 0;
+  std::vector<uint64_t> previewSums;  // of every byte of each preview's pixels
   bool showsPreview = true;
   int passes = 0;
   bool timer = false;
@@ -393,5 +399,28 @@ TEST_F(SubtitleJobTest, PicturesSkipTheRoundTripOnlyWhereNoPreviewShowsAndTheEnc
       EXPECT_GT(text, 38.0) << code << container;
       EXPECT_GT(text, Psnr(reference, shown, textRows) - 1.0) << code << container;
     }
+  }
+}
+
+// A 10-bit job writes its pictures planar, yet an open preview still shows
+// each one, with the subtitle on the pictures that have it (frames 5 to 14
+// and 20 to 24 of the file, the last frames included) and on no other.
+TEST_F(SubtitleJobTest, DeepPicturesStillReachAnOpenPreviewWithTheirSubtitle) {
+  if (!COMPRESSORCATALOG::FindCompressorByCode("HEVC")) GTEST_SKIP() << "no x265";
+  Ffmpeg(
+      "-f lavfi -i color=c=0x204060:size=96x64:rate=25:duration=2 -pix_fmt yuv420p10le "
+      "-c:v ffv1 " +
+      options.SourceVideo);
+  compressor = MakeFourCC('H', 'E', 'V', 'C');
+  options.DestinationVideo = (dir / "deep.mkv").string();
+  ASSERT_EQ(job->Start(options), JobEnd::SourceEnded);
+  EXPECT_NE(Ffprobe("-v error -select_streams v -show_entries stream=pix_fmt -of csv=p=0 " +
+                    options.DestinationVideo),
+            "yuv420p\n");
+  ASSERT_EQ(host.previews, 50);
+  const uint64_t plain = host.previewSums[0];
+  for (int frame = 0; frame < 50; ++frame) {
+    const bool subtitled = (frame >= 5 && frame <= 14) || (frame >= 20 && frame <= 24);
+    EXPECT_EQ(host.previewSums[size_t(frame)] != plain, subtitled) << frame;
   }
 }
