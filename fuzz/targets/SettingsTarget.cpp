@@ -11,6 +11,7 @@
 
 #include "FuzzSupport.h"
 #include "FuzzTargets.h"
+#include "compressors/CompressorCatalog.h"
 #include "platform/IniFile.h"
 #include "shell/Settings.h"
 
@@ -45,6 +46,9 @@ void CheckSameValues(const Settings& a, const Settings& b) {
                a.FixAudioVBR == b.FixAudioVBR && a.TranscodeVideo == b.TranscodeVideo);
   FUZZ_REQUIRE(a.Look == b.Look && a.Reading == b.Reading && a.Styled == b.Styled &&
                a.AlignToSpeech == b.AlignToSpeech);
+  FUZZ_REQUIRE(a.ForcedOnly == b.ForcedOnly && a.BitDepth == b.BitDepth &&
+               a.SubtitleNits == b.SubtitleNits && a.Sdr == b.Sdr &&
+               a.ConvertAudio == b.ConvertAudio);
   // Never saved, so never changed by a save.
   FUZZ_REQUIRE(a.AvCodec == b.AvCodec && a.AvFormat == b.AvFormat && a.AvUtil == b.AvUtil &&
                a.SwScale == b.SwScale);
@@ -121,6 +125,21 @@ void CheckWrite(const std::string& path, const std::string& value, uint8_t contr
   }
 }
 
+// The window's compressor choice, saved and read again, is the same choice;
+// its preset is one the compressor has.
+void CheckCompressorChoice(const std::string& path) {
+  const auto read = SETTINGS::LoadCompressorChoice(path);
+  if (!read) return;
+  const auto* compressor = COMPRESSORCATALOG::FindCompressor(read->Codec);
+  FUZZ_REQUIRE(read->Preset.empty() || (compressor != nullptr &&
+                                        COMPRESSORCATALOG::TakesPreset(*compressor, read->Preset)));
+  std::string error;
+  FUZZ_REQUIRE(SETTINGS::SaveCompressorChoice(path, *read, error));
+  const auto again = SETTINGS::LoadCompressorChoice(path);
+  FUZZ_REQUIRE(again.has_value());
+  if (Printable(read->EncoderOptions)) FUZZ_REQUIRE(*again == *read);
+}
+
 }  // namespace
 
 int FuzzSettings(const uint8_t* data, std::size_t size) {
@@ -142,6 +161,7 @@ int FuzzSettings(const uint8_t* data, std::size_t size) {
   const Settings again = SETTINGS::LoadSettings(path);
   CheckSameValues(saved, again);
   CheckSameTexts(saved, again);
+  if (WriteWholeFile(path, contents)) CheckCompressorChoice(path);
 
   // A value from the file's own last line, written into the file as read.
   if (WriteWholeFile(path, contents)) {

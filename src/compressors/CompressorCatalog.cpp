@@ -7,6 +7,8 @@ extern "C" {
 #include <libavcodec/avcodec.h>
 }
 
+#include "compressors/HardwareEncoders.h"
+
 namespace COMPRESSORCATALOG {
 
 namespace {
@@ -31,6 +33,19 @@ const CompressorInfo kKnown[] = {
      false, true},
     {ENCODERCHOICE::FourCC('V', 'P', '9', '0'), "VP9 (libvpx)", "libvpx-vp9", true, true, true,
      false, true},
+    // The hardware encoders, listed only where one opens on this machine.
+    {ENCODERCHOICE::FourCC('N', 'V', 'H', '4'), "H.264 (NVENC)", "h264_nvenc", true, true, true,
+     false},
+    {ENCODERCHOICE::FourCC('N', 'V', 'H', '5'), "HEVC (NVENC)", "hevc_nvenc", true, true, true,
+     false},
+    {ENCODERCHOICE::FourCC('Q', 'S', 'H', '4'), "H.264 (Quick Sync)", "h264_qsv", true, true, true,
+     false},
+    {ENCODERCHOICE::FourCC('Q', 'S', 'H', '5'), "HEVC (Quick Sync)", "hevc_qsv", true, true, true,
+     false},
+    {ENCODERCHOICE::FourCC('V', 'A', 'H', '4'), "H.264 (VA-API)", "h264_vaapi", true, true, true,
+     false},
+    {ENCODERCHOICE::FourCC('V', 'A', 'H', '5'), "HEVC (VA-API)", "hevc_vaapi", true, true, true,
+     false},
 };
 
 std::vector<CompressorInfo> FindInstalled() {
@@ -39,9 +54,11 @@ std::vector<CompressorInfo> FindInstalled() {
     const bool served =
         std::any_of(installed.begin(), installed.end(),
                     [&](const CompressorInfo& other) { return other.code == info.code; });
-    if (!served &&
-        (info.encoder == nullptr || avcodec_find_encoder_by_name(info.encoder) != nullptr))
-      installed.push_back(info);
+    const bool there =
+        info.encoder == nullptr ||
+        (avcodec_find_encoder_by_name(info.encoder) != nullptr &&
+         (!HARDWAREENCODERS::IsHardware(info.encoder) || HARDWAREENCODERS::Opens(info.encoder)));
+    if (!served && there) installed.push_back(info);
   }
   return installed;
 }
@@ -82,6 +99,9 @@ PresetList PresetsOf(const CompressorInfo& info) {
     return {"preset",
             {"ultrafast", "superfast", "veryfast", "faster", "fast", "medium", "slow", "slower",
              "veryslow", "placebo"}};
+  if (encoder.ends_with("_nvenc")) return {"preset", {"p1", "p2", "p3", "p4", "p5", "p6", "p7"}};
+  if (encoder.ends_with("_qsv"))
+    return {"preset", {"veryfast", "faster", "fast", "medium", "slow", "slower", "veryslow"}};
   PresetList numbers;
   const int fastest = encoder == "libsvtav1" ? 13 : 8;
   if (encoder == "libsvtav1")

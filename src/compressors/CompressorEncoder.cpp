@@ -63,6 +63,8 @@ struct EncoderTraits {
   // standard error.
   Options defaults{};
   Options quiet{};
+  // The library option the rate factor goes to.
+  const char* rateOption = "crf";
 };
 
 // The newer codecs' defaults are those people compare with: x265's medium
@@ -89,6 +91,22 @@ EncoderTraits TraitsOf(const std::string& encoder) {
   if (encoder == "libvpx-vp9")
     return {yuv,          rate, false,
             {63, 32, 15}, true, {{"deadline", "good"}, {"cpu-used", "4"}, {"row-mt", "1"}}};
+  // The hardware encoders run on their device: no threads of ours. Their
+  // constant-quality modes take the same scale as x264's rate factor.
+  if (HARDWAREENCODERS::IsHardware(encoder)) {
+    EncoderTraits hardware{HARDWAREENCODERS::InputFormat(encoder), rate, false};
+    hardware.ownThreads = true;
+    if (encoder.ends_with("_nvenc")) {
+      hardware.defaults = {{"rc", "vbr"}, {"b", "0"}};
+      hardware.rateOption = "cq";
+    } else if (encoder.ends_with("_qsv")) {
+      hardware.rateOption = "global_quality";
+    } else {
+      hardware.defaults = {{"rc_mode", "CQP"}};
+      hardware.rateOption = "qp";
+    }
+    return hardware;
+  }
   if (encoder == "mjpeg") return {yuv, QualityScale::Quantiser, true};
   if (encoder == "ffv1") return {AV_PIX_FMT_0RGB32, QualityScale::None, true};
   if (encoder == "huffyuv") return {AV_PIX_FMT_RGB24, QualityScale::None, true};
@@ -247,7 +265,7 @@ Status EncoderCompressor::Start(const BgrFormat& input, uint32_t scale, uint32_t
     *output = OutputFormat();
     if (!deep_) return Status::Ok;  // converted by hand, see Compress
   }
-  scaler_ = sws_getContext(width, height, AV_PIX_FMT_BGR24, width, height, context_->pix_fmt,
+  scaler_ = sws_getContext(width, height, AV_PIX_FMT_BGR24, width, height, pictureFormat_,
                            SWS_BICUBIC | SWS_ACCURATE_RND | SWS_FULL_CHR_H_INT, nullptr, nullptr,
                            nullptr);
   if (!scaler_) return Status::CompressorFailed;
@@ -268,6 +286,7 @@ Status EncoderCompressor::OpenEncoder(int width, int height, uint32_t scale, uin
   context_->width = width;
   context_->height = height;
   context_->pix_fmt = deep_ ? AV_PIX_FMT_YUV420P10LE : traits.pixelFormat;
+  pictureFormat_ = context_->pix_fmt;
   if ((traits.fullRange || choice_.Colour.FullRange) && IsSubsampled(traits.pixelFormat))
     context_->color_range = AVCOL_RANGE_JPEG;
   else if (deep_ || !(choice_.Colour == ENCODERCHOICE::ColourDescription{}))
@@ -311,8 +330,15 @@ Status EncoderCompressor::OpenEncoder(int width, int height, uint32_t scale, uin
   }
   AddHdrParams(&dictionary);
   if (traits.scale == QualityScale::RateFactor && context_->bit_rate == 0)
-    av_dict_set_int(&dictionary, "crf", RateFactorForQuality(info_.encoder, choice_.Quality),
-                    AV_DICT_DONT_OVERWRITE);
+    av_dict_set_int(&dictionary, traits.rateOption,
+                    RateFactorForQuality(info_.encoder, choice_.Quality), AV_DICT_DONT_OVERWRITE);
+  if (HARDWAREENCODERS::DeviceFrames::Needed(info_.encoder)) {
+    deviceFrames_ = std::make_unique<HARDWAREENCODERS::DeviceFrames>();
+    if (!deviceFrames_->Attach(context_, pictureFormat_)) {
+      av_dict_free(&dictionary);
+      return Status::CompressorFailed;
+    }
+  }
   const int opened = avcodec_open2(context_, codec, &dictionary);
   av_dict_free(&dictionary);
   return opened < 0 ? Status::CompressorFailed : Status::Ok;
@@ -356,7 +382,7 @@ EncodedFormat EncoderCompressor::OutputFormat() const {
   format.BitCount =
       uint16_t(context_->bits_per_coded_sample ? context_->bits_per_coded_sample : 24);
   format.ImageSize = uint32_t(context_->width) * uint32_t(context_->height) * 3;
-  format.PixelFormat = context_->pix_fmt;
+  format.PixelFormat = pictureFormat_;
   format.ColourRange = context_->color_range;
   format.Primaries = context_->color_primaries;
   format.Transfer = context_->color_trc;
@@ -402,7 +428,7 @@ Status EncoderCompressor::CompressStaged(StagedPicture& picture, const ChunkSink
 AVFrame* EncoderCompressor::NewFrame() const {
   AVFrame* frame = av_frame_alloc();
   if (frame == nullptr) return nullptr;
-  frame->format = context_->pix_fmt;
+  frame->format = pictureFormat_;
   frame->width = context_->width;
   frame->height = context_->height;
   return frame;
@@ -518,7 +544,7 @@ Status EncoderCompressor::Borrow(const PLANARPICTURE::PlanarPicture& planes, AVF
     frame->data[plane] = const_cast<uint8_t*>(planes.Data[plane]);
     frame->linesize[plane] = planes.Stride[plane];
   }
-  frame->format = context_->pix_fmt;
+  frame->format = pictureFormat_;
   frame->width = context_->width;
   frame->height = context_->height;
   return Status::Ok;
@@ -578,7 +604,10 @@ Status EncoderCompressor::Send(AVFrame* frame, const ChunkSink& sink) {
   if (context_ == nullptr || finished_) return Status::BadFormat;
   frame->pts = nextPts_++;
   frame->quality = context_->global_quality;
-  if (avcodec_send_frame(context_, frame) < 0) return Status::CompressorFailed;
+  AVFrame* sent = frame;
+  if (deviceFrames_ && (sent = deviceFrames_->Upload(frame)) == nullptr)
+    return Status::CompressorFailed;
+  if (avcodec_send_frame(context_, sent) < 0) return Status::CompressorFailed;
   return Drain(sink);
 }
 

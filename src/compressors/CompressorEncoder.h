@@ -6,6 +6,7 @@
 
 #include "compressors/Compressor.h"
 #include "compressors/CompressorYuv.h"
+#include "compressors/HardwareEncoders.h"
 
 struct AVCodecContext;
 struct AVDictionary;
@@ -87,6 +88,10 @@ class EncoderCompressor : public Compressor {
   bool bottomUp_ = true;
   YuvRange yuvRange_ = YuvRange::Limited;
   bool deep_ = false;  // 10-bit pictures
+  // What the pictures are staged in; the context's own form differs for an
+  // encoder that takes device pictures, which are uploaded as they are sent.
+  AVPixelFormat pictureFormat_ = AV_PIX_FMT_NONE;
+  std::unique_ptr<HARDWAREENCODERS::DeviceFrames> deviceFrames_;
   int64_t nextPts_ = 0;
   bool finished_ = false;
 };

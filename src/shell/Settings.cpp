@@ -60,8 +60,8 @@ void LoadFont(const IniFile& file, SUBTITLEFONT::SubtitleFont& font) {
 }
 
 // A read trims the blanks round a value and takes one pair of quotes off it:
-// a name that would lose something so is saved in quotes, and reads back as
-// it was.
+// a text (a font's name, an encoder's options) that would lose something so
+// is saved in quotes, and reads back as it was.
 std::string NameAsSaved(const std::string& name) {
   if (name.empty()) return name;
   const auto blank = [](char c) { return c == ' ' || c == '\t'; };
@@ -222,7 +222,7 @@ bool SaveCompressorChoice(const std::string& path, const ENCODERCHOICE::EncoderC
   if (!choice.Preset.empty() || !file.ReadString(kCompressor, "Preset", "").empty())
     file.WriteString(kCompressor, "Preset", choice.Preset);
   if (!choice.EncoderOptions.empty() || !file.ReadString(kCompressor, "EncoderOptions", "").empty())
-    file.WriteString(kCompressor, "EncoderOptions", choice.EncoderOptions);
+    file.WriteString(kCompressor, "EncoderOptions", NameAsSaved(choice.EncoderOptions));
   if (file.UpdateFile()) return true;
   error = "Unable to write to " + path;
   return false;
