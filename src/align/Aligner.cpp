@@ -39,6 +39,11 @@ constexpr double kMinConfidence = 0.35;
 constexpr double kMinPeakOverChanceShort = 3.0;
 constexpr double kMinConfidenceShort = 0.6;
 constexpr double kMaxRunnerUp = 0.85;
+// A ratio is taken only where the two ends of its longest stretch, each
+// fitted alone, keep to it: they may stray from it by this share of what it
+// says at most. A stretch of fewer cues cannot tell.
+constexpr double kDriftAgreement = 0.5;
+constexpr std::size_t kMinCuesToTellDrift = 9;
 
 // The speech track as sums, so that a cue's fit costs two look-ups.
 class Fit {
@@ -87,12 +92,19 @@ class Fit {
   std::vector<double> onset_;
 };
 
-// The best coarse answer among the frame-rate ratios (free == false) or
-// among the ratios close to 1.
-const RatioResult* BestRatio(const std::vector<RatioResult>& results, bool free) {
+enum class RatioKind { None, FrameRate, Drift };
+
+RatioKind KindOf(double ratio) {
+  if (ratio == 1.0) return RatioKind::None;
+  return COARSESEARCH::IsFrameRateRatio(ratio) ? RatioKind::FrameRate : RatioKind::Drift;
+}
+
+// The best coarse answer of one kind: no ratio, a frame-rate conversion, or
+// a drift close to 1.
+const RatioResult* BestRatio(const std::vector<RatioResult>& results, RatioKind kind) {
   const RatioResult* best = nullptr;
   for (const RatioResult& result : results) {
-    if (result.Peaks.empty() || COARSESEARCH::IsFrameRateRatio(result.Ratio) == free) continue;
+    if (result.Peaks.empty() || KindOf(result.Ratio) != kind) continue;
     if (best == nullptr || result.Peaks[0].Score > best->Peaks[0].Score) best = &result;
   }
   return best;
@@ -256,6 +268,47 @@ double LargestMove(const std::vector<CueTime>& cues, const TIMEMAP::TimeMap& map
   return largest;
 }
 
+// The offset that fits cues [first, end) best at the ratio, within
+// kFineReach of `centre`.
+double EndOffset(const Fit& fit, const std::vector<CueTime>& cues, std::size_t first,
+                 std::size_t end, double ratio, double centre) {
+  double best = centre, bestScore = -std::numeric_limits<double>::infinity();
+  for (double step = -kFineReach; step <= kFineReach + 1e-9; step += kFrameSeconds) {
+    double score = 0.0;
+    for (std::size_t i = first; i < end; ++i) score += fit.Cue(cues[i], ratio, centre + step);
+    if (score > bestScore) bestScore = score, best = centre + step;
+  }
+  return best;
+}
+
+// Whether the speech at both ends of the map's longest stretch keeps to its
+// ratio: a ratio that only hides a misplaced split, or noise, does not.
+// Under a right ratio both ends take the stretch's offset; under a wrong one
+// they part by the error over the distance between them.
+bool EndsSupportRatio(const Fit& fit, const std::vector<CueTime>& cues,
+                      const TIMEMAP::TimeMap& map) {
+  if (map.Ratio == 1.0) return true;
+  std::size_t longest = 0;
+  for (std::size_t k = 1; k < map.Stretches.size(); ++k)
+    if (StretchEnd(map, k, cues.size()) - map.Stretches[k].FirstCue >
+        StretchEnd(map, longest, cues.size()) - map.Stretches[longest].FirstCue)
+      longest = k;
+  const std::size_t first = map.Stretches[longest].FirstCue;
+  const std::size_t end = StretchEnd(map, longest, cues.size());
+  if (end - first < kMinCuesToTellDrift) return true;
+  const std::size_t third = (end - first) / 3;
+  const auto middle = [&](std::size_t a, std::size_t b) {
+    return 0.5 * (cues[a].Start + cues[b - 1].End);
+  };
+  const double early = middle(first, first + third), late = middle(end - third, end);
+  if (late <= early) return true;
+  const double offset = map.Stretches[longest].Offset;
+  const double earlyFound = EndOffset(fit, cues, first, first + third, map.Ratio, offset);
+  const double lateFound = EndOffset(fit, cues, end - third, end, map.Ratio, offset);
+  const double strayed = (lateFound - earlyFound) / (late - early);
+  return std::fabs(strayed) <= kDriftAgreement * std::fabs(map.Ratio - 1.0);
+}
+
 struct Candidate {
   const RatioResult* Coarse = nullptr;
   TIMEMAP::TimeMap Map;
@@ -290,11 +343,21 @@ Finding Align(const SPEECHTRACK::SpeechTrack& track, const std::vector<CueTime>&
   const std::vector<RatioResult> results =
       COARSESEARCH::Search(track, cues, COARSESEARCH::CandidateRatios(), kMaxOffset);
   const Fit fit(track);
-  // A frame-rate conversion (or none) unless a drift fits clearly better.
-  Candidate best = Follow(fit, cues, BestRatio(results, false));
-  const Candidate drift = Follow(fit, cues, BestRatio(results, true));
-  if (best.Coarse == nullptr || drift.Score > best.Score + kKeepMargin * std::fabs(best.Score))
-    best = drift;
+  // The simplest timing that explains the speech: offsets and splits alone,
+  // then a frame-rate conversion, then a drift, each taken only when it fits
+  // clearly better and both ends of the film bear its ratio out.
+  Candidate best = Follow(fit, cues, BestRatio(results, RatioKind::None));
+  if (best.Coarse != nullptr && !EndsSupportRatio(fit, cues, best.Map)) {
+    FitStretches(fit, cues, 1.0, best.Map);
+    best.Score = Score(fit, cues, best.Map);
+  }
+  for (const RatioKind kind : {RatioKind::FrameRate, RatioKind::Drift}) {
+    const Candidate other = Follow(fit, cues, BestRatio(results, kind));
+    if (other.Coarse == nullptr) continue;
+    if (best.Coarse == nullptr || (other.Score > best.Score + kKeepMargin * std::fabs(best.Score) &&
+                                   EndsSupportRatio(fit, cues, other.Map)))
+      best = other;
+  }
   if (best.Coarse == nullptr) {
     finding.Reason = "the subtitles don't match the speech";
     return finding;

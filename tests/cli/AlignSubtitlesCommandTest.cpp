@@ -112,6 +112,38 @@ TEST(AlignSubtitlesCommandTest, SplitIsFoundInAGap) {
   EXPECT_EQ(aligned.run.out.find("Split 2:"), std::string::npos) << aligned.run.out;
 }
 
+// Music put into the film that the subtitles' version lacks: the cues
+// before it keep their offset, those after take the new one, and no ratio
+// makes up for either (one such film took 0.99918 and was 62 ms off).
+TEST(AlignSubtitlesCommandTest, MusicPutInIsASplitNotARatio) {
+  const fs::path dir = Made().dir.path();
+  const Film speech = speechmedia::MakeFilm(dir, "insert-speech",
+                                            {.Seed = 34, .Seconds = 600.0, .MusicLevel = 0.1});
+  const Film music = speechmedia::MakeFilm(
+      dir, "insert-music", {.Seed = 134, .Seconds = 11.0, .Speech = false, .MusicLevel = 1.0});
+  const double at = 287.0, length = 11.0, late = -2.4;
+  const fs::path film = dir / "insert.mkv";
+  Ffmpeg("-i " + speech.File.string() + " -i " + music.File.string() +
+         " -filter_complex \"[0:a]atrim=0:287,asetpts=N/SR/TB[a];[0:a]atrim=287,asetpts=N/SR/TB[b];"
+         "[a][1:a][b]concat=n=3:v=0:a=1[out]\" -map \"[out]\" -c:a pcm_s16le " +
+         film.string());
+  Film inserted{film, {}};
+  std::vector<Cue> cues;
+  for (const Cue& cue : speech.Cues) {
+    if (cue.Start < at && cue.End > at) continue;
+    cues.push_back(cue);
+    const double shift = cue.Start >= at ? length : 0.0;
+    inserted.Cues.push_back({cue.Start + shift, cue.End + shift, cue.Text});
+  }
+  const Aligned aligned = Align(
+      inserted, cues, [=](double t) { return t + late; }, "insert");
+  ExpectRealigned(aligned, inserted);
+  EXPECT_NE(aligned.run.out.find("Ratio: 1.000000 (unchanged)"), std::string::npos)
+      << aligned.run.out;
+  EXPECT_NE(aligned.run.out.find("Split 1:"), std::string::npos) << aligned.run.out;
+  EXPECT_EQ(aligned.run.out.find("Split 2:"), std::string::npos) << aligned.run.out;
+}
+
 TEST(AlignSubtitlesCommandTest, FittingFileStaysWhereItIs) {
   const Film& film = Made().talk;
   const Aligned aligned = Align(
