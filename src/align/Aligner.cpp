@@ -219,14 +219,21 @@ TIMEMAP::TimeMap Refine(const Fit& fit, const std::vector<CueTime>& cues, TIMEMA
   return best;
 }
 
-double CueShare(const Fit& fit, const std::vector<CueTime>& cues, const TIMEMAP::TimeMap& map) {
+// The share of cues [first, end)'s time, mapped, that is speech.
+double CueShare(const Fit& fit, const std::vector<CueTime>& cues, const TIMEMAP::TimeMap& map,
+                std::size_t first, std::size_t end) {
   double speech = 0.0, length = 0.0;
-  for (const CueTime& cue : cues) {
-    const double from = map.Apply(cue.Start), to = map.Apply(cue.End);
+  for (std::size_t i = first; i < end; ++i) {
+    const double from = map.Apply(cues[i].Start), to = map.Apply(cues[i].End);
     speech += fit.SpeechShare(from, to) * (to - from);
     length += to - from;
   }
   return length > 0.0 ? speech / length : 0.0;
+}
+
+// How much more the cues are on speech than the film is, 0 to 1.
+double ConfidenceOf(double cueShare, double filmShare) {
+  return std::clamp((cueShare - filmShare) / std::max(1.0 - filmShare, 1e-9), 0.0, 1.0);
 }
 
 // The best other coarse answer the map does not use, against the best.
@@ -244,10 +251,14 @@ double RunnerUp(const RatioResult& best, const TIMEMAP::TimeMap& map) {
 void Judge(const Fit& fit, const std::vector<CueTime>& cues, const RatioResult& best,
            double filmShare, Finding& finding) {
   finding.FilmSpeechShare = filmShare;
-  finding.CueSpeechShare = CueShare(fit, cues, finding.Map);
+  finding.CueSpeechShare = CueShare(fit, cues, finding.Map, 0, cues.size());
   finding.PeakOverChance = (best.Peaks[0].Score - best.Median) / best.Spread;
-  finding.Confidence =
-      std::clamp((finding.CueSpeechShare - filmShare) / std::max(1.0 - filmShare, 1e-9), 0.0, 1.0);
+  finding.Confidence = ConfidenceOf(finding.CueSpeechShare, filmShare);
+  for (std::size_t k = 0; k < finding.Map.Stretches.size(); ++k)
+    finding.StretchConfidence.push_back(
+        ConfidenceOf(CueShare(fit, cues, finding.Map, finding.Map.Stretches[k].FirstCue,
+                              StretchEnd(finding.Map, k, cues.size())),
+                     filmShare));
   const double runnerUp = RunnerUp(best, finding.Map);
   const bool standsOut =
       (finding.PeakOverChance >= kMinPeakOverChance && finding.Confidence >= kMinConfidence) ||

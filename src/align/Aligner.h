@@ -27,6 +27,8 @@ struct Finding {
   double FilmSpeechShare = 0.0;
   // How far the best coarse match stands out of the spread of all offsets.
   double PeakOverChance = 0.0;
+  // Each stretch's confidence, reckoned as Confidence is over its own cues.
+  std::vector<double> StretchConfidence;
 };
 
 Finding Align(const SPEECHTRACK::SpeechTrack& track, const std::vector<CueTime>& cues);

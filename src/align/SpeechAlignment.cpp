@@ -128,13 +128,20 @@ bool FindTiming(const std::string& source, int audioStream,
 std::vector<std::string> ReportLines(const ALIGNER::Finding& finding) {
   std::vector<std::string> lines;
   const TIMEMAP::TimeMap& map = finding.Map;
-  lines.push_back("Offset: " + Seconds(map.Stretches[0].Offset));
+  // With splits, each stretch says how sure it is.
+  const auto sureness = [&](std::size_t k) -> std::string {
+    if (map.Stretches.size() < 2 || k >= finding.StretchConfidence.size()) return {};
+    char text[32];
+    std::snprintf(text, sizeof text, ", confidence %.2f", finding.StretchConfidence[k]);
+    return text;
+  };
+  lines.push_back("Offset: " + Seconds(map.Stretches[0].Offset) + sureness(0));
   lines.push_back("Ratio: " + RatioName(map.Ratio));
   for (std::size_t k = 1; k < map.Stretches.size(); ++k)
     lines.push_back("Split " + std::to_string(k) + ": before cue " +
                     std::to_string(map.Stretches[k].FirstCue + 1) + " (" +
                     ClockText(map.Stretches[k].FromSeconds, '.') + " in the file), offset " +
-                    Seconds(map.Stretches[k].Offset));
+                    Seconds(map.Stretches[k].Offset) + sureness(k));
   char confidence[96];
   std::snprintf(confidence, sizeof confidence,
                 "Confidence: %.2f (cues on speech %.0f%%, film %.0f%%; peak %.1f x chance)",

@@ -109,6 +109,10 @@ TEST(AlignerTest, SplitsAreFoundInGapsAndOnlyWhereTheyPay) {
     EXPECT_LT(stretch.FromSeconds, cues[stretch.FirstCue].Start) << k;
   }
   EXPECT_LE(P95Error(finding, cues, said), 0.02);
+  // Each stretch is as sure of itself as the whole file.
+  ASSERT_EQ(finding.StretchConfidence.size(), 4u);
+  for (const double confidence : finding.StretchConfidence)
+    EXPECT_NEAR(confidence, finding.Confidence, 0.1);
 }
 
 TEST(AlignerTest, AFileThatFitsIsLeftAsItIs) {

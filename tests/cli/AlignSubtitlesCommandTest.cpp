@@ -140,8 +140,16 @@ TEST(AlignSubtitlesCommandTest, MusicPutInIsASplitNotARatio) {
   ExpectRealigned(aligned, inserted);
   EXPECT_NE(aligned.run.out.find("Ratio: 1.000000 (unchanged)"), std::string::npos)
       << aligned.run.out;
-  EXPECT_NE(aligned.run.out.find("Split 1:"), std::string::npos) << aligned.run.out;
+  const std::size_t split = aligned.run.out.find("Split 1:");
+  ASSERT_NE(split, std::string::npos) << aligned.run.out;
   EXPECT_EQ(aligned.run.out.find("Split 2:"), std::string::npos) << aligned.run.out;
+  // Both stretches say how sure they are, and are sure.
+  const std::size_t first = aligned.run.out.find(", confidence ");
+  const std::size_t second = aligned.run.out.find(", confidence ", split);
+  ASSERT_LT(first, split) << aligned.run.out;
+  ASSERT_NE(second, std::string::npos) << aligned.run.out;
+  EXPECT_GT(std::stod(aligned.run.out.substr(first + 13)), 0.5) << aligned.run.out;
+  EXPECT_GT(std::stod(aligned.run.out.substr(second + 13)), 0.5) << aligned.run.out;
 }
 
 TEST(AlignSubtitlesCommandTest, FittingFileStaysWhereItIs) {
