@@ -32,7 +32,9 @@ int ClampDelay(int value) { return std::clamp(value, -32768, 32767); }
 // next save takes away.
 std::string TrimFileName(const std::string& name) {
   auto kept = [](char c) { return static_cast<unsigned char>(c) > ' '; };
-  std::string trimmed = name;
+  // The file keeps a value up to its line break: trimmed after that cut, a
+  // name reads back as it was saved.
+  std::string trimmed = name.substr(0, name.find_first_of("\r\n"));
   for (;;) {
     auto first = std::find_if(trimmed.begin(), trimmed.end(), kept);
     auto last = std::find_if(trimmed.rbegin(), trimmed.rend(), kept).base();
