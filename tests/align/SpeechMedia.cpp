@@ -169,6 +169,26 @@ Film MakeFilm(const fs::path& dir, const std::string& name, const Recipe& recipe
   return film;
 }
 
+Film InsertMusic(const fs::path& dir, const std::string& name, const Film& speech,
+                 const Film& music, double at, double length, std::vector<Cue>& original) {
+  Film film{dir / (name + ".mkv"), {}};
+  const std::string cut = std::to_string(at);
+  testsupport::Ffmpeg("-i " + speech.File.string() + " -i " + music.File.string() +
+                      " -filter_complex \"[0:a]atrim=0:" + cut +
+                      ",asetpts=N/SR/TB[a];[0:a]atrim=" + cut +
+                      ",asetpts=N/SR/TB[b];[a][1:a][b]concat=n=3:v=0:a=1[out]\" -map \"[out]\" "
+                      "-c:a pcm_s16le " +
+                      film.File.string());
+  original.clear();
+  for (const Cue& cue : speech.Cues) {
+    if (cue.Start < at && cue.End > at) continue;
+    original.push_back(cue);
+    const double shift = cue.Start >= at ? length : 0.0;
+    film.Cues.push_back({cue.Start + shift, cue.End + shift, cue.Text});
+  }
+  return film;
+}
+
 std::string SubRip(const std::vector<Cue>& cues, const std::function<double(double)>& timing) {
   std::ostringstream out;
   auto time = [](double seconds) {

@@ -37,6 +37,13 @@ struct Film {
 // are kept in `dir` and reused by later films.
 Film MakeFilm(const fs::path& dir, const std::string& name, const Recipe& recipe);
 
+// A film with music put in: `speech`'s sound with `music`'s put in at `at`
+// seconds. Its cues are where the sentences now are; `original` gets those
+// of `speech` that a file made for it would have (a cue across `at` is left
+// out of both).
+Film InsertMusic(const fs::path& dir, const std::string& name, const Film& speech,
+                 const Film& music, double at, double length, std::vector<Cue>& original);
+
 // The cues as SubRip with each time passed through `timing`.
 std::string SubRip(const std::vector<Cue>& cues, const std::function<double(double)>& timing);
 // The start times of a SubRip text, in file order.

@@ -122,19 +122,8 @@ TEST(AlignSubtitlesCommandTest, MusicPutInIsASplitNotARatio) {
   const Film music = speechmedia::MakeFilm(
       dir, "insert-music", {.Seed = 134, .Seconds = 11.0, .Speech = false, .MusicLevel = 1.0});
   const double at = 287.0, length = 11.0, late = -2.4;
-  const fs::path film = dir / "insert.mkv";
-  Ffmpeg("-i " + speech.File.string() + " -i " + music.File.string() +
-         " -filter_complex \"[0:a]atrim=0:287,asetpts=N/SR/TB[a];[0:a]atrim=287,asetpts=N/SR/TB[b];"
-         "[a][1:a][b]concat=n=3:v=0:a=1[out]\" -map \"[out]\" -c:a pcm_s16le " +
-         film.string());
-  Film inserted{film, {}};
   std::vector<Cue> cues;
-  for (const Cue& cue : speech.Cues) {
-    if (cue.Start < at && cue.End > at) continue;
-    cues.push_back(cue);
-    const double shift = cue.Start >= at ? length : 0.0;
-    inserted.Cues.push_back({cue.Start + shift, cue.End + shift, cue.Text});
-  }
+  const Film inserted = speechmedia::InsertMusic(dir, "insert", speech, music, at, length, cues);
   const Aligned aligned = Align(
       inserted, cues, [=](double t) { return t + late; }, "insert");
   ExpectRealigned(aligned, inserted);

@@ -1,0 +1,106 @@
+// Alignment on films made apart from the tests' own: 600 s of speech with
+// music put in at a drawn place and of a drawn length, subtitles early or
+// late; and films whose subtitles drift or were timed at another frame rate.
+// Prints, film by film, what `tolvane --align-subtitles` found and how far
+// the cue starts land from where they belong. Run by hand:
+//   build/bench/align_unseen [--gtest_filter=AlignUnseen.Inserts]
+// FIRST_SEED (default 31) moves the whole set to other films.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "align/SpeechMedia.h"
+#include "support/TestSupport.h"
+
+using namespace testsupport;
+using speechmedia::Cue;
+using speechmedia::Film;
+
+namespace {
+
+uint32_t FirstSeed() {
+  const char* given = std::getenv("FIRST_SEED");
+  return given != nullptr ? uint32_t(std::strtoul(given, nullptr, 10)) : 31u;
+}
+
+const fs::path& Dir() {
+  static const TempDir dir;
+  return dir.path();
+}
+
+// The found lines of the report, the errors and the share within 200 ms.
+void Report(const std::string& what, const ProgramRun& run, const fs::path& output,
+            const std::vector<Cue>& truth) {
+  std::printf("%s: status %d\n%s", what.c_str(), run.status, run.out.c_str());
+  if (!fs::exists(output)) return;
+  const std::vector<double> starts = speechmedia::SubRipStarts(ReadFile(output));
+  const speechmedia::Errors errors = speechmedia::StartErrors(starts, truth);
+  std::size_t within = 0;
+  for (std::size_t i = 0; i < starts.size() && i < truth.size(); ++i)
+    within += std::fabs(starts[i] - truth[i].Start) <= 0.2;
+  std::printf("  median %.3f s, 95th percentile %.3f s, %.1f%% within 200 ms\n", errors.Median,
+              errors.P95, 100.0 * double(within) / double(truth.size()));
+}
+
+ProgramRun AlignFile(const Film& film, const std::vector<Cue>& cues,
+                     const std::function<double(double)>& timing, const std::string& name,
+                     fs::path& output) {
+  const fs::path input = Dir() / (name + ".srt");
+  output = Dir() / (name + "-aligned.srt");
+  WriteFile(input, speechmedia::SubRip(cues, timing));
+  return RunProgram("--align-subtitles --source " + film.File.string() + " --subtitles " +
+                    input.string() + " --output " + output.string());
+}
+
+}  // namespace
+
+// Music of 10 to 90 s put in at 2 to 8 minutes, subtitles up to 3 s off.
+TEST(AlignUnseen, Inserts) {
+  for (uint32_t seed = FirstSeed(); seed < FirstSeed() + 10; ++seed) {
+    std::mt19937 pick(seed * 7);
+    const double at = std::uniform_real_distribution<double>(120, 480)(pick);
+    const double length = std::uniform_real_distribution<double>(10, 90)(pick);
+    const double late = std::uniform_real_distribution<double>(-3, 3)(pick);
+    const std::string name = std::to_string(seed);
+    const Film speech = speechmedia::MakeFilm(Dir(), "speech" + name,
+                                              {.Seed = seed, .Seconds = 600.0, .MusicLevel = 0.1});
+    const Film music = speechmedia::MakeFilm(
+        Dir(), "music" + name,
+        {.Seed = seed + 100, .Seconds = length, .Speech = false, .MusicLevel = 1.0});
+    std::vector<Cue> cues;
+    const Film film =
+        speechmedia::InsertMusic(Dir(), "insert" + name, speech, music, at, length, cues);
+    fs::path output;
+    const ProgramRun run = AlignFile(
+        film, cues, [=](double t) { return t + late; }, "insert" + name, output);
+    char what[128];
+    std::snprintf(what, sizeof what, "film %u, %.0f s of music at %.0f s, subtitles %+.2f s", seed,
+                  length, at, late);
+    Report(what, run, output, film.Cues);
+  }
+}
+
+// Drifts, frame-rate conversions and none, subtitles up to 3 s off.
+TEST(AlignUnseen, Ratios) {
+  const double ratios[] = {0.9995, 1.0006, 23.976 / 24.0, 24.0 / 23.976, 1.0, 25.0 / 23.976};
+  uint32_t seed = FirstSeed();
+  for (const double ratio : ratios) {
+    std::mt19937 pick(seed * 11);
+    const double late = std::uniform_real_distribution<double>(-3, 3)(pick);
+    const std::string name = std::to_string(seed);
+    const Film film = speechmedia::MakeFilm(Dir(), "speech" + name,
+                                            {.Seed = seed, .Seconds = 600.0, .MusicLevel = 0.1});
+    fs::path output;
+    const ProgramRun run = AlignFile(
+        film, film.Cues, [=](double t) { return (t - late) / ratio; }, "ratio" + name, output);
+    char what[128];
+    std::snprintf(what, sizeof what, "film %u, ratio %.6f, subtitles %+.2f s", seed, ratio, late);
+    Report(what, run, output, film.Cues);
+    ++seed;
+  }
+}
