@@ -97,7 +97,7 @@ EncoderTraits TraitsOf(const std::string& encoder) {
     EncoderTraits hardware{HARDWAREENCODERS::InputFormat(encoder), rate, false};
     hardware.ownThreads = true;
     if (encoder.ends_with("_nvenc")) {
-      hardware.defaults = {{"rc", "vbr"}, {"b", "0"}};
+      hardware.defaults = {{"rc", "vbr"}};
       hardware.rateOption = "cq";
     } else if (encoder.ends_with("_qsv")) {
       hardware.rateOption = "global_quality";
