@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "align/AlignCases.h"
 #include "align/SpeechMedia.h"
 #include "support/TestSupport.h"
 
@@ -102,5 +103,35 @@ TEST(AlignUnseen, Ratios) {
     std::snprintf(what, sizeof what, "film %u, ratio %.6f, subtitles %+.2f s", seed, ratio, late);
     Report(what, run, output, film.Cues);
     ++seed;
+  }
+}
+
+// Every kind of timing on varied films, at least 20 files a kind. FILMS
+// names the films' seeds ("101-108", the held-apart set, by default; the
+// tuning was done on "1-6"); VERBOSE=1 prints every file.
+TEST(AlignUnseen, Kinds) {
+  uint32_t first = 101, last = 108;
+  if (const char* films = std::getenv("FILMS")) std::sscanf(films, "%u-%u", &first, &last);
+  const bool verbose = std::getenv("VERBOSE") != nullptr;
+  std::vector<variedfilms::BaseFilm> films;
+  for (uint32_t seed = first; seed <= last; ++seed) {
+    films.push_back(variedfilms::MakeBaseFilm(Dir(), seed));
+    std::printf("%s\n", films.back().Description.c_str());
+  }
+  const std::size_t perKind = std::max<std::size_t>(24, films.size());
+  for (const aligncases::Kind kind : aligncases::kKinds) {
+    std::vector<aligncases::Outcome> outcomes;
+    for (std::size_t i = 0; i < perKind; ++i) {
+      const auto& film = films[i % films.size()];
+      const auto& other = films[(i + 1) % films.size()];
+      const aligncases::Case made =
+          aligncases::MakeCase(film, other, kind, uint32_t(first * 1000 + i));
+      outcomes.push_back(aligncases::Run(film, made));
+      const aligncases::Figures one = aligncases::Summarise({outcomes.back()});
+      if (verbose || !aligncases::MeetsGoal(kind, one))
+        std::printf("  film %u %s\n    found%s\n    %s\n", film.Seed, made.Description.c_str(),
+                    outcomes.back().Found.c_str(), aligncases::FiguresLine(kind, one).c_str());
+    }
+    std::printf("%s\n", aligncases::FiguresLine(kind, aligncases::Summarise(outcomes)).c_str());
   }
 }

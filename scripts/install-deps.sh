@@ -15,8 +15,9 @@ packages=(
   libass-dev libthai0 fonts-droid-fallback fonts-thai-tlwg
   # Speech alignment: audio conversion (loaded at run time like the rest of
   # FFmpeg), the voice detector, the correlations' transforms, and the
-  # speech its tests make.
-  libswresample-dev libwebrtc-audio-processing-dev libfftw3-dev espeak-ng
+  # speech its tests make (two engines, so that the films have more than one
+  # kind of voice).
+  libswresample-dev libwebrtc-audio-processing-dev libfftw3-dev espeak-ng flite
   libgtest-dev
   ffmpeg
   fonts-liberation2 fonts-dejavu-core

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <map>
 
 #include "align/CoarseSearch.h"
 
@@ -14,9 +15,23 @@ using SPEECHTRACK::kFrameSeconds;
 
 constexpr double kMaxOffset = 600.0;
 constexpr std::size_t kMaxSplits = 5;
+// The search may split more often than that, since the lines of scenes the
+// film lacks can each take a stretch of chance; those are set aside after.
+constexpr std::size_t kSearchSplits = kMaxSplits + 4;
+// A stretch is placed only when this many of its cues, and this share,
+// start within the tolerance of a speech onset.
+constexpr std::size_t kMinOnsetHits = 3;
+constexpr double kMinOnsetShare = 0.35;
+constexpr int kOnsetTolerance = 8;  // frames
 // What a split must gain, in seconds of cue time moved onto speech: a few
 // cues' worth, so that chance never pays for one.
 constexpr double kSplitCost = 4.0;
+// The least a split moves the cues after it: a scene put in or taken out.
+// Smaller steps are what a drift looks like, and a ratio explains those.
+constexpr double kMinJump = 1.0;
+// The windows whose own offsets the splits may take: short enough that a
+// stretch of this many cues stands out in one of them.
+constexpr std::size_t kCuesPerWindow = 16;
 // The fine search around each stretch's coarse offset, and around the ratio.
 constexpr double kFineReach = 0.5;
 constexpr double kRatioReach = 0.0002;
@@ -52,6 +67,7 @@ class Fit {
     const std::size_t n = track.Speech.size();
     speech_.assign(n + 1, 0.0);
     for (std::size_t t = 0; t < n; ++t) speech_[t + 1] = speech_[t] + track.Speech[t];
+    onsetFrames_ = track.Onset;
     onset_.assign(n, 0.0);
     for (std::size_t t = 0; t < n; ++t) {
       if (!track.Onset[t]) continue;
@@ -78,6 +94,13 @@ class Fit {
     const double start = ratio * cue.Start + offset;
     return Cover(start, ratio * cue.End + offset) + kOnsetWeight * OnsetAt(start);
   }
+  bool NearOnset(double seconds, int frames) const {
+    const int64_t t = Frame(seconds);
+    for (int64_t at = std::max<int64_t>(t - frames, 0);
+         at <= t + frames && at < int64_t(onsetFrames_.size()); ++at)
+      if (onsetFrames_[std::size_t(at)]) return true;
+    return false;
+  }
   double SpeechShare(double from, double to) const {
     const int64_t a = Frame(from), b = Frame(to);
     return b > a ? (SpeechBefore(b) - SpeechBefore(a)) / double(b - a) : 0.0;
@@ -90,6 +113,7 @@ class Fit {
   }
   std::vector<double> speech_;
   std::vector<double> onset_;
+  std::vector<uint8_t> onsetFrames_;
 };
 
 enum class RatioKind { None, FrameRate, Drift };
@@ -110,44 +134,85 @@ const RatioResult* BestRatio(const std::vector<RatioResult>& results, RatioKind 
   return best;
 }
 
-// Which coarse offset each cue takes: the best path through the cues that
-// pays kSplitCost for every change, with at most kMaxSplits changes, and a
-// change only where the cues stay in order.
+// The offsets each cue may take: the whole file's best, and the best of
+// each window of cues it lies in, so that a stretch too short to stand out
+// of the whole file still finds its own.
+struct Offsets {
+  std::vector<double> Pool;
+  std::vector<std::vector<std::size_t>> OfCue;  // indices into Pool
+};
+
+Offsets GatherOffsets(const RatioResult& coarse, const std::vector<COARSESEARCH::Window>& windows,
+                      std::size_t cueCount) {
+  Offsets offsets;
+  std::map<int64_t, std::size_t> pooled;  // by coarse bin
+  const auto index = [&](double offset) {
+    const int64_t bin = std::llround(offset / COARSESEARCH::kBinSeconds);
+    const auto found = pooled.find(bin);
+    if (found != pooled.end()) return found->second;
+    offsets.Pool.push_back(offset);
+    return pooled[bin] = offsets.Pool.size() - 1;
+  };
+  std::vector<std::size_t> global;
+  for (const COARSESEARCH::Peak& peak : coarse.Peaks) global.push_back(index(peak.Offset));
+  offsets.OfCue.assign(cueCount, global);
+  for (const COARSESEARCH::Window& window : windows)
+    for (const COARSESEARCH::Peak& peak : window.Peaks) {
+      const std::size_t at = index(peak.Offset);
+      for (std::size_t i = window.FirstCue; i < window.EndCue && i < cueCount; ++i)
+        if (std::find(offsets.OfCue[i].begin(), offsets.OfCue[i].end(), at) ==
+            offsets.OfCue[i].end())
+          offsets.OfCue[i].push_back(at);
+    }
+  return offsets;
+}
+
+// Which offset each cue takes: the best path through the cues that pays
+// kSplitCost for every change, with at most kSearchSplits changes. A change
+// may go either way: forward where the film has more than the file's
+// release, back where it lacks a scene the file has lines for.
 std::vector<std::size_t> ChooseOffsets(const Fit& fit, const std::vector<CueTime>& cues,
-                                       double ratio, const std::vector<double>& offsets) {
-  const std::size_t n = cues.size(), k = offsets.size(), s = kMaxSplits + 1;
+                                       double ratio, const Offsets& offsets) {
+  const std::size_t n = cues.size(), s = kSearchSplits + 1;
   const double none = -std::numeric_limits<double>::infinity();
-  // best[(i * k + j) * s + used]: cue i at offset j after `used` splits.
-  std::vector<double> best(n * k * s, none);
-  std::vector<std::size_t> from(n * k * s, 0);
-  auto at = [&](std::size_t i, std::size_t j, std::size_t used) { return (i * k + j) * s + used; };
-  for (std::size_t j = 0; j < k; ++j) best[at(0, j, 0)] = fit.Cue(cues[0], ratio, offsets[j]);
-  for (std::size_t i = 1; i < n; ++i) {
-    for (std::size_t j = 0; j < k; ++j) {
-      const double gain = fit.Cue(cues[i], ratio, offsets[j]);
+  struct State {
+    double Value;
+    std::size_t From;  // the state of the cue before: its candidate * s + splits
+  };
+  // states[i][j * s + used]: cue i at its j-th candidate after `used` splits.
+  std::vector<std::vector<State>> states(n);
+  for (std::size_t i = 0; i < n; ++i) {
+    const std::vector<std::size_t>& here = offsets.OfCue[i];
+    states[i].assign(here.size() * s, {none, 0});
+    for (std::size_t j = 0; j < here.size(); ++j) {
+      const double gain = fit.Cue(cues[i], ratio, offsets.Pool[here[j]]);
+      if (i == 0) {
+        states[i][j * s] = {gain, 0};
+        continue;
+      }
+      const std::vector<std::size_t>& before = offsets.OfCue[i - 1];
       for (std::size_t used = 0; used < s; ++used) {
-        double top = best[at(i - 1, j, used)];
-        std::size_t origin = j * s + used;
-        for (std::size_t p = 0; used > 0 && p < k; ++p) {
-          if (p == j || best[at(i - 1, p, used - 1)] == none) continue;
-          const bool inOrder = ratio * cues[i].Start + offsets[j] >=
-                               ratio * cues[i - 1].End + offsets[p] - kFrameSeconds;
-          const double value = best[at(i - 1, p, used - 1)] - kSplitCost;
-          if (inOrder && value > top) top = value, origin = p * s + used - 1;
+        State top{none, 0};
+        for (std::size_t p = 0; p < before.size(); ++p) {
+          const bool same = before[p] == here[j];
+          if (!same &&
+              (used == 0 || std::fabs(offsets.Pool[here[j]] - offsets.Pool[before[p]]) < kMinJump))
+            continue;
+          const std::size_t origin = p * s + (same ? used : used - 1);
+          const double value = states[i - 1][origin].Value - (same ? 0.0 : kSplitCost);
+          if (value > top.Value) top = {value, origin};
         }
-        if (top == none) continue;
-        best[at(i, j, used)] = top + gain;
-        from[at(i, j, used)] = origin;
+        if (top.Value != none) states[i][j * s + used] = {top.Value + gain, top.From};
       }
     }
   }
   std::size_t state = 0;
-  for (std::size_t candidate = 0; candidate < k * s; ++candidate)
-    if (best[(n - 1) * k * s + candidate] > best[(n - 1) * k * s + state]) state = candidate;
+  for (std::size_t candidate = 0; candidate < states[n - 1].size(); ++candidate)
+    if (states[n - 1][candidate].Value > states[n - 1][state].Value) state = candidate;
   std::vector<std::size_t> choice(n);
   for (std::size_t i = n; i-- > 0;) {
-    choice[i] = state / s;
-    state = from[i * k * s + state];
+    choice[i] = offsets.OfCue[i][state / s];
+    state = states[i][state].From;
   }
   return choice;
 }
@@ -219,11 +284,12 @@ TIMEMAP::TimeMap Refine(const Fit& fit, const std::vector<CueTime>& cues, TIMEMA
   return best;
 }
 
-// The share of cues [first, end)'s time, mapped, that is speech.
+// The share of the placed cues [first, end)'s time, mapped, that is speech.
 double CueShare(const Fit& fit, const std::vector<CueTime>& cues, const TIMEMAP::TimeMap& map,
-                std::size_t first, std::size_t end) {
+                std::size_t first, std::size_t end, const std::vector<uint8_t>& placed) {
   double speech = 0.0, length = 0.0;
   for (std::size_t i = first; i < end; ++i) {
+    if (!placed[i]) continue;
     const double from = map.Apply(cues[i].Start), to = map.Apply(cues[i].End);
     speech += fit.SpeechShare(from, to) * (to - from);
     length += to - from;
@@ -250,25 +316,102 @@ double RunnerUp(const RatioResult& best, const TIMEMAP::TimeMap& map) {
 
 void Judge(const Fit& fit, const std::vector<CueTime>& cues, const RatioResult& best,
            double filmShare, Finding& finding) {
+  // The cues set aside are judged apart; they fit nothing by their nature.
+  std::vector<uint8_t> placed(cues.size(), 1);
+  for (const Finding::Unplaced& unplaced : finding.NotPlaced)
+    std::fill(placed.begin() + std::ptrdiff_t(unplaced.FirstCue),
+              placed.begin() + std::ptrdiff_t(unplaced.EndCue), 0);
   finding.FilmSpeechShare = filmShare;
-  finding.CueSpeechShare = CueShare(fit, cues, finding.Map, 0, cues.size());
+  finding.CueSpeechShare = CueShare(fit, cues, finding.Map, 0, cues.size(), placed);
   finding.PeakOverChance = (best.Peaks[0].Score - best.Median) / best.Spread;
-  finding.Confidence = ConfidenceOf(finding.CueSpeechShare, filmShare);
+  // A cue set aside sits no more on speech than chance would put it.
+  const std::size_t placedCount = std::size_t(std::count(placed.begin(), placed.end(), 1));
+  finding.Confidence =
+      ConfidenceOf(finding.CueSpeechShare, filmShare) * double(placedCount) / double(cues.size());
   for (std::size_t k = 0; k < finding.Map.Stretches.size(); ++k)
     finding.StretchConfidence.push_back(
         ConfidenceOf(CueShare(fit, cues, finding.Map, finding.Map.Stretches[k].FirstCue,
-                              StretchEnd(finding.Map, k, cues.size())),
+                              StretchEnd(finding.Map, k, cues.size()), placed),
                      filmShare));
-  const double runnerUp = RunnerUp(best, finding.Map);
+  // With splits, no one offset stands out of the whole file's search; each
+  // stretch kept has shown its own evidence, its starts on speech onsets.
+  const bool split = finding.Map.Stretches.size() > 1;
   const bool standsOut =
       (finding.PeakOverChance >= kMinPeakOverChance && finding.Confidence >= kMinConfidence) ||
       (finding.PeakOverChance >= kMinPeakOverChanceShort &&
-       finding.Confidence >= kMinConfidenceShort);
-  if (!standsOut)
+       finding.Confidence >= kMinConfidenceShort) ||
+      (split && ConfidenceOf(finding.CueSpeechShare, filmShare) >= kMinConfidence);
+  if (!standsOut || placedCount < cues.size() / 2)
     finding.Reason = "the subtitles don't match the speech";
-  else if (runnerUp > kMaxRunnerUp)
+  else if (!split && RunnerUp(best, finding.Map) > kMaxRunnerUp)
     finding.Reason = "two timings fit the speech about as well";
   finding.Trusted = finding.Reason.empty();
+}
+
+// How many of the cues [first, end) start on a speech onset at the offset.
+std::size_t OnsetHits(const Fit& fit, const std::vector<CueTime>& cues, double ratio, double offset,
+                      std::size_t first, std::size_t end) {
+  std::size_t hits = 0;
+  for (std::size_t i = first; i < end; ++i)
+    hits += fit.NearOnset(ratio * cues[i].Start + offset, kOnsetTolerance);
+  return hits;
+}
+
+bool StartsOnOnsets(std::size_t hits, std::size_t cues) {
+  return hits >= kMinOnsetHits && double(hits) >= kMinOnsetShare * double(cues);
+}
+
+// A stretch whose cues do not start where speech starts fits no timing: a
+// stretch of chance (on the lines of a scene the film lacks, say) covers
+// speech about as well as a right one, but its starts fall anywhere. Such
+// stretches, fewest onsets first, go back to their neighbours' offset (the
+// one before, or after for the first) and their cues are named; the last
+// stretch standing is kept whatever it is, and judged with the file.
+void SetAsideWeakStretches(const Fit& fit, const std::vector<CueTime>& cues, Finding& finding) {
+  TIMEMAP::TimeMap& map = finding.Map;
+  std::vector<uint8_t> placed(cues.size(), 1);
+  while (map.Stretches.size() > 1) {
+    std::size_t weakest = 0;
+    double lowest = std::numeric_limits<double>::infinity();
+    for (std::size_t k = 0; k < map.Stretches.size(); ++k) {
+      const std::size_t first = map.Stretches[k].FirstCue, end = StretchEnd(map, k, cues.size());
+      std::size_t hits = 0, own = 0;
+      for (std::size_t i = first; i < end; ++i) {
+        if (!placed[i]) continue;
+        ++own;
+        hits += OnsetHits(fit, cues, map.Ratio, map.Stretches[k].Offset, i, i + 1);
+      }
+      const double share = own ? double(hits) / double(own) : -1.0;
+      if (!StartsOnOnsets(hits, own) && share < lowest) lowest = share, weakest = k;
+    }
+    if (lowest == std::numeric_limits<double>::infinity()) break;
+    // A cue or two cannot show evidence either way: they go with their
+    // neighbours unnamed.
+    const std::size_t first = map.Stretches[weakest].FirstCue;
+    const std::size_t end = StretchEnd(map, weakest, cues.size());
+    if (std::count(placed.begin() + std::ptrdiff_t(first), placed.begin() + std::ptrdiff_t(end),
+                   1) >= std::ptrdiff_t(kMinOnsetHits))
+      std::fill(placed.begin() + std::ptrdiff_t(first), placed.begin() + std::ptrdiff_t(end), 0);
+    if (weakest == 0) {
+      map.Stretches[0].Offset = map.Stretches[1].Offset;
+      weakest = 1;
+    }
+    map.Stretches.erase(map.Stretches.begin() + std::ptrdiff_t(weakest));
+  }
+  // Stretches that now meet at about one offset are one.
+  for (std::size_t k = 1; k < map.Stretches.size();) {
+    if (std::fabs(map.Stretches[k].Offset - map.Stretches[k - 1].Offset) < kMinJump)
+      map.Stretches.erase(map.Stretches.begin() + std::ptrdiff_t(k));
+    else
+      ++k;
+  }
+  for (std::size_t i = 0; i < cues.size(); ++i) {
+    if (placed[i]) continue;
+    if (i == 0 || placed[i - 1])
+      finding.NotPlaced.push_back({i, i + 1, cues[i].Start, cues[i].End});
+    finding.NotPlaced.back().EndCue = i + 1;
+    finding.NotPlaced.back().ToSeconds = cues[i].End;
+  }
 }
 
 double LargestMove(const std::vector<CueTime>& cues, const TIMEMAP::TimeMap& map) {
@@ -326,14 +469,55 @@ struct Candidate {
   double Score = -std::numeric_limits<double>::infinity();
 };
 
-Candidate Follow(const Fit& fit, const std::vector<CueTime>& cues, const RatioResult* coarse) {
+// Each split moved to the gap that fits best anywhere between the first
+// cue of the stretch before it and the last of the stretch after it, with
+// the offsets the stretches have now: the coarse search places a split
+// only as well as its 100 ms steps and the cues near it allow. Neighbours
+// that came to the same offset are one stretch.
+void PlaceSplits(const Fit& fit, const std::vector<CueTime>& cues, TIMEMAP::TimeMap& map) {
+  for (std::size_t k = 1; k < map.Stretches.size(); ++k) {
+    const double before = map.Stretches[k - 1].Offset, after = map.Stretches[k].Offset;
+    const std::size_t low = map.Stretches[k - 1].FirstCue + 1;
+    const std::size_t high = StretchEnd(map, k, cues.size());  // the split lies in [low, high)
+    // The gain of moving the split from `low` to each later cue.
+    double gain = 0.0, bestGain = 0.0;
+    std::size_t best = low;
+    for (std::size_t at = low + 1; at < high; ++at) {
+      gain += fit.Cue(cues[at - 1], map.Ratio, before) - fit.Cue(cues[at - 1], map.Ratio, after);
+      if (gain > bestGain) bestGain = gain, best = at;
+    }
+    // From the split as it stood, rather than from `low`, keep it unless moving pays.
+    double kept = 0.0;
+    for (std::size_t at = low; at < map.Stretches[k].FirstCue; ++at)
+      kept += fit.Cue(cues[at], map.Ratio, before) - fit.Cue(cues[at], map.Ratio, after);
+    if (bestGain > kept + 1e-9) {
+      map.Stretches[k].FirstCue = best;
+      map.Stretches[k].FromSeconds = 0.5 * (cues[best - 1].End + cues[best].Start);
+    }
+  }
+  for (std::size_t k = 1; k < map.Stretches.size();) {
+    if (std::fabs(map.Stretches[k].Offset - map.Stretches[k - 1].Offset) < 1.5 * kFrameSeconds)
+      map.Stretches.erase(map.Stretches.begin() + std::ptrdiff_t(k));
+    else
+      ++k;
+  }
+}
+
+Candidate Follow(const SPEECHTRACK::SpeechTrack& track, const Fit& fit,
+                 const std::vector<CueTime>& cues, const RatioResult* coarse) {
   Candidate candidate;
   if (coarse == nullptr) return candidate;
   candidate.Coarse = coarse;
-  std::vector<double> offsets;
-  for (const COARSESEARCH::Peak& peak : coarse->Peaks) offsets.push_back(peak.Offset);
+  const Offsets offsets = GatherOffsets(
+      *coarse, COARSESEARCH::LocalSearch(track, cues, coarse->Ratio, kMaxOffset, kCuesPerWindow),
+      cues.size());
   const auto choice = ChooseOffsets(fit, cues, coarse->Ratio, offsets);
-  candidate.Map = Refine(fit, cues, MapOfChoice(cues, coarse->Ratio, offsets, choice));
+  TIMEMAP::TimeMap map = Refine(fit, cues, MapOfChoice(cues, coarse->Ratio, offsets.Pool, choice));
+  for (int round = 0; round < 2 && map.Stretches.size() > 1; ++round) {
+    PlaceSplits(fit, cues, map);
+    FitStretches(fit, cues, map.Ratio, map);
+  }
+  candidate.Map = map;
   candidate.Score = Score(fit, cues, candidate.Map);
   return candidate;
 }
@@ -357,13 +541,13 @@ Finding Align(const SPEECHTRACK::SpeechTrack& track, const std::vector<CueTime>&
   // The simplest timing that explains the speech: offsets and splits alone,
   // then a frame-rate conversion, then a drift, each taken only when it fits
   // clearly better and both ends of the film bear its ratio out.
-  Candidate best = Follow(fit, cues, BestRatio(results, RatioKind::None));
+  Candidate best = Follow(track, fit, cues, BestRatio(results, RatioKind::None));
   if (best.Coarse != nullptr && !EndsSupportRatio(fit, cues, best.Map)) {
     FitStretches(fit, cues, 1.0, best.Map);
     best.Score = Score(fit, cues, best.Map);
   }
   for (const RatioKind kind : {RatioKind::FrameRate, RatioKind::Drift}) {
-    const Candidate other = Follow(fit, cues, BestRatio(results, kind));
+    const Candidate other = Follow(track, fit, cues, BestRatio(results, kind));
     if (other.Coarse == nullptr) continue;
     if (best.Coarse == nullptr || (other.Score > best.Score + kKeepMargin * std::fabs(best.Score) &&
                                    EndsSupportRatio(fit, cues, other.Map)))
@@ -373,10 +557,18 @@ Finding Align(const SPEECHTRACK::SpeechTrack& track, const std::vector<CueTime>&
     finding.Reason = "the subtitles don't match the speech";
     return finding;
   }
+  finding.Map = best.Map;
+  SetAsideWeakStretches(fit, cues, finding);
+  if (finding.Map.Stretches.size() != best.Map.Stretches.size())
+    FitStretches(fit, cues, finding.Map.Ratio, finding.Map);
   const TIMEMAP::TimeMap unchanged;
   const double kept = Score(fit, cues, unchanged);
-  const bool better = best.Score > kept + kKeepMargin * std::fabs(kept);
-  finding.Map = better && LargestMove(cues, best.Map) > kStayPut ? best.Map : unchanged;
+  const double found = Score(fit, cues, finding.Map);
+  if (found <= kept + kKeepMargin * std::fabs(kept) ||
+      LargestMove(cues, finding.Map) <= kStayPut + 1e-9) {
+    finding.Map = unchanged;
+    finding.NotPlaced.clear();
+  }
   Judge(fit, cues, *best.Coarse, speechSeconds / std::max(track.Seconds(), 1e-9), finding);
   return finding;
 }

@@ -29,6 +29,14 @@ struct Finding {
   double PeakOverChance = 0.0;
   // Each stretch's confidence, reckoned as Confidence is over its own cues.
   std::vector<double> StretchConfidence;
+  // Runs of cues that fit no timing clearly (most often the lines of a scene
+  // the film lacks): left at their neighbours' offset rather than moved on a
+  // guess. A job does not go on with them.
+  struct Unplaced {
+    std::size_t FirstCue = 0, EndCue = 0;
+    double FromSeconds = 0.0, ToSeconds = 0.0;  // on the file's clock
+  };
+  std::vector<Unplaced> NotPlaced;
 };
 
 Finding Align(const SPEECHTRACK::SpeechTrack& track, const std::vector<CueTime>& cues);

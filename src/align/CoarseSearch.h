@@ -2,6 +2,7 @@
 
 // The first, coarse look: speech and cues as signals in 100 ms bins, and for
 // each candidate ratio the correlation over every offset at once (by FFT).
+#include <cstddef>
 #include <vector>
 
 #include "align/CueTime.h"
@@ -30,5 +31,16 @@ bool IsFrameRateRatio(double ratio);
 std::vector<RatioResult> Search(const SPEECHTRACK::SpeechTrack& track,
                                 const std::vector<ALIGNER::CueTime>& cues,
                                 const std::vector<double>& ratios, double maxOffsetSeconds);
+
+// Each window of consecutive cues correlated alone at one ratio, for the
+// offsets of stretches too short to stand out of the whole file's search.
+// Windows overlap by half.
+struct Window {
+  std::size_t FirstCue = 0, EndCue = 0;
+  std::vector<Peak> Peaks;  // best first
+};
+std::vector<Window> LocalSearch(const SPEECHTRACK::SpeechTrack& track,
+                                const std::vector<ALIGNER::CueTime>& cues, double ratio,
+                                double maxOffsetSeconds, std::size_t cuesPerWindow);
 
 }  // namespace COARSESEARCH

@@ -125,6 +125,18 @@ bool FindTiming(const std::string& source, int audioStream,
   }
 }
 
+std::string CueRangeText(const ALIGNER::Finding::Unplaced& unplaced) {
+  if (unplaced.EndCue == unplaced.FirstCue + 1) return "cue " + std::to_string(unplaced.EndCue);
+  return "cues " + std::to_string(unplaced.FirstCue + 1) + " to " + std::to_string(unplaced.EndCue);
+}
+
+std::string NotPlacedText(const ALIGNER::Finding& finding) {
+  std::string text;
+  for (const ALIGNER::Finding::Unplaced& unplaced : finding.NotPlaced)
+    text += (text.empty() ? "" : ", ") + CueRangeText(unplaced);
+  return text;
+}
+
 std::vector<std::string> ReportLines(const ALIGNER::Finding& finding) {
   std::vector<std::string> lines;
   const TIMEMAP::TimeMap& map = finding.Map;
@@ -142,6 +154,11 @@ std::vector<std::string> ReportLines(const ALIGNER::Finding& finding) {
                     std::to_string(map.Stretches[k].FirstCue + 1) + " (" +
                     ClockText(map.Stretches[k].FromSeconds, '.') + " in the file), offset " +
                     Seconds(map.Stretches[k].Offset) + sureness(k));
+  for (const ALIGNER::Finding::Unplaced& unplaced : finding.NotPlaced)
+    lines.push_back("Not placed: " + CueRangeText(unplaced) + " (" +
+                    ClockText(unplaced.FromSeconds, '.') + " to " +
+                    ClockText(unplaced.ToSeconds, '.') +
+                    " in the file) fit no timing; left at their neighbours' offset");
   char confidence[96];
   std::snprintf(confidence, sizeof confidence,
                 "Confidence: %.2f (cues on speech %.0f%%, film %.0f%%; peak %.1f x chance)",

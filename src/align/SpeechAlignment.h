@@ -48,7 +48,13 @@ bool FindTiming(const std::string& source, int audioStream,
                 double videoFramesPerSecond, Alignment& alignment, std::string& error,
                 const std::function<void()>& pulse = nullptr);
 
-// The finding as lines without line ends: offset, ratio, splits, confidence.
+// "cue 7" or "cues 41 to 52", numbered from 1 as the report numbers them.
+std::string CueRangeText(const ALIGNER::Finding::Unplaced& unplaced);
+// Every run of cues set aside, joined: "cues 41 to 52, cue 80".
+std::string NotPlacedText(const ALIGNER::Finding& finding);
+
+// The finding as lines without line ends: offset, ratio, splits, cues set
+// aside, confidence.
 std::vector<std::string> ReportLines(const ALIGNER::Finding& finding);
 
 }  // namespace SPEECHALIGNMENT

@@ -117,6 +117,10 @@ int RunAlignSubtitles(const Arguments& args, std::ostream& out, std::ostream& er
     err << "tolvane: " << error << '\n';
     return ExitFailed;
   }
+  // Written whole, nothing lost; the lines left where they were are named.
+  if (!alignment.Finding.NotPlaced.empty())
+    err << "tolvane: no timing fits " << SPEECHALIGNMENT::NotPlacedText(alignment.Finding)
+        << "; left at their neighbours' offset\n";
   return ExitOk;
 }
 

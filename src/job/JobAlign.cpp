@@ -13,15 +13,24 @@ std::string ChannelsHeard(const std::string& channels) {
   return "all channels mixed";
 }
 
-// The finding's lines into the log; false with `error` unless it is trusted.
+// The finding's lines into the log; false with `error` unless it is trusted
+// and places every cue.
 bool Trusted(const SPEECHALIGNMENT::Alignment& alignment, std::vector<std::string>& log,
              std::string& error) {
   log.push_back("Speech alignment, on " + ChannelsHeard(alignment.AudioChannels) + ":");
   for (const std::string& line : SPEECHALIGNMENT::ReportLines(alignment.Finding))
     log.push_back(line);
-  if (alignment.Finding.Trusted) return true;
-  error = "[Align] No trustworthy timing found: " + alignment.Finding.Reason + "...";
-  return false;
+  if (!alignment.Finding.Trusted) {
+    error = "[Align] No trustworthy timing found: " + alignment.Finding.Reason + "...";
+    return false;
+  }
+  // A job never burns lines whose place is a guess.
+  if (!alignment.Finding.NotPlaced.empty()) {
+    error = "[Align] No timing fits " + SPEECHALIGNMENT::NotPlacedText(alignment.Finding) +
+            " (the film may lack their scene)...";
+    return false;
+  }
+  return true;
 }
 
 }  // namespace

@@ -158,3 +158,58 @@ TEST(AlignerTest, CuesOfNoSpeechAreRefusedWithAReason) {
   EXPECT_EQ(ALIGNER::Align(film.Track, {film.Said[0]}).Reason,
             "the subtitle file has too few cues");
 }
+
+TEST(AlignerTest, LinesOfASceneTheFilmLacksAreSetAsideAndNamed) {
+  const Made film = MakeTrack(1200.0, 17);
+  const std::size_t n = film.Said.size();
+  // The file's release had a scene of 90 s after the first third, with lines
+  // this film has no speech for; everything after it is 90 s later.
+  const double scene = film.Said[n / 3].Start - 0.2;
+  std::mt19937 random(5);
+  std::uniform_real_distribution<double> line(1.2, 3.5), pause(0.5, 2.5);
+  std::vector<CueTime> cues, said;
+  std::size_t sceneFirst = 0, sceneEnd = 0;
+  for (const CueTime& cue : film.Said) {
+    if (cue.Start > scene && sceneEnd == 0) {
+      sceneFirst = cues.size();
+      for (double at = scene + 2.0 + pause(random); at < scene + 86.0; at += pause(random)) {
+        const double end = at + line(random);
+        cues.push_back({at, end});
+        said.push_back({-1.0, -1.0});
+        at = end;
+      }
+      sceneEnd = cues.size();
+    }
+    const double shift = 2.0 + (cue.Start > scene ? 90.0 : 0.0);
+    cues.push_back({cue.Start + shift, cue.End + shift});
+    said.push_back(cue);
+  }
+  const ALIGNER::Finding finding = ALIGNER::Align(film.Track, cues);
+  ASSERT_TRUE(finding.Trusted) << finding.Reason;
+  // Every line the film has is where its speech is.
+  for (std::size_t i = 0; i < cues.size(); ++i) {
+    if (said[i].Start < 0.0) continue;
+    EXPECT_NEAR(finding.Map.Apply(cues[i].Start), said[i].Start, 0.02) << i;
+  }
+  // The scene's lines, and only those, are named; most of them.
+  std::size_t named = 0;
+  for (const auto& unplaced : finding.NotPlaced) {
+    EXPECT_GE(unplaced.FirstCue, sceneFirst);
+    EXPECT_LE(unplaced.EndCue, sceneEnd);
+    EXPECT_DOUBLE_EQ(unplaced.FromSeconds, cues[unplaced.FirstCue].Start);
+    named += unplaced.EndCue - unplaced.FirstCue;
+  }
+  EXPECT_GE(named, (sceneEnd - sceneFirst) / 2) << sceneEnd - sceneFirst;
+}
+
+// Another timing kind's small steps are no splits: a drift of 1 in 600 over
+// twenty minutes is a ratio, not a staircase of offsets a second apart.
+TEST(AlignerTest, ADriftIsARatioNotAStaircaseOfSplits) {
+  const Made film = MakeTrack(1200.0, 18);
+  const auto cues = Retimed(film.Said, [](double t) { return (t - 4.0) / (1.0 + 1.0 / 600.0); });
+  const ALIGNER::Finding finding = ALIGNER::Align(film.Track, cues);
+  ASSERT_TRUE(finding.Trusted) << finding.Reason;
+  EXPECT_EQ(finding.Map.Stretches.size(), 1u);
+  EXPECT_NEAR(finding.Map.Ratio, 1.0 + 1.0 / 600.0, 2e-5);
+  EXPECT_LE(P95Error(finding, cues, film.Said), 0.02);
+}

@@ -61,6 +61,8 @@ uint32_t Le32(const char* p) {
 
 }  // namespace
 
+std::vector<std::string> Sentences() { return {std::begin(kSentences), std::end(kSentences)}; }
+
 std::vector<float> ReadWav(const fs::path& file, int& rate) {
   const std::string bytes = testsupport::ReadFile(file);
   std::vector<float> samples;

@@ -33,6 +33,9 @@ struct Film {
   std::vector<Cue> Cues;
 };
 
+// The sentences the films speak.
+std::vector<std::string> Sentences();
+
 // Writes the film into `dir` under `name` (with .mkv); the spoken sentences
 // are kept in `dir` and reused by later films.
 Film MakeFilm(const fs::path& dir, const std::string& name, const Recipe& recipe);

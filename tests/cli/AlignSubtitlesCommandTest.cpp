@@ -141,6 +141,49 @@ TEST(AlignSubtitlesCommandTest, MusicPutInIsASplitNotARatio) {
   EXPECT_GT(std::stod(aligned.run.out.substr(second + 13)), 0.5) << aligned.run.out;
 }
 
+// The subtitles' release had a scene this film lacks: its lines are named
+// and left at their neighbours' offset, the file is still written whole,
+// and a job will not burn them.
+TEST(AlignSubtitlesCommandTest, LinesOfAMissingSceneAreNamedAndAJobStops) {
+  const fs::path dir = Made().dir.path();
+  const Film film =
+      speechmedia::MakeFilm(dir, "cut-speech", {.Seed = 35, .Seconds = 420.0, .MusicLevel = 0.1});
+  const std::size_t third = film.Cues.size() / 3;
+  const double at = film.Cues[third].Start - 0.3, scene = 70.0;
+  std::vector<Cue> cues(film.Cues.begin(), film.Cues.begin() + std::ptrdiff_t(third));
+  for (double start = at + 1.0; start < at + scene - 4.0; start += 3.3)
+    cues.push_back({start, start + 2.1, "A line of the missing scene."});
+  const std::size_t sceneEnd = cues.size();
+  for (std::size_t i = third; i < film.Cues.size(); ++i)
+    cues.push_back({film.Cues[i].Start + scene, film.Cues[i].End + scene, film.Cues[i].Text});
+  const fs::path input = dir / "cut.srt", output = dir / "cut-aligned.srt";
+  WriteFile(input, speechmedia::SubRip(cues, [](double t) { return t + 1.5; }));
+  const ProgramRun run =
+      RunProgram("--align-subtitles --source " + film.File.string() + " --subtitles " +
+                 input.string() + " --output " + output.string());
+  ASSERT_EQ(run.status, 0) << run.out << run.err;
+  const std::size_t named = run.out.find("Not placed: cues ");
+  ASSERT_NE(named, std::string::npos) << run.out;
+  const std::size_t first = std::stoul(run.out.substr(named + 17));
+  EXPECT_GT(first, third) << run.out;
+  EXPECT_LE(first, sceneEnd) << run.out;
+  EXPECT_NE(run.err.find("no timing fits cues "), std::string::npos) << run.err;
+  // Every cue is written; those of lines the film has are on their speech.
+  const std::vector<double> starts = speechmedia::SubRipStarts(ReadFile(output));
+  ASSERT_EQ(starts.size(), cues.size());
+  for (std::size_t i = 0; i < cues.size(); ++i) {
+    if (i >= third && i < sceneEnd) continue;
+    const double truth = i < third ? cues[i].Start : cues[i].Start - scene;
+    EXPECT_NEAR(starts[i], truth, 0.2) << i << "\n" << run.out;
+  }
+  const fs::path burnt = dir / "cut.mkv";
+  const ProgramRun job = RunProgram("--source " + film.File.string() + " --subtitles " +
+                                    input.string() + " --output " + burnt.string() + " --align");
+  EXPECT_EQ(job.status, 1);
+  EXPECT_NE(job.err.find("[Align] No timing fits cues "), std::string::npos) << job.err;
+  EXPECT_FALSE(fs::exists(burnt));
+}
+
 TEST(AlignSubtitlesCommandTest, FittingFileStaysWhereItIs) {
   const Film& film = Made().talk;
   const Aligned aligned = Align(
