@@ -1,0 +1,71 @@
+// Which stretches a job copies and which it encodes: keyframe to keyframe,
+// only where a subtitle is shown, and on past open groups of pictures.
+#include "job/SmartPlan.h"
+
+#include <gtest/gtest.h>
+
+using SMARTPLAN::Keyframe;
+using SMARTPLAN::Plan;
+using SMARTPLAN::Shown;
+using SMARTPLAN::Stretch;
+
+namespace {
+
+// A keyframe every two seconds over `seconds`.
+std::vector<Keyframe> EveryTwoSeconds(double seconds, bool closed = true) {
+  std::vector<Keyframe> keyframes;
+  for (double at = 0.0; at < seconds; at += 2.0) keyframes.push_back({at, closed});
+  return keyframes;
+}
+
+std::string Describe(const std::vector<Stretch>& plan) {
+  std::string text;
+  for (const Stretch& s : plan)
+    text += (s.Encode ? "E" : "C") + std::to_string(s.FirstKeyframe) + "-" +
+            std::to_string(s.EndKeyframe) + " ";
+  return text;
+}
+
+}  // namespace
+
+TEST(SmartPlanTest, OnlyTheGroupsASubtitleIsShownInAreEncoded) {
+  const auto keyframes = EveryTwoSeconds(20.0);
+  // At the start; across the keyframe at 8 s; at the end; and one that ends
+  // exactly on the keyframe at 14 s, which leaves the group from 14 s alone.
+  const std::vector<Shown> shown = {{0.0, 1.0}, {7.5, 8.5}, {12.5, 14.0}, {19.0, 20.0}};
+  const auto plan = Plan(keyframes, 20.0, shown);
+  EXPECT_EQ(Describe(plan), "E0-1 C1-3 E3-5 C5-6 E6-7 C7-9 E9-10 ");
+  EXPECT_DOUBLE_EQ(plan[2].FromSeconds, 6.0);
+  EXPECT_DOUBLE_EQ(plan[2].ToSeconds, 10.0);
+  EXPECT_DOUBLE_EQ(plan.back().ToSeconds, 20.0);
+  EXPECT_DOUBLE_EQ(SMARTPLAN::EncodedSeconds(plan), 2.0 + 4.0 + 2.0 + 2.0);
+}
+
+TEST(SmartPlanTest, NothingShownIsOneCopyAndEverythingShownIsOneEncode) {
+  const auto keyframes = EveryTwoSeconds(10.0);
+  EXPECT_EQ(Describe(Plan(keyframes, 10.0, {})), "C0-5 ");
+  EXPECT_EQ(Describe(Plan(keyframes, 10.0, {{-5.0, 50.0}})), "E0-5 ");
+  // An empty or backwards interval shows nothing.
+  EXPECT_EQ(Describe(Plan(keyframes, 10.0, {{3.0, 3.0}, {5.0, 4.0}})), "C0-5 ");
+  EXPECT_TRUE(Plan({}, 10.0, {{1.0, 2.0}}).empty());
+}
+
+TEST(SmartPlanTest, OpenKeyframesTieTheGroupsOnBothSides) {
+  // Keyframes at 0, 2, 4 (open), 6 (open), 8 (closed), 10 (open).
+  std::vector<Keyframe> keyframes = EveryTwoSeconds(12.0);
+  keyframes[2].Closed = keyframes[3].Closed = keyframes[5].Closed = false;
+  // Shown in the first of the tied groups, or the last: all three encode.
+  EXPECT_EQ(Describe(Plan(keyframes, 12.0, {{2.5, 3.0}})), "C0-1 E1-4 C4-6 ");
+  EXPECT_EQ(Describe(Plan(keyframes, 12.0, {{6.5, 7.0}})), "C0-1 E1-4 C4-6 ");
+  // The closed keyframe at 8 s parts them from the last pair.
+  EXPECT_EQ(Describe(Plan(keyframes, 12.0, {{11.0, 11.5}})), "C0-4 E4-6 ");
+  EXPECT_EQ(Describe(Plan(keyframes, 12.0, {{0.5, 1.0}})), "E0-1 C1-6 ");
+}
+
+TEST(SmartPlanTest, IrregularKeyframesAndAStreamEndingLate) {
+  const std::vector<Keyframe> keyframes = {{0.04, true}, {0.5, true}, {7.3, true}, {7.34, true}};
+  const auto plan = Plan(keyframes, 30.0, {{7.32, 7.33}});
+  EXPECT_EQ(Describe(plan), "C0-2 E2-3 C3-4 ");
+  EXPECT_DOUBLE_EQ(plan.back().ToSeconds, 30.0);
+  EXPECT_DOUBLE_EQ(SMARTPLAN::EncodedSeconds(plan), 7.34 - 7.3);
+}
