@@ -9,7 +9,7 @@ std::span<const NamedTarget> AllTargets() {
       {"webvtt", FuzzWebVtt, true},           {"markup", FuzzMarkup, true},
       {"limits", FuzzLimits, true},           {"queue", FuzzQueue, false},
       {"settings", FuzzSettings, false},      {"mp4_boxes", FuzzMp4Boxes, false},
-      {"pictures", FuzzPictureStream, false},
+      {"pictures", FuzzPictureStream, false}, {"nal_units", FuzzNalUnits, false},
   };
   return targets;
 }

@@ -42,6 +42,10 @@ int FuzzMp4Boxes(const uint8_t* data, std::size_t size);
 // the file).
 int FuzzPictureStream(const uint8_t* data, std::size_t size);
 
+// The keyframe kind of a video packet (one control byte: codec and
+// framing; then the packet).
+int FuzzNalUnits(const uint8_t* data, std::size_t size);
+
 struct NamedTarget {
   const char* Name;  // the findings folder and the program: <name>_fuzzer
   Target Run;

@@ -1,0 +1,34 @@
+#pragma once
+
+// The keyframes of an H.264 or HEVC video stream, read from its packets
+// alone (nothing is decoded): where each one is and whether the pictures
+// from it on decode without any before it. A job that copies the stretches
+// no subtitle touches cuts the stream at these. Read from a reading of the
+// file of its own; errors are values.
+#include <string>
+#include <vector>
+
+#include "media/EntryPoints.h"
+
+namespace VELAVCODEC {
+
+struct IndexedKeyframe {
+  double Seconds = 0.0;  // presentation time, on the stream's clock
+  bool Closed = true;
+};
+
+struct KeyframeIndex {
+  std::string Codec;                       // "h264" or "hevc"
+  std::vector<IndexedKeyframe> Keyframes;  // in presentation order
+  double EndSeconds = 0.0;                 // the end of the last picture
+  // The most a picture is shown before one decoded ahead of it (B-pictures).
+  double ReorderSeconds = 0.0;
+  int64_t Pictures = 0;
+};
+
+// False with `error` when the file can't be read or the stream is neither
+// H.264 nor HEVC.
+bool ReadKeyframeIndex(const EntryPoints& api, const std::string& fileName, int streamIndex,
+                       KeyframeIndex& index, std::string& error);
+
+}  // namespace VELAVCODEC

@@ -1,0 +1,73 @@
+#include "media/NalUnits.h"
+
+#include <functional>
+
+namespace NALUNITS {
+namespace {
+
+// Calls `unit` with the first header byte or two of every NAL unit.
+bool ForEachUnit(const uint8_t* data, std::size_t size, int lengthSize,
+                 const std::function<void(const uint8_t*, std::size_t)>& unit) {
+  if (lengthSize > 0) {
+    std::size_t at = 0;
+    while (at < size) {
+      if (size - at < std::size_t(lengthSize)) return false;
+      std::size_t length = 0;
+      for (int i = 0; i < lengthSize; ++i) length = (length << 8) | data[at + std::size_t(i)];
+      at += std::size_t(lengthSize);
+      if (length == 0 || length > size - at) return false;
+      unit(data + at, length);
+      at += length;
+    }
+    return true;
+  }
+  // Start codes: 00 00 01, the unit runs to the next one.
+  bool any = false;
+  for (std::size_t at = 0; at + 3 <= size; ++at) {
+    if (data[at] != 0 || data[at + 1] != 0 || data[at + 2] != 1) continue;
+    const std::size_t begin = at + 3;
+    std::size_t end = begin;
+    while (end + 3 <= size && !(data[end] == 0 && data[end + 1] == 0 && data[end + 2] == 1)) ++end;
+    if (end + 3 > size) end = size;
+    if (end > begin) {
+      unit(data + begin, end - begin);
+      any = true;
+    }
+    at = end - 1;
+  }
+  return any;
+}
+
+}  // namespace
+
+int LengthSizeOf(Codec codec, const uint8_t* extradata, std::size_t size) {
+  // avcC: version 1, and the length size in the fifth byte; hvcC: version 1
+  // and the length size in byte 21.
+  const std::size_t at = codec == Codec::H264 ? 4 : 21;
+  if (extradata == nullptr || size <= at || extradata[0] != 1) return 0;
+  return (extradata[at] & 3) + 1;
+}
+
+KeyKind KindOfPacket(Codec codec, const uint8_t* data, std::size_t size, int lengthSize) {
+  if (data == nullptr || size == 0 || lengthSize < 0 || lengthSize > 4) return KeyKind::Open;
+  bool closed = false, open = false;
+  const bool parsed = ForEachUnit(data, size, lengthSize, [&](const uint8_t* unit, std::size_t n) {
+    if (codec == Codec::H264) {
+      const int type = unit[0] & 0x1f;
+      closed = closed || type == 5;
+      // A recovery point (SEI payload 6) marks an intra picture that is
+      // no IDR: its leading pictures may refer back.
+      open = open || (type == 6 && n > 1 && unit[1] == 6);
+      return;
+    }
+    if (n < 2) return;
+    const int type = (unit[0] >> 1) & 0x3f;
+    closed = closed || type == 17 || type == 18 || type == 19 || type == 20;
+    open = open || type == 16 || type == 21;
+  });
+  if (!parsed) return KeyKind::Open;
+  if (closed) return KeyKind::Closed;
+  return open ? KeyKind::Open : KeyKind::NotKey;
+}
+
+}  // namespace NALUNITS

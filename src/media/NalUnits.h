@@ -1,0 +1,26 @@
+#pragma once
+
+// What a keyframe of an H.264 or HEVC stream needs: whether the pictures
+// from it on decode without any before it (an IDR picture, or a broken link
+// that drops its leading pictures) or some of its leading pictures refer
+// back past it (a recovery point in H.264, a clean random access picture in
+// HEVC). Read from the NAL unit headers of the packet, which a container
+// stores either with a length before each unit (its configuration record
+// says how many bytes) or with start codes. Every length is checked against
+// the packet; a packet that does not parse is taken as open, the safe answer.
+#include <cstddef>
+#include <cstdint>
+
+namespace NALUNITS {
+
+enum class Codec { H264, Hevc };
+
+// How a packet's units are framed: 1 to 4 bytes of length, or start codes
+// (0) when the configuration record is absent or not in the length form.
+int LengthSizeOf(Codec codec, const uint8_t* extradata, std::size_t size);
+
+enum class KeyKind { Closed, Open, NotKey };
+
+KeyKind KindOfPacket(Codec codec, const uint8_t* data, std::size_t size, int lengthSize);
+
+}  // namespace NALUNITS

@@ -1,0 +1,92 @@
+// The keyframes of H.264 and HEVC streams made by x264 and x265, read from
+// their packets: where each is, and whether it needs nothing before it.
+#include "media/KeyframeIndex.h"
+
+#include <gtest/gtest.h>
+
+#include "MediaFixtures.h"
+#include "media/LibraryBinding.h"
+
+using namespace VELAVCODEC;
+
+namespace {
+
+class Index : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const auto names = VelAvCodec::DefaultLibraryNames();
+    ASSERT_EQ(
+        BindLibraries(names.AvCodec, names.AvFormat, names.AvUtil, names.SwScale, handles_, api_),
+        "");
+  }
+  void TearDown() override { UnloadLibraries(handles_); }
+
+  KeyframeIndex Read(const std::string& name, const std::string& encoding) {
+    const std::string path = mediatest::MakeMedia(
+        name, mediatest::QuadrantInput(64, 48, 9.0) + " -sc_threshold 0 " + encoding);
+    KeyframeIndex index;
+    std::string error;
+    EXPECT_TRUE(ReadKeyframeIndex(api_, path, 0, index, error)) << error;
+    return index;
+  }
+  static std::vector<double> Times(const KeyframeIndex& index) {
+    std::vector<double> times;
+    for (const IndexedKeyframe& keyframe : index.Keyframes) times.push_back(keyframe.Seconds);
+    return times;
+  }
+
+  LibraryHandles handles_;
+  EntryPoints api_;
+};
+
+}  // namespace
+
+TEST_F(Index, ClosedGroupsEveryTwoSecondsWithBPictures) {
+  for (const char* name : {"closed.mkv", "closed.mp4"}) {
+    SCOPED_TRACE(name);
+    const KeyframeIndex index = Read(name, "-c:v libx264 -g 50 -keyint_min 50 -bf 3");
+    EXPECT_EQ(index.Codec, "h264");
+    EXPECT_EQ(Times(index), (std::vector<double>{0.0, 2.0, 4.0, 6.0, 8.0}));
+    for (const IndexedKeyframe& keyframe : index.Keyframes) EXPECT_TRUE(keyframe.Closed);
+    EXPECT_EQ(index.Pictures, 225);
+    EXPECT_NEAR(index.EndSeconds, 9.0, 1e-6);
+    EXPECT_GT(index.ReorderSeconds, 0.0);
+  }
+}
+
+TEST_F(Index, OpenGroupsAreToldApart) {
+  const KeyframeIndex h264 =
+      Read("open.mkv", "-c:v libx264 -g 50 -keyint_min 50 -bf 3 -x264-params open-gop=1");
+  ASSERT_EQ(h264.Keyframes.size(), 5u);
+  EXPECT_TRUE(h264.Keyframes[0].Closed);
+  for (std::size_t k = 1; k < h264.Keyframes.size(); ++k)
+    EXPECT_FALSE(h264.Keyframes[k].Closed) << k;
+
+  const KeyframeIndex hevc = Read(
+      "open.mp4", "-c:v libx265 -x265-params keyint=50:min-keyint=50:open-gop=1:log-level=error");
+  EXPECT_EQ(hevc.Codec, "hevc");
+  ASSERT_GE(hevc.Keyframes.size(), 4u);
+  EXPECT_TRUE(hevc.Keyframes[0].Closed);
+  EXPECT_FALSE(hevc.Keyframes[1].Closed);
+  const KeyframeIndex idr =
+      Read("closed-hevc.mkv",
+           "-c:v libx265 -x265-params keyint=50:min-keyint=50:open-gop=0:log-level=error");
+  ASSERT_GE(idr.Keyframes.size(), 4u);
+  for (const IndexedKeyframe& keyframe : idr.Keyframes) EXPECT_TRUE(keyframe.Closed);
+}
+
+TEST_F(Index, IrregularKeyframesAndOtherCodecs) {
+  const KeyframeIndex index =
+      Read("irregular.mkv", "-c:v libx264 -g 1000 -force_key_frames 0,0.72,3.12,3.52");
+  EXPECT_EQ(Times(index), (std::vector<double>{0.0, 0.72, 3.12, 3.52}));
+
+  const std::string mpeg4 =
+      mediatest::MakeMedia("mpeg4.mkv", mediatest::QuadrantInput(64, 48, 1.0) + " -c:v mpeg4");
+  KeyframeIndex other;
+  std::string error;
+  EXPECT_FALSE(ReadKeyframeIndex(api_, mpeg4, 0, other, error));
+  EXPECT_EQ(error, "the video is neither H.264 nor HEVC");
+  EXPECT_FALSE(
+      ReadKeyframeIndex(api_, mediatest::MediaDir().string() + "/none.mkv", 0, other, error));
+  EXPECT_FALSE(ReadKeyframeIndex(api_, mpeg4, 5, other, error));
+}

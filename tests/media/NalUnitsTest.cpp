@@ -1,0 +1,98 @@
+// Keyframes told apart by their NAL unit headers: IDR and broken-link
+// pictures need nothing before them; recovery points and clean random
+// access pictures may have leading pictures that refer back; a packet that
+// does not parse is taken as open.
+#include "media/NalUnits.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+using NALUNITS::Codec;
+using NALUNITS::KeyKind;
+using NALUNITS::KindOfPacket;
+
+namespace {
+
+// Units framed with a 4-byte length each.
+std::vector<uint8_t> WithLengths(const std::vector<std::vector<uint8_t>>& units,
+                                 int lengthSize = 4) {
+  std::vector<uint8_t> out;
+  for (const auto& unit : units) {
+    for (int i = lengthSize - 1; i >= 0; --i) out.push_back(uint8_t(unit.size() >> (8 * i)));
+    out.insert(out.end(), unit.begin(), unit.end());
+  }
+  return out;
+}
+
+std::vector<uint8_t> WithStartCodes(const std::vector<std::vector<uint8_t>>& units) {
+  std::vector<uint8_t> out;
+  for (const auto& unit : units) {
+    out.insert(out.end(), {0, 0, 0, 1});
+    out.insert(out.end(), unit.begin(), unit.end());
+  }
+  return out;
+}
+
+KeyKind Kind(Codec codec, const std::vector<uint8_t>& packet, int lengthSize) {
+  return KindOfPacket(codec, packet.data(), packet.size(), lengthSize);
+}
+
+}  // namespace
+
+TEST(NalUnitsTest, H264IdrIsClosedARecoveryPointOpenAndOthersNoKey) {
+  const std::vector<uint8_t> sps = {0x67, 0x64, 0x00, 0x1f}, pps = {0x68, 0xee, 0x3c};
+  const std::vector<uint8_t> idr = {0x65, 0x88, 0x84}, slice = {0x41, 0x9a, 0x02};
+  const std::vector<uint8_t> recovery = {0x06, 0x06, 0x01, 0xc4, 0x80};
+  const std::vector<uint8_t> otherSei = {0x06, 0x05, 0x01, 0x00, 0x80};
+  for (const int lengthSize : {1, 2, 4}) {
+    SCOPED_TRACE(lengthSize);
+    EXPECT_EQ(Kind(Codec::H264, WithLengths({sps, pps, idr}, lengthSize), lengthSize),
+              KeyKind::Closed);
+    EXPECT_EQ(Kind(Codec::H264, WithLengths({recovery, slice}, lengthSize), lengthSize),
+              KeyKind::Open);
+    EXPECT_EQ(Kind(Codec::H264, WithLengths({otherSei, slice}, lengthSize), lengthSize),
+              KeyKind::NotKey);
+  }
+  EXPECT_EQ(Kind(Codec::H264, WithStartCodes({sps, pps, idr}), 0), KeyKind::Closed);
+  EXPECT_EQ(Kind(Codec::H264, WithStartCodes({recovery, slice}), 0), KeyKind::Open);
+  EXPECT_EQ(Kind(Codec::H264, WithStartCodes({slice}), 0), KeyKind::NotKey);
+}
+
+TEST(NalUnitsTest, HevcIdrAndBrokenLinksAreClosedCleanRandomAccessOpen) {
+  const auto unit = [](int type) { return std::vector<uint8_t>{uint8_t(type << 1), 0x01, 0xaf}; };
+  const std::vector<uint8_t> vps = unit(32), sps = unit(33), pps = unit(34);
+  for (const int type : {17, 18, 19, 20})
+    EXPECT_EQ(Kind(Codec::Hevc, WithLengths({vps, sps, pps, unit(type)}), 4), KeyKind::Closed)
+        << type;
+  for (const int type : {16, 21})
+    EXPECT_EQ(Kind(Codec::Hevc, WithLengths({vps, sps, pps, unit(type)}), 4), KeyKind::Open)
+        << type;
+  EXPECT_EQ(Kind(Codec::Hevc, WithLengths({unit(1)}), 4), KeyKind::NotKey);
+  EXPECT_EQ(Kind(Codec::Hevc, WithStartCodes({unit(21)}), 0), KeyKind::Open);
+}
+
+TEST(NalUnitsTest, DamagedPacketsAreTakenAsOpen) {
+  std::vector<uint8_t> packet = WithLengths({{0x65, 0x88, 0x84}});
+  packet[3] = 9;  // a length past the packet's end
+  EXPECT_EQ(Kind(Codec::H264, packet, 4), KeyKind::Open);
+  EXPECT_EQ(Kind(Codec::H264, {0, 0, 0}, 4), KeyKind::Open);     // a unit of no bytes
+  EXPECT_EQ(Kind(Codec::H264, {0, 0}, 4), KeyKind::Open);        // a length cut short
+  EXPECT_EQ(Kind(Codec::H264, {0x12, 0x34}, 0), KeyKind::Open);  // no start code
+  EXPECT_EQ(KindOfPacket(Codec::H264, nullptr, 4, 4), KeyKind::Open);
+  EXPECT_EQ(Kind(Codec::H264, {0, 0, 0, 1, 0x65}, 7), KeyKind::Open);
+}
+
+TEST(NalUnitsTest, TheConfigurationRecordTellsTheLengthSize) {
+  const std::vector<uint8_t> avcc = {1, 0x64, 0, 0x1f, 0xfd, 0xe1};
+  EXPECT_EQ(NALUNITS::LengthSizeOf(Codec::H264, avcc.data(), avcc.size()), 2);
+  std::vector<uint8_t> hvcc(23, 0);
+  hvcc[0] = 1;
+  hvcc[21] = 0x0f;
+  EXPECT_EQ(NALUNITS::LengthSizeOf(Codec::Hevc, hvcc.data(), hvcc.size()), 4);
+  // Start codes in the record, or none at all.
+  const std::vector<uint8_t> annexB = {0, 0, 0, 1, 0x67, 0x64};
+  EXPECT_EQ(NALUNITS::LengthSizeOf(Codec::H264, annexB.data(), annexB.size()), 0);
+  EXPECT_EQ(NALUNITS::LengthSizeOf(Codec::H264, nullptr, 0), 0);
+  EXPECT_EQ(NALUNITS::LengthSizeOf(Codec::Hevc, hvcc.data(), 21), 0);
+}
