@@ -58,6 +58,18 @@ ProgramRun AlignFile(const Film& film, const std::vector<Cue>& cues,
                     input.string() + " --output " + output.string());
 }
 
+// Whether a comma-separated list holds a word of the kind's name.
+bool Named(const std::string& list, const std::string& name) {
+  std::size_t from = 0;
+  while (from <= list.size()) {
+    const std::size_t comma = std::min(list.find(',', from), list.size());
+    const std::string word = list.substr(from, comma - from);
+    if (!word.empty() && name.find(word) != std::string::npos) return true;
+    from = comma + 1;
+  }
+  return false;
+}
+
 }  // namespace
 
 // Music of 10 to 90 s put in at 2 to 8 minutes, subtitles up to 3 s off.
@@ -108,7 +120,8 @@ TEST(AlignUnseen, Ratios) {
 
 // Every kind of timing on varied films, at least 20 files a kind. FILMS
 // names the films' seeds ("101-108", the held-apart set, by default; the
-// tuning was done on "1-6"); VERBOSE=1 prints every file.
+// tuning was done on "1-6"); VERBOSE=1 prints every file; KINDS, a list
+// of words from the kinds' names ("cut,splits"), runs only those.
 TEST(AlignUnseen, Kinds) {
   uint32_t first = 101, last = 108;
   if (const char* films = std::getenv("FILMS")) std::sscanf(films, "%u-%u", &first, &last);
@@ -119,7 +132,9 @@ TEST(AlignUnseen, Kinds) {
     std::printf("%s\n", films.back().Description.c_str());
   }
   const std::size_t perKind = std::max<std::size_t>(24, films.size());
+  const std::string kinds = std::getenv("KINDS") ? std::getenv("KINDS") : "";
   for (const aligncases::Kind kind : aligncases::kKinds) {
+    if (!kinds.empty() && !Named(kinds, aligncases::KindName(kind))) continue;
     std::vector<aligncases::Outcome> outcomes;
     for (std::size_t i = 0; i < perKind; ++i) {
       const auto& film = films[i % films.size()];

@@ -23,6 +23,18 @@ constexpr std::size_t kSearchSplits = kMaxSplits + 4;
 constexpr std::size_t kMinOnsetHits = 3;
 constexpr double kMinOnsetShare = 0.35;
 constexpr int kOnsetTolerance = 8;  // frames
+// A stretch short of kMinOnsetShare is kept when it holds kMinCuesBeyondChance
+// cues at least and its onset hits are no likelier than kMaxChanceOfStretch by
+// chance. Chance is measured with the cues at these shifts (seconds) either
+// way, where they fit nothing, and taken as no less than kMinChanceRate.
+constexpr std::size_t kMinCuesBeyondChance = 8;
+constexpr double kMaxChanceOfStretch = 1e-6;
+constexpr double kChanceShifts[] = {2.3, 4.1, 6.7, 9.2, 13.9, 19.6, 27.1, 37.3};
+constexpr double kMinChanceRate = 0.05;
+// The end of a stretch that starts on this share of onsets at most is of
+// chance (the lines of a scene the film lacks, met by the next stretch's
+// offset).
+constexpr double kMaxOffOnsetShare = 0.1;
 // What a split must gain, in seconds of cue time moved onto speech: a few
 // cues' worth, so that chance never pays for one.
 constexpr double kSplitCost = 4.0;
@@ -237,8 +249,9 @@ std::size_t StretchEnd(const TIMEMAP::TimeMap& map, std::size_t k, std::size_t c
 }
 
 // The best offset for each stretch at this ratio, near the ones given.
+// Cues set aside (0 in `placed`) have no say: they fit nothing by their nature.
 double FitStretches(const Fit& fit, const std::vector<CueTime>& cues, double ratio,
-                    TIMEMAP::TimeMap& map) {
+                    TIMEMAP::TimeMap& map, const std::vector<uint8_t>* placed = nullptr) {
   double total = 0.0;
   for (std::size_t k = 0; k < map.Stretches.size(); ++k) {
     TIMEMAP::Stretch& stretch = map.Stretches[k];
@@ -248,7 +261,8 @@ double FitStretches(const Fit& fit, const std::vector<CueTime>& cues, double rat
     for (double step = -kFineReach; step <= kFineReach + 1e-9; step += kFrameSeconds) {
       const double offset = centre + step;
       double score = 0.0;
-      for (std::size_t i = stretch.FirstCue; i < end; ++i) score += fit.Cue(cues[i], ratio, offset);
+      for (std::size_t i = stretch.FirstCue; i < end; ++i)
+        if (placed == nullptr || (*placed)[i]) score += fit.Cue(cues[i], ratio, offset);
       if (score > bestScore) bestScore = score, stretch.Offset = offset;
     }
     total += bestScore;
@@ -314,13 +328,19 @@ double RunnerUp(const RatioResult& best, const TIMEMAP::TimeMap& map) {
   return 0.0;
 }
 
-void Judge(const Fit& fit, const std::vector<CueTime>& cues, const RatioResult& best,
-           double filmShare, Finding& finding) {
-  // The cues set aside are judged apart; they fit nothing by their nature.
-  std::vector<uint8_t> placed(cues.size(), 1);
+// 1 for each cue the finding places, 0 for those it sets aside.
+std::vector<uint8_t> PlacedCues(const Finding& finding, std::size_t cueCount) {
+  std::vector<uint8_t> placed(cueCount, 1);
   for (const Finding::Unplaced& unplaced : finding.NotPlaced)
     std::fill(placed.begin() + std::ptrdiff_t(unplaced.FirstCue),
               placed.begin() + std::ptrdiff_t(unplaced.EndCue), 0);
+  return placed;
+}
+
+void Judge(const Fit& fit, const std::vector<CueTime>& cues, const RatioResult& best,
+           double filmShare, Finding& finding) {
+  // The cues set aside are judged apart; they fit nothing by their nature.
+  const std::vector<uint8_t> placed = PlacedCues(finding, cues.size());
   finding.FilmSpeechShare = filmShare;
   finding.CueSpeechShare = CueShare(fit, cues, finding.Map, 0, cues.size(), placed);
   finding.PeakOverChance = (best.Peaks[0].Score - best.Median) / best.Spread;
@@ -348,17 +368,88 @@ void Judge(const Fit& fit, const std::vector<CueTime>& cues, const RatioResult& 
   finding.Trusted = finding.Reason.empty();
 }
 
-// How many of the cues [first, end) start on a speech onset at the offset.
+// How many of the cues start on a speech onset at the offset.
 std::size_t OnsetHits(const Fit& fit, const std::vector<CueTime>& cues, double ratio, double offset,
-                      std::size_t first, std::size_t end) {
+                      const std::vector<std::size_t>& which) {
   std::size_t hits = 0;
-  for (std::size_t i = first; i < end; ++i)
+  for (const std::size_t i : which)
     hits += fit.NearOnset(ratio * cues[i].Start + offset, kOnsetTolerance);
   return hits;
 }
 
 bool StartsOnOnsets(std::size_t hits, std::size_t cues) {
   return hits >= kMinOnsetHits && double(hits) >= kMinOnsetShare * double(cues);
+}
+
+// The chance that `hits` or more of `n` cues start on an onset when each does
+// with probability `p` alone.
+double ChanceOfHits(std::size_t n, std::size_t hits, double p) {
+  double chance = 0.0;
+  for (std::size_t k = hits; k <= n; ++k)
+    chance += std::exp(std::lgamma(double(n) + 1.0) - std::lgamma(double(k) + 1.0) -
+                       std::lgamma(double(n - k) + 1.0) + double(k) * std::log(p) +
+                       double(n - k) * std::log1p(-p));
+  return chance;
+}
+
+// How often the cues start on an onset by chance: at offsets well away from
+// the one found, where they fit nothing, over this film's own onsets.
+double ChanceHitRate(const Fit& fit, const std::vector<CueTime>& cues, double ratio, double offset,
+                     const std::vector<std::size_t>& kept) {
+  std::size_t hits = 0, tries = 0;
+  for (const double shift : kChanceShifts)
+    for (const double sign : {-1.0, 1.0})
+      for (const std::size_t i : kept) {
+        hits += fit.NearOnset(ratio * cues[i].Start + offset + sign * shift, kOnsetTolerance);
+        ++tries;
+      }
+  return std::clamp(double(hits) / double(std::max<std::size_t>(tries, 1)), kMinChanceRate, 0.99);
+}
+
+// Where the film's onsets are blurred (a loud bed of drums, say) even a
+// right stretch starts on few of them; it still starts on far more than its
+// cues do at offsets where they fit nothing.
+bool BeyondChance(const Fit& fit, const std::vector<CueTime>& cues, double ratio, double offset,
+                  const std::vector<std::size_t>& own, std::size_t hits) {
+  return own.size() >= kMinCuesBeyondChance && hits >= kMinOnsetHits &&
+         ChanceOfHits(own.size(), hits, ChanceHitRate(fit, cues, ratio, offset, own)) <=
+             kMaxChanceOfStretch;
+}
+
+// A stretch that mixes lines the film has with the lines of a scene it
+// lacks starts on onsets in one part only: at either end, a run of cues (at
+// least kMinOnsetHits) that almost never do. The part between, when it would
+// be kept as a stretch of its own; empty when there is none.
+std::vector<std::size_t> RunOnOnsets(const Fit& fit, const std::vector<CueTime>& cues, double ratio,
+                                     double offset, const std::vector<std::size_t>& own) {
+  const std::size_t n = own.size();
+  std::vector<std::size_t> hitsBefore(n + 1, 0);
+  for (std::size_t j = 0; j < n; ++j)
+    hitsBefore[j + 1] =
+        hitsBefore[j] + fit.NearOnset(ratio * cues[own[j]].Start + offset, kOnsetTolerance);
+  const auto offOnsets = [&](std::size_t from, std::size_t to) {
+    return to == from || (to - from >= kMinOnsetHits && double(hitsBefore[to] - hitsBefore[from]) <=
+                                                            kMaxOffOnsetShare * double(to - from));
+  };
+  // The longest ends that qualify leave the strongest part between them.
+  std::size_t first = 0, end = n;
+  for (std::size_t a = n; a-- > 0;)
+    if (offOnsets(0, a)) {
+      first = a;
+      break;
+    }
+  for (std::size_t b = first; b <= n; ++b)
+    if (offOnsets(b, n)) {
+      end = b;
+      break;
+    }
+  if ((first == 0 && end == n) || end <= first) return {};
+  const std::vector<std::size_t> run(own.begin() + std::ptrdiff_t(first),
+                                     own.begin() + std::ptrdiff_t(end));
+  const std::size_t hits = hitsBefore[end] - hitsBefore[first];
+  if (!StartsOnOnsets(hits, run.size()) && !BeyondChance(fit, cues, ratio, offset, run, hits))
+    return {};
+  return run;
 }
 
 // A stretch whose cues do not start where speech starts fits no timing: a
@@ -375,20 +466,31 @@ void SetAsideWeakStretches(const Fit& fit, const std::vector<CueTime>& cues, Fin
     double lowest = std::numeric_limits<double>::infinity();
     for (std::size_t k = 0; k < map.Stretches.size(); ++k) {
       const std::size_t first = map.Stretches[k].FirstCue, end = StretchEnd(map, k, cues.size());
-      std::size_t hits = 0, own = 0;
-      for (std::size_t i = first; i < end; ++i) {
-        if (!placed[i]) continue;
-        ++own;
-        hits += OnsetHits(fit, cues, map.Ratio, map.Stretches[k].Offset, i, i + 1);
-      }
-      const double share = own ? double(hits) / double(own) : -1.0;
-      if (!StartsOnOnsets(hits, own) && share < lowest) lowest = share, weakest = k;
+      std::vector<std::size_t> own;
+      for (std::size_t i = first; i < end; ++i)
+        if (placed[i]) own.push_back(i);
+      const std::size_t hits = OnsetHits(fit, cues, map.Ratio, map.Stretches[k].Offset, own);
+      const double share = own.empty() ? -1.0 : double(hits) / double(own.size());
+      if (share < lowest && !StartsOnOnsets(hits, own.size()) &&
+          !BeyondChance(fit, cues, map.Ratio, map.Stretches[k].Offset, own, hits))
+        lowest = share, weakest = k;
     }
     if (lowest == std::numeric_limits<double>::infinity()) break;
-    // A cue or two cannot show evidence either way: they go with their
-    // neighbours unnamed.
     const std::size_t first = map.Stretches[weakest].FirstCue;
     const std::size_t end = StretchEnd(map, weakest, cues.size());
+    std::vector<std::size_t> own;
+    for (std::size_t i = first; i < end; ++i)
+      if (placed[i]) own.push_back(i);
+    const std::vector<std::size_t> run =
+        RunOnOnsets(fit, cues, map.Ratio, map.Stretches[weakest].Offset, own);
+    if (!run.empty()) {
+      // Only the part outside the run is set aside; the stretch keeps its offset.
+      for (const std::size_t i : own)
+        if (i < run.front() || i > run.back()) placed[i] = 0;
+      continue;
+    }
+    // A cue or two cannot show evidence either way: they go with their
+    // neighbours unnamed.
     if (std::count(placed.begin() + std::ptrdiff_t(first), placed.begin() + std::ptrdiff_t(end),
                    1) >= std::ptrdiff_t(kMinOnsetHits))
       std::fill(placed.begin() + std::ptrdiff_t(first), placed.begin() + std::ptrdiff_t(end), 0);
@@ -559,8 +661,10 @@ Finding Align(const SPEECHTRACK::SpeechTrack& track, const std::vector<CueTime>&
   }
   finding.Map = best.Map;
   SetAsideWeakStretches(fit, cues, finding);
-  if (finding.Map.Stretches.size() != best.Map.Stretches.size())
-    FitStretches(fit, cues, finding.Map.Ratio, finding.Map);
+  if (finding.Map.Stretches.size() != best.Map.Stretches.size() || !finding.NotPlaced.empty()) {
+    const std::vector<uint8_t> placed = PlacedCues(finding, cues.size());
+    FitStretches(fit, cues, finding.Map.Ratio, finding.Map, &placed);
+  }
   const TIMEMAP::TimeMap unchanged;
   const double kept = Score(fit, cues, unchanged);
   const double found = Score(fit, cues, finding.Map);

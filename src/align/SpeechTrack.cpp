@@ -24,6 +24,8 @@ constexpr float kAboveFloorDb = 6.0f;
 // back to where the speech band first rises this far above the floor.
 constexpr float kEdgeDb = 3.0f;
 constexpr int kEdgeReach = 25;
+constexpr int kBackgroundReach = 50;
+constexpr float kAbovePauseDb = 1.0f;
 // How much the speech band's shape must change, on average over the frames
 // around, for a voice to be taken as talking rather than singing or playing.
 constexpr float kChangeDb = 3.0f;
@@ -219,11 +221,21 @@ void Smooth(std::vector<uint8_t>& speech) {
   }
 }
 
+// Under music the band never falls to the track's quiet floor; the start
+// must also rise above the middle of the pause before it, where the music's
+// notes come and go.
 void ExtendStarts(std::vector<uint8_t>& speech, const std::vector<float>& level, float floor) {
+  std::vector<float> pause;
+  pause.reserve(kBackgroundReach);
   for (std::size_t t = 1; t < speech.size(); ++t) {
     if (!speech[t] || speech[t - 1]) continue;
+    pause.clear();
+    for (std::size_t back = t; back-- > 0 && t - back <= kBackgroundReach && !speech[back];)
+      pause.push_back(level[back]);
+    std::nth_element(pause.begin(), pause.begin() + std::ptrdiff_t(pause.size() / 2), pause.end());
+    const float edge = std::max(floor + kEdgeDb, pause[pause.size() / 2] + kAbovePauseDb);
     for (std::size_t back = t; back-- > 0 && t - back <= kEdgeReach;) {
-      if (speech[back] || level[back] <= floor + kEdgeDb) break;
+      if (speech[back] || level[back] <= edge) break;
       speech[back] = 1;
     }
   }

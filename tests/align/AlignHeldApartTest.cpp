@@ -7,6 +7,10 @@
 // subtitles are refused.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
+#include <map>
+
 #include "align/AlignCases.h"
 #include "support/TestSupport.h"
 
@@ -31,4 +35,49 @@ TEST(AlignHeldApartTest, EveryKindOfTimingMeetsTheGoal) {
     EXPECT_TRUE(aligncases::MeetsGoal(kind, figures))
         << aligncases::FiguresLine(kind, figures) << misses;
   }
+}
+
+// Files that went wrong while the method was tuned, each replayed alone.
+// A stretch that mixed a missing scene's lines with the lines after it was
+// set aside whole (film 414, loud drums under the dialogue); the cues set
+// aside pulled their neighbours' offset 0.2 s off (film 415); under a sung
+// bed with quiet passages elsewhere, every speech start was found 0.25 s
+// early and the files with it (film 616).
+TEST(AlignHeldApartTest, CasesThatOnceWentWrongMeetTheGoal) {
+  const testsupport::TempDir dir;
+  const struct {
+    uint32_t Film;
+    aligncases::Kind Kind;
+    uint32_t Case;
+  } replays[] = {{414, aligncases::Kind::Cut, 411023},
+                 {415, aligncases::Kind::Cut, 411014},
+                 {616, aligncases::Kind::Offset, 601015},
+                 {616, aligncases::Kind::Splits, 601015}};
+  std::map<uint32_t, variedfilms::BaseFilm> films;
+  for (const auto& replay : replays) {
+    if (!films.count(replay.Film))
+      films.emplace(replay.Film, variedfilms::MakeBaseFilm(dir.path(), replay.Film));
+    const variedfilms::BaseFilm& film = films.at(replay.Film);
+    const aligncases::Case made = aligncases::MakeCase(film, film, replay.Kind, replay.Case);
+    const aligncases::Outcome outcome = aligncases::Run(film, made);
+    const aligncases::Figures figures = aligncases::Summarise({outcome});
+    EXPECT_TRUE(aligncases::MeetsGoal(replay.Kind, figures))
+        << film.Description << "\n"
+        << made.Description << "\nfound" << outcome.Found << "\n"
+        << aligncases::FiguresLine(replay.Kind, figures);
+  }
+  // The speech starts themselves, under the sung bed.
+  const variedfilms::BaseFilm& sung = films.at(616);
+  std::vector<double> errors;
+  for (const speechmedia::Cue& line : sung.Cues) {
+    double nearest = 1e9;
+    for (std::size_t t = 0; t < sung.Track.Onset.size(); ++t)
+      if (sung.Track.Onset[t] && std::fabs(double(t) * 0.01 - line.Start) < std::fabs(nearest))
+        nearest = double(t) * 0.01 - line.Start;
+    errors.push_back(nearest);
+  }
+  std::sort(errors.begin(), errors.end());
+  // A start is found at the voice or a little after it, never long before.
+  EXPECT_GE(errors[errors.size() / 10], -0.03);
+  EXPECT_LE(std::fabs(errors[errors.size() / 2]), 0.03);
 }
