@@ -431,19 +431,19 @@ std::vector<std::size_t> RunOnOnsets(const Fit& fit, const std::vector<CueTime>&
     return to == from || (to - from >= kMinOnsetHits && double(hitsBefore[to] - hitsBefore[from]) <=
                                                             kMaxOffOnsetShare * double(to - from));
   };
-  // The longest ends that qualify leave the strongest part between them.
-  std::size_t first = 0, end = n;
-  for (std::size_t a = n; a-- > 0;)
-    if (offOnsets(0, a)) {
-      first = a;
-      break;
+  // Of the ends that qualify, those that leave the part between furthest
+  // above the share.
+  std::size_t first = 0, end = 0;
+  double best = -std::numeric_limits<double>::infinity();
+  for (std::size_t a = 0; a < n; ++a) {
+    if (!offOnsets(0, a)) continue;
+    for (std::size_t b = a + 1; b <= n; ++b) {
+      if ((a == 0 && b == n) || !offOnsets(b, n)) continue;
+      const double gain = double(hitsBefore[b] - hitsBefore[a]) - kMinOnsetShare * double(b - a);
+      if (gain > best) best = gain, first = a, end = b;
     }
-  for (std::size_t b = first; b <= n; ++b)
-    if (offOnsets(b, n)) {
-      end = b;
-      break;
-    }
-  if ((first == 0 && end == n) || end <= first) return {};
+  }
+  if (end == 0) return {};
   const std::vector<std::size_t> run(own.begin() + std::ptrdiff_t(first),
                                      own.begin() + std::ptrdiff_t(end));
   const std::size_t hits = hitsBefore[end] - hitsBefore[first];
