@@ -16,6 +16,7 @@
 
 #include "align/AlignCases.h"
 #include "align/SpeechMedia.h"
+#include "align/VariedFilms.h"
 #include "support/TestSupport.h"
 
 using namespace testsupport;
@@ -148,5 +149,56 @@ TEST(AlignUnseen, Kinds) {
                     outcomes.back().Found.c_str(), aligncases::FiguresLine(kind, one).c_str());
     }
     std::printf("%s\n", aligncases::FiguresLine(kind, aligncases::Summarise(outcomes)).c_str());
+  }
+}
+
+// The speech detector alone, film by film, against where the lines really
+// are: the share of dialogue found, the share of what it found that is
+// dialogue, and of the line starts after a pause, how many have an onset
+// within 80 ms, and how many onsets are at such a start. FILMS as below.
+TEST(AlignUnseen, Detector) {
+  uint32_t first = 101, last = 108;
+  if (const char* films = std::getenv("FILMS")) std::sscanf(films, "%u-%u", &first, &last);
+  for (uint32_t seed = first; seed <= last; ++seed) {
+    const variedfilms::BaseFilm film = variedfilms::MakeBaseFilm(Dir(), seed);
+    const auto& track = film.Track;
+    const std::size_t n = track.Speech.size();
+    std::vector<uint8_t> truth(n, 0);
+    std::vector<std::size_t> starts;
+    double lastEnd = -10.0;
+    for (const Cue& cue : film.Cues) {
+      const auto from = std::size_t(cue.Start / SPEECHTRACK::kFrameSeconds);
+      const auto to = std::min(n, std::size_t(cue.End / SPEECHTRACK::kFrameSeconds));
+      for (std::size_t t = from; t < to; ++t) truth[t] = 1;
+      if (cue.Start - lastEnd >= 0.3) starts.push_back(from);
+      lastEnd = cue.End;
+    }
+    std::size_t both = 0, found = 0, real = 0;
+    for (std::size_t t = 0; t < n; ++t) {
+      both += truth[t] && track.Speech[t];
+      found += track.Speech[t];
+      real += truth[t];
+    }
+    const auto near = [&](std::size_t t, auto&& is) {
+      for (std::size_t u = t > 8 ? t - 8 : 0; u <= t + 8 && u < n; ++u)
+        if (is(u)) return true;
+      return false;
+    };
+    std::size_t startsHit = 0, onsets = 0, onsetsAtStart = 0;
+    for (const std::size_t s : starts)
+      startsHit += near(s, [&](std::size_t u) { return track.Onset[u] != 0; });
+    std::vector<uint8_t> isStart(n, 0);
+    for (const std::size_t s : starts) isStart[s] = 1;
+    for (std::size_t t = 0; t < n; ++t) {
+      if (!track.Onset[t]) continue;
+      ++onsets;
+      onsetsAtStart += near(t, [&](std::size_t u) { return isStart[u] != 0; });
+    }
+    std::printf(
+        "%s\n  speech found %.1f%%, of it dialogue %.1f%%; starts on an onset %zu/%zu, "
+        "onsets at a start %zu/%zu\n",
+        film.Description.c_str(), 100.0 * double(both) / double(std::max<std::size_t>(real, 1)),
+        100.0 * double(both) / double(std::max<std::size_t>(found, 1)), startsHit, starts.size(),
+        onsetsAtStart, onsets);
   }
 }

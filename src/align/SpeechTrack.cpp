@@ -33,6 +33,9 @@ constexpr int kChangeReach = 40;  // frames either side
 constexpr int kJoinFrames = 15;   // pauses inside a sentence
 constexpr int kShortestRun = 5;
 constexpr int kPauseBeforeOnset = 30;
+// Of the half second after an onset, at least this many frames are speech.
+constexpr std::size_t kOnsetReach = 50;
+constexpr std::size_t kSpokenAfterOnset = 20;
 
 // The speech band, 250 Hz to 4 kHz, in bands of equal width on a log scale.
 std::array<int, kBands + 1> BandEdges() {
@@ -53,6 +56,7 @@ double SpeechTrack::SpeechSeconds() const {
 struct SpeechDetector::Analysis {
   Analysis() {
     Processing.reset(webrtc::AudioProcessing::Create());
+    StrictProcessing.reset(webrtc::AudioProcessing::Create());
     Input = fftw_alloc_real(kWindow);
     Spectrum = fftw_alloc_complex(kWindow / 2 + 1);
     Plan = fftw_plan_dft_r2c_1d(kWindow, Input, Spectrum, FFTW_ESTIMATE);
@@ -68,14 +72,25 @@ struct SpeechDetector::Analysis {
     fftw_free(Spectrum);
   }
   bool Usable() const {
-    return Processing != nullptr && Plan != nullptr &&
-           Processing->voice_detection()->Enable(true) == webrtc::AudioProcessing::kNoError &&
-           Processing->voice_detection()->set_likelihood(webrtc::VoiceDetection::kLowLikelihood) ==
+    return Plan != nullptr && Detects(Processing, webrtc::VoiceDetection::kLowLikelihood) &&
+           Detects(StrictProcessing, webrtc::VoiceDetection::kVeryLowLikelihood);
+  }
+  static bool Detects(const std::unique_ptr<webrtc::AudioProcessing>& processing,
+                      webrtc::VoiceDetection::Likelihood likelihood) {
+    return processing != nullptr &&
+           processing->voice_detection()->Enable(true) == webrtc::AudioProcessing::kNoError &&
+           processing->voice_detection()->set_likelihood(likelihood) ==
                webrtc::AudioProcessing::kNoError;
   }
 
+  // The lenient detector finds where dialogue is, under music too; the
+  // strict one leaves out the drums and plucked chords of a played score,
+  // which the lenient one takes for a voice, so the pauses between lines,
+  // where dialogue starts, survive under it.
   std::unique_ptr<webrtc::AudioProcessing> Processing;
+  std::unique_ptr<webrtc::AudioProcessing> StrictProcessing;
   webrtc::AudioFrame Frame;
+  webrtc::AudioFrame StrictFrame;
   double* Input = nullptr;
   fftw_complex* Spectrum = nullptr;
   fftw_plan Plan = nullptr;
@@ -88,6 +103,7 @@ struct SpeechDetector::Analysis {
   std::size_t Count = 0;
   // Per frame.
   std::vector<uint8_t> Voice;
+  std::vector<uint8_t> StrictVoice;
   std::vector<float> Level;   // the speech band's energy, dB
   std::vector<float> Change;  // mean change of its bands over kHistory frames, dB
 };
@@ -136,6 +152,7 @@ void SpeechDetector::AddSilentFrames(int64_t frames) {
   Analysis& a = *analysis_;
   for (int64_t i = 0; i < frames; ++i) {
     a.Voice.push_back(0);
+    a.StrictVoice.push_back(0);
     a.Level.push_back(kSilentDb);
     a.Change.push_back(0.0f);
   }
@@ -148,8 +165,11 @@ void SpeechDetector::AddSilentFrames(int64_t frames) {
 void SpeechDetector::AnalyseFrame() {
   Analysis& a = *analysis_;
   a.Filled = 0;
+  a.StrictFrame.CopyFrom(a.Frame);
   a.Processing->ProcessStream(&a.Frame);
   a.Voice.push_back(a.Processing->voice_detection()->stream_has_voice() ? 1 : 0);
+  a.StrictProcessing->ProcessStream(&a.StrictFrame);
+  a.StrictVoice.push_back(a.StrictProcessing->voice_detection()->stream_has_voice() ? 1 : 0);
   for (std::size_t i = 0; i < kWindow; ++i)
     a.Input[i] = a.Recent[(a.Head + i) % kWindow] * a.Window[i];
   fftw_execute(a.Plan);
@@ -241,28 +261,48 @@ void ExtendStarts(std::vector<uint8_t>& speech, const std::vector<float>& level,
   }
 }
 
-}  // namespace
-
-SpeechTrack SpeechDetector::Finish() {
-  Analysis& a = *analysis_;
-  const std::size_t n = a.Voice.size();
-  const float floor = QuietFloor(a.Level);
-  std::vector<uint8_t> active(n);
-  for (std::size_t t = 0; t < n; ++t) active[t] = a.Voice[t] && a.Level[t] > floor + kAboveFloorDb;
-  SpeechTrack track;
-  track.Speech = Talking(active, a.Change);
-  Smooth(track.Speech);
-  ExtendStarts(track.Speech, a.Level, floor);
-  track.Onset.assign(n, 0);
+// Where, after a pause, dialogue starts and goes on: a voice that sounds
+// for a moment and falls silent again is a drum or a pluck, not a line.
+std::vector<uint8_t> Onsets(const std::vector<uint8_t>& speech) {
+  const std::size_t n = speech.size();
+  std::vector<uint8_t> onset(n, 0);
   int sinceSpeech = kPauseBeforeOnset;
   for (std::size_t t = 0; t < n; ++t) {
-    if (track.Speech[t]) {
-      track.Onset[t] = sinceSpeech >= kPauseBeforeOnset;
-      sinceSpeech = 0;
-    } else {
+    if (!speech[t]) {
       ++sinceSpeech;
+      continue;
     }
+    if (sinceSpeech >= kPauseBeforeOnset) {
+      const auto reach = std::min(n, t + kOnsetReach);
+      const auto spoken = std::size_t(std::count(speech.begin() + std::ptrdiff_t(t),
+                                                 speech.begin() + std::ptrdiff_t(reach), 1));
+      onset[t] = spoken >= kSpokenAfterOnset;
+    }
+    sinceSpeech = 0;
   }
+  return onset;
+}
+
+}  // namespace
+
+std::vector<uint8_t> SpeechDetector::Dialogue(const std::vector<uint8_t>& voice,
+                                              float floor) const {
+  const Analysis& a = *analysis_;
+  std::vector<uint8_t> active(voice.size());
+  for (std::size_t t = 0; t < voice.size(); ++t)
+    active[t] = voice[t] && a.Level[t] > floor + kAboveFloorDb;
+  std::vector<uint8_t> speech = Talking(active, a.Change);
+  Smooth(speech);
+  ExtendStarts(speech, a.Level, floor);
+  return speech;
+}
+
+SpeechTrack SpeechDetector::Finish() {
+  const Analysis& a = *analysis_;
+  const float floor = QuietFloor(a.Level);
+  SpeechTrack track;
+  track.Speech = Dialogue(a.Voice, floor);
+  track.Onset = Onsets(Dialogue(a.StrictVoice, floor));
   return track;
 }
 
