@@ -463,24 +463,22 @@ void SetAsideWeakStretches(const Fit& fit, const std::vector<CueTime>& cues, Fin
   std::vector<uint8_t> placed(cues.size(), 1);
   while (map.Stretches.size() > 1) {
     std::size_t weakest = 0;
+    std::vector<std::size_t> own;  // the weakest stretch's placed cues
     double lowest = std::numeric_limits<double>::infinity();
     for (std::size_t k = 0; k < map.Stretches.size(); ++k) {
       const std::size_t first = map.Stretches[k].FirstCue, end = StretchEnd(map, k, cues.size());
-      std::vector<std::size_t> own;
+      std::vector<std::size_t> its;
       for (std::size_t i = first; i < end; ++i)
-        if (placed[i]) own.push_back(i);
-      const std::size_t hits = OnsetHits(fit, cues, map.Ratio, map.Stretches[k].Offset, own);
-      const double share = own.empty() ? -1.0 : double(hits) / double(own.size());
-      if (share < lowest && !StartsOnOnsets(hits, own.size()) &&
-          !BeyondChance(fit, cues, map.Ratio, map.Stretches[k].Offset, own, hits))
-        lowest = share, weakest = k;
+        if (placed[i]) its.push_back(i);
+      const std::size_t hits = OnsetHits(fit, cues, map.Ratio, map.Stretches[k].Offset, its);
+      const double share = its.empty() ? -1.0 : double(hits) / double(its.size());
+      if (share < lowest && !StartsOnOnsets(hits, its.size()) &&
+          !BeyondChance(fit, cues, map.Ratio, map.Stretches[k].Offset, its, hits))
+        lowest = share, weakest = k, own = std::move(its);
     }
     if (lowest == std::numeric_limits<double>::infinity()) break;
     const std::size_t first = map.Stretches[weakest].FirstCue;
     const std::size_t end = StretchEnd(map, weakest, cues.size());
-    std::vector<std::size_t> own;
-    for (std::size_t i = first; i < end; ++i)
-      if (placed[i]) own.push_back(i);
     const std::vector<std::size_t> run =
         RunOnOnsets(fit, cues, map.Ratio, map.Stretches[weakest].Offset, own);
     if (!run.empty()) {
