@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include "MediaFixtures.h"
-#include "media/LibraryBinding.h"
 
 using namespace VELAVCODEC;
 
@@ -13,20 +12,14 @@ namespace {
 
 class Index : public ::testing::Test {
  protected:
-  void SetUp() override {
-    const auto names = VelAvCodec::DefaultLibraryNames();
-    ASSERT_EQ(
-        BindLibraries(names.AvCodec, names.AvFormat, names.AvUtil, names.SwScale, handles_, api_),
-        "");
-  }
-  void TearDown() override { UnloadLibraries(handles_); }
+  void SetUp() override { ASSERT_EQ(libraries_.Error, ""); }
 
   KeyframeIndex Read(const std::string& name, const std::string& encoding) {
     const std::string path = mediatest::MakeMedia(
         name, mediatest::QuadrantInput(64, 48, 9.0) + " -sc_threshold 0 " + encoding);
     KeyframeIndex index;
     std::string error;
-    EXPECT_TRUE(ReadKeyframeIndex(api_, path, 0, index, error)) << error;
+    EXPECT_TRUE(ReadKeyframeIndex(libraries_.Api, path, 0, index, error)) << error;
     return index;
   }
   static std::vector<double> Times(const KeyframeIndex& index) {
@@ -35,8 +28,7 @@ class Index : public ::testing::Test {
     return times;
   }
 
-  LibraryHandles handles_;
-  EntryPoints api_;
+  mediatest::BoundLibraries libraries_;
 };
 
 }  // namespace
@@ -84,9 +76,9 @@ TEST_F(Index, IrregularKeyframesAndOtherCodecs) {
       mediatest::MakeMedia("mpeg4.mkv", mediatest::QuadrantInput(64, 48, 1.0) + " -c:v mpeg4");
   KeyframeIndex other;
   std::string error;
-  EXPECT_FALSE(ReadKeyframeIndex(api_, mpeg4, 0, other, error));
+  EXPECT_FALSE(ReadKeyframeIndex(libraries_.Api, mpeg4, 0, other, error));
   EXPECT_EQ(error, "the video is neither H.264 nor HEVC");
-  EXPECT_FALSE(
-      ReadKeyframeIndex(api_, mediatest::MediaDir().string() + "/none.mkv", 0, other, error));
-  EXPECT_FALSE(ReadKeyframeIndex(api_, mpeg4, 5, other, error));
+  EXPECT_FALSE(ReadKeyframeIndex(libraries_.Api, mediatest::MediaDir().string() + "/none.mkv", 0,
+                                 other, error));
+  EXPECT_FALSE(ReadKeyframeIndex(libraries_.Api, mpeg4, 5, other, error));
 }

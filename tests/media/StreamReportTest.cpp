@@ -42,16 +42,12 @@ TEST(StreamReport, RatesPrintWithDecimalsOnlyWhenNeededAndThousandsAsK) {
 }
 
 TEST(StreamReport, DurationAndStartTimes) {
-  LibraryHandles handles;
-  EntryPoints api;
-  const auto names = VelAvCodec::DefaultLibraryNames();
-  ASSERT_EQ(BindLibraries(names.AvCodec, names.AvFormat, names.AvUtil, names.SwScale, handles, api),
-            "");
+  const mediatest::BoundLibraries libraries;
+  ASSERT_EQ(libraries.Error, "");
   EXPECT_EQ(FormatDuration(5025500000), "01:23:45.50");
   EXPECT_EQ(FormatDuration(0), "00:00:00.00");
-  EXPECT_EQ(FormatStart(api, 0), "0.000000");
-  EXPECT_EQ(FormatStart(api, 1480000), "1.480000");
-  UnloadLibraries(handles);
+  EXPECT_EQ(FormatStart(libraries.Api, 0), "0.000000");
+  EXPECT_EQ(FormatStart(libraries.Api, 1480000), "1.480000");
 }
 
 TEST(StreamReport, Mp4ReportLayout) {
@@ -151,17 +147,13 @@ TEST(StreamReport, ProbeFailuresLeaveTheDecoderClosed) {
 class ReportValues : public ::testing::Test {
  protected:
   void SetUp() override {
-    const auto names = VelAvCodec::DefaultLibraryNames();
-    ASSERT_EQ(
-        BindLibraries(names.AvCodec, names.AvFormat, names.AvUtil, names.SwScale, handles, api),
-        "");
+    ASSERT_EQ(libraries.Error, "");
     input.name = "fake";
     format.iformat = &input;
   }
-  void TearDown() override { UnloadLibraries(handles); }
 
-  LibraryHandles handles;
-  EntryPoints api;
+  mediatest::BoundLibraries libraries;
+  const EntryPoints& api = libraries.Api;
   AVInputFormat input{};
   AVFormatContext format{};
 };
