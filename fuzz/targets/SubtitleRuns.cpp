@@ -45,19 +45,22 @@ void Configure(SubtitleFile& file, const SubtitleRun& run) {
     file.SetDelayFrames(delay);
   if (!(run.Timing & 0x80)) return;
   // An alignment's maps are close to the identity; these also stretch,
-  // mirror and shift far.
+  // mirror, shift far and split.
   switch ((run.Drawing >> 4) & 3) {
     case 0:
-      file.SetTimeMap([](double seconds) { return seconds * 1.001 + 0.5; });
+      file.SetTimeMap([](double seconds, double) { return seconds * 1.001 + 0.5; });
       break;
     case 1:
-      file.SetTimeMap([](double seconds) { return -seconds; });
+      file.SetTimeMap([](double seconds, double) { return -seconds; });
       break;
     case 2:
-      file.SetTimeMap([](double seconds) { return seconds * 1e9; });
+      file.SetTimeMap([](double seconds, double) { return seconds * 1e9; });
       break;
     default:
-      file.SetTimeMap([](double seconds) { return seconds - 3600.0; });
+      // A split: cues from a minute on move back an hour, the rest ahead.
+      file.SetTimeMap([](double seconds, double cueStart) {
+        return seconds + (cueStart >= 60.0 ? -3600.0 : 45.0);
+      });
       break;
   }
 }

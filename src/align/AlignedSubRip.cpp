@@ -45,7 +45,7 @@ std::string AlignedSubRipText(const SUBTITLEFILE::SubtitleDocument& document,
     const double start = document.Seconds(cue.Start, videoFramesPerSecond);
     const double end = document.Seconds(cue.End, videoFramesPerSecond);
     out += std::to_string(++number) + "\n" + SPEECHALIGNMENT::ClockText(map.Apply(start), ',') +
-           " --> " + SPEECHALIGNMENT::ClockText(map.Apply(end), ',') + "\n";
+           " --> " + SPEECHALIGNMENT::ClockText(map.Apply(end, start), ',') + "\n";
     AppendLines(document, cue, out);
     out += "\n";
   }

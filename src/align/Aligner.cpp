@@ -304,7 +304,7 @@ double CueShare(const Fit& fit, const std::vector<CueTime>& cues, const TIMEMAP:
   double speech = 0.0, length = 0.0;
   for (std::size_t i = first; i < end; ++i) {
     if (!placed[i]) continue;
-    const double from = map.Apply(cues[i].Start), to = map.Apply(cues[i].End);
+    const double from = map.Apply(cues[i].Start), to = map.Apply(cues[i].End, cues[i].Start);
     speech += fit.SpeechShare(from, to) * (to - from);
     length += to - from;
   }
@@ -518,7 +518,7 @@ double LargestMove(const std::vector<CueTime>& cues, const TIMEMAP::TimeMap& map
   double largest = 0.0;
   for (const CueTime& cue : cues)
     largest = std::max({largest, std::fabs(map.Apply(cue.Start) - cue.Start),
-                        std::fabs(map.Apply(cue.End) - cue.End)});
+                        std::fabs(map.Apply(cue.End, cue.Start) - cue.End)});
   return largest;
 }
 

@@ -19,9 +19,12 @@ struct TimeMap {
   double Ratio = 1.0;
   std::vector<Stretch> Stretches{{-std::numeric_limits<double>::infinity(), 0.0, 0}};
 
-  double Apply(double seconds) const {
+  double Apply(double seconds) const { return Apply(seconds, seconds); }
+  // A time of a cue that starts at `cueStart`: a cue moves as a whole, by
+  // the stretch its start is in, even where its end runs past a split.
+  double Apply(double seconds, double cueStart) const {
     std::size_t k = 0;
-    while (k + 1 < Stretches.size() && seconds >= Stretches[k + 1].FromSeconds) ++k;
+    while (k + 1 < Stretches.size() && cueStart >= Stretches[k + 1].FromSeconds) ++k;
     return Ratio * seconds + Stretches[k].Offset;
   }
   bool IsIdentity() const {

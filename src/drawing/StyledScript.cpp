@@ -300,8 +300,8 @@ StyledScript BuildScript(const SUBTITLEFILE::SubtitleFile& file, const BaseStyle
     StyledEvent event;
     std::string text;
     if (traits.KeepsOwnTimes) {
-      event.StartMs = file.MappedMilliseconds(cue.Start) + delayMs;
-      event.EndMs = file.MappedMilliseconds(cue.End) + delayMs;
+      event.StartMs = file.MappedMilliseconds(cue.Start, cue.Start) + delayMs;
+      event.EndMs = file.MappedMilliseconds(cue.End, cue.Start) + delayMs;
     } else {
       file.ReadEntry(i, entry);
       event.StartMs = FrameTimeMs(entry.Start, fps);

@@ -61,7 +61,8 @@ bool ApplyAlignment(const JOBOPTIONS::JobOptions& options, SUBTITLEFILE::Subtitl
       !Trusted(alignment, log, error))
     return false;
   const TIMEMAP::TimeMap map = alignment.Finding.Map;
-  subtitles.SetTimeMap([map](double seconds) { return map.Apply(seconds); });
+  subtitles.SetTimeMap(
+      [map](double seconds, double cueStart) { return map.Apply(seconds, cueStart); });
   return true;
 }
 

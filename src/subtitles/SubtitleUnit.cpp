@@ -171,8 +171,8 @@ void SubtitleFile::ReadEntry(std::size_t index, SubtitleEntry& entry) const {
   entry.Start = entry.End = -1;
   const SubtitleCue& cue = document_.Cues[index];
   if (!cue.Usable) return;
-  entry.Start = AddSaturated(CueFrame(cue.Start), delayFrames_);
-  entry.End = AddSaturated(CueFrame(cue.End), delayFrames_);
+  entry.Start = AddSaturated(CueFrame(cue.Start, cue.Start), delayFrames_);
+  entry.End = AddSaturated(CueFrame(cue.End, cue.Start), delayFrames_);
   CueLines(cue, entry.Lines);
 }
 
@@ -199,8 +199,8 @@ void SubtitleFile::CueLines(const SubtitleCue& cue, TextLines& lines) const {
   }
 }
 
-int32_t SubtitleFile::CueFrame(int64_t time) const {
-  if (timeMap_) return MappedFrame(time);
+int32_t SubtitleFile::CueFrame(int64_t time, int64_t cueStart) const {
+  if (timeMap_) return MappedFrame(time, cueStart);
   if (document_.Traits.Unit == TimeUnit::Milliseconds) return TimeToFrame(time);
   // Frames counted at the rate the file states are moved to the video's.
   const int32_t frame = int32_t(time);
@@ -209,18 +209,22 @@ int32_t SubtitleFile::CueFrame(int64_t time) const {
       TruncateFrame(static_cast<long double>(frame) * frameRate_ / document_.FileFrameRate));
 }
 
-int64_t SubtitleFile::MappedMilliseconds(int64_t milliseconds) const {
+int64_t SubtitleFile::MappedMilliseconds(int64_t milliseconds, int64_t cueStartMilliseconds) const {
   if (!timeMap_) return milliseconds;
-  const double mapped = timeMap_(double(milliseconds) * 0.001) * 1000.0;
+  const double mapped =
+      timeMap_(double(milliseconds) * 0.001, double(cueStartMilliseconds) * 0.001) * 1000.0;
   if (!std::isfinite(mapped)) return milliseconds;
   return std::llround(std::clamp(mapped, -9.0e15, 9.0e15));
 }
 
 // Divided in x87 extended precision, as the frame numbers have always been
 // worked out, whatever the rate; the map takes the seconds as a double.
-int32_t SubtitleFile::MappedFrame(int64_t time) const {
-  const long double seconds = static_cast<long double>(time) / document_.UnitsPerSecond(frameRate_);
-  return SaturateToInt32(static_cast<long double>(timeMap_(double(seconds))) * frameRate_);
+int32_t SubtitleFile::MappedFrame(int64_t time, int64_t cueStart) const {
+  const long double perSecond = document_.UnitsPerSecond(frameRate_);
+  const long double seconds = static_cast<long double>(time) / perSecond;
+  const long double startSeconds = static_cast<long double>(cueStart) / perSecond;
+  return SaturateToInt32(static_cast<long double>(timeMap_(double(seconds), double(startSeconds))) *
+                         frameRate_);
 }
 
 // Carried in x87 extended precision, in this order, like the frame numbers the

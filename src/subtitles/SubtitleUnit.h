@@ -49,13 +49,14 @@ class SubtitleFile {
   int32_t DelayFrames() const { return delayFrames_; }
   // A re-timing found from the film's speech: seconds on the file's clock (a
   // MicroDVD file's frames at the rate it states, else at the video's) to
-  // seconds of the video, applied before the delay. Empty for none; Clear
-  // drops it.
-  using TimeMap = std::function<double(double seconds)>;
+  // seconds of the video, applied before the delay; a cue's end goes with
+  // its start, so the map is also given the start of the cue a time is of.
+  // Empty for none; Clear drops it.
+  using TimeMap = std::function<double(double seconds, double cueStartSeconds)>;
   void SetTimeMap(TimeMap map) { timeMap_ = std::move(map); }
   // A time of a file counted in milliseconds, re-timed by the map if one is
   // set (the styled drawing's times, which are not frames).
-  int64_t MappedMilliseconds(int64_t milliseconds) const;
+  int64_t MappedMilliseconds(int64_t milliseconds, int64_t cueStartMilliseconds) const;
 
   // The reading steps of the file, in order; none without a frame rate.
   std::size_t EntryCount() const;
@@ -91,9 +92,9 @@ class SubtitleFile {
   std::string CleanText(std::string_view text) const;
   std::string UnknownFormatCause(const SubtitleLines& lines, std::size_t firstLine) const;
   void CueLines(const SubtitleCue& cue, TextLines& lines) const;
-  int32_t CueFrame(int64_t time) const;
+  int32_t CueFrame(int64_t time, int64_t cueStart) const;
   int32_t TimeToFrame(int64_t milliseconds) const;
-  int32_t MappedFrame(int64_t time) const;
+  int32_t MappedFrame(int64_t time, int64_t cueStart) const;
 
   SubtitleDocument document_;
   double frameRate_ = 0.0;

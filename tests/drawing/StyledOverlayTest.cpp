@@ -223,7 +223,7 @@ TEST(StyledOverlayTest, CuesCoverExactlyTheirFramesWithTheDelay) {
 
 // A re-timing found from the speech moves the styled formats' cues too.
 TEST(StyledOverlayTest, ReTimingMovesCuesOfEveryFormat) {
-  const auto later = [](double seconds) { return seconds + 2.0; };
+  const auto later = [](double seconds, double) { return seconds + 2.0; };
   for (const std::string& file :
        {SubRip("x"), std::string("WEBVTT\n\n00:01.000 --> 00:03.000\nx\n")}) {
     EXPECT_FALSE(Drawn(file, 2000, Drawn::Base(), 0, later).Shows()) << file;

@@ -458,7 +458,7 @@ TEST(SubtitleTimeMap, MapsSecondsOfEitherFormatBeforeTheDelay) {
   ASSERT_TRUE(file.OpenContents("a.srt", "1\n00:00:10,000 --> 00:00:12,500\nHi\n"));
   file.SetFrameRate(25.0);
   file.SetDelayFrames(3);
-  file.SetTimeMap([](double seconds) { return seconds * 25.0 / 23.976 - 1.0; });
+  file.SetTimeMap([](double seconds, double) { return seconds * 25.0 / 23.976 - 1.0; });
   // 10 s -> 9.4271 s -> frame 235, 12.5 s -> 12.0338 s -> frame 300; then the delay.
   EXPECT_EQ(AllSteps(file)[0], (Entry{238, 303, {"Hi"}}));
   // A MicroDVD file's frames are seconds at the rate it states (20 here, read
@@ -466,12 +466,19 @@ TEST(SubtitleTimeMap, MapsSecondsOfEitherFormatBeforeTheDelay) {
   file.Reading.Tolerant = true;
   ASSERT_TRUE(file.OpenContents("b.sub", "{1}{1}20\n{200}{250}x\n"));
   file.SetDelayFrames(0);
-  file.SetTimeMap([](double seconds) { return seconds + 2.0; });
+  file.SetTimeMap([](double seconds, double) { return seconds + 2.0; });
   EXPECT_EQ(OnlyStep(file), (Entry{300, 362, {"x"}}));
+  // The map places a cue by its start: one that runs past a split keeps
+  // its length rather than taking the next stretch's offset for its end.
+  file.SetTimeMap(
+      [](double seconds, double cueStart) { return seconds + (cueStart >= 11.0 ? 45.0 : 0.0); });
+  ASSERT_TRUE(file.OpenContents("b.sub", "{1}{1}20\n{200}{250}x\n{220}{300}y\n"));
+  EXPECT_EQ(AllSteps(file)[0], (Entry{250, 312, {"x"}}));
   // Without a map, or once cleared, the file's own times.
   file.SetTimeMap(nullptr);
+  ASSERT_TRUE(file.OpenContents("b.sub", "{1}{1}20\n{200}{250}x\n"));
   EXPECT_EQ(OnlyStep(file), (Entry{250, 312, {"x"}}));
-  file.SetTimeMap([](double seconds) { return seconds + 2.0; });
+  file.SetTimeMap([](double seconds, double) { return seconds + 2.0; });
   file.Clear();
   ASSERT_TRUE(file.OpenContents("b.sub", "{1}{1}20\n{200}{250}x\n"));
   file.SetFrameRate(25.0);
