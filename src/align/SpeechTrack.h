@@ -4,7 +4,9 @@
 // dialogue starts after a pause. The voice detector alone takes a sung theme
 // or a held chord for a voice, so a frame counts only when the speech band
 // is also above the track's floor and keeps changing the way syllables make
-// it change; sustained notes keep their spectrum still.
+// it change; sustained notes keep their spectrum still. Where dialogue
+// starts is taken from the detector at its strictest, which leaves out the
+// drums and plucks of a played score that would otherwise fill the pauses.
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -17,7 +19,7 @@ constexpr double kFrameSeconds = 0.01;
 
 struct SpeechTrack {
   std::vector<uint8_t> Speech;  // 1 where the frame holds dialogue
-  std::vector<uint8_t> Onset;   // 1 where dialogue starts after a pause
+  std::vector<uint8_t> Onset;   // 1 where dialogue starts after a pause and goes on
   double Seconds() const { return double(Speech.size()) * kFrameSeconds; }
   double SpeechSeconds() const;
 };
