@@ -20,7 +20,7 @@ struct Reading {
 // Seconds of a stream time, false when it has none or the clock is unusable.
 bool Seconds(int64_t time, AVRational base, double& seconds) {
   if (time == AV_NOPTS_VALUE || base.num <= 0 || base.den <= 0) return false;
-  seconds = double(time) * base.num / base.den;
+  seconds = StreamSeconds(time, base.num, base.den);
   return true;
 }
 
@@ -48,7 +48,7 @@ bool ReadKeyframeIndex(const EntryPoints& api, const std::string& fileName, int 
     codec = NALUNITS::Codec::Hevc;
     index.Codec = "hevc";
   } else {
-    error = "the video is neither H.264 nor HEVC";
+    error = "the source's video is neither H.264 nor HEVC";
     return false;
   }
   const int lengthSize = NALUNITS::LengthSizeOf(
@@ -78,6 +78,10 @@ bool ReadKeyframeIndex(const EntryPoints& api, const std::string& fileName, int 
             codec, packet.data, packet.size > 0 ? std::size_t(packet.size) : 0, lengthSize);
         if (kind != NALUNITS::KeyKind::NotKey)
           index.Keyframes.push_back({pts, kind == NALUNITS::KeyKind::Closed});
+        double dts = 0.0;
+        if (kind != NALUNITS::KeyKind::NotKey && packet.pts != AV_NOPTS_VALUE &&
+            Seconds(packet.dts, stream->time_base, dts))
+          index.DecodeLeadSeconds = std::max(index.DecodeLeadSeconds, pts - dts);
       }
     }
     api.av_packet_unref(reading.packet);

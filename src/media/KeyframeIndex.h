@@ -5,6 +5,7 @@
 // from it on decode without any before it. A job that copies the stretches
 // no subtitle touches cuts the stream at these. Read from a reading of the
 // file of its own; errors are values.
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -23,8 +24,18 @@ struct KeyframeIndex {
   double EndSeconds = 0.0;                 // the end of the last picture
   // The most a picture is shown before one decoded ahead of it (B-pictures).
   double ReorderSeconds = 0.0;
+  // How far ahead of its time a keyframe is decoded (its presentation time
+  // less its decoding time), the most of any; 0 where no decoding times are
+  // stored.
+  double DecodeLeadSeconds = 0.0;
   int64_t Pictures = 0;
 };
+
+// A time on a stream's clock in seconds, as the index states keyframes: a
+// reader that finds the same keyframe by its packet compares equal.
+inline double StreamSeconds(int64_t time, int32_t num, int32_t den) {
+  return double(time) * num / den;
+}
 
 // False with `error` when the file can't be read or the stream is neither
 // H.264 nor HEVC.

@@ -71,3 +71,71 @@ KeyKind KindOfPacket(Codec codec, const uint8_t* data, std::size_t size, int len
 }
 
 }  // namespace NALUNITS
+
+namespace NALUNITS {
+namespace {
+
+bool AppendUnit(const uint8_t* unit, std::size_t n, int lengthSize, std::vector<uint8_t>& out) {
+  if (lengthSize < 1 || lengthSize > 4 || n == 0) return false;
+  if (lengthSize < 4 && n >> (8 * lengthSize) != 0) return false;
+  if (n > 0xffffffffu) return false;
+  for (int i = lengthSize - 1; i >= 0; --i) out.push_back(uint8_t(n >> (8 * i)));
+  out.insert(out.end(), unit, unit + n);
+  return true;
+}
+
+// A two-byte big-endian count at data[at], checked against size.
+bool ReadTwo(const uint8_t* data, std::size_t size, std::size_t at, std::size_t& value) {
+  if (at + 2 > size) return false;
+  value = (std::size_t(data[at]) << 8) | data[at + 1];
+  return true;
+}
+
+// count units, each with two bytes of length before it, from `at` on.
+bool CopyUnits(const uint8_t* record, std::size_t size, std::size_t& at, std::size_t count,
+               int lengthSize, std::vector<uint8_t>& out) {
+  for (std::size_t i = 0; i < count; ++i) {
+    std::size_t n = 0;
+    if (!ReadTwo(record, size, at, n) || n == 0 || n > size - at - 2) return false;
+    if (!AppendUnit(record + at + 2, n, lengthSize, out)) return false;
+    at += 2 + n;
+  }
+  return true;
+}
+
+}  // namespace
+
+bool ToLengthPrefixed(const uint8_t* data, std::size_t size, int lengthSize,
+                      std::vector<uint8_t>& out) {
+  if (data == nullptr || lengthSize < 1 || lengthSize > 4) return false;
+  bool fits = true;
+  const bool parsed = ForEachUnit(data, size, 0, [&](const uint8_t* unit, std::size_t n) {
+    while (n > 0 && unit[n - 1] == 0) --n;
+    if (n > 0) fits = fits && AppendUnit(unit, n, lengthSize, out);
+  });
+  return parsed && fits;
+}
+
+bool ParameterSetsOf(Codec codec, const uint8_t* record, std::size_t size, int lengthSize,
+                     std::vector<uint8_t>& out) {
+  if (record == nullptr || size < 1 || record[0] != 1) return false;
+  if (codec == Codec::H264) {
+    if (size < 6) return false;
+    std::size_t at = 6;
+    if (!CopyUnits(record, size, at, record[5] & 0x1f, lengthSize, out)) return false;
+    if (at >= size) return false;
+    const std::size_t pictureSets = record[at++];
+    return CopyUnits(record, size, at, pictureSets, lengthSize, out);
+  }
+  if (size < 23) return false;
+  std::size_t at = 23;
+  for (std::size_t array = 0, arrays = record[22]; array < arrays; ++array) {
+    std::size_t count = 0;
+    if (!ReadTwo(record, size, at + 1, count)) return false;
+    at += 3;
+    if (!CopyUnits(record, size, at, count, lengthSize, out)) return false;
+  }
+  return true;
+}
+
+}  // namespace NALUNITS

@@ -10,6 +10,7 @@
 // the packet; a packet that does not parse is taken as open, the safe answer.
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 namespace NALUNITS {
 
@@ -22,5 +23,23 @@ int LengthSizeOf(Codec codec, const uint8_t* extradata, std::size_t size);
 enum class KeyKind { Closed, Open, NotKey };
 
 KeyKind KindOfPacket(Codec codec, const uint8_t* data, std::size_t size, int lengthSize);
+
+}  // namespace NALUNITS
+
+namespace NALUNITS {
+
+// Units in start-code form, as an encoder writes them, rewritten with a
+// length of lengthSize (1 to 4) bytes before each, as a container stores
+// them; the zero bytes a unit's start code may leave behind it are dropped.
+// False when no unit is found or one is longer than the length can state.
+bool ToLengthPrefixed(const uint8_t* data, std::size_t size, int lengthSize,
+                      std::vector<uint8_t>& out);
+
+// The parameter sets a configuration record holds (avcC's sequence and
+// picture sets, every array of hvcC), each with a length of lengthSize bytes
+// before it, appended to out: what a decoder needs in the stream to go back
+// to the source's sets. False when the record does not parse.
+bool ParameterSetsOf(Codec codec, const uint8_t* extradata, std::size_t size, int lengthSize,
+                     std::vector<uint8_t>& out);
 
 }  // namespace NALUNITS

@@ -77,7 +77,7 @@ TEST_F(Index, IrregularKeyframesAndOtherCodecs) {
   KeyframeIndex other;
   std::string error;
   EXPECT_FALSE(ReadKeyframeIndex(libraries_.Api, mpeg4, 0, other, error));
-  EXPECT_EQ(error, "the video is neither H.264 nor HEVC");
+  EXPECT_EQ(error, "the source's video is neither H.264 nor HEVC");
   EXPECT_FALSE(ReadKeyframeIndex(libraries_.Api, mediatest::MediaDir().string() + "/none.mkv", 0,
                                  other, error));
   EXPECT_FALSE(ReadKeyframeIndex(libraries_.Api, mpeg4, 5, other, error));

@@ -96,3 +96,61 @@ TEST(NalUnitsTest, TheConfigurationRecordTellsTheLengthSize) {
   EXPECT_EQ(NALUNITS::LengthSizeOf(Codec::H264, nullptr, 0), 0);
   EXPECT_EQ(NALUNITS::LengthSizeOf(Codec::Hevc, hvcc.data(), 21), 0);
 }
+
+// An encoder's start codes become the container's lengths, unit for unit;
+// the zero byte a four-byte start code leaves behind the unit before it
+// goes, and a unit too long for the length size is refused.
+TEST(NalUnitsTest, StartCodesBecomeLengths) {
+  const std::vector<std::vector<uint8_t>> units = {
+      {0x67, 0x64, 0x00, 0x1f}, {0x68, 0xee}, {0x65, 0x88, 0x84}};
+  std::vector<uint8_t> out;
+  const std::vector<uint8_t> annexB = WithStartCodes(units);
+  ASSERT_TRUE(NALUNITS::ToLengthPrefixed(annexB.data(), annexB.size(), 4, out));
+  EXPECT_EQ(out, WithLengths(units, 4));
+  out.clear();
+  ASSERT_TRUE(NALUNITS::ToLengthPrefixed(annexB.data(), annexB.size(), 2, out));
+  EXPECT_EQ(out, WithLengths(units, 2));
+
+  std::vector<uint8_t> big = {0, 0, 1, 0x65};
+  big.resize(300, 0x11);
+  out.clear();
+  EXPECT_FALSE(NALUNITS::ToLengthPrefixed(big.data(), big.size(), 1, out));
+  const std::vector<uint8_t> none = {0x65, 0x88};
+  EXPECT_FALSE(NALUNITS::ToLengthPrefixed(none.data(), none.size(), 4, out));
+}
+
+// The sets of an avcC and an hvcC record come out framed for the stream;
+// a record whose counts run past its end is refused.
+TEST(NalUnitsTest, ConfigurationRecordsGiveTheirParameterSets) {
+  const std::vector<uint8_t> sps = {0x67, 0x64, 0x00, 0x1f, 0xac}, pps = {0x68, 0xeb, 0xe3};
+  std::vector<uint8_t> avcc = {1, 0x64, 0, 0x1f, 0xff, 0xe1, 0, uint8_t(sps.size())};
+  avcc.insert(avcc.end(), sps.begin(), sps.end());
+  avcc.insert(avcc.end(), {1, 0, uint8_t(pps.size())});
+  avcc.insert(avcc.end(), pps.begin(), pps.end());
+  std::vector<uint8_t> out;
+  ASSERT_TRUE(NALUNITS::ParameterSetsOf(Codec::H264, avcc.data(), avcc.size(), 4, out));
+  EXPECT_EQ(out, WithLengths({sps, pps}, 4));
+
+  const std::vector<uint8_t> vps = {0x40, 0x01, 0x0c}, hsps = {0x42, 0x01, 0x01},
+                             hpps = {0x44, 0x01, 0xc1};
+  std::vector<uint8_t> hvcc(22, 0);
+  hvcc[0] = 1;
+  hvcc[21] = 3;
+  hvcc.push_back(3);
+  for (const auto* unit : {&vps, &hsps, &hpps}) {
+    hvcc.insert(hvcc.end(), {uint8_t(0x80 | ((*unit)[0] >> 1)), 0, 1, 0, uint8_t(unit->size())});
+    hvcc.insert(hvcc.end(), unit->begin(), unit->end());
+  }
+  out.clear();
+  ASSERT_TRUE(NALUNITS::ParameterSetsOf(Codec::Hevc, hvcc.data(), hvcc.size(), 4, out));
+  EXPECT_EQ(out, WithLengths({vps, hsps, hpps}, 4));
+
+  for (std::size_t cut = 1; cut < avcc.size(); ++cut) {
+    out.clear();
+    EXPECT_FALSE(NALUNITS::ParameterSetsOf(Codec::H264, avcc.data(), cut, 4, out)) << cut;
+  }
+  for (std::size_t cut = 23; cut < hvcc.size(); ++cut) {
+    out.clear();
+    EXPECT_FALSE(NALUNITS::ParameterSetsOf(Codec::Hevc, hvcc.data(), cut, 4, out)) << cut;
+  }
+}
