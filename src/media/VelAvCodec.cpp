@@ -75,6 +75,10 @@ void VelAvCodec::ResetFields() {
   static_cast<AudioStreamValues&>(*this) = AudioStreamValues();
   RgbStride = 0;
   InputEnded = DecoderDrained = DecoderHasOutput = PacketPending = ReadFailed = false;
+  PacketFates.clear();
+  CopyingVideo = DecoderFed = false;
+  VideoTimeBaseNum = VideoTimeBaseDen = 1;
+  PicturePts = kNoTime;
   InputFailed = false;
   InputError = "";
   PictureTimed = false;
@@ -97,6 +101,8 @@ void VelAvCodec::SelectAudioStream(int k) {
 void VelAvCodec::ReleaseBuffers() {
   DropLookAhead(true);
   if (Packet != nullptr) Api->av_packet_free(&Packet);
+  if (WaitingCopy != nullptr) Api->av_packet_free(&WaitingCopy);
+  if (DeliveredCopy != nullptr) Api->av_packet_free(&DeliveredCopy);
   if (DecodedFrame != nullptr) Api->av_frame_free(&DecodedFrame);
   if (AudioCheckFrame != nullptr) Api->av_frame_free(&AudioCheckFrame);
   if (PlanarFrame != nullptr) Api->av_frame_free(&PlanarFrame);

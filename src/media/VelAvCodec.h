@@ -73,7 +73,7 @@ class VelAvCodec : public VideoStreamValues, public AudioStreamValues {
 
   // One item handed out, with all that tells of it.
   struct Delivery {
-    enum class Kind { None, Picture, Audio };
+    enum class Kind { None, Picture, Audio, VideoPacket };
     Kind What = Kind::None;
     uint8_t* Data = nullptr;
     // Above 0: delivered; 0: the input ended; below 0: reading failed
@@ -88,6 +88,9 @@ class VelAvCodec : public VideoStreamValues, public AudioStreamValues {
     // An audio packet: its times in the audio stream's time base from the
     // source's start (kNoTime when missing), and the source's packet when
     // it was handed out as it is (see DeliveredAudioPacket).
+    // A video packet (see PacketFates): its times on the video stream's own
+    // clock (VideoTimeBase, kNoTime when missing), and the packet itself.
+    // A picture: Pts is its presentation time on the video stream's clock.
     int64_t Pts = 0, Dts = 0, Duration = 0;
     bool Key = true;
     const AVPacket* Packet = nullptr;
@@ -143,6 +146,22 @@ class VelAvCodec : public VideoStreamValues, public AudioStreamValues {
 
   static constexpr int32_t KindVideo = 86;
   static constexpr int32_t KindAudio = 65;
+  static constexpr int32_t KindVideoPacket = 80;
+
+  // Set before reading, for a job that copies the stretches of the video no
+  // subtitle touches. Each entry names a keyframe by its time (as
+  // ReadKeyframeIndex gives it, in order) and whether the video packets from
+  // it to the next entry's keyframe, in reading order, are handed out as the
+  // source stores them (KindVideoPacket) rather than decoded. Before a
+  // copied stretch the decoder gives up every picture it still holds, and
+  // it starts afresh after. Empty, as after Close: every packet is decoded.
+  struct PacketFate {
+    double KeyframeSeconds = 0.0;
+    bool Copied = false;
+  };
+  std::vector<PacketFate> PacketFates;
+  // The video stream's clock, set by Open.
+  int32_t VideoTimeBaseNum = 1, VideoTimeBaseDen = 1;
 
   // The source's subtitle tracks. After PreOpen, before Open: chooses the
   // k-th (from 0) for collecting; false when there is none such or its
@@ -201,6 +220,8 @@ class VelAvCodec : public VideoStreamValues, public AudioStreamValues {
   // The chosen audio stream's codec parameters, for a container that copies
   // them; null without audio. Valid while the source is open.
   const AVCodecParameters* AudioParameters() const;
+  // The same of the video stream, for a container that copies its packets.
+  const AVCodecParameters* VideoParameters() const;
   // The video stream's average frame rate, for a container's header.
   double AverageFramesPerSecond() const;
 
@@ -248,7 +269,7 @@ class VelAvCodec : public VideoStreamValues, public AudioStreamValues {
   // The subtitle streams' indices, in file order (they have no kind of their
   // own in StreamKinds: they are never delivered, only collected).
   std::vector<int32_t> SubtitleStreams;
-  enum class ReadResult { Picture, Audio, End, Failed };
+  enum class ReadResult { Picture, Audio, CopiedVideo, End, Failed };
   ReadResult ReadNext();
   enum class Items { PicturesAndSound, PicturesOnly };
   ReadResult DecodeUntilItem(Items items);
@@ -263,6 +284,10 @@ class VelAvCodec : public VideoStreamValues, public AudioStreamValues {
   SeekResult TimestampOfPicture(int32_t index, int64_t& time);
   bool SeekBefore(int64_t time);
   bool SendToDecoder(AVPacket* packet);
+  bool CopiesVideoPacket(const AVPacket* packet);
+  ReadResult TakeVideoPacket();
+  ReadResult DrainBeforeCopy();
+  uint8_t* DeliverVideoPacket(AVPacket* packet, int32_t& kind, int32_t& size);
   void CheckAudioPacket(const AVPacket* packet);
   uint8_t* DeliverPicture(AVFrame* picture, int32_t& kind, int32_t& size);
   uint8_t* DeliverAudio(AVPacket* packet, int32_t& kind, int32_t& size, bool copy);
@@ -318,6 +343,17 @@ class VelAvCodec : public VideoStreamValues, public AudioStreamValues {
   bool DecoderDrained = false;
   bool DecoderHasOutput = false;
   bool PacketPending = false;  // refused by a full decoder, sent again later
+  // Copying stretches (PacketFates): the fate of the packets read now,
+  // whether the decoder took packets since it last started afresh, and the
+  // copied packet that waits while the decoder gives up its pictures.
+  bool CopyingVideo = false;
+  bool DecoderFed = false;
+  AVPacket* WaitingCopy = nullptr;
+  // What GetNextData handed out of a video packet, without reading ahead.
+  AVPacket* DeliveredCopy = nullptr;
+  int64_t VideoPacketPts = kNoTime, VideoPacketDts = kNoTime, VideoPacketDuration = 0;
+  bool VideoPacketKey = false;
+  int64_t PicturePts = kNoTime;
   // Reading's own failure, kept apart from ReadFailed and ErrorText because
   // the read-ahead thread sets it.
   bool InputFailed = false;
@@ -328,7 +364,7 @@ class VelAvCodec : public VideoStreamValues, public AudioStreamValues {
   struct AheadSlot {
     ReadResult Result = ReadResult::End;
     AVFrame* Picture = nullptr;
-    AVPacket* Audio = nullptr;
+    AVPacket* Audio = nullptr;  // or a copied video packet
     const char* Error = "";
   };
   std::unique_ptr<READAHEADQUEUE::ReadAheadQueue> Ahead;

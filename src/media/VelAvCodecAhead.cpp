@@ -40,9 +40,10 @@ bool VelAvCodec::ReadIntoSlot(size_t index) {
   AheadSlot& slot = AheadSlots[index];
   slot.Result = ReadNext();
   if (slot.Result == ReadResult::Picture) Api->av_frame_move_ref(slot.Picture, DecodedFrame);
-  if (slot.Result == ReadResult::Audio) Api->av_packet_move_ref(slot.Audio, Packet);
+  const bool packet = slot.Result == ReadResult::Audio || slot.Result == ReadResult::CopiedVideo;
+  if (packet) Api->av_packet_move_ref(slot.Audio, Packet);
   slot.Error = InputError;
-  return slot.Result == ReadResult::Picture || slot.Result == ReadResult::Audio;
+  return slot.Result == ReadResult::Picture || packet;
 }
 
 uint8_t* VelAvCodec::TakeAhead(int32_t& kind, int32_t& size) {
@@ -53,13 +54,16 @@ uint8_t* VelAvCodec::TakeAhead(int32_t& kind, int32_t& size) {
   const ReadResult result = slot.Result;
   const char* error = slot.Error;
   if (result == ReadResult::Picture) Api->av_frame_move_ref(DeliveredPicture, slot.Picture);
-  if (result == ReadResult::Audio) Api->av_packet_move_ref(DeliveredAudio, slot.Audio);
+  if (result == ReadResult::Audio || result == ReadResult::CopiedVideo)
+    Api->av_packet_move_ref(DeliveredAudio, slot.Audio);
   Ahead->Release();
   switch (result) {
     case ReadResult::Picture:
       return DeliverPicture(DeliveredPicture, kind, size);
     case ReadResult::Audio:
       return DeliverAudio(DeliveredAudio, kind, size, false);
+    case ReadResult::CopiedVideo:
+      return DeliverVideoPacket(DeliveredAudio, kind, size);
     case ReadResult::Failed:
       AheadEnded = true;
       return DeliverEnd(true, error, size);

@@ -109,6 +109,11 @@ const AVCodecParameters* VelAvCodec::AudioParameters() const {
   return FormatContext->streams[AudioStream]->codecpar;
 }
 
+const AVCodecParameters* VelAvCodec::VideoParameters() const {
+  if (FormatContext == nullptr || VideoStream < 0) return nullptr;
+  return FormatContext->streams[VideoStream]->codecpar;
+}
+
 double VelAvCodec::AverageFramesPerSecond() const {
   if (FormatContext == nullptr || VideoStream < 0) return FramesPerSecond;
   const AVRational average = FormatContext->streams[VideoStream]->avg_frame_rate;
@@ -184,6 +189,8 @@ void VelAvCodec::SetVideoFields() {
   VariableRate = Valid(stream->avg_frame_rate) &&
                  std::fabs(av_q2d(stream->avg_frame_rate) / av_q2d(rate) - 1.0) > 0.001;
   VideoStartSeconds = StartOf(stream);
+  VideoTimeBaseNum = stream->time_base.num;
+  VideoTimeBaseDen = stream->time_base.den;
   VideoRate = rate.num;
   VideoScale = rate.den;
   FramesPerSecond = double(VideoRate) / VideoScale;

@@ -23,6 +23,7 @@ void CopyBytes(uint8_t* destination, const uint8_t* source, size_t n) {
 uint8_t* VelAvCodec::GetNextData(int32_t& kind, int32_t& size) {
   size = 0;
   ReleasePlanarPicture();
+  if (DeliveredCopy != nullptr) Api->av_packet_unref(DeliveredCopy);
   if (ReadFailed) return DeliverEnd(true, InputError, size);
   if (Ahead != nullptr && Ahead->Running()) return TakeAhead(kind, size);
   switch (ReadNext()) {
@@ -30,6 +31,15 @@ uint8_t* VelAvCodec::GetNextData(int32_t& kind, int32_t& size) {
       return DeliverPicture(DecodedFrame, kind, size);
     case ReadResult::Audio:
       return DeliverAudio(Packet, kind, size, true);
+    case ReadResult::CopiedVideo:
+      // Kept by reference until the next call, as reading ahead keeps it.
+      if (DeliveredCopy == nullptr && (DeliveredCopy = Api->av_packet_alloc()) == nullptr) {
+        Api->av_packet_unref(Packet);
+        return DeliverEnd(true, "[VelAvCodec::GetNextData] Can't decode video: out of memory...",
+                          size);
+      }
+      Api->av_packet_move_ref(DeliveredCopy, Packet);
+      return DeliverVideoPacket(DeliveredCopy, kind, size);
     case ReadResult::Failed:
       return DeliverEnd(true, InputError, size);
     case ReadResult::End:
@@ -49,6 +59,16 @@ VelAvCodec::Delivery VelAvCodec::Deliver() {
     delivery.Seconds = PictureSeconds;
     delivery.DurationSeconds = PictureDurationSeconds;
     delivery.Planar = DeliveredPlanar();
+    delivery.Pts = PicturePts;
+  } else if (kind == KindVideoPacket) {
+    delivery.What = Delivery::Kind::VideoPacket;
+    delivery.Pts = VideoPacketPts;
+    delivery.Dts = VideoPacketDts;
+    delivery.Duration = VideoPacketDuration;
+    delivery.Key = VideoPacketKey;
+    delivery.Packet = DeliveredCopy != nullptr && DeliveredCopy->data != nullptr
+                          ? DeliveredCopy
+                          : DeliveredAudioPacket();
   } else if (kind == KindAudio) {
     delivery.What = Delivery::Kind::Audio;
     delivery.Pts = AudioPacketPts;
@@ -73,6 +93,7 @@ VelAvCodec::ReadResult VelAvCodec::ReadNext() {
 // picture is then missing, which the caller reports.
 VelAvCodec::ReadResult VelAvCodec::DecodeUntilItem(Items items) {
   const bool job = items == Items::PicturesAndSound;
+  if (WaitingCopy != nullptr && WaitingCopy->data != nullptr) return DrainBeforeCopy();
   while (!DecoderDrained && !InputFailed) {
     if (DecodeNextPicture()) return ReadResult::Picture;
     if (InputFailed || DecoderDrained) break;
@@ -90,7 +111,11 @@ VelAvCodec::ReadResult VelAvCodec::DecodeUntilItem(Items items) {
       ReadingFailed("[VelAvCodec::GetNextData] Can't read the source file...");
       break;
     }
-    if (Packet->stream_index == VideoStream) {
+    if (Packet->stream_index == VideoStream && job && CopiesVideoPacket(Packet)) {
+      if (Packet->size > 0) return TakeVideoPacket();
+      Api->av_packet_unref(Packet);
+    } else if (Packet->stream_index == VideoStream) {
+      DecoderFed = true;
       SendToDecoder(Packet);
     } else if (Packet->stream_index == SubtitleStream) {
       CollectSubtitlePacket(Packet);
@@ -274,6 +299,7 @@ void VelAvCodec::SetPictureTime(const AVFrame* picture) {
   const double base = av_q2d(stream->time_base);
   const int64_t pts = picture->best_effort_timestamp;
   PictureTimed = pts != AV_NOPTS_VALUE;
+  PicturePts = PictureTimed ? pts : kNoTime;
   PictureSeconds = PictureTimed ? double(pts) * base - VideoStartSeconds : 0.0;
   PictureDurationSeconds =
       picture->pkt_duration > 0 ? double(picture->pkt_duration) * base : 1.0 / FramesPerSecond;

@@ -1,0 +1,67 @@
+// Copying stretches: the video packets of a stretch no subtitle touches are
+// handed out as the source stores them; the decoder sees only the others.
+#include <algorithm>
+
+#include "media/EntryPoints.h"
+#include "media/KeyframeIndex.h"
+#include "media/VelAvCodec.h"
+
+namespace VELAVCODEC {
+
+// A keyframe that starts an entry of PacketFates sets the fate of the
+// packets up to the next one; other packets keep it.
+bool VelAvCodec::CopiesVideoPacket(const AVPacket* packet) {
+  if (PacketFates.empty() || (packet->flags & AV_PKT_FLAG_KEY) == 0) return CopyingVideo;
+  const int64_t time = packet->pts != AV_NOPTS_VALUE ? packet->pts : packet->dts;
+  if (time == AV_NOPTS_VALUE) return CopyingVideo;
+  const AVRational base = FormatContext->streams[VideoStream]->time_base;
+  if (base.num <= 0 || base.den <= 0) return CopyingVideo;
+  const double seconds = StreamSeconds(time, base.num, base.den);
+  const auto found =
+      std::lower_bound(PacketFates.begin(), PacketFates.end(), seconds,
+                       [](const PacketFate& fate, double at) { return fate.KeyframeSeconds < at; });
+  if (found != PacketFates.end() && found->KeyframeSeconds == seconds) CopyingVideo = found->Copied;
+  return CopyingVideo;
+}
+
+// The copied packet in Packet goes out at once when the decoder holds
+// nothing; otherwise it waits while the decoder gives up its pictures.
+VelAvCodec::ReadResult VelAvCodec::TakeVideoPacket() {
+  if (!DecoderFed) return ReadResult::CopiedVideo;
+  if (WaitingCopy == nullptr && (WaitingCopy = Api->av_packet_alloc()) == nullptr) {
+    ReadingFailed("[VelAvCodec::GetNextData] Can't decode video: out of memory...");
+    return ReadResult::Failed;
+  }
+  Api->av_packet_move_ref(WaitingCopy, Packet);
+  return DrainBeforeCopy();
+}
+
+// The pictures the decoder still holds come first; once it is empty, it
+// starts afresh and the waiting packet goes out.
+VelAvCodec::ReadResult VelAvCodec::DrainBeforeCopy() {
+  while (!InputFailed) {
+    if (DecodeNextPicture()) return ReadResult::Picture;
+    if (InputFailed) break;
+    if (!DecoderDrained) {
+      if (!SendToDecoder(nullptr)) DecoderDrained = true;
+      continue;
+    }
+    Api->avcodec_flush_buffers(VideoCodecContext);
+    DecoderDrained = DecoderHasOutput = DecoderFed = false;
+    Api->av_packet_move_ref(Packet, WaitingCopy);
+    return ReadResult::CopiedVideo;
+  }
+  return ReadResult::Failed;
+}
+
+uint8_t* VelAvCodec::DeliverVideoPacket(AVPacket* packet, int32_t& kind, int32_t& size) {
+  VideoPacketPts = packet->pts == AV_NOPTS_VALUE ? kNoTime : packet->pts;
+  VideoPacketDts = packet->dts == AV_NOPTS_VALUE ? kNoTime : packet->dts;
+  VideoPacketDuration = packet->duration;
+  VideoPacketKey = (packet->flags & AV_PKT_FLAG_KEY) != 0;
+  kind = KindVideoPacket;
+  size = packet->size;
+  return packet->data;
+}
+
+}  // namespace VELAVCODEC
