@@ -29,6 +29,9 @@ packages=(
   qt6-qpa-plugins bsdutils dpkg-dev file groff-base desktop-file-utils
   # A second reader of the MP4 outputs' length (gst-discoverer-1.0, qtdemux).
   gstreamer1.0-plugins-base-apps gstreamer1.0-plugins-good
+  # A second decoder of the joins between copied and encoded pictures
+  # (h264parse and h265parse, and libav's decoders).
+  gstreamer1.0-plugins-bad gstreamer1.0-libav
   # The job benchmark's clock of wall time, CPU time and peak memory.
   time
 )

@@ -84,7 +84,7 @@ const Command kCommands[] = {
      "      [--underline] [--strike-out] [--script CODE] [--settings FILE]\n" LOOKARGUMENTS_USAGE
      "      [--unicode] [--detect-codepage] [--clean-markup] [--tolerant] [--align]\n"
      "      [--strict] [--forced-only] [--bit-depth 8|10] [--subtitle-nits N]\n"
-     "      [--sdr] [--convert-audio]\n"
+     "      [--sdr] [--convert-audio] [--smart]\n"
      "                         burn the subtitles into the source and write the\n"
      "                         output: Matroska for .mkv, MP4 for .mp4, .m4v and\n"
      "                         .mov, WebM for .webm, AVI for any other name (HEVC,\n"
@@ -110,7 +110,11 @@ const Command kCommands[] = {
      "                         HDR, its subtitle white at N cd/m2 (203); an HDR\n"
      "                         source written in 8 bits, or with --sdr, is\n"
      "                         tone-mapped to SDR; --convert-audio converts sound\n"
-     "                         the container cannot hold (WebM) to Opus\n"},
+     "                         the container cannot hold (WebM) to Opus; --smart\n"
+     "                         copies the pictures no subtitle touches from an\n"
+     "                         H.264 or HEVC source into Matroska or MP4 and\n"
+     "                         encodes only the others, with the H264 or HEVC\n"
+     "                         compressor\n"},
     {"--list-entries", RunListEntries,
      "  --list-entries FILE --frame-rate R [--delay-frames N | --delay-ms N]\n"
      "      [--unicode] [--detect-codepage] [--clean-markup] [--tolerant]\n"

@@ -329,6 +329,10 @@ Status EncoderCompressor::OpenEncoder(int width, int height, uint32_t scale, uin
     if (std::string(info_.encoder) == "libsvtav1") setenv("SVT_LOG", "1", 0);
   }
   AddHdrParams(&dictionary);
+  if (!choice_.Profile.empty()) av_dict_set(&dictionary, "profile", choice_.Profile.c_str(), 0);
+  if (choice_.Level > 0) context_->level = choice_.Level;
+  if (choice_.AspectNum > 0 && choice_.AspectDen > 0)
+    context_->sample_aspect_ratio = {choice_.AspectNum, choice_.AspectDen};
   if (traits.scale == QualityScale::RateFactor && context_->bit_rate == 0)
     av_dict_set_int(&dictionary, traits.rateOption,
                     RateFactorForQuality(info_.encoder, choice_.Quality), AV_DICT_DONT_OVERWRITE);

@@ -67,6 +67,13 @@ struct EncoderChoice {
   std::string Preset;
   ColourAsked Asked;
   ColourDescription Colour;
+  // Pictures encoded into another stream, between stretches copied from it,
+  // match that stream: its profile in the encoder's word ("high", "main10"),
+  // its level (H.264's level_idc) and its pictures' shape. Empty and 0 leave
+  // them to the encoder.
+  std::string Profile;
+  int Level = 0;
+  int AspectNum = 0, AspectDen = 1;
 
   friend bool operator==(const EncoderChoice&, const EncoderChoice&) = default;
 };

@@ -56,6 +56,9 @@ struct JobOptions {
   // Sound the output's container cannot hold (WebM takes Opus and Vorbis
   // alone) is converted to Opus instead of refused.
   bool ConvertAudio = false;
+  // Pictures no subtitle touches are copied from the source as they are
+  // where its codec allows; only the others are encoded.
+  bool CopyUntouched = false;
   AUDIOSAMPLES::AudioLibraryNames AlignLibraries = AUDIOSAMPLES::AudioLibraryNames::Defaults();
 };
 

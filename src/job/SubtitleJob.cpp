@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <chrono>
+#include <climits>
+#include <cmath>
 #include <cstring>
 #include <optional>
 
@@ -24,6 +26,12 @@ namespace {
 // FFmpeg's messages since the last call, collected from its threads.
 void AppendLibraryLines(JOBHOST::JobHost& host) {
   for (const std::string& line : LIBRARYLOG::TakeLines()) host.AppendLog(line);
+}
+
+// An audio or copied video packet as the decoder handed it out.
+MEDIAOUTPUT::SourcePacket PacketOf(const VELAVCODEC::VelAvCodec::Delivery& delivered) {
+  return {delivered.Packet, delivered.Data,     delivered.Size, delivered.Pts,
+          delivered.Dts,    delivered.Duration, delivered.Key};
 }
 
 }  // namespace
@@ -141,6 +149,7 @@ bool SubtitleJob::ChooseCompressor(const ENCODERCHOICE::ChoiceRequest& asked,
     return false;
   }
   OUTPUTCOLOUR::Apply(colour_, source.Form, choice);
+  if (colour_.ToneMaps) copyVeto_ = "an HDR source written as SDR is tone-mapped on every picture";
   inkColours_ = OUTPUTCOLOUR::InkColoursFor(colour_, source.Form, wanted.SubtitleNits);
   if (!colour_.Note.empty()) host_.AppendLog(colour_.Note);
   return true;
@@ -177,6 +186,7 @@ std::optional<JobEnd> SubtitleJob::CreateOutput(const JobOptions& options) {
   colour_ = {};
   inkColours_.reset();
   choiceError_.clear();
+  PlanCopying(options, request);
   switch (output_->Create(request)) {
     case MEDIAOUTPUT::Setup::Ready:
       break;
@@ -193,6 +203,7 @@ std::optional<JobEnd> SubtitleJob::CreateOutput(const JobOptions& options) {
       CloseAll();
       return JobEnd::NoCompressor;
   }
+  StartCopying(options);
   const std::string described = output_->VideoDescription();
   if (!described.empty()) host_.AppendLog(described);
   const std::string sound = output_->AudioDescription();
@@ -214,6 +225,10 @@ JobEnd SubtitleJob::RunFrameLoop(const JobOptions& options) {
   counters_ = LoopCounters{};
   conversionFailed_ = false;
   counters_.Figures.TotalFrames = decoder_->FrameCount;
+  // Progress counts the pictures encoded.
+  if (copying_)
+    counters_.Figures.TotalFrames = int32_t(std::clamp<double>(
+        std::ceil(copyPlan_.EncodedSeconds * decoder_->FramesPerSecond), 1.0, INT32_MAX));
   host_.SetProgressMaximum(counters_.Figures.TotalFrames);
   clock_.Start(decoder_->FramesPerSecond);
   held_.Held = false;
@@ -246,6 +261,11 @@ JobEnd SubtitleJob::RunFrameLoop(const JobOptions& options) {
         end = conversionFailed_ ? SourceFailure() : JobEnd::WriteFailed;
         break;
       }
+    } else if (delivered_.What == Kind::VideoPacket) {
+      if (!HandleVideoPacket(delivered_)) {
+        end = JobEnd::WriteFailed;
+        break;
+      }
     } else if (delivered_.What == Kind::Audio) {
       if (!HandleAudio(delivered_)) {
         end = JobEnd::WriteFailed;
@@ -267,6 +287,7 @@ JobEnd SubtitleJob::RunFrameLoop(const JobOptions& options) {
   end = ReportDamage(end, options.Strict);
   host_.LoopEnded(end);
   LogRateConversion();
+  LogCopyCounts();
   CloseAll();
   if (brokeOff && counters_.Figures.FrameIndex > 0)
     Note(JobNote::PartialOutput, "the first " + std::to_string(counters_.Figures.FrameIndex) +
@@ -300,7 +321,7 @@ JobEnd SubtitleJob::SourceFailure() {
 JobEnd SubtitleJob::EndOfSource() {
   if (held_.Held && !WriteRepeats(held_.Last.data(), clock_.RepeatsUntil(held_.LastEnd)))
     return JobEnd::WriteFailed;
-  if (counters_.Figures.FrameIndex == 0) {
+  if (counters_.Figures.FrameIndex == 0 && output_->CopiedPictures() == 0) {
     ReportError("[SubtitleJob::Start] No picture could be read from the source video...");
     return JobEnd::SourceFailed;
   }
@@ -478,15 +499,7 @@ void SubtitleJob::LogDrawerNotes() {
 }
 
 bool SubtitleJob::HandleAudio(const VELAVCODEC::VelAvCodec::Delivery& packet) {
-  MEDIAOUTPUT::AudioPacket audio;
-  audio.Packet = packet.Packet;
-  audio.Data = packet.Data;
-  audio.Size = packet.Size;
-  audio.Pts = packet.Pts;
-  audio.Dts = packet.Dts;
-  audio.Duration = packet.Duration;
-  audio.Key = packet.Key;
-  if (!output_->WriteAudio(audio, counters_.Figures.AudioBytes)) {
+  if (!output_->WriteAudio(PacketOf(packet), counters_.Figures.AudioBytes)) {
     ReportWriteError(output_->ErrorText());
     return false;
   }
@@ -559,6 +572,48 @@ JobEnd SubtitleJob::Fail(const std::string& text, const std::string& cause) {
   ReportError(text, cause);
   CloseAll();
   return JobEnd::SetupFailed;
+}
+
+}  // namespace SUBTITLEJOB
+
+// Copying the pictures no subtitle touches.
+namespace SUBTITLEJOB {
+
+void SubtitleJob::PlanCopying(const JobOptions& options, MEDIAOUTPUT::OutputRequest& request) {
+  copying_ = false;
+  copyVeto_.clear();
+  copyPlan_ = {};
+  if (!options.CopyUntouched) return;
+  copyPlan_ = SMARTCOPY::Prepare(options, *decoder_, subtitles_);
+  request.CopyUntouched = copyPlan_.Refusal.empty();
+  request.DecodeLeadSeconds = copyPlan_.DecodeLeadSeconds;
+  request.CopyVeto = &copyVeto_;
+}
+
+// The decoder hands the copied stretches on from here on.
+void SubtitleJob::StartCopying(const JobOptions& options) {
+  if (!options.CopyUntouched) return;
+  copying_ = output_->CopiesVideo();
+  if (!copying_) {
+    const std::string refusal =
+        copyPlan_.Refusal.empty() ? output_->CopyRefusal() : copyPlan_.Refusal;
+    host_.AppendLog(SMARTCOPY::RefusalLine(refusal));
+    return;
+  }
+  decoder_->PacketFates = copyPlan_.Fates;
+  host_.AppendLog(SMARTCOPY::PlanLine(copyPlan_));
+}
+
+bool SubtitleJob::HandleVideoPacket(const VELAVCODEC::VelAvCodec::Delivery& packet) {
+  if (output_->WriteVideoPacket(PacketOf(packet), counters_.Figures.VideoBytes)) return true;
+  ReportWriteError(output_->ErrorText());
+  return false;
+}
+
+void SubtitleJob::LogCopyCounts() {
+  if (!copying_ || !output_) return;
+  host_.AppendLog(std::to_string(output_->CopiedPictures()) + " pictures copied and " +
+                  std::to_string(output_->EncodedPictures()) + " encoded");
 }
 
 }  // namespace SUBTITLEJOB

@@ -17,6 +17,7 @@
 #include "job/OutputColour.h"
 #include "job/PictureClock.h"
 #include "job/PictureDrawing.h"
+#include "job/SmartCopy.h"
 #include "job/StyledDrawing.h"
 #include "media/VelAvCodec.h"
 #include "output/MediaOutput.h"
@@ -86,6 +87,15 @@ class SubtitleJob {
   OUTPUTCOLOUR::Decision colour_;
   std::unique_ptr<PLANARPICTURE::InkColours> inkColours_;
   std::string choiceError_;
+  // Copying what no subtitle touches: the plan, and why the choice rules
+  // it out.
+  SMARTCOPY::Prepared copyPlan_;
+  std::string copyVeto_;
+  bool copying_ = false;
+  void PlanCopying(const JOBOPTIONS::JobOptions& options, MEDIAOUTPUT::OutputRequest& request);
+  void StartCopying(const JOBOPTIONS::JobOptions& options);
+  bool HandleVideoPacket(const VELAVCODEC::VelAvCodec::Delivery& packet);
+  void LogCopyCounts();
   JobEnd RunFrameLoop(const JOBOPTIONS::JobOptions& options);
   bool HandlePicture(uint8_t* image);
   // The picture the decoder delivered last, which may still be planar, or a

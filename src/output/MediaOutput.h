@@ -32,21 +32,35 @@ struct OutputRequest {
   bool ConvertAudio = false;
   const VELAVCODEC::VelAvCodec* Source = nullptr;  // opened
   ENCODERCHOICE::Chooser Chooser;                  // the compressor choice
+  // Copy the stretches of the source's video that no subtitle touches (the
+  // decoder hands them out as packets) and encode only the others. Taken up
+  // where the compressor writes the source's codec; CopyRefusal says why
+  // not otherwise. DecodeLead: how far ahead of its time the source decodes
+  // a picture (its reordering).
+  bool CopyUntouched = false;
+  double DecodeLeadSeconds = 0.0;
+  // Set by the chooser when the choice itself rules copying out (an HDR
+  // source tone-mapped): why.
+  const std::string* CopyVeto = nullptr;
 };
 
 enum class Setup { Ready, Failed, NoCompressor };
 
-// One audio packet as the source stores it, with its times in the source
-// stream's time base (VelAvCodec::kNoTime when missing). Packet, when not
-// null, is the source's packet holding Data: an output that keeps the packet
-// past the call takes a reference to its buffer rather than a copy.
-struct AudioPacket {
+// One packet as the source stores it, with its times in the source stream's
+// time base (VelAvCodec::kNoTime when missing): audio from the source's
+// start, video copied from the source on the stream's own clock. Packet,
+// when not null, is the source's packet holding Data: an output that keeps
+// the packet past the call takes a reference to its buffer rather than a
+// copy.
+struct SourcePacket {
   const AVPacket* Packet = nullptr;
   const uint8_t* Data = nullptr;
   int32_t Size = 0;
   int64_t Pts = 0, Dts = 0, Duration = 0;
   bool Key = true;
 };
+using AudioPacket = SourcePacket;
+using VideoPacket = SourcePacket;
 
 // What the output did so that every stream's times rise, the audio
 // packets it could not store and the gaps in the sound it kept; all zero
@@ -88,6 +102,17 @@ class MediaOutput {
   // False when the output has no audio stream to write to is not a failure:
   // the packet is dropped and true returned.
   virtual bool WriteAudio(const AudioPacket& packet, uint64_t& bytes) = 0;
+
+  // After a Create asked to copy untouched stretches: whether it does, and
+  // why not when it doesn't.
+  virtual bool CopiesVideo() const { return false; }
+  virtual std::string CopyRefusal() const { return {}; }
+  virtual bool WriteVideoPacket(const VideoPacket& /*packet*/, uint64_t& /*bytes*/) {
+    return false;
+  }
+  // Pictures copied and pictures encoded so far, when copying.
+  virtual int64_t CopiedPictures() const { return 0; }
+  virtual int64_t EncodedPictures() const { return 0; }
 
   // Completes the file (the output's end does so too, silently); lines
   // for the log about what could not be completed, if anything.

@@ -108,6 +108,9 @@ void MuxedOutput::Finish() {
     videoBytes_ = nullptr;
   }
   compressor_.reset();
+  if (copied_ && headerWritten_ && !copied_->Finish())
+    notes_.push_back("The last pictures could not be written");
+  copied_.reset();
   if (context_ != nullptr) {
     const bool finished = headerWritten_ && av_write_trailer(context_) >= 0;
     const bool closed = context_->pb == nullptr || avio_closep(&context_->pb) >= 0;
@@ -181,7 +184,9 @@ Setup MuxedOutput::Create(const OutputRequest& request) {
   if (!CheckAudio(source, request.ConvertAudio)) return Setup::Failed;
   const Setup chosen = ChooseCompressor(request);
   if (chosen != Setup::Ready) return chosen;
-  if (!OpenFile(request) || !AddVideoStream(request) || !AddAudioStream(source))
+  if (request.CopyUntouched && !SetUpCopying(request)) return Setup::Failed;
+  if (!OpenFile(request) || !(copied_ ? AddCopiedVideoStream(request) : AddVideoStream(request)) ||
+      !AddAudioStream(source))
     return Setup::Failed;
   AVDictionary* options = nullptr;
   if (container_ == Container::Mp4) {
@@ -235,6 +240,7 @@ Setup MuxedOutput::ChooseCompressor(const OutputRequest& request) {
   // Only the newer codecs say so: the log of a job with the others stays as
   // it was.
   if (!info->aviCarries) compressorName_ = info->name;
+  choice_ = choice;
   compressor_ = COMPRESSOR::MakeCompressor(*info, choice, true);
   const VELAVCODEC::VelAvCodec& source = *request.Source;
   // Bottom-up, as the pictures come.
@@ -352,15 +358,29 @@ bool MuxedOutput::Written(int result, const char* text) {
 }
 
 bool MuxedOutput::WritePicture(const BMPFRAME::BmpView& picture, double seconds, uint64_t& bytes) {
+  if (copied_) {
+    const uint64_t before = copied_->BytesCounter();
+    const bool written = copied_->WritePicture(picture, CopyTicks(seconds));
+    bytes += copied_->BytesCounter() - before;
+    return written || Failed(copied_->Error());
+  }
   return WriteCompressed(seconds, bytes, [&](const COMPRESSOR::ChunkSink& sink) {
     return compressor_->Compress(picture.Pixels(), picture.ImageSize(), sink);
   });
 }
 
-bool MuxedOutput::TakesPlanar() const { return compressor_ && compressor_->TakesPlanar(); }
+bool MuxedOutput::TakesPlanar() const {
+  return copied_ ? copied_->TakesPlanar() : compressor_ && compressor_->TakesPlanar();
+}
 
 bool MuxedOutput::WriteMixedPicture(const PLANARPICTURE::MixedPicture& picture, double seconds,
                                     uint64_t& bytes) {
+  if (copied_) {
+    const uint64_t before = copied_->BytesCounter();
+    const bool written = copied_->WriteMixedPicture(picture, CopyTicks(seconds));
+    bytes += copied_->BytesCounter() - before;
+    return written || Failed(copied_->Error());
+  }
   return WriteCompressed(seconds, bytes, [&](const COMPRESSOR::ChunkSink& sink) {
     return compressor_->CompressMixed(picture, sink);
   });
@@ -503,5 +523,118 @@ TimeRepairs MuxedOutput::Repairs() const {
   repairs.Gaps = audioTimes_.Gaps();
   return repairs;
 }
+
+}  // namespace MEDIAOUTPUT
+
+// Copying the untouched stretches.
+namespace MEDIAOUTPUT {
+
+// The compressor chosen stays as it is where the source's video can't be
+// continued by it: the whole film is then encoded, and CopyRefusal says
+// why. False: the copy could not be set up for another reason.
+bool MuxedOutput::SetUpCopying(const OutputRequest& request) {
+  const VELAVCODEC::VelAvCodec& source = *request.Source;
+  const AVCodecParameters* video = source.VideoParameters();
+  ENCODERCHOICE::EncoderChoice matched = choice_;
+  if (request.CopyVeto != nullptr && !request.CopyVeto->empty()) {
+    copyRefusal_ = *request.CopyVeto;
+    return true;
+  }
+  copyRefusal_ = video == nullptr ? "the source's video can't be read as packets"
+                                  : COPIEDVIDEO::MatchSource(*video, codecId_, matched);
+  if (!copyRefusal_.empty()) return true;
+  COPIEDVIDEO::Setup setup;
+  setup.Codec = video->codec_id == AV_CODEC_ID_HEVC ? NALUNITS::Codec::Hevc : NALUNITS::Codec::H264;
+  if (video->extradata_size > 0)
+    setup.Record.assign(video->extradata, video->extradata + video->extradata_size);
+  setup.Width = source.Width;
+  setup.Height = source.Height;
+  setup.FrameScale = uint32_t(source.VideoScale);
+  setup.FrameRate = uint32_t(source.VideoRate);
+  setup.BaseNum = source.VideoTimeBaseNum;
+  setup.BaseDen = source.VideoTimeBaseDen;
+  if (setup.BaseNum <= 0 || setup.BaseDen <= 0) {
+    copyRefusal_ = "the source's video has no clock";
+    return true;
+  }
+  setup.DecodeLeadTicks = std::llround(std::clamp(request.DecodeLeadSeconds, 0.0, 10.0) *
+                                       setup.BaseDen / setup.BaseNum);
+  const COMPRESSORCATALOG::CompressorInfo* info = COMPRESSORCATALOG::FindCompressor(choice_.Codec);
+  if (info == nullptr) return Fail("Can't create output video stream..."), false;
+  setup.Compressor = *info;
+  setup.Choice = matched;
+  copyOrigin_ = std::llround(source.StartSeconds * setup.BaseDen / setup.BaseNum);
+  copyBaseNum_ = setup.BaseNum;
+  copyBaseDen_ = setup.BaseDen;
+  // The encoders are made one a stretch; the one for the whole film goes.
+  compressor_.reset();
+  copied_ = std::make_unique<COPIEDVIDEO::CopiedVideo>();
+  const std::string problem = copied_->Start(setup, [this](AVPacket* p) { return MuxCopied(p); });
+  if (problem.empty()) return true;
+  copied_.reset();
+  copyRefusal_ = problem;
+  compressor_ = COMPRESSOR::MakeCompressor(*info, choice_, true);
+  COMPRESSOR::EncodedFormat format;
+  if (compressor_->Start({source.Width, source.Height, false}, uint32_t(source.VideoScale),
+                         uint32_t(source.VideoRate), &format) != COMPRESSOR::Status::Ok)
+    return Fail(OUTPUTTEXTS::CompressedStreamErrorText(COMPRESSOR::Status::CompressorFailed)),
+           false;
+  return true;
+}
+
+// The source's own stream record; the encoded stretches bring their sets in
+// the stream, which MP4 states with the sample entries that allow it.
+bool MuxedOutput::AddCopiedVideoStream(const OutputRequest& request) {
+  video_ = avformat_new_stream(context_, nullptr);
+  if (video_ == nullptr ||
+      avcodec_parameters_copy(video_->codecpar, request.Source->VideoParameters()) < 0)
+    return Fail("Can't create output video stream..."), false;
+  AVCodecParameters* parameters = video_->codecpar;
+  parameters->codec_tag = 0;
+  if (container_ == Container::Mp4)
+    parameters->codec_tag = parameters->codec_id == AV_CODEC_ID_HEVC ? MKTAG('h', 'e', 'v', '1')
+                                                                     : MKTAG('a', 'v', 'c', '3');
+  video_->time_base = AVRational{copyBaseNum_, copyBaseDen_};
+  video_->avg_frame_rate = av_d2q(request.Source->AverageFramesPerSecond(), 1 << 20);
+  NameStream(video_, "Video Stream [Subtitled]");
+  return true;
+}
+
+int64_t MuxedOutput::CopyTicks(double seconds) const {
+  return std::llround(seconds * copyBaseDen_ / copyBaseNum_);
+}
+
+bool MuxedOutput::Failed(const std::string& text) {
+  if (error_.empty()) error_ = text.empty() ? "Can't write video output..." : text;
+  return false;
+}
+
+bool MuxedOutput::WriteVideoPacket(const VideoPacket& packet, uint64_t& bytes) {
+  if (!copied_) return Failed("Can't write video output...");
+  const auto fromStart = [this](int64_t time) {
+    return time == VELAVCODEC::VelAvCodec::kNoTime ? time : time - copyOrigin_;
+  };
+  VideoPacket moved = packet;
+  moved.Pts = fromStart(packet.Pts);
+  moved.Dts = fromStart(packet.Dts);
+  const uint64_t before = copied_->BytesCounter();
+  const bool written = copied_->WriteCopied(moved);
+  bytes += copied_->BytesCounter() - before;
+  return written || Failed(copied_->Error());
+}
+
+// A packet on the source's clock, from its start.
+bool MuxedOutput::MuxCopied(AVPacket* packet) {
+  av_packet_rescale_ts(packet, AVRational{copyBaseNum_, copyBaseDen_}, video_->time_base);
+  packet->stream_index = video_->index;
+  const int64_t end = packet->pts + packet->duration;
+  if (!Written(av_interleaved_write_frame(context_, packet), "Can't write video output..."))
+    return false;
+  videoEnd_ = std::max(videoEnd_, end);
+  return true;
+}
+
+int64_t MuxedOutput::CopiedPictures() const { return copied_ ? copied_->CopiedPictures() : 0; }
+int64_t MuxedOutput::EncodedPictures() const { return copied_ ? copied_->EncodedPictures() : 0; }
 
 }  // namespace MEDIAOUTPUT

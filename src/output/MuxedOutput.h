@@ -9,6 +9,7 @@
 
 #include "compressors/Compressor.h"
 #include "output/AudioBitstream.h"
+#include "output/CopiedVideo.h"
 #include "output/MediaOutput.h"
 #include "output/OpusAudio.h"
 #include "output/RisingTimes.h"
@@ -38,6 +39,11 @@ class MuxedOutput : public MediaOutput {
   std::string VideoDescription() const override;
   std::string AudioDescription() const override;
   int LastErrno() const override { return lastErrno_; }
+  bool CopiesVideo() const override { return copied_ != nullptr; }
+  std::string CopyRefusal() const override { return copyRefusal_; }
+  bool WriteVideoPacket(const VideoPacket& packet, uint64_t& bytes) override;
+  int64_t CopiedPictures() const override;
+  int64_t EncodedPictures() const override;
   std::vector<std::string> Close() override;
   TimeRepairs Repairs() const override;
 
@@ -52,6 +58,11 @@ class MuxedOutput : public MediaOutput {
   Setup ChooseCompressor(const OutputRequest& request);
   bool OpenFile(const OutputRequest& request);
   bool AddVideoStream(const OutputRequest& request);
+  bool SetUpCopying(const OutputRequest& request);
+  bool AddCopiedVideoStream(const OutputRequest& request);
+  bool MuxCopied(AVPacket* packet);
+  int64_t CopyTicks(double seconds) const;
+  bool Failed(const std::string& text);
   bool AddAudioStream(const VELAVCODEC::VelAvCodec& source);
   bool AddOpusStream(const AVCodecParameters& source);
   bool WriteConverted(const AudioPacket& packet, uint64_t& bytes);
@@ -73,6 +84,13 @@ class MuxedOutput : public MediaOutput {
   AVPacket* packet_ = nullptr;
   int32_t audioBaseNum_ = 1, audioBaseDen_ = 1;
   std::unique_ptr<COMPRESSOR::Compressor> compressor_;
+  // The video when untouched stretches are copied (no compressor then).
+  std::unique_ptr<COPIEDVIDEO::CopiedVideo> copied_;
+  std::string copyRefusal_;
+  ENCODERCHOICE::EncoderChoice choice_;
+  // The source's start on its video clock; the source's clock.
+  int64_t copyOrigin_ = 0;
+  int32_t copyBaseNum_ = 1, copyBaseDen_ = 1;
   std::string compressorName_;
   int codecId_ = 0;
   COMPRESSOR::EncodedFormat format_;

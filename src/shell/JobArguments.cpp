@@ -139,7 +139,7 @@ const std::map<std::string, bool JOBOPTIONS::JobOptions::*>& FlagOptions() {
       {"--transcode", &JobOptions::TranscodeVideo},   {"--fix-audio-vbr", &JobOptions::FixAudioVBR},
       {"--align", &JobOptions::AlignToSpeech},        {"--strict", &JobOptions::Strict},
       {"--forced-only", &JobOptions::ForcedOnly},     {"--sdr", &JobOptions::Sdr},
-      {"--convert-audio", &JobOptions::ConvertAudio},
+      {"--convert-audio", &JobOptions::ConvertAudio}, {"--smart", &JobOptions::CopyUntouched},
   };
   return flags;
 }

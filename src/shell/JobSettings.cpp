@@ -23,6 +23,7 @@ JOBOPTIONS::JobOptions JobOptionsFromSettings(const Settings& settings) {
   options.SubtitleNits = settings.SubtitleNits;
   options.Sdr = settings.Sdr;
   options.ConvertAudio = settings.ConvertAudio;
+  options.CopyUntouched = settings.CopyUntouched;
   options.AlignLibraries.Decoder = {settings.AvCodec, settings.AvFormat, settings.AvUtil,
                                     settings.SwScale};
   return options;

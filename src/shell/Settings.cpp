@@ -114,6 +114,7 @@ Settings::Settings()
 // A file that never had such a switch on gets no section for it.
 constexpr char kAlign[] = "ALIGN";
 constexpr char kPictures[] = "PICTURES";
+constexpr char kSmart[] = "SMART";
 void SaveSwitch(IniFile& file, const char* section, const char* key, bool on) {
   if (on || !file.ReadString(section, key, "").empty()) file.WriteBool(section, key, on);
 }
@@ -154,6 +155,7 @@ Settings LoadSettings(const std::string& path) {
   if (nits >= 10 && nits <= 1000) settings.SubtitleNits = nits;
   settings.Sdr = file.ReadBool(kColour, "Sdr", false);
   settings.ConvertAudio = file.ReadBool(kAudio, "ConvertToOpus", false);
+  settings.CopyUntouched = file.ReadBool(kSmart, "CopyUntouched", false);
   return settings;
 }
 
@@ -181,6 +183,7 @@ bool SaveSettings(const std::string& path, const Settings& settings, std::string
     SaveNumber(file, kColour, "SubtitleNits", settings.SubtitleNits, 203);
     SaveSwitch(file, kColour, "Sdr", settings.Sdr);
     SaveSwitch(file, kAudio, "ConvertToOpus", settings.ConvertAudio);
+    SaveSwitch(file, kSmart, "CopyUntouched", settings.CopyUntouched);
   }
   if (file.UpdateFile()) return true;
   error = "Unable to write to " + path;

@@ -57,6 +57,8 @@ struct Settings {
   // [AUDIO]: sound the output's container cannot hold is converted to Opus
   // rather than refused.
   bool ConvertAudio = false;
+  // [SMART] CopyUntouched: the pictures no subtitle touches are copied.
+  bool CopyUntouched = false;
 
   Settings();  // every key at its default
 };

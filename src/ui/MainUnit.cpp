@@ -137,6 +137,7 @@ void TMainForm::FormCreate() {
   ui->CBForcedOnly->setChecked(settings.ForcedOnly);
   colour_ = {settings.BitDepth, settings.SubtitleNits, settings.Sdr};
   convertAudio_ = settings.ConvertAudio;
+  ui->CBSmart->setChecked(settings.CopyUntouched);
   ui->RBCorrectFrames->setChecked(settings.UseFrames);
   ui->RBCorrectTime->setChecked(!settings.UseFrames);
   ui->UDCorrectFrames->setValue(settings.FramesDelay);
@@ -212,6 +213,7 @@ SETTINGS::Settings TMainForm::CollectSettings() const {
   settings.SubtitleNits = colour_.SubtitleNits;
   settings.Sdr = colour_.Sdr;
   settings.ConvertAudio = convertAudio_;
+  settings.CopyUntouched = ui->CBSmart->isChecked();
   settings.UseFrames = ui->RBCorrectFrames->isChecked();
   settings.FramesDelay = ui->UDCorrectFrames->value();
   settings.TimeDelay = ui->UDCorrectTime->value();

@@ -202,6 +202,7 @@ void ExpectSameJob(const JobArguments& got, const JobArguments& want) {
   EXPECT_EQ(g.SubtitleNits, w.SubtitleNits);
   EXPECT_EQ(g.Sdr, w.Sdr);
   EXPECT_EQ(g.ConvertAudio, w.ConvertAudio);
+  EXPECT_EQ(g.CopyUntouched, w.CopyUntouched);
   EXPECT_EQ(got.Compressor, want.Compressor);
   EXPECT_EQ(got.Quality, want.Quality);
   EXPECT_EQ(got.KeyFrames, want.KeyFrames);
@@ -221,7 +222,7 @@ SETTINGS::Settings EverythingOn() {
   settings.AlignToSpeech = settings.ForcedOnly = true;
   settings.BitDepth = 10;
   settings.SubtitleNits = 150;
-  settings.Sdr = settings.ConvertAudio = true;
+  settings.Sdr = settings.ConvertAudio = settings.CopyUntouched = true;
   return settings;
 }
 
@@ -260,7 +261,7 @@ TEST(JobArgumentsTest, FormattedArgumentsGiveBackTheJobWhateverTheSettingsHold) 
   o.AlignToSpeech = o.Strict = o.ForcedOnly = true;
   o.BitDepth = 8;
   o.SubtitleNits = 300;
-  o.Sdr = o.ConvertAudio = true;
+  o.Sdr = o.ConvertAudio = o.CopyUntouched = true;
   full.Compressor = "DIB";
   full.Quality = 0;
   full.KeyFrames = 12;

@@ -388,22 +388,27 @@ TEST(ColourSettingsTest, ColourSectionKeepsDepthAndLevelAndReachesTheJob) {
   ASSERT_TRUE(SaveSettings(path, settings, error)) << error;
   EXPECT_EQ(ReadFile(path).find("[COLOUR]"), std::string::npos);
   EXPECT_EQ(ReadFile(path).find("[AUDIO]"), std::string::npos);
+  EXPECT_EQ(ReadFile(path).find("[SMART]"), std::string::npos);
 
   settings.BitDepth = 10;
   settings.SubtitleNits = 150;
   settings.Sdr = true;
   settings.ConvertAudio = true;
+  settings.CopyUntouched = true;
   ASSERT_TRUE(SaveSettings(path, settings, error)) << error;
   EXPECT_NE(ReadFile(path).find("[COLOUR]\r\nBitDepth=10\r\nSubtitleNits=150\r\nSdr=1\r\n"),
             std::string::npos)
       << ReadFile(path);
   EXPECT_NE(ReadFile(path).find("[AUDIO]\r\nConvertToOpus=1\r\n"), std::string::npos)
       << ReadFile(path);
+  EXPECT_NE(ReadFile(path).find("[SMART]\r\nCopyUntouched=1\r\n"), std::string::npos)
+      << ReadFile(path);
   const JOBOPTIONS::JobOptions options = SETTINGS::JobOptionsFromSettings(LoadSettings(path));
   EXPECT_EQ(options.BitDepth, 10);
   EXPECT_EQ(options.SubtitleNits, 150.0);
   EXPECT_TRUE(options.Sdr);
   EXPECT_TRUE(options.ConvertAudio);
+  EXPECT_TRUE(options.CopyUntouched);
 
   WriteFile(path, "[COLOUR]\r\nBitDepth=12\r\nSubtitleNits=99999\r\n");
   EXPECT_EQ(LoadSettings(path).BitDepth, 0);

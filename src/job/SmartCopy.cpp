@@ -1,0 +1,101 @@
+#include "job/SmartCopy.h"
+
+#include <cmath>
+#include <cstdio>
+
+#include "job/PictureDrawing.h"
+#include "job/SmartPlan.h"
+#include "media/KeyframeIndex.h"
+#include "output/MediaOutput.h"
+
+namespace SMARTCOPY {
+namespace {
+
+// A picture is drawn by its frame number at the video's rate: the times a
+// cue covers are widened by this many frames each way, so that rounding
+// never leaves a drawn picture in a copied stretch.
+constexpr int kMarginFrames = 2;
+
+std::string SubtitleSourceRefusal(const JOBOPTIONS::JobOptions& options,
+                                  const VELAVCODEC::VelAvCodec& decoder) {
+  if (options.SubtitleTrack > 0) return "the subtitles come from the source's own track";
+  if (PICTUREDRAWING::FromPictureFile(options) ||
+      PICTUREDRAWING::FromPictureTrack(options, decoder))
+    return "picture subtitles are drawn on every picture";
+  return {};
+}
+
+// The times, on the video stream's clock in seconds, when a cue is drawn.
+std::vector<SMARTPLAN::Shown> ShownTimes(const SUBTITLEFILE::SubtitleFile& subtitles,
+                                         const VELAVCODEC::VelAvCodec& decoder) {
+  std::vector<SMARTPLAN::Shown> shown;
+  const double fps = decoder.FramesPerSecond;
+  subtitles.ForEachEntry([&](const SUBTITLEFILE::SubtitleEntry& entry) {
+    if (entry.Start < 0 && entry.End < 0) return;
+    const double from = double(entry.Start) - kMarginFrames;
+    const double to = double(std::max(entry.End, entry.Start)) + 1 + kMarginFrames;
+    shown.push_back({decoder.VideoStartSeconds + from / fps, decoder.VideoStartSeconds + to / fps});
+  });
+  return shown;
+}
+
+}  // namespace
+
+Prepared Prepare(const JOBOPTIONS::JobOptions& options, const VELAVCODEC::VelAvCodec& decoder,
+                 const SUBTITLEFILE::SubtitleFile& subtitles) {
+  Prepared prepared;
+  const MEDIAOUTPUT::Container container = MEDIAOUTPUT::ContainerOf(options.DestinationVideo);
+  if (container != MEDIAOUTPUT::Container::Matroska && container != MEDIAOUTPUT::Container::Mp4) {
+    prepared.Refusal = "only Matroska and MP4 files take copied pictures";
+    return prepared;
+  }
+  prepared.Refusal = SubtitleSourceRefusal(options, decoder);
+  if (!prepared.Refusal.empty()) return prepared;
+  if (!(decoder.FramesPerSecond > 0)) {
+    prepared.Refusal = "the source's frame rate is unknown";
+    return prepared;
+  }
+  VELAVCODEC::KeyframeIndex index;
+  std::string error;
+  if (!VELAVCODEC::ReadKeyframeIndex(decoder.Libraries(), decoder.FileName, decoder.VideoStream,
+                                     index, error)) {
+    prepared.Refusal = error;
+    return prepared;
+  }
+  if (index.Keyframes.empty()) {
+    prepared.Refusal = "the source's video has no keyframes";
+    return prepared;
+  }
+  std::vector<SMARTPLAN::Keyframe> keyframes;
+  keyframes.reserve(index.Keyframes.size());
+  for (const VELAVCODEC::IndexedKeyframe& keyframe : index.Keyframes)
+    keyframes.push_back({keyframe.Seconds, keyframe.Closed});
+  const std::vector<SMARTPLAN::Stretch> plan = SMARTPLAN::Plan(
+      keyframes, index.EndSeconds,
+      options.TranscodeVideo ? std::vector<SMARTPLAN::Shown>{} : ShownTimes(subtitles, decoder));
+  for (const SMARTPLAN::Stretch& stretch : plan) {
+    prepared.Fates.push_back({keyframes[stretch.FirstKeyframe].Seconds, !stretch.Encode});
+    prepared.TotalSeconds += stretch.ToSeconds - stretch.FromSeconds;
+    if (stretch.Encode) ++prepared.EncodedStretches;
+  }
+  prepared.Stretches = plan.size();
+  prepared.EncodedSeconds = SMARTPLAN::EncodedSeconds(plan);
+  prepared.DecodeLeadSeconds = index.DecodeLeadSeconds;
+  return prepared;
+}
+
+std::string RefusalLine(const std::string& refusal) {
+  return "Every picture is encoded: " + refusal;
+}
+
+std::string PlanLine(const Prepared& prepared) {
+  char text[160];
+  std::snprintf(text, sizeof text,
+                "Pictures no subtitle touches are copied: %zu of %zu stretches (%.1f of %.1f "
+                "seconds) are encoded",
+                prepared.EncodedStretches, prepared.Stretches, prepared.EncodedSeconds,
+                prepared.TotalSeconds);
+  return text;
+}
+
+}  // namespace SMARTCOPY

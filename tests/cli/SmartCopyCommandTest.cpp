@@ -1,0 +1,234 @@
+// --smart: the pictures no subtitle touches are copied from an H.264 or
+// HEVC source bit for bit and only the stretches that carry a subtitle are
+// encoded, into Matroska and MP4; two decoders read the joins alike, the
+// sound is copied, and where copying can't be done the job encodes every
+// picture and says why in one line.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <sstream>
+#include <vector>
+
+#include "support/TestSupport.h"
+
+using namespace testsupport;
+
+namespace {
+
+// One decoded picture: its time and the digest of its pixels.
+struct Picture {
+  double Seconds = 0.0;
+  std::string Digest;
+};
+
+// Every picture as decoded, in presentation order, with none made up or
+// dropped for a constant rate. crop: a filter for the part compared.
+std::vector<Picture> DecodedPictures(const fs::path& file, const std::string& crop = "") {
+  std::string out;
+  RunShell("ffmpeg -nostdin -v fatal -i " + file.string() + " -map 0:v -fps_mode passthrough " +
+               (crop.empty() ? "" : "-vf " + crop + " ") + "-f framemd5 - 2>/dev/null",
+           &out);
+  std::vector<Picture> pictures;
+  double base = 0.0;
+  std::istringstream lines(out);
+  for (std::string line; std::getline(lines, line);) {
+    if (line.rfind("#tb 0: ", 0) == 0) {
+      const size_t slash = line.find('/');
+      base = std::stod(line.substr(7, slash - 7)) / std::stod(line.substr(slash + 1));
+      continue;
+    }
+    if (line.empty() || line[0] == '#') continue;
+    std::vector<std::string> fields;
+    std::istringstream row(line);
+    for (std::string field; std::getline(row, field, ',');)
+      fields.push_back(field.substr(field.find_first_not_of(' ')));
+    if (fields.size() == 6) pictures.push_back({std::stod(fields[2]) * base, fields[5]});
+  }
+  return pictures;
+}
+
+// The source's keyframe times, in order.
+std::vector<double> KeyframeTimes(const fs::path& file) {
+  std::vector<double> times;
+  std::istringstream lines(
+      Ffprobe("-v error -select_streams v -skip_frame nokey -show_entries "
+              "frame=pts_time -of csv=p=0 " +
+              file.string()));
+  for (std::string line; std::getline(lines, line);)
+    if (!line.empty()) times.push_back(std::stod(line));
+  return times;
+}
+
+struct Cue {
+  double From, To;
+};
+
+const Cue kCues[] = {{0.2, 1.0}, {3.8, 4.4}, {11.2, 11.9}};
+
+// The stretch from the keyframe at or before `seconds` to the next one.
+std::pair<double, double> StretchAround(const std::vector<double>& keys, double seconds) {
+  double from = 0.0, to = 1e9;
+  for (double key : keys) {
+    if (key <= seconds + 1e-6) from = key;
+    if (key > seconds + 1e-6) {
+      to = key;
+      break;
+    }
+  }
+  return {from, to};
+}
+
+bool NearACue(const std::vector<double>& keys, double seconds) {
+  const auto [from, to] = StretchAround(keys, seconds);
+  for (const Cue& cue : kCues)
+    if (cue.From - 0.1 < to && cue.To + 0.1 > from) return true;
+  return false;
+}
+
+bool Decodes(const std::string& pipeline) { return RunShell("gst-inspect-1.0 " + pipeline) == 0; }
+
+class SmartCopyCommandTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string subtitles;
+    int n = 1;
+    for (const Cue& cue : kCues) {
+      const auto time = [](double s) {
+        char text[32];
+        std::snprintf(text, sizeof text, "00:00:%02d,%03d", int(s),
+                      int(std::lround(s * 1000)) % 1000);
+        return std::string(text);
+      };
+      subtitles += std::to_string(n++) + "\n" + time(cue.From) + " --> " + time(cue.To) +
+                   "\nA line of the film\n\n";
+    }
+    WriteFile(srt, subtitles);
+  }
+  fs::path Make(const std::string& name, const std::string& video) {
+    const fs::path file = dir / name;
+    Ffmpeg("-f lavfi -i testsrc2=s=320x180:r=25:d=12 -f lavfi -i sine=d=12:r=48000 " + video +
+           " -pix_fmt yuv420p -c:a aac " + file.string());
+    return file;
+  }
+  ProgramRun Burn(const fs::path& source, const fs::path& output, const std::string& codec) {
+    return RunProgram("--defaults --source " + source.string() + " --subtitles " + srt.string() +
+                      " --output " + output.string() + " --compressor " + codec + " --smart");
+  }
+  // Everything the issue asks of one output of one source.
+  void CheckCopy(const fs::path& source, const fs::path& out, const std::string& codec,
+                 bool expectCopies) {
+    const std::string what = out.filename().string();
+    const ProgramRun run = Burn(source, out, codec);
+    ASSERT_EQ(run.status, 0) << what << run.out << run.err;
+    ASSERT_NE(run.out.find("pictures copied and"), std::string::npos) << what << run.out;
+    const std::vector<double> keys = KeyframeTimes(source);
+    const std::vector<Picture> before = DecodedPictures(source), after = DecodedPictures(out);
+    ASSERT_EQ(after.size(), before.size()) << what;
+    ASSERT_EQ(before.size(), 300u) << what;
+    const std::string bottom = "crop=iw:ih/3:0:2*ih/3";
+    const std::vector<Picture> beforeBottom = DecodedPictures(source, bottom),
+                               afterBottom = DecodedPictures(out, bottom);
+    ASSERT_EQ(afterBottom.size(), before.size()) << what;
+    int copied = 0;
+    for (size_t i = 0; i < before.size(); ++i) {
+      // The output starts where the source's earliest stream does.
+      EXPECT_NEAR(after[i].Seconds - after[0].Seconds, before[i].Seconds - before[0].Seconds, 0.002)
+          << what << " picture " << i;
+      const double t = before[i].Seconds;
+      if (!NearACue(keys, t)) {
+        EXPECT_EQ(after[i].Digest, before[i].Digest) << what << " untouched picture " << i;
+        copied += after[i].Digest == before[i].Digest;
+      }
+      for (const Cue& cue : kCues)
+        if (t >= cue.From + 0.05 && t < cue.To - 0.05)
+          EXPECT_NE(afterBottom[i].Digest, beforeBottom[i].Digest)
+              << what << " picture " << i << " carries no subtitle";
+    }
+    if (expectCopies) EXPECT_GE(copied, 100) << what;
+    // The sound is the source's, packet for packet.
+    std::string a, b;
+    RunShell("ffmpeg -nostdin -v error -i " + source.string() + " -map 0:a -c copy -f md5 -", &a);
+    RunShell("ffmpeg -nostdin -v error -i " + out.string() + " -map 0:a -c copy -f md5 -", &b);
+    EXPECT_EQ(a, b) << what;
+    // A second reader and decoder sees every picture, as ffmpeg does.
+    if (Decodes("h264parse") && Decodes("avdec_h264") && Decodes("h265parse")) {
+      const fs::path raw = dir / "gst.yuv";
+      ASSERT_EQ(
+          RunShell("gst-launch-1.0 -q filesrc location=" + out.string() +
+                   " ! decodebin ! video/x-raw,format=I420 ! filesink location=" + raw.string()),
+          0)
+          << what;
+      const fs::path ours = dir / "ffmpeg.yuv";
+      Ffmpeg("-i " + out.string() +
+             " -map 0:v -fps_mode passthrough -f rawvideo -pix_fmt yuv420p " + ours.string());
+      EXPECT_EQ(ReadFile(raw), ReadFile(ours)) << what;
+    }
+  }
+  TempDir dir;
+  fs::path srt = dir / "cues.srt";
+};
+
+}  // namespace
+
+// Keyframes every 2 s with B-pictures, and keyframes at irregular times:
+// cues at the start, across a keyframe and at the end.
+TEST_F(SmartCopyCommandTest, H264StretchesAreCopiedIntoMatroskaAndMp4) {
+  const fs::path regular =
+      Make("regular.mkv", "-c:v libx264 -g 50 -keyint_min 50 -sc_threshold 0 -bf 3");
+  const fs::path irregular =
+      Make("irregular.mp4",
+           "-c:v libx264 -bf 2 -x264-params keyint=1000:scenecut=0 -force_key_frames "
+           "0,1.36,3.2,5.04,8.8,10.4");
+  for (const fs::path* source : {&regular, &irregular})
+    for (const char* extension : {"mkv", "mp4"})
+      CheckCopy(*source, dir / (source->stem().string() + "-out." + extension), "H264", true);
+}
+
+TEST_F(SmartCopyCommandTest, HevcStretchesAreCopiedIntoMatroskaAndMp4) {
+  const fs::path source =
+      Make("hevc.mkv",
+           "-c:v libx265 -x265-params "
+           "log-level=error:keyint=50:min-keyint=50:scenecut=0:bframes=4:open-gop=0");
+  for (const char* extension : {"mkv", "mp4"})
+    CheckCopy(source, dir / (std::string("hevc-out.") + extension), "HEVC", true);
+}
+
+// Keyframes whose leading pictures refer back tie their neighbours together:
+// what can't be cut there is encoded, and every picture keeps its time.
+TEST_F(SmartCopyCommandTest, OpenGroupsOfPicturesAreEncodedWhole) {
+  const fs::path source =
+      Make("open.mkv", "-c:v libx264 -bf 3 -x264-params open-gop=1:keyint=50:scenecut=0");
+  CheckCopy(source, dir / "open-out.mkv", "H264", false);
+}
+
+// Where copying can't be done the job runs whole, as without --smart, and
+// the log says why in one line.
+TEST_F(SmartCopyCommandTest, WhereCopyingCantBeDoneEveryPictureIsEncoded) {
+  const fs::path h264 = Make("h264.mkv", "-c:v libx264 -g 50");
+  const fs::path mpeg4 = Make("mpeg4.mkv", "-c:v mpeg4");
+  const struct {
+    const fs::path* Source;
+    const char* Output;
+    const char* Codec;
+    const char* Why;
+  } cases[] = {
+      {&h264, "out.avi", "H264", "only Matroska and MP4 files take copied pictures"},
+      {&h264, "hevc.mkv", "HEVC", "the compressor writes another codec than the source's"},
+      {&mpeg4, "mpeg4.mkv", "XVID", "the source's video is neither H.264 nor HEVC"},
+  };
+  for (const auto& c : cases) {
+    const fs::path out = dir / (std::string("fallback-") + c.Output);
+    const ProgramRun run = Burn(*c.Source, out, c.Codec);
+    ASSERT_EQ(run.status, 0) << c.Output << run.out << run.err;
+    EXPECT_NE(run.out.find(std::string("Every picture is encoded: ") + c.Why + "\n"),
+              std::string::npos)
+        << c.Output << run.out;
+    EXPECT_EQ(run.out.find("pictures copied"), std::string::npos) << c.Output;
+    EXPECT_EQ(Ffprobe("-v error -select_streams v -count_frames -show_entries "
+                      "stream=nb_read_frames -of csv=p=0 " +
+                      out.string()),
+              "300\n")
+        << c.Output;
+  }
+}
