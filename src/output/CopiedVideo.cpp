@@ -159,7 +159,12 @@ bool CopiedVideo::WriteCopied(const MEDIAOUTPUT::VideoPacket& copied) {
   bytes_ += std::size_t(packet_->size);
   int64_t pts = copied.Pts, dts = copied.Dts;
   if (pts == kNoTime) pts = dts;
-  if (dts == kNoTime) dts = pts;
+  // Matroska stores no decoding times: the first pictures of a stream with
+  // B-pictures come without. They are decoded the stream's lead ahead of
+  // their time, and each after the one before.
+  if (dts == kNoTime && pts != kNoTime)
+    dts = lastDts_ == INT64_MIN ? pts - std::min(setup_.DecodeLeadTicks, pts - INT64_MIN)
+                                : std::min(pts, lastDts_ + 1);
   return Send(pts, dts, copied.Duration > 0 ? copied.Duration : frameTicks_, copied.Key);
 }
 
