@@ -32,6 +32,8 @@ packages=(
   # A second decoder of the joins between copied and encoded pictures
   # (h264parse and h265parse, and libav's decoders).
   gstreamer1.0-plugins-bad gstreamer1.0-libav
+  # A third reader of those files' pictures.
+  mediainfo
   # The job benchmark's clock of wall time, CPU time and peak memory.
   time
 )

@@ -10,6 +10,10 @@
 #include <sstream>
 #include <vector>
 
+#include <csignal>
+#include <cstdlib>
+
+#include "support/BackgroundRun.h"
 #include "support/TestSupport.h"
 
 using namespace testsupport;
@@ -154,6 +158,12 @@ class SmartCopyCommandTest : public ::testing::Test {
     RunShell("ffmpeg -nostdin -v error -i " + source.string() + " -map 0:a -c copy -f md5 -", &a);
     RunShell("ffmpeg -nostdin -v error -i " + out.string() + " -map 0:a -c copy -f md5 -", &b);
     EXPECT_EQ(a, b) << what;
+    // A third reader counts every picture.
+    if (RunShell("mediainfo --Version") == 0) {
+      std::string count;
+      RunShell("mediainfo --Inform='Video;%FrameCount%' " + out.string(), &count);
+      EXPECT_EQ(count, "300\n") << what;
+    }
     // A second reader and decoder sees every picture, as ffmpeg does.
     if (Decodes("h264parse") && Decodes("avdec_h264") && Decodes("h265parse")) {
       const fs::path raw = dir / "gst.yuv";
@@ -245,4 +255,30 @@ TEST_F(SmartCopyCommandTest, WhereCopyingCantBeDoneEveryPictureIsEncoded) {
               "300\n")
         << c.Output;
   }
+}
+
+// Stopped halfway, between copied and encoded stretches, the file is
+// complete: every picture in it decodes.
+TEST_F(SmartCopyCommandTest, AnInterruptLeavesAPlayableFile) {
+  std::vector<Cue> cues;
+  for (int second = 1; second < 60; second += 4) cues.push_back({second + 0.3, second + 0.7});
+  WriteCues(cues);
+  const fs::path source = dir / "long.mkv";
+  Ffmpeg(
+      "-f lavfi -i testsrc2=s=640x360:r=25:d=60 -f lavfi -i sine=d=60:r=48000 -c:v libx264 "
+      "-preset ultrafast -g 50 -keyint_min 50 -bf 3 -pix_fmt yuv420p -c:a aac " +
+      source.string());
+  const fs::path output = dir / "stopped.mp4", log = dir / "log";
+  BackgroundRun run(
+      {"--defaults", "--source", source.string(), "--subtitles", srt.string(), "--output",
+       output.string(), "--compressor", "H264", "--smart", "--encoder-options", "preset=veryslow"},
+      log);
+  ASSERT_TRUE(run.WaitForSize(output, 1000000));
+  run.Signal(SIGINT);
+  EXPECT_EQ(run.Wait(), 1) << ReadFile(log);
+  EXPECT_NE(ReadFile(log).find(" pictures copied and "), std::string::npos) << ReadFile(log);
+  const int frames = CountedPictures(output);
+  EXPECT_GT(frames, 0);
+  EXPECT_LT(frames, 1500);
+  EXPECT_EQ(DecodeErrors(output), "");
 }

@@ -1,6 +1,7 @@
 #include "support/TestSupport.h"
 
 #include <array>
+#include <cstdlib>
 #include <cstdio>
 #include <fstream>
 #include <random>
@@ -58,6 +59,20 @@ std::string Ffprobe(const std::string& arguments) {
   // spoil the numbers.
   RunShell("(ffprobe -v error " + arguments + " 2>/dev/null)", &output);
   return output;
+}
+
+int CountedPictures(const fs::path& file) {
+  return std::atoi(Ffprobe("-count_frames -select_streams v -show_entries "
+                           "stream=nb_read_frames -of csv=p=0 " +
+                           file.string())
+                       .c_str());
+}
+
+std::string DecodeErrors(const fs::path& file) {
+  std::string errors;
+  if (RunShell("ffmpeg -nostdin -v error -i " + file.string() + " -f null -", &errors) != 0)
+    errors += "(ffmpeg failed)";
+  return errors;
 }
 
 void WriteFile(const fs::path& path, const std::string& bytes) {

@@ -47,6 +47,11 @@ void Ffmpeg(const std::string& arguments);
 // output.
 std::string Ffprobe(const std::string& arguments);
 
+// The pictures ffprobe decodes of a file's video (0 when it reads none).
+int CountedPictures(const fs::path& file);
+// What ffmpeg reports decoding the whole file; empty when it decodes clean.
+std::string DecodeErrors(const fs::path& file);
+
 // A minute of 640x360 MPEG-4 pictures with PCM sound: a job on it runs long
 // enough to be interrupted halfway, even on a fast machine.
 void MakeLongSource(const fs::path& file);
