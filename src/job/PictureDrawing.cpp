@@ -133,10 +133,37 @@ void PictureFeed::Feed(int64_t untilMs, std::vector<DisplaySet>& sets) {
   for (DisplaySet& set : decoded_) Keep(set, sets);
 }
 
+std::string PictureFeed::ShownTimes(std::vector<SMARTPLAN::Shown>& shown) const {
+  shown.clear();
+  if (!pictures_ || decoder_ == nullptr) return "the subtitle pictures are not open";
+  std::vector<SUBTITLETRACK::TrackPacket> trackPackets;
+  if (!fromFile_) {
+    const std::string error = decoder_->ReadWholeSubtitleTrack(trackPackets);
+    if (!error.empty()) return error;
+  }
+  PICTURESTREAM::PictureDecoder timing(*decoder_);
+  const std::string error = timing.Open(info_);
+  if (!error.empty()) return error;
+  std::vector<DisplaySet> decoded, kept;
+  std::vector<SetTime> times;
+  for (const SUBTITLETRACK::TrackPacket& packet : fromFile_ ? filePackets_ : trackPackets) {
+    decoded.clear();
+    timing.Decode(packet, decoded);
+    for (DisplaySet& set : decoded) {
+      kept.clear();
+      Keep(set, kept);
+      for (const DisplaySet& k : kept) times.push_back({k.StartMs, k.EndMs, !k.Bitmaps.empty()});
+    }
+  }
+  for (const ALIGNER::CueTime& cue : CueTimesOf(times, timing.SetsLastUntilNext()))
+    shown.push_back({cue.Start, cue.End});
+  return {};
+}
+
 // Moved to the film's time, and left with its forced bitmaps only when
 // asked: a set with none of those clears what showed, as the stream's own
 // next set would.
-void PictureFeed::Keep(DisplaySet& set, std::vector<DisplaySet>& sets) {
+void PictureFeed::Keep(DisplaySet& set, std::vector<DisplaySet>& sets) const {
   if (set.EndMs >= 0) set.EndMs = std::max(Moved(set.EndMs), Moved(set.StartMs));
   set.StartMs = Moved(set.StartMs);
   if (forcedOnly_)

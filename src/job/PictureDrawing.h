@@ -12,6 +12,7 @@
 
 #include "drawing/PictureDrawer.h"
 #include "job/JobOptions.h"
+#include "job/SmartPlan.h"
 #include "media/PictureStream.h"
 #include "media/VelAvCodec.h"
 
@@ -35,11 +36,16 @@ class PictureFeed : public PICTUREDRAWER::SetFeed {
   void Feed(int64_t untilMs, std::vector<SUBTITLEBITMAPS::DisplaySet>& sets) override;
   bool SetsLastUntilNext() const override;
   std::vector<std::string> TakeNotes() override;
+  // After SetUp: when each set that shows anything is on, in seconds from
+  // the first picture, moved and kept (the forced ones) as the drawing will
+  // have them; a track is read whole ahead of the job. Empty on success,
+  // else why they can't be known.
+  std::string ShownTimes(std::vector<SMARTPLAN::Shown>& shown) const;
 
  private:
   std::string CheckAndAlign(const JOBOPTIONS::JobOptions& options,
                             const std::function<void()>& pulse);
-  void Keep(SUBTITLEBITMAPS::DisplaySet& set, std::vector<SUBTITLEBITMAPS::DisplaySet>& sets);
+  void Keep(SUBTITLEBITMAPS::DisplaySet& set, std::vector<SUBTITLEBITMAPS::DisplaySet>& sets) const;
   int64_t Moved(int64_t milliseconds) const;
 
   VELAVCODEC::VelAvCodec* decoder_ = nullptr;

@@ -1,9 +1,9 @@
 #include "job/SmartCopy.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
-#include "job/PictureDrawing.h"
 #include "job/SmartPlan.h"
 #include "media/KeyframeIndex.h"
 #include "output/MediaOutput.h"
@@ -16,41 +16,41 @@ namespace {
 // never leaves a drawn picture in a copied stretch.
 constexpr int kMarginFrames = 2;
 
-std::string SubtitleSourceRefusal(const JOBOPTIONS::JobOptions& options,
-                                  const VELAVCODEC::VelAvCodec& decoder) {
-  if (options.SubtitleTrack > 0) return "the subtitles come from the source's own track";
-  if (PICTUREDRAWING::FromPictureFile(options) ||
-      PICTUREDRAWING::FromPictureTrack(options, decoder))
-    return "picture subtitles are drawn on every picture";
-  return {};
-}
-
-// The times, on the video stream's clock in seconds, when a cue is drawn.
-std::vector<SMARTPLAN::Shown> ShownTimes(const SUBTITLEFILE::SubtitleFile& subtitles,
-                                         const VELAVCODEC::VelAvCodec& decoder) {
-  std::vector<SMARTPLAN::Shown> shown;
-  const double fps = decoder.FramesPerSecond;
-  subtitles.ForEachEntry([&](const SUBTITLEFILE::SubtitleEntry& entry) {
-    if (entry.Start < 0 && entry.End < 0) return;
-    const double from = double(entry.Start) - kMarginFrames;
-    const double to = double(std::max(entry.End, entry.Start)) + 1 + kMarginFrames;
-    shown.push_back({decoder.VideoStartSeconds + from / fps, decoder.VideoStartSeconds + to / fps});
-  });
-  return shown;
+// On the video stream's clock, widened by the margin.
+std::vector<SMARTPLAN::Shown> OnStreamClock(const std::vector<SMARTPLAN::Shown>& shown,
+                                            const VELAVCODEC::VelAvCodec& decoder) {
+  std::vector<SMARTPLAN::Shown> onClock;
+  onClock.reserve(shown.size());
+  const double margin = kMarginFrames / decoder.FramesPerSecond;
+  for (const SMARTPLAN::Shown& cue : shown)
+    if (std::isfinite(cue.From) && std::isfinite(cue.To))
+      onClock.push_back({decoder.VideoStartSeconds + cue.From - margin,
+                         decoder.VideoStartSeconds + std::max(cue.To, cue.From) + margin});
+  return onClock;
 }
 
 }  // namespace
 
+std::vector<SMARTPLAN::Shown> FileShownTimes(const SUBTITLEFILE::SubtitleFile& subtitles,
+                                             double framesPerSecond) {
+  std::vector<SMARTPLAN::Shown> shown;
+  if (!(framesPerSecond > 0)) return shown;
+  subtitles.ForEachEntry([&](const SUBTITLEFILE::SubtitleEntry& entry) {
+    if (entry.Start < 0 && entry.End < 0) return;
+    shown.push_back({entry.Start / framesPerSecond,
+                     (double(std::max(entry.End, entry.Start)) + 1) / framesPerSecond});
+  });
+  return shown;
+}
+
 Prepared Prepare(const JOBOPTIONS::JobOptions& options, const VELAVCODEC::VelAvCodec& decoder,
-                 const SUBTITLEFILE::SubtitleFile& subtitles) {
+                 const std::vector<SMARTPLAN::Shown>& shown) {
   Prepared prepared;
   const MEDIAOUTPUT::Container container = MEDIAOUTPUT::ContainerOf(options.DestinationVideo);
   if (container != MEDIAOUTPUT::Container::Matroska && container != MEDIAOUTPUT::Container::Mp4) {
     prepared.Refusal = "only Matroska and MP4 files take copied pictures";
     return prepared;
   }
-  prepared.Refusal = SubtitleSourceRefusal(options, decoder);
-  if (!prepared.Refusal.empty()) return prepared;
   if (!(decoder.FramesPerSecond > 0)) {
     prepared.Refusal = "the source's frame rate is unknown";
     return prepared;
@@ -70,9 +70,8 @@ Prepared Prepare(const JOBOPTIONS::JobOptions& options, const VELAVCODEC::VelAvC
   keyframes.reserve(index.Keyframes.size());
   for (const VELAVCODEC::IndexedKeyframe& keyframe : index.Keyframes)
     keyframes.push_back({keyframe.Seconds, keyframe.Closed});
-  const std::vector<SMARTPLAN::Stretch> plan = SMARTPLAN::Plan(
-      keyframes, index.EndSeconds,
-      options.TranscodeVideo ? std::vector<SMARTPLAN::Shown>{} : ShownTimes(subtitles, decoder));
+  const std::vector<SMARTPLAN::Stretch> plan =
+      SMARTPLAN::Plan(keyframes, index.EndSeconds, OnStreamClock(shown, decoder));
   for (const SMARTPLAN::Stretch& stretch : plan) {
     prepared.Fates.push_back({keyframes[stretch.FirstKeyframe].Seconds, !stretch.Encode});
     prepared.TotalSeconds += stretch.ToSeconds - stretch.FromSeconds;

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "job/JobOptions.h"
+#include "job/SmartPlan.h"
 #include "media/VelAvCodec.h"
 #include "subtitles/SubtitleUnit.h"
 
@@ -22,10 +23,15 @@ struct Prepared {
   std::size_t Stretches = 0, EncodedStretches = 0;
 };
 
-// After the source and the subtitles were opened. The keyframes are read
+// When a subtitle file's cues are drawn, in seconds from the first picture.
+std::vector<SMARTPLAN::Shown> FileShownTimes(const SUBTITLEFILE::SubtitleFile& subtitles,
+                                             double framesPerSecond);
+
+// After the source was opened; shown: when a subtitle is drawn, in seconds
+// from the first picture (the drawing's own clock). The keyframes are read
 // from a reading of the source's file of its own.
 Prepared Prepare(const JOBOPTIONS::JobOptions& options, const VELAVCODEC::VelAvCodec& decoder,
-                 const SUBTITLEFILE::SubtitleFile& subtitles);
+                 const std::vector<SMARTPLAN::Shown>& shown);
 
 // "Every picture is encoded: <why>".
 std::string RefusalLine(const std::string& refusal);

@@ -45,6 +45,19 @@ std::string TrackFeed::SetUp(STYLEDOVERLAY::StyledOverlay& overlay, VELAVCODEC::
       decoder.Width, decoder.Height, info.Fonts);
 }
 
+std::string TrackFeed::ShownTimes(std::vector<SMARTPLAN::Shown>& shown) const {
+  shown.clear();
+  if (decoder_ == nullptr) return "the subtitle track is not open";
+  std::vector<SUBTITLETRACK::TrackPacket> packets;
+  const std::string error = decoder_->ReadWholeSubtitleTrack(packets);
+  for (const SUBTITLETRACK::TrackPacket& packet : packets) {
+    const int64_t start = packet.StartMs + delayMs_;
+    const int64_t end = start + (packet.DurationMs <= 0 ? kUntimedPacketMs : packet.DurationMs);
+    shown.push_back({start / 1000.0, end / 1000.0});
+  }
+  return error;
+}
+
 void TrackFeed::Feed(STYLEDOVERLAY::StyledOverlay& overlay) {
   if (decoder_ == nullptr) return;
   decoder_->TakeSubtitlePackets(packets_);

@@ -9,6 +9,7 @@
 #include "drawing/StyledDrawer.h"
 #include "drawing/StyledOverlay.h"
 #include "job/JobOptions.h"
+#include "job/SmartPlan.h"
 #include "media/VelAvCodec.h"
 
 namespace STYLEDDRAWING {
@@ -29,6 +30,10 @@ class TrackFeed : public STYLEDDRAWER::EventFeed {
                     const JOBOPTIONS::JobOptions& options);
   // The packets read since the last call, into the drawing.
   void Feed(STYLEDOVERLAY::StyledOverlay& overlay) override;
+  // After SetUp: when each of the track's events is on, in seconds from the
+  // first picture, read from the whole track ahead of the job. Empty on
+  // success, else why they can't be known.
+  std::string ShownTimes(std::vector<SMARTPLAN::Shown>& shown) const;
 
  private:
   VELAVCODEC::VelAvCodec* decoder_ = nullptr;

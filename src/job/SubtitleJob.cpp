@@ -186,6 +186,9 @@ std::optional<JobEnd> SubtitleJob::CreateOutput(const JobOptions& options) {
   colour_ = {};
   inkColours_.reset();
   choiceError_.clear();
+  // Copying needs to know when a subtitle shows before the output is made.
+  if (options.CopyUntouched)
+    if (const std::optional<JobEnd> failed = MakeJobDrawer(options)) return failed;
   PlanCopying(options, request);
   switch (output_->Create(request)) {
     case MEDIAOUTPUT::Setup::Ready:
@@ -208,6 +211,12 @@ std::optional<JobEnd> SubtitleJob::CreateOutput(const JobOptions& options) {
   if (!described.empty()) host_.AppendLog(described);
   const std::string sound = output_->AudioDescription();
   if (!sound.empty()) host_.AppendLog(sound);
+  if (!drawer_) return MakeJobDrawer(options);
+  return std::nullopt;
+}
+
+// Nothing when the drawer is ready, else how the job ended.
+std::optional<JobEnd> SubtitleJob::MakeJobDrawer(const JobOptions& options) {
   std::string error;
   drawer_ = JOBDRAWERS::MakeDrawer(options, *decoder_,
                                    {subtitles_, overlay_, styled_, trackFeed_, pictureFeed_,
@@ -584,7 +593,19 @@ void SubtitleJob::PlanCopying(const JobOptions& options, MEDIAOUTPUT::OutputRequ
   copyVeto_.clear();
   copyPlan_ = {};
   if (!options.CopyUntouched) return;
-  copyPlan_ = SMARTCOPY::Prepare(options, *decoder_, subtitles_);
+  std::vector<SMARTPLAN::Shown> shown;
+  std::string unknown;
+  if (options.TranscodeVideo)
+    ;  // nothing is drawn
+  else if (PICTUREDRAWING::FromPictureFile(options) ||
+           PICTUREDRAWING::FromPictureTrack(options, *decoder_))
+    unknown = pictureFeed_.ShownTimes(shown);
+  else if (options.SubtitleTrack > 0)
+    unknown = trackFeed_.ShownTimes(shown);
+  else
+    shown = SMARTCOPY::FileShownTimes(subtitles_, decoder_->FramesPerSecond);
+  copyPlan_.Refusal = unknown;
+  if (unknown.empty()) copyPlan_ = SMARTCOPY::Prepare(options, *decoder_, shown);
   request.CopyUntouched = copyPlan_.Refusal.empty();
   request.DecodeLeadSeconds = copyPlan_.DecodeLeadSeconds;
   request.CopyVeto = &copyVeto_;

@@ -175,6 +175,10 @@ class VelAvCodec : public VideoStreamValues, public AudioStreamValues {
   SUBTITLETRACK::TrackInfo SubtitleTrackInfo() const;
   // The chosen track's packets the reading has passed since the last call.
   void TakeSubtitlePackets(std::vector<SUBTITLETRACK::TrackPacket>& packets);
+  // Every packet of the chosen track, timed as the reading gives them, from
+  // a reading of the source of its own (the job's reading is untouched).
+  // Empty on success, else why not.
+  std::string ReadWholeSubtitleTrack(std::vector<SUBTITLETRACK::TrackPacket>& packets) const;
 
   // What the reading met of damage since the source was opened: pictures
   // that did not decode whole (or at all), and audio packets the audio

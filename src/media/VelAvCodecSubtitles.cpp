@@ -92,19 +92,63 @@ SUBTITLETRACK::TrackInfo VelAvCodec::SubtitleTrackInfo() const {
   return info;
 }
 
-// Times from the first picture, as the job counts its pictures.
-void VelAvCodec::CollectSubtitlePacket(const AVPacket* packet) {
-  if (packet->data == nullptr || packet->size <= 0) return;
-  const AVStream* stream = FormatContext->streams[SubtitleStream];
+namespace {
+
+// Times from the first picture, as the job counts its pictures. False for a
+// packet without bytes or time.
+bool TrackPacketOf(const AVPacket* packet, const AVStream* stream, double videoStartSeconds,
+                   SUBTITLETRACK::TrackPacket& collected) {
+  if (packet->data == nullptr || packet->size <= 0) return false;
   const int64_t pts = packet->pts != AV_NOPTS_VALUE ? packet->pts : packet->dts;
-  if (pts == AV_NOPTS_VALUE) return;
+  if (pts == AV_NOPTS_VALUE) return false;
   const double base = av_q2d(stream->time_base);
-  SUBTITLETRACK::TrackPacket collected;
+  const double startMs = (double(pts) * base - videoStartSeconds) * 1000.0;
+  const double durationMs = packet->duration > 0 ? double(packet->duration) * base * 1000.0 : 0.0;
+  if (!std::isfinite(startMs) || std::fabs(startMs) > 1e15 || !(durationMs < 1e15)) return false;
   collected.Text.assign(reinterpret_cast<const char*>(packet->data), size_t(packet->size));
-  collected.StartMs = std::llround((double(pts) * base - VideoStartSeconds) * 1000.0);
-  collected.DurationMs =
-      packet->duration > 0 ? std::llround(double(packet->duration) * base * 1000.0) : 0;
-  Subtitles.Add(std::move(collected));
+  collected.StartMs = std::llround(startMs);
+  collected.DurationMs = std::llround(durationMs);
+  return true;
+}
+
+// The most a whole track read ahead may hold.
+constexpr int64_t kLargestTrackBytes = int64_t(1) << 30;
+
+}  // namespace
+
+void VelAvCodec::CollectSubtitlePacket(const AVPacket* packet) {
+  SUBTITLETRACK::TrackPacket collected;
+  if (TrackPacketOf(packet, FormatContext->streams[SubtitleStream], VideoStartSeconds, collected))
+    Subtitles.Add(std::move(collected));
+}
+
+std::string VelAvCodec::ReadWholeSubtitleTrack(
+    std::vector<SUBTITLETRACK::TrackPacket>& packets) const {
+  packets.clear();
+  if (FormatContext == nullptr || SubtitleStream < 0) return "no subtitle track is chosen";
+  AVFormatContext* format = nullptr;
+  if (Api->avformat_open_input(&format, FileName.c_str(), nullptr, nullptr) < 0)
+    return "the source can't be read again";
+  std::string error;
+  AVPacket* packet = Api->av_packet_alloc();
+  if (packet == nullptr) error = "not enough memory";
+  if (error.empty() && unsigned(SubtitleStream) >= format->nb_streams)
+    error = "the source's streams changed";
+  int64_t bytes = 0;
+  while (error.empty() && Api->av_read_frame(format, packet) >= 0) {
+    SUBTITLETRACK::TrackPacket collected;
+    if (packet->stream_index == SubtitleStream &&
+        TrackPacketOf(packet, format->streams[SubtitleStream], VideoStartSeconds, collected)) {
+      bytes += packet->size;
+      if (bytes > kLargestTrackBytes) error = "the subtitle track is too large";
+      packets.push_back(std::move(collected));
+    }
+    Api->av_packet_unref(packet);
+  }
+  Api->av_packet_free(&packet);
+  Api->avformat_close_input(&format);
+  if (!error.empty()) packets.clear();
+  return error;
 }
 
 void VelAvCodec::TakeSubtitlePackets(std::vector<SUBTITLETRACK::TrackPacket>& packets) {

@@ -275,12 +275,8 @@ TEST(PictureSubtitlesAlignTest, AlignMovesEachSetOntoItsLine) {
     set.CanvasHeight = 480;
     set.Palette = {{1, 255, 255, 255, 255}};
     set.Objects = {pgswriter::FilledRectangle(uint16_t(k % 15 * 40), 200, 40, 40, 1)};
-    pgswriter::DisplaySet clear;
-    clear.Pts90k = int64_t((film.Cues[k].End + 2.0) * 90000);
-    clear.CanvasWidth = 640;
-    clear.CanvasHeight = 480;
     sets.push_back(set);
-    sets.push_back(clear);
+    sets.push_back(pgswriter::ClearingSet(set, int64_t((film.Cues[k].End + 2.0) * 90000)));
   }
   const fs::path sup = dir / "late.sup";
   WriteFile(sup, pgswriter::WriteSup(sets));

@@ -14,6 +14,7 @@
 #include <cstdlib>
 
 #include "support/BackgroundRun.h"
+#include "support/PgsWriter.h"
 #include "support/TestSupport.h"
 
 using namespace testsupport;
@@ -119,8 +120,29 @@ class SmartCopyCommandTest : public ::testing::Test {
     return file;
   }
   ProgramRun Burn(const fs::path& source, const fs::path& output, const std::string& codec) {
-    return RunProgram("--defaults --source " + source.string() + " --subtitles " + srt.string() +
-                      " --output " + output.string() + " --compressor " + codec + " --smart");
+    const std::string subtitles =
+        subtitleArguments_.empty() ? "--subtitles " + srt.string() : subtitleArguments_;
+    return RunProgram("--defaults --source " + source.string() + " " + subtitles + " --output " +
+                      output.string() + " --compressor " + codec + " --smart");
+  }
+  // A .sup file with a set for each cue (forced ones where asked), at the
+  // bottom of a 320x180 canvas.
+  fs::path WriteSup(const std::vector<Cue>& cues, const std::vector<bool>& forced = {}) {
+    std::vector<pgswriter::DisplaySet> sets;
+    for (size_t i = 0; i < cues.size(); ++i) {
+      pgswriter::DisplaySet show;
+      show.Pts90k = std::llround(cues[i].From * 90000);
+      show.CanvasWidth = 320;
+      show.CanvasHeight = 180;
+      show.Palette = {{1, 250, 250, 250, 255}};
+      show.Objects = {
+          pgswriter::FilledRectangle(60, 140, 200, 30, 1, i < forced.size() && forced[i])};
+      sets.push_back(show);
+      sets.push_back(pgswriter::ClearingSet(show, std::llround(cues[i].To * 90000)));
+    }
+    const fs::path sup = dir / "cues.sup";
+    WriteFile(sup, pgswriter::WriteSup(sets));
+    return sup;
   }
   // Everything the issue asks of one output of one source.
   void CheckCopy(const fs::path& source, const fs::path& out, const std::string& codec,
@@ -181,6 +203,7 @@ class SmartCopyCommandTest : public ::testing::Test {
   TempDir dir;
   fs::path srt = dir / "cues.srt";
   std::vector<Cue> cues_;
+  std::string subtitleArguments_;
 };
 
 }  // namespace
@@ -216,6 +239,41 @@ TEST_F(SmartCopyCommandTest, AFirstStretchCopiedFromMatroskaKeepsItsDecodingOrde
       Make("first.mkv", "-c:v libx264 -preset ultrafast -g 50 -keyint_min 50 -bf 3");
   for (const char* extension : {"mkv", "mp4"})
     CheckCopy(source, dir / (std::string("first-out.") + extension), "H264", true);
+}
+
+// Picture subtitles from a .sup file and from the source's own PGS track,
+// and text from the source's own SubRip track: each is read whole before
+// the job, so that only the stretches it shows in are encoded.
+TEST_F(SmartCopyCommandTest, PictureAndTrackSubtitlesAreFoundBeforeTheJob) {
+  const fs::path source =
+      Make("plain.mkv", "-c:v libx264 -g 50 -keyint_min 50 -sc_threshold 0 -bf 3");
+  const fs::path sup = WriteSup(kCues);
+  subtitleArguments_ = "--subtitles " + sup.string();
+  CheckCopy(source, dir / "sup-out.mkv", "H264", true);
+
+  const fs::path withPgs = dir / "with-pgs.mkv";
+  Ffmpeg("-i " + source.string() + " -copyts -i " + sup.string() + " -map 0 -map 1 -c copy " +
+         withPgs.string());
+  subtitleArguments_ = "--subtitle-track 1";
+  CheckCopy(withPgs, dir / "pgs-out.mp4", "H264", true);
+
+  const fs::path withText = dir / "with-text.mkv";
+  Ffmpeg("-i " + source.string() + " -i " + srt.string() + " -map 0 -map 1 -c copy -c:s srt " +
+         withText.string());
+  CheckCopy(withText, dir / "text-out.mkv", "H264", true);
+}
+
+// Of a track's pictures only the forced ones are drawn with --forced-only:
+// the stretch of the others is copied untouched.
+TEST_F(SmartCopyCommandTest, OnlyForcedPicturesAreEncodedWhenOnlyTheyAreDrawn) {
+  const fs::path source = Make("forced.mkv", "-c:v libx264 -g 50 -keyint_min 50 -sc_threshold 0");
+  const std::vector<Cue> both = {{3.2, 3.8}, {8.2, 8.8}};
+  const fs::path withPgs = dir / "with-forced.mkv";
+  Ffmpeg("-i " + source.string() + " -copyts -i " + WriteSup(both, {true, false}).string() +
+         " -map 0 -map 1 -c copy " + withPgs.string());
+  WriteCues({both[0]});
+  subtitleArguments_ = "--subtitle-track 1 --forced-only";
+  CheckCopy(withPgs, dir / "forced-out.mkv", "H264", true);
 }
 
 // Keyframes whose leading pictures refer back tie their neighbours together:

@@ -240,4 +240,12 @@ Object FilledRectangle(uint16_t x, uint16_t y, uint16_t width, uint16_t height, 
   return object;
 }
 
+DisplaySet ClearingSet(const DisplaySet& shown, int64_t pts90k) {
+  DisplaySet clear;
+  clear.Pts90k = pts90k;
+  clear.CanvasWidth = shown.CanvasWidth;
+  clear.CanvasHeight = shown.CanvasHeight;
+  return clear;
+}
+
 }  // namespace pgswriter

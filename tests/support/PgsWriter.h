@@ -51,6 +51,9 @@ struct DisplaySet {
 // indexes do not number Width * Height.
 std::string WriteSup(const std::vector<DisplaySet>& sets);
 
+// The set that clears what `shown` showed, at pts90k, on its canvas.
+DisplaySet ClearingSet(const DisplaySet& shown, int64_t pts90k);
+
 // An object of one palette index filling a rectangle.
 Object FilledRectangle(uint16_t x, uint16_t y, uint16_t width, uint16_t height, uint8_t index,
                        bool forced = false);
