@@ -1,8 +1,9 @@
-// Writes a PGS (.sup) stream for the job benchmark: one set a second with
-// two lines of subtitle-like pictures (white strokes in a black rim), each
-// shown for 0.9 s, on a canvas of the given size.
+// Writes a PGS (.sup) stream for the benchmarks: one set a second (or every
+// EVERY seconds, forced, as a film's forced subtitles come) with two lines
+// of subtitle-like pictures (white strokes in a black rim), each shown for
+// 0.9 s, on a canvas of the given size.
 //
-// Usage: pgs_stream OUTPUT.sup SECONDS WIDTH HEIGHT
+// Usage: pgs_stream OUTPUT.sup SECONDS WIDTH HEIGHT [EVERY]
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -37,15 +38,17 @@ pgswriter::Object Line(uint16_t x, uint16_t y, uint16_t width, uint16_t height, 
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 5) {
-    std::fprintf(stderr, "usage: pgs_stream OUTPUT.sup SECONDS WIDTH HEIGHT\n");
+  if (argc != 5 && argc != 6) {
+    std::fprintf(stderr, "usage: pgs_stream OUTPUT.sup SECONDS WIDTH HEIGHT [EVERY]\n");
     return 2;
   }
   const int seconds = std::atoi(argv[2]);
   const int width = std::atoi(argv[3]), height = std::atoi(argv[4]);
-  if (seconds <= 0 || width < 320 || height < 180 || width > 8192 || height > 8192) return 2;
+  const int every = argc == 6 ? std::atoi(argv[5]) : 1;
+  if (seconds <= 0 || width < 320 || height < 180 || width > 8192 || height > 8192 || every < 1)
+    return 2;
   std::vector<pgswriter::DisplaySet> sets;
-  for (int k = 0; k < seconds; ++k) {
+  for (int k = 0; k < seconds; k += every) {
     pgswriter::DisplaySet set;
     set.Pts90k = int64_t(k) * 90000;
     set.CanvasWidth = uint16_t(width);
@@ -56,12 +59,9 @@ int main(int argc, char** argv) {
     set.Objects = {
         Line(left, uint16_t(height * 3 / 4), lineWidth, lineHeight, k),
         Line(left, uint16_t(height * 3 / 4 + lineHeight + 4), lineWidth, lineHeight, k + 1)};
-    pgswriter::DisplaySet clear;
-    clear.Pts90k = set.Pts90k + 81000;
-    clear.CanvasWidth = set.CanvasWidth;
-    clear.CanvasHeight = set.CanvasHeight;
+    for (pgswriter::Object& object : set.Objects) object.Forced = every > 1;
     sets.push_back(set);
-    sets.push_back(clear);
+    sets.push_back(pgswriter::ClearingSet(set, set.Pts90k + 81000));
   }
   std::ofstream(argv[1], std::ios::binary) << pgswriter::WriteSup(sets);
   return 0;

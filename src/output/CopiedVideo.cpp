@@ -88,8 +88,8 @@ std::string CopiedVideo::Start(const Setup& setup, PacketSink sink) {
   return {};
 }
 
-// An encoder for the next encoded stretch, made ahead of it so that the job
-// knows what form it takes pictures in.
+// An encoder for the next encoded stretch; the first is made at the start,
+// so that the job knows what form the encoders take pictures in.
 bool CopiedVideo::OpenEncoder() {
   encoder_ = COMPRESSOR::MakeCompressor(setup_.Compressor, setup_.Choice, false);
   COMPRESSOR::EncodedFormat format;
@@ -97,39 +97,35 @@ bool CopiedVideo::OpenEncoder() {
       encoder_ ? encoder_->Start({setup_.Width, setup_.Height, false}, setup_.FrameScale,
                                  setup_.FrameRate, &format)
                : COMPRESSOR::Status::NoCompressor;
-  if (started == COMPRESSOR::Status::Ok) return true;
+  if (started == COMPRESSOR::Status::Ok) {
+    takesPlanar_ = encoder_->TakesPlanar();
+    return true;
+  }
   encoder_.reset();
   return Fail(OUTPUTTEXTS::CompressedStreamErrorText(started));
 }
 
-bool CopiedVideo::TakesPlanar() const { return encoder_ && encoder_->TakesPlanar(); }
+bool CopiedVideo::TakesPlanar() const { return takesPlanar_; }
 
 bool CopiedVideo::Fail(const std::string& text) {
   if (error_.empty()) error_ = text;
   return false;
 }
 
-// The stretch's last pictures out of the encoder; a fresh one waits for
-// the next stretch.
+// The stretch's last pictures out of the encoder, which goes: the next
+// stretch starts afresh with one of its own.
 bool CopiedVideo::EndStretch() {
   if (!encoding_) return true;
   encoding_ = false;
   const COMPRESSOR::Status finished =
       encoder_->Finish([this](const COMPRESSOR::Chunk& chunk) { return WriteChunk(chunk); });
-  pending_.clear();
-  if (finished != COMPRESSOR::Status::Ok) return Fail("Can't write video output...");
-  setsOwed_ = true;
-  return OpenEncoder();
-}
-
-bool CopiedVideo::Finish() {
-  if (!encoding_ || !encoder_) return true;
-  encoding_ = false;
-  const COMPRESSOR::Status finished =
-      encoder_->Finish([this](const COMPRESSOR::Chunk& chunk) { return WriteChunk(chunk); });
   encoder_.reset();
+  pending_.clear();
+  setsOwed_ = true;
   return finished == COMPRESSOR::Status::Ok || Fail("Can't write video output...");
 }
+
+bool CopiedVideo::Finish() { return EndStretch(); }
 
 bool CopiedVideo::WriteCopied(const MEDIAOUTPUT::VideoPacket& copied) {
   if (!EndStretch()) return false;
@@ -182,7 +178,7 @@ bool CopiedVideo::WriteMixedPicture(const PLANARPICTURE::MixedPicture& picture, 
 
 bool CopiedVideo::Encode(
     int64_t pts, const std::function<COMPRESSOR::Status(const COMPRESSOR::ChunkSink&)>& compress) {
-  if (!encoder_) return Fail("Can't write video output...");
+  if (!encoder_ && !OpenEncoder()) return false;
   encoding_ = true;
   pending_.push_back(pts);
   ++encoded_;

@@ -94,6 +94,7 @@ class CopiedVideo {
   std::vector<uint8_t> sourceSets_;  // the source's parameter sets, framed
   std::unique_ptr<COMPRESSOR::Compressor> encoder_;
   bool encoding_ = false;        // the encoder took pictures of this stretch
+  bool takesPlanar_ = false;     // what every encoder here takes
   bool setsOwed_ = false;        // the source's sets go before the next copied packet
   std::deque<int64_t> pending_;  // the times of pictures whose chunks are to come
   std::vector<uint8_t> buffer_;  // one packet's bytes, reused
