@@ -108,17 +108,19 @@ bool CopyUnits(const uint8_t* record, std::size_t size, std::size_t& at, std::si
 bool ToLengthPrefixed(const uint8_t* data, std::size_t size, int lengthSize,
                       std::vector<uint8_t>& out) {
   if (data == nullptr || lengthSize < 1 || lengthSize > 4) return false;
-  bool fits = true;
+  bool fits = true, any = false;
   const bool parsed = ForEachUnit(data, size, 0, [&](const uint8_t* unit, std::size_t n) {
     while (n > 0 && unit[n - 1] == 0) --n;
     if (n > 0) fits = fits && AppendUnit(unit, n, lengthSize, out);
+    any = any || n > 0;
   });
-  return parsed && fits;
+  return parsed && fits && any;
 }
 
 bool ParameterSetsOf(Codec codec, const uint8_t* record, std::size_t size, int lengthSize,
                      std::vector<uint8_t>& out) {
-  if (record == nullptr || size < 1 || record[0] != 1) return false;
+  if (record == nullptr || size < 1 || record[0] != 1 || lengthSize < 1 || lengthSize > 4)
+    return false;
   if (codec == Codec::H264) {
     if (size < 6) return false;
     std::size_t at = 6;

@@ -31,7 +31,8 @@ namespace NALUNITS {
 // Units in start-code form, as an encoder writes them, rewritten with a
 // length of lengthSize (1 to 4) bytes before each, as a container stores
 // them; the zero bytes a unit's start code may leave behind it are dropped.
-// False when no unit is found or one is longer than the length can state.
+// False when no unit with bytes is found or one is longer than the length
+// can state.
 bool ToLengthPrefixed(const uint8_t* data, std::size_t size, int lengthSize,
                       std::vector<uint8_t>& out);
 

@@ -117,6 +117,10 @@ TEST(NalUnitsTest, StartCodesBecomeLengths) {
   EXPECT_FALSE(NALUNITS::ToLengthPrefixed(big.data(), big.size(), 1, out));
   const std::vector<uint8_t> none = {0x65, 0x88};
   EXPECT_FALSE(NALUNITS::ToLengthPrefixed(none.data(), none.size(), 4, out));
+  // A start code followed by nothing but zeros holds no unit.
+  const std::vector<uint8_t> zeros = {0, 0, 1, 0, 0, 0, 1, 0};
+  out.clear();
+  EXPECT_FALSE(NALUNITS::ToLengthPrefixed(zeros.data(), zeros.size(), 4, out));
 }
 
 // The sets of an avcC and an hvcC record come out framed for the stream;
@@ -145,6 +149,14 @@ TEST(NalUnitsTest, ConfigurationRecordsGiveTheirParameterSets) {
   ASSERT_TRUE(NALUNITS::ParameterSetsOf(Codec::Hevc, hvcc.data(), hvcc.size(), 4, out));
   EXPECT_EQ(out, WithLengths({vps, hsps, hpps}, 4));
 
+  // A length size no container gives frames nothing, even of a record
+  // without sets.
+  const std::vector<uint8_t> empty = {1, 0x64, 0, 0x1f, 0xff, 0xe0, 0};
+  for (int lengthSize : {0, 5, -1}) {
+    EXPECT_FALSE(NALUNITS::ParameterSetsOf(Codec::H264, avcc.data(), avcc.size(), lengthSize, out));
+    EXPECT_FALSE(
+        NALUNITS::ParameterSetsOf(Codec::H264, empty.data(), empty.size(), lengthSize, out));
+  }
   for (std::size_t cut = 1; cut < avcc.size(); ++cut) {
     out.clear();
     EXPECT_FALSE(NALUNITS::ParameterSetsOf(Codec::H264, avcc.data(), cut, 4, out)) << cut;
