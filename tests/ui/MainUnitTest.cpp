@@ -698,6 +698,25 @@ TEST_F(MainFormTest, ForcedOnlyBoxSitsBesideTheTrackChoiceAndReachesTheJob) {
   EXPECT_TRUE(Find<QCheckBox>(*Open(), "CBForcedOnly")->isChecked());
 }
 
+TEST_F(MainFormTest, CopyUntouchedBoxSitsBesideTranscodeAndReachesTheJob) {
+  auto form = Open();
+  QCheckBox* box = Find<QCheckBox>(*form, "CBSmart");
+  const QCheckBox* transcode = Find<QCheckBox>(*form, "CBTranscodeVideo");
+  EXPECT_EQ(box->parentWidget(), transcode->parentWidget());
+  EXPECT_TRUE(box->parentWidget()->rect().contains(box->geometry()));
+  EXPECT_EQ(box->geometry().top(), transcode->geometry().top());
+  EXPECT_FALSE(box->geometry().intersects(transcode->geometry()));
+  EXPECT_EQ(box->text(), "Copy untouched");
+  EXPECT_EQ(box->statusTip(), box->toolTip());
+  EXPECT_FALSE(box->isChecked());
+  EXPECT_FALSE(form->CollectJobOptions().CopyUntouched);
+  box->setChecked(true);
+  EXPECT_TRUE(form->CollectJobOptions().CopyUntouched);
+  form->close();
+  EXPECT_NE(Ini().find("[SMART]\r\nCopyUntouched=1\r\n"), std::string::npos) << Ini();
+  EXPECT_TRUE(Find<QCheckBox>(*Open(), "CBSmart")->isChecked());
+}
+
 // The [COLOUR] values reach the jobs, start the compressor dialog's colour
 // fields, take what it confirms and are written back at close.
 TEST_F(MainFormTest, ColourSettingsReachTheJobAndTheDialogAndSurviveTheWindow) {
