@@ -297,9 +297,11 @@ JobEnd SubtitleJob::RunFrameLoop(const JobOptions& options) {
   host_.LoopEnded(end);
   LogRateConversion();
   LogCopyCounts();
+  // Copied pictures count with those written.
+  const int64_t written = counters_.Figures.FrameIndex + (output_ ? output_->CopiedPictures() : 0);
   CloseAll();
-  if (brokeOff && counters_.Figures.FrameIndex > 0)
-    Note(JobNote::PartialOutput, "the first " + std::to_string(counters_.Figures.FrameIndex) +
+  if (brokeOff && written > 0)
+    Note(JobNote::PartialOutput, "the first " + std::to_string(written) +
                                      " pictures were written to " + options.DestinationVideo);
   host_.AppendLog("-=[ END ]=-");
   return end;

@@ -16,6 +16,15 @@ namespace {
 
 constexpr int64_t kNoTime = INT64_MIN;
 
+// a - b and a + 1 for times read from a file, held within the valid times
+// rather than wrapping.
+int64_t Less(int64_t a, int64_t b) {
+  int64_t difference = 0;
+  if (!__builtin_sub_overflow(a, b, &difference) && difference != kNoTime) return difference;
+  return b > 0 ? kNoTime + 1 : INT64_MAX;
+}
+int64_t Next(int64_t a) { return a == INT64_MAX ? a : a + 1; }
+
 // The encoder's word for the source's profile; empty where it has none.
 const char* ProfileName(AVCodecID codec, int profile) {
   if (codec == AV_CODEC_ID_H264) {
@@ -159,8 +168,7 @@ bool CopiedVideo::WriteCopied(const MEDIAOUTPUT::VideoPacket& copied) {
   // B-pictures come without. They are decoded the stream's lead ahead of
   // their time, and each after the one before.
   if (dts == kNoTime && pts != kNoTime)
-    dts = lastDts_ == INT64_MIN ? pts - std::min(setup_.DecodeLeadTicks, pts - INT64_MIN)
-                                : std::min(pts, lastDts_ + 1);
+    dts = lastDts_ == INT64_MIN ? Less(pts, setup_.DecodeLeadTicks) : std::min(pts, Next(lastDts_));
   return Send(pts, dts, copied.Duration > 0 ? copied.Duration : frameTicks_, copied.Key);
 }
 
@@ -200,16 +208,16 @@ COMPRESSOR::Status CopiedVideo::WriteChunk(const COMPRESSOR::Chunk& chunk) {
   }
   std::memcpy(packet_->data, buffer_.data(), buffer_.size());
   bytes_ += buffer_.size();
-  const int64_t pts = pending_.empty() ? lastDts_ + 1 : pending_.front();
+  const int64_t pts = pending_.empty() ? Next(lastDts_) : pending_.front();
   if (!pending_.empty()) pending_.pop_front();
-  const int64_t lead = pts > INT64_MIN + setup_.DecodeLeadTicks ? setup_.DecodeLeadTicks : 0;
-  return Send(pts, pts - lead, frameTicks_, chunk.key) ? COMPRESSOR::Status::Ok
-                                                       : COMPRESSOR::Status::WriteFailed;
+  return Send(pts, Less(pts, setup_.DecodeLeadTicks), frameTicks_, chunk.key)
+             ? COMPRESSOR::Status::Ok
+             : COMPRESSOR::Status::WriteFailed;
 }
 
 // Decoding times rise strictly and never pass the picture's own.
 bool CopiedVideo::Send(int64_t pts, int64_t dts, int64_t duration, bool key) {
-  if (lastDts_ != INT64_MIN && dts <= lastDts_) dts = std::min(pts, lastDts_ + 1);
+  if (lastDts_ != INT64_MIN && dts <= lastDts_) dts = std::min(pts, Next(lastDts_));
   lastDts_ = std::max(lastDts_, dts);
   packet_->pts = pts;
   packet_->dts = dts;

@@ -611,8 +611,14 @@ bool MuxedOutput::Failed(const std::string& text) {
 
 bool MuxedOutput::WriteVideoPacket(const VideoPacket& packet, uint64_t& bytes) {
   if (!copied_) return Failed("Can't write video output...");
+  // Times read from the file that can't be counted from the start go
+  // missing, as the output's own rules then place them.
   const auto fromStart = [this](int64_t time) {
-    return time == VELAVCODEC::VelAvCodec::kNoTime ? time : time - copyOrigin_;
+    int64_t moved = 0;
+    if (time == VELAVCODEC::VelAvCodec::kNoTime ||
+        __builtin_sub_overflow(time, copyOrigin_, &moved))
+      return VELAVCODEC::VelAvCodec::kNoTime;
+    return moved;
   };
   VideoPacket moved = packet;
   moved.Pts = fromStart(packet.Pts);
