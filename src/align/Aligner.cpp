@@ -666,12 +666,18 @@ Finding Align(const SPEECHTRACK::SpeechTrack& track, const std::vector<CueTime>&
   const TIMEMAP::TimeMap unchanged;
   const double kept = Score(fit, cues, unchanged);
   const double found = Score(fit, cues, finding.Map);
-  if (found <= kept + kKeepMargin * std::fabs(kept) ||
-      LargestMove(cues, finding.Map) <= kStayPut + 1e-9) {
+  const bool stays = found <= kept + kKeepMargin * std::fabs(kept) ||
+                     LargestMove(cues, finding.Map) <= kStayPut + 1e-9;
+  const double filmShare = speechSeconds / std::max(track.Seconds(), 1e-9);
+  // Whether the subtitles match the speech is judged on the timing found: a
+  // file a little early throughout (within kStayPut) is left as it is, but
+  // at that timing its cues start beside the onsets rather than on them.
+  Judge(fit, cues, *best.Coarse, filmShare, finding);
+  if (stays) {
     finding.Map = unchanged;
     finding.NotPlaced.clear();
+    finding.StretchConfidence = {finding.Confidence};
   }
-  Judge(fit, cues, *best.Coarse, speechSeconds / std::max(track.Seconds(), 1e-9), finding);
   return finding;
 }
 
