@@ -18,6 +18,17 @@ void CopyBytes(uint8_t* destination, const uint8_t* source, size_t n) {
     std::memcpy(destination, source, n);
 }
 
+// A packet handed out as the source stores it, with its times.
+void PacketDelivery(VelAvCodec::Delivery& delivery, VelAvCodec::Delivery::Kind kind,
+                    const AVPacket* packet, int64_t pts, int64_t dts, int64_t duration, bool key) {
+  delivery.What = kind;
+  delivery.Packet = packet;
+  delivery.Pts = pts;
+  delivery.Dts = dts;
+  delivery.Duration = duration;
+  delivery.Key = key;
+}
+
 }  // namespace
 
 uint8_t* VelAvCodec::GetNextData(int32_t& kind, int32_t& size) {
@@ -61,21 +72,14 @@ VelAvCodec::Delivery VelAvCodec::Deliver() {
     delivery.Planar = DeliveredPlanar();
     delivery.Pts = PicturePts;
   } else if (kind == KindVideoPacket) {
-    delivery.What = Delivery::Kind::VideoPacket;
-    delivery.Pts = VideoPacketPts;
-    delivery.Dts = VideoPacketDts;
-    delivery.Duration = VideoPacketDuration;
-    delivery.Key = VideoPacketKey;
-    delivery.Packet = DeliveredCopy != nullptr && DeliveredCopy->data != nullptr
-                          ? DeliveredCopy
-                          : DeliveredAudioPacket();
+    const AVPacket* copied = DeliveredCopy != nullptr && DeliveredCopy->data != nullptr
+                                 ? DeliveredCopy
+                                 : DeliveredAudioPacket();
+    PacketDelivery(delivery, Delivery::Kind::VideoPacket, copied, VideoPacketPts, VideoPacketDts,
+                   VideoPacketDuration, VideoPacketKey);
   } else if (kind == KindAudio) {
-    delivery.What = Delivery::Kind::Audio;
-    delivery.Pts = AudioPacketPts;
-    delivery.Dts = AudioPacketDts;
-    delivery.Duration = AudioPacketDuration;
-    delivery.Key = AudioPacketKey;
-    delivery.Packet = DeliveredAudioPacket();
+    PacketDelivery(delivery, Delivery::Kind::Audio, DeliveredAudioPacket(), AudioPacketPts,
+                   AudioPacketDts, AudioPacketDuration, AudioPacketKey);
   }
   return delivery;
 }
