@@ -67,6 +67,7 @@ void CliJobHost::PrintError(const std::string& text) {
 // The reset before the frame loop has nothing to tell yet.
 void CliJobHost::ShowStatistics(const JOBSTATISTICS::StatisticsTexts& texts,
                                 const JOBSTATISTICS::Progress& figures) {
+  copied_ = texts.CopiedFrames;
   if (!showProgress_ || !looping_) return;
   framerate_ = texts.CurrentFramerate;
   remaining_ = " " + JOBSTATISTICS::ClockText(JOBSTATISTICS::RemainingMs(figures));
@@ -81,6 +82,7 @@ std::string CliJobHost::ProgressText(bool complete) const {
   if (!complete) percent = std::min(percent, 99);
   std::string text = std::to_string(position_) + '/' + std::to_string(maximum) + " frames (" +
                      std::to_string(percent) + "%)";
+  if (!copied_.empty()) text += " encoded, " + copied_ + " copied";
   if (!complete && !framerate_.empty()) text += ", " + framerate_ + " F/S, remaining" + remaining_;
   return text;
 }

@@ -59,6 +59,7 @@ class CliJobHost : public JOBHOST::JobHost {
   size_t progressLength_ = 0;
   bool looping_ = false;
   std::string framerate_;
+  std::string copied_;  // empty unless the job copies untouched pictures
   std::string remaining_;
   CompressorFill fill_;
   int maximum_ = 0;

@@ -1,5 +1,6 @@
 #include "job/JobStatistics.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -71,6 +72,18 @@ int64_t EstimatedTotalMs(const Progress& p) {
   return totalMs / kMsPerHour < 24 ? totalMs : 0;
 }
 
+// Copied pictures are written as well as encoded ones, so a copying job's
+// size goes by both.
+uint64_t EstimatedTotalBytes(const Progress& p) {
+  const uint64_t written = p.AudioBytes + p.VideoBytes;
+  double done = p.FrameIndex, total = p.TotalFrames;
+  if (p.CopiedFrames >= 0) {
+    done += double(p.CopiedFrames);
+    total += double(std::max<int64_t>(p.TotalCopiedFrames, p.CopiedFrames));
+  }
+  return uint64_t(double(written) / done * total);
+}
+
 }  // namespace
 
 int64_t NowMs() {
@@ -98,11 +111,15 @@ std::string NumberText(double value) {
 
 StatisticsTexts ResetTexts() {
   const std::string zeroTime = TimeText(0);
-  return {zeroTime, zeroTime, zeroTime, "0", "0", "0", "0", "0", "0"};
+  return {zeroTime, zeroTime, zeroTime, "0", "0", "0", "0", "0", "0", {}, {}};
 }
 
 StatisticsTexts ComputeStatistics(const Progress& p) {
   StatisticsTexts texts = ResetTexts();
+  if (p.CopiedFrames >= 0) {
+    texts.CopiedFrames = std::to_string(p.CopiedFrames);
+    texts.EncodedFrames = std::to_string(std::max(p.FrameIndex, 0));
+  }
   texts.ElapsedTime = TimeText(int64_t(p.MsSinceStart));
   texts.AudioSize = NumberText(Megabytes(p.AudioBytes));
   texts.VideoSize = NumberText(Megabytes(p.VideoBytes));
@@ -116,8 +133,7 @@ StatisticsTexts ComputeStatistics(const Progress& p) {
   texts.EstimatedTime = TimeText(RemainingMs(p));
   if (p.MsSinceStart > 0)
     texts.AvgFramerate = NumberText(double(p.FrameIndex) / p.MsSinceStart * 1000);
-  const double bytesPerFrame = double(p.AudioBytes + p.VideoBytes) / p.FrameIndex;
-  texts.TotalSize = NumberText(Megabytes(uint64_t(bytesPerFrame * p.TotalFrames)));
+  texts.TotalSize = NumberText(Megabytes(EstimatedTotalBytes(p)));
   return texts;
 }
 

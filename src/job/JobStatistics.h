@@ -17,6 +17,9 @@ struct StatisticsTexts {
   std::string VideoSize;
   std::string WrittenSize;
   std::string TotalSize;
+  // Empty unless the job copies what no subtitle touches.
+  std::string CopiedFrames;
+  std::string EncodedFrames;
 };
 
 // What a refresh is computed from.
@@ -28,6 +31,11 @@ struct Progress {
   int32_t TotalFrames = 0;
   uint64_t AudioBytes = 0;
   uint64_t VideoBytes = 0;
+  // A job that copies untouched pictures counts them apart: FrameIndex and
+  // TotalFrames are then the encoded ones, which set the pace, while the
+  // written bytes come from both. Negative when nothing is copied.
+  int64_t CopiedFrames = -1;
+  int64_t TotalCopiedFrames = 0;
 };
 
 // "    hh:nn:ss" of the time of day that ms milliseconds make; negative

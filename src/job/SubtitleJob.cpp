@@ -235,9 +235,14 @@ JobEnd SubtitleJob::RunFrameLoop(const JobOptions& options) {
   conversionFailed_ = false;
   counters_.Figures.TotalFrames = decoder_->FrameCount;
   // Progress counts the pictures encoded.
-  if (copying_)
-    counters_.Figures.TotalFrames = int32_t(std::clamp<double>(
-        std::ceil(copyPlan_.EncodedSeconds * decoder_->FramesPerSecond), 1.0, INT32_MAX));
+  if (copying_) {
+    const double fps = decoder_->FramesPerSecond;
+    counters_.Figures.TotalFrames =
+        int32_t(std::clamp<double>(std::ceil(copyPlan_.EncodedSeconds * fps), 1.0, INT32_MAX));
+    counters_.Figures.CopiedFrames = 0;
+    counters_.Figures.TotalCopiedFrames = int64_t(std::clamp<double>(
+        std::round((copyPlan_.TotalSeconds - copyPlan_.EncodedSeconds) * fps), 0.0, INT32_MAX));
+  }
   host_.SetProgressMaximum(counters_.Figures.TotalFrames);
   clock_.Start(decoder_->FramesPerSecond);
   held_.Held = false;
@@ -290,6 +295,8 @@ JobEnd SubtitleJob::RunFrameLoop(const JobOptions& options) {
     }
   }
   delivered_ = {};
+  // The figures end on the counts the log gives, not on those of the last tick.
+  if (copying_) RefreshStatistics();
   host_.SetRefreshTimer(false);
   // A loop that broke off left a shorter file than the source would give.
   const bool brokeOff = end == JobEnd::WriteFailed || end == JobEnd::SourceFailed;
@@ -525,6 +532,7 @@ void SubtitleJob::RefreshStatistics() {
   JOBSTATISTICS::Progress& progress = counters_.Figures;
   progress.MsSinceStart = uint64_t(std::max<int64_t>(now - counters_.StartMs, 0));
   progress.MsSinceLastRefresh = uint32_t(std::max<int64_t>(now - counters_.LastRefreshMs, 0));
+  if (copying_ && output_) progress.CopiedFrames = output_->CopiedPictures();
   host_.ShowStatistics(JOBSTATISTICS::ComputeStatistics(progress), progress);
   progress.LastRefreshFrame = progress.FrameIndex;
   counters_.LastRefreshMs = now;

@@ -84,6 +84,7 @@ void WindowJobHost::ShowStatistics(const JOBSTATISTICS::StatisticsTexts& texts,
   };
   for (const auto& [name, text] : fields)
     if (QLineEdit* edit = Edit(name)) edit->setText(QString::fromStdString(*text));
+  ShowCopyCounts(texts);
   // The reset before a job has no pictures to go by yet.
   if (figures.FrameIndex > 0) {
     ReportProgress(JOBSTATISTICS::ClockText(JOBSTATISTICS::RemainingMs(figures)));
@@ -95,6 +96,19 @@ void WindowJobHost::ShowStatistics(const JOBSTATISTICS::StatisticsTexts& texts,
       progress_->setToolTip({});
     }
   }
+}
+
+// The copied and encoded counts are in view only while a job copies, and
+// after it until the next one starts.
+void WindowJobHost::ShowCopyCounts(const JOBSTATISTICS::StatisticsTexts& texts) {
+  const bool copying = !texts.CopiedFrames.empty();
+  for (const char* name : {"LCopiedFrames", "ECopiedFrames", "LEncodedFrames", "EEncodedFrames"})
+    if (QWidget* widget = form_.Widgets().findChild<QWidget*>(name)) widget->setVisible(copying);
+  if (!copying) return;
+  if (QLineEdit* edit = Edit("ECopiedFrames"))
+    edit->setText(QString::fromStdString(texts.CopiedFrames));
+  if (QLineEdit* edit = Edit("EEncodedFrames"))
+    edit->setText(QString::fromStdString(texts.EncodedFrames));
 }
 
 // A damaged source shows on the progress bar until the next job; the log

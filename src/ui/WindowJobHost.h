@@ -49,6 +49,7 @@ class WindowJobHost : public JOBHOST::JobHost {
 
  private:
   QLineEdit* Edit(const char* name) const;
+  void ShowCopyCounts(const JOBSTATISTICS::StatisticsTexts& texts);
   void SetButtonEnabled(const char* name, bool enabled);
   void ReportProgress(const std::string& remaining);
 

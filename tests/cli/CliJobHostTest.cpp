@@ -54,6 +54,12 @@ TEST(CliJobHostTest, ProgressLineOnlyOnceTheLoopRunsAndOnlyForATerminal) {
   host.ShowStatistics(Refreshed(), RefreshedFigures());
   EXPECT_EQ(err.str().rfind("\r50/200 frames (25%), 24.5 F/S, remaining 00:00:06", 0), 0u)
       << err.str();
+  // A copying job counts its encoded pictures and says what it copied.
+  JOBSTATISTICS::Progress copying = RefreshedFigures();
+  copying.CopiedFrames = 1234;
+  host.ShowStatistics(JOBSTATISTICS::ComputeStatistics(copying), copying);
+  EXPECT_NE(err.str().find("\r50/200 frames (25%) encoded, 1234 copied, "), std::string::npos)
+      << err.str();
   // A log entry starts on a line of its own.
   host.AppendLog("Closing all...");
   EXPECT_EQ(err.str().back(), '\n');

@@ -121,3 +121,29 @@ TEST(JobStatisticsTest, NoPictureYetLeavesTheEstimatesAtZero) {
   EXPECT_EQ(t.TotalSize, "0");
   EXPECT_EQ(t.AudioSize, "0.5");
 }
+
+// A copying job paces by the pictures it encodes, but its size grows with
+// the copied ones too.
+TEST(JobStatisticsTest, CopyingJobCountsCopiedPicturesApart) {
+  Progress p;
+  p.MsSinceStart = 2000;  // 50 of 100 encoded pictures in 2 s
+  p.FrameIndex = 50;
+  p.TotalFrames = 100;
+  p.CopiedFrames = 350;  // of 900 to copy
+  p.TotalCopiedFrames = 900;
+  p.VideoBytes = 4 * 1048576;
+  const StatisticsTexts t = ComputeStatistics(p);
+  EXPECT_EQ(t.CopiedFrames, "350");
+  EXPECT_EQ(t.EncodedFrames, "50");
+  EXPECT_EQ(t.TotalTime, "    00:00:04");
+  EXPECT_EQ(t.AvgFramerate, "25");
+  // 4 MB for 400 of 1000 pictures, not for 50 of 100.
+  EXPECT_EQ(t.TotalSize, "10");
+  // Copying runs ahead of the first encoded picture.
+  p.FrameIndex = 0;
+  EXPECT_EQ(ComputeStatistics(p).CopiedFrames, "350");
+  EXPECT_EQ(ComputeStatistics(p).EncodedFrames, "0");
+  // A job that copies nothing shows no counts.
+  EXPECT_TRUE(ComputeStatistics(Progress{}).CopiedFrames.empty());
+  EXPECT_TRUE(ResetTexts().EncodedFrames.empty());
+}

@@ -368,7 +368,9 @@ TEST_F(SubtitleJobTest, PicturesSkipTheRoundTripOnlyWhereNoPreviewShowsAndTheEnc
     options.DestinationVideo = (dir / name).string();
     EXPECT_EQ(job->Start(options), JobEnd::SourceEnded) << name;
     // Converted pictures are all offered to the preview; planar ones not.
-    if (preview) EXPECT_EQ(host.previews, 50) << name;
+    if (preview) {
+      EXPECT_EQ(host.previews, 50) << name;
+    }
     previewsOffered = host.previews;
     return options.DestinationVideo;
   };

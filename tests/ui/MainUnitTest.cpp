@@ -22,6 +22,7 @@
 #include "ui/MainUnit.h"
 #include "ui/PreviewUnit.h"
 #include "ui/RunWindow.h"
+#include "ui/WindowJobHost.h"
 
 using testsupport::ReadFile;
 using testsupport::TempDir;
@@ -715,6 +716,37 @@ TEST_F(MainFormTest, CopyUntouchedBoxSitsBesideTranscodeAndReachesTheJob) {
   form->close();
   EXPECT_NE(Ini().find("[SMART]\r\nCopyUntouched=1\r\n"), std::string::npos) << Ini();
   EXPECT_TRUE(Find<QCheckBox>(*Open(), "CBSmart")->isChecked());
+}
+
+// The copied and encoded counts come into view with a copying job's figures,
+// beside the frame rates and clear of them, and go with the next job's reset.
+TEST_F(MainFormTest, CopyCountsShowOnlyForACopyingJob) {
+  auto form = Open();
+  form->show();
+  WINDOWJOBHOST::WindowJobHost host(*form);
+  const char* names[] = {"LCopiedFrames", "ECopiedFrames", "LEncodedFrames", "EEncodedFrames"};
+  for (const char* name : names) EXPECT_FALSE(Find<QWidget>(*form, name)->isVisible()) << name;
+  JOBSTATISTICS::Progress figures;
+  figures.FrameIndex = 75;
+  figures.TotalFrames = 150;
+  figures.CopiedFrames = 1200;
+  figures.MsSinceStart = 3000;
+  host.ShowStatistics(JOBSTATISTICS::ComputeStatistics(figures), figures);
+  const QWidget* panel = Find<QWidget>(*form, "PFramerate");
+  for (const char* name : names) {
+    const QWidget* widget = Find<QWidget>(*form, name);
+    EXPECT_TRUE(widget->isVisible()) << name;
+    EXPECT_EQ(widget->parentWidget(), panel) << name;
+    EXPECT_TRUE(panel->rect().contains(widget->geometry())) << name;
+    for (const char* other : {"Label9", "ECurrentFramerate", "Label10"})
+      EXPECT_FALSE(widget->geometry().intersects(Find<QWidget>(*form, other)->geometry()))
+          << name << " " << other;
+  }
+  EXPECT_EQ(Find<QLineEdit>(*form, "ECopiedFrames")->text(), "1200");
+  EXPECT_EQ(Find<QLineEdit>(*form, "EEncodedFrames")->text(), "75");
+  EXPECT_EQ(Find<QLabel>(*form, "LCopiedFrames")->text(), "Copied frames");
+  host.ShowStatistics(JOBSTATISTICS::ResetTexts(), {});
+  for (const char* name : names) EXPECT_FALSE(Find<QWidget>(*form, name)->isVisible()) << name;
 }
 
 // The [COLOUR] values reach the jobs, start the compressor dialog's colour
