@@ -70,10 +70,12 @@ Prepared Prepare(const JOBOPTIONS::JobOptions& options, const VELAVCODEC::VelAvC
   keyframes.reserve(index.Keyframes.size());
   for (const VELAVCODEC::IndexedKeyframe& keyframe : index.Keyframes)
     keyframes.push_back({keyframe.Seconds, keyframe.Closed});
-  const std::vector<SMARTPLAN::Stretch> plan =
-      SMARTPLAN::Plan(keyframes, index.EndSeconds, OnStreamClock(shown, decoder));
+  const std::vector<SMARTPLAN::Shown> onClock = OnStreamClock(shown, decoder);
+  std::vector<SMARTPLAN::Stretch> plan = SMARTPLAN::Plan(keyframes, index.EndSeconds, onClock);
+  SMARTPLAN::CopyHeads(plan, keyframes, index.CutSeconds, onClock);
   for (const SMARTPLAN::Stretch& stretch : plan) {
-    prepared.Fates.push_back({keyframes[stretch.FirstKeyframe].Seconds, !stretch.Encode});
+    prepared.Fates.push_back(
+        {keyframes[stretch.FirstKeyframe].Seconds, !stretch.Encode, stretch.EncodeFromSeconds});
     prepared.TotalSeconds += stretch.ToSeconds - stretch.FromSeconds;
     if (stretch.Encode) ++prepared.EncodedStretches;
   }

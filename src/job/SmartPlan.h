@@ -30,6 +30,9 @@ struct Stretch {
   std::size_t FirstKeyframe = 0, EndKeyframe = 0;  // keyframes [first, end)
   double FromSeconds = 0.0, ToSeconds = 0.0;       // to the next keyframe, or the end
   bool Encode = false;
+  // An encoded stretch's pictures before this are copied all the same (see
+  // CopyHeads); FromSeconds unless so.
+  double EncodeFromSeconds = 0.0;
 };
 
 // keyframes: in presentation order; streamEnd: the end of the last picture.
@@ -37,6 +40,14 @@ struct Stretch {
 // them). No keyframes: no stretches.
 std::vector<Stretch> Plan(const std::vector<Keyframe>& keyframes, double streamEnd,
                           const std::vector<Shown>& shown);
+
+// An encoded stretch that starts on a closed keyframe after a copied one
+// (or first) need not be encoded from its keyframe: where the stream can be
+// cut before the first subtitle in it (cuts: the stream's cut times,
+// ascending), the pictures before the cut are copied with the stretch
+// before and decoded only for the pictures after them to refer to.
+void CopyHeads(std::vector<Stretch>& plan, const std::vector<Keyframe>& keyframes,
+               const std::vector<double>& cuts, const std::vector<Shown>& shown);
 
 // Seconds of the plan's pictures that are encoded.
 double EncodedSeconds(const std::vector<Stretch>& plan);

@@ -26,6 +26,23 @@ bool Seconds(int64_t time, AVRational base, double& seconds) {
 
 }  // namespace
 
+std::vector<double> CutsOf(const std::vector<double>& shown) {
+  std::vector<double> cuts;
+  if (shown.size() < 2) return cuts;
+  // The earliest time shown from each picture on, in decoding order.
+  std::vector<double> earliestAfter(shown.size());
+  earliestAfter.back() = shown.back();
+  for (std::size_t i = shown.size() - 1; i-- > 0;)
+    earliestAfter[i] = std::min(shown[i], earliestAfter[i + 1]);
+  double latestBefore = shown.front();
+  for (std::size_t i = 1; i < shown.size(); ++i) {
+    if (latestBefore < earliestAfter[i] && (cuts.empty() || cuts.back() < earliestAfter[i]))
+      cuts.push_back(earliestAfter[i]);
+    latestBefore = std::max(latestBefore, shown[i]);
+  }
+  return cuts;
+}
+
 bool ReadKeyframeIndex(const EntryPoints& api, const std::string& fileName, int streamIndex,
                        KeyframeIndex& index, std::string& error) {
   index = KeyframeIndex();
@@ -60,13 +77,18 @@ bool ReadKeyframeIndex(const EntryPoints& api, const std::string& fileName, int 
     return false;
   }
   double latest = 0.0;
+  std::vector<double> shown;  // in decoding order
+  bool untimed = false;
   while (api.av_read_frame(reading.format, reading.packet) >= 0) {
     AVPacket& packet = *reading.packet;
     double pts = 0.0, duration = 0.0;
     const bool timed =
         packet.stream_index == streamIndex && (Seconds(packet.pts, stream->time_base, pts) ||
                                                Seconds(packet.dts, stream->time_base, pts));
+    // A cut goes by the times shown: a packet without one leaves none sure.
+    untimed = untimed || (packet.stream_index == streamIndex && packet.pts == AV_NOPTS_VALUE);
     if (timed) {
+      shown.push_back(pts);
       // How far a picture comes after one decoded before it: containers
       // that store no decoding times still tell the reordering this way.
       if (index.Pictures++ > 0) index.ReorderSeconds = std::max(index.ReorderSeconds, latest - pts);
@@ -89,6 +111,7 @@ bool ReadKeyframeIndex(const EntryPoints& api, const std::string& fileName, int 
   std::sort(
       index.Keyframes.begin(), index.Keyframes.end(),
       [](const IndexedKeyframe& a, const IndexedKeyframe& b) { return a.Seconds < b.Seconds; });
+  if (!untimed) index.CutSeconds = CutsOf(shown);
   return true;
 }
 

@@ -29,7 +29,15 @@ struct KeyframeIndex {
   // stored.
   double DecodeLeadSeconds = 0.0;
   int64_t Pictures = 0;
+  // Times at which the stream divides in two: every picture shown before
+  // one is decoded before every picture shown from it on. In ascending
+  // order; empty when a packet carries no time.
+  std::vector<double> CutSeconds;
 };
+
+// The cut times of a stream whose pictures, in decoding order, are shown at
+// these times.
+std::vector<double> CutsOf(const std::vector<double>& shownInDecodingOrder);
 
 // A time on a stream's clock in seconds, as the index states keyframes: a
 // reader that finds the same keyframe by its packet compares equal.

@@ -76,7 +76,8 @@ void VelAvCodec::ResetFields() {
   RgbStride = 0;
   InputEnded = DecoderDrained = DecoderHasOutput = PacketPending = ReadFailed = false;
   PacketFates.clear();
-  CopyingVideo = DecoderFed = false;
+  CopyingVideo = DecoderFed = HeadPackets = HeadPictures = false;
+  HeadUntil = 0.0;
   VideoTimeBaseNum = VideoTimeBaseDen = 1;
   PicturePts = kNoTime;
   InputFailed = false;

@@ -155,9 +155,14 @@ class VelAvCodec : public VideoStreamValues, public AudioStreamValues {
   // source stores them (KindVideoPacket) rather than decoded. Before a
   // copied stretch the decoder gives up every picture it still holds, and
   // it starts afresh after. Empty, as after Close: every packet is decoded.
+  // A decoded stretch may begin with a copied head: its packets shown
+  // before HeadUntilSeconds (a cut time of the index) are handed out as
+  // they are and decoded too, for the pictures after them to refer to;
+  // their pictures are not handed out.
   struct PacketFate {
     double KeyframeSeconds = 0.0;
     bool Copied = false;
+    double HeadUntilSeconds = 0.0;  // no head unless past KeyframeSeconds
   };
   std::vector<PacketFate> PacketFates;
   // The video stream's clock, set by Open.
@@ -289,6 +294,9 @@ class VelAvCodec : public VideoStreamValues, public AudioStreamValues {
   bool SeekBefore(int64_t time);
   bool SendToDecoder(AVPacket* packet);
   bool CopiesVideoPacket(const AVPacket* packet);
+  bool InCopiedHead(const AVPacket* packet);
+  ReadResult CopyHeadPacket();
+  bool BeforeHeadEnd(const AVFrame* frame);
   ReadResult TakeVideoPacket();
   ReadResult DrainBeforeCopy();
   uint8_t* DeliverVideoPacket(AVPacket* packet, int32_t& kind, int32_t& size);
@@ -352,6 +360,10 @@ class VelAvCodec : public VideoStreamValues, public AudioStreamValues {
   // copied packet that waits while the decoder gives up its pictures.
   bool CopyingVideo = false;
   bool DecoderFed = false;
+  // The head of a decoded stretch still being copied (packets), and the
+  // pictures still to be let go (decoded ones of the head).
+  double HeadUntil = 0.0;
+  bool HeadPackets = false, HeadPictures = false;
   AVPacket* WaitingCopy = nullptr;
   // What GetNextData handed out of a video packet, without reading ahead.
   AVPacket* DeliveredCopy = nullptr;

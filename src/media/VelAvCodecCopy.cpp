@@ -20,8 +20,54 @@ bool VelAvCodec::CopiesVideoPacket(const AVPacket* packet) {
   const auto found =
       std::lower_bound(PacketFates.begin(), PacketFates.end(), seconds,
                        [](const PacketFate& fate, double at) { return fate.KeyframeSeconds < at; });
-  if (found != PacketFates.end() && found->KeyframeSeconds == seconds) CopyingVideo = found->Copied;
+  if (found != PacketFates.end() && found->KeyframeSeconds == seconds) {
+    CopyingVideo = found->Copied;
+    HeadUntil = found->HeadUntilSeconds;
+    HeadPackets = HeadPictures = !CopyingVideo && HeadUntil > seconds;
+  }
   return CopyingVideo;
+}
+
+namespace {
+
+bool ShownBefore(int64_t time, AVRational base, double until) {
+  return time != AV_NOPTS_VALUE && base.num > 0 && base.den > 0 &&
+         StreamSeconds(time, base.num, base.den) < until;
+}
+
+}  // namespace
+
+// The head ends with the first packet shown from its end on: the index
+// made sure that none after it is shown before.
+bool VelAvCodec::InCopiedHead(const AVPacket* packet) {
+  if (!HeadPackets) return false;
+  HeadPackets = ShownBefore(packet->pts, FormatContext->streams[VideoStream]->time_base, HeadUntil);
+  return HeadPackets;
+}
+
+// A packet of a copied head goes to the decoder, which keeps its own
+// reference, and out as it is. The decoder takes it at once: every picture
+// it had ready was taken before this packet was read.
+VelAvCodec::ReadResult VelAvCodec::CopyHeadPacket() {
+  DecoderFed = true;
+  int result = Api->avcodec_send_packet(VideoCodecContext, Packet);
+  while (result == AVERROR(EAGAIN) &&
+         Api->avcodec_receive_frame(VideoCodecContext, DecodedFrame) == 0) {
+    Api->av_frame_unref(DecodedFrame);
+    result = Api->avcodec_send_packet(VideoCodecContext, Packet);
+  }
+  if (result < 0) ++damagedPictures_;
+  DecoderHasOutput = true;
+  return ReadResult::CopiedVideo;
+}
+
+// The head's own pictures come out of the decoder first, in the order they
+// are shown; the first one past it ends them.
+bool VelAvCodec::BeforeHeadEnd(const AVFrame* frame) {
+  if (!HeadPictures) return false;
+  const int64_t time = frame->pts != AV_NOPTS_VALUE ? frame->pts : frame->best_effort_timestamp;
+  HeadPictures = ShownBefore(time, FormatContext->streams[VideoStream]->time_base, HeadUntil);
+  return HeadPictures;
 }
 
 // The copied packet in Packet goes out at once when the decoder holds

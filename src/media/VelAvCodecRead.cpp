@@ -118,6 +118,9 @@ VelAvCodec::ReadResult VelAvCodec::DecodeUntilItem(Items items) {
     if (Packet->stream_index == VideoStream && job && CopiesVideoPacket(Packet)) {
       if (Packet->size > 0) return TakeVideoPacket();
       Api->av_packet_unref(Packet);
+    } else if (Packet->stream_index == VideoStream && job && InCopiedHead(Packet) &&
+               Packet->size > 0) {
+      return CopyHeadPacket();
     } else if (Packet->stream_index == VideoStream) {
       DecoderFed = true;
       SendToDecoder(Packet);
@@ -185,6 +188,10 @@ bool VelAvCodec::SkipsAudioPacket() {
 bool VelAvCodec::DecodeNextPicture() {
   while (DecoderHasOutput) {
     const int result = Api->avcodec_receive_frame(VideoCodecContext, DecodedFrame);
+    if (result == 0 && BeforeHeadEnd(DecodedFrame)) {
+      Api->av_frame_unref(DecodedFrame);
+      continue;
+    }
     if (result == 0) {
       if (DecodedFrame->decode_error_flags != 0 || (DecodedFrame->flags & AV_FRAME_FLAG_CORRUPT))
         ++damagedPictures_;

@@ -69,3 +69,36 @@ TEST(SmartPlanTest, IrregularKeyframesAndAStreamEndingLate) {
   EXPECT_DOUBLE_EQ(plan.back().ToSeconds, 30.0);
   EXPECT_DOUBLE_EQ(SMARTPLAN::EncodedSeconds(plan), 7.34 - 7.3);
 }
+
+// An encoded stretch after a copied one starts its encoding at the last cut
+// before its first subtitle; the pictures before are copied.
+TEST(SmartPlanTest, AHeadBeforeTheFirstSubtitleIsCopied) {
+  std::vector<Keyframe> keyframes = EveryTwoSeconds(12.0);
+  const std::vector<double> cuts = {0.16, 2.16, 2.32, 2.48, 4.16, 8.16, 10.16, 10.32};
+  // Shown from 2.4 s (a head to 2.32), across 4 s (merged with the group
+  // before, no head of its own) and from 10.2 s (a head to 10.16).
+  const std::vector<Shown> shown = {{2.4, 3.0}, {3.9, 4.5}, {10.2, 10.3}};
+  auto plan = Plan(keyframes, 12.0, shown);
+  ASSERT_EQ(Describe(plan), "C0-1 E1-3 C3-5 E5-6 ");
+  SMARTPLAN::CopyHeads(plan, keyframes, cuts, shown);
+  EXPECT_DOUBLE_EQ(plan[1].EncodeFromSeconds, 2.32);
+  EXPECT_DOUBLE_EQ(plan[3].EncodeFromSeconds, 10.16);
+  EXPECT_DOUBLE_EQ(SMARTPLAN::EncodedSeconds(plan), (6.0 - 2.32) + (12.0 - 10.16));
+  // A subtitle from the keyframe on, or no cut before it: no head.
+  plan = Plan(keyframes, 12.0, {{2.0, 2.5}});
+  SMARTPLAN::CopyHeads(plan, keyframes, cuts, {{2.0, 2.5}});
+  EXPECT_DOUBLE_EQ(plan[1].EncodeFromSeconds, 2.0);
+  plan = Plan(keyframes, 12.0, {{6.5, 7.0}});
+  SMARTPLAN::CopyHeads(plan, keyframes, cuts, {{6.5, 7.0}});
+  EXPECT_DOUBLE_EQ(plan[1].EncodeFromSeconds, 6.0);
+  // The first stretch may have one too, unless it starts on an open
+  // keyframe, whose pictures the decoder can't make alone.
+  plan = Plan(keyframes, 12.0, {{0.5, 1.0}});
+  SMARTPLAN::CopyHeads(plan, keyframes, cuts, {{0.5, 1.0}});
+  EXPECT_DOUBLE_EQ(plan[0].EncodeFromSeconds, 0.16);
+  EXPECT_DOUBLE_EQ(plan[1].EncodeFromSeconds, 2.0);
+  keyframes[0].Closed = false;
+  plan = Plan(keyframes, 12.0, {{0.5, 1.0}});
+  SMARTPLAN::CopyHeads(plan, keyframes, cuts, {{0.5, 1.0}});
+  EXPECT_DOUBLE_EQ(plan[0].EncodeFromSeconds, 0.0);
+}

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "MediaFixtures.h"
 
 using namespace VELAVCODEC;
@@ -81,4 +83,30 @@ TEST_F(Index, IrregularKeyframesAndOtherCodecs) {
   EXPECT_FALSE(ReadKeyframeIndex(libraries_.Api, mediatest::MediaDir().string() + "/none.mkv", 0,
                                  other, error));
   EXPECT_FALSE(ReadKeyframeIndex(libraries_.Api, mpeg4, 5, other, error));
+}
+
+// A cut parts the pictures shown before it from those shown after, in
+// decoding order too: before each P-picture whose B-pictures follow it.
+TEST(Cuts, OnlyWhereDecodingAndShowingOrderPartAlike) {
+  EXPECT_EQ(CutsOf({0, 3, 1, 2, 6, 4, 5}), (std::vector<double>{1, 4}));
+  EXPECT_EQ(CutsOf({0, 1, 2}), (std::vector<double>{1, 2}));
+  // Times shown twice, or out of every order, part nothing twice.
+  EXPECT_EQ(CutsOf({0, 2, 2, 1}), (std::vector<double>{1}));
+  EXPECT_EQ(CutsOf({5, 4, 3}), (std::vector<double>{}));
+  EXPECT_TRUE(CutsOf({}).empty());
+  EXPECT_TRUE(CutsOf({1}).empty());
+}
+
+TEST_F(Index, EveryClosedKeyframeIsACutAndBPicturesAreNever) {
+  const KeyframeIndex index = Read("cuts.mkv", "-c:v libx264 -g 50 -keyint_min 50 -bf 3");
+  for (double keyframe : {2.0, 4.0, 6.0, 8.0})
+    EXPECT_TRUE(std::binary_search(index.CutSeconds.begin(), index.CutSeconds.end(), keyframe))
+        << keyframe;
+  // Fewer cuts than pictures, since B-pictures come after the P-picture
+  // they lean on; more than the keyframes.
+  EXPECT_GT(index.CutSeconds.size(), 8u);
+  EXPECT_LT(index.CutSeconds.size(), 150u);
+  EXPECT_TRUE(std::is_sorted(index.CutSeconds.begin(), index.CutSeconds.end()));
+  const KeyframeIndex plain = Read("cuts-plain.mkv", "-c:v libx264 -g 50 -bf 0");
+  EXPECT_EQ(plain.CutSeconds.size(), 224u);
 }
