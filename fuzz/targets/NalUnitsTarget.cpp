@@ -1,4 +1,5 @@
-// The keyframe kind read from a packet's NAL units, the length size read
+// The keyframe kind read from a packet's NAL units, whether it is a leading
+// picture that may be left out, the length size read
 // from a configuration record, the record's parameter sets, and start codes
 // rewritten as lengths. One control byte: the codec (bit 0) and the framing
 // the packet is read with (bits 1 to 3, including sizes no container
@@ -22,6 +23,21 @@ int FuzzNalUnits(const uint8_t* data, std::size_t size) {
                kind == NALUNITS::KeyKind::NotKey);
   // A framing no container gives is never trusted.
   if (framing < 0 || framing > 4) FUZZ_REQUIRE(kind == NALUNITS::KeyKind::Open);
+  // Only HEVC's leading pictures are left out, and only from what parses.
+  const bool skipped = NALUNITS::SkipsWithoutItsKeyframe(codec, data + 1, size - 1, framing);
+  if (codec == NALUNITS::Codec::H264 || framing < 0 || framing > 4) FUZZ_REQUIRE(!skipped);
+  // A broken link is made in place: only the type of a clean random access
+  // unit changes.
+  std::vector<uint8_t> linked(data + 1, data + size);
+  const std::size_t marked = NALUNITS::BreakLinks(linked.data(), linked.size(), framing);
+  std::size_t changed = 0;
+  for (std::size_t i = 0; i < linked.size(); ++i) {
+    if (linked[i] == data[1 + i]) continue;
+    ++changed;
+    FUZZ_REQUIRE(((data[1 + i] >> 1) & 0x3f) == 21 && ((linked[i] >> 1) & 0x3f) == 16 &&
+                 (linked[i] & 0x81) == (data[1 + i] & 0x81));
+  }
+  FUZZ_REQUIRE(changed == marked);
   const int record = NALUNITS::LengthSizeOf(codec, data + 1, size - 1);
   FUZZ_REQUIRE(record >= 0 && record <= 4);
   // Units framed with `framing` bytes of length each: how many, or 0 when

@@ -69,18 +69,22 @@ Prepared Prepare(const JOBOPTIONS::JobOptions& options, const VELAVCODEC::VelAvC
   std::vector<SMARTPLAN::Keyframe> keyframes;
   keyframes.reserve(index.Keyframes.size());
   for (const VELAVCODEC::IndexedKeyframe& keyframe : index.Keyframes)
-    keyframes.push_back({keyframe.Seconds, keyframe.Closed});
+    keyframes.push_back({keyframe.Seconds, keyframe.Closed, keyframe.LeadingSeconds});
   const std::vector<SMARTPLAN::Shown> onClock = OnStreamClock(shown, decoder);
-  std::vector<SMARTPLAN::Stretch> plan = SMARTPLAN::Plan(keyframes, index.EndSeconds, onClock);
-  SMARTPLAN::CopyHeads(plan, keyframes, index.CutSeconds, onClock);
+  // HEVC's leading pictures that refer back are referred to by none after
+  // them; H.264's may be.
+  const SMARTPLAN::OpenKeyframes open =
+      index.Codec == "hevc" ? SMARTPLAN::OpenKeyframes::Part : SMARTPLAN::OpenKeyframes::Tie;
+  const std::vector<SMARTPLAN::Stretch> plan =
+      SMARTPLAN::Plan(keyframes, index.EndSeconds, onClock, index.CutSeconds, open);
   for (const SMARTPLAN::Stretch& stretch : plan) {
-    prepared.Fates.push_back(
-        {keyframes[stretch.FirstKeyframe].Seconds, !stretch.Encode, stretch.EncodeFromSeconds});
+    prepared.Fates.push_back({keyframes[stretch.FirstKeyframe].Seconds, !stretch.Encode,
+                              stretch.EncodeFromSeconds, stretch.EncodesLeading});
     prepared.TotalSeconds += stretch.ToSeconds - stretch.FromSeconds;
     if (stretch.Encode) ++prepared.EncodedStretches;
   }
   prepared.Stretches = plan.size();
-  prepared.EncodedSeconds = SMARTPLAN::EncodedSeconds(plan);
+  prepared.EncodedSeconds = SMARTPLAN::EncodedSeconds(plan, keyframes);
   prepared.DecodeLeadSeconds = index.DecodeLeadSeconds;
   return prepared;
 }

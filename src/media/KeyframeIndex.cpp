@@ -95,11 +95,15 @@ bool ReadKeyframeIndex(const EntryPoints& api, const std::string& fileName, int 
       latest = std::max(latest, pts);
       Seconds(packet.duration, stream->time_base, duration);
       index.EndSeconds = std::max(index.EndSeconds, pts + std::max(duration, 0.0));
+      if (!index.Keyframes.empty() && pts < index.Keyframes.back().Seconds) {
+        IndexedKeyframe& key = index.Keyframes.back();
+        key.LeadingSeconds = std::max(key.LeadingSeconds, key.Seconds - pts);
+      }
       if ((packet.flags & AV_PKT_FLAG_KEY) != 0) {
         const NALUNITS::KeyKind kind = NALUNITS::KindOfPacket(
             codec, packet.data, packet.size > 0 ? std::size_t(packet.size) : 0, lengthSize);
         if (kind != NALUNITS::KeyKind::NotKey)
-          index.Keyframes.push_back({pts, kind == NALUNITS::KeyKind::Closed});
+          index.Keyframes.push_back({pts, kind == NALUNITS::KeyKind::Closed, 0.0});
         double dts = 0.0;
         if (kind != NALUNITS::KeyKind::NotKey && packet.pts != AV_NOPTS_VALUE &&
             Seconds(packet.dts, stream->time_base, dts))

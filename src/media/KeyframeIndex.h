@@ -16,6 +16,9 @@ namespace VELAVCODEC {
 struct IndexedKeyframe {
   double Seconds = 0.0;  // presentation time, on the stream's clock
   bool Closed = true;
+  // How long before it the pictures decoded after it are shown: its
+  // leading pictures.
+  double LeadingSeconds = 0.0;
 };
 
 struct KeyframeIndex {

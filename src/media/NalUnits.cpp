@@ -70,6 +70,32 @@ KeyKind KindOfPacket(Codec codec, const uint8_t* data, std::size_t size, int len
   return open ? KeyKind::Open : KeyKind::NotKey;
 }
 
+bool SkipsWithoutItsKeyframe(Codec codec, const uint8_t* data, std::size_t size, int lengthSize) {
+  if (codec != Codec::Hevc || data == nullptr || size == 0 || lengthSize < 0 || lengthSize > 4)
+    return false;
+  bool skipped = false;
+  const bool parsed = ForEachUnit(data, size, lengthSize, [&](const uint8_t* unit, std::size_t n) {
+    const int type = n >= 2 ? (unit[0] >> 1) & 0x3f : -1;
+    skipped = skipped || type == 8 || type == 9;
+  });
+  return parsed && skipped;
+}
+
+std::size_t BreakLinks(uint8_t* data, std::size_t size, int lengthSize) {
+  if (data == nullptr || size == 0 || lengthSize < 0 || lengthSize > 4) return 0;
+  std::vector<std::size_t> marked;
+  const bool parsed = ForEachUnit(data, size, lengthSize, [&](const uint8_t* unit, std::size_t n) {
+    if (n >= 2 && ((unit[0] >> 1) & 0x3f) == 21) marked.push_back(std::size_t(unit - data));
+  });
+  if (!parsed) return 0;
+  // The type is the six bits after the forbidden zero; the layer's top bit
+  // stays.
+  constexpr uint8_t kBrokenLinkWithLeading = 16;
+  for (std::size_t at : marked)
+    data[at] = uint8_t((data[at] & 0x81) | (kBrokenLinkWithLeading << 1));
+  return marked.size();
+}
+
 }  // namespace NALUNITS
 
 namespace NALUNITS {

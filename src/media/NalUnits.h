@@ -24,6 +24,19 @@ enum class KeyKind { Closed, Open, NotKey };
 
 KeyKind KindOfPacket(Codec codec, const uint8_t* data, std::size_t size, int lengthSize);
 
+// Whether the packet holds an HEVC leading picture that may refer back past
+// its keyframe (random access skipped leading, RASL): one that no picture
+// after the leading ones refers to. False for H.264 and for what does not
+// parse.
+bool SkipsWithoutItsKeyframe(Codec codec, const uint8_t* data, std::size_t size, int lengthSize);
+
+// Marks every HEVC clean random access unit of the packet, in place, as a
+// broken link that may have leading pictures: what a splice makes of it.
+// A decoder then starts afresh there without dropping the pictures before
+// it that are still to be shown, and leaves out the leading pictures that
+// refer back. How many units were marked; 0 for what does not parse.
+std::size_t BreakLinks(uint8_t* data, std::size_t size, int lengthSize);
+
 }  // namespace NALUNITS
 
 namespace NALUNITS {

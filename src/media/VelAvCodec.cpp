@@ -77,7 +77,9 @@ void VelAvCodec::ResetFields() {
   InputEnded = DecoderDrained = DecoderHasOutput = PacketPending = ReadFailed = false;
   PacketFates.clear();
   CopyingVideo = DecoderFed = HeadPackets = HeadPictures = false;
-  HeadUntil = 0.0;
+  LeadingOwed = CollectingLeading = DroppingFromKey = false;
+  HeadUntil = LeadingUntil = 0.0;
+  VideoLengthSize = -1;
   VideoTimeBaseNum = VideoTimeBaseDen = 1;
   PicturePts = kNoTime;
   InputFailed = false;
@@ -103,6 +105,7 @@ void VelAvCodec::ReleaseBuffers() {
   DropLookAhead(true);
   if (Packet != nullptr) Api->av_packet_free(&Packet);
   if (WaitingCopy != nullptr) Api->av_packet_free(&WaitingCopy);
+  if (AfterLeading != nullptr) Api->av_packet_free(&AfterLeading);
   if (DeliveredCopy != nullptr) Api->av_packet_free(&DeliveredCopy);
   if (DecodedFrame != nullptr) Api->av_frame_free(&DecodedFrame);
   if (AudioCheckFrame != nullptr) Api->av_frame_free(&AudioCheckFrame);

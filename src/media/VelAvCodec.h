@@ -159,10 +159,15 @@ class VelAvCodec : public VideoStreamValues, public AudioStreamValues {
   // before HeadUntilSeconds (a cut time of the index) are handed out as
   // they are and decoded too, for the pictures after them to refer to;
   // their pictures are not handed out.
+  // A copied stretch may start on an open keyframe whose leading pictures
+  // (HEVC's that refer back) are decoded and handed out in place of their
+  // packets, for the stretch before to encode; the keyframe's packet then
+  // waits until they are out.
   struct PacketFate {
     double KeyframeSeconds = 0.0;
     bool Copied = false;
     double HeadUntilSeconds = 0.0;  // no head unless past KeyframeSeconds
+    bool EncodesLeading = false;
   };
   std::vector<PacketFate> PacketFates;
   // The video stream's clock, set by Open.
@@ -295,6 +300,10 @@ class VelAvCodec : public VideoStreamValues, public AudioStreamValues {
   bool SendToDecoder(AVPacket* packet);
   bool CopiesVideoPacket(const AVPacket* packet);
   bool InCopiedHead(const AVPacket* packet);
+  bool HoldForLeading();
+  bool CollectLeading();
+  bool FromHeldKeyframe(const AVFrame* frame) const;
+  int ReadOrResume();
   ReadResult CopyHeadPacket();
   bool BeforeHeadEnd(const AVFrame* frame);
   ReadResult TakeVideoPacket();
@@ -364,6 +373,14 @@ class VelAvCodec : public VideoStreamValues, public AudioStreamValues {
   // pictures still to be let go (decoded ones of the head).
   double HeadUntil = 0.0;
   bool HeadPackets = false, HeadPictures = false;
+  // A copied open keyframe whose leading pictures are decoded in place of
+  // their packets: it waits in WaitingCopy while they are collected; the
+  // packet that ends them waits in AfterLeading; the keyframe's own picture
+  // and those after it are let go.
+  bool LeadingOwed = false, CollectingLeading = false, DroppingFromKey = false;
+  double LeadingUntil = 0.0;
+  int VideoLengthSize = -1;
+  AVPacket* AfterLeading = nullptr;
   AVPacket* WaitingCopy = nullptr;
   // What GetNextData handed out of a video packet, without reading ahead.
   AVPacket* DeliveredCopy = nullptr;

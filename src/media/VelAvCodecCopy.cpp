@@ -4,9 +4,18 @@
 
 #include "media/EntryPoints.h"
 #include "media/KeyframeIndex.h"
+#include "media/NalUnits.h"
 #include "media/VelAvCodec.h"
 
 namespace VELAVCODEC {
+namespace {
+
+bool ShownBefore(int64_t time, AVRational base, double until) {
+  return time != AV_NOPTS_VALUE && base.num > 0 && base.den > 0 &&
+         StreamSeconds(time, base.num, base.den) < until;
+}
+
+}  // namespace
 
 // A keyframe that starts an entry of PacketFates sets the fate of the
 // packets up to the next one; other packets keep it.
@@ -24,18 +33,61 @@ bool VelAvCodec::CopiesVideoPacket(const AVPacket* packet) {
     CopyingVideo = found->Copied;
     HeadUntil = found->HeadUntilSeconds;
     HeadPackets = HeadPictures = !CopyingVideo && HeadUntil > seconds;
+    LeadingOwed = CopyingVideo && found->EncodesLeading;
+    LeadingUntil = seconds;
   }
   return CopyingVideo;
 }
 
-namespace {
-
-bool ShownBefore(int64_t time, AVRational base, double until) {
-  return time != AV_NOPTS_VALUE && base.num > 0 && base.den > 0 &&
-         StreamSeconds(time, base.num, base.den) < until;
+// The open keyframe that starts a copied stretch goes to the decoder too,
+// which still holds the pictures its leading ones refer to, and waits.
+bool VelAvCodec::HoldForLeading() {
+  if (!LeadingOwed || !DecoderFed || (Packet->flags & AV_PKT_FLAG_KEY) == 0) return false;
+  LeadingOwed = false;
+  if (Api->avcodec_send_packet(VideoCodecContext, Packet) < 0) return false;
+  if (WaitingCopy == nullptr && (WaitingCopy = Api->av_packet_alloc()) == nullptr) return false;
+  DecoderHasOutput = true;
+  Api->av_packet_move_ref(WaitingCopy, Packet);
+  CollectingLeading = DroppingFromKey = true;
+  return true;
 }
 
-}  // namespace
+// A leading picture that refers back is decoded and its packet let go;
+// anything else ends them, and waits until the keyframe is out.
+bool VelAvCodec::CollectLeading() {
+  if (VideoLengthSize < 0) {
+    const AVCodecParameters* parameters = FormatContext->streams[VideoStream]->codecpar;
+    VideoLengthSize = NALUNITS::LengthSizeOf(
+        NALUNITS::Codec::Hevc, parameters->extradata,
+        parameters->extradata_size > 0 ? std::size_t(parameters->extradata_size) : 0);
+  }
+  if (Packet->size > 0 &&
+      NALUNITS::SkipsWithoutItsKeyframe(NALUNITS::Codec::Hevc, Packet->data,
+                                        std::size_t(Packet->size), VideoLengthSize)) {
+    SendToDecoder(Packet);
+    return true;
+  }
+  CollectingLeading = false;
+  if (AfterLeading == nullptr && (AfterLeading = Api->av_packet_alloc()) == nullptr) {
+    Api->av_packet_unref(Packet);
+    return false;
+  }
+  Api->av_packet_move_ref(AfterLeading, Packet);
+  return false;
+}
+
+bool VelAvCodec::FromHeldKeyframe(const AVFrame* frame) const {
+  const int64_t time = frame->pts != AV_NOPTS_VALUE ? frame->pts : frame->best_effort_timestamp;
+  return DroppingFromKey && time != AV_NOPTS_VALUE &&
+         !ShownBefore(time, FormatContext->streams[VideoStream]->time_base, LeadingUntil);
+}
+
+// The packet that ended the leading pictures comes before any other.
+int VelAvCodec::ReadOrResume() {
+  if (AfterLeading == nullptr || AfterLeading->data == nullptr) return ReadPacket();
+  Api->av_packet_move_ref(Packet, AfterLeading);
+  return 0;
+}
 
 // The head ends with the first packet shown from its end on: the index
 // made sure that none after it is shown before.
@@ -93,7 +145,7 @@ VelAvCodec::ReadResult VelAvCodec::DrainBeforeCopy() {
       continue;
     }
     Api->avcodec_flush_buffers(VideoCodecContext);
-    DecoderDrained = DecoderHasOutput = DecoderFed = false;
+    DecoderDrained = DecoderHasOutput = DecoderFed = DroppingFromKey = false;
     Api->av_packet_move_ref(Packet, WaitingCopy);
     return ReadResult::CopiedVideo;
   }

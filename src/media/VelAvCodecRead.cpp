@@ -97,7 +97,8 @@ VelAvCodec::ReadResult VelAvCodec::ReadNext() {
 // picture is then missing, which the caller reports.
 VelAvCodec::ReadResult VelAvCodec::DecodeUntilItem(Items items) {
   const bool job = items == Items::PicturesAndSound;
-  if (WaitingCopy != nullptr && WaitingCopy->data != nullptr) return DrainBeforeCopy();
+  if (WaitingCopy != nullptr && WaitingCopy->data != nullptr && !CollectingLeading)
+    return DrainBeforeCopy();
   while (!DecoderDrained && !InputFailed) {
     if (DecodeNextPicture()) return ReadResult::Picture;
     if (InputFailed || DecoderDrained) break;
@@ -106,16 +107,26 @@ VelAvCodec::ReadResult VelAvCodec::DecodeUntilItem(Items items) {
       if (!SendToDecoder(nullptr)) DecoderDrained = true;
       continue;
     }
-    const int read = ReadPacket();
+    const int read = ReadOrResume();
     if (read == AVERROR_EOF || (read < 0 && !job)) {
       InputEnded = true;
+      // The held keyframe goes out after the last leading picture.
+      if (CollectingLeading) {
+        CollectingLeading = false;
+        return DrainBeforeCopy();
+      }
       continue;
     }
     if (read < 0) {
       ReadingFailed("[VelAvCodec::GetNextData] Can't read the source file...");
       break;
     }
+    if (Packet->stream_index == VideoStream && job && CollectingLeading) {
+      if (CollectLeading()) continue;
+      return DrainBeforeCopy();
+    }
     if (Packet->stream_index == VideoStream && job && CopiesVideoPacket(Packet)) {
+      if (Packet->size > 0 && HoldForLeading()) continue;
       if (Packet->size > 0) return TakeVideoPacket();
       Api->av_packet_unref(Packet);
     } else if (Packet->stream_index == VideoStream && job && InCopiedHead(Packet) &&
@@ -188,7 +199,7 @@ bool VelAvCodec::SkipsAudioPacket() {
 bool VelAvCodec::DecodeNextPicture() {
   while (DecoderHasOutput) {
     const int result = Api->avcodec_receive_frame(VideoCodecContext, DecodedFrame);
-    if (result == 0 && BeforeHeadEnd(DecodedFrame)) {
+    if (result == 0 && (BeforeHeadEnd(DecodedFrame) || FromHeldKeyframe(DecodedFrame))) {
       Api->av_frame_unref(DecodedFrame);
       continue;
     }

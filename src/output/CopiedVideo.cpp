@@ -158,6 +158,11 @@ bool CopiedVideo::WriteCopied(const MEDIAOUTPUT::VideoPacket& copied) {
     if (withSets) std::memcpy(at, sourceSets_.data(), sourceSets_.size());
     if (withSets) at += sourceSets_.size();
     std::memcpy(at, copied.Data, size);
+    // An open HEVC keyframe after an encoded stretch is no longer the one
+    // its leading pictures refer back from; those were encoded in the
+    // stretch, and the pictures still to be shown before it must stay.
+    if (withSets && setup_.Codec == NALUNITS::Codec::Hevc)
+      NALUNITS::BreakLinks(at, size, lengthSize_);
     setsOwed_ = setsOwed_ && !withSets;
   }
   ++copied_;

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 using SMARTPLAN::Keyframe;
+using SMARTPLAN::OpenKeyframes;
 using SMARTPLAN::Plan;
 using SMARTPLAN::Shown;
 using SMARTPLAN::Stretch;
@@ -38,7 +39,7 @@ TEST(SmartPlanTest, OnlyTheGroupsASubtitleIsShownInAreEncoded) {
   EXPECT_DOUBLE_EQ(plan[2].FromSeconds, 6.0);
   EXPECT_DOUBLE_EQ(plan[2].ToSeconds, 10.0);
   EXPECT_DOUBLE_EQ(plan.back().ToSeconds, 20.0);
-  EXPECT_DOUBLE_EQ(SMARTPLAN::EncodedSeconds(plan), 2.0 + 4.0 + 2.0 + 2.0);
+  EXPECT_DOUBLE_EQ(SMARTPLAN::EncodedSeconds(plan, keyframes), 2.0 + 4.0 + 2.0 + 2.0);
 }
 
 TEST(SmartPlanTest, NothingShownIsOneCopyAndEverythingShownIsOneEncode) {
@@ -67,7 +68,7 @@ TEST(SmartPlanTest, IrregularKeyframesAndAStreamEndingLate) {
   const auto plan = Plan(keyframes, 30.0, {{7.32, 7.33}});
   EXPECT_EQ(Describe(plan), "C0-2 E2-3 C3-4 ");
   EXPECT_DOUBLE_EQ(plan.back().ToSeconds, 30.0);
-  EXPECT_DOUBLE_EQ(SMARTPLAN::EncodedSeconds(plan), 7.34 - 7.3);
+  EXPECT_DOUBLE_EQ(SMARTPLAN::EncodedSeconds(plan, keyframes), 7.34 - 7.3);
 }
 
 // An encoded stretch after a copied one starts its encoding at the last cut
@@ -78,27 +79,51 @@ TEST(SmartPlanTest, AHeadBeforeTheFirstSubtitleIsCopied) {
   // Shown from 2.4 s (a head to 2.32), across 4 s (merged with the group
   // before, no head of its own) and from 10.2 s (a head to 10.16).
   const std::vector<Shown> shown = {{2.4, 3.0}, {3.9, 4.5}, {10.2, 10.3}};
-  auto plan = Plan(keyframes, 12.0, shown);
+  auto plan = Plan(keyframes, 12.0, shown, cuts);
   ASSERT_EQ(Describe(plan), "C0-1 E1-3 C3-5 E5-6 ");
-  SMARTPLAN::CopyHeads(plan, keyframes, cuts, shown);
   EXPECT_DOUBLE_EQ(plan[1].EncodeFromSeconds, 2.32);
   EXPECT_DOUBLE_EQ(plan[3].EncodeFromSeconds, 10.16);
-  EXPECT_DOUBLE_EQ(SMARTPLAN::EncodedSeconds(plan), (6.0 - 2.32) + (12.0 - 10.16));
+  EXPECT_DOUBLE_EQ(SMARTPLAN::EncodedSeconds(plan, keyframes), (6.0 - 2.32) + (12.0 - 10.16));
   // A subtitle from the keyframe on, or no cut before it: no head.
-  plan = Plan(keyframes, 12.0, {{2.0, 2.5}});
-  SMARTPLAN::CopyHeads(plan, keyframes, cuts, {{2.0, 2.5}});
-  EXPECT_DOUBLE_EQ(plan[1].EncodeFromSeconds, 2.0);
-  plan = Plan(keyframes, 12.0, {{6.5, 7.0}});
-  SMARTPLAN::CopyHeads(plan, keyframes, cuts, {{6.5, 7.0}});
-  EXPECT_DOUBLE_EQ(plan[1].EncodeFromSeconds, 6.0);
+  EXPECT_DOUBLE_EQ(Plan(keyframes, 12.0, {{2.0, 2.5}}, cuts)[1].EncodeFromSeconds, 2.0);
+  EXPECT_DOUBLE_EQ(Plan(keyframes, 12.0, {{6.5, 7.0}}, cuts)[1].EncodeFromSeconds, 6.0);
   // The first stretch may have one too, unless it starts on an open
-  // keyframe, whose pictures the decoder can't make alone.
-  plan = Plan(keyframes, 12.0, {{0.5, 1.0}});
-  SMARTPLAN::CopyHeads(plan, keyframes, cuts, {{0.5, 1.0}});
+  // keyframe whose leading pictures other pictures refer to.
+  plan = Plan(keyframes, 12.0, {{0.5, 1.0}}, cuts);
   EXPECT_DOUBLE_EQ(plan[0].EncodeFromSeconds, 0.16);
   EXPECT_DOUBLE_EQ(plan[1].EncodeFromSeconds, 2.0);
   keyframes[0].Closed = false;
-  plan = Plan(keyframes, 12.0, {{0.5, 1.0}});
-  SMARTPLAN::CopyHeads(plan, keyframes, cuts, {{0.5, 1.0}});
-  EXPECT_DOUBLE_EQ(plan[0].EncodeFromSeconds, 0.0);
+  EXPECT_DOUBLE_EQ(Plan(keyframes, 12.0, {{0.5, 1.0}}, cuts)[0].EncodeFromSeconds, 0.0);
+  EXPECT_DOUBLE_EQ(
+      Plan(keyframes, 12.0, {{0.5, 1.0}}, cuts, OpenKeyframes::Part)[0].EncodeFromSeconds, 0.16);
+}
+
+// Where no picture after an open keyframe's leading pictures refers to them,
+// the keyframe parts the groups: after an encoded group, its leading
+// pictures are encoded with it; before one, they are the copied head of the
+// encoded stretch, unless the subtitle comes before any cut past them.
+TEST(SmartPlanTest, OpenKeyframesThatPartLeaveTheirNeighboursCopied) {
+  std::vector<Keyframe> keyframes = EveryTwoSeconds(12.0, false);
+  keyframes[0].Closed = true;
+  for (Keyframe& keyframe : keyframes) keyframe.LeadingSeconds = keyframe.Closed ? 0.0 : 0.12;
+  // Cuts before each keyframe's leading pictures and a little after it.
+  std::vector<double> cuts;
+  for (double at = 2.0; at < 12.0; at += 2.0) cuts.insert(cuts.end(), {at - 0.12, at + 0.16});
+  auto plan = Plan(keyframes, 12.0, {{4.5, 5.0}}, cuts, OpenKeyframes::Part);
+  EXPECT_EQ(Describe(plan), "C0-2 E2-3 C3-6 ");
+  EXPECT_DOUBLE_EQ(plan[1].EncodeFromSeconds, 4.16);
+  EXPECT_FALSE(plan[0].EncodesLeading);
+  EXPECT_TRUE(plan[2].EncodesLeading);
+  EXPECT_DOUBLE_EQ(SMARTPLAN::EncodedSeconds(plan, keyframes), (6.0 - 4.16) + 0.12);
+  // Tied, the same subtitle ties every group to it; the head still copies
+  // the pictures before it, and everything after is encoded.
+  plan = Plan(keyframes, 12.0, {{4.5, 5.0}}, cuts);
+  EXPECT_EQ(Describe(plan), "E0-6 ");
+  EXPECT_DOUBLE_EQ(plan[0].EncodeFromSeconds, 4.16);
+  // A subtitle from the keyframe on leaves no head: the group before is
+  // encoded too, and its own keyframe parts it from the one before that.
+  plan = Plan(keyframes, 12.0, {{6.0, 6.5}}, cuts, OpenKeyframes::Part);
+  EXPECT_EQ(Describe(plan), "C0-2 E2-4 C4-6 ");
+  EXPECT_DOUBLE_EQ(plan[1].EncodeFromSeconds, 5.88);
+  EXPECT_TRUE(plan[2].EncodesLeading);
 }

@@ -72,6 +72,41 @@ TEST(NalUnitsTest, HevcIdrAndBrokenLinksAreClosedCleanRandomAccessOpen) {
   EXPECT_EQ(Kind(Codec::Hevc, WithStartCodes({unit(21)}), 0), KeyKind::Open);
 }
 
+// HEVC's leading pictures that refer back (RASL) may be left out; a clean
+// random access keyframe becomes a broken link in place, with the layer
+// bit beside its type kept and nothing else touched.
+TEST(NalUnitsTest, HevcLeadingPicturesAndBrokenLinks) {
+  const auto unit = [](int type) { return std::vector<uint8_t>{uint8_t(type << 1), 0x01, 0xaf}; };
+  for (const int type : {8, 9}) {
+    const std::vector<uint8_t> packet = WithLengths({unit(39), unit(type)});
+    EXPECT_TRUE(NALUNITS::SkipsWithoutItsKeyframe(Codec::Hevc, packet.data(), packet.size(), 4));
+    EXPECT_FALSE(NALUNITS::SkipsWithoutItsKeyframe(Codec::H264, packet.data(), packet.size(), 4));
+  }
+  for (const int type : {1, 6, 7, 21}) {  // trailing, decodable leading, the keyframe
+    const std::vector<uint8_t> packet = WithLengths({unit(type)});
+    EXPECT_FALSE(NALUNITS::SkipsWithoutItsKeyframe(Codec::Hevc, packet.data(), packet.size(), 4))
+        << type;
+  }
+  std::vector<uint8_t> cut = WithLengths({unit(8)});
+  cut[3] = 9;
+  EXPECT_FALSE(NALUNITS::SkipsWithoutItsKeyframe(Codec::Hevc, cut.data(), cut.size(), 4));
+
+  std::vector<uint8_t> layered = unit(21);
+  layered[0] |= 0x01;  // the top bit of the layer
+  std::vector<uint8_t> packet = WithLengths({unit(32), unit(21), layered, unit(1)}, 2);
+  EXPECT_EQ(NALUNITS::BreakLinks(packet.data(), packet.size(), 2), 2u);
+  std::vector<uint8_t> brokenLayered = unit(16);
+  brokenLayered[0] |= 0x01;
+  EXPECT_EQ(packet, WithLengths({unit(32), unit(16), brokenLayered, unit(1)}, 2));
+  EXPECT_EQ(Kind(Codec::Hevc, packet, 2), KeyKind::Open);
+  // What does not parse is left as it is.
+  std::vector<uint8_t> damaged = WithLengths({unit(21)});
+  damaged[3] = 9;
+  const std::vector<uint8_t> before = damaged;
+  EXPECT_EQ(NALUNITS::BreakLinks(damaged.data(), damaged.size(), 4), 0u);
+  EXPECT_EQ(damaged, before);
+}
+
 TEST(NalUnitsTest, DamagedPacketsAreTakenAsOpen) {
   std::vector<uint8_t> packet = WithLengths({{0x65, 0x88, 0x84}});
   packet[3] = 9;  // a length past the packet's end
