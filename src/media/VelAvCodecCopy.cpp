@@ -42,9 +42,9 @@ bool VelAvCodec::CopiesVideoPacket(const AVPacket* packet) {
 // The open keyframe that starts a copied stretch goes to the decoder too,
 // which still holds the pictures its leading ones refer to, and waits.
 bool VelAvCodec::HoldForLeading() {
-  if (!LeadingOwed || !DecoderFed || (Packet->flags & AV_PKT_FLAG_KEY) == 0) return false;
+  if (!LeadingOwed || (Packet->flags & AV_PKT_FLAG_KEY) == 0) return false;
   LeadingOwed = false;
-  if (Api->avcodec_send_packet(VideoCodecContext, Packet) < 0) return false;
+  if (!DecoderFed || Api->avcodec_send_packet(VideoCodecContext, Packet) < 0) return false;
   if (WaitingCopy == nullptr && (WaitingCopy = Api->av_packet_alloc()) == nullptr) return false;
   DecoderHasOutput = true;
   Api->av_packet_move_ref(WaitingCopy, Packet);
