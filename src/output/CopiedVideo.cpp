@@ -84,10 +84,17 @@ std::string CopiedVideo::Start(const Setup& setup, PacketSink sink) {
   setup_ = setup;
   sink_ = std::move(sink);
   lengthSize_ = NALUNITS::LengthSizeOf(setup.Codec, setup.Record.data(), setup.Record.size());
-  if (lengthSize_ == 0) return "the source's video stores no lengths before its units";
-  if (!NALUNITS::ParameterSetsOf(setup.Codec, setup.Record.data(), setup.Record.size(), lengthSize_,
-                                 sourceSets_))
-    return "the source's codec record does not read";
+  // A transport stream keeps start codes, in its packets and in the sets it
+  // names, and the encoder writes them too; the muxer turns them into
+  // lengths for the file.
+  std::vector<uint8_t> framed;
+  const bool setsRead =
+      lengthSize_ == 0
+          ? NALUNITS::ToLengthPrefixed(setup.Record.data(), setup.Record.size(), 4, framed)
+          : NALUNITS::ParameterSetsOf(setup.Codec, setup.Record.data(), setup.Record.size(),
+                                      lengthSize_, sourceSets_);
+  if (!setsRead) return "the source's codec record does not read";
+  if (lengthSize_ == 0) sourceSets_ = setup.Record;
   packet_ = av_packet_alloc();
   if (packet_ == nullptr) return "not enough memory";
   if (setup.BaseNum > 0 && setup.BaseDen > 0 && setup.FrameRate > 0)
@@ -204,9 +211,10 @@ bool CopiedVideo::Encode(
 // handed in longest ago.
 COMPRESSOR::Status CopiedVideo::WriteChunk(const COMPRESSOR::Chunk& chunk) {
   buffer_.clear();
-  if (!NALUNITS::ToLengthPrefixed(static_cast<const uint8_t*>(chunk.data), chunk.size, lengthSize_,
-                                  buffer_) ||
-      buffer_.size() > std::size_t(INT32_MAX) - AV_INPUT_BUFFER_PADDING_SIZE ||
+  const uint8_t* bytes = static_cast<const uint8_t*>(chunk.data);
+  if (lengthSize_ == 0 && bytes != nullptr) buffer_.assign(bytes, bytes + chunk.size);
+  if ((lengthSize_ > 0 && !NALUNITS::ToLengthPrefixed(bytes, chunk.size, lengthSize_, buffer_)) ||
+      buffer_.empty() || buffer_.size() > std::size_t(INT32_MAX) - AV_INPUT_BUFFER_PADDING_SIZE ||
       av_new_packet(packet_, int(buffer_.size())) < 0) {
     Fail("Can't write video output...");
     return COMPRESSOR::Status::WriteFailed;
