@@ -745,6 +745,11 @@ TEST_F(MainFormTest, CopyCountsShowOnlyForACopyingJob) {
   EXPECT_EQ(Find<QLineEdit>(*form, "ECopiedFrames")->text(), "1200");
   EXPECT_EQ(Find<QLineEdit>(*form, "EEncodedFrames")->text(), "75");
   EXPECT_EQ(Find<QLabel>(*form, "LCopiedFrames")->text(), "Copied frames");
+  // Neither label is cut short.
+  for (const char* name : {"LCopiedFrames", "LEncodedFrames"}) {
+    const QLabel* label = Find<QLabel>(*form, name);
+    EXPECT_LE(label->fontMetrics().horizontalAdvance(label->text()), label->width()) << name;
+  }
   host.ShowStatistics(JOBSTATISTICS::ResetTexts(), {});
   for (const char* name : names) EXPECT_FALSE(Find<QWidget>(*form, name)->isVisible()) << name;
 }
