@@ -15,6 +15,11 @@ bool ShownBefore(int64_t time, AVRational base, double until) {
          StreamSeconds(time, base.num, base.den) < until;
 }
 
+// A decoded picture's time as its packet stated it, as the index read it.
+int64_t ShownAt(const AVFrame* frame) {
+  return frame->pts != AV_NOPTS_VALUE ? frame->pts : frame->best_effort_timestamp;
+}
+
 }  // namespace
 
 // A keyframe that starts an entry of PacketFates sets the fate of the
@@ -77,8 +82,9 @@ bool VelAvCodec::CollectLeading() {
 }
 
 bool VelAvCodec::FromHeldKeyframe(const AVFrame* frame) const {
-  const int64_t time = frame->pts != AV_NOPTS_VALUE ? frame->pts : frame->best_effort_timestamp;
-  return DroppingFromKey && time != AV_NOPTS_VALUE &&
+  if (!DroppingFromKey) return false;
+  const int64_t time = ShownAt(frame);
+  return time != AV_NOPTS_VALUE &&
          !ShownBefore(time, FormatContext->streams[VideoStream]->time_base, LeadingUntil);
 }
 
@@ -117,8 +123,8 @@ VelAvCodec::ReadResult VelAvCodec::CopyHeadPacket() {
 // are shown; the first one past it ends them.
 bool VelAvCodec::BeforeHeadEnd(const AVFrame* frame) {
   if (!HeadPictures) return false;
-  const int64_t time = frame->pts != AV_NOPTS_VALUE ? frame->pts : frame->best_effort_timestamp;
-  HeadPictures = ShownBefore(time, FormatContext->streams[VideoStream]->time_base, HeadUntil);
+  HeadPictures =
+      ShownBefore(ShownAt(frame), FormatContext->streams[VideoStream]->time_base, HeadUntil);
   return HeadPictures;
 }
 
