@@ -10,10 +10,8 @@
 #include <filesystem>
 
 #include "drawing/SubtitleOverlay.h"
-#include "job/JobAlign.h"
-#include "job/JobDrawers.h"
 #include "job/PictureClock.h"
-#include "job/StyledDrawing.h"
+#include "job/SubtitleSource.h"
 #include "subtitles/SubtitleUnit.h"
 
 namespace STILLPICTURE {
@@ -25,9 +23,10 @@ bool OpenSource(VelAvCodec& decoder, const JOBOPTIONS::JobOptions& options) {
   if (!decoder.PreOpen(options.SourceVideo)) return false;
   decoder.SelectVideoStream(std::max(options.VideoStream, 0));
   decoder.SelectAudioStream(std::max(options.AudioStream, 0));
-  if (options.SubtitleTrack > 0 && !decoder.SelectSubtitleTrack(options.SubtitleTrack - 1)) {
+  std::string error;
+  if (!SUBTITLESOURCE::SelectTrack(options, decoder, error)) {
     decoder.Close();
-    decoder.ErrorText = STYLEDDRAWING::kNoSuchTrack;
+    decoder.ErrorText = error;
     return false;
   }
   if (!decoder.Open()) return false;
@@ -36,19 +35,6 @@ bool OpenSource(VelAvCodec& decoder, const JOBOPTIONS::JobOptions& options) {
   if (OUTPUTCOLOUR::ToneMappable({decoder.Form, decoder.Width, decoder.Height}))
     decoder.SetToneMapping(true);
   return true;
-}
-
-// The subtitle file as the job opens it: its reading options, the source's
-// frame rate, the delay correction and the alignment to the speech.
-bool OpenSubtitles(SUBTITLEFILE::SubtitleFile& subtitles, const JOBOPTIONS::JobOptions& options,
-                   double framesPerSecond, std::string& error, std::vector<std::string>& found) {
-  subtitles.Reading = JOBOPTIONS::ReadingOf(options);
-  if (!subtitles.Open(options.Subtitle)) {
-    error = subtitles.ErrorText;
-    return false;
-  }
-  JOBOPTIONS::SetSubtitleTiming(subtitles, options, framesPerSecond);
-  return JOBALIGN::ApplyAlignment(options, subtitles, found, error);
 }
 
 bool CopyPicture(const uint8_t* picture, BMPFRAME::BmpFrame& still) {
@@ -95,11 +81,12 @@ uint8_t* CountToPlace(VelAvCodec& decoder, int64_t place, BMPFRAME::BmpFrame& pr
 // The seek finds the index-th picture in presentation order; it is the job's
 // picture there only when the clock puts it at that place (no gap, no drop
 // before it). Else the pictures are counted from the start.
-uint8_t* FindPicture(VelAvCodec& decoder, const JOBOPTIONS::JobOptions& options, int32_t index,
+uint8_t* FindPicture(VelAvCodec& decoder, const JOBOPTIONS::JobOptions& options,
+                     const SUBTITLESOURCE::SubtitleSource& source, int32_t index,
                      BMPFRAME::BmpFrame& previous) {
   // A track's packets before the picture are all needed: its still is
   // counted from the start, as the job reads it.
-  if (options.SubtitleTrack <= 0) {
+  if (!source.ComesWithReading()) {
     VelAvCodec::SeekResult result;
     uint8_t* picture = decoder.SeekPicture(index, result);
     PICTURECLOCK::PictureClock clock;
@@ -120,21 +107,44 @@ uint8_t* FindPicture(VelAvCodec& decoder, const JOBOPTIONS::JobOptions& options,
 // draw with, set up as the job sets it up: the pictures before it go by
 // undrawn, so that the schedule's entries and a track's packets stand as
 // the job's do there. Empty, or why it can't be drawn.
-std::string DrawDueSubtitle(VelAvCodec& decoder, SUBTITLEFILE::SubtitleFile& subtitles,
-                            const JOBOPTIONS::JobOptions& options, int32_t index,
-                            uint8_t* picture) {
-  SUBTITLEOVERLAY::SubtitleOverlay overlay;
-  STYLEDOVERLAY::StyledOverlay styled;
-  STYLEDDRAWING::TrackFeed feed;
-  PICTUREDRAWING::PictureFeed pictures;
+std::string DrawDueSubtitle(VelAvCodec& decoder, SUBTITLESOURCE::SubtitleSource& source,
+                            int32_t index, uint8_t* picture) {
   std::string error;
-  const auto drawer =
-      JOBDRAWERS::MakeDrawer(options, decoder, {subtitles, overlay, styled, feed, pictures}, error);
+  const auto drawer = source.MakeDrawer(decoder, error);
   if (!drawer) return error;
   for (int32_t frame = 0; frame < index; ++frame) drawer->Pass(frame);
-  const int64_t ms = STYLEDDRAWING::PictureTime(decoder.FramesPerSecond, index);
+  const int64_t ms = SUBTITLESOURCE::PictureTime(decoder.FramesPerSecond, index);
   if (drawer->Prepare(index, ms, false).Shows) drawer->DrawOnto(picture);
   return {};
+}
+
+// The still of an opened source.
+bool ComposeOpened(VelAvCodec& decoder, const JOBOPTIONS::JobOptions& options, double seconds,
+                   BMPFRAME::BmpFrame& still, std::string& error,
+                   std::vector<std::string>& finding) {
+  SUBTITLEFILE::SubtitleFile subtitles;
+  SUBTITLEOVERLAY::SubtitleOverlay overlay;
+  STYLEDOVERLAY::StyledOverlay styled;
+  const auto source =
+      SUBTITLESOURCE::MakeSubtitleSource(options, decoder, {subtitles, overlay, styled});
+  SUBTITLESOURCE::Opened opened = source->Open(decoder);
+  finding = std::move(opened.Found);
+  if (!opened.Done) {
+    error = opened.Error;
+    return false;
+  }
+  const int32_t index = PictureIndexAt(seconds, decoder.FramesPerSecond);
+  BMPFRAME::BmpFrame previous;
+  uint8_t* picture = FindPicture(decoder, options, *source, index, previous);
+  if (picture == nullptr) {
+    error = decoder.ErrorText;
+    return false;
+  }
+  error = DrawDueSubtitle(decoder, *source, index, picture);
+  if (!error.empty()) return false;
+  if (CopyPicture(picture, still)) return true;
+  error = "[StillPicture::Compose] Can't allocate memory for the picture...";
+  return false;
 }
 
 }  // namespace
@@ -167,29 +177,12 @@ int32_t PictureIndexAt(double seconds, double framesPerSecond) {
 
 bool ComposeStill(VelAvCodec& decoder, const JOBOPTIONS::JobOptions& options, double seconds,
                   BMPFRAME::BmpFrame& still, std::string& error, std::vector<std::string>* found) {
-  SUBTITLEFILE::SubtitleFile subtitles;
   std::vector<std::string> finding;
   bool done = OpenSource(decoder, options);
-  if (!done) {
+  if (!done)
     error = decoder.ErrorText;
-  } else if (!options.TranscodeVideo && options.SubtitleTrack <= 0 &&
-             !PICTUREDRAWING::FromPictureFile(options) &&
-             !OpenSubtitles(subtitles, options, decoder.FramesPerSecond, error, finding)) {
-    done = false;
-  } else {
-    const int32_t index = PictureIndexAt(seconds, decoder.FramesPerSecond);
-    BMPFRAME::BmpFrame previous;
-    uint8_t* picture = FindPicture(decoder, options, index, previous);
-    done = picture != nullptr;
-    if (!done) {
-      error = decoder.ErrorText;
-    } else {
-      error = DrawDueSubtitle(decoder, subtitles, options, index, picture);
-      done = error.empty() && CopyPicture(picture, still);
-      if (!done && error.empty())
-        error = "[StillPicture::Compose] Can't allocate memory for the picture...";
-    }
-  }
+  else
+    done = ComposeOpened(decoder, options, seconds, still, error, finding);
   decoder.Close();
   if (found != nullptr) *found = std::move(finding);
   return done;

@@ -9,10 +9,8 @@
 
 #include "job/JobAlign.h"
 #include "job/JobDamage.h"
-#include "job/JobDrawers.h"
 #include "job/JobLog.h"
 #include "job/OutputPath.h"
-#include "job/StyledDrawing.h"
 #include "media/LibraryLog.h"
 #include "output/OutputFactory.h"
 #include "picture/BmpFrame.h"
@@ -96,8 +94,9 @@ bool SubtitleJob::OpenSource(const JobOptions& options) {
   host_.AppendLog(decoder_->Info);
   decoder_->SelectVideoStream(std::max(options.VideoStream, 0));
   decoder_->SelectAudioStream(std::max(options.AudioStream, 0));
-  if (options.SubtitleTrack > 0 && !decoder_->SelectSubtitleTrack(options.SubtitleTrack - 1)) {
-    Fail(STYLEDDRAWING::kNoSuchTrack);
+  std::string error;
+  if (!SUBTITLESOURCE::SelectTrack(options, *decoder_, error)) {
+    Fail(error);
     return false;
   }
   if (!decoder_->Open()) {
@@ -108,27 +107,14 @@ bool SubtitleJob::OpenSource(const JobOptions& options) {
 }
 
 bool SubtitleJob::OpenSubtitles(const JobOptions& options) {
-  if (options.SubtitleTrack > 0 && options.AlignToSpeech && !options.TranscodeVideo)
-    host_.AppendLog("The source's own subtitle track is burned as it is timed, not aligned");
-  // Subtitle pictures are read with the drawing's set-up.
-  if (options.TranscodeVideo || options.SubtitleTrack > 0 ||
-      PICTUREDRAWING::FromPictureFile(options))
-    return true;
-  subtitles_.Reading = JOBOPTIONS::ReadingOf(options);
-  if (!subtitles_.Open(options.Subtitle)) {
-    Fail(subtitles_.ErrorText, subtitles_.ErrorCause);
-    return false;
-  }
-  host_.AppendLog(subtitles_.Info);
-  JOBOPTIONS::SetSubtitleTiming(subtitles_, options, decoder_->FramesPerSecond);
-  std::vector<std::string> found;
-  std::string error;
   // The window keeps answering while a long film's audio is read.
-  const bool aligned = JOBALIGN::ApplyAlignment(options, subtitles_, found, error,
-                                                [this] { host_.ProcessMessages(); });
-  for (const std::string& line : found) host_.AppendLog(line);
-  if (!aligned) Fail(error);
-  return aligned;
+  source_ = SUBTITLESOURCE::MakeSubtitleSource(options, *decoder_, {subtitles_, overlay_, styled_},
+                                               [this] { host_.ProcessMessages(); });
+  const SUBTITLESOURCE::Opened opened = source_->Open(*decoder_);
+  for (const std::string& line : opened.Log) host_.AppendLog(line);
+  for (const std::string& line : opened.Found) host_.AppendLog(line);
+  if (!opened.Done) Fail(opened.Error, opened.Cause);
+  return opened.Done;
 }
 
 // The user's choice, with the depth and colour the output keeps of the
@@ -178,7 +164,7 @@ std::optional<JobEnd> SubtitleJob::CreateOutput(const JobOptions& options) {
   request.Transcode = options.TranscodeVideo;
   request.FixAudioVbr = options.FixAudioVBR;
   request.ConvertAudio = options.ConvertAudio;
-  request.Source = decoder_;
+  request.Source = decoder_->Streams();
   request.Chooser = [this, &options](const ENCODERCHOICE::ChoiceRequest& asked,
                                      ENCODERCHOICE::EncoderChoice& choice) {
     return ChooseCompressor(asked, choice, options);
@@ -188,7 +174,7 @@ std::optional<JobEnd> SubtitleJob::CreateOutput(const JobOptions& options) {
   choiceError_.clear();
   // Copying needs to know when a subtitle shows before the output is made.
   if (options.CopyUntouched)
-    if (const std::optional<JobEnd> failed = MakeJobDrawer(options)) return failed;
+    if (const std::optional<JobEnd> failed = MakeJobDrawer()) return failed;
   PlanCopying(options, request);
   switch (output_->Create(request)) {
     case MEDIAOUTPUT::Setup::Ready:
@@ -211,19 +197,16 @@ std::optional<JobEnd> SubtitleJob::CreateOutput(const JobOptions& options) {
   if (!described.empty()) host_.AppendLog(described);
   const std::string sound = output_->AudioDescription();
   if (!sound.empty()) host_.AppendLog(sound);
-  if (!drawer_) return MakeJobDrawer(options);
+  if (!drawer_) return MakeJobDrawer();
   return std::nullopt;
 }
 
 // Nothing when the drawer is ready, else how the job ended.
-std::optional<JobEnd> SubtitleJob::MakeJobDrawer(const JobOptions& options) {
+std::optional<JobEnd> SubtitleJob::MakeJobDrawer() {
   std::string error;
-  drawer_ = JOBDRAWERS::MakeDrawer(options, *decoder_,
-                                   {subtitles_, overlay_, styled_, trackFeed_, pictureFeed_,
-                                    [this] { host_.ProcessMessages(); }},
-                                   error);
+  drawer_ = source_->MakeDrawer(*decoder_, error);
   if (!drawer_) {
-    for (const std::string& line : pictureFeed_.TakeNotes()) host_.AppendLog(line);
+    for (const std::string& line : source_->TakeNotes()) host_.AppendLog(line);
     return Fail(error);
   }
   LogDrawerNotes();
@@ -461,7 +444,7 @@ bool SubtitleJob::WritePicture(uint8_t* image, Origin origin, double seconds) {
 // values. A preview that cannot be made is left out: the file is unharmed.
 void SubtitleJob::ShowDeepPreview(int32_t frame, uint8_t* image) {
   if (!decoder_->ConvertPicture()) return;
-  if (drawer_->Prepare(frame, STYLEDDRAWING::PictureTime(decoder_->FramesPerSecond, frame), false)
+  if (drawer_->Prepare(frame, SUBTITLESOURCE::PictureTime(decoder_->FramesPerSecond, frame), false)
           .Shows)
     drawer_->DrawOnto(image);
   host_.ShowPreview(BMPFRAME::BmpView(image));
@@ -486,7 +469,7 @@ bool SubtitleJob::DrawSubtitle(int32_t frame, uint8_t* image,
                                const PLANARPICTURE::PlanarPicture* planar,
                                PLANARPICTURE::MixedPicture& mixed) {
   const SUBTITLEDRAWER::Coverage coverage = drawer_->Prepare(
-      frame, STYLEDDRAWING::PictureTime(decoder_->FramesPerSecond, frame), planar != nullptr);
+      frame, SUBTITLESOURCE::PictureTime(decoder_->FramesPerSecond, frame), planar != nullptr);
   LogDrawerNotes();
   if (!coverage.Shows) return true;
   if (planar != nullptr && coverage.PlanarInk != nullptr) {
@@ -557,7 +540,7 @@ void SubtitleJob::CloseAll() {
     decoder_->Close();
   }
   drawer_.reset();
-  pictureFeed_.Release();
+  source_.reset();
   subtitles_.Clear();
   overlay_.ClearImage();
   styled_.Clear();
@@ -604,16 +587,7 @@ void SubtitleJob::PlanCopying(const JobOptions& options, MEDIAOUTPUT::OutputRequ
   copyPlan_ = {};
   if (!options.CopyUntouched) return;
   std::vector<SMARTPLAN::Shown> shown;
-  std::string unknown;
-  if (options.TranscodeVideo)
-    ;  // nothing is drawn
-  else if (PICTUREDRAWING::FromPictureFile(options) ||
-           PICTUREDRAWING::FromPictureTrack(options, *decoder_))
-    unknown = pictureFeed_.ShownTimes(shown);
-  else if (options.SubtitleTrack > 0)
-    unknown = trackFeed_.ShownTimes(shown);
-  else
-    shown = SMARTCOPY::FileShownTimes(subtitles_, decoder_->FramesPerSecond);
+  const std::string unknown = source_->ShownTimes(*decoder_, shown);
   copyPlan_.Refusal = unknown;
   if (unknown.empty()) copyPlan_ = SMARTCOPY::Prepare(options, *decoder_, shown);
   request.CopyUntouched = copyPlan_.Refusal.empty();

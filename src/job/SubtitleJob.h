@@ -16,9 +16,8 @@
 #include "job/JobOptions.h"
 #include "job/OutputColour.h"
 #include "job/PictureClock.h"
-#include "job/PictureDrawing.h"
 #include "job/SmartCopy.h"
-#include "job/StyledDrawing.h"
+#include "job/SubtitleSource.h"
 #include "media/VelAvCodec.h"
 #include "output/MediaOutput.h"
 #include "picture/BmpFrame.h"
@@ -93,7 +92,7 @@ class SubtitleJob {
   std::string copyVeto_;
   bool copying_ = false;
   void PlanCopying(const JOBOPTIONS::JobOptions& options, MEDIAOUTPUT::OutputRequest& request);
-  std::optional<JobEnd> MakeJobDrawer(const JOBOPTIONS::JobOptions& options);
+  std::optional<JobEnd> MakeJobDrawer();
   void StartCopying(const JOBOPTIONS::JobOptions& options);
   bool HandleVideoPacket(const VELAVCODEC::VelAvCodec::Delivery& packet);
   void LogCopyCounts();
@@ -133,8 +132,8 @@ class SubtitleJob {
   SUBTITLEFILE::SubtitleFile& subtitles_;
   SUBTITLEOVERLAY::SubtitleOverlay& overlay_;
   STYLEDOVERLAY::StyledOverlay& styled_;
-  STYLEDDRAWING::TrackFeed trackFeed_;
-  PICTUREDRAWING::PictureFeed pictureFeed_;
+  // The drawer draws from the source: it goes first.
+  std::unique_ptr<SUBTITLESOURCE::SubtitleSource> source_;
   std::unique_ptr<SUBTITLEDRAWER::SubtitleDrawer> drawer_;
   std::unique_ptr<MEDIAOUTPUT::MediaOutput> output_;
   PICTURECLOCK::PictureClock clock_;

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "media/SourceStreams.h"
 #include "media/StreamValues.h"
 #include "media/SubtitleTrack.h"
 #include "picture/BmpFrame.h"
@@ -212,7 +213,7 @@ class VelAvCodec : public VideoStreamValues, public AudioStreamValues {
   // The delivered audio packet's times in the audio stream's time base
   // (AudioTimeBase), counted from the source's start (StartSeconds); the
   // value of a missing time is kNoTime.
-  static constexpr int64_t kNoTime = INT64_MIN;
+  static constexpr int64_t kNoTime = VELAVCODEC::kNoTime;
   int64_t AudioPacketPts = kNoTime;
   int64_t AudioPacketDts = kNoTime;
   int64_t AudioPacketDuration = 0;
@@ -238,6 +239,8 @@ class VelAvCodec : public VideoStreamValues, public AudioStreamValues {
   const AVCodecParameters* VideoParameters() const;
   // The video stream's average frame rate, for a container's header.
   double AverageFramesPerSecond() const;
+  // After Open: what an output is told of the chosen streams.
+  SourceStreams Streams() const;
 
   // The bound libraries' entry points, for readers of other streams that
   // work alongside (picture subtitles). Valid as long as the decoder.

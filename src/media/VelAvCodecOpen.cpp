@@ -120,6 +120,21 @@ double VelAvCodec::AverageFramesPerSecond() const {
   return Valid(average) ? av_q2d(average) : FramesPerSecond;
 }
 
+SourceStreams VelAvCodec::Streams() const {
+  SourceStreams streams;
+  streams.Video = *this;
+  streams.Audio = *this;
+  streams.HasAudio = AudioStreamCount > 0 && AudioStream >= 0;
+  streams.VideoTimeBaseNum = VideoTimeBaseNum;
+  streams.VideoTimeBaseDen = VideoTimeBaseDen;
+  streams.AudioTimeBaseNum = AudioTimeBaseNum;
+  streams.AudioTimeBaseDen = AudioTimeBaseDen;
+  streams.AverageFramesPerSecond = AverageFramesPerSecond();
+  streams.VideoParameters = VideoParameters();
+  streams.AudioParameters = AudioParameters();
+  return streams;
+}
+
 bool VelAvCodec::Open() {
   const bool ok = OpenStreams();
   if (!ok) Close();

@@ -8,15 +8,7 @@
 #include "output/OutputFormat.h"
 
 namespace MEDIAOUTPUT {
-namespace {
-
-// A source without audio gets no audio stream: a stream with an all-zero
-// format would make the file invalid.
-bool HasAudio(const VELAVCODEC::VelAvCodec& source) {
-  return source.AudioStreamCount > 0 && source.AudioStream >= 0;
-}
-
-}  // namespace
+namespace {}  // namespace
 
 AviOutput::~AviOutput() {
   if (file_) AVIFileEndRecord(file_.get());
@@ -28,14 +20,14 @@ Setup AviOutput::Fail(const std::string& text) {
 }
 
 Setup AviOutput::Create(const OutputRequest& request) {
-  const VELAVCODEC::VelAvCodec& source = *request.Source;
+  const VELAVCODEC::SourceStreams& source = request.Source;
   PAVIFILE file = nullptr;
   path_ = request.Path;
   const HRESULT opened = AVIFileOpenA(&file, request.Path.c_str(),
                                       OF_CREATE | OF_SHARE_DENY_NONE | OF_READWRITE, nullptr);
   file_.reset(file);
   if (opened != AVIERR_OK) return Fail(OUTPUTFORMAT::OutputFileErrorText(opened));
-  videoInfo_ = OUTPUTFORMAT::VideoStreamInfo(source, request.Transcode);
+  videoInfo_ = OUTPUTFORMAT::VideoStreamInfo(source.Video, request.Transcode);
   PAVISTREAM video = nullptr;
   const HRESULT created = AVIFileCreateStreamA(file, &video, &videoInfo_);
   video_.reset(video);
@@ -69,7 +61,9 @@ Setup AviOutput::Create(const OutputRequest& request) {
   const HRESULT made = AVIMakeCompressedStream(&compressed, video, &compress_.Options, nullptr);
   compressed_.reset(compressed);
   if (made != AVIERR_OK) return Fail(OUTPUTFORMAT::CompressedStreamErrorText(made));
-  if (HasAudio(source) && !CreateAudioStream(request)) return Setup::Failed;
+  // A source without audio gets no audio stream: a stream with an all-zero
+  // format would make the file invalid.
+  if (source.HasAudio && !CreateAudioStream(request)) return Setup::Failed;
   const std::vector<uint8_t> software = OUTPUTFORMAT::SoftwareInfoBlock();
   AVIFileWriteData(file, ckidLIST, software.data(), LONG(software.size()));
   return Setup::Ready;
@@ -85,7 +79,7 @@ void AviOutput::Abandon() {
 }
 
 bool AviOutput::CreateAudioStream(const OutputRequest& request) {
-  audioInfo_ = OUTPUTFORMAT::AudioStreamInfo(*request.Source, request.FixAudioVbr);
+  audioInfo_ = OUTPUTFORMAT::AudioStreamInfo(request.Source.Audio, request.FixAudioVbr);
   PAVISTREAM audio = nullptr;
   const HRESULT created = AVIFileCreateStreamA(file_.get(), &audio, &audioInfo_);
   audio_.reset(audio);
@@ -93,7 +87,7 @@ bool AviOutput::CreateAudioStream(const OutputRequest& request) {
     Fail("Can't create output audio stream...");
     return false;
   }
-  const std::vector<uint8_t> format = OUTPUTFORMAT::AudioFormatBlock(*request.Source);
+  const std::vector<uint8_t> format = OUTPUTFORMAT::AudioFormatBlock(request.Source.Audio);
   if (AVIStreamSetFormat(audio, 0, format.data(), LONG(format.size())) != AVIERR_OK) {
     Fail("Can't set audio output format...");
     return false;

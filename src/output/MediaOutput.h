@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "compressors/EncoderChoice.h"
-#include "media/VelAvCodec.h"
+#include "media/SourceStreams.h"
 #include "picture/BmpFrame.h"
 #include "picture/PlanarPicture.h"
 
@@ -30,8 +30,8 @@ struct OutputRequest {
   // Sound the container cannot hold is converted to Opus instead of refused
   // (Matroska, MP4 and WebM; AVI keeps its own rules).
   bool ConvertAudio = false;
-  const VELAVCODEC::VelAvCodec* Source = nullptr;  // opened
-  ENCODERCHOICE::Chooser Chooser;                  // the compressor choice
+  VELAVCODEC::SourceStreams Source;  // of the opened source
+  ENCODERCHOICE::Chooser Chooser;    // the compressor choice
   // Copy the stretches of the source's video that no subtitle touches (the
   // decoder hands them out as packets) and encode only the others. Taken up
   // where the compressor writes the source's codec; CopyRefusal says why
@@ -47,7 +47,7 @@ struct OutputRequest {
 enum class Setup { Ready, Failed, NoCompressor };
 
 // One packet as the source stores it, with its times in the source stream's
-// time base (VelAvCodec::kNoTime when missing): audio from the source's
+// time base (kNoTime when missing): audio from the source's
 // start, video copied from the source on the stream's own clock. Packet,
 // when not null, is the source's packet holding Data: an output that keeps
 // the packet past the call takes a reference to its buffer rather than a

@@ -87,7 +87,7 @@ bool AddHdrMetadata(AVStream* stream, const PICTURECOLOUR::HdrMetadata& hdr) {
 }
 
 int64_t Rescaled(int64_t time, AVRational from, AVRational to) {
-  return time == VELAVCODEC::VelAvCodec::kNoTime ? AV_NOPTS_VALUE : av_rescale_q(time, from, to);
+  return time == VELAVCODEC::kNoTime ? AV_NOPTS_VALUE : av_rescale_q(time, from, to);
 }
 
 }  // namespace
@@ -180,7 +180,7 @@ const char* MuxedOutput::ContainerName() const {
 
 // Everything that could refuse the job comes before the file is made.
 Setup MuxedOutput::Create(const OutputRequest& request) {
-  const VELAVCODEC::VelAvCodec& source = *request.Source;
+  const VELAVCODEC::SourceStreams& source = request.Source;
   if (!CheckAudio(source, request.ConvertAudio)) return Setup::Failed;
   const Setup chosen = ChooseCompressor(request);
   if (chosen != Setup::Ready) return chosen;
@@ -209,8 +209,8 @@ Setup MuxedOutput::Create(const OutputRequest& request) {
 }
 
 // Sound the container cannot hold is refused, or converted where asked.
-bool MuxedOutput::CheckAudio(const VELAVCODEC::VelAvCodec& source, bool convert) {
-  const AVCodecParameters* parameters = source.AudioParameters();
+bool MuxedOutput::CheckAudio(const VELAVCODEC::SourceStreams& source, bool convert) {
+  const AVCodecParameters* parameters = source.AudioParameters;
   if (parameters == nullptr) return true;
   if (avformat_query_codec(FormatOf(container_), parameters->codec_id, FF_COMPLIANCE_NORMAL) == 1)
     return true;
@@ -242,7 +242,7 @@ Setup MuxedOutput::ChooseCompressor(const OutputRequest& request) {
   if (!info->aviCarries) compressorName_ = info->name;
   choice_ = choice;
   compressor_ = COMPRESSOR::MakeCompressor(*info, choice, true);
-  const VELAVCODEC::VelAvCodec& source = *request.Source;
+  const VELAVCODEC::VideoStreamValues& source = request.Source.Video;
   // Bottom-up, as the pictures come.
   if (compressor_->Start({source.Width, source.Height, false}, uint32_t(source.VideoScale),
                          uint32_t(source.VideoRate), &format_) != COMPRESSOR::Status::Ok)
@@ -292,13 +292,13 @@ bool MuxedOutput::AddVideoStream(const OutputRequest& request) {
       !AddHdrMetadata(video_, format_.Hdr))
     return Fail("Can't create output video stream..."), false;
   video_->time_base = AVRational{1, 90000};
-  video_->avg_frame_rate = av_d2q(request.Source->AverageFramesPerSecond(), 1 << 20);
+  video_->avg_frame_rate = av_d2q(request.Source.AverageFramesPerSecond, 1 << 20);
   NameStream(video_, request.Transcode ? "Video Stream [Transcoded]" : "Video Stream [Subtitled]");
   return true;
 }
 
-bool MuxedOutput::AddAudioStream(const VELAVCODEC::VelAvCodec& source) {
-  const AVCodecParameters* parameters = source.AudioParameters();
+bool MuxedOutput::AddAudioStream(const VELAVCODEC::SourceStreams& source) {
+  const AVCodecParameters* parameters = source.AudioParameters;
   if (parameters == nullptr) return true;
   audioBaseNum_ = source.AudioTimeBaseNum;
   audioBaseDen_ = source.AudioTimeBaseDen;
@@ -496,8 +496,8 @@ bool MuxedOutput::RiseAudioTimes(AVPacket* packet) {
 // The decoder takes the packet in the source's own times.
 bool MuxedOutput::WriteConverted(const AudioPacket& packet, uint64_t& bytes) {
   AVPacket* in = packet_;
-  in->pts = packet.Pts == VELAVCODEC::VelAvCodec::kNoTime ? AV_NOPTS_VALUE : packet.Pts;
-  in->dts = packet.Dts == VELAVCODEC::VelAvCodec::kNoTime ? AV_NOPTS_VALUE : packet.Dts;
+  in->pts = packet.Pts == VELAVCODEC::kNoTime ? AV_NOPTS_VALUE : packet.Pts;
+  in->dts = packet.Dts == VELAVCODEC::kNoTime ? AV_NOPTS_VALUE : packet.Dts;
   in->duration = std::max<int64_t>(packet.Duration, 0);
   in->flags = packet.Key ? AV_PKT_FLAG_KEY : 0;
   opusBytes_ = &bytes;
@@ -533,8 +533,9 @@ namespace MEDIAOUTPUT {
 // continued by it: the whole film is then encoded, and CopyRefusal says
 // why. False: the copy could not be set up for another reason.
 bool MuxedOutput::SetUpCopying(const OutputRequest& request) {
-  const VELAVCODEC::VelAvCodec& source = *request.Source;
-  const AVCodecParameters* video = source.VideoParameters();
+  const VELAVCODEC::SourceStreams& streams = request.Source;
+  const VELAVCODEC::VideoStreamValues& source = streams.Video;
+  const AVCodecParameters* video = streams.VideoParameters;
   ENCODERCHOICE::EncoderChoice matched = choice_;
   if (request.CopyVeto != nullptr && !request.CopyVeto->empty()) {
     copyRefusal_ = *request.CopyVeto;
@@ -551,8 +552,8 @@ bool MuxedOutput::SetUpCopying(const OutputRequest& request) {
   setup.Height = source.Height;
   setup.FrameScale = uint32_t(source.VideoScale);
   setup.FrameRate = uint32_t(source.VideoRate);
-  setup.BaseNum = source.VideoTimeBaseNum;
-  setup.BaseDen = source.VideoTimeBaseDen;
+  setup.BaseNum = streams.VideoTimeBaseNum;
+  setup.BaseDen = streams.VideoTimeBaseDen;
   if (setup.BaseNum <= 0 || setup.BaseDen <= 0) {
     copyRefusal_ = "the source's video has no clock";
     return true;
@@ -587,7 +588,7 @@ bool MuxedOutput::SetUpCopying(const OutputRequest& request) {
 bool MuxedOutput::AddCopiedVideoStream(const OutputRequest& request) {
   video_ = avformat_new_stream(context_, nullptr);
   if (video_ == nullptr ||
-      avcodec_parameters_copy(video_->codecpar, request.Source->VideoParameters()) < 0)
+      avcodec_parameters_copy(video_->codecpar, request.Source.VideoParameters) < 0)
     return Fail("Can't create output video stream..."), false;
   AVCodecParameters* parameters = video_->codecpar;
   parameters->codec_tag = 0;
@@ -595,7 +596,7 @@ bool MuxedOutput::AddCopiedVideoStream(const OutputRequest& request) {
     parameters->codec_tag = parameters->codec_id == AV_CODEC_ID_HEVC ? MKTAG('h', 'e', 'v', '1')
                                                                      : MKTAG('a', 'v', 'c', '3');
   video_->time_base = AVRational{copyBaseNum_, copyBaseDen_};
-  video_->avg_frame_rate = av_d2q(request.Source->AverageFramesPerSecond(), 1 << 20);
+  video_->avg_frame_rate = av_d2q(request.Source.AverageFramesPerSecond, 1 << 20);
   NameStream(video_, "Video Stream [Subtitled]");
   return true;
 }
@@ -615,9 +616,8 @@ bool MuxedOutput::WriteVideoPacket(const VideoPacket& packet, uint64_t& bytes) {
   // missing, as the output's own rules then place them.
   const auto fromStart = [this](int64_t time) {
     int64_t moved = 0;
-    if (time == VELAVCODEC::VelAvCodec::kNoTime ||
-        __builtin_sub_overflow(time, copyOrigin_, &moved))
-      return VELAVCODEC::VelAvCodec::kNoTime;
+    if (time == VELAVCODEC::kNoTime || __builtin_sub_overflow(time, copyOrigin_, &moved))
+      return VELAVCODEC::kNoTime;
     return moved;
   };
   VideoPacket moved = packet;

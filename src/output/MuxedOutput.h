@@ -54,7 +54,7 @@ class MuxedOutput : public MediaOutput {
       const std::function<COMPRESSOR::Status(const COMPRESSOR::ChunkSink&)>& compress);
   Setup Fail(const std::string& text);
   const char* ContainerName() const;
-  bool CheckAudio(const VELAVCODEC::VelAvCodec& source, bool convert);
+  bool CheckAudio(const VELAVCODEC::SourceStreams& source, bool convert);
   Setup ChooseCompressor(const OutputRequest& request);
   bool OpenFile(const OutputRequest& request);
   bool AddVideoStream(const OutputRequest& request);
@@ -63,7 +63,7 @@ class MuxedOutput : public MediaOutput {
   bool MuxCopied(AVPacket* packet);
   int64_t CopyTicks(double seconds) const;
   bool Failed(const std::string& text);
-  bool AddAudioStream(const VELAVCODEC::VelAvCodec& source);
+  bool AddAudioStream(const VELAVCODEC::SourceStreams& source);
   bool AddOpusStream(const AVCodecParameters& source);
   bool WriteConverted(const AudioPacket& packet, uint64_t& bytes);
   bool MuxOpus(AVPacket* packet);

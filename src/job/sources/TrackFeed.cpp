@@ -1,28 +1,14 @@
-#include "job/StyledDrawing.h"
+#include "job/sources/TrackFeed.h"
 
 #include <cmath>
 
-namespace STYLEDDRAWING {
-namespace {
-
+namespace TRACKFEED {
 STYLEDSCRIPT::BaseStyle BaseOf(const JOBOPTIONS::JobOptions& options) {
   STYLEDSCRIPT::BaseStyle base;
   base.Font = options.Font;
   base.Look = options.Look;
   base.LeftToRight = options.Styled.LeftToRight;
   return base;
-}
-
-}  // namespace
-
-std::string SetUp(STYLEDOVERLAY::StyledOverlay& overlay, const SUBTITLEFILE::SubtitleFile& file,
-                  const JOBOPTIONS::JobOptions& options, int32_t width, int32_t height) {
-  return overlay.Setup(STYLEDSCRIPT::BuildScript(file, BaseOf(options), width, height), width,
-                       height);
-}
-
-int64_t PictureTime(double framesPerSecond, int32_t frame) {
-  return STYLEDSCRIPT::FrameTimeMs(frame, framesPerSecond);
 }
 
 std::string TrackFeed::SetUp(STYLEDOVERLAY::StyledOverlay& overlay, VELAVCODEC::VelAvCodec& decoder,
@@ -71,4 +57,4 @@ void TrackFeed::Feed(STYLEDOVERLAY::StyledOverlay& overlay) {
   }
 }
 
-}  // namespace STYLEDDRAWING
+}  // namespace TRACKFEED

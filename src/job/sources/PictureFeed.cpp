@@ -1,4 +1,4 @@
-#include "job/PictureDrawing.h"
+#include "job/sources/PictureFeed.h"
 
 #include <cmath>
 #include <limits>
@@ -6,7 +6,7 @@
 #include "drawing/StyledScript.h"
 #include "job/JobAlign.h"
 
-namespace PICTUREDRAWING {
+namespace PICTUREFEED {
 namespace {
 
 using SUBTITLEBITMAPS::DisplaySet;
@@ -36,22 +36,11 @@ std::vector<ALIGNER::CueTime> CueTimesOf(const std::vector<SetTime>& sets, bool 
 
 }  // namespace
 
-bool FromPictureFile(const JOBOPTIONS::JobOptions& options) {
-  return options.SubtitleTrack <= 0 && !options.TranscodeVideo &&
-         PICTURESTREAM::IsPictureFileName(options.Subtitle);
-}
-
-bool FromPictureTrack(const JOBOPTIONS::JobOptions& options,
-                      const VELAVCODEC::VelAvCodec& decoder) {
-  return options.SubtitleTrack > 0 && !options.TranscodeVideo &&
-         SUBTITLETRACK::IsPicture(decoder.SubtitleTrackInfo().Codec);
-}
-
 std::string PictureFeed::SetUp(VELAVCODEC::VelAvCodec& decoder,
-                               const JOBOPTIONS::JobOptions& options,
+                               const JOBOPTIONS::JobOptions& options, bool fromFile,
                                const std::function<void()>& pulse) {
   decoder_ = &decoder;
-  fromFile_ = FromPictureFile(options);
+  fromFile_ = fromFile;
   filePackets_.clear();
   nextFilePacket_ = 0;
   damageNoted_ = 0;
@@ -187,4 +176,4 @@ std::vector<std::string> PictureFeed::TakeNotes() {
   return notes;
 }
 
-}  // namespace PICTUREDRAWING
+}  // namespace PICTUREFEED

@@ -1,8 +1,7 @@
 #pragma once
 
-// Setting up the styled drawing of a job or a still from its options and
-// its subtitles (an opened file, or the source's own track), so that both
-// draw alike.
+// The source's own text track for the styled drawing: its header made the
+// script, its packets made events as the reading meets them.
 #include <string>
 #include <vector>
 
@@ -12,14 +11,10 @@
 #include "job/SmartPlan.h"
 #include "media/VelAvCodec.h"
 
-namespace STYLEDDRAWING {
+namespace TRACKFEED {
 
-// Empty on success, else the error for the log.
-std::string SetUp(STYLEDOVERLAY::StyledOverlay& overlay, const SUBTITLEFILE::SubtitleFile& file,
-                  const JOBOPTIONS::JobOptions& options, int32_t width, int32_t height);
-
-// The picture's time for the drawing.
-int64_t PictureTime(double framesPerSecond, int32_t frame);
+// The options' font and look as the base style of a script.
+STYLEDSCRIPT::BaseStyle BaseOf(const JOBOPTIONS::JobOptions& options);
 
 // The source's subtitle track, its events added as the reading meets them.
 class TrackFeed : public STYLEDDRAWER::EventFeed {
@@ -45,10 +40,7 @@ class TrackFeed : public STYLEDDRAWER::EventFeed {
   std::vector<SUBTITLETRACK::TrackPacket> packets_;
 };
 
-constexpr char kNoSuchTrack[] =
-    "[SubtitleJob] The source has no such subtitle track, or none of text...";
-
 // A track's packet without a duration lasts this long.
 constexpr int64_t kUntimedPacketMs = 5000;
 
-}  // namespace STYLEDDRAWING
+}  // namespace TRACKFEED

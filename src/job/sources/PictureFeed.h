@@ -16,20 +16,16 @@
 #include "media/PictureStream.h"
 #include "media/VelAvCodec.h"
 
-namespace PICTUREDRAWING {
-
-// The options' subtitles are pictures: a picture file, or a picture track
-// of the opened source.
-bool FromPictureFile(const JOBOPTIONS::JobOptions& options);
-bool FromPictureTrack(const JOBOPTIONS::JobOptions& options, const VELAVCODEC::VelAvCodec& decoder);
+namespace PICTUREFEED {
 
 class PictureFeed : public PICTUREDRAWER::SetFeed {
  public:
-  // After the decoder opened the source with the track chosen (when it is a
-  // track); the decoder must outlive the feed. The alignment's finding comes
-  // first among the notes. Empty on success, else the error.
+  // After the decoder opened the source with the track chosen, or for the
+  // options' picture file (fromFile); the decoder must outlive the feed.
+  // The alignment's finding comes first among the notes. Empty on success,
+  // else the error.
   std::string SetUp(VELAVCODEC::VelAvCodec& decoder, const JOBOPTIONS::JobOptions& options,
-                    const std::function<void()>& pulse = nullptr);
+                    bool fromFile, const std::function<void()>& pulse = nullptr);
   // Lets the decoder and the file's packets go: before the decoder's
   // libraries do.
   void Release();
@@ -65,4 +61,4 @@ class PictureFeed : public PICTUREDRAWER::SetFeed {
   std::vector<std::string> notes_;
 };
 
-}  // namespace PICTUREDRAWING
+}  // namespace PICTUREFEED

@@ -1,0 +1,43 @@
+#include "job/sources/TrackSources.h"
+
+#include "drawing/PictureDrawer.h"
+#include "drawing/StyledDrawer.h"
+
+namespace TRACKSOURCES {
+
+std::string TextTrackSource::ShownTimes(const VELAVCODEC::VelAvCodec&,
+                                        std::vector<SMARTPLAN::Shown>& shown) const {
+  return feed_.ShownTimes(shown);
+}
+
+std::unique_ptr<SUBTITLEDRAWER::SubtitleDrawer> TextTrackSource::NewDrawer(
+    VELAVCODEC::VelAvCodec& decoder, std::string& error) {
+  error = feed_.SetUp(materials_.Styled, decoder, options_);
+  if (!error.empty()) return nullptr;
+  return std::make_unique<STYLEDDRAWER::StyledDrawer>(materials_.Styled, &feed_);
+}
+
+PictureSource::PictureSource(const JOBOPTIONS::JobOptions& options,
+                             SUBTITLESOURCE::Materials materials, std::function<void()> pulse,
+                             bool fromFile)
+    : SubtitleSource(options, materials, std::move(pulse)), fromFile_(fromFile) {}
+
+// A file is aligned as its pictures are read, with the drawing's set-up.
+SUBTITLESOURCE::Opened PictureSource::Open(VELAVCODEC::VelAvCodec&) {
+  return fromFile_ ? SUBTITLESOURCE::Opened{} : TrackOpened();
+}
+
+std::string PictureSource::ShownTimes(const VELAVCODEC::VelAvCodec&,
+                                      std::vector<SMARTPLAN::Shown>& shown) const {
+  return feed_.ShownTimes(shown);
+}
+
+std::unique_ptr<SUBTITLEDRAWER::SubtitleDrawer> PictureSource::NewDrawer(
+    VELAVCODEC::VelAvCodec& decoder, std::string& error) {
+  error = feed_.SetUp(decoder, options_, fromFile_, pulse_);
+  if (!error.empty()) return nullptr;
+  return std::make_unique<PICTUREDRAWER::PictureDrawer>(feed_, decoder.Width, decoder.Height,
+                                                        decoder.FramesPerSecond);
+}
+
+}  // namespace TRACKSOURCES
