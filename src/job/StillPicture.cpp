@@ -29,7 +29,8 @@ bool OpenSource(VelAvCodec& decoder, const JOBOPTIONS::JobOptions& options) {
     decoder.ErrorText = error;
     return false;
   }
-  if (!decoder.Open()) return false;
+  // A still has no sound: it is opened as the source has it.
+  if (!decoder.Open({.AudioForAvi = false})) return false;
   // A still is an SDR picture: an HDR source's is tone-mapped, as an SDR
   // output's pictures are.
   if (OUTPUTCOLOUR::ToneMappable({decoder.Form, decoder.Width, decoder.Height}))

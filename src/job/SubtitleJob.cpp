@@ -57,9 +57,7 @@ JobEnd SubtitleJob::Start(const JobOptions& options) {
   EnterWorkingState();
   JobEnd end = JobEnd::SetupFailed;
   const std::string sameFile = OUTPUTPATH::SameFileError(options);
-  // The container decides how the decoder describes the sound.
   output_ = MEDIAOUTPUT::MakeOutput(MEDIAOUTPUT::ContainerOf(options.DestinationVideo));
-  decoder_->DescribeAudioForAvi = output_->NeedsAviAudio();
   if (!sameFile.empty()) {
     Fail(sameFile);
   } else if (OpenSource(options) && OpenSubtitles(options)) {
@@ -99,7 +97,8 @@ bool SubtitleJob::OpenSource(const JobOptions& options) {
     Fail(error);
     return false;
   }
-  if (!decoder_->Open()) {
+  // The container decides how the decoder describes the sound.
+  if (!decoder_->Open({.AudioForAvi = output_->NeedsAviAudio()})) {
     Fail(decoder_->ErrorText);
     return false;
   }
@@ -244,7 +243,9 @@ JobEnd SubtitleJob::RunFrameLoop(const JobOptions& options) {
   // Pictures stay planar where the compressor takes them so; the next ones
   // decode while this one is drawn and compressed (on failure the loop reads
   // them itself).
-  decoder_->DeliverPlanar = true;
+  VELAVCODEC::VelAvCodec::ReadingSetup reading{.Planar = true};
+  if (copying_) reading.Fates = copyPlan_.Fates;
+  decoder_->SetReading(std::move(reading));
   if (!StartDeepPictures()) {
     state_ = State::Stopping;
     end = JobEnd::WriteFailed;
@@ -535,10 +536,7 @@ void SubtitleJob::EndRunning() {
 void SubtitleJob::CloseAll() {
   host_.AppendLog("Closing all...");
   host_.PhaseChanged(JobPhase::Idle);
-  if (decoder_ != nullptr) {
-    decoder_->DeliverPlanar = false;
-    decoder_->Close();
-  }
+  if (decoder_ != nullptr) decoder_->Close();
   drawer_.reset();
   source_.reset();
   subtitles_.Clear();
@@ -605,7 +603,6 @@ void SubtitleJob::StartCopying(const JobOptions& options) {
     host_.AppendLog(SMARTCOPY::RefusalLine(refusal));
     return;
   }
-  decoder_->PacketFates = copyPlan_.Fates;
   host_.AppendLog(SMARTCOPY::PlanLine(copyPlan_));
 }
 

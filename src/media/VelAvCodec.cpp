@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 #include "media/EntryPoints.h"
 #include "media/LibraryBinding.h"
@@ -65,6 +66,11 @@ VelAvCodec::~VelAvCodec() {
   UnloadLibraries(handles);
 }
 
+void VelAvCodec::SetReading(ReadingSetup setup) {
+  PlanarWanted = setup.Planar;
+  Fates = std::move(setup.Fates);
+}
+
 void VelAvCodec::ResetFields() {
   std::fill(std::begin(StreamKinds), std::end(StreamKinds), -1);
   VideoStream = AudioStream = SubtitleStream = -1;
@@ -75,7 +81,8 @@ void VelAvCodec::ResetFields() {
   static_cast<AudioStreamValues&>(*this) = AudioStreamValues();
   RgbStride = 0;
   InputEnded = DecoderDrained = DecoderHasOutput = PacketPending = ReadFailed = false;
-  PacketFates.clear();
+  Fates.clear();
+  PlanarWanted = false;
   CopyingVideo = DecoderFed = HeadPackets = HeadPictures = false;
   LeadingOwed = CollectingLeading = DroppingFromKey = false;
   HeadUntil = LeadingUntil = 0.0;

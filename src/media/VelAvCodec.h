@@ -61,9 +61,19 @@ class VelAvCodec : public VideoStreamValues, public AudioStreamValues {
   // the current choice.
   void SelectVideoStream(int k);
   void SelectAudioStream(int k);
+  // What an opening is for.
+  struct OpenSetup {
+    // True: the audio is described for an AVI stream, which refuses codecs
+    // AVI cannot carry or time, and loses the packets before the first
+    // picture. False: the audio is handed out as the source has it, for a
+    // container that keeps its times, or for a still, which has no sound.
+    bool AudioForAvi = true;
+  };
   // Opens the chosen streams and sets the picture and audio values. Fails
-  // (and closes) also when the audio codec has no wave format tag.
-  bool Open();
+  // (and closes) also when the audio codec has no wave format tag and the
+  // audio is described for AVI.
+  bool Open(const OpenSetup& setup);
+  bool Open() { return Open(OpenSetup{}); }
   // Returns the delivered data, or nullptr. kind: 86 ('V') picture in the
   // frame buffer (a complete bottom-up 24-bit BMP image), 65 ('A') audio
   // packet. Data was delivered exactly when size > 0; it stays valid until
@@ -89,7 +99,7 @@ class VelAvCodec : public VideoStreamValues, public AudioStreamValues {
     // An audio packet: its times in the audio stream's time base from the
     // source's start (kNoTime when missing), and the source's packet when
     // it was handed out as it is (see DeliveredAudioPacket).
-    // A video packet (see PacketFates): its times on the video stream's own
+    // A video packet (see ReadingSetup): its times on the video stream's own
     // clock (VideoTimeBase, kNoTime when missing), and the packet itself.
     // A picture: Pts is its presentation time on the video stream's clock.
     int64_t Pts = 0, Dts = 0, Duration = 0;
@@ -107,13 +117,6 @@ class VelAvCodec : public VideoStreamValues, public AudioStreamValues {
   // Close stops it.
   bool StartReadingAhead(size_t depth = 4);
 
-  // Set before reading: a YUV picture at the opened (even) size is then
-  // handed out in 8-bit 4:2:0 on video levels, as decoded when it came in
-  // that form, else converted to it. DeliveredPlanar tells where
-  // it is, and the frame buffer holds nothing of it until ConvertRows or
-  // ConvertPicture; both answer false with ErrorText when the conversion
-  // fails.
-  bool DeliverPlanar = false;
   // After Open, before reading: planar pictures in 10 bits rather than 8,
   // for an output that keeps deep colour. False when the source's pictures
   // cannot be kept planar or memory is short.
@@ -149,8 +152,8 @@ class VelAvCodec : public VideoStreamValues, public AudioStreamValues {
   static constexpr int32_t KindAudio = 65;
   static constexpr int32_t KindVideoPacket = 80;
 
-  // Set before reading, for a job that copies the stretches of the video no
-  // subtitle touches. Each entry names a keyframe by its time (as
+  // For a job that copies the stretches of the video no subtitle touches
+  // (ReadingSetup's Fates). Each entry names a keyframe by its time (as
   // ReadKeyframeIndex gives it, in order) and whether the video packets from
   // it to the next entry's keyframe, in reading order, are handed out as the
   // source stores them (KindVideoPacket) rather than decoded. Before a
@@ -170,7 +173,19 @@ class VelAvCodec : public VideoStreamValues, public AudioStreamValues {
     double HeadUntilSeconds = 0.0;  // no head unless past KeyframeSeconds
     bool EncodesLeading = false;
   };
-  std::vector<PacketFate> PacketFates;
+  // How the opened source is read: given after Open, before the first item;
+  // Close forgets it.
+  struct ReadingSetup {
+    // A YUV picture at the opened (even) size is handed out in 8-bit 4:2:0
+    // on video levels, as decoded when it came in that form, else converted
+    // to it. DeliveredPlanar tells where it is, and the frame buffer holds
+    // nothing of it until ConvertRows or ConvertPicture; both answer false
+    // with ErrorText when the conversion fails.
+    bool Planar = false;
+    // In keyframe order; empty: every packet is decoded.
+    std::vector<PacketFate> Fates;
+  };
+  void SetReading(ReadingSetup setup);
   // The video stream's clock, set by Open.
   int32_t VideoTimeBaseNum = 1, VideoTimeBaseDen = 1;
 
@@ -227,11 +242,6 @@ class VelAvCodec : public VideoStreamValues, public AudioStreamValues {
   // reference must go before the libraries do.
   const AVPacket* DeliveredAudioPacket() const;
 
-  // Set before Open. True (the default): the audio is described for an AVI
-  // stream, which refuses codecs AVI cannot carry or time, and loses the
-  // packets before the first picture. False: the audio is handed out as the
-  // source has it, for a container that keeps its times.
-  bool DescribeAudioForAvi = true;
   // The chosen audio stream's codec parameters, for a container that copies
   // them; null without audio. Valid while the source is open.
   const AVCodecParameters* AudioParameters() const;
@@ -326,6 +336,11 @@ class VelAvCodec : public VideoStreamValues, public AudioStreamValues {
   void ReleaseCodecs();
   void ResetFields();
 
+  // What the opening and the reading were set up for.
+  bool AudioForAvi = true;
+  bool PlanarWanted = false;
+  std::vector<PacketFate> Fates;
+
   std::unique_ptr<EntryPoints> Api;
   void* AvCodecLibrary = nullptr;
   void* AvFormatLibrary = nullptr;
@@ -367,7 +382,7 @@ class VelAvCodec : public VideoStreamValues, public AudioStreamValues {
   bool DecoderDrained = false;
   bool DecoderHasOutput = false;
   bool PacketPending = false;  // refused by a full decoder, sent again later
-  // Copying stretches (PacketFates): the fate of the packets read now,
+  // Copying stretches (the reading's Fates): the fate of the packets read now,
   // whether the decoder took packets since it last started afresh, and the
   // copied packet that waits while the decoder gives up its pictures.
   bool CopyingVideo = false;

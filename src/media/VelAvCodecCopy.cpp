@@ -22,19 +22,19 @@ int64_t ShownAt(const AVFrame* frame) {
 
 }  // namespace
 
-// A keyframe that starts an entry of PacketFates sets the fate of the
+// A keyframe that starts an entry of Fates sets the fate of the
 // packets up to the next one; other packets keep it.
 bool VelAvCodec::CopiesVideoPacket(const AVPacket* packet) {
-  if (PacketFates.empty() || (packet->flags & AV_PKT_FLAG_KEY) == 0) return CopyingVideo;
+  if (Fates.empty() || (packet->flags & AV_PKT_FLAG_KEY) == 0) return CopyingVideo;
   const int64_t time = packet->pts != AV_NOPTS_VALUE ? packet->pts : packet->dts;
   if (time == AV_NOPTS_VALUE) return CopyingVideo;
   const AVRational base = FormatContext->streams[VideoStream]->time_base;
   if (base.num <= 0 || base.den <= 0) return CopyingVideo;
   const double seconds = StreamSeconds(time, base.num, base.den);
   const auto found =
-      std::lower_bound(PacketFates.begin(), PacketFates.end(), seconds,
+      std::lower_bound(Fates.begin(), Fates.end(), seconds,
                        [](const PacketFate& fate, double at) { return fate.KeyframeSeconds < at; });
-  if (found != PacketFates.end() && found->KeyframeSeconds == seconds) {
+  if (found != Fates.end() && found->KeyframeSeconds == seconds) {
     CopyingVideo = found->Copied;
     HeadUntil = found->HeadUntilSeconds;
     HeadPackets = HeadPictures = !CopyingVideo && HeadUntil > seconds;

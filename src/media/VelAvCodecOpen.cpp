@@ -135,7 +135,8 @@ SourceStreams VelAvCodec::Streams() const {
   return streams;
 }
 
-bool VelAvCodec::Open() {
+bool VelAvCodec::Open(const OpenSetup& setup) {
+  AudioForAvi = setup.AudioForAvi;
   const bool ok = OpenStreams();
   if (!ok) Close();
   return ok;
@@ -276,7 +277,7 @@ bool VelAvCodec::SetAudioFields() {
   AudioTimeBaseNum = stream->time_base.num;
   AudioTimeBaseDen = stream->time_base.den;
   const AviAudioFit fit = DescribeAviAudio(*Api, stream, fromAvi, AudioExtraBuffer, *this);
-  if (!DescribeAudioForAvi) return true;
+  if (!AudioForAvi) return true;
   switch (fit) {
     case AviAudioFit::Fits:
       break;

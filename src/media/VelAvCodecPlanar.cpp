@@ -11,7 +11,7 @@ namespace VELAVCODEC {
 // Pictures of the opened (even) size in a YUV form: the scaler would
 // convert them unchanged in size straight into the frame buffer.
 bool VelAvCodec::CanDeliverPlanar(const AVFrame* picture) const {
-  if (!DeliverPlanar || RgbBuffer != nullptr || PlanarFrame == nullptr || picture->width != Width ||
+  if (!PlanarWanted || RgbBuffer != nullptr || PlanarFrame == nullptr || picture->width != Width ||
       picture->height != Height || Width % 2 != 0 || Height % 2 != 0)
     return false;
   return IsNativePlanar(picture) || Converter->Takes(picture);

@@ -169,7 +169,7 @@ void VelAvCodec::ReadingFailed(const char* text) {
 // Audio that starts before the first picture: packets that end before it are
 // left out, and PCM loses the samples before it.
 bool VelAvCodec::SkipsAudioPacket() {
-  if (!DescribeAudioForAvi || Packet->pts == AV_NOPTS_VALUE) return false;
+  if (!AudioForAvi || Packet->pts == AV_NOPTS_VALUE) return false;
   const AVStream* stream = FormatContext->streams[AudioStream];
   const double base = av_q2d(stream->time_base);
   const double start = double(Packet->pts) * base;

@@ -89,3 +89,17 @@ TEST_F(SnapshotCommandTest, FailuresExitWithTheirTexts) {
   EXPECT_EQ(ReadFile(source), before);
   EXPECT_FALSE(fs::exists(png));
 }
+
+// A still has no sound: a film whose sound an AVI file could not hold (Opus)
+// gives the same still as the same film with AAC.
+TEST_F(SnapshotCommandTest, SoundAviCannotHoldDoesNotStopAStill) {
+  const fs::path opus = dir / "opus.mkv";
+  Ffmpeg("-i " + source.string() + " -c:v copy -c:a libopus -b:a 48k " + opus.string());
+  const fs::path withAac = dir / "aac.png", withOpus = dir / "opus.png";
+  for (const auto& [film, png] : {std::pair{source, withAac}, std::pair{opus, withOpus}}) {
+    const ProgramRun run = Tolvane("--snapshot 2.4 --source " + film.string() + " --subtitles " +
+                                   subtitles.string() + " --output " + png.string() + look);
+    ASSERT_EQ(run.status, 0) << film << ": " << run.err;
+  }
+  EXPECT_EQ(Picture(withOpus), Picture(withAac));
+}

@@ -43,7 +43,7 @@ Reading ReadRun(const std::string& path, Mode mode) {
   auto decoder = NewDecoder();
   OpenSource(*decoder, path);
   Reading run;
-  decoder->DeliverPlanar = mode == Mode::AheadPlanar;
+  decoder->SetReading({.Planar = mode == Mode::AheadPlanar});
   if (mode != Mode::Plain) EXPECT_TRUE(decoder->StartReadingAhead(3));
   for (;;) {
     Item item;
@@ -188,7 +188,7 @@ TEST(PlanarPictures, AreTheDecodedPlanesAndConvertLikeTheScalerDoesRowsAlike) {
   EXPECT_EQ(decoder->DeliveredPlanar(), nullptr);  // not asked for
 
   OpenSource(*decoder, path);
-  decoder->DeliverPlanar = true;
+  decoder->SetReading({.Planar = true});
   data = decoder->GetNextData(kind, size);
   ASSERT_NE(data, nullptr);
   const PLANARPICTURE::PlanarPicture* planar = decoder->DeliveredPlanar();
@@ -221,7 +221,7 @@ TEST(PlanarPictures, AreTheDecodedPlanesAndConvertLikeTheScalerDoesRowsAlike) {
 std::vector<uint8_t> FirstPlanes(const std::string& path) {
   auto decoder = NewDecoder();
   OpenSource(*decoder, path);
-  decoder->DeliverPlanar = true;
+  decoder->SetReading({.Planar = true});
   int32_t kind = 0, size = 0;
   if (decoder->GetNextData(kind, size) == nullptr) return {};
   const PLANARPICTURE::PlanarPicture* planar = decoder->DeliveredPlanar();
@@ -275,7 +275,7 @@ TEST(PlanarPictures, AreNotKeptForBlueGreenRedSourcesOrOddSizes) {
         "not_planar" + std::to_string(std::hash<std::string>{}(arguments)) + ".mkv", arguments);
     auto decoder = NewDecoder();
     OpenSource(*decoder, path);
-    decoder->DeliverPlanar = true;
+    decoder->SetReading({.Planar = true});
     int32_t kind = 0, size = 0;
     ASSERT_NE(decoder->GetNextData(kind, size), nullptr) << arguments;
     EXPECT_EQ(decoder->DeliveredPlanar(), nullptr) << arguments;
