@@ -4,7 +4,6 @@
 #include <atomic>
 #include <climits>
 #include <cmath>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -42,76 +41,7 @@ struct StagedFrame : StagedPicture {
 constexpr uint32_t kDefaultQuality = 7500;
 constexpr int kDefaultKeyFrameEvery = 250;
 
-enum class QualityScale { None, Quantiser, RateFactor };
-
-// A rate factor's value at quality 0, at the default quality and at 10000.
-struct RateScale {
-  double low, atDefault, high;
-};
-
-using Options = std::vector<std::pair<const char*, const char*>>;
-
-struct EncoderTraits {
-  AVPixelFormat pixelFormat;
-  QualityScale scale;
-  bool fullRange;
-  RateScale rates{51, 23, 12};
-  // The encoder threads itself, better than slices would.
-  bool ownThreads = false;
-  // Options it gets unless the user's own say otherwise; and, unless the
-  // libraries' chatter is asked for, those that keep its own reports off
-  // standard error.
-  Options defaults{};
-  Options quiet{};
-  // The library option the rate factor goes to.
-  const char* rateOption = "crf";
-};
-
-// The newer codecs' defaults are those people compare with: x265's medium
-// at rate factor 28, SVT-AV1's preset 8 at 35, libvpx's good deadline at
-// cpu-used 4 and 32.
-EncoderTraits TraitsOf(const std::string& encoder) {
-  constexpr auto yuv = AV_PIX_FMT_YUV420P;
-  constexpr auto rate = QualityScale::RateFactor;
-  if (encoder == "mpeg4") return {yuv, QualityScale::Quantiser, false};
-  // A short look-ahead keeps the frames held back, and so the bytes the
-  // writes report, close to the pictures handed in.
-  if (encoder == "libx264") return {yuv, rate, false, {51, 23, 12}, true, {{"rc-lookahead", "10"}}};
-  if (encoder == "libx265")
-    return {yuv,
-            rate,
-            false,
-            {51, 28, 12},
-            true,
-            {{"preset", "medium"}},
-            {{"x265-params", "log-level=error"}}};
-  if (encoder == "libsvtav1") return {yuv, rate, false, {63, 35, 15}, true, {{"preset", "8"}}};
-  if (encoder == "libaom-av1")
-    return {yuv, rate, false, {63, 35, 15}, true, {{"cpu-used", "6"}, {"row-mt", "1"}}};
-  if (encoder == "libvpx-vp9")
-    return {yuv,          rate, false,
-            {63, 32, 15}, true, {{"deadline", "good"}, {"cpu-used", "4"}, {"row-mt", "1"}}};
-  // The hardware encoders run on their device: no threads of ours. Their
-  // constant-quality modes take the same scale as x264's rate factor.
-  if (HARDWAREENCODERS::IsHardware(encoder)) {
-    EncoderTraits hardware{HARDWAREENCODERS::InputFormat(encoder), rate, false};
-    hardware.ownThreads = true;
-    if (encoder.ends_with("_nvenc")) {
-      hardware.defaults = {{"rc", "vbr"}};
-      hardware.rateOption = "cq";
-    } else if (encoder.ends_with("_qsv")) {
-      hardware.rateOption = "global_quality";
-    } else {
-      hardware.defaults = {{"rc_mode", "CQP"}};
-      hardware.rateOption = "qp";
-    }
-    return hardware;
-  }
-  if (encoder == "mjpeg") return {yuv, QualityScale::Quantiser, true};
-  if (encoder == "ffv1") return {AV_PIX_FMT_0RGB32, QualityScale::None, true};
-  if (encoder == "huffyuv") return {AV_PIX_FMT_RGB24, QualityScale::None, true};
-  return {AV_PIX_FMT_GBRP, QualityScale::None, true};  // utvideo
-}
+using COMPRESSORCATALOG::QualityScale;
 
 std::atomic<bool> gChatterShown{false};
 
@@ -132,57 +62,6 @@ int MapQuality(uint32_t quality, double low, double atDefault, double high) {
 
 bool IsSubsampled(AVPixelFormat format) { return format == AV_PIX_FMT_YUV420P; }
 
-// The encoder option that takes the library's own "key=value:..." list.
-const char* ParamsOptionOf(const std::string& encoder) {
-  if (encoder == "libx265") return "x265-params";
-  if (encoder == "libsvtav1") return "svtav1-params";
-  return nullptr;
-}
-
-// The mastering display and light levels, in the words of the library's
-// own options: x265 counts in the units of the SEI, SVT-AV1 in plain
-// numbers. libvpx has no place for them in its stream; the container has.
-std::string HdrParams(const std::string& encoder, const PICTURECOLOUR::HdrMetadata& hdr) {
-  const PICTURECOLOUR::MasteringDisplay& m = hdr.Mastering;
-  std::string text;
-  char buffer[320];
-  const auto add = [&](const char* item) { text += (text.empty() ? "" : ":") + std::string(item); };
-  // The SEI and both options list the primaries green, blue, red.
-  constexpr int order[3] = {1, 2, 0};
-  if (encoder == "libx265") {
-    if (m.Present) {
-      std::snprintf(
-          buffer, sizeof buffer, "master-display=G(%d,%d)B(%d,%d)R(%d,%d)WP(%d,%d)L(%lld,%lld)",
-          m.PrimaryX[order[0]], m.PrimaryY[order[0]], m.PrimaryX[order[1]], m.PrimaryY[order[1]],
-          m.PrimaryX[order[2]], m.PrimaryY[order[2]], m.WhiteX, m.WhiteY,
-          static_cast<long long>(m.MaxLuminance), static_cast<long long>(m.MinLuminance));
-      add(buffer);
-    }
-    if (hdr.Light.Present) {
-      std::snprintf(buffer, sizeof buffer, "max-cll=%u,%u", hdr.Light.MaxCll, hdr.Light.MaxFall);
-      add(buffer);
-    }
-    if (!text.empty()) add("hdr10=1");
-  } else if (encoder == "libsvtav1") {
-    if (m.Present) {
-      const auto x = [&](int i) { return m.PrimaryX[order[i]] / 50000.0; };
-      const auto y = [&](int i) { return m.PrimaryY[order[i]] / 50000.0; };
-      std::snprintf(buffer, sizeof buffer,
-                    "mastering-display=G(%.5f,%.5f)B(%.5f,%.5f)R(%.5f,%.5f)WP(%.5f,%.5f)"
-                    "L(%.4f,%.4f)",
-                    x(0), y(0), x(1), y(1), x(2), y(2), m.WhiteX / 50000.0, m.WhiteY / 50000.0,
-                    double(m.MaxLuminance) / 10000.0, double(m.MinLuminance) / 10000.0);
-      add(buffer);
-    }
-    if (hdr.Light.Present) {
-      std::snprintf(buffer, sizeof buffer, "content-light=%u,%u", hdr.Light.MaxCll,
-                    hdr.Light.MaxFall);
-      add(buffer);
-    }
-  }
-  return text;
-}
-
 // first:second, either perhaps empty; the later items win where both set one.
 std::string JoinParams(const std::string& first, const std::string& second) {
   if (first.empty()) return second;
@@ -194,8 +73,8 @@ std::string JoinParams(const std::string& first, const std::string& second) {
 int QuantiserForQuality(uint32_t quality) { return MapQuality(quality, 31, 3, 1); }
 int RateFactorForQuality(uint32_t quality) { return MapQuality(quality, 51, 23, 12); }
 
-int RateFactorForQuality(const std::string& encoder, uint32_t quality) {
-  const RateScale rates = TraitsOf(encoder).rates;
+int RateFactorForQuality(const COMPRESSORCATALOG::CompressorInfo& info, uint32_t quality) {
+  const COMPRESSORCATALOG::RateScale& rates = info.quality.rates;
   return MapQuality(quality, rates.low, rates.atDefault, rates.high);
 }
 
@@ -209,18 +88,19 @@ EncoderCompressor::EncoderCompressor(const COMPRESSORCATALOG::CompressorInfo& in
 
 EncoderCompressor::~EncoderCompressor() {
   if (context_ != nullptr && avcodec_is_open(context_) && !finished_ &&
-      std::string(info_.encoder) == "libsvtav1")
-    EndSvtStream();
+      info_.endsStreamBeforeClose)
+    EndStream();
   sws_freeContext(scaler_);
   av_packet_free(&packet_);
   av_frame_free(&frame_);
   avcodec_free_context(&context_);
 }
 
-// SVT-AV1 waits for ever at its close unless the end of the stream was sent,
-// and at the end of a stream that had no picture: a job stopped or failed
-// halfway sends a black one if need be, then the end, and drops what comes.
-void EncoderCompressor::EndSvtStream() {
+// An encoder may wait for ever at its close unless the end of the stream was
+// sent, and at the end of a stream that had no picture (SVT-AV1 does): a job
+// stopped or failed halfway sends a black one if need be, then the end, and
+// drops what comes.
+void EncoderCompressor::EndStream() {
   if (nextPts_ == 0) {
     if (frame_ == nullptr || !MakeWritable(frame_)) return;
     const ptrdiff_t linesizes[4] = {frame_->linesize[0], frame_->linesize[1], frame_->linesize[2],
@@ -245,9 +125,9 @@ Status EncoderCompressor::Start(const BgrFormat& input, uint32_t scale, uint32_t
   inputHeight_ = input.Height;
   bottomUp_ = !input.TopDown;
   rowBytes_ = BMPFRAME::RowStride(input.Width);
-  const EncoderTraits traits = TraitsOf(info_.encoder);
+  const COMPRESSORCATALOG::PictureForm& form = info_.picture;
   int width = input.Width, height = inputHeight_;
-  if (IsSubsampled(traits.pixelFormat)) {
+  if (IsSubsampled(form.pixelFormat)) {
     // 4:2:0 encoders need even sizes: the odd last column or row is dropped.
     width &= ~1;
     height &= ~1;
@@ -258,10 +138,10 @@ Status EncoderCompressor::Start(const BgrFormat& input, uint32_t scale, uint32_t
   frame_ = NewFrame();
   packet_ = av_packet_alloc();
   if (!frame_ || !packet_) return Status::Memory;
-  if (IsSubsampled(traits.pixelFormat)) {
+  if (IsSubsampled(form.pixelFormat)) {
     mixed_ = NewStagedPicture();
     if (!mixed_) return Status::Memory;
-    yuvRange_ = traits.fullRange ? YuvRange::Full : YuvRange::Limited;
+    yuvRange_ = form.fullRange ? YuvRange::Full : YuvRange::Limited;
     *output = OutputFormat();
     if (!deep_) return Status::Ok;  // converted by hand, see Compress
   }
@@ -278,16 +158,16 @@ Status EncoderCompressor::OpenEncoder(int width, int height, uint32_t scale, uin
   if (!codec) return Status::NoCompressor;
   context_ = avcodec_alloc_context3(codec);
   if (!context_) return Status::Memory;
-  const EncoderTraits traits = TraitsOf(info_.encoder);
+  const COMPRESSORCATALOG::PictureForm& form = info_.picture;
   // 10 bits where the codec keeps deep colour; 8 everywhere else.
   if (choice_.BitDepth != 8 && !(choice_.BitDepth == 10 && info_.keepsDeepColour))
     return Status::Unsupported;
   deep_ = choice_.BitDepth == 10;
   context_->width = width;
   context_->height = height;
-  context_->pix_fmt = deep_ ? AV_PIX_FMT_YUV420P10LE : traits.pixelFormat;
+  context_->pix_fmt = deep_ ? AV_PIX_FMT_YUV420P10LE : form.pixelFormat;
   pictureFormat_ = context_->pix_fmt;
-  if ((traits.fullRange || choice_.Colour.FullRange) && IsSubsampled(traits.pixelFormat))
+  if ((form.fullRange || choice_.Colour.FullRange) && IsSubsampled(form.pixelFormat))
     context_->color_range = AVCOL_RANGE_JPEG;
   else if (deep_ || !(choice_.Colour == ENCODERCHOICE::ColourDescription{}))
     context_->color_range = AVCOL_RANGE_MPEG;  // stated with the colour
@@ -308,7 +188,7 @@ Status EncoderCompressor::OpenEncoder(int width, int height, uint32_t scale, uin
   context_->thread_count = 0;  // as many as the machine has
   // Slices rather than frames for the others: frame threads would hold
   // pictures back.
-  if (!traits.ownThreads) context_->thread_type = FF_THREAD_SLICE;
+  if (!info_.ownThreads) context_->thread_type = FF_THREAD_SLICE;
   ApplyRateControl();
   AVDictionary* dictionary = nullptr;
   if (!choice_.EncoderOptions.empty() &&
@@ -317,26 +197,26 @@ Status EncoderCompressor::OpenEncoder(int width, int height, uint32_t scale, uin
     return Status::BadParameter;
   }
   // The user's own options win over the preset chosen beside them.
-  const COMPRESSORCATALOG::PresetList presets = COMPRESSORCATALOG::PresetsOf(info_);
+  const COMPRESSORCATALOG::PresetList& presets = info_.presets;
   if (!choice_.Preset.empty() && presets.option != nullptr)
     av_dict_set(&dictionary, presets.option, choice_.Preset.c_str(), AV_DICT_DONT_OVERWRITE);
-  for (const auto& [key, value] : traits.defaults)
+  for (const auto& [key, value] : info_.defaults)
     av_dict_set(&dictionary, key, value, AV_DICT_DONT_OVERWRITE);
   if (!gChatterShown) {
-    for (const auto& [key, value] : traits.quiet)
+    const COMPRESSORCATALOG::ChatterQuiet& quiet = info_.chatter;
+    for (const auto& [key, value] : quiet.options)
       av_dict_set(&dictionary, key, value, AV_DICT_DONT_OVERWRITE);
-    // SVT-AV1 prints its whole set-up unless its own log level says not to.
-    if (std::string(info_.encoder) == "libsvtav1") setenv("SVT_LOG", "1", 0);
+    if (quiet.variable != nullptr) setenv(quiet.variable, quiet.value, 0);
   }
   AddHdrParams(&dictionary);
   if (!choice_.Profile.empty()) av_dict_set(&dictionary, "profile", choice_.Profile.c_str(), 0);
   if (choice_.Level > 0) context_->level = choice_.Level;
   if (choice_.AspectNum > 0 && choice_.AspectDen > 0)
     context_->sample_aspect_ratio = {choice_.AspectNum, choice_.AspectDen};
-  if (traits.scale == QualityScale::RateFactor && context_->bit_rate == 0)
-    av_dict_set_int(&dictionary, traits.rateOption,
-                    RateFactorForQuality(info_.encoder, choice_.Quality), AV_DICT_DONT_OVERWRITE);
-  if (HARDWAREENCODERS::DeviceFrames::Needed(info_.encoder)) {
+  if (info_.quality.scale == QualityScale::RateFactor && context_->bit_rate == 0)
+    av_dict_set_int(&dictionary, info_.quality.rateOption,
+                    RateFactorForQuality(info_, choice_.Quality), AV_DICT_DONT_OVERWRITE);
+  if (info_.hardware.deviceFrames) {
     deviceFrames_ = std::make_unique<HARDWAREENCODERS::DeviceFrames>();
     if (!deviceFrames_->Attach(context_, pictureFormat_)) {
       av_dict_free(&dictionary);
@@ -350,9 +230,9 @@ Status EncoderCompressor::OpenEncoder(int width, int height, uint32_t scale, uin
 
 // The HDR metadata goes before the user's own library options, which win.
 void EncoderCompressor::AddHdrParams(AVDictionary** dictionary) const {
-  const char* option = ParamsOptionOf(info_.encoder);
-  if (option == nullptr) return;
-  const std::string hdr = HdrParams(info_.encoder, choice_.Colour.Hdr);
+  const char* option = info_.hdr.option;
+  if (option == nullptr || info_.hdr.format == nullptr) return;
+  const std::string hdr = info_.hdr.format(choice_.Colour.Hdr);
   if (hdr.empty()) return;
   const AVDictionaryEntry* given = av_dict_get(*dictionary, option, nullptr, 0);
   const std::string value = JoinParams(hdr, given != nullptr ? given->value : "");
@@ -360,19 +240,18 @@ void EncoderCompressor::AddHdrParams(AVDictionary** dictionary) const {
 }
 
 void EncoderCompressor::ApplyRateControl() {
-  const EncoderTraits traits = TraitsOf(info_.encoder);
-  if (traits.scale == QualityScale::None) return;
+  const QualityScale scale = info_.quality.scale;
+  if (scale == QualityScale::None) return;
   if (choice_.DataRateOn && choice_.BytesPerSecond > 0) {
     // The data rate is a ceiling, kept over one second of pictures.
     context_->bit_rate = int64_t(choice_.BytesPerSecond) * 8;
-    // SVT-AV1 takes no ceiling equal to its target: the target alone rules.
-    if (std::string(info_.encoder) != "libsvtav1") context_->rc_max_rate = context_->bit_rate;
+    if (info_.rate.dataRateCeiling) context_->rc_max_rate = context_->bit_rate;
     context_->rc_buffer_size = int(std::min<int64_t>(context_->bit_rate, INT_MAX));
     return;
   }
   // A rate factor, not the library's default bit rate, rules.
-  if (traits.scale == QualityScale::RateFactor) context_->bit_rate = 0;
-  if (traits.scale == QualityScale::Quantiser) {
+  if (scale == QualityScale::RateFactor) context_->bit_rate = 0;
+  if (scale == QualityScale::Quantiser) {
     context_->flags |= AV_CODEC_FLAG_QSCALE;
     context_->global_quality = FF_QP2LAMBDA * QuantiserForQuality(choice_.Quality);
   }

@@ -21,9 +21,9 @@ namespace COMPRESSOR {
 // default quality (7500) gives quantiser 3 and rate factor 23.
 int QuantiserForQuality(uint32_t quality);
 int RateFactorForQuality(uint32_t quality);
-// The same on the named encoder's own rate factor (x265's 51..28..12,
-// SVT-AV1's and libvpx's 63..35..15 and 63..32..15).
-int RateFactorForQuality(const std::string& encoder, uint32_t quality);
+// The same on the encoder's own rate factor (x265's 51..28..12, SVT-AV1's
+// and libvpx's 63..35..15 and 63..32..15).
+int RateFactorForQuality(const COMPRESSORCATALOG::CompressorInfo& info, uint32_t quality);
 
 // The encoders' own reports on standard error (x265's and SVT-AV1's set-up,
 // their statistics) are kept off unless shown is set (--verbose).
@@ -64,7 +64,7 @@ class EncoderCompressor : public Compressor {
   Status Borrow(const PLANARPICTURE::PlanarPicture& planes, AVFrame* frame);
   void WriteBand(const PLANARPICTURE::MixedPicture& picture, const Band& band,
                  const YuvPlanes& target) const;
-  void EndSvtStream();
+  void EndStream();
   AVFrame* NewFrame() const;
   static bool MakeWritable(AVFrame* frame);
   Status StageInto(const void* pixels, size_t size, AVFrame* frame);

@@ -11,28 +11,22 @@ extern "C" {
 namespace HARDWAREENCODERS {
 namespace {
 
-bool EndsWith(const std::string& text, const char* end) {
-  const std::string suffix(end);
-  return text.size() >= suffix.size() &&
-         text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0;
-}
-
 constexpr int kProbeWidth = 256, kProbeHeight = 144;
 
 std::atomic<LogCallback> gRouted{nullptr};
 
 void Silent(void*, int, const char*, std::va_list) {}
 
-bool TryOpen(const std::string& encoder, const AVCodec* codec) {
+bool TryOpen(const AVCodec* codec, AVPixelFormat input, bool deviceFrames) {
   AVCodecContext* context = avcodec_alloc_context3(codec);
   if (context == nullptr) return false;
   context->width = kProbeWidth;
   context->height = kProbeHeight;
   context->time_base = {1, 25};
   context->framerate = {25, 1};
-  context->pix_fmt = InputFormat(encoder);
+  context->pix_fmt = input;
   DeviceFrames frames;
-  const bool ready = !DeviceFrames::Needed(encoder) || frames.Attach(context, context->pix_fmt);
+  const bool ready = !deviceFrames || frames.Attach(context, context->pix_fmt);
   const bool opened = ready && avcodec_open2(context, codec, nullptr) >= 0;
   avcodec_free_context(&context);
   return opened;
@@ -40,23 +34,13 @@ bool TryOpen(const std::string& encoder, const AVCodec* codec) {
 
 }  // namespace
 
-bool IsHardware(const std::string& encoder) {
-  return EndsWith(encoder, "_nvenc") || EndsWith(encoder, "_qsv") || EndsWith(encoder, "_vaapi");
-}
-
-AVPixelFormat InputFormat(const std::string& encoder) {
-  return EndsWith(encoder, "_nvenc") ? AV_PIX_FMT_YUV420P : AV_PIX_FMT_NV12;
-}
-
-bool DeviceFrames::Needed(const std::string& encoder) { return EndsWith(encoder, "_vaapi"); }
-
 void RememberLogCallback(LogCallback callback) { gRouted = callback; }
 
-bool Opens(const std::string& encoder) {
+bool Opens(const std::string& encoder, AVPixelFormat input, bool deviceFrames) {
   const AVCodec* codec = avcodec_find_encoder_by_name(encoder.c_str());
   if (codec == nullptr) return false;
   av_log_set_callback(Silent);
-  const bool opened = TryOpen(encoder, codec);
+  const bool opened = TryOpen(codec, input, deviceFrames);
   const LogCallback routed = gRouted;
   av_log_set_callback(routed != nullptr ? routed : av_log_default_callback);
   return opened;

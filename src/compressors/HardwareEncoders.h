@@ -1,8 +1,8 @@
 #pragma once
 
 // The encoders in a graphics card or processor (NVENC, Quick Sync, VA-API):
-// which picture form each takes, whether one opens on this machine, and the
-// device memory the VA-API ones take their pictures in. A machine without
+// whether one opens on this machine, and the device memory the VA-API ones
+// take their pictures in. Which encoder is which is the catalogue's to say. A machine without
 // the hardware, or without its driver, simply lists none of them.
 #include <cstdarg>
 #include <string>
@@ -17,16 +17,11 @@ struct AVFrame;
 
 namespace HARDWAREENCODERS {
 
-bool IsHardware(const std::string& encoder);
-
-// The software pictures the encoder is handed: planar 4:2:0 for NVENC, NV12
-// for the others (VA-API's are then uploaded).
-AVPixelFormat InputFormat(const std::string& encoder);
-
-// Whether the encoder opens here for a small picture: the driver is there
+// Whether the encoder opens here for a small picture handed in as input
+// (uploaded to device memory first where deviceFrames): the driver is there
 // and the device takes the codec. The libraries' reports of a device that
 // is not there are kept quiet.
-bool Opens(const std::string& encoder);
+bool Opens(const std::string& encoder, AVPixelFormat input, bool deviceFrames);
 
 // FFmpeg's log callback, as the program routes it: a trial silences the log
 // and puts this back after.
@@ -41,7 +36,6 @@ class DeviceFrames {
   DeviceFrames(const DeviceFrames&) = delete;
   DeviceFrames& operator=(const DeviceFrames&) = delete;
 
-  static bool Needed(const std::string& encoder);
   // Before the encoder opens: the device, and a pool of its pictures of the
   // context's size, which the context then takes. False when either fails.
   bool Attach(AVCodecContext* context, AVPixelFormat softwareFormat);

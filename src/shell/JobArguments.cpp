@@ -172,7 +172,7 @@ std::string CheckPreset(const JobArguments& result) {
   const auto* compressor = COMPRESSORCATALOG::FindCompressorByCode(result.Compressor);
   if (compressor == nullptr || COMPRESSORCATALOG::TakesPreset(*compressor, result.Preset))
     return {};
-  const COMPRESSORCATALOG::PresetList presets = COMPRESSORCATALOG::PresetsOf(*compressor);
+  const COMPRESSORCATALOG::PresetList& presets = compressor->presets;
   if (presets.names.empty()) return "compressor " + result.Compressor + " has no presets";
   return "bad preset '" + result.Preset + "' for " + result.Compressor + " (" +
          presets.names.front() + " to " + presets.names.back() + ")";

@@ -17,7 +17,7 @@ using testsupport::TempDir;
 constexpr FOURCC kXvid = MakeFourCC('X', 'V', 'I', 'D');
 constexpr FOURCC kH264 = MakeFourCC('H', '2', '6', '4');
 
-bool IsLossless(const CompressorInfo& info) { return !info.hasQuality; }
+bool IsLossless(const CompressorInfo& info) { return !info.HasQuality(); }
 
 class CompressorTest : public ::testing::TestWithParam<CompressorInfo> {
  protected:
@@ -106,7 +106,7 @@ TEST_P(CompressorTest, OddSizedPicturesAreWrittenTooCroppedOnlyFor420) {
   avitest::ExpectDecodesCleanly(path, 5);
   const auto values = avitest::Probe(path, "stream=width,height");
   // The 4:2:0 encoders drop the odd last column and bottom row.
-  const bool cropped = info.hasQuality;
+  const bool cropped = info.HasQuality();
   EXPECT_EQ(values.at("streams.stream.0.width"), cropped ? "174" : "175");
   EXPECT_EQ(values.at("streams.stream.0.height"), cropped ? "142" : "143");
   if (!cropped) {
@@ -184,11 +184,11 @@ TEST_F(CompressorQualityTest, DefaultQualityMatchesFfmpegsUsualSettings) {
 
 TEST_F(CompressorQualityTest, QualityAndDataRateSteerTheSize) {
   for (const CompressorInfo& info : COMPRESSORCATALOG::InstalledCompressors()) {
-    if (!info.hasQuality) continue;
+    if (!info.HasQuality()) continue;
     SCOPED_TRACE(COMPRESSORCATALOG::CodeText(info.code));
     const int64_t low = OursAt(info.code, 2000), high = OursAt(info.code, 9500);
     EXPECT_LT(low * 2, high);
-    if (!info.hasDataRate) continue;
+    if (!info.rate.hasDataRate) continue;
     // 50 pictures at 25 a second: two seconds at a rate of a quarter of the
     // default quality's bytes, which every one of them can reach.
     const int64_t usual = OursAt(info.code, ICQUALITY_DEFAULT);

@@ -4,6 +4,7 @@
 
 #include <cstdarg>
 #include <filesystem>
+#include <string>
 
 extern "C" {
 #include <libavutil/log.h>
@@ -16,10 +17,27 @@ extern "C" {
 
 namespace {
 
-using HARDWAREENCODERS::Opens;
-
 constexpr const char* kHardware[] = {"h264_nvenc", "hevc_nvenc", "h264_qsv",
                                      "hevc_qsv",   "h264_vaapi", "hevc_vaapi"};
+
+const COMPRESSORCATALOG::CompressorInfo* KnownRow(const std::string& encoder) {
+  for (const auto& info : COMPRESSORCATALOG::KnownCompressors())
+    if (info.encoder != nullptr && info.encoder == encoder) return &info;
+  return nullptr;
+}
+
+bool IsHardware(const std::string& encoder) {
+  const COMPRESSORCATALOG::CompressorInfo* info = KnownRow(encoder);
+  return info != nullptr && info->hardware.probed;
+}
+
+// The trial as the catalogue runs it for its row; a name it has no row for
+// is tried as NV12 in plain memory.
+bool Opens(const std::string& encoder) {
+  const COMPRESSORCATALOG::CompressorInfo* info = KnownRow(encoder);
+  if (info == nullptr) return HARDWAREENCODERS::Opens(encoder, AV_PIX_FMT_NV12, false);
+  return HARDWAREENCODERS::Opens(encoder, info->picture.pixelFormat, info->hardware.deviceFrames);
+}
 
 // The trial opens what works here (x264 takes the same small picture) and
 // nothing that is not there; without a render node VA-API cannot open.
@@ -30,11 +48,11 @@ TEST(HardwareEncoders, TheTrialOpensOnlyWhatWorksHere) {
     EXPECT_FALSE(Opens("h264_vaapi"));
     EXPECT_FALSE(Opens("hevc_vaapi"));
   }
-  for (const char* encoder : kHardware) EXPECT_TRUE(HARDWAREENCODERS::IsHardware(encoder));
-  EXPECT_FALSE(HARDWAREENCODERS::IsHardware("libx264"));
+  for (const char* encoder : kHardware) EXPECT_TRUE(IsHardware(encoder)) << encoder;
+  EXPECT_FALSE(IsHardware("libx264"));
   // Listed exactly where the trial opens them.
   for (const auto& info : COMPRESSORCATALOG::InstalledCompressors())
-    if (info.encoder != nullptr && HARDWAREENCODERS::IsHardware(info.encoder))
+    if (info.hardware.probed)
       EXPECT_TRUE(Opens(info.encoder)) << info.name;
 }
 
@@ -60,7 +78,7 @@ TEST(HardwareEncoders, TheTrialKeepsTheLogQuietAndPutsItBack) {
 TEST(HardwareEncoders, EachListedOneWritesPictures) {
   int tried = 0;
   for (const auto& info : COMPRESSORCATALOG::InstalledCompressors()) {
-    if (info.encoder == nullptr || !HARDWAREENCODERS::IsHardware(info.encoder)) continue;
+    if (!info.hardware.probed) continue;
     ++tried;
     EXPECT_FALSE(info.aviCarries) << info.name;
     ENCODERCHOICE::EncoderChoice choice;

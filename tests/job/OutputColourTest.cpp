@@ -9,7 +9,13 @@ using OUTPUTCOLOUR::Decide;
 using PICTURECOLOUR::PictureForm;
 
 COMPRESSORCATALOG::CompressorInfo Compressor(bool deep, bool avi) {
-  return {ENCODERCHOICE::FourCC('T', 'E', 'S', 'T'), "Test", "test", true, true, true, avi, deep};
+  return {.code = ENCODERCHOICE::FourCC('T', 'E', 'S', 'T'),
+          .name = "Test",
+          .encoder = "test",
+          .aviCarries = avi,
+          .quality = {.scale = COMPRESSORCATALOG::QualityScale::RateFactor},
+          .rate = {.hasDataRate = true, .hasKeyFrames = true},
+          .keepsDeepColour = deep};
 }
 
 PictureForm Form(int depth, int transfer = PICTURECOLOUR::kUnspecified, bool yuv = true) {

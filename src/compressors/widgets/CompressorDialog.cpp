@@ -90,7 +90,7 @@ void TCompressorDialog::ListPresets() {
   list->addItem("Encoder's default", QVariant(QString()));
   const CompressorInfo* info = COMPRESSORCATALOG::FindCompressor(ChosenCode());
   if (info == nullptr) return;
-  for (const std::string& name : COMPRESSORCATALOG::PresetsOf(*info).names)
+  for (const std::string& name : info->presets.names)
     list->addItem(QString::fromStdString(name), QVariant(QString::fromStdString(name)));
   list->setCurrentIndex(std::max(list->findData(QString::fromStdString(chosenPreset_)), 0));
 }
@@ -128,8 +128,8 @@ uint32_t TCompressorDialog::ChosenCode() const {
 // Settings a compressor ignores are greyed out.
 void TCompressorDialog::CBCompressorChange(int) {
   const CompressorInfo* info = COMPRESSORCATALOG::FindCompressor(ChosenCode());
-  const bool quality = info && info->hasQuality, keyFrames = info && info->hasKeyFrames,
-             dataRate = info && info->hasDataRate;
+  const bool quality = info && info->HasQuality(), keyFrames = info && info->rate.hasKeyFrames,
+             dataRate = info && info->rate.hasDataRate;
   ui_->UDQuality->setEnabled(quality);
   ui_->LQuality->setEnabled(quality);
   ui_->CBKeyFrames->setEnabled(keyFrames);
