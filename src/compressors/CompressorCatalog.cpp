@@ -174,11 +174,11 @@ std::vector<CompressorInfo> FindInstalled() {
     const bool served =
         std::any_of(installed.begin(), installed.end(),
                     [&](const CompressorInfo& other) { return other.code == info.code; });
-    const bool there = info.encoder == nullptr ||
-                       (avcodec_find_encoder_by_name(info.encoder) != nullptr &&
-                        (!info.hardware.probed ||
-                         HARDWAREENCODERS::Opens(info.encoder, info.picture.pixelFormat,
-                                                 info.hardware.deviceFrames)));
+    const bool there =
+        info.encoder == nullptr ||
+        (avcodec_find_encoder_by_name(info.encoder) != nullptr &&
+         (!info.hardware.probed || HARDWAREENCODERS::Opens(info.encoder, info.picture.pixelFormat,
+                                                           info.hardware.deviceFrames)));
     if (!served && there) installed.push_back(info);
   }
   return installed;

@@ -87,8 +87,7 @@ EncoderCompressor::EncoderCompressor(const COMPRESSORCATALOG::CompressorInfo& in
     : info_(info), choice_(choice), globalHeader_(globalHeader) {}
 
 EncoderCompressor::~EncoderCompressor() {
-  if (context_ != nullptr && avcodec_is_open(context_) && !finished_ &&
-      info_.endsStreamBeforeClose)
+  if (context_ != nullptr && avcodec_is_open(context_) && !finished_ && info_.endsStreamBeforeClose)
     EndStream();
   sws_freeContext(scaler_);
   av_packet_free(&packet_);

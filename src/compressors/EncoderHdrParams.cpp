@@ -20,12 +20,11 @@ std::string X265(const PICTURECOLOUR::HdrMetadata& hdr) {
   std::string text;
   char buffer[320];
   if (m.Present) {
-    std::snprintf(buffer, sizeof buffer,
-                  "master-display=G(%d,%d)B(%d,%d)R(%d,%d)WP(%d,%d)L(%lld,%lld)",
-                  m.PrimaryX[kOrder[0]], m.PrimaryY[kOrder[0]], m.PrimaryX[kOrder[1]],
-                  m.PrimaryY[kOrder[1]], m.PrimaryX[kOrder[2]], m.PrimaryY[kOrder[2]], m.WhiteX,
-                  m.WhiteY, static_cast<long long>(m.MaxLuminance),
-                  static_cast<long long>(m.MinLuminance));
+    std::snprintf(
+        buffer, sizeof buffer, "master-display=G(%d,%d)B(%d,%d)R(%d,%d)WP(%d,%d)L(%lld,%lld)",
+        m.PrimaryX[kOrder[0]], m.PrimaryY[kOrder[0]], m.PrimaryX[kOrder[1]], m.PrimaryY[kOrder[1]],
+        m.PrimaryX[kOrder[2]], m.PrimaryY[kOrder[2]], m.WhiteX, m.WhiteY,
+        static_cast<long long>(m.MaxLuminance), static_cast<long long>(m.MinLuminance));
     Add(text, buffer);
   }
   if (hdr.Light.Present) {

@@ -52,8 +52,7 @@ TEST(HardwareEncoders, TheTrialOpensOnlyWhatWorksHere) {
   EXPECT_FALSE(IsHardware("libx264"));
   // Listed exactly where the trial opens them.
   for (const auto& info : COMPRESSORCATALOG::InstalledCompressors())
-    if (info.hardware.probed)
-      EXPECT_TRUE(Opens(info.encoder)) << info.name;
+    if (info.hardware.probed) EXPECT_TRUE(Opens(info.encoder)) << info.name;
 }
 
 int gLogged = 0;
