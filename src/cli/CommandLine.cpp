@@ -15,8 +15,8 @@
 #include "platform/ProgramInfo.h"
 #include "shell/HelpPage.h"
 #include "shell/JobArguments.h"
+#include "shell/JobOptionTable.h"
 #include "shell/LookArguments.h"
-#include "shell/ReadingArguments.h"
 
 namespace COMMANDLINE {
 namespace {
@@ -36,17 +36,16 @@ int RunHelp(const Arguments&, std::ostream& out, std::ostream&) {
   return ExitOk;
 }
 
-// The commands in the order --help lists them. The first whose option
-// appears in the arguments runs.
-const Command kCommands[] = {
-    {"--help", RunHelp, "  -h, --help             show this help\n"},
-    {"--version", RunVersion, "  -V, --version          show the program's name and version\n"},
+std::vector<Command> MakeCommands() {
+  return {
+    {"--help", 100, RunHelp, "  -h, --help             show this help\n"},
+    {"--version", 90, RunVersion, "  -V, --version          show the program's name and version\n"},
     // Each subsystem's commands (declared in Commands.h) go here.
-    {"--list-compressors", RunListCompressors,
+    {"--list-compressors", 80, RunListCompressors,
      "  --list-compressors     list the installed video compressors: code, TAB, name\n"},
-    {"--probe", RunProbe, "  --probe FILE           print the movie report of a video file\n"},
-    // Before --source, which its arguments hold too.
-    {"--align-subtitles", RunAlignSubtitles,
+    {"--probe", 70, RunProbe, "  --probe FILE           print the movie report of a video file\n"},
+    // Above --source, which its arguments hold too.
+    {"--align-subtitles", 60, RunAlignSubtitles,
      "  --align-subtitles --source FILE --subtitles FILE --output FILE.srt\n"
      "      [--audio-stream N] [--settings FILE] [--unicode] [--detect-codepage]\n"
      "      [--clean-markup] [--tolerant]\n"
@@ -54,8 +53,8 @@ const Command kCommands[] = {
      "                         frame-rate ratio, splits) and write them re-timed as\n"
      "                         SubRip in UTF-8; nothing is written, and the status is 1,\n"
      "                         when no trustworthy timing is found\n"},
-    // Before --source, which its arguments hold too.
-    {"--snapshot", RunSnapshot,
+    // Above --source, which its arguments hold too.
+    {"--snapshot", 50, RunSnapshot,
      "  --snapshot SECONDS|H:MM:SS --source FILE --subtitles FILE --output FILE.png\n"
      "      [--video-stream N] [--delay-frames N | --delay-ms N] [--no-autosize]\n"
      "      [--font NAME] [--font-size POINTS] [--font-color 0xBBGGRR] [--bold]\n"
@@ -64,16 +63,16 @@ const Command kCommands[] = {
      "                         write the source picture due at that time with the\n"
      "                         subtitle due then, drawn as the job draws it, as a PNG\n"
      "                         image of the source's size\n"},
-    // Before --source, which --queue-add's arguments hold too.
-    {"--queue-add", RunQueueAdd,
+    // Above --source, which its arguments hold too.
+    {"--queue-add", 40, RunQueueAdd,
      "  --queue-add QUEUE --source FILE --subtitles FILE --output FILE [options]\n"
      "                         add the job the --source options describe (those\n"
      "                         below) to the queue file QUEUE, made if missing\n"},
-    {"--queue", RunQueue,
+    {"--queue", 30, RunQueue,
      "  --queue QUEUE [--settings FILE]\n"
      "                         run the queue's jobs not yet done, in order; exit\n"
      "                         status 1 when any of them failed or was stopped\n"},
-    {"--source", RunJob,
+    {"--source", 20, RunJob,
      "  --source FILE --subtitles FILE --output FILE [--compressor CODE]\n"
      "      [--quality 0-10000] [--keyframes N] [--data-rate KBYTES_PER_SECOND]\n"
      "      [--encoder-options KEY=VALUE[:KEY=VALUE...]] [--preset NAME] [--defaults]\n"
@@ -81,11 +80,9 @@ const Command kCommands[] = {
      "      [--subtitle-track N] [--styled] [--styled-left-to-right]\n"
      "      [--transcode] [--fix-audio-vbr] [--no-autosize] [--font NAME]\n"
      "      [--font-size POINTS] [--font-color 0xBBGGRR] [--bold] [--italic]\n"
-     "      [--underline] [--strike-out] [--script CODE] [--settings FILE]\n" LOOKARGUMENTS_USAGE
-     "      [--unicode] [--detect-codepage] [--clean-markup] [--tolerant] [--align]\n"
-     "      [--strict] [--forced-only] [--bit-depth 8|10] [--subtitle-nits N]\n"
-     "      [--sdr] [--convert-audio] [--smart]\n"
-     "                         burn the subtitles into the source and write the\n"
+     "      [--underline] [--strike-out] [--script CODE] [--settings FILE]\n" LOOKARGUMENTS_USAGE +
+         JOBOPTIONTABLE::SynopsisLines() +
+         "                         burn the subtitles into the source and write the\n"
      "                         output: Matroska for .mkv, MP4 for .mp4, .m4v and\n"
      "                         .mov, WebM for .webm, AVI for any other name (HEVC,\n"
      "                         AV01 and VP90 not in AVI); streams count from 1,\n"
@@ -114,8 +111,8 @@ const Command kCommands[] = {
      "                         copies the pictures no subtitle touches from an\n"
      "                         H.264 or HEVC source into Matroska or MP4 and\n"
      "                         encodes only the others, with the H264 or HEVC\n"
-     "                         compressor\n"},
-    {"--list-entries", RunListEntries,
+         "                         compressor\n"},
+    {"--list-entries", 10, RunListEntries,
      "  --list-entries FILE --frame-rate R [--delay-frames N | --delay-ms N]\n"
      "      [--unicode] [--detect-codepage] [--clean-markup] [--tolerant]\n"
      "      [--as-drawn [--script CODE]] [--styled]\n"
@@ -123,11 +120,12 @@ const Command kCommands[] = {
      "                         --as-drawn each line in UTF-8 as it will be drawn in\n"
      "                         the script CODE (0 Western, 204 Cyrillic, ...);\n"
      "                         --styled also reads ASS, SSA and WebVTT\n"},
-};
+  };
+}
 
 // Options whose next argument is their value, whatever it looks like.
 bool TakesValue(const std::string& option) {
-  return JOBARGUMENTS::TakesValue(option) || LOOKARGUMENTS::TakesValue(option) ||
+  return JOBARGUMENTS::TakesValue(option) ||
          option == "--probe" || option == "--list-entries" || option == "--frame-rate" ||
          option == "--snapshot" || option == "--queue" || option == "--queue-add";
 }
@@ -141,23 +139,31 @@ void PassQtMessage(QtMsgType type, const QMessageLogContext& context, const QStr
   if (gQtHandler != nullptr) gQtHandler(type, context, message);
 }
 
-const Command* FindCommand(const Arguments& args) {
-  for (const Command& command : kCommands)
-    if (std::find(args.begin(), args.end(), command.option) != args.end()) return &command;
-  return nullptr;
+}  // namespace
+
+const std::vector<Command>& CommandTable() {
+  static const std::vector<Command> commands = MakeCommands();
+  return commands;
 }
 
-}  // namespace
+const Command* ChooseCommand(const std::vector<Command>& commands, const Arguments& args) {
+  const Command* chosen = nullptr;
+  for (const Command& command : commands)
+    if ((chosen == nullptr || command.rank > chosen->rank) &&
+        std::find(args.begin(), args.end(), command.option) != args.end())
+      chosen = &command;
+  return chosen;
+}
 
 std::string CommandLineHelp() {
   std::ostringstream text;
   text << "Usage: tolvane [OPTION...]\n"
           "Burns subtitles into a video. Without options the window opens.\n\n";
-  for (const Command& command : kCommands) text << command.usage;
+  for (const Command& command : CommandTable()) text << command.usage;
   text << "  --verbose              with any command: FFmpeg's warnings and information in\n"
           "                         the log too, not only its errors\n";
-  text << "\n" << READINGARGUMENTS::kReadingUsage;
-  text << "\n" << READINGARGUMENTS::kStyledUsage;
+  text << "\n" << JOBOPTIONTABLE::GroupHelp(JOBOPTIONTABLE::Group::Reading);
+  text << "\n" << JOBOPTIONTABLE::GroupHelp(JOBOPTIONTABLE::Group::Styled);
   text << "\nAn option's value follows it, or is joined to it by '=' (--font-size=14).\n";
   return text.str();
 }
@@ -191,7 +197,7 @@ int RunCommandLine(const Arguments& given, std::ostream& out, std::ostream& err)
   LIBRARYLOG::SetDetail(verbose ? LIBRARYLOG::Detail::Everything : LIBRARYLOG::Detail::Errors);
   COMPRESSOR::ShowEncoderChatter(verbose);
   COMPRESSOR::RouteEncoderLog(LIBRARYLOG::LogCallback());
-  const Command* command = FindCommand(args);
+  const Command* command = ChooseCommand(CommandTable(), args);
   if (command == nullptr) {
     if (args.empty())
       err << "tolvane: no command given\n";
