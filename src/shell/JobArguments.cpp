@@ -9,9 +9,9 @@
 #include <string_view>
 
 #include "compressors/CompressorCatalog.h"
+#include "shell/JobOptionTable.h"
 #include "shell/JobSettings.h"
 #include "shell/LookArguments.h"
-#include "shell/JobOptionTable.h"
 
 namespace JOBARGUMENTS {
 namespace {
@@ -262,7 +262,8 @@ std::string ParseJobArguments(const Arguments& args, const SETTINGS::Settings& s
     }
     const std::string& option = args[i];
     if (const JOBOPTIONTABLE::JobOption* entry = JOBOPTIONTABLE::Find(option)) {
-      if (entry->TakesValue() && i + 1 >= args.size()) return "option '" + option + "' needs a value";
+      if (entry->TakesValue() && i + 1 >= args.size())
+        return "option '" + option + "' needs a value";
       const std::string error =
           JOBOPTIONTABLE::Apply(*entry, entry->TakesValue() ? args[++i] : "", result.Options);
       if (!error.empty()) return error;

@@ -13,8 +13,8 @@ using SETTINGS::Settings;
 
 // Where a switch or number lives in the job's options and in the settings,
 // named once for both (the two keep the same names).
-#define FLAG(path)                                            \
-  .flag = [](JobOptions& o) -> bool& { return o.path; },    \
+#define FLAG(path)                                       \
+  .flag = [](JobOptions& o) -> bool& { return o.path; }, \
   .flagSetting = [](Settings& s) -> bool& { return s.path; }
 #define JOB_FLAG(path) .flag = [](JobOptions& o) -> bool& { return o.path; }
 
@@ -365,7 +365,7 @@ std::string SynopsisLines() {
 }
 
 std::string GroupHelp(Group group) {
-  std::string text = group == Group::Reading ? kReadingHeader
+  std::string text = group == Group::Reading  ? kReadingHeader
                      : group == Group::Styled ? kStyledHeader
                                               : "";
   for (const JobOption& entry : Options())

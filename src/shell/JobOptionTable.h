@@ -11,7 +11,7 @@
 
 #include "job/JobOptions.h"
 #include "platform/IniFile.h"
-#include "shell/Settings.h"
+#include "shell/SettingsValues.h"
 #include "subtitles/ReadingOptions.h"
 
 namespace JOBOPTIONTABLE {
@@ -32,10 +32,10 @@ enum class Group {
 };
 
 struct JobOption {
-  const char* option;            // "--convert-audio"
+  const char* option;  // "--convert-audio"
   Group group;
-  const char* help = nullptr;    // lines of --help of its own, each ending in '\n'
-  bool inSynopsis = true;        // named at the end of --source's synopsis
+  const char* help = nullptr;     // lines of --help of its own, each ending in '\n'
+  bool inSynopsis = true;         // named at the end of --source's synopsis
   const char* section = nullptr;  // of the settings file; none for Saved::Never
   const char* key = nullptr;
   Saved saved = Saved::Never;

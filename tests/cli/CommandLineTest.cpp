@@ -127,7 +127,8 @@ TEST(CommandLineTest, TheCommandOfTheHighestRankRunsWhateverTheOrder) {
   const auto& table = COMMANDLINE::CommandTable();
   const std::vector<COMMANDLINE::Command> reversed(table.rbegin(), table.rend());
   std::set<int> ranks;
-  for (const auto& command : table) EXPECT_TRUE(ranks.insert(command.rank).second) << command.option;
+  for (const auto& command : table)
+    EXPECT_TRUE(ranks.insert(command.rank).second) << command.option;
   for (const auto& a : table)
     for (const auto& b : table) {
       const COMMANDLINE::Arguments args = {a.option, "x", b.option, "y"};
@@ -140,7 +141,8 @@ TEST(CommandLineTest, TheCommandOfTheHighestRankRunsWhateverTheOrder) {
     }
   // Those whose arguments hold --source's.
   for (const char* command : {"--queue-add", "--snapshot", "--align-subtitles"})
-    EXPECT_STREQ(COMMANDLINE::ChooseCommand(table, {"--source", "a", command, "q"})->option, command);
+    EXPECT_STREQ(COMMANDLINE::ChooseCommand(table, {"--source", "a", command, "q"})->option,
+                 command);
   EXPECT_EQ(COMMANDLINE::ChooseCommand(table, {"--source-less"}), nullptr);
 }
 

@@ -25,8 +25,8 @@ std::string TakenValue(const JobOption& entry) {
 }
 
 JOBARGUMENTS::Arguments Job(std::initializer_list<std::string> extra) {
-  JOBARGUMENTS::Arguments args = {"--defaults", "--source", "/a.mkv", "--subtitles", "/s.srt",
-                                  "--output", "/o.mkv"};
+  JOBARGUMENTS::Arguments args = {"--defaults", "--source", "/a.mkv", "--subtitles",
+                                  "/s.srt",     "--output", "/o.mkv"};
   args.insert(args.end(), extra);
   return args;
 }
@@ -66,7 +66,8 @@ TEST(JobOptionTableTest, EveryOptionRoundTripsThroughTheQueuedArguments) {
   for (const JobOption& entry : Options()) {
     SCOPED_TRACE(entry.option);
     JOBARGUMENTS::JobArguments parsed;
-    const auto args = entry.TakesValue() ? Job({entry.option, TakenValue(entry)}) : Job({entry.option});
+    const auto args =
+        entry.TakesValue() ? Job({entry.option, TakenValue(entry)}) : Job({entry.option});
     ASSERT_EQ(JOBARGUMENTS::ParseJobArguments(args, SETTINGS::Settings(), parsed), "");
     const long long expected = entry.TakesValue() ? std::stoll(TakenValue(entry)) : 1;
     EXPECT_EQ(Held(entry, parsed.Options), expected);
