@@ -11,7 +11,7 @@
 #include "align/AlignedSubRip.h"
 #include "align/SpeechAlignment.h"
 #include "cli/Commands.h"
-#include "shell/ReadingArguments.h"
+#include "shell/JobOptionTable.h"
 #include "subtitles/SubtitleUnit.h"
 
 namespace COMMANDLINE {
@@ -51,8 +51,7 @@ std::string ParseStream(const std::string& value, int& stream) {
 std::string ParseAlign(const Arguments& args, AlignOptions& options) {
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& option = args[i];
-    if (option == "--align-subtitles" ||
-        READINGARGUMENTS::ApplyReadingFlag(option, options.reading))
+    if (option == "--align-subtitles" || JOBOPTIONTABLE::ApplyReadingFlag(option, options.reading))
       continue;
     if (i + 1 >= args.size()) return "option '" + option + "' needs a value";
     const std::string& value = args[++i];

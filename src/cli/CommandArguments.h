@@ -13,11 +13,15 @@ enum ExitStatus { ExitOk = 0, ExitFailed = 1, ExitBadArguments = 2 };
 using Arguments = std::vector<std::string>;
 
 // One command of the command line: it is chosen when its option appears
-// among the arguments, and it parses all of them itself.
+// among the arguments, and it parses all of them itself. The arguments of
+// one command may hold another's option (--queue-add holds --source's):
+// then the command of the higher rank runs, whatever the table's order.
+// No two commands share a rank.
 struct Command {
   const char* option;
+  int rank;
   int (*run)(const Arguments& args, std::ostream& out, std::ostream& err);
-  const char* usage;  // one or more help lines, each ending in '\n'
+  std::string usage;  // one or more help lines, each ending in '\n'
 };
 
 }  // namespace COMMANDLINE

@@ -15,8 +15,8 @@
 #include "platform/ProgramInfo.h"
 #include "shell/HelpPage.h"
 #include "shell/JobArguments.h"
+#include "shell/JobOptionTable.h"
 #include "shell/LookArguments.h"
-#include "shell/ReadingArguments.h"
 
 namespace COMMANDLINE {
 namespace {
@@ -36,100 +36,101 @@ int RunHelp(const Arguments&, std::ostream& out, std::ostream&) {
   return ExitOk;
 }
 
-// The commands in the order --help lists them. The first whose option
-// appears in the arguments runs.
-const Command kCommands[] = {
-    {"--help", RunHelp, "  -h, --help             show this help\n"},
-    {"--version", RunVersion, "  -V, --version          show the program's name and version\n"},
-    // Each subsystem's commands (declared in Commands.h) go here.
-    {"--list-compressors", RunListCompressors,
-     "  --list-compressors     list the installed video compressors: code, TAB, name\n"},
-    {"--probe", RunProbe, "  --probe FILE           print the movie report of a video file\n"},
-    // Before --source, which its arguments hold too.
-    {"--align-subtitles", RunAlignSubtitles,
-     "  --align-subtitles --source FILE --subtitles FILE --output FILE.srt\n"
-     "      [--audio-stream N] [--settings FILE] [--unicode] [--detect-codepage]\n"
-     "      [--clean-markup] [--tolerant]\n"
-     "                         find the subtitles' timing from the film's speech (offset,\n"
-     "                         frame-rate ratio, splits) and write them re-timed as\n"
-     "                         SubRip in UTF-8; nothing is written, and the status is 1,\n"
-     "                         when no trustworthy timing is found\n"},
-    // Before --source, which its arguments hold too.
-    {"--snapshot", RunSnapshot,
-     "  --snapshot SECONDS|H:MM:SS --source FILE --subtitles FILE --output FILE.png\n"
-     "      [--video-stream N] [--delay-frames N | --delay-ms N] [--no-autosize]\n"
-     "      [--font NAME] [--font-size POINTS] [--font-color 0xBBGGRR] [--bold]\n"
-     "      [--italic] [--underline] [--strike-out] [--script CODE] [--align]\n"
-     "      [--settings FILE]\n" LOOKARGUMENTS_USAGE
-     "                         write the source picture due at that time with the\n"
-     "                         subtitle due then, drawn as the job draws it, as a PNG\n"
-     "                         image of the source's size\n"},
-    // Before --source, which --queue-add's arguments hold too.
-    {"--queue-add", RunQueueAdd,
-     "  --queue-add QUEUE --source FILE --subtitles FILE --output FILE [options]\n"
-     "                         add the job the --source options describe (those\n"
-     "                         below) to the queue file QUEUE, made if missing\n"},
-    {"--queue", RunQueue,
-     "  --queue QUEUE [--settings FILE]\n"
-     "                         run the queue's jobs not yet done, in order; exit\n"
-     "                         status 1 when any of them failed or was stopped\n"},
-    {"--source", RunJob,
-     "  --source FILE --subtitles FILE --output FILE [--compressor CODE]\n"
-     "      [--quality 0-10000] [--keyframes N] [--data-rate KBYTES_PER_SECOND]\n"
-     "      [--encoder-options KEY=VALUE[:KEY=VALUE...]] [--preset NAME] [--defaults]\n"
-     "      [--video-stream N] [--audio-stream N] [--delay-frames N | --delay-ms N]\n"
-     "      [--subtitle-track N] [--styled] [--styled-left-to-right]\n"
-     "      [--transcode] [--fix-audio-vbr] [--no-autosize] [--font NAME]\n"
-     "      [--font-size POINTS] [--font-color 0xBBGGRR] [--bold] [--italic]\n"
-     "      [--underline] [--strike-out] [--script CODE] [--settings FILE]\n" LOOKARGUMENTS_USAGE
-     "      [--unicode] [--detect-codepage] [--clean-markup] [--tolerant] [--align]\n"
-     "      [--strict] [--forced-only] [--bit-depth 8|10] [--subtitle-nits N]\n"
-     "      [--sdr] [--convert-audio] [--smart]\n"
-     "                         burn the subtitles into the source and write the\n"
-     "                         output: Matroska for .mkv, MP4 for .mp4, .m4v and\n"
-     "                         .mov, WebM for .webm, AVI for any other name (HEVC,\n"
-     "                         AV01 and VP90 not in AVI); streams count from 1,\n"
-     "                         the rest comes from the settings file, or with\n"
-     "                         --defaults from the program's defaults (the\n"
-     "                         libraries still from the settings file);\n"
-     "                         --encoder-options go to the libavcodec encoder,\n"
-     "                         --preset sets its speed (x264 and x265: ultrafast\n"
-     "                         to placebo; SVT-AV1 13 to 0; libvpx, libaom 8 to 0);\n"
-     "                         --subtitle-track N draws the source's own N-th\n"
-     "                         subtitle track (SubRip, ASS, mov_text, WebVTT),\n"
-     "                         styled, in place of --subtitles; disc subtitle\n"
-     "                         pictures come as a track (PGS, VobSub, DVB) or as\n"
-     "                         a .sup or .idx file, and --forced-only draws only\n"
-     "                         their forced ones; --align re-times\n"
-     "                         the subtitles to the source's speech first, as\n"
-     "                         --align-subtitles does, and fails when it finds no\n"
-     "                         trustworthy timing; a damaged source is reported in\n"
-     "                         one line on standard error, and with --strict the\n"
-     "                         job fails on it; HEVC, AV01 and VP90 keep a 10-bit\n"
-     "                         source 10-bit (--bit-depth chooses) and an HDR one\n"
-     "                         HDR, its subtitle white at N cd/m2 (203); an HDR\n"
-     "                         source written in 8 bits, or with --sdr, is\n"
-     "                         tone-mapped to SDR; --convert-audio converts sound\n"
-     "                         the container cannot hold (WebM) to Opus; --smart\n"
-     "                         copies the pictures no subtitle touches from an\n"
-     "                         H.264 or HEVC source into Matroska or MP4 and\n"
-     "                         encodes only the others, with the H264 or HEVC\n"
-     "                         compressor\n"},
-    {"--list-entries", RunListEntries,
-     "  --list-entries FILE --frame-rate R [--delay-frames N | --delay-ms N]\n"
-     "      [--unicode] [--detect-codepage] [--clean-markup] [--tolerant]\n"
-     "      [--as-drawn [--script CODE]] [--styled]\n"
-     "                         list a subtitle file's entries in frames; with\n"
-     "                         --as-drawn each line in UTF-8 as it will be drawn in\n"
-     "                         the script CODE (0 Western, 204 Cyrillic, ...);\n"
-     "                         --styled also reads ASS, SSA and WebVTT\n"},
-};
+std::vector<Command> MakeCommands() {
+  return {
+      {"--help", 100, RunHelp, "  -h, --help             show this help\n"},
+      {"--version", 90, RunVersion,
+       "  -V, --version          show the program's name and version\n"},
+      // Each subsystem's commands (declared in Commands.h) go here.
+      {"--list-compressors", 80, RunListCompressors,
+       "  --list-compressors     list the installed video compressors: code, TAB, name\n"},
+      {"--probe", 70, RunProbe,
+       "  --probe FILE           print the movie report of a video file\n"},
+      // Above --source, which its arguments hold too.
+      {"--align-subtitles", 60, RunAlignSubtitles,
+       "  --align-subtitles --source FILE --subtitles FILE --output FILE.srt\n"
+       "      [--audio-stream N] [--settings FILE] [--unicode] [--detect-codepage]\n"
+       "      [--clean-markup] [--tolerant]\n"
+       "                         find the subtitles' timing from the film's speech (offset,\n"
+       "                         frame-rate ratio, splits) and write them re-timed as\n"
+       "                         SubRip in UTF-8; nothing is written, and the status is 1,\n"
+       "                         when no trustworthy timing is found\n"},
+      // Above --source, which its arguments hold too.
+      {"--snapshot", 50, RunSnapshot,
+       "  --snapshot SECONDS|H:MM:SS --source FILE --subtitles FILE --output FILE.png\n"
+       "      [--video-stream N] [--delay-frames N | --delay-ms N] [--no-autosize]\n"
+       "      [--font NAME] [--font-size POINTS] [--font-color 0xBBGGRR] [--bold]\n"
+       "      [--italic] [--underline] [--strike-out] [--script CODE] [--align]\n"
+       "      [--settings FILE]\n" LOOKARGUMENTS_USAGE
+       "                         write the source picture due at that time with the\n"
+       "                         subtitle due then, drawn as the job draws it, as a PNG\n"
+       "                         image of the source's size\n"},
+      // Above --source, which its arguments hold too.
+      {"--queue-add", 40, RunQueueAdd,
+       "  --queue-add QUEUE --source FILE --subtitles FILE --output FILE [options]\n"
+       "                         add the job the --source options describe (those\n"
+       "                         below) to the queue file QUEUE, made if missing\n"},
+      {"--queue", 30, RunQueue,
+       "  --queue QUEUE [--settings FILE]\n"
+       "                         run the queue's jobs not yet done, in order; exit\n"
+       "                         status 1 when any of them failed or was stopped\n"},
+      {"--source", 20, RunJob,
+       "  --source FILE --subtitles FILE --output FILE [--compressor CODE]\n"
+       "      [--quality 0-10000] [--keyframes N] [--data-rate KBYTES_PER_SECOND]\n"
+       "      [--encoder-options KEY=VALUE[:KEY=VALUE...]] [--preset NAME] [--defaults]\n"
+       "      [--video-stream N] [--audio-stream N] [--delay-frames N | --delay-ms N]\n"
+       "      [--subtitle-track N] [--styled] [--styled-left-to-right]\n"
+       "      [--transcode] [--fix-audio-vbr] [--no-autosize] [--font NAME]\n"
+       "      [--font-size POINTS] [--font-color 0xBBGGRR] [--bold] [--italic]\n"
+       "      [--underline] [--strike-out] [--script CODE] [--settings "
+       "FILE]\n" LOOKARGUMENTS_USAGE +
+           JOBOPTIONTABLE::SynopsisLines() +
+           "                         burn the subtitles into the source and write the\n"
+           "                         output: Matroska for .mkv, MP4 for .mp4, .m4v and\n"
+           "                         .mov, WebM for .webm, AVI for any other name (HEVC,\n"
+           "                         AV01 and VP90 not in AVI); streams count from 1,\n"
+           "                         the rest comes from the settings file, or with\n"
+           "                         --defaults from the program's defaults (the\n"
+           "                         libraries still from the settings file);\n"
+           "                         --encoder-options go to the libavcodec encoder,\n"
+           "                         --preset sets its speed (x264 and x265: ultrafast\n"
+           "                         to placebo; SVT-AV1 13 to 0; libvpx, libaom 8 to 0);\n"
+           "                         --subtitle-track N draws the source's own N-th\n"
+           "                         subtitle track (SubRip, ASS, mov_text, WebVTT),\n"
+           "                         styled, in place of --subtitles; disc subtitle\n"
+           "                         pictures come as a track (PGS, VobSub, DVB) or as\n"
+           "                         a .sup or .idx file, and --forced-only draws only\n"
+           "                         their forced ones; --align re-times\n"
+           "                         the subtitles to the source's speech first, as\n"
+           "                         --align-subtitles does, and fails when it finds no\n"
+           "                         trustworthy timing; a damaged source is reported in\n"
+           "                         one line on standard error, and with --strict the\n"
+           "                         job fails on it; HEVC, AV01 and VP90 keep a 10-bit\n"
+           "                         source 10-bit (--bit-depth chooses) and an HDR one\n"
+           "                         HDR, its subtitle white at N cd/m2 (203); an HDR\n"
+           "                         source written in 8 bits, or with --sdr, is\n"
+           "                         tone-mapped to SDR; --convert-audio converts sound\n"
+           "                         the container cannot hold (WebM) to Opus; --smart\n"
+           "                         copies the pictures no subtitle touches from an\n"
+           "                         H.264 or HEVC source into Matroska or MP4 and\n"
+           "                         encodes only the others, with the H264 or HEVC\n"
+           "                         compressor\n"},
+      {"--list-entries", 10, RunListEntries,
+       "  --list-entries FILE --frame-rate R [--delay-frames N | --delay-ms N]\n"
+       "      [--unicode] [--detect-codepage] [--clean-markup] [--tolerant]\n"
+       "      [--as-drawn [--script CODE]] [--styled]\n"
+       "                         list a subtitle file's entries in frames; with\n"
+       "                         --as-drawn each line in UTF-8 as it will be drawn in\n"
+       "                         the script CODE (0 Western, 204 Cyrillic, ...);\n"
+       "                         --styled also reads ASS, SSA and WebVTT\n"},
+  };
+}
 
 // Options whose next argument is their value, whatever it looks like.
 bool TakesValue(const std::string& option) {
-  return JOBARGUMENTS::TakesValue(option) || LOOKARGUMENTS::TakesValue(option) ||
-         option == "--probe" || option == "--list-entries" || option == "--frame-rate" ||
-         option == "--snapshot" || option == "--queue" || option == "--queue-add";
+  return JOBARGUMENTS::TakesValue(option) || option == "--probe" || option == "--list-entries" ||
+         option == "--frame-rate" || option == "--snapshot" || option == "--queue" ||
+         option == "--queue-add";
 }
 
 QtMessageHandler gQtHandler = nullptr;
@@ -141,23 +142,31 @@ void PassQtMessage(QtMsgType type, const QMessageLogContext& context, const QStr
   if (gQtHandler != nullptr) gQtHandler(type, context, message);
 }
 
-const Command* FindCommand(const Arguments& args) {
-  for (const Command& command : kCommands)
-    if (std::find(args.begin(), args.end(), command.option) != args.end()) return &command;
-  return nullptr;
+}  // namespace
+
+const std::vector<Command>& CommandTable() {
+  static const std::vector<Command> commands = MakeCommands();
+  return commands;
 }
 
-}  // namespace
+const Command* ChooseCommand(const std::vector<Command>& commands, const Arguments& args) {
+  const Command* chosen = nullptr;
+  for (const Command& command : commands)
+    if ((chosen == nullptr || command.rank > chosen->rank) &&
+        std::find(args.begin(), args.end(), command.option) != args.end())
+      chosen = &command;
+  return chosen;
+}
 
 std::string CommandLineHelp() {
   std::ostringstream text;
   text << "Usage: tolvane [OPTION...]\n"
           "Burns subtitles into a video. Without options the window opens.\n\n";
-  for (const Command& command : kCommands) text << command.usage;
+  for (const Command& command : CommandTable()) text << command.usage;
   text << "  --verbose              with any command: FFmpeg's warnings and information in\n"
           "                         the log too, not only its errors\n";
-  text << "\n" << READINGARGUMENTS::kReadingUsage;
-  text << "\n" << READINGARGUMENTS::kStyledUsage;
+  text << "\n" << JOBOPTIONTABLE::GroupHelp(JOBOPTIONTABLE::Group::Reading);
+  text << "\n" << JOBOPTIONTABLE::GroupHelp(JOBOPTIONTABLE::Group::Styled);
   text << "\nAn option's value follows it, or is joined to it by '=' (--font-size=14).\n";
   return text.str();
 }
@@ -191,7 +200,7 @@ int RunCommandLine(const Arguments& given, std::ostream& out, std::ostream& err)
   LIBRARYLOG::SetDetail(verbose ? LIBRARYLOG::Detail::Everything : LIBRARYLOG::Detail::Errors);
   COMPRESSOR::ShowEncoderChatter(verbose);
   COMPRESSOR::RouteEncoderLog(LIBRARYLOG::LogCallback());
-  const Command* command = FindCommand(args);
+  const Command* command = ChooseCommand(CommandTable(), args);
   if (command == nullptr) {
     if (args.empty())
       err << "tolvane: no command given\n";

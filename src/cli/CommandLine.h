@@ -11,6 +11,12 @@ namespace COMMANDLINE {
 // which any command takes, is taken out. A value is never rewritten.
 Arguments NormalizeArguments(const Arguments& args, bool& verbose);
 
+// The commands in the order --help lists them.
+const std::vector<Command>& CommandTable();
+// The command of the highest rank whose option the arguments hold; null for
+// none.
+const Command* ChooseCommand(const std::vector<Command>& commands, const Arguments& args);
+
 // Chooses and runs the command for the arguments (program name excluded).
 int RunCommandLine(const Arguments& args, std::ostream& out, std::ostream& err);
 int RunCommandLine(int argc, char** argv);

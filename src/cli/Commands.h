@@ -2,7 +2,7 @@
 
 // The commands that subsystems add to the command line. Each declares its run
 // function here, defines it in a file of its own in this folder and adds one
-// entry to kCommands in CommandLine.cpp.
+// entry, with its rank, to the table in CommandLine.cpp.
 #include <QGuiApplication>
 #include <memory>
 

@@ -13,7 +13,7 @@
 
 #include "cli/Commands.h"
 #include "drawing/CodePage.h"
-#include "shell/ReadingArguments.h"
+#include "shell/JobOptionTable.h"
 #include "subtitles/SubtitleUnit.h"
 
 namespace COMMANDLINE {
@@ -52,12 +52,25 @@ std::optional<double> ParseFrameRate(std::string_view text) {
   return rate;
 }
 
+// The reading switches and --as-drawn. --styled reads the formats the styled
+// drawing reads, in the Unicode forms they come in, as the job's --styled does.
+bool ApplyListEntriesFlag(const std::string& option, SUBTITLEFILE::ReadingOptions& reading,
+                          bool& asDrawn) {
+  if (option == "--styled") {
+    reading.Styled = reading.Unicode = true;
+    return true;
+  }
+  if (option != "--as-drawn") return JOBOPTIONTABLE::ApplyReadingFlag(option, reading);
+  asDrawn = true;
+  return true;
+}
+
 // Empty on success, else what is wrong with the arguments.
 std::string ParseListEntries(const Arguments& args, ListEntriesOptions& options) {
   bool haveRate = false;
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& option = args[i];
-    if (READINGARGUMENTS::ApplyListEntriesFlag(option, options.reading, options.asDrawn)) continue;
+    if (ApplyListEntriesFlag(option, options.reading, options.asDrawn)) continue;
     if (i + 1 >= args.size()) return "option '" + option + "' needs a value";
     const std::string& value = args[++i];
     if (option == "--list-entries") {

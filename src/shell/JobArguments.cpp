@@ -9,9 +9,9 @@
 #include <string_view>
 
 #include "compressors/CompressorCatalog.h"
+#include "shell/JobOptionTable.h"
 #include "shell/JobSettings.h"
 #include "shell/LookArguments.h"
-#include "shell/ReadingArguments.h"
 
 namespace JOBARGUMENTS {
 namespace {
@@ -108,15 +108,6 @@ const std::map<std::string, Setter>& ValueOptions() {
                            [](auto& r, long long v) { r.Options.Font.Color = uint32_t(v); }, 16)},
       {"--script",
        Integer("script", 0, 255, [](auto& r, long long v) { r.Options.Font.Charset = int(v); })},
-      {"--bit-depth",
-       [](const std::string& value, JobArguments& result) {
-         if (value != "8" && value != "10") return "bad bit depth '" + value + "' (8 or 10)";
-         result.Options.BitDepth = value == "8" ? 8 : 10;  // the only two taken
-         return std::string();
-       }},
-      {"--subtitle-nits",
-       Integer("subtitle level", 10, 1000,
-               [](auto& r, long long v) { r.Options.SubtitleNits = double(v); })},
   };
   return options;
 }
@@ -133,17 +124,6 @@ const std::map<std::string, bool SUBTITLEFONT::SubtitleFont::*>& FontFlags() {
   return flags;
 }
 
-const std::map<std::string, bool JOBOPTIONS::JobOptions::*>& FlagOptions() {
-  using JOBOPTIONS::JobOptions;
-  static const std::map<std::string, bool JobOptions::*> flags = {
-      {"--transcode", &JobOptions::TranscodeVideo},   {"--fix-audio-vbr", &JobOptions::FixAudioVBR},
-      {"--align", &JobOptions::AlignToSpeech},        {"--strict", &JobOptions::Strict},
-      {"--forced-only", &JobOptions::ForcedOnly},     {"--sdr", &JobOptions::Sdr},
-      {"--convert-audio", &JobOptions::ConvertAudio}, {"--smart", &JobOptions::CopyUntouched},
-  };
-  return flags;
-}
-
 std::string ApplyFontFlag(const std::string& option, SUBTITLEFONT::SubtitleFont& font) {
   const auto flag = FontFlags().find(option);
   if (flag == FontFlags().end()) return "unknown option '" + option + "'";
@@ -152,18 +132,11 @@ std::string ApplyFontFlag(const std::string& option, SUBTITLEFONT::SubtitleFont&
 }
 
 std::string ApplyFlag(const std::string& option, JobArguments& result) {
-  const auto flag = FlagOptions().find(option);
-  if (flag != FlagOptions().end()) {
-    result.Options.*(flag->second) = true;
-    return {};
-  }
   if (option == "--no-autosize") {
     result.Options.AutoSize = false;
     return {};
   }
   if (option == kDefaults) return {};  // taken before the others
-  if (READINGARGUMENTS::ApplyReadingFlag(option, result.Options.Reading)) return {};
-  if (READINGARGUMENTS::ApplyStyledFlag(option, result.Options.Styled)) return {};
   return ApplyFontFlag(option, result.Options.Font);
 }
 
@@ -199,7 +172,7 @@ std::string CheckComplete(const JobArguments& result, bool bothDelays) {
 bool HasFlag(const Arguments& args, const std::string& flag) {
   for (size_t i = 0; i < args.size(); ++i) {
     if (args[i] == flag) return true;
-    if (TakesValue(args[i]) || LOOKARGUMENTS::TakesValue(args[i])) ++i;
+    if (TakesValue(args[i])) ++i;
   }
   return false;
 }
@@ -232,13 +205,11 @@ void AddSubtitleArguments(Arguments& args, const JOBOPTIONS::JobOptions& options
     args.insert(args.end(), {"--delay-frames", std::to_string(options.DelayFrames)});
   else
     args.insert(args.end(), {"--delay-ms", std::to_string(options.DelayMilliseconds)});
-  for (const auto& [flag, field] : FlagOptions())
-    if (options.*field) args.push_back(flag);
+  const Arguments switches = JOBOPTIONTABLE::FormatSwitches(JOBOPTIONTABLE::Group::Job, options);
+  args.insert(args.end(), switches.begin(), switches.end());
   if (!options.AutoSize) args.push_back("--no-autosize");
-  if (options.BitDepth != 0)
-    args.insert(args.end(), {"--bit-depth", std::to_string(options.BitDepth)});
-  if (options.SubtitleNits != JOBOPTIONS::kReferenceWhiteNits)
-    args.insert(args.end(), {"--subtitle-nits", std::to_string(std::lround(options.SubtitleNits))});
+  const Arguments numbers = JOBOPTIONTABLE::FormatNumbers(options);
+  args.insert(args.end(), numbers.begin(), numbers.end());
 }
 
 void AddFontArguments(Arguments& args, const SUBTITLEFONT::SubtitleFont& font) {
@@ -251,7 +222,11 @@ void AddFontArguments(Arguments& args, const SUBTITLEFONT::SubtitleFont& font) {
 
 }  // namespace
 
-bool TakesValue(const std::string& option) { return ValueOptions().count(option) > 0; }
+bool TakesValue(const std::string& option) {
+  const JOBOPTIONTABLE::JobOption* entry = JOBOPTIONTABLE::Find(option);
+  return ValueOptions().count(option) > 0 || LOOKARGUMENTS::TakesValue(option) ||
+         (entry != nullptr && entry->TakesValue());
+}
 
 std::string OptionValue(const Arguments& args, const std::string& option) {
   for (size_t i = 0; i + 1 < args.size(); ++i)
@@ -286,6 +261,14 @@ std::string ParseJobArguments(const Arguments& args, const SETTINGS::Settings& s
       return *look;
     }
     const std::string& option = args[i];
+    if (const JOBOPTIONTABLE::JobOption* entry = JOBOPTIONTABLE::Find(option)) {
+      if (entry->TakesValue() && i + 1 >= args.size())
+        return "option '" + option + "' needs a value";
+      const std::string error =
+          JOBOPTIONTABLE::Apply(*entry, entry->TakesValue() ? args[++i] : "", result.Options);
+      if (!error.empty()) return error;
+      continue;
+    }
     const auto valued = ValueOptions().find(option);
     std::string error;
     if (valued == ValueOptions().end()) {
@@ -349,8 +332,10 @@ Arguments FormatJobArguments(const JobArguments& job) {
   AddSubtitleArguments(args, job.Options);
   AddFontArguments(args, job.Options.Font);
   const Arguments look = LOOKARGUMENTS::LookOptions(job.Options.Look);
-  const Arguments reading = READINGARGUMENTS::ReadingFlags(job.Options.Reading);
-  const Arguments styled = READINGARGUMENTS::StyledFlags(job.Options.Styled);
+  const Arguments reading =
+      JOBOPTIONTABLE::FormatSwitches(JOBOPTIONTABLE::Group::Reading, job.Options);
+  const Arguments styled =
+      JOBOPTIONTABLE::FormatSwitches(JOBOPTIONTABLE::Group::Styled, job.Options);
   args.insert(args.end(), look.begin(), look.end());
   args.insert(args.end(), reading.begin(), reading.end());
   args.insert(args.end(), styled.begin(), styled.end());

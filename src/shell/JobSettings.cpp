@@ -1,5 +1,7 @@
 #include "shell/JobSettings.h"
 
+#include "shell/JobOptionTable.h"
+
 namespace SETTINGS {
 
 JOBOPTIONS::JobOptions JobOptionsFromSettings(const Settings& settings) {
@@ -10,20 +12,10 @@ JOBOPTIONS::JobOptions JobOptionsFromSettings(const Settings& settings) {
   options.UseFrames = settings.UseFrames;
   options.DelayFrames = settings.FramesDelay;
   options.DelayMilliseconds = 100 * settings.TimeDelay;
-  options.TranscodeVideo = settings.TranscodeVideo;
-  options.FixAudioVBR = settings.FixAudioVBR;
   options.AutoSize = settings.AutoSize;
   options.Font = settings.Font;
   options.Look = settings.Look;
-  options.Reading = settings.Reading;
-  options.Styled = settings.Styled;
-  options.AlignToSpeech = settings.AlignToSpeech;
-  options.ForcedOnly = settings.ForcedOnly;
-  options.BitDepth = settings.BitDepth;
-  options.SubtitleNits = settings.SubtitleNits;
-  options.Sdr = settings.Sdr;
-  options.ConvertAudio = settings.ConvertAudio;
-  options.CopyUntouched = settings.CopyUntouched;
+  JOBOPTIONTABLE::TakeSettings(settings, options);
   options.AlignLibraries.Decoder = {settings.AvCodec, settings.AvFormat, settings.AvUtil,
                                     settings.SwScale};
   return options;

@@ -10,9 +10,8 @@
 
 #include "compressors/CompressorCatalog.h"
 #include "platform/IniFile.h"
+#include "shell/JobOptionTable.h"
 #include "shell/LookSettings.h"
-#include "shell/ReadingSettings.h"
-#include "shell/StyledSettings.h"
 
 namespace SETTINGS {
 namespace {
@@ -111,20 +110,6 @@ Settings::Settings()
       AvUtil(Soname("avutil", LIBAVUTIL_VERSION_MAJOR)),
       SwScale(Soname("swscale", LIBSWSCALE_VERSION_MAJOR)) {}
 
-// A file that never had such a switch on gets no section for it.
-constexpr char kAlign[] = "ALIGN";
-constexpr char kPictures[] = "PICTURES";
-constexpr char kSmart[] = "SMART";
-void SaveSwitch(IniFile& file, const char* section, const char* key, bool on) {
-  if (on || !file.ReadString(section, key, "").empty()) file.WriteBool(section, key, on);
-}
-constexpr char kColour[] = "COLOUR";
-constexpr char kAudio[] = "AUDIO";
-void SaveNumber(IniFile& file, const char* section, const char* key, int value, int fallback) {
-  if (value != fallback || !file.ReadString(section, key, "").empty())
-    file.WriteInteger(section, key, value);
-}
-
 Settings LoadSettings(const std::string& path) {
   const IniFile file(path);
   Settings settings;
@@ -142,20 +127,8 @@ Settings LoadSettings(const std::string& path) {
   settings.TimeDelay = ClampDelay(file.ReadInteger("SUBTITLE", "TimeDelay", 0));
   settings.ShowStatistics = file.ReadBool("OTHER", "ShowStatistics", settings.ShowStatistics);
   settings.SaveOnExit = file.ReadBool("OTHER", "SaveOnExit", settings.SaveOnExit);
-  settings.FixAudioVBR = file.ReadBool("OTHER", "FixAudioVBR", settings.FixAudioVBR);
-  settings.TranscodeVideo = file.ReadBool("OTHER", "TranscodeVideo", settings.TranscodeVideo);
   LoadLook(file, settings.Look);
-  LoadReading(file, settings.Reading);
-  LoadStyled(file, settings.Styled);
-  settings.AlignToSpeech = file.ReadBool(kAlign, "AlignToSpeech", false);
-  settings.ForcedOnly = file.ReadBool(kPictures, "ForcedOnly", false);
-  const int32_t depth = file.ReadInteger(kColour, "BitDepth", 0);
-  settings.BitDepth = depth == 8 || depth == 10 ? depth : 0;
-  const int32_t nits = file.ReadInteger(kColour, "SubtitleNits", settings.SubtitleNits);
-  if (nits >= 10 && nits <= 1000) settings.SubtitleNits = nits;
-  settings.Sdr = file.ReadBool(kColour, "Sdr", false);
-  settings.ConvertAudio = file.ReadBool(kAudio, "ConvertToOpus", false);
-  settings.CopyUntouched = file.ReadBool(kSmart, "CopyUntouched", false);
+  JOBOPTIONTABLE::LoadKeys(file, settings);
   return settings;
 }
 
@@ -172,18 +145,10 @@ bool SaveSettings(const std::string& path, const Settings& settings, std::string
     file.WriteInteger("SUBTITLE", "FramesDelay", settings.FramesDelay);
     file.WriteInteger("SUBTITLE", "TimeDelay", settings.TimeDelay);
     file.WriteBool("OTHER", "ShowStatistics", settings.ShowStatistics);
-    file.WriteBool("OTHER", "FixAudioVBR", settings.FixAudioVBR);
-    file.WriteBool("OTHER", "TranscodeVideo", settings.TranscodeVideo);
+    JOBOPTIONTABLE::SaveKeys(file, settings, "OTHER");
     SaveLook(file, settings.Look);
-    SaveReading(file, settings.Reading);
-    SaveStyled(file, settings.Styled);
-    SaveSwitch(file, kAlign, "AlignToSpeech", settings.AlignToSpeech);
-    SaveSwitch(file, kPictures, "ForcedOnly", settings.ForcedOnly);
-    SaveNumber(file, kColour, "BitDepth", settings.BitDepth, 0);
-    SaveNumber(file, kColour, "SubtitleNits", settings.SubtitleNits, 203);
-    SaveSwitch(file, kColour, "Sdr", settings.Sdr);
-    SaveSwitch(file, kAudio, "ConvertToOpus", settings.ConvertAudio);
-    SaveSwitch(file, kSmart, "CopyUntouched", settings.CopyUntouched);
+    // The sections added since, each as the table's rules keep it.
+    JOBOPTIONTABLE::SaveKeys(file, settings);
   }
   if (file.UpdateFile()) return true;
   error = "Unable to write to " + path;

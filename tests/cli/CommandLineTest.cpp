@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
 
 #include <QtGlobal>
+#include <set>
 #include <sstream>
 
 #include "cli/CommandLine.h"
+#include "shell/JobOptionTable.h"
 #include "support/TestSupport.h"
 
 namespace {
@@ -118,3 +120,36 @@ TEST(CommandLineTest, QtsNoteOnTheRuntimeFolderIsLeftOut) {
 }
 
 }  // namespace
+
+// The command chosen does not hang on the table's order: the same arguments
+// choose the same command from the table reversed.
+TEST(CommandLineTest, TheCommandOfTheHighestRankRunsWhateverTheOrder) {
+  const auto& table = COMMANDLINE::CommandTable();
+  const std::vector<COMMANDLINE::Command> reversed(table.rbegin(), table.rend());
+  std::set<int> ranks;
+  for (const auto& command : table)
+    EXPECT_TRUE(ranks.insert(command.rank).second) << command.option;
+  for (const auto& a : table)
+    for (const auto& b : table) {
+      const COMMANDLINE::Arguments args = {a.option, "x", b.option, "y"};
+      const auto* forward = COMMANDLINE::ChooseCommand(table, args);
+      const auto* backward = COMMANDLINE::ChooseCommand(reversed, args);
+      ASSERT_NE(forward, nullptr);
+      ASSERT_NE(backward, nullptr);
+      EXPECT_STREQ(forward->option, backward->option);
+      EXPECT_EQ(forward->rank, std::max(a.rank, b.rank));
+    }
+  // Those whose arguments hold --source's.
+  for (const char* command : {"--queue-add", "--snapshot", "--align-subtitles"})
+    EXPECT_STREQ(COMMANDLINE::ChooseCommand(table, {"--source", "a", command, "q"})->option,
+                 command);
+  EXPECT_EQ(COMMANDLINE::ChooseCommand(table, {"--source-less"}), nullptr);
+}
+
+TEST(CommandLineTest, HelpNamesEveryJobOption) {
+  const std::string help = COMMANDLINE::CommandLineHelp();
+  for (const auto& entry : JOBOPTIONTABLE::Options())
+    EXPECT_NE(help.find(std::string(entry.option) + (entry.TakesValue() ? " " : "")),
+              std::string::npos)
+        << entry.option;
+}

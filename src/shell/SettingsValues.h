@@ -1,0 +1,66 @@
+#pragma once
+
+// The values of the settings file Tolvane.ini, every key with its default.
+// How they are read and written is Settings.h's; the job option table names
+// the fields of its options here.
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "compressors/EncoderChoice.h"
+#include "shell/ColorValue.h"
+#include "subtitles/ReadingOptions.h"
+#include "subtitles/StyledOptions.h"
+#include "subtitles/SubtitleFont.h"
+#include "subtitles/SubtitleLook.h"
+
+namespace SETTINGS {
+
+struct Settings {
+  // [DLL], read only.
+  std::string AvCodec;  // defaults: the sonames of the FFmpeg the program was built with
+  std::string AvFormat;
+  std::string AvUtil;
+  std::string SwScale;
+  // [FILES]
+  std::string SourceVideo;
+  std::string Subtitle;
+  std::string DestinationVideo;
+  // [FONT]
+  SUBTITLEFONT::SubtitleFont Font;
+  // [SUBTITLE]
+  bool AutoSize = true;
+  bool UseFrames = true;
+  int FramesDelay = 0;  // signed 16 bits
+  int TimeDelay = 0;    // signed 16 bits, hundreds of milliseconds
+  // [OTHER]
+  bool ShowStatistics = true;
+  bool SaveOnExit = true;
+  bool FixAudioVBR = false;
+  bool TranscodeVideo = false;
+  // [LOOK]
+  SUBTITLELOOK::SubtitleLook Look;
+  // [READING]
+  SUBTITLEFILE::ReadingOptions Reading;
+  // [STYLED]
+  STYLEDSCRIPT::StyledOptions Styled;
+  // [ALIGN]: re-time the subtitles to the source's speech before a job.
+  bool AlignToSpeech = false;
+  // [PICTURES]: of disc subtitle pictures, only the forced ones are drawn.
+  bool ForcedOnly = false;
+  // [COLOUR]: the output pictures' depth (0: as the source, where the
+  // compressor can), and an HDR output's subtitle white in cd/m2.
+  int BitDepth = 0;
+  int SubtitleNits = 203;
+  // and an HDR source tone-mapped to SDR even where it could stay HDR.
+  bool Sdr = false;
+  // [AUDIO]: sound the output's container cannot hold is converted to Opus
+  // rather than refused.
+  bool ConvertAudio = false;
+  // [SMART] CopyUntouched: the pictures no subtitle touches are copied.
+  bool CopyUntouched = false;
+
+  Settings();  // every key at its default
+};
+
+}  // namespace SETTINGS
