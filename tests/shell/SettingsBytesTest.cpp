@@ -21,6 +21,35 @@ std::string Written(const SETTINGS::Settings& settings, const std::string& befor
   return ReadFile(path);
 }
 
+// The five sections the window has always written, with their defaults.
+const std::string kWindowSections =
+    "[OTHER]\r\n"
+    "SaveOnExit=1\r\n"
+    "ShowStatistics=1\r\n"
+    "FixAudioVBR=0\r\n"
+    "TranscodeVideo=0\r\n"
+    "\r\n"
+    "[FILES]\r\n"
+    "SourceVideo=\r\n"
+    "Subtitle=\r\n"
+    "DestinationVideo=\r\n"
+    "\r\n"
+    "[FONT]\r\n"
+    "Name=Arial\r\n"
+    "Size=10\r\n"
+    "Color=0x000000\r\n"
+    "Charset=0\r\n"
+    "Bold=0\r\n"
+    "Italic=0\r\n"
+    "Underline=0\r\n"
+    "StrikeOut=0\r\n"
+    "\r\n"
+    "[SUBTITLE]\r\n"
+    "AutoSize=1\r\n"
+    "UseFrames=1\r\n"
+    "FramesDelay=0\r\n"
+    "TimeDelay=0\r\n";
+
 // Every key of the sections of their own off its default.
 SETTINGS::Settings AllOn() {
   SETTINGS::Settings settings;
@@ -57,33 +86,7 @@ SETTINGS::Settings AllOn() {
 
 TEST(SettingsBytesTest, EachSectionAndKeyIsWrittenWhereItAlwaysWas) {
   // The window's five sections alone while nothing else was ever used.
-  EXPECT_EQ(Written({}),
-            "[OTHER]\r\n"
-            "SaveOnExit=1\r\n"
-            "ShowStatistics=1\r\n"
-            "FixAudioVBR=0\r\n"
-            "TranscodeVideo=0\r\n"
-            "\r\n"
-            "[FILES]\r\n"
-            "SourceVideo=\r\n"
-            "Subtitle=\r\n"
-            "DestinationVideo=\r\n"
-            "\r\n"
-            "[FONT]\r\n"
-            "Name=Arial\r\n"
-            "Size=10\r\n"
-            "Color=0x000000\r\n"
-            "Charset=0\r\n"
-            "Bold=0\r\n"
-            "Italic=0\r\n"
-            "Underline=0\r\n"
-            "StrikeOut=0\r\n"
-            "\r\n"
-            "[SUBTITLE]\r\n"
-            "AutoSize=1\r\n"
-            "UseFrames=1\r\n"
-            "FramesDelay=0\r\n"
-            "TimeDelay=0\r\n");
+  EXPECT_EQ(Written({}), kWindowSections);
   // Every section of its own written once used, in its place.
   EXPECT_EQ(Written(AllOn()),
             "[OTHER]\r\n"
@@ -164,31 +167,6 @@ TEST(SettingsBytesTest, EachSectionAndKeyIsWrittenWhereItAlwaysWas) {
             "Sdr=0\r\n"
             "[ALIGN]\r\n"
             "AlignToSpeech=0\r\n"
-            "\r\n"
-            "[OTHER]\r\n"
-            "SaveOnExit=1\r\n"
-            "ShowStatistics=1\r\n"
-            "FixAudioVBR=0\r\n"
-            "TranscodeVideo=0\r\n"
-            "\r\n"
-            "[FILES]\r\n"
-            "SourceVideo=\r\n"
-            "Subtitle=\r\n"
-            "DestinationVideo=\r\n"
-            "\r\n"
-            "[FONT]\r\n"
-            "Name=Arial\r\n"
-            "Size=10\r\n"
-            "Color=0x000000\r\n"
-            "Charset=0\r\n"
-            "Bold=0\r\n"
-            "Italic=0\r\n"
-            "Underline=0\r\n"
-            "StrikeOut=0\r\n"
-            "\r\n"
-            "[SUBTITLE]\r\n"
-            "AutoSize=1\r\n"
-            "UseFrames=1\r\n"
-            "FramesDelay=0\r\n"
-            "TimeDelay=0\r\n");
+            "\r\n" +
+                kWindowSections);
 }
