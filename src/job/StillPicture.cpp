@@ -62,8 +62,9 @@ uint8_t* CountToPlace(VelAvCodec& decoder, int64_t place, BMPFRAME::BmpFrame& pr
     if (data == nullptr || size <= 0) break;
     if (kind != VelAvCodec::KindVideo) continue;
     const int64_t first = clock.NextPlace();
-    const auto placement = clock.Place(decoder.PictureTimed, decoder.PictureSeconds);
-    if (decoder.PictureTimed) end = decoder.PictureSeconds + decoder.PictureDurationSeconds;
+    const VelAvCodec::PictureTime time = decoder.DeliveredPictureTime();
+    const auto placement = clock.Place(time.Timed, time.Seconds);
+    if (time.Timed) end = time.Seconds + time.DurationSeconds;
     if (placement.Drop) continue;
     if (place < first + placement.Repeats) return held ? previous.data() : data;
     if (place == first + placement.Repeats) return data;
@@ -92,8 +93,9 @@ uint8_t* FindPicture(VelAvCodec& decoder, const JOBOPTIONS::JobOptions& options,
     uint8_t* picture = decoder.SeekPicture(index, result);
     PICTURECLOCK::PictureClock clock;
     clock.Start(decoder.FramesPerSecond);
-    if (result == VelAvCodec::SeekResult::Found && decoder.PictureTimed &&
-        clock.PlaceOf(decoder.PictureSeconds) == index)
+    const VelAvCodec::PictureTime time = decoder.DeliveredPictureTime();
+    if (result == VelAvCodec::SeekResult::Found && time.Timed &&
+        clock.PlaceOf(time.Seconds) == index)
       return picture;
     if (!OpenSource(decoder, options)) return nullptr;
   }

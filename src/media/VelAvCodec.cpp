@@ -91,11 +91,9 @@ void VelAvCodec::ResetFields() {
   PicturePts = kNoTime;
   InputFailed = false;
   InputError = "";
-  PictureTimed = false;
-  AudioPacketPts = AudioPacketDts = kNoTime;
-  AudioPacketDuration = 0;
+  DeliveredTime = {};
+  AudioTimes = VideoPacketTimes = {};
   AudioTimeBaseNum = AudioTimeBaseDen = 1;
-  PictureSeconds = PictureDurationSeconds = 0.0;
 }
 
 void VelAvCodec::SelectVideoStream(int k) {

@@ -186,8 +186,6 @@ class VelAvCodec : public VideoStreamValues, public AudioStreamValues {
     std::vector<PacketFate> Fates;
   };
   void SetReading(ReadingSetup setup);
-  // The video stream's clock, set by Open.
-  int32_t VideoTimeBaseNum = 1, VideoTimeBaseDen = 1;
 
   // The source's subtitle tracks. After PreOpen, before Open: chooses the
   // k-th (from 0) for collecting; false when there is none such or its
@@ -215,25 +213,16 @@ class VelAvCodec : public VideoStreamValues, public AudioStreamValues {
   };
   SourceDamage Damage() const { return {damagedPictures_.load(), damagedAudio_.load()}; }
 
-  // The delivered picture's presentation time in seconds from
-  // VideoStartSeconds and how long it lasts; PictureTimed is false when the
-  // source gives no time for it.
-  bool PictureTimed = false;
-  double PictureSeconds = 0.0;
-  double PictureDurationSeconds = 0.0;
-  // Reading stopped on an error rather than at the end of the input; size was
-  // -1 and ErrorText says what failed.
-  bool ReadFailed = false;
-
-  // The delivered audio packet's times in the audio stream's time base
-  // (AudioTimeBase), counted from the source's start (StartSeconds); the
-  // value of a missing time is kNoTime.
+  // When the picture delivered last (by GetNextData or SeekPicture) is due:
+  // its presentation time in seconds from VideoStartSeconds and how long it
+  // lasts; Timed is false when the source gives no time for it.
+  struct PictureTime {
+    bool Timed = false;
+    double Seconds = 0.0, DurationSeconds = 0.0;
+  };
+  PictureTime DeliveredPictureTime() const { return DeliveredTime; }
   static constexpr int64_t kNoTime = VELAVCODEC::kNoTime;
-  int64_t AudioPacketPts = kNoTime;
-  int64_t AudioPacketDts = kNoTime;
-  int64_t AudioPacketDuration = 0;
-  bool AudioPacketKey = true;
-  int32_t AudioTimeBaseNum = 1, AudioTimeBaseDen = 1;
+
   // The source's packet that holds the audio delivered last, when it was
   // handed out as it is (reading ahead), for a container that keeps packets
   // and so takes a reference instead of a copy; null otherwise. Valid as long
@@ -265,7 +254,6 @@ class VelAvCodec : public VideoStreamValues, public AudioStreamValues {
   int32_t VideoStreamCount = 0;
   int32_t AudioStream = -1;
   int32_t AudioStreamCount = 0;
-  int32_t SubtitleStream = -1;
 
  public:
   // The sonames of the FFmpeg the program was built with ("libavcodec.so.59",
@@ -336,6 +324,25 @@ class VelAvCodec : public VideoStreamValues, public AudioStreamValues {
   void ReleaseCodecs();
   void ResetFields();
 
+  // The chosen subtitle track's stream, or -1.
+  int32_t SubtitleStream = -1;
+  // The streams' clocks, set by Open.
+  int32_t VideoTimeBaseNum = 1, VideoTimeBaseDen = 1;
+  int32_t AudioTimeBaseNum = 1, AudioTimeBaseDen = 1;
+  // Reading stopped on an error rather than at the end of the input; size was
+  // -1 and ErrorText says what failed.
+  bool ReadFailed = false;
+  // The times of what was delivered last: a picture (and its time on the
+  // video stream's clock), an audio packet (on the audio stream's clock,
+  // counted from the source's start, StartSeconds), a copied video packet.
+  struct PacketTimes {
+    int64_t Pts = kNoTime, Dts = kNoTime, Duration = 0;
+    bool Key = true;
+  };
+  PictureTime DeliveredTime;
+  int64_t PicturePts = kNoTime;
+  PacketTimes AudioTimes, VideoPacketTimes;
+
   // What the opening and the reading were set up for.
   bool AudioForAvi = true;
   bool PlanarWanted = false;
@@ -402,9 +409,6 @@ class VelAvCodec : public VideoStreamValues, public AudioStreamValues {
   AVPacket* WaitingCopy = nullptr;
   // What GetNextData handed out of a video packet, without reading ahead.
   AVPacket* DeliveredCopy = nullptr;
-  int64_t VideoPacketPts = kNoTime, VideoPacketDts = kNoTime, VideoPacketDuration = 0;
-  bool VideoPacketKey = false;
-  int64_t PicturePts = kNoTime;
   // Reading's own failure, kept apart from ReadFailed and ErrorText because
   // the read-ahead thread sets it.
   bool InputFailed = false;

@@ -159,10 +159,10 @@ VelAvCodec::ReadResult VelAvCodec::DrainBeforeCopy() {
 }
 
 uint8_t* VelAvCodec::DeliverVideoPacket(AVPacket* packet, int32_t& kind, int32_t& size) {
-  VideoPacketPts = packet->pts == AV_NOPTS_VALUE ? kNoTime : packet->pts;
-  VideoPacketDts = packet->dts == AV_NOPTS_VALUE ? kNoTime : packet->dts;
-  VideoPacketDuration = packet->duration;
-  VideoPacketKey = (packet->flags & AV_PKT_FLAG_KEY) != 0;
+  VideoPacketTimes.Pts = packet->pts == AV_NOPTS_VALUE ? kNoTime : packet->pts;
+  VideoPacketTimes.Dts = packet->dts == AV_NOPTS_VALUE ? kNoTime : packet->dts;
+  VideoPacketTimes.Duration = packet->duration;
+  VideoPacketTimes.Key = (packet->flags & AV_PKT_FLAG_KEY) != 0;
   kind = KindVideoPacket;
   size = packet->size;
   return packet->data;

@@ -19,14 +19,15 @@ void CopyBytes(uint8_t* destination, const uint8_t* source, size_t n) {
 }
 
 // A packet handed out as the source stores it, with its times.
+template <typename Times>
 void PacketDelivery(VelAvCodec::Delivery& delivery, VelAvCodec::Delivery::Kind kind,
-                    const AVPacket* packet, int64_t pts, int64_t dts, int64_t duration, bool key) {
+                    const AVPacket* packet, const Times& times) {
   delivery.What = kind;
   delivery.Packet = packet;
-  delivery.Pts = pts;
-  delivery.Dts = dts;
-  delivery.Duration = duration;
-  delivery.Key = key;
+  delivery.Pts = times.Pts;
+  delivery.Dts = times.Dts;
+  delivery.Duration = times.Duration;
+  delivery.Key = times.Key;
 }
 
 }  // namespace
@@ -66,20 +67,18 @@ VelAvCodec::Delivery VelAvCodec::Deliver() {
   if (delivery.Data == nullptr || delivery.Size <= 0) return delivery;
   if (kind == KindVideo) {
     delivery.What = Delivery::Kind::Picture;
-    delivery.Timed = PictureTimed;
-    delivery.Seconds = PictureSeconds;
-    delivery.DurationSeconds = PictureDurationSeconds;
+    delivery.Timed = DeliveredTime.Timed;
+    delivery.Seconds = DeliveredTime.Seconds;
+    delivery.DurationSeconds = DeliveredTime.DurationSeconds;
     delivery.Planar = DeliveredPlanar();
     delivery.Pts = PicturePts;
   } else if (kind == KindVideoPacket) {
     const AVPacket* copied = DeliveredCopy != nullptr && DeliveredCopy->data != nullptr
                                  ? DeliveredCopy
                                  : DeliveredAudioPacket();
-    PacketDelivery(delivery, Delivery::Kind::VideoPacket, copied, VideoPacketPts, VideoPacketDts,
-                   VideoPacketDuration, VideoPacketKey);
+    PacketDelivery(delivery, Delivery::Kind::VideoPacket, copied, VideoPacketTimes);
   } else if (kind == KindAudio) {
-    PacketDelivery(delivery, Delivery::Kind::Audio, DeliveredAudioPacket(), AudioPacketPts,
-                   AudioPacketDts, AudioPacketDuration, AudioPacketKey);
+    PacketDelivery(delivery, Delivery::Kind::Audio, DeliveredAudioPacket(), AudioTimes);
   }
   return delivery;
 }
@@ -281,10 +280,10 @@ uint8_t* VelAvCodec::DeliverAudio(AVPacket* packet, int32_t& kind, int32_t& size
     data = AudioBuffer.data();
   }
   const int64_t origin = std::llround(StartSeconds * AudioTimeBaseDen / AudioTimeBaseNum);
-  AudioPacketPts = packet->pts == AV_NOPTS_VALUE ? kNoTime : packet->pts - origin;
-  AudioPacketDts = packet->dts == AV_NOPTS_VALUE ? kNoTime : packet->dts - origin;
-  AudioPacketDuration = packet->duration;
-  AudioPacketKey = (packet->flags & AV_PKT_FLAG_KEY) != 0;
+  AudioTimes.Pts = packet->pts == AV_NOPTS_VALUE ? kNoTime : packet->pts - origin;
+  AudioTimes.Dts = packet->dts == AV_NOPTS_VALUE ? kNoTime : packet->dts - origin;
+  AudioTimes.Duration = packet->duration;
+  AudioTimes.Key = (packet->flags & AV_PKT_FLAG_KEY) != 0;
   if (copy) Api->av_packet_unref(packet);
   size = int32_t(bytes);
   kind = KindAudio;
@@ -320,10 +319,10 @@ void VelAvCodec::SetPictureTime(const AVFrame* picture) {
   const AVStream* stream = FormatContext->streams[VideoStream];
   const double base = av_q2d(stream->time_base);
   const int64_t pts = picture->best_effort_timestamp;
-  PictureTimed = pts != AV_NOPTS_VALUE;
-  PicturePts = PictureTimed ? pts : kNoTime;
-  PictureSeconds = PictureTimed ? double(pts) * base - VideoStartSeconds : 0.0;
-  PictureDurationSeconds =
+  DeliveredTime.Timed = pts != AV_NOPTS_VALUE;
+  PicturePts = DeliveredTime.Timed ? pts : kNoTime;
+  DeliveredTime.Seconds = DeliveredTime.Timed ? double(pts) * base - VideoStartSeconds : 0.0;
+  DeliveredTime.DurationSeconds =
       picture->pkt_duration > 0 ? double(picture->pkt_duration) * base : 1.0 / FramesPerSecond;
 }
 

@@ -20,7 +20,7 @@ using mediatest::OpenSource;
 using READAHEADQUEUE::ReadAheadQueue;
 using VELAVCODEC::VelAvCodec;
 
-// One item as GetNextData handed it out, with the values that came with it.
+// One item as the reading handed it out, with the values that came with it.
 struct Item {
   int32_t kind = 0, size = 0;
   std::vector<uint8_t> bytes;
@@ -47,23 +47,32 @@ Reading ReadRun(const std::string& path, Mode mode) {
   if (mode != Mode::Plain) EXPECT_TRUE(decoder->StartReadingAhead(3));
   for (;;) {
     Item item;
-    const uint8_t* data = decoder->GetNextData(item.kind, item.size);
+    const VelAvCodec::Delivery delivery = decoder->Deliver();
+    item.size = delivery.Size;
     if (item.size <= 0) {
       run.endSize = item.size;
       run.endText = decoder->ErrorText;
       break;
     }
-    if (item.kind == VelAvCodec::KindVideo) {
+    const uint8_t* data = delivery.Data;
+    if (delivery.What == VelAvCodec::Delivery::Kind::Picture) {
+      item.kind = VelAvCodec::KindVideo;
       if (decoder->DeliveredPlanar() != nullptr) EXPECT_TRUE(decoder->ConvertPicture());
       EXPECT_EQ(decoder->DeliveredPlanar(), nullptr);
-      item.timed = decoder->PictureTimed;
-      item.seconds = decoder->PictureSeconds;
-      item.duration = decoder->PictureDurationSeconds;
+      // The picture's time is the same whether asked of the delivery or after it.
+      const VelAvCodec::PictureTime time = decoder->DeliveredPictureTime();
+      EXPECT_EQ(time.Timed, delivery.Timed);
+      EXPECT_EQ(time.Seconds, delivery.Seconds);
+      item.timed = time.Timed;
+      item.seconds = time.Seconds;
+      item.duration = time.DurationSeconds;
     } else {
-      item.pts = decoder->AudioPacketPts;
-      item.dts = decoder->AudioPacketDts;
-      item.audioDuration = decoder->AudioPacketDuration;
-      item.key = decoder->AudioPacketKey;
+      item.kind = VelAvCodec::KindAudio;
+      EXPECT_EQ(delivery.What, VelAvCodec::Delivery::Kind::Audio);
+      item.pts = delivery.Pts;
+      item.dts = delivery.Dts;
+      item.audioDuration = delivery.Duration;
+      item.key = delivery.Key;
     }
     item.bytes.assign(data, data + item.size);
     run.items.push_back(std::move(item));
