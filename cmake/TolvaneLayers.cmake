@@ -31,6 +31,25 @@ function(tolvane_library name)
   set_property(GLOBAL APPEND PROPERTY TOLVANE_LAYER_ROOTS ${root})
 endfunction()
 
+# tolvane_private_headers(NAME FOLDER <folder under src>) lets the files of
+# library NAME reach the headers of one of its subfolders (as
+# "<folder>/<file>.h") through a root it does not hand on: those headers are
+# the library's own business, and an include of them from anywhere else
+# fails to compile.
+function(tolvane_private_headers name)
+  cmake_parse_arguments(P "" "FOLDER" "" ${ARGN})
+  set(root ${CMAKE_BINARY_DIR}/layers/${name}_private)
+  file(REMOVE_RECURSE ${root})
+  file(MAKE_DIRECTORY ${root}/${P_FOLDER})
+  file(GLOB headers CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/src/${P_FOLDER}/*.h)
+  foreach(header ${headers})
+    get_filename_component(file ${header} NAME)
+    file(CREATE_LINK ${header} ${root}/${P_FOLDER}/${file} SYMBOLIC)
+  endforeach()
+  target_include_directories(${name} PRIVATE ${root})
+  set_property(TARGET ${name} PROPERTY TOLVANE_PRIVATE_ROOT ${root})
+endfunction()
+
 # Every layer's include root, and the outside headers the layers' headers
 # include; linked by what sits above all layers.
 function(tolvane_all_layers)

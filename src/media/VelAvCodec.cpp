@@ -11,6 +11,9 @@
 #include "media/PlanarConverter.h"
 #include "media/ReadAheadQueue.h"
 #include "media/ToneMapper.h"
+#include "media/private/PacketRouter.h"
+#include "media/private/PictureDecoder.h"
+#include "media/private/SourceReader.h"
 
 namespace VELAVCODEC {
 namespace {
@@ -41,7 +44,10 @@ VelAvCodec::LibraryNames VelAvCodec::DefaultLibraryNames() {
 
 VelAvCodec::VelAvCodec(const std::string& avcodec, const std::string& avformat,
                        const std::string& avutil, const std::string& swscale)
-    : Api(std::make_unique<EntryPoints>()) {
+    : Api(std::make_unique<EntryPoints>()),
+      Reader(std::make_unique<SourceReader>(*Api)),
+      Router(std::make_unique<PacketRouter>()),
+      VideoDecoding(std::make_unique<PictureDecoder>(*Api)) {
   ResetFields();
   LibraryHandles handles;
   const std::string error = BindLibraries(avcodec, avformat, avutil, swscale, handles, *Api);
@@ -58,7 +64,8 @@ VelAvCodec::VelAvCodec(const std::string& avcodec, const std::string& avformat,
 
 VelAvCodec::~VelAvCodec() {
   Close();
-  Scaler.reset();  // before its library goes
+  Reader.reset();  // before its library goes
+  Scaler.reset();
   Converter.reset();
   ToneMap.reset();
   *Api = EntryPoints();
@@ -68,7 +75,24 @@ VelAvCodec::~VelAvCodec() {
 
 void VelAvCodec::SetReading(ReadingSetup setup) {
   PlanarWanted = setup.Planar;
-  Fates = std::move(setup.Fates);
+  PacketRouter::Setup routing{
+      .Fates = std::move(setup.Fates), .BaseNum = VideoTimeBaseNum, .BaseDen = VideoTimeBaseDen};
+  if (const AVCodecParameters* video = VideoParameters();
+      video != nullptr && video->extradata != nullptr && video->extradata_size > 0) {
+    routing.ExtraData = video->extradata;
+    routing.ExtraSize = size_t(video->extradata_size);
+  }
+  Router->Start(std::move(routing));
+}
+
+// The reading of the opened source, with the chosen subtitle track.
+void VelAvCodec::StartReader() {
+  Reader->Start({.Format = FormatContext,
+                 .VideoStream = VideoStream,
+                 .AudioStream = AudioStream,
+                 .SubtitleStream = SubtitleStream,
+                 .VideoStartSeconds = VideoStartSeconds,
+                 .Collected = &Subtitles});
 }
 
 void VelAvCodec::ResetFields() {
@@ -80,13 +104,10 @@ void VelAvCodec::ResetFields() {
   static_cast<VideoStreamValues&>(*this) = VideoStreamValues();
   static_cast<AudioStreamValues&>(*this) = AudioStreamValues();
   RgbStride = 0;
-  InputEnded = DecoderDrained = DecoderHasOutput = PacketPending = ReadFailed = false;
-  Fates.clear();
+  InputEnded = ReadFailed = false;
+  Router->Start({});
+  VideoDecoding->Start({});
   PlanarWanted = false;
-  CopyingVideo = DecoderFed = HeadPackets = HeadPictures = false;
-  LeadingOwed = CollectingLeading = DroppingFromKey = false;
-  HeadUntil = LeadingUntil = 0.0;
-  VideoLengthSize = -1;
   VideoTimeBaseNum = VideoTimeBaseDen = 1;
   PicturePts = kNoTime;
   InputFailed = false;
@@ -107,7 +128,8 @@ void VelAvCodec::SelectAudioStream(int k) {
 }
 
 void VelAvCodec::ReleaseBuffers() {
-  DropLookAhead(true);
+  Reader->Release();
+  Reader->Start({});
   if (Packet != nullptr) Api->av_packet_free(&Packet);
   if (WaitingCopy != nullptr) Api->av_packet_free(&WaitingCopy);
   if (AfterLeading != nullptr) Api->av_packet_free(&AfterLeading);

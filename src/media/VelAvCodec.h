@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "media/PacketFate.h"
 #include "media/SourceStreams.h"
 #include "media/StreamValues.h"
 #include "media/SubtitleTrack.h"
@@ -34,8 +35,11 @@ class ReadAheadQueue;
 namespace VELAVCODEC {
 
 struct EntryPoints;
+class PacketRouter;
+class PictureDecoder;
 class PictureScaler;
 class PlanarConverter;
+class SourceReader;
 class ToneMapper;
 
 // The one exception of the program: thrown only by the constructor.
@@ -152,27 +156,7 @@ class VelAvCodec : public VideoStreamValues, public AudioStreamValues {
   static constexpr int32_t KindAudio = 65;
   static constexpr int32_t KindVideoPacket = 80;
 
-  // For a job that copies the stretches of the video no subtitle touches
-  // (ReadingSetup's Fates). Each entry names a keyframe by its time (as
-  // ReadKeyframeIndex gives it, in order) and whether the video packets from
-  // it to the next entry's keyframe, in reading order, are handed out as the
-  // source stores them (KindVideoPacket) rather than decoded. Before a
-  // copied stretch the decoder gives up every picture it still holds, and
-  // it starts afresh after. Empty, as after Close: every packet is decoded.
-  // A decoded stretch may begin with a copied head: its packets shown
-  // before HeadUntilSeconds (a cut time of the index) are handed out as
-  // they are and decoded too, for the pictures after them to refer to;
-  // their pictures are not handed out.
-  // A copied stretch may start on an open keyframe whose leading pictures
-  // (HEVC's that refer back) are decoded and handed out in place of their
-  // packets, for the stretch before to encode; the keyframe's packet then
-  // waits until they are out.
-  struct PacketFate {
-    double KeyframeSeconds = 0.0;
-    bool Copied = false;
-    double HeadUntilSeconds = 0.0;  // no head unless past KeyframeSeconds
-    bool EncodesLeading = false;
-  };
+  using PacketFate = VELAVCODEC::PacketFate;
   // How the opened source is read: given after Open, before the first item;
   // Close forgets it.
   struct ReadingSetup {
@@ -279,7 +263,7 @@ class VelAvCodec : public VideoStreamValues, public AudioStreamValues {
   void SetAudioTiming();
   void SetVideoStartForAudioLead(double lead);
   bool SkipsAudioPacket();
-  void CollectSubtitlePacket(const AVPacket* packet);
+  void StartReader();
   SUBTITLETRACK::PacketCollector Subtitles;
   // The subtitle streams' indices, in file order (they have no kind of their
   // own in StreamKinds: they are never delivered, only collected).
@@ -298,15 +282,9 @@ class VelAvCodec : public VideoStreamValues, public AudioStreamValues {
   bool DecodeNextVideoPicture();
   SeekResult TimestampOfPicture(int32_t index, int64_t& time);
   bool SeekBefore(int64_t time);
-  bool SendToDecoder(AVPacket* packet);
-  bool CopiesVideoPacket(const AVPacket* packet);
-  bool InCopiedHead(const AVPacket* packet);
   bool HoldForLeading();
   bool CollectLeading();
-  bool FromHeldKeyframe(const AVFrame* frame) const;
   int ReadOrResume();
-  ReadResult CopyHeadPacket();
-  bool BeforeHeadEnd(const AVFrame* frame);
   ReadResult TakeVideoPacket();
   ReadResult DrainBeforeCopy();
   uint8_t* DeliverVideoPacket(AVPacket* packet, int32_t& kind, int32_t& size);
@@ -346,9 +324,13 @@ class VelAvCodec : public VideoStreamValues, public AudioStreamValues {
   // What the opening and the reading were set up for.
   bool AudioForAvi = true;
   bool PlanarWanted = false;
-  std::vector<PacketFate> Fates;
 
   std::unique_ptr<EntryPoints> Api;
+  // The reading's three parts: the source's packets in order, the video
+  // packets' fates (copied or decoded), and the video decoder's state.
+  std::unique_ptr<SourceReader> Reader;
+  std::unique_ptr<PacketRouter> Router;
+  std::unique_ptr<PictureDecoder> VideoDecoding;
   void* AvCodecLibrary = nullptr;
   void* AvFormatLibrary = nullptr;
   void* AvUtilLibrary = nullptr;
@@ -383,28 +365,11 @@ class VelAvCodec : public VideoStreamValues, public AudioStreamValues {
   std::vector<uint8_t> AudioBuffer;
   std::vector<uint8_t> AudioExtraBuffer;  // made-up extra data, when the source has none
 
-  // Decoding state: the decoder may hold pictures until it is drained at the
-  // end of the input.
+  // The input ended: the decoder is drained of the pictures it holds.
   bool InputEnded = false;
-  bool DecoderDrained = false;
-  bool DecoderHasOutput = false;
-  bool PacketPending = false;  // refused by a full decoder, sent again later
-  // Copying stretches (the reading's Fates): the fate of the packets read now,
-  // whether the decoder took packets since it last started afresh, and the
-  // copied packet that waits while the decoder gives up its pictures.
-  bool CopyingVideo = false;
-  bool DecoderFed = false;
-  // The head of a decoded stretch still being copied (packets), and the
-  // pictures still to be let go (decoded ones of the head).
-  double HeadUntil = 0.0;
-  bool HeadPackets = false, HeadPictures = false;
   // A copied open keyframe whose leading pictures are decoded in place of
-  // their packets: it waits in WaitingCopy while they are collected; the
-  // packet that ends them waits in AfterLeading; the keyframe's own picture
-  // and those after it are let go.
-  bool LeadingOwed = false, CollectingLeading = false, DroppingFromKey = false;
-  double LeadingUntil = 0.0;
-  int VideoLengthSize = -1;
+  // their packets waits in WaitingCopy while they are collected; the packet
+  // that ends them waits in AfterLeading.
   AVPacket* AfterLeading = nullptr;
   AVPacket* WaitingCopy = nullptr;
   // What GetNextData handed out of a video packet, without reading ahead.
@@ -427,22 +392,6 @@ class VelAvCodec : public VideoStreamValues, public AudioStreamValues {
   AVPacket* DeliveredAudio = nullptr;  // handed out, kept until the next call
   AVFrame* DeliveredPicture = nullptr;
   bool AheadEnded = false;
-
-  // Packets read ahead while a subtitle track is collected: those waiting
-  // in reading order, empty ones for reuse, the latest time read, and the
-  // reading's result once it stopped (0 before).
-  struct PacketLookAhead {
-    std::deque<AVPacket*> Held;
-    std::vector<AVPacket*> Spare;
-    double ReadSeconds = 0.0;
-    int EndResult = 0;
-  };
-  PacketLookAhead LookAhead;
-  int ReadPacket();
-  void FillLookAhead();
-  AVPacket* SparePacket();
-  void DropLookAhead(bool freeAll);
-  bool PacketSeconds(const AVPacket* packet, double& seconds) const;
 };
 
 }  // namespace VELAVCODEC

@@ -11,6 +11,7 @@
 #include "media/PlanarConverter.h"
 #include "media/StreamReport.h"
 #include "media/VelAvCodec.h"
+#include "media/private/PictureDecoder.h"
 
 namespace VELAVCODEC {
 namespace {
@@ -151,7 +152,7 @@ bool VelAvCodec::OpenStreams() {
   StopReadingAhead();
   ReleaseBuffers();  // a second Open starts afresh
   ReleaseCodecs();
-  InputEnded = DecoderDrained = DecoderHasOutput = PacketPending = ReadFailed = false;
+  InputEnded = ReadFailed = false;
   InputFailed = false;
   damagedPictures_ = damagedAudio_ = 0;
   if (!OpenDecoder(VideoStream, VideoCodecContext, VideoCodec, true)) return false;
@@ -165,6 +166,8 @@ bool VelAvCodec::OpenStreams() {
   Packet = Api->av_packet_alloc();
   if (Packet == nullptr) return FailAllocation();
   AudioBuffer.resize(kFirstAudioBufferSize);
+  StartReader();
+  VideoDecoding->Start({VideoCodecContext, DecodedFrame, Packet, &damagedPictures_});
   return true;
 }
 

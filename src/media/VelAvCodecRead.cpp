@@ -7,6 +7,8 @@
 #include "media/PictureScaler.h"
 #include "media/ReadAheadQueue.h"
 #include "media/VelAvCodec.h"
+#include "media/private/PacketRouter.h"
+#include "media/private/PictureDecoder.h"
 
 namespace VELAVCODEC {
 namespace {
@@ -96,22 +98,22 @@ VelAvCodec::ReadResult VelAvCodec::ReadNext() {
 // picture is then missing, which the caller reports.
 VelAvCodec::ReadResult VelAvCodec::DecodeUntilItem(Items items) {
   const bool job = items == Items::PicturesAndSound;
-  if (WaitingCopy != nullptr && WaitingCopy->data != nullptr && !CollectingLeading)
+  if (WaitingCopy != nullptr && WaitingCopy->data != nullptr && !Router->CollectingLeading())
     return DrainBeforeCopy();
-  while (!DecoderDrained && !InputFailed) {
+  while (!VideoDecoding->Drained() && !InputFailed) {
     if (DecodeNextPicture()) return ReadResult::Picture;
-    if (InputFailed || DecoderDrained) break;
+    if (InputFailed || VideoDecoding->Drained()) break;
     if (InputEnded) {
       // Drain: the decoder gives up the pictures it still holds.
-      if (!SendToDecoder(nullptr)) DecoderDrained = true;
+      VideoDecoding->Drain();
       continue;
     }
     const int read = ReadOrResume();
     if (read == AVERROR_EOF || (read < 0 && !job)) {
       InputEnded = true;
       // The held keyframe goes out after the last leading picture.
-      if (CollectingLeading) {
-        CollectingLeading = false;
+      if (Router->CollectingLeading()) {
+        Router->EndLeading();
         return DrainBeforeCopy();
       }
       continue;
@@ -120,23 +122,20 @@ VelAvCodec::ReadResult VelAvCodec::DecodeUntilItem(Items items) {
       ReadingFailed("[VelAvCodec::GetNextData] Can't read the source file...");
       break;
     }
-    if (Packet->stream_index == VideoStream && job && CollectingLeading) {
+    const bool video = Packet->stream_index == VideoStream;
+    if (video && job && Router->CollectingLeading()) {
       if (CollectLeading()) continue;
       return DrainBeforeCopy();
     }
-    if (Packet->stream_index == VideoStream && job && CopiesVideoPacket(Packet)) {
+    if (video && job && Router->Copies(Packet)) {
       if (Packet->size > 0 && HoldForLeading()) continue;
       if (Packet->size > 0) return TakeVideoPacket();
       Api->av_packet_unref(Packet);
-    } else if (Packet->stream_index == VideoStream && job && InCopiedHead(Packet) &&
-               Packet->size > 0) {
-      return CopyHeadPacket();
-    } else if (Packet->stream_index == VideoStream) {
-      DecoderFed = true;
-      SendToDecoder(Packet);
-    } else if (Packet->stream_index == SubtitleStream) {
-      CollectSubtitlePacket(Packet);
-      Api->av_packet_unref(Packet);
+    } else if (video && job && Router->InCopiedHead(Packet) && Packet->size > 0) {
+      VideoDecoding->FeedAlongside(Packet);
+      return ReadResult::CopiedVideo;
+    } else if (video) {
+      VideoDecoding->Feed(Packet);
     } else if (job && Packet->stream_index == AudioStream && Packet->size > 0 &&
                !SkipsAudioPacket()) {
       CheckAudioPacket(Packet);
@@ -196,50 +195,16 @@ bool VelAvCodec::SkipsAudioPacket() {
 
 // True when a picture is waiting in DecodedFrame.
 bool VelAvCodec::DecodeNextPicture() {
-  while (DecoderHasOutput) {
-    const int result = Api->avcodec_receive_frame(VideoCodecContext, DecodedFrame);
-    if (result == 0 && (BeforeHeadEnd(DecodedFrame) || FromHeldKeyframe(DecodedFrame))) {
-      Api->av_frame_unref(DecodedFrame);
-      continue;
-    }
-    if (result == 0) {
-      if (DecodedFrame->decode_error_flags != 0 || (DecodedFrame->flags & AV_FRAME_FLAG_CORRUPT))
-        ++damagedPictures_;
+  switch (VideoDecoding->Take(*Router)) {
+    case PictureDecoder::Taken::Picture:
       return true;
-    }
-    DecoderHasOutput = false;
-    if (result != AVERROR(EAGAIN) && result != AVERROR_EOF && result != AVERROR(ENOMEM))
-      ++damagedPictures_;
-    if (result == AVERROR_EOF) {
-      DecoderDrained = true;
-    } else if (result == AVERROR(ENOMEM)) {
-      // Not a damaged picture: nothing more can be decoded.
+    case PictureDecoder::Taken::OutOfMemory:
       ReadingFailed("[VelAvCodec::GetNextData] Can't decode video: out of memory...");
       return false;
-    } else if (PacketPending) {
-      SendToDecoder(Packet);
-      if (PacketPending) {
-        // Still refused: give the packet up rather than spin.
-        Api->av_packet_unref(Packet);
-        PacketPending = false;
-        DecoderHasOutput = false;
-      }
-    }
-    // Otherwise the decoder wants more input, or the picture was damaged:
-    // reading goes on.
+    case PictureDecoder::Taken::None:
+      break;
   }
   return false;
-}
-
-// Hands the packet (nullptr: end of input) to the decoder. A packet the
-// decoder can't take yet is kept and sent again once a picture was taken.
-bool VelAvCodec::SendToDecoder(AVPacket* packet) {
-  const int result = Api->avcodec_send_packet(VideoCodecContext, packet);
-  PacketPending = packet != nullptr && result == AVERROR(EAGAIN);
-  if (packet != nullptr && result < 0 && !PacketPending) ++damagedPictures_;
-  if (packet != nullptr && !PacketPending) Api->av_packet_unref(packet);
-  DecoderHasOutput = true;
-  return result >= 0 || PacketPending;
 }
 
 // The audio decoder sees every packet that is copied, so that one it

@@ -6,6 +6,8 @@
 
 #include "media/EntryPoints.h"
 #include "media/VelAvCodec.h"
+#include "media/private/PictureDecoder.h"
+#include "media/private/SourceReader.h"
 
 namespace VELAVCODEC {
 namespace {
@@ -75,8 +77,9 @@ bool VelAvCodec::SeekBefore(int64_t time) {
   if (Api->av_seek_frame(FormatContext, VideoStream, time, AVSEEK_FLAG_BACKWARD) < 0) return false;
   Api->avcodec_flush_buffers(VideoCodecContext);
   Api->av_packet_unref(Packet);
-  DropLookAhead(false);
-  InputEnded = DecoderDrained = DecoderHasOutput = PacketPending = false;
+  Reader->Drop();
+  VideoDecoding->Start({VideoCodecContext, DecodedFrame, Packet, &damagedPictures_});
+  InputEnded = false;
   return true;
 }
 

@@ -1,9 +1,8 @@
 // The source's subtitle tracks: choosing one, describing it, and collecting
 // its packets as the reading passes them.
-#include <cmath>
-
 #include "media/EntryPoints.h"
 #include "media/VelAvCodec.h"
+#include "media/private/SourceReader.h"
 
 namespace SUBTITLETRACK {
 
@@ -58,6 +57,7 @@ std::string VelAvCodec::SubtitleTrackName(int k) const {
 bool VelAvCodec::SelectSubtitleTrack(int k) {
   SubtitleStream = k >= 0 && k < SubtitleTrackCount() ? SubtitleStreams[size_t(k)] : -1;
   Subtitles.Clear();
+  if (Packet != nullptr) StartReader();
   return SubtitleStream >= 0 && SUBTITLETRACK::CodecOfLibraryId(
                                     FormatContext->streams[SubtitleStream]->codecpar->codec_id) !=
                                     SUBTITLETRACK::TrackCodec::Unsupported;
@@ -94,33 +94,10 @@ SUBTITLETRACK::TrackInfo VelAvCodec::SubtitleTrackInfo() const {
 
 namespace {
 
-// Times from the first picture, as the job counts its pictures. False for a
-// packet without bytes or time.
-bool TrackPacketOf(const AVPacket* packet, const AVStream* stream, double videoStartSeconds,
-                   SUBTITLETRACK::TrackPacket& collected) {
-  if (packet->data == nullptr || packet->size <= 0) return false;
-  const int64_t pts = packet->pts != AV_NOPTS_VALUE ? packet->pts : packet->dts;
-  if (pts == AV_NOPTS_VALUE) return false;
-  const double base = av_q2d(stream->time_base);
-  const double startMs = (double(pts) * base - videoStartSeconds) * 1000.0;
-  const double durationMs = packet->duration > 0 ? double(packet->duration) * base * 1000.0 : 0.0;
-  if (!std::isfinite(startMs) || std::fabs(startMs) > 1e15 || !(durationMs < 1e15)) return false;
-  collected.Text.assign(reinterpret_cast<const char*>(packet->data), size_t(packet->size));
-  collected.StartMs = std::llround(startMs);
-  collected.DurationMs = std::llround(durationMs);
-  return true;
-}
-
 // The most a whole track read ahead may hold.
 constexpr int64_t kLargestTrackBytes = int64_t(1) << 30;
 
 }  // namespace
-
-void VelAvCodec::CollectSubtitlePacket(const AVPacket* packet) {
-  SUBTITLETRACK::TrackPacket collected;
-  if (TrackPacketOf(packet, FormatContext->streams[SubtitleStream], VideoStartSeconds, collected))
-    Subtitles.Add(std::move(collected));
-}
 
 std::string VelAvCodec::ReadWholeSubtitleTrack(
     std::vector<SUBTITLETRACK::TrackPacket>& packets) const {
