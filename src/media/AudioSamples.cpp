@@ -8,10 +8,10 @@
 #include <new>
 #include <vector>
 
-#include "media/AudioEntryPoints.h"
-#include "media/EntryPoints.h"
-#include "media/LibraryBinding.h"
 #include "media/VelAvCodec.h"
+#include "media/private/AudioEntryPoints.h"
+#include "media/private/EntryPoints.h"
+#include "media/private/LibraryBinding.h"
 
 namespace AUDIOSAMPLES {
 namespace {

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "media/NalUnits.h"
+#include "media/private/EntryPoints.h"
 
 namespace VELAVCODEC {
 namespace {

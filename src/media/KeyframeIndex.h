@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "media/EntryPoints.h"
-
 namespace VELAVCODEC {
+
+struct EntryPoints;
 
 struct IndexedKeyframe {
   double Seconds = 0.0;  // presentation time, on the stream's clock

@@ -7,7 +7,7 @@
 #include <unordered_set>
 #include <utility>
 
-#include "media/EntryPoints.h"
+#include "media/private/EntryPoints.h"
 
 namespace LIBRARYLOG {
 namespace {

@@ -6,8 +6,8 @@
 #include <cstring>
 #include <limits>
 
-#include "media/EntryPoints.h"
 #include "media/VelAvCodec.h"
+#include "media/private/EntryPoints.h"
 
 namespace PICTURESTREAM {
 namespace {

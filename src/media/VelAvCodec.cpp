@@ -4,16 +4,16 @@
 #include <cstring>
 #include <utility>
 
-#include "media/EntryPoints.h"
-#include "media/LibraryBinding.h"
 #include "media/LibraryLog.h"
-#include "media/PictureScaler.h"
-#include "media/PlanarConverter.h"
-#include "media/ReadAheadQueue.h"
-#include "media/ToneMapper.h"
+#include "media/private/EntryPoints.h"
+#include "media/private/LibraryBinding.h"
 #include "media/private/PacketRouter.h"
 #include "media/private/PictureDecoder.h"
+#include "media/private/PictureScaler.h"
+#include "media/private/PlanarConverter.h"
+#include "media/private/ReadAheadQueue.h"
 #include "media/private/SourceReader.h"
+#include "media/private/ToneMapper.h"
 
 namespace VELAVCODEC {
 namespace {

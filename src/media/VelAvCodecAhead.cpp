@@ -1,8 +1,8 @@
 // Reading ahead: the packets are read and the pictures decoded on a thread of
 // their own, a few items ahead of the caller, and handed out by reference.
-#include "media/EntryPoints.h"
-#include "media/ReadAheadQueue.h"
 #include "media/VelAvCodec.h"
+#include "media/private/EntryPoints.h"
+#include "media/private/ReadAheadQueue.h"
 
 namespace VELAVCODEC {
 namespace {

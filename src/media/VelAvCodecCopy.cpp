@@ -1,7 +1,7 @@
 // Copying stretches: the video packets of a stretch no subtitle touches are
 // handed out as the source stores them; the decoder sees only the others.
-#include "media/EntryPoints.h"
 #include "media/VelAvCodec.h"
+#include "media/private/EntryPoints.h"
 #include "media/private/PacketRouter.h"
 #include "media/private/PictureDecoder.h"
 #include "media/private/SourceReader.h"

@@ -4,14 +4,14 @@
 #include <cstring>
 #include <thread>
 
-#include "media/AviAudioFormat.h"
-#include "media/EntryPoints.h"
-#include "media/HdrProbe.h"
-#include "media/PictureScaler.h"
-#include "media/PlanarConverter.h"
-#include "media/StreamReport.h"
 #include "media/VelAvCodec.h"
+#include "media/private/AviAudioFormat.h"
+#include "media/private/EntryPoints.h"
+#include "media/private/HdrProbe.h"
 #include "media/private/PictureDecoder.h"
+#include "media/private/PictureScaler.h"
+#include "media/private/PlanarConverter.h"
+#include "media/private/StreamReport.h"
 
 namespace VELAVCODEC {
 namespace {

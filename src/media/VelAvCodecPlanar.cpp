@@ -1,10 +1,10 @@
 // Pictures handed out as decoded, in planar 4:2:0, for an encoder that takes
 // that form: only what is shown or drawn on is converted to blue-green-red.
-#include "media/EntryPoints.h"
-#include "media/PictureScaler.h"
-#include "media/PlanarConverter.h"
-#include "media/ToneMapper.h"
 #include "media/VelAvCodec.h"
+#include "media/private/EntryPoints.h"
+#include "media/private/PictureScaler.h"
+#include "media/private/PlanarConverter.h"
+#include "media/private/ToneMapper.h"
 
 namespace VELAVCODEC {
 

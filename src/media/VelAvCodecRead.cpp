@@ -2,13 +2,13 @@
 #include <cmath>
 #include <cstring>
 
-#include "media/EntryPoints.h"
-#include "media/MmxUnit.h"
-#include "media/PictureScaler.h"
-#include "media/ReadAheadQueue.h"
 #include "media/VelAvCodec.h"
+#include "media/private/EntryPoints.h"
+#include "media/private/MmxUnit.h"
 #include "media/private/PacketRouter.h"
 #include "media/private/PictureDecoder.h"
+#include "media/private/PictureScaler.h"
+#include "media/private/ReadAheadQueue.h"
 
 namespace VELAVCODEC {
 namespace {

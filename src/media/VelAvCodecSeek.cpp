@@ -4,8 +4,8 @@
 #include <algorithm>
 #include <vector>
 
-#include "media/EntryPoints.h"
 #include "media/VelAvCodec.h"
+#include "media/private/EntryPoints.h"
 #include "media/private/PictureDecoder.h"
 #include "media/private/SourceReader.h"
 

@@ -1,7 +1,7 @@
 // The source's subtitle tracks: choosing one, describing it, and collecting
 // its packets as the reading passes them.
-#include "media/EntryPoints.h"
 #include "media/VelAvCodec.h"
+#include "media/private/EntryPoints.h"
 #include "media/private/SourceReader.h"
 
 namespace SUBTITLETRACK {

@@ -6,7 +6,8 @@
 
 #include <algorithm>
 
-#include "MediaFixtures.h"
+#include "media/BoundLibraries.h"
+#include "media/MediaFixtures.h"
 
 using namespace VELAVCODEC;
 

@@ -28,14 +28,6 @@ std::string MakeMedia(const std::string& name, const std::string& arguments) {
   return path.string();
 }
 
-BoundLibraries::BoundLibraries() {
-  const auto names = VELAVCODEC::VelAvCodec::DefaultLibraryNames();
-  Error = VELAVCODEC::BindLibraries(names.AvCodec, names.AvFormat, names.AvUtil, names.SwScale,
-                                    Handles, Api);
-}
-
-BoundLibraries::~BoundLibraries() { VELAVCODEC::UnloadLibraries(Handles); }
-
 std::unique_ptr<VELAVCODEC::VelAvCodec> NewDecoder() {
   const auto names = VELAVCODEC::VelAvCodec::DefaultLibraryNames();
   return std::make_unique<VELAVCODEC::VelAvCodec>(names.AvCodec, names.AvFormat, names.AvUtil,

@@ -7,7 +7,6 @@
 #include <string>
 #include <vector>
 
-#include "media/LibraryBinding.h"
 #include "media/VelAvCodec.h"
 #include "support/TestSupport.h"
 
@@ -24,18 +23,6 @@ const testsupport::fs::path& MediaDir();
 std::string MakeMedia(const std::string& name, const std::string& arguments);
 
 std::unique_ptr<VELAVCODEC::VelAvCodec> NewDecoder();
-
-// The installed libraries bound for as long as it lives; Error holds why
-// they could not be.
-struct BoundLibraries {
-  BoundLibraries();
-  ~BoundLibraries();
-  BoundLibraries(const BoundLibraries&) = delete;
-  BoundLibraries& operator=(const BoundLibraries&) = delete;
-  VELAVCODEC::LibraryHandles Handles;
-  VELAVCODEC::EntryPoints Api;
-  std::string Error;
-};
 
 // PreOpen, the selections and Open; fails the test when one fails.
 void OpenSource(VELAVCODEC::VelAvCodec& decoder, const std::string& path, int video = 0,

@@ -2,7 +2,7 @@
 // are, which decoded pictures around a cut are let go.
 #include <gtest/gtest.h>
 
-#include "media/EntryPoints.h"
+#include "media/private/EntryPoints.h"
 #include "media/private/PacketRouter.h"
 
 namespace {

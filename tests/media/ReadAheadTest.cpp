@@ -10,7 +10,7 @@
 #include <mutex>
 
 #include "media/MediaFixtures.h"
-#include "media/ReadAheadQueue.h"
+#include "media/private/ReadAheadQueue.h"
 
 namespace {
 

@@ -1,8 +1,9 @@
 #include <regex>
 
-#include "media/LibraryBinding.h"
+#include "media/BoundLibraries.h"
 #include "media/MediaFixtures.h"
-#include "media/StreamReport.h"
+#include "media/private/LibraryBinding.h"
+#include "media/private/StreamReport.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 
 #include <utility>
 
-#include "media/ToneMapper.h"
+#include "media/private/ToneMapper.h"
 
 namespace {
 

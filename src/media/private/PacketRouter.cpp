@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <utility>
 
-#include "media/EntryPoints.h"
 #include "media/KeyframeIndex.h"
 #include "media/NalUnits.h"
+#include "media/private/EntryPoints.h"
 
 namespace VELAVCODEC {
 namespace {

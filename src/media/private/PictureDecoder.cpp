@@ -1,6 +1,6 @@
 #include "media/private/PictureDecoder.h"
 
-#include "media/EntryPoints.h"
+#include "media/private/EntryPoints.h"
 #include "media/private/PacketRouter.h"
 
 namespace VELAVCODEC {

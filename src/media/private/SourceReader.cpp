@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "media/EntryPoints.h"
+#include "media/private/EntryPoints.h"
 
 namespace VELAVCODEC {
 namespace {

@@ -1,4 +1,4 @@
-#include "media/ToneMapper.h"
+#include "media/private/ToneMapper.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,4 +1,4 @@
-#include "media/AviAudioFormat.h"
+#include "media/private/AviAudioFormat.h"
 
 #include <cmath>
 #include <numeric>

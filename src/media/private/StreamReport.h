@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "media/EntryPoints.h"
+#include "media/private/EntryPoints.h"
 
 namespace VELAVCODEC {
 

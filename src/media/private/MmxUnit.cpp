@@ -1,4 +1,4 @@
-#include "media/MmxUnit.h"
+#include "media/private/MmxUnit.h"
 
 #include <cstring>
 

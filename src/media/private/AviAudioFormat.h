@@ -6,8 +6,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "media/EntryPoints.h"
 #include "media/StreamValues.h"
+#include "media/private/EntryPoints.h"
 
 namespace VELAVCODEC {
 

@@ -1,4 +1,4 @@
-#include "media/HdrProbe.h"
+#include "media/private/HdrProbe.h"
 
 #include <algorithm>
 #include <climits>

@@ -1,4 +1,4 @@
-#include "media/PlanarConverter.h"
+#include "media/private/PlanarConverter.h"
 
 #include <algorithm>
 #if defined(__SSE2__)

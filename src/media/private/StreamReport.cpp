@@ -1,4 +1,4 @@
-#include "media/StreamReport.h"
+#include "media/private/StreamReport.h"
 
 #include <cmath>
 #include <cstdarg>

@@ -6,7 +6,7 @@
 // The first picture is decoded here, from a reading of the file of its own.
 #include <string>
 
-#include "media/EntryPoints.h"
+#include "media/private/EntryPoints.h"
 #include "picture/PictureColour.h"
 
 namespace VELAVCODEC {

@@ -5,7 +5,7 @@
 // context is kept until a picture of another size or format comes.
 #include <cstdint>
 
-#include "media/EntryPoints.h"
+#include "media/private/EntryPoints.h"
 
 namespace VELAVCODEC {
 

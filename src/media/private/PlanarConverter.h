@@ -5,7 +5,7 @@
 // that keeps deep colour), the form the planar path hands to the encoder, so that such sources skip
 // the round trip through blue-green-red as 8-bit 4:2:0 ones do. The pictures come from a pool made
 // once per source: an encoder may keep one while the next is converted.
-#include "media/EntryPoints.h"
+#include "media/private/EntryPoints.h"
 
 namespace VELAVCODEC {
 

@@ -1,4 +1,4 @@
-#include "media/ReadAheadQueue.h"
+#include "media/private/ReadAheadQueue.h"
 
 #include <new>
 #include <system_error>

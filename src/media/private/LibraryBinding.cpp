@@ -1,4 +1,4 @@
-#include "media/LibraryBinding.h"
+#include "media/private/LibraryBinding.h"
 
 #include <dlfcn.h>
 

@@ -17,7 +17,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "media/EntryPoints.h"
+#include "media/private/EntryPoints.h"
 #include "picture/PictureColour.h"
 
 namespace VELAVCODEC {

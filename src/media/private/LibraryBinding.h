@@ -3,7 +3,7 @@
 // Loading the four FFmpeg libraries and looking up their entry points.
 #include <string>
 
-#include "media/EntryPoints.h"
+#include "media/private/EntryPoints.h"
 
 namespace VELAVCODEC {
 

@@ -1,4 +1,4 @@
-#include "media/PictureScaler.h"
+#include "media/private/PictureScaler.h"
 
 #include <algorithm>
 
