@@ -24,8 +24,9 @@ std::vector<SMARTPLAN::Shown> OnStreamClock(const std::vector<SMARTPLAN::Shown>&
   const double margin = kMarginFrames / decoder.FramesPerSecond;
   for (const SMARTPLAN::Shown& cue : shown)
     if (std::isfinite(cue.From) && std::isfinite(cue.To))
-      onClock.push_back({decoder.VideoStartSeconds + cue.From - margin,
-                         decoder.VideoStartSeconds + std::max(cue.To, cue.From) + margin});
+      onClock.push_back(
+          {decoder.VideoValues().VideoStartSeconds + cue.From - margin,
+           decoder.VideoValues().VideoStartSeconds + std::max(cue.To, cue.From) + margin});
   return onClock;
 }
 

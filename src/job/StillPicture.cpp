@@ -33,7 +33,7 @@ bool OpenSource(VelAvCodec& decoder, const JOBOPTIONS::JobOptions& options) {
   if (!decoder.Open({.AudioForAvi = false})) return false;
   // A still is an SDR picture: an HDR source's is tone-mapped, as an SDR
   // output's pictures are.
-  if (OUTPUTCOLOUR::ToneMappable({decoder.Form, decoder.Width, decoder.Height}))
+  if (OUTPUTCOLOUR::ToneMappable({decoder.VideoValues().Form, decoder.Width, decoder.Height}))
     decoder.SetToneMapping(true);
   return true;
 }
@@ -53,7 +53,7 @@ bool CopyPicture(const uint8_t* picture, BMPFRAME::BmpFrame& still) {
 uint8_t* CountToPlace(VelAvCodec& decoder, int64_t place, BMPFRAME::BmpFrame& previous) {
   PICTURECLOCK::PictureClock clock;
   clock.Start(decoder.FramesPerSecond);
-  bool keeping = decoder.VariableRate;
+  bool keeping = decoder.VideoValues().VariableRate;
   bool held = false;
   double end = 0.0;
   for (;;) {

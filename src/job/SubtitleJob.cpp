@@ -127,15 +127,16 @@ bool SubtitleJob::ChooseCompressor(const ENCODERCHOICE::ChoiceRequest& asked,
   const VELAVCODEC::VelAvCodec& source = *decoder_;
   const OUTPUTCOLOUR::Asked wanted =
       OUTPUTCOLOUR::AskedOf(choice.Asked, options.BitDepth, options.Sdr, options.SubtitleNits);
-  colour_ = OUTPUTCOLOUR::Decide(*info, {source.Form, source.Width, source.Height}, wanted.BitDepth,
-                                 wanted.Sdr);
+  colour_ = OUTPUTCOLOUR::Decide(*info, {source.VideoValues().Form, source.Width, source.Height},
+                                 wanted.BitDepth, wanted.Sdr);
   if (!colour_.Error.empty()) {
     choiceError_ = colour_.Error;
     return false;
   }
-  OUTPUTCOLOUR::Apply(colour_, source.Form, choice);
+  OUTPUTCOLOUR::Apply(colour_, source.VideoValues().Form, choice);
   if (colour_.ToneMaps) copyVeto_ = "an HDR source written as SDR is tone-mapped on every picture";
-  inkColours_ = OUTPUTCOLOUR::InkColoursFor(colour_, source.Form, wanted.SubtitleNits);
+  inkColours_ =
+      OUTPUTCOLOUR::InkColoursFor(colour_, source.VideoValues().Form, wanted.SubtitleNits);
   if (!colour_.Note.empty()) host_.AppendLog(colour_.Note);
   return true;
 }
@@ -236,7 +237,8 @@ JobEnd SubtitleJob::RunFrameLoop(const JobOptions& options) {
   counters_.StartMs = counters_.LastRefreshMs = JOBSTATISTICS::NowMs();
   JobEnd end = JobEnd::Stopped;
   // A source whose rate may vary keeps a copy of every picture from the start.
-  if (decoder_->VariableRate && !output_->KeepsPictureTimes() && !KeepPictureCopies()) {
+  if (decoder_->VideoValues().VariableRate && !output_->KeepsPictureTimes() &&
+      !KeepPictureCopies()) {
     state_ = State::Stopping;
     end = JobEnd::WriteFailed;
   }
@@ -394,7 +396,8 @@ bool SubtitleJob::WriteTimedPicture(uint8_t* image) {
   const VELAVCODEC::VelAvCodec& d = *decoder_;
   const double seconds =
       delivered_.Timed ? delivered_.Seconds : counters_.Figures.FrameIndex / d.FramesPerSecond;
-  return WritePicture(image, Origin::Delivered, seconds + d.VideoStartSeconds - d.StartSeconds);
+  return WritePicture(image, Origin::Delivered,
+                      seconds + d.VideoValues().VideoStartSeconds - d.StartSeconds);
 }
 
 // One output picture: the due subtitle drawn in, then written. seconds: its
@@ -405,8 +408,9 @@ bool SubtitleJob::WritePicture(uint8_t* image, Origin origin, double seconds) {
   // them by the picture's time.
   int32_t frame = index;
   if (output_->KeepsPictureTimes()) {
-    const double due = (seconds - decoder_->VideoStartSeconds + decoder_->StartSeconds) *
-                       decoder_->FramesPerSecond;
+    const double due =
+        (seconds - decoder_->VideoValues().VideoStartSeconds + decoder_->StartSeconds) *
+        decoder_->FramesPerSecond;
     frame = std::max(lastScheduledFrame_, int32_t(std::llround(std::max(due, 0.0))));
     lastScheduledFrame_ = frame;
   }

@@ -48,8 +48,34 @@ struct VelException {
   explicit VelException(const char* text);
 };
 
-class VelAvCodec : public VideoStreamValues, public AudioStreamValues {
+// The stream values are a private base: the fields the job has always read
+// of the decoder stay its public fields, the rest are told through
+// VideoValues and AudioValues.
+class VelAvCodec : private VideoStreamValues, private AudioStreamValues {
  public:
+  using AudioStreamValues::AudioBitsPerSample;
+  using AudioStreamValues::AudioBlockAlign;
+  using AudioStreamValues::AudioBytesPerSecond;
+  using AudioStreamValues::AudioChannels;
+  using AudioStreamValues::AudioExtraData;
+  using AudioStreamValues::AudioExtraSize;
+  using AudioStreamValues::AudioFormatTag;
+  using AudioStreamValues::AudioLength;
+  using AudioStreamValues::AudioRate;
+  using AudioStreamValues::AudioSampleRate;
+  using AudioStreamValues::AudioSampleSize;
+  using AudioStreamValues::AudioScale;
+  using AudioStreamValues::AudioStart;
+  using VideoStreamValues::DurationSeconds;
+  using VideoStreamValues::FrameCount;
+  using VideoStreamValues::FrameImageSize;
+  using VideoStreamValues::FramesPerSecond;
+  using VideoStreamValues::Height;
+  using VideoStreamValues::StartSeconds;
+  using VideoStreamValues::VideoRate;
+  using VideoStreamValues::VideoScale;
+  using VideoStreamValues::Width;
+
   // File names of the four libraries; an empty name loads ./dll/lib<name>.so.
   // Throws VelException when a library or an entry point is missing.
   VelAvCodec(const std::string& avcodec, const std::string& avformat, const std::string& avutil,
@@ -224,6 +250,9 @@ class VelAvCodec : public VideoStreamValues, public AudioStreamValues {
   double AverageFramesPerSecond() const;
   // After Open: what an output is told of the chosen streams.
   SourceStreams Streams() const;
+  // The values of the chosen streams, as Open set them.
+  const VideoStreamValues& VideoValues() const { return *this; }
+  const AudioStreamValues& AudioValues() const { return *this; }
 
   // The bound libraries' entry points, for readers of other streams that
   // work alongside (picture subtitles). Valid as long as the decoder.
