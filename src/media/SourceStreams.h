@@ -4,6 +4,8 @@
 // values and codec parameters, not the decoder that read them.
 #include <climits>
 #include <cstdint>
+#include <string>
+#include <vector>
 
 #include "media/StreamValues.h"
 
@@ -13,6 +15,21 @@ namespace VELAVCODEC {
 
 // A packet's time that the source does not give.
 constexpr int64_t kNoTime = INT64_MIN;
+
+// A stream of the source other than the chosen picture and sound streams,
+// which an output may keep as the source stores it.
+struct OtherStream {
+  enum class Kind { Sound, Subtitles, Attachment, Other };
+  int32_t Index = -1;  // in the source, as a delivered packet's Stream names it
+  Kind What = Kind::Other;
+  const AVCodecParameters* Parameters = nullptr;  // valid while the source is open
+  // Its clock, and its first time on it (kNoTime when not known).
+  int32_t TimeBaseNum = 1, TimeBaseDen = 1;
+  int64_t StartTime = kNoTime;
+  // AV_DISPOSITION_* marks (default, forced, commentary, ...).
+  int32_t Disposition = 0;
+  std::string Language, Title;
+};
 
 struct SourceStreams {
   VideoStreamValues Video;
@@ -28,6 +45,8 @@ struct SourceStreams {
   // where there is no such stream.
   const AVCodecParameters* VideoParameters = nullptr;
   const AVCodecParameters* AudioParameters = nullptr;
+  // The source's other streams, in file order.
+  std::vector<OtherStream> Others;
 };
 
 }  // namespace VELAVCODEC

@@ -75,6 +75,9 @@ VelAvCodec::~VelAvCodec() {
 
 void VelAvCodec::SetReading(ReadingSetup setup) {
   PlanarWanted = setup.Planar;
+  Kept = std::move(setup.KeptStreams);
+  std::sort(Kept.begin(), Kept.end());
+  if (Packet != nullptr) StartReader();
   PacketRouter::Setup routing{
       .Fates = std::move(setup.Fates), .BaseNum = VideoTimeBaseNum, .BaseDen = VideoTimeBaseDen};
   if (const AVCodecParameters* video = VideoParameters();
@@ -92,7 +95,8 @@ void VelAvCodec::StartReader() {
                  .AudioStream = AudioStream,
                  .SubtitleStream = SubtitleStream,
                  .VideoStartSeconds = VideoStartSeconds,
-                 .Collected = &Subtitles});
+                 .Collected = &Subtitles,
+                 .Kept = &Kept});
 }
 
 void VelAvCodec::ResetFields() {
@@ -108,6 +112,8 @@ void VelAvCodec::ResetFields() {
   Router->Start({});
   VideoDecoding->Start({});
   PlanarWanted = false;
+  Kept.clear();
+  DeliveredStream = -1;
   VideoTimeBaseNum = VideoTimeBaseDen = 1;
   PicturePts = kNoTime;
   InputFailed = false;

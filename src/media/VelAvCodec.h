@@ -114,7 +114,7 @@ class VelAvCodec : private VideoStreamValues, private AudioStreamValues {
 
   // One item handed out, with all that tells of it.
   struct Delivery {
-    enum class Kind { None, Picture, Audio, VideoPacket };
+    enum class Kind { None, Picture, Audio, VideoPacket, StreamPacket };
     Kind What = Kind::None;
     uint8_t* Data = nullptr;
     // Above 0: delivered; 0: the input ended; below 0: reading failed
@@ -132,9 +132,13 @@ class VelAvCodec : private VideoStreamValues, private AudioStreamValues {
     // A video packet (see ReadingSetup): its times on the video stream's own
     // clock (VideoTimeBase, kNoTime when missing), and the packet itself.
     // A picture: Pts is its presentation time on the video stream's clock.
+    // A packet of a kept stream (ReadingSetup's KeptStreams): its times on
+    // its stream's own clock, as a video packet's.
     int64_t Pts = 0, Dts = 0, Duration = 0;
     bool Key = true;
     const AVPacket* Packet = nullptr;
+    // A packet of a kept stream: the stream's index in the source.
+    int32_t Stream = -1;
   };
   // GetNextData's item as a value.
   Delivery Deliver();
@@ -181,6 +185,7 @@ class VelAvCodec : private VideoStreamValues, private AudioStreamValues {
   static constexpr int32_t KindVideo = 86;
   static constexpr int32_t KindAudio = 65;
   static constexpr int32_t KindVideoPacket = 80;
+  static constexpr int32_t KindStreamPacket = 83;
 
   using PacketFate = VELAVCODEC::PacketFate;
   // How the opened source is read: given after Open, before the first item;
@@ -194,6 +199,11 @@ class VelAvCodec : private VideoStreamValues, private AudioStreamValues {
     bool Planar = false;
     // In keyframe order; empty: every packet is decoded.
     std::vector<PacketFate> Fates;
+    // Indices of other streams (neither the chosen video nor the chosen
+    // audio stream) whose packets are handed out as the source stores them
+    // (KindStreamPacket), in reading order among the rest. The subtitle
+    // track being collected is not handed out.
+    std::vector<int32_t> KeptStreams;
   };
   void SetReading(ReadingSetup setup);
 
@@ -250,6 +260,8 @@ class VelAvCodec : private VideoStreamValues, private AudioStreamValues {
   double AverageFramesPerSecond() const;
   // After Open: what an output is told of the chosen streams.
   SourceStreams Streams() const;
+  // The source's streams but the chosen video and audio ones, in file order.
+  std::vector<OtherStream> OtherStreams() const;
   // The values of the chosen streams, as Open set them.
   const VideoStreamValues& VideoValues() const { return *this; }
   const AudioStreamValues& AudioValues() const { return *this; }
@@ -297,7 +309,8 @@ class VelAvCodec : private VideoStreamValues, private AudioStreamValues {
   // The subtitle streams' indices, in file order (they have no kind of their
   // own in StreamKinds: they are never delivered, only collected).
   std::vector<int32_t> SubtitleStreams;
-  enum class ReadResult { Picture, Audio, CopiedVideo, End, Failed };
+  // AsStored: a video packet of a copied stretch, or a kept stream's packet.
+  enum class ReadResult { Picture, Audio, AsStored, End, Failed };
   ReadResult ReadNext();
   enum class Items { PicturesAndSound, PicturesOnly };
   ReadResult DecodeUntilItem(Items items);
@@ -316,7 +329,8 @@ class VelAvCodec : private VideoStreamValues, private AudioStreamValues {
   int ReadOrResume();
   ReadResult TakeVideoPacket();
   ReadResult DrainBeforeCopy();
-  uint8_t* DeliverVideoPacket(AVPacket* packet, int32_t& kind, int32_t& size);
+  uint8_t* DeliverAsStored(AVPacket* packet, int32_t& kind, int32_t& size);
+  bool KeepsStream(int stream) const;
   void CheckAudioPacket(const AVPacket* packet);
   uint8_t* DeliverPicture(AVFrame* picture, int32_t& kind, int32_t& size);
   uint8_t* DeliverAudio(AVPacket* packet, int32_t& kind, int32_t& size, bool copy);
@@ -349,6 +363,9 @@ class VelAvCodec : private VideoStreamValues, private AudioStreamValues {
   PictureTime DeliveredTime;
   int64_t PicturePts = kNoTime;
   PacketTimes AudioTimes, VideoPacketTimes;
+  int32_t DeliveredStream = -1;
+  // ReadingSetup's KeptStreams, in order.
+  std::vector<int32_t> Kept;
 
   // What the opening and the reading were set up for.
   bool AudioForAvi = true;

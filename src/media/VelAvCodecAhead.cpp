@@ -40,7 +40,7 @@ bool VelAvCodec::ReadIntoSlot(size_t index) {
   AheadSlot& slot = AheadSlots[index];
   slot.Result = ReadNext();
   if (slot.Result == ReadResult::Picture) Api->av_frame_move_ref(slot.Picture, DecodedFrame);
-  const bool packet = slot.Result == ReadResult::Audio || slot.Result == ReadResult::CopiedVideo;
+  const bool packet = slot.Result == ReadResult::Audio || slot.Result == ReadResult::AsStored;
   if (packet) Api->av_packet_move_ref(slot.Audio, Packet);
   slot.Error = InputError;
   return slot.Result == ReadResult::Picture || packet;
@@ -54,7 +54,7 @@ uint8_t* VelAvCodec::TakeAhead(int32_t& kind, int32_t& size) {
   const ReadResult result = slot.Result;
   const char* error = slot.Error;
   if (result == ReadResult::Picture) Api->av_frame_move_ref(DeliveredPicture, slot.Picture);
-  if (result == ReadResult::Audio || result == ReadResult::CopiedVideo)
+  if (result == ReadResult::Audio || result == ReadResult::AsStored)
     Api->av_packet_move_ref(DeliveredAudio, slot.Audio);
   Ahead->Release();
   switch (result) {
@@ -62,8 +62,8 @@ uint8_t* VelAvCodec::TakeAhead(int32_t& kind, int32_t& size) {
       return DeliverPicture(DeliveredPicture, kind, size);
     case ReadResult::Audio:
       return DeliverAudio(DeliveredAudio, kind, size, false);
-    case ReadResult::CopiedVideo:
-      return DeliverVideoPacket(DeliveredAudio, kind, size);
+    case ReadResult::AsStored:
+      return DeliverAsStored(DeliveredAudio, kind, size);
     case ReadResult::Failed:
       AheadEnded = true;
       return DeliverEnd(true, error, size);

@@ -43,7 +43,7 @@ int VelAvCodec::ReadOrResume() {
 // The copied packet in Packet goes out at once when the decoder holds
 // nothing; otherwise it waits while the decoder gives up its pictures.
 VelAvCodec::ReadResult VelAvCodec::TakeVideoPacket() {
-  if (!VideoDecoding->Fed()) return ReadResult::CopiedVideo;
+  if (!VideoDecoding->Fed()) return ReadResult::AsStored;
   if (WaitingCopy == nullptr && (WaitingCopy = Api->av_packet_alloc()) == nullptr) {
     ReadingFailed("[VelAvCodec::GetNextData] Can't decode video: out of memory...");
     return ReadResult::Failed;
@@ -65,17 +65,18 @@ VelAvCodec::ReadResult VelAvCodec::DrainBeforeCopy() {
     VideoDecoding->Restart();
     Router->DecoderRestarted();
     Api->av_packet_move_ref(Packet, WaitingCopy);
-    return ReadResult::CopiedVideo;
+    return ReadResult::AsStored;
   }
   return ReadResult::Failed;
 }
 
-uint8_t* VelAvCodec::DeliverVideoPacket(AVPacket* packet, int32_t& kind, int32_t& size) {
+uint8_t* VelAvCodec::DeliverAsStored(AVPacket* packet, int32_t& kind, int32_t& size) {
   VideoPacketTimes.Pts = packet->pts == AV_NOPTS_VALUE ? kNoTime : packet->pts;
   VideoPacketTimes.Dts = packet->dts == AV_NOPTS_VALUE ? kNoTime : packet->dts;
   VideoPacketTimes.Duration = packet->duration;
   VideoPacketTimes.Key = (packet->flags & AV_PKT_FLAG_KEY) != 0;
-  kind = KindVideoPacket;
+  DeliveredStream = packet->stream_index;
+  kind = packet->stream_index == VideoStream ? KindVideoPacket : KindStreamPacket;
   size = packet->size;
   return packet->data;
 }

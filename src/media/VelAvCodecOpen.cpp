@@ -133,7 +133,44 @@ SourceStreams VelAvCodec::Streams() const {
   streams.AverageFramesPerSecond = AverageFramesPerSecond();
   streams.VideoParameters = VideoParameters();
   streams.AudioParameters = AudioParameters();
+  streams.Others = OtherStreams();
   return streams;
+}
+
+std::vector<OtherStream> VelAvCodec::OtherStreams() const {
+  std::vector<OtherStream> others;
+  if (FormatContext == nullptr) return others;
+  for (unsigned i = 0; i < FormatContext->nb_streams; ++i) {
+    if (int(i) == VideoStream || int(i) == AudioStream) continue;
+    const AVStream* stream = FormatContext->streams[i];
+    OtherStream other;
+    other.Index = int32_t(i);
+    switch (stream->codecpar->codec_type) {
+      case AVMEDIA_TYPE_AUDIO:
+        other.What = OtherStream::Kind::Sound;
+        break;
+      case AVMEDIA_TYPE_SUBTITLE:
+        other.What = OtherStream::Kind::Subtitles;
+        break;
+      case AVMEDIA_TYPE_ATTACHMENT:
+        other.What = OtherStream::Kind::Attachment;
+        break;
+      default:
+        break;
+    }
+    other.Parameters = stream->codecpar;
+    other.TimeBaseNum = stream->time_base.num;
+    other.TimeBaseDen = stream->time_base.den;
+    other.StartTime = Known(stream->start_time) ? stream->start_time : kNoTime;
+    other.Disposition = stream->disposition;
+    if (const AVDictionaryEntry* language =
+            Api->av_dict_get(stream->metadata, "language", nullptr, 0))
+      other.Language = language->value;
+    if (const AVDictionaryEntry* title = Api->av_dict_get(stream->metadata, "title", nullptr, 0))
+      other.Title = title->value;
+    others.push_back(std::move(other));
+  }
+  return others;
 }
 
 bool VelAvCodec::Open(const OpenSetup& setup) {

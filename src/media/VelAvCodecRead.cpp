@@ -1,4 +1,5 @@
 // Reading: decoded pictures as bottom-up BMP images, audio packets as stored.
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -45,7 +46,7 @@ uint8_t* VelAvCodec::GetNextData(int32_t& kind, int32_t& size) {
       return DeliverPicture(DecodedFrame, kind, size);
     case ReadResult::Audio:
       return DeliverAudio(Packet, kind, size, true);
-    case ReadResult::CopiedVideo:
+    case ReadResult::AsStored:
       // Kept by reference until the next call, as reading ahead keeps it.
       if (DeliveredCopy == nullptr && (DeliveredCopy = Api->av_packet_alloc()) == nullptr) {
         Api->av_packet_unref(Packet);
@@ -53,7 +54,7 @@ uint8_t* VelAvCodec::GetNextData(int32_t& kind, int32_t& size) {
                           size);
       }
       Api->av_packet_move_ref(DeliveredCopy, Packet);
-      return DeliverVideoPacket(DeliveredCopy, kind, size);
+      return DeliverAsStored(DeliveredCopy, kind, size);
     case ReadResult::Failed:
       return DeliverEnd(true, InputError, size);
     case ReadResult::End:
@@ -74,11 +75,14 @@ VelAvCodec::Delivery VelAvCodec::Deliver() {
     delivery.DurationSeconds = DeliveredTime.DurationSeconds;
     delivery.Planar = DeliveredPlanar();
     delivery.Pts = PicturePts;
-  } else if (kind == KindVideoPacket) {
+  } else if (kind == KindVideoPacket || kind == KindStreamPacket) {
     const AVPacket* copied = DeliveredCopy != nullptr && DeliveredCopy->data != nullptr
                                  ? DeliveredCopy
                                  : DeliveredAudioPacket();
-    PacketDelivery(delivery, Delivery::Kind::VideoPacket, copied, VideoPacketTimes);
+    const bool video = kind == KindVideoPacket;
+    PacketDelivery(delivery, video ? Delivery::Kind::VideoPacket : Delivery::Kind::StreamPacket,
+                   copied, VideoPacketTimes);
+    if (!video) delivery.Stream = DeliveredStream;
   } else if (kind == KindAudio) {
     PacketDelivery(delivery, Delivery::Kind::Audio, DeliveredAudioPacket(), AudioTimes);
   }
@@ -133,18 +137,25 @@ VelAvCodec::ReadResult VelAvCodec::DecodeUntilItem(Items items) {
       Api->av_packet_unref(Packet);
     } else if (video && job && Router->InCopiedHead(Packet) && Packet->size > 0) {
       VideoDecoding->FeedAlongside(Packet);
-      return ReadResult::CopiedVideo;
+      return ReadResult::AsStored;
     } else if (video) {
       VideoDecoding->Feed(Packet);
     } else if (job && Packet->stream_index == AudioStream && Packet->size > 0 &&
                !SkipsAudioPacket()) {
       CheckAudioPacket(Packet);
       return ReadResult::Audio;
+    } else if (job && Packet->size > 0 && KeepsStream(Packet->stream_index)) {
+      return ReadResult::AsStored;
     } else {
       Api->av_packet_unref(Packet);
     }
   }
   return InputFailed ? ReadResult::Failed : ReadResult::End;
+}
+
+bool VelAvCodec::KeepsStream(int stream) const {
+  return stream != VideoStream && stream != AudioStream && stream != SubtitleStream &&
+         std::binary_search(Kept.begin(), Kept.end(), stream);
 }
 
 // Reading ends for good on an error: every later call answers size -1.

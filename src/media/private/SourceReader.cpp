@@ -1,5 +1,6 @@
 #include "media/private/SourceReader.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "media/private/EntryPoints.h"
@@ -74,8 +75,7 @@ void SourceReader::FillLookAhead() {
       return;
     }
     const int stream = packet->stream_index;
-    if (stream == setup_.SubtitleStream ||
-        (stream != setup_.VideoStream && stream != setup_.AudioStream)) {
+    if (stream == setup_.SubtitleStream || !Read(stream)) {
       if (stream == setup_.SubtitleStream) Collect(packet);
       api_.av_packet_unref(packet);
       spare_.push_back(packet);
@@ -86,6 +86,14 @@ void SourceReader::FillLookAhead() {
       readSeconds_ = seconds;
     held_.push_back(packet);
   }
+}
+
+// Whether a stream's packets go on to the reading (the collected track's do
+// not).
+bool SourceReader::Read(int stream) const {
+  return stream == setup_.VideoStream || stream == setup_.AudioStream ||
+         (setup_.Kept != nullptr &&
+          std::binary_search(setup_.Kept->begin(), setup_.Kept->end(), stream));
 }
 
 void SourceReader::Collect(const AVPacket* packet) {

@@ -32,6 +32,8 @@ class SourceReader {
     // Where the job's pictures count from, in the source's seconds.
     double VideoStartSeconds = 0.0;
     SUBTITLETRACK::PacketCollector* Collected = nullptr;
+    // Other streams whose packets are read too, in ascending order.
+    const std::vector<int32_t>* Kept = nullptr;
   };
   explicit SourceReader(const EntryPoints& api) : api_(api) {}
   ~SourceReader();
@@ -51,6 +53,7 @@ class SourceReader {
   AVPacket* SparePacket();
   bool PacketSeconds(const AVPacket* packet, double& seconds) const;
   void Collect(const AVPacket* packet);
+  bool Read(int stream) const;
 
   const EntryPoints& api_;
   Setup setup_;
