@@ -485,3 +485,32 @@ TEST(JobArgumentsTest, QueuedArgumentsKeepTheirSpellingsAndOrder) {
           "0x000000",   "--box-opacity",   "0",        "--box-color", "0x000000", "--margin",
           "0"}));
 }
+
+// Scripts and the window's log match these texts; each is the first fault
+// of its arguments.
+TEST(JobArgumentsTest, RefusalsKeepTheirTexts) {
+  const struct {
+    JOBARGUMENTS::Arguments extra;
+    std::string error;
+  } cases[] = {
+      {{"--delay-frames", "1", "--delay-ms", "100"},
+       "give either --delay-frames or --delay-ms, not both"},
+      {{"--compressor", "NONE"}, "unknown compressor 'NONE' (see --list-compressors)"},
+      {{"--font", ""}, "bad font name ''"},
+      {{"--preset", ""}, "bad preset ''"},
+      {{"--preset", "fast"}, "compressor XVID has no presets"},
+      {{"--font-color", "0x1000000"}, "bad font colour '0x1000000'"},
+      {{"--script", "256"}, "bad script '256'"},
+      {{"--video-stream", "0"}, "bad video stream '0'"},
+      {{"--delay-ms", "3276800"}, "bad delay '3276800'"},
+      {{"--quality", "10001"}, "bad quality '10001'"},
+      {{"--settings"}, "option '--settings' needs a value"},
+      {{"--bold", "--unknown"}, "unknown option '--unknown'"},
+  };
+  for (const auto& c : cases) {
+    JOBARGUMENTS::Arguments args = {"--source", "a", "--subtitles", "b", "--output", "c"};
+    args.insert(args.end(), c.extra.begin(), c.extra.end());
+    JobArguments arguments;
+    EXPECT_EQ(ParseJobArguments(args, SETTINGS::Settings(), arguments), c.error) << c.extra[0];
+  }
+}
