@@ -16,7 +16,6 @@
 #include "shell/HelpPage.h"
 #include "shell/JobArguments.h"
 #include "shell/JobOptionTable.h"
-#include "shell/LookArguments.h"
 
 namespace COMMANDLINE {
 namespace {
@@ -36,6 +35,34 @@ int RunHelp(const Arguments&, std::ostream& out, std::ostream&) {
   return ExitOk;
 }
 
+// The command's own options among the job's.
+constexpr const char* kSettingsOption = "[--settings FILE]";
+constexpr const char* kDefaultsOption = "[--defaults]";
+
+// The options before, and every reading option after: the commands that
+// read a subtitle file take them all.
+std::vector<const char*> WithReading(std::vector<const char*> options) {
+  for (const JOBOPTIONTABLE::JobOption& entry : JOBOPTIONTABLE::Options())
+    if (entry.group == JOBOPTIONTABLE::Group::Reading) options.push_back(entry.option);
+  return options;
+}
+
+// The first lines keep the layout the synopsis has always had; the options
+// added since follow them, wrapped.
+std::string SourceSynopsis() {
+  using JOBOPTIONTABLE::SynopsisLine;
+  return SynopsisLine({"--source", "--subtitles", "--output", "--compressor"}, "  ") +
+         SynopsisLine({"--quality", "--keyframes", "--data-rate"}) +
+         SynopsisLine({"--encoder-options", "--preset", kDefaultsOption}) +
+         SynopsisLine({"--video-stream", "--audio-stream", "--delay-frames"}) +
+         SynopsisLine({"--subtitle-track", "--styled", "--styled-left-to-right"}) +
+         SynopsisLine({"--transcode", "--fix-audio-vbr", "--no-autosize", "--font"}) +
+         SynopsisLine({"--font-size", "--font-color", "--bold", "--italic"}) +
+         SynopsisLine({"--underline", "--strike-out", "--script", kSettingsOption}) +
+         JOBOPTIONTABLE::GroupSynopsis(JOBOPTIONTABLE::Group::Look) +
+         JOBOPTIONTABLE::SynopsisLines();
+}
+
 std::vector<Command> MakeCommands() {
   return {
       {"--help", 100, RunHelp, "  -h, --help             show this help\n"},
@@ -48,23 +75,23 @@ std::vector<Command> MakeCommands() {
        "  --probe FILE           print the movie report of a video file\n"},
       // Above --source, which its arguments hold too.
       {"--align-subtitles", 60, RunAlignSubtitles,
-       "  --align-subtitles --source FILE --subtitles FILE --output FILE.srt\n"
-       "      [--audio-stream N] [--settings FILE] [--unicode] [--detect-codepage]\n"
-       "      [--clean-markup] [--tolerant]\n"
-       "                         find the subtitles' timing from the film's speech (offset,\n"
-       "                         frame-rate ratio, splits) and write them re-timed as\n"
-       "                         SubRip in UTF-8; nothing is written, and the status is 1,\n"
-       "                         when no trustworthy timing is found\n"},
+       "  --align-subtitles --source FILE --subtitles FILE --output FILE.srt\n" +
+           JOBOPTIONTABLE::SynopsisWrapped(WithReading({"--audio-stream", kSettingsOption})) +
+           "                         find the subtitles' timing from the film's speech (offset,\n"
+           "                         frame-rate ratio, splits) and write them re-timed as\n"
+           "                         SubRip in UTF-8; nothing is written, and the status is 1,\n"
+           "                         when no trustworthy timing is found\n"},
       // Above --source, which its arguments hold too.
       {"--snapshot", 50, RunSnapshot,
-       "  --snapshot SECONDS|H:MM:SS --source FILE --subtitles FILE --output FILE.png\n"
-       "      [--video-stream N] [--delay-frames N | --delay-ms N] [--no-autosize]\n"
-       "      [--font NAME] [--font-size POINTS] [--font-color 0xBBGGRR] [--bold]\n"
-       "      [--italic] [--underline] [--strike-out] [--script CODE] [--align]\n"
-       "      [--settings FILE]\n" LOOKARGUMENTS_USAGE
-       "                         write the source picture due at that time with the\n"
-       "                         subtitle due then, drawn as the job draws it, as a PNG\n"
-       "                         image of the source's size\n"},
+       "  --snapshot SECONDS|H:MM:SS --source FILE --subtitles FILE --output FILE.png\n" +
+           JOBOPTIONTABLE::SynopsisWrapped({"--video-stream", "--delay-frames", "--no-autosize",
+                                            "--font", "--font-size", "--font-color", "--bold",
+                                            "--italic", "--underline", "--strike-out", "--script",
+                                            "--align", kSettingsOption}) +
+           JOBOPTIONTABLE::GroupSynopsis(JOBOPTIONTABLE::Group::Look) +
+           "                         write the source picture due at that time with the\n"
+           "                         subtitle due then, drawn as the job draws it, as a PNG\n"
+           "                         image of the source's size\n"},
       // Above --source, which its arguments hold too.
       {"--queue-add", 40, RunQueueAdd,
        "  --queue-add QUEUE --source FILE --subtitles FILE --output FILE [options]\n"
@@ -75,16 +102,7 @@ std::vector<Command> MakeCommands() {
        "                         run the queue's jobs not yet done, in order; exit\n"
        "                         status 1 when any of them failed or was stopped\n"},
       {"--source", 20, RunJob,
-       "  --source FILE --subtitles FILE --output FILE [--compressor CODE]\n"
-       "      [--quality 0-10000] [--keyframes N] [--data-rate KBYTES_PER_SECOND]\n"
-       "      [--encoder-options KEY=VALUE[:KEY=VALUE...]] [--preset NAME] [--defaults]\n"
-       "      [--video-stream N] [--audio-stream N] [--delay-frames N | --delay-ms N]\n"
-       "      [--subtitle-track N] [--styled] [--styled-left-to-right]\n"
-       "      [--transcode] [--fix-audio-vbr] [--no-autosize] [--font NAME]\n"
-       "      [--font-size POINTS] [--font-color 0xBBGGRR] [--bold] [--italic]\n"
-       "      [--underline] [--strike-out] [--script CODE] [--settings "
-       "FILE]\n" LOOKARGUMENTS_USAGE +
-           JOBOPTIONTABLE::SynopsisLines() +
+       SourceSynopsis() +
            "                         burn the subtitles into the source and write the\n"
            "                         output: Matroska for .mkv, MP4 for .mp4, .m4v and\n"
            "                         .mov, WebM for .webm, AVI for any other name (HEVC,\n"
@@ -116,13 +134,13 @@ std::vector<Command> MakeCommands() {
            "                         encodes only the others, with the H264 or HEVC\n"
            "                         compressor\n"},
       {"--list-entries", 10, RunListEntries,
-       "  --list-entries FILE --frame-rate R [--delay-frames N | --delay-ms N]\n"
-       "      [--unicode] [--detect-codepage] [--clean-markup] [--tolerant]\n"
-       "      [--as-drawn [--script CODE]] [--styled]\n"
-       "                         list a subtitle file's entries in frames; with\n"
-       "                         --as-drawn each line in UTF-8 as it will be drawn in\n"
-       "                         the script CODE (0 Western, 204 Cyrillic, ...);\n"
-       "                         --styled also reads ASS, SSA and WebVTT\n"},
+       "  --list-entries FILE --frame-rate R [--delay-frames N | --delay-ms N]\n" +
+           JOBOPTIONTABLE::GroupSynopsis(JOBOPTIONTABLE::Group::Reading) +
+           "      [--as-drawn [--script CODE]] [--styled]\n"
+           "                         list a subtitle file's entries in frames; with\n"
+           "                         --as-drawn each line in UTF-8 as it will be drawn in\n"
+           "                         the script CODE (0 Western, 204 Cyrillic, ...);\n"
+           "                         --styled also reads ASS, SSA and WebVTT\n"},
   };
 }
 

@@ -1,144 +1,20 @@
 #include "shell/JobArguments.h"
 
 #include <algorithm>
-#include <charconv>
-#include <cmath>
 #include <filesystem>
-#include <functional>
-#include <map>
-#include <string_view>
 
 #include "compressors/CompressorCatalog.h"
 #include "shell/JobOptionTable.h"
 #include "shell/JobSettings.h"
-#include "shell/LookArguments.h"
 
 namespace JOBARGUMENTS {
 namespace {
 
+// The command's own options, not the job's: --defaults says which settings
+// the job starts from, --settings which file holds them. Neither is queued
+// as a job option (a queued job is written with --defaults) or saved.
 constexpr const char* kDefaults = "--defaults";
-
-using Setter = std::function<std::string(const std::string& value, JobArguments& result)>;
-
-std::optional<long long> ParseInteger(std::string_view text, int base = 10) {
-  if (base == 16 && (text.starts_with("0x") || text.starts_with("0X"))) text.remove_prefix(2);
-  long long value = 0;
-  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value, base);
-  if (text.empty() || error != std::errc() || end != text.data() + text.size()) return std::nullopt;
-  return value;
-}
-
-// A setter that checks an integer against its range before storing it.
-template <typename Store>
-Setter Integer(const char* what, long long low, long long high, Store store, int base = 10) {
-  return [=](const std::string& value, JobArguments& result) -> std::string {
-    const auto number = ParseInteger(value, base);
-    if (!number || *number < low || *number > high)
-      return "bad " + std::string(what) + " '" + value + "'";
-    store(result, *number);
-    return {};
-  };
-}
-
-Setter Text(std::string JOBOPTIONS::JobOptions::*field) {
-  return [=](const std::string& value, JobArguments& result) -> std::string {
-    result.Options.*field = value;
-    return {};
-  };
-}
-
-const std::map<std::string, Setter>& ValueOptions() {
-  using JOBOPTIONS::JobOptions;
-  static const std::map<std::string, Setter> options = {
-      {"--source", Text(&JobOptions::SourceVideo)},
-      {"--subtitles", Text(&JobOptions::Subtitle)},
-      {"--output", Text(&JobOptions::DestinationVideo)},
-      {"--settings", [](const std::string&, JobArguments&) { return std::string(); }},
-      {"--compressor",
-       [](const std::string& value, JobArguments& result) {
-         if (COMPRESSORCATALOG::FindCompressorByCode(value) == nullptr)
-           return "unknown compressor '" + value + "' (see --list-compressors)";
-         result.Compressor = value;
-         return std::string();
-       }},
-      {"--quality", Integer("quality", 0, 10000, [](auto& r, long long v) { r.Quality = int(v); })},
-      {"--keyframes", Integer("key-frame interval", 0, 1000000,
-                              [](auto& r, long long v) { r.KeyFrames = int(v); })},
-      {"--data-rate",
-       Integer("data rate", 0, 4000000, [](auto& r, long long v) { r.DataRate = int(v); })},
-      {"--encoder-options",
-       [](const std::string& value, JobArguments& result) {
-         result.EncoderOptions = value;
-         return std::string();
-       }},
-      {"--preset",
-       [](const std::string& value, JobArguments& result) {
-         result.Preset = value;
-         return value.empty() ? std::string("bad preset ''") : std::string();
-       }},
-      {"--video-stream", Integer("video stream", 1, 32,
-                                 [](auto& r, long long v) { r.Options.VideoStream = int(v - 1); })},
-      {"--audio-stream", Integer("audio stream", 1, 32,
-                                 [](auto& r, long long v) { r.Options.AudioStream = int(v - 1); })},
-      // The source's own subtitles are drawn styled.
-      {"--subtitle-track", Integer("subtitle track", 1, 32,
-                                   [](auto& r, long long v) {
-                                     r.Options.SubtitleTrack = int(v);
-                                     r.Options.Styled.On = true;
-                                   })},
-      {"--delay-frames", Integer("delay", -32768, 32767,
-                                 [](auto& r, long long v) {
-                                   r.Options.UseFrames = true;
-                                   r.Options.DelayFrames = int32_t(v);
-                                 })},
-      {"--delay-ms", Integer("delay", -3276800, 3276700,
-                             [](auto& r, long long v) {
-                               r.Options.UseFrames = false;
-                               r.Options.DelayMilliseconds = int32_t(v);
-                             })},
-      {"--font",
-       [](const std::string& value, JobArguments& result) {
-         result.Options.Font.Name = value;
-         return value.empty() ? std::string("bad font name ''") : std::string();
-       }},
-      {"--font-size", Integer("font size", SUBTITLEFONT::kMinFontSize, SUBTITLEFONT::kMaxFontSize,
-                              [](auto& r, long long v) { r.Options.Font.Size = int(v); })},
-      {"--font-color", Integer(
-                           "font colour", 0, SUBTITLEFONT::kMaxColor,
-                           [](auto& r, long long v) { r.Options.Font.Color = uint32_t(v); }, 16)},
-      {"--script",
-       Integer("script", 0, 255, [](auto& r, long long v) { r.Options.Font.Charset = int(v); })},
-  };
-  return options;
-}
-
-// The font's styles, as flags that switch them on.
-const std::map<std::string, bool SUBTITLEFONT::SubtitleFont::*>& FontFlags() {
-  using SUBTITLEFONT::SubtitleFont;
-  static const std::map<std::string, bool SubtitleFont::*> flags = {
-      {"--bold", &SubtitleFont::Bold},
-      {"--italic", &SubtitleFont::Italic},
-      {"--underline", &SubtitleFont::Underline},
-      {"--strike-out", &SubtitleFont::StrikeOut},
-  };
-  return flags;
-}
-
-std::string ApplyFontFlag(const std::string& option, SUBTITLEFONT::SubtitleFont& font) {
-  const auto flag = FontFlags().find(option);
-  if (flag == FontFlags().end()) return "unknown option '" + option + "'";
-  font.*(flag->second) = true;
-  return {};
-}
-
-std::string ApplyFlag(const std::string& option, JobArguments& result) {
-  if (option == "--no-autosize") {
-    result.Options.AutoSize = false;
-    return {};
-  }
-  if (option == kDefaults) return {};  // taken before the others
-  return ApplyFontFlag(option, result.Options.Font);
-}
+constexpr const char* kSettings = "--settings";
 
 // The compressor may be named after its preset.
 std::string CheckPreset(const JobArguments& result) {
@@ -151,8 +27,9 @@ std::string CheckPreset(const JobArguments& result) {
          presets.names.front() + " to " + presets.names.back() + ")";
 }
 
-std::string CheckComplete(const JobArguments& result, bool bothDelays) {
-  if (bothDelays) return "give either --delay-frames or --delay-ms, not both";
+std::string CheckComplete(const JobArguments& result,
+                          const std::vector<const JOBOPTIONTABLE::JobOption*>& given) {
+  if (std::string error = JOBOPTIONTABLE::ExcludedPair(given); !error.empty()) return error;
   if (std::string error = CheckPreset(result); !error.empty()) return error;
   switch (JOBOPTIONS::FirstMissingFile(result.Options)) {
     case JOBOPTIONS::MissingFile::Source:
@@ -177,55 +54,11 @@ bool HasFlag(const Arguments& args, const std::string& flag) {
   return false;
 }
 
-void AddFileArguments(Arguments& args, const JOBOPTIONS::JobOptions& options) {
-  args.insert(args.end(), {kDefaults, "--source", options.SourceVideo});
-  if (!options.Subtitle.empty()) args.insert(args.end(), {"--subtitles", options.Subtitle});
-  args.insert(args.end(), {"--output", options.DestinationVideo});
-}
-
-void AddCompressorArguments(Arguments& args, const JobArguments& job) {
-  args.insert(args.end(), {"--compressor", job.Compressor});
-  const std::pair<const char*, const std::optional<int>*> numbers[] = {
-      {"--quality", &job.Quality}, {"--keyframes", &job.KeyFrames}, {"--data-rate", &job.DataRate}};
-  for (const auto& [option, value] : numbers)
-    if (value->has_value()) args.insert(args.end(), {option, std::to_string(**value)});
-  if (!job.EncoderOptions.empty())
-    args.insert(args.end(), {"--encoder-options", job.EncoderOptions});
-  if (!job.Preset.empty()) args.insert(args.end(), {"--preset", job.Preset});
-}
-
-void AddSubtitleArguments(Arguments& args, const JOBOPTIONS::JobOptions& options) {
-  if (options.VideoStream >= 0)
-    args.insert(args.end(), {"--video-stream", std::to_string(options.VideoStream + 1)});
-  if (options.AudioStream >= 0)
-    args.insert(args.end(), {"--audio-stream", std::to_string(options.AudioStream + 1)});
-  if (options.SubtitleTrack > 0)
-    args.insert(args.end(), {"--subtitle-track", std::to_string(options.SubtitleTrack)});
-  if (options.UseFrames)
-    args.insert(args.end(), {"--delay-frames", std::to_string(options.DelayFrames)});
-  else
-    args.insert(args.end(), {"--delay-ms", std::to_string(options.DelayMilliseconds)});
-  const Arguments switches = JOBOPTIONTABLE::FormatSwitches(JOBOPTIONTABLE::Group::Job, options);
-  args.insert(args.end(), switches.begin(), switches.end());
-  if (!options.AutoSize) args.push_back("--no-autosize");
-  const Arguments numbers = JOBOPTIONTABLE::FormatNumbers(options);
-  args.insert(args.end(), numbers.begin(), numbers.end());
-}
-
-void AddFontArguments(Arguments& args, const SUBTITLEFONT::SubtitleFont& font) {
-  args.insert(args.end(),
-              {"--font", font.Name, "--font-size", std::to_string(font.Size), "--font-color",
-               LOOKARGUMENTS::ColourText(font.Color), "--script", std::to_string(font.Charset)});
-  for (const auto& [flag, field] : FontFlags())
-    if (font.*field) args.push_back(flag);
-}
-
 }  // namespace
 
 bool TakesValue(const std::string& option) {
   const JOBOPTIONTABLE::JobOption* entry = JOBOPTIONTABLE::Find(option);
-  return ValueOptions().count(option) > 0 || LOOKARGUMENTS::TakesValue(option) ||
-         (entry != nullptr && entry->TakesValue());
+  return option == kSettings || (entry != nullptr && entry->TakesValue());
 }
 
 std::string OptionValue(const Arguments& args, const std::string& option) {
@@ -234,13 +67,12 @@ std::string OptionValue(const Arguments& args, const std::string& option) {
   return {};
 }
 
-std::string SettingsFileArgument(const Arguments& args) { return OptionValue(args, "--settings"); }
+std::string SettingsFileArgument(const Arguments& args) { return OptionValue(args, kSettings); }
 
 void MakePathsAbsolute(Arguments& args) {
   for (size_t i = 0; i + 1 < args.size(); ++i) {
-    if (args[i] != "--source" && args[i] != "--subtitles" && args[i] != "--output" &&
-        args[i] != "--settings")
-      continue;
+    const JOBOPTIONTABLE::JobOption* entry = JOBOPTIONTABLE::Find(args[i]);
+    if (args[i] != kSettings && (entry == nullptr || !entry->file)) continue;
     std::error_code error;
     const auto absolute = std::filesystem::absolute(args[i + 1], error);
     if (!error) args[i + 1] = absolute.string();
@@ -253,36 +85,23 @@ std::string ParseJobArguments(const Arguments& args, const SETTINGS::Settings& s
   result = JobArguments{};
   result.Options =
       SETTINGS::JobOptionsFromSettings(HasFlag(args, kDefaults) ? SETTINGS::Settings() : settings);
-  bool delayFrames = false;
-  bool delayMs = false;
+  std::vector<const JOBOPTIONTABLE::JobOption*> given;
   for (size_t i = 0; i < args.size(); ++i) {
-    if (const auto look = LOOKARGUMENTS::ParseLookOption(args, i, result.Options.Look)) {
-      if (look->empty()) continue;
-      return *look;
-    }
     const std::string& option = args[i];
-    if (const JOBOPTIONTABLE::JobOption* entry = JOBOPTIONTABLE::Find(option)) {
-      if (entry->TakesValue() && i + 1 >= args.size())
-        return "option '" + option + "' needs a value";
-      const std::string error =
-          JOBOPTIONTABLE::Apply(*entry, entry->TakesValue() ? args[++i] : "", result.Options);
-      if (!error.empty()) return error;
+    if (option == kDefaults) continue;  // taken before the others
+    const JOBOPTIONTABLE::JobOption* entry = JOBOPTIONTABLE::Find(option);
+    if (entry == nullptr && option != kSettings) return "unknown option '" + option + "'";
+    if (TakesValue(option) && i + 1 >= args.size()) return "option '" + option + "' needs a value";
+    if (entry == nullptr) {
+      ++i;  // the settings file, read by the command
       continue;
     }
-    const auto valued = ValueOptions().find(option);
-    std::string error;
-    if (valued == ValueOptions().end()) {
-      error = ApplyFlag(option, result);
-    } else if (i + 1 >= args.size()) {
-      error = "option '" + option + "' needs a value";
-    } else {
-      error = valued->second(args[++i], result);
-      delayFrames = delayFrames || option == "--delay-frames";
-      delayMs = delayMs || option == "--delay-ms";
-    }
+    const std::string error =
+        JOBOPTIONTABLE::Apply(*entry, entry->TakesValue() ? args[++i] : "", result);
     if (!error.empty()) return error;
+    given.push_back(entry);
   }
-  return CheckComplete(result, delayFrames && delayMs);
+  return CheckComplete(result, given);
 }
 
 bool ChoiceOf(const JobArguments& arguments, ENCODERCHOICE::EncoderChoice& choice) {
@@ -326,19 +145,9 @@ void TakeChoice(const ENCODERCHOICE::EncoderChoice& choice, JobArguments& argume
 }
 
 Arguments FormatJobArguments(const JobArguments& job) {
-  Arguments args;
-  AddFileArguments(args, job.Options);
-  AddCompressorArguments(args, job);
-  AddSubtitleArguments(args, job.Options);
-  AddFontArguments(args, job.Options.Font);
-  const Arguments look = LOOKARGUMENTS::LookOptions(job.Options.Look);
-  const Arguments reading =
-      JOBOPTIONTABLE::FormatSwitches(JOBOPTIONTABLE::Group::Reading, job.Options);
-  const Arguments styled =
-      JOBOPTIONTABLE::FormatSwitches(JOBOPTIONTABLE::Group::Styled, job.Options);
-  args.insert(args.end(), look.begin(), look.end());
-  args.insert(args.end(), reading.begin(), reading.end());
-  args.insert(args.end(), styled.begin(), styled.end());
+  Arguments args = {kDefaults};
+  const Arguments options = JOBOPTIONTABLE::FormatArguments(job);
+  args.insert(args.end(), options.begin(), options.end());
   return args;
 }
 

@@ -2,31 +2,17 @@
 
 // The options of the --source command, merged over the settings file the way
 // the window takes its controls from it.
-#include <optional>
 #include <string>
 #include <vector>
 
 #include "compressors/EncoderChoice.h"
-#include "job/JobOptions.h"
+#include "shell/JobArgumentsValues.h"
 #include "shell/Settings.h"
 
 namespace JOBARGUMENTS {
 
 // A command line's arguments, the program's name left out.
 using Arguments = std::vector<std::string>;
-
-struct JobArguments {
-  JOBOPTIONS::JobOptions Options;
-  std::string Compressor = "XVID";  // MPEG-4 Part 2
-  std::optional<int> Quality;       // 0 to 10000; else the compressor's default
-  std::optional<int> KeyFrames;
-  std::optional<int> DataRate;  // kilobytes per second
-  // The encoder's own options, "key=value:key=value", as libavcodec names
-  // them; empty for none.
-  std::string EncoderOptions;
-  // The encoder's speed preset ("slow", "8"); empty for its own.
-  std::string Preset;
-};
 
 // Whether the job's option takes a value.
 bool TakesValue(const std::string& option);

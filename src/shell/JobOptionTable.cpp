@@ -3,20 +3,36 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstdio>
 #include <string_view>
+
+#include "compressors/CompressorCatalog.h"
+#include "shell/ColorValue.h"
 
 namespace JOBOPTIONTABLE {
 namespace {
 
-using JOBOPTIONS::JobOptions;
 using SETTINGS::Settings;
 
-// Where a switch or number lives in the job's options and in the settings,
+// Where an option's value lives in the job's options and in the settings,
 // named once for both (the two keep the same names).
-#define FLAG(path)                                       \
-  .flag = [](JobOptions& o) -> bool& { return o.path; }, \
-  .flagSetting = [](Settings& s) -> bool& { return s.path; }
-#define JOB_FLAG(path) .flag = [](JobOptions& o) -> bool& { return o.path; }
+#define JOB_FLAG(path) .flag = [](JobArguments& a) -> bool& { return a.Options.path; }
+#define FLAG(path) JOB_FLAG(path), .flagSetting = [](Settings& s) -> bool& { return s.path; }
+#define JOB_NUMBER(path)                                                       \
+  .number = [](const JobArguments& a) -> long long { return a.Options.path; }, \
+  .setNumber = [](JobArguments& a, long long v) { a.Options.path = decltype(a.Options.path)(v); }
+#define NUMBER(path) JOB_NUMBER(path), .numberSetting = [](Settings& s) -> int& { return s.path; }
+#define COLOUR(path) \
+  JOB_NUMBER(path), .colourSetting = [](Settings& s) -> uint32_t& { return s.path; }
+#define TEXT(path)                                                        \
+  .text = [](JobArguments& a) -> std::string& { return a.Options.path; }, \
+  .textSetting = [](Settings& s) -> std::string& { return s.path; }
+// The compressor's choice, which no settings key gives a job: a number that
+// is none until given.
+#define CHOICE_NUMBER(field)                                                         \
+  .number = [](const JobArguments& a) -> long long { return a.field.value_or(-1); }, \
+  .setNumber = [](JobArguments& a, long long v) { a.field = int(v); }
+#define CHOICE_TEXT(field) .text = [](JobArguments& a) -> std::string& { return a.field; }
 
 const char kReadingHeader[] =
     "Reading options, taken by --source (besides those that the settings file's\n"
@@ -29,8 +45,386 @@ const char kStyledHeader[] =
 constexpr size_t kSynopsisWidth = 78;
 constexpr char kSynopsisIndent[] = "      ";
 
+constexpr int kStreams = 32;
+// Signed 16 bits of the settings file, in frames or hundreds of milliseconds.
+constexpr int kDelayLimit = 32768;
+
+std::string RefuseEmpty(const JobOption& entry, const std::string& value) {
+  return value.empty() ? "bad " + std::string(entry.what) + " ''" : std::string();
+}
+
+std::string RefuseUnknownCompressor(const JobOption&, const std::string& value) {
+  if (COMPRESSORCATALOG::FindCompressorByCode(value) != nullptr) return {};
+  return "unknown compressor '" + value + "' (see --list-compressors)";
+}
+
 std::vector<JobOption> MakeOptions() {
+  const SUBTITLELOOK::SubtitleLook plain;
   return {
+      {.option = "--source",
+       .group = Group::Files,
+       .kind = Kind::Text,
+       .inSynopsis = false,
+       .section = "FILES",
+       .key = "SourceVideo",
+       .saved = Saved::Always,
+       .queued = Queued::Always,
+       .valueName = "FILE",
+       .file = true,
+       TEXT(SourceVideo)},
+      {.option = "--subtitles",
+       .group = Group::Files,
+       .kind = Kind::Text,
+       .inSynopsis = false,
+       .section = "FILES",
+       .key = "Subtitle",
+       .saved = Saved::Always,
+       .valueName = "FILE",
+       .file = true,
+       TEXT(Subtitle)},
+      {.option = "--output",
+       .group = Group::Files,
+       .kind = Kind::Text,
+       .inSynopsis = false,
+       .section = "FILES",
+       .key = "DestinationVideo",
+       .saved = Saved::Always,
+       .queued = Queued::Always,
+       .valueName = "FILE",
+       .file = true,
+       TEXT(DestinationVideo)},
+      // The compressor's choice is the window's dialog's, kept in a section
+      // of its own that the command line never reads.
+      {.option = "--compressor",
+       .group = Group::Compressor,
+       .kind = Kind::Text,
+       .inSynopsis = false,
+       .queued = Queued::Always,
+       .valueName = "CODE",
+       .refuse = RefuseUnknownCompressor,
+       CHOICE_TEXT(Compressor)},
+      {.option = "--quality",
+       .group = Group::Compressor,
+       .kind = Kind::Number,
+       .inSynopsis = false,
+       .valueName = "0-10000",
+       .what = "quality",
+       .low = 0,
+       .high = 10000,
+       .fallback = -1,
+       CHOICE_NUMBER(Quality)},
+      {.option = "--keyframes",
+       .group = Group::Compressor,
+       .kind = Kind::Number,
+       .inSynopsis = false,
+       .valueName = "N",
+       .what = "key-frame interval",
+       .low = 0,
+       .high = 1000000,
+       .fallback = -1,
+       CHOICE_NUMBER(KeyFrames)},
+      {.option = "--data-rate",
+       .group = Group::Compressor,
+       .kind = Kind::Number,
+       .inSynopsis = false,
+       .valueName = "KBYTES_PER_SECOND",
+       .what = "data rate",
+       .low = 0,
+       .high = 4000000,
+       .fallback = -1,
+       CHOICE_NUMBER(DataRate)},
+      {.option = "--encoder-options",
+       .group = Group::Compressor,
+       .kind = Kind::Text,
+       .inSynopsis = false,
+       .valueName = "KEY=VALUE[:KEY=VALUE...]",
+       CHOICE_TEXT(EncoderOptions)},
+      // Whether the compressor has it is known only once every option is in.
+      {.option = "--preset",
+       .group = Group::Compressor,
+       .kind = Kind::Text,
+       .inSynopsis = false,
+       .valueName = "NAME",
+       .what = "preset",
+       .refuse = RefuseEmpty,
+       CHOICE_TEXT(Preset)},
+      {.option = "--font",
+       .group = Group::Font,
+       .kind = Kind::Text,
+       .inSynopsis = false,
+       .section = "FONT",
+       .key = "Name",
+       .saved = Saved::Always,
+       .queued = Queued::Always,
+       .valueName = "NAME",
+       .what = "font name",
+       .refuse = RefuseEmpty,
+       TEXT(Font.Name)},
+      {.option = "--font-size",
+       .group = Group::Font,
+       .kind = Kind::Number,
+       .inSynopsis = false,
+       .section = "FONT",
+       .key = "Size",
+       .saved = Saved::Always,
+       .queued = Queued::Always,
+       .valueName = "POINTS",
+       .what = "font size",
+       .low = SUBTITLEFONT::kMinFontSize,
+       .high = SUBTITLEFONT::kMaxFontSize,
+       .outOfRange = OutOfRange::Clamped,
+       NUMBER(Font.Size)},
+      {.option = "--font-color",
+       .group = Group::Font,
+       .kind = Kind::Colour,
+       .inSynopsis = false,
+       .section = "FONT",
+       .key = "Color",
+       .saved = Saved::Always,
+       .queued = Queued::Always,
+       .valueName = "0xBBGGRR",
+       .what = "font colour",
+       .high = SUBTITLEFONT::kMaxColor,
+       .outOfRange = OutOfRange::Masked,
+       COLOUR(Font.Color)},
+      {.option = "--script",
+       .group = Group::Font,
+       .kind = Kind::Number,
+       .inSynopsis = false,
+       .section = "FONT",
+       .key = "Charset",
+       .saved = Saved::Always,
+       .queued = Queued::Always,
+       .valueName = "CODE",
+       .what = "script",
+       .high = 255,
+       .outOfRange = OutOfRange::Masked,
+       NUMBER(Font.Charset)},
+      {.option = "--bold",
+       .group = Group::Font,
+       .inSynopsis = false,
+       .section = "FONT",
+       .key = "Bold",
+       .saved = Saved::Always,
+       FLAG(Font.Bold)},
+      {.option = "--italic",
+       .group = Group::Font,
+       .inSynopsis = false,
+       .section = "FONT",
+       .key = "Italic",
+       .saved = Saved::Always,
+       FLAG(Font.Italic)},
+      {.option = "--underline",
+       .group = Group::Font,
+       .inSynopsis = false,
+       .section = "FONT",
+       .key = "Underline",
+       .saved = Saved::Always,
+       FLAG(Font.Underline)},
+      {.option = "--strike-out",
+       .group = Group::Font,
+       .inSynopsis = false,
+       .section = "FONT",
+       .key = "StrikeOut",
+       .saved = Saved::Always,
+       FLAG(Font.StrikeOut)},
+      // Streams count from 1 on the command line, from 0 in the job (below
+      // 0: none chosen).
+      {.option = "--video-stream",
+       .group = Group::Streams,
+       .kind = Kind::Number,
+       .inSynopsis = false,
+       .valueName = "N",
+       .what = "video stream",
+       .low = 1,
+       .high = kStreams,
+       .number = [](const JobArguments& a) -> long long { return a.Options.VideoStream + 1; },
+       .setNumber = [](JobArguments& a, long long v) { a.Options.VideoStream = int(v - 1); }},
+      {.option = "--audio-stream",
+       .group = Group::Streams,
+       .kind = Kind::Number,
+       .inSynopsis = false,
+       .valueName = "N",
+       .what = "audio stream",
+       .low = 1,
+       .high = kStreams,
+       .number = [](const JobArguments& a) -> long long { return a.Options.AudioStream + 1; },
+       .setNumber = [](JobArguments& a, long long v) { a.Options.AudioStream = int(v - 1); }},
+      // The source's own subtitles are drawn styled.
+      {.option = "--subtitle-track",
+       .group = Group::Streams,
+       .kind = Kind::Number,
+       .inSynopsis = false,
+       .valueName = "N",
+       .what = "subtitle track",
+       .low = 1,
+       .high = kStreams,
+       .implies = "--styled",
+       JOB_NUMBER(SubtitleTrack)},
+      {.option = "--no-autosize",
+       .group = Group::Size,
+       .inSynopsis = false,
+       .section = "SUBTITLE",
+       .key = "AutoSize",
+       .saved = Saved::Always,
+       .sets = false,
+       FLAG(AutoSize)},
+      {.option = "--delay-frames",
+       .group = Group::Streams,
+       .kind = Kind::Number,
+       .inSynopsis = false,
+       .section = "SUBTITLE",
+       .key = "FramesDelay",
+       .saved = Saved::Always,
+       .valueName = "N",
+       .what = "delay",
+       .low = -kDelayLimit,
+       .high = kDelayLimit - 1,
+       .outOfRange = OutOfRange::Clamped,
+       .excludes = "--delay-ms",
+       .inUseKey = "UseFrames",
+       .inUse = [](JobArguments& a) -> bool& { return a.Options.UseFrames; },
+       .inUseSetting = [](Settings& s) -> bool& { return s.UseFrames; },
+       .number = [](const JobArguments& a) -> long long { return a.Options.DelayFrames; },
+       .setNumber = [](JobArguments& a, long long v) { a.Options.DelayFrames = int32_t(v); },
+       .numberSetting = [](Settings& s) -> int& { return s.FramesDelay; }},
+      {.option = "--delay-ms",
+       .group = Group::Streams,
+       .kind = Kind::Number,
+       .inSynopsis = false,
+       .section = "SUBTITLE",
+       .key = "TimeDelay",
+       .saved = Saved::Always,
+       .valueName = "N",
+       .what = "delay",
+       .low = -kDelayLimit * 100,
+       .high = (kDelayLimit - 1) * 100,
+       .outOfRange = OutOfRange::Clamped,
+       .perSetting = 100,
+       .excludes = "--delay-frames",
+       .number = [](const JobArguments& a) -> long long { return a.Options.DelayMilliseconds; },
+       .setNumber = [](JobArguments& a, long long v) { a.Options.DelayMilliseconds = int32_t(v); },
+       .numberSetting = [](Settings& s) -> int& { return s.TimeDelay; }},
+      {.option = "--fix-audio-vbr",
+       .group = Group::Job,
+       .inSynopsis = false,
+       .section = "OTHER",
+       .key = "FixAudioVBR",
+       .saved = Saved::Always,
+       FLAG(FixAudioVBR)},
+      {.option = "--transcode",
+       .group = Group::Job,
+       .inSynopsis = false,
+       .section = "OTHER",
+       .key = "TranscodeVideo",
+       .saved = Saved::Always,
+       FLAG(TranscodeVideo)},
+      // The look: queued whole, so that a later settings file adds none.
+      {.option = "--outline",
+       .group = Group::Look,
+       .kind = Kind::Number,
+       .inSynopsis = false,
+       .section = "LOOK",
+       .key = "Outline",
+       .saved = Saved::WithSection,
+       .queued = Queued::Always,
+       .valueName = "0-8",
+       .what = "outline",
+       .high = SUBTITLELOOK::kMaximumOutline,
+       .fallback = plain.Outline,
+       .outOfRange = OutOfRange::Clamped,
+       NUMBER(Look.Outline)},
+      {.option = "--outline-color",
+       .group = Group::Look,
+       .kind = Kind::Colour,
+       .inSynopsis = false,
+       .section = "LOOK",
+       .key = "OutlineColor",
+       .saved = Saved::WithSection,
+       .queued = Queued::Always,
+       .valueName = "0xBBGGRR",
+       .what = "outline colour",
+       .high = SUBTITLEFONT::kMaxColor,
+       .fallback = int(plain.OutlineColor),
+       .outOfRange = OutOfRange::Taken,
+       COLOUR(Look.OutlineColor)},
+      {.option = "--shadow",
+       .group = Group::Look,
+       .kind = Kind::Number,
+       .inSynopsis = false,
+       .section = "LOOK",
+       .key = "Shadow",
+       .saved = Saved::WithSection,
+       .queued = Queued::Always,
+       .valueName = "0-8",
+       .what = "shadow",
+       .high = SUBTITLELOOK::kMaximumShadow,
+       .fallback = plain.Shadow,
+       .outOfRange = OutOfRange::Clamped,
+       NUMBER(Look.Shadow)},
+      {.option = "--shadow-color",
+       .group = Group::Look,
+       .kind = Kind::Colour,
+       .inSynopsis = false,
+       .section = "LOOK",
+       .key = "ShadowColor",
+       .saved = Saved::WithSection,
+       .queued = Queued::Always,
+       .valueName = "0xBBGGRR",
+       .what = "shadow colour",
+       .high = SUBTITLEFONT::kMaxColor,
+       .fallback = int(plain.ShadowColor),
+       .outOfRange = OutOfRange::Taken,
+       COLOUR(Look.ShadowColor)},
+      {.option = "--box-opacity",
+       .group = Group::Look,
+       .kind = Kind::Number,
+       .inSynopsis = false,
+       .section = "LOOK",
+       .key = "BoxOpacity",
+       .saved = Saved::WithSection,
+       .queued = Queued::Always,
+       .valueName = "0-100",
+       .what = "box opacity",
+       .high = SUBTITLELOOK::kMaximumBoxOpacity,
+       .fallback = plain.BoxOpacity,
+       .outOfRange = OutOfRange::Clamped,
+       NUMBER(Look.BoxOpacity)},
+      {.option = "--box-color",
+       .group = Group::Look,
+       .kind = Kind::Colour,
+       .inSynopsis = false,
+       .section = "LOOK",
+       .key = "BoxColor",
+       .saved = Saved::WithSection,
+       .queued = Queued::Always,
+       .valueName = "0xBBGGRR",
+       .what = "box colour",
+       .high = SUBTITLEFONT::kMaxColor,
+       .fallback = int(plain.BoxColor),
+       .outOfRange = OutOfRange::Taken,
+       COLOUR(Look.BoxColor)},
+      {.option = "--antialias",
+       .group = Group::Look,
+       .inSynopsis = false,
+       .section = "LOOK",
+       .key = "Antialias",
+       .saved = Saved::WithSection,
+       FLAG(Look.Antialias)},
+      {.option = "--margin",
+       .group = Group::Look,
+       .kind = Kind::Number,
+       .inSynopsis = false,
+       .section = "LOOK",
+       .key = "Margin",
+       .saved = Saved::WithSection,
+       .queued = Queued::Always,
+       .valueName = "0-1000",
+       .what = "margin",
+       .high = SUBTITLELOOK::kMaximumMargin,
+       .fallback = plain.Margin,
+       .outOfRange = OutOfRange::Clamped,
+       NUMBER(Look.Margin)},
       {.option = "--unicode",
        .group = Group::Reading,
        .help = "  --unicode              read UTF-8 files with or without a byte-order mark,\n"
@@ -82,8 +476,8 @@ std::vector<JobOption> MakeOptions() {
        .section = "STYLED",
        .key = "LeftToRight",
        .saved = Saved::WithSection,
-       FLAG(Styled.LeftToRight),
-       .implies = "--styled"},
+       .implies = "--styled",
+       FLAG(Styled.LeftToRight)},
       {.option = "--align",
        .group = Group::Job,
        .section = "ALIGN",
@@ -99,7 +493,8 @@ std::vector<JobOption> MakeOptions() {
        FLAG(ForcedOnly)},
       // 0, as the source where the compressor can, is no value of its own.
       {.option = "--bit-depth",
-       .group = Group::Job,
+       .group = Group::Colour,
+       .kind = Kind::Number,
        .section = "COLOUR",
        .key = "BitDepth",
        .saved = Saved::OnceUsed,
@@ -109,12 +504,11 @@ std::vector<JobOption> MakeOptions() {
        .high = 10,
        .only = "8|10",
        .fallback = 0,
-       .number = [](const JobOptions& o) -> long long { return o.BitDepth; },
-       .setNumber = [](JobOptions& o, long long v) { o.BitDepth = int(v); },
-       .numberSetting = [](Settings& s) -> int& { return s.BitDepth; }},
+       NUMBER(BitDepth)},
       // An HDR output's subtitle white, in cd/m2.
       {.option = "--subtitle-nits",
-       .group = Group::Job,
+       .group = Group::Colour,
+       .kind = Kind::Number,
        .section = "COLOUR",
        .key = "SubtitleNits",
        .saved = Saved::OnceUsed,
@@ -123,8 +517,10 @@ std::vector<JobOption> MakeOptions() {
        .low = 10,
        .high = 1000,
        .fallback = int(JOBOPTIONS::kReferenceWhiteNits),
-       .number = [](const JobOptions& o) -> long long { return std::lround(o.SubtitleNits); },
-       .setNumber = [](JobOptions& o, long long v) { o.SubtitleNits = double(v); },
+       .number = [](const JobArguments& a) -> long long {
+         return std::lround(a.Options.SubtitleNits);
+       },
+       .setNumber = [](JobArguments& a, long long v) { a.Options.SubtitleNits = double(v); },
        .numberSetting = [](Settings& s) -> int& { return s.SubtitleNits; }},
       {.option = "--sdr",
        .group = Group::Job,
@@ -144,25 +540,17 @@ std::vector<JobOption> MakeOptions() {
        .key = "CopyUntouched",
        .saved = Saved::OnceUsed,
        FLAG(CopyUntouched)},
-      {.option = "--fix-audio-vbr",
-       .group = Group::Job,
-       .inSynopsis = false,
-       .section = "OTHER",
-       .key = "FixAudioVBR",
-       .saved = Saved::Always,
-       FLAG(FixAudioVBR)},
-      {.option = "--transcode",
-       .group = Group::Job,
-       .inSynopsis = false,
-       .section = "OTHER",
-       .key = "TranscodeVideo",
-       .saved = Saved::Always,
-       FLAG(TranscodeVideo)},
   };
 }
 
-#undef FLAG
 #undef JOB_FLAG
+#undef FLAG
+#undef JOB_NUMBER
+#undef NUMBER
+#undef COLOUR
+#undef TEXT
+#undef CHOICE_NUMBER
+#undef CHOICE_TEXT
 
 // The texts of "8|10".
 std::vector<std::string> OnlyTexts(const char* only) {
@@ -176,36 +564,81 @@ std::vector<std::string> OnlyTexts(const char* only) {
   }
 }
 
-std::optional<long long> ParseInteger(std::string_view text) {
+std::optional<long long> ParseInteger(std::string_view text, int base = 10) {
+  if (base == 16 && (text.starts_with("0x") || text.starts_with("0X"))) text.remove_prefix(2);
   long long value = 0;
-  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value, base);
   if (text.empty() || error != std::errc() || end != text.data() + text.size()) return std::nullopt;
   return value;
 }
 
-bool Accepts(const JobOption& entry, long long value) {
-  if (entry.only == nullptr) return value >= entry.low && value <= entry.high;
+// Whether the value is one the option takes, in the units of the job or,
+// with a scale, of the settings file.
+bool Accepts(const JobOption& entry, long long value, int scale = 1) {
+  if (entry.only == nullptr) return value >= entry.low / scale && value <= entry.high / scale;
   const auto texts = OnlyTexts(entry.only);
   return std::find(texts.begin(), texts.end(), std::to_string(value)) != texts.end();
 }
 
 // The settings are read through the same accessors the job's are.
-bool Flag(const JobOption& entry, const Settings& settings) {
-  return entry.flagSetting(const_cast<Settings&>(settings));
-}
-int Number(const JobOption& entry, const Settings& settings) {
-  return entry.numberSetting(const_cast<Settings&>(settings));
-}
+Settings& Writable(const Settings& settings) { return const_cast<Settings&>(settings); }
 
 bool AtDefault(const JobOption& entry, const Settings& settings) {
-  return entry.TakesValue() ? Number(entry, settings) == entry.fallback : !Flag(entry, settings);
+  Settings& s = Writable(settings);
+  switch (entry.kind) {
+    case Kind::Switch:
+      return entry.flagSetting(s) != entry.sets;
+    case Kind::Number:
+      return entry.numberSetting(s) == entry.fallback;
+    case Kind::Colour:
+      return entry.colourSetting(s) == uint32_t(entry.fallback);
+    case Kind::Text:
+      return entry.textSetting(s).empty();
+  }
+  return true;
+}
+
+// Leading and trailing blanks and control characters removed, and quotes
+// around the whole name with them: the file reads a quoted value without its
+// quotes, so a name saved as "a.avi " would come back with a blank that the
+// next save takes away.
+std::string TrimFileName(const std::string& name) {
+  auto kept = [](char c) { return static_cast<unsigned char>(c) > ' '; };
+  // The file keeps a value up to its line break: trimmed after that cut, a
+  // name reads back as it was saved.
+  std::string trimmed = name.substr(0, name.find_first_of("\r\n"));
+  for (;;) {
+    auto first = std::find_if(trimmed.begin(), trimmed.end(), kept);
+    auto last = std::find_if(trimmed.rbegin(), trimmed.rend(), kept).base();
+    trimmed = first < last ? std::string(first, last) : std::string();
+    const bool quoted = trimmed.size() >= 2 &&
+                        (trimmed.front() == '"' || trimmed.front() == '\'') &&
+                        trimmed.back() == trimmed.front();
+    if (!quoted) return trimmed;
+    trimmed = trimmed.substr(1, trimmed.size() - 2);
+  }
 }
 
 void Write(INIFILE::IniFile& file, const JobOption& entry, const Settings& settings) {
-  if (entry.TakesValue())
-    file.WriteInteger(entry.section, entry.key, Number(entry, settings));
-  else
-    file.WriteBool(entry.section, entry.key, Flag(entry, settings));
+  Settings& s = Writable(settings);
+  if (entry.inUseKey != nullptr)
+    file.WriteBool(entry.section, entry.inUseKey, entry.inUseSetting(s));
+  switch (entry.kind) {
+    case Kind::Switch:
+      file.WriteBool(entry.section, entry.key, entry.flagSetting(s));
+      return;
+    case Kind::Number:
+      file.WriteInteger(entry.section, entry.key, entry.numberSetting(s));
+      return;
+    case Kind::Colour:
+      file.WriteString(entry.section, entry.key, SETTINGS::FormatColor(entry.colourSetting(s)));
+      return;
+    case Kind::Text:
+      file.WriteString(
+          entry.section, entry.key,
+          entry.file ? TrimFileName(entry.textSetting(s)) : QuotedIfNeeded(entry.textSetting(s)));
+      return;
+  }
 }
 
 // A section that never had one of its options on stays out of the file;
@@ -243,6 +676,145 @@ void Save(INIFILE::IniFile& file, const JobOption& entry, const Settings& settin
   }
 }
 
+// A number of the file held to the option's range as its row says.
+int Loaded(const JobOption& entry, int read, int current) {
+  const long long low = entry.low / entry.perSetting;
+  const long long high = entry.high / entry.perSetting;
+  switch (entry.outOfRange) {
+    case OutOfRange::Kept:
+      return Accepts(entry, read, entry.perSetting) ? read : current;
+    case OutOfRange::Clamped:
+      return int(std::clamp<long long>(read, low, high));
+    case OutOfRange::Masked:
+      return int(read & high);
+    case OutOfRange::Taken:
+      break;
+  }
+  return read;
+}
+
+void Load(const INIFILE::IniFile& file, const JobOption& entry, Settings& settings) {
+  if (entry.inUseKey != nullptr) {
+    bool& inUse = entry.inUseSetting(settings);
+    inUse = file.ReadBool(entry.section, entry.inUseKey, inUse);
+  }
+  switch (entry.kind) {
+    case Kind::Switch: {
+      bool& on = entry.flagSetting(settings);
+      on = file.ReadBool(entry.section, entry.key, on);
+      return;
+    }
+    case Kind::Number: {
+      int& number = entry.numberSetting(settings);
+      number = Loaded(entry, file.ReadInteger(entry.section, entry.key, number), number);
+      return;
+    }
+    case Kind::Colour: {
+      uint32_t& colour = entry.colourSetting(settings);
+      const uint32_t read = SETTINGS::ParseColor(
+          file.ReadString(entry.section, entry.key, SETTINGS::FormatColor(colour)));
+      colour = entry.outOfRange == OutOfRange::Masked ? read & uint32_t(entry.high) : read;
+      return;
+    }
+    case Kind::Text: {
+      std::string& text = entry.textSetting(settings);
+      text = file.ReadString(entry.section, entry.key, text);
+      return;
+    }
+  }
+}
+
+// Whether the queued arguments name the option; of a pair, the one in use.
+bool Queues(const JobOption& entry, const JobArguments& job) {
+  JobArguments& held = const_cast<JobArguments&>(job);
+  if (entry.excludes != nullptr) {
+    const JobOption& first = entry.inUse != nullptr ? entry : *Find(entry.excludes);
+    return first.inUse(held) == (&first == &entry);
+  }
+  if (entry.queued == Queued::Always) return true;
+  switch (entry.kind) {
+    case Kind::Switch:
+      return entry.flag(held) == entry.sets;
+    case Kind::Number:
+    case Kind::Colour:
+      return entry.number(job) != entry.fallback;
+    case Kind::Text:
+      return !entry.text(held).empty();
+  }
+  return false;
+}
+
+std::string ValueText(const JobOption& entry, const JobArguments& job) {
+  switch (entry.kind) {
+    case Kind::Switch:
+      break;
+    case Kind::Number:
+      return std::to_string(entry.number(job));
+    case Kind::Colour:
+      return ColourText(uint32_t(entry.number(job)));
+    case Kind::Text:
+      return entry.text(const_cast<JobArguments&>(job));
+  }
+  return {};
+}
+
+// The job's switches and the font's styles read the same in any order, and
+// are kept sorted; the others keep the table's order.
+bool SortsSwitches(Group group) { return group == Group::Job || group == Group::Font; }
+
+void FormatGroup(Group group, const JobArguments& job, std::vector<std::string>& args) {
+  std::vector<const JobOption*> switches;
+  for (const JobOption& entry : Options()) {
+    if (entry.group != group || !Queues(entry, job)) continue;
+    if (entry.TakesValue())
+      args.insert(args.end(), {entry.option, ValueText(entry, job)});
+    else
+      switches.push_back(&entry);
+  }
+  // A switch that another one switched on goes without saying.
+  std::erase_if(switches, [&](const JobOption* entry) {
+    return std::any_of(switches.begin(), switches.end(), [&](const JobOption* other) {
+      return other->implies != nullptr && std::string_view(other->implies) == entry->option;
+    });
+  });
+  if (SortsSwitches(group))
+    std::sort(switches.begin(), switches.end(), [](const JobOption* a, const JobOption* b) {
+      return std::string_view(a->option) < b->option;
+    });
+  for (const JobOption* entry : switches) args.push_back(entry->option);
+}
+
+std::string Spelled(const JobOption& entry) {
+  return entry.valueName == nullptr ? entry.option
+                                    : std::string(entry.option) + " " + entry.valueName;
+}
+
+// "[--font NAME]"; the files, which every job names, without brackets; a
+// pair as one, at the first of the two.
+std::string Named(const char* option) {
+  if (option[0] == '[') return option;
+  const JobOption* entry = Find(option);
+  if (entry->excludes != nullptr && entry->inUse == nullptr) return {};
+  std::string named = Spelled(*entry);
+  if (entry->excludes != nullptr) named += " | " + Spelled(*Find(entry->excludes));
+  return entry->group == Group::Files ? named : "[" + named + "]";
+}
+
+std::string Wrapped(const std::vector<std::string>& items) {
+  std::string lines;
+  std::string line = kSynopsisIndent;
+  for (const std::string& named : items) {
+    if (named.empty()) continue;
+    const bool first = line.size() == sizeof kSynopsisIndent - 1;
+    if (!first && line.size() + 1 + named.size() > kSynopsisWidth) {
+      lines += line + "\n";
+      line = kSynopsisIndent;
+    }
+    line += (line.size() == sizeof kSynopsisIndent - 1 ? "" : " ") + named;
+  }
+  return line.size() == sizeof kSynopsisIndent - 1 ? lines : lines + line + "\n";
+}
+
 }  // namespace
 
 const std::vector<JobOption>& Options() {
@@ -256,112 +828,139 @@ const JobOption* Find(const std::string& option) {
   return nullptr;
 }
 
-std::string Apply(const JobOption& entry, const std::string& value, JobOptions& options) {
-  if (!entry.TakesValue()) {
-    entry.flag(options) = true;
-    if (entry.implies != nullptr) Find(entry.implies)->flag(options) = true;
-    return {};
-  }
-  const auto number = ParseInteger(value);
-  if (entry.only != nullptr) {
-    const auto texts = OnlyTexts(entry.only);
-    if (std::find(texts.begin(), texts.end(), value) == texts.end()) {
-      std::string choices;
-      for (const std::string& text : texts) choices += (choices.empty() ? "" : " or ") + text;
-      return "bad " + std::string(entry.what) + " '" + value + "' (" + choices + ")";
+std::string Apply(const JobOption& entry, const std::string& value, JobArguments& job) {
+  switch (entry.kind) {
+    case Kind::Switch:
+      entry.flag(job) = entry.sets;
+      break;
+    case Kind::Text:
+      if (entry.refuse != nullptr)
+        if (std::string error = entry.refuse(entry, value); !error.empty()) return error;
+      entry.text(job) = value;
+      break;
+    case Kind::Number:
+    case Kind::Colour: {
+      const auto number = ParseInteger(value, entry.kind == Kind::Colour ? 16 : 10);
+      if (entry.only != nullptr) {
+        const auto texts = OnlyTexts(entry.only);
+        if (std::find(texts.begin(), texts.end(), value) == texts.end()) {
+          std::string choices;
+          for (const std::string& text : texts) choices += (choices.empty() ? "" : " or ") + text;
+          return "bad " + std::string(entry.what) + " '" + value + "' (" + choices + ")";
+        }
+      } else if (!number || !Accepts(entry, *number)) {
+        return "bad " + std::string(entry.what) + " '" + value + "'";
+      }
+      entry.setNumber(job, *number);
+      break;
     }
-  } else if (!number || !Accepts(entry, *number)) {
-    return "bad " + std::string(entry.what) + " '" + value + "'";
   }
-  entry.setNumber(options, *number);
+  if (entry.implies != nullptr) {
+    const JobOption* implied = Find(entry.implies);
+    implied->flag(job) = implied->sets;
+  }
+  if (entry.excludes != nullptr) {
+    if (entry.inUse != nullptr)
+      entry.inUse(job) = true;
+    else
+      Find(entry.excludes)->inUse(job) = false;
+  }
   return {};
 }
 
-std::vector<std::string> FormatNumbers(const JobOptions& options) {
+std::string ExcludedPair(const std::vector<const JobOption*>& given) {
+  for (const JobOption* entry : given)
+    if (entry->inUse != nullptr &&
+        std::any_of(given.begin(), given.end(), [&](const JobOption* other) {
+          return std::string_view(other->option) == entry->excludes;
+        }))
+      return "give either " + std::string(entry->option) + " or " + entry->excludes + ", not both";
+  return {};
+}
+
+std::vector<std::string> FormatArguments(const JobArguments& job) {
   std::vector<std::string> args;
-  for (const JobOption& entry : Options())
-    if (entry.TakesValue() && entry.number(options) != entry.fallback)
-      args.insert(args.end(), {entry.option, std::to_string(entry.number(options))});
+  for (const Group group :
+       {Group::Files, Group::Compressor, Group::Streams, Group::Job, Group::Size, Group::Colour,
+        Group::Font, Group::Look, Group::Reading, Group::Styled})
+    FormatGroup(group, job, args);
   return args;
 }
 
-std::vector<std::string> FormatSwitches(Group group, const JobOptions& options) {
-  std::vector<const JobOption*> switches;
-  JobOptions job = options;
-  for (const JobOption& entry : Options())
-    if (entry.group == group && !entry.TakesValue() && entry.flag(job)) switches.push_back(&entry);
-  // A switch that another one switched on goes without saying.
-  std::erase_if(switches, [&](const JobOption* entry) {
-    return std::any_of(switches.begin(), switches.end(), [&](const JobOption* other) {
-      return other->implies != nullptr && std::string_view(other->implies) == entry->option;
-    });
-  });
-  if (group == Group::Job)
-    std::sort(switches.begin(), switches.end(), [](const JobOption* a, const JobOption* b) {
-      return std::string_view(a->option) < b->option;
-    });
-  std::vector<std::string> args;
-  for (const JobOption* entry : switches) args.push_back(entry->option);
-  return args;
-}
-
-void TakeSettings(const Settings& settings, JobOptions& options) {
+void TakeSettings(const Settings& settings, JobArguments& job) {
+  Settings& s = Writable(settings);
   for (const JobOption& entry : Options()) {
-    if (entry.flagSetting != nullptr) entry.flag(options) = Flag(entry, settings);
-    if (entry.numberSetting != nullptr) entry.setNumber(options, Number(entry, settings));
+    if (entry.inUseSetting != nullptr) entry.inUse(job) = entry.inUseSetting(s);
+    if (entry.flagSetting != nullptr) entry.flag(job) = entry.flagSetting(s);
+    if (entry.numberSetting != nullptr)
+      entry.setNumber(job, (long long)entry.numberSetting(s) * entry.perSetting);
+    if (entry.colourSetting != nullptr) entry.setNumber(job, entry.colourSetting(s));
+    if (entry.textSetting != nullptr) entry.text(job) = entry.textSetting(s);
   }
 }
 
 void LoadKeys(const INIFILE::IniFile& file, Settings& settings) {
-  for (const JobOption& entry : Options()) {
-    if (entry.saved == Saved::Never) continue;
-    if (!entry.TakesValue()) {
-      bool& on = entry.flagSetting(settings);
-      on = file.ReadBool(entry.section, entry.key, on);
-      continue;
-    }
-    int& number = entry.numberSetting(settings);
-    const int32_t read = file.ReadInteger(entry.section, entry.key, number);
-    if (Accepts(entry, read)) number = read;
-  }
+  for (const JobOption& entry : Options())
+    if (entry.saved != Saved::Never) Load(file, entry, settings);
 }
 
-void SaveKeys(INIFILE::IniFile& file, const Settings& settings, const char* section) {
+void SaveKeys(INIFILE::IniFile& file, const Settings& settings) {
   std::string sectionDone;
-  for (const JobOption& entry : Options()) {
-    if (entry.saved == Saved::Never) continue;
-    const bool ownSection = entry.saved != Saved::Always;
-    if (section == nullptr ? ownSection : std::string_view(entry.section) == section)
-      Save(file, entry, settings, sectionDone);
-  }
+  for (const JobOption& entry : Options()) Save(file, entry, settings, sectionDone);
+}
+
+std::string QuotedIfNeeded(const std::string& text) {
+  if (text.empty()) return text;
+  const auto blank = [](char c) { return c == ' ' || c == '\t'; };
+  const bool quoted = text.size() >= 2 && (text.front() == '"' || text.front() == '\'') &&
+                      text.back() == text.front();
+  return blank(text.front()) || blank(text.back()) || quoted ? '"' + text + '"' : text;
+}
+
+std::string ColourText(uint32_t colour) {
+  char text[16];
+  std::snprintf(text, sizeof text, "0x%06X", unsigned(colour));
+  return text;
 }
 
 bool ApplyReadingFlag(const std::string& option, SUBTITLEFILE::ReadingOptions& reading) {
   const JobOption* entry = Find(option);
   if (entry == nullptr || entry->group != Group::Reading) return false;
-  JobOptions options;
-  options.Reading = reading;
-  Apply(*entry, {}, options);
-  reading = options.Reading;
+  JobArguments job;
+  job.Options.Reading = reading;
+  Apply(*entry, {}, job);
+  reading = job.Options.Reading;
   return true;
 }
 
-std::string SynopsisLines() {
-  std::string lines;
-  std::string line = kSynopsisIndent;
-  for (const JobOption& entry : Options()) {
-    if (!entry.inSynopsis) continue;
-    std::string named = std::string("[") + entry.option;
-    if (entry.valueName != nullptr) named += std::string(" ") + entry.valueName;
-    named += "]";
-    const bool first = line.size() == sizeof kSynopsisIndent - 1;
-    if (!first && line.size() + 1 + named.size() > kSynopsisWidth) {
-      lines += line + "\n";
-      line = kSynopsisIndent;
-    }
-    line += (line.size() == sizeof kSynopsisIndent - 1 ? "" : " ") + named;
+std::string SynopsisLine(std::initializer_list<const char*> options, const char* indent) {
+  std::string line = indent;
+  for (const char* option : options) {
+    const std::string named = Named(option);
+    if (named.empty()) continue;
+    line += (line == indent ? "" : " ") + named;
   }
-  return line.size() == sizeof kSynopsisIndent - 1 ? lines : lines + line + "\n";
+  return line + "\n";
+}
+
+std::string SynopsisWrapped(const std::vector<const char*>& options) {
+  std::vector<std::string> items;
+  for (const char* option : options) items.push_back(Named(option));
+  return Wrapped(items);
+}
+
+std::string GroupSynopsis(Group group) {
+  std::vector<std::string> items;
+  for (const JobOption& entry : Options())
+    if (entry.group == group) items.push_back(Named(entry.option));
+  return Wrapped(items);
+}
+
+std::string SynopsisLines() {
+  std::vector<std::string> items;
+  for (const JobOption& entry : Options())
+    if (entry.inSynopsis) items.push_back(Named(entry.option));
+  return Wrapped(items);
 }
 
 std::string GroupHelp(Group group) {

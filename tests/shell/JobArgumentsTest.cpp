@@ -366,3 +366,151 @@ TEST(JobArgumentsTest, APresetAndTheColourAskedTravelWithTheChoice) {
   EXPECT_EQ(job.Options.BitDepth, 10);
   EXPECT_EQ(job.Options.SubtitleNits, 300);
 }
+
+// The queue file keeps a job as these arguments, in this order: a queue
+// written before must read back the same, and a queue written now must read
+// the same in the program that wrote the older ones.
+TEST(JobArgumentsTest, QueuedArgumentsKeepTheirSpellingsAndOrder) {
+  JobArguments job;
+  JOBOPTIONS::JobOptions& o = job.Options;
+  o.SourceVideo = "/films/a b.mkv";
+  o.Subtitle = "/films/a.srt";
+  o.DestinationVideo = "/out/a.mp4";
+  o.VideoStream = 1;
+  o.AudioStream = 2;
+  o.SubtitleTrack = 3;
+  o.UseFrames = false;
+  o.DelayMilliseconds = -2550;
+  o.FixAudioVBR = o.TranscodeVideo = true;
+  o.AutoSize = false;
+  o.Font = {"Noto Sans", 28, 0x00ABCDEF, 204, true, true, true, true};
+  o.Look = {2, 0x010203, 1, 0x0A0B0C, 40, 0xFFFFFF, true, 12};
+  o.Reading = {true, true, true, true};
+  o.Styled = {true, true};
+  o.AlignToSpeech = o.Strict = o.ForcedOnly = true;
+  o.BitDepth = 10;
+  o.SubtitleNits = 300;
+  o.Sdr = o.ConvertAudio = o.CopyUntouched = true;
+  job.Compressor = "DIB";
+  job.Quality = 9000;
+  job.KeyFrames = 24;
+  job.DataRate = 800;
+  job.EncoderOptions = "tune=film";
+  job.Preset = "slow";
+  EXPECT_EQ(JOBARGUMENTS::FormatJobArguments(job),
+            (JOBARGUMENTS::Arguments{"--defaults",
+                                     "--source",
+                                     "/films/a b.mkv",
+                                     "--subtitles",
+                                     "/films/a.srt",
+                                     "--output",
+                                     "/out/a.mp4",
+                                     "--compressor",
+                                     "DIB",
+                                     "--quality",
+                                     "9000",
+                                     "--keyframes",
+                                     "24",
+                                     "--data-rate",
+                                     "800",
+                                     "--encoder-options",
+                                     "tune=film",
+                                     "--preset",
+                                     "slow",
+                                     "--video-stream",
+                                     "2",
+                                     "--audio-stream",
+                                     "3",
+                                     "--subtitle-track",
+                                     "3",
+                                     "--delay-ms",
+                                     "-2550",
+                                     "--align",
+                                     "--convert-audio",
+                                     "--fix-audio-vbr",
+                                     "--forced-only",
+                                     "--sdr",
+                                     "--smart",
+                                     "--strict",
+                                     "--transcode",
+                                     "--no-autosize",
+                                     "--bit-depth",
+                                     "10",
+                                     "--subtitle-nits",
+                                     "300",
+                                     "--font",
+                                     "Noto Sans",
+                                     "--font-size",
+                                     "28",
+                                     "--font-color",
+                                     "0xABCDEF",
+                                     "--script",
+                                     "204",
+                                     "--bold",
+                                     "--italic",
+                                     "--strike-out",
+                                     "--underline",
+                                     "--outline",
+                                     "2",
+                                     "--outline-color",
+                                     "0x010203",
+                                     "--shadow",
+                                     "1",
+                                     "--shadow-color",
+                                     "0x0A0B0C",
+                                     "--box-opacity",
+                                     "40",
+                                     "--box-color",
+                                     "0xFFFFFF",
+                                     "--margin",
+                                     "12",
+                                     "--antialias",
+                                     "--unicode",
+                                     "--detect-codepage",
+                                     "--clean-markup",
+                                     "--tolerant",
+                                     "--styled-left-to-right"}));
+  // A job of defaults still names its delay, font and look: a later settings
+  // file must not give it others. An empty subtitle file is left out.
+  JobArguments plain;
+  plain.Options.SourceVideo = "a.mkv";
+  plain.Options.DestinationVideo = "b.avi";
+  EXPECT_EQ(
+      JOBARGUMENTS::FormatJobArguments(plain),
+      (JOBARGUMENTS::Arguments{
+          "--defaults", "--source",        "a.mkv",    "--output",    "b.avi",    "--compressor",
+          "XVID",       "--delay-frames",  "0",        "--font",      "Arial",    "--font-size",
+          "10",         "--font-color",    "0x000000", "--script",    "0",        "--outline",
+          "0",          "--outline-color", "0x000000", "--shadow",    "0",        "--shadow-color",
+          "0x000000",   "--box-opacity",   "0",        "--box-color", "0x000000", "--margin",
+          "0"}));
+}
+
+// Scripts and the window's log match these texts; each is the first fault
+// of its arguments.
+TEST(JobArgumentsTest, RefusalsKeepTheirTexts) {
+  const struct {
+    JOBARGUMENTS::Arguments extra;
+    std::string error;
+  } cases[] = {
+      {{"--delay-frames", "1", "--delay-ms", "100"},
+       "give either --delay-frames or --delay-ms, not both"},
+      {{"--compressor", "NONE"}, "unknown compressor 'NONE' (see --list-compressors)"},
+      {{"--font", ""}, "bad font name ''"},
+      {{"--preset", ""}, "bad preset ''"},
+      {{"--preset", "fast"}, "compressor XVID has no presets"},
+      {{"--font-color", "0x1000000"}, "bad font colour '0x1000000'"},
+      {{"--script", "256"}, "bad script '256'"},
+      {{"--video-stream", "0"}, "bad video stream '0'"},
+      {{"--delay-ms", "3276800"}, "bad delay '3276800'"},
+      {{"--quality", "10001"}, "bad quality '10001'"},
+      {{"--settings"}, "option '--settings' needs a value"},
+      {{"--bold", "--unknown"}, "unknown option '--unknown'"},
+  };
+  for (const auto& c : cases) {
+    JOBARGUMENTS::Arguments args = {"--source", "a", "--subtitles", "b", "--output", "c"};
+    args.insert(args.end(), c.extra.begin(), c.extra.end());
+    JobArguments arguments;
+    EXPECT_EQ(ParseJobArguments(args, SETTINGS::Settings(), arguments), c.error) << c.extra[0];
+  }
+}

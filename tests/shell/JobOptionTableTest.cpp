@@ -5,6 +5,7 @@
 #include <set>
 #include <sstream>
 
+#include "compressors/CompressorCatalog.h"
 #include "platform/IniFile.h"
 #include "shell/JobArguments.h"
 #include "shell/JobOptionTable.h"
@@ -14,19 +15,40 @@
 namespace {
 
 using JOBOPTIONTABLE::JobOption;
+using JOBOPTIONTABLE::Kind;
 using JOBOPTIONTABLE::Options;
 using JOBOPTIONTABLE::Saved;
+
+bool Is(const JobOption& entry, const char* option) { return entry.option == std::string(option); }
 
 // A value off the option's default that it takes.
 std::string TakenValue(const JobOption& entry) {
   const std::string only = entry.only == nullptr ? "" : entry.only;
   if (!only.empty()) return only.substr(0, only.find('|'));
-  return std::to_string(entry.high);
+  if (entry.kind == Kind::Colour) return JOBOPTIONTABLE::ColourText(uint32_t(entry.high));
+  if (entry.kind != Kind::Text) return std::to_string(entry.high);
+  if (Is(entry, "--compressor")) return "DIB";
+  return Is(entry, "--preset") ? "slow" : "/taken value";
+}
+
+// The same as the job holds it: a switch as 1 when given, a colour as its
+// number.
+std::string TakenHeld(const JobOption& entry) {
+  if (!entry.TakesValue()) return "1";
+  if (entry.kind == Kind::Colour) return std::to_string(entry.high);
+  return TakenValue(entry);
+}
+
+// A preset is taken only with a compressor that has it.
+bool Givable(const JobOption& entry) {
+  return !Is(entry, "--preset") || COMPRESSORCATALOG::FindCompressorByCode("H264") != nullptr;
 }
 
 JOBARGUMENTS::Arguments Job(std::initializer_list<std::string> extra) {
   JOBARGUMENTS::Arguments args = {"--defaults", "--source", "/a.mkv", "--subtitles",
                                   "/s.srt",     "--output", "/o.mkv"};
+  if (std::find(extra.begin(), extra.end(), "--preset") != extra.end())
+    args.insert(args.end(), {"--compressor", "H264"});
   args.insert(args.end(), extra);
   return args;
 }
@@ -44,9 +66,50 @@ std::string Contents(const std::string& path) {
   return text.str();
 }
 
-// The option as the job holds it: on, or its number.
-long long Held(const JobOption& entry, JOBOPTIONS::JobOptions options) {
-  return entry.TakesValue() ? entry.number(options) : entry.flag(options);
+// The option as the job holds it: 1 for a switch given, else its value.
+std::string Held(const JobOption& entry, JOBARGUMENTS::JobArguments job) {
+  switch (entry.kind) {
+    case Kind::Switch:
+      return entry.flag(job) == entry.sets ? "1" : "0";
+    case Kind::Number:
+    case Kind::Colour:
+      return std::to_string(entry.number(job));
+    case Kind::Text:
+      return entry.text(job);
+  }
+  return {};
+}
+
+// The settings' value of the option set off its default, the job's units
+// scaled to the file's; and read back as Held reads the job's.
+void SetTaken(const JobOption& entry, SETTINGS::Settings& settings) {
+  switch (entry.kind) {
+    case Kind::Switch:
+      entry.flagSetting(settings) = entry.sets;
+      return;
+    case Kind::Number:
+      entry.numberSetting(settings) = int(std::stoll(TakenValue(entry)) / entry.perSetting);
+      return;
+    case Kind::Colour:
+      entry.colourSetting(settings) = uint32_t(entry.high);
+      return;
+    case Kind::Text:
+      entry.textSetting(settings) = TakenValue(entry);
+      return;
+  }
+}
+std::string HeldSetting(const JobOption& entry, SETTINGS::Settings settings) {
+  switch (entry.kind) {
+    case Kind::Switch:
+      return entry.flagSetting(settings) == entry.sets ? "1" : "0";
+    case Kind::Number:
+      return std::to_string(entry.numberSetting(settings) * entry.perSetting);
+    case Kind::Colour:
+      return std::to_string(entry.colourSetting(settings));
+    case Kind::Text:
+      return entry.textSetting(settings);
+  }
+  return {};
 }
 
 TEST(JobOptionTableTest, SpellingsAndKeysAreUnique) {
@@ -65,18 +128,18 @@ TEST(JobOptionTableTest, SpellingsAndKeysAreUnique) {
 TEST(JobOptionTableTest, EveryOptionRoundTripsThroughTheQueuedArguments) {
   for (const JobOption& entry : Options()) {
     SCOPED_TRACE(entry.option);
+    if (!Givable(entry)) continue;
     JOBARGUMENTS::JobArguments parsed;
     const auto args =
         entry.TakesValue() ? Job({entry.option, TakenValue(entry)}) : Job({entry.option});
     ASSERT_EQ(JOBARGUMENTS::ParseJobArguments(args, SETTINGS::Settings(), parsed), "");
-    const long long expected = entry.TakesValue() ? std::stoll(TakenValue(entry)) : 1;
-    EXPECT_EQ(Held(entry, parsed.Options), expected);
+    EXPECT_EQ(Held(entry, parsed), TakenHeld(entry));
     JOBARGUMENTS::JobArguments again;
     ASSERT_EQ(JOBARGUMENTS::ParseJobArguments(JOBARGUMENTS::FormatJobArguments(parsed),
                                               SETTINGS::Settings(), again),
               "");
     for (const JobOption& other : Options())
-      EXPECT_EQ(Held(other, again.Options), Held(other, parsed.Options)) << other.option;
+      EXPECT_EQ(Held(other, again), Held(other, parsed)) << other.option;
   }
 }
 
@@ -85,11 +148,12 @@ TEST(JobOptionTableTest, NumbersOutsideTheirRangeAreRefused) {
     if (!entry.TakesValue()) continue;
     SCOPED_TRACE(entry.option);
     JOBARGUMENTS::JobArguments parsed;
-    for (const long long bad : {entry.low - 1, entry.high + 1})
-      EXPECT_EQ(JOBARGUMENTS::ParseJobArguments(Job({entry.option, std::to_string(bad)}),
-                                                SETTINGS::Settings(), parsed)
-                    .rfind("bad " + std::string(entry.what) + " '", 0),
-                0u);
+    if (entry.kind != Kind::Text)
+      for (const long long bad : {entry.low - 1, entry.high + 1})
+        EXPECT_EQ(JOBARGUMENTS::ParseJobArguments(Job({entry.option, std::to_string(bad)}),
+                                                  SETTINGS::Settings(), parsed)
+                      .rfind("bad " + std::string(entry.what) + " '", 0),
+                  0u);
     EXPECT_EQ(JOBARGUMENTS::ParseJobArguments(Job({entry.option}), SETTINGS::Settings(), parsed),
               "option '" + std::string(entry.option) + "' needs a value");
   }
@@ -102,19 +166,15 @@ TEST(JobOptionTableTest, EveryKeyRoundTripsThroughTheSettingsFile) {
     SCOPED_TRACE(entry.option);
     const std::string path = TempIni("job_option_table.ini");
     SETTINGS::Settings settings;
-    if (entry.TakesValue())
-      entry.numberSetting(settings) = int(std::stoll(TakenValue(entry)));
-    else
-      entry.flagSetting(settings) = true;
+    SetTaken(entry, settings);
     std::string error;
     ASSERT_TRUE(SETTINGS::SaveSettings(path, settings, error)) << error;
     EXPECT_NE(Contents(path).find(std::string("[") + entry.section + "]"), std::string::npos);
     const SETTINGS::Settings loaded = SETTINGS::LoadSettings(path);
-    SETTINGS::Settings copy = loaded;
-    EXPECT_EQ(entry.TakesValue() ? entry.numberSetting(copy) : int(entry.flagSetting(copy)),
-              entry.TakesValue() ? entry.numberSetting(settings) : 1);
-    EXPECT_EQ(Held(entry, SETTINGS::JobOptionsFromSettings(loaded)),
-              entry.TakesValue() ? std::stoll(TakenValue(entry)) : 1);
+    EXPECT_EQ(HeldSetting(entry, loaded), HeldSetting(entry, settings));
+    JOBARGUMENTS::JobArguments job;
+    job.Options = SETTINGS::JobOptionsFromSettings(loaded);
+    EXPECT_EQ(Held(entry, job), TakenHeld(entry));
     std::filesystem::remove(path);
   }
 }
