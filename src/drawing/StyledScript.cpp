@@ -7,10 +7,10 @@
 #include <cstdio>
 #include <functional>
 
-#include "drawing/CodePage.h"
 #include "drawing/StyledLimits.h"
 #include "drawing/StyledMarkup.h"
 #include "drawing/SubtitleLayout.h"
+#include "platform/CodePage.h"
 #include "subtitles/AssReader.h"
 #include "subtitles/SubtitleEncoding.h"
 #include "subtitles/SubtitleNumbers.h"
