@@ -25,12 +25,12 @@
 #include "FuzzSupport.h"
 #include "FuzzTargets.h"
 #include "drawing/PictureDrawer.h"
-#include "drawing/StyledScript.h"
 #include "media/LibraryLog.h"
 #include "media/PictureStream.h"
 #include "media/VelAvCodec.h"
 #include "picture/BmpFrame.h"
 #include "picture/PlanarPicture.h"
+#include "styled/StyledScript.h"
 
 namespace FUZZTARGETS {
 namespace {

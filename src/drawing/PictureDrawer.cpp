@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <limits>
 
-#include "drawing/StyledScript.h"
+#include "styled/StyledScript.h"
 
 namespace PICTUREDRAWER {
 

@@ -8,7 +8,7 @@ extern "C" {
 #include <cmath>
 #include <cstring>
 
-#include "drawing/StyledLimits.h"
+#include "styled/StyledLimits.h"
 
 namespace STYLEDOVERLAY {
 namespace {

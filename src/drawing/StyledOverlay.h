@@ -12,8 +12,8 @@
 #include <vector>
 
 #include "drawing/PlanarBlend.h"
-#include "drawing/StyledScript.h"
 #include "drawing/SubtitleBlend.h"
+#include "styled/StyledScript.h"
 
 struct ass_renderer;
 struct ass_track;

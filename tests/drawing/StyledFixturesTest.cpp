@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "drawing/StyledOverlay.h"
-#include "drawing/StyledScript.h"
+#include "styled/StyledScript.h"
 #include "subtitles/SubtitleUnit.h"
 #include "support/TestSupport.h"
 

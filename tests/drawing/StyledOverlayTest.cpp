@@ -18,8 +18,8 @@ extern "C" {
 #include <vector>
 
 #include "drawing/StyledOverlay.h"
-#include "drawing/StyledScript.h"
 #include "picture/BmpFrame.h"
+#include "styled/StyledScript.h"
 #include "subtitles/SubtitleUnit.h"
 #include "support/PlanarRows.h"
 

@@ -3,8 +3,8 @@
 #include <cmath>
 #include <limits>
 
-#include "drawing/StyledScript.h"
 #include "job/JobAlign.h"
+#include "styled/StyledScript.h"
 
 namespace PICTUREFEED {
 namespace {

@@ -1,9 +1,9 @@
 #include "job/SubtitleSource.h"
 
-#include "drawing/StyledScript.h"
 #include "job/sources/FileSources.h"
 #include "job/sources/TrackSources.h"
 #include "media/PictureStream.h"
+#include "styled/StyledScript.h"
 
 namespace SUBTITLESOURCE {
 namespace {
