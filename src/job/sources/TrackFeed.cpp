@@ -11,7 +11,8 @@ STYLEDSCRIPT::BaseStyle BaseOf(const JOBOPTIONS::JobOptions& options) {
   return base;
 }
 
-std::string TrackFeed::SetUp(STYLEDOVERLAY::StyledOverlay& overlay, VELAVCODEC::VelAvCodec& decoder,
+std::string TrackFeed::SetUp(STYLEDRENDERER::StyledRenderer& renderer,
+                             VELAVCODEC::VelAvCodec& decoder,
                              const JOBOPTIONS::JobOptions& options) {
   decoder_ = &decoder;
   const SUBTITLETRACK::TrackInfo info = decoder.SubtitleTrackInfo();
@@ -26,7 +27,7 @@ std::string TrackFeed::SetUp(STYLEDOVERLAY::StyledOverlay& overlay, VELAVCODEC::
   // Moved as a file's cues are moved: by whole frames.
   const double fps = decoder.FramesPerSecond;
   delayMs_ = STYLEDSCRIPT::FrameTimeMs(JOBOPTIONS::SubtitleDelayFrames(options, fps), fps);
-  return overlay.Setup(
+  return renderer.Setup(
       STYLEDSCRIPT::TrackScript(info.Header, BaseOf(options), decoder.Width, decoder.Height),
       decoder.Width, decoder.Height, info.Fonts);
 }
@@ -44,7 +45,7 @@ std::string TrackFeed::ShownTimes(std::vector<SMARTPLAN::Shown>& shown) const {
   return error;
 }
 
-void TrackFeed::Feed(STYLEDOVERLAY::StyledOverlay& overlay) {
+void TrackFeed::Feed(STYLEDRENDERER::StyledRenderer& renderer) {
   if (decoder_ == nullptr) return;
   decoder_->TakeSubtitlePackets(packets_);
   for (const SUBTITLETRACK::TrackPacket& packet : packets_) {
@@ -53,7 +54,7 @@ void TrackFeed::Feed(STYLEDOVERLAY::StyledOverlay& overlay) {
     event.StartMs = packet.StartMs + delayMs_;
     event.Untimed = packet.DurationMs <= 0;
     event.EndMs = event.StartMs + (event.Untimed ? kUntimedPacketMs : packet.DurationMs);
-    overlay.AddEvent(event);
+    renderer.AddEvent(event);
   }
 }
 
