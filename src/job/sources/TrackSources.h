@@ -4,7 +4,7 @@
 // source: a text track drawn styled, a track of disc pictures, and a file
 // of disc pictures (.sup, .idx), read whole before the first picture.
 #include "job/SubtitleSource.h"
-#include "job/sources/PictureFeed.h"
+#include "job/sources/DisplaySetFeed.h"
 #include "job/sources/TrackFeed.h"
 
 namespace TRACKSOURCES {
@@ -43,7 +43,7 @@ class PictureSource : public SUBTITLESOURCE::SubtitleSource {
                                                             std::string& error) override;
 
  private:
-  PICTUREFEED::PictureFeed feed_;
+  DISPLAYSETFEED::DisplaySetFeed feed_;
   const bool fromFile_;
 };
 
