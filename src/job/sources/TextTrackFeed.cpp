@@ -1,8 +1,8 @@
-#include "job/sources/TrackFeed.h"
+#include "job/sources/TextTrackFeed.h"
 
 #include <cmath>
 
-namespace TRACKFEED {
+namespace TEXTTRACKFEED {
 STYLEDSCRIPT::BaseStyle BaseOf(const JOBOPTIONS::JobOptions& options) {
   STYLEDSCRIPT::BaseStyle base;
   base.Font = options.Font;
@@ -11,9 +11,9 @@ STYLEDSCRIPT::BaseStyle BaseOf(const JOBOPTIONS::JobOptions& options) {
   return base;
 }
 
-std::string TrackFeed::SetUp(STYLEDRENDERER::StyledRenderer& renderer,
-                             VELAVCODEC::VelAvCodec& decoder,
-                             const JOBOPTIONS::JobOptions& options) {
+std::string TextTrackFeed::SetUp(STYLEDRENDERER::StyledRenderer& renderer,
+                                 VELAVCODEC::VelAvCodec& decoder,
+                                 const JOBOPTIONS::JobOptions& options) {
   decoder_ = &decoder;
   const SUBTITLETRACK::TrackInfo info = decoder.SubtitleTrackInfo();
   using SUBTITLETRACK::TrackCodec;
@@ -32,7 +32,7 @@ std::string TrackFeed::SetUp(STYLEDRENDERER::StyledRenderer& renderer,
       decoder.Width, decoder.Height, info.Fonts);
 }
 
-std::string TrackFeed::ShownTimes(std::vector<SMARTPLAN::Shown>& shown) const {
+std::string TextTrackFeed::ShownTimes(std::vector<SMARTPLAN::Shown>& shown) const {
   shown.clear();
   if (decoder_ == nullptr) return "the subtitle track is not open";
   std::vector<SUBTITLETRACK::TrackPacket> packets;
@@ -45,7 +45,7 @@ std::string TrackFeed::ShownTimes(std::vector<SMARTPLAN::Shown>& shown) const {
   return error;
 }
 
-void TrackFeed::Feed(STYLEDRENDERER::StyledRenderer& renderer) {
+void TextTrackFeed::Feed(STYLEDRENDERER::StyledRenderer& renderer) {
   if (decoder_ == nullptr) return;
   decoder_->TakeSubtitlePackets(packets_);
   for (const SUBTITLETRACK::TrackPacket& packet : packets_) {
@@ -58,4 +58,4 @@ void TrackFeed::Feed(STYLEDRENDERER::StyledRenderer& renderer) {
   }
 }
 
-}  // namespace TRACKFEED
+}  // namespace TEXTTRACKFEED

@@ -11,13 +11,13 @@
 #include "job/SmartPlan.h"
 #include "media/VelAvCodec.h"
 
-namespace TRACKFEED {
+namespace TEXTTRACKFEED {
 
 // The options' font and look as the base style of a script.
 STYLEDSCRIPT::BaseStyle BaseOf(const JOBOPTIONS::JobOptions& options);
 
 // The source's subtitle track, its events added as the reading meets them.
-class TrackFeed : public STYLEDDRAWER::EventFeed {
+class TextTrackFeed : public STYLEDDRAWER::EventFeed {
  public:
   // After the decoder opened with the track chosen; the decoder must
   // outlive the feed. Empty on success.
@@ -43,4 +43,4 @@ class TrackFeed : public STYLEDDRAWER::EventFeed {
 // A track's packet without a duration lasts this long.
 constexpr int64_t kUntimedPacketMs = 5000;
 
-}  // namespace TRACKFEED
+}  // namespace TEXTTRACKFEED
