@@ -9,8 +9,8 @@
 
 #include "FuzzTargets.h"
 #include "SubtitleRuns.h"
-#include "drawing/StyledLimits.h"
-#include "drawing/StyledMarkup.h"
+#include "styled/StyledLimits.h"
+#include "styled/StyledMarkup.h"
 #include "subtitles/AssReader.h"
 #include "subtitles/SubtitleText.h"
 #include "subtitles/SubtitleUnit.h"

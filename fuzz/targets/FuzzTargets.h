@@ -40,7 +40,7 @@ int FuzzMp4Boxes(const uint8_t* data, std::size_t size);
 // Disc subtitle pictures decoded and drawn (one control byte: the source,
 // sizes and timing; then length-prefixed records: a header and packets, or
 // the file).
-int FuzzPictureStream(const uint8_t* data, std::size_t size);
+int FuzzDisplaySets(const uint8_t* data, std::size_t size);
 
 // The keyframe kind of a video packet (one control byte: codec and
 // framing; then the packet).

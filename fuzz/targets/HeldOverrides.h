@@ -5,7 +5,7 @@
 // drawing scale within what the resolution allows.
 #include <string_view>
 
-#include "drawing/StyledLimits.h"
+#include "styled/StyledLimits.h"
 
 namespace FUZZTARGETS {
 

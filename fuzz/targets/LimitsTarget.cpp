@@ -9,7 +9,7 @@
 #include "FuzzSupport.h"
 #include "FuzzTargets.h"
 #include "HeldOverrides.h"
-#include "drawing/StyledLimits.h"
+#include "styled/StyledLimits.h"
 #include "subtitles/SubtitleText.h"
 #include "text/AsciiText.h"
 

@@ -7,7 +7,7 @@
 
 #include "FuzzSupport.h"
 #include "FuzzTargets.h"
-#include "drawing/StyledMarkup.h"
+#include "styled/StyledMarkup.h"
 #include "subtitles/SubtitleEncoding.h"
 #include "subtitles/SubtitleMarkup.h"
 #include "subtitles/SubtitleText.h"

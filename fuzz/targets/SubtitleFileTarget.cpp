@@ -14,8 +14,8 @@
 
 #include "FuzzSupport.h"
 #include "FuzzTargets.h"
-#include "drawing/StyledLimits.h"
-#include "drawing/StyledMarkup.h"
+#include "styled/StyledLimits.h"
+#include "styled/StyledMarkup.h"
 #include "subtitles/AssReader.h"
 #include "subtitles/SubtitleEncoding.h"
 #include "subtitles/SubtitleMarkup.h"

@@ -8,8 +8,8 @@
 #include <string_view>
 
 #include "HeldOverrides.h"
-#include "drawing/StyledLimits.h"
-#include "drawing/StyledScript.h"
+#include "styled/StyledLimits.h"
+#include "styled/StyledScript.h"
 #include "subtitles/SubtitleEncoding.h"
 #include "subtitles/SubtitleUnit.h"
 

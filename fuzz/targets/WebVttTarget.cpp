@@ -7,7 +7,7 @@
 
 #include "FuzzTargets.h"
 #include "SubtitleRuns.h"
-#include "drawing/StyledMarkup.h"
+#include "styled/StyledMarkup.h"
 #include "subtitles/SubtitleEncoding.h"
 #include "subtitles/SubtitleUnit.h"
 

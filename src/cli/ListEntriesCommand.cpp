@@ -12,7 +12,7 @@
 #include <string_view>
 
 #include "cli/Commands.h"
-#include "drawing/CodePage.h"
+#include "platform/CodePage.h"
 #include "shell/JobOptionTable.h"
 #include "subtitles/SubtitleUnit.h"
 

@@ -1,9 +1,10 @@
 #pragma once
 
-// Styled drawing: libass draws what shows at each picture's time, laid over
-// a BGR picture or blended into a planar one's planes. Its events come with
-// the script, or are fed in as the source's track is read.
-#include "drawing/StyledOverlay.h"
+// Styled drawing as the job's drawer: the renderer draws what shows at each
+// picture's time, laid over a BGR picture or blended into a planar one's
+// planes. Its events come with the script, or are fed in as the source's
+// track is read.
+#include "drawing/StyledRenderer.h"
 #include "drawing/SubtitleDrawer.h"
 
 namespace STYLEDDRAWER {
@@ -12,21 +13,21 @@ namespace STYLEDDRAWER {
 class EventFeed {
  public:
   virtual ~EventFeed() = default;
-  virtual void Feed(STYLEDOVERLAY::StyledOverlay& overlay) = 0;
+  virtual void Feed(STYLEDRENDERER::StyledRenderer& renderer) = 0;
 };
 
 class StyledDrawer : public SUBTITLEDRAWER::SubtitleDrawer {
  public:
-  // The overlay (set up) and the feed (when any) must outlive the drawer.
-  explicit StyledDrawer(STYLEDOVERLAY::StyledOverlay& overlay, EventFeed* feed = nullptr)
-      : overlay_(overlay), feed_(feed) {}
+  // The renderer (set up) and the feed (when any) must outlive the drawer.
+  explicit StyledDrawer(STYLEDRENDERER::StyledRenderer& renderer, EventFeed* feed = nullptr)
+      : renderer_(renderer), feed_(feed) {}
 
   SUBTITLEDRAWER::Coverage Prepare(int32_t frame, int64_t milliseconds, bool planar) override;
-  void DrawOnto(uint8_t* bmpImage) override { overlay_.Overlay(bmpImage); }
-  std::vector<std::string> TakeNotes() override { return overlay_.TakeNotes(); }
+  void DrawOnto(uint8_t* bmpImage) override { renderer_.Overlay(bmpImage); }
+  std::vector<std::string> TakeNotes() override { return renderer_.TakeNotes(); }
 
  private:
-  STYLEDOVERLAY::StyledOverlay& overlay_;
+  STYLEDRENDERER::StyledRenderer& renderer_;
   EventFeed* feed_;
 };
 

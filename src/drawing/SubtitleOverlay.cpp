@@ -5,9 +5,9 @@
 #include <algorithm>
 #include <cstring>
 
-#include "drawing/CodePage.h"
 #include "drawing/SubtitleLayout.h"
 #include "drawing/SubtitleLookOverlay.h"
+#include "platform/CodePage.h"
 
 namespace SUBTITLEOVERLAY {
 

@@ -6,7 +6,7 @@
 // job) and lends them to each job and still as one.
 #include <memory>
 
-#include "drawing/StyledOverlay.h"
+#include "drawing/StyledRenderer.h"
 #include "drawing/SubtitleOverlay.h"
 #include "media/VelAvCodec.h"
 #include "subtitles/SubtitleUnit.h"
@@ -20,8 +20,8 @@ struct JobMaterials {
       std::make_unique<SUBTITLEFILE::SubtitleFile>();
   std::unique_ptr<SUBTITLEOVERLAY::SubtitleOverlay> Overlay =
       std::make_unique<SUBTITLEOVERLAY::SubtitleOverlay>();
-  std::unique_ptr<STYLEDOVERLAY::StyledOverlay> Styled =
-      std::make_unique<STYLEDOVERLAY::StyledOverlay>();
+  std::unique_ptr<STYLEDRENDERER::StyledRenderer> Styled =
+      std::make_unique<STYLEDRENDERER::StyledRenderer>();
 };
 
 }  // namespace JOBMATERIALS

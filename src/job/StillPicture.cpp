@@ -127,7 +127,7 @@ bool ComposeOpened(VelAvCodec& decoder, const JOBOPTIONS::JobOptions& options, d
                    std::vector<std::string>& finding) {
   SUBTITLEFILE::SubtitleFile subtitles;
   SUBTITLEOVERLAY::SubtitleOverlay overlay;
-  STYLEDOVERLAY::StyledOverlay styled;
+  STYLEDRENDERER::StyledRenderer styled;
   const auto source =
       SUBTITLESOURCE::MakeSubtitleSource(options, decoder, {subtitles, overlay, styled});
   SUBTITLESOURCE::Opened opened = source->Open(decoder);

@@ -131,7 +131,7 @@ class SubtitleJob {
   VELAVCODEC::VelAvCodec::Delivery delivered_;
   SUBTITLEFILE::SubtitleFile& subtitles_;
   SUBTITLEOVERLAY::SubtitleOverlay& overlay_;
-  STYLEDOVERLAY::StyledOverlay& styled_;
+  STYLEDRENDERER::StyledRenderer& styled_;
   // The drawer draws from the source: it goes first.
   std::unique_ptr<SUBTITLESOURCE::SubtitleSource> source_;
   std::unique_ptr<SUBTITLEDRAWER::SubtitleDrawer> drawer_;

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "drawing/StyledOverlay.h"
+#include "drawing/StyledRenderer.h"
 #include "drawing/SubtitleDrawer.h"
 #include "drawing/SubtitleOverlay.h"
 #include "job/JobOptions.h"
@@ -25,7 +25,7 @@ namespace SUBTITLESOURCE {
 struct Materials {
   SUBTITLEFILE::SubtitleFile& Subtitles;
   SUBTITLEOVERLAY::SubtitleOverlay& Overlay;
-  STYLEDOVERLAY::StyledOverlay& Styled;
+  STYLEDRENDERER::StyledRenderer& Styled;
 };
 
 // What opening the subtitles came to.

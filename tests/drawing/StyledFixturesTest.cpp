@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "drawing/StyledOverlay.h"
-#include "drawing/StyledScript.h"
+#include "drawing/StyledRenderer.h"
+#include "styled/StyledScript.h"
 #include "subtitles/SubtitleUnit.h"
 #include "support/TestSupport.h"
 
@@ -57,9 +57,9 @@ TEST(StyledFixtures, RealScriptsKeepEveryEventWithinTheBounds) {
         largestEvent = std::max(largestEvent, event.Ink);
       }
       largestAtOnce = std::max(largestAtOnce, PeakInkAtOnce(script));
-      STYLEDOVERLAY::StyledOverlay overlay;
-      ASSERT_EQ(overlay.Setup(script, width, height), "");
-      for (const std::string& note : overlay.TakeNotes())
+      STYLEDRENDERER::StyledRenderer renderer;
+      ASSERT_EQ(renderer.Setup(script, width, height), "");
+      for (const std::string& note : renderer.TakeNotes())
         EXPECT_EQ(note.find("left out"), std::string::npos) << entry.path().filename() << note;
     }
   }

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "drawing/CodePage.h"
+#include "platform/CodePage.h"
 #include "subtitles/ReadingOptions.h"
 #include "subtitles/SubtitleEncoding.h"
 #include "subtitles/SubtitleEntry.h"

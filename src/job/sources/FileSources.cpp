@@ -4,7 +4,7 @@
 #include "drawing/StyledDrawer.h"
 #include "job/JobAlign.h"
 #include "job/SmartCopy.h"
-#include "job/sources/TrackFeed.h"
+#include "job/sources/TextTrackFeed.h"
 
 namespace FILESOURCES {
 
@@ -41,7 +41,8 @@ std::unique_ptr<SUBTITLEDRAWER::SubtitleDrawer> StyledFileSource::NewDrawer(
     VELAVCODEC::VelAvCodec& decoder, std::string& error) {
   const int32_t width = decoder.Width, height = decoder.Height;
   error = materials_.Styled.Setup(
-      STYLEDSCRIPT::BuildScript(materials_.Subtitles, TRACKFEED::BaseOf(options_), width, height),
+      STYLEDSCRIPT::BuildScript(materials_.Subtitles, TEXTTRACKFEED::BaseOf(options_), width,
+                                height),
       width, height);
   if (!error.empty()) return nullptr;
   return std::make_unique<STYLEDDRAWER::StyledDrawer>(materials_.Styled);

@@ -1,9 +1,9 @@
 #include "job/SubtitleSource.h"
 
-#include "drawing/StyledScript.h"
 #include "job/sources/FileSources.h"
 #include "job/sources/TrackSources.h"
-#include "media/PictureStream.h"
+#include "media/DisplaySetDecoder.h"
+#include "styled/StyledScript.h"
 
 namespace SUBTITLESOURCE {
 namespace {
@@ -67,7 +67,7 @@ std::unique_ptr<SubtitleSource> MakeSubtitleSource(const JOBOPTIONS::JobOptions&
                                                    std::function<void()> pulse) {
   const bool track = options.SubtitleTrack > 0;
   if (options.TranscodeVideo) return std::make_unique<NoSubtitles>(options, materials, pulse);
-  if (!track && PICTURESTREAM::IsPictureFileName(options.Subtitle))
+  if (!track && DISPLAYSETDECODER::IsPictureFileName(options.Subtitle))
     return std::make_unique<TRACKSOURCES::PictureSource>(options, materials, pulse, true);
   if (track && SUBTITLETRACK::IsPicture(decoder.SubtitleTrackInfo().Codec))
     return std::make_unique<TRACKSOURCES::PictureSource>(options, materials, pulse, false);

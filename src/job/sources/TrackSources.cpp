@@ -1,6 +1,6 @@
 #include "job/sources/TrackSources.h"
 
-#include "drawing/PictureDrawer.h"
+#include "drawing/DisplaySetDrawer.h"
 #include "drawing/StyledDrawer.h"
 
 namespace TRACKSOURCES {
@@ -36,8 +36,8 @@ std::unique_ptr<SUBTITLEDRAWER::SubtitleDrawer> PictureSource::NewDrawer(
     VELAVCODEC::VelAvCodec& decoder, std::string& error) {
   error = feed_.SetUp(decoder, options_, fromFile_, pulse_);
   if (!error.empty()) return nullptr;
-  return std::make_unique<PICTUREDRAWER::PictureDrawer>(feed_, decoder.Width, decoder.Height,
-                                                        decoder.FramesPerSecond);
+  return std::make_unique<DISPLAYSETDRAWER::DisplaySetDrawer>(feed_, decoder.Width, decoder.Height,
+                                                              decoder.FramesPerSecond);
 }
 
 }  // namespace TRACKSOURCES

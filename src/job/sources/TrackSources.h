@@ -4,8 +4,8 @@
 // source: a text track drawn styled, a track of disc pictures, and a file
 // of disc pictures (.sup, .idx), read whole before the first picture.
 #include "job/SubtitleSource.h"
-#include "job/sources/PictureFeed.h"
-#include "job/sources/TrackFeed.h"
+#include "job/sources/DisplaySetFeed.h"
+#include "job/sources/TextTrackFeed.h"
 
 namespace TRACKSOURCES {
 
@@ -22,7 +22,7 @@ class TextTrackSource : public SUBTITLESOURCE::SubtitleSource {
                                                             std::string& error) override;
 
  private:
-  TRACKFEED::TrackFeed feed_;
+  TEXTTRACKFEED::TextTrackFeed feed_;
 };
 
 // Disc pictures, from a file of their own or from the track.
@@ -43,7 +43,7 @@ class PictureSource : public SUBTITLESOURCE::SubtitleSource {
                                                             std::string& error) override;
 
  private:
-  PICTUREFEED::PictureFeed feed_;
+  DISPLAYSETFEED::DisplaySetFeed feed_;
   const bool fromFile_;
 };
 

@@ -1,14 +1,15 @@
-#include "drawing/PictureDrawer.h"
+#include "drawing/DisplaySetDrawer.h"
 
 #include <QPainter>
 #include <algorithm>
 #include <limits>
 
-#include "drawing/StyledScript.h"
+#include "styled/StyledScript.h"
 
-namespace PICTUREDRAWER {
+namespace DISPLAYSETDRAWER {
 
-PictureDrawer::PictureDrawer(SetFeed& feed, int32_t width, int32_t height, double framesPerSecond)
+DisplaySetDrawer::DisplaySetDrawer(SetFeed& feed, int32_t width, int32_t height,
+                                   double framesPerSecond)
     : feed_(feed),
       width_(width),
       height_(height),
@@ -17,7 +18,7 @@ PictureDrawer::PictureDrawer(SetFeed& feed, int32_t width, int32_t height, doubl
 
 // A set that comes out of order (a damaged stream) takes its place by its
 // start, after those that start with it.
-void PictureDrawer::TakeArrivals(int64_t untilMs) {
+void DisplaySetDrawer::TakeArrivals(int64_t untilMs) {
   arrivals_.clear();
   feed_.Feed(untilMs, arrivals_);
   for (SUBTITLEBITMAPS::DisplaySet& set : arrivals_) {
@@ -31,7 +32,7 @@ void PictureDrawer::TakeArrivals(int64_t untilMs) {
   arrivals_.clear();
 }
 
-const SUBTITLEBITMAPS::DisplaySet* PictureDrawer::ShowingAt(int64_t milliseconds) {
+const SUBTITLEBITMAPS::DisplaySet* DisplaySetDrawer::ShowingAt(int64_t milliseconds) {
   while (sets_.size() >= 2 && sets_[1].StartMs <= milliseconds) {
     sets_.pop_front();
     numbers_.pop_front();
@@ -45,7 +46,7 @@ const SUBTITLEBITMAPS::DisplaySet* PictureDrawer::ShowingAt(int64_t milliseconds
   return &set;
 }
 
-SUBTITLEDRAWER::Coverage PictureDrawer::Prepare(int32_t, int64_t milliseconds, bool planar) {
+SUBTITLEDRAWER::Coverage DisplaySetDrawer::Prepare(int32_t, int64_t milliseconds, bool planar) {
   TakeArrivals(milliseconds);
   SUBTITLEDRAWER::Coverage coverage;
   const SUBTITLEBITMAPS::DisplaySet* set = ShowingAt(milliseconds);
@@ -69,17 +70,17 @@ SUBTITLEDRAWER::Coverage PictureDrawer::Prepare(int32_t, int64_t milliseconds, b
   return coverage;
 }
 
-void PictureDrawer::DrawOnto(uint8_t* bmpImage) { bgr_.Blend(bmpImage, 0); }
+void DisplaySetDrawer::DrawOnto(uint8_t* bmpImage) { bgr_.Blend(bmpImage, 0); }
 
 // Sets passed over are let go, so that walking to a late picture holds no
 // more than the job would.
-void PictureDrawer::Pass(int32_t frame) {
+void DisplaySetDrawer::Pass(int32_t frame) {
   const int64_t milliseconds = STYLEDSCRIPT::FrameTimeMs(frame, framesPerSecond_);
   TakeArrivals(milliseconds);
   ShowingAt(milliseconds);
 }
 
-std::vector<std::string> PictureDrawer::TakeNotes() {
+std::vector<std::string> DisplaySetDrawer::TakeNotes() {
   std::vector<std::string> notes = feed_.TakeNotes();
   notes.insert(notes.end(), notes_.begin(), notes_.end());
   notes_.clear();
@@ -87,14 +88,14 @@ std::vector<std::string> PictureDrawer::TakeNotes() {
 }
 
 // Said once; the pictures go on undrawn.
-bool PictureDrawer::NoMemory() {
+bool DisplaySetDrawer::NoMemory() {
   if (!memoryNoted_)
     notes_.push_back("[PictureSubtitles] Can't allocate memory for the subtitle pictures...");
   memoryNoted_ = true;
   return false;
 }
 
-bool PictureDrawer::Compose(const SUBTITLEBITMAPS::DisplaySet& set) {
+bool DisplaySetDrawer::Compose(const SUBTITLEBITMAPS::DisplaySet& set) {
   if (canvas_.isNull()) {
     canvas_ = QImage(width_, height_, QImage::Format_ARGB32_Premultiplied);
     if (canvas_.isNull()) return NoMemory();
@@ -113,8 +114,8 @@ bool PictureDrawer::Compose(const SUBTITLEBITMAPS::DisplaySet& set) {
   return true;
 }
 
-void PictureDrawer::DrawBitmap(const SUBTITLEBITMAPS::Bitmap& bitmap, double scaleX,
-                               double scaleY) {
+void DisplaySetDrawer::DrawBitmap(const SUBTITLEBITMAPS::Bitmap& bitmap, double scaleX,
+                                  double scaleY) {
   if (bitmap.Width <= 0 || bitmap.Height <= 0 || bitmap.Stride < bitmap.Width ||
       bitmap.Indexes.size() < size_t(bitmap.Stride) * size_t(bitmap.Height))
     return;
@@ -136,7 +137,7 @@ void PictureDrawer::DrawBitmap(const SUBTITLEBITMAPS::Bitmap& bitmap, double sca
   ink_ |= target & canvas_.rect();
 }
 
-bool PictureDrawer::ComposePlanar() {
+bool DisplaySetDrawer::ComposePlanar() {
   if (!planarReady_) planarReady_ = planar_.Allocate(width_, height_);
   if (!planarReady_) return NoMemory();
   planar_.StoreArgb(canvas_.constBits(), size_t(canvas_.bytesPerLine()), ink_.left(), ink_.top(),
@@ -145,7 +146,7 @@ bool PictureDrawer::ComposePlanar() {
   return true;
 }
 
-bool PictureDrawer::ComposeBgr() {
+bool DisplaySetDrawer::ComposeBgr() {
   if (!bgrReady_) bgrReady_ = bgr_.Allocate(width_, height_);
   if (!bgrReady_) return NoMemory();
   bgr_.Store(canvas_);
@@ -153,4 +154,4 @@ bool PictureDrawer::ComposeBgr() {
   return true;
 }
 
-}  // namespace PICTUREDRAWER
+}  // namespace DISPLAYSETDRAWER

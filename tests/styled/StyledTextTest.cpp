@@ -5,9 +5,9 @@
 #include <limits>
 #include <string>
 
-#include "drawing/StyledLimits.h"
-#include "drawing/StyledMarkup.h"
-#include "drawing/StyledScript.h"
+#include "styled/StyledLimits.h"
+#include "styled/StyledMarkup.h"
+#include "styled/StyledScript.h"
 #include "subtitles/AssReader.h"
 #include "subtitles/SubtitleNumbers.h"
 #include "subtitles/SubtitleUnit.h"

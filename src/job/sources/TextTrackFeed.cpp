@@ -1,8 +1,8 @@
-#include "job/sources/TrackFeed.h"
+#include "job/sources/TextTrackFeed.h"
 
 #include <cmath>
 
-namespace TRACKFEED {
+namespace TEXTTRACKFEED {
 STYLEDSCRIPT::BaseStyle BaseOf(const JOBOPTIONS::JobOptions& options) {
   STYLEDSCRIPT::BaseStyle base;
   base.Font = options.Font;
@@ -11,8 +11,9 @@ STYLEDSCRIPT::BaseStyle BaseOf(const JOBOPTIONS::JobOptions& options) {
   return base;
 }
 
-std::string TrackFeed::SetUp(STYLEDOVERLAY::StyledOverlay& overlay, VELAVCODEC::VelAvCodec& decoder,
-                             const JOBOPTIONS::JobOptions& options) {
+std::string TextTrackFeed::SetUp(STYLEDRENDERER::StyledRenderer& renderer,
+                                 VELAVCODEC::VelAvCodec& decoder,
+                                 const JOBOPTIONS::JobOptions& options) {
   decoder_ = &decoder;
   const SUBTITLETRACK::TrackInfo info = decoder.SubtitleTrackInfo();
   using SUBTITLETRACK::TrackCodec;
@@ -26,12 +27,12 @@ std::string TrackFeed::SetUp(STYLEDOVERLAY::StyledOverlay& overlay, VELAVCODEC::
   // Moved as a file's cues are moved: by whole frames.
   const double fps = decoder.FramesPerSecond;
   delayMs_ = STYLEDSCRIPT::FrameTimeMs(JOBOPTIONS::SubtitleDelayFrames(options, fps), fps);
-  return overlay.Setup(
+  return renderer.Setup(
       STYLEDSCRIPT::TrackScript(info.Header, BaseOf(options), decoder.Width, decoder.Height),
       decoder.Width, decoder.Height, info.Fonts);
 }
 
-std::string TrackFeed::ShownTimes(std::vector<SMARTPLAN::Shown>& shown) const {
+std::string TextTrackFeed::ShownTimes(std::vector<SMARTPLAN::Shown>& shown) const {
   shown.clear();
   if (decoder_ == nullptr) return "the subtitle track is not open";
   std::vector<SUBTITLETRACK::TrackPacket> packets;
@@ -44,7 +45,7 @@ std::string TrackFeed::ShownTimes(std::vector<SMARTPLAN::Shown>& shown) const {
   return error;
 }
 
-void TrackFeed::Feed(STYLEDOVERLAY::StyledOverlay& overlay) {
+void TextTrackFeed::Feed(STYLEDRENDERER::StyledRenderer& renderer) {
   if (decoder_ == nullptr) return;
   decoder_->TakeSubtitlePackets(packets_);
   for (const SUBTITLETRACK::TrackPacket& packet : packets_) {
@@ -53,8 +54,8 @@ void TrackFeed::Feed(STYLEDOVERLAY::StyledOverlay& overlay) {
     event.StartMs = packet.StartMs + delayMs_;
     event.Untimed = packet.DurationMs <= 0;
     event.EndMs = event.StartMs + (event.Untimed ? kUntimedPacketMs : packet.DurationMs);
-    overlay.AddEvent(event);
+    renderer.AddEvent(event);
   }
 }
 
-}  // namespace TRACKFEED
+}  // namespace TEXTTRACKFEED

@@ -1,7 +1,7 @@
 #pragma once
 
-// The styled drawing: a script drawn by libass at each picture's time and
-// laid over the picture. Set up once per job; a picture costs the drawing
+// The styled drawing: a script rendered by libass at each picture's time
+// and laid over the picture. Set up once per job; a picture costs the drawing
 // only when what shows changes, and the blending only the pixels the text
 // covers. The drawing is composed in the form the picture has (BGR, or the
 // planes an encoder takes) when a picture of that form first asks for it.
@@ -12,20 +12,20 @@
 #include <vector>
 
 #include "drawing/PlanarBlend.h"
-#include "drawing/StyledScript.h"
 #include "drawing/SubtitleBlend.h"
+#include "styled/StyledScript.h"
 
 struct ass_renderer;
 struct ass_track;
 
-namespace STYLEDOVERLAY {
+namespace STYLEDRENDERER {
 
-class StyledOverlay {
+class StyledRenderer {
  public:
-  StyledOverlay();
-  ~StyledOverlay();
-  StyledOverlay(const StyledOverlay&) = delete;
-  StyledOverlay& operator=(const StyledOverlay&) = delete;
+  StyledRenderer();
+  ~StyledRenderer();
+  StyledRenderer(const StyledRenderer&) = delete;
+  StyledRenderer& operator=(const StyledRenderer&) = delete;
 
   // Fonts to use beside the system's (a source's attachments): name and
   // contents.
@@ -87,4 +87,4 @@ class StyledOverlay {
   bool damageNoted_ = false;
 };
 
-}  // namespace STYLEDOVERLAY
+}  // namespace STYLEDRENDERER

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <vector>
 
-#include "drawing/PictureDrawer.h"
+#include "drawing/DisplaySetDrawer.h"
 #include "picture/BmpFrame.h"
 #include "support/PlanarRows.h"
 
@@ -18,7 +18,7 @@ constexpr int kWidth = 192, kHeight = 108;
 constexpr double kRate = 25.0;
 
 // Hands over whatever the test queued, as a stream's reading would.
-class QueuedSets : public PICTUREDRAWER::SetFeed {
+class QueuedSets : public DISPLAYSETDRAWER::SetFeed {
  public:
   explicit QueuedSets(bool untilNext = true) : untilNext_(untilNext) {}
   void Feed(int64_t, std::vector<DisplaySet>& sets) override {
@@ -85,24 +85,24 @@ class BlackPicture {
 };
 
 // What the drawer lays over a black picture at that time.
-BlackPicture DrawnAt(PICTUREDRAWER::PictureDrawer& drawer, int64_t ms) {
+BlackPicture DrawnAt(DISPLAYSETDRAWER::DisplaySetDrawer& drawer, int64_t ms) {
   BlackPicture picture;
   const SUBTITLEDRAWER::Coverage coverage = drawer.Prepare(0, ms, false);
   if (coverage.Shows) drawer.DrawOnto(picture.frame.data());
   return picture;
 }
 
-bool ShowsAt(PICTUREDRAWER::PictureDrawer& drawer, int64_t ms) {
+bool ShowsAt(DISPLAYSETDRAWER::DisplaySetDrawer& drawer, int64_t ms) {
   return !DrawnAt(drawer, ms).Ink().empty();
 }
 
 }  // namespace
 
-TEST(PictureDrawerTest, BitmapsLandWhereTheStreamPutsThemInTheirPaletteColours) {
+TEST(DisplaySetDrawerTest, BitmapsLandWhereTheStreamPutsThemInTheirPaletteColours) {
   QueuedSets feed;
   feed.queued.push_back(
       SetOf(0, {Rectangle(30, 20, 21, 11, 0xFFFF0000), Rectangle(100, 70, 10, 5, 0x80FFFFFF)}));
-  PICTUREDRAWER::PictureDrawer drawer(feed, kWidth, kHeight, kRate);
+  DISPLAYSETDRAWER::DisplaySetDrawer drawer(feed, kWidth, kHeight, kRate);
   const BlackPicture drawn = DrawnAt(drawer, 40);
   const Box ink = drawn.Ink();
   EXPECT_EQ(ink.Left, 30);
@@ -119,10 +119,10 @@ TEST(PictureDrawerTest, BitmapsLandWhereTheStreamPutsThemInTheirPaletteColours) 
 
 // The planar ink gives what the BGR drawing gives once converted: the same
 // rows, and the BT.601 video levels of its colours.
-TEST(PictureDrawerTest, PlanarInkHoldsTheSameRectangleOnVideoLevels) {
+TEST(DisplaySetDrawerTest, PlanarInkHoldsTheSameRectangleOnVideoLevels) {
   QueuedSets feed;
   feed.queued.push_back(SetOf(0, {Rectangle(30, 20, 20, 10, 0xFFFF0000)}));
-  PICTUREDRAWER::PictureDrawer drawer(feed, kWidth, kHeight, kRate);
+  DISPLAYSETDRAWER::DisplaySetDrawer drawer(feed, kWidth, kHeight, kRate);
   const SUBTITLEDRAWER::Coverage coverage = drawer.Prepare(0, 0, true);
   ASSERT_TRUE(coverage.Shows);
   ASSERT_NE(coverage.PlanarInk, nullptr);
@@ -139,10 +139,10 @@ TEST(PictureDrawerTest, PlanarInkHoldsTheSameRectangleOnVideoLevels) {
 
 // A 1920x1080 stream over a picture a tenth its size: the canvas is
 // stretched, not cropped.
-TEST(PictureDrawerTest, AnotherCanvasIsStretchedOverThePicture) {
+TEST(DisplaySetDrawerTest, AnotherCanvasIsStretchedOverThePicture) {
   QueuedSets feed;
   feed.queued.push_back(SetOf(0, {Rectangle(600, 900, 400, 100, 0xFFFFFF00)}, 1920, 1080));
-  PICTUREDRAWER::PictureDrawer drawer(feed, kWidth, kHeight, kRate);
+  DISPLAYSETDRAWER::DisplaySetDrawer drawer(feed, kWidth, kHeight, kRate);
   const Box ink = DrawnAt(drawer, 0).Ink();
   EXPECT_NEAR(ink.Left, 60, 1);
   EXPECT_NEAR(ink.Right, 99, 1);
@@ -150,11 +150,11 @@ TEST(PictureDrawerTest, AnotherCanvasIsStretchedOverThePicture) {
   EXPECT_NEAR(ink.Bottom, 99, 1);
 }
 
-TEST(PictureDrawerTest, ASetShowsUntilTheNextOrItsEnd) {
+TEST(DisplaySetDrawerTest, ASetShowsUntilTheNextOrItsEnd) {
   QueuedSets untilNext(true);
   untilNext.queued.push_back(SetOf(1000, {Rectangle(10, 10, 8, 8, 0xFFFFFFFF)}));
   untilNext.queued.push_back(SetOf(30000, {}));  // clears
-  PICTUREDRAWER::PictureDrawer pgs(untilNext, kWidth, kHeight, kRate);
+  DISPLAYSETDRAWER::DisplaySetDrawer pgs(untilNext, kWidth, kHeight, kRate);
   EXPECT_FALSE(ShowsAt(pgs, 999));
   EXPECT_TRUE(ShowsAt(pgs, 1000));
   EXPECT_TRUE(ShowsAt(pgs, 29999));  // no limit of its own
@@ -165,7 +165,7 @@ TEST(PictureDrawerTest, ASetShowsUntilTheNextOrItsEnd) {
   ended.EndMs = 2500;
   timed.queued.push_back(ended);
   timed.queued.push_back(SetOf(20000, {Rectangle(10, 10, 8, 8, 0xFFFFFFFF)}));
-  PICTUREDRAWER::PictureDrawer dvd(timed, kWidth, kHeight, kRate);
+  DISPLAYSETDRAWER::DisplaySetDrawer dvd(timed, kWidth, kHeight, kRate);
   EXPECT_TRUE(ShowsAt(dvd, 2499));
   EXPECT_FALSE(ShowsAt(dvd, 2500));
   EXPECT_TRUE(ShowsAt(dvd, 29999));  // no end given: ten seconds
@@ -174,13 +174,13 @@ TEST(PictureDrawerTest, ASetShowsUntilTheNextOrItsEnd) {
 
 // A damaged stream's sets: out of order, colours never defined, objects
 // past the canvas. What can be drawn is, within the picture.
-TEST(PictureDrawerTest, DamagedSetsDrawWhatTheyCanWithinThePicture) {
+TEST(DisplaySetDrawerTest, DamagedSetsDrawWhatTheyCanWithinThePicture) {
   QueuedSets feed;
   feed.queued.push_back(SetOf(5000, {Rectangle(0, 0, 4, 4, 0xFFFFFFFF)}));
   feed.queued.push_back(SetOf(1000, {Rectangle(180, 100, 50, 50, 0xFFFFFFFF)}));
   Bitmap undefined = Rectangle(40, 40, 10, 10, 0xFFFFFFFF, 9);  // index 9 has no colour
   feed.queued.push_back(SetOf(8000, {undefined}));
-  PICTUREDRAWER::PictureDrawer drawer(feed, kWidth, kHeight, kRate);
+  DISPLAYSETDRAWER::DisplaySetDrawer drawer(feed, kWidth, kHeight, kRate);
   const Box clipped = DrawnAt(drawer, 2000).Ink();
   EXPECT_EQ(clipped.Left, 180);
   EXPECT_EQ(clipped.Top, 100);
@@ -193,11 +193,11 @@ TEST(PictureDrawerTest, DamagedSetsDrawWhatTheyCanWithinThePicture) {
 
 // A still walks to its picture with Pass: the sets passed over go, and the
 // one due shows as the job draws it.
-TEST(PictureDrawerTest, PassingPicturesLeavesTheDueSetAsTheJobHasIt) {
+TEST(DisplaySetDrawerTest, PassingPicturesLeavesTheDueSetAsTheJobHasIt) {
   QueuedSets feed;
   for (int k = 0; k < 50; ++k)
     feed.queued.push_back(SetOf(k * 200, {Rectangle(k, 0, 2, 2, 0xFFFFFFFF)}));
-  PICTUREDRAWER::PictureDrawer drawer(feed, kWidth, kHeight, kRate);
+  DISPLAYSETDRAWER::DisplaySetDrawer drawer(feed, kWidth, kHeight, kRate);
   for (int frame = 0; frame < 100; ++frame) drawer.Pass(frame);
   // Picture 100 is at 4000 ms: set 20's.
   EXPECT_EQ(DrawnAt(drawer, 4000).Ink().Left, 20);

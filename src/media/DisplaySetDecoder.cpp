@@ -1,4 +1,4 @@
-#include "media/PictureStream.h"
+#include "media/DisplaySetDecoder.h"
 
 #include <algorithm>
 #include <cctype>
@@ -9,7 +9,7 @@
 #include "media/VelAvCodec.h"
 #include "media/private/EntryPoints.h"
 
-namespace PICTURESTREAM {
+namespace DISPLAYSETDECODER {
 namespace {
 
 using SUBTITLETRACK::TrackCodec;
@@ -71,18 +71,18 @@ bool DvbDisplaySize(const std::string& packet, int32_t& width, int32_t& height) 
 
 }  // namespace
 
-PictureDecoder::PictureDecoder(const VELAVCODEC::VelAvCodec& libraries)
+DisplaySetDecoder::DisplaySetDecoder(const VELAVCODEC::VelAvCodec& libraries)
     : api_(libraries.Libraries()) {}
 
-PictureDecoder::~PictureDecoder() { Close(); }
+DisplaySetDecoder::~DisplaySetDecoder() { Close(); }
 
-void PictureDecoder::Close() {
+void DisplaySetDecoder::Close() {
   if (context_ != nullptr) api_.avcodec_free_context(&context_);
   if (packet_ != nullptr) api_.av_packet_free(&packet_);
   setPending_ = false;
 }
 
-std::string PictureDecoder::Open(const SUBTITLETRACK::TrackInfo& info) {
+std::string DisplaySetDecoder::Open(const SUBTITLETRACK::TrackInfo& info) {
   Close();
   damaged_ = 0;
   displayWidth_ = displayHeight_ = 0;
@@ -127,8 +127,8 @@ std::string PictureDecoder::Open(const SUBTITLETRACK::TrackInfo& info) {
   return {};
 }
 
-void PictureDecoder::Decode(const SUBTITLETRACK::TrackPacket& packet,
-                            std::vector<SUBTITLEBITMAPS::DisplaySet>& sets) {
+void DisplaySetDecoder::Decode(const SUBTITLETRACK::TrackPacket& packet,
+                               std::vector<SUBTITLEBITMAPS::DisplaySet>& sets) {
   if (context_ == nullptr || packet.Text.empty() ||
       packet.Text.size() > size_t(std::numeric_limits<int>::max() - AV_INPUT_BUFFER_PADDING_SIZE))
     return;
@@ -184,7 +184,7 @@ void PictureDecoder::Decode(const SUBTITLETRACK::TrackPacket& packet,
 
 // The set's bitmaps, copied out of the decoder's; false when some were left
 // out as beyond reason.
-bool PictureDecoder::TakeBitmaps(const void* decoded, SUBTITLEBITMAPS::DisplaySet& set) {
+bool DisplaySetDecoder::TakeBitmaps(const void* decoded, SUBTITLEBITMAPS::DisplaySet& set) {
   const auto& subtitle = *static_cast<const AVSubtitle*>(decoded);
   bool whole = true;
   int64_t pixels = 0;
@@ -292,4 +292,4 @@ std::string ReadPictureFile(const VELAVCODEC::VelAvCodec& libraries, const std::
   return error;
 }
 
-}  // namespace PICTURESTREAM
+}  // namespace DISPLAYSETDECODER

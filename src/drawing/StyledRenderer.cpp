@@ -1,4 +1,4 @@
-#include "drawing/StyledOverlay.h"
+#include "drawing/StyledRenderer.h"
 
 extern "C" {
 #include <ass/ass.h>
@@ -8,9 +8,9 @@ extern "C" {
 #include <cmath>
 #include <cstring>
 
-#include "drawing/StyledLimits.h"
+#include "styled/StyledLimits.h"
 
-namespace STYLEDOVERLAY {
+namespace STYLEDRENDERER {
 namespace {
 
 // What libass may keep between pictures.
@@ -58,17 +58,17 @@ SUBTITLEBLEND::CoverageImage CoverageOf(const ASS_Image& image) {
 
 }  // namespace
 
-struct StyledOverlay::Library {
+struct StyledRenderer::Library {
   ASS_Library* Handle = nullptr;
   ~Library() {
     if (Handle) ass_library_done(Handle);
   }
 };
 
-StyledOverlay::StyledOverlay() = default;
-StyledOverlay::~StyledOverlay() { Clear(); }
+StyledRenderer::StyledRenderer() = default;
+StyledRenderer::~StyledRenderer() { Clear(); }
 
-void StyledOverlay::Clear() {
+void StyledRenderer::Clear() {
   if (track_) ass_free_track(track_);
   if (renderer_) ass_renderer_done(renderer_);
   track_ = nullptr;
@@ -84,8 +84,8 @@ void StyledOverlay::Clear() {
   untimedEvent_ = -1;
 }
 
-std::string StyledOverlay::Setup(const STYLEDSCRIPT::StyledScript& script, int32_t width,
-                                 int32_t height, const Fonts& fonts) {
+std::string StyledRenderer::Setup(const STYLEDSCRIPT::StyledScript& script, int32_t width,
+                                  int32_t height, const Fonts& fonts) {
   Clear();
   if (width <= 0 || height <= 0) return "Styled subtitles need a picture size";
   library_ = std::make_unique<Library>();
@@ -140,7 +140,7 @@ std::string StyledOverlay::Setup(const STYLEDSCRIPT::StyledScript& script, int32
   return {};
 }
 
-void StyledOverlay::AddEvent(const STYLEDSCRIPT::StyledEvent& event) {
+void StyledRenderer::AddEvent(const STYLEDSCRIPT::StyledEvent& event) {
   if (track_ == nullptr) return;
   EndUntimedEvent(event.StartMs);
   if (event.EndMs <= event.StartMs || event.Fields.empty()) {
@@ -165,7 +165,7 @@ void StyledOverlay::AddEvent(const STYLEDSCRIPT::StyledEvent& event) {
 
 // An untimed event lasts until the track's next event starts (as a
 // mov_text sample does), its guessed end at most.
-void StyledOverlay::EndUntimedEvent(int64_t nextStartMs) {
+void StyledRenderer::EndUntimedEvent(int64_t nextStartMs) {
   if (untimedEvent_ < 0 || untimedEvent_ >= track_->n_events) return;
   ASS_Event& last = track_->events[untimedEvent_];
   if (nextStartMs > last.Start && nextStartMs < last.Start + last.Duration)
@@ -175,7 +175,7 @@ void StyledOverlay::EndUntimedEvent(int64_t nextStartMs) {
 
 // Events come in order of their starts: those over by this one's start no
 // longer count against the bounds.
-StyledOverlay::Admission StyledOverlay::Admit(const STYLEDSCRIPT::StyledEvent& event) {
+StyledRenderer::Admission StyledRenderer::Admit(const STYLEDSCRIPT::StyledEvent& event) {
   shown_.erase(std::remove_if(shown_.begin(), shown_.end(),
                               [&](const Shown& shown) { return shown.EndMs <= event.StartMs; }),
                shown_.end());
@@ -190,24 +190,24 @@ StyledOverlay::Admission StyledOverlay::Admit(const STYLEDSCRIPT::StyledEvent& e
   return Admission::Admitted;
 }
 
-std::string StyledOverlay::InkNote() {
+std::string StyledRenderer::InkNote() {
   return " subtitle events left out: the text shown at once would cover the picture more than " +
          std::to_string(int(STYLEDLIMITS::kMaximumInkAtOnce)) + " times";
 }
 
-std::string StyledOverlay::CutNote() {
+std::string StyledRenderer::CutNote() {
   return " subtitle events cut short: their text would cover the picture more than " +
          std::to_string(int(STYLEDLIMITS::kMaximumEventInk)) + " times";
 }
 
-void StyledOverlay::SetColourMatrix(const std::string& header) {
+void StyledRenderer::SetColourMatrix(const std::string& header) {
   const std::size_t at = header.find("YCbCr Matrix:");
   if (at == std::string::npos) return;
   const std::string value = header.substr(at, header.find('\n', at) - at);
   convertFrom709_ = value.find("709") != std::string::npos;
 }
 
-bool StyledOverlay::Render(int64_t milliseconds) {
+bool StyledRenderer::Render(int64_t milliseconds) {
   if (renderer_ == nullptr) return false;
   int changed = 0;
   ASS_Image* images = ass_render_frame(renderer_, track_, milliseconds, &changed);
@@ -218,7 +218,7 @@ bool StyledOverlay::Render(int64_t milliseconds) {
   return images_ != nullptr;
 }
 
-void StyledOverlay::ComposeBgr() {
+void StyledRenderer::ComposeBgr() {
   pictureStale_ = false;
   picture_.BeginComposite();
   for (auto* image = static_cast<const ASS_Image*>(images_); image; image = image->next) {
@@ -235,7 +235,7 @@ void StyledOverlay::ComposeBgr() {
 
 // A script made for BT.709 pictures gets its colours coded with BT.709
 // straight away.
-void StyledOverlay::ComposePlanar() {
+void StyledRenderer::ComposePlanar() {
   planarStale_ = false;
   planar_.BeginComposite();
   for (auto* image = static_cast<const ASS_Image*>(images_); image; image = image->next) {
@@ -245,18 +245,18 @@ void StyledOverlay::ComposePlanar() {
   }
 }
 
-void StyledOverlay::Overlay(uint8_t* frameBuffer) {
+void StyledRenderer::Overlay(uint8_t* frameBuffer) {
   if (images_ == nullptr) return;
   if (pictureStale_) ComposeBgr();
   picture_.Blend(frameBuffer, 0);
 }
 
-const PLANARBLEND::PlanarBlendPicture* StyledOverlay::PlanarInk() {
+const PLANARBLEND::PlanarBlendPicture* StyledRenderer::PlanarInk() {
   if (images_ == nullptr || planar_.Width() == 0) return nullptr;
   if (planarStale_) ComposePlanar();
   return planar_.empty() ? nullptr : &planar_;
 }
 
-std::vector<std::string> StyledOverlay::TakeNotes() { return std::exchange(notes_, {}); }
+std::vector<std::string> StyledRenderer::TakeNotes() { return std::exchange(notes_, {}); }
 
-}  // namespace STYLEDOVERLAY
+}  // namespace STYLEDRENDERER

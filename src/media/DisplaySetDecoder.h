@@ -19,15 +19,15 @@ struct EntryPoints;
 class VelAvCodec;
 }  // namespace VELAVCODEC
 
-namespace PICTURESTREAM {
+namespace DISPLAYSETDECODER {
 
-class PictureDecoder {
+class DisplaySetDecoder {
  public:
   // The decoder's libraries must outlive this.
-  explicit PictureDecoder(const VELAVCODEC::VelAvCodec& libraries);
-  ~PictureDecoder();
-  PictureDecoder(const PictureDecoder&) = delete;
-  PictureDecoder& operator=(const PictureDecoder&) = delete;
+  explicit DisplaySetDecoder(const VELAVCODEC::VelAvCodec& libraries);
+  ~DisplaySetDecoder();
+  DisplaySetDecoder(const DisplaySetDecoder&) = delete;
+  DisplaySetDecoder& operator=(const DisplaySetDecoder&) = delete;
 
   // Empty on success, else why the stream can't be decoded.
   std::string Open(const SUBTITLETRACK::TrackInfo& info);
@@ -68,4 +68,4 @@ std::string ReadPictureFile(const VELAVCODEC::VelAvCodec& libraries, const std::
                             SUBTITLETRACK::TrackInfo& info,
                             std::vector<SUBTITLETRACK::TrackPacket>& packets);
 
-}  // namespace PICTURESTREAM
+}  // namespace DISPLAYSETDECODER

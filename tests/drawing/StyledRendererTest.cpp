@@ -17,9 +17,9 @@ extern "C" {
 #include <tuple>
 #include <vector>
 
-#include "drawing/StyledOverlay.h"
-#include "drawing/StyledScript.h"
+#include "drawing/StyledRenderer.h"
 #include "picture/BmpFrame.h"
+#include "styled/StyledScript.h"
 #include "subtitles/SubtitleUnit.h"
 #include "support/PlanarRows.h"
 
@@ -56,13 +56,13 @@ class Drawn {
   }
 
   Drawn(const STYLEDSCRIPT::StyledScript& script, int64_t ms) {
-    STYLEDOVERLAY::StyledOverlay overlay;
-    EXPECT_EQ(overlay.Setup(script, kWidth, kHeight), "");
+    STYLEDRENDERER::StyledRenderer renderer;
+    EXPECT_EQ(renderer.Setup(script, kWidth, kHeight), "");
     EXPECT_TRUE(frame_.Allocate(kWidth, kHeight));
     std::memset(frame_.Pixels(), kGrey, size_t(frame_.Stride()) * kHeight);
-    shows_ = overlay.Render(ms);
-    overlay.Overlay(frame_.data());
-    for (const std::string& note : overlay.TakeNotes()) notes_.push_back(note);
+    shows_ = renderer.Render(ms);
+    renderer.Overlay(frame_.data());
+    for (const std::string& note : renderer.TakeNotes()) notes_.push_back(note);
   }
 
   static STYLEDSCRIPT::BaseStyle Base() {
@@ -173,7 +173,7 @@ void ExpectWrapped(const Drawn& one, const Drawn& wrapped) {
   EXPECT_GT(box.Bottom - box.Top, 2 * (line.Bottom - line.Top));
 }
 
-TEST(StyledOverlayTest, ItalicLeansAndBoldIsHeavier) {
+TEST(StyledRendererTest, ItalicLeansAndBoldIsHeavier) {
   const Drawn regular(SubRip("IIIIIIII"), 2000);
   const Drawn italic(SubRip("<i>IIIIIIII</i>"), 2000);
   const Drawn bold(SubRip("<b>IIIIIIII</b>"), 2000);
@@ -183,7 +183,7 @@ TEST(StyledOverlayTest, ItalicLeansAndBoldIsHeavier) {
   EXPECT_GT(bold.InkCount(), regular.InkCount() * 6 / 5);
 }
 
-TEST(StyledOverlayTest, ColoursFromTagsAndTheUsersFont) {
+TEST(StyledRendererTest, ColoursFromTagsAndTheUsersFont) {
   const Drawn red(SubRip("<font color=\"#FF0000\">RRRR</font>"), 2000);
   const Drawn white(SubRip("WWWW"), 2000);
   auto count = [](const Drawn& drawn, auto wanted) {
@@ -199,14 +199,14 @@ TEST(StyledOverlayTest, ColoursFromTagsAndTheUsersFont) {
   EXPECT_GT(count(white, isWhite), 50);
 }
 
-TEST(StyledOverlayTest, TopPlacementAndTheBottomBand) {
+TEST(StyledRendererTest, TopPlacementAndTheBottomBand) {
   const Drawn bottom(SubRip("Down here"), 2000);
   const Drawn top(SubRip("{\\an8}Up there"), 2000);
   EXPECT_GT(bottom.InkBox().Top, kHeight * 3 / 4);
   EXPECT_LT(top.InkBox().Bottom, kHeight / 4);
 }
 
-TEST(StyledOverlayTest, CuesCoverExactlyTheirFramesWithTheDelay) {
+TEST(StyledRendererTest, CuesCoverExactlyTheirFramesWithTheDelay) {
   // 1.000 s to 3.000 s at 25 pictures a second: frames 25 to 75.
   const std::string file = SubRip("x");
   auto shows = [&](int frame, int delay) {
@@ -222,7 +222,7 @@ TEST(StyledOverlayTest, CuesCoverExactlyTheirFramesWithTheDelay) {
 }
 
 // A re-timing found from the speech moves the styled formats' cues too.
-TEST(StyledOverlayTest, ReTimingMovesCuesOfEveryFormat) {
+TEST(StyledRendererTest, ReTimingMovesCuesOfEveryFormat) {
   const auto later = [](double seconds, double) { return seconds + 2.0; };
   for (const std::string& file :
        {SubRip("x"), std::string("WEBVTT\n\n00:01.000 --> 00:03.000\nx\n")}) {
@@ -231,7 +231,7 @@ TEST(StyledOverlayTest, ReTimingMovesCuesOfEveryFormat) {
   }
 }
 
-TEST(StyledOverlayTest, RightToLeftLinesEndWithTheirPunctuationOnTheLeft) {
+TEST(StyledRendererTest, RightToLeftLinesEndWithTheirPunctuationOnTheLeft) {
   // Left-aligned, so that the first thing drawn at the left edge tells the
   // order: the exclamation mark alone, then after a Hebrew word.
   const Drawn mark(SubRip("{\\an1}!"), 2000);
@@ -256,7 +256,7 @@ TEST(StyledOverlayTest, RightToLeftLinesEndWithTheirPunctuationOnTheLeft) {
 
 // Joined, an Arabic word is much narrower than its letters in their
 // separate forms.
-TEST(StyledOverlayTest, ArabicLettersAreJoined) {
+TEST(StyledRendererTest, ArabicLettersAreJoined) {
   const std::string beh = "\xD8\xA8";
   const Drawn one(SubRip(beh), 2000);
   const Drawn word(SubRip(beh + beh + beh + beh + beh), 2000);
@@ -267,19 +267,19 @@ TEST(StyledOverlayTest, ArabicLettersAreJoined) {
 }
 
 // A track's packet that gives no event is left out and said once.
-TEST(StyledOverlayTest, DamagedTrackPacketsAreSkippedAndSaidOnce) {
-  STYLEDOVERLAY::StyledOverlay overlay;
-  ASSERT_EQ(
-      overlay.Setup(STYLEDSCRIPT::TrackScript({}, Drawn::Base(), kWidth, kHeight), kWidth, kHeight),
-      "");
-  overlay.AddEvent({1000, 3000, ""});
-  overlay.AddEvent({1000, 900, "1,0,Default,,0,0,0,,backwards"});
-  overlay.AddEvent({1000, 3000, "2,0,Default,,0,0,0,,Fine"});
-  EXPECT_EQ(overlay.TakeNotes(), std::vector<std::string>{"Damaged subtitle packets are skipped"});
-  EXPECT_TRUE(overlay.Render(2000));
+TEST(StyledRendererTest, DamagedTrackPacketsAreSkippedAndSaidOnce) {
+  STYLEDRENDERER::StyledRenderer renderer;
+  ASSERT_EQ(renderer.Setup(STYLEDSCRIPT::TrackScript({}, Drawn::Base(), kWidth, kHeight), kWidth,
+                           kHeight),
+            "");
+  renderer.AddEvent({1000, 3000, ""});
+  renderer.AddEvent({1000, 900, "1,0,Default,,0,0,0,,backwards"});
+  renderer.AddEvent({1000, 3000, "2,0,Default,,0,0,0,,Fine"});
+  EXPECT_EQ(renderer.TakeNotes(), std::vector<std::string>{"Damaged subtitle packets are skipped"});
+  EXPECT_TRUE(renderer.Render(2000));
 }
 
-TEST(StyledOverlayTest, LinesWithoutSpacesWrapInsideThePicture) {
+TEST(StyledRendererTest, LinesWithoutSpacesWrapInsideThePicture) {
   const std::string one = "\xE8\xBF\x99";
   ExpectWrapped(Drawn(SubRip(one), 2000), Drawn(SubRip(LongChinese()), 2000));
   ExpectWrapped(Drawn(Ass(one), 2000), Drawn(Ass(LongChinese()), 2000));
@@ -287,7 +287,7 @@ TEST(StyledOverlayTest, LinesWithoutSpacesWrapInsideThePicture) {
 
 // Thai writes its words without spaces: the breaks between them come from a
 // dictionary, which the drawing alone does not have.
-TEST(StyledOverlayTest, ThaiLinesWrapBetweenWordsInsideThePicture) {
+TEST(StyledRendererTest, ThaiLinesWrapBetweenWordsInsideThePicture) {
   if (QFontDatabase::families(QFontDatabase::Thai).isEmpty())
     GTEST_SKIP() << "no font with Thai letters is installed";
   // "Hello, the weather is very good today", over and over.
@@ -311,7 +311,7 @@ TEST(StyledOverlayTest, ThaiLinesWrapBetweenWordsInsideThePicture) {
 // The breaks are spaces of no width that set the width scale in force
 // again, a tag's or a style's after a reset to it: a line that fits is drawn
 // as without them, but for a glyph's fraction of a pixel.
-TEST(StyledOverlayTest, AssBreaksKeepTheWidthScaleInForce) {
+TEST(StyledRendererTest, AssBreaksKeepTheWidthScaleInForce) {
   const std::string chinese = "\xE8\xBF\x99\xE6\x98\xAF\xE4\xB8\x80\xE4\xB8\xAA";
   const std::string narrowStyle =
       "[Script Info]\nPlayResX: 640\nPlayResY: 360\n\n[V4+ Styles]\n"
@@ -348,7 +348,7 @@ TEST(StyledOverlayTest, AssBreaksKeepTheWidthScaleInForce) {
 }
 
 // A source's ASS track: its events get the breaks its file's events get.
-TEST(StyledOverlayTest, AssTrackEventsWrapAsTheFilesEventsDo) {
+TEST(StyledRendererTest, AssTrackEventsWrapAsTheFilesEventsDo) {
   STYLEDSCRIPT::StyledScript track =
       STYLEDSCRIPT::TrackScript(AssHeader(), Drawn::Base(), kWidth, kHeight);
   STYLEDSCRIPT::StyledEvent event = STYLEDSCRIPT::TrackEvent(
@@ -362,7 +362,7 @@ TEST(StyledOverlayTest, AssTrackEventsWrapAsTheFilesEventsDo) {
   EXPECT_TRUE(fromTrack.SamePixels(Drawn(Ass(LongChinese()), 2000)));
 }
 
-TEST(StyledOverlayTest, WebVttCueSettingsPlaceTheCue) {
+TEST(StyledRendererTest, WebVttCueSettingsPlaceTheCue) {
   const std::string vtt =
       "WEBVTT\n\n00:01.000 --> 00:03.000 line:0\nTop\n\n"
       "00:04.000 --> 00:06.000 position:10% align:start size:40%\nLeft\n";
@@ -376,7 +376,7 @@ TEST(StyledOverlayTest, WebVttCueSettingsPlaceTheCue) {
 
 // The same script drawn by the library directly and blended here the plain
 // way, in floating point.
-TEST(StyledOverlayTest, AssScriptsAreDrawnAsTheLibraryDrawsThem) {
+TEST(StyledRendererTest, AssScriptsAreDrawnAsTheLibraryDrawsThem) {
   const std::string script =
       "[Script Info]\nScriptType: v4.00+\nPlayResX: 640\nPlayResY: 360\n\n[V4+ Styles]\n"
       "Format: Name, Fontname, Fontsize, PrimaryColour, SecondaryColour, OutlineColour, "
@@ -436,7 +436,7 @@ TEST(StyledOverlayTest, AssScriptsAreDrawnAsTheLibraryDrawsThem) {
   EXPECT_LE(worst, 3);
 }
 
-TEST(StyledOverlayTest, ScriptsForBt709PicturesAreMovedToTheOutputsColours) {
+TEST(StyledRendererTest, ScriptsForBt709PicturesAreMovedToTheOutputsColours) {
   const std::string script =
       "[Script Info]\nPlayResX: 640\nPlayResY: 360\nYCbCr Matrix: TV.709\n\n[V4+ Styles]\n"
       "Format: Name, Fontname, Fontsize, PrimaryColour, Outline, Shadow, BorderStyle\n"
@@ -455,7 +455,7 @@ TEST(StyledOverlayTest, ScriptsForBt709PicturesAreMovedToTheOutputsColours) {
 
 // The planes an encoder takes get the drawing as ink, its colours coded as
 // the script means them, and nothing once the event is over.
-TEST(StyledOverlayTest, PlanarInkCodesColoursAsTheScriptMeansThem) {
+TEST(StyledRendererTest, PlanarInkCodesColoursAsTheScriptMeansThem) {
   for (const bool bt709 : {false, true}) {
     const std::string script =
         std::string("[Script Info]\nPlayResX: 640\nPlayResY: 360\n") +
@@ -465,10 +465,10 @@ TEST(StyledOverlayTest, PlanarInkCodesColoursAsTheScriptMeansThem) {
         "Format: Layer, Start, End, Style, Name, MarginL, MarginR, MarginV, Effect, Text\n"
         "Dialogue: 0,0:00:01.00,0:00:03.00,Default,,0,0,0,,{\\p1\\pos(100,50)}"
         "m 0 0 l 200 0 200 100 0 100{\\p0}\n";
-    STYLEDOVERLAY::StyledOverlay overlay;
-    ASSERT_EQ(overlay.Setup(Drawn::Script(script), kWidth, kHeight), "");
-    ASSERT_TRUE(overlay.Render(2000));
-    const PLANARBLEND::PlanarBlendPicture* ink = overlay.PlanarInk();
+    STYLEDRENDERER::StyledRenderer renderer;
+    ASSERT_EQ(renderer.Setup(Drawn::Script(script), kWidth, kHeight), "");
+    ASSERT_TRUE(renderer.Render(2000));
+    const PLANARBLEND::PlanarBlendPicture* ink = renderer.PlanarInk();
     ASSERT_NE(ink, nullptr);
     std::vector<uint8_t> y(size_t(kWidth) * kHeight, 126), u(y.size() / 4, 128), v(u);
     ink->BlendInto(TESTSUPPORT::PlanarRowsOf(y, u, v, kWidth), ink->Band());
@@ -480,8 +480,8 @@ TEST(StyledOverlayTest, PlanarInkCodesColoursAsTheScriptMeansThem) {
     EXPECT_NEAR(v[atC], 240, 1) << bt709;
     EXPECT_EQ(y[200 * kWidth + 100], 126);  // below the ink's band
     EXPECT_LE(ink->Band().Top + ink->Band().Count, 52);
-    EXPECT_FALSE(overlay.Render(5000));
-    EXPECT_EQ(overlay.PlanarInk(), nullptr);
+    EXPECT_FALSE(renderer.Render(5000));
+    EXPECT_EQ(renderer.PlanarInk(), nullptr);
   }
 }
 
@@ -493,7 +493,7 @@ std::string HostileHeader() {
 
 // Many events, huge values and huge lines: what is drawn is held to bounds
 // on the script itself, and the log says what was left out.
-TEST(StyledOverlayTest, HostileScriptsAreBoundedAndSaySo) {
+TEST(StyledRendererTest, HostileScriptsAreBoundedAndSaySo) {
   std::string crowd = HostileHeader();
   for (int i = 0; i < 300; ++i)
     crowd += "Dialogue: 0,0:00:01.00,0:00:03.00,Default,,0,0,0,,{\\pos(320," + std::to_string(i) +
@@ -520,7 +520,7 @@ TEST(StyledOverlayTest, HostileScriptsAreBoundedAndSaySo) {
 
 // Nothing but the script decides what is drawn: the same pictures come out
 // of a hostile script on an idle machine and on one whose cores are busy.
-TEST(StyledOverlayTest, HostileScriptsDrawTheSamePicturesUnderLoad) {
+TEST(StyledRendererTest, HostileScriptsDrawTheSamePicturesUnderLoad) {
   std::string script = HostileHeader();
   for (int i = 0; i < 60; ++i)
     script +=

@@ -1,4 +1,4 @@
-#include "drawing/StyledLimits.h"
+#include "styled/StyledLimits.h"
 
 #include <algorithm>
 #include <cctype>

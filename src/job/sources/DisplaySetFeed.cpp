@@ -1,12 +1,12 @@
-#include "job/sources/PictureFeed.h"
+#include "job/sources/DisplaySetFeed.h"
 
 #include <cmath>
 #include <limits>
 
-#include "drawing/StyledScript.h"
 #include "job/JobAlign.h"
+#include "styled/StyledScript.h"
 
-namespace PICTUREFEED {
+namespace DISPLAYSETFEED {
 namespace {
 
 using SUBTITLEBITMAPS::DisplaySet;
@@ -36,9 +36,9 @@ std::vector<ALIGNER::CueTime> CueTimesOf(const std::vector<SetTime>& sets, bool 
 
 }  // namespace
 
-std::string PictureFeed::SetUp(VELAVCODEC::VelAvCodec& decoder,
-                               const JOBOPTIONS::JobOptions& options, bool fromFile,
-                               const std::function<void()>& pulse) {
+std::string DisplaySetFeed::SetUp(VELAVCODEC::VelAvCodec& decoder,
+                                  const JOBOPTIONS::JobOptions& options, bool fromFile,
+                                  const std::function<void()>& pulse) {
   decoder_ = &decoder;
   fromFile_ = fromFile;
   filePackets_.clear();
@@ -51,14 +51,14 @@ std::string PictureFeed::SetUp(VELAVCODEC::VelAvCodec& decoder,
   delayMs_ = STYLEDSCRIPT::FrameTimeMs(JOBOPTIONS::SubtitleDelayFrames(options, fps), fps);
   if (fromFile_) {
     const std::string error =
-        PICTURESTREAM::ReadPictureFile(decoder, options.Subtitle, info_, filePackets_);
+        DISPLAYSETDECODER::ReadPictureFile(decoder, options.Subtitle, info_, filePackets_);
     if (!error.empty()) return error;
   } else {
     info_ = decoder.SubtitleTrackInfo();
   }
   // A track marked forced is forced whole.
   if (info_.Forced) forcedOnly_ = false;
-  pictures_ = std::make_unique<PICTURESTREAM::PictureDecoder>(decoder);
+  pictures_ = std::make_unique<DISPLAYSETDECODER::DisplaySetDecoder>(decoder);
   std::string error = pictures_->Open(info_);
   if (error.empty() && fromFile_) error = CheckAndAlign(options, pulse);
   return error;
@@ -68,9 +68,9 @@ std::string PictureFeed::SetUp(VELAVCODEC::VelAvCodec& decoder,
 // that shows anything, so that a file of none is refused, or all of them
 // for their times, which the speech alignment takes as cues. The drawing
 // decodes them again as it goes.
-std::string PictureFeed::CheckAndAlign(const JOBOPTIONS::JobOptions& options,
-                                       const std::function<void()>& pulse) {
-  PICTURESTREAM::PictureDecoder timing(*decoder_);
+std::string DisplaySetFeed::CheckAndAlign(const JOBOPTIONS::JobOptions& options,
+                                          const std::function<void()>& pulse) {
+  DISPLAYSETDECODER::DisplaySetDecoder timing(*decoder_);
   std::string error = timing.Open(info_);
   if (!error.empty()) return error;
   std::vector<DisplaySet> decoded;
@@ -94,21 +94,21 @@ std::string PictureFeed::CheckAndAlign(const JOBOPTIONS::JobOptions& options,
   return {};
 }
 
-void PictureFeed::Release() {
+void DisplaySetFeed::Release() {
   pictures_.reset();
   decoder_ = nullptr;
   std::vector<SUBTITLETRACK::TrackPacket>().swap(filePackets_);
   nextFilePacket_ = 0;
 }
 
-int64_t PictureFeed::Moved(int64_t milliseconds) const {
+int64_t DisplaySetFeed::Moved(int64_t milliseconds) const {
   const double mapped =
       timeMap_ ? std::round(timeMap_(milliseconds / 1000.0) * 1000.0) : double(milliseconds);
   if (!std::isfinite(mapped) || std::fabs(mapped) > 1e15) return milliseconds + delayMs_;
   return int64_t(mapped) + delayMs_;
 }
 
-void PictureFeed::Feed(int64_t untilMs, std::vector<DisplaySet>& sets) {
+void DisplaySetFeed::Feed(int64_t untilMs, std::vector<DisplaySet>& sets) {
   if (!pictures_) return;
   decoded_.clear();
   if (fromFile_) {
@@ -122,7 +122,7 @@ void PictureFeed::Feed(int64_t untilMs, std::vector<DisplaySet>& sets) {
   for (DisplaySet& set : decoded_) Keep(set, sets);
 }
 
-std::string PictureFeed::ShownTimes(std::vector<SMARTPLAN::Shown>& shown) const {
+std::string DisplaySetFeed::ShownTimes(std::vector<SMARTPLAN::Shown>& shown) const {
   shown.clear();
   if (!pictures_ || decoder_ == nullptr) return "the subtitle pictures are not open";
   std::vector<SUBTITLETRACK::TrackPacket> trackPackets;
@@ -130,7 +130,7 @@ std::string PictureFeed::ShownTimes(std::vector<SMARTPLAN::Shown>& shown) const 
     const std::string error = decoder_->ReadWholeSubtitleTrack(trackPackets);
     if (!error.empty()) return error;
   }
-  PICTURESTREAM::PictureDecoder timing(*decoder_);
+  DISPLAYSETDECODER::DisplaySetDecoder timing(*decoder_);
   const std::string error = timing.Open(info_);
   if (!error.empty()) return error;
   std::vector<DisplaySet> decoded, kept;
@@ -152,7 +152,7 @@ std::string PictureFeed::ShownTimes(std::vector<SMARTPLAN::Shown>& shown) const 
 // Moved to the film's time, and left with its forced bitmaps only when
 // asked: a set with none of those clears what showed, as the stream's own
 // next set would.
-void PictureFeed::Keep(DisplaySet& set, std::vector<DisplaySet>& sets) const {
+void DisplaySetFeed::Keep(DisplaySet& set, std::vector<DisplaySet>& sets) const {
   if (set.EndMs >= 0) set.EndMs = std::max(Moved(set.EndMs), Moved(set.StartMs));
   set.StartMs = Moved(set.StartMs);
   if (forcedOnly_)
@@ -161,11 +161,11 @@ void PictureFeed::Keep(DisplaySet& set, std::vector<DisplaySet>& sets) const {
   sets.push_back(std::move(set));
 }
 
-bool PictureFeed::SetsLastUntilNext() const {
+bool DisplaySetFeed::SetsLastUntilNext() const {
   return pictures_ ? pictures_->SetsLastUntilNext() : true;
 }
 
-std::vector<std::string> PictureFeed::TakeNotes() {
+std::vector<std::string> DisplaySetFeed::TakeNotes() {
   std::vector<std::string> notes;
   notes.swap(notes_);
   const int64_t damaged = pictures_ ? pictures_->DamagedPackets() : 0;
@@ -176,4 +176,4 @@ std::vector<std::string> PictureFeed::TakeNotes() {
   return notes;
 }
 
-}  // namespace PICTUREFEED
+}  // namespace DISPLAYSETFEED

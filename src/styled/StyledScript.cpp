@@ -1,4 +1,4 @@
-#include "drawing/StyledScript.h"
+#include "styled/StyledScript.h"
 
 #include <QFont>
 #include <QFontMetrics>
@@ -7,10 +7,9 @@
 #include <cstdio>
 #include <functional>
 
-#include "drawing/CodePage.h"
-#include "drawing/StyledLimits.h"
-#include "drawing/StyledMarkup.h"
-#include "drawing/SubtitleLayout.h"
+#include "platform/CodePage.h"
+#include "styled/StyledLimits.h"
+#include "styled/StyledMarkup.h"
 #include "subtitles/AssReader.h"
 #include "subtitles/SubtitleEncoding.h"
 #include "subtitles/SubtitleNumbers.h"
@@ -271,8 +270,11 @@ int64_t FrameTimeMs(int64_t frame, double framesPerSecond) {
 
 int StyleFontSize(const SUBTITLEFONT::SubtitleFont& font) {
   QFont qfont(QString::fromStdString(font.Name));
-  SUBTITLELAYOUT::SetPoints(
-      qfont, std::clamp(font.Size, SUBTITLEFONT::kMinFontSize, SUBTITLEFONT::kMaxFontSize));
+  // The pixel size plain drawing puts on a font of these points.
+  qfont.setPixelSize(
+      std::max(SUBTITLEFONT::PixelsOfPoints(
+                   std::clamp(font.Size, SUBTITLEFONT::kMinFontSize, SUBTITLEFONT::kMaxFontSize)),
+               1));
   const QFontMetrics metrics(qfont);
   return std::max(1, metrics.ascent() + metrics.descent());
 }

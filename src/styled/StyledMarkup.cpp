@@ -1,4 +1,4 @@
-#include "drawing/StyledMarkup.h"
+#include "styled/StyledMarkup.h"
 
 #include <QColor>
 #include <QString>

@@ -15,7 +15,7 @@
 #include "drawing/SubtitleDrawer.h"
 #include "picture/SubtitleBitmaps.h"
 
-namespace PICTUREDRAWER {
+namespace DISPLAYSETDRAWER {
 
 // Hands over the sets that arrived since the last call, in order of their
 // starts, with their final times: at least those that start by `untilMs`,
@@ -30,11 +30,11 @@ class SetFeed {
   virtual std::vector<std::string> TakeNotes() { return {}; }
 };
 
-class PictureDrawer : public SUBTITLEDRAWER::SubtitleDrawer {
+class DisplaySetDrawer : public SUBTITLEDRAWER::SubtitleDrawer {
  public:
   // The feed must outlive the drawer; pictures are width x height and come
   // framesPerSecond a second.
-  PictureDrawer(SetFeed& feed, int32_t width, int32_t height, double framesPerSecond);
+  DisplaySetDrawer(SetFeed& feed, int32_t width, int32_t height, double framesPerSecond);
 
   SUBTITLEDRAWER::Coverage Prepare(int32_t frame, int64_t milliseconds, bool planar) override;
   void DrawOnto(uint8_t* bmpImage) override;
@@ -74,4 +74,4 @@ class PictureDrawer : public SUBTITLEDRAWER::SubtitleDrawer {
   bool memoryNoted_ = false;
 };
 
-}  // namespace PICTUREDRAWER
+}  // namespace DISPLAYSETDRAWER

@@ -10,15 +10,15 @@
 #include <string>
 #include <vector>
 
-#include "drawing/PictureDrawer.h"
+#include "drawing/DisplaySetDrawer.h"
 #include "job/JobOptions.h"
 #include "job/SmartPlan.h"
-#include "media/PictureStream.h"
+#include "media/DisplaySetDecoder.h"
 #include "media/VelAvCodec.h"
 
-namespace PICTUREFEED {
+namespace DISPLAYSETFEED {
 
-class PictureFeed : public PICTUREDRAWER::SetFeed {
+class DisplaySetFeed : public DISPLAYSETDRAWER::SetFeed {
  public:
   // After the decoder opened the source with the track chosen, or for the
   // options' picture file (fromFile); the decoder must outlive the feed.
@@ -45,7 +45,7 @@ class PictureFeed : public PICTUREDRAWER::SetFeed {
   int64_t Moved(int64_t milliseconds) const;
 
   VELAVCODEC::VelAvCodec* decoder_ = nullptr;
-  std::unique_ptr<PICTURESTREAM::PictureDecoder> pictures_;
+  std::unique_ptr<DISPLAYSETDECODER::DisplaySetDecoder> pictures_;
   SUBTITLETRACK::TrackInfo info_;
   // A file's packets, all read at the set-up, and the next to decode.
   bool fromFile_ = false;
@@ -61,4 +61,4 @@ class PictureFeed : public PICTUREDRAWER::SetFeed {
   std::vector<std::string> notes_;
 };
 
-}  // namespace PICTUREFEED
+}  // namespace DISPLAYSETFEED

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "drawing/StyledLimits.h"
+#include "styled/StyledLimits.h"
 #include "subtitles/SubtitleFont.h"
 #include "subtitles/SubtitleLook.h"
 #include "subtitles/SubtitleUnit.h"

@@ -1,4 +1,4 @@
-#include "drawing/CodePage.h"
+#include "platform/CodePage.h"
 
 #include <QStringDecoder>
 #include <algorithm>

@@ -24,13 +24,13 @@
 
 #include "FuzzSupport.h"
 #include "FuzzTargets.h"
-#include "drawing/PictureDrawer.h"
-#include "drawing/StyledScript.h"
+#include "drawing/DisplaySetDrawer.h"
+#include "media/DisplaySetDecoder.h"
 #include "media/LibraryLog.h"
-#include "media/PictureStream.h"
 #include "media/VelAvCodec.h"
 #include "picture/BmpFrame.h"
 #include "picture/PlanarPicture.h"
+#include "styled/StyledScript.h"
 
 namespace FUZZTARGETS {
 namespace {
@@ -108,7 +108,7 @@ bool ReadFile(std::string_view index, std::string_view rest, TrackInfo& info,
                                      WriteWholeFile(beside, rest)
                                : WriteWholeFile(path, std::string("PG").append(rest));
   std::string error = "not written";
-  if (written) error = PICTURESTREAM::ReadPictureFile(Libraries(), path, info, packets);
+  if (written) error = DISPLAYSETDECODER::ReadPictureFile(Libraries(), path, info, packets);
   std::remove(path.c_str());
   if (indexed) std::remove(beside.c_str());
   // A file that does not read leaves nothing half read behind.
@@ -123,9 +123,9 @@ bool ReadFile(std::string_view index, std::string_view rest, TrackInfo& info,
 
 // As the job's feed: the packets decoded in their order as the pictures
 // reach their times, a track's some way ahead of them.
-class PacketFeed final : public PICTUREDRAWER::SetFeed {
+class PacketFeed final : public DISPLAYSETDRAWER::SetFeed {
  public:
-  PacketFeed(PICTURESTREAM::PictureDecoder& decoder, const std::vector<TrackPacket>& packets,
+  PacketFeed(DISPLAYSETDECODER::DisplaySetDecoder& decoder, const std::vector<TrackPacket>& packets,
              int64_t aheadMs)
       : decoder_(decoder), packets_(packets), aheadMs_(aheadMs) {}
 
@@ -136,7 +136,7 @@ class PacketFeed final : public PICTUREDRAWER::SetFeed {
   bool SetsLastUntilNext() const override { return decoder_.SetsLastUntilNext(); }
 
  private:
-  PICTURESTREAM::PictureDecoder& decoder_;
+  DISPLAYSETDECODER::DisplaySetDecoder& decoder_;
   const std::vector<TrackPacket>& packets_;
   int64_t aheadMs_;
   std::size_t next_ = 0;
@@ -178,7 +178,8 @@ class BgrPicture {
   // What the picture gets, drawn: only the rows it names are written, and
   // of those no byte past the picture's width. A set whose colours are all
   // transparent shows with no rows.
-  SUBTITLEDRAWER::Coverage Draw(PICTUREDRAWER::PictureDrawer& drawer, int32_t frame, int64_t ms) {
+  SUBTITLEDRAWER::Coverage Draw(DISPLAYSETDRAWER::DisplaySetDrawer& drawer, int32_t frame,
+                                int64_t ms) {
     const SUBTITLEDRAWER::Coverage coverage = drawer.Prepare(frame, ms, false);
     if (!coverage.Shows) return coverage;
     const auto [first, count] = coverage.InkRows;
@@ -214,7 +215,8 @@ class PlanarPicture {
 
   // The ink blended in: its band is even and inside the picture, and no row
   // outside it (or outside its chroma rows) is written. Empty without ink.
-  PLANARPICTURE::RowBand Draw(PICTUREDRAWER::PictureDrawer& drawer, int32_t frame, int64_t ms) {
+  PLANARPICTURE::RowBand Draw(DISPLAYSETDRAWER::DisplaySetDrawer& drawer, int32_t frame,
+                              int64_t ms) {
     const SUBTITLEDRAWER::Coverage coverage = drawer.Prepare(frame, ms, true);
     if (!coverage.Shows) return {};
     FUZZ_REQUIRE(coverage.PlanarInk != nullptr);
@@ -244,7 +246,7 @@ class PlanarPicture {
 
 }  // namespace
 
-int FuzzPictureStream(const uint8_t* data, std::size_t size) {
+int FuzzDisplaySets(const uint8_t* data, std::size_t size) {
   Input input(data, size);
   const uint8_t control = input.Byte();
   const Sizes sizes = kSizes[(control >> 2) & 7];
@@ -265,11 +267,11 @@ int FuzzPictureStream(const uint8_t* data, std::size_t size) {
     packets = TrackPackets(rest, (control & 0x20) != 0);
   }
 
-  PICTURESTREAM::PictureDecoder decoder(Libraries());
+  DISPLAYSETDECODER::DisplaySetDecoder decoder(Libraries());
   if (!decoder.Open(info).empty()) return 0;
   const bool fromFile = (control & 3) == 3;
   PacketFeed feed(decoder, packets, !fromFile && (control & 0x80) ? 2000 : 0);
-  PICTUREDRAWER::PictureDrawer drawer(feed, sizes.Width, sizes.Height, kFramesPerSecond);
+  DISPLAYSETDRAWER::DisplaySetDrawer drawer(feed, sizes.Width, sizes.Height, kFramesPerSecond);
   BgrPicture bgr(sizes.Width, sizes.Height);
   // Planar pictures are of even size only.
   const bool planar = sizes.Width % 2 == 0 && sizes.Height % 2 == 0;

@@ -6,25 +6,25 @@
 #include <vector>
 
 #include "drawing/StyledDrawer.h"
-#include "drawing/StyledOverlay.h"
+#include "drawing/StyledRenderer.h"
 #include "job/JobOptions.h"
 #include "job/SmartPlan.h"
 #include "media/VelAvCodec.h"
 
-namespace TRACKFEED {
+namespace TEXTTRACKFEED {
 
 // The options' font and look as the base style of a script.
 STYLEDSCRIPT::BaseStyle BaseOf(const JOBOPTIONS::JobOptions& options);
 
 // The source's subtitle track, its events added as the reading meets them.
-class TrackFeed : public STYLEDDRAWER::EventFeed {
+class TextTrackFeed : public STYLEDDRAWER::EventFeed {
  public:
   // After the decoder opened with the track chosen; the decoder must
   // outlive the feed. Empty on success.
-  std::string SetUp(STYLEDOVERLAY::StyledOverlay& overlay, VELAVCODEC::VelAvCodec& decoder,
+  std::string SetUp(STYLEDRENDERER::StyledRenderer& renderer, VELAVCODEC::VelAvCodec& decoder,
                     const JOBOPTIONS::JobOptions& options);
   // The packets read since the last call, into the drawing.
-  void Feed(STYLEDOVERLAY::StyledOverlay& overlay) override;
+  void Feed(STYLEDRENDERER::StyledRenderer& renderer) override;
   // After SetUp: when each of the track's events is on, in seconds from the
   // first picture, read from the whole track ahead of the job. Empty on
   // success, else why they can't be known.
@@ -43,4 +43,4 @@ class TrackFeed : public STYLEDDRAWER::EventFeed {
 // A track's packet without a duration lasts this long.
 constexpr int64_t kUntimedPacketMs = 5000;
 
-}  // namespace TRACKFEED
+}  // namespace TEXTTRACKFEED
