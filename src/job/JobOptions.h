@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "media/AudioSamples.h"
 #include "subtitles/ReadingOptions.h"
@@ -14,6 +15,30 @@
 #include "subtitles/SubtitleUnit.h"
 
 namespace JOBOPTIONS {
+
+// Which of the source's other tracks a Matroska, MP4 or WebM output keeps
+// beside the burned picture and the chosen sound (AVI keeps none).
+struct TrackKeeping {
+  enum class Choice { All, None, Listed };
+  Choice Which = Choice::All;
+  // With Listed: the tracks kept, counted from 1 among the source's tracks of
+  // the kind, as the stream choices count them.
+  std::vector<int> Listed;
+  bool Keeps(int track) const {
+    return Which == Choice::All || (Which == Choice::Listed &&
+                                    std::find(Listed.begin(), Listed.end(), track) != Listed.end());
+  }
+  bool operator==(const TrackKeeping&) const = default;
+};
+
+struct StreamKeeping {
+  TrackKeeping Sound, Subtitles;
+  // The source's chapters and the container's tags (its title, ...).
+  bool Chapters = true;
+  // Fonts and pictures attached to the source (Matroska holds them).
+  bool Attachments = true;
+  bool operator==(const StreamKeeping&) const = default;
+};
 
 // Where HDR pictures put graphics' white (ITU-R BT.2408), in cd/m2.
 constexpr double kReferenceWhiteNits = 203.0;
@@ -59,6 +84,8 @@ struct JobOptions {
   // Pictures no subtitle touches are copied from the source as they are
   // where its codec allows; only the others are encoded.
   bool CopyUntouched = false;
+  // What else of the source a Matroska, MP4 or WebM output carries.
+  StreamKeeping Keeping;
   AUDIOSAMPLES::AudioLibraryNames AlignLibraries = AUDIOSAMPLES::AudioLibraryNames::Defaults();
 };
 
