@@ -5,9 +5,9 @@
 #include <algorithm>
 #include <cstdint>
 #include <string>
-#include <vector>
 
 #include "media/AudioSamples.h"
+#include "output/StreamKeeping.h"
 #include "subtitles/ReadingOptions.h"
 #include "subtitles/StyledOptions.h"
 #include "subtitles/SubtitleFont.h"
@@ -16,29 +16,8 @@
 
 namespace JOBOPTIONS {
 
-// Which of the source's other tracks a Matroska, MP4 or WebM output keeps
-// beside the burned picture and the chosen sound (AVI keeps none).
-struct TrackKeeping {
-  enum class Choice { All, None, Listed };
-  Choice Which = Choice::All;
-  // With Listed: the tracks kept, counted from 1 among the source's tracks of
-  // the kind, as the stream choices count them.
-  std::vector<int> Listed;
-  bool Keeps(int track) const {
-    return Which == Choice::All || (Which == Choice::Listed &&
-                                    std::find(Listed.begin(), Listed.end(), track) != Listed.end());
-  }
-  bool operator==(const TrackKeeping&) const = default;
-};
-
-struct StreamKeeping {
-  TrackKeeping Sound, Subtitles;
-  // The source's chapters and the container's tags (its title, ...).
-  bool Chapters = true;
-  // Fonts and pictures attached to the source (Matroska holds them).
-  bool Attachments = true;
-  bool operator==(const StreamKeeping&) const = default;
-};
+using MEDIAOUTPUT::StreamKeeping;
+using MEDIAOUTPUT::TrackKeeping;
 
 // Where HDR pictures put graphics' white (ITU-R BT.2408), in cd/m2.
 constexpr double kReferenceWhiteNits = 203.0;

@@ -20,6 +20,7 @@
 #include "picture/BmpFrame.h"
 #include "picture/PlanarPicture.h"
 
+struct AVDictionary;
 struct AVCodecParameters;
 struct AVFormatContext;
 struct AVCodecContext;
@@ -202,7 +203,8 @@ class VelAvCodec : private VideoStreamValues, private AudioStreamValues {
     // Indices of other streams (neither the chosen video nor the chosen
     // audio stream) whose packets are handed out as the source stores them
     // (KindStreamPacket), in reading order among the rest. The subtitle
-    // track being collected is not handed out.
+    // track being collected is handed out too when it is among them (an
+    // output keeps what of it is not drawn).
     std::vector<int32_t> KeptStreams;
   };
   void SetReading(ReadingSetup setup);
@@ -262,6 +264,8 @@ class VelAvCodec : private VideoStreamValues, private AudioStreamValues {
   SourceStreams Streams() const;
   // The source's streams but the chosen video and audio ones, in file order.
   std::vector<OtherStream> OtherStreams() const;
+  // The source's chapters, in file order.
+  std::vector<SourceChapter> Chapters() const;
   // The values of the chosen streams, as Open set them.
   const VideoStreamValues& VideoValues() const { return *this; }
   const AudioStreamValues& AudioValues() const { return *this; }
@@ -293,6 +297,8 @@ class VelAvCodec : private VideoStreamValues, private AudioStreamValues {
 
  private:
   bool ReadStreams(const std::string& fileName);
+  StoredStream RecordOf(int index) const;
+  Tags TagsOf(const AVDictionary* dictionary) const;
   void ClassifyStreams();
   bool OpenStreams();
   bool OpenDecoder(int stream, AVCodecContext*& context, const AVCodec*& codec, bool video);

@@ -133,8 +133,58 @@ SourceStreams VelAvCodec::Streams() const {
   streams.AverageFramesPerSecond = AverageFramesPerSecond();
   streams.VideoParameters = VideoParameters();
   streams.AudioParameters = AudioParameters();
+  streams.VideoRecord = RecordOf(VideoStream);
+  streams.AudioRecord = RecordOf(AudioStream);
   streams.Others = OtherStreams();
+  streams.Chapters = Chapters();
+  if (FormatContext != nullptr) streams.FileTags = TagsOf(FormatContext->metadata);
   return streams;
+}
+
+// Every entry, in the dictionary's order.
+Tags VelAvCodec::TagsOf(const AVDictionary* dictionary) const {
+  Tags tags;
+  const AVDictionaryEntry* entry = nullptr;
+  while ((entry = Api->av_dict_get(dictionary, "", entry, AV_DICT_IGNORE_SUFFIX)) != nullptr)
+    tags.emplace_back(entry->key, entry->value != nullptr ? entry->value : "");
+  return tags;
+}
+
+StoredStream VelAvCodec::RecordOf(int index) const {
+  StoredStream record;
+  if (FormatContext == nullptr || index < 0 || unsigned(index) >= FormatContext->nb_streams)
+    return record;
+  const AVStream* stream = FormatContext->streams[index];
+  const AVMediaType type = stream->codecpar->codec_type;
+  record.Index = int32_t(index);
+  switch (type) {
+    case AVMEDIA_TYPE_AUDIO:
+      record.What = StoredStream::Kind::Sound;
+      break;
+    case AVMEDIA_TYPE_SUBTITLE:
+      record.What = StoredStream::Kind::Subtitles;
+      break;
+    case AVMEDIA_TYPE_ATTACHMENT:
+      record.What = StoredStream::Kind::Attachment;
+      break;
+    default:
+      break;
+  }
+  if (type == AVMEDIA_TYPE_AUDIO || type == AVMEDIA_TYPE_SUBTITLE) {
+    for (int i = 0; i <= index; ++i)
+      record.Track += FormatContext->streams[i]->codecpar->codec_type == type;
+  }
+  record.Parameters = stream->codecpar;
+  record.TimeBaseNum = stream->time_base.num;
+  record.TimeBaseDen = stream->time_base.den;
+  record.StartTime = Known(stream->start_time) ? stream->start_time : kNoTime;
+  record.Disposition = stream->disposition;
+  record.AllTags = TagsOf(stream->metadata);
+  for (const auto& [name, value] : record.AllTags) {
+    if (name == "language") record.Language = value;
+    if (name == "title") record.Title = value;
+  }
+  return record;
 }
 
 std::vector<OtherStream> VelAvCodec::OtherStreams() const {
@@ -142,35 +192,21 @@ std::vector<OtherStream> VelAvCodec::OtherStreams() const {
   if (FormatContext == nullptr) return others;
   for (unsigned i = 0; i < FormatContext->nb_streams; ++i) {
     if (int(i) == VideoStream || int(i) == AudioStream) continue;
-    const AVStream* stream = FormatContext->streams[i];
-    OtherStream other;
-    other.Index = int32_t(i);
-    switch (stream->codecpar->codec_type) {
-      case AVMEDIA_TYPE_AUDIO:
-        other.What = OtherStream::Kind::Sound;
-        break;
-      case AVMEDIA_TYPE_SUBTITLE:
-        other.What = OtherStream::Kind::Subtitles;
-        break;
-      case AVMEDIA_TYPE_ATTACHMENT:
-        other.What = OtherStream::Kind::Attachment;
-        break;
-      default:
-        break;
-    }
-    other.Parameters = stream->codecpar;
-    other.TimeBaseNum = stream->time_base.num;
-    other.TimeBaseDen = stream->time_base.den;
-    other.StartTime = Known(stream->start_time) ? stream->start_time : kNoTime;
-    other.Disposition = stream->disposition;
-    if (const AVDictionaryEntry* language =
-            Api->av_dict_get(stream->metadata, "language", nullptr, 0))
-      other.Language = language->value;
-    if (const AVDictionaryEntry* title = Api->av_dict_get(stream->metadata, "title", nullptr, 0))
-      other.Title = title->value;
-    others.push_back(std::move(other));
+    others.push_back(RecordOf(int(i)));
   }
   return others;
+}
+
+std::vector<SourceChapter> VelAvCodec::Chapters() const {
+  std::vector<SourceChapter> chapters;
+  if (FormatContext == nullptr) return chapters;
+  for (unsigned i = 0; i < FormatContext->nb_chapters; ++i) {
+    const AVChapter* chapter = FormatContext->chapters[i];
+    if (chapter == nullptr || chapter->time_base.num <= 0 || chapter->time_base.den <= 0) continue;
+    chapters.push_back({chapter->id, chapter->time_base.num, chapter->time_base.den, chapter->start,
+                        chapter->end, TagsOf(chapter->metadata)});
+  }
+  return chapters;
 }
 
 bool VelAvCodec::Open(const OpenSetup& setup) {

@@ -154,7 +154,7 @@ VelAvCodec::ReadResult VelAvCodec::DecodeUntilItem(Items items) {
 }
 
 bool VelAvCodec::KeepsStream(int stream) const {
-  return stream != VideoStream && stream != AudioStream && stream != SubtitleStream &&
+  return stream != VideoStream && stream != AudioStream &&
          std::binary_search(Kept.begin(), Kept.end(), stream);
 }
 

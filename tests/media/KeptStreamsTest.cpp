@@ -103,11 +103,12 @@ TEST(KeptStreams, ComeAsStoredAmongThePicturesAndTheChosenSound) {
   }
 }
 
-TEST(KeptStreams, TheCollectedTrackIsNotHandedOutAndTheOthersStillAre) {
+TEST(KeptStreams, TheCollectedTrackIsHandedOutOnlyWhenKept) {
   const std::string path = SourceWithOtherStreams();
-  const Reading run = ReadKeeping(path, {2, 3}, false, 0);
-  EXPECT_EQ(run.kept.count(3), 0u);
-  EXPECT_EQ(run.kept, StoredPackets(path, {2}));
+  EXPECT_EQ(ReadKeeping(path, {2}, false, 0).kept, StoredPackets(path, {2}));
+  for (const bool ahead : {false, true})
+    EXPECT_EQ(ReadKeeping(path, {2, 3}, ahead, 0).kept, StoredPackets(path, {2, 3}))
+        << "ahead " << ahead;
 }
 
 TEST(KeptStreams, TheOtherStreamsAreDescribedInFileOrder) {
@@ -135,3 +136,46 @@ TEST(KeptStreams, TheOtherStreamsAreDescribedInFileOrder) {
 }
 
 }  // namespace
+
+TEST(KeptStreams, TheChaptersTagsAndTrackNumbersAreDescribed) {
+  const std::string meta = (mediatest::MediaDir() / "kept-chapters.txt").string();
+  std::ofstream(meta) << ";FFMETADATA1\ntitle=A Film\ncomment=Made here\n"
+                         "[CHAPTER]\nTIMEBASE=1/1000\nSTART=0\nEND=1200\ntitle=Opening\n"
+                         "[CHAPTER]\nTIMEBASE=1/1000\nSTART=1200\nEND=2000\ntitle=Ending\n";
+  const std::string path =
+      MakeMedia("kept-chapters.mkv",
+                "-f lavfi -i testsrc=size=64x48:rate=25:duration=2 -f lavfi -i sine=duration=2 "
+                "-f lavfi -i sine=frequency=880:duration=2 -i '" +
+                    meta +
+                    "' -map 0 -map 1 -map 2 -map_metadata 3 -map_chapters 3 -c:v mpeg4 "
+                    "-c:a aac -metadata:s:a:0 language=eng -disposition:a:1 comment");
+  auto decoder = NewDecoder();
+  ASSERT_TRUE(decoder->PreOpen(path));
+  decoder->SelectVideoStream(0);
+  decoder->SelectAudioStream(1);
+  ASSERT_TRUE(decoder->Open({.AudioForAvi = false})) << decoder->ErrorText;
+  const VELAVCODEC::SourceStreams streams = decoder->Streams();
+  ASSERT_EQ(streams.Chapters.size(), 2u);
+  const VELAVCODEC::SourceChapter& second = streams.Chapters[1];
+  EXPECT_EQ(double(second.Start) * second.TimeBaseNum / second.TimeBaseDen, 1.2);
+  EXPECT_EQ(double(second.End) * second.TimeBaseNum / second.TimeBaseDen, 2.0);
+  EXPECT_EQ(second.AllTags, (VELAVCODEC::Tags{{"title", "Ending"}}));
+  const auto tag = [](const VELAVCODEC::Tags& tags, const std::string& name) {
+    for (const auto& [key, value] : tags)
+      if (key == name) return value;
+    return std::string("(none)");
+  };
+  EXPECT_EQ(tag(streams.FileTags, "title"), "A Film");
+  // Matroska names its own tags in capitals.
+  EXPECT_EQ(tag(streams.FileTags, "COMMENT"), "Made here");
+  // The chosen sound is the second; the first is an other one, its number
+  // as the stream choice counts it.
+  EXPECT_EQ(streams.AudioRecord.Index, 2);
+  EXPECT_EQ(streams.AudioRecord.Track, 2);
+  EXPECT_NE(streams.AudioRecord.Disposition & AV_DISPOSITION_COMMENT, 0);
+  EXPECT_EQ(streams.VideoRecord.Index, 0);
+  ASSERT_EQ(streams.Others.size(), 1u);
+  EXPECT_EQ(streams.Others[0].Track, 1);
+  EXPECT_EQ(streams.Others[0].Language, "eng");
+  EXPECT_EQ(tag(streams.Others[0].AllTags, "language"), "eng");
+}

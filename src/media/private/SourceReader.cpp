@@ -75,8 +75,8 @@ void SourceReader::FillLookAhead() {
       return;
     }
     const int stream = packet->stream_index;
-    if (stream == setup_.SubtitleStream || !Read(stream)) {
-      if (stream == setup_.SubtitleStream) Collect(packet);
+    if (stream == setup_.SubtitleStream) Collect(packet);
+    if (!Read(stream)) {
       api_.av_packet_unref(packet);
       spare_.push_back(packet);
       continue;
@@ -88,8 +88,8 @@ void SourceReader::FillLookAhead() {
   }
 }
 
-// Whether a stream's packets go on to the reading (the collected track's do
-// not).
+// Whether a stream's packets go on to the reading (the collected track's
+// only when it is kept as well).
 bool SourceReader::Read(int stream) const {
   return stream == setup_.VideoStream || stream == setup_.AudioStream ||
          (setup_.Kept != nullptr &&
