@@ -29,6 +29,10 @@ std::string Summary(const VELAVCODEC::VelAvCodec::SourceDamage& source,
   add(repairs.DroppedAudio, "audio packet repeating the one before was left out",
       "audio packets repeating the one before were left out");
   add(repairs.Gaps, "gap in the sound was kept", "gaps in the sound were kept");
+  add(repairs.LeftOutKept, "packet of another kept track could not be stored and was left out",
+      "packets of other kept tracks could not be stored and were left out");
+  add(repairs.MendedKept, "time in another kept track was mended",
+      "times in other kept tracks were mended");
   if (parts.empty()) return {};
   std::string line = "the source was damaged: ";
   for (std::size_t i = 0; i < parts.size(); ++i) line += (i > 0 ? ", " : "") + parts[i];

@@ -165,6 +165,8 @@ std::optional<JobEnd> SubtitleJob::CreateOutput(const JobOptions& options) {
   request.FixAudioVbr = options.FixAudioVBR;
   request.ConvertAudio = options.ConvertAudio;
   request.Source = decoder_->Streams();
+  request.Keeping = options.Keeping;
+  request.Drawn = {options.SubtitleTrack, options.ForcedOnly};
   request.Chooser = [this, &options](const ENCODERCHOICE::ChoiceRequest& asked,
                                      ENCODERCHOICE::EncoderChoice& choice) {
     return ChooseCompressor(asked, choice, options);
@@ -193,6 +195,7 @@ std::optional<JobEnd> SubtitleJob::CreateOutput(const JobOptions& options) {
       return JobEnd::NoCompressor;
   }
   StartCopying(options);
+  for (const std::string& line : output_->StreamNotes()) host_.AppendLog(line);
   const std::string described = output_->VideoDescription();
   if (!described.empty()) host_.AppendLog(described);
   const std::string sound = output_->AudioDescription();
@@ -247,6 +250,7 @@ JobEnd SubtitleJob::RunFrameLoop(const JobOptions& options) {
   // them itself).
   VELAVCODEC::VelAvCodec::ReadingSetup reading{.Planar = true};
   if (copying_) reading.Fates = copyPlan_.Fates;
+  reading.KeptStreams = output_->TakenStreams();
   decoder_->SetReading(std::move(reading));
   if (!StartDeepPictures()) {
     state_ = State::Stopping;
@@ -268,6 +272,13 @@ JobEnd SubtitleJob::RunFrameLoop(const JobOptions& options) {
       }
     } else if (delivered_.What == Kind::Audio) {
       if (!HandleAudio(delivered_)) {
+        end = JobEnd::WriteFailed;
+        break;
+      }
+    } else if (delivered_.What == Kind::StreamPacket) {
+      if (!output_->WriteStreamPacket(delivered_.Stream, PacketOf(delivered_),
+                                      counters_.Figures.AudioBytes)) {
+        ReportWriteError(output_->ErrorText());
         end = JobEnd::WriteFailed;
         break;
       }

@@ -36,6 +36,10 @@ struct StoredStream {
   int32_t Disposition = 0;
   std::string Language, Title;
   Tags AllTags;  // Language and Title among them
+  // A picture attached to the source as a stream of one picture (a cover):
+  // its bytes, valid while the source is open.
+  const uint8_t* Picture = nullptr;
+  int32_t PictureSize = 0;
 };
 using OtherStream = StoredStream;
 

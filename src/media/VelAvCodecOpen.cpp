@@ -174,6 +174,11 @@ StoredStream VelAvCodec::RecordOf(int index) const {
     for (int i = 0; i <= index; ++i)
       record.Track += FormatContext->streams[i]->codecpar->codec_type == type;
   }
+  if ((stream->disposition & AV_DISPOSITION_ATTACHED_PIC) && stream->attached_pic.size > 0) {
+    record.What = StoredStream::Kind::Attachment;
+    record.Picture = stream->attached_pic.data;
+    record.PictureSize = stream->attached_pic.size;
+  }
   record.Parameters = stream->codecpar;
   record.TimeBaseNum = stream->time_base.num;
   record.TimeBaseDen = stream->time_base.den;

@@ -11,6 +11,7 @@
 
 #include "compressors/EncoderChoice.h"
 #include "media/SourceStreams.h"
+#include "output/StreamKeeping.h"
 #include "picture/BmpFrame.h"
 #include "picture/PlanarPicture.h"
 
@@ -42,6 +43,9 @@ struct OutputRequest {
   // Set by the chooser when the choice itself rules copying out (an HDR
   // source tone-mapped): why.
   const std::string* CopyVeto = nullptr;
+  // What else of the source a container that can hold it keeps.
+  StreamKeeping Keeping;
+  DrawnTrack Drawn;
 };
 
 enum class Setup { Ready, Failed, NoCompressor };
@@ -69,6 +73,8 @@ struct TimeRepairs {
   int64_t MendedPictures = 0, DroppedPictures = 0;
   int64_t MendedAudio = 0, DroppedAudio = 0, RefusedAudio = 0;
   int64_t Gaps = 0;
+  // Of the other tracks kept: packets left out, times mended.
+  int64_t LeftOutKept = 0, MendedKept = 0;
 };
 
 class MediaOutput {
@@ -102,6 +108,16 @@ class MediaOutput {
   // False when the output has no audio stream to write to is not a failure:
   // the packet is dropped and true returned.
   virtual bool WriteAudio(const AudioPacket& packet, uint64_t& bytes) = 0;
+
+  // After Create: the source's other streams whose packets the output
+  // takes (WriteStreamPacket), and lines for the log on what the output
+  // holds and what of the source it leaves out.
+  virtual std::vector<int32_t> TakenStreams() const { return {}; }
+  virtual bool WriteStreamPacket(int32_t /*stream*/, const SourcePacket& /*packet*/,
+                                 uint64_t& /*bytes*/) {
+    return true;
+  }
+  virtual std::vector<std::string> StreamNotes() const { return {}; }
 
   // After a Create asked to copy untouched stretches: whether it does, and
   // why not when it doesn't.

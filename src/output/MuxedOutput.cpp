@@ -185,8 +185,9 @@ Setup MuxedOutput::Create(const OutputRequest& request) {
   const Setup chosen = ChooseCompressor(request);
   if (chosen != Setup::Ready) return chosen;
   if (request.CopyUntouched && !SetUpCopying(request)) return Setup::Failed;
+  plan_ = PlanCarried(source, request.Keeping, FormatOf(container_), request.Drawn);
   if (!OpenFile(request) || !(copied_ ? AddCopiedVideoStream(request) : AddVideoStream(request)) ||
-      !AddAudioStream(source))
+      !AddAudioStream(source) || !AddCarriedStreams(request))
     return Setup::Failed;
   AVDictionary* options = nullptr;
   if (container_ == Container::Mp4) {
@@ -309,6 +310,60 @@ bool MuxedOutput::AddAudioStream(const VELAVCODEC::SourceStreams& source) {
   audio_->codecpar->codec_tag = 0;
   audio_->time_base = AVRational{audioBaseNum_, audioBaseDen_};
   NameStream(audio_, kAudioName);
+  DescribeAudioStream(source.AudioRecord);
+  return true;
+}
+
+// The chosen sound keeps what the source says of it; it is the default one
+// where others come with it.
+void MuxedOutput::DescribeAudioStream(const VELAVCODEC::StoredStream& record) {
+  for (const auto& [name, value] : record.AllTags)
+    if (CopiedTag(name) && name != "title")
+      av_dict_set(&audio_->metadata, name.c_str(), value.c_str(), 0);
+  if (!record.Title.empty()) NameStream(audio_, record.Title.c_str());
+  audio_->disposition = record.Disposition & ~AV_DISPOSITION_ATTACHED_PIC;
+  const bool othersToo =
+      std::any_of(plan_.Streams.begin(), plan_.Streams.end(), [](const CarriedStream& carried) {
+        return carried.Source.What == VELAVCODEC::StoredStream::Kind::Sound;
+      });
+  if (othersToo) audio_->disposition |= AV_DISPOSITION_DEFAULT;
+}
+
+bool MuxedOutput::AddCarriedStreams(const OutputRequest& request) {
+  const std::string problem =
+      carried_.AddStreams(context_, plan_, request.Source, request.Source.Video.StartSeconds);
+  if (!problem.empty()) return Fail("Can't create output stream (" + problem + ")..."), false;
+  // "Output streams: video (burned), sound 1 eng (default), chapters 3"
+  std::string line =
+      std::string("Output streams: video (") + (request.Transcode ? "transcoded" : "burned") + ")";
+  if (audio_ != nullptr) line += ", " + StreamName(request.Source.AudioRecord, audio_->disposition);
+  int attachments = 0;
+  for (unsigned i = 0; i < context_->nb_streams; ++i)
+    attachments += context_->streams[i]->codecpar->codec_type == AVMEDIA_TYPE_ATTACHMENT;
+  for (const CarriedStream& carried : plan_.Streams)
+    if (carried.How != CarriedStream::Way::Attachment)
+      line += ", " + StreamName(carried.Source, carried.Source.Disposition);
+  if (context_->nb_chapters > 0) line += ", chapters " + std::to_string(context_->nb_chapters);
+  if (attachments > 0) line += ", attachments " + std::to_string(attachments);
+  streamsLine_ = line;
+  return true;
+}
+
+std::vector<std::string> MuxedOutput::StreamNotes() const {
+  std::vector<std::string> notes = plan_.Notes;
+  if (!streamsLine_.empty()) notes.push_back(streamsLine_);
+  return notes;
+}
+
+bool MuxedOutput::WriteStreamPacket(int32_t stream, const SourcePacket& packet, uint64_t& bytes) {
+  const bool written = carried_.Write(
+      stream, packet.Packet, packet.Data, packet.Size, packet.Pts, packet.Dts, packet.Duration,
+      packet.Key, [this](AVPacket* p) { return av_interleaved_write_frame(context_, p); });
+  if (!written) {
+    error_ = "Can't write output streams...";
+    return false;
+  }
+  bytes += uint64_t(std::max(packet.Size, 0));
   return true;
 }
 
@@ -339,7 +394,7 @@ std::string MuxedOutput::AudioDescription() const {
 bool MuxedOutput::MuxOpus(AVPacket* packet) {
   av_packet_rescale_ts(packet, OPUSAUDIO::OpusAudio::kTimeBase, audio_->time_base);
   packet->stream_index = audio_->index;
-  if (!RiseAudioTimes(packet)) return true;
+  if (!RiseAudioTimes(packet, packet->duration)) return true;
   const int64_t start = packet->pts != AV_NOPTS_VALUE ? packet->pts : packet->dts;
   const int64_t end = start != AV_NOPTS_VALUE ? start + packet->duration : INT64_MIN;
   if (opusBytes_ != nullptr) *opusBytes_ += uint64_t(packet->size);
@@ -453,7 +508,20 @@ bool MuxedOutput::WriteAudio(const AudioPacket& packet, uint64_t& bytes) {
   out->duration = packet.Duration > 0 ? av_rescale_q(packet.Duration, base, audio_->time_base) : 0;
   out->flags = packet.Key ? AV_PKT_FLAG_KEY : 0;
   out->stream_index = audio_->index;
-  if (!RiseAudioTimes(out)) {
+  if (!audioClockStarted_) {
+    // The muxer chose the stream's clock when the header was written.
+    audioClock_.Start(base, audio_->time_base, audio_->codecpar->sample_rate);
+    audioClockStarted_ = true;
+  }
+  SOUNDCLOCK::SoundClock::Times times{out->pts == AV_NOPTS_VALUE ? SOUNDCLOCK::kNoTime : out->pts,
+                                      out->dts == AV_NOPTS_VALUE ? SOUNDCLOCK::kNoTime : out->dts,
+                                      out->duration};
+  const int64_t step =
+      audioClock_.Place(times, av_get_audio_frame_duration2(audio_->codecpar, out->size));
+  out->pts = times.Pts == SOUNDCLOCK::kNoTime ? AV_NOPTS_VALUE : times.Pts;
+  out->dts = times.Dts == SOUNDCLOCK::kNoTime ? AV_NOPTS_VALUE : times.Dts;
+  out->duration = times.Duration;
+  if (!RiseAudioTimes(out, step)) {
     av_packet_unref(out);
     return true;
   }
@@ -476,12 +544,12 @@ bool MuxedOutput::WriteAudio(const AudioPacket& packet, uint64_t& bytes) {
 
 // Decode order rises strictly; the presentation time moves with it. False:
 // the packet repeats the last one's time and is left out.
-bool MuxedOutput::RiseAudioTimes(AVPacket* packet) {
+bool MuxedOutput::RiseAudioTimes(AVPacket* packet, int64_t step) {
   const bool hasDts = packet->dts != AV_NOPTS_VALUE;
   int64_t time = hasDts ? packet->dts : packet->pts;
   const int64_t was = time;
   static_assert(RISINGTIMES::kNoTime == AV_NOPTS_VALUE);
-  const auto verdict = audioTimes_.Place(time, packet->duration);
+  const auto verdict = audioTimes_.Place(time, step);
   if (verdict == RISINGTIMES::RisingTimes::Verdict::Dropped) return false;
   if (was == AV_NOPTS_VALUE) return true;  // the muxer times it
   if (hasDts) {
@@ -521,6 +589,8 @@ TimeRepairs MuxedOutput::Repairs() const {
   repairs.RefusedAudio = audioBitstream_.Refused() + (opus_ ? opus_->Refused() : 0);
   // Sound runs on without pauses; a picture may stand for seconds.
   repairs.Gaps = audioTimes_.Gaps();
+  repairs.LeftOutKept = carried_.LeftOut();
+  repairs.MendedKept = carried_.Mended();
   return repairs;
 }
 

@@ -9,10 +9,12 @@
 
 #include "compressors/Compressor.h"
 #include "output/AudioBitstream.h"
+#include "output/CarriedStreams.h"
 #include "output/CopiedVideo.h"
 #include "output/MediaOutput.h"
 #include "output/OpusAudio.h"
 #include "output/RisingTimes.h"
+#include "output/SoundClock.h"
 
 struct AVCodecParameters;
 struct AVFormatContext;
@@ -46,6 +48,9 @@ class MuxedOutput : public MediaOutput {
   int64_t EncodedPictures() const override;
   std::vector<std::string> Close() override;
   TimeRepairs Repairs() const override;
+  std::vector<int32_t> TakenStreams() const override { return carried_.Taken(); }
+  bool WriteStreamPacket(int32_t stream, const SourcePacket& packet, uint64_t& bytes) override;
+  std::vector<std::string> StreamNotes() const override;
 
  private:
   // Compresses one picture (compress gives it to the compressor with the sink).
@@ -64,6 +69,8 @@ class MuxedOutput : public MediaOutput {
   int64_t CopyTicks(double seconds) const;
   bool Failed(const std::string& text);
   bool AddAudioStream(const VELAVCODEC::SourceStreams& source);
+  void DescribeAudioStream(const VELAVCODEC::StoredStream& record);
+  bool AddCarriedStreams(const OutputRequest& request);
   bool AddOpusStream(const AVCodecParameters& source);
   bool WriteConverted(const AudioPacket& packet, uint64_t& bytes);
   bool MuxOpus(AVPacket* packet);
@@ -71,7 +78,8 @@ class MuxedOutput : public MediaOutput {
   bool Written(int result, const char* text);
   void Finish();
   void StateMp4Length();
-  bool RiseAudioTimes(AVPacket* packet);
+  // step: the packet's length for the checks, in the stream's ticks.
+  bool RiseAudioTimes(AVPacket* packet, int64_t step);
   int64_t FrameTicks() const;
 
   Container container_;
@@ -99,6 +107,12 @@ class MuxedOutput : public MediaOutput {
   // come: chunks come back in the order the pictures went in.
   std::deque<int64_t> pending_;
   RISINGTIMES::RisingTimes videoTimes_, audioTimes_;
+  SOUNDCLOCK::SoundClock audioClock_;
+  bool audioClockStarted_ = false;
+  // The source's other streams the file holds, and the log's words on them.
+  CarriedPlan plan_;
+  CarriedWriter carried_;
+  std::string streamsLine_;
   AUDIOBITSTREAM::AudioBitstream audioBitstream_;
   // The sound re-encoded, when the container cannot hold the source's and
   // the user asked for it; the source codec's name while it is.

@@ -3,6 +3,7 @@
 // Which of the source's other streams a Matroska, MP4 or WebM output keeps
 // beside the burned picture and the chosen sound (AVI keeps none).
 #include <algorithm>
+#include <cstdint>
 #include <vector>
 
 namespace MEDIAOUTPUT {
@@ -27,6 +28,14 @@ struct StreamKeeping {
   // Fonts and pictures attached to the source (Matroska holds them).
   bool Attachments = true;
   bool operator==(const StreamKeeping&) const = default;
+};
+
+// The source's subtitle track the job draws, from 1 among its subtitle
+// tracks (0: the subtitles come from elsewhere), and whether only its forced
+// pictures are drawn: the rest of such a track stays a soft track.
+struct DrawnTrack {
+  int32_t Track = 0;
+  bool ForcedOnly = false;
 };
 
 }  // namespace MEDIAOUTPUT
