@@ -16,14 +16,14 @@
 // PGS: a packet holds one or more whole segments, each a type byte, a 16-bit
 // big-endian length and that many bytes, as libavformat gives them: one
 // segment a packet from a .sup file (its "PG" and time stamps taken off),
-// one display set a block from Matroska, or several sets. A packet that
-// starts with the .sup file's own "PG" header is not in this form and is
-// read as damage. In every presentation composition segment the composition
-// objects with the forced flag are taken out and the object count put right;
-// everything else is written unchanged, object definitions included, so each
-// later set of an epoch still finds every object it shows, whatever the
-// forced sets before it showed. A set left with no objects clears the
-// screen, as the burned video then shows nothing of the track either.
+// one display set a block from Matroska, or several sets. The .sup file's
+// own "PG" headers are not part of them: its bytes must be split as its
+// demuxer splits them. In every presentation composition segment the
+// composition objects with the forced flag are taken out and the object
+// count put right; everything else is written unchanged, object definitions
+// included, so each later set of an epoch still finds every object it shows,
+// whatever the forced sets before it showed. A set left with no objects
+// clears the screen: what it showed is in the picture already.
 //
 // VobSub: a packet is one subpicture unit. One whose control sequences hold
 // the forced start command (0x00) is the one the forced-only burning draws,
