@@ -407,6 +407,39 @@ TEST(ForcedSetsPgsTest, DamagedSegmentsAreCutOrPassedAndCounted) {
   EXPECT_EQ(copy.DamagedPackets(), 4);
 }
 
+// A composition's length that says more than its objects takes in the
+// segment after it; one that says less leaves its last objects to be read
+// as segments of their own. Neither lets a forced object through.
+TEST(ForcedSetsPgsTest, ACompositionOfTheWrongLengthLetsNoForcedObjectThrough) {
+  const Bytes set = PgsPackets({MixedSet(90000)}, Framing::Sets)[0].Data;
+  const size_t length = size_t{set[1]} << 8 | set[2];
+  ASSERT_EQ(length, 11u + 2 * 8);
+  const size_t windows = 3 + (size_t{set[3 + length + 1]} << 8 | set[3 + length + 2]);
+
+  Bytes tooLong = set;
+  tooLong[2] = uint8_t(length + windows);
+  SoftCopy copy(SoftCopy::Codec::Pgs);
+  Bytes out;
+  ASSERT_EQ(TakeExact(copy, tooLong, out), Outcome::Written);
+  std::vector<Segment> segments = Segments({{0, out}});
+  ASSERT_EQ(OfType(segments, 0x16).size(), 1u);
+  ASSERT_EQ(OfType(segments, 0x16)[0].Objects.size(), 1u);
+  EXPECT_EQ(OfType(segments, 0x16)[0].Objects[0].Id, 1u);
+  // The window went inside the composition, and does not come out again.
+  EXPECT_TRUE(OfType(segments, 0x17).empty());
+  EXPECT_EQ(OfType(segments, 0x15).size(), 2u);
+  EXPECT_EQ(copy.DamagedPackets(), 1);
+
+  Bytes tooShort = set;
+  tooShort[2] = uint8_t(length - 8);
+  ASSERT_NE(TakeExact(copy, tooShort, out), Outcome::Failed);
+  segments = Segments({{0, out}});
+  ASSERT_EQ(OfType(segments, 0x16).size(), 1u);
+  EXPECT_TRUE(OfType(segments, 0x16)[0].Objects.empty());
+  EXPECT_EQ(copy.BurnedSets(), 2);
+  EXPECT_EQ(copy.DamagedPackets(), 2);
+}
+
 TEST(ForcedSetsPgsTest, EveryCutOfASetGivesWholeSegmentsWithoutForcedObjects) {
   pgswriter::DisplaySet truncated = MixedSet(90000);
   truncated.Fault = pgswriter::Damage::TruncatedObject;
