@@ -29,7 +29,10 @@
 // the forced start command (0x00) is the one the forced-only burning draws,
 // and is left out whole; every other packet is written unchanged. A player
 // that shows a VobSub picture until the next one (no stop command) then shows
-// the picture before a left-out one until the next kept one.
+// the picture before a left-out one until the next kept one. A change of
+// colours and contrast (0x07) is passed over by its own size; libavcodec 5.1
+// ends a sequence there instead, so a unit whose forced start comes after
+// one is drawn by neither the burning nor, being left out, the soft copy.
 //
 // Damage is never a failure: a segment whose length runs past its packet is
 // cut off with what follows it in the packet (a decoder cannot read it, and
