@@ -15,7 +15,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-all=(subtitle subrip microdvd ass webvtt markup limits queue settings mp4_boxes pictures nal_units)
+all=(subtitle subrip microdvd ass webvtt markup limits queue settings mp4_boxes pictures nal_units forced_sets)
 seconds="${1:-60}"
 shift || true
 if [ $# -gt 0 ]; then

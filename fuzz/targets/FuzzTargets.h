@@ -46,6 +46,10 @@ int FuzzDisplaySets(const uint8_t* data, std::size_t size);
 // framing; then the packet).
 int FuzzNalUnits(const uint8_t* data, std::size_t size);
 
+// The soft copy of a picture track whose forced pictures are burned (one
+// control byte: the codec; then length-prefixed packets).
+int FuzzForcedSets(const uint8_t* data, std::size_t size);
+
 struct NamedTarget {
   const char* Name;  // the findings folder and the program: <name>_fuzzer
   Target Run;

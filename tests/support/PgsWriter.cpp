@@ -173,16 +173,18 @@ std::string WriteSup(const std::vector<DisplaySet>& sets) {
   bool firstSet = true;
   for (const DisplaySet& set : sets) {
     for (const Object& object : set.Objects) {
-      if (object.Indexes.size() != size_t{object.Width} * object.Height)
+      if (!set.SameEpoch && object.Indexes.size() != size_t{object.Width} * object.Height)
         throw std::invalid_argument("PGS object indexes do not fill its width and height");
     }
-    if (!set.Objects.empty()) {
+    // A set in the epoch before it shows in that epoch's window.
+    bool ownEpoch = !set.Objects.empty() && !set.SameEpoch;
+    if (ownEpoch) {
       window = Around(set.Objects);
     } else if (firstSet) {
       window = {0, 0, set.CanvasWidth, set.CanvasHeight};
     }
     // A stream opens with an epoch start whatever it shows.
-    bool epochStart = firstSet || !set.Objects.empty();
+    bool epochStart = firstSet || ownEpoch;
     firstSet = false;
 
     std::string composition;
@@ -213,7 +215,7 @@ std::string WriteSup(const std::vector<DisplaySet>& sets) {
     Put16(windows, window.Height);
     AppendSegment(out, set.Pts90k, kWindows, windows);
 
-    if (!set.Objects.empty()) {
+    if (ownEpoch) {
       std::string palette;
       Put8(palette, 0);  // palette id
       Put8(palette, 0);  // version: every set starts its own epoch
@@ -226,6 +228,24 @@ std::string WriteSup(const std::vector<DisplaySet>& sets) {
     if (set.Fault != Damage::NoEnd) AppendSegment(out, set.Pts90k, kEnd, {});
   }
   return out;
+}
+
+std::vector<Segment> SplitSup(const std::string& sup) {
+  constexpr size_t kHeader = 13;  // "PG", two times, type, length
+  std::vector<Segment> segments;
+  std::string_view rest = sup;
+  while (!rest.empty()) {
+    if (rest.size() < kHeader || rest.substr(0, 2) != "PG") return {};
+    const auto byte = [&rest](size_t at) { return uint32_t{static_cast<uint8_t>(rest[at])}; };
+    const size_t length = byte(11) << 8 | byte(12);
+    if (rest.size() - kHeader < length) return {};
+    Segment segment;
+    segment.Pts90k = byte(2) << 24 | byte(3) << 16 | byte(4) << 8 | byte(5);
+    segment.Bytes.assign(rest.substr(10, 3 + length));
+    segments.push_back(std::move(segment));
+    rest.remove_prefix(kHeader + length);
+  }
+  return segments;
 }
 
 Object FilledRectangle(uint16_t x, uint16_t y, uint16_t width, uint16_t height, uint8_t index,

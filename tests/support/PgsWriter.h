@@ -42,6 +42,12 @@ struct DisplaySet {
   // objects: a set that clears the screen.
   std::vector<Object> Objects;
   Damage Fault = Damage::None;
+  // A set of objects written as a normal composition in the epoch before
+  // it: composition and window only, showing the objects the epoch start
+  // defined under the same ids (their order there), here at this set's
+  // places and with this set's forced flags; Palette and each object's
+  // Indexes are not written.
+  bool SameEpoch = false;
 };
 
 // The bytes of a .sup file holding the sets in order. Every set with objects
@@ -50,6 +56,15 @@ struct DisplaySet {
 // of the set before it. Throws std::invalid_argument when an object's
 // indexes do not number Width * Height.
 std::string WriteSup(const std::vector<DisplaySet>& sets);
+
+// The segments of .sup bytes as libavformat's sup demuxer hands them on, one
+// a packet: each without its "PG" and time stamps, with its presentation
+// time. Bytes that do not split into whole segments give none.
+struct Segment {
+  int64_t Pts90k = 0;
+  std::string Bytes;  // type, 16-bit length, payload
+};
+std::vector<Segment> SplitSup(const std::string& sup);
 
 // The set that clears what `shown` showed, at pts90k, on its canvas.
 DisplaySet ClearingSet(const DisplaySet& shown, int64_t pts90k);
