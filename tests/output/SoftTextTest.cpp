@@ -1,0 +1,328 @@
+// A text subtitle track converted for a container that cannot hold its
+// codec: sources made with ffmpeg from small SubRip and ASS scripts, their
+// packets converted and muxed into real MP4, WebM and Matroska files, and
+// those files read back and decoded: the same cues, their styles where the
+// target can carry them, and each start and end to the millisecond.
+#include "output/SoftText.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "support/TestSupport.h"
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libavutil/mathematics.h>
+}
+
+namespace {
+
+using SOFTTEXT::KeptTextCodec;
+using SOFTTEXT::TextConversion;
+using testsupport::fs::path;
+
+// What a reader shows: a cue's times in milliseconds and its ASS text.
+struct Shown {
+  int64_t start = 0;
+  int64_t end = 0;
+  std::string text;
+};
+
+// The cues every source below is made of: an inline italic, two rows, and
+// one bold and italic.
+const char* const kSubRip =
+    "1\n00:00:01,234 --> 00:00:02,345\n<i>Leaning</i> words\n\n"
+    "2\n00:00:03,001 --> 00:00:04,999\nPlain row one\nrow two\n\n"
+    "3\n00:00:05,500 --> 00:00:06,250\n<b>Bold</b> and <i>slanted</i>\n";
+const std::vector<Shown> kSubRipCues = {{1234, 2345, "Leaning words"},
+                                        {3001, 4999, "Plain row one\nrow two"},
+                                        {5500, 6250, "Bold and slanted"}};
+
+// The second cue takes its italics from its style alone.
+const char* const kAss =
+    "[Script Info]\nScriptType: v4.00+\nPlayResX: 384\nPlayResY: 288\n\n"
+    "[V4+ Styles]\nFormat: Name, Fontname, Fontsize, PrimaryColour, SecondaryColour, "
+    "OutlineColour, BackColour, Bold, Italic, Underline, StrikeOut, ScaleX, ScaleY, Spacing, "
+    "Angle, BorderStyle, Outline, Shadow, Alignment, MarginL, MarginR, MarginV, Encoding\n"
+    "Style: Default,Arial,20,&H00FFFFFF,&H000000FF,&H00000000,&H00000000,0,0,0,0,100,100,0,0,"
+    "1,1,0,2,10,10,10,1\n"
+    "Style: Slanted,Arial,20,&H00FFFFFF,&H000000FF,&H00000000,&H00000000,0,-1,0,0,100,100,0,0,"
+    "1,1,0,2,10,10,10,1\n\n"
+    "[Events]\nFormat: Layer, Start, End, Style, Name, MarginL, MarginR, MarginV, Effect, Text\n"
+    "Dialogue: 0,0:00:01.23,0:00:02.34,Default,,0,0,0,,{\\i1}Leaning{\\i0} words\n"
+    "Dialogue: 0,0:00:03.00,0:00:04.99,Slanted,,0,0,0,,Whole line slanted\n"
+    "Dialogue: 0,0:00:05.50,0:00:06.25,Default,,0,0,0,,Plain\\Nsecond row\n";
+const std::vector<Shown> kAssCues = {{1230, 2340, "Leaning words"},
+                                     {3000, 4990, "Whole line slanted"},
+                                     {5500, 6250, "Plain\nsecond row"}};
+
+struct FormatCloser {
+  void operator()(AVFormatContext* context) const { avformat_close_input(&context); }
+};
+struct PacketFree {
+  void operator()(AVPacket* packet) const { av_packet_free(&packet); }
+};
+struct ParametersFree {
+  void operator()(AVCodecParameters* parameters) const { avcodec_parameters_free(&parameters); }
+};
+using Packet = std::unique_ptr<AVPacket, PacketFree>;
+using Parameters = std::unique_ptr<AVCodecParameters, ParametersFree>;
+
+// A file's first subtitle track: its parameters, time base and packets.
+struct Track {
+  Parameters parameters{avcodec_parameters_alloc()};
+  AVRational timeBase{0, 1};
+  std::vector<Packet> packets;
+};
+
+Track ReadTrack(const path& file) {
+  Track track;
+  AVFormatContext* opened = nullptr;
+  EXPECT_EQ(avformat_open_input(&opened, file.c_str(), nullptr, nullptr), 0) << file;
+  std::unique_ptr<AVFormatContext, FormatCloser> context(opened);
+  if (!context || avformat_find_stream_info(context.get(), nullptr) < 0) return track;
+  const int index = av_find_best_stream(context.get(), AVMEDIA_TYPE_SUBTITLE, -1, -1, nullptr, 0);
+  EXPECT_GE(index, 0) << file << " has no subtitle track";
+  if (index < 0) return track;
+  const AVStream* stream = context->streams[index];
+  avcodec_parameters_copy(track.parameters.get(), stream->codecpar);
+  track.timeBase = stream->time_base;
+  for (Packet packet(av_packet_alloc()); av_read_frame(context.get(), packet.get()) >= 0;
+       packet.reset(av_packet_alloc())) {
+    if (packet->stream_index == index)
+      track.packets.push_back(std::move(packet));
+    else
+      av_packet_unref(packet.get());
+  }
+  return track;
+}
+
+// The ASS event's text: what follows its eight leading fields.
+std::string EventText(const char* event) {
+  std::string text = event != nullptr ? event : "";
+  size_t at = 0;
+  for (int field = 0; field < 8 && at != std::string::npos; ++field) {
+    at = text.find(',', at);
+    if (at != std::string::npos) ++at;
+  }
+  return at == std::string::npos ? std::string() : text.substr(at);
+}
+
+// The text without override blocks, \N as a line break.
+std::string Plain(const std::string& text) {
+  std::string plain;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '{') {
+      const size_t close = text.find('}', i);
+      if (close != std::string::npos) {
+        i = close;
+        continue;
+      }
+    }
+    if (text[i] == '\\' && i + 1 < text.size() && (text[i + 1] == 'N' || text[i + 1] == 'n')) {
+      plain += '\n';
+      ++i;
+      continue;
+    }
+    plain += text[i];
+  }
+  while (!plain.empty() && (plain.back() == '\n' || plain.back() == ' ')) plain.pop_back();
+  return plain;
+}
+
+// Every cue a reader shows of the track: decoded, empty samples left out.
+std::vector<Shown> Decode(const Track& track) {
+  std::vector<Shown> shown;
+  const AVCodec* codec = avcodec_find_decoder(track.parameters->codec_id);
+  EXPECT_NE(codec, nullptr);
+  if (codec == nullptr) return shown;
+  AVCodecContext* decoder = avcodec_alloc_context3(codec);
+  avcodec_parameters_to_context(decoder, track.parameters.get());
+  decoder->pkt_timebase = track.timeBase;
+  EXPECT_EQ(avcodec_open2(decoder, codec, nullptr), 0);
+  for (const Packet& packet : track.packets) {
+    AVSubtitle subtitle{};
+    int got = 0;
+    if (avcodec_decode_subtitle2(decoder, &subtitle, &got, packet.get()) >= 0 && got) {
+      std::string text;
+      for (unsigned i = 0; i < subtitle.num_rects; ++i) text += EventText(subtitle.rects[i]->ass);
+      if (!Plain(text).empty()) {
+        const int64_t start = av_rescale_q(packet->pts, track.timeBase, AVRational{1, 1000});
+        const int64_t end =
+            av_rescale_q(packet->pts + packet->duration, track.timeBase, AVRational{1, 1000});
+        shown.push_back({start, end, text});
+      }
+    }
+    avsubtitle_free(&subtitle);
+  }
+  avcodec_free_context(&decoder);
+  return shown;
+}
+
+void ExpectSameCues(const std::vector<Shown>& shown, const std::vector<Shown>& expected) {
+  ASSERT_EQ(shown.size(), expected.size());
+  for (size_t i = 0; i < shown.size(); ++i) {
+    SCOPED_TRACE("cue " + std::to_string(i + 1));
+    EXPECT_EQ(Plain(shown[i].text), expected[i].text) << shown[i].text;
+    EXPECT_EQ(shown[i].start, expected[i].start);
+    EXPECT_EQ(shown[i].end, expected[i].end);
+  }
+}
+
+// What converting a track into a file gave.
+struct Written {
+  AVCodecID codec = AV_CODEC_ID_NONE;
+  int packets = 0;
+  int64_t skipped = 0;
+  std::vector<uint8_t> extradata;
+};
+
+// Converts the track for the container the file's name says, as the
+// muxer's caller does: the stream takes the conversion's parameters, each
+// packet is rescaled to the stream's time base and interleaved.
+Written ConvertInto(const Track& track, const path& file) {
+  Written written;
+  AVFormatContext* made = nullptr;
+  EXPECT_GE(avformat_alloc_output_context2(&made, nullptr, nullptr, file.c_str()), 0);
+  if (made == nullptr) return written;
+  std::unique_ptr<AVFormatContext, void (*)(AVFormatContext*)> context(made,
+                                                                       [](AVFormatContext* c) {
+                                                                         if (c->pb != nullptr)
+                                                                           avio_closep(&c->pb);
+                                                                         avformat_free_context(c);
+                                                                       });
+  written.codec = KeptTextCodec(context->oformat, *track.parameters);
+  TextConversion conversion;
+  const std::string problem = conversion.Open(*track.parameters, track.timeBase, written.codec);
+  EXPECT_EQ(problem, "");
+  if (!problem.empty()) return written;
+  AVStream* stream = avformat_new_stream(context.get(), nullptr);
+  EXPECT_TRUE(conversion.FillParameters(stream->codecpar));
+  written.extradata.assign(stream->codecpar->extradata,
+                           stream->codecpar->extradata + stream->codecpar->extradata_size);
+  stream->time_base = conversion.TimeBase();
+  EXPECT_GE(avio_open(&context->pb, file.c_str(), AVIO_FLAG_WRITE), 0);
+  EXPECT_GE(avformat_write_header(context.get(), nullptr), 0);
+  const TextConversion::Sink mux = [&](AVPacket* packet) {
+    EXPECT_GT(packet->duration, 0);
+    av_packet_rescale_ts(packet, conversion.TimeBase(), stream->time_base);
+    packet->stream_index = stream->index;
+    ++written.packets;
+    return av_interleaved_write_frame(context.get(), packet) >= 0;
+  };
+  for (const Packet& packet : track.packets) EXPECT_TRUE(conversion.Write(*packet, mux));
+  EXPECT_TRUE(conversion.Finish(mux));
+  EXPECT_EQ(av_write_trailer(context.get()), 0);
+  written.skipped = conversion.Skipped();
+  return written;
+}
+
+// The packets the conversion hands over, kept as copies.
+std::vector<Packet> Converted(TextConversion& conversion, const std::vector<const AVPacket*>& in) {
+  std::vector<Packet> out;
+  const TextConversion::Sink keep = [&](AVPacket* packet) {
+    out.emplace_back(av_packet_alloc());
+    return av_packet_ref(out.back().get(), packet) == 0;
+  };
+  for (const AVPacket* packet : in) EXPECT_TRUE(conversion.Write(*packet, keep));
+  EXPECT_TRUE(conversion.Finish(keep));
+  return out;
+}
+
+class SoftTextTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    testsupport::WriteFile(dir_ / "cues.srt", kSubRip);
+    testsupport::WriteFile(dir_ / "cues.ass", kAss);
+  }
+  // A source made by ffmpeg from one of the scripts.
+  path Made(const std::string& name, const std::string& arguments) {
+    const path file = dir_ / name;
+    testsupport::Ffmpeg(arguments + " '" + file.string() + "'");
+    return file;
+  }
+  path In(const std::string& name) const { return dir_ / name; }
+  testsupport::TempDir dir_;
+};
+
+bool HasItalic(const Shown& cue, const std::string& word) {
+  return cue.text.find("{\\i1}" + word) != std::string::npos;
+}
+
+TEST_F(SoftTextTest, SubRipFromMatroskaBecomesMovTextAndWebVttWithItalicsAndExactTimes) {
+  const Track source = ReadTrack(Made("srt.mkv", "-i '" + In("cues.srt").string() + "' -c:s copy"));
+  ASSERT_EQ(source.parameters->codec_id, AV_CODEC_ID_SUBRIP);
+  ExpectSameCues(Decode(source), kSubRipCues);
+
+  for (const char* name : {"out.mp4", "out.webm"}) {
+    SCOPED_TRACE(name);
+    const Written written = ConvertInto(source, In(name));
+    EXPECT_EQ(written.packets, 3);
+    EXPECT_EQ(written.skipped, 0);
+    const Track result = ReadTrack(In(name));
+    EXPECT_EQ(result.parameters->codec_id, written.codec);
+    const std::vector<Shown> shown = Decode(result);
+    ExpectSameCues(shown, kSubRipCues);
+    if (shown.size() != 3) continue;
+    EXPECT_TRUE(HasItalic(shown[0], "Leaning")) << shown[0].text;
+    EXPECT_FALSE(HasItalic(shown[0], "Leaning words")) << "the italics end after the word";
+    EXPECT_TRUE(HasItalic(shown[2], "slanted")) << shown[2].text;
+    EXPECT_NE(shown[2].text.find("{\\b1}Bold"), std::string::npos) << shown[2].text;
+    EXPECT_EQ(shown[1].text.find("{\\i1}"), std::string::npos) << shown[1].text;
+  }
+  EXPECT_EQ(ConvertInto(source, In("out.mp4")).codec, AV_CODEC_ID_MOV_TEXT);
+  EXPECT_EQ(ConvertInto(source, In("out.webm")).codec, AV_CODEC_ID_WEBVTT);
+}
+
+TEST_F(SoftTextTest, AssKeepsInlineAndStyleItalicsInMp4AndWebM) {
+  const Track source = ReadTrack(Made("ass.mkv", "-i '" + In("cues.ass").string() + "' -c:s copy"));
+  ASSERT_EQ(source.parameters->codec_id, AV_CODEC_ID_ASS);
+  for (const char* name : {"out.mp4", "out.webm"}) {
+    SCOPED_TRACE(name);
+    const Written written = ConvertInto(source, In(name));
+    EXPECT_EQ(written.packets, 3);
+    const std::vector<Shown> shown = Decode(ReadTrack(In(name)));
+    ExpectSameCues(shown, kAssCues);
+    if (shown.size() != 3) continue;
+    EXPECT_TRUE(HasItalic(shown[0], "Leaning")) << shown[0].text;
+    EXPECT_TRUE(HasItalic(shown[1], "Whole")) << "the style's italics: " << shown[1].text;
+    EXPECT_EQ(shown[2].text.find("{\\i1}"), std::string::npos) << shown[2].text;
+  }
+}
+
+TEST_F(SoftTextTest, MovTextFromMp4BecomesSubRipInMatroskaAndWebVttInWebM) {
+  const Track source =
+      ReadTrack(Made("mov_text.mp4", "-i '" + In("cues.srt").string() + "' -c:s mov_text"));
+  ASSERT_EQ(source.parameters->codec_id, AV_CODEC_ID_MOV_TEXT);
+  // The MP4 holds empty samples in the gaps; they are no cues and no faults.
+  ASSERT_GT(source.packets.size(), 3u);
+  for (const char* name : {"out.mkv", "out.webm"}) {
+    SCOPED_TRACE(name);
+    const Written written = ConvertInto(source, In(name));
+    EXPECT_EQ(written.packets, 3);
+    EXPECT_EQ(written.skipped, 0);
+    const std::vector<Shown> shown = Decode(ReadTrack(In(name)));
+    ExpectSameCues(shown, kSubRipCues);
+    if (shown.size() == 3) EXPECT_TRUE(HasItalic(shown[0], "Leaning")) << shown[0].text;
+  }
+  EXPECT_EQ(ConvertInto(source, In("out.mkv")).codec, AV_CODEC_ID_SUBRIP);
+}
+
+TEST_F(SoftTextTest, WebVttFileBecomesMovTextWithItsSampleDescription) {
+  const Track source = ReadTrack(Made("cues.vtt", "-i '" + In("cues.srt").string() + "'"));
+  ASSERT_EQ(source.parameters->codec_id, AV_CODEC_ID_WEBVTT);
+  const Written written = ConvertInto(source, In("out.mp4"));
+  EXPECT_EQ(written.codec, AV_CODEC_ID_MOV_TEXT);
+  // The sample description: display flags, justification, colour, box,
+  // style record and font table; 38 bytes at the least.
+  EXPECT_GE(written.extradata.size(), 38u);
+  const std::vector<Shown> shown = Decode(ReadTrack(In("out.mp4")));
+  ExpectSameCues(shown, kSubRipCues);
+  if (shown.size() == 3) EXPECT_TRUE(HasItalic(shown[0], "Leaning")) << shown[0].text;
+}
+
+}  // namespace
