@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <deque>
 #include <memory>
 #include <string>
 #include <vector>
@@ -279,11 +280,18 @@ TEST_F(SoftTextTest, SubRipFromMatroskaBecomesMovTextAndWebVttWithItalicsAndExac
 }
 
 TEST_F(SoftTextTest, AssKeepsInlineAndStyleItalicsInMp4AndWebM) {
-  const Track source = ReadTrack(Made("ass.mkv", "-i '" + In("cues.ass").string() + "' -c:s copy"));
-  ASSERT_EQ(source.parameters->codec_id, AV_CODEC_ID_ASS);
-  for (const char* name : {"out.mp4", "out.webm"}) {
+  // From Matroska in milliseconds, and from the script itself in the
+  // centiseconds ASS counts in.
+  Track fromMatroska = ReadTrack(Made("ass.mkv", "-i '" + In("cues.ass").string() + "' -c:s copy"));
+  Track fromScript = ReadTrack(In("cues.ass"));
+  ASSERT_EQ(av_cmp_q(fromScript.timeBase, AVRational{1, 100}), 0);
+  for (const auto& [source, name] : {std::pair{&fromMatroska, "out.mp4"},
+                                     {&fromMatroska, "out.webm"},
+                                     {&fromScript, "script.mp4"},
+                                     {&fromScript, "script.webm"}}) {
     SCOPED_TRACE(name);
-    const Written written = ConvertInto(source, In(name));
+    ASSERT_EQ(source->parameters->codec_id, AV_CODEC_ID_ASS);
+    const Written written = ConvertInto(*source, In(name));
     EXPECT_EQ(written.packets, 3);
     const std::vector<Shown> shown = Decode(ReadTrack(In(name)));
     ExpectSameCues(shown, kAssCues);
@@ -291,6 +299,19 @@ TEST_F(SoftTextTest, AssKeepsInlineAndStyleItalicsInMp4AndWebM) {
     EXPECT_TRUE(HasItalic(shown[0], "Leaning")) << shown[0].text;
     EXPECT_TRUE(HasItalic(shown[1], "Whole")) << "the style's italics: " << shown[1].text;
     EXPECT_EQ(shown[2].text.find("{\\i1}"), std::string::npos) << shown[2].text;
+  }
+}
+
+TEST_F(SoftTextTest, CuesWithoutDurationsEndWhereTheNextStarts) {
+  Track source = ReadTrack(Made("srt.mkv", "-i '" + In("cues.srt").string() + "' -c:s copy"));
+  for (Packet& packet : source.packets) packet->duration = 0;
+  for (const char* name : {"open.mp4", "open.webm"}) {
+    SCOPED_TRACE(name);
+    EXPECT_EQ(ConvertInto(source, In(name)).packets, 3);
+    ExpectSameCues(Decode(ReadTrack(In(name))),
+                   {{1234, 3001, "Leaning words"},
+                    {3001, 5500, "Plain row one\nrow two"},
+                    {5500, 5500 + SOFTTEXT::kLongestOpenCueMs, "Bold and slanted"}});
   }
 }
 
@@ -326,3 +347,221 @@ TEST_F(SoftTextTest, WebVttFileBecomesMovTextWithItsSampleDescription) {
 }
 
 }  // namespace
+
+// Packets made here rather than by a demuxer: exactly as long as their text,
+// without the padding libavformat gives. A deque, so that the packets' data
+// stays where it is as more are added.
+struct HandMade {
+  std::deque<std::string> bytes;
+  std::vector<Packet> packets;
+  const AVPacket* Add(const std::string& data, int64_t pts, int64_t duration) {
+    bytes.push_back(data);
+    packets.emplace_back(av_packet_alloc());
+    AVPacket* packet = packets.back().get();
+    packet->data = reinterpret_cast<uint8_t*>(bytes.back().data());
+    packet->size = int(bytes.back().size());
+    packet->pts = packet->dts = pts;
+    packet->duration = duration;
+    return packet;
+  }
+  std::vector<const AVPacket*> All() const {
+    std::vector<const AVPacket*> all;
+    for (const Packet& packet : packets) all.push_back(packet.get());
+    return all;
+  }
+};
+
+Parameters ParametersOf(AVCodecID codec) {
+  Parameters parameters(avcodec_parameters_alloc());
+  parameters->codec_type = AVMEDIA_TYPE_SUBTITLE;
+  parameters->codec_id = codec;
+  return parameters;
+}
+
+// (start, duration) of each packet.
+std::vector<std::pair<int64_t, int64_t>> Times(const std::vector<Packet>& packets) {
+  std::vector<std::pair<int64_t, int64_t>> times;
+  for (const Packet& packet : packets) times.emplace_back(packet->pts, packet->duration);
+  return times;
+}
+
+TEST(KeptTextCodecTest, EachContainerKeepsWhatItTakesAndTextInItsOwnCodec) {
+  const AVOutputFormat* matroska = av_guess_format("matroska", nullptr, nullptr);
+  const AVOutputFormat* mp4 = av_guess_format("mp4", nullptr, nullptr);
+  const AVOutputFormat* webm = av_guess_format("webm", nullptr, nullptr);
+  const AVOutputFormat* avi = av_guess_format("avi", nullptr, nullptr);
+  ASSERT_TRUE(matroska && mp4 && webm && avi);
+  struct Case {
+    const AVOutputFormat* container;
+    AVCodecID source;
+    AVCodecID kept;
+  };
+  const Case cases[] = {
+      // Matroska holds the text codecs as they are and mov_text as SubRip.
+      {matroska, AV_CODEC_ID_SUBRIP, AV_CODEC_ID_SUBRIP},
+      {matroska, AV_CODEC_ID_ASS, AV_CODEC_ID_ASS},
+      {matroska, AV_CODEC_ID_WEBVTT, AV_CODEC_ID_WEBVTT},
+      {matroska, AV_CODEC_ID_MOV_TEXT, AV_CODEC_ID_SUBRIP},
+      {matroska, AV_CODEC_ID_HDMV_PGS_SUBTITLE, AV_CODEC_ID_HDMV_PGS_SUBTITLE},
+      {matroska, AV_CODEC_ID_DVD_SUBTITLE, AV_CODEC_ID_DVD_SUBTITLE},
+      // MP4 holds text as mov_text alone, pictures as VobSub alone.
+      {mp4, AV_CODEC_ID_SUBRIP, AV_CODEC_ID_MOV_TEXT},
+      {mp4, AV_CODEC_ID_ASS, AV_CODEC_ID_MOV_TEXT},
+      {mp4, AV_CODEC_ID_WEBVTT, AV_CODEC_ID_MOV_TEXT},
+      {mp4, AV_CODEC_ID_TEXT, AV_CODEC_ID_MOV_TEXT},
+      {mp4, AV_CODEC_ID_MOV_TEXT, AV_CODEC_ID_MOV_TEXT},
+      {mp4, AV_CODEC_ID_HDMV_PGS_SUBTITLE, AV_CODEC_ID_NONE},
+      {mp4, AV_CODEC_ID_DVD_SUBTITLE, AV_CODEC_ID_DVD_SUBTITLE},
+      // WebM holds text as WebVTT alone and no pictures.
+      {webm, AV_CODEC_ID_SUBRIP, AV_CODEC_ID_WEBVTT},
+      {webm, AV_CODEC_ID_ASS, AV_CODEC_ID_WEBVTT},
+      {webm, AV_CODEC_ID_MOV_TEXT, AV_CODEC_ID_WEBVTT},
+      {webm, AV_CODEC_ID_TEXT, AV_CODEC_ID_WEBVTT},
+      {webm, AV_CODEC_ID_WEBVTT, AV_CODEC_ID_WEBVTT},
+      {webm, AV_CODEC_ID_HDMV_PGS_SUBTITLE, AV_CODEC_ID_NONE},
+      {webm, AV_CODEC_ID_DVD_SUBTITLE, AV_CODEC_ID_NONE},
+      // AVI has no subtitle codec; a video codec is no subtitle track.
+      {avi, AV_CODEC_ID_SUBRIP, AV_CODEC_ID_NONE},
+      {matroska, AV_CODEC_ID_H264, AV_CODEC_ID_NONE},
+      {nullptr, AV_CODEC_ID_SUBRIP, AV_CODEC_ID_NONE},
+  };
+  for (const Case& c : cases) {
+    const Parameters source = ParametersOf(c.source);
+    EXPECT_EQ(KeptTextCodec(c.container, *source), c.kept)
+        << (c.container ? c.container->name : "no container") << " with "
+        << avcodec_get_name(c.source) << " keeps "
+        << avcodec_get_name(KeptTextCodec(c.container, *source));
+  }
+}
+
+TEST(TextConversionTest, OpenRefusesWhatItCannotConvertAndAClosedOneWritesNothing) {
+  const Parameters pgs = ParametersOf(AV_CODEC_ID_HDMV_PGS_SUBTITLE);
+  const Parameters subrip = ParametersOf(AV_CODEC_ID_SUBRIP);
+  struct Case {
+    const AVCodecParameters* source;
+    AVRational base;
+    AVCodecID target;
+  } const refused[] = {
+      {pgs.get(), {1, 1000}, AV_CODEC_ID_MOV_TEXT},         // pictures are no text
+      {subrip.get(), {0, 1}, AV_CODEC_ID_MOV_TEXT},         // no time base
+      {subrip.get(), {1, -1000}, AV_CODEC_ID_WEBVTT},       // a negative one
+      {subrip.get(), {1, 1000}, AV_CODEC_ID_DVD_SUBTITLE},  // a picture target
+      {subrip.get(), {1, 1000}, AV_CODEC_ID_NONE},          // none at all
+  };
+  for (const Case& c : refused) {
+    TextConversion conversion;
+    EXPECT_NE(conversion.Open(*c.source, c.base, c.target), "")
+        << avcodec_get_name(c.source->codec_id) << " to " << avcodec_get_name(c.target);
+    Parameters out(avcodec_parameters_alloc());
+    EXPECT_FALSE(conversion.FillParameters(out.get()));
+    HandMade made;
+    int handed = 0;
+    EXPECT_TRUE(
+        conversion.Write(*made.Add("words", 0, 1000), [&](AVPacket*) { return ++handed > 0; }));
+    EXPECT_EQ(handed, 0);
+    EXPECT_EQ(conversion.Skipped(), 1);
+  }
+  TextConversion conversion;
+  ASSERT_EQ(conversion.Open(*subrip, {1, 1000}, AV_CODEC_ID_WEBVTT), "");
+  EXPECT_NE(conversion.Open(*subrip, {1, 1000}, AV_CODEC_ID_MOV_TEXT), "") << "opens once";
+}
+
+TEST(TextConversionTest, ParametersCarryTheTargetAndItsHeader) {
+  const Parameters subrip = ParametersOf(AV_CODEC_ID_SUBRIP);
+  struct Case {
+    AVCodecID target;
+    std::string headerStart;  // empty: no header
+  } const cases[] = {{AV_CODEC_ID_WEBVTT, ""},
+                     {AV_CODEC_ID_SUBRIP, ""},
+                     {AV_CODEC_ID_ASS, "[Script Info]"},
+                     {AV_CODEC_ID_MOV_TEXT, std::string("\0\0\0\0", 4)}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(avcodec_get_name(c.target));
+    TextConversion conversion;
+    ASSERT_EQ(conversion.Open(*subrip, {1, 1000}, c.target), "");
+    Parameters out(avcodec_parameters_alloc());
+    ASSERT_TRUE(conversion.FillParameters(out.get()));
+    EXPECT_EQ(out->codec_type, AVMEDIA_TYPE_SUBTITLE);
+    EXPECT_EQ(out->codec_id, c.target);
+    const std::string header(reinterpret_cast<const char*>(out->extradata),
+                             size_t(out->extradata_size));
+    if (c.headerStart.empty())
+      EXPECT_EQ(out->extradata_size, 0);
+    else
+      EXPECT_EQ(header.substr(0, c.headerStart.size()), c.headerStart);
+  }
+}
+
+TEST(TextConversionTest, ACueWithoutDurationEndsAtTheNextPacketOrAfterFiveSeconds) {
+  const Parameters subrip = ParametersOf(AV_CODEC_ID_SUBRIP);
+  // In 1/90000, as an MP4 track may be timed: nothing is rounded to ms.
+  TextConversion conversion;
+  ASSERT_EQ(conversion.Open(*subrip, {1, 90000}, AV_CODEC_ID_WEBVTT), "");
+  EXPECT_EQ(av_cmp_q(conversion.TimeBase(), AVRational{1, 90000}), 0);
+  HandMade made;
+  made.Add("first", 90001, 0);        // ends where the second starts
+  made.Add("second", 180007, 45003);  // its own duration
+  made.Add("third", 300000, 0);       // the next is more than 5 s later
+  made.Add("fourth", 900000, -7);     // a negative duration is none
+  made.Add("fifth", 910000, 0);       // at the end: 5 s
+  std::vector<Packet> out = Converted(conversion, made.All());
+  EXPECT_EQ(
+      Times(out),
+      (std::vector<std::pair<int64_t, int64_t>>{
+          {90001, 90006}, {180007, 45003}, {300000, 450000}, {900000, 10000}, {910000, 450000}}));
+  EXPECT_EQ(conversion.Skipped(), 0);
+  ASSERT_EQ(out.size(), 5u);
+  EXPECT_EQ(std::string(reinterpret_cast<char*>(out[0]->data), size_t(out[0]->size)), "first");
+  EXPECT_EQ(std::string(reinterpret_cast<char*>(out[4]->data), size_t(out[4]->size)), "fifth");
+}
+
+TEST(TextConversionTest, AnEmptyMovTextSampleEndsTheCueHeldOpen) {
+  const Parameters movText = ParametersOf(AV_CODEC_ID_MOV_TEXT);
+  TextConversion conversion;
+  ASSERT_EQ(conversion.Open(*movText, {1, 1000}, AV_CODEC_ID_SUBRIP), "");
+  HandMade made;
+  made.Add(std::string("\0\5words", 7), 1000, 0);
+  made.Add(std::string("\0\0", 2), 1800, 0);
+  std::vector<Packet> out = Converted(conversion, made.All());
+  EXPECT_EQ(Times(out), (std::vector<std::pair<int64_t, int64_t>>{{1000, 800}}));
+  EXPECT_EQ(conversion.Skipped(), 0);
+}
+
+TEST(TextConversionTest, PacketsThatCannotBeConvertedAreSkippedAndCounted) {
+  const Parameters subrip = ParametersOf(AV_CODEC_ID_SUBRIP);
+  TextConversion conversion;
+  ASSERT_EQ(conversion.Open(*subrip, {1, 1000}, AV_CODEC_ID_MOV_TEXT), "");
+  HandMade made;
+  made.Add("\xff\xfe not UTF-8", 0, 500);
+  made.Add("no time", AV_NOPTS_VALUE, 500);
+  made.Add(std::string(2 * 1024 * 1024, 'x'), 1000, 500);  // no cue is that long
+  made.Add("beyond the last time", INT64_MAX - 10, 500);
+  made.Add("", 2000, 500);  // nothing to show, no fault
+  made.Add("kept", 3000, 500);
+  std::vector<Packet> out = Converted(conversion, made.All());
+  EXPECT_EQ(conversion.Skipped(), 4);
+  EXPECT_EQ(Times(out), (std::vector<std::pair<int64_t, int64_t>>{{3000, 500}}));
+
+  const Parameters movText = ParametersOf(AV_CODEC_ID_MOV_TEXT);
+  TextConversion fromMp4;
+  ASSERT_EQ(fromMp4.Open(*movText, {1, 1000}, AV_CODEC_ID_WEBVTT), "");
+  HandMade damaged;
+  damaged.Add(std::string("\0\3\xff\xfe\xfd", 5), 0, 500);  // not UTF-8
+  damaged.Add("\x01", 1000, 500);                           // not even the length
+  damaged.Add(std::string("\0\4kept", 6), 2000, 500);
+  out = Converted(fromMp4, damaged.All());
+  EXPECT_EQ(fromMp4.Skipped(), 2);
+  EXPECT_EQ(Times(out), (std::vector<std::pair<int64_t, int64_t>>{{2000, 500}}));
+}
+
+TEST(TextConversionTest, ASinkThatFailsStopsWriteAndFinish) {
+  const Parameters text = ParametersOf(AV_CODEC_ID_TEXT);
+  TextConversion conversion;
+  ASSERT_EQ(conversion.Open(*text, {1, 1000}, AV_CODEC_ID_WEBVTT), "");
+  HandMade made;
+  const auto refuse = [](AVPacket*) { return false; };
+  EXPECT_FALSE(conversion.Write(*made.Add("timed", 0, 500), refuse));
+  EXPECT_TRUE(conversion.Write(*made.Add("held", 1000, 0), refuse)) << "nothing handed yet";
+  EXPECT_FALSE(conversion.Finish(refuse));
+  EXPECT_EQ(conversion.Skipped(), 0);
+}
