@@ -65,6 +65,8 @@ AVCodecID KeptTextCodec(const AVOutputFormat* container, const AVCodecParameters
   return AV_CODEC_ID_NONE;
 }
 
+TextConversion::TextConversion() = default;
+
 TextConversion::~TextConversion() {
   avcodec_free_context(&decoder_);
   avcodec_free_context(&encoder_);
@@ -125,6 +127,8 @@ std::string TextConversion::Open(const AVCodecParameters& source, AVRational sou
   held_.bytes.assign(kFirstCueBytes, 0);
   held_.open = false;
   timeBase_ = sourceTimeBase;
+  // An MP4 text track shows one sample at a time.
+  sequential_ = target == AV_CODEC_ID_MOV_TEXT;
   longestOpen_ = std::max<int64_t>(1, av_rescale_q(kLongestOpenCueMs, kMilliseconds, timeBase_));
   undo.done = true;
   return {};
@@ -141,9 +145,9 @@ bool TextConversion::Write(const AVPacket& in, const Sink& sink) {
     ++skipped_;
     return true;
   }
-  // Any timed packet ends the cue held open, even one with no text: an MP4
+  // Any timed packet ends the cues held open, even one with no text: an MP4
   // track's empty sample is exactly where the cue before it ends.
-  if (!CloseHeld(start, sink)) return false;
+  if (!Reach(start, sink)) return false;
   if (in.size <= 0 || in.data == nullptr) return true;
   if (in.size > kLargestPacket) {
     ++skipped_;
@@ -168,42 +172,153 @@ bool TextConversion::Write(const AVPacket& in, const Sink& sink) {
   const int result = avcodec_decode_subtitle2(decoder_, &decoded, &got, input_);
   av_packet_unref(input_);
   const bool hasText = result >= 0 && got != 0 && decoded.num_rects > 0;
-  bool timed = false;
-  if (hasText) {
-    Cue& cue = current_;
-    cue.open = false;
-    timed =
-        Add(start, av_rescale_q(decoded.start_display_time, kMilliseconds, timeBase_), &cue.start);
-    // The packet's own duration is exact in the source's time base; the
-    // decoder's end is in milliseconds and given only where it knows one.
-    const bool endless = decoded.end_display_time == 0 ||
-                         decoded.end_display_time == std::numeric_limits<uint32_t>::max() ||
-                         decoded.end_display_time <= decoded.start_display_time;
-    if (timed && in.duration > 0) {
-      timed = Add(start, in.duration, &cue.end);
-    } else if (timed && !endless) {
-      timed =
-          Add(start, av_rescale_q(decoded.end_display_time, kMilliseconds, timeBase_), &cue.end);
-    } else {
-      cue.open = true;
-    }
-    if (timed && !cue.open && cue.end <= cue.start) cue.open = true;
-    timed = timed && Encode(decoded, &cue);
+  Cue& cue = current_;
+  bool timed = hasText && Time(decoded, start, in.duration, &cue);
+  if (timed && sequential_) {
+    timed = Keep(decoded, cue);
+  } else if (timed) {
+    timed = Encode(decoded, &cue);
   }
   avsubtitle_free(&decoded);
   if (result < 0 || (hasText && !timed)) {
     ++skipped_;
     return true;
   }
-  if (!hasText || current_.size == 0) return true;
-  if (current_.open) {
-    std::swap(current_, held_);
-    return true;
-  }
-  return Hand(current_, sink);
+  if (!hasText || sequential_ || cue.size == 0) return true;
+  if (!cue.open) return Hand(cue, sink);
+  // One cue is held open at a time: an open one of the same start before
+  // it gets the longest time.
+  if (held_.open && !HandHeld(AV_NOPTS_VALUE, sink)) return false;
+  std::swap(current_, held_);
+  return true;
 }
 
-bool TextConversion::Finish(const Sink& sink) { return CloseHeld(AV_NOPTS_VALUE, sink); }
+bool TextConversion::HandHeld(int64_t next, const Sink& sink) {
+  held_.open = false;
+  held_.end = OpenEnd(held_.start, next);
+  return held_.end <= held_.start || Hand(held_, sink);
+}
+
+bool TextConversion::Finish(const Sink& sink) { return Reach(AV_NOPTS_VALUE, sink); }
+
+bool TextConversion::Time(const AVSubtitle& decoded, int64_t start, int64_t duration, Cue* cue) {
+  cue->open = false;
+  if (!Add(start, av_rescale_q(decoded.start_display_time, kMilliseconds, timeBase_), &cue->start))
+    return false;
+  // The packet's own duration is exact in the source's time base. The
+  // decoder's end is in milliseconds, and libavcodec's text decoders make it
+  // from that duration alone: a packet without one leaves the cue open.
+  const bool endless = decoded.end_display_time == 0 ||
+                       decoded.end_display_time == std::numeric_limits<uint32_t>::max() ||
+                       decoded.end_display_time <= decoded.start_display_time;
+  bool timed = true;
+  if (duration > 0)
+    timed = Add(start, duration, &cue->end);
+  else if (!endless)
+    timed = Add(start, av_rescale_q(decoded.end_display_time, kMilliseconds, timeBase_), &cue->end);
+  else
+    cue->open = true;
+  if (timed && !cue->open && cue->end <= cue->start) cue->open = true;
+  return timed;
+}
+
+int64_t TextConversion::OpenEnd(int64_t start, int64_t next) const {
+  int64_t end = 0;
+  if (!Add(start, longestOpen_, &end)) end = std::numeric_limits<int64_t>::max();
+  if (next != AV_NOPTS_VALUE && next > start && next < end) end = next;
+  return end;
+}
+
+bool TextConversion::Reach(int64_t next, const Sink& sink) {
+  // A packet of the same start (the second line of two that show
+  // together) does not end an open cue; the next later one does.
+  const auto ends = [next](int64_t start) { return next == AV_NOPTS_VALUE || next > start; };
+  if (!sequential_) return !held_.open || !ends(held_.start) || HandHeld(next, sink);
+  for (Shown& shown : showing_) {
+    if (!shown.open || !ends(shown.start)) continue;
+    shown.open = false;
+    shown.end = OpenEnd(shown.start, next);
+  }
+  return Settle(next == AV_NOPTS_VALUE ? std::numeric_limits<int64_t>::max() : next, sink);
+}
+
+bool TextConversion::Keep(const AVSubtitle& decoded, const Cue& cue) {
+  Shown shown;
+  shown.start = cue.start;
+  shown.end = cue.end;
+  shown.open = cue.open;
+  for (unsigned i = 0; i < decoded.num_rects; ++i) {
+    const AVSubtitleRect* rect = decoded.rects[i];
+    if (rect == nullptr || rect->type != SUBTITLE_ASS || rect->ass == nullptr) return false;
+    shown.events.emplace_back(rect->ass);
+  }
+  showing_.push_back(std::move(shown));
+  return true;
+}
+
+// Every cue shows from its start to its end; a target that shows one sample
+// after the other gets a sample for each stretch between two of those times,
+// holding the text of all the cues showing then, so that a sign and a line
+// of speech that start together both show for as long as each lasts.
+bool TextConversion::Settle(int64_t until, const Sink& sink) {
+  while (!showing_.empty()) {
+    int64_t from = std::numeric_limits<int64_t>::max();
+    for (const Shown& shown : showing_) from = std::min(from, shown.start);
+    from = std::max(from, settled_);
+    if (from >= until) return true;
+    int64_t to = until;
+    for (const Shown& shown : showing_) {
+      if (shown.start > from) to = std::min(to, shown.start);
+      if (!shown.open && shown.end > from) to = std::min(to, shown.end);
+    }
+    if (!HandStretch(from, to, sink)) return false;
+    settled_ = to;
+    showing_.erase(
+        std::remove_if(showing_.begin(), showing_.end(),
+                       [&](const Shown& shown) { return !shown.open && shown.end <= to; }),
+        showing_.end());
+  }
+  return true;
+}
+
+bool TextConversion::HandStretch(int64_t from, int64_t to, const Sink& sink) {
+  // The text of each cue after the first goes on a line of its own; the
+  // events' own fields (style, margins) stay as the decoder gave them.
+  joined_.clear();
+  for (const Shown& shown : showing_) {
+    if (shown.open || shown.start > from || shown.end <= from) continue;
+    for (const std::string& event : shown.events) {
+      joined_.push_back(event);
+      if (joined_.size() == 1) continue;
+      size_t text = 0;
+      for (int field = 0; field < 8 && text != std::string::npos; ++field) {
+        text = joined_.back().find(',', text);
+        if (text != std::string::npos) ++text;
+      }
+      if (text != std::string::npos) joined_.back().insert(text, "\\N");
+    }
+  }
+  if (joined_.empty()) return true;
+  rects_.resize(joined_.size());
+  rectPointers_.resize(joined_.size());
+  for (size_t i = 0; i < joined_.size(); ++i) {
+    rects_[i] = AVSubtitleRect{};
+    rects_[i].type = SUBTITLE_ASS;
+    rects_[i].ass = joined_[i].data();
+    rectPointers_[i] = &rects_[i];
+  }
+  AVSubtitle stretch{};
+  stretch.num_rects = unsigned(rectPointers_.size());
+  stretch.rects = rectPointers_.data();
+  Cue& cue = current_;
+  cue.start = from;
+  cue.end = to;
+  if (!Encode(stretch, &cue)) {
+    ++skipped_;
+    return true;
+  }
+  return cue.size == 0 || Hand(cue, sink);
+}
 
 bool TextConversion::Encode(const AVSubtitle& decoded, Cue* cue) {
   // The encoders refuse a subtitle that does not start at its packet; the
@@ -234,15 +349,6 @@ bool TextConversion::Hand(const Cue& cue, const Sink& sink) {
   // Not reference-counted: this forgets the pointers, the bytes stay ours.
   av_packet_unref(packet_);
   return taken;
-}
-
-bool TextConversion::CloseHeld(int64_t next, const Sink& sink) {
-  if (!held_.open) return true;
-  held_.open = false;
-  if (!Add(held_.start, longestOpen_, &held_.end)) held_.end = std::numeric_limits<int64_t>::max();
-  if (next != AV_NOPTS_VALUE && next > held_.start && next < held_.end) held_.end = next;
-  if (held_.end <= held_.start) return true;
-  return Hand(held_, sink);
 }
 
 }  // namespace SOFTTEXT

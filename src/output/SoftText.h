@@ -9,6 +9,7 @@
 // the source gave it.
 #include <cstdint>
 #include <functional>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -22,6 +23,7 @@ struct AVCodecParameters;
 struct AVOutputFormat;
 struct AVPacket;
 struct AVSubtitle;
+struct AVSubtitleRect;
 
 namespace SOFTTEXT {
 
@@ -42,17 +44,17 @@ AVCodecID KeptTextCodec(const AVOutputFormat* container, const AVCodecParameters
 // codec libavcodec decodes.
 bool IsConvertibleText(AVCodecID codec);
 
-// A cue whose packet has no duration, and whose decoder gives no end either,
-// lasts until the track's next packet, but no longer than this; the last
-// such cue lasts exactly this. It is what the job gives such a cue when it
-// draws it.
+// A cue whose packet has no duration (libavcodec's text decoders know no
+// end but the packet's duration) lasts until the track's next packet that
+// starts later, but no longer than this; the last such cue lasts exactly
+// this. It is what the job gives such a cue when it draws it.
 constexpr int64_t kLongestOpenCueMs = 5000;
 
 // One track's conversion. Made, opened once, then fed the track's packets
 // in the order the source has them, then finished.
 class TextConversion {
  public:
-  TextConversion() = default;
+  TextConversion();
   ~TextConversion();
   TextConversion(const TextConversion&) = delete;
   TextConversion& operator=(const TextConversion&) = delete;
@@ -84,18 +86,27 @@ class TextConversion {
   using Sink = std::function<bool(AVPacket* packet)>;
 
   // One source packet, its times in the source's time base. Hands the sink
-  // zero, one or two packets, in rising start order: the cue held open
-  // before (whose end this packet's start gives), then this packet's own
-  // cue when its end is known (from its duration, else from what the
-  // decoder gives); a cue of unknown end is held for the next packet or
-  // Finish. A packet that does not decode, that has no time, or whose cue
-  // cannot be encoded is left out and counted in Skipped(); one that
-  // decodes to no text (mov_text's empty samples between cues) is left out
-  // silently. False only when the sink returned false.
+  // the packets that are settled by it, in rising start order, often none
+  // or one:
+  // - WebVTT, SubRip, ASS: each cue as it is, once its end is known: from
+  //   its packet's duration, else from the start of the next packet that
+  //   starts later (the cue is held open until then, or until Finish). One
+  //   cue is held open at a time; an open cue followed by another open one
+  //   of the same start lasts kLongestOpenCueMs.
+  // - mov_text shows one sample after the other, so cues that overlap (two
+  //   lines starting together, a sign over speech) become one sample for
+  //   each stretch between their starts and ends, holding the lines of all
+  //   the cues showing in it; a stretch is handed over once no later packet
+  //   can change it.
+  // A packet that does not decode, that has no time, whose times do not fit
+  // in 64 bits, or whose cue cannot be encoded is left out and counted in
+  // Skipped() (for mov_text, each stretch that cannot be encoded is); one that decodes to no text
+  // (mov_text's empty samples between cues, an empty packet) is left out silently but still ends
+  // the cue held open. False only when the sink returned false.
   bool Write(const AVPacket& in, const Sink& sink);
 
-  // Hands over a cue still held open, lasting kLongestOpenCueMs. False only
-  // when the sink returned false.
+  // Hands over all that is still held: an open cue lasts kLongestOpenCueMs.
+  // False only when the sink returned false.
   bool Finish(const Sink& sink);
 
   // Source packets left out because they could not be converted.
@@ -110,10 +121,29 @@ class TextConversion {
     int64_t end = 0;  // 0 with open set: not known yet
     bool open = false;
   };
+  // A cue kept whole until the stretches it shows in are settled: its ASS
+  // events as decoded, its times in timeBase_.
+  struct Shown {
+    std::vector<std::string> events;
+    int64_t start = 0;
+    int64_t end = 0;
+    bool open = false;
+  };
+  // Sets cue's start and end (or open) from the decoded subtitle and its
+  // packet; false when they do not fit in 64 bits.
+  bool Time(const AVSubtitle& decoded, int64_t start, int64_t duration, Cue* cue);
+  // Where an open cue ends: at the next packet's start, or at the longest.
+  int64_t OpenEnd(int64_t start, int64_t next) const;
+  // Nothing will start before next any more (AV_NOPTS_VALUE: the end):
+  // ends the open cues and hands over all that is settled.
+  bool Reach(int64_t next, const Sink& sink);
+  bool HandHeld(int64_t next, const Sink& sink);
+  bool Keep(const AVSubtitle& decoded, const Cue& cue);
+  bool Settle(int64_t until, const Sink& sink);
+  bool HandStretch(int64_t from, int64_t to, const Sink& sink);
   // Encodes the decoded subtitle into cue->bytes; false when it cannot be.
   bool Encode(const AVSubtitle& decoded, Cue* cue);
   bool Hand(const Cue& cue, const Sink& sink);
-  bool CloseHeld(int64_t next, const Sink& sink);
 
   AVCodecContext* decoder_ = nullptr;
   AVCodecContext* encoder_ = nullptr;
@@ -126,6 +156,15 @@ class TextConversion {
   // buffers are made once and grow only for a cue larger than any before.
   Cue current_;
   Cue held_;
+  // For a target that shows one sample after the other (mov_text): the
+  // cues not yet handed over whole, and the time up to which all is.
+  bool sequential_ = false;
+  std::vector<Shown> showing_;
+  int64_t settled_ = std::numeric_limits<int64_t>::min();
+  // The stretch being encoded; kept so that they grow only.
+  std::vector<std::string> joined_;
+  std::vector<AVSubtitleRect> rects_;
+  std::vector<AVSubtitleRect*> rectPointers_;
   int64_t skipped_ = 0;
 };
 

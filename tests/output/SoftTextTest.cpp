@@ -315,6 +315,23 @@ TEST_F(SoftTextTest, CuesWithoutDurationsEndWhereTheNextStarts) {
   }
 }
 
+TEST_F(SoftTextTest, CuesStartingTogetherAreAllWritten) {
+  testsupport::WriteFile(In("together.srt"),
+                         "1\n00:00:01,000 --> 00:00:03,000\nsign\n\n"
+                         "2\n00:00:01,000 --> 00:00:02,000\nspeech\n\n"
+                         "3\n00:00:03,500 --> 00:00:04,000\nafter\n");
+  const Track source = ReadTrack(In("together.srt"));
+  // WebM shows cues over each other as they are.
+  EXPECT_EQ(ConvertInto(source, In("together.webm")).packets, 3);
+  ExpectSameCues(Decode(ReadTrack(In("together.webm"))),
+                 {{1000, 3000, "sign"}, {1000, 2000, "speech"}, {3500, 4000, "after"}});
+  // An MP4 text track is one sample after the other: a sample for each
+  // stretch, holding the lines of all the cues showing in it.
+  EXPECT_EQ(ConvertInto(source, In("together.mp4")).packets, 3);
+  ExpectSameCues(Decode(ReadTrack(In("together.mp4"))),
+                 {{1000, 2000, "sign\nspeech"}, {2000, 3000, "sign"}, {3500, 4000, "after"}});
+}
+
 TEST_F(SoftTextTest, MovTextFromMp4BecomesSubRipInMatroskaAndWebVttInWebM) {
   const Track source =
       ReadTrack(Made("mov_text.mp4", "-i '" + In("cues.srt").string() + "' -c:s mov_text"));
@@ -328,7 +345,9 @@ TEST_F(SoftTextTest, MovTextFromMp4BecomesSubRipInMatroskaAndWebVttInWebM) {
     EXPECT_EQ(written.skipped, 0);
     const std::vector<Shown> shown = Decode(ReadTrack(In(name)));
     ExpectSameCues(shown, kSubRipCues);
-    if (shown.size() == 3) EXPECT_TRUE(HasItalic(shown[0], "Leaning")) << shown[0].text;
+    if (shown.size() == 3) {
+      EXPECT_TRUE(HasItalic(shown[0], "Leaning")) << shown[0].text;
+    }
   }
   EXPECT_EQ(ConvertInto(source, In("out.mkv")).codec, AV_CODEC_ID_SUBRIP);
 }
@@ -343,7 +362,9 @@ TEST_F(SoftTextTest, WebVttFileBecomesMovTextWithItsSampleDescription) {
   EXPECT_GE(written.extradata.size(), 38u);
   const std::vector<Shown> shown = Decode(ReadTrack(In("out.mp4")));
   ExpectSameCues(shown, kSubRipCues);
-  if (shown.size() == 3) EXPECT_TRUE(HasItalic(shown[0], "Leaning")) << shown[0].text;
+  if (shown.size() == 3) {
+    EXPECT_TRUE(HasItalic(shown[0], "Leaning")) << shown[0].text;
+  }
 }
 
 }  // namespace
@@ -515,6 +536,62 @@ TEST(TextConversionTest, ACueWithoutDurationEndsAtTheNextPacketOrAfterFiveSecond
   EXPECT_EQ(std::string(reinterpret_cast<char*>(out[4]->data), size_t(out[4]->size)), "fifth");
 }
 
+// The texts of mov_text samples, after their two length bytes.
+std::vector<std::string> MovTexts(const std::vector<Packet>& packets) {
+  std::vector<std::string> texts;
+  for (const Packet& packet : packets) {
+    const std::string sample(reinterpret_cast<const char*>(packet->data), size_t(packet->size));
+    texts.push_back(sample.size() >= 2 ? sample.substr(2) : "?");
+  }
+  return texts;
+}
+
+TEST(TextConversionTest, CuesOfOneStartEndAtTheNextLaterPacket) {
+  const Parameters subrip = ParametersOf(AV_CODEC_ID_SUBRIP);
+  const auto convert = [&](AVCodecID target, const HandMade& made) {
+    TextConversion conversion;
+    EXPECT_EQ(conversion.Open(*subrip, {1, 1000}, target), "");
+    return Converted(conversion, made.All());
+  };
+  using TimesList = std::vector<std::pair<int64_t, int64_t>>;
+  HandMade made;
+  made.Add("a", 1000, 0);
+  made.Add("b", 1000, 500);
+  made.Add("c", 3000, 0);
+  // mov_text: one sample after the other, each with every line showing.
+  std::vector<Packet> out = convert(AV_CODEC_ID_MOV_TEXT, made);
+  EXPECT_EQ(Times(out), (TimesList{{1000, 500}, {1500, 1500}, {3000, 5000}}));
+  EXPECT_EQ(MovTexts(out), (std::vector<std::string>{"a\nb", "a", "c"}));
+  // WebVTT holds cues over each other.
+  EXPECT_EQ(Times(convert(AV_CODEC_ID_WEBVTT, made)),
+            (TimesList{{1000, 500}, {1000, 2000}, {3000, 5000}}));
+
+  // Two open cues of one start: WebVTT holds one open, the other lasts the
+  // longest; mov_text shows both until the next.
+  HandMade both;
+  both.Add("x", 1000, 0);
+  both.Add("y", 1000, 0);
+  both.Add("z", 2000, 300);
+  EXPECT_EQ(Times(convert(AV_CODEC_ID_WEBVTT, both)),
+            (TimesList{{1000, 5000}, {1000, 1000}, {2000, 300}}));
+  out = convert(AV_CODEC_ID_MOV_TEXT, both);
+  EXPECT_EQ(Times(out), (TimesList{{1000, 1000}, {2000, 300}}));
+  EXPECT_EQ(MovTexts(out), (std::vector<std::string>{"x\ny", "z"}));
+
+  // An open cue under a longer one and over a shorter one: it shows in
+  // every stretch up to the next later packet.
+  HandMade under;
+  under.Add("long", 0, 3000);
+  under.Add("open", 1000, 0);
+  under.Add("short", 1000, 500);
+  under.Add("last", 4000, 100);
+  out = convert(AV_CODEC_ID_MOV_TEXT, under);
+  EXPECT_EQ(Times(out),
+            (TimesList{{0, 1000}, {1000, 500}, {1500, 1500}, {3000, 1000}, {4000, 100}}));
+  EXPECT_EQ(MovTexts(out),
+            (std::vector<std::string>{"long", "long\nopen\nshort", "long\nopen", "open", "last"}));
+}
+
 TEST(TextConversionTest, AnEmptyMovTextSampleEndsTheCueHeldOpen) {
   const Parameters movText = ParametersOf(AV_CODEC_ID_MOV_TEXT);
   TextConversion conversion;
@@ -564,4 +641,30 @@ TEST(TextConversionTest, ASinkThatFailsStopsWriteAndFinish) {
   EXPECT_TRUE(conversion.Write(*made.Add("held", 1000, 0), refuse)) << "nothing handed yet";
   EXPECT_FALSE(conversion.Finish(refuse));
   EXPECT_EQ(conversion.Skipped(), 0);
+}
+
+TEST(TextConversionTest, PlainTextBecomesTheTargetsOwnSamples) {
+  const Parameters text = ParametersOf(AV_CODEC_ID_TEXT);
+  struct Case {
+    AVCodecID target;
+    std::string sample;
+  } const cases[] = {
+      {AV_CODEC_ID_WEBVTT, "two\nrows"},
+      // mov_text: the text's length in two bytes before it.
+      {AV_CODEC_ID_MOV_TEXT, std::string("\0\10two\nrows", 10)},
+      {AV_CODEC_ID_SUBRIP, "two\r\nrows"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(avcodec_get_name(c.target));
+    TextConversion conversion;
+    ASSERT_EQ(conversion.Open(*text, {1, 1000}, c.target), "");
+    HandMade made;
+    made.Add("two\nrows", 4000, 1500);
+    const std::vector<Packet> out = Converted(conversion, made.All());
+    ASSERT_EQ(out.size(), 1u);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(out[0]->data), size_t(out[0]->size)),
+              c.sample);
+    EXPECT_EQ(Times(out), (std::vector<std::pair<int64_t, int64_t>>{{4000, 1500}}));
+    EXPECT_TRUE(out[0]->flags & AV_PKT_FLAG_KEY);
+  }
 }
