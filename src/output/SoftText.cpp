@@ -23,6 +23,9 @@ constexpr size_t kFirstCueBytes = 128 * 1024;
 constexpr size_t kLargestCueBytes = 4 * 1024 * 1024;
 // A source packet beyond this is no cue but a damaged file.
 constexpr int kLargestPacket = 1024 * 1024;
+// Cues showing at once in one mov_text sample; a file with more is damaged
+// or hostile, and each stretch costs all of them.
+constexpr size_t kMostShowing = 64;
 
 bool Takes(const AVOutputFormat* container, AVCodecID codec) {
   return avformat_query_codec(container, codec, FF_COMPLIANCE_NORMAL) == 1;
@@ -243,6 +246,7 @@ bool TextConversion::Reach(int64_t next, const Sink& sink) {
 }
 
 bool TextConversion::Keep(const AVSubtitle& decoded, const Cue& cue) {
+  if (showing_.size() >= kMostShowing) return false;
   Shown shown;
   shown.start = cue.start;
   shown.end = cue.end;
@@ -266,11 +270,18 @@ bool TextConversion::Settle(int64_t until, const Sink& sink) {
     for (const Shown& shown : showing_) from = std::min(from, shown.start);
     from = std::max(from, settled_);
     if (from >= until) return true;
-    int64_t to = until;
+    // A stretch ends where a cue starts or ends, and is settled once it
+    // ends by until: a packet that changes nothing splits no sample.
+    int64_t to = std::numeric_limits<int64_t>::max();
+    bool bounded = false;
     for (const Shown& shown : showing_) {
-      if (shown.start > from) to = std::min(to, shown.start);
-      if (!shown.open && shown.end > from) to = std::min(to, shown.end);
+      for (int64_t time : {shown.start, shown.open ? from : shown.end}) {
+        if (time <= from || time > to) continue;
+        to = time;
+        bounded = true;
+      }
     }
+    if (!bounded || to > until) return true;
     if (!HandStretch(from, to, sink)) return false;
     settled_ = to;
     showing_.erase(

@@ -97,7 +97,7 @@ class TextConversion {
   //   lines starting together, a sign over speech) become one sample for
   //   each stretch between their starts and ends, holding the lines of all
   //   the cues showing in it; a stretch is handed over once no later packet
-  //   can change it.
+  //   can change it. At most 64 cues show at once; one more is skipped.
   // A packet that does not decode, that has no time, whose times do not fit
   // in 64 bits, or whose cue cannot be encoded is left out and counted in
   // Skipped() (for mov_text, each stretch that cannot be encoded is); one that decodes to no text

@@ -631,6 +631,20 @@ TEST(TextConversionTest, PacketsThatCannotBeConvertedAreSkippedAndCounted) {
   EXPECT_EQ(Times(out), (std::vector<std::pair<int64_t, int64_t>>{{2000, 500}}));
 }
 
+TEST(TextConversionTest, MovTextShowsAtMostSixtyFourCuesAtOnce) {
+  const Parameters subrip = ParametersOf(AV_CODEC_ID_SUBRIP);
+  TextConversion conversion;
+  ASSERT_EQ(conversion.Open(*subrip, {1, 1000}, AV_CODEC_ID_MOV_TEXT), "");
+  HandMade made;
+  for (int i = 0; i < 70; ++i) made.Add("line " + std::to_string(i), 1000 + i, 100000);
+  const std::vector<Packet> out = Converted(conversion, made.All());
+  EXPECT_EQ(conversion.Skipped(), 6);
+  // A stretch at each of the 64 starts, and one after each end but the last.
+  ASSERT_EQ(out.size(), 127u);
+  EXPECT_NE(MovTexts(out)[63].find("line 63"), std::string::npos);
+  EXPECT_EQ(MovTexts(out)[63].find("line 64"), std::string::npos);
+}
+
 TEST(TextConversionTest, ASinkThatFailsStopsWriteAndFinish) {
   const Parameters text = ParametersOf(AV_CODEC_ID_TEXT);
   TextConversion conversion;
