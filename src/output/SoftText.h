@@ -100,9 +100,10 @@ class TextConversion {
   //   can change it. At most 64 cues show at once; one more is skipped.
   // A packet that does not decode, that has no time, whose times do not fit
   // in 64 bits, or whose cue cannot be encoded is left out and counted in
-  // Skipped() (for mov_text, each stretch that cannot be encoded is); one that decodes to no text
-  // (mov_text's empty samples between cues, an empty packet) is left out silently but still ends
-  // the cue held open. False only when the sink returned false.
+  // Skipped() (for mov_text, each stretch that cannot be encoded is); one
+  // that decodes to no text (mov_text's empty samples between cues, an
+  // empty packet) is left out silently but still ends the cue held open.
+  // False only when the sink returned false.
   bool Write(const AVPacket& in, const Sink& sink);
 
   // Hands over all that is still held: an open cue lasts kLongestOpenCueMs.
