@@ -12,7 +12,9 @@ extern "C" {
 }
 
 #include "output/AudioBitstream.h"
+#include "output/ForcedSets.h"
 #include "output/RisingTimes.h"
+#include "output/SoftText.h"
 #include "output/SoundClock.h"
 
 namespace MEDIAOUTPUT {
@@ -68,6 +70,13 @@ std::string LeftOut(const StoredStream& stream, const AVOutputFormat* container)
   if (stream.Track > 0) name += " " + std::to_string(stream.Track);
   return name + " (" + CodecName(stream) + ") can't be stored in " + ContainerWords(container) +
          "; it is left out";
+}
+
+std::string NotKept(const StoredStream& stream, const std::string& why) {
+  std::string name = KindWord(stream.What);
+  name[0] = char(name[0] - 'a' + 'A');
+  if (stream.Track > 0) name += " " + std::to_string(stream.Track);
+  return name + " (" + CodecName(stream) + ") can't be kept (" + why + "); it is left out";
 }
 
 std::string TagValue(const VELAVCODEC::Tags& tags, const char* name) {
@@ -132,12 +141,19 @@ CarriedPlan PlanCarried(const VELAVCODEC::SourceStreams& source, const StreamKee
         if (stream.Track == drawn.Track) {
           // In the picture already, unless only its forced pictures are.
           if (drawn.ForcedOnly && IsPictureCodec(stream) && Holds(container, stream))
-            subtitles.push_back({stream, CarriedStream::Way::WithoutForced});
+            subtitles.push_back(
+                {stream, CarriedStream::Way::WithoutForced, stream.Parameters->codec_id});
           break;
         }
         if (!keeping.Subtitles.Keeps(stream.Track)) break;
-        if (Holds(container, stream))
-          subtitles.push_back({stream});
+        if (const AVCodecID kept = stream.Parameters != nullptr
+                                       ? SOFTTEXT::KeptTextCodec(container, *stream.Parameters)
+                                       : AV_CODEC_ID_NONE;
+            kept != AV_CODEC_ID_NONE)
+          subtitles.push_back({stream,
+                               kept == stream.Parameters->codec_id ? CarriedStream::Way::AsStored
+                                                                   : CarriedStream::Way::AsText,
+                               kept});
         else
           plan.Notes.push_back(LeftOut(stream, container));
         break;
@@ -195,59 +211,104 @@ struct CarriedWriter::Carried {
   bool ClockStarted = false;
   int64_t LastSubtitleTime = AV_NOPTS_VALUE;
   int64_t MendedSubtitles = 0;
+  std::unique_ptr<SOFTTEXT::TextConversion> Text;
+  std::unique_ptr<FORCEDSETS::SoftCopy> Soft;
+  std::vector<uint8_t> SoftBytes;  // reused: grows only
 };
 
 CarriedWriter::CarriedWriter() = default;
 
 CarriedWriter::~CarriedWriter() { av_packet_free(&packet_); }
 
-std::string CarriedWriter::AddStreams(AVFormatContext* context, const CarriedPlan& plan,
+std::string CarriedWriter::AddStreams(AVFormatContext* context, CarriedPlan& plan,
                                       const VELAVCODEC::SourceStreams& source,
                                       double originSeconds) {
   context_ = context;
   packet_ = av_packet_alloc();
   if (packet_ == nullptr) return "memory";
+  std::vector<CarriedStream> added;
   for (const CarriedStream& planned : plan.Streams) {
     const StoredStream& stored = planned.Source;
     if (stored.Parameters == nullptr) continue;
     auto carried = std::make_unique<Carried>();
     carried->Plan = planned;
-    AVStream* out = avformat_new_stream(context, nullptr);
-    if (out == nullptr || avcodec_parameters_copy(out->codecpar, stored.Parameters) < 0)
-      return "memory";
-    out->codecpar->codec_tag = 0;
     if (planned.How == CarriedStream::Way::Attachment) {
-      // A cover is a picture stream in the source and a file in Matroska.
-      out->codecpar->codec_type = AVMEDIA_TYPE_ATTACHMENT;
-      if (stored.Picture != nullptr &&
-          !CopyBytes(out->codecpar, stored.Picture, stored.PictureSize))
-        return "memory";
-      CopyTags(&out->metadata, stored.AllTags);
-      if (TagValue(stored.AllTags, "filename").empty())
-        av_dict_set(&out->metadata, "filename",
-                    ("attachment" + std::to_string(stored.Index)).c_str(), 0);
-      if (TagValue(stored.AllTags, "mimetype").empty())
-        av_dict_set(&out->metadata, "mimetype", "application/octet-stream", 0);
-      carried_.push_back(std::move(carried));
+      if (!AddAttachment(context, stored)) return "memory";
+      added.push_back(planned);
       continue;
     }
     carried->SourceBase = AVRational{stored.TimeBaseNum, stored.TimeBaseDen};
-    if (!Valid(carried->SourceBase)) return "a stream without a clock";
-    out->time_base = carried->SourceBase;
+    const std::string problem =
+        Valid(carried->SourceBase) ? SetUpConversion(*carried) : std::string("it has no clock");
+    if (!problem.empty()) {
+      plan.Notes.push_back(NotKept(stored, problem));
+      continue;
+    }
+    AVStream* out = avformat_new_stream(context, nullptr);
+    if (out == nullptr) return "memory";
+    if (carried->Text) {
+      if (!carried->Text->FillParameters(out->codecpar)) return "memory";
+      out->time_base = carried->Text->TimeBase();
+    } else {
+      if (avcodec_parameters_copy(out->codecpar, stored.Parameters) < 0) return "memory";
+      out->codecpar->codec_tag = 0;
+      out->time_base = carried->SourceBase;
+    }
     carried->Origin =
         std::llround(originSeconds * carried->SourceBase.den / carried->SourceBase.num);
     CopyTags(&out->metadata, stored.AllTags);
     if (!stored.Title.empty()) av_dict_set(&out->metadata, "handler_name", stored.Title.c_str(), 0);
-    // The chosen sound is the default one.
     out->disposition = stored.Disposition & ~AV_DISPOSITION_ATTACHED_PIC;
+    // The chosen sound is the default one.
     if (stored.What == Kind::Sound) out->disposition &= ~AV_DISPOSITION_DEFAULT;
+    // What is left of the drawn track is no longer its forced pictures.
     if (planned.How == CarriedStream::Way::WithoutForced)
       out->disposition &= ~AV_DISPOSITION_FORCED;
     carried->Out = out;
     carried_.push_back(std::move(carried));
+    added.push_back(planned);
   }
+  plan.Streams = std::move(added);
   if (plan.FileTags) CopyTags(&context->metadata, source.FileTags);
   if (plan.Chapters) return AddChapters(context, source.Chapters, originSeconds);
+  return {};
+}
+
+// A file the source carries; a cover is a picture stream there and a file
+// in Matroska.
+bool CarriedWriter::AddAttachment(AVFormatContext* context, const StoredStream& stored) {
+  AVStream* out = avformat_new_stream(context, nullptr);
+  if (out == nullptr || avcodec_parameters_copy(out->codecpar, stored.Parameters) < 0) return false;
+  out->codecpar->codec_tag = 0;
+  out->codecpar->codec_type = AVMEDIA_TYPE_ATTACHMENT;
+  if (stored.Picture != nullptr && !CopyBytes(out->codecpar, stored.Picture, stored.PictureSize))
+    return false;
+  CopyTags(&out->metadata, stored.AllTags);
+  if (TagValue(stored.AllTags, "filename").empty())
+    av_dict_set(&out->metadata, "filename", ("attachment" + std::to_string(stored.Index)).c_str(),
+                0);
+  if (TagValue(stored.AllTags, "mimetype").empty())
+    av_dict_set(&out->metadata, "mimetype", "application/octet-stream", 0);
+  return true;
+}
+
+std::string CarriedWriter::SetUpConversion(Carried& carried) {
+  const StoredStream& stored = carried.Plan.Source;
+  switch (carried.Plan.How) {
+    case CarriedStream::Way::AsText:
+      carried.Text = std::make_unique<SOFTTEXT::TextConversion>();
+      return carried.Text->Open(*stored.Parameters, carried.SourceBase,
+                                AVCodecID(carried.Plan.Codec));
+    case CarriedStream::Way::WithoutForced:
+      carried.Soft = std::make_unique<FORCEDSETS::SoftCopy>(
+          stored.Parameters->codec_id == AV_CODEC_ID_DVD_SUBTITLE
+              ? FORCEDSETS::SoftCopy::Codec::VobSub
+              : FORCEDSETS::SoftCopy::Codec::Pgs);
+      return {};
+    case CarriedStream::Way::AsStored:
+    case CarriedStream::Way::Attachment:
+      break;
+  }
   return {};
 }
 
@@ -301,17 +362,74 @@ bool CarriedWriter::Write(int32_t stream, const AVPacket* source, const uint8_t*
   out->size = size;
   out->pos = -1;
   const AVRational base = carried.Out->time_base;
+  // A conversion takes the times on its source's clock.
+  const AVRational to = carried.Text ? carried.SourceBase : base;
   const auto moved = [&](int64_t time) {
     const int64_t from = FromOrigin(time, carried.Origin);
-    return from == AV_NOPTS_VALUE ? from : av_rescale_q(from, carried.SourceBase, base);
+    return from == AV_NOPTS_VALUE ? from : av_rescale_q(from, carried.SourceBase, to);
   };
   out->pts = moved(pts);
   out->dts = moved(dts);
-  out->duration = duration > 0 ? av_rescale_q(duration, carried.SourceBase, base) : 0;
+  out->duration = duration > 0 ? av_rescale_q(duration, carried.SourceBase, to) : 0;
   out->flags = key ? AV_PKT_FLAG_KEY : 0;
   out->stream_index = carried.Out->index;
   if (carried.Plan.Source.What == Kind::Sound) return WriteSound(carried, out, mux);
+  if (carried.Text) return WriteText(carried, out, mux);
+  if (carried.Soft) return WriteSoftPictures(carried, out, mux);
   return WriteSubtitle(carried, out, mux);
+}
+
+// The conversion takes the times on the source's clock and gives them on
+// its own.
+bool CarriedWriter::WriteText(Carried& carried, AVPacket* out, const Mux& mux) {
+  const bool written = carried.Text->Write(*out, TextSink(carried, mux));
+  av_packet_unref(out);
+  return written;
+}
+
+SOFTTEXT::TextConversion::Sink CarriedWriter::TextSink(Carried& carried, const Mux& mux) {
+  return [this, &carried, &mux](AVPacket* converted) {
+    av_packet_rescale_ts(converted, carried.Text->TimeBase(), carried.Out->time_base);
+    converted->stream_index = carried.Out->index;
+    return WriteSubtitle(carried, converted, mux);
+  };
+}
+
+// What the soft copy gives goes in the packet's place, with its times.
+bool CarriedWriter::WriteSoftPictures(Carried& carried, AVPacket* out, const Mux& mux) {
+  const FORCEDSETS::SoftCopy::Outcome outcome =
+      carried.Soft->Take(out->data, size_t(out->size), carried.SoftBytes);
+  av_buffer_unref(&out->buf);
+  if (outcome == FORCEDSETS::SoftCopy::Outcome::Failed) return false;
+  if (outcome == FORCEDSETS::SoftCopy::Outcome::LeftOut || carried.SoftBytes.empty()) {
+    av_packet_unref(out);
+    return true;
+  }
+  // The muxer copies bytes it is not given a reference to.
+  out->data = carried.SoftBytes.data();
+  out->size = int(carried.SoftBytes.size());
+  return WriteSubtitle(carried, out, mux);
+}
+
+bool CarriedWriter::Finish(const Mux& mux) {
+  for (const auto& carried : carried_)
+    if (carried->Text && carried->Out != nullptr && !carried->Text->Finish(TextSink(*carried, mux)))
+      return false;
+  return true;
+}
+
+std::vector<std::string> CarriedWriter::Report() const {
+  std::vector<std::string> lines;
+  for (const auto& carried : carried_) {
+    if (!carried->Soft) continue;
+    const int64_t burned = carried->Soft->BurnedSets();
+    const int64_t kept = carried->Soft->KeptSets();
+    lines.push_back("Subtitles " + std::to_string(carried->Plan.Source.Track) + ": " +
+                    std::to_string(burned) + (burned == 1 ? " set" : " sets") +
+                    " with forced pictures burned, " + std::to_string(kept) +
+                    (kept == 1 ? " set" : " sets") + " kept soft without them");
+  }
+  return lines;
 }
 
 bool CarriedWriter::Refused(int result) {

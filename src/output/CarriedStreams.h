@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "media/SourceStreams.h"
+#include "output/SoftText.h"
 #include "output/StreamKeeping.h"
 
 struct AVFormatContext;
@@ -30,6 +31,7 @@ struct CarriedStream {
     Attachment,     // a file the source carries (a font, a cover)
   };
   Way How = Way::AsStored;
+  int32_t Codec = 0;  // what it is written as (an AVCodecID)
 };
 
 struct CarriedPlan {
@@ -58,9 +60,10 @@ class CarriedWriter {
   CarriedWriter& operator=(const CarriedWriter&) = delete;
 
   // Before the header: the streams, chapters and tags. originSeconds: the
-  // source's start, which the output's times count from. Empty when set up,
-  // else what failed.
-  std::string AddStreams(AVFormatContext* context, const CarriedPlan& plan,
+  // source's start, which the output's times count from. A stream whose
+  // conversion can't be set up is taken out of the plan with a note. Empty
+  // when set up, else what failed.
+  std::string AddStreams(AVFormatContext* context, CarriedPlan& plan,
                          const VELAVCODEC::SourceStreams& source, double originSeconds);
   // The source's streams whose packets the output takes.
   std::vector<int32_t> Taken() const;
@@ -72,10 +75,16 @@ class CarriedWriter {
   // refuses is counted and left out.
   bool Write(int32_t stream, const AVPacket* source, const uint8_t* data, int32_t size, int64_t pts,
              int64_t dts, int64_t duration, bool key, const Mux& mux);
+  // What is still held (text whose end was not known), once reading ended.
+  bool Finish(const Mux& mux);
+
   // Packets of the carried streams left out (refused by the muxer, or
   // repeating their stream's last time) and times mended.
   int64_t LeftOut() const;
   int64_t Mended() const;
+  // Lines for the log once the file is written: what the soft copy of the
+  // drawn track kept.
+  std::vector<std::string> Report() const;
 
  private:
   struct Carried;
@@ -84,6 +93,11 @@ class CarriedWriter {
                           double originSeconds);
   bool WriteSound(Carried& carried, AVPacket* out, const Mux& mux);
   bool WriteSubtitle(Carried& carried, AVPacket* out, const Mux& mux);
+  bool WriteText(Carried& carried, AVPacket* out, const Mux& mux);
+  bool WriteSoftPictures(Carried& carried, AVPacket* out, const Mux& mux);
+  std::string SetUpConversion(Carried& carried);
+  bool AddAttachment(AVFormatContext* context, const VELAVCODEC::StoredStream& stored);
+  SOFTTEXT::TextConversion::Sink TextSink(Carried& carried, const Mux& mux);
   // Counts a packet the muxer refused.
   bool Refused(int result);
   bool Writable() const;

@@ -111,6 +111,11 @@ void MuxedOutput::Finish() {
   if (copied_ && headerWritten_ && !copied_->Finish())
     notes_.push_back("The last pictures could not be written");
   copied_.reset();
+  if (context_ != nullptr && headerWritten_) {
+    if (!carried_.Finish([this](AVPacket* p) { return av_interleaved_write_frame(context_, p); }))
+      notes_.push_back("The end of the kept subtitle tracks could not be written");
+    for (std::string& line : carried_.Report()) notes_.push_back(std::move(line));
+  }
   if (context_ != nullptr) {
     const bool finished = headerWritten_ && av_write_trailer(context_) >= 0;
     const bool closed = context_->pb == nullptr || avio_closep(&context_->pb) >= 0;
@@ -303,7 +308,11 @@ bool MuxedOutput::AddAudioStream(const VELAVCODEC::SourceStreams& source) {
   if (parameters == nullptr) return true;
   audioBaseNum_ = source.AudioTimeBaseNum;
   audioBaseDen_ = source.AudioTimeBaseDen;
-  if (!convertedFrom_.empty()) return AddOpusStream(*parameters);
+  if (!convertedFrom_.empty()) {
+    if (!AddOpusStream(*parameters)) return false;
+    DescribeAudioStream(source.AudioRecord);
+    return true;
+  }
   audio_ = avformat_new_stream(context_, nullptr);
   if (audio_ == nullptr || avcodec_parameters_copy(audio_->codecpar, parameters) < 0)
     return Fail("Can't create output audio stream..."), false;
