@@ -60,7 +60,9 @@ std::string SourceSynopsis() {
          SynopsisLine({"--font-size", "--font-color", "--bold", "--italic"}) +
          SynopsisLine({"--underline", "--strike-out", "--script", kSettingsOption}) +
          JOBOPTIONTABLE::GroupSynopsis(JOBOPTIONTABLE::Group::Look) +
-         JOBOPTIONTABLE::SynopsisLines();
+         JOBOPTIONTABLE::SynopsisLines() +
+         JOBOPTIONTABLE::SynopsisWrapped(
+             {"--keep-audio", "--keep-subtitles", "--no-chapters", "--no-attachments"});
 }
 
 std::vector<Command> MakeCommands() {
@@ -185,6 +187,7 @@ std::string CommandLineHelp() {
           "                         the log too, not only its errors\n";
   text << "\n" << JOBOPTIONTABLE::GroupHelp(JOBOPTIONTABLE::Group::Reading);
   text << "\n" << JOBOPTIONTABLE::GroupHelp(JOBOPTIONTABLE::Group::Styled);
+  text << "\n" << JOBOPTIONTABLE::GroupHelp(JOBOPTIONTABLE::Group::Streams);
   text << "\nAn option's value follows it, or is joined to it by '=' (--font-size=14).\n";
   return text.str();
 }

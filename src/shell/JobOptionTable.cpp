@@ -33,10 +33,18 @@ using SETTINGS::Settings;
   .number = [](const JobArguments& a) -> long long { return a.field.value_or(-1); }, \
   .setNumber = [](JobArguments& a, long long v) { a.field = int(v); }
 #define CHOICE_TEXT(field) .text = [](JobArguments& a) -> std::string& { return a.field; }
+#define TRACKS(path)                                                                     \
+  .tracks = [](JobArguments& a) -> JOBOPTIONS::TrackKeeping& { return a.Options.path; }, \
+  .tracksSetting = [](Settings& s) -> JOBOPTIONS::TrackKeeping& { return s.path; }
 
 const char kReadingHeader[] =
     "Reading options, taken by --source (besides those that the settings file's\n"
     "[READING] section switches on) and by --list-entries:\n";
+const char kStreamsHeader[] =
+    "What else of the source an output keeps, taken by --source (or the settings\n"
+    "file's [STREAMS] section): Matroska, MP4 and WebM outputs keep every other\n"
+    "sound track, subtitle track, chapter, tag and attachment unless told not to\n"
+    "(AVI keeps the chosen sound alone):\n";
 const char kStyledHeader[] =
     "Styled drawing, taken by --source and --snapshot (or the settings file's\n"
     "[STYLED] section):\n";
@@ -540,6 +548,56 @@ std::vector<JobOption> MakeOptions() {
        .key = "CopyUntouched",
        .saved = Saved::OnceUsed,
        FLAG(CopyUntouched)},
+      // What else of the source an output keeps; an AVI keeps none of it,
+      // whatever these say.
+      {.option = "--keep-audio",
+       .group = Group::Streams,
+       .kind = Kind::Tracks,
+       .help = "  --keep-audio all|none|N[,N...]\n"
+               "                         the source's other sound tracks kept: all, none\n"
+               "                         or these of its sound tracks, counted from 1\n",
+       .inSynopsis = false,
+       .section = "STREAMS",
+       .key = "KeepAudio",
+       .saved = Saved::WithSection,
+       .valueName = "all|none|N[,N...]",
+       .what = "audio tracks to keep",
+       .low = 1,
+       .high = kStreams,
+       TRACKS(Keeping.Sound)},
+      {.option = "--keep-subtitles",
+       .group = Group::Streams,
+       .kind = Kind::Tracks,
+       .help = "  --keep-subtitles all|none|N[,N...]\n"
+               "                         the source's other subtitle tracks kept, the same\n"
+               "                         way\n",
+       .inSynopsis = false,
+       .section = "STREAMS",
+       .key = "KeepSubtitles",
+       .saved = Saved::WithSection,
+       .valueName = "all|none|N[,N...]",
+       .what = "subtitle tracks to keep",
+       .low = 1,
+       .high = kStreams,
+       TRACKS(Keeping.Subtitles)},
+      {.option = "--no-chapters",
+       .group = Group::Streams,
+       .help = "  --no-chapters          leave out the chapters and the container's tags\n",
+       .inSynopsis = false,
+       .section = "STREAMS",
+       .key = "KeepChapters",
+       .saved = Saved::WithSection,
+       .sets = false,
+       FLAG(Keeping.Chapters)},
+      {.option = "--no-attachments",
+       .group = Group::Streams,
+       .help = "  --no-attachments       leave out the attached fonts and pictures\n",
+       .inSynopsis = false,
+       .section = "STREAMS",
+       .key = "KeepAttachments",
+       .saved = Saved::WithSection,
+       .sets = false,
+       FLAG(Keeping.Attachments)},
   };
 }
 
@@ -551,6 +609,7 @@ std::vector<JobOption> MakeOptions() {
 #undef TEXT
 #undef CHOICE_NUMBER
 #undef CHOICE_TEXT
+#undef TRACKS
 
 // The texts of "8|10".
 std::vector<std::string> OnlyTexts(const char* only) {
@@ -594,6 +653,8 @@ bool AtDefault(const JobOption& entry, const Settings& settings) {
       return entry.colourSetting(s) == uint32_t(entry.fallback);
     case Kind::Text:
       return entry.textSetting(s).empty();
+    case Kind::Tracks:
+      return entry.tracksSetting(s).Which == JOBOPTIONS::TrackKeeping::Choice::All;
   }
   return true;
 }
@@ -637,6 +698,9 @@ void Write(INIFILE::IniFile& file, const JobOption& entry, const Settings& setti
       file.WriteString(
           entry.section, entry.key,
           entry.file ? TrimFileName(entry.textSetting(s)) : QuotedIfNeeded(entry.textSetting(s)));
+      return;
+    case Kind::Tracks:
+      file.WriteString(entry.section, entry.key, TracksText(entry.tracksSetting(s)));
       return;
   }
 }
@@ -721,6 +785,15 @@ void Load(const INIFILE::IniFile& file, const JobOption& entry, Settings& settin
       text = file.ReadString(entry.section, entry.key, text);
       return;
     }
+    case Kind::Tracks: {
+      // A list mangled by hand keeps what the settings had, as a number
+      // out of its range does.
+      JOBOPTIONS::TrackKeeping& tracks = entry.tracksSetting(settings);
+      tracks = ParseTracks(file.ReadString(entry.section, entry.key, TracksText(tracks)),
+                           int(entry.high))
+                   .value_or(tracks);
+      return;
+    }
   }
 }
 
@@ -740,6 +813,8 @@ bool Queues(const JobOption& entry, const JobArguments& job) {
       return entry.number(job) != entry.fallback;
     case Kind::Text:
       return !entry.text(held).empty();
+    case Kind::Tracks:
+      return entry.tracks(held).Which != JOBOPTIONS::TrackKeeping::Choice::All;
   }
   return false;
 }
@@ -754,6 +829,8 @@ std::string ValueText(const JobOption& entry, const JobArguments& job) {
       return ColourText(uint32_t(entry.number(job)));
     case Kind::Text:
       return entry.text(const_cast<JobArguments&>(job));
+    case Kind::Tracks:
+      return TracksText(entry.tracks(const_cast<JobArguments&>(job)));
   }
   return {};
 }
@@ -838,6 +915,15 @@ std::string Apply(const JobOption& entry, const std::string& value, JobArguments
         if (std::string error = entry.refuse(entry, value); !error.empty()) return error;
       entry.text(job) = value;
       break;
+    case Kind::Tracks: {
+      const auto tracks = ParseTracks(value, int(entry.high));
+      if (!tracks)
+        return "bad " + std::string(entry.what) + " '" + value + "' (all, none or numbers from " +
+               std::to_string(entry.low) + " to " + std::to_string(entry.high) +
+               " joined by commas)";
+      entry.tracks(job) = *tracks;
+      break;
+    }
     case Kind::Number:
     case Kind::Colour: {
       const auto number = ParseInteger(value, entry.kind == Kind::Colour ? 16 : 10);
@@ -896,6 +982,7 @@ void TakeSettings(const Settings& settings, JobArguments& job) {
       entry.setNumber(job, (long long)entry.numberSetting(s) * entry.perSetting);
     if (entry.colourSetting != nullptr) entry.setNumber(job, entry.colourSetting(s));
     if (entry.textSetting != nullptr) entry.text(job) = entry.textSetting(s);
+    if (entry.tracksSetting != nullptr) entry.tracks(job) = entry.tracksSetting(s);
   }
 }
 
@@ -921,6 +1008,31 @@ std::string ColourText(uint32_t colour) {
   char text[16];
   std::snprintf(text, sizeof text, "0x%06X", unsigned(colour));
   return text;
+}
+
+std::string TracksText(const JOBOPTIONS::TrackKeeping& keeping) {
+  using Choice = JOBOPTIONS::TrackKeeping::Choice;
+  if (keeping.Which == Choice::All) return "all";
+  // An empty list keeps nothing, and says so in a form that reads back.
+  if (keeping.Which == Choice::None || keeping.Listed.empty()) return "none";
+  std::string text;
+  for (const int track : keeping.Listed) text += (text.empty() ? "" : ",") + std::to_string(track);
+  return text;
+}
+
+std::optional<JOBOPTIONS::TrackKeeping> ParseTracks(std::string_view text, int highest) {
+  using Choice = JOBOPTIONS::TrackKeeping::Choice;
+  if (text == "all") return JOBOPTIONS::TrackKeeping{};
+  if (text == "none") return JOBOPTIONS::TrackKeeping{Choice::None, {}};
+  JOBOPTIONS::TrackKeeping listed{Choice::Listed, {}};
+  for (;;) {
+    const size_t comma = text.find(',');
+    const auto track = ParseInteger(text.substr(0, comma));
+    if (!track || *track < 1 || *track > highest) return std::nullopt;
+    listed.Listed.push_back(int(*track));
+    if (comma == std::string_view::npos) return listed;
+    text.remove_prefix(comma + 1);
+  }
 }
 
 bool ApplyReadingFlag(const std::string& option, SUBTITLEFILE::ReadingOptions& reading) {
@@ -964,9 +1076,10 @@ std::string SynopsisLines() {
 }
 
 std::string GroupHelp(Group group) {
-  std::string text = group == Group::Reading  ? kReadingHeader
-                     : group == Group::Styled ? kStyledHeader
-                                              : "";
+  std::string text = group == Group::Reading   ? kReadingHeader
+                     : group == Group::Styled  ? kStyledHeader
+                     : group == Group::Streams ? kStreamsHeader
+                                               : "";
   for (const JobOption& entry : Options())
     if (entry.group == group && entry.help != nullptr) text += entry.help;
   return text;

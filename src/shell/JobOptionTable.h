@@ -9,6 +9,7 @@
 #include <initializer_list>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/IniFile.h"
@@ -26,6 +27,7 @@ enum class Kind {
   Number,  // a decimal integer in its range
   Colour,  // 0xBBGGRR, "0x" optional
   Text,    // any text, a file's name or a font's
+  Tracks,  // "all", "none" or track numbers from 1 joined by commas
 };
 
 // When an option's key is written to the settings file.
@@ -112,6 +114,8 @@ struct JobOption {
   uint32_t& (*colourSetting)(SETTINGS::Settings&) = nullptr;
   std::string& (*text)(JobArguments&) = nullptr;
   std::string& (*textSetting)(SETTINGS::Settings&) = nullptr;
+  JOBOPTIONS::TrackKeeping& (*tracks)(JobArguments&) = nullptr;
+  JOBOPTIONS::TrackKeeping& (*tracksSetting)(SETTINGS::Settings&) = nullptr;
 
   bool TakesValue() const { return kind != Kind::Switch; }
 };
@@ -143,6 +147,10 @@ void SaveKeys(INIFILE::IniFile& file, const SETTINGS::Settings& settings);
 std::string QuotedIfNeeded(const std::string& text);
 // A colour 0x00BBGGRR as the options write it: "0x" and six hex digits.
 std::string ColourText(uint32_t colour);
+// Tracks kept as the options write them ("all", "none", "2,3"), and read
+// back; nothing when the text is none of those.
+std::string TracksText(const JOBOPTIONS::TrackKeeping& keeping);
+std::optional<JOBOPTIONS::TrackKeeping> ParseTracks(std::string_view text, int highest);
 
 // The reading switches alone, for the commands that read a subtitle file
 // without a job; false when the spelling is none of them.

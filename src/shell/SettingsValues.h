@@ -8,6 +8,7 @@
 #include <string>
 
 #include "compressors/EncoderChoice.h"
+#include "job/JobOptions.h"
 #include "shell/ColorValue.h"
 #include "subtitles/ReadingOptions.h"
 #include "subtitles/StyledOptions.h"
@@ -59,6 +60,10 @@ struct Settings {
   bool ConvertAudio = false;
   // [SMART] CopyUntouched: the pictures no subtitle touches are copied.
   bool CopyUntouched = false;
+  // [STREAMS] KeepAudio, KeepSubtitles ("all", "none" or "2,3"),
+  // KeepChapters, KeepAttachments: what else of the source a Matroska, MP4
+  // or WebM output carries.
+  JOBOPTIONS::StreamKeeping Keeping;
 
   Settings();  // every key at its default
 };

@@ -19,6 +19,7 @@
 #include "job/SubtitleJob.h"
 #include "media/LibraryLog.h"
 #include "media/VelAvCodec.h"
+#include "output/MediaOutput.h"
 #include "platform/MessageBox.h"
 #include "platform/ProgramInfo.h"
 #include "platform/Shell.h"
@@ -76,6 +77,21 @@ QFont WindowFont() {
   // 8 points are 11 pixels whatever the screen says.
   font.setPixelSize(SUBTITLEFONT::PixelsOfPoints(8));
   return font;
+}
+
+using Choice = JOBOPTIONS::TrackKeeping::Choice;
+
+// A box left as shown keeps the tracks listed; clicked, it keeps all or none.
+JOBOPTIONS::TrackKeeping KeptBy(const QCheckBox* box, const JOBOPTIONS::TrackKeeping& held) {
+  if (!box->isEnabled()) return held;
+  if (!box->isChecked()) return {Choice::None, {}};
+  return held.Which == Choice::None ? JOBOPTIONS::TrackKeeping{} : held;
+}
+
+// A destination not yet named may still become any container.
+bool WritesAvi(const std::string& destination) {
+  return !JOBOPTIONS::IsBlankName(destination) &&
+         MEDIAOUTPUT::ContainerOf(destination) == MEDIAOUTPUT::Container::Avi;
 }
 
 QIcon ThemeIcon(const char* name, QStyle::StandardPixmap fallback, const QStyle* style) {
@@ -149,6 +165,8 @@ void TMainForm::FormCreate() {
   LOOKCONTROLS::ShowLook(*ui, settings.Look);
   LOOKCONTROLS::ShowStyled(*ui, settings.Styled);
   ShowReading(settings.Reading);
+  keeping_ = settings.Keeping;
+  ShowKeeping();
   if (ShowStatistics)
     IDownClick();
   else
@@ -223,6 +241,7 @@ SETTINGS::Settings TMainForm::CollectSettings() const {
   settings.Look = LOOKCONTROLS::CollectLook(*ui);
   settings.Reading = CollectReading();
   settings.Styled = LOOKCONTROLS::CollectStyled(*ui);
+  settings.Keeping = CollectKeeping();
   return settings;
 }
 
@@ -245,6 +264,31 @@ void TMainForm::ShowReading(const SUBTITLEFILE::ReadingOptions& reading) {
 SUBTITLEFILE::ReadingOptions TMainForm::CollectReading() const {
   return {ui->CBUnicode->isChecked(), ui->CBDetectCodePage->isChecked(),
           ui->CBCleanMarkup->isChecked(), ui->CBTolerant->isChecked()};
+}
+
+void TMainForm::ShowKeeping() {
+  const bool shown = !WritesAvi(FromQString(ui->ESavedVideoFile->text()));
+  const std::pair<QCheckBox*, bool> boxes[] = {
+      {ui->CBKeepAudio, keeping_.Sound.Which != Choice::None},
+      {ui->CBKeepSubtitles, keeping_.Subtitles.Which != Choice::None},
+      {ui->CBKeepChapters, keeping_.Chapters}};
+  for (const auto& [box, kept] : boxes) {
+    box->setEnabled(shown);
+    box->setChecked(shown && kept);
+  }
+}
+
+JOBOPTIONS::StreamKeeping TMainForm::CollectKeeping() const {
+  JOBOPTIONS::StreamKeeping keeping = keeping_;
+  keeping.Sound = KeptBy(ui->CBKeepAudio, keeping_.Sound);
+  keeping.Subtitles = KeptBy(ui->CBKeepSubtitles, keeping_.Subtitles);
+  if (ui->CBKeepChapters->isEnabled()) keeping.Chapters = ui->CBKeepChapters->isChecked();
+  return keeping;
+}
+
+void TMainForm::FollowDestination() {
+  keeping_ = CollectKeeping();
+  ShowKeeping();
 }
 
 // ---- Message log and boxes ----
@@ -706,4 +750,11 @@ void TMainForm::ConnectHandlers() {
   connect(ui->BStart, &QPushButton::clicked, this, &TMainForm::BStartClick);
   connect(ui->BStop, &QPushButton::clicked, this, &TMainForm::BStopClick);
   connect(TRefresh, &QTimer::timeout, this, &TMainForm::TRefreshTimer);
+  connect(ui->ESavedVideoFile, &QLineEdit::textChanged, this, &TMainForm::FollowDestination);
+  // A click says all or none, whatever list the box stood for.
+  for (auto [box, kept] : {std::pair{ui->CBKeepAudio, &JOBOPTIONS::StreamKeeping::Sound},
+                           std::pair{ui->CBKeepSubtitles, &JOBOPTIONS::StreamKeeping::Subtitles}})
+    connect(box, &QCheckBox::clicked, this, [this, kept](bool on) {
+      keeping_.*kept = on ? JOBOPTIONS::TrackKeeping{} : JOBOPTIONS::TrackKeeping{Choice::None, {}};
+    });
 }

@@ -153,6 +153,11 @@ class TMainForm : public QMainWindow, public WINDOWSIDES::QueueSide, public WIND
   // The "Reading" group.
   void ShowReading(const SUBTITLEFILE::ReadingOptions& reading);
   SUBTITLEFILE::ReadingOptions CollectReading() const;
+  // The "Streams" group's keeping boxes: off and greyed while the
+  // destination is an AVI, which keeps none of it.
+  void ShowKeeping();
+  JOBOPTIONS::StreamKeeping CollectKeeping() const;
+  void FollowDestination();
   void CreateDecoder(const SETTINGS::Settings& settings);
   void FillStreamList(QComboBox* list, int count);
   void SetUpLooks();
@@ -180,6 +185,11 @@ class TMainForm : public QMainWindow, public WINDOWSIDES::QueueSide, public WIND
   } colour_;
   // [AUDIO]'s conversion of sound the output cannot hold: kept the same way.
   bool convertAudio_ = false;
+  // [STREAMS]: what the keeping boxes stand for. A box shown checked keeps
+  // the tracks the settings listed until it is clicked; greyed boxes keep
+  // their choice here for the next destination that is not an AVI; the
+  // attachments have no box.
+  JOBOPTIONS::StreamKeeping keeping_;
   // The compressor dialog's last choice, kept in the settings file once
   // there is one.
   std::optional<ENCODERCHOICE::EncoderChoice> CompressorMemory;

@@ -153,3 +153,27 @@ TEST(CommandLineTest, HelpNamesEveryJobOption) {
               std::string::npos)
         << entry.option;
 }
+
+// What else an output keeps: its own block after the styled options, and
+// the synopsis' new lines after the old ones.
+TEST(CommandLineTest, HelpSaysWhatElseAnOutputKeepsAndWhereItApplies) {
+  const std::string help = COMMANDLINE::CommandLineHelp();
+  const size_t block = help.find("What else of the source an output keeps");
+  ASSERT_NE(block, std::string::npos);
+  EXPECT_GT(block, help.find("Styled drawing, taken by"));
+  for (const char* said :
+       {"Matroska, MP4 and WebM outputs keep every other\nsound track, "
+        "subtitle track, chapter, tag and attachment",
+        "(AVI keeps the chosen sound alone)", "[STREAMS]", "\n  --keep-audio all|none|N[,N...]\n",
+        "\n  --keep-subtitles all|none|N[,N...]\n",
+        "\n  --no-chapters          leave out the chapters",
+        "\n  --no-attachments       leave out the attached"})
+    EXPECT_NE(help.find(said, block), std::string::npos) << said;
+  EXPECT_NE(
+      help.find("      [--keep-audio all|none|N[,N...]] [--keep-subtitles all|none|N[,N...]]\n"
+                "      [--no-chapters] [--no-attachments]\n"
+                "                         burn the subtitles"),
+      std::string::npos);
+  std::istringstream lines(help.substr(block, help.find("\n\n", block) - block));
+  for (std::string line; std::getline(lines, line);) EXPECT_LE(line.size(), 78u) << line;
+}

@@ -484,6 +484,50 @@ TEST(JobArgumentsTest, QueuedArgumentsKeepTheirSpellingsAndOrder) {
           "0",          "--outline-color", "0x000000", "--shadow",    "0",        "--shadow-color",
           "0x000000",   "--box-opacity",   "0",        "--box-color", "0x000000", "--margin",
           "0"}));
+  // What else of the source is kept: named only when something is left out,
+  // after the delay, the track lists before the switches.
+  JobArguments kept = plain;
+  kept.Options.Keeping = {{JOBOPTIONS::TrackKeeping::Choice::Listed, {2, 3}},
+                          {JOBOPTIONS::TrackKeeping::Choice::None, {}},
+                          false,
+                          false};
+  EXPECT_EQ(JOBARGUMENTS::FormatJobArguments(kept), (JOBARGUMENTS::Arguments{"--defaults",
+                                                                             "--source",
+                                                                             "a.mkv",
+                                                                             "--output",
+                                                                             "b.avi",
+                                                                             "--compressor",
+                                                                             "XVID",
+                                                                             "--delay-frames",
+                                                                             "0",
+                                                                             "--keep-audio",
+                                                                             "2,3",
+                                                                             "--keep-subtitles",
+                                                                             "none",
+                                                                             "--no-chapters",
+                                                                             "--no-attachments",
+                                                                             "--font",
+                                                                             "Arial",
+                                                                             "--font-size",
+                                                                             "10",
+                                                                             "--font-color",
+                                                                             "0x000000",
+                                                                             "--script",
+                                                                             "0",
+                                                                             "--outline",
+                                                                             "0",
+                                                                             "--outline-color",
+                                                                             "0x000000",
+                                                                             "--shadow",
+                                                                             "0",
+                                                                             "--shadow-color",
+                                                                             "0x000000",
+                                                                             "--box-opacity",
+                                                                             "0",
+                                                                             "--box-color",
+                                                                             "0x000000",
+                                                                             "--margin",
+                                                                             "0"}));
 }
 
 // Scripts and the window's log match these texts; each is the first fault
@@ -506,6 +550,10 @@ TEST(JobArgumentsTest, RefusalsKeepTheirTexts) {
       {{"--quality", "10001"}, "bad quality '10001'"},
       {{"--settings"}, "option '--settings' needs a value"},
       {{"--bold", "--unknown"}, "unknown option '--unknown'"},
+      {{"--keep-audio", "0"},
+       "bad audio tracks to keep '0' (all, none or numbers from 1 to 32 joined by commas)"},
+      {{"--keep-subtitles", "2,x"},
+       "bad subtitle tracks to keep '2,x' (all, none or numbers from 1 to 32 joined by commas)"},
   };
   for (const auto& c : cases) {
     JOBARGUMENTS::Arguments args = {"--source", "a", "--subtitles", "b", "--output", "c"};

@@ -76,6 +76,8 @@ std::string Held(const JobOption& entry, JOBARGUMENTS::JobArguments job) {
       return std::to_string(entry.number(job));
     case Kind::Text:
       return entry.text(job);
+    case Kind::Tracks:
+      return JOBOPTIONTABLE::TracksText(entry.tracks(job));
   }
   return {};
 }
@@ -96,6 +98,9 @@ void SetTaken(const JobOption& entry, SETTINGS::Settings& settings) {
     case Kind::Text:
       entry.textSetting(settings) = TakenValue(entry);
       return;
+    case Kind::Tracks:
+      entry.tracksSetting(settings) = *JOBOPTIONTABLE::ParseTracks(TakenValue(entry), 99);
+      return;
   }
 }
 std::string HeldSetting(const JobOption& entry, SETTINGS::Settings settings) {
@@ -108,6 +113,8 @@ std::string HeldSetting(const JobOption& entry, SETTINGS::Settings settings) {
       return std::to_string(entry.colourSetting(settings));
     case Kind::Text:
       return entry.textSetting(settings);
+    case Kind::Tracks:
+      return JOBOPTIONTABLE::TracksText(entry.tracksSetting(settings));
   }
   return {};
 }
@@ -202,7 +209,8 @@ TEST(JobOptionTableTest, SectionsOfTheirOwnAreWrittenOnceUsed) {
 TEST(JobOptionTableTest, HelpNamesEveryOption) {
   const std::string help = JOBOPTIONTABLE::SynopsisLines() +
                            JOBOPTIONTABLE::GroupHelp(JOBOPTIONTABLE::Group::Reading) +
-                           JOBOPTIONTABLE::GroupHelp(JOBOPTIONTABLE::Group::Styled);
+                           JOBOPTIONTABLE::GroupHelp(JOBOPTIONTABLE::Group::Styled) +
+                           JOBOPTIONTABLE::GroupHelp(JOBOPTIONTABLE::Group::Streams);
   for (const JobOption& entry : Options())
     if (entry.inSynopsis || entry.help != nullptr)
       EXPECT_NE(help.find(entry.option), std::string::npos) << entry.option;

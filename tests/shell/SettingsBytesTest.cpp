@@ -79,6 +79,10 @@ SETTINGS::Settings AllOn() {
   settings.Sdr = true;
   settings.ConvertAudio = true;
   settings.CopyUntouched = true;
+  settings.Keeping = {{JOBOPTIONS::TrackKeeping::Choice::None, {}},
+                      {JOBOPTIONS::TrackKeeping::Choice::Listed, {2, 3}},
+                      false,
+                      false};
   return settings;
 }
 
@@ -151,7 +155,13 @@ TEST(SettingsBytesTest, EachSectionAndKeyIsWrittenWhereItAlwaysWas) {
             "ConvertToOpus=1\r\n"
             "\r\n"
             "[SMART]\r\n"
-            "CopyUntouched=1\r\n");
+            "CopyUntouched=1\r\n"
+            "\r\n"
+            "[STREAMS]\r\n"
+            "KeepAudio=none\r\n"
+            "KeepSubtitles=2,3\r\n"
+            "KeepChapters=0\r\n"
+            "KeepAttachments=0\r\n");
   // A key the file has already is written again, though at its default.
   EXPECT_EQ(Written({},
                     "[READING]\r\nUnicode=0\r\n[SMART]\r\nCopyUntouched=0\r\n[COLOUR]\r\n"
@@ -169,4 +179,23 @@ TEST(SettingsBytesTest, EachSectionAndKeyIsWrittenWhereItAlwaysWas) {
             "AlignToSpeech=0\r\n"
             "\r\n" +
                 kWindowSections);
+}
+
+// A file of the old sections alone, its keys in their own order, comes out
+// byte for byte as it went in while the streams are kept as by default.
+TEST(SettingsBytesTest, KeepingEverythingLeavesAnOlderFileAsItWas) {
+  const std::string older =
+      "[FILES]\r\nSourceVideo=/v/a.mkv\r\nSubtitle=\r\nDestinationVideo=/v/b.mp4\r\n\r\n" +
+      kWindowSections.substr(kWindowSections.find("[FONT]")) +
+      "\r\n[OTHER]\r\nSaveOnExit=1\r\n"
+      "ShowStatistics=1\r\nFixAudioVBR=0\r\nTranscodeVideo=0\r\n";
+  SETTINGS::Settings settings;
+  settings.SourceVideo = "/v/a.mkv";
+  settings.DestinationVideo = "/v/b.mp4";
+  EXPECT_EQ(Written(settings, older), older);
+  // Once a track is left out, the section follows the others, whole.
+  settings.Keeping.Sound.Which = JOBOPTIONS::TrackKeeping::Choice::None;
+  EXPECT_EQ(Written(settings, older), older +
+                                          "\r\n[STREAMS]\r\nKeepAudio=none\r\nKeepSubtitles=all\r\n"
+                                          "KeepChapters=1\r\nKeepAttachments=1\r\n");
 }

@@ -785,3 +785,121 @@ TEST_F(MainFormTest, ColourSettingsReachTheJobAndTheDialogAndSurviveTheWindow) {
   EXPECT_NE(Ini().find("SubtitleNits=250\r\n"), std::string::npos) << Ini();
   EXPECT_NE(Ini().find("Sdr=1\r\n"), std::string::npos) << Ini();
 }
+
+namespace {
+
+// The "Streams" group's keeping boxes: on by default, greyed and off for an
+// AVI destination, back as they were for another container, and a list
+// from the settings file kept until the box is clicked.
+class KeepingBoxesTest : public MainFormTest {
+ protected:
+  using Choice = JOBOPTIONS::TrackKeeping::Choice;
+  static constexpr const char* kBoxes[] = {"CBKeepAudio", "CBKeepSubtitles", "CBKeepChapters"};
+
+  void Destination(TMainForm& form, const char* name) {
+    Find<QLineEdit>(form, "ESavedVideoFile")->setText(name);
+  }
+  // Each box as "checked/enabled", "1" or "0" each.
+  std::vector<std::string> Shown(TMainForm& form) {
+    std::vector<std::string> shown;
+    for (const char* name : kBoxes) {
+      const QCheckBox* box = Find<QCheckBox>(form, name);
+      shown.push_back(std::string(box->isChecked() ? "1" : "0") + "/" +
+                      (box->isEnabled() ? "1" : "0"));
+    }
+    return shown;
+  }
+  const std::vector<std::string> kOn{"1/1", "1/1", "1/1"};
+  const std::vector<std::string> kGreyed{"0/0", "0/0", "0/0"};
+};
+
+TEST_F(KeepingBoxesTest, BoxesSitInTheStreamsGroupAndKeepEverythingByDefault) {
+  auto form = Open();
+  const QWidget* group = Find<QWidget>(*form, "PStreamsBox");
+  const char* texts[] = {"Keep other sound tracks", "Keep other subtitle tracks",
+                         "Keep chapters and tags"};
+  for (size_t i = 0; i < std::size(kBoxes); ++i) {
+    QCheckBox* box = Find<QCheckBox>(*form, kBoxes[i]);
+    EXPECT_EQ(box->text(), texts[i]);
+    EXPECT_EQ(box->parentWidget(), group);
+    EXPECT_TRUE(group->rect().contains(box->geometry())) << kBoxes[i];
+    EXPECT_FALSE(box->toolTip().isEmpty());
+    for (const QWidget* other : group->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+      if (other != box) EXPECT_FALSE(box->geometry().intersects(other->geometry())) << kBoxes[i];
+  }
+  // The groups below make room for them and still do not overlap.
+  EXPECT_GT(Find<QWidget>(*form, "PSubtitleBox")->geometry().top(), group->geometry().bottom());
+  EXPECT_GT(Find<QWidget>(*form, "PLookBox")->geometry().top(),
+            Find<QWidget>(*form, "PSubtitleBox")->geometry().bottom());
+  // No destination yet: any container may still come.
+  EXPECT_EQ(Shown(*form), kOn);
+  EXPECT_EQ(form->CollectJobOptions().Keeping, JOBOPTIONS::StreamKeeping{});
+  Destination(*form, "/v/out.mkv");
+  EXPECT_EQ(Shown(*form), kOn);
+  // Keeping everything writes no section of its own.
+  form->close();
+  EXPECT_EQ(Ini().find("[STREAMS]"), std::string::npos) << Ini();
+}
+
+TEST_F(KeepingBoxesTest, AnAviDestinationGreysTheBoxesAndAnotherGivesThemBack) {
+  auto form = Open();
+  Destination(*form, "/v/out.mkv");
+  Find<QCheckBox>(*form, "CBKeepSubtitles")->click();
+  EXPECT_EQ(form->CollectJobOptions().Keeping.Subtitles.Which, Choice::None);
+  for (const char* avi : {"/v/out.avi", "/v/OUT.AVI", "/v/out", "/v.mkv/out"}) {
+    Destination(*form, avi);
+    EXPECT_EQ(Shown(*form), kGreyed) << avi;
+  }
+  // The choice waits for the next container that can hold it.
+  EXPECT_EQ(form->CollectJobOptions().Keeping.Subtitles.Which, Choice::None);
+  EXPECT_EQ(form->CollectJobOptions().Keeping.Sound.Which, Choice::All);
+  for (const char* other : {"/v/out.webm", "/v/out.MP4", "/v/out.mov", "/v/out.m4v"}) {
+    Destination(*form, other);
+    EXPECT_EQ(Shown(*form), (std::vector<std::string>{"1/1", "0/1", "1/1"})) << other;
+  }
+  Find<QCheckBox>(*form, "CBKeepChapters")->click();
+  Destination(*form, "/v/out.avi");
+  Destination(*form, "/v/out.mkv");
+  EXPECT_EQ(Shown(*form), (std::vector<std::string>{"1/1", "0/1", "0/1"}));
+  const JOBOPTIONS::StreamKeeping keeping = form->CollectJobOptions().Keeping;
+  EXPECT_EQ(keeping.Sound.Which, Choice::All);
+  EXPECT_EQ(keeping.Subtitles.Which, Choice::None);
+  EXPECT_FALSE(keeping.Chapters);
+  EXPECT_TRUE(keeping.Attachments);
+  // Saved while greyed, the choices are still what the boxes held.
+  Destination(*form, "/v/out.avi");
+  form->close();
+  EXPECT_EQ(SETTINGS::LoadSettings((dir / "Tolvane.ini").string()).Keeping, keeping);
+  EXPECT_NE(Ini().find("[STREAMS]\r\nKeepAudio=all\r\nKeepSubtitles=none\r\nKeepChapters=0\r\n"
+                       "KeepAttachments=1\r\n"),
+            std::string::npos)
+      << Ini();
+}
+
+TEST_F(KeepingBoxesTest, ListedTracksStayListedUntilTheBoxIsClicked) {
+  WriteFile(dir / "Tolvane.ini",
+            "[FILES]\nDestinationVideo=/v/out.mkv\n[STREAMS]\nKeepAudio=2,3\nKeepSubtitles=4\n"
+            "KeepChapters=0\nKeepAttachments=0\n");
+  auto form = Open();
+  EXPECT_EQ(Shown(*form), (std::vector<std::string>{"1/1", "1/1", "0/1"}));
+  const JOBOPTIONS::TrackKeeping two{Choice::Listed, {2, 3}}, four{Choice::Listed, {4}};
+  JOBOPTIONS::StreamKeeping keeping = form->CollectJobOptions().Keeping;
+  EXPECT_EQ(keeping, (JOBOPTIONS::StreamKeeping{two, four, false, false}));
+  Destination(*form, "/v/out.avi");
+  EXPECT_EQ(Shown(*form), kGreyed);
+  Destination(*form, "/v/out.mp4");
+  EXPECT_EQ(form->CollectJobOptions().Keeping, keeping);
+  // Clicked off and on again, the box keeps every track.
+  QCheckBox* audio = Find<QCheckBox>(*form, "CBKeepAudio");
+  audio->click();
+  EXPECT_EQ(form->CollectJobOptions().Keeping.Sound.Which, Choice::None);
+  audio->click();
+  keeping = form->CollectJobOptions().Keeping;
+  EXPECT_EQ(keeping.Sound, JOBOPTIONS::TrackKeeping{});
+  EXPECT_EQ(keeping.Subtitles, four);
+  form->close();
+  EXPECT_EQ(SETTINGS::LoadSettings((dir / "Tolvane.ini").string()).Keeping, keeping);
+  EXPECT_NE(Ini().find("KeepAudio=all\nKeepSubtitles=4\n"), std::string::npos) << Ini();
+}
+
+}  // namespace

@@ -186,6 +186,37 @@ TEST_F(QueuePanelTest, AddingStoresTheWholeJobWithItsCompressorChoice) {
   EXPECT_EQ(Stored().Entries.size(), 1u);
 }
 
+// What the window's keeping boxes say goes into the queued job and comes
+// back with it after a restart, whatever the settings say by then; a job
+// that keeps everything names none of it.
+TEST_F(QueuePanelTest, AQueuedJobKeepsTheWindowsChoiceOfOtherTracks) {
+  using Choice = JOBOPTIONS::TrackKeeping::Choice;
+  AddJob(Path("source.mkv"), Path("all.mkv"));
+  form->findChild<QCheckBox*>("CBKeepAudio")->click();
+  form->findChild<QCheckBox*>("CBKeepChapters")->click();
+  AddJob(Path("source.mkv"), Path("some.mkv"));
+  ASSERT_EQ(Stored().Entries.size(), 2u);
+  for (const std::string& arg : Stored().Entries[0].Arguments)
+    EXPECT_TRUE(arg.find("keep") == std::string::npos && arg != "--no-chapters") << arg;
+
+  // Read back after a restart, over settings that say otherwise.
+  form->close();
+  form.reset();
+  Open();
+  const JOBQUEUE::JobQueue queue = Stored();
+  ASSERT_EQ(queue.Entries.size(), 2u);
+  SETTINGS::Settings later;
+  later.Keeping = {{Choice::Listed, {3}}, {Choice::None, {}}, false, false};
+  JOBARGUMENTS::JobArguments all, some;
+  ASSERT_EQ(JOBARGUMENTS::ParseJobArguments(queue.Entries[0].Arguments, later, all), "");
+  ASSERT_EQ(JOBARGUMENTS::ParseJobArguments(queue.Entries[1].Arguments, later, some), "");
+  EXPECT_EQ(all.Options.Keeping, JOBOPTIONS::StreamKeeping{});
+  EXPECT_EQ(some.Options.Keeping.Sound.Which, Choice::None);
+  EXPECT_EQ(some.Options.Keeping.Subtitles.Which, Choice::All);
+  EXPECT_FALSE(some.Options.Keeping.Chapters);
+  EXPECT_TRUE(some.Options.Keeping.Attachments);
+}
+
 // The file is read back at start: a job cut short is waiting again, and the
 // order and removals made in the window are what the file keeps.
 TEST_F(QueuePanelTest, AReopenedWindowShowsTheQueueAndReordersAndRemovesWaitingJobs) {
