@@ -376,35 +376,42 @@ class EventLimiter {
         const std::size_t next = std::min(block.find('\\', i), block.size());
         out_.append(block.substr(i, next - i));
         i = next;
-      } else if (const Range* range = SingleValueRange(name); range && IsNumberStart(block, i)) {
-        std::size_t length = 0;
-        double value = 0;
-        const bool relative = block[i] == '+' || block[i] == '-';
-        out_ += Held(block.substr(i), *range, length, value, Follows::PassedOver);
-        Grow(name, value, relative);
-        i = AfterNumberRun(block, i + length);
-      } else if (name == "q" && IsNumberStart(block, i)) {
-        std::size_t length = 0;
-        double value = 0;
-        out_ += Held(block.substr(i), kAnyNumber, length, value, Follows::PassedOver);
-        wraps_ = wraps_ && value != 2;
-        i = AfterNumberRun(block, i + length);
-      } else if (name == "p" && IsNumberStart(block, i)) {
-        std::size_t length = 0;
-        double value = 0;
-        Held(block.substr(i), {0, 8}, length, value);
-        BeginDrawing(int(std::floor(value)));
-        out_ += Number(std::floor(value));
-        i = AfterNumberRun(block, i + length);
-      } else if ((name == "pos" || name == "move" || name == "org" || name == "clip" ||
-                  name == "iclip") &&
-                 i < block.size() && block[i] == '(') {
+        continue;
+      }
+      // The drawing reads a tag's value past blanks after its name, as strtod
+      // passes over them: "\fs 9999" asks a size of 9999, "\p 1" a drawing.
+      const std::size_t valueAt = SUBTITLEFILE::PastBlanks(block, i);
+      const Range* range = SingleValueRange(name);
+      const bool valued = IsNumberStart(block, valueAt) && (range || name == "q" || name == "p");
+      const bool coordinates =
+          (name == "pos" || name == "move" || name == "org" || name == "clip" || name == "iclip") &&
+          valueAt < block.size() && block[valueAt] == '(';
+      if (!valued && !coordinates) continue;
+      out_.append(block.substr(i, valueAt - i));
+      i = valueAt;
+      std::size_t length = 0;
+      double value = 0;
+      if (coordinates) {
         std::size_t close = block.find(')', i);
         close = close == std::string_view::npos ? block.size() : close;
         Coordinates(block.substr(i, close - i), false);
         if (close < block.size() && !cut_) out_ += ')';
         i = close + 1;
+        continue;
       }
+      if (range) {
+        const bool relative = block[i] == '+' || block[i] == '-';
+        out_ += Held(block.substr(i), *range, length, value, Follows::PassedOver);
+        Grow(name, value, relative);
+      } else if (name == "q") {
+        out_ += Held(block.substr(i), kAnyNumber, length, value, Follows::PassedOver);
+        wraps_ = wraps_ && value != 2;
+      } else {
+        Held(block.substr(i), {0, 8}, length, value);
+        BeginDrawing(int(std::floor(value)));
+        out_ += Number(std::floor(value));
+      }
+      i = AfterNumberRun(block, i + length);
     }
   }
 

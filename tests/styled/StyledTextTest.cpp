@@ -258,6 +258,19 @@ TEST(StyledLimitsTest, AHeldNumberStaysApartFromWhatCameBeforeIt) {
   EXPECT_EQ(STYLEDLIMITS::LimitEventText("{\\t(1+2,3-4)}x", resolution), "{\\t(1+2,3-4)}x");
 }
 
+// The drawing reads a tag's value past blanks after its name, so it is held
+// there as well; a tag with no number after its blanks has no value.
+TEST(StyledLimitsTest, ATagsValueIsHeldPastBlanks) {
+  const STYLEDLIMITS::Resolution resolution{640, 360};
+  EXPECT_EQ(STYLEDLIMITS::LimitEventText("{\\fs 5000\\blur\t300\\q 2}x", resolution),
+            "{\\fs 180\\blur\t10\\q 2}x");
+  EXPECT_EQ(STYLEDLIMITS::LimitEventText("{\\pos (1e9,0)}x", resolution), "{\\pos (1920,0)}x");
+  // "\p 1" starts a drawing, whose points are held.
+  EXPECT_EQ(STYLEDLIMITS::LimitEventText("{\\p 1}m 0 0 l 99999 0{\\p0}", resolution),
+            "{\\p 1}m 0 0 l 1920 0{\\p0}");
+  EXPECT_EQ(STYLEDLIMITS::LimitEventText("{\\fs x5}x", resolution), "{\\fs x5}x");
+}
+
 // Numbers of any length and any value read as the nearest in range, never
 // wrap or overflow.
 TEST(StyledLimitsTest, NumbersOfAnyLengthAreReadWithinTheirRange) {
