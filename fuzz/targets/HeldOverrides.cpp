@@ -18,7 +18,7 @@ constexpr double kRounding = 0.006;
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
-// Where an override's value begins, as the limits read one: a digit or a
+// Where an override's value begins, as the drawing reads one: a digit or a
 // point, or a sign before either.
 bool NumberAt(std::string_view text, std::size_t at) {
   if (at >= text.size()) return false;
@@ -73,7 +73,9 @@ void CheckHeldOverrides(std::string_view limited, const Resolution& resolution) 
       std::size_t end = i + 1;
       while (end < block.size() && std::isalpha(static_cast<unsigned char>(block[end]))) ++end;
       const std::string name(block.substr(i + 1, end - i - 1));
+      // The drawing passes over blanks before a value, as strtod does.
       i = end;
+      while (i < block.size() && (block[i] == ' ' || (block[i] >= '\t' && block[i] <= '\r'))) ++i;
       Bound bound;
       if (BoundOf(name, resolution, bound) && NumberAt(block, i)) {
         // The held value is written plainly: a sign, digits and a point.

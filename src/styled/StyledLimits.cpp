@@ -63,10 +63,16 @@ double Clamp(double value, const Range& range) {
 // A number written in place of the first `length` characters of `text`.
 // The drawing stops reading a number where the text's number stopped; the
 // one written must not run on into what followed it ("1e9" of "1e9.5" held
-// at 10 would read 10.5), so a space keeps them apart.
+// at 10 would read 10.5), so a space keeps them apart. Nor may it join what
+// came before it, which the text's number did not: "+99999999999" after a
+// "-" is written "100000000", and "-100000000" would be read as one number
+// (after \fs, the size); "1e" and ".5e99" would read as 1e100000000, a
+// "5" and "+99999" in a drawing as one coordinate.
 bool ContinuesNumber(char c) { return c != '\0' && std::strchr("0123456789.eE", c) != nullptr; }
+bool JoinsNumber(char c) { return ContinuesNumber(c) || c == '+' || c == '-'; }
 
-std::string KeptApart(std::string number, std::string_view text, std::size_t length) {
+std::string KeptApart(std::string number, char before, std::string_view text, std::size_t length) {
+  if (JoinsNumber(before)) number.insert(number.begin(), ' ');
   if (length < text.size() && ContinuesNumber(text[length])) number += ' ';
   return number;
 }
@@ -81,18 +87,19 @@ std::size_t AfterNumberRun(std::string_view block, std::size_t i) {
 }
 
 // The number at the start of `text` (IsNumberStart holds) as it goes to
-// the drawing; `value` gets what it stands for. A tag of one value passes
+// the drawing, after the character `before` ('\0' for none); `value` gets
+// what it stands for. A tag's own value follows its name and the tag passes
 // over what follows (`AfterNumberRun`), so needs no space to keep it apart.
 enum class Follows { Read, PassedOver };
 std::string Held(std::string_view text, const Range& range, std::size_t& length, double& value,
-                 Follows follows = Follows::Read) {
+                 Follows follows = Follows::Read, char before = '\0') {
   const SUBTITLEFILE::Decimal number = ScanDecimal(text);
   length = number.Length;
   const std::string_view written = text.substr(0, number.Length);
   value = Clamp(number.Value, range);
   if (value == number.Value && WrittenPlainly(written)) return std::string(written);
   if (follows == Follows::PassedOver) return Number(value);
-  return KeptApart(Number(value), text, length);
+  return KeptApart(Number(value), before, text, length);
 }
 
 Range HeldRange(double low, double high) { return {low, std::max(low, high)}; }
@@ -158,6 +165,7 @@ class EventLimiter {
 
  private:
   bool Full() const { return cut_ || out_.size() >= kMaximumEventText; }
+  char LastWritten() const { return out_.empty() ? '\0' : out_.back(); }
 
   // Whether ink may be added; past the event's bound the rest is cut.
   bool Afford(double ink) {
@@ -239,7 +247,8 @@ class EventLimiter {
       if (++drawingNumbers_ > kMaximumDrawingNumbers) return;
       std::size_t length = 0;
       double value = 0;
-      const std::string held = Held(text.substr(i), coordinate_, length, value);
+      const std::string held =
+          Held(text.substr(i), coordinate_, length, value, Follows::Read, LastWritten());
       if (drawing && !Extend(value)) return;
       out_ += held;
       i += length;
@@ -334,6 +343,9 @@ class EventLimiter {
   }
 
   void Block(std::string_view block) {
+    // Where the last tag's name ended: a number written there cannot join
+    // the name's letters (the "e" of "\fe").
+    std::size_t nameEnd = std::string_view::npos;
     for (std::size_t i = 0; i < block.size() && !cut_;) {
       if (block[i] == '&') {
         const std::size_t end = HexValueEnd(block, i);
@@ -345,7 +357,8 @@ class EventLimiter {
         // Times of a transition or a fade, and numbers of unknown tags.
         std::size_t length = 0;
         double value = 0;
-        out_ += Held(block.substr(i), kAnyNumber, length, value);
+        out_ += Held(block.substr(i), kAnyNumber, length, value, Follows::Read,
+                     i == nameEnd ? '\0' : LastWritten());
         i += length;
         continue;
       }
@@ -357,41 +370,48 @@ class EventLimiter {
       while (end < block.size() && std::isalpha(static_cast<unsigned char>(block[end]))) ++end;
       const std::string name(block.substr(i + 1, end - i - 1));
       out_.append(block.substr(i, end - i));
-      i = end;
+      i = nameEnd = end;
       if (name == "fn" || name.starts_with("fn") || name == "r" || name.starts_with("r")) {
         // A font or style name, digits and all, up to the next tag.
         const std::size_t next = std::min(block.find('\\', i), block.size());
         out_.append(block.substr(i, next - i));
         i = next;
-      } else if (const Range* range = SingleValueRange(name); range && IsNumberStart(block, i)) {
-        std::size_t length = 0;
-        double value = 0;
-        const bool relative = block[i] == '+' || block[i] == '-';
-        out_ += Held(block.substr(i), *range, length, value, Follows::PassedOver);
-        Grow(name, value, relative);
-        i = AfterNumberRun(block, i + length);
-      } else if (name == "q" && IsNumberStart(block, i)) {
-        std::size_t length = 0;
-        double value = 0;
-        out_ += Held(block.substr(i), kAnyNumber, length, value, Follows::PassedOver);
-        wraps_ = wraps_ && value != 2;
-        i = AfterNumberRun(block, i + length);
-      } else if (name == "p" && IsNumberStart(block, i)) {
-        std::size_t length = 0;
-        double value = 0;
-        Held(block.substr(i), {0, 8}, length, value);
-        BeginDrawing(int(std::floor(value)));
-        out_ += Number(std::floor(value));
-        i = AfterNumberRun(block, i + length);
-      } else if ((name == "pos" || name == "move" || name == "org" || name == "clip" ||
-                  name == "iclip") &&
-                 i < block.size() && block[i] == '(') {
+        continue;
+      }
+      // The drawing reads a tag's value past blanks after its name, as strtod
+      // passes over them: "\fs 9999" asks a size of 9999, "\p 1" a drawing.
+      const std::size_t valueAt = SUBTITLEFILE::PastBlanks(block, i);
+      const Range* range = SingleValueRange(name);
+      const bool valued = IsNumberStart(block, valueAt) && (range || name == "q" || name == "p");
+      const bool coordinates =
+          (name == "pos" || name == "move" || name == "org" || name == "clip" || name == "iclip") &&
+          valueAt < block.size() && block[valueAt] == '(';
+      if (!valued && !coordinates) continue;
+      out_.append(block.substr(i, valueAt - i));
+      i = valueAt;
+      std::size_t length = 0;
+      double value = 0;
+      if (coordinates) {
         std::size_t close = block.find(')', i);
         close = close == std::string_view::npos ? block.size() : close;
         Coordinates(block.substr(i, close - i), false);
         if (close < block.size() && !cut_) out_ += ')';
         i = close + 1;
+        continue;
       }
+      if (range) {
+        const bool relative = block[i] == '+' || block[i] == '-';
+        out_ += Held(block.substr(i), *range, length, value, Follows::PassedOver);
+        Grow(name, value, relative);
+      } else if (name == "q") {
+        out_ += Held(block.substr(i), kAnyNumber, length, value, Follows::PassedOver);
+        wraps_ = wraps_ && value != 2;
+      } else {
+        Held(block.substr(i), {0, 8}, length, value);
+        BeginDrawing(int(std::floor(value)));
+        out_ += Number(std::floor(value));
+      }
+      i = AfterNumberRun(block, i + length);
     }
   }
 

@@ -40,6 +40,11 @@ bool IsNumberStart(std::string_view text, std::size_t at) {
          (IsDigit(text[at + 1]) || text[at + 1] == '.');
 }
 
+std::size_t PastBlanks(std::string_view text, std::size_t at) {
+  while (at < text.size() && (text[at] == ' ' || (text[at] >= '\t' && text[at] <= '\r'))) ++at;
+  return at;
+}
+
 Decimal ScanDecimal(std::string_view text) {
   if (!IsNumberStart(text, 0)) return {};
   const std::size_t end = NumberEnd(text, 0);
@@ -67,8 +72,7 @@ Decimal ScanDecimal(std::string_view text) {
 }
 
 int64_t LeadingInteger(std::string_view text, int64_t low, int64_t high, int64_t missing) {
-  std::size_t at = 0;
-  while (at < text.size() && (text[at] == ' ' || (text[at] >= '\t' && text[at] <= '\r'))) ++at;
+  std::size_t at = PastBlanks(text, 0);
   bool negative = false;
   if (at < text.size() && (text[at] == '-' || text[at] == '+')) negative = text[at++] == '-';
   if (at >= text.size() || !IsDigit(text[at])) return missing;

@@ -21,6 +21,10 @@ Decimal ScanDecimal(std::string_view text);
 // Whether a number starts at `at`: a digit or "." or a sign before one.
 bool IsNumberStart(std::string_view text, std::size_t at);
 
+// Where the blanks from `at` end, as atoi and strtod pass over them before
+// a number: spaces, tabs, line breaks, vertical tabs and form feeds.
+std::size_t PastBlanks(std::string_view text, std::size_t at);
+
 // What atoi reads (blanks, a sign, the digits up to the first other
 // character), held to [low, high]; `missing` when there are no digits.
 int64_t LeadingInteger(std::string_view text, int64_t low, int64_t high, int64_t missing);

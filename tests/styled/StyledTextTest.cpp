@@ -242,6 +242,35 @@ TEST(StyledLimitsTest, AHeldNumberStaysApartFromWhatFollowedIt) {
   EXPECT_EQ(STYLEDLIMITS::LimitEventText("{\\blur2.5}x", resolution), "{\\blur2.5}x");
 }
 
+// Nor does a number written again join what came before it, which the one
+// it stands for did not: "+99999999999" held at 1e8 is written without its
+// sign, and after "\fs-" would make a size of -1e8 tenths.
+TEST(StyledLimitsTest, AHeldNumberStaysApartFromWhatCameBeforeIt) {
+  const STYLEDLIMITS::Resolution resolution{640, 360};
+  EXPECT_EQ(STYLEDLIMITS::LimitEventText("{\\fs-+99999999999}x", resolution), "{\\fs- 100000000}x");
+  EXPECT_EQ(STYLEDLIMITS::LimitEventText("{\\t(1e.5e99,5+99999999999,\\fs9)}x", resolution),
+            "{\\t(1e 100000000,5 100000000,\\fs9)}x");
+  EXPECT_EQ(STYLEDLIMITS::LimitEventText("{\\p1}m 0 0 l 5+99999 2{\\p0}", resolution),
+            "{\\p1}m 0 0 l 5 1920 2{\\p0}");
+  // A tag's name is no number: what follows it is written as it is held.
+  EXPECT_EQ(STYLEDLIMITS::LimitEventText("{\\fe99999999999}x", resolution), "{\\fe100000000}x");
+  // A number written as it stands changes nothing of how the text reads.
+  EXPECT_EQ(STYLEDLIMITS::LimitEventText("{\\t(1+2,3-4)}x", resolution), "{\\t(1+2,3-4)}x");
+}
+
+// The drawing reads a tag's value past blanks after its name, so it is held
+// there as well; a tag with no number after its blanks has no value.
+TEST(StyledLimitsTest, ATagsValueIsHeldPastBlanks) {
+  const STYLEDLIMITS::Resolution resolution{640, 360};
+  EXPECT_EQ(STYLEDLIMITS::LimitEventText("{\\fs 5000\\blur\t300\\q 2}x", resolution),
+            "{\\fs 180\\blur\t10\\q 2}x");
+  EXPECT_EQ(STYLEDLIMITS::LimitEventText("{\\pos (1e9,0)}x", resolution), "{\\pos (1920,0)}x");
+  // "\p 1" starts a drawing, whose points are held.
+  EXPECT_EQ(STYLEDLIMITS::LimitEventText("{\\p 1}m 0 0 l 99999 0{\\p0}", resolution),
+            "{\\p 1}m 0 0 l 1920 0{\\p0}");
+  EXPECT_EQ(STYLEDLIMITS::LimitEventText("{\\fs x5}x", resolution), "{\\fs x5}x");
+}
+
 // Numbers of any length and any value read as the nearest in range, never
 // wrap or overflow.
 TEST(StyledLimitsTest, NumbersOfAnyLengthAreReadWithinTheirRange) {
