@@ -354,6 +354,8 @@ bool CarriedWriter::Write(int32_t stream, const AVPacket* source, const uint8_t*
   if (found == carried_.end() || size <= 0) return true;
   Carried& carried = **found;
   AVPacket* out = packet_;
+  // With what the source says beside the bytes (samples to skip, ...).
+  if (source != nullptr && av_packet_copy_props(out, source) < 0) return false;
   if (source != nullptr && source->buf != nullptr && source->data == data) {
     out->buf = av_buffer_ref(source->buf);
     if (out->buf == nullptr) return false;

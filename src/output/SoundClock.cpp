@@ -35,14 +35,16 @@ int64_t SoundClock::Ticks(int64_t samples) const {
 int64_t SoundClock::Place(Times& times, int64_t samples) {
   const int64_t length = Ticks(samples);
   int64_t& anchor = times.Dts != kNoTime ? times.Dts : times.Pts;
-  if (rounding_ > 0 && length > 0 && anchor != kNoTime && next_ != kNoTime &&
-      std::abs(anchor) < kMost && std::abs(next_) < kMost) {
-    const int64_t off = next_ - anchor;
-    if (off != 0 && std::abs(off) <= rounding_) {
-      if (times.Pts != kNoTime && &anchor != &times.Pts && std::abs(times.Pts) < kMost)
-        times.Pts += off;
-      anchor = next_;
-      ++moved_;
+  if (rounding_ > 0 && length > 0) {
+    if (anchor != kNoTime && next_ != kNoTime && std::abs(anchor) < kMost &&
+        std::abs(next_) < kMost) {
+      const int64_t off = next_ - anchor;
+      if (off != 0 && std::abs(off) <= rounding_) {
+        if (times.Pts != kNoTime && &anchor != &times.Pts && std::abs(times.Pts) < kMost)
+          times.Pts += off;
+        anchor = next_;
+        ++moved_;
+      }
     }
     times.Duration = length;
   }
