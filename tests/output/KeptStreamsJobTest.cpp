@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <map>
 #include <sstream>
 
 #include "support/PgsWriter.h"
@@ -226,6 +227,74 @@ TEST_F(KeptStreamsJobTest, SmartCopyKeepsTheSameStreams) {
   ASSERT_EQ(rows.size(), 7u);
   for (const char* stream : {"a:1", "s:1"})
     EXPECT_EQ(Packets(output, stream), Packets(source, stream)) << stream;
+}
+
+// Sources other than Matroska: an MPEG-TS (ADTS sound, a clock that does not
+// start at 0) and an MP4 with a text track, which Matroska holds as SubRip.
+TEST_F(KeptStreamsJobTest, TransportStreamAndMp4SourcesKeepTheirTracksInSync) {
+  const fs::path ts = Out("film.ts");
+  Ffmpeg("-i " + Source().string() + " -map 0:v -map 0:a:0 -map 0:a:2 -c:v libx264 -c:a copy " +
+         ts.string());
+  const fs::path fromTs = Out("from-ts.mkv");
+  ProgramRun run =
+      RunProgram("--source " + ts.string() + " --subtitles " +
+                 (dir_->path() / "burn.srt").string() + " --output " + fromTs.string());
+  ASSERT_EQ(run.status, 0) << run.out << run.err;
+  EXPECT_EQ(run.out.find("damaged"), std::string::npos) << run.out;
+  // Each sound starts where it did against the picture.
+  // A transport stream lists its streams under its program as well.
+  const auto starts = [](const fs::path& file) {
+    std::istringstream lines(
+        Ffprobe("-show_entries stream=index,start_time -of csv=p=0 " + file.string()));
+    std::map<int, double> times;
+    for (std::string line; std::getline(lines, line);)
+      if (line.find(',') != std::string::npos)
+        times[std::stoi(line)] = std::stod(line.substr(line.find(',') + 1));
+    std::vector<double> ordered;
+    for (const auto& [index, time] : times) ordered.push_back(time);
+    return ordered;
+  };
+  const std::vector<double> source = starts(ts), kept = starts(fromTs);
+  ASSERT_EQ(source.size(), 3u);
+  ASSERT_EQ(kept.size(), 3u);
+  for (size_t k = 1; k < 3; ++k) EXPECT_NEAR(kept[k] - kept[0], source[k] - source[0], 0.0015) << k;
+  EXPECT_EQ(Hashes(fromTs, "a:1"), Hashes(ts, "a:1"));
+
+  const fs::path mp4 = Out("film-source.mp4");
+  Ffmpeg("-i " + Source().string() + " -map 0:v -map 0:a:0 -map 0:a:1 -map 0:s:0 -c:v copy " +
+         "-c:a copy -c:s mov_text " + mp4.string());
+  const fs::path fromMp4 = Out("from-mp4.mkv");
+  run = RunProgram("--source " + mp4.string() + " --subtitles " +
+                   (dir_->path() / "burn.srt").string() + " --output " + fromMp4.string());
+  ASSERT_EQ(run.status, 0) << run.out << run.err;
+  const std::vector<std::string> rows = StreamRows(fromMp4);
+  ASSERT_EQ(rows.size(), 4u);
+  EXPECT_EQ(rows[3].substr(0, 16), "subrip,subtitle,");
+  std::string srt;
+  ASSERT_EQ(RunShell("ffmpeg -v error -i " + fromMp4.string() + " -map 0:s:0 -f srt -", &srt), 0);
+  EXPECT_NE(srt.find("Second"), std::string::npos) << srt;
+}
+
+// Damage in a kept track is mended or left out and reported; the job goes on.
+TEST_F(KeptStreamsJobTest, DamageInAKeptTrackDoesNotStopTheJob) {
+  const fs::path ts = Out("damaged.ts");
+  Ffmpeg("-i " + Source().string() + " -map 0:v -map 0:a:0 -map 0:a:1 -c:v libx264 -c:a copy " +
+         ts.string());
+  std::string bytes = ReadFile(ts);
+  // Bytes spoilt across the middle of the file, where every stream has packets.
+  for (size_t at = bytes.size() / 3; at < 2 * bytes.size() / 3; at += 7919)
+    for (size_t k = 0; k < 64 && at + k < bytes.size(); ++k) bytes[at + k] = char(k * 37 + at);
+  WriteFile(ts, bytes);
+  const fs::path output = Out("damaged.mkv");
+  const ProgramRun run =
+      RunProgram("--source " + ts.string() + " --subtitles " +
+                 (dir_->path() / "burn.srt").string() + " --output " + output.string());
+  ASSERT_EQ(run.status, 0) << run.out << run.err;
+  EXPECT_NE(run.out.find("the source was damaged"), std::string::npos) << run.out;
+  EXPECT_EQ(StreamRows(output).size(), 3u);
+  std::string errors;
+  EXPECT_EQ(
+      RunShell("ffmpeg -v error -i " + output.string() + " -map 0:a:1 -f null - 2>&1", &errors), 0);
 }
 
 // Of each composition in a .sup file: its objects, and how many of them
