@@ -339,6 +339,16 @@ std::string CarriedWriter::AddChapters(AVFormatContext* context,
   return {};
 }
 
+std::vector<std::string> CarriedWriter::Names() const {
+  std::vector<std::string> names;
+  for (const auto& carried : carried_) {
+    std::string name = StreamName(carried->Plan.Source, carried->Out->disposition);
+    if (carried->Soft) name += " without its forced pictures";
+    names.push_back(std::move(name));
+  }
+  return names;
+}
+
 std::vector<int32_t> CarriedWriter::Taken() const {
   std::vector<int32_t> taken;
   for (const auto& carried : carried_)

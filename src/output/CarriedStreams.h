@@ -65,6 +65,8 @@ class CarriedWriter {
   // when set up, else what failed.
   std::string AddStreams(AVFormatContext* context, CarriedPlan& plan,
                          const VELAVCODEC::SourceStreams& source, double originSeconds);
+  // The tracks as the log names them, with the marks they are written with.
+  std::vector<std::string> Names() const;
   // The source's streams whose packets the output takes.
   std::vector<int32_t> Taken() const;
 

@@ -349,9 +349,7 @@ bool MuxedOutput::AddCarriedStreams(const OutputRequest& request) {
   int attachments = 0;
   for (unsigned i = 0; i < context_->nb_streams; ++i)
     attachments += context_->streams[i]->codecpar->codec_type == AVMEDIA_TYPE_ATTACHMENT;
-  for (const CarriedStream& carried : plan_.Streams)
-    if (carried.How != CarriedStream::Way::Attachment)
-      line += ", " + StreamName(carried.Source, carried.Source.Disposition);
+  for (const std::string& name : carried_.Names()) line += ", " + name;
   if (context_->nb_chapters > 0) line += ", chapters " + std::to_string(context_->nb_chapters);
   if (attachments > 0) line += ", attachments " + std::to_string(attachments);
   streamsLine_ = line;

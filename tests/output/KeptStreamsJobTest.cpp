@@ -4,12 +4,14 @@
 // holds them, chapters, tags and attachments, and the rest of a track whose
 // forced pictures are burned.
 #include <gtest/gtest.h>
+#include <signal.h>
 
 #include <algorithm>
 #include <cmath>
 #include <map>
 #include <sstream>
 
+#include "support/BackgroundRun.h"
 #include "support/PgsWriter.h"
 #include "support/TestSupport.h"
 
@@ -67,8 +69,9 @@ class KeptStreamsJobTest : public ::testing::Test {
     WriteFile(d / "signs.ass",
               "[Script Info]\nScriptType: v4.00+\nPlayResX: 320\nPlayResY: 240\n\n"
               "[V4+ Styles]\nFormat: Name, Fontname, Fontsize\nStyle: Default,Sans,20\n\n"
-              "[Events]\nFormat: Layer, Start, End, Style, Text\n"
-              "Dialogue: 0,0:00:00.30,0:00:00.90,Default,A sign\n");
+              "[Events]\nFormat: Layer, Start, End, Style, Name, MarginL, MarginR, "
+              "MarginV, Effect, Text\n"
+              "Dialogue: 0,0:00:00.30,0:00:00.90,Default,,0,0,0,,A sign\n");
     WriteFile(d / "meta.txt",
               ";FFMETADATA1\ntitle=A Film\n"
               "[CHAPTER]\nTIMEBASE=1/1000\nSTART=0\nEND=700\ntitle=One\n"
@@ -206,6 +209,25 @@ TEST_F(KeptStreamsJobTest, Mp4HoldsTextAsMovTextAndSaysWhatItCannotHold) {
   EXPECT_NE(Probe(output, "chapter_tags=title").find("Three"), std::string::npos);
 }
 
+TEST_F(KeptStreamsJobTest, WebMHoldsTextAsWebVttAndLeavesOutWhatItCannotHold) {
+  const fs::path output = Out("film.webm");
+  const ProgramRun run = Burn(output, "--compressor VP90 --convert-audio");
+  ASSERT_EQ(run.status, 0) << run.out << run.err;
+  for (const char* line : {"Sound 2 (ac3) can't be stored in a WebM file; it is left out",
+                           "Sound 3 (mp3) can't be stored in a WebM file; it is left out",
+                           "The attachment 'font.ttf' can't be stored in a WebM file"})
+    EXPECT_NE(run.out.find(line), std::string::npos) << line << "\n" << run.out;
+  const std::vector<std::string> rows = StreamRows(output);
+  ASSERT_EQ(rows.size(), 4u) << Probe(output, "stream=codec_name");
+  EXPECT_EQ(rows[1].substr(0, 11), "opus,audio,");
+  EXPECT_EQ(rows[2], "webvtt,subtitle,0,0,0,eng");
+  EXPECT_EQ(rows[3], "webvtt,subtitle,0,0,1,eng,Signs");
+  std::string vtt;
+  ASSERT_EQ(RunShell("ffmpeg -v error -i " + output.string() + " -map 0:s:1 -f webvtt -", &vtt), 0);
+  EXPECT_NE(vtt.find("A sign"), std::string::npos) << vtt;
+  EXPECT_NE(Probe(output, "chapter_tags=title").find("Three"), std::string::npos);
+}
+
 TEST_F(KeptStreamsJobTest, AviKeepsTheChosenSoundAlone) {
   const fs::path output = Out("film.avi");
   const ProgramRun run = Burn(output);
@@ -297,6 +319,44 @@ TEST_F(KeptStreamsJobTest, DamageInAKeptTrackDoesNotStopTheJob) {
       RunShell("ffmpeg -v error -i " + output.string() + " -map 0:a:1 -f null - 2>&1", &errors), 0);
 }
 
+// A stopped job's file holds every kept track up to where the pictures end.
+TEST(KeptStreamsStopped, TheFileHoldsEveryTrackToWhereThePicturesEnd) {
+  TempDir dir;
+  const fs::path source = dir / "long.mkv";
+  WriteFile(dir / "soft.srt",
+            "1\n00:00:01,000 --> 00:00:02,000\nEarly\n\n"
+            "2\n00:00:50,000 --> 00:00:51,000\nLate\n");
+  Ffmpeg(
+      "-f lavfi -i testsrc2=size=320x240:rate=25:duration=60 -f lavfi -i sine=duration=60 "
+      "-f lavfi -i sine=frequency=660:duration=60 -i " +
+      (dir / "soft.srt").string() +
+      " -map 0 -map 1 -map 2 -map 3 -c:v mpeg4 -q:v 5 -c:a:0 aac -c:a:1 ac3 -c:s srt " +
+      source.string());
+  const fs::path output = dir / "cut.mkv";
+  BackgroundRun run({"--source", source.string(), "--transcode", "--output", output.string()});
+  ASSERT_TRUE(run.WaitForSize(output, 700000));
+  run.Signal(SIGTERM);
+  EXPECT_EQ(run.Wait(), 1);
+  std::string errors;
+  EXPECT_EQ(RunShell("ffmpeg -v error -i " + output.string() + " -map 0:v -map 0:a -f null - 2>&1",
+                     &errors),
+            0);
+  EXPECT_EQ(errors, "");
+  const auto last = [&](const std::string& stream) {
+    std::istringstream times(Ffprobe("-select_streams " + stream +
+                                     " -show_entries packet=pts_time -of csv=p=0 " +
+                                     output.string()));
+    double time = -1;
+    for (double t = 0; times >> t;) time = std::max(time, t);
+    return time;
+  };
+  const double pictures = last("v");
+  EXPECT_GT(pictures, 1.0);
+  EXPECT_LT(pictures, 59.0);
+  EXPECT_NEAR(last("a:1"), pictures, 2.0);
+  EXPECT_NEAR(last("s:0"), 1.0, 0.05) << "the early cue, not the late one";
+}
+
 // Of each composition in a .sup file: its objects, and how many of them
 // are forced.
 std::vector<std::pair<int, int>> Compositions(const std::string& sup) {
@@ -352,8 +412,10 @@ TEST(KeptForcedPictures, AreBurnedAndTheRestOfTheTrackStaysSoft) {
       RunProgram("--source " + (dir / "film.mkv").string() + " --subtitle-track 1 --forced-only " +
                  "--output " + output.string());
   ASSERT_EQ(run.status, 0) << run.out << run.err;
-  EXPECT_NE(run.out.find("Output streams: video (burned), sound 1, subtitles 1\n"),
-            std::string::npos)
+  EXPECT_NE(
+      run.out.find(
+          "Output streams: video (burned), sound 1, subtitles 1 without its forced pictures\n"),
+      std::string::npos)
       << run.out;
   EXPECT_NE(run.out.find("Subtitles 1: 2 sets with forced pictures burned, 6 sets kept soft "
                          "without them"),
