@@ -216,6 +216,12 @@ class VelAvCodec : private VideoStreamValues, private AudioStreamValues {
   // "eng, SubRip": the k-th track's language, when it states one, and codec.
   std::string SubtitleTrackName(int k) const;
   bool SelectSubtitleTrack(int k);
+  // After PreOpen: the subtitle tracks as stored, in their order (Track
+  // counts them from 1).
+  std::vector<StoredStream> SubtitleTrackRecords() const;
+  // How many packets each subtitle track holds, from a reading of the source
+  // of its own. Empty on success, else why not.
+  std::string CountSubtitlePackets(std::vector<int64_t>& counts) const;
   // The chosen track's codec and header, and the fonts attached to the
   // source. Valid while the source is open.
   SUBTITLETRACK::TrackInfo SubtitleTrackInfo() const;

@@ -1,6 +1,9 @@
 // The source's subtitle tracks: choosing one, describing it, and collecting
 // its packets as the reading passes them.
 #include "media/VelAvCodec.h"
+
+#include <algorithm>
+
 #include "media/private/EntryPoints.h"
 #include "media/private/SourceReader.h"
 
@@ -125,6 +128,32 @@ std::string VelAvCodec::ReadWholeSubtitleTrack(
   Api->av_packet_free(&packet);
   Api->avformat_close_input(&format);
   if (!error.empty()) packets.clear();
+  return error;
+}
+
+std::vector<StoredStream> VelAvCodec::SubtitleTrackRecords() const {
+  std::vector<StoredStream> records;
+  for (const int32_t stream : SubtitleStreams) records.push_back(RecordOf(stream));
+  return records;
+}
+
+std::string VelAvCodec::CountSubtitlePackets(std::vector<int64_t>& counts) const {
+  counts.assign(SubtitleStreams.size(), 0);
+  if (FormatContext == nullptr) return "no source is open";
+  AVFormatContext* format = nullptr;
+  if (Api->avformat_open_input(&format, FileName.c_str(), nullptr, nullptr) < 0)
+    return "the source can't be read again";
+  AVPacket* packet = Api->av_packet_alloc();
+  std::string error = packet == nullptr ? "not enough memory" : "";
+  while (error.empty() && Api->av_read_frame(format, packet) >= 0) {
+    const auto track =
+        std::find(SubtitleStreams.begin(), SubtitleStreams.end(), packet->stream_index);
+    if (track != SubtitleStreams.end() && packet->size > 0)
+      ++counts[size_t(track - SubtitleStreams.begin())];
+    Api->av_packet_unref(packet);
+  }
+  Api->av_packet_free(&packet);
+  Api->avformat_close_input(&format);
   return error;
 }
 
