@@ -175,4 +175,20 @@ TEST_F(ConvertedAudioTest, Ac3StaysAc3InMp4AndBecomesOpusInWebm) {
   EXPECT_TRUE(DecodesWithoutError(webm));
 }
 
+// The help says which sound each container gets.
+TEST_F(ConvertedAudioTest, HelpNamesEachTarget) {
+  std::string help;
+  ASSERT_EQ(RunShell(ProgramPath() + " --help", &help), 0);
+  std::string joined;
+  std::istringstream lines(help);
+  for (std::string line; std::getline(lines, line);) {
+    const size_t text = line.find_first_not_of(' ');
+    if (text != std::string::npos) joined += line.substr(text) + " ";
+  }
+  EXPECT_NE(joined.find("--convert-audio converts sound the container cannot hold to AAC for MP4 "
+                        "and to Opus for WebM and Matroska"),
+            std::string::npos)
+      << help;
+}
+
 }  // namespace
