@@ -130,11 +130,11 @@ std::vector<Command> MakeCommands() {
            "                         HDR, its subtitle white at N cd/m2 (203); an HDR\n"
            "                         source written in 8 bits, or with --sdr, is\n"
            "                         tone-mapped to SDR; --convert-audio converts sound\n"
-           "                         the container cannot hold (WebM) to Opus; --smart\n"
-           "                         copies the pictures no subtitle touches from an\n"
-           "                         H.264 or HEVC source into Matroska or MP4 and\n"
-           "                         encodes only the others, with the H264 or HEVC\n"
-           "                         compressor\n"},
+           "                         the container cannot hold to AAC for MP4 and to\n"
+           "                         Opus for WebM and Matroska; --smart copies the\n"
+           "                         pictures no subtitle touches from an H.264 or HEVC\n"
+           "                         source into Matroska or MP4 and encodes only the\n"
+           "                         others, with the H264 or HEVC compressor\n"},
       {"--list-entries", 10, RunListEntries,
        "  --list-entries FILE --frame-rate R [--delay-frames N | --delay-ms N]\n" +
            JOBOPTIONTABLE::GroupSynopsis(JOBOPTIONTABLE::Group::Reading) +

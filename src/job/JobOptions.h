@@ -58,7 +58,8 @@ struct JobOptions {
   // An HDR output's subtitle white, in cd/m2.
   double SubtitleNits = kReferenceWhiteNits;
   // Sound the output's container cannot hold (WebM takes Opus and Vorbis
-  // alone) is converted to Opus instead of refused.
+  // alone, MP4 no PCM) is converted instead of refused: to AAC for MP4, to
+  // Opus for WebM and Matroska.
   bool ConvertAudio = false;
   // Pictures no subtitle touches are copied from the source as they are
   // where its codec allows; only the others are encoded.

@@ -28,8 +28,8 @@ struct OutputRequest {
   std::string Path;  // as given
   bool Transcode = false;
   bool FixAudioVbr = false;
-  // Sound the container cannot hold is converted to Opus instead of refused
-  // (Matroska, MP4 and WebM; AVI keeps its own rules).
+  // Sound the container cannot hold is converted instead of refused: to AAC
+  // for MP4, to Opus for Matroska and WebM (AVI keeps its own rules).
   bool ConvertAudio = false;
   VELAVCODEC::SourceStreams Source;  // of the opened source
   ENCODERCHOICE::Chooser Chooser;    // the compressor choice

@@ -24,7 +24,6 @@ namespace MEDIAOUTPUT {
 namespace {
 
 constexpr const char* kAudioName = "Audio Stream [Unchanged]";
-constexpr const char* kOpusName = "Audio Stream [Opus]";
 
 const AVOutputFormat* FormatOf(Container container) {
   const char* name = container == Container::Matroska ? "matroska"
@@ -98,9 +97,10 @@ MuxedOutput::~MuxedOutput() { Finish(); }
 // file is closed before its MP4 header is completed, so that nothing the
 // muxer still holds can land on the change.
 void MuxedOutput::Finish() {
-  if (opus_ && headerWritten_ && !opus_->Finish([this](AVPacket* p) { return MuxOpus(p); }))
+  if (converted_ && headerWritten_ &&
+      !converted_->Finish([this](AVPacket* p) { return MuxConverted(p); }))
     notes_.push_back("The end of the sound could not be written");
-  opus_.reset();
+  converted_.reset();
   if (compressor_ && headerWritten_) {
     uint64_t ignored = 0;
     videoBytes_ = videoBytes_ ? videoBytes_ : &ignored;
@@ -220,8 +220,12 @@ bool MuxedOutput::CheckAudio(const VELAVCODEC::SourceStreams& source, bool conve
   if (parameters == nullptr) return true;
   if (avformat_query_codec(FormatOf(container_), parameters->codec_id, FF_COMPLIANCE_NORMAL) == 1)
     return true;
-  if (convert &&
-      avformat_query_codec(FormatOf(container_), AV_CODEC_ID_OPUS, FF_COMPLIANCE_NORMAL) == 1) {
+  // MP4 players all decode AAC, and few Opus.
+  convertTo_ =
+      container_ == Container::Mp4 ? CONVERTEDAUDIO::Target::Aac : CONVERTEDAUDIO::Target::Opus;
+  const AVCodecID target =
+      convertTo_ == CONVERTEDAUDIO::Target::Aac ? AV_CODEC_ID_AAC : AV_CODEC_ID_OPUS;
+  if (convert && avformat_query_codec(FormatOf(container_), target, FF_COMPLIANCE_NORMAL) == 1) {
     const AVCodecDescriptor* codec = avcodec_descriptor_get(parameters->codec_id);
     convertedFrom_ = codec != nullptr ? codec->name : "its";
     return true;
@@ -309,7 +313,7 @@ bool MuxedOutput::AddAudioStream(const VELAVCODEC::SourceStreams& source) {
   audioBaseNum_ = source.AudioTimeBaseNum;
   audioBaseDen_ = source.AudioTimeBaseDen;
   if (!convertedFrom_.empty()) {
-    if (!AddOpusStream(*parameters)) return false;
+    if (!AddConvertedStream(*parameters)) return false;
     DescribeAudioStream(source.AudioRecord);
     return true;
   }
@@ -374,37 +378,41 @@ bool MuxedOutput::WriteStreamPacket(int32_t stream, const SourcePacket& packet, 
   return true;
 }
 
-bool MuxedOutput::AddOpusStream(const AVCodecParameters& source) {
-  opus_ = std::make_unique<OPUSAUDIO::OpusAudio>();
-  const std::string problem = opus_->Open(source, AVRational{audioBaseNum_, audioBaseDen_},
-                                          (context_->oformat->flags & AVFMT_GLOBALHEADER) != 0);
+bool MuxedOutput::AddConvertedStream(const AVCodecParameters& source) {
+  converted_ = std::make_unique<CONVERTEDAUDIO::ConvertedAudio>();
+  const std::string target = CONVERTEDAUDIO::TargetName(convertTo_);
+  const std::string problem =
+      converted_->Open(source, AVRational{audioBaseNum_, audioBaseDen_}, convertTo_,
+                       (context_->oformat->flags & AVFMT_GLOBALHEADER) != 0);
   if (!problem.empty())
-    return Fail("[MediaOutput::Create] The sound can't be converted to Opus: " + problem + "..."),
+    return Fail("[MediaOutput::Create] The sound can't be converted to " + target + ": " + problem +
+                "..."),
            false;
   audio_ = avformat_new_stream(context_, nullptr);
-  if (audio_ == nullptr || !opus_->FillParameters(audio_->codecpar))
+  if (audio_ == nullptr || !converted_->FillParameters(audio_->codecpar))
     return Fail("Can't create output audio stream..."), false;
-  audio_->time_base = OPUSAUDIO::OpusAudio::kTimeBase;
-  NameStream(audio_, kOpusName);
+  audio_->time_base = converted_->TimeBase();
+  NameStream(audio_, ("Audio Stream [" + target + "]").c_str());
   return true;
 }
 
 std::string MuxedOutput::AudioDescription() const {
-  if (!opus_ || audio_ == nullptr) return {};
-  const AVCodecParameters* opus = audio_->codecpar;
-  return "Output audio: Opus, " + std::to_string(opus->ch_layout.nb_channels) + " channels, " +
-         std::to_string(opus->bit_rate / 1000) + " kb/s, converted from " + convertedFrom_ +
+  if (!converted_ || audio_ == nullptr) return {};
+  const AVCodecParameters* converted = audio_->codecpar;
+  return std::string("Output audio: ") + CONVERTEDAUDIO::TargetName(convertTo_) + ", " +
+         std::to_string(converted->ch_layout.nb_channels) + " channels, " +
+         std::to_string(converted->bit_rate / 1000) + " kb/s, converted from " + convertedFrom_ +
          ", which " + ContainerName() + " file can't hold";
 }
 
-// An Opus packet, its times in the conversion's time base.
-bool MuxedOutput::MuxOpus(AVPacket* packet) {
-  av_packet_rescale_ts(packet, OPUSAUDIO::OpusAudio::kTimeBase, audio_->time_base);
+// An encoded packet, its times in the conversion's time base.
+bool MuxedOutput::MuxConverted(AVPacket* packet) {
+  av_packet_rescale_ts(packet, converted_->TimeBase(), audio_->time_base);
   packet->stream_index = audio_->index;
   if (!RiseAudioTimes(packet, packet->duration)) return true;
   const int64_t start = packet->pts != AV_NOPTS_VALUE ? packet->pts : packet->dts;
   const int64_t end = start != AV_NOPTS_VALUE ? start + packet->duration : INT64_MIN;
-  if (opusBytes_ != nullptr) *opusBytes_ += uint64_t(packet->size);
+  if (convertedBytes_ != nullptr) *convertedBytes_ += uint64_t(packet->size);
   if (!Written(av_interleaved_write_frame(context_, packet), "Can't write audio output..."))
     return false;
   audioEnd_ = std::max(audioEnd_, end);
@@ -509,7 +517,7 @@ bool MuxedOutput::WriteAudio(const AudioPacket& packet, uint64_t& bytes) {
   out->size = packet.Size;
   out->pos = -1;
   const AVRational base{audioBaseNum_, audioBaseDen_};
-  if (opus_) return WriteConverted(packet, bytes);
+  if (converted_) return WriteConverted(packet, bytes);
   out->pts = Rescaled(packet.Pts, base, audio_->time_base);
   out->dts = Rescaled(packet.Dts, base, audio_->time_base);
   out->duration = packet.Duration > 0 ? av_rescale_q(packet.Duration, base, audio_->time_base) : 0;
@@ -575,9 +583,9 @@ bool MuxedOutput::WriteConverted(const AudioPacket& packet, uint64_t& bytes) {
   in->dts = packet.Dts == VELAVCODEC::kNoTime ? AV_NOPTS_VALUE : packet.Dts;
   in->duration = std::max<int64_t>(packet.Duration, 0);
   in->flags = packet.Key ? AV_PKT_FLAG_KEY : 0;
-  opusBytes_ = &bytes;
-  const bool written = opus_->Write(*in, [this](AVPacket* p) { return MuxOpus(p); });
-  opusBytes_ = nullptr;
+  convertedBytes_ = &bytes;
+  const bool written = converted_->Write(*in, [this](AVPacket* p) { return MuxConverted(p); });
+  convertedBytes_ = nullptr;
   av_packet_unref(in);
   if (!written && error_.empty()) error_ = "Can't write audio output...";
   return written;
@@ -593,7 +601,7 @@ TimeRepairs MuxedOutput::Repairs() const {
   repairs.DroppedPictures = videoTimes_.Dropped();
   repairs.MendedAudio = audioTimes_.Mended();
   repairs.DroppedAudio = audioTimes_.Dropped();
-  repairs.RefusedAudio = audioBitstream_.Refused() + (opus_ ? opus_->Refused() : 0);
+  repairs.RefusedAudio = audioBitstream_.Refused() + (converted_ ? converted_->Refused() : 0);
   // Sound runs on without pauses; a picture may stand for seconds.
   repairs.Gaps = audioTimes_.Gaps();
   repairs.LeftOutKept = carried_.LeftOut();

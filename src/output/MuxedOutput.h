@@ -10,9 +10,9 @@
 #include "compressors/Compressor.h"
 #include "output/AudioBitstream.h"
 #include "output/CarriedStreams.h"
+#include "output/ConvertedAudio.h"
 #include "output/CopiedVideo.h"
 #include "output/MediaOutput.h"
-#include "output/OpusAudio.h"
 #include "output/RisingTimes.h"
 #include "output/SoundClock.h"
 
@@ -71,9 +71,9 @@ class MuxedOutput : public MediaOutput {
   bool AddAudioStream(const VELAVCODEC::SourceStreams& source);
   void DescribeAudioStream(const VELAVCODEC::StoredStream& record);
   bool AddCarriedStreams(const OutputRequest& request);
-  bool AddOpusStream(const AVCodecParameters& source);
+  bool AddConvertedStream(const AVCodecParameters& source);
   bool WriteConverted(const AudioPacket& packet, uint64_t& bytes);
-  bool MuxOpus(AVPacket* packet);
+  bool MuxConverted(AVPacket* packet);
   COMPRESSOR::Status WriteVideoChunk(const COMPRESSOR::Chunk& chunk);
   bool Written(int result, const char* text);
   void Finish();
@@ -115,10 +115,12 @@ class MuxedOutput : public MediaOutput {
   std::string streamsLine_;
   AUDIOBITSTREAM::AudioBitstream audioBitstream_;
   // The sound re-encoded, when the container cannot hold the source's and
-  // the user asked for it; the source codec's name while it is.
-  std::unique_ptr<OPUSAUDIO::OpusAudio> opus_;
+  // the user asked for it; the source codec's name while it is, and what it
+  // becomes.
+  std::unique_ptr<CONVERTEDAUDIO::ConvertedAudio> converted_;
   std::string convertedFrom_;
-  uint64_t* opusBytes_ = nullptr;
+  CONVERTEDAUDIO::Target convertTo_ = CONVERTEDAUDIO::Target::Opus;
+  uint64_t* convertedBytes_ = nullptr;
   // Where each stream's written samples end, in its time base: the file's
   // length is the later of the two.
   int64_t videoEnd_ = INT64_MIN, audioEnd_ = INT64_MIN;

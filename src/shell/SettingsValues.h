@@ -55,8 +55,9 @@ struct Settings {
   int SubtitleNits = 203;
   // and an HDR source tone-mapped to SDR even where it could stay HDR.
   bool Sdr = false;
-  // [AUDIO]: sound the output's container cannot hold is converted to Opus
-  // rather than refused.
+  // [AUDIO]: sound the output's container cannot hold is converted (AAC for
+  // MP4, Opus for WebM and Matroska) rather than refused. The key keeps the
+  // name it had when Opus was the only target, for the files that have it.
   bool ConvertAudio = false;
   // [SMART] CopyUntouched: the pictures no subtitle touches are copied.
   bool CopyUntouched = false;

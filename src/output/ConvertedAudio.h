@@ -1,12 +1,14 @@
 #pragma once
 
-// The source's sound re-encoded as Opus, where the user asks for it and the
+// The source's sound re-encoded, where the user asks for it and the
 // container cannot hold the sound as it is: WebM takes Opus and Vorbis
-// alone, and a film's AAC, AC-3 or DTS would otherwise be refused there.
-// The sound is decoded, resampled to 48 kHz (eight channels at most; more are
-// mixed down to stereo) and encoded in 20 ms frames, each timed by the
-// samples before it from the first decoded sound on, so that the sound stays
-// where the source had it.
+// alone, MP4 no PCM, and such sound would otherwise be refused there. MP4
+// gets AAC, which every player of it decodes; WebM and Matroska get Opus.
+// The sound is decoded, resampled to the target's rate (Opus 48 kHz; AAC the
+// source's rate where the encoder takes it) with the channels kept where the
+// encoder takes them (else mixed down to stereo), and encoded in the
+// encoder's own frames, each timed by the samples before it from the first
+// decoded sound on, so that the sound stays where the source had it.
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -22,25 +24,32 @@ struct AVFrame;
 struct AVPacket;
 struct SwrContext;
 
-namespace OPUSAUDIO {
+namespace CONVERTEDAUDIO {
 
-class OpusAudio {
+enum class Target { Opus, Aac };
+
+// "Opus", "AAC": the name the log and the stream's title give the target.
+const char* TargetName(Target target);
+
+class ConvertedAudio {
  public:
-  OpusAudio() = default;
-  ~OpusAudio();
-  OpusAudio(const OpusAudio&) = delete;
-  OpusAudio& operator=(const OpusAudio&) = delete;
+  ConvertedAudio() = default;
+  ~ConvertedAudio();
+  ConvertedAudio(const ConvertedAudio&) = delete;
+  ConvertedAudio& operator=(const ConvertedAudio&) = delete;
 
   // source: the source stream's parameters and time base. Empty when the
   // conversion is ready, else what failed.
-  std::string Open(const AVCodecParameters& source, AVRational sourceBase,
+  std::string Open(const AVCodecParameters& source, AVRational sourceBase, Target target,
                    bool globalHeader = true);
-  // The Opus stream's parameters, for the muxer. False when they cannot be
-  // copied.
+  // The encoded stream's parameters, for the muxer; with the encoder's
+  // priming as initial_padding. False when they cannot be copied.
   bool FillParameters(AVCodecParameters* parameters) const;
-  static constexpr AVRational kTimeBase{1, 48000};
+  // One tick a sample of the output; known once Open succeeded.
+  AVRational TimeBase() const { return timeBase_; }
 
-  // Takes each Opus packet, its times in kTimeBase; false stops the job.
+  // Takes each encoded packet, its times in TimeBase(); the first packets
+  // start before the sound by the encoder's priming. False stops the job.
   using Sink = std::function<bool(AVPacket* packet)>;
   // One source packet, its times in the source's time base. A packet the
   // decoder refuses is counted and left out.
@@ -68,6 +77,8 @@ class OpusAudio {
   uint8_t** scratch_ = nullptr;
   int scratchSamples_ = 0;
   AVRational sourceBase_{1, 1};
+  AVRational timeBase_{1, 48000};
+  int format_ = -1;  // the encoder's sample format
   // What the resampler was set up for; a change mid-stream sets it up anew.
   int inFormat_ = -1, inRate_ = 0, inChannels_ = 0;
   int frameSize_ = 960;
@@ -76,4 +87,4 @@ class OpusAudio {
   int64_t refused_ = 0;
 };
 
-}  // namespace OPUSAUDIO
+}  // namespace CONVERTEDAUDIO
