@@ -125,17 +125,26 @@ bool CopiedTag(const std::string& name) {
 }
 
 CarriedPlan PlanCarried(const VELAVCODEC::SourceStreams& source, const StreamKeeping& keeping,
-                        const AVOutputFormat* container, const DrawnTrack& drawn) {
+                        const AVOutputFormat* container, const DrawnTrack& drawn,
+                        bool convertAudio) {
+  const CONVERTEDAUDIO::Target target = CONVERTEDAUDIO::TargetFor(container);
   CarriedPlan plan;
   std::vector<CarriedStream> sound, subtitles, attachments;
   for (const StoredStream& stream : source.Others) {
     switch (stream.What) {
       case Kind::Sound:
         if (!keeping.Sound.Keeps(stream.Track)) break;
-        if (Holds(container, stream))
+        if (Holds(container, stream)) {
           sound.push_back({stream});
-        else
+        } else if (convertAudio && CONVERTEDAUDIO::Holds(container, target)) {
+          sound.push_back(
+              {stream, CarriedStream::Way::Converted, CONVERTEDAUDIO::TargetCodec(target)});
+          plan.Notes.push_back("Sound " + std::to_string(stream.Track) + " (" + CodecName(stream) +
+                               ") is converted to " + CONVERTEDAUDIO::TargetName(target) +
+                               ", which " + ContainerWords(container) + " can hold");
+        } else {
           plan.Notes.push_back(LeftOut(stream, container));
+        }
         break;
       case Kind::Subtitles:
         if (stream.Track == drawn.Track) {
@@ -213,6 +222,7 @@ struct CarriedWriter::Carried {
   int64_t MendedSubtitles = 0;
   std::unique_ptr<SOFTTEXT::TextConversion> Text;
   std::unique_ptr<FORCEDSETS::SoftCopy> Soft;
+  std::unique_ptr<CONVERTEDAUDIO::ConvertedAudio> Sound;
   std::vector<uint8_t> SoftBytes;  // reused: grows only
 };
 
@@ -249,6 +259,9 @@ std::string CarriedWriter::AddStreams(AVFormatContext* context, CarriedPlan& pla
     if (carried->Text) {
       if (!carried->Text->FillParameters(out->codecpar)) return "memory";
       out->time_base = carried->Text->TimeBase();
+    } else if (carried->Sound) {
+      if (!carried->Sound->FillParameters(out->codecpar)) return "memory";
+      out->time_base = carried->Sound->TimeBase();
     } else {
       if (avcodec_parameters_copy(out->codecpar, stored.Parameters) < 0) return "memory";
       out->codecpar->codec_tag = 0;
@@ -305,6 +318,13 @@ std::string CarriedWriter::SetUpConversion(Carried& carried) {
               ? FORCEDSETS::SoftCopy::Codec::VobSub
               : FORCEDSETS::SoftCopy::Codec::Pgs);
       return {};
+    case CarriedStream::Way::Converted:
+      carried.Sound = std::make_unique<CONVERTEDAUDIO::ConvertedAudio>();
+      return carried.Sound->Open(*stored.Parameters, carried.SourceBase,
+                                 carried.Plan.Codec == AV_CODEC_ID_AAC
+                                     ? CONVERTEDAUDIO::Target::Aac
+                                     : CONVERTEDAUDIO::Target::Opus,
+                                 (context_->oformat->flags & AVFMT_GLOBALHEADER) != 0);
     case CarriedStream::Way::AsStored:
     case CarriedStream::Way::Attachment:
       break;
@@ -375,7 +395,7 @@ bool CarriedWriter::Write(int32_t stream, const AVPacket* source, const uint8_t*
   out->pos = -1;
   const AVRational base = carried.Out->time_base;
   // A conversion takes the times on its source's clock.
-  const AVRational to = carried.Text ? carried.SourceBase : base;
+  const AVRational to = carried.Text || carried.Sound ? carried.SourceBase : base;
   const auto moved = [&](int64_t time) {
     const int64_t from = FromOrigin(time, carried.Origin);
     return from == AV_NOPTS_VALUE ? from : av_rescale_q(from, carried.SourceBase, to);
@@ -385,6 +405,7 @@ bool CarriedWriter::Write(int32_t stream, const AVPacket* source, const uint8_t*
   out->duration = duration > 0 ? av_rescale_q(duration, carried.SourceBase, to) : 0;
   out->flags = key ? AV_PKT_FLAG_KEY : 0;
   out->stream_index = carried.Out->index;
+  if (carried.Sound) return WriteConverted(carried, out, mux);
   if (carried.Plan.Source.What == Kind::Sound) return WriteSound(carried, out, mux);
   if (carried.Text) return WriteText(carried, out, mux);
   if (carried.Soft) return WriteSoftPictures(carried, out, mux);
@@ -424,9 +445,10 @@ bool CarriedWriter::WriteSoftPictures(Carried& carried, AVPacket* out, const Mux
 }
 
 bool CarriedWriter::Finish(const Mux& mux) {
-  for (const auto& carried : carried_)
-    if (carried->Text && carried->Out != nullptr && !carried->Text->Finish(TextSink(*carried, mux)))
-      return false;
+  for (const auto& carried : carried_) {
+    if (carried->Text && !carried->Text->Finish(TextSink(*carried, mux))) return false;
+    if (carried->Sound && !carried->Sound->Finish(ConvertedSink(*carried, mux))) return false;
+  }
   return true;
 }
 
@@ -470,6 +492,12 @@ bool CarriedWriter::WriteSound(Carried& carried, AVPacket* out, const Mux& mux) 
   out->pts = times.Pts == SOUNDCLOCK::kNoTime ? AV_NOPTS_VALUE : times.Pts;
   out->dts = times.Dts == SOUNDCLOCK::kNoTime ? AV_NOPTS_VALUE : times.Dts;
   out->duration = times.Duration;
+  return MuxSound(carried, out, step, mux);
+}
+
+// Times rise in every stream of the file; sound with a header on each
+// packet loses it on the way.
+bool CarriedWriter::MuxSound(Carried& carried, AVPacket* out, int64_t step, const Mux& mux) {
   const bool hasDts = out->dts != AV_NOPTS_VALUE;
   int64_t time = hasDts ? out->dts : out->pts;
   const int64_t was = time;
@@ -482,12 +510,28 @@ bool CarriedWriter::WriteSound(Carried& carried, AVPacket* out, const Mux& mux) 
     (hasDts ? out->dts : out->pts) = time;
   }
   bool writable = true;
-  carried.Bitstream.Write(out, parameters, carried.Out->time_base, [&](AVPacket* filtered) {
-    if (Refused(mux(filtered))) writable = Writable();
-    return writable;
-  });
+  carried.Bitstream.Write(out, *carried.Out->codecpar, carried.Out->time_base,
+                          [&](AVPacket* filtered) {
+                            if (Refused(mux(filtered))) writable = Writable();
+                            return writable;
+                          });
   av_packet_unref(out);
   return writable;
+}
+
+bool CarriedWriter::WriteConverted(Carried& carried, AVPacket* out, const Mux& mux) {
+  const bool written = carried.Sound->Write(*out, ConvertedSink(carried, mux));
+  av_packet_unref(out);
+  return written;
+}
+
+CONVERTEDAUDIO::ConvertedAudio::Sink CarriedWriter::ConvertedSink(Carried& carried,
+                                                                  const Mux& mux) {
+  return [this, &carried, &mux](AVPacket* converted) {
+    av_packet_rescale_ts(converted, carried.Sound->TimeBase(), carried.Out->time_base);
+    converted->stream_index = carried.Out->index;
+    return MuxSound(carried, converted, std::max<int64_t>(converted->duration, 1), mux);
+  };
 }
 
 // Subtitles may share a time (two lines shown at once); they must not go
@@ -510,7 +554,8 @@ bool CarriedWriter::WriteSubtitle(Carried& carried, AVPacket* out, const Mux& mu
 int64_t CarriedWriter::LeftOut() const {
   int64_t leftOut = leftOut_;
   for (const auto& carried : carried_)
-    leftOut += carried->Times.Dropped() + carried->Bitstream.Refused();
+    leftOut += carried->Times.Dropped() + carried->Bitstream.Refused() +
+               (carried->Sound ? carried->Sound->Refused() : 0);
   return leftOut;
 }
 

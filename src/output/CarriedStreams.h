@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "media/SourceStreams.h"
+#include "output/ConvertedAudio.h"
 #include "output/SoftText.h"
 #include "output/StreamKeeping.h"
 
@@ -29,6 +30,7 @@ struct CarriedStream {
     AsText,         // a text track in the form the container holds text in
     WithoutForced,  // the drawn track's pictures that are not forced
     Attachment,     // a file the source carries (a font, a cover)
+    Converted,      // sound re-encoded, which the container can't hold as it is
   };
   Way How = Way::AsStored;
   int32_t Codec = 0;  // what it is written as (an AVCodecID)
@@ -40,8 +42,11 @@ struct CarriedPlan {
   bool Chapters = false, FileTags = false;
 };
 
+// convertAudio: sound the container can't hold is converted (as the chosen
+// sound is) rather than left out.
 CarriedPlan PlanCarried(const VELAVCODEC::SourceStreams& source, const StreamKeeping& keeping,
-                        const AVOutputFormat* container, const DrawnTrack& drawn);
+                        const AVOutputFormat* container, const DrawnTrack& drawn,
+                        bool convertAudio);
 
 // "sound 2 fra 'Commentary' (commentary)": a stream as the log names it, its
 // number the source's; marks as the output writes them.
@@ -96,6 +101,9 @@ class CarriedWriter {
   bool WriteSound(Carried& carried, AVPacket* out, const Mux& mux);
   bool WriteSubtitle(Carried& carried, AVPacket* out, const Mux& mux);
   bool WriteText(Carried& carried, AVPacket* out, const Mux& mux);
+  bool WriteConverted(Carried& carried, AVPacket* out, const Mux& mux);
+  CONVERTEDAUDIO::ConvertedAudio::Sink ConvertedSink(Carried& carried, const Mux& mux);
+  bool MuxSound(Carried& carried, AVPacket* out, int64_t step, const Mux& mux);
   bool WriteSoftPictures(Carried& carried, AVPacket* out, const Mux& mux);
   std::string SetUpConversion(Carried& carried);
   bool AddAttachment(AVFormatContext* context, const VELAVCODEC::StoredStream& stored);

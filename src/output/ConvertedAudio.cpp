@@ -1,9 +1,11 @@
 #include "output/ConvertedAudio.h"
 
 #include <algorithm>
+#include <cstring>
 
 extern "C" {
 #include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
 #include <libavutil/audio_fifo.h>
 #include <libavutil/channel_layout.h>
 #include <libavutil/samplefmt.h>
@@ -91,6 +93,19 @@ AVChannelLayout InputLayout(const AVChannelLayout& given) {
 }
 
 }  // namespace
+
+Target TargetFor(const AVOutputFormat* container) {
+  return container != nullptr && std::strcmp(container->name, "mp4") == 0 ? Target::Aac
+                                                                          : Target::Opus;
+}
+
+int TargetCodec(Target target) {
+  return target == Target::Aac ? AV_CODEC_ID_AAC : AV_CODEC_ID_OPUS;
+}
+
+bool Holds(const AVOutputFormat* container, Target target) {
+  return avformat_query_codec(container, AVCodecID(TargetCodec(target)), FF_COMPLIANCE_NORMAL) == 1;
+}
 
 const char* TargetName(Target target) { return target == Target::Aac ? "AAC" : "Opus"; }
 

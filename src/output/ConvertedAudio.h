@@ -18,6 +18,7 @@ extern "C" {
 }
 
 struct AVAudioFifo;
+struct AVOutputFormat;
 struct AVCodecContext;
 struct AVCodecParameters;
 struct AVFrame;
@@ -30,6 +31,13 @@ enum class Target { Opus, Aac };
 
 // "Opus", "AAC": the name the log and the stream's title give the target.
 const char* TargetName(Target target);
+// What a container's converted sound is: MP4 players all decode AAC, and few
+// Opus; WebM and Matroska take Opus.
+Target TargetFor(const AVOutputFormat* container);
+// Whether the container holds the target.
+bool Holds(const AVOutputFormat* container, Target target);
+// The target's codec (an AVCodecID).
+int TargetCodec(Target target);
 
 class ConvertedAudio {
  public:

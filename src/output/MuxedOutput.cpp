@@ -190,7 +190,8 @@ Setup MuxedOutput::Create(const OutputRequest& request) {
   const Setup chosen = ChooseCompressor(request);
   if (chosen != Setup::Ready) return chosen;
   if (request.CopyUntouched && !SetUpCopying(request)) return Setup::Failed;
-  plan_ = PlanCarried(source, request.Keeping, FormatOf(container_), request.Drawn);
+  plan_ = PlanCarried(source, request.Keeping, FormatOf(container_), request.Drawn,
+                      request.ConvertAudio);
   if (!OpenFile(request) || !(copied_ ? AddCopiedVideoStream(request) : AddVideoStream(request)) ||
       !AddAudioStream(source) || !AddCarriedStreams(request))
     return Setup::Failed;
@@ -220,18 +221,17 @@ bool MuxedOutput::CheckAudio(const VELAVCODEC::SourceStreams& source, bool conve
   if (parameters == nullptr) return true;
   if (avformat_query_codec(FormatOf(container_), parameters->codec_id, FF_COMPLIANCE_NORMAL) == 1)
     return true;
-  // MP4 players all decode AAC, and few Opus.
-  convertTo_ =
-      container_ == Container::Mp4 ? CONVERTEDAUDIO::Target::Aac : CONVERTEDAUDIO::Target::Opus;
-  const AVCodecID target =
-      convertTo_ == CONVERTEDAUDIO::Target::Aac ? AV_CODEC_ID_AAC : AV_CODEC_ID_OPUS;
-  if (convert && avformat_query_codec(FormatOf(container_), target, FF_COMPLIANCE_NORMAL) == 1) {
+  convertTo_ = CONVERTEDAUDIO::TargetFor(FormatOf(container_));
+  if (convert && CONVERTEDAUDIO::Holds(FormatOf(container_), convertTo_)) {
     const AVCodecDescriptor* codec = avcodec_descriptor_get(parameters->codec_id);
     convertedFrom_ = codec != nullptr ? codec->name : "its";
     return true;
   }
+  const AVCodecDescriptor* codec = avcodec_descriptor_get(parameters->codec_id);
   Fail(std::string("[MediaOutput::Create] Audio codec can't be stored in ") + ContainerName() +
-       " file...");
+       " file... (sound " + std::to_string(source.AudioRecord.Track) + ", " +
+       (codec != nullptr ? codec->name : "unknown codec") + ": --convert-audio converts it to " +
+       CONVERTEDAUDIO::TargetName(convertTo_) + ")");
   return false;
 }
 

@@ -209,19 +209,37 @@ TEST_F(KeptStreamsJobTest, Mp4HoldsTextAsMovTextAndSaysWhatItCannotHold) {
   EXPECT_NE(Probe(output, "chapter_tags=title").find("Three"), std::string::npos);
 }
 
-TEST_F(KeptStreamsJobTest, WebMHoldsTextAsWebVttAndLeavesOutWhatItCannotHold) {
+TEST_F(KeptStreamsJobTest, WebMHoldsTextAsWebVttAndConvertsTheSoundItCannotHold) {
   const fs::path output = Out("film.webm");
+  const ProgramRun refused = Burn(output, "--compressor VP90");
+  EXPECT_EQ(refused.status, 1);
+  EXPECT_NE(refused.err.find("(sound 1, aac: --convert-audio converts it to Opus)"),
+            std::string::npos)
+      << refused.err;
+  EXPECT_FALSE(fs::exists(output));
   const ProgramRun run = Burn(output, "--compressor VP90 --convert-audio");
   ASSERT_EQ(run.status, 0) << run.out << run.err;
-  for (const char* line : {"Sound 2 (ac3) can't be stored in a WebM file; it is left out",
-                           "Sound 3 (mp3) can't be stored in a WebM file; it is left out",
+  for (const char* line : {"Sound 2 (ac3) is converted to Opus, which a WebM file can hold",
+                           "Sound 3 (mp3) is converted to Opus, which a WebM file can hold",
                            "The attachment 'font.ttf' can't be stored in a WebM file"})
     EXPECT_NE(run.out.find(line), std::string::npos) << line << "\n" << run.out;
   const std::vector<std::string> rows = StreamRows(output);
-  ASSERT_EQ(rows.size(), 4u) << Probe(output, "stream=codec_name");
+  ASSERT_EQ(rows.size(), 6u) << Probe(output, "stream=codec_name");
   EXPECT_EQ(rows[1].substr(0, 11), "opus,audio,");
-  EXPECT_EQ(rows[2], "webvtt,subtitle,0,0,0,eng");
-  EXPECT_EQ(rows[3], "webvtt,subtitle,0,0,1,eng,Signs");
+  // WebM keeps the default and forced marks, not the others.
+  EXPECT_EQ(rows[2], "opus,audio,0,0,0,fra");
+  EXPECT_EQ(rows[3], "opus,audio,0,0,0,deu");
+  EXPECT_EQ(rows[4], "webvtt,subtitle,0,0,0,eng");
+  EXPECT_EQ(rows[5], "webvtt,subtitle,0,0,1,eng,Signs");
+  // The converted sound lasts as the source's does.
+  const auto seconds = [&](const fs::path& file, const char* stream) {
+    std::string decoded;
+    RunShell("ffmpeg -v error -i " + file.string() + " -map 0:" + stream +
+                 " -f s16le -ac 1 -ar 8000 - | wc -c",
+             &decoded);
+    return std::stod(decoded) / 16000.0;
+  };
+  EXPECT_NEAR(seconds(output, "a:1"), seconds(Source(), "a:1"), 0.03);
   std::string vtt;
   ASSERT_EQ(RunShell("ffmpeg -v error -i " + output.string() + " -map 0:s:1 -f webvtt -", &vtt), 0);
   EXPECT_NE(vtt.find("A sign"), std::string::npos) << vtt;
