@@ -19,6 +19,9 @@ namespace JOBOPTIONS {
 using MEDIAOUTPUT::StreamKeeping;
 using MEDIAOUTPUT::TrackKeeping;
 
+// The source's forced subtitle track, found by its mark or its length.
+constexpr int kForcedTrack = -1;
+
 // Where HDR pictures put graphics' white (ITU-R BT.2408), in cd/m2.
 constexpr double kReferenceWhiteNits = 203.0;
 
@@ -40,8 +43,12 @@ struct JobOptions {
   SUBTITLEFILE::ReadingOptions Reading;  // how the subtitle file is read
   STYLEDSCRIPT::StyledOptions Styled;
   // The source's own subtitle track (from 1) in place of the subtitle file,
-  // drawn styled; 0 for none.
+  // drawn styled; 0 for none; kForcedTrack: the forced one, found.
   int SubtitleTrack = 0;
+  // Languages ("fre,eng", in the order they win): with no subtitle file or
+  // track named, the subtitle file beside the source or the source's track
+  // in the first of them that has one.
+  std::string SubtitleLanguages;
   // Re-time the subtitles to the source's speech before drawing them, with
   // the audio read through these libraries.
   bool AlignToSpeech = false;
@@ -89,7 +96,8 @@ enum class MissingFile { None, Source, Subtitle, Destination };
 // destination); a copy without subtitles needs no subtitle file.
 inline MissingFile FirstMissingFile(const JobOptions& options, bool needsDestination = true) {
   if (IsBlankName(options.SourceVideo)) return MissingFile::Source;
-  if (IsBlankName(options.Subtitle) && !options.TranscodeVideo && options.SubtitleTrack <= 0)
+  if (IsBlankName(options.Subtitle) && !options.TranscodeVideo && options.SubtitleTrack == 0 &&
+      options.SubtitleLanguages.empty())
     return MissingFile::Subtitle;
   if (needsDestination && IsBlankName(options.DestinationVideo)) return MissingFile::Destination;
   return MissingFile::None;

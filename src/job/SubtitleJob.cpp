@@ -11,6 +11,7 @@
 #include "job/JobDamage.h"
 #include "job/JobLog.h"
 #include "job/OutputPath.h"
+#include "job/SubtitleChoice.h"
 #include "media/LibraryLog.h"
 #include "output/OutputFactory.h"
 #include "picture/BmpFrame.h"
@@ -60,9 +61,9 @@ JobEnd SubtitleJob::Start(const JobOptions& options) {
   output_ = MEDIAOUTPUT::MakeOutput(MEDIAOUTPUT::ContainerOf(options.DestinationVideo));
   if (!sameFile.empty()) {
     Fail(sameFile);
-  } else if (OpenSource(options) && OpenSubtitles(options)) {
-    const std::optional<JobEnd> failed = CreateOutput(options);
-    end = failed ? *failed : RunFrameLoop(options);
+  } else if (JobOptions chosen = options; OpenSource(chosen) && OpenSubtitles(chosen)) {
+    const std::optional<JobEnd> failed = CreateOutput(chosen);
+    end = failed ? *failed : RunFrameLoop(chosen);
   }
   // Still active while the front reacts: no other job may begin from there.
   host_.JobEnded(end);
@@ -84,7 +85,8 @@ void SubtitleJob::EnterWorkingState() {
   host_.AppendLog("-=[ START ]=-");
 }
 
-bool SubtitleJob::OpenSource(const JobOptions& options) {
+// options: languages or the forced track become what was found.
+bool SubtitleJob::OpenSource(JobOptions& options) {
   if (!decoder_->PreOpen(options.SourceVideo)) {
     Fail(decoder_->ErrorText);
     return false;
@@ -92,6 +94,12 @@ bool SubtitleJob::OpenSource(const JobOptions& options) {
   host_.AppendLog(decoder_->Info);
   decoder_->SelectVideoStream(std::max(options.VideoStream, 0));
   decoder_->SelectAudioStream(std::max(options.AudioStream, 0));
+  const SUBTITLECHOICE::Chosen chosen = SUBTITLECHOICE::ChooseSubtitles(options, *decoder_);
+  for (const std::string& line : chosen.Log) host_.AppendLog(line);
+  if (!chosen.Found) {
+    Fail(chosen.Error);
+    return false;
+  }
   std::string error;
   if (!SUBTITLESOURCE::SelectTrack(options, *decoder_, error)) {
     Fail(error);

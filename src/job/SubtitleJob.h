@@ -78,7 +78,7 @@ class SubtitleJob {
                         const JOBOPTIONS::JobOptions& options);
   bool StartDeepPictures();
   void EnterWorkingState();
-  bool OpenSource(const JOBOPTIONS::JobOptions& options);
+  bool OpenSource(JOBOPTIONS::JobOptions& options);
   bool OpenSubtitles(const JOBOPTIONS::JobOptions& options);
   std::optional<JobEnd> CreateOutput(const JOBOPTIONS::JobOptions& options);
   // What the output keeps of the source's depth and colour, how the

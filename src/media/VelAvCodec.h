@@ -219,6 +219,8 @@ class VelAvCodec : private VideoStreamValues, private AudioStreamValues {
   // After PreOpen: the subtitle tracks as stored, in their order (Track
   // counts them from 1).
   std::vector<StoredStream> SubtitleTrackRecords() const;
+  // After PreOpen: the index-th stream as stored (a blank record for none).
+  StoredStream StreamRecord(int index) const { return RecordOf(index); }
   // How many packets each subtitle track holds, from a reading of the source
   // of its own. Empty on success, else why not.
   std::string CountSubtitlePackets(std::vector<int64_t>& counts) const;

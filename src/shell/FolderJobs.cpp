@@ -6,6 +6,8 @@
 #include <filesystem>
 #include <system_error>
 
+#include "tracks/Sidecars.h"
+
 namespace FOLDERJOBS {
 namespace {
 
@@ -30,14 +32,14 @@ bool EndsWithOneOf(const std::string& name, const Suffixes& suffixes) {
   return std::find(suffixes.begin(), suffixes.end(), suffix) != suffixes.end();
 }
 
-// The subtitle file beside `video` with its base name, in either case of
-// suffix; empty when there is none.
+// The subtitle file beside `video` named after it, as a job given its
+// languages would look for one, the untagged first; empty when there is
+// none.
 std::string SubtitleBeside(const fs::path& video, const std::vector<fs::path>& files) {
-  for (const char* suffix : kSubtitleSuffixes)
-    for (const fs::path& file : files)
-      if (file.stem() == video.stem() && Lower(file.extension().string()) == suffix)
-        return file.string();
-  return {};
+  std::vector<std::string> names;
+  for (const fs::path& file : files) names.push_back(file.filename().string());
+  const std::vector<SIDECARS::Sidecar> sidecars = SIDECARS::SidecarsAmong(video.string(), names);
+  return sidecars.empty() ? std::string() : sidecars.front().Path;
 }
 
 }  // namespace

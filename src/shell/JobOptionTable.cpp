@@ -8,6 +8,7 @@
 
 #include "compressors/CompressorCatalog.h"
 #include "shell/ColorValue.h"
+#include "tracks/Languages.h"
 
 namespace JOBOPTIONTABLE {
 namespace {
@@ -59,6 +60,12 @@ constexpr int kDelayLimit = 32768;
 
 std::string RefuseEmpty(const JobOption& entry, const std::string& value) {
   return value.empty() ? "bad " + std::string(entry.what) + " ''" : std::string();
+}
+
+std::string RefuseLanguages(const JobOption& entry, const std::string& value) {
+  std::string error;
+  if (!LANGUAGES::ParseLanguages(value, error).empty()) return {};
+  return "bad " + std::string(entry.what) + " '" + value + "': " + error;
 }
 
 std::string RefuseUnknownCompressor(const JobOption&, const std::string& value) {
@@ -267,8 +274,28 @@ std::vector<JobOption> MakeOptions() {
        .what = "subtitle track",
        .low = 1,
        .high = kStreams,
+       .word = "forced",
+       .wordNumber = JOBOPTIONS::kForcedTrack,
        .implies = "--styled",
        JOB_NUMBER(SubtitleTrack)},
+      {.option = "--subtitle-language",
+       .group = Group::Streams,
+       .kind = Kind::Text,
+       .help = "  --subtitle-language LANGS\n"
+               "                         with --source alone: the subtitle file beside it\n"
+               "                         named FILM.LANG.srt (or .ass, .ssa, .vtt, .sup,\n"
+               "                         .idx; FILM.LANG.forced.srt first with\n"
+               "                         --forced-only), else its own track in that\n"
+               "                         language; LANGS like fre,eng, the first that has\n"
+               "                         one wins\n"
+               "  --subtitle-track forced\n"
+               "                         the source's track marked forced, else the short\n"
+               "                         one beside a full one in the sound's language (or\n"
+               "                         LANGS); else nothing is burned\n",
+       .valueName = "LANGS",
+       .what = "subtitle languages",
+       .refuse = RefuseLanguages,
+       .text = [](JobArguments& a) -> std::string& { return a.Options.SubtitleLanguages; }},
       {.option = "--no-autosize",
        .group = Group::Size,
        .inSynopsis = false,
@@ -824,6 +851,7 @@ std::string ValueText(const JobOption& entry, const JobArguments& job) {
     case Kind::Switch:
       break;
     case Kind::Number:
+      if (entry.word != nullptr && entry.number(job) == entry.wordNumber) return entry.word;
       return std::to_string(entry.number(job));
     case Kind::Colour:
       return ColourText(uint32_t(entry.number(job)));
@@ -926,6 +954,10 @@ std::string Apply(const JobOption& entry, const std::string& value, JobArguments
     }
     case Kind::Number:
     case Kind::Colour: {
+      if (entry.word != nullptr && value == entry.word) {
+        entry.setNumber(job, entry.wordNumber);
+        break;
+      }
       const auto number = ParseInteger(value, entry.kind == Kind::Colour ? 16 : 10);
       if (entry.only != nullptr) {
         const auto texts = OnlyTexts(entry.only);

@@ -87,6 +87,9 @@ struct JobOption {
   long long low = 0;
   long long high = 0;
   const char* only = nullptr;
+  // A word a number takes as well ("forced"), and the number it stands for.
+  const char* word = nullptr;
+  long long wordNumber = 0;
   int fallback = 0;
   OutOfRange outOfRange = OutOfRange::Kept;
   // The job's units in one of the settings file's (hundreds of milliseconds).
