@@ -11,6 +11,7 @@
 
 #include "drawing/SubtitleOverlay.h"
 #include "job/PictureClock.h"
+#include "job/SubtitleChoice.h"
 #include "job/SubtitleSource.h"
 #include "subtitles/SubtitleUnit.h"
 
@@ -19,10 +20,20 @@ namespace {
 
 using VELAVCODEC::VelAvCodec;
 
-bool OpenSource(VelAvCodec& decoder, const JOBOPTIONS::JobOptions& options) {
+// options: languages or the forced track become what was found, as the job
+// finds them (the first opening finds them; the others take them).
+bool OpenSource(VelAvCodec& decoder, JOBOPTIONS::JobOptions& options,
+                std::vector<std::string>* log = nullptr) {
   if (!decoder.PreOpen(options.SourceVideo)) return false;
   decoder.SelectVideoStream(std::max(options.VideoStream, 0));
   decoder.SelectAudioStream(std::max(options.AudioStream, 0));
+  const SUBTITLECHOICE::Chosen chosen = SUBTITLECHOICE::ChooseSubtitles(options, decoder);
+  if (log != nullptr) log->insert(log->end(), chosen.Log.begin(), chosen.Log.end());
+  if (!chosen.Found) {
+    decoder.Close();
+    decoder.ErrorText = chosen.Error;
+    return false;
+  }
   std::string error;
   if (!SUBTITLESOURCE::SelectTrack(options, decoder, error)) {
     decoder.Close();
@@ -83,7 +94,7 @@ uint8_t* CountToPlace(VelAvCodec& decoder, int64_t place, BMPFRAME::BmpFrame& pr
 // The seek finds the index-th picture in presentation order; it is the job's
 // picture there only when the clock puts it at that place (no gap, no drop
 // before it). Else the pictures are counted from the start.
-uint8_t* FindPicture(VelAvCodec& decoder, const JOBOPTIONS::JobOptions& options,
+uint8_t* FindPicture(VelAvCodec& decoder, JOBOPTIONS::JobOptions options,
                      const SUBTITLESOURCE::SubtitleSource& source, int32_t index,
                      BMPFRAME::BmpFrame& previous) {
   // A track's packets before the picture are all needed: its still is
@@ -181,11 +192,12 @@ int32_t PictureIndexAt(double seconds, double framesPerSecond) {
 bool ComposeStill(VelAvCodec& decoder, const JOBOPTIONS::JobOptions& options, double seconds,
                   BMPFRAME::BmpFrame& still, std::string& error, std::vector<std::string>* found) {
   std::vector<std::string> finding;
-  bool done = OpenSource(decoder, options);
+  JOBOPTIONS::JobOptions chosen = options;
+  bool done = OpenSource(decoder, chosen, &finding);
   if (!done)
     error = decoder.ErrorText;
   else
-    done = ComposeOpened(decoder, options, seconds, still, error, finding);
+    done = ComposeOpened(decoder, chosen, seconds, still, error, finding);
   decoder.Close();
   if (found != nullptr) *found = std::move(finding);
   return done;

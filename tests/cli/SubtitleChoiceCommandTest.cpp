@@ -60,6 +60,16 @@ TEST_F(SubtitleChoiceCommandTest, TheForcedTrackIsFoundByItsMarkOrItsLength) {
   ASSERT_EQ(run.status, 0) << run.out << run.err;
   EXPECT_NE(run.out.find("No forced subtitle track found"), std::string::npos) << run.out;
   EXPECT_GT(CountedPictures(dir / "out.mkv"), 40);
+  // The still finds the same track as the job.
+  const fs::path marked = dir / "marked.mkv";
+  for (const char* track : {"forced", "2", "1"})
+    ASSERT_EQ(RunProgram("--snapshot 0.6 --source " + marked.string() + " --subtitle-track " +
+                         track + " --output " + (dir / (std::string(track) + ".png")).string())
+                  .status,
+              0)
+        << track;
+  EXPECT_EQ(ReadFile(dir / "forced.png"), ReadFile(dir / "2.png"));
+  EXPECT_NE(ReadFile(dir / "forced.png"), ReadFile(dir / "1.png"));
   // Unless the languages asked for say otherwise.
   run = Job(Film("french2.mkv", "fre", false), "--subtitle-track forced --subtitle-language eng");
   EXPECT_NE(run.out.find("Forced subtitle track: the source's track 2"), std::string::npos)
