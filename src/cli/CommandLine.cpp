@@ -99,6 +99,15 @@ std::vector<Command> MakeCommands() {
        "  --queue-add QUEUE --source FILE --subtitles FILE --output FILE [options]\n"
        "                         add the job the --source options describe (those\n"
        "                         below) to the queue file QUEUE, made if missing\n"},
+      {"--watch", 35, RunWatch,
+       "  --watch DIR --output-dir OUT [--output-format mkv|mp4|avi|webm] [options]\n"
+       "                         burn every video of DIR, there or arriving, once its\n"
+       "                         size and time have stayed for 2 s, into OUT/NAME.mkv\n"
+       "                         (or the format given) with its subtitles beside it\n"
+       "                         (NAME.srt, NAME.LANG.srt; --subtitle-language picks),\n"
+       "                         the options below given to every job; until stopped.\n"
+       "                         An output gets its name once read back whole; the\n"
+       "                         state file in OUT keeps what was done and failed\n"},
       {"--queue", 30, RunQueue,
        "  --queue QUEUE [--settings FILE]\n"
        "                         run the queue's jobs not yet done, in order; exit\n"

@@ -1,0 +1,189 @@
+// tolvane --watch DIR --output-dir OUT [--output-format mkv|mp4|avi|webm] [job options]
+//
+// Burns every video of DIR, those there at the start and those that arrive,
+// once it has settled, into OUT, until a stop signal. Each output is written
+// under a temporary name and renamed only once the job succeeded and the
+// file reads back whole; the state file in OUT keeps what was done and what
+// failed, and a lock beside each output keeps two burners off one file.
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <csignal>
+#include <filesystem>
+#include <ostream>
+#include <thread>
+
+#include "cli/Commands.h"
+#include "output/ReadBack.h"
+#include "shell/WatchedFolder.h"
+#include "tracks/Sidecars.h"
+
+namespace COMMANDLINE {
+namespace {
+
+namespace fs = std::filesystem;
+
+volatile std::sig_atomic_t gStopWatching = 0;
+
+void OnStop(int) { gStopWatching = 1; }
+
+// Between jobs a stop signal ends the watch; during one the job's own
+// handling stops the job first.
+void CatchStops() {
+  struct sigaction action {};
+  action.sa_handler = OnStop;
+  sigemptyset(&action.sa_mask);
+  for (int signal : {SIGINT, SIGTERM, SIGHUP}) sigaction(signal, &action, nullptr);
+}
+
+int64_t NowMs() {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(
+             std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+
+struct WatchSetup {
+  std::string Folder, Output, Format = "mkv";
+  Arguments Job;  // what each job is given besides its files
+  bool NamesSubtitles = false, Clips = false;
+};
+
+bool Is(const std::string& arg, std::initializer_list<const char*> names) {
+  return std::any_of(names.begin(), names.end(), [&](const char* name) { return arg == name; });
+}
+
+std::string ParseWatch(const Arguments& args, WatchSetup& setup) {
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    if (Is(arg, {"--watch", "--output-dir", "--output-format"})) {
+      if (i + 1 >= args.size()) return arg + " needs a value";
+      const std::string& value = args[++i];
+      (arg == "--watch"        ? setup.Folder
+       : arg == "--output-dir" ? setup.Output
+                               : setup.Format) = value;
+      continue;
+    }
+    if (Is(arg, {"--source", "--output"})) return arg + " is given to each job by the watch";
+    setup.NamesSubtitles =
+        setup.NamesSubtitles || Is(arg, {"--subtitles", "--subtitle-track", "--subtitle-language"});
+    setup.Clips = setup.Clips || Is(arg, {"--start", "--end", "--duration"});
+    setup.Job.push_back(arg);
+  }
+  if (!Is(setup.Format, {"mkv", "mp4", "avi", "webm"}))
+    return "bad output format '" + setup.Format + "' (mkv, mp4, avi or webm)";
+  std::error_code error;
+  if (setup.Folder.empty() || !fs::is_directory(setup.Folder, error))
+    return "cannot watch '" + setup.Folder + "': not a folder";
+  if (setup.Output.empty() || !fs::is_directory(setup.Output, error))
+    return "cannot write into '" + setup.Output + "': not a folder";
+  if (fs::equivalent(setup.Folder, setup.Output, error))
+    return "the output folder must not be the watched one";
+  return {};
+}
+
+// An exclusive hold on one output, let go when the burner ends however it
+// ends; -1 when another burner holds it.
+int HoldOutput(const std::string& output) {
+  const std::string path =
+      (fs::path(output).parent_path() / ("." + fs::path(output).filename().string() + ".lock"))
+          .string();
+  const int fd = open(path.c_str(), O_CREAT | O_RDWR | O_CLOEXEC, 0644);
+  if (fd < 0) return -1;
+  if (flock(fd, LOCK_EX | LOCK_NB) == 0) return fd;
+  close(fd);
+  return -1;
+}
+
+// Why a finished job's file is not whole, or empty.
+std::string ReadBackProblem(const std::string& written, const std::string& source, bool clip) {
+  std::string error;
+  const int64_t pictures = READBACK::StoredPictures(written, error);
+  if (pictures < 0) return "the output can't be read back (" + error + ")";
+  if (pictures == 0) return "the output holds no pictures";
+  if (clip) return {};
+  const int64_t expected = READBACK::StoredPictures(source, error);
+  if (expected > 0 && pictures + std::max<int64_t>(2, expected / 100) < expected)
+    return "the output holds " + std::to_string(pictures) + " of the source's " +
+           std::to_string(expected) + " pictures";
+  return {};
+}
+
+// One settled video, burned and renamed into place; false when the watch
+// is to stop.
+bool Burn(const WatchSetup& setup, const std::string& source, const WATCHEDFOLDER::Seen& seen,
+          WATCHEDFOLDER::State& state, std::ostream& out, std::ostream& err) {
+  const std::string output = WATCHEDFOLDER::OutputFor(source, setup.Output, setup.Format);
+  const int hold = HoldOutput(output);
+  if (hold < 0) return true;  // another burner has it
+  // Or had it, while this one looked.
+  if (state.Settled(source, seen)) {
+    close(hold);
+    return true;
+  }
+  const std::string temporary = WATCHEDFOLDER::TemporaryFor(output);
+  Arguments job = {"--source", source, "--output", temporary};
+  if (!setup.NamesSubtitles) {
+    const std::vector<SIDECARS::Sidecar> sidecars = SIDECARS::FindSidecars(source);
+    if (!sidecars.empty()) job.insert(job.end(), {"--subtitles", sidecars.front().Path});
+  }
+  job.insert(job.end(), setup.Job.begin(), setup.Job.end());
+  out << "Watch: started " << source << '\n' << std::flush;
+  bool stopped = false;
+  const int status = RunJob(job, out, err, stopped);
+  CatchStops();
+  std::string problem = status == 0 ? ReadBackProblem(temporary, source, setup.Clips)
+                                    : "the job ended with status " + std::to_string(status);
+  std::error_code error;
+  if (problem.empty()) {
+    fs::rename(temporary, output, error);
+    if (error) problem = "the output can't be renamed (" + error.message() + ")";
+  }
+  if (!problem.empty()) fs::remove(temporary, error);
+  if (stopped) {
+    out << "Watch: stopped " << source << '\n' << std::flush;
+  } else if (problem.empty()) {
+    state.Record(source, seen, WATCHEDFOLDER::State::Outcome::Done);
+    out << "Watch: done " << source << " -> " << output << '\n' << std::flush;
+  } else {
+    state.Record(source, seen, WATCHEDFOLDER::State::Outcome::Failed);
+    out << "Watch: failed " << source << " (" << problem << ")\n" << std::flush;
+  }
+  close(hold);
+  return !stopped;
+}
+
+}  // namespace
+
+int RunWatch(const Arguments& args, std::ostream& out, std::ostream& err) {
+  WatchSetup setup;
+  if (const std::string problem = ParseWatch(args, setup); !problem.empty()) {
+    err << "tolvane: " << problem << "\nTry 'tolvane --help' for the list of options.\n";
+    return ExitBadArguments;
+  }
+  gStopWatching = 0;
+  CatchStops();
+  WATCHEDFOLDER::State state((fs::path(setup.Output) / ".tolvane-watch.json").string());
+  WATCHEDFOLDER::Settling settling;
+  out << "Watch: watching " << setup.Folder << ", writing into " << setup.Output << '\n'
+      << std::flush;
+  while (!gStopWatching) {
+    const std::map<std::string, WATCHEDFOLDER::Seen> videos = WATCHEDFOLDER::VideosIn(setup.Folder);
+    for (const std::string& source : settling.Look(videos, NowMs())) {
+      if (gStopWatching) break;
+      const WATCHEDFOLDER::Seen seen = videos.at(source);
+      if (state.Settled(source, seen)) continue;
+      // It may have changed or gone while the others were burned.
+      const auto now = WATCHEDFOLDER::VideosIn(setup.Folder);
+      if (now.count(source) == 0 || !(now.at(source) == seen)) continue;
+      if (!Burn(setup, source, seen, state, out, err)) gStopWatching = 1;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  }
+  out << "Watch: ended\n" << std::flush;
+  return ExitOk;
+}
+
+}  // namespace COMMANDLINE
