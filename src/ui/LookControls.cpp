@@ -14,16 +14,21 @@ namespace LOOKCONTROLS {
 namespace {
 
 // The swatch keeps its colour as a property, as the settings store it
-// (0x00BBGGRR), and shows it with its value written on it in a colour that
-// stays readable.
+// (0x00BBGGRR), and shows the colour alone: its value, written over it,
+// hid the colour at the swatch's size, so the hint says it.
 constexpr char kColorProperty[] = "lookColor";
+constexpr char kHintProperty[] = "lookHint";
 
 void ShowColor(QPushButton* swatch, uint32_t color) {
-  const QColor shown = ToQColor(color);
-  const QColor text = shown.lightness() > 128 ? Qt::black : Qt::white;
+  if (!swatch->property(kHintProperty).isValid())
+    swatch->setProperty(kHintProperty, swatch->toolTip());
+  const QString hint = swatch->property(kHintProperty).toString() + " (" +
+                       ToQString(SETTINGS::FormatColor(color)) + ")";
   swatch->setProperty(kColorProperty, QVariant::fromValue(color));
-  swatch->setText(ToQString(SETTINGS::FormatColor(color)));
-  swatch->setStyleSheet(QString("background-color: %1; color: %2").arg(shown.name(), text.name()));
+  swatch->setText(QString());
+  swatch->setToolTip(hint);
+  swatch->setStatusTip(hint);
+  swatch->setStyleSheet(QString("background-color: %1").arg(ToQColor(color).name()));
 }
 
 uint32_t ColorOf(const QPushButton* swatch) {

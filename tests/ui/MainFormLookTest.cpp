@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScrollArea>
@@ -67,8 +68,13 @@ TEST_F(MainFormLookTest, LookGroupStartsPlainWithHintsAndRanges) {
   EXPECT_EQ(Find<QSpinBox>(*form, "UDShadow")->maximum(), 8);
   EXPECT_EQ(Find<QSpinBox>(*form, "UDBoxOpacity")->maximum(), 100);
   EXPECT_EQ(Find<QSpinBox>(*form, "UDMargin")->maximum(), 1000);
-  EXPECT_EQ(Find<QPushButton>(*form, "BBoxColor")->text(), "0x000000");
+  EXPECT_EQ(Find<QPushButton>(*form, "BBoxColor")->toolTip().right(10), "(0x000000)");
+  EXPECT_EQ(Find<QPushButton>(*form, "BBoxColor")->text(), "") << "the colour alone";
   EXPECT_FALSE(Find<QCheckBox>(*form, "CBAntialias")->isChecked());
+  // The label has room for its word, and the box beside it stays clear.
+  const QLabel* margin = Find<QLabel>(*form, "LMargin");
+  EXPECT_LE(margin->fontMetrics().horizontalAdvance(margin->text()), margin->width());
+  EXPECT_LE(margin->geometry().right(), Find<QWidget>(*form, "UDMargin")->geometry().left());
   EXPECT_EQ(form->CollectJobOptions().Look, SUBTITLELOOK::SubtitleLook{});
   QWidget* group = Find<QWidget>(*form, "PLookBox");
   // Below the Streams group, grown by its keeping boxes.
@@ -93,7 +99,7 @@ TEST_F(MainFormLookTest, ColourSwatchesChooseTheirColourThroughTheDialog) {
   ASSERT_EQ(offered.size(), 1u);
   EXPECT_EQ(offered[0], QColor(0, 0, 0));
   EXPECT_EQ(form->CollectJobOptions().Look.OutlineColor, 0x563412u);  // 0x00BBGGRR
-  EXPECT_EQ(outline->text(), "0x563412");
+  EXPECT_EQ(outline->toolTip().right(10), "(0x563412)");
   EXPECT_NE(outline->styleSheet().indexOf("#123456"), -1) << outline->styleSheet().toStdString();
   answer.reset();
   outline->click();
@@ -117,7 +123,7 @@ TEST_F(MainFormLookTest, SettingsDriveTheLookAndComeBackAtClose) {
   };
   auto form = Open();
   EXPECT_EQ(Find<QSpinBox>(*form, "UDOutline")->value(), 3);
-  EXPECT_EQ(Find<QPushButton>(*form, "BOutlineColor")->text(), "0x0000FF");
+  EXPECT_EQ(Find<QPushButton>(*form, "BOutlineColor")->toolTip().right(10), "(0x0000FF)");
   EXPECT_EQ(Find<QSpinBox>(*form, "UDBoxOpacity")->value(), 60);
   EXPECT_TRUE(Find<QCheckBox>(*form, "CBAntialias")->isChecked());
   const SUBTITLELOOK::SubtitleLook expected{3, 0x0000FF, 1, 0x00FF00, 60, 0x202020, true, 30};
