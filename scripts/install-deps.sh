@@ -18,6 +18,9 @@ packages=(
   # speech its tests make (two engines, so that the films have more than one
   # kind of voice).
   libswresample-dev libwebrtc-audio-processing-dev libfftw3-dev espeak-ng flite
+  # Picture subtitles read as text: Tesseract's library and the language
+  # data its tests read.
+  libtesseract-dev tesseract-ocr-eng tesseract-ocr-fra
   libgtest-dev
   ffmpeg
   fonts-liberation2 fonts-dejavu-core

@@ -99,6 +99,13 @@ std::vector<Command> MakeCommands() {
        "  --queue-add QUEUE --source FILE --subtitles FILE --output FILE [options]\n"
        "                         add the job the --source options describe (those\n"
        "                         below) to the queue file QUEUE, made if missing\n"},
+      // Above --source, which its arguments hold too.
+      {"--subtitles-to-text", 45, RunSubtitlesToText,
+       "  --subtitles-to-text --source FILE [--subtitle-track N | --subtitles F.sup|F.idx]\n"
+       "      --output FILE.srt [--ocr-language LANGS] [--forced-only]\n"
+       "                         read a PGS, VobSub or DVB stream's pictures as text\n"
+       "                         (Tesseract; LANGS like eng or fra+deu, by default the\n"
+       "                         track's language, else eng) and write it as SubRip\n"},
       {"--watch", 35, RunWatch,
        "  --watch DIR --output-dir OUT [--output-format mkv|mp4|avi|webm] [options]\n"
        "                         burn every video of DIR, there or arriving, once its\n"

@@ -20,6 +20,7 @@ int RunJob(const Arguments& args, std::ostream& out, std::ostream& err);
 // The same job; `stopped` tells a job stopped by a signal from one that failed.
 int RunJob(const Arguments& args, std::ostream& out, std::ostream& err, bool& stopped);
 int RunQueue(const Arguments& args, std::ostream& out, std::ostream& err);
+int RunSubtitlesToText(const Arguments& args, std::ostream& out, std::ostream& err);
 int RunWatch(const Arguments& args, std::ostream& out, std::ostream& err);
 int RunQueueAdd(const Arguments& args, std::ostream& out, std::ostream& err);
 int RunListCompressors(const Arguments& args, std::ostream& out, std::ostream& err);

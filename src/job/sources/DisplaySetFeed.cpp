@@ -12,25 +12,14 @@ namespace {
 using SUBTITLEBITMAPS::DisplaySet;
 
 // A set's times, and whether it shows anything (or clears).
-struct SetTime {
-  int64_t StartMs, EndMs;
-  bool Shows;
-};
+using SUBTITLEBITMAPS::SetTime;
 
-// The sets' times as cues: each set that shows anything, from its start to
-// its end (or the next set's start).
+// The sets' times as cues: each set that shows anything, for as long as it
+// shows.
 std::vector<ALIGNER::CueTime> CueTimesOf(const std::vector<SetTime>& sets, bool untilNext) {
   std::vector<ALIGNER::CueTime> cues;
-  for (std::size_t k = 0; k < sets.size(); ++k) {
-    if (!sets[k].Shows) continue;
-    int64_t end = sets[k].EndMs;
-    if (end < 0) {
-      const int64_t limit = sets[k].StartMs + SUBTITLEBITMAPS::kUntimedLimitMs;
-      end = k + 1 < sets.size() ? sets[k + 1].StartMs : limit;
-      if (!untilNext) end = std::min(end, limit);
-    }
-    if (end > sets[k].StartMs) cues.push_back({sets[k].StartMs / 1000.0, end / 1000.0});
-  }
+  for (const SUBTITLEBITMAPS::ShownSpan& span : SUBTITLEBITMAPS::ShownSpans(sets, untilNext))
+    cues.push_back({span.StartMs / 1000.0, span.EndMs / 1000.0});
   return cues;
 }
 
