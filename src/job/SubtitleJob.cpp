@@ -26,6 +26,9 @@ void AppendLibraryLines(JOBHOST::JobHost& host) {
   for (const std::string& line : LIBRARYLOG::TakeLines()) host.AppendLog(line);
 }
 
+// The system's words for an error number; nothing for none.
+std::string ReasonOf(int error) { return error != 0 ? std::strerror(error) : std::string(); }
+
 // An audio or copied video packet as the decoder handed it out.
 MEDIAOUTPUT::SourcePacket PacketOf(const VELAVCODEC::VelAvCodec::Delivery& delivered) {
   return {delivered.Packet, delivered.Data,     delivered.Size, delivered.Pts,
@@ -86,7 +89,7 @@ void SubtitleJob::EnterWorkingState() {
 
 bool SubtitleJob::OpenSource(const JobOptions& options) {
   if (!decoder_->PreOpen(options.SourceVideo)) {
-    Fail(decoder_->ErrorText);
+    Fail(decoder_->ErrorText, "", {options.SourceVideo, decoder_->OpenFailure});
     return false;
   }
   host_.AppendLog(decoder_->Info);
@@ -112,7 +115,7 @@ bool SubtitleJob::OpenSubtitles(const JobOptions& options) {
   const SUBTITLESOURCE::Opened opened = source_->Open(*decoder_);
   for (const std::string& line : opened.Log) host_.AppendLog(line);
   for (const std::string& line : opened.Found) host_.AppendLog(line);
-  if (!opened.Done) Fail(opened.Error, opened.Cause);
+  if (!opened.Done) Fail(opened.Error, opened.Cause, {options.Subtitle, opened.Unopened});
   return opened.Done;
 }
 
@@ -182,7 +185,8 @@ std::optional<JobEnd> SubtitleJob::CreateOutput(const JobOptions& options) {
     case MEDIAOUTPUT::Setup::Ready:
       break;
     case MEDIAOUTPUT::Setup::Failed:
-      return Fail(output_->ErrorText());
+      return Fail(output_->ErrorText(), "",
+                  {options.DestinationVideo, ReasonOf(output_->OpenErrno())});
     case MEDIAOUTPUT::Setup::NoCompressor:
       if (!choiceError_.empty()) {
         output_->Abandon();
@@ -580,11 +584,13 @@ void SubtitleJob::ReportError(const std::string& text, const std::string& reason
 // The file's own reason goes with the error.
 void SubtitleJob::ReportWriteError(const std::string& text) {
   const int error = output_ ? output_->LastErrno() : 0;
-  ReportError(text, error != 0 ? std::strerror(error) : "");
+  ReportError(text, ReasonOf(error));
 }
 
-JobEnd SubtitleJob::Fail(const std::string& text, const std::string& cause) {
+JobEnd SubtitleJob::Fail(const std::string& text, const std::string& cause,
+                         const Unopened& unopened) {
   ReportError(text, cause);
+  if (!unopened.Reason.empty()) host_.FileUnopened(unopened.Path, unopened.Reason);
   CloseAll();
   return JobEnd::SetupFailed;
 }

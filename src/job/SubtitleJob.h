@@ -123,7 +123,13 @@ class SubtitleJob {
   void RefreshStatistics();
   void ReleaseOutput();
   void ReportError(const std::string& text, const std::string& reason = "");
-  JobEnd Fail(const std::string& text, const std::string& cause = "");
+  // unopened: the path and reason of a file that could not be opened, or
+  // nothing.
+  struct Unopened {
+    std::string Path, Reason;
+  };
+  JobEnd Fail(const std::string& text, const std::string& cause = "",
+              const Unopened& unopened = {});
 
   JOBHOST::JobHost& host_;
   VELAVCODEC::VelAvCodec* decoder_;

@@ -36,6 +36,9 @@ struct Opened {
   // The alignment's finding, which a still reports too.
   std::vector<std::string> Found;
   std::string Error, Cause;
+  // The system's reason the subtitle file could not be opened at all; empty
+  // otherwise.
+  std::string Unopened;
 };
 
 class SubtitleSource {
