@@ -179,7 +179,7 @@ std::optional<JobEnd> SubtitleJob::CreateOutput(const JobOptions& options) {
   choiceError_.clear();
   // Copying needs to know when a subtitle shows before the output is made.
   if (options.CopyUntouched)
-    if (const std::optional<JobEnd> failed = MakeJobDrawer()) return failed;
+    if (const std::optional<JobEnd> failed = MakeJobDrawer(options)) return failed;
   PlanCopying(options, request);
   switch (output_->Create(request)) {
     case MEDIAOUTPUT::Setup::Ready:
@@ -204,17 +204,17 @@ std::optional<JobEnd> SubtitleJob::CreateOutput(const JobOptions& options) {
   if (!described.empty()) host_.AppendLog(described);
   const std::string sound = output_->AudioDescription();
   if (!sound.empty()) host_.AppendLog(sound);
-  if (!drawer_) return MakeJobDrawer();
+  if (!drawer_) return MakeJobDrawer(options);
   return std::nullopt;
 }
 
 // Nothing when the drawer is ready, else how the job ended.
-std::optional<JobEnd> SubtitleJob::MakeJobDrawer() {
+std::optional<JobEnd> SubtitleJob::MakeJobDrawer(const JobOptions& options) {
   std::string error;
   drawer_ = source_->MakeDrawer(*decoder_, error);
   if (!drawer_) {
     for (const std::string& line : source_->TakeNotes()) host_.AppendLog(line);
-    return Fail(error);
+    return Fail(error, "", {options.Subtitle, source_->UnopenedReason()});
   }
   LogDrawerNotes();
   return std::nullopt;

@@ -92,7 +92,7 @@ class SubtitleJob {
   std::string copyVeto_;
   bool copying_ = false;
   void PlanCopying(const JOBOPTIONS::JobOptions& options, MEDIAOUTPUT::OutputRequest& request);
-  std::optional<JobEnd> MakeJobDrawer();
+  std::optional<JobEnd> MakeJobDrawer(const JOBOPTIONS::JobOptions& options);
   void StartCopying(const JOBOPTIONS::JobOptions& options);
   bool HandleVideoPacket(const VELAVCODEC::VelAvCodec::Delivery& packet);
   void LogCopyCounts();

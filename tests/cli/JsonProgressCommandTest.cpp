@@ -132,6 +132,7 @@ TEST_F(JsonProgressCommandTest, FailuresNameTheirFileAndCause) {
   const std::string unmade = (dir / "no-folder" / "out.avi").string();
   const std::string unmadeMkv = (dir / "no-folder" / "out.mkv").string();
   const std::string noSubtitles = (dir / "none.srt").string();
+  const std::string noPictures = (dir / "none.sup").string();
   const fs::path tiny = dir / "tiny.srt";
   WriteFile(tiny, "1\n");
   const std::string source = " --source " + Short().string();
@@ -150,6 +151,9 @@ TEST_F(JsonProgressCommandTest, FailuresNameTheirFileAndCause) {
       {source + " --subtitles " + noSubtitles + " --output " + (dir / "b.avi").string(),
        "tolvane: [SubtitleFile::Open] Can't open input file...\n",
        "cannot open '" + noSubtitles + "': No such file or directory"},
+      {source + " --subtitles " + noPictures + " --output " + (dir / "c.mkv").string(),
+       "tolvane: [PictureSubtitles] Can't open the subtitle file...\n",
+       "cannot open '" + noPictures + "': No such file or directory"},
   };
   for (const Case& c : cases) {
     const ProgramRun plain = RunProgram(c.arguments);
@@ -169,6 +173,16 @@ TEST_F(JsonProgressCommandTest, FailuresNameTheirFileAndCause) {
     ASSERT_FALSE(errors.empty()) << json.out;
     EXPECT_EQ(errors.back()["text"].toString().toStdString(), c.message);
   }
+
+  // An .idx without its .sub is not the file that is missing: the library's
+  // line names the .sub.
+  const fs::path lone = dir / "lone.idx";
+  WriteFile(lone, "# VobSub index file, v7\n");
+  const ProgramRun idx = RunProgram(source + " --subtitles " + lone.string() + " --output " +
+                                    (dir / "e.mkv").string());
+  EXPECT_EQ(idx.status, 1);
+  EXPECT_NE(idx.err.find("lone.sub"), std::string::npos) << idx.err;
+  EXPECT_EQ(idx.err.find("cannot open"), std::string::npos) << idx.err;
 
   // A file that opens but says nothing readable keeps its own message.
   const ProgramRun bad = RunProgram(source + " --subtitles " + tiny.string() + " --output " +
