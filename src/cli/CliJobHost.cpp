@@ -70,7 +70,8 @@ void CliJobHost::FileUnopened(const std::string& path, const std::string& reason
   PrintFailure(kCannotOpen + path + "': " + reason);
 }
 
-// A note is no failure: it is in the log already, and on standard error.
+// A failure, unlike a note, is an error event and what a failed job's done
+// event says.
 void CliJobHost::PrintFailure(const std::string& text) {
   PrintError(text);
   lastError_ = WithLineFeeds(text);
