@@ -5,6 +5,7 @@
 #include <csignal>
 #include <ostream>
 
+#include "cli/JsonEvents.h"
 #include "job/SubtitleJob.h"
 
 namespace CLIJOBHOST {
@@ -29,8 +30,13 @@ std::string WithLineFeeds(const std::string& text) {
 // the file is completed with its index; a second one ends the program at once.
 constexpr int kStopSignals[] = {SIGINT, SIGTERM, SIGHUP};
 
-CliJobHost::CliJobHost(std::ostream& out, std::ostream& err, bool showProgress, CompressorFill fill)
-    : out_(out), err_(err), showProgress_(showProgress), fill_(std::move(fill)) {
+CliJobHost::CliJobHost(std::ostream& out, std::ostream& err, bool showProgress, CompressorFill fill,
+                       JSONEVENTS::JsonEvents* events)
+    : out_(out),
+      err_(err),
+      showProgress_(showProgress && events == nullptr),
+      fill_(std::move(fill)),
+      events_(events) {
   gInterrupted = 0;
   struct sigaction action {};
   action.sa_handler = OnInterrupt;
@@ -45,6 +51,7 @@ CliJobHost::~CliJobHost() {
 }
 
 void CliJobHost::AppendLog(const std::string& text) {
+  if (events_ != nullptr) return events_->Log(WithLineFeeds(text));
   EndProgressLine();
   out_ << WithLineFeeds(text) << '\n';
   out_.flush();
@@ -52,11 +59,23 @@ void CliJobHost::AppendLog(const std::string& text) {
 
 // Errors are in the log on standard output and go to standard error too, for
 // scripts.
-void CliJobHost::InputMissing(const std::string& text) { PrintError(text); }
+void CliJobHost::InputMissing(const std::string& text) { PrintFailure(text); }
 
 void CliJobHost::ErrorReported(const std::string& text, const std::string& reason) {
+  PrintFailure(text);
+  if (!reason.empty()) PrintFailure(reason);
+}
+
+void CliJobHost::FileUnopened(const std::string& path, const std::string& reason) {
+  PrintFailure(kCannotOpen + path + "': " + reason);
+}
+
+// A failure, unlike a note, is an error event and what a failed job's done
+// event says.
+void CliJobHost::PrintFailure(const std::string& text) {
   PrintError(text);
-  if (!reason.empty()) PrintError(reason);
+  lastError_ = WithLineFeeds(text);
+  if (events_ != nullptr) events_->Error(lastError_);
 }
 
 void CliJobHost::PrintError(const std::string& text) {
@@ -68,6 +87,8 @@ void CliJobHost::PrintError(const std::string& text) {
 void CliJobHost::ShowStatistics(const JOBSTATISTICS::StatisticsTexts& texts,
                                 const JOBSTATISTICS::Progress& figures) {
   copied_ = texts.CopiedFrames;
+  if (figures.CopiedFrames >= 0) copiedPictures_ = figures.CopiedFrames;
+  if (events_ != nullptr && looping_) events_->Progress(figures);
   if (!showProgress_ || !looping_) return;
   framerate_ = texts.CurrentFramerate;
   remaining_ = " " + JOBSTATISTICS::ClockText(JOBSTATISTICS::RemainingMs(figures));

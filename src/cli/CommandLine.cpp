@@ -38,6 +38,8 @@ int RunHelp(const Arguments&, std::ostream& out, std::ostream&) {
 // The command's own options among the job's.
 constexpr const char* kSettingsOption = "[--settings FILE]";
 constexpr const char* kDefaultsOption = "[--defaults]";
+// Taken by the job and the queue, which read it before their other options.
+constexpr const char* kProgress = "--progress";
 
 // The options before, and every reading option after: the commands that
 // read a subtitle file take them all.
@@ -116,7 +118,7 @@ std::vector<Command> MakeCommands() {
        "                         An output gets its name once read back whole; the\n"
        "                         state file in OUT keeps what was done and failed\n"},
       {"--queue", 30, RunQueue,
-       "  --queue QUEUE [--settings FILE]\n"
+       "  --queue QUEUE [--settings FILE] [--progress json]\n"
        "                         run the queue's jobs not yet done, in order; exit\n"
        "                         status 1 when any of them failed or was stopped\n"},
       {"--source", 20, RunJob,
@@ -166,7 +168,7 @@ std::vector<Command> MakeCommands() {
 bool TakesValue(const std::string& option) {
   return JOBARGUMENTS::TakesValue(option) || option == "--probe" || option == "--list-entries" ||
          option == "--frame-rate" || option == "--snapshot" || option == "--queue" ||
-         option == "--queue-add";
+         option == "--queue-add" || option == kProgress;
 }
 
 QtMessageHandler gQtHandler = nullptr;
@@ -179,6 +181,28 @@ void PassQtMessage(QtMsgType type, const QMessageLogContext& context, const QStr
 }
 
 }  // namespace
+
+bool TakeJsonProgress(Arguments& args, std::string& error) {
+  error.clear();
+  bool json = false;
+  for (size_t i = 0; i < args.size();) {
+    if (args[i] != kProgress) {
+      i += JOBARGUMENTS::TakesValue(args[i]) ? 2 : 1;
+      continue;
+    }
+    if (i + 1 >= args.size()) {
+      error = "option '--progress' needs a value";
+      return false;
+    }
+    if (args[i + 1] != "json") {
+      error = "bad progress '" + args[i + 1] + "' (json is the only one)";
+      return false;
+    }
+    json = true;
+    args.erase(args.begin() + std::ptrdiff_t(i), args.begin() + std::ptrdiff_t(i) + 2);
+  }
+  return json;
+}
 
 const std::vector<Command>& CommandTable() {
   static const std::vector<Command> commands = MakeCommands();
@@ -201,6 +225,12 @@ std::string CommandLineHelp() {
   for (const Command& command : CommandTable()) text << command.usage;
   text << "  --verbose              with any command: FFmpeg's warnings and information in\n"
           "                         the log too, not only its errors\n";
+  text << "  --progress json        with --source or --queue: standard output carries only\n"
+          "                         JSON objects, one a line, each flushed at once: the\n"
+          "                         progress (at most twice a second), every log line and\n"
+          "                         error, and one \"done\" event that ends each job with\n"
+          "                         its status (ok, failed, stopped), output, frames and\n"
+          "                         message; standard error is as without it\n";
   text << "\n" << JOBOPTIONTABLE::GroupHelp(JOBOPTIONTABLE::Group::Reading);
   text << "\n" << JOBOPTIONTABLE::GroupHelp(JOBOPTIONTABLE::Group::Styled);
   text << "\n" << JOBOPTIONTABLE::GroupHelp(JOBOPTIONTABLE::Group::Streams);

@@ -9,6 +9,10 @@
 #include "cli/CommandArguments.h"
 #include "shell/Settings.h"
 
+namespace JSONEVENTS {
+class JsonEvents;
+}
+
 namespace COMMANDLINE {
 
 // For the commands that draw text: Qt's application object (null when one
@@ -16,9 +20,17 @@ namespace COMMANDLINE {
 std::unique_ptr<QGuiApplication> EnsureGuiApplication();
 SETTINGS::Settings ReadSettings(const Arguments& args);
 
+// Takes "--progress json" out of a job's or a queue's arguments: true when
+// it was there. error: what is wrong with another value, or with none.
+bool TakeJsonProgress(Arguments& args, std::string& error);
+
 int RunJob(const Arguments& args, std::ostream& out, std::ostream& err);
 // The same job; `stopped` tells a job stopped by a signal from one that failed.
 int RunJob(const Arguments& args, std::ostream& out, std::ostream& err, bool& stopped);
+// A job of a run whose events go to `events` (for the queue's --progress
+// json); its arguments take no --progress of their own.
+int RunJob(const Arguments& args, std::ostream& out, std::ostream& err, bool& stopped,
+           JSONEVENTS::JsonEvents* events);
 int RunQueue(const Arguments& args, std::ostream& out, std::ostream& err);
 int RunSubtitlesToText(const Arguments& args, std::ostream& out, std::ostream& err);
 int RunWatch(const Arguments& args, std::ostream& out, std::ostream& err);

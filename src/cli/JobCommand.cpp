@@ -12,6 +12,7 @@
 
 #include "cli/CliJobHost.h"
 #include "cli/Commands.h"
+#include "cli/JsonEvents.h"
 #include "cli/StreamFiles.h"
 #include "drawing/SubtitleOverlay.h"
 #include "job/SubtitleJob.h"
@@ -46,10 +47,27 @@ SETTINGS::Settings ReadSettings(const Arguments& args) {
 
 namespace {
 
+// What the done event of a run with --progress json says beside its status.
+struct Ending {
+  std::string Output;
+  int64_t Frames = 0;
+  std::string Message;
+};
+
+// The command's own errors go where the job's go.
+void Refuse(const std::string& text, std::ostream& err, JSONEVENTS::JsonEvents* events,
+            Ending& ending) {
+  err << "tolvane: " << text << '\n';
+  if (events != nullptr) events->Error(text);
+  ending.Message = text;
+}
+
 // A stop has no error of its own; a script still learns why the status is 1.
-int ExitStatusOf(SUBTITLEJOB::JobEnd end, std::ostream& err) {
-  if (end == SUBTITLEJOB::JobEnd::Stopped)
-    err << "tolvane: stopped before the end of the source; the file written so far is complete\n";
+int ExitStatusOf(SUBTITLEJOB::JobEnd end, std::ostream& err, Ending& ending) {
+  if (end == SUBTITLEJOB::JobEnd::Stopped) {
+    ending.Message = "stopped before the end of the source; the file written so far is complete";
+    err << "tolvane: " << ending.Message << '\n';
+  }
   return end == SUBTITLEJOB::JobEnd::SourceEnded ? ExitOk : ExitFailed;
 }
 
@@ -73,20 +91,24 @@ std::string CheckStreamNumbers(const JOBOPTIONS::JobOptions& options,
 
 int RunWithMaterials(const JOBARGUMENTS::JobArguments& arguments,
                      JOBMATERIALS::JobMaterials& materials, std::ostream& out, std::ostream& err,
-                     bool& stopped) {
+                     bool& stopped, JSONEVENTS::JsonEvents* events, Ending& ending) {
   const std::string streamError = CheckStreamNumbers(arguments.Options, *materials.Decoder);
   if (!streamError.empty()) {
-    err << "tolvane: " << streamError << '\n';
+    Refuse(streamError, err, events, ending);
     return ExitBadArguments;
   }
-  CLIJOBHOST::CliJobHost host(out, err, isatty(STDERR_FILENO) != 0,
-                              [&arguments](ENCODERCHOICE::EncoderChoice& choice) {
-                                return JOBARGUMENTS::ChoiceOf(arguments, choice);
-                              });
+  CLIJOBHOST::CliJobHost host(
+      out, err, isatty(STDERR_FILENO) != 0,
+      [&arguments](ENCODERCHOICE::EncoderChoice& choice) {
+        return JOBARGUMENTS::ChoiceOf(arguments, choice);
+      },
+      events);
   SUBTITLEJOB::SubtitleJob job(host, materials);
   const SUBTITLEJOB::JobEnd end = job.Start(arguments.Options);
   stopped = end == SUBTITLEJOB::JobEnd::Stopped;
-  return ExitStatusOf(end, err);
+  ending.Frames = host.PicturesWritten();
+  ending.Message = host.LastError();
+  return ExitStatusOf(end, err, ending);
 }
 
 // Empty when the job may start, else what refuses it and the exit status.
@@ -99,6 +121,36 @@ std::string CheckStreams(JOBOPTIONS::JobOptions& options, int& status) {
   return STREAMFILES::PipedSourceProblem(options.SourceVideo);
 }
 
+int RunJobTold(const Arguments& args, std::ostream& out, std::ostream& err, bool& stopped,
+               JSONEVENTS::JsonEvents* events, Ending& ending) {
+  stopped = false;
+  const auto application = EnsureGuiApplication();
+  const SETTINGS::Settings settings = ReadSettings(args);
+  JOBARGUMENTS::JobArguments arguments;
+  ending.Output = JOBARGUMENTS::OptionValue(args, "--output");
+  const std::string error = JOBARGUMENTS::ParseJobArguments(args, settings, arguments);
+  if (!error.empty()) {
+    Refuse(error, err, events, ending);
+    err << "Try 'tolvane --help' for the list of options.\n";
+    return ExitBadArguments;
+  }
+  ending.Output = arguments.Options.DestinationVideo;
+  int status = ExitOk;
+  if (const std::string problem = CheckStreams(arguments.Options, status); !problem.empty()) {
+    Refuse(problem, err, events, ending);
+    return status;
+  }
+  try {
+    JOBMATERIALS::JobMaterials materials;
+    materials.Decoder = std::make_unique<VELAVCODEC::VelAvCodec>(
+        settings.AvCodec, settings.AvFormat, settings.AvUtil, settings.SwScale);
+    return RunWithMaterials(arguments, materials, out, err, stopped, events, ending);
+  } catch (const VELAVCODEC::VelException& exception) {
+    Refuse(exception.Message, err, events, ending);
+    return ExitFailed;
+  }
+}
+
 }  // namespace
 
 int RunJob(const Arguments& args, std::ostream& out, std::ostream& err) {
@@ -106,30 +158,35 @@ int RunJob(const Arguments& args, std::ostream& out, std::ostream& err) {
   return RunJob(args, out, err, stopped);
 }
 
-int RunJob(const Arguments& args, std::ostream& out, std::ostream& err, bool& stopped) {
-  stopped = false;
-  const auto application = EnsureGuiApplication();
-  const SETTINGS::Settings settings = ReadSettings(args);
-  JOBARGUMENTS::JobArguments arguments;
-  const std::string error = JOBARGUMENTS::ParseJobArguments(args, settings, arguments);
+int RunJob(const Arguments& args, std::ostream& out, std::ostream& err, bool& stopped,
+           JSONEVENTS::JsonEvents* events) {
+  Ending ending;
+  const int status = RunJobTold(args, out, err, stopped, events, ending);
+  if (events == nullptr) return status;
+  using JSONEVENTS::Status;
+  const Status told = stopped ? Status::Stopped : status == ExitOk ? Status::Ok : Status::Failed;
+  // A job given up without an error of its own (no compressor chosen) still
+  // says something.
+  if (told == Status::Ok)
+    ending.Message = "done";
+  else if (ending.Message.empty())
+    ending.Message = "the job failed";
+  events->Done(told, ending.Output, ending.Frames, ending.Message);
+  return status;
+}
+
+int RunJob(const Arguments& given, std::ostream& out, std::ostream& err, bool& stopped) {
+  Arguments args = given;
+  std::string error;
+  const bool json = TakeJsonProgress(args, error);
   if (!error.empty()) {
+    stopped = false;
     err << "tolvane: " << error << "\nTry 'tolvane --help' for the list of options.\n";
     return ExitBadArguments;
   }
-  int status = ExitOk;
-  if (const std::string problem = CheckStreams(arguments.Options, status); !problem.empty()) {
-    err << "tolvane: " << problem << '\n';
-    return status;
-  }
-  try {
-    JOBMATERIALS::JobMaterials materials;
-    materials.Decoder = std::make_unique<VELAVCODEC::VelAvCodec>(
-        settings.AvCodec, settings.AvFormat, settings.AvUtil, settings.SwScale);
-    return RunWithMaterials(arguments, materials, out, err, stopped);
-  } catch (const VELAVCODEC::VelException& exception) {
-    err << "tolvane: " << exception.Message << '\n';
-    return ExitFailed;
-  }
+  if (!json) return RunJob(args, out, err, stopped, nullptr);
+  JSONEVENTS::JsonEvents events(out);
+  return RunJob(args, out, err, stopped, &events);
 }
 
 }  // namespace COMMANDLINE

@@ -9,8 +9,11 @@
 #include <ostream>
 #include <set>
 #include <streambuf>
+#include <string_view>
 
+#include "cli/CliJobHost.h"
 #include "cli/Commands.h"
+#include "cli/JsonEvents.h"
 #include "cli/StreamFiles.h"
 #include "shell/JobArguments.h"
 #include "shell/JobQueue.h"
@@ -35,7 +38,11 @@ class ErrorKeeper : public std::streambuf {
     if (c == traits_type::eof()) return 0;
     to_.put(char(c));
     if (c == '\n') {
-      if (line_.starts_with("tolvane: ")) last_ = line_.substr(9);
+      // The failed file's cause that follows an error leaves the queue
+      // file with the error itself, as the window's queue shows it.
+      if (line_.starts_with("tolvane: ") &&
+          !std::string_view(line_).substr(9).starts_with(CLIJOBHOST::kCannotOpen))
+        last_ = line_.substr(9);
       line_.clear();
     } else if (c == '\r') {
       line_.clear();  // a progress line
@@ -93,7 +100,19 @@ int RunQueueAdd(const Arguments& given, std::ostream&, std::ostream& err) {
   return ExitOk;
 }
 
-int RunQueue(const Arguments& args, std::ostream& out, std::ostream& err) {
+int RunQueue(const Arguments& given, std::ostream& out, std::ostream& err) {
+  Arguments args = given;
+  std::string progressError;
+  const bool json = TakeJsonProgress(args, progressError);
+  if (!progressError.empty()) return BadArguments(progressError, err);
+  // Every job of the queue ends with its own done event.
+  JSONEVENTS::JsonEvents events(out);
+  JSONEVENTS::JsonEvents* const told = json ? &events : nullptr;
+  const auto fail = [&err, told](const std::string& text) {
+    err << "tolvane: " << text << '\n';
+    if (told != nullptr) told->Error(text);
+    return ExitFailed;
+  };
   const std::string path = OptionValue(args, "--queue");
   for (size_t i = 0; i < args.size(); i += 2) {
     if (args[i] != "--queue" && args[i] != "--settings")
@@ -101,10 +120,8 @@ int RunQueue(const Arguments& args, std::ostream& out, std::ostream& err) {
     if (i + 1 >= args.size()) return BadArguments("option '" + args[i] + "' needs a value", err);
   }
   // A mistyped name would otherwise run an empty queue and succeed.
-  if (std::error_code error; !std::filesystem::is_regular_file(path, error)) {
-    err << "tolvane: no queue file '" << path << "'\n";
-    return ExitFailed;
-  }
+  if (std::error_code error; !std::filesystem::is_regular_file(path, error))
+    return fail("no queue file '" + path + "'");
   const auto application = EnsureGuiApplication();
   Arguments settings;
   if (const std::string file = OptionValue(args, "--settings"); !file.empty())
@@ -124,10 +141,7 @@ int RunQueue(const Arguments& args, std::ostream& out, std::ostream& err) {
       return id != 0;
     });
     if (error.empty() && id == 0) break;
-    if (!error.empty()) {
-      err << "tolvane: " << error << '\n';
-      return ExitFailed;
-    }
+    if (!error.empty()) return fail(error);
     tried.insert(id);
     const int number = int(tried.size());
     err << "tolvane: job " << number << " of " << number + remaining << ": "
@@ -138,7 +152,7 @@ int RunQueue(const Arguments& args, std::ostream& out, std::ostream& err) {
     ErrorKeeper keeper(err);
     std::ostream jobErr(&keeper);
     bool stopped = false;
-    const int status = RunJob(jobArgs, out, jobErr, stopped);
+    const int status = RunJob(jobArgs, out, jobErr, stopped, told);
     jobErr.flush();
     const EntryState state = stopped            ? EntryState::Stopped
                              : status == ExitOk ? EntryState::Done
@@ -153,10 +167,7 @@ int RunQueue(const Arguments& args, std::ostream& out, std::ostream& err) {
         }
       return true;
     });
-    if (!error.empty()) {
-      err << "tolvane: " << error << '\n';
-      return ExitFailed;
-    }
+    if (!error.empty()) return fail(error);
     if (stopped) break;
   }
   return allDone ? ExitOk : ExitFailed;

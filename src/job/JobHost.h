@@ -54,6 +54,10 @@ class JobHost {
   // An error the job has just logged; reason is the operating system's word
   // for a failed write ("No space left on device"), empty when it gave none.
   virtual void ErrorReported(const std::string& text, const std::string& reason) = 0;
+  // Told right after the error when the failure was a file (the source, the
+  // subtitle file or the output) that could not be opened at all: its path
+  // as the options gave it, and the system's or the library's reason.
+  virtual void FileUnopened(const std::string& /*path*/, const std::string& /*reason*/) {}
   // The statistics of a refresh (or the reset before a job) with the figures
   // they were made from.
   virtual void ShowStatistics(const JOBSTATISTICS::StatisticsTexts& texts,

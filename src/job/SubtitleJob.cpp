@@ -27,6 +27,9 @@ void AppendLibraryLines(JOBHOST::JobHost& host) {
   for (const std::string& line : LIBRARYLOG::TakeLines()) host.AppendLog(line);
 }
 
+// The system's words for an error number; nothing for none.
+std::string ReasonOf(int error) { return error != 0 ? std::strerror(error) : std::string(); }
+
 // An audio or copied video packet as the decoder handed it out.
 MEDIAOUTPUT::SourcePacket PacketOf(const VELAVCODEC::VelAvCodec::Delivery& delivered) {
   return {delivered.Packet, delivered.Data,     delivered.Size, delivered.Pts,
@@ -88,7 +91,7 @@ void SubtitleJob::EnterWorkingState() {
 // options: languages or the forced track become what was found.
 bool SubtitleJob::OpenSource(JobOptions& options) {
   if (!decoder_->PreOpen(options.SourceVideo)) {
-    Fail(decoder_->ErrorText);
+    Fail(decoder_->ErrorText, "", {options.SourceVideo, decoder_->OpenFailure});
     return false;
   }
   host_.AppendLog(decoder_->Info);
@@ -120,7 +123,7 @@ bool SubtitleJob::OpenSubtitles(const JobOptions& options) {
   const SUBTITLESOURCE::Opened opened = source_->Open(*decoder_);
   for (const std::string& line : opened.Log) host_.AppendLog(line);
   for (const std::string& line : opened.Found) host_.AppendLog(line);
-  if (!opened.Done) Fail(opened.Error, opened.Cause);
+  if (!opened.Done) Fail(opened.Error, opened.Cause, {options.Subtitle, opened.Unopened});
   return opened.Done;
 }
 
@@ -184,13 +187,14 @@ std::optional<JobEnd> SubtitleJob::CreateOutput(const JobOptions& options) {
   choiceError_.clear();
   // Copying needs to know when a subtitle shows before the output is made.
   if (options.CopyUntouched)
-    if (const std::optional<JobEnd> failed = MakeJobDrawer()) return failed;
+    if (const std::optional<JobEnd> failed = MakeJobDrawer(options)) return failed;
   PlanCopying(options, request);
   switch (output_->Create(request)) {
     case MEDIAOUTPUT::Setup::Ready:
       break;
     case MEDIAOUTPUT::Setup::Failed:
-      return Fail(output_->ErrorText());
+      return Fail(output_->ErrorText(), "",
+                  {options.DestinationVideo, ReasonOf(output_->OpenErrno())});
     case MEDIAOUTPUT::Setup::NoCompressor:
       if (!choiceError_.empty()) {
         output_->Abandon();
@@ -208,17 +212,17 @@ std::optional<JobEnd> SubtitleJob::CreateOutput(const JobOptions& options) {
   if (!described.empty()) host_.AppendLog(described);
   const std::string sound = output_->AudioDescription();
   if (!sound.empty()) host_.AppendLog(sound);
-  if (!drawer_) return MakeJobDrawer();
+  if (!drawer_) return MakeJobDrawer(options);
   return std::nullopt;
 }
 
 // Nothing when the drawer is ready, else how the job ended.
-std::optional<JobEnd> SubtitleJob::MakeJobDrawer() {
+std::optional<JobEnd> SubtitleJob::MakeJobDrawer(const JobOptions& options) {
   std::string error;
   drawer_ = source_->MakeDrawer(*decoder_, error);
   if (!drawer_) {
     for (const std::string& line : source_->TakeNotes()) host_.AppendLog(line);
-    return Fail(error);
+    return Fail(error, "", {options.Subtitle, source_->UnopenedReason()});
   }
   LogDrawerNotes();
   return std::nullopt;
@@ -588,11 +592,13 @@ void SubtitleJob::ReportError(const std::string& text, const std::string& reason
 // The file's own reason goes with the error.
 void SubtitleJob::ReportWriteError(const std::string& text) {
   const int error = output_ ? output_->LastErrno() : 0;
-  ReportError(text, error != 0 ? std::strerror(error) : "");
+  ReportError(text, ReasonOf(error));
 }
 
-JobEnd SubtitleJob::Fail(const std::string& text, const std::string& cause) {
+JobEnd SubtitleJob::Fail(const std::string& text, const std::string& cause,
+                         const Unopened& unopened) {
   ReportError(text, cause);
+  if (!unopened.Reason.empty()) host_.FileUnopened(unopened.Path, unopened.Reason);
   CloseAll();
   return JobEnd::SetupFailed;
 }

@@ -92,7 +92,7 @@ class SubtitleJob {
   std::string copyVeto_;
   bool copying_ = false;
   void PlanCopying(const JOBOPTIONS::JobOptions& options, MEDIAOUTPUT::OutputRequest& request);
-  std::optional<JobEnd> MakeJobDrawer();
+  std::optional<JobEnd> MakeJobDrawer(const JOBOPTIONS::JobOptions& options);
   void StartCopying(const JOBOPTIONS::JobOptions& options);
   bool HandleVideoPacket(const VELAVCODEC::VelAvCodec::Delivery& packet);
   void LogCopyCounts();
@@ -123,7 +123,13 @@ class SubtitleJob {
   void RefreshStatistics();
   void ReleaseOutput();
   void ReportError(const std::string& text, const std::string& reason = "");
-  JobEnd Fail(const std::string& text, const std::string& cause = "");
+  // unopened: the path and reason of a file that could not be opened, or
+  // nothing.
+  struct Unopened {
+    std::string Path, Reason;
+  };
+  JobEnd Fail(const std::string& text, const std::string& cause = "",
+              const Unopened& unopened = {});
 
   JOBHOST::JobHost& host_;
   VELAVCODEC::VelAvCodec* decoder_;

@@ -36,6 +36,9 @@ struct Opened {
   // The alignment's finding, which a still reports too.
   std::vector<std::string> Found;
   std::string Error, Cause;
+  // The system's reason the subtitle file could not be opened at all; empty
+  // otherwise.
+  std::string Unopened;
 };
 
 class SubtitleSource {
@@ -65,6 +68,9 @@ class SubtitleSource {
   virtual bool ComesWithReading() const { return false; }
   // What the set-up found worth a line of the log, also when it failed.
   virtual std::vector<std::string> TakeNotes() { return {}; }
+  // After MakeDrawer failed: the reason the subtitle file could not be
+  // opened at all, for the sources that open it only then; empty otherwise.
+  virtual std::string UnopenedReason() const { return {}; }
 
  protected:
   virtual std::unique_ptr<SUBTITLEDRAWER::SubtitleDrawer> NewDrawer(VELAVCODEC::VelAvCodec& decoder,

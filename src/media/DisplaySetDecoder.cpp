@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <cmath>
 #include <cstring>
+#include <filesystem>
 #include <limits>
 
 #include "media/VelAvCodec.h"
@@ -229,13 +231,26 @@ bool IsPictureFileName(const std::string& path) {
 
 std::string ReadPictureFile(const VELAVCODEC::VelAvCodec& libraries, const std::string& path,
                             SUBTITLETRACK::TrackInfo& info,
-                            std::vector<SUBTITLETRACK::TrackPacket>& packets) {
+                            std::vector<SUBTITLETRACK::TrackPacket>& packets,
+                            std::string* unopened) {
   const VELAVCODEC::EntryPoints& api = libraries.Libraries();
   info = SUBTITLETRACK::TrackInfo{};
   packets.clear();
+  if (unopened != nullptr) unopened->clear();
   AVFormatContext* format = nullptr;
-  if (api.avformat_open_input(&format, path.c_str(), nullptr, nullptr) < 0)
+  if (const int opened = api.avformat_open_input(&format, path.c_str(), nullptr, nullptr);
+      opened < 0) {
+    // An .idx that is there but misses its .sub: the library's own line
+    // names the .sub, and the .idx is not to blame.
+    std::error_code ignored;
+    if (unopened != nullptr &&
+        (opened != AVERROR(ENOENT) || !std::filesystem::exists(path, ignored))) {
+      char reason[AV_ERROR_MAX_STRING_SIZE] = {};
+      api.av_strerror(opened, reason, sizeof reason);
+      *unopened = reason;
+    }
     return "[PictureSubtitles] Can't open the subtitle file...";
+  }
   std::string error;
   int chosen = -1;
   if (api.avformat_find_stream_info(format, nullptr) < 0) {

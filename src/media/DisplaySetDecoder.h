@@ -63,9 +63,12 @@ class DisplaySetDecoder {
 bool IsPictureFileName(const std::string& path);
 
 // The file's first picture subtitle stream: its description and all its
-// packets, timed from the file's start. Empty on success, else the error.
+// packets, timed from the file's start. Empty on success, else the error;
+// unopened, when given: the library's reason when the file could not be
+// opened at all, else empty.
 std::string ReadPictureFile(const VELAVCODEC::VelAvCodec& libraries, const std::string& path,
                             SUBTITLETRACK::TrackInfo& info,
-                            std::vector<SUBTITLETRACK::TrackPacket>& packets);
+                            std::vector<SUBTITLETRACK::TrackPacket>& packets,
+                            std::string* unopened = nullptr);
 
 }  // namespace DISPLAYSETDECODER

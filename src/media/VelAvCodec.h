@@ -285,6 +285,10 @@ class VelAvCodec : private VideoStreamValues, private AudioStreamValues {
   std::string FileName;
   std::string Info;
   std::string ErrorText;
+  // The library's reason the file could not be opened at all ("No such file
+  // or directory"); empty otherwise. Kept apart from ErrorText, whose wording
+  // the log has always had.
+  std::string OpenFailure;
 
   int32_t StreamKinds[32];
   int32_t VideoStream = -1;

@@ -79,8 +79,14 @@ bool VelAvCodec::PreOpen(const std::string& fileName) {
 }
 
 bool VelAvCodec::ReadStreams(const std::string& fileName) {
-  if (Api->avformat_open_input(&FormatContext, fileName.c_str(), nullptr, nullptr) != 0) {
+  OpenFailure.clear();
+  if (const int opened =
+          Api->avformat_open_input(&FormatContext, fileName.c_str(), nullptr, nullptr);
+      opened != 0) {
     ErrorText = "[VelAvCodec::PreOpen] Can't open input file...";
+    char reason[AV_ERROR_MAX_STRING_SIZE] = {};
+    Api->av_strerror(opened, reason, sizeof reason);
+    OpenFailure = reason;
     return false;
   }
   if (Api->avformat_find_stream_info(FormatContext, nullptr) < 0) {

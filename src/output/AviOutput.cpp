@@ -1,6 +1,7 @@
 #include "output/AviOutput.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 
 #include "avi/AviCompressor.h"
@@ -25,6 +26,9 @@ Setup AviOutput::Create(const OutputRequest& request) {
   path_ = request.Path;
   const HRESULT opened = AVIFileOpenA(&file, request.Path.c_str(),
                                       OF_CREATE | OF_SHARE_DENY_NONE | OF_READWRITE, nullptr);
+  // The service keeps no file object for a file it could not make, so the
+  // reason is taken while open(2) has left it.
+  openErrno_ = opened == AVIERR_FILEOPEN ? errno : 0;
   file_.reset(file);
   if (opened != AVIERR_OK) return Fail(OUTPUTFORMAT::OutputFileErrorText(opened));
   videoInfo_ = OUTPUTFORMAT::VideoStreamInfo(source.Video, request.Transcode);

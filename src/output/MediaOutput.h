@@ -144,9 +144,13 @@ class MediaOutput {
   // number behind it (0 when none).
   const std::string& ErrorText() const { return error_; }
   virtual int LastErrno() const = 0;
+  // After a failed Create: the system's error when the file itself could
+  // not be made (its folder missing, no permission); 0 for any other failure.
+  int OpenErrno() const { return openErrno_; }
 
  protected:
   std::string error_;
+  int openErrno_ = 0;
 };
 
 }  // namespace MEDIAOUTPUT

@@ -278,7 +278,7 @@ bool MuxedOutput::OpenFile(const OutputRequest& request) {
   path_ = request.Path;
   const int opened = avio_open(&context_->pb, request.Path.c_str(), AVIO_FLAG_WRITE);
   if (opened < 0) {
-    lastErrno_ = AVUNERROR(opened);
+    lastErrno_ = openErrno_ = AVUNERROR(opened);
     Fail(OUTPUTTEXTS::OutputFileErrorText(OUTPUTTEXTS::FileProblem::Open));
     return false;
   }

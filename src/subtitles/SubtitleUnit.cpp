@@ -1,6 +1,7 @@
 #include "subtitles/SubtitleUnit.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <limits>
@@ -98,8 +99,15 @@ std::string SubtitleFile::UnknownFormatCause(const SubtitleLines& lines,
 
 bool SubtitleFile::Open(const std::string& fileName) {
   std::string contents;
+  OpenErrno = 0;
   try {
-    if (!ReadWholeFile(fileName, contents)) return Fail(kCantOpen);
+    errno = 0;
+    if (!ReadWholeFile(fileName, contents)) {
+      const int error = errno;
+      Fail(kCantOpen);
+      OpenErrno = error;
+      return false;
+    }
   } catch (const std::bad_alloc&) {
     return Fail(kCantOpen);
   }
@@ -110,6 +118,7 @@ bool SubtitleFile::Open(const std::string& fileName) {
 // set before stays.
 bool SubtitleFile::OpenContents(const std::string& fileName, std::string contents) {
   ErrorCause.clear();
+  OpenErrno = 0;
   if (const char* problem = CheckBytes(contents, Reading.Unicode)) return Fail(problem);
   SubtitleDocument document;
   std::vector<LineSpan> lines;

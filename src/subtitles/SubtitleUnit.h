@@ -84,6 +84,9 @@ class SubtitleFile {
   // What made the file unreadable, where that can be told (the line where
   // reading stopped, a format that --styled reads); empty otherwise.
   std::string ErrorCause;
+  // The system's error when the file could not be opened or read at all;
+  // 0 otherwise.
+  int OpenErrno = 0;
   // Set before Open; Clear keeps them.
   ReadingOptions Reading;
 

@@ -6,6 +6,7 @@
 
 #include <sstream>
 
+#include "cli/JsonEvents.h"
 #include "job/JobStatistics.h"
 
 namespace {
@@ -131,4 +132,49 @@ TEST(CliJobHostTest, AFailureEndsTheProgressLineWithoutClaimingTheEnd) {
   piped.SetRefreshTimer(false);
   piped.LoopEnded(JobEnd::WriteFailed);
   EXPECT_EQ(pipedErr.str(), "");
+}
+
+// With events, standard output has nothing else, even on a terminal;
+// standard error keeps its lines, and the host keeps what the done event
+// will say.
+TEST(CliJobHostTest, WithEventsTheLogErrorsAndProgressAreEvents) {
+  std::ostringstream out, err;
+  JSONEVENTS::JsonEvents events(out);
+  CLIJOBHOST::CliJobHost host(out, err, true, {}, &events);
+  host.AppendLog("[ BEGIN MOVIE INFO ]\r\nline");
+  host.ShowStatistics(JOBSTATISTICS::ResetTexts(), JOBSTATISTICS::Progress{});
+  EXPECT_EQ(out.str(),
+            "{\"event\":\"log\",\"text\":\"[ BEGIN MOVIE INFO ]\"}\n"
+            "{\"event\":\"log\",\"text\":\"line\"}\n");
+  BeginLoop(host, 200);
+  JOBSTATISTICS::Progress copying = RefreshedFigures();
+  copying.MsSinceStart = 3000;
+  copying.CopiedFrames = 30;
+  host.ShowStatistics(JOBSTATISTICS::ComputeStatistics(copying), copying);
+  EXPECT_EQ(err.str(), "") << "no progress line beside the events";
+  EXPECT_EQ(host.PicturesWritten(), 80);
+
+  host.ErrorReported("Can't write video output...", "No space left on device");
+  host.NoteReported(SUBTITLEJOB::JobNote::PartialOutput, "the first 80 pictures were written");
+  EXPECT_EQ(host.LastError(), "No space left on device");
+  host.FileUnopened("/out/\x01.mkv", "Permission denied");
+  EXPECT_EQ(host.LastError(), "cannot open '/out/\x01.mkv': Permission denied");
+  EXPECT_EQ(err.str(),
+            "tolvane: Can't write video output...\n"
+            "tolvane: No space left on device\n"
+            "tolvane: the first 80 pictures were written\n"
+            "tolvane: cannot open '/out/\x01.mkv': Permission denied\n");
+  const std::string said = out.str();
+  EXPECT_NE(said.find("{\"event\":\"progress\",\"bytes\":0,\"elapsed_s\":2,\"eta_s\":6,\"fps\":0,"
+                      "\"frame\":50,\"frames\":200,\"percent\":25}\n"),
+            std::string::npos)
+      << said;
+  EXPECT_NE(said.find("\"copied\":30,\"elapsed_s\":3,\"encoded\":50,"), std::string::npos) << said;
+  EXPECT_NE(said.find("{\"event\":\"error\",\"text\":\"No space left on device\"}\n"),
+            std::string::npos);
+  EXPECT_NE(said.find("{\"event\":\"error\",\"text\":\"cannot open '/out/\\u0001.mkv': "
+                      "Permission denied\"}\n"),
+            std::string::npos)
+      << said;
+  EXPECT_EQ(said.find("the first 80"), std::string::npos) << "a note is no error";
 }

@@ -5,6 +5,7 @@
 #include <sstream>
 
 #include "cli/CommandLine.h"
+#include "cli/Commands.h"
 #include "shell/JobOptionTable.h"
 #include "support/TestSupport.h"
 
@@ -176,4 +177,35 @@ TEST(CommandLineTest, HelpSaysWhatElseAnOutputKeepsAndWhereItApplies) {
       std::string::npos);
   std::istringstream lines(help.substr(block, help.find("\n\n", block) - block));
   for (std::string line; std::getline(lines, line);) EXPECT_LE(line.size(), 78u) << line;
+}
+
+// --progress is the command's: taken out before the job's options are
+// parsed, wherever it stands, and never mistaken for another option's value.
+TEST(CommandLineTest, ProgressJsonIsTakenOutOfTheArguments) {
+  std::string error;
+  COMMANDLINE::Arguments args = {"--source", "a.mp4", "--progress", "json", "--output", "b.avi"};
+  EXPECT_TRUE(COMMANDLINE::TakeJsonProgress(args, error));
+  EXPECT_EQ(error, "");
+  EXPECT_EQ(args, (COMMANDLINE::Arguments{"--source", "a.mp4", "--output", "b.avi"}));
+
+  args = {"--source", "a.mp4", "--output", "b.avi"};
+  EXPECT_FALSE(COMMANDLINE::TakeJsonProgress(args, error));
+  EXPECT_EQ(error, "");
+  EXPECT_EQ(args.size(), 4u);
+  // A file named --progress is a value.
+  args = {"--source", "--progress", "--output", "json"};
+  EXPECT_FALSE(COMMANDLINE::TakeJsonProgress(args, error));
+  EXPECT_EQ(args.size(), 4u);
+
+  args = {"--queue", "q", "--progress", "text"};
+  EXPECT_FALSE(COMMANDLINE::TakeJsonProgress(args, error));
+  EXPECT_EQ(error, "bad progress 'text' (json is the only one)");
+  args = {"--queue", "q", "--progress"};
+  EXPECT_FALSE(COMMANDLINE::TakeJsonProgress(args, error));
+  EXPECT_EQ(error, "option '--progress' needs a value");
+
+  const Outcome help = RunWith({"--help"});
+  EXPECT_NE(help.out.find("\n  --progress json        with --source or --queue:"),
+            std::string::npos);
+  EXPECT_NE(help.out.find("--queue QUEUE [--settings FILE] [--progress json]"), std::string::npos);
 }

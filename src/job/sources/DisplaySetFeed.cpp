@@ -34,13 +34,14 @@ std::string DisplaySetFeed::SetUp(VELAVCODEC::VelAvCodec& decoder,
   nextFilePacket_ = 0;
   damageNoted_ = 0;
   notes_.clear();
+  unopened_.clear();
   timeMap_ = nullptr;
   forcedOnly_ = options.ForcedOnly;
   const double fps = decoder.FramesPerSecond;
   delayMs_ = STYLEDSCRIPT::FrameTimeMs(JOBOPTIONS::SubtitleDelayFrames(options, fps), fps);
   if (fromFile_) {
-    const std::string error =
-        DISPLAYSETDECODER::ReadPictureFile(decoder, options.Subtitle, info_, filePackets_);
+    const std::string error = DISPLAYSETDECODER::ReadPictureFile(decoder, options.Subtitle, info_,
+                                                                 filePackets_, &unopened_);
     if (!error.empty()) return error;
   } else {
     info_ = decoder.SubtitleTrackInfo();

@@ -37,6 +37,9 @@ class DisplaySetFeed : public DISPLAYSETDRAWER::SetFeed {
   // have them; a track is read whole ahead of the job. Empty on success,
   // else why they can't be known.
   std::string ShownTimes(std::vector<SMARTPLAN::Shown>& shown) const;
+  // After a failed SetUp: the library's reason the options' picture file
+  // could not be opened at all; empty otherwise.
+  const std::string& Unopened() const { return unopened_; }
 
  private:
   std::string CheckAndAlign(const JOBOPTIONS::JobOptions& options,
@@ -59,6 +62,7 @@ class DisplaySetFeed : public DISPLAYSETDRAWER::SetFeed {
   bool forcedOnly_ = false;
   int64_t damageNoted_ = 0;
   std::vector<std::string> notes_;
+  std::string unopened_;
 };
 
 }  // namespace DISPLAYSETFEED

@@ -1,5 +1,7 @@
 #include "job/sources/FileSources.h"
 
+#include <cstring>
+
 #include "drawing/PlainDrawer.h"
 #include "drawing/StyledDrawer.h"
 #include "job/JobAlign.h"
@@ -18,6 +20,7 @@ Opened PlainFileSource::Open(VELAVCODEC::VelAvCodec& decoder) {
     opened.Done = false;
     opened.Error = subtitles.ErrorText;
     opened.Cause = subtitles.ErrorCause;
+    if (subtitles.OpenErrno != 0) opened.Unopened = std::strerror(subtitles.OpenErrno);
     return opened;
   }
   opened.Log.push_back(subtitles.Info);

@@ -37,6 +37,7 @@ class PictureSource : public SUBTITLESOURCE::SubtitleSource {
                          std::vector<SMARTPLAN::Shown>& shown) const override;
   bool ComesWithReading() const override { return !fromFile_; }
   std::vector<std::string> TakeNotes() override { return feed_.TakeNotes(); }
+  std::string UnopenedReason() const override { return feed_.Unopened(); }
 
  protected:
   std::unique_ptr<SUBTITLEDRAWER::SubtitleDrawer> NewDrawer(VELAVCODEC::VelAvCodec& decoder,

@@ -71,6 +71,7 @@ enum class Library { Codec, Format, Util, Scale };
   X(av_buffer_pool_get, Util)             \
   X(av_buffer_pool_uninit, Util)          \
   X(av_pix_fmt_desc_get, Util)            \
+  X(av_strerror, Util)                    \
   X(swscale_version, Scale)               \
   X(sws_getCachedContext, Scale)          \
   X(sws_scale, Scale)                     \
