@@ -18,6 +18,8 @@ std::string Trimmed(std::string text) {
   while (first < text.size() && blank(text[first])) ++first;
   text.erase(0, first);
   std::replace(text.begin(), text.end(), '\n', ' ');
+  // Subtitles have no bars; a sans-serif capital I reads as one.
+  std::replace(text.begin(), text.end(), '|', 'I');
   return text;
 }
 
