@@ -195,8 +195,9 @@ TEST_F(QueuePanelTest, AQueuedJobKeepsTheWindowsChoiceOfOtherTracks) {
   form->findChild<QCheckBox*>("CBKeepAudio")->click();
   form->findChild<QCheckBox*>("CBKeepChapters")->click();
   AddJob(Path("source.mkv"), Path("some.mkv"));
-  ASSERT_EQ(Stored().Entries.size(), 2u);
-  for (const std::string& arg : Stored().Entries[0].Arguments)
+  const JOBQUEUE::JobQueue stored = Stored();
+  ASSERT_EQ(stored.Entries.size(), 2u);
+  for (const std::string& arg : stored.Entries[0].Arguments)
     EXPECT_TRUE(arg.find("keep") == std::string::npos && arg != "--no-chapters") << arg;
 
   // Read back after a restart, over settings that say otherwise.
