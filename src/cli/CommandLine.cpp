@@ -134,7 +134,10 @@ std::vector<Command> MakeCommands() {
            "                         copies the pictures no subtitle touches from an\n"
            "                         H.264 or HEVC source into Matroska or MP4 and\n"
            "                         encodes only the others, with the H264 or HEVC\n"
-           "                         compressor\n"},
+           "                         compressor; --start and --end (or --duration), in\n"
+           "                         seconds or H:MM:SS.mmm, write only that part of the\n"
+           "                         film, read from the keyframe before the start, its\n"
+           "                         times from 0\n"},
       {"--list-entries", 10, RunListEntries,
        "  --list-entries FILE --frame-rate R [--delay-frames N | --delay-ms N]\n" +
            JOBOPTIONTABLE::GroupSynopsis(JOBOPTIONTABLE::Group::Reading) +

@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "compressors/CompressorCatalog.h"
+#include "job/ClipRange.h"
 #include "shell/ColorValue.h"
 
 namespace JOBOPTIONTABLE {
@@ -59,6 +60,10 @@ constexpr int kDelayLimit = 32768;
 
 std::string RefuseEmpty(const JobOption& entry, const std::string& value) {
   return value.empty() ? "bad " + std::string(entry.what) + " ''" : std::string();
+}
+
+std::string RefuseBadTime(const JobOption& entry, const std::string& value) {
+  return CLIPRANGE::TimeProblem(entry.what, value);
 }
 
 std::string RefuseUnknownCompressor(const JobOption&, const std::string& value) {
@@ -542,6 +547,28 @@ std::vector<JobOption> MakeOptions() {
        .key = "ConvertToOpus",
        .saved = Saved::OnceUsed,
        FLAG(ConvertAudio)},
+      // A clip is the job's alone: no settings key keeps it.
+      {.option = "--start",
+       .group = Group::Job,
+       .kind = Kind::Text,
+       .valueName = "TIME",
+       .what = "start time",
+       .refuse = RefuseBadTime,
+       .text = [](JobArguments& a) -> std::string& { return a.Options.ClipStart; }},
+      {.option = "--end",
+       .group = Group::Job,
+       .kind = Kind::Text,
+       .valueName = "TIME",
+       .what = "end time",
+       .refuse = RefuseBadTime,
+       .text = [](JobArguments& a) -> std::string& { return a.Options.ClipEnd; }},
+      {.option = "--duration",
+       .group = Group::Job,
+       .kind = Kind::Text,
+       .valueName = "TIME",
+       .what = "duration",
+       .refuse = RefuseBadTime,
+       .text = [](JobArguments& a) -> std::string& { return a.Options.ClipDuration; }},
       {.option = "--smart",
        .group = Group::Job,
        .section = "SMART",
