@@ -282,3 +282,29 @@ TEST_F(ClipTest, AQueuedJobKeepsItsClip) {
   ASSERT_EQ(run.status, 0) << run.out << run.err;
   EXPECT_EQ(CountedPictures(Path("queued.mkv")), 50);
 }
+
+TEST_F(ClipTest, SmartEncodesTheHeadAndCopiesWhatNoSubtitleTouches) {
+  // From 11 s, inside the stretch from 10 s, to 19 s, inside the one from
+  // 18 s; the line at 13 s takes the stretch from 12 s.
+  std::vector<std::string> source = PictureDigests(Path("film.mkv"));
+  ASSERT_EQ(source.size(), 500u);
+  for (const char* output : {"smart.mkv", "smart.mp4"}) {
+    const ProgramRun run = Job(
+        "film.mkv", output,
+        "--compressor H264 --smart --start 11 --end 19 --subtitles " + Path("subs.srt").string());
+    ASSERT_EQ(run.status, 0) << run.out << run.err;
+    EXPECT_NE(run.out.find("2 of 3 stretches (5.0 of 8.0 seconds) are encoded"), std::string::npos)
+        << run.out;
+    EXPECT_NE(run.out.find("75 pictures copied and 125 encoded"), std::string::npos) << run.out;
+    const fs::path file = Path(output);
+    EXPECT_EQ(DecodeErrors(file), "") << output;
+    const std::vector<std::string> written = PictureDigests(file);
+    ASSERT_EQ(written.size(), 200u) << output;
+    // The copied pictures are the source's, 16 s to 19 s.
+    EXPECT_TRUE(std::equal(written.begin() + 125, written.end(), source.begin() + 400)) << output;
+    EXPECT_NE(written[0], source[275]);  // encoded
+    const std::vector<double> sound = PacketTimes(file, "a:0");
+    ASSERT_FALSE(sound.empty());
+    EXPECT_NEAR(sound.back() - sound.front(), 8.0, 0.05) << output;
+  }
+}
