@@ -224,7 +224,10 @@ JobEnd SubtitleJob::RunFrameLoop(const JobOptions& options) {
   counters_.Figures.TotalFrames = decoder_->FrameCount;
   if (clip_.Asked) {
     const double fps = decoder_->FramesPerSecond;
-    const double last = std::min<double>(clip_.ToSeconds * fps, decoder_->FrameCount);
+    // A source of unknown length counts to the clip's end, if it has one.
+    double last = clip_.ToSeconds * fps;
+    if (decoder_->VideoValues().LengthKnown || !std::isfinite(last))
+      last = std::min<double>(last, decoder_->FrameCount);
     counters_.Figures.TotalFrames =
         int32_t(std::clamp<double>(std::ceil(last - clip_.FromSeconds * fps), 1.0, INT32_MAX));
   }
@@ -669,7 +672,9 @@ bool SubtitleJob::ChooseClip(const JobOptions& options) {
 // leaves nothing to write.
 bool SubtitleJob::ClipFitsFilm() {
   const VELAVCODEC::VelAvCodec& d = *decoder_;
-  const double film = d.DurationSeconds - (d.VideoValues().VideoStartSeconds - d.StartSeconds);
+  const double film = d.VideoValues().LengthKnown
+                          ? d.DurationSeconds - (d.VideoValues().VideoStartSeconds - d.StartSeconds)
+                          : 0.0;
   const std::string error = CLIPRANGE::CheckAgainstFilm(clip_, film);
   if (error.empty()) return true;
   Fail(error);

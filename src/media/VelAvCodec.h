@@ -331,6 +331,7 @@ class VelAvCodec : private VideoStreamValues, private AudioStreamValues {
   };
   ClipReading Clip;
   void StartClip(double fromSeconds, double toSeconds);
+  void CollectTrackBeforeClip();
   double PacketSeconds(const AVPacket* packet, bool ending) const;
   bool ClipDropsPicture(const AVFrame* picture);
   bool ClipDropsPacket(const AVPacket* packet, bool sound);

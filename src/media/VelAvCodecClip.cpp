@@ -1,5 +1,7 @@
 // Reading a clip of the source: a seek to the keyframe before its start,
 // and what the reading lets go on either side of it.
+#include <algorithm>
+#include <climits>
 #include <cmath>
 
 #include "media/VelAvCodec.h"
@@ -19,6 +21,13 @@ constexpr double kSeekLeadSeconds = 1.0;
 // milliseconds.
 constexpr double kEdgeSeconds = 1.0e-3;
 
+// A line of the drawn track shown at the clip's start began at most this
+// long before it (a disc's subtitle picture stays until the next one).
+constexpr double kTrackLookBackSeconds = 60.0;
+// The track's packets are read this far past the start: a container may
+// store them after the pictures they belong to.
+constexpr double kTrackReadPastSeconds = 5.0;
+
 }  // namespace
 
 void VelAvCodec::StartClip(double fromSeconds, double toSeconds) {
@@ -34,8 +43,36 @@ void VelAvCodec::StartClip(double fromSeconds, double toSeconds) {
   const double target = (VideoStartSeconds + Clip.FromSeconds - kSeekLeadSeconds) / base;
   // A source that can't seek (a pipe) is read from its start instead.
   if (!(base > 0.0) || !(std::fabs(target) < 9.0e18)) return;
+  CollectTrackBeforeClip();
   if (!SeekBefore(std::llround(target))) return;
   if (AudioCodecContext != nullptr) Api->avcodec_flush_buffers(AudioCodecContext);
+}
+
+// The drawn track's packets from a while before the start up to it, read
+// without decoding anything: the reading from the keyframe before the start
+// would miss a line that began earlier.
+void VelAvCodec::CollectTrackBeforeClip() {
+  if (SubtitleStream < 0) return;
+  const double base = av_q2d(FormatContext->streams[VideoStream]->time_base);
+  const double from =
+      std::max(VideoStartSeconds + Clip.FromSeconds - kTrackLookBackSeconds, 0.0) / base;
+  if (!(std::fabs(from) < 9.0e18) ||
+      Api->av_seek_frame(FormatContext, VideoStream, std::llround(from), AVSEEK_FLAG_BACKWARD) < 0)
+    return;
+  const AVStream* track = FormatContext->streams[SubtitleStream];
+  int64_t lastMs = INT64_MIN;
+  while (Api->av_read_frame(FormatContext, Packet) >= 0) {
+    const double seconds = PacketSeconds(Packet, false);
+    SUBTITLETRACK::TrackPacket collected;
+    if (Packet->stream_index == SubtitleStream && seconds < Clip.FromSeconds &&
+        TrackPacketOf(Packet, track, VideoStartSeconds, collected)) {
+      lastMs = std::max(lastMs, collected.StartMs);
+      Subtitles.Add(std::move(collected));
+    }
+    Api->av_packet_unref(Packet);
+    if (seconds > Clip.FromSeconds + kTrackReadPastSeconds) break;
+  }
+  Reader->CollectedUntil(lastMs);
 }
 
 // A packet's time on the pictures' clock (its end, when `ending` and it

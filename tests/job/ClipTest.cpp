@@ -42,6 +42,15 @@ std::vector<std::string> PictureDigests(const fs::path& file) {
   return digests;
 }
 
+// The clip's pictures are `count` of the whole job's, from its `first`.
+void ExpectPartOfWhole(const fs::path& part, size_t count, const fs::path& whole, size_t first) {
+  const std::vector<std::string> parts = PictureDigests(part);
+  const std::vector<std::string> wholes = PictureDigests(whole);
+  ASSERT_EQ(parts.size(), count) << part;
+  ASSERT_GE(wholes.size(), first + count) << whole;
+  EXPECT_TRUE(std::equal(parts.begin(), parts.end(), wholes.begin() + long(first))) << part;
+}
+
 // One number per line of ffprobe's csv output.
 std::vector<double> Numbers(const std::string& text) {
   std::vector<double> numbers;
@@ -169,11 +178,10 @@ TEST_F(ClipTest, PicturesAreTheWholeJobsAtTheMovedTimes) {
       "--compressor FFV1 --delay-frames 3 --subtitles " + Path("subs.srt").string();
   ASSERT_EQ(Job("film.mkv", "whole.mkv", options).status, 0);
   ASSERT_EQ(Job("film.mkv", "part.mkv", options + " --start 10 --duration 5").status, 0);
-  const std::vector<std::string> whole = PictureDigests(Path("whole.mkv"));
+  EXPECT_EQ(CountedPictures(Path("whole.mkv")), 500);
+  ExpectPartOfWhole(Path("part.mkv"), 125, Path("whole.mkv"), 250);
   const std::vector<std::string> part = PictureDigests(Path("part.mkv"));
-  ASSERT_EQ(whole.size(), 500u);
   ASSERT_EQ(part.size(), 125u);
-  EXPECT_TRUE(std::equal(part.begin(), part.end(), whole.begin() + 250));
 
   // The line that began before the start shows from the clip's first
   // picture until its own (delayed) end, the picture of 11.12 s.
@@ -191,11 +199,7 @@ TEST_F(ClipTest, PicturesAreTheWholeJobsAtTheMovedTimes) {
   // AVI places the same pictures from the first one kept.
   ASSERT_EQ(Job("film.mkv", "part.avi", options + " --start 10 --duration 5").status, 0);
   ASSERT_EQ(Job("film.mkv", "whole.avi", options).status, 0);
-  const std::vector<std::string> aviWhole = PictureDigests(Path("whole.avi"));
-  const std::vector<std::string> aviPart = PictureDigests(Path("part.avi"));
-  ASSERT_EQ(aviWhole.size(), 500u);
-  ASSERT_EQ(aviPart.size(), 125u);
-  EXPECT_TRUE(std::equal(aviPart.begin(), aviPart.end(), aviWhole.begin() + 250));
+  ExpectPartOfWhole(Path("part.avi"), 125, Path("whole.avi"), 250);
 }
 
 TEST_F(ClipTest, AStartBetweenPicturesTakesTheNextOne) {
@@ -203,12 +207,8 @@ TEST_F(ClipTest, AStartBetweenPicturesTakesTheNextOne) {
                 .status,
             0);
   ASSERT_EQ(Job("film.mkv", "bare-whole.mkv", "--compressor FFV1 --transcode").status, 0);
-  const std::vector<std::string> whole = PictureDigests(Path("bare-whole.mkv"));
-  const std::vector<std::string> part = PictureDigests(Path("between.mkv"));
   // 10.04, 10.08, 10.12 and 10.16.
-  ASSERT_EQ(part.size(), 4u);
-  ASSERT_GE(whole.size(), 255u);
-  EXPECT_TRUE(std::equal(part.begin(), part.end(), whole.begin() + 251));
+  ExpectPartOfWhole(Path("between.mkv"), 4, Path("bare-whole.mkv"), 251);
 }
 
 TEST_F(ClipTest, ChaptersInsideTheClipMoveWithIt) {
@@ -307,4 +307,33 @@ TEST_F(ClipTest, SmartEncodesTheHeadAndCopiesWhatNoSubtitleTouches) {
     ASSERT_FALSE(sound.empty());
     EXPECT_NEAR(sound.back() - sound.front(), 8.0, 0.05) << output;
   }
+}
+
+TEST_F(ClipTest, APipedSourceIsReadThroughToTheClip) {
+  // Standard input can't seek: the pictures before the start are decoded
+  // and let go all the same, and its unknown length refuses no start.
+  const ProgramRun run =
+      RunProgram("--defaults --source - --output " + Path("piped.mkv").string() +
+                 " --compressor FFV1 --transcode --start 4 --end 6 < " + Path("film.mkv").string());
+  ASSERT_EQ(run.status, 0) << run.out << run.err;
+  ASSERT_EQ(Job("film.mkv", "bare-whole.mkv", "--compressor FFV1 --transcode").status, 0);
+  ExpectPartOfWhole(Path("piped.mkv"), 50, Path("bare-whole.mkv"), 100);
+}
+
+TEST_F(ClipTest, TheSourcesOwnTrackShowsTheLineAcrossTheStart) {
+  // A line from 3 s, well before the keyframe the reading starts from, to
+  // 11 s.
+  WriteFile(Path("long.srt"), "1\n00:00:03,000 --> 00:00:11,000\nLong\n");
+  Ffmpeg("-i " + Path("film.mkv").string() + " -i " + Path("long.srt").string() +
+         " -map 0:v -map 1 -c copy " + Path("longline.mkv").string());
+  const std::string clip = "--compressor FFV1 --start 10 --duration 2";
+  ASSERT_EQ(Job("longline.mkv", "track.mkv", clip + " --subtitle-track 1").status, 0);
+  ASSERT_EQ(Job("film.mkv", "track-bare.mkv", clip + " --transcode").status, 0);
+  const std::vector<std::string> drawn = PictureDigests(Path("track.mkv"));
+  const std::vector<std::string> bare = PictureDigests(Path("track-bare.mkv"));
+  ASSERT_EQ(drawn.size(), 50u);
+  ASSERT_EQ(bare.size(), 50u);
+  EXPECT_NE(drawn[0], bare[0]);
+  EXPECT_NE(drawn[24], bare[24]);
+  EXPECT_EQ(drawn[26], bare[26]);  // the line ended at 11 s
 }
