@@ -67,7 +67,7 @@ std::vector<VELAVCODEC::SourceChapter> ChaptersBefore(
     if (chapter.TimeBaseNum <= 0 || chapter.TimeBaseDen <= 0) continue;
     const double ticks = endSeconds * chapter.TimeBaseDen / chapter.TimeBaseNum;
     // An end beyond any clock leaves every chapter as it is.
-    if (!(ticks < 9.0e18)) {
+    if (!(std::fabs(ticks) < 9.0e18)) {
       kept.push_back(chapter);
       continue;
     }

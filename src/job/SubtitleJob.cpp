@@ -690,8 +690,11 @@ void SubtitleJob::StartClip(MEDIAOUTPUT::OutputRequest& request) {
   const double videoStart = d.VideoValues().VideoStartSeconds;
   clipShiftSeconds_ = videoStart - d.StartSeconds + clip_.FromSeconds;
   const VELAVCODEC::SourceStreams& source = request.Source;
-  clipAudioShift_ = std::llround(clipShiftSeconds_ * source.AudioTimeBaseDen /
-                                 std::max(source.AudioTimeBaseNum, 1));
+  // The source's start and clock come from its file: a shift beyond any
+  // clock moves nothing.
+  const double ticks =
+      clipShiftSeconds_ * source.AudioTimeBaseDen / std::max(source.AudioTimeBaseNum, 1);
+  clipAudioShift_ = std::fabs(ticks) < 9.0e18 ? std::llround(ticks) : 0;
   request.Source.Video.StartSeconds = videoStart + clip_.FromSeconds;
   request.Source.Chapters =
       CLIPRANGE::ChaptersBefore(request.Source.Chapters, videoStart + clip_.ToSeconds);
@@ -704,7 +707,8 @@ MEDIAOUTPUT::SourcePacket SubtitleJob::ClippedAudio(
   MEDIAOUTPUT::SourcePacket clipped = PacketOf(packet);
   if (!clip_.Asked) return clipped;
   for (int64_t* time : {&clipped.Pts, &clipped.Dts})
-    if (*time != VELAVCODEC::kNoTime) *time -= clipAudioShift_;
+    if (*time != VELAVCODEC::kNoTime && __builtin_sub_overflow(*time, clipAudioShift_, time))
+      *time = VELAVCODEC::kNoTime;
   return clipped;
 }
 

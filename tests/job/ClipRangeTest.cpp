@@ -107,6 +107,15 @@ TEST(ClipRangeTest, ChaptersAfterTheEndGoAndOneAcrossItEndsThere) {
   kept = CLIPRANGE::ChaptersBefore(chapters, std::numeric_limits<double>::infinity());
   ASSERT_EQ(kept.size(), 3u);
   EXPECT_EQ(kept[2].End, 20000);
+  // An end beyond a fine clock's reach ends nothing.
+  VELAVCODEC::SourceChapter fine = Chapter(5, 0, 3'000'000'000);
+  fine.TimeBaseDen = 1'000'000'000;
+  kept = CLIPRANGE::ChaptersBefore({fine}, 1.0e10);
+  ASSERT_EQ(kept.size(), 1u);
+  EXPECT_EQ(kept[0].End, 3'000'000'000);
+  kept = CLIPRANGE::ChaptersBefore({fine}, 2.0);
+  ASSERT_EQ(kept.size(), 1u);
+  EXPECT_EQ(kept[0].End, 2'000'000'000);
   // A chapter on no clock is left out rather than divided by.
   VELAVCODEC::SourceChapter broken = Chapter(4, 0, 10);
   broken.TimeBaseDen = 0;
