@@ -152,7 +152,10 @@ std::vector<Command> MakeCommands() {
            "                         Opus for WebM and Matroska; --smart copies the\n"
            "                         pictures no subtitle touches from an H.264 or HEVC\n"
            "                         source into Matroska or MP4 and encodes only the\n"
-           "                         others, with the H264 or HEVC compressor\n"},
+           "                         others, with the H264 or HEVC compressor; --start\n"
+           "                         and --end (or --duration), in seconds or\n"
+           "                         H:MM:SS.mmm, write only that part of the film, read\n"
+           "                         from the keyframe before the start, its times from 0\n"},
       {"--list-entries", 10, RunListEntries,
        "  --list-entries FILE --frame-rate R [--delay-frames N | --delay-ms N]\n" +
            JOBOPTIONTABLE::GroupSynopsis(JOBOPTIONTABLE::Group::Reading) +

@@ -73,6 +73,9 @@ struct JobOptions {
   bool CopyUntouched = false;
   // What else of the source a Matroska, MP4 or WebM output carries.
   StreamKeeping Keeping;
+  // Only this part of the film is written (CLIPRANGE::ParseRange reads
+  // them): times as given, empty for the film's start and end.
+  std::string ClipStart, ClipEnd, ClipDuration;
   AUDIOSAMPLES::AudioLibraryNames AlignLibraries = AUDIOSAMPLES::AudioLibraryNames::Defaults();
 };
 

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "job/ClipRange.h"
 #include "job/SmartPlan.h"
 #include "media/KeyframeIndex.h"
 #include "output/MediaOutput.h"
@@ -28,6 +29,39 @@ std::vector<SMARTPLAN::Shown> OnStreamClock(const std::vector<SMARTPLAN::Shown>&
           {decoder.VideoValues().VideoStartSeconds + cue.From - margin,
            decoder.VideoValues().VideoStartSeconds + std::max(cue.To, cue.From) + margin});
   return onClock;
+}
+
+// A clip's edges on the stream's clock: the stretch the start falls inside
+// is encoded from its keyframe (the pictures before the start are decoded
+// and let go), and so is the one the end falls inside; a clip that starts
+// or ends on a keyframe copies what lies beside it.
+void AddClipEdges(const CLIPRANGE::Range& clip, double videoStart,
+                  std::vector<SMARTPLAN::Shown>& onClock) {
+  if (!clip.Asked) return;
+  constexpr double kEdge = 1.0e-3;
+  if (clip.FromSeconds > 0.0)
+    onClock.push_back({videoStart + clip.FromSeconds - kEdge, videoStart + clip.FromSeconds});
+  if (std::isfinite(clip.ToSeconds))
+    onClock.push_back({videoStart + clip.ToSeconds, videoStart + clip.ToSeconds + kEdge});
+}
+
+// The stretches as far as they lie inside the clip, for the counts.
+std::vector<SMARTPLAN::Stretch> WithinClip(const std::vector<SMARTPLAN::Stretch>& plan,
+                                           const CLIPRANGE::Range& clip, double videoStart) {
+  if (!clip.Asked) return plan;
+  const double from = videoStart + clip.FromSeconds, to = videoStart + clip.ToSeconds;
+  std::vector<SMARTPLAN::Stretch> inside;
+  for (SMARTPLAN::Stretch stretch : plan) {
+    if (stretch.ToSeconds <= from || stretch.FromSeconds >= to) continue;
+    // Leading pictures encoded before the start are not the clip's.
+    if (stretch.FromSeconds < from) stretch.EncodesLeading = false;
+    stretch.FromSeconds = std::max(stretch.FromSeconds, from);
+    stretch.ToSeconds = std::min(stretch.ToSeconds, to);
+    stretch.EncodeFromSeconds =
+        std::clamp(stretch.EncodeFromSeconds, stretch.FromSeconds, stretch.ToSeconds);
+    inside.push_back(stretch);
+  }
+  return inside;
 }
 
 }  // namespace
@@ -71,21 +105,28 @@ Prepared Prepare(const JOBOPTIONS::JobOptions& options, const VELAVCODEC::VelAvC
   keyframes.reserve(index.Keyframes.size());
   for (const VELAVCODEC::IndexedKeyframe& keyframe : index.Keyframes)
     keyframes.push_back({keyframe.Seconds, keyframe.Closed, keyframe.LeadingSeconds});
-  const std::vector<SMARTPLAN::Shown> onClock = OnStreamClock(shown, decoder);
+  std::vector<SMARTPLAN::Shown> onClock = OnStreamClock(shown, decoder);
+  CLIPRANGE::Range clip;
+  CLIPRANGE::ParseRange(options.ClipStart, options.ClipEnd, options.ClipDuration, clip);
+  const double videoStart = decoder.VideoValues().VideoStartSeconds;
+  AddClipEdges(clip, videoStart, onClock);
   // HEVC's leading pictures that refer back are referred to by none after
   // them; H.264's may be.
   const SMARTPLAN::OpenKeyframes open =
       index.Codec == "hevc" ? SMARTPLAN::OpenKeyframes::Part : SMARTPLAN::OpenKeyframes::Tie;
   const std::vector<SMARTPLAN::Stretch> plan =
       SMARTPLAN::Plan(keyframes, index.EndSeconds, onClock, index.CutSeconds, open);
-  for (const SMARTPLAN::Stretch& stretch : plan) {
+  for (const SMARTPLAN::Stretch& stretch : plan)
     prepared.Fates.push_back({keyframes[stretch.FirstKeyframe].Seconds, !stretch.Encode,
                               stretch.EncodeFromSeconds, stretch.EncodesLeading});
+  // What is written: a clip counts its own part alone.
+  const std::vector<SMARTPLAN::Stretch> written = WithinClip(plan, clip, videoStart);
+  for (const SMARTPLAN::Stretch& stretch : written) {
     prepared.TotalSeconds += stretch.ToSeconds - stretch.FromSeconds;
     if (stretch.Encode) ++prepared.EncodedStretches;
   }
-  prepared.Stretches = plan.size();
-  prepared.EncodedSeconds = SMARTPLAN::EncodedSeconds(plan, keyframes);
+  prepared.Stretches = written.size();
+  prepared.EncodedSeconds = SMARTPLAN::EncodedSeconds(written, keyframes);
   prepared.DecodeLeadSeconds = index.DecodeLeadSeconds;
   return prepared;
 }

@@ -64,7 +64,8 @@ JobEnd SubtitleJob::Start(const JobOptions& options) {
   output_ = MEDIAOUTPUT::MakeOutput(MEDIAOUTPUT::ContainerOf(options.DestinationVideo));
   if (!sameFile.empty()) {
     Fail(sameFile);
-  } else if (JobOptions chosen = options; OpenSource(chosen) && OpenSubtitles(chosen)) {
+  } else if (JobOptions chosen = options;
+             ChooseClip(chosen) && OpenSource(chosen) && ClipFitsFilm() && OpenSubtitles(chosen)) {
     const std::optional<JobEnd> failed = CreateOutput(chosen);
     end = failed ? *failed : RunFrameLoop(chosen);
   }
@@ -177,6 +178,7 @@ std::optional<JobEnd> SubtitleJob::CreateOutput(const JobOptions& options) {
   request.ConvertAudio = options.ConvertAudio;
   request.Source = decoder_->Streams();
   request.Keeping = options.Keeping;
+  StartClip(request);
   request.Drawn = {options.SubtitleTrack, options.ForcedOnly};
   request.Chooser = [this, &options](const ENCODERCHOICE::ChoiceRequest& asked,
                                      ENCODERCHOICE::EncoderChoice& choice) {
@@ -232,6 +234,15 @@ JobEnd SubtitleJob::RunFrameLoop(const JobOptions& options) {
   counters_ = LoopCounters{};
   conversionFailed_ = false;
   counters_.Figures.TotalFrames = decoder_->FrameCount;
+  if (clip_.Asked) {
+    const double fps = decoder_->FramesPerSecond;
+    // A source of unknown length counts to the clip's end, if it has one.
+    double last = clip_.ToSeconds * fps;
+    if (decoder_->VideoValues().LengthKnown || !std::isfinite(last))
+      last = std::min<double>(last, decoder_->FrameCount);
+    counters_.Figures.TotalFrames =
+        int32_t(std::clamp<double>(std::ceil(last - clip_.FromSeconds * fps), 1.0, INT32_MAX));
+  }
   // Progress counts the pictures encoded.
   if (copying_) {
     const double fps = decoder_->FramesPerSecond;
@@ -263,6 +274,10 @@ JobEnd SubtitleJob::RunFrameLoop(const JobOptions& options) {
   VELAVCODEC::VelAvCodec::ReadingSetup reading{.Planar = true};
   if (copying_) reading.Fates = copyPlan_.Fates;
   reading.KeptStreams = output_->TakenStreams();
+  if (clip_.Asked) {
+    reading.ClipFromSeconds = clip_.FromSeconds;
+    reading.ClipToSeconds = clip_.ToSeconds;
+  }
   decoder_->SetReading(std::move(reading));
   if (!StartDeepPictures()) {
     state_ = State::Stopping;
@@ -379,8 +394,10 @@ bool SubtitleJob::KeepPictureCopies() {
 // constant rate every picture is written once, in order.
 bool SubtitleJob::HandlePicture(uint8_t* image) {
   if (output_->KeepsPictureTimes()) return WriteTimedPicture(image);
-  const auto placement = clock_.Place(delivered_.Timed, delivered_.Seconds);
-  if (delivered_.Timed) held_.LastEnd = delivered_.Seconds + delivered_.DurationSeconds;
+  // A clip's rate counts from its start.
+  const double seconds = delivered_.Seconds - clip_.FromSeconds;
+  const auto placement = clock_.Place(delivered_.Timed, seconds);
+  if (delivered_.Timed) held_.LastEnd = seconds + delivered_.DurationSeconds;
   if (placement.Drop) return true;
   // Copies are kept as BGR.
   if ((placement.Repeats > 0 || held_.Kept) && !ConvertDeliveredPicture()) return false;
@@ -428,8 +445,9 @@ bool SubtitleJob::WriteTimedPicture(uint8_t* image) {
 bool SubtitleJob::WritePicture(uint8_t* image, Origin origin, double seconds) {
   int32_t& index = counters_.Figures.FrameIndex;
   // Frames count at the output's rate; a container that keeps times counts
-  // them by the picture's time.
-  int32_t frame = index;
+  // them by the picture's time. The subtitles stay on the source's frames.
+  if (index == 0 && clip_.Asked) clipFirstFrame_ = FrameOfFirstClipPicture();
+  int32_t frame = index + clipFirstFrame_;
   if (output_->KeepsPictureTimes()) {
     const double due =
         (seconds - decoder_->VideoValues().VideoStartSeconds + decoder_->StartSeconds) *
@@ -449,8 +467,9 @@ bool SubtitleJob::WritePicture(uint8_t* image, Origin origin, double seconds) {
   if (!DrawSubtitle(frame, image, planar, mixed)) return false;
   const BMPFRAME::BmpView picture(image);
   uint64_t& bytes = counters_.Figures.VideoBytes;
-  const bool written = planar ? output_->WriteMixedPicture(mixed, seconds, bytes)
-                              : output_->WritePicture(picture, seconds, bytes);
+  const double at = output_->KeepsPictureTimes() ? seconds - clipShiftSeconds_ : seconds;
+  const bool written = planar ? output_->WriteMixedPicture(mixed, at, bytes)
+                              : output_->WritePicture(picture, at, bytes);
   if (!written) {
     ReportWriteError(output_->ErrorText());
     return false;
@@ -528,7 +547,7 @@ void SubtitleJob::LogDrawerNotes() {
 }
 
 bool SubtitleJob::HandleAudio(const VELAVCODEC::VelAvCodec::Delivery& packet) {
-  if (!output_->WriteAudio(PacketOf(packet), counters_.Figures.AudioBytes)) {
+  if (!output_->WriteAudio(ClippedAudio(packet), counters_.Figures.AudioBytes)) {
     ReportWriteError(output_->ErrorText());
     return false;
   }
@@ -645,6 +664,78 @@ void SubtitleJob::LogCopyCounts() {
   if (!copying_ || !output_) return;
   host_.AppendLog(std::to_string(output_->CopiedPictures()) + " pictures copied and " +
                   std::to_string(output_->EncodedPictures()) + " encoded");
+}
+
+}  // namespace SUBTITLEJOB
+
+// A clip of the film.
+namespace SUBTITLEJOB {
+
+bool SubtitleJob::ChooseClip(const JobOptions& options) {
+  clipFirstFrame_ = 0;
+  clipShiftSeconds_ = 0.0;
+  clipAudioShift_ = 0;
+  const std::string error =
+      CLIPRANGE::ParseRange(options.ClipStart, options.ClipEnd, options.ClipDuration, clip_);
+  if (error.empty()) return true;
+  Fail("[SubtitleJob::Start] " + error + "...");
+  return false;
+}
+
+// The film's length is known once the source is open: a start past it
+// leaves nothing to write.
+bool SubtitleJob::ClipFitsFilm() {
+  const VELAVCODEC::VelAvCodec& d = *decoder_;
+  const double film = d.VideoValues().LengthKnown
+                          ? d.DurationSeconds - (d.VideoValues().VideoStartSeconds - d.StartSeconds)
+                          : 0.0;
+  const std::string error = CLIPRANGE::CheckAgainstFilm(clip_, film);
+  if (error.empty()) return true;
+  Fail(error);
+  return false;
+}
+
+// The output is told of a source that starts where the clip does: the
+// kept streams, copied pictures and chapters count their times from there,
+// and what ends before it is left out. The chapters after the clip go.
+void SubtitleJob::StartClip(MEDIAOUTPUT::OutputRequest& request) {
+  if (!clip_.Asked) return;
+  const VELAVCODEC::VelAvCodec& d = *decoder_;
+  const double videoStart = d.VideoValues().VideoStartSeconds;
+  clipShiftSeconds_ = videoStart - d.StartSeconds + clip_.FromSeconds;
+  const VELAVCODEC::SourceStreams& source = request.Source;
+  // The source's start and clock come from its file: a shift beyond any
+  // clock moves nothing.
+  const double ticks =
+      clipShiftSeconds_ * source.AudioTimeBaseDen / std::max(source.AudioTimeBaseNum, 1);
+  clipAudioShift_ = std::fabs(ticks) < 9.0e18 ? std::llround(ticks) : 0;
+  request.Source.Video.StartSeconds = videoStart + clip_.FromSeconds;
+  request.Source.Chapters =
+      CLIPRANGE::ChaptersBefore(request.Source.Chapters, videoStart + clip_.ToSeconds);
+}
+
+// The sound's times count from the clip's start too; the packet that covers
+// it starts a little before.
+MEDIAOUTPUT::SourcePacket SubtitleJob::ClippedAudio(
+    const VELAVCODEC::VelAvCodec::Delivery& packet) const {
+  MEDIAOUTPUT::SourcePacket clipped = PacketOf(packet);
+  if (!clip_.Asked) return clipped;
+  for (int64_t* time : {&clipped.Pts, &clipped.Dts})
+    if (*time != VELAVCODEC::kNoTime && __builtin_sub_overflow(*time, clipAudioShift_, time))
+      *time = VELAVCODEC::kNoTime;
+  return clipped;
+}
+
+// The source's frame of the clip's first picture, on the output's rate:
+// where its subtitles are due.
+int32_t SubtitleJob::FrameOfFirstClipPicture() {
+  const double fps = decoder_->FramesPerSecond;
+  const double seconds = delivered_.Timed ? delivered_.Seconds : clip_.FromSeconds;
+  const double frame = std::llround(std::max(seconds, 0.0) * fps);
+  const int32_t first = int32_t(std::clamp<double>(frame, 0.0, INT32_MAX / 2));
+  // The drawing walks to it as a still's does.
+  for (int32_t passed = 0; passed < first; ++passed) drawer_->Pass(passed);
+  return first;
 }
 
 }  // namespace SUBTITLEJOB

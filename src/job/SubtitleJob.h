@@ -11,6 +11,7 @@
 
 #include "drawing/SubtitleDrawer.h"
 #include "drawing/SubtitleOverlay.h"
+#include "job/ClipRange.h"
 #include "job/JobHost.h"
 #include "job/JobMaterials.h"
 #include "job/JobOptions.h"
@@ -73,6 +74,19 @@ class SubtitleJob {
   };
 
   bool Validate(const JOBOPTIONS::JobOptions& options);
+  // The part of the film written: its range, and from the first picture
+  // on, the source's frame that starts it (the output's picture 0) and its
+  // start on the source's clock from the source's start (the output's time
+  // 0).
+  CLIPRANGE::Range clip_;
+  int32_t clipFirstFrame_ = 0;
+  double clipShiftSeconds_ = 0.0;
+  int64_t clipAudioShift_ = 0;  // the same on the sound's clock
+  bool ChooseClip(const JOBOPTIONS::JobOptions& options);
+  bool ClipFitsFilm();
+  void StartClip(MEDIAOUTPUT::OutputRequest& request);
+  MEDIAOUTPUT::SourcePacket ClippedAudio(const VELAVCODEC::VelAvCodec::Delivery& packet) const;
+  int32_t FrameOfFirstClipPicture();
   bool ChooseCompressor(const ENCODERCHOICE::ChoiceRequest& asked,
                         ENCODERCHOICE::EncoderChoice& choice,
                         const JOBOPTIONS::JobOptions& options);

@@ -16,6 +16,8 @@ struct VideoStreamValues {
   int32_t VideoScale = 1, VideoRate = 1;  // a picture lasts VideoScale / VideoRate seconds
   int32_t FrameImageSize = 0;             // bytes of one picture's pixel rows
   double StartSeconds = 0.0, DurationSeconds = 0.0, FramesPerSecond = 0.0;
+  // The container states its length (a pipe's may not).
+  bool LengthKnown = false;
   // Pictures the output's video starts late, so that audio that begins a
   // little before the first picture keeps its place.
   int32_t VideoStartFrames = 0;

@@ -86,6 +86,7 @@ void VelAvCodec::SetReading(ReadingSetup setup) {
     routing.ExtraSize = size_t(video->extradata_size);
   }
   Router->Start(std::move(routing));
+  StartClip(setup.ClipFromSeconds, setup.ClipToSeconds);
 }
 
 // The reading of the opened source, with the chosen subtitle track.
@@ -113,6 +114,7 @@ void VelAvCodec::ResetFields() {
   VideoDecoding->Start({});
   PlanarWanted = false;
   Kept.clear();
+  Clip = {};
   DeliveredStream = -1;
   VideoTimeBaseNum = VideoTimeBaseDen = 1;
   PicturePts = kNoTime;

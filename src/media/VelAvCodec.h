@@ -206,7 +206,20 @@ class VelAvCodec : private VideoStreamValues, private AudioStreamValues {
     // track being collected is handed out too when it is among them (an
     // output keeps what of it is not drawn).
     std::vector<int32_t> KeptStreams;
+    // Only a clip of the source, on the pictures' clock (a picture's
+    // Delivery::Seconds): reading starts from the keyframe before the
+    // start (seeking where the source allows it, else reading through),
+    // the pictures before it are decoded and let go, and reading ends once
+    // every picture and sound packet before the end is out. Sound keeps the
+    // packet that covers the start (an AVI's PCM is cut there, as at the
+    // first picture), the kept streams their packets from the start on (a
+    // kept sound stream, too, the one that covers it), and a copied
+    // stretch's packets outside the clip are let go. The times handed out
+    // stay the source's.
+    double ClipFromSeconds = 0.0;
+    double ClipToSeconds = kWholeSource;
   };
+  static constexpr double kWholeSource = 1.0e300;
   void SetReading(ReadingSetup setup);
 
   // The source's subtitle tracks. After PreOpen, before Open: chooses the
@@ -322,6 +335,19 @@ class VelAvCodec : private VideoStreamValues, private AudioStreamValues {
   void SetAudioTiming();
   void SetVideoStartForAudioLead(double lead);
   bool SkipsAudioPacket();
+  // The clip ReadingSetup asked for; Asked is false for the whole source.
+  struct ClipReading {
+    bool Asked = false;
+    double FromSeconds = 0.0, ToSeconds = kWholeSource;
+    bool PicturesDone = false, SoundDone = false;
+  };
+  ClipReading Clip;
+  void StartClip(double fromSeconds, double toSeconds);
+  void CollectTrackBeforeClip();
+  double PacketSeconds(const AVPacket* packet, bool ending) const;
+  bool ClipDropsPicture(const AVFrame* picture);
+  bool ClipDropsPacket(const AVPacket* packet, bool sound);
+  void EndClipWhenDone();
   void StartReader();
   SUBTITLETRACK::PacketCollector Subtitles;
   // The subtitle streams' indices, in file order (they have no kind of their
@@ -349,6 +375,7 @@ class VelAvCodec : private VideoStreamValues, private AudioStreamValues {
   ReadResult DrainBeforeCopy();
   uint8_t* DeliverAsStored(AVPacket* packet, int32_t& kind, int32_t& size);
   bool KeepsStream(int stream) const;
+  bool IsSoundStream(int stream) const;
   void CheckAudioPacket(const AVPacket* packet);
   uint8_t* DeliverPicture(AVFrame* picture, int32_t& kind, int32_t& size);
   uint8_t* DeliverAudio(AVPacket* packet, int32_t& kind, int32_t& size, bool copy);

@@ -288,6 +288,7 @@ void VelAvCodec::SetVideoFields() {
   const int64_t duration = FormatContext->duration;
   StartSeconds = Known(start) ? double(start) * 0.000001 : 0.0;
   DurationSeconds = Known(duration) ? double(duration) * 0.000001 : StartSeconds + 1.0;
+  LengthKnown = Known(duration);
   AVRational rate = ChooseFrameRate(stream->r_frame_rate, stream->avg_frame_rate);
   VariableRate = Valid(stream->avg_frame_rate) &&
                  std::fabs(av_q2d(stream->avg_frame_rate) / av_q2d(rate) - 1.0) > 0.001;

@@ -132,11 +132,19 @@ VelAvCodec::ReadResult VelAvCodec::DecodeUntilItem(Items items) {
       return DrainBeforeCopy();
     }
     if (video && job && Router->Copies(Packet)) {
+      if (ClipDropsPacket(Packet, false)) {
+        Api->av_packet_unref(Packet);
+        continue;
+      }
       if (Packet->size > 0 && HoldForLeading()) continue;
       if (Packet->size > 0) return TakeVideoPacket();
       Api->av_packet_unref(Packet);
     } else if (video && job && Router->InCopiedHead(Packet) && Packet->size > 0) {
       VideoDecoding->FeedAlongside(Packet);
+      if (ClipDropsPacket(Packet, false)) {
+        Api->av_packet_unref(Packet);
+        continue;
+      }
       return ReadResult::AsStored;
     } else if (video) {
       VideoDecoding->Feed(Packet);
@@ -144,13 +152,18 @@ VelAvCodec::ReadResult VelAvCodec::DecodeUntilItem(Items items) {
                !SkipsAudioPacket()) {
       CheckAudioPacket(Packet);
       return ReadResult::Audio;
-    } else if (job && Packet->size > 0 && KeepsStream(Packet->stream_index)) {
+    } else if (job && Packet->size > 0 && KeepsStream(Packet->stream_index) &&
+               !ClipDropsPacket(Packet, IsSoundStream(Packet->stream_index))) {
       return ReadResult::AsStored;
     } else {
       Api->av_packet_unref(Packet);
     }
   }
   return InputFailed ? ReadResult::Failed : ReadResult::End;
+}
+
+bool VelAvCodec::IsSoundStream(int stream) const {
+  return FormatContext->streams[stream]->codecpar->codec_type == AVMEDIA_TYPE_AUDIO;
 }
 
 bool VelAvCodec::KeepsStream(int stream) const {
@@ -178,16 +191,22 @@ void VelAvCodec::ReadingFailed(const char* text) {
 // Audio that starts before the first picture: packets that end before it are
 // left out, and PCM loses the samples before it.
 bool VelAvCodec::SkipsAudioPacket() {
+  if (ClipDropsPacket(Packet, true)) {
+    Api->av_packet_unref(Packet);
+    return true;
+  }
   if (!AudioForAvi || Packet->pts == AV_NOPTS_VALUE) return false;
   const AVStream* stream = FormatContext->streams[AudioStream];
   const double base = av_q2d(stream->time_base);
   const double start = double(Packet->pts) * base;
-  if (start >= VideoStartSeconds) return false;
+  // An AVI's sound starts with its first picture, a clip's first one too.
+  const double first = VideoStartSeconds + Clip.FromSeconds;
+  if (start >= first) return false;
   int64_t duration = Packet->duration;
   if (duration <= 0 && AudioSampleSize == 0 && !AudioIsPcm && AudioRate > 0)
     duration = int64_t(std::llround(double(AudioScale) / AudioRate / base));
   if (AudioIsPcm && AudioBlockAlign > 0 && AudioSampleRate > 0) {
-    const int64_t early = int64_t((VideoStartSeconds - start) * AudioSampleRate);
+    const int64_t early = int64_t((first - start) * AudioSampleRate);
     const int64_t cut = std::min<int64_t>(early * AudioBlockAlign, Packet->size);
     if (cut >= Packet->size) {
       Api->av_packet_unref(Packet);
@@ -197,7 +216,7 @@ bool VelAvCodec::SkipsAudioPacket() {
     Packet->size -= int(cut);
     return false;
   }
-  if (duration > 0 && start + double(duration) * base <= VideoStartSeconds + 1e-9) {
+  if (duration > 0 && start + double(duration) * base <= first + 1e-9) {
     Api->av_packet_unref(Packet);
     return true;
   }
@@ -206,16 +225,20 @@ bool VelAvCodec::SkipsAudioPacket() {
 
 // True when a picture is waiting in DecodedFrame.
 bool VelAvCodec::DecodeNextPicture() {
-  switch (VideoDecoding->Take(*Router)) {
-    case PictureDecoder::Taken::Picture:
-      return true;
-    case PictureDecoder::Taken::OutOfMemory:
-      ReadingFailed("[VelAvCodec::GetNextData] Can't decode video: out of memory...");
-      return false;
-    case PictureDecoder::Taken::None:
-      break;
+  for (;;) {
+    switch (VideoDecoding->Take(*Router)) {
+      case PictureDecoder::Taken::Picture:
+        if (!ClipDropsPicture(DecodedFrame)) return true;
+        Api->av_frame_unref(DecodedFrame);
+        continue;
+      case PictureDecoder::Taken::OutOfMemory:
+        ReadingFailed("[VelAvCodec::GetNextData] Can't decode video: out of memory...");
+        return false;
+      case PictureDecoder::Taken::None:
+        break;
+    }
+    return false;
   }
-  return false;
 }
 
 // The audio decoder sees every packet that is copied, so that one it

@@ -4,6 +4,7 @@
 #include <filesystem>
 
 #include "compressors/CompressorCatalog.h"
+#include "job/ClipRange.h"
 #include "shell/JobOptionTable.h"
 #include "shell/JobSettings.h"
 
@@ -31,6 +32,12 @@ std::string CheckComplete(const JobArguments& result,
                           const std::vector<const JOBOPTIONTABLE::JobOption*>& given) {
   if (std::string error = JOBOPTIONTABLE::ExcludedPair(given); !error.empty()) return error;
   if (std::string error = CheckPreset(result); !error.empty()) return error;
+  CLIPRANGE::Range clip;
+  const JOBOPTIONS::JobOptions& options = result.Options;
+  if (std::string error =
+          CLIPRANGE::ParseRange(options.ClipStart, options.ClipEnd, options.ClipDuration, clip);
+      !error.empty())
+    return error;
   switch (JOBOPTIONS::FirstMissingFile(result.Options)) {
     case JOBOPTIONS::MissingFile::Source:
       return "no source video given (--source)";

@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "compressors/CompressorCatalog.h"
+#include "job/ClipRange.h"
 #include "shell/ColorValue.h"
 #include "tracks/Languages.h"
 
@@ -66,6 +67,10 @@ std::string RefuseLanguages(const JobOption& entry, const std::string& value) {
   std::string error;
   if (!LANGUAGES::ParseLanguages(value, error).empty()) return {};
   return "bad " + std::string(entry.what) + " '" + value + "': " + error;
+}
+
+std::string RefuseBadTime(const JobOption& entry, const std::string& value) {
+  return CLIPRANGE::TimeProblem(entry.what, value);
 }
 
 std::string RefuseUnknownCompressor(const JobOption&, const std::string& value) {
@@ -569,6 +574,28 @@ std::vector<JobOption> MakeOptions() {
        .key = "ConvertToOpus",
        .saved = Saved::OnceUsed,
        FLAG(ConvertAudio)},
+      // A clip is the job's alone: no settings key keeps it.
+      {.option = "--start",
+       .group = Group::Job,
+       .kind = Kind::Text,
+       .valueName = "TIME",
+       .what = "start time",
+       .refuse = RefuseBadTime,
+       .text = [](JobArguments& a) -> std::string& { return a.Options.ClipStart; }},
+      {.option = "--end",
+       .group = Group::Job,
+       .kind = Kind::Text,
+       .valueName = "TIME",
+       .what = "end time",
+       .refuse = RefuseBadTime,
+       .text = [](JobArguments& a) -> std::string& { return a.Options.ClipEnd; }},
+      {.option = "--duration",
+       .group = Group::Job,
+       .kind = Kind::Text,
+       .valueName = "TIME",
+       .what = "duration",
+       .refuse = RefuseBadTime,
+       .text = [](JobArguments& a) -> std::string& { return a.Options.ClipDuration; }},
       {.option = "--smart",
        .group = Group::Job,
        .section = "SMART",

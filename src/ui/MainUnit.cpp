@@ -522,6 +522,9 @@ JOBOPTIONS::JobOptions TMainForm::CollectJobOptions() const {
   // The first item is the subtitle file; a track is drawn styled.
   if (!ui->CBSubtitleTrack->isHidden()) options.SubtitleTrack = ui->CBSubtitleTrack->currentIndex();
   if (options.SubtitleTrack > 0) options.Styled.On = true;
+  // A clip is the job's alone: the settings never hold one.
+  options.ClipStart = FromQString(ui->EStart->text().trimmed());
+  options.ClipEnd = FromQString(ui->EEnd->text().trimmed());
   return options;
 }
 

@@ -105,6 +105,41 @@ TEST_F(MainFormJobTest, StartRunsTheJobToOkWithProgressAndStatistics) {
   EXPECT_EQ(OutputFrames(), 50);
 }
 
+TEST_F(MainFormJobTest, TheStartAndEndFieldsWriteOnlyThatPart) {
+  auto* start = form->findChild<QLineEdit*>("EStart");
+  auto* end = form->findChild<QLineEdit*>("EEnd");
+  ASSERT_NE(start, nullptr);
+  ASSERT_NE(end, nullptr);
+  // Beside the still's time, clear of the buttons.
+  const QRect still = form->findChild<QLineEdit*>("EStillTime")->geometry();
+  for (QWidget* field : {static_cast<QWidget*>(start), static_cast<QWidget*>(end)}) {
+    EXPECT_EQ(field->geometry().top(), still.top());
+    EXPECT_LT(field->geometry().right(), still.left());
+    for (const char* other : {"BStart", "BStop", "BPreview", "BStill", "PB"})
+      EXPECT_FALSE(field->geometry().intersects(form->findChild<QWidget*>(other)->geometry()))
+          << other;
+  }
+  EXPECT_TRUE(start->text().isEmpty());
+  EXPECT_TRUE(end->text().isEmpty());
+  start->setText("0.5");
+  end->setText("1.5");
+  form->findChild<QPushButton*>("BStart")->click();
+  EXPECT_EQ(boxes, std::vector<std::string>{"INFO...|OK"});
+  EXPECT_EQ(OutputFrames(), 25);
+  EXPECT_EQ(form->findChild<QProgressBar*>("PB")->value(), 25);
+}
+
+TEST_F(MainFormJobTest, AClipEndingBeforeItsStartIsRefused) {
+  form->findChild<QLineEdit*>("EStart")->setText("1.5");
+  form->findChild<QLineEdit*>("EEnd")->setText("0.5");
+  form->findChild<QPushButton*>("BStart")->click();
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_NE(boxes[0].find("the end time 0.5 is not after the start time 1.5"), std::string::npos)
+      << boxes[0];
+  EXPECT_FALSE(fs::exists(Output()));
+  EXPECT_EQ(States(), kIdle);
+}
+
 TEST_F(MainFormJobTest, StopAnsweredYesEndsTheJobWithAPlayableFile) {
   std::vector<bool> afterStop;
   DuringJob([&] {

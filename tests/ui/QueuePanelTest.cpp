@@ -4,6 +4,8 @@
 // command line.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <QApplication>
 #include <QCheckBox>
 #include <QLineEdit>
@@ -216,6 +218,35 @@ TEST_F(QueuePanelTest, AQueuedJobKeepsTheWindowsChoiceOfOtherTracks) {
   EXPECT_EQ(some.Options.Keeping.Subtitles.Which, Choice::All);
   EXPECT_FALSE(some.Options.Keeping.Chapters);
   EXPECT_TRUE(some.Options.Keeping.Attachments);
+}
+
+// The clip's fields go into the queued arguments as any option does, and
+// the queued job writes only that part.
+TEST_F(QueuePanelTest, AQueuedJobKeepsTheWindowsClip) {
+  form->findChild<QLineEdit*>("EStart")->setText(" 0.5 ");
+  form->findChild<QLineEdit*>("EEnd")->setText("0:00:01.5");
+  AddJob(Path("source.mkv"), Path("clip.mkv"));
+  form->findChild<QLineEdit*>("EStart")->clear();
+  form->findChild<QLineEdit*>("EEnd")->clear();
+  AddJob(Path("source.mkv"), Path("whole.mkv"));
+  const JOBQUEUE::JobQueue queue = Stored();
+  ASSERT_EQ(queue.Entries.size(), 2u);
+  const std::vector<std::string>& clip = queue.Entries[0].Arguments;
+  const auto start = std::find(clip.begin(), clip.end(), "--start");
+  ASSERT_NE(start, clip.end());
+  ASSERT_LT(start + 1, clip.end());
+  EXPECT_EQ(start[1], "0.5");
+  const auto end = std::find(clip.begin(), clip.end(), "--end");
+  ASSERT_NE(end, clip.end());
+  ASSERT_LT(end + 1, clip.end());
+  EXPECT_EQ(end[1], "0:00:01.5");
+  for (const std::string& arg : queue.Entries[1].Arguments)
+    EXPECT_TRUE(arg != "--start" && arg != "--end") << arg;
+  JOBARGUMENTS::JobArguments parsed;
+  ASSERT_EQ(JOBARGUMENTS::ParseJobArguments(clip, SETTINGS::Settings(), parsed), "");
+  EXPECT_EQ(parsed.Options.ClipStart, "0.5");
+  EXPECT_EQ(parsed.Options.ClipEnd, "0:00:01.5");
+  EXPECT_EQ(parsed.Options.ClipDuration, "");
 }
 
 // The file is read back at start: a job cut short is waiting again, and the

@@ -35,6 +35,7 @@ SourceReader::~SourceReader() { Release(); }
 void SourceReader::Start(const Setup& setup) {
   Drop();
   setup_ = setup;
+  collectedUntilMs_ = INT64_MIN;
 }
 
 int SourceReader::Read(AVPacket* packet) {
@@ -100,7 +101,8 @@ void SourceReader::Collect(const AVPacket* packet) {
   SUBTITLETRACK::TrackPacket collected;
   if (setup_.Collected != nullptr &&
       TrackPacketOf(packet, setup_.Format->streams[setup_.SubtitleStream], setup_.VideoStartSeconds,
-                    collected))
+                    collected) &&
+      collected.StartMs > collectedUntilMs_)
     setup_.Collected->Add(std::move(collected));
 }
 

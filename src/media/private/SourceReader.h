@@ -7,6 +7,7 @@
 // packets are collected as soon as they are read, the others wait their turn
 // in the order they were read. Packets of streams nobody reads are dropped
 // on the way.
+#include <cstdint>
 #include <deque>
 #include <string>
 #include <vector>
@@ -45,6 +46,9 @@ class SourceReader {
   int Read(AVPacket* packet);
   // Before a seek: the packets waiting go.
   void Drop();
+  // After the track's packets before a clip were collected by a reading of
+  // their own: those that start no later than this are not collected again.
+  void CollectedUntil(int64_t milliseconds) { collectedUntilMs_ = milliseconds; }
   // When the source closes: the spare packets go too.
   void Release();
 
@@ -63,6 +67,7 @@ class SourceReader {
   std::vector<AVPacket*> spare_;
   double readSeconds_ = 0.0;
   int endResult_ = 0;
+  int64_t collectedUntilMs_ = INT64_MIN;
 };
 
 // A track's packet timed from the first picture, as the job counts its
