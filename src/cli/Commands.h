@@ -27,6 +27,10 @@ bool TakeJsonProgress(Arguments& args, std::string& error);
 int RunJob(const Arguments& args, std::ostream& out, std::ostream& err);
 // The same job; `stopped` tells a job stopped by a signal from one that failed.
 int RunJob(const Arguments& args, std::ostream& out, std::ostream& err, bool& stopped);
+// The same, its --progress json events naming the source they are about.
+int RunJob(const Arguments& args, std::ostream& out, std::ostream& err, bool& stopped,
+           const std::string& eventSource);
+
 // A job of a run whose events go to `events` (for the queue's --progress
 // json); its arguments take no --progress of their own.
 int RunJob(const Arguments& args, std::ostream& out, std::ostream& err, bool& stopped,

@@ -176,6 +176,11 @@ int RunJob(const Arguments& args, std::ostream& out, std::ostream& err, bool& st
 }
 
 int RunJob(const Arguments& given, std::ostream& out, std::ostream& err, bool& stopped) {
+  return RunJob(given, out, err, stopped, std::string());
+}
+
+int RunJob(const Arguments& given, std::ostream& out, std::ostream& err, bool& stopped,
+           const std::string& eventSource) {
   Arguments args = given;
   std::string error;
   const bool json = TakeJsonProgress(args, error);
@@ -186,6 +191,7 @@ int RunJob(const Arguments& given, std::ostream& out, std::ostream& err, bool& s
   }
   if (!json) return RunJob(args, out, err, stopped, nullptr);
   JSONEVENTS::JsonEvents events(out);
+  if (!eventSource.empty()) events.SetSource(eventSource);
   return RunJob(args, out, err, stopped, &events);
 }
 

@@ -17,6 +17,7 @@
 #include <thread>
 
 #include "cli/Commands.h"
+#include "cli/JsonEvents.h"
 #include "output/ReadBack.h"
 #include "shell/WatchedFolder.h"
 #include "tracks/Sidecars.h"
@@ -49,13 +50,31 @@ struct WatchSetup {
   std::string Folder, Output, Format = "mkv";
   Arguments Job;  // what each job is given besides its files
   bool NamesSubtitles = false, Clips = false;
+  bool Json = false;  // every line on standard output a JSON event
 };
+
+// The watcher's own lines: plain, or as log events naming their source.
+void Say(const WatchSetup& setup, std::ostream& out, const std::string& text,
+         const std::string& source = {}) {
+  if (!setup.Json) {
+    out << text << '\n' << std::flush;
+    return;
+  }
+  JSONEVENTS::JsonEvents events(out);
+  if (!source.empty()) events.SetSource(source);
+  events.Log(text);
+}
 
 bool Is(const std::string& arg, std::initializer_list<const char*> names) {
   return std::any_of(names.begin(), names.end(), [&](const char* name) { return arg == name; });
 }
 
-std::string ParseWatch(const Arguments& args, WatchSetup& setup) {
+std::string ParseWatch(const Arguments& given, WatchSetup& setup) {
+  Arguments args = given;
+  std::string error;
+  setup.Json = TakeJsonProgress(args, error);
+  if (!error.empty()) return error;
+  if (setup.Json) setup.Job.insert(setup.Job.end(), {"--progress", "json"});
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
     if (Is(arg, {"--watch", "--output-dir", "--output-format"})) {
@@ -74,12 +93,12 @@ std::string ParseWatch(const Arguments& args, WatchSetup& setup) {
   }
   if (!Is(setup.Format, {"mkv", "mp4", "avi", "webm"}))
     return "bad output format '" + setup.Format + "' (mkv, mp4, avi or webm)";
-  std::error_code error;
-  if (setup.Folder.empty() || !fs::is_directory(setup.Folder, error))
+  std::error_code failed;
+  if (setup.Folder.empty() || !fs::is_directory(setup.Folder, failed))
     return "cannot watch '" + setup.Folder + "': not a folder";
-  if (setup.Output.empty() || !fs::is_directory(setup.Output, error))
+  if (setup.Output.empty() || !fs::is_directory(setup.Output, failed))
     return "cannot write into '" + setup.Output + "': not a folder";
-  if (fs::equivalent(setup.Folder, setup.Output, error))
+  if (fs::equivalent(setup.Folder, setup.Output, failed))
     return "the output folder must not be the watched one";
   return {};
 }
@@ -130,9 +149,9 @@ bool Burn(const WatchSetup& setup, const std::string& source, const WATCHEDFOLDE
     if (!sidecars.empty()) job.insert(job.end(), {"--subtitles", sidecars.front().Path});
   }
   job.insert(job.end(), setup.Job.begin(), setup.Job.end());
-  out << "Watch: started " << source << '\n' << std::flush;
+  Say(setup, out, "Watch: started " + source, source);
   bool stopped = false;
-  const int status = RunJob(job, out, err, stopped);
+  const int status = RunJob(job, out, err, stopped, source);
   CatchStops();
   std::string problem = status == 0 ? ReadBackProblem(temporary, source, setup.Clips)
                                     : "the job ended with status " + std::to_string(status);
@@ -143,13 +162,13 @@ bool Burn(const WatchSetup& setup, const std::string& source, const WATCHEDFOLDE
   }
   if (!problem.empty()) fs::remove(temporary, error);
   if (stopped) {
-    out << "Watch: stopped " << source << '\n' << std::flush;
+    Say(setup, out, "Watch: stopped " + source, source);
   } else if (problem.empty()) {
     state.Record(source, seen, WATCHEDFOLDER::State::Outcome::Done);
-    out << "Watch: done " << source << " -> " << output << '\n' << std::flush;
+    Say(setup, out, "Watch: done " + source + " -> " + output, source);
   } else {
     state.Record(source, seen, WATCHEDFOLDER::State::Outcome::Failed);
-    out << "Watch: failed " << source << " (" << problem << ")\n" << std::flush;
+    Say(setup, out, "Watch: failed " + source + " (" + problem + ")", source);
   }
   close(hold);
   return !stopped;
@@ -167,8 +186,7 @@ int RunWatch(const Arguments& args, std::ostream& out, std::ostream& err) {
   CatchStops();
   WATCHEDFOLDER::State state((fs::path(setup.Output) / ".tolvane-watch.json").string());
   WATCHEDFOLDER::Settling settling;
-  out << "Watch: watching " << setup.Folder << ", writing into " << setup.Output << '\n'
-      << std::flush;
+  Say(setup, out, "Watch: watching " + setup.Folder + ", writing into " + setup.Output);
   while (!gStopWatching) {
     const std::map<std::string, WATCHEDFOLDER::Seen> videos = WATCHEDFOLDER::VideosIn(setup.Folder);
     for (const std::string& source : settling.Look(videos, NowMs())) {
@@ -182,7 +200,7 @@ int RunWatch(const Arguments& args, std::ostream& out, std::ostream& err) {
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
   }
-  out << "Watch: ended\n" << std::flush;
+  Say(setup, out, "Watch: ended");
   return ExitOk;
 }
 

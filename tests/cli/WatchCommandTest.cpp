@@ -5,8 +5,11 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <chrono>
 #include <fstream>
+#include <sstream>
 #include <thread>
 
 #include "support/BackgroundRun.h"
@@ -106,6 +109,33 @@ TEST_F(WatchCommandTest, BurnsWhatIsThereAndWhatArrivesOnceAndKeepsFailures) {
   const fs::path third = dir / "third.log";
   BackgroundRun run(Watch(), third);
   ASSERT_TRUE(LogShows(third, "Watch: done " + (in() / "broken.mkv").string())) << ReadFile(third);
+}
+
+// With --progress json every line is an event, and each names its source.
+TEST_F(WatchCommandTest, JsonEventsNameTheirSource) {
+  fs::copy_file(Media("short.mkv"), in() / "film.mkv");
+  Srt(in() / "film.srt", "Film");
+  const fs::path log = dir / "watch.json";
+  BackgroundRun run(Watch({"--progress", "json"}), log);
+  ASSERT_TRUE(LogShows(log, "\"event\":\"done\""));
+  ASSERT_TRUE(LogShows(log, "Watch: done"));
+  run.Signal(SIGTERM);
+  EXPECT_EQ(run.Wait(), 0);
+  std::istringstream lines(ReadFile(log));
+  int events = 0, done = 0;
+  for (std::string line; std::getline(lines, line);) {
+    QJsonParseError error{};
+    const QJsonObject event =
+        QJsonDocument::fromJson(QByteArray::fromStdString(line), &error).object();
+    ASSERT_EQ(error.error, QJsonParseError::NoError) << line;
+    ++events;
+    const QString text = event.value("text").toString();
+    if (text.startsWith("Watch: watching") || text.startsWith("Watch: ended")) continue;
+    EXPECT_EQ(event.value("source").toString().toStdString(), (in() / "film.mkv").string()) << line;
+    done += event.value("event").toString() == "done";
+  }
+  EXPECT_GT(events, 5);
+  EXPECT_EQ(done, 1);
 }
 
 TEST_F(WatchCommandTest, AFileStillBeingWrittenIsNotTaken) {
