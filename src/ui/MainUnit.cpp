@@ -755,9 +755,12 @@ void TMainForm::ConnectHandlers() {
   connect(TRefresh, &QTimer::timeout, this, &TMainForm::TRefreshTimer);
   connect(ui->ESavedVideoFile, &QLineEdit::textChanged, this, &TMainForm::FollowDestination);
   // A click says all or none, whatever list the box stood for.
-  for (auto [box, kept] : {std::pair{ui->CBKeepAudio, &JOBOPTIONS::StreamKeeping::Sound},
-                           std::pair{ui->CBKeepSubtitles, &JOBOPTIONS::StreamKeeping::Subtitles}})
-    connect(box, &QCheckBox::clicked, this, [this, kept](bool on) {
+  for (const auto& boxAndKept :
+       {std::pair{ui->CBKeepAudio, &JOBOPTIONS::StreamKeeping::Sound},
+        std::pair{ui->CBKeepSubtitles, &JOBOPTIONS::StreamKeeping::Subtitles}}) {
+    const auto kept = boxAndKept.second;
+    connect(boxAndKept.first, &QCheckBox::clicked, this, [this, kept](bool on) {
       keeping_.*kept = on ? JOBOPTIONS::TrackKeeping{} : JOBOPTIONS::TrackKeeping{Choice::None, {}};
     });
+  }
 }
