@@ -188,8 +188,8 @@ TEST_F(WatchCommandTest, TwoBurnersShareTheWorkAndAStopLeavesNoHalfOutput) {
   Srt(in() / "long.srt", "Long");
   const fs::path log = dir / "long.log";
   BackgroundRun run(Watch(), log);
-  ASSERT_TRUE(LogShows(log, "Watch: started " + (in() / "long.mkv").string()));
-  std::this_thread::sleep_for(std::chrono::milliseconds(800));
+  // Signalled once the job writes, so that the job's own stop takes it.
+  ASSERT_TRUE(run.WaitForSize(out() / ".long.part.mkv", 300000));
   run.Signal(SIGTERM);
   run.Wait();
   EXPECT_FALSE(fs::exists(out() / "long.mkv")) << ReadFile(log);
