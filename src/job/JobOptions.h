@@ -49,6 +49,11 @@ struct JobOptions {
   // track named, the subtitle file beside the source or the source's track
   // in the first of them that has one.
   std::string SubtitleLanguages;
+  // A second subtitle file drawn with the first, for two languages at once;
+  // empty for none. It goes to the top of the picture, or with "above" just
+  // above the first.
+  std::string SecondSubtitle;
+  std::string SecondPlace;
   // Re-time the subtitles to the source's speech before drawing them, with
   // the audio read through these libraries.
   bool AlignToSpeech = false;
@@ -87,6 +92,8 @@ inline SUBTITLEFILE::ReadingOptions ReadingOf(const JobOptions& options) {
   reading.Unicode = reading.Unicode || options.Styled.On;
   return reading;
 }
+
+inline bool SecondAbove(const JobOptions& options) { return options.SecondPlace == "above"; }
 
 // Blanks and control characters count as empty around a file name.
 inline bool IsBlankName(const std::string& name) {

@@ -124,7 +124,9 @@ bool SubtitleJob::OpenSubtitles(const JobOptions& options) {
   const SUBTITLESOURCE::Opened opened = source_->Open(*decoder_);
   for (const std::string& line : opened.Log) host_.AppendLog(line);
   for (const std::string& line : opened.Found) host_.AppendLog(line);
-  if (!opened.Done) Fail(opened.Error, opened.Cause, {options.Subtitle, opened.Unopened});
+  if (!opened.Done)
+    Fail(opened.Error, opened.Cause,
+         {opened.UnopenedFile.empty() ? options.Subtitle : opened.UnopenedFile, opened.Unopened});
   return opened.Done;
 }
 
@@ -219,12 +221,12 @@ std::optional<JobEnd> SubtitleJob::CreateOutput(const JobOptions& options) {
 }
 
 // Nothing when the drawer is ready, else how the job ended.
-std::optional<JobEnd> SubtitleJob::MakeJobDrawer(const JobOptions& options) {
+std::optional<JobEnd> SubtitleJob::MakeJobDrawer(const JobOptions& /*options*/) {
   std::string error;
   drawer_ = source_->MakeDrawer(*decoder_, error);
   if (!drawer_) {
     for (const std::string& line : source_->TakeNotes()) host_.AppendLog(line);
-    return Fail(error, "", {options.Subtitle, source_->UnopenedReason()});
+    return Fail(error, "", {source_->UnopenedFile(), source_->UnopenedReason()});
   }
   LogDrawerNotes();
   return std::nullopt;

@@ -39,6 +39,8 @@ struct Opened {
   // The system's reason the subtitle file could not be opened at all; empty
   // otherwise.
   std::string Unopened;
+  // The file Unopened is of, when it is not the options' subtitle file.
+  std::string UnopenedFile;
 };
 
 class SubtitleSource {
@@ -71,6 +73,8 @@ class SubtitleSource {
   // After MakeDrawer failed: the reason the subtitle file could not be
   // opened at all, for the sources that open it only then; empty otherwise.
   virtual std::string UnopenedReason() const { return {}; }
+  // The file UnopenedReason is of.
+  virtual std::string UnopenedFile() const { return options_.Subtitle; }
 
  protected:
   virtual std::unique_ptr<SUBTITLEDRAWER::SubtitleDrawer> NewDrawer(VELAVCODEC::VelAvCodec& decoder,

@@ -69,6 +69,11 @@ std::string RefuseLanguages(const JobOption& entry, const std::string& value) {
   return "bad " + std::string(entry.what) + " '" + value + "': " + error;
 }
 
+std::string RefuseSecondPlace(const JobOption& entry, const std::string& value) {
+  if (value == "top" || value == "above") return {};
+  return "bad " + std::string(entry.what) + " '" + value + "' (top or above)";
+}
+
 std::string RefuseBadTime(const JobOption& entry, const std::string& value) {
   return CLIPRANGE::TimeProblem(entry.what, value);
 }
@@ -301,6 +306,35 @@ std::vector<JobOption> MakeOptions() {
        .what = "subtitle languages",
        .refuse = RefuseLanguages,
        .text = [](JobArguments& a) -> std::string& { return a.Options.SubtitleLanguages; }},
+      // Two languages at once: a second file drawn with the first. Like the
+      // clip, the file is the job's alone; the settings keep only its place.
+      {.option = "--second-subtitles",
+       .group = Group::Streams,
+       .kind = Kind::Text,
+       .help = "  --second-subtitles FILE\n"
+               "                         a second subtitle file (text or disc pictures,\n"
+               "                         its own timing) drawn with the first, with the\n"
+               "                         same look: at the top of the picture, or with\n"
+               "                         --second-place above just above the first\n"
+               "  --second-place top|above\n"
+               "                         where the second subtitles go (top)\n",
+       .inSynopsis = false,
+       .valueName = "FILE",
+       .what = "second subtitle file",
+       .file = true,
+       .refuse = RefuseEmpty,
+       .text = [](JobArguments& a) -> std::string& { return a.Options.SecondSubtitle; }},
+      {.option = "--second-place",
+       .group = Group::Streams,
+       .kind = Kind::Text,
+       .inSynopsis = false,
+       .section = "SECOND",
+       .key = "Place",
+       .saved = Saved::OnceUsed,
+       .valueName = "top|above",
+       .what = "second subtitles' place",
+       .refuse = RefuseSecondPlace,
+       TEXT(SecondPlace)},
       {.option = "--no-autosize",
        .group = Group::Size,
        .inSynopsis = false,

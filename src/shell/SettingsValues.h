@@ -65,6 +65,9 @@ struct Settings {
   // KeepChapters, KeepAttachments: what else of the source a Matroska, MP4
   // or WebM output carries.
   JOBOPTIONS::StreamKeeping Keeping;
+  // [SECOND] Place: where a second subtitle file drawn with the first goes:
+  // at the top ("top", or empty) or just above the first ("above").
+  std::string SecondPlace;
 
   Settings();  // every key at its default
 };

@@ -145,6 +145,7 @@ void TMainForm::FormCreate() {
   const SETTINGS::Settings settings = SETTINGS::LoadSettings(SettingsPath());
   ui->EVideoFile->setText(ToQString(settings.SourceVideo));
   ui->ESubtitleFile->setText(ToQString(settings.Subtitle));
+  ui->CBSecondPlace->setCurrentIndex(settings.SecondPlace == "above" ? 1 : 0);
   ui->ESavedVideoFile->setText(ToQString(settings.DestinationVideo));
   FDFont = settings.Font;
   FillFontDisplay();
@@ -222,6 +223,8 @@ SETTINGS::Settings TMainForm::CollectSettings() const {
   settings.SaveOnExit = ui->CBSaveOnExit->isChecked();
   settings.SourceVideo = FromQString(ui->EVideoFile->text());
   settings.Subtitle = FromQString(ui->ESubtitleFile->text());
+  // The top is the default, which the settings file leaves unsaid.
+  settings.SecondPlace = ui->CBSecondPlace->currentIndex() == 1 ? "above" : "";
   settings.DestinationVideo = FromQString(ui->ESavedVideoFile->text());
   settings.Font = FDFont;
   settings.AutoSize = ui->CBAutoSize->isChecked();
@@ -405,6 +408,12 @@ void TMainForm::BSubtitleClick() {
   if (name) OpenSubtitleFile(*name);
 }
 
+// The second file is read when the job starts, as the first is then too.
+void TMainForm::BSecondSubtitleClick() {
+  const auto name = FILEDIALOGS::RunFileDialog(Environment.FileDialog, this, kSubtitleFileDialog);
+  if (name) ui->ESecondSubtitleFile->setText(ToQString(*name));
+}
+
 void TMainForm::OpenSubtitleFile(const std::string& name) {
   if (!materials_.Subtitles) return;
   materials_.Subtitles->Clear();
@@ -525,6 +534,7 @@ JOBOPTIONS::JobOptions TMainForm::CollectJobOptions() const {
   // A clip is the job's alone: the settings never hold one.
   options.ClipStart = FromQString(ui->EStart->text().trimmed());
   options.ClipEnd = FromQString(ui->EEnd->text().trimmed());
+  options.SecondSubtitle = FromQString(ui->ESecondSubtitleFile->text().trimmed());
   return options;
 }
 
@@ -746,6 +756,7 @@ void TMainForm::ConnectHandlers() {
   connect(ui->IUp, &QToolButton::clicked, this, &TMainForm::IUpClick);
   connect(ui->BSourceVideo, &QPushButton::clicked, this, &TMainForm::BSourceVideoClick);
   connect(ui->BSubtitle, &QPushButton::clicked, this, &TMainForm::BSubtitleClick);
+  connect(ui->BSecondSubtitle, &QPushButton::clicked, this, &TMainForm::BSecondSubtitleClick);
   connect(ui->BDestinationVideo, &QPushButton::clicked, this, &TMainForm::BDestinationVideoClick);
   connect(ui->Button4, &QPushButton::clicked, this, &TMainForm::Button4Click);
   connect(ui->BPreview, &QPushButton::clicked, this, &TMainForm::BPreviewClick);

@@ -74,6 +74,7 @@ class TMainForm : public QMainWindow, public WINDOWSIDES::QueueSide, public WIND
   // stream lists.
   void OpenSourceVideo(const std::string& name);
   void BSubtitleClick();
+  void BSecondSubtitleClick();
   void FillSubtitleTracks();
   // What choosing a subtitle file in the dialog does after it: read it,
   // report it, take its name.

@@ -18,15 +18,6 @@ namespace {
 
 constexpr int kWidth = 320, kHeight = 180;
 
-// One picture of a file, decoded by ffmpeg into 24-bit pixels.
-std::string Picture(const fs::path& file, int number) {
-  std::string raw;
-  RunShell("ffmpeg -v error -i " + file.string() + " -vf \"select=eq(n\\," +
-               std::to_string(number) + ")\" -frames:v 1 -f rawvideo -pix_fmt rgb24 -",
-           &raw);
-  return raw;
-}
-
 // The box of the pixels brighter than the black film, top row 0.
 struct Box {
   int Left = kWidth, Top = kHeight, Right = -1, Bottom = -1;
@@ -122,11 +113,11 @@ TEST_F(PictureSubtitlesCommandTest, SupFileBurnsStretchedToThePictureAndClearsBe
         Burn("--subtitles " + sup.string(), out, std::string("--compressor ") + compressor);
     ASSERT_EQ(run.status, 0) << run.err;
     // Picture 37 (1.48 s): both; 62 (2.48 s): none; 87 (3.48 s): the second.
-    ExpectBox(InkOf(Picture(out, 37)), 100, 20, 249, 169, 2, compressor);
-    EXPECT_TRUE(InkOf(Picture(out, 20)).empty()) << compressor;
-    EXPECT_TRUE(InkOf(Picture(out, 62)).empty()) << compressor;
-    ExpectBox(InkOf(Picture(out, 87)), 50, 50, 99, 69, 2, compressor);
-    const std::string rgb = Picture(out, 37);
+    ExpectBox(InkOf(PictureRgb(out, 37)), 100, 20, 249, 169, 2, compressor);
+    EXPECT_TRUE(InkOf(PictureRgb(out, 20)).empty()) << compressor;
+    EXPECT_TRUE(InkOf(PictureRgb(out, 62)).empty()) << compressor;
+    ExpectBox(InkOf(PictureRgb(out, 87)), 50, 50, 99, 69, 2, compressor);
+    const std::string rgb = PictureRgb(out, 37);
     const auto* white = reinterpret_cast<const uint8_t*>(rgb.data()) + 3 * (160 * kWidth + 150);
     const auto* green = reinterpret_cast<const uint8_t*>(rgb.data()) + 3 * (25 * kWidth + 225);
     EXPECT_GT(std::min({white[0], white[1], white[2]}), 225) << compressor;
@@ -139,8 +130,8 @@ TEST_F(PictureSubtitlesCommandTest, ForcedOnlyDrawsTheForcedPicturesAlone) {
   const fs::path out = dir / "forced.avi";
   const ProgramRun run = Burn("--subtitles " + sup.string(), out, "--compressor dib --forced-only");
   ASSERT_EQ(run.status, 0) << run.err;
-  ExpectBox(InkOf(Picture(out, 37)), 200, 20, 249, 29, 1, "forced");
-  EXPECT_TRUE(InkOf(Picture(out, 87)).empty());
+  ExpectBox(InkOf(PictureRgb(out, 37)), 200, 20, 249, 29, 1, "forced");
+  EXPECT_TRUE(InkOf(PictureRgb(out, 87)).empty());
 
   // A track marked forced is forced whole.
   const fs::path film = WithTrack("copy", "-disposition:s:0 forced -metadata:s:s:0 language=ger");
@@ -151,7 +142,7 @@ TEST_F(PictureSubtitlesCommandTest, ForcedOnlyDrawsTheForcedPicturesAlone) {
   decoder.Close();
   const fs::path whole = dir / "forced-track.avi";
   ASSERT_EQ(Burn(film, "--subtitle-track 1", whole, "--compressor dib --forced-only").status, 0);
-  ExpectBox(InkOf(Picture(whole, 37)), 100, 20, 249, 169, 2, "forced track");
+  ExpectBox(InkOf(PictureRgb(whole, 37)), 100, 20, 249, 169, 2, "forced track");
 }
 
 // The same stream as a PGS, DVD and DVB track: each burns where the file
@@ -162,9 +153,9 @@ TEST_F(PictureSubtitlesCommandTest, TracksOfEveryKindBurnWhereTheStreamPutsThem)
     const fs::path out = dir / (std::string(codec) + ".avi");
     const ProgramRun run = Burn(film, "--subtitle-track 1", out, "--compressor xvid");
     ASSERT_EQ(run.status, 0) << codec << run.err;
-    ExpectBox(InkOf(Picture(out, 37)), 100, 20, 249, 169, 3, codec);
-    EXPECT_TRUE(InkOf(Picture(out, 62)).empty()) << codec;
-    ExpectBox(InkOf(Picture(out, 87)), 50, 50, 99, 69, 3, codec);
+    ExpectBox(InkOf(PictureRgb(out, 37)), 100, 20, 249, 169, 3, codec);
+    EXPECT_TRUE(InkOf(PictureRgb(out, 62)).empty()) << codec;
+    ExpectBox(InkOf(PictureRgb(out, 87)), 50, 50, 99, 69, 3, codec);
   }
 }
 
@@ -182,15 +173,15 @@ TEST_F(PictureSubtitlesCommandTest, VobSubFileBurnsUntilItsEndTimes) {
   const fs::path out = dir / "dvd.avi";
   ProgramRun run = Burn("--subtitles " + idx.string(), out, "--compressor dib");
   ASSERT_EQ(run.status, 0) << run.err;
-  ExpectBox(InkOf(Picture(out, 37)), 53, 135, 159, 149, 3, "first");
-  EXPECT_TRUE(InkOf(Picture(out, 49)).empty());  // 1.96 s: past its end
-  ExpectBox(InkOf(Picture(out, 62)), 160, 22, 239, 37, 3, "forced");
-  EXPECT_TRUE(InkOf(Picture(out, 80)).empty());
+  ExpectBox(InkOf(PictureRgb(out, 37)), 53, 135, 159, 149, 3, "first");
+  EXPECT_TRUE(InkOf(PictureRgb(out, 49)).empty());  // 1.96 s: past its end
+  ExpectBox(InkOf(PictureRgb(out, 62)), 160, 22, 239, 37, 3, "forced");
+  EXPECT_TRUE(InkOf(PictureRgb(out, 80)).empty());
 
   run = Burn("--subtitles " + idx.string(), out, "--compressor dib --forced-only");
   ASSERT_EQ(run.status, 0) << run.err;
-  EXPECT_TRUE(InkOf(Picture(out, 37)).empty());
-  ExpectBox(InkOf(Picture(out, 62)), 160, 22, 239, 37, 3, "forced only");
+  EXPECT_TRUE(InkOf(PictureRgb(out, 37)).empty());
+  ExpectBox(InkOf(PictureRgb(out, 62)), 160, 22, 239, 37, 3, "forced only");
 }
 
 // A set as discs have them, on the film's own canvas: two objects, palette
@@ -224,14 +215,14 @@ TEST_F(PictureSubtitlesCommandTest, ASetLooksAsFfmpegsOverlayShowsIt) {
          "rawvideo "
          "-pix_fmt bgr24 " +
          theirs.string());
-  const std::string a = Picture(ours, 40), b = Picture(theirs, 40);
+  const std::string a = PictureRgb(ours, 40), b = PictureRgb(theirs, 40);
   ASSERT_EQ(a.size(), b.size());
   ASSERT_EQ(a.size(), size_t(kWidth) * kHeight * 3);
   int worst = 0;
   for (size_t k = 0; k < a.size(); ++k)
     worst = std::max(worst, std::abs(uint8_t(a[k]) - uint8_t(b[k])));
   EXPECT_LE(worst, 3);
-  EXPECT_NE(a, Picture(grey, 40));
+  EXPECT_NE(a, PictureRgb(grey, 40));
 }
 
 TEST_F(PictureSubtitlesCommandTest, DamagedSetsAreDrawnAsFarAsTheyGo) {
@@ -240,8 +231,8 @@ TEST_F(PictureSubtitlesCommandTest, DamagedSetsAreDrawnAsFarAsTheyGo) {
     const fs::path out = dir / "damaged.avi";
     const ProgramRun run = Burn("--subtitles " + sup.string(), out, "--compressor dib");
     ASSERT_EQ(run.status, 0) << run.err;
-    EXPECT_TRUE(InkOf(Picture(out, 62)).empty());
-    ExpectBox(InkOf(Picture(out, 87)), 50, 50, 99, 69, 2, "after the damaged set");
+    EXPECT_TRUE(InkOf(PictureRgb(out, 62)).empty());
+    ExpectBox(InkOf(PictureRgb(out, 87)), 50, 50, 99, 69, 2, "after the damaged set");
   }
   WriteFile(sup, "PG not a stream at all");
   const ProgramRun refused = Burn("--subtitles " + sup.string(), dir / "none.avi");
@@ -256,7 +247,7 @@ TEST_F(PictureSubtitlesCommandTest, SnapshotIsTheJobsPicture) {
   const ProgramRun run = RunProgram("--snapshot 1.48 --source " + source.string() +
                                     " --subtitles " + sup.string() + " --output " + png.string());
   ASSERT_EQ(run.status, 0) << run.err;
-  EXPECT_EQ(Picture(png, 0), Picture(out, 37));
+  EXPECT_EQ(PictureRgb(png, 0), PictureRgb(out, 37));
 }
 
 // A .sup timed 2 s late for a spoken film: --align moves each set onto its

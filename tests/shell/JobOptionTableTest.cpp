@@ -29,6 +29,7 @@ std::string TakenValue(const JobOption& entry) {
   if (entry.kind != Kind::Text) return std::to_string(entry.high);
   if (Is(entry, "--compressor")) return "DIB";
   if (Is(entry, "--subtitle-language")) return "fre,eng";
+  if (Is(entry, "--second-place")) return "above";
   if (Is(entry, "--start") || Is(entry, "--end") || Is(entry, "--duration")) return "1:02:03.5";
   return Is(entry, "--preset") ? "slow" : "/taken value";
 }

@@ -68,6 +68,14 @@ int CountedPictures(const fs::path& file) {
                        .c_str());
 }
 
+std::string PictureRgb(const fs::path& file, int number) {
+  std::string raw;
+  RunShell("ffmpeg -v error -i " + file.string() + " -vf \"select=eq(n\\," +
+               std::to_string(number) + ")\" -frames:v 1 -f rawvideo -pix_fmt rgb24 -",
+           &raw);
+  return raw;
+}
+
 std::string DecodeErrors(const fs::path& file) {
   std::string errors;
   if (RunShell("ffmpeg -nostdin -v error -i " + file.string() + " -f null -", &errors) != 0)

@@ -49,6 +49,9 @@ std::string Ffprobe(const std::string& arguments);
 
 // The pictures ffprobe decodes of a file's video (0 when it reads none).
 int CountedPictures(const fs::path& file);
+// The number-th picture of a file's video (from 0), decoded by ffmpeg into
+// 24-bit RGB pixels, top row first; empty when it has none such.
+std::string PictureRgb(const fs::path& file, int number);
 // What ffmpeg reports decoding the whole file; empty when it decodes clean.
 std::string DecodeErrors(const fs::path& file);
 

@@ -5,6 +5,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QProgressBar>
@@ -225,4 +226,42 @@ TEST_F(MainFormJobTest, AlignToSpeechOnASourceWithoutSpeechFailsWithTheErrorBox)
   EXPECT_NE(std::find(log.begin(), log.end(), error), log.end());
   EXPECT_EQ(States(), kIdle);
   EXPECT_FALSE(fs::exists(Output()));
+}
+
+// The second subtitle file's field sits under the first; the job reads it,
+// a missing one fails the job, and its place is kept in the settings.
+TEST_F(MainFormJobTest, TheSecondSubtitleFieldDrawsASecondFile) {
+  auto* second = form->findChild<QLineEdit*>("ESecondSubtitleFile");
+  auto* place = form->findChild<QComboBox*>("CBSecondPlace");
+  ASSERT_NE(second, nullptr);
+  ASSERT_NE(place, nullptr);
+  const QRect first = form->findChild<QWidget*>("ESubtitleFile")->geometry();
+  EXPECT_GT(second->geometry().top(), first.bottom());
+  EXPECT_EQ(second->geometry().left(), first.left());
+  for (const char* other : {"Label3", "ESavedVideoFile", "BSubtitle", "BSecondSubtitle"})
+    EXPECT_FALSE(second->geometry().intersects(form->findChild<QWidget*>(other)->geometry()))
+        << other;
+  EXPECT_FALSE(place->geometry().intersects(second->geometry()));
+
+  const auto infoBlocks = [this] {
+    const std::vector<std::string> log = Log();
+    return std::count(log.begin(), log.end(), "[ BEGIN SUBTITLE INFO ]");
+  };
+  form->findChild<QPushButton*>("BStart")->click();
+  const auto alone = infoBlocks();
+  second->setText(QString::fromStdString((dir / "subs.srt").string()));
+  place->setCurrentIndex(1);
+  form->findChild<QPushButton*>("BStart")->click();
+  EXPECT_EQ(infoBlocks() - alone, alone + 1);
+  EXPECT_EQ(OutputFrames(), 50);
+
+  boxes.clear();
+  second->setText(QString::fromStdString((dir / "missing.srt").string()));
+  form->findChild<QPushButton*>("BStart")->click();
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].rfind("ERROR!|", 0), 0u) << boxes[0];
+  form->close();
+  const std::string ini = ReadFile(dir / "Tolvane.ini");
+  ASSERT_NE(ini.find("[SECOND]"), std::string::npos) << ini;
+  EXPECT_NE(ini.find("Place=above", ini.find("[SECOND]")), std::string::npos) << ini;
 }

@@ -1,6 +1,7 @@
 #include "job/SubtitleSource.h"
 
 #include "job/sources/FileSources.h"
+#include "job/sources/PairSource.h"
 #include "job/sources/TrackSources.h"
 #include "media/DisplaySetDecoder.h"
 #include "styled/StyledScript.h"
@@ -67,6 +68,12 @@ std::unique_ptr<SubtitleSource> MakeSubtitleSource(const JOBOPTIONS::JobOptions&
                                                    std::function<void()> pulse) {
   const bool track = options.SubtitleTrack > 0;
   if (options.TranscodeVideo) return std::make_unique<NoSubtitles>(options, materials, pulse);
+  if (!options.SecondSubtitle.empty()) {
+    JOBOPTIONS::JobOptions first = options;
+    first.SecondSubtitle.clear();
+    return std::make_unique<PAIRSOURCE::PairSource>(
+        options, materials, pulse, MakeSubtitleSource(first, decoder, materials, pulse), decoder);
+  }
   if (!track && DISPLAYSETDECODER::IsPictureFileName(options.Subtitle))
     return std::make_unique<TRACKSOURCES::PictureSource>(options, materials, pulse, true);
   if (track && SUBTITLETRACK::IsPicture(decoder.SubtitleTrackInfo().Codec))

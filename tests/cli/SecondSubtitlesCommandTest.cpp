@@ -1,0 +1,170 @@
+// Two subtitle sources at once: the second drawn at the top of the picture
+// or just above the first, each on its own times and of its own kind, in
+// 8-bit and deep pictures and in the still; a second file that cannot be
+// read fails the job naming it.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "support/PgsWriter.h"
+#include "support/TestSupport.h"
+
+using namespace testsupport;
+
+namespace {
+
+constexpr int kWidth = 320, kHeight = 180;
+
+std::string Still(const fs::path& png) {
+  std::string raw;
+  RunShell("ffmpeg -v error -i " + png.string() + " -f rawvideo -pix_fmt rgb24 -", &raw);
+  return raw;
+}
+
+// The rows (top row 0) and columns of the pixels brighter than the black
+// film among rows top .. end - 1.
+struct Box {
+  int Left = kWidth, Top = kHeight, Right = -1, Bottom = -1;
+  bool empty() const { return Right < 0; }
+};
+Box InkOf(const std::string& rgb, int top = 0, int end = kHeight) {
+  Box box;
+  if (rgb.size() != size_t(kWidth) * kHeight * 3) return box;
+  for (int y = top; y < end; ++y)
+    for (int x = 0; x < kWidth; ++x) {
+      const auto* p = reinterpret_cast<const uint8_t*>(rgb.data()) + 3 * (y * kWidth + x);
+      if (std::max({p[0], p[1], p[2]}) < 80) continue;
+      box.Left = std::min(box.Left, x);
+      box.Right = std::max(box.Right, x);
+      box.Top = std::min(box.Top, y);
+      box.Bottom = std::max(box.Bottom, y);
+    }
+  return box;
+}
+Box UpperInk(const std::string& rgb) { return InkOf(rgb, 0, kHeight / 2); }
+Box LowerInk(const std::string& rgb) { return InkOf(rgb, kHeight / 2, kHeight); }
+
+const char kLook[] = " --font-color 0xFFFFFF --font-size 14 ";
+
+class SecondSubtitlesCommandTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    // 10 pictures a second: 5 (0.5 s) shows the first alone, 15 both, 25
+    // the second alone.
+    Ffmpeg(
+        "-f lavfi -i color=c=black:s=320x180:r=10:d=3.2 -f lavfi -i sine=d=3.2 -c:v mpeg4 "
+        "-q:v 2 -c:a pcm_s16le " +
+        source.string());
+    WriteFile(first, "1\n00:00:00,200 --> 00:00:02,000\nThe first language\n");
+    WriteFile(second, "1\n00:00:01,000 --> 00:00:03,000\nLa seconde langue\n");
+  }
+  ProgramRun Burn(const std::string& subtitles, const fs::path& output,
+                  const std::string& options) {
+    return RunProgram("--source " + source.string() + " --subtitles " + first.string() +
+                      " --second-subtitles " + subtitles + " --output " + output.string() + kLook +
+                      options);
+  }
+  TempDir dir;
+  fs::path source = dir / "film.avi";
+  fs::path first = dir / "first.srt";
+  fs::path second = dir / "second.srt";
+};
+
+}  // namespace
+
+TEST_F(SecondSubtitlesCommandTest, TheSecondGoesToTheTopOnItsOwnTimes) {
+  for (const std::string compressor : {"dib", "H264"}) {
+    const fs::path out = dir / ("top-" + compressor + (compressor == "dib" ? ".avi" : ".mkv"));
+    const ProgramRun run = Burn(second.string(), out, "--compressor " + compressor);
+    ASSERT_EQ(run.status, 0) << run.out << run.err;
+    const std::string alone = PictureRgb(out, 5), both = PictureRgb(out, 15),
+                      later = PictureRgb(out, 25);
+    EXPECT_TRUE(UpperInk(alone).empty()) << compressor;
+    const Box bottom = LowerInk(alone);
+    ASSERT_FALSE(bottom.empty()) << compressor;
+    // The first stays where it was; the second is as far from the top as
+    // the first is from the bottom.
+    const Box top = UpperInk(both);
+    ASSERT_FALSE(top.empty()) << compressor;
+    EXPECT_NEAR(LowerInk(both).Bottom, bottom.Bottom, 1) << compressor;
+    EXPECT_NEAR(top.Top, kHeight - 1 - bottom.Bottom, 3) << compressor;
+    EXPECT_LT(top.Bottom, kHeight / 4) << compressor;
+    EXPECT_TRUE(LowerInk(later).empty()) << compressor;
+    EXPECT_NEAR(UpperInk(later).Top, top.Top, 1) << compressor;
+  }
+}
+
+TEST_F(SecondSubtitlesCommandTest, AboveSitsOnTheFirstAndTakesItsPlaceWithoutIt) {
+  const fs::path out = dir / "above.avi";
+  const ProgramRun run = Burn(second.string(), out, "--compressor dib --second-place above");
+  ASSERT_EQ(run.status, 0) << run.out << run.err;
+  const Box firstAlone = InkOf(PictureRgb(out, 5));
+  const std::string both = PictureRgb(out, 15);
+  EXPECT_TRUE(UpperInk(both).empty());
+  // Two lines of ink in the lower half, a gap between them.
+  const Box lower = LowerInk(both);
+  EXPECT_NEAR(lower.Bottom, firstAlone.Bottom, 1);
+  EXPECT_LT(lower.Top, firstAlone.Top - 8);
+  EXPECT_TRUE(InkOf(both, firstAlone.Top - 4, firstAlone.Top).empty());
+  // Alone, the second is where the first would be.
+  EXPECT_NEAR(InkOf(PictureRgb(out, 25)).Bottom, firstAlone.Bottom, 2);
+}
+
+// Disc pictures as the second source, and a deep picture that never goes
+// through BGR: the PGS rectangle at the canvas' bottom lands mirrored at
+// the top, its columns kept.
+TEST_F(SecondSubtitlesCommandTest, PicturesAsTheSecondAndDeepOutputs) {
+  pgswriter::DisplaySet shown;
+  shown.Pts90k = 90000;
+  shown.Palette = {{1, 255, 255, 255, 255}};
+  shown.Objects = {pgswriter::FilledRectangle(600, 900, 600, 120, 1)};
+  pgswriter::DisplaySet clear;
+  clear.Pts90k = 270000;
+  const fs::path sup = dir / "second.sup";
+  WriteFile(sup, pgswriter::WriteSup({shown, clear}));
+  // On the 320x180 film the rectangle is at columns 100 to 199, rows 150 to
+  // 169: at the top it takes rows 10 to 29.
+  const fs::path avi = dir / "pictures.avi";
+  ProgramRun run = Burn(sup.string(), avi, "--compressor dib");
+  ASSERT_EQ(run.status, 0) << run.out << run.err;
+  const Box top = UpperInk(PictureRgb(avi, 15));
+  EXPECT_NEAR(top.Top, 10, 1);
+  EXPECT_NEAR(top.Bottom, 29, 1);
+  EXPECT_NEAR(top.Left, 100, 1);
+  EXPECT_NEAR(top.Right, 199, 1);
+  EXPECT_FALSE(LowerInk(PictureRgb(avi, 15)).empty());
+
+  const fs::path deep = dir / "deep.mkv";
+  run = Burn(second.string(), deep, "--compressor HEVC --bit-depth 10 --styled");
+  ASSERT_EQ(run.status, 0) << run.out << run.err;
+  EXPECT_NE(Ffprobe("-show_entries stream=pix_fmt " + deep.string()).find("yuv420p10"),
+            std::string::npos);
+  EXPECT_FALSE(UpperInk(PictureRgb(deep, 15)).empty());
+  EXPECT_FALSE(LowerInk(PictureRgb(deep, 15)).empty());
+  EXPECT_TRUE(UpperInk(PictureRgb(deep, 5)).empty());
+}
+
+TEST_F(SecondSubtitlesCommandTest, TheStillShowsBoth) {
+  const fs::path png = dir / "still.png";
+  const ProgramRun run =
+      RunProgram("--snapshot 1.5 --source " + source.string() + " --subtitles " + first.string() +
+                 " --second-subtitles " + second.string() + kLook + "--output " + png.string());
+  ASSERT_EQ(run.status, 0) << run.out << run.err;
+  const std::string still = Still(png);
+  EXPECT_FALSE(UpperInk(still).empty());
+  EXPECT_FALSE(LowerInk(still).empty());
+}
+
+TEST_F(SecondSubtitlesCommandTest, AMissingOrBadSecondIsRefusedByName) {
+  const fs::path out = dir / "missing.avi";
+  const fs::path missing = dir / "nothere.srt";
+  ProgramRun run = Burn(missing.string(), out, "--compressor dib");
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE((run.out + run.err).find("cannot open '" + missing.string() + "'"), std::string::npos)
+      << run.out << run.err;
+  EXPECT_FALSE(fs::exists(out));
+
+  run = Burn(second.string(), out, "--compressor dib --second-place middle");
+  EXPECT_NE(run.status, 0);
+  EXPECT_NE(run.err.find("bad second subtitles' place 'middle'"), std::string::npos) << run.err;
+}
