@@ -1,6 +1,7 @@
 #include "job/SubtitleSource.h"
 
 #include "job/sources/FileSources.h"
+#include "job/sources/RestyledSource.h"
 #include "job/sources/TrackSources.h"
 #include "media/DisplaySetDecoder.h"
 #include "styled/StyledScript.h"
@@ -67,6 +68,12 @@ std::unique_ptr<SubtitleSource> MakeSubtitleSource(const JOBOPTIONS::JobOptions&
                                                    std::function<void()> pulse) {
   const bool track = options.SubtitleTrack > 0;
   if (options.TranscodeVideo) return std::make_unique<NoSubtitles>(options, materials, pulse);
+  if (options.Restyle) {
+    const bool pictureFile = !track && DISPLAYSETDECODER::IsPictureFileName(options.Subtitle);
+    if (pictureFile || (track && SUBTITLETRACK::IsPicture(decoder.SubtitleTrackInfo().Codec)))
+      return std::make_unique<RESTYLEDSOURCE::RestyledSource>(options, materials, pulse,
+                                                              pictureFile);
+  }
   if (!track && DISPLAYSETDECODER::IsPictureFileName(options.Subtitle))
     return std::make_unique<TRACKSOURCES::PictureSource>(options, materials, pulse, true);
   if (track && SUBTITLETRACK::IsPicture(decoder.SubtitleTrackInfo().Codec))
