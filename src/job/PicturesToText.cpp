@@ -119,7 +119,8 @@ std::string SubRipOf(const std::vector<Cue>& cues) {
   return srt;
 }
 
-std::string WriteText(VELAVCODEC::VelAvCodec& decoder, const Request& request, Result& result) {
+std::string WriteText(VELAVCODEC::VelAvCodec& decoder, const Request& request, Result& result,
+                      const std::function<void()>& pulse) {
   SUBTITLETRACK::TrackInfo info;
   std::vector<SUBTITLETRACK::TrackPacket> packets;
   std::string trackLanguage;
@@ -127,7 +128,8 @@ std::string WriteText(VELAVCODEC::VelAvCodec& decoder, const Request& request, R
   if (!error.empty()) return error;
   result.Languages = LanguagesFor(request.Languages, trackLanguage);
   std::vector<Cue> cues;
-  if (error = ReadCues(decoder, info, packets, request.ForcedOnly, cues, result); !error.empty())
+  if (error = ReadCues(decoder, info, packets, request.ForcedOnly, cues, result, pulse);
+      !error.empty())
     return error;
   const std::string srt = SubRipOf(cues);
   QSaveFile file(QString::fromStdString(request.Output));

@@ -41,7 +41,9 @@ struct Cue {
 };
 
 // Empty when the SubRip file is written, else why not (nothing is written).
-std::string WriteText(VELAVCODEC::VelAvCodec& decoder, const Request& request, Result& result);
+// pulse: as for ReadCues.
+std::string WriteText(VELAVCODEC::VelAvCodec& decoder, const Request& request, Result& result,
+                      const std::function<void()>& pulse = nullptr);
 
 // The languages to read in: the asked ones, else the track's where this
 // machine reads it, else English.
