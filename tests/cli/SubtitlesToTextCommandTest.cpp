@@ -207,17 +207,6 @@ TEST_F(SubtitlesToTextCommandTest, ARestyledBurnDrawsTheReadTextInTheLooksColour
     EXPECT_EQ(InksOf(out, 44).red, 0);
     EXPECT_GT(InksOf(out, 60).red, 100);
   }
-  // The same stream as the film's track, in the languages asked.
-  const fs::path withTrack = dir / "black.mkv";
-  Ffmpeg("-i " + film.string() + " -copyts -i " + sup.string() +
-         " -map 0 -map 1 -c copy -metadata:s:s:0 language=fre " + withTrack.string());
-  const fs::path fromTrack = dir / "track.avi";
-  const ProgramRun run =
-      RunProgram("--source " + withTrack.string() + " --subtitle-track 1" + " --output " +
-                 fromTrack.string() + " --restyle" + " --ocr-language eng" + red);
-  ASSERT_EQ(run.status, 0) << run.out << run.err;
-  EXPECT_NE(run.out.find("Read 2 picture sets in eng: 2 cues"), std::string::npos) << run.out;
-  EXPECT_GT(InksOf(fromTrack, 25).red, 200);
   const fs::path png = dir / "still.png";
   const ProgramRun still =
       RunProgram("--snapshot 1.0 --source " + film.string() + " --subtitles " + sup.string() +
@@ -232,6 +221,29 @@ TEST_F(SubtitlesToTextCommandTest, ARestyledBurnDrawsTheReadTextInTheLooksColour
   const Inks pictures = InksOf(plain, 25);
   EXPECT_EQ(pictures.red, 0);
   EXPECT_GT(pictures.white, 200);
+}
+
+// The stream as the film's PGS, DVB or DVD track, read in the languages
+// asked and burned restyled.
+TEST_F(SubtitlesToTextCommandTest, ARestyledTrackOfEachKindIsDrawnAsText) {
+  const fs::path film = BlackFilm(), sup = dir / "film.sup";
+  for (const std::string codec : {"copy", "dvbsub", "dvdsub"}) {
+    SCOPED_TRACE(codec);
+    const fs::path track = dir / ("track-" + codec + ".mkv");
+    Ffmpeg("-copyts -fix_sub_duration -i " + sup.string() + " -c:s " + codec + " " +
+           track.string());
+    const fs::path withTrack = dir / ("film-" + codec + ".mkv");
+    Ffmpeg("-i " + film.string() + " -copyts -i " + track.string() +
+           " -map 0 -map 1 -c copy -metadata:s:s:0 language=fre " + withTrack.string());
+    const fs::path out = dir / ("restyled-" + codec + ".avi");
+    const ProgramRun run = RunProgram(
+        "--source " + withTrack.string() + " --subtitle-track 1 --output " + out.string() +
+        " --restyle --ocr-language eng --font-color 0x0000FF" + " --compressor dib");
+    ASSERT_EQ(run.status, 0) << run.out << run.err;
+    EXPECT_NE(run.out.find("Read 2 picture sets in eng: 2 cues"), std::string::npos) << run.out;
+    EXPECT_GT(InksOf(out, 25).red, 200);
+    EXPECT_EQ(InksOf(out, 25).white, 0);
+  }
 }
 
 }  // namespace
