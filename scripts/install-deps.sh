@@ -20,7 +20,7 @@ packages=(
   libswresample-dev libwebrtc-audio-processing-dev libfftw3-dev espeak-ng flite
   # Picture subtitles read as text: Tesseract's library and the language
   # data its tests read.
-  libtesseract-dev libleptonica-dev tesseract-ocr-eng tesseract-ocr-fra
+  libtesseract-dev libleptonica-dev tesseract-ocr-eng tesseract-ocr-fra tesseract-ocr-deu
   libgtest-dev
   ffmpeg
   fonts-liberation2 fonts-dejavu-core

@@ -91,7 +91,7 @@ std::vector<Command> MakeCommands() {
            JOBOPTIONTABLE::SynopsisWrapped({"--video-stream", "--delay-frames", "--no-autosize",
                                             "--font", "--font-size", "--font-color", "--bold",
                                             "--italic", "--underline", "--strike-out", "--script",
-                                            "--align", kSettingsOption}) +
+                                            "--align", "--restyle", kSettingsOption}) +
            JOBOPTIONTABLE::GroupSynopsis(JOBOPTIONTABLE::Group::Look) +
            "                         write the source picture due at that time with the\n"
            "                         subtitle due then, drawn as the job draws it, as a PNG\n"
@@ -138,7 +138,10 @@ std::vector<Command> MakeCommands() {
            "                         styled, in place of --subtitles; disc subtitle\n"
            "                         pictures come as a track (PGS, VobSub, DVB) or as\n"
            "                         a .sup or .idx file, and --forced-only draws only\n"
-           "                         their forced ones; --align re-times\n"
+           "                         their forced ones; --restyle reads those pictures\n"
+           "                         as text first (--ocr-language, as for\n"
+           "                         --subtitles-to-text) and draws it with the font and\n"
+           "                         look options, styled with --styled; --align re-times\n"
            "                         the subtitles to the source's speech first, as\n"
            "                         --align-subtitles does, and fails when it finds no\n"
            "                         trustworthy timing; a damaged source is reported in\n"

@@ -60,6 +60,10 @@ struct JobOptions {
   // Of picture subtitles, only the forced ones are drawn (a track marked
   // forced is forced whole).
   bool ForcedOnly = false;
+  // Picture subtitles are read as text (in these Tesseract languages; empty:
+  // the track's, else English) and drawn as text with the font and look.
+  bool Restyle = false;
+  std::string OcrLanguage;
   // A source found damaged fails the job instead of being reported only.
   bool Strict = false;
   // Bits a sample of the output's pictures: 0 keeps a 10- or 12-bit

@@ -1,6 +1,8 @@
 #include "job/PicturesToText.h"
 
 #include <QSaveFile>
+#include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <thread>
 
@@ -49,28 +51,25 @@ std::string ReadPackets(VELAVCODEC::VelAvCodec& decoder, const Request& request,
   return decoder.ReadWholeSubtitleTrack(packets);
 }
 
-// The languages to read in: the user's, else the track's where this
-// machine reads it, else English.
-std::string LanguagesFor(const Request& request, const std::string& trackLanguage) {
-  if (!request.Languages.empty()) return request.Languages;
+}  // namespace
+
+std::string LanguagesFor(const std::string& asked, const std::string& trackLanguage) {
+  if (!asked.empty()) return asked;
   for (const std::string& installed : SETREADER::SetReader::Installed())
     if (LANGUAGES::SameLanguage(installed, trackLanguage)) return installed;
   return "eng";
 }
 
-}  // namespace
-
-std::string WriteText(VELAVCODEC::VelAvCodec& decoder, const Request& request, Result& result) {
-  SUBTITLETRACK::TrackInfo info;
-  std::vector<SUBTITLETRACK::TrackPacket> packets;
-  std::string trackLanguage;
-  std::string error = ReadPackets(decoder, request, info, packets, trackLanguage);
-  if (!error.empty()) return error;
-  DISPLAYSETDECODER::DisplaySetDecoder pictures(decoder);
-  if (error = pictures.Open(info); !error.empty()) return error;
+std::string ReadCues(const VELAVCODEC::VelAvCodec& libraries, const SUBTITLETRACK::TrackInfo& info,
+                     const std::vector<SUBTITLETRACK::TrackPacket>& packets, bool forcedOnly,
+                     std::vector<Cue>& cues, Result& result, const std::function<void()>& pulse) {
+  cues.clear();
+  DISPLAYSETDECODER::DisplaySetDecoder pictures(libraries);
+  if (std::string error = pictures.Open(info); !error.empty()) return error;
   std::vector<DisplaySet> sets;
   for (const SUBTITLETRACK::TrackPacket& packet : packets) pictures.Decode(packet, sets);
-  if (request.ForcedOnly)
+  // A track marked forced is forced whole.
+  if (forcedOnly && !info.Forced)
     for (DisplaySet& set : sets)
       std::erase_if(set.Bitmaps, [](const SUBTITLEBITMAPS::Bitmap& b) { return !b.Forced; });
   std::vector<SUBTITLEBITMAPS::SetTime> times;
@@ -79,31 +78,60 @@ std::string WriteText(VELAVCODEC::VelAvCodec& decoder, const Request& request, R
   const std::vector<SUBTITLEBITMAPS::ShownSpan> spans =
       SUBTITLEBITMAPS::ShownSpans(times, pictures.SetsLastUntilNext());
   result.Sets = int64_t(spans.size());
-  result.Languages = LanguagesFor(request, trackLanguage);
 
   // Half the sets a thread, each with a reader of its own.
   std::vector<std::string> texts(spans.size());
   const size_t threads = std::min<size_t>(2, std::max<size_t>(1, spans.size()));
   std::vector<std::string> problems(threads);
   std::vector<std::thread> readers;
+  std::atomic<size_t> finished = 0;
   for (size_t t = 0; t < threads; ++t)
     readers.emplace_back([&, t] {
       SETREADER::SetReader reader;
       problems[t] = reader.Open(result.Languages);
-      if (!problems[t].empty()) return;
-      for (size_t k = t; k < spans.size(); k += threads) texts[k] = reader.Read(sets[spans[k].Set]);
+      if (problems[t].empty())
+        for (size_t k = t; k < spans.size(); k += threads)
+          texts[k] = reader.Read(sets[spans[k].Set]);
+      ++finished;
     });
+  while (pulse && finished < threads) {
+    pulse();
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
   for (std::thread& reader : readers) reader.join();
   for (const std::string& problem : problems)
     if (!problem.empty()) return problem;
+  for (size_t k = 0; k < spans.size(); ++k)
+    if (!texts[k].empty()) cues.push_back({spans[k].StartMs, spans[k].EndMs, std::move(texts[k])});
+  result.Cues = int64_t(cues.size());
+  if (pictures.DamagedPackets() > 0)
+    result.Log.push_back(
+        "[PictureSubtitles] Some subtitle pictures are damaged; what could be "
+        "read is kept");
+  return {};
+}
 
+std::string SubRipOf(const std::vector<Cue>& cues) {
   std::string srt;
-  for (size_t k = 0; k < spans.size(); ++k) {
-    if (texts[k].empty()) continue;
-    ++result.Cues;
-    srt += std::to_string(result.Cues) + "\n" + Clock(spans[k].StartMs) + " --> " +
-           Clock(spans[k].EndMs) + "\n" + texts[k] + "\n\n";
-  }
+  for (size_t k = 0; k < cues.size(); ++k)
+    srt += std::to_string(k + 1) + "\n" + Clock(cues[k].StartMs) + " --> " + Clock(cues[k].EndMs) +
+           "\n" + cues[k].Text + "\n\n";
+  return srt;
+}
+
+std::string WriteText(VELAVCODEC::VelAvCodec& decoder, const Request& request, Result& result,
+                      const std::function<void()>& pulse) {
+  SUBTITLETRACK::TrackInfo info;
+  std::vector<SUBTITLETRACK::TrackPacket> packets;
+  std::string trackLanguage;
+  std::string error = ReadPackets(decoder, request, info, packets, trackLanguage);
+  if (!error.empty()) return error;
+  result.Languages = LanguagesFor(request.Languages, trackLanguage);
+  std::vector<Cue> cues;
+  if (error = ReadCues(decoder, info, packets, request.ForcedOnly, cues, result, pulse);
+      !error.empty())
+    return error;
+  const std::string srt = SubRipOf(cues);
   QSaveFile file(QString::fromStdString(request.Output));
   if (!file.open(QIODevice::WriteOnly) ||
       file.write(srt.data(), qint64(srt.size())) != qint64(srt.size()) || !file.commit())

@@ -1,5 +1,6 @@
 #include "ocr/SetReader.h"
 
+#include <omp.h>
 #include <tesseract/baseapi.h>
 
 #include <algorithm>
@@ -31,6 +32,11 @@ SetReader::~SetReader() {
 }
 
 std::string SetReader::Open(const std::string& languages) {
+  // The sets are parted among readers, one a core. Tesseract's loops would
+  // each start a team of OpenMP threads of their own, several a reader,
+  // that fight the readers for the cores and spend more time waiting than
+  // reading: its loops run on the reader's thread alone.
+  omp_set_max_active_levels(0);
   api_ = std::make_unique<tesseract::TessBaseAPI>();
   if (api_->Init(nullptr, languages.c_str(), tesseract::OEM_LSTM_ONLY) != 0) {
     api_.reset();

@@ -49,6 +49,10 @@ struct Settings {
   bool AlignToSpeech = false;
   // [PICTURES]: of disc subtitle pictures, only the forced ones are drawn.
   bool ForcedOnly = false;
+  // Restyle: they are read as text and drawn with the font and look;
+  // OcrLanguage: read in these languages (empty: the track's, else eng).
+  bool Restyle = false;
+  std::string OcrLanguage;
   // [COLOUR]: the output pictures' depth (0: as the source, where the
   // compressor can), and an HDR output's subtitle white in cd/m2.
   int BitDepth = 0;

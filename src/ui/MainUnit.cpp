@@ -18,6 +18,7 @@
 #include "job/JobLog.h"
 #include "job/SubtitleJob.h"
 #include "media/LibraryLog.h"
+#include "media/SubtitleTrack.h"
 #include "media/VelAvCodec.h"
 #include "output/MediaOutput.h"
 #include "platform/MessageBox.h"
@@ -152,6 +153,8 @@ void TMainForm::FormCreate() {
   ui->CBAutoSize->setChecked(settings.AutoSize);
   ui->CBAlign->setChecked(settings.AlignToSpeech);
   ui->CBForcedOnly->setChecked(settings.ForcedOnly);
+  ui->CBRestylePictures->setChecked(settings.Restyle);
+  ocrLanguage_ = settings.OcrLanguage;
   colour_ = {settings.BitDepth, settings.SubtitleNits, settings.Sdr};
   convertAudio_ = settings.ConvertAudio;
   ui->CBSmart->setChecked(settings.CopyUntouched);
@@ -230,6 +233,8 @@ SETTINGS::Settings TMainForm::CollectSettings() const {
   settings.AutoSize = ui->CBAutoSize->isChecked();
   settings.AlignToSpeech = ui->CBAlign->isChecked();
   settings.ForcedOnly = ui->CBForcedOnly->isChecked();
+  settings.Restyle = ui->CBRestylePictures->isChecked();
+  settings.OcrLanguage = ocrLanguage_;
   settings.BitDepth = colour_.BitDepth;
   settings.SubtitleNits = colour_.SubtitleNits;
   settings.Sdr = colour_.Sdr;
@@ -542,14 +547,20 @@ JOBOPTIONS::JobOptions TMainForm::CollectJobOptions() const {
 // choice is shown only for a source that has any.
 void TMainForm::FillSubtitleTracks() {
   ui->CBSubtitleTrack->clear();
+  pictureTracks_.clear();
   const int32_t count = materials_.Decoder->SubtitleTrackCount();
   ui->CBSubtitleTrack->setHidden(count == 0);
-  if (count == 0) return;
+  if (count == 0) return FollowSubtitleChoice();
   ui->CBSubtitleTrack->addItem("Subtitle file");
-  for (int32_t k = 0; k < count; ++k)
+  for (int32_t k = 0; k < count; ++k) {
+    pictureTracks_.push_back(
+        materials_.Decoder->SelectSubtitleTrack(k) &&
+        SUBTITLETRACK::IsPicture(materials_.Decoder->SubtitleTrackInfo().Codec));
     ui->CBSubtitleTrack->addItem(QString("Track %1: %2")
                                      .arg(k + 1)
                                      .arg(ToQString(materials_.Decoder->SubtitleTrackName(k))));
+  }
+  FollowSubtitleChoice();
 }
 
 // The dialog is centred on the window.
@@ -758,6 +769,10 @@ void TMainForm::ConnectHandlers() {
   connect(ui->BSubtitle, &QPushButton::clicked, this, &TMainForm::BSubtitleClick);
   connect(ui->BSecondSubtitle, &QPushButton::clicked, this, &TMainForm::BSecondSubtitleClick);
   connect(ui->BDestinationVideo, &QPushButton::clicked, this, &TMainForm::BDestinationVideoClick);
+  connect(ui->BSaveAsText, &QPushButton::clicked, this, &TMainForm::BSaveAsTextClick);
+  connect(ui->CBSubtitleTrack, &QComboBox::currentIndexChanged, this,
+          &TMainForm::FollowSubtitleChoice);
+  connect(ui->ESubtitleFile, &QLineEdit::textChanged, this, &TMainForm::FollowSubtitleChoice);
   connect(ui->Button4, &QPushButton::clicked, this, &TMainForm::Button4Click);
   connect(ui->BPreview, &QPushButton::clicked, this, &TMainForm::BPreviewClick);
   connect(ui->BStill, &QPushButton::clicked, this, &TMainForm::BStillClick);

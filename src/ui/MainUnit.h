@@ -7,6 +7,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "compressors/EncoderChoice.h"
 #include "job/JobHost.h"
@@ -79,6 +80,9 @@ class TMainForm : public QMainWindow, public WINDOWSIDES::QueueSide, public WIND
   // What choosing a subtitle file in the dialog does after it: read it,
   // report it, take its name.
   void OpenSubtitleFile(const std::string& name);
+  // A picture track (or file) chosen: read as text and saved as SubRip
+  // where the save dialog says, as --subtitles-to-text does.
+  void BSaveAsTextClick();
   void BDestinationVideoClick();
   void Button4Click();
   void FillFontDisplay();
@@ -159,6 +163,8 @@ class TMainForm : public QMainWindow, public WINDOWSIDES::QueueSide, public WIND
   void ShowKeeping();
   JOBOPTIONS::StreamKeeping CollectKeeping() const;
   void FollowDestination();
+  // "Save as text" is there for disc subtitle pictures alone.
+  void FollowSubtitleChoice();
   void CreateDecoder(const SETTINGS::Settings& settings);
   void FillStreamList(QComboBox* list, int count);
   void SetUpLooks();
@@ -186,6 +192,11 @@ class TMainForm : public QMainWindow, public WINDOWSIDES::QueueSide, public WIND
   } colour_;
   // [AUDIO]'s conversion of sound the output cannot hold: kept the same way.
   bool convertAudio_ = false;
+  // [PICTURES]' OcrLanguage, which no control shows: kept the same way.
+  std::string ocrLanguage_;
+  // Which of the source's subtitle tracks are pictures, as the choice lists
+  // them.
+  std::vector<bool> pictureTracks_;
   // [STREAMS]: what the keeping boxes stand for. A box shown checked keeps
   // the tracks the settings listed until it is clicked; greyed boxes keep
   // their choice here for the next destination that is not an AVI; the

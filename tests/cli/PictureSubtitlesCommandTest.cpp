@@ -1,13 +1,16 @@
 // Disc subtitle pictures burned by the program: a .sup file, and PGS, DVD
 // and DVB tracks of the source, with the ink where the stream puts it on a
 // canvas six times the picture's size, gone between sets, forced only when
-// asked, and damaged sets drawn as far as they go.
+// asked, and damaged sets drawn as far as they go; re-timed to the speech,
+// and a track restyled re-timed as text.
 #include <gtest/gtest.h>
 
+#include <QGuiApplication>
 #include <algorithm>
 
 #include "align/SpeechMedia.h"
 #include "media/VelAvCodec.h"
+#include "support/DiscLetters.h"
 #include "support/PgsWriter.h"
 #include "support/TestSupport.h"
 #include "support/VobSubWriter.h"
@@ -294,4 +297,48 @@ TEST(PictureSubtitlesAlignTest, AlignMovesEachSetOntoItsLine) {
   }
   EXPECT_GE(checked, 10);
   EXPECT_GE(right, checked * 9 / 10) << right << " of " << checked;
+}
+
+// The same sets as a track of the film, with their lines drawn as letters:
+// a track is burned as it is timed, but restyled it is text, which --align
+// re-times.
+TEST(PictureSubtitlesAlignTest, ARestyledTrackIsAlignedAsText) {
+  static int argc = 1;
+  static char name[] = "test";
+  static char* argv[] = {name, nullptr};
+  if (QCoreApplication::instance() == nullptr) new QGuiApplication(argc, argv);
+  TempDir dir;
+  const speechmedia::Film film =
+      speechmedia::MakeFilm(dir.path(), "talk", {.Seed = 5, .Seconds = 120.0});
+  ASSERT_GE(film.Cues.size(), 10u);
+  std::vector<pgswriter::DisplaySet> sets;
+  discletters::Style style;
+  style.PixelSize = 26;
+  style.Outline = 2.0;
+  for (const speechmedia::Cue& cue : film.Cues) {
+    pgswriter::DisplaySet set;
+    set.Pts90k = int64_t((cue.Start + 2.0) * 90000);
+    set.CanvasWidth = 640;
+    set.CanvasHeight = 480;
+    set.Palette = {{1, 255, 255, 255, 255}, {2, 0, 0, 0, 255}, {3, 128, 128, 128, 255}};
+    const discletters::Picture line = discletters::Draw({cue.Text}, 620, style);
+    set.Objects = {{10, 400, uint16_t(line.Width), uint16_t(line.Height), line.Indexes}};
+    sets.push_back(set);
+    sets.push_back(pgswriter::ClearingSet(set, int64_t((cue.End + 2.0) * 90000)));
+  }
+  const fs::path sup = dir / "late.sup", withTrack = dir / "tracked.mkv";
+  WriteFile(sup, pgswriter::WriteSup(sets));
+  Ffmpeg("-i " + film.File.string() + " -copyts -i " + sup.string() + " -map 0 -map 1 -c copy " +
+         withTrack.string());
+  const std::string burn = "--source " + withTrack.string() + " --subtitle-track 1 --output " +
+                           (dir / "aligned.avi").string() + " --compressor dib --align";
+  ProgramRun run = RunProgram(burn);
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_NE(run.out.find("burned as it is timed, not aligned"), std::string::npos) << run.out;
+  run = RunProgram(burn + " --restyle");
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out.find("burned as it is timed"), std::string::npos) << run.out;
+  const size_t offset = run.out.find("Offset: ");
+  ASSERT_NE(offset, std::string::npos) << run.out;
+  EXPECT_NEAR(std::stod(run.out.substr(offset + 8)), -2.0, 0.05) << run.out;
 }

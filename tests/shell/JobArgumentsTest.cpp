@@ -162,6 +162,11 @@ TEST(JobArgumentsTest, ReadingFlagsSwitchOnOverTheSettings) {
   EXPECT_FALSE(arguments.Options.ForcedOnly);
   ASSERT_EQ(ParseJobArguments({"--forced-only"}, settings, arguments), "");
   EXPECT_TRUE(arguments.Options.ForcedOnly);
+  EXPECT_FALSE(arguments.Options.Restyle);
+  ASSERT_EQ(ParseJobArguments({"--restyle", "--ocr-language", "fra+deu"}, settings, arguments), "");
+  EXPECT_TRUE(arguments.Options.Restyle);
+  EXPECT_EQ(arguments.Options.OcrLanguage, "fra+deu");
+  EXPECT_NE(ParseJobArguments({"--ocr-language", ""}, settings, arguments), "");
   EXPECT_EQ(arguments.Options.BitDepth, 0);
   ASSERT_EQ(ParseJobArguments({"--bit-depth", "10", "--subtitle-nits", "120"}, settings, arguments),
             "");
@@ -198,6 +203,8 @@ void ExpectSameJob(const JobArguments& got, const JobArguments& want) {
   EXPECT_EQ(g.AlignToSpeech, w.AlignToSpeech);
   EXPECT_EQ(g.Strict, w.Strict);
   EXPECT_EQ(g.ForcedOnly, w.ForcedOnly);
+  EXPECT_EQ(g.Restyle, w.Restyle);
+  EXPECT_EQ(g.OcrLanguage, w.OcrLanguage);
   EXPECT_EQ(g.BitDepth, w.BitDepth);
   EXPECT_EQ(g.SubtitleNits, w.SubtitleNits);
   EXPECT_EQ(g.Sdr, w.Sdr);
@@ -258,7 +265,8 @@ TEST(JobArgumentsTest, FormattedArgumentsGiveBackTheJobWhateverTheSettingsHold) 
   o.Reading = {false, true, false, true};
   o.Styled.On = true;
   o.SubtitleTrack = 2;
-  o.AlignToSpeech = o.Strict = o.ForcedOnly = true;
+  o.AlignToSpeech = o.Strict = o.ForcedOnly = o.Restyle = true;
+  o.OcrLanguage = "fra+deu";
   o.BitDepth = 8;
   o.SubtitleNits = 300;
   o.Sdr = o.ConvertAudio = o.CopyUntouched = true;

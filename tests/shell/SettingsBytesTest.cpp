@@ -74,6 +74,8 @@ SETTINGS::Settings AllOn() {
   settings.Styled.LeftToRight = true;
   settings.AlignToSpeech = true;
   settings.ForcedOnly = true;
+  settings.Restyle = true;
+  settings.OcrLanguage = "fra+deu";
   settings.BitDepth = 10;
   settings.SubtitleNits = 300;
   settings.Sdr = true;
@@ -145,6 +147,8 @@ TEST(SettingsBytesTest, EachSectionAndKeyIsWrittenWhereItAlwaysWas) {
             "\r\n"
             "[PICTURES]\r\n"
             "ForcedOnly=1\r\n"
+            "Restyle=1\r\n"
+            "OcrLanguage=fra+deu\r\n"
             "\r\n"
             "[COLOUR]\r\n"
             "BitDepth=10\r\n"

@@ -348,10 +348,12 @@ TEST(AlignSettingsTest, SwitchSectionsAreWrittenOnceTickedAndReachTheJob) {
     bool Settings::*Field;
     bool JOBOPTIONS::JobOptions::*Option;
   };
-  for (const Switch& toggle : {Switch{"ALIGN", "AlignToSpeech", &Settings::AlignToSpeech,
-                                      &JOBOPTIONS::JobOptions::AlignToSpeech},
-                               Switch{"PICTURES", "ForcedOnly", &Settings::ForcedOnly,
-                                      &JOBOPTIONS::JobOptions::ForcedOnly}}) {
+  for (const Switch& toggle :
+       {Switch{"ALIGN", "AlignToSpeech", &Settings::AlignToSpeech,
+               &JOBOPTIONS::JobOptions::AlignToSpeech},
+        Switch{"PICTURES", "ForcedOnly", &Settings::ForcedOnly,
+               &JOBOPTIONS::JobOptions::ForcedOnly},
+        Switch{"PICTURES", "Restyle", &Settings::Restyle, &JOBOPTIONS::JobOptions::Restyle}}) {
     TempDir dir;
     const std::string path = (dir / "Tolvane.ini").string();
     const std::string section = std::string("[") + toggle.Section + "]";

@@ -1,4 +1,5 @@
-// The look group on the options panel and the still before a run.
+// The look group on the options panel and the still before a run; the
+// disc subtitle pictures' controls beside the subtitle choice.
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -14,6 +15,8 @@
 
 #include "platform/MessageBox.h"
 #include "shell/Settings.h"
+#include "support/DiscLetters.h"
+#include "support/PgsWriter.h"
 #include "support/TestSupport.h"
 #include "ui/MainUnit.h"
 #include "ui/PreviewUnit.h"
@@ -336,4 +339,88 @@ TEST_F(MainFormLookTest, CheckBoxesOfTheNewGroupsShowTheirWholeCaptions) {
     for (const QCheckBox* box : boxes)
       EXPECT_GE(box->width(), box->sizeHint().width()) << box->objectName().toStdString();
   }
+}
+
+// The pictures' row: "Restyle pictures" beside "Forced only", whole and
+// clear of its neighbours, reaching the job and [PICTURES]; the languages,
+// which no control shows, kept through the window's save.
+TEST_F(MainFormLookTest, RestyleBoxSitsBesideForcedOnlyAndReachesTheJob) {
+  WriteFile(dir / "Tolvane.ini", "[PICTURES]\nOcrLanguage=fra+deu\n");
+  auto form = Open();
+  form->show();
+  QApplication::processEvents();
+  QCheckBox* box = Find<QCheckBox>(*form, "CBRestylePictures");
+  const QWidget* forced = Find<QWidget>(*form, "CBForcedOnly");
+  EXPECT_EQ(box->parentWidget(), forced->parentWidget());
+  EXPECT_EQ(box->geometry().top(), forced->geometry().top());
+  for (const char* other :
+       {"Label2", "CBForcedOnly", "CBSubtitleTrack", "BSaveAsText", "ESubtitleFile"})
+    EXPECT_FALSE(box->geometry().intersects(Find<QWidget>(*form, other)->geometry())) << other;
+  EXPECT_GE(box->width(), box->sizeHint().width());
+  const QPushButton* save = Find<QPushButton>(*form, "BSaveAsText");
+  EXPECT_EQ(save->text(), "Save as text");
+  EXPECT_LE(save->fontMetrics().horizontalAdvance(save->text()), save->width() - 8);
+  EXPECT_LE(save->geometry().right(), Find<QWidget>(*form, "BSubtitle")->geometry().right());
+  EXPECT_FALSE(box->isChecked());
+  EXPECT_FALSE(form->CollectJobOptions().Restyle);
+  EXPECT_EQ(form->CollectJobOptions().OcrLanguage, "fra+deu");
+  box->setChecked(true);
+  EXPECT_TRUE(form->CollectJobOptions().Restyle);
+  form->close();
+  const std::string ini = ReadFile(dir / "Tolvane.ini");
+  const SETTINGS::Settings saved = SETTINGS::LoadSettings((dir / "Tolvane.ini").string());
+  EXPECT_TRUE(saved.Restyle) << ini;
+  EXPECT_EQ(saved.OcrLanguage, "fra+deu") << ini;
+  EXPECT_TRUE(Find<QCheckBox>(*Open(), "CBRestylePictures")->isChecked());
+}
+
+// "Save as text" is offered for a picture track and a picture file alone,
+// and writes what --subtitles-to-text writes where the save dialog says.
+TEST_F(MainFormLookTest, SaveAsTextWritesAPictureTrackAsSubRip) {
+  std::vector<pgswriter::DisplaySet> sets;
+  pgswriter::DisplaySet set;
+  set.Pts90k = 45000;
+  set.CanvasWidth = 1280;
+  set.CanvasHeight = 720;
+  set.Palette = {{1, 255, 255, 255, 255}, {2, 0, 0, 0, 255}, {3, 128, 128, 128, 255}};
+  const discletters::Picture line = discletters::Draw({"Where are you going?"}, 1000, {});
+  set.Objects = {{140, 560, uint16_t(line.Width), uint16_t(line.Height), line.Indexes}};
+  sets = {set, pgswriter::ClearingSet(set, 135000)};
+  const fs::path sup = dir / "pictures.sup", film = dir / "film.mkv";
+  WriteFile(sup, pgswriter::WriteSup(sets));
+  WriteFile(dir / "t.srt", "1\n00:00:01,000 --> 00:00:02,000\nText\n");
+  Ffmpeg("-f lavfi -i color=black:s=320x180:d=3 -copyts -i " + sup.string() + " -i " +
+         (dir / "t.srt").string() + " -map 0 -map 1 -map 2 -c:v mpeg4 -c:s:0 copy -c:s:1 srt " +
+         film.string());
+  std::vector<FILEDIALOGS::FileDialogRequest> asked;
+  const fs::path srt = dir / "saved.srt";
+  environment.FileDialog = [&](QWidget*, const FILEDIALOGS::FileDialogRequest& request) {
+    asked.push_back(request);
+    return std::optional<std::string>(srt.string());
+  };
+  auto form = Open();
+  QPushButton* save = Find<QPushButton>(*form, "BSaveAsText");
+  EXPECT_FALSE(save->isEnabled());
+  form->OpenSourceVideo(film.string());
+  auto* choice = Find<QComboBox>(*form, "CBSubtitleTrack");
+  ASSERT_EQ(choice->count(), 3);
+  EXPECT_FALSE(save->isEnabled()) << "the subtitle file is no picture file";
+  choice->setCurrentIndex(2);
+  EXPECT_FALSE(save->isEnabled()) << "a text track";
+  choice->setCurrentIndex(1);
+  ASSERT_TRUE(save->isEnabled());
+  save->click();
+  ASSERT_TRUE(boxes.empty()) << boxes.front();
+  ASSERT_EQ(asked.size(), 1u);
+  EXPECT_EQ(asked[0].Name, "SDTextFile");
+  EXPECT_TRUE(asked[0].Save);
+  EXPECT_EQ(asked[0].DefaultExt, "srt");
+  EXPECT_EQ(ReadFile(srt), "1\n00:00:00,500 --> 00:00:01,500\nWhere are you going?\n\n");
+  // A .sup given as the subtitle file is read the same way.
+  choice->setCurrentIndex(0);
+  Find<QLineEdit>(*form, "ESubtitleFile")->setText(QString::fromStdString(sup.string()));
+  ASSERT_TRUE(save->isEnabled());
+  fs::remove(srt);
+  save->click();
+  EXPECT_EQ(ReadFile(srt), "1\n00:00:00,500 --> 00:00:01,500\nWhere are you going?\n\n");
 }

@@ -24,9 +24,14 @@ Opened PlainFileSource::Open(VELAVCODEC::VelAvCodec& decoder) {
     return opened;
   }
   opened.Log.push_back(subtitles.Info);
+  TimeAndAlign(decoder, opened);
+  return opened;
+}
+
+void PlainFileSource::TimeAndAlign(VELAVCODEC::VelAvCodec& decoder, Opened& opened) {
+  SUBTITLEFILE::SubtitleFile& subtitles = materials_.Subtitles;
   JOBOPTIONS::SetSubtitleTiming(subtitles, options_, decoder.FramesPerSecond);
   opened.Done = JOBALIGN::ApplyAlignment(options_, subtitles, opened.Found, opened.Error, pulse_);
-  return opened;
 }
 
 std::string PlainFileSource::ShownTimes(const VELAVCODEC::VelAvCodec& decoder,

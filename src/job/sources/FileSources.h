@@ -18,6 +18,9 @@ class PlainFileSource : public SUBTITLESOURCE::SubtitleSource {
  protected:
   std::unique_ptr<SUBTITLEDRAWER::SubtitleDrawer> NewDrawer(VELAVCODEC::VelAvCodec& decoder,
                                                             std::string& error) override;
+  // The opened file timed at the source's rate with the delay correction,
+  // and aligned to the speech when asked.
+  void TimeAndAlign(VELAVCODEC::VelAvCodec& decoder, SUBTITLESOURCE::Opened& opened);
 };
 
 // The same file made a script: its cues keep the times the plain drawing

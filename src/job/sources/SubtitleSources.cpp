@@ -2,6 +2,7 @@
 
 #include "job/sources/FileSources.h"
 #include "job/sources/PairSource.h"
+#include "job/sources/RestyledSource.h"
 #include "job/sources/TrackSources.h"
 #include "media/DisplaySetDecoder.h"
 #include "styled/StyledScript.h"
@@ -73,6 +74,12 @@ std::unique_ptr<SubtitleSource> MakeSubtitleSource(const JOBOPTIONS::JobOptions&
     first.SecondSubtitle.clear();
     return std::make_unique<PAIRSOURCE::PairSource>(
         options, materials, pulse, MakeSubtitleSource(first, decoder, materials, pulse), decoder);
+  }
+  if (options.Restyle) {
+    const bool pictureFile = !track && DISPLAYSETDECODER::IsPictureFileName(options.Subtitle);
+    if (pictureFile || (track && SUBTITLETRACK::IsPicture(decoder.SubtitleTrackInfo().Codec)))
+      return std::make_unique<RESTYLEDSOURCE::RestyledSource>(options, materials, pulse,
+                                                              pictureFile);
   }
   if (!track && DISPLAYSETDECODER::IsPictureFileName(options.Subtitle))
     return std::make_unique<TRACKSOURCES::PictureSource>(options, materials, pulse, true);
