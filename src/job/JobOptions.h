@@ -54,6 +54,9 @@ struct JobOptions {
   // above the first.
   std::string SecondSubtitle;
   std::string SecondPlace;
+  // The source's own subtitle track (from 1) as the second, when no second
+  // file is named; 0 for none.
+  int SecondSubtitleTrack = 0;
   // Re-time the subtitles to the source's speech before drawing them, with
   // the audio read through these libraries.
   bool AlignToSpeech = false;

@@ -21,6 +21,9 @@
 
 namespace SUBTITLESOURCE {
 
+inline constexpr char kNoSuchTrack[] =
+    "[SubtitleJob] The source has no such subtitle track, or none of text...";
+
 // What a source draws with, lent by the front; they outlive the source.
 struct Materials {
   SUBTITLEFILE::SubtitleFile& Subtitles;

@@ -240,12 +240,19 @@ class VelAvCodec : private VideoStreamValues, private AudioStreamValues {
   // The chosen track's codec and header, and the fonts attached to the
   // source. Valid while the source is open.
   SUBTITLETRACK::TrackInfo SubtitleTrackInfo() const;
+  // The same of the k-th track (from 0), chosen or not; a blank record for
+  // none such.
+  SUBTITLETRACK::TrackInfo SubtitleTrackInfoOf(int k) const;
   // The chosen track's packets the reading has passed since the last call.
   void TakeSubtitlePackets(std::vector<SUBTITLETRACK::TrackPacket>& packets);
   // Every packet of the chosen track, timed as the reading gives them, from
   // a reading of the source of its own (the job's reading is untouched).
   // Empty on success, else why not.
   std::string ReadWholeSubtitleTrack(std::vector<SUBTITLETRACK::TrackPacket>& packets) const;
+  // The same of the k-th track (from 0), chosen or not: a second subtitle
+  // track is read whole ahead of the job.
+  std::string ReadWholeSubtitleTrackOf(int k,
+                                       std::vector<SUBTITLETRACK::TrackPacket>& packets) const;
 
   // What the reading met of damage since the source was opened: pictures
   // that did not decode whole (or at all), and audio packets the audio
@@ -322,6 +329,9 @@ class VelAvCodec : private VideoStreamValues, private AudioStreamValues {
 
  private:
   bool ReadStreams(const std::string& fileName);
+  SUBTITLETRACK::TrackInfo InfoOfSubtitleStream(int32_t subtitleStream) const;
+  std::string ReadWholeSubtitleStream(int32_t subtitleStream,
+                                      std::vector<SUBTITLETRACK::TrackPacket>& packets) const;
   StoredStream RecordOf(int index) const;
   Tags TagsOf(const AVDictionary* dictionary) const;
   void ClassifyStreams();

@@ -67,9 +67,18 @@ bool VelAvCodec::SelectSubtitleTrack(int k) {
 }
 
 SUBTITLETRACK::TrackInfo VelAvCodec::SubtitleTrackInfo() const {
+  return InfoOfSubtitleStream(SubtitleStream);
+}
+
+SUBTITLETRACK::TrackInfo VelAvCodec::SubtitleTrackInfoOf(int k) const {
+  if (k < 0 || k >= SubtitleTrackCount()) return {};
+  return InfoOfSubtitleStream(SubtitleStreams[size_t(k)]);
+}
+
+SUBTITLETRACK::TrackInfo VelAvCodec::InfoOfSubtitleStream(int32_t subtitleStream) const {
   SUBTITLETRACK::TrackInfo info;
-  if (FormatContext == nullptr || SubtitleStream < 0) return info;
-  const AVCodecParameters* parameters = FormatContext->streams[SubtitleStream]->codecpar;
+  if (FormatContext == nullptr || subtitleStream < 0) return info;
+  const AVCodecParameters* parameters = FormatContext->streams[subtitleStream]->codecpar;
   info.Codec = SUBTITLETRACK::CodecOfLibraryId(parameters->codec_id);
   const bool picture = SUBTITLETRACK::IsPicture(info.Codec);
   if ((info.Codec == SUBTITLETRACK::TrackCodec::Ass || picture) &&
@@ -80,7 +89,7 @@ SUBTITLETRACK::TrackInfo VelAvCodec::SubtitleTrackInfo() const {
     info.CanvasWidth = SUBTITLETRACK::CanvasSideOf(parameters->width);
     info.CanvasHeight = SUBTITLETRACK::CanvasSideOf(parameters->height);
     info.Forced =
-        (FormatContext->streams[SubtitleStream]->disposition & AV_DISPOSITION_FORCED) != 0;
+        (FormatContext->streams[subtitleStream]->disposition & AV_DISPOSITION_FORCED) != 0;
   }
   for (unsigned i = 0; i < FormatContext->nb_streams; ++i) {
     const AVStream* stream = FormatContext->streams[i];
@@ -104,21 +113,33 @@ constexpr int64_t kLargestTrackBytes = int64_t(1) << 30;
 
 std::string VelAvCodec::ReadWholeSubtitleTrack(
     std::vector<SUBTITLETRACK::TrackPacket>& packets) const {
+  return ReadWholeSubtitleStream(SubtitleStream, packets);
+}
+
+std::string VelAvCodec::ReadWholeSubtitleTrackOf(
+    int k, std::vector<SUBTITLETRACK::TrackPacket>& packets) const {
   packets.clear();
-  if (FormatContext == nullptr || SubtitleStream < 0) return "no subtitle track is chosen";
+  if (k < 0 || k >= SubtitleTrackCount()) return "the source has no such subtitle track";
+  return ReadWholeSubtitleStream(SubtitleStreams[size_t(k)], packets);
+}
+
+std::string VelAvCodec::ReadWholeSubtitleStream(
+    int32_t subtitleStream, std::vector<SUBTITLETRACK::TrackPacket>& packets) const {
+  packets.clear();
+  if (FormatContext == nullptr || subtitleStream < 0) return "no subtitle track is chosen";
   AVFormatContext* format = nullptr;
   if (Api->avformat_open_input(&format, FileName.c_str(), nullptr, nullptr) < 0)
     return "the source can't be read again";
   std::string error;
   AVPacket* packet = Api->av_packet_alloc();
   if (packet == nullptr) error = "not enough memory";
-  if (error.empty() && unsigned(SubtitleStream) >= format->nb_streams)
+  if (error.empty() && unsigned(subtitleStream) >= format->nb_streams)
     error = "the source's streams changed";
   int64_t bytes = 0;
   while (error.empty() && Api->av_read_frame(format, packet) >= 0) {
     SUBTITLETRACK::TrackPacket collected;
-    if (packet->stream_index == SubtitleStream &&
-        TrackPacketOf(packet, format->streams[SubtitleStream], VideoStartSeconds, collected)) {
+    if (packet->stream_index == subtitleStream &&
+        TrackPacketOf(packet, format->streams[subtitleStream], VideoStartSeconds, collected)) {
       bytes += packet->size;
       if (bytes > kLargestTrackBytes) error = "the subtitle track is too large";
       packets.push_back(std::move(collected));

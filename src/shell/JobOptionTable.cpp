@@ -316,6 +316,8 @@ std::vector<JobOption> MakeOptions() {
                "                         its own timing) drawn with the first, with the\n"
                "                         same look: at the top of the picture, or with\n"
                "                         --second-place above just above the first\n"
+               "  --second-subtitle-track N\n"
+               "                         the source's own N-th subtitle track as the second\n"
                "  --second-place top|above\n"
                "                         where the second subtitles go (top)\n",
        .inSynopsis = false,
@@ -324,6 +326,15 @@ std::vector<JobOption> MakeOptions() {
        .file = true,
        .refuse = RefuseEmpty,
        .text = [](JobArguments& a) -> std::string& { return a.Options.SecondSubtitle; }},
+      {.option = "--second-subtitle-track",
+       .group = Group::Streams,
+       .kind = Kind::Number,
+       .inSynopsis = false,
+       .valueName = "N",
+       .what = "second subtitle track",
+       .low = 1,
+       .high = kStreams,
+       JOB_NUMBER(SecondSubtitleTrack)},
       {.option = "--second-place",
        .group = Group::Streams,
        .kind = Kind::Text,

@@ -64,6 +64,18 @@ class SecondSubtitlesCommandTest : public ::testing::Test {
                       " --second-subtitles " + subtitles + " --output " + output.string() + kLook +
                       options);
   }
+  // A white rectangle at the bottom of the 1920x1080 canvas from 1 s to 3 s.
+  fs::path WriteRectangleSup(const char* name) {
+    pgswriter::DisplaySet shown;
+    shown.Pts90k = 90000;
+    shown.Palette = {{1, 255, 255, 255, 255}};
+    shown.Objects = {pgswriter::FilledRectangle(600, 900, 600, 120, 1)};
+    pgswriter::DisplaySet clear;
+    clear.Pts90k = 270000;
+    const fs::path sup = dir / name;
+    WriteFile(sup, pgswriter::WriteSup({shown, clear}));
+    return sup;
+  }
   TempDir dir;
   fs::path source = dir / "film.avi";
   fs::path first = dir / "first.srt";
@@ -114,14 +126,7 @@ TEST_F(SecondSubtitlesCommandTest, AboveSitsOnTheFirstAndTakesItsPlaceWithoutIt)
 // through BGR: the PGS rectangle at the canvas' bottom lands mirrored at
 // the top, its columns kept.
 TEST_F(SecondSubtitlesCommandTest, PicturesAsTheSecondAndDeepOutputs) {
-  pgswriter::DisplaySet shown;
-  shown.Pts90k = 90000;
-  shown.Palette = {{1, 255, 255, 255, 255}};
-  shown.Objects = {pgswriter::FilledRectangle(600, 900, 600, 120, 1)};
-  pgswriter::DisplaySet clear;
-  clear.Pts90k = 270000;
-  const fs::path sup = dir / "second.sup";
-  WriteFile(sup, pgswriter::WriteSup({shown, clear}));
+  const fs::path sup = WriteRectangleSup("second.sup");
   // On the 320x180 film the rectangle is at columns 100 to 199, rows 150 to
   // 169: at the top it takes rows 10 to 29.
   const fs::path avi = dir / "pictures.avi";
@@ -167,4 +172,37 @@ TEST_F(SecondSubtitlesCommandTest, AMissingOrBadSecondIsRefusedByName) {
   run = Burn(second.string(), out, "--compressor dib --second-place middle");
   EXPECT_NE(run.status, 0);
   EXPECT_NE(run.err.find("bad second subtitles' place 'middle'"), std::string::npos) << run.err;
+}
+
+// The source's own tracks as the second: a text track and a picture track,
+// read whole beside the first, which is a file or the source's other track.
+TEST_F(SecondSubtitlesCommandTest, TheSourcesOwnTrackAsTheSecond) {
+  const fs::path sup = WriteRectangleSup("track.sup");
+  const fs::path film = dir / "tracks.mkv";
+  Ffmpeg("-i " + source.string() + " -i " + first.string() + " -i " + second.string() +
+         " -copyts -i " + sup.string() +
+         " -map 0 -map 1 -map 2 -map 3 -c:v copy -c:a copy -c:s:0 srt -c:s:1 srt -c:s:2 copy " +
+         film.string());
+  const auto burn = [&](const std::string& subtitles, const std::string& name) {
+    const fs::path out = dir / name;
+    const ProgramRun run = RunProgram("--source " + film.string() + " " + subtitles + " --output " +
+                                      out.string() + kLook + "--compressor dib");
+    EXPECT_EQ(run.status, 0) << run.out << run.err;
+    return out;
+  };
+  fs::path out = burn("--subtitle-track 1 --second-subtitle-track 2", "two-tracks.avi");
+  EXPECT_FALSE(UpperInk(PictureRgb(out, 15)).empty());
+  EXPECT_FALSE(LowerInk(PictureRgb(out, 15)).empty());
+  EXPECT_TRUE(UpperInk(PictureRgb(out, 5)).empty());
+  EXPECT_TRUE(LowerInk(PictureRgb(out, 25)).empty());
+
+  out = burn("--subtitles " + first.string() + " --second-subtitle-track 3", "file-and-pgs.avi");
+  const Box top = UpperInk(PictureRgb(out, 15));
+  EXPECT_NEAR(top.Top, 10, 1);
+  EXPECT_NEAR(top.Left, 100, 1);
+
+  const ProgramRun missing =
+      RunProgram("--source " + film.string() + " --subtitles " + first.string() +
+                 " --second-subtitle-track 9 --output " + (dir / "none.avi").string());
+  EXPECT_NE(missing.status, 0);
 }

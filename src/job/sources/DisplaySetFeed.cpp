@@ -27,9 +27,10 @@ std::vector<ALIGNER::CueTime> CueTimesOf(const std::vector<SetTime>& sets, bool 
 
 std::string DisplaySetFeed::SetUp(VELAVCODEC::VelAvCodec& decoder,
                                   const JOBOPTIONS::JobOptions& options, bool fromFile,
-                                  const std::function<void()>& pulse) {
+                                  const std::function<void()>& pulse, int aheadTrack) {
   decoder_ = &decoder;
   fromFile_ = fromFile;
+  readAhead_ = fromFile || aheadTrack >= 0;
   filePackets_.clear();
   nextFilePacket_ = 0;
   damageNoted_ = 0;
@@ -42,6 +43,10 @@ std::string DisplaySetFeed::SetUp(VELAVCODEC::VelAvCodec& decoder,
   if (fromFile_) {
     const std::string error = DISPLAYSETDECODER::ReadPictureFile(decoder, options.Subtitle, info_,
                                                                  filePackets_, &unopened_);
+    if (!error.empty()) return error;
+  } else if (aheadTrack >= 0) {
+    info_ = decoder.SubtitleTrackInfoOf(aheadTrack);
+    const std::string error = decoder.ReadWholeSubtitleTrackOf(aheadTrack, filePackets_);
     if (!error.empty()) return error;
   } else {
     info_ = decoder.SubtitleTrackInfo();
@@ -101,7 +106,7 @@ int64_t DisplaySetFeed::Moved(int64_t milliseconds) const {
 void DisplaySetFeed::Feed(int64_t untilMs, std::vector<DisplaySet>& sets) {
   if (!pictures_) return;
   decoded_.clear();
-  if (fromFile_) {
+  if (readAhead_) {
     while (nextFilePacket_ < filePackets_.size() &&
            Moved(filePackets_[nextFilePacket_].StartMs) <= untilMs)
       pictures_->Decode(filePackets_[nextFilePacket_++], decoded_);
@@ -116,7 +121,7 @@ std::string DisplaySetFeed::ShownTimes(std::vector<SMARTPLAN::Shown>& shown) con
   shown.clear();
   if (!pictures_ || decoder_ == nullptr) return "the subtitle pictures are not open";
   std::vector<SUBTITLETRACK::TrackPacket> trackPackets;
-  if (!fromFile_) {
+  if (!readAhead_) {
     const std::string error = decoder_->ReadWholeSubtitleTrack(trackPackets);
     if (!error.empty()) return error;
   }
@@ -125,7 +130,7 @@ std::string DisplaySetFeed::ShownTimes(std::vector<SMARTPLAN::Shown>& shown) con
   if (!error.empty()) return error;
   std::vector<DisplaySet> decoded, kept;
   std::vector<SetTime> times;
-  for (const SUBTITLETRACK::TrackPacket& packet : fromFile_ ? filePackets_ : trackPackets) {
+  for (const SUBTITLETRACK::TrackPacket& packet : readAhead_ ? filePackets_ : trackPackets) {
     decoded.clear();
     timing.Decode(packet, decoded);
     for (DisplaySet& set : decoded) {

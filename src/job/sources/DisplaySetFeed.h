@@ -24,8 +24,11 @@ class DisplaySetFeed : public DISPLAYSETDRAWER::SetFeed {
   // options' picture file (fromFile); the decoder must outlive the feed.
   // The alignment's finding comes first among the notes. Empty on success,
   // else the error.
+  // aheadTrack (from 0): that track of the source instead of the chosen one,
+  // read whole now.
   std::string SetUp(VELAVCODEC::VelAvCodec& decoder, const JOBOPTIONS::JobOptions& options,
-                    bool fromFile, const std::function<void()>& pulse = nullptr);
+                    bool fromFile, const std::function<void()>& pulse = nullptr,
+                    int aheadTrack = -1);
   // Lets the decoder and the file's packets go: before the decoder's
   // libraries do.
   void Release();
@@ -52,6 +55,8 @@ class DisplaySetFeed : public DISPLAYSETDRAWER::SetFeed {
   SUBTITLETRACK::TrackInfo info_;
   // A file's packets, all read at the set-up, and the next to decode.
   bool fromFile_ = false;
+  // The packets are all in filePackets_: a file's, or a track read ahead.
+  bool readAhead_ = false;
   std::vector<SUBTITLETRACK::TrackPacket> filePackets_;
   std::size_t nextFilePacket_ = 0;
   std::vector<SUBTITLETRACK::TrackPacket> packets_;

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "drawing/PairDrawer.h"
+#include "job/sources/TrackSources.h"
 
 namespace PAIRSOURCE {
 
@@ -12,6 +13,7 @@ JOBOPTIONS::JobOptions SecondOptions(const JOBOPTIONS::JobOptions& options) {
   second.SubtitleTrack = 0;
   second.SubtitleLanguages.clear();
   second.SecondSubtitle.clear();
+  second.SecondSubtitleTrack = 0;
   return second;
 }
 
@@ -19,15 +21,24 @@ PairSource::PairSource(const JOBOPTIONS::JobOptions& options, SUBTITLESOURCE::Ma
                        std::function<void()> pulse, std::unique_ptr<SubtitleSource> first,
                        const VELAVCODEC::VelAvCodec& decoder)
     : SubtitleSource(options, materials, pulse), first_(std::move(first)) {
-  second_ = SUBTITLESOURCE::MakeSubtitleSource(SecondOptions(options), decoder,
-                                               {secondFile_, secondOverlay_, secondStyled_},
-                                               std::move(pulse));
+  const SUBTITLESOURCE::Materials second{secondFile_, secondOverlay_, secondStyled_};
+  if (options.SecondSubtitle.empty())
+    second_ = TRACKSOURCES::AheadTrackSource(SecondOptions(options), decoder, second,
+                                             std::move(pulse), options.SecondSubtitleTrack - 1);
+  else
+    second_ = SUBTITLESOURCE::MakeSubtitleSource(SecondOptions(options), decoder, second,
+                                                 std::move(pulse));
 }
 
 SUBTITLESOURCE::Opened PairSource::Open(VELAVCODEC::VelAvCodec& decoder) {
   SUBTITLESOURCE::Opened opened = first_->Open(decoder);
   secondFailed_ = false;
   if (!opened.Done) return opened;
+  if (!second_) {
+    opened.Done = false;
+    opened.Error = SUBTITLESOURCE::kNoSuchTrack;
+    return opened;
+  }
   SUBTITLESOURCE::Opened second = second_->Open(decoder);
   secondFailed_ = !second.Done;
   for (std::string& line : second.Log) opened.Log.push_back(std::move(line));
@@ -46,7 +57,8 @@ std::string PairSource::ShownTimes(const VELAVCODEC::VelAvCodec& decoder,
                                    std::vector<SMARTPLAN::Shown>& shown) const {
   std::vector<SMARTPLAN::Shown> second;
   std::string error = first_->ShownTimes(decoder, shown);
-  if (error.empty()) error = second_->ShownTimes(decoder, second);
+  if (error.empty())
+    error = second_ ? second_->ShownTimes(decoder, second) : SUBTITLESOURCE::kNoSuchTrack;
   shown.insert(shown.end(), second.begin(), second.end());
   std::stable_sort(
       shown.begin(), shown.end(),
@@ -55,17 +67,18 @@ std::string PairSource::ShownTimes(const VELAVCODEC::VelAvCodec& decoder,
 }
 
 bool PairSource::ComesWithReading() const {
-  return first_->ComesWithReading() || second_->ComesWithReading();
+  return first_->ComesWithReading() || (second_ && second_->ComesWithReading());
 }
 
 std::vector<std::string> PairSource::TakeNotes() {
   std::vector<std::string> notes = first_->TakeNotes();
-  for (std::string& note : second_->TakeNotes()) notes.push_back(std::move(note));
+  if (second_)
+    for (std::string& note : second_->TakeNotes()) notes.push_back(std::move(note));
   return notes;
 }
 
 std::string PairSource::UnopenedReason() const {
-  return secondFailed_ ? second_->UnopenedReason() : first_->UnopenedReason();
+  return secondFailed_ && second_ ? second_->UnopenedReason() : first_->UnopenedReason();
 }
 
 std::string PairSource::UnopenedFile() const {
@@ -77,6 +90,10 @@ std::unique_ptr<SUBTITLEDRAWER::SubtitleDrawer> PairSource::NewDrawer(
   secondFailed_ = false;
   std::unique_ptr<SUBTITLEDRAWER::SubtitleDrawer> first = first_->MakeDrawer(decoder, error);
   if (!first) return nullptr;
+  if (!second_) {
+    error = SUBTITLESOURCE::kNoSuchTrack;
+    return nullptr;
+  }
   std::unique_ptr<SUBTITLEDRAWER::SubtitleDrawer> second = second_->MakeDrawer(decoder, error);
   if (!second) {
     secondFailed_ = true;

@@ -10,9 +10,6 @@
 namespace SUBTITLESOURCE {
 namespace {
 
-constexpr char kNoSuchTrack[] =
-    "[SubtitleJob] The source has no such subtitle track, or none of text...";
-
 // A copy without subtitles draws nothing.
 class NoSubtitles : public SubtitleSource {
  public:
@@ -69,9 +66,10 @@ std::unique_ptr<SubtitleSource> MakeSubtitleSource(const JOBOPTIONS::JobOptions&
                                                    std::function<void()> pulse) {
   const bool track = options.SubtitleTrack > 0;
   if (options.TranscodeVideo) return std::make_unique<NoSubtitles>(options, materials, pulse);
-  if (!options.SecondSubtitle.empty()) {
+  if (!options.SecondSubtitle.empty() || options.SecondSubtitleTrack > 0) {
     JOBOPTIONS::JobOptions first = options;
     first.SecondSubtitle.clear();
+    first.SecondSubtitleTrack = 0;
     return std::make_unique<PAIRSOURCE::PairSource>(
         options, materials, pulse, MakeSubtitleSource(first, decoder, materials, pulse), decoder);
   }

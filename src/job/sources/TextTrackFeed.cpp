@@ -13,9 +13,11 @@ STYLEDSCRIPT::BaseStyle BaseOf(const JOBOPTIONS::JobOptions& options) {
 
 std::string TextTrackFeed::SetUp(STYLEDRENDERER::StyledRenderer& renderer,
                                  VELAVCODEC::VelAvCodec& decoder,
-                                 const JOBOPTIONS::JobOptions& options) {
+                                 const JOBOPTIONS::JobOptions& options, int aheadTrack) {
   decoder_ = &decoder;
-  const SUBTITLETRACK::TrackInfo info = decoder.SubtitleTrackInfo();
+  aheadTrack_ = aheadTrack;
+  const SUBTITLETRACK::TrackInfo info =
+      aheadTrack < 0 ? decoder.SubtitleTrackInfo() : decoder.SubtitleTrackInfoOf(aheadTrack);
   using SUBTITLETRACK::TrackCodec;
   form_ = info.Codec == TrackCodec::Ass      ? STYLEDSCRIPT::TrackText::AssEvent
           : info.Codec == TrackCodec::WebVtt ? STYLEDSCRIPT::TrackText::WebVtt
@@ -27,16 +29,23 @@ std::string TextTrackFeed::SetUp(STYLEDRENDERER::StyledRenderer& renderer,
   // Moved as a file's cues are moved: by whole frames.
   const double fps = decoder.FramesPerSecond;
   delayMs_ = STYLEDSCRIPT::FrameTimeMs(JOBOPTIONS::SubtitleDelayFrames(options, fps), fps);
-  return renderer.Setup(
+  std::string error = renderer.Setup(
       STYLEDSCRIPT::TrackScript(info.Header, BaseOf(options), decoder.Width, decoder.Height),
       decoder.Width, decoder.Height, info.Fonts);
+  if (!error.empty() || aheadTrack < 0) return error;
+  error = decoder.ReadWholeSubtitleTrackOf(aheadTrack, packets_);
+  if (error.empty()) AddPackets(renderer);
+  std::vector<SUBTITLETRACK::TrackPacket>().swap(packets_);
+  return error;
 }
 
 std::string TextTrackFeed::ShownTimes(std::vector<SMARTPLAN::Shown>& shown) const {
   shown.clear();
   if (decoder_ == nullptr) return "the subtitle track is not open";
   std::vector<SUBTITLETRACK::TrackPacket> packets;
-  const std::string error = decoder_->ReadWholeSubtitleTrack(packets);
+  const std::string error = aheadTrack_ < 0
+                                ? decoder_->ReadWholeSubtitleTrack(packets)
+                                : decoder_->ReadWholeSubtitleTrackOf(aheadTrack_, packets);
   for (const SUBTITLETRACK::TrackPacket& packet : packets) {
     const int64_t start = packet.StartMs + delayMs_;
     const int64_t end = start + (packet.DurationMs <= 0 ? kUntimedPacketMs : packet.DurationMs);
@@ -46,8 +55,12 @@ std::string TextTrackFeed::ShownTimes(std::vector<SMARTPLAN::Shown>& shown) cons
 }
 
 void TextTrackFeed::Feed(STYLEDRENDERER::StyledRenderer& renderer) {
-  if (decoder_ == nullptr) return;
+  if (decoder_ == nullptr || aheadTrack_ >= 0) return;
   decoder_->TakeSubtitlePackets(packets_);
+  AddPackets(renderer);
+}
+
+void TextTrackFeed::AddPackets(STYLEDRENDERER::StyledRenderer& renderer) {
   for (const SUBTITLETRACK::TrackPacket& packet : packets_) {
     STYLEDSCRIPT::StyledEvent event = STYLEDSCRIPT::TrackEvent(
         form_, movText_ ? SUBTITLETRACK::MovTextOf(packet.Text) : packet.Text, order_++, layout_);

@@ -20,9 +20,10 @@ STYLEDSCRIPT::BaseStyle BaseOf(const JOBOPTIONS::JobOptions& options);
 class TextTrackFeed : public STYLEDDRAWER::EventFeed {
  public:
   // After the decoder opened with the track chosen; the decoder must
-  // outlive the feed. Empty on success.
+  // outlive the feed. aheadTrack (from 0): that track instead, read whole
+  // now rather than with the job's reading. Empty on success.
   std::string SetUp(STYLEDRENDERER::StyledRenderer& renderer, VELAVCODEC::VelAvCodec& decoder,
-                    const JOBOPTIONS::JobOptions& options);
+                    const JOBOPTIONS::JobOptions& options, int aheadTrack = -1);
   // The packets read since the last call, into the drawing.
   void Feed(STYLEDRENDERER::StyledRenderer& renderer) override;
   // After SetUp: when each of the track's events is on, in seconds from the
@@ -31,7 +32,10 @@ class TextTrackFeed : public STYLEDDRAWER::EventFeed {
   std::string ShownTimes(std::vector<SMARTPLAN::Shown>& shown) const;
 
  private:
+  void AddPackets(STYLEDRENDERER::StyledRenderer& renderer);
+
   VELAVCODEC::VelAvCodec* decoder_ = nullptr;
+  int aheadTrack_ = -1;
   STYLEDSCRIPT::TrackText form_ = STYLEDSCRIPT::TrackText::SubRip;
   bool movText_ = false;
   STYLEDSCRIPT::EventLayout layout_;

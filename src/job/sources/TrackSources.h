@@ -9,13 +9,16 @@
 
 namespace TRACKSOURCES {
 
+// aheadTrack (from 0): that track of the source, read whole before the
+// first picture, instead of the chosen one with the reading.
 class TextTrackSource : public SUBTITLESOURCE::SubtitleSource {
  public:
-  using SubtitleSource::SubtitleSource;
+  TextTrackSource(const JOBOPTIONS::JobOptions& options, SUBTITLESOURCE::Materials materials,
+                  std::function<void()> pulse, int aheadTrack = -1);
   SUBTITLESOURCE::Opened Open(VELAVCODEC::VelAvCodec&) override { return TrackOpened(); }
   std::string ShownTimes(const VELAVCODEC::VelAvCodec& decoder,
                          std::vector<SMARTPLAN::Shown>& shown) const override;
-  bool ComesWithReading() const override { return true; }
+  bool ComesWithReading() const override { return aheadTrack_ < 0; }
 
  protected:
   std::unique_ptr<SUBTITLEDRAWER::SubtitleDrawer> NewDrawer(VELAVCODEC::VelAvCodec& decoder,
@@ -23,19 +26,20 @@ class TextTrackSource : public SUBTITLESOURCE::SubtitleSource {
 
  private:
   TEXTTRACKFEED::TextTrackFeed feed_;
+  const int aheadTrack_;
 };
 
 // Disc pictures, from a file of their own or from the track.
 class PictureSource : public SUBTITLESOURCE::SubtitleSource {
  public:
   PictureSource(const JOBOPTIONS::JobOptions& options, SUBTITLESOURCE::Materials materials,
-                std::function<void()> pulse, bool fromFile);
+                std::function<void()> pulse, bool fromFile, int aheadTrack = -1);
   // The feed lets the decoder go before its libraries do.
   ~PictureSource() override { feed_.Release(); }
   SUBTITLESOURCE::Opened Open(VELAVCODEC::VelAvCodec& decoder) override;
   std::string ShownTimes(const VELAVCODEC::VelAvCodec& decoder,
                          std::vector<SMARTPLAN::Shown>& shown) const override;
-  bool ComesWithReading() const override { return !fromFile_; }
+  bool ComesWithReading() const override { return !fromFile_ && aheadTrack_ < 0; }
   std::vector<std::string> TakeNotes() override { return feed_.TakeNotes(); }
   std::string UnopenedReason() const override { return feed_.Unopened(); }
 
@@ -46,6 +50,14 @@ class PictureSource : public SUBTITLESOURCE::SubtitleSource {
  private:
   DISPLAYSETFEED::DisplaySetFeed feed_;
   const bool fromFile_;
+  const int aheadTrack_;
 };
+
+// The source's k-th subtitle track (from 0) read whole ahead of the job,
+// beside the track the reading collects; null when the source has none
+// such of a kind this program draws.
+std::unique_ptr<SUBTITLESOURCE::SubtitleSource> AheadTrackSource(
+    const JOBOPTIONS::JobOptions& options, const VELAVCODEC::VelAvCodec& decoder,
+    SUBTITLESOURCE::Materials materials, std::function<void()> pulse, int k);
 
 }  // namespace TRACKSOURCES
