@@ -109,8 +109,14 @@ bool SubtitleJob::OpenSource(JobOptions& options) {
     Fail(error);
     return false;
   }
+  if (const std::string error = PICTURESHAPE::Plan(options.Shape, *decoder_, shape_);
+      !error.empty()) {
+    Fail(error);
+    return false;
+  }
+  for (const std::string& line : shape_.Log) host_.AppendLog(line);
   // The container decides how the decoder describes the sound.
-  if (!decoder_->Open({.AudioForAvi = output_->NeedsAviAudio()})) {
+  if (!decoder_->Open({.AudioForAvi = output_->NeedsAviAudio(), .Geometry = shape_.Geometry})) {
     Fail(decoder_->ErrorText);
     return false;
   }
@@ -630,6 +636,7 @@ namespace SUBTITLEJOB {
 void SubtitleJob::PlanCopying(const JobOptions& options, MEDIAOUTPUT::OutputRequest& request) {
   copying_ = false;
   copyVeto_.clear();
+  if (shape_.Changes()) copyVeto_ = "a crop or scale changes every picture";
   copyPlan_ = {};
   if (!options.CopyUntouched) return;
   std::vector<SMARTPLAN::Shown> shown;

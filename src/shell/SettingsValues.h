@@ -65,6 +65,9 @@ struct Settings {
   // KeepChapters, KeepAttachments: what else of the source a Matroska, MP4
   // or WebM output carries.
   JOBOPTIONS::StreamKeeping Keeping;
+  // [GEOMETRY] Crop, Scale, Width, Height, SubtitlePlace, SubtitleRaise:
+  // the output picture's shape and the subtitle's place on it.
+  PICTURESHAPE::ShapeOptions Shape;
 
   Settings();  // every key at its default
 };
