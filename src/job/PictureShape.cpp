@@ -4,6 +4,10 @@
 #include <charconv>
 #include <cmath>
 
+#include "drawing/PlacedDrawer.h"
+#include "drawing/PlainDrawer.h"
+#include "drawing/SubtitleDrawer.h"
+
 extern "C" {
 #include <libavcodec/codec_par.h>
 }
@@ -145,6 +149,22 @@ std::string Plan(const ShapeOptions& options, const VELAVCODEC::VelAvCodec& deco
     }
   }
   return {};
+}
+
+std::unique_ptr<SUBTITLEDRAWER::SubtitleDrawer> Placed(
+    std::unique_ptr<SUBTITLEDRAWER::SubtitleDrawer> drawer, const Planned& planned, int width,
+    int height) {
+  if (!drawer || !planned.Places()) return drawer;
+  PLACEDDRAWER::Placement placement;
+  placement.Place = planned.Where == Place::Top    ? PLACEDDRAWER::Where::Top
+                    : planned.Where == Place::Bars ? PLACEDDRAWER::Where::Bars
+                                                   : PLACEDDRAWER::Where::Bottom;
+  placement.Height = height;
+  placement.BarTop = planned.BarTop;
+  placement.BarRows = planned.BarRows;
+  placement.RaiseRows = int(std::lround(double(height) * planned.RaisePercent / 100.0));
+  placement.AnyRows = dynamic_cast<const PLAINDRAWER::PlainDrawer*>(drawer.get()) != nullptr;
+  return std::make_unique<PLACEDDRAWER::PlacedDrawer>(std::move(drawer), placement, width);
 }
 
 }  // namespace PICTURESHAPE

@@ -3,6 +3,7 @@
 // The output picture's shape as the options ask it: the part of the
 // source's pictures kept (a crop, found or given), the size they are
 // scaled to, and where the subtitle goes on them.
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -11,6 +12,10 @@
 #include "job/ShapeOptions.h"
 #include "media/VelAvCodec.h"
 #include "picture/PictureExtent.h"
+
+namespace SUBTITLEDRAWER {
+class SubtitleDrawer;
+}
 
 namespace PICTURESHAPE {
 
@@ -54,5 +59,11 @@ struct Planned {
 // where the options need it. Empty on success, else why not.
 std::string Plan(const ShapeOptions& options, const VELAVCODEC::VelAvCodec& decoder,
                  Planned& planned);
+
+// The drawer, moved to the place asked on pictures of that size; as it is
+// when the subtitle stays at the bottom.
+std::unique_ptr<SUBTITLEDRAWER::SubtitleDrawer> Placed(
+    std::unique_ptr<SUBTITLEDRAWER::SubtitleDrawer> drawer, const Planned& planned, int width,
+    int height);
 
 }  // namespace PICTURESHAPE

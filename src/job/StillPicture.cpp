@@ -136,9 +136,10 @@ uint8_t* FindPicture(VelAvCodec& decoder, JOBOPTIONS::JobOptions options,
 // undrawn, so that the schedule's entries and a track's packets stand as
 // the job's do there. Empty, or why it can't be drawn.
 std::string DrawDueSubtitle(VelAvCodec& decoder, SUBTITLESOURCE::SubtitleSource& source,
-                            int32_t index, uint8_t* picture) {
+                            const PICTURESHAPE::Planned& shape, int32_t index, uint8_t* picture) {
   std::string error;
-  const auto drawer = source.MakeDrawer(decoder, error);
+  const auto drawer =
+      PICTURESHAPE::Placed(source.MakeDrawer(decoder, error), shape, decoder.Width, decoder.Height);
   if (!drawer) return error;
   for (int32_t frame = 0; frame < index; ++frame) drawer->Pass(frame);
   const int64_t ms = SUBTITLESOURCE::PictureTime(decoder.FramesPerSecond, index);
@@ -169,7 +170,7 @@ bool ComposeOpened(VelAvCodec& decoder, const JOBOPTIONS::JobOptions& options,
     error = decoder.ErrorText;
     return false;
   }
-  error = DrawDueSubtitle(decoder, *source, index, picture);
+  error = DrawDueSubtitle(decoder, *source, *shape, index, picture);
   if (!error.empty()) return false;
   if (CopyPicture(picture, still)) return true;
   error = "[StillPicture::Compose] Can't allocate memory for the picture...";

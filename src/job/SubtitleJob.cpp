@@ -227,7 +227,8 @@ std::optional<JobEnd> SubtitleJob::CreateOutput(const JobOptions& options) {
 // Nothing when the drawer is ready, else how the job ended.
 std::optional<JobEnd> SubtitleJob::MakeJobDrawer(const JobOptions& options) {
   std::string error;
-  drawer_ = source_->MakeDrawer(*decoder_, error);
+  drawer_ = PICTURESHAPE::Placed(source_->MakeDrawer(*decoder_, error), shape_, decoder_->Width,
+                                 decoder_->Height);
   if (!drawer_) {
     for (const std::string& line : source_->TakeNotes()) host_.AppendLog(line);
     return Fail(error, "", {options.Subtitle, source_->UnopenedReason()});

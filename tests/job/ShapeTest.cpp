@@ -6,6 +6,7 @@
 
 #include <algorithm>
 
+#include "support/PgsWriter.h"
 #include "support/TestSupport.h"
 
 using namespace testsupport;
@@ -95,6 +96,17 @@ class ShapeTest : public ::testing::Test {
            Path("grey640.mp4").string());
     Ffmpeg("-f lavfi -i color=gray:size=320x240:rate=25:duration=4" + x264 +
            Path("grey320.mp4").string());
+    // A grey picture between bars of 30 rows, above and below.
+    Ffmpeg("-f lavfi -i color=gray:size=320x180:rate=25:duration=4 -vf pad=320:240:0:30:black" +
+           x264 + Path("greybars.mp4").string());
+    // A white disc picture in the lower half of its canvas, 20 canvas rows
+    // high (4.4 of the output's), right of the middle.
+    pgswriter::DisplaySet shown;
+    shown.Pts90k = 45000;
+    shown.Palette = {{1, 255, 255, 255, 255}};
+    shown.Objects = {pgswriter::FilledRectangle(1100, 700, 400, 20, 1)};
+    WriteFile(Path("subs.sup"),
+              pgswriter::WriteSup({shown, pgswriter::ClearingSet(shown, 315000)}));
   }
   static void TearDownTestSuite() {
     delete dir_;
@@ -236,4 +248,101 @@ TEST_F(ShapeTest, OffTheOutputIsTodaysAndBadShapesAreRefused) {
   EXPECT_NE((smart.out + smart.err).find("a crop or scale changes every picture"),
             std::string::npos)
       << smart.out;
+}
+
+// Where the subtitle's ink lies with --subtitle-place and --subtitle-raise,
+// in the still and in a frame written through BGR (DIB) and planar (H264).
+class PlaceTest : public ShapeTest {
+ protected:
+  static Box Placed(const std::string& source, const std::string& subtitles,
+                    const std::string& options, std::string* log = nullptr) {
+    static int n = 0;
+    const bool avi = options.find("DIB") != std::string::npos;
+    const std::string output = "placed" + std::to_string(n++) + (avi ? ".avi" : ".mkv");
+    const ProgramRun run = RunProgram("--defaults --source " + Path(source).string() +
+                                      " --subtitles " + Path(subtitles).string() + " --output " +
+                                      Path(output).string() + kInk + options);
+    EXPECT_EQ(run.status, 0) << options << run.out << run.err;
+    if (log != nullptr) *log = run.out;
+    return InkBox(PictureOf(Path(output), 50, 320, 240), 200);
+  }
+};
+
+TEST_F(PlaceTest, InTheBarsTheInkIsInsideTheBarAndNoneInThePicture) {
+  // Bars of 30 rows: the lower one from row 210.
+  for (const char* options : {"--compressor H264", "--compressor DIB", "--compressor H264 --styled",
+                              "--compressor DIB --styled", "--compressor H264 --margin 120",
+                              "--compressor DIB --outline 2 --margin 40"}) {
+    std::string log;
+    const Box box =
+        Placed("greybars.mp4", "subs.srt", std::string(options) + " --subtitle-place bars", &log);
+    ASSERT_FALSE(box.empty()) << options;
+    EXPECT_GE(box.top, 210) << options;
+    EXPECT_LE(box.bottom, 239) << options;
+    EXPECT_EQ(log.find("no black bar"), std::string::npos) << options;
+  }
+  // A disc picture goes down into the bar whole, its place across kept.
+  const Box bottom = Placed("greybars.mp4", "subs.sup", "--compressor H264");
+  ASSERT_FALSE(bottom.empty());
+  EXPECT_LT(bottom.top, 210);
+  for (const char* compressor : {"H264", "DIB"}) {
+    const Box bars = Placed("greybars.mp4", "subs.sup",
+                            std::string("--compressor ") + compressor + " --subtitle-place bars");
+    ASSERT_FALSE(bars.empty()) << compressor;
+    EXPECT_GE(bars.top, 210) << compressor;
+    EXPECT_LE(bars.bottom, 239) << compressor;
+    EXPECT_EQ(bars.bottom - bars.top, bottom.bottom - bottom.top) << compressor;
+    EXPECT_EQ(bars.left, bottom.left) << compressor;
+    EXPECT_EQ(bars.right, bottom.right) << compressor;
+  }
+  // The still shows the same.
+  const ProgramRun still =
+      RunProgram("--defaults --source " + Path("greybars.mp4").string() + " --subtitles " +
+                 Path("subs.srt").string() + kInk + "--subtitle-place bars --snapshot 2 --output " +
+                 Path("bars.png").string());
+  ASSERT_EQ(still.status, 0) << still.err;
+  const Box shown = InkBox(PictureOf(Path("bars.png"), 0, 320, 240), 200);
+  ASSERT_FALSE(shown.empty());
+  EXPECT_GE(shown.top, 210);
+}
+
+TEST_F(PlaceTest, WithoutABarItStaysAtTheBottomAndSaysSo) {
+  const Box bottom = Placed("grey320.mp4", "subs.srt", "--compressor H264");
+  for (const char* source : {"grey320.mp4", "greybars.mp4"}) {
+    // The bars cropped away are no bars either.
+    std::string log;
+    const Box box =
+        Placed(source, "subs.srt",
+               "--compressor H264 --subtitle-place bars --crop auto --scale 320x240", &log);
+    EXPECT_NE(log.find("Subtitle place: the picture has no black bar below it, the subtitles go "
+                       "at the bottom\n"),
+              std::string::npos)
+        << log;
+    EXPECT_NEAR(box.top, bottom.top, 1) << source;
+    EXPECT_NEAR(box.bottom, bottom.bottom, 1) << source;
+  }
+}
+
+TEST_F(PlaceTest, TopAndRaiseMoveTheInkUp) {
+  for (const char* compressor : {"H264", "DIB"}) {
+    const std::string codec = std::string("--compressor ") + compressor;
+    for (const char* subtitles : {"subs.srt", "subs.sup"}) {
+      SCOPED_TRACE(std::string(compressor) + " " + subtitles);
+      const Box bottom = Placed("grey320.mp4", subtitles, codec);
+      ASSERT_FALSE(bottom.empty());
+      const Box top = Placed("grey320.mp4", subtitles, codec + " --subtitle-place top");
+      ASSERT_FALSE(top.empty());
+      // The bottom's margin, at the top.
+      EXPECT_NEAR(top.top, 239 - bottom.bottom, 2);
+      EXPECT_EQ(top.bottom - top.top, bottom.bottom - bottom.top);
+      // A quarter of 240 rows.
+      const Box raised = Placed("grey320.mp4", subtitles, codec + " --subtitle-raise 25");
+      EXPECT_EQ(raised.top, bottom.top - 60);
+      EXPECT_EQ(raised.bottom, bottom.bottom - 60);
+      EXPECT_EQ(raised.left, bottom.left);
+    }
+  }
+  // Never out of the picture: raised by half, a bottom line stays whole.
+  const Box half = Placed("grey320.mp4", "subs.srt", "--compressor H264 --subtitle-raise 50");
+  EXPECT_GE(half.top, 0);
 }
