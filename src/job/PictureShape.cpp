@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cmath>
 
+#include "drawing/DisplaySetDrawer.h"
 #include "drawing/PlacedDrawer.h"
 #include "drawing/PlainDrawer.h"
 #include "drawing/SubtitleDrawer.h"
@@ -112,6 +113,8 @@ std::string Plan(const ShapeOptions& options, const VELAVCODEC::VelAvCodec& deco
     width = measured.FrameWidth;
     height = measured.FrameHeight;
   }
+  planned.FrameWidth = width;
+  planned.FrameHeight = height;
   PICTUREEXTENT::Rect kept{0, 0, width, height};
   if (crop->Kind == CropKind::Auto) {
     kept = measured.Extent;
@@ -154,6 +157,11 @@ std::string Plan(const ShapeOptions& options, const VELAVCODEC::VelAvCodec& deco
 std::unique_ptr<SUBTITLEDRAWER::SubtitleDrawer> Placed(
     std::unique_ptr<SUBTITLEDRAWER::SubtitleDrawer> drawer, const Planned& planned, int width,
     int height) {
+  const VELAVCODEC::VelAvCodec::PictureGeometry& geometry = planned.Geometry;
+  if (auto* sets = dynamic_cast<DISPLAYSETDRAWER::DisplaySetDrawer*>(drawer.get());
+      sets != nullptr && geometry.Crops())
+    sets->ShowFramePart(planned.FrameWidth, planned.FrameHeight, geometry.CropX, geometry.CropY,
+                        geometry.CropWidth, geometry.CropHeight);
   if (!drawer || !planned.Places()) return drawer;
   PLACEDDRAWER::Placement placement;
   placement.Place = planned.Where == Place::Top    ? PLACEDDRAWER::Where::Top

@@ -50,6 +50,8 @@ struct Planned {
   // The rows of the black bar below the picture in the output, from its
   // first; none (0) when the source has no bar there or it is cropped away.
   int BarTop = 0, BarRows = 0;
+  // The source's frame, before the crop.
+  int FrameWidth = 0, FrameHeight = 0;
   std::vector<std::string> Log;
   bool Changes() const { return Geometry.Crops() || Geometry.Scales(); }
   bool Places() const { return Where != Place::Bottom || RaisePercent > 0; }
@@ -60,8 +62,9 @@ struct Planned {
 std::string Plan(const ShapeOptions& options, const VELAVCODEC::VelAvCodec& decoder,
                  Planned& planned);
 
-// The drawer, moved to the place asked on pictures of that size; as it is
-// when the subtitle stays at the bottom.
+// The drawer, moved to the place asked on pictures of that size (and disc
+// pictures, which a canvas over the whole frame places, moved by the
+// crop); as it is when the subtitle stays at the bottom uncropped.
 std::unique_ptr<SUBTITLEDRAWER::SubtitleDrawer> Placed(
     std::unique_ptr<SUBTITLEDRAWER::SubtitleDrawer> drawer, const Planned& planned, int width,
     int height);

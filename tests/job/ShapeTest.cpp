@@ -107,6 +107,9 @@ class ShapeTest : public ::testing::Test {
     shown.Objects = {pgswriter::FilledRectangle(1100, 700, 400, 20, 1)};
     WriteFile(Path("subs.sup"),
               pgswriter::WriteSup({shown, pgswriter::ClearingSet(shown, 315000)}));
+    // The same low in the frame, inside the bar a crop cuts away.
+    shown.Objects = {pgswriter::FilledRectangle(1100, 1040, 400, 20, 1)};
+    WriteFile(Path("low.sup"), pgswriter::WriteSup({shown, pgswriter::ClearingSet(shown, 315000)}));
   }
   static void TearDownTestSuite() {
     delete dir_;
@@ -345,4 +348,24 @@ TEST_F(PlaceTest, TopAndRaiseMoveTheInkUp) {
   // Never out of the picture: raised by half, a bottom line stays whole.
   const Box half = Placed("grey320.mp4", "subs.srt", "--compressor H264 --subtitle-raise 50");
   EXPECT_GE(half.top, 0);
+}
+
+TEST_F(PlaceTest, ACropKeepsDiscPicturesWhereTheFrameHadThem) {
+  const Box whole = Placed("greybars.mp4", "subs.sup", "--compressor H264");
+  ASSERT_FALSE(whole.empty());
+  for (const char* compressor : {"H264", "DIB"}) {
+    const std::string codec = std::string("--compressor ") + compressor;
+    // Not stretched over the cropped picture: 30 rows higher, as tall.
+    const Box box = Placed("greybars.mp4", "subs.sup", codec + " --crop auto --scale 320x240");
+    ASSERT_FALSE(box.empty()) << compressor;
+    const double rows = 240.0 / 180.0;
+    EXPECT_NEAR(box.top, (whole.top - 30) * rows, 2) << compressor;
+    EXPECT_NEAR(box.bottom - box.top, (whole.bottom - whole.top) * rows, 2) << compressor;
+    EXPECT_NEAR(box.left, whole.left, 1) << compressor;
+    // One in the bar cut away is moved up into the picture, whole.
+    const Box low = Placed("greybars.mp4", "low.sup", codec + " --crop auto --scale 320x240");
+    ASSERT_FALSE(low.empty()) << compressor;
+    EXPECT_GE(low.bottom, 236) << compressor;
+    EXPECT_NEAR(low.bottom - low.top, box.bottom - box.top, 1) << compressor;
+  }
 }
