@@ -82,8 +82,13 @@ bool VelAvCodec::FitsOpenedSize(const AVFrame* picture) const {
 std::string VelAvCodec::MeasureExtent(int samples, MeasuredExtent& measured) const {
   measured = {};
   if (FormatContext == nullptr || VideoStream < 0 || samples <= 0) return "the source is not open";
+  // A pipe read again would lose what the job reads.
+  if (FormatContext->pb == nullptr || (FormatContext->pb->seekable & AVIO_SEEKABLE_NORMAL) == 0)
+    return "a source that can't seek (a pipe) is read once only";
   OwnReading reading(*Api);
   if (!reading.Open(FileName, VideoStream)) return "the source could not be read again";
+  // Where the picture ends needs no deblocking.
+  reading.codec->skip_loop_filter = AVDISCARD_ALL;
   const int64_t start = FormatContext->start_time != AV_NOPTS_VALUE ? FormatContext->start_time : 0;
   const int64_t duration = FormatContext->duration > 0 ? FormatContext->duration : 0;
   std::optional<PICTUREEXTENT::ExtentFinder> finder;
@@ -98,7 +103,7 @@ std::string VelAvCodec::MeasureExtent(int samples, MeasuredExtent& measured) con
         duration > 0 && Api->av_seek_frame(reading.format, -1, at, AVSEEK_FLAG_BACKWARD) >= 0;
     if (!sought && i > 0) break;
     Api->avcodec_flush_buffers(reading.codec);
-    if (!reading.DecodeFirstPicture(VideoStream, kPacketLimit)) continue;
+    if (!reading.DecodeKeyPicture(VideoStream, kPacketLimit)) continue;
     const AVFrame* picture = reading.frame;
     if (!finder) {
       finder.emplace(picture->width, picture->height);

@@ -40,4 +40,17 @@ bool OwnReading::DecodeFirstPicture(int streamIndex, int packetLimit) {
   return false;
 }
 
+bool OwnReading::DecodeKeyPicture(int streamIndex, int packetLimit) {
+  for (int packets = 0; packets < packetLimit; ++packets) {
+    if (api.av_read_frame(format, packet) < 0) return false;
+    const bool key = packet->stream_index == streamIndex && (packet->flags & AV_PKT_FLAG_KEY) != 0;
+    const int sent = key ? api.avcodec_send_packet(codec, packet) : -1;
+    api.av_packet_unref(packet);
+    if (sent < 0) continue;
+    api.avcodec_send_packet(codec, nullptr);
+    return api.avcodec_receive_frame(codec, frame) >= 0;
+  }
+  return false;
+}
+
 }  // namespace VELAVCODEC

@@ -23,6 +23,10 @@ struct OwnReading {
   // The first picture of the stream from the reading's place on, into
   // `frame`; false when none came within `packetLimit` packets.
   bool DecodeFirstPicture(int streamIndex, int packetLimit);
+  // The first key picture from the reading's place on, into `frame`: the
+  // decoder is drained after it rather than fed the pictures its reordering
+  // waits for (avcodec_flush_buffers makes it take packets again).
+  bool DecodeKeyPicture(int streamIndex, int packetLimit);
 };
 
 }  // namespace VELAVCODEC
