@@ -125,12 +125,25 @@ void DisplaySetDrawer::ShowFramePart(int32_t frameWidth, int32_t frameHeight, in
   composed_ = 0;  // drawn again, in the part
 }
 
-// Placed on the frame, moved by the crop, and kept inside the picture.
-void DisplaySetDrawer::DrawCropped(const SUBTITLEBITMAPS::Bitmap& bitmap, QImage& image,
-                                   double scaleX, double scaleY) {
-  const double width = bitmap.Width * scaleX, height = bitmap.Height * scaleY;
-  double x = bitmap.X * scaleX - part_.X * double(width_) / part_.Width;
-  double y = bitmap.Y * scaleY - part_.Y * double(height_) / part_.Height;
+void DisplaySetDrawer::ScalePictures(double scale) {
+  pictureScale_ = std::clamp(scale, 0.5, 2.0);
+  composed_ = 0;
+}
+
+// Placed on the frame, moved by the crop, scaled about its bottom centre,
+// and kept inside the picture.
+void DisplaySetDrawer::DrawPlaced(const SUBTITLEBITMAPS::Bitmap& bitmap, QImage& image,
+                                  double scaleX, double scaleY) {
+  double width = bitmap.Width * scaleX, height = bitmap.Height * scaleY;
+  double x = bitmap.X * scaleX, y = bitmap.Y * scaleY;
+  if (part_.Given) {
+    x -= part_.X * double(width_) / part_.Width;
+    y -= part_.Y * double(height_) / part_.Height;
+  }
+  x += width * (1.0 - pictureScale_) / 2;
+  y += height * (1.0 - pictureScale_);
+  width *= pictureScale_;
+  height *= pictureScale_;
   x = std::max(0.0, std::min(x, width_ - width));
   y = std::max(0.0, std::min(y, height_ - height));
   QPainter painter(&canvas_);
@@ -148,7 +161,7 @@ void DisplaySetDrawer::DrawBitmap(const SUBTITLEBITMAPS::Bitmap& bitmap, double 
   QImage image(bitmap.Indexes.data(), bitmap.Width, bitmap.Height, bitmap.Stride,
                QImage::Format_Indexed8);
   image.setColorTable(QList<QRgb>(bitmap.Palette.begin(), bitmap.Palette.end()));
-  if (part_.Given) return DrawCropped(bitmap, image, scaleX, scaleY);
+  if (part_.Given || pictureScale_ != 1.0) return DrawPlaced(bitmap, image, scaleX, scaleY);
   QPainter painter(&canvas_);
   QRect target;
   if (scaleX == 1.0 && scaleY == 1.0) {

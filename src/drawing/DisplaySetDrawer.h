@@ -45,6 +45,9 @@ class DisplaySetDrawer : public SUBTITLEDRAWER::SubtitleDrawer {
   // the crop would cut is moved inside the picture, whole.
   void ShowFramePart(int32_t frameWidth, int32_t frameHeight, int32_t x, int32_t y, int32_t w,
                      int32_t h);
+  // Each bitmap drawn `scale` times its size (0.5 to 2) about its bottom
+  // centre, kept inside the picture.
+  void ScalePictures(double scale);
 
  private:
   void TakeArrivals(int64_t untilMs);
@@ -53,8 +56,8 @@ class DisplaySetDrawer : public SUBTITLEDRAWER::SubtitleDrawer {
   const SUBTITLEBITMAPS::DisplaySet* ShowingAt(int64_t milliseconds);
   bool Compose(const SUBTITLEBITMAPS::DisplaySet& set);
   void DrawBitmap(const SUBTITLEBITMAPS::Bitmap& bitmap, double scaleX, double scaleY);
-  void DrawCropped(const SUBTITLEBITMAPS::Bitmap& bitmap, QImage& image, double scaleX,
-                   double scaleY);
+  void DrawPlaced(const SUBTITLEBITMAPS::Bitmap& bitmap, QImage& image, double scaleX,
+                  double scaleY);
   bool ComposePlanar();
   bool ComposeBgr();
   bool NoMemory();
@@ -84,6 +87,7 @@ class DisplaySetDrawer : public SUBTITLEDRAWER::SubtitleDrawer {
     bool Given = false;
     int32_t FrameWidth = 0, FrameHeight = 0, X = 0, Y = 0, Width = 0, Height = 0;
   } part_;
+  double pictureScale_ = 1.0;
 };
 
 }  // namespace DISPLAYSETDRAWER

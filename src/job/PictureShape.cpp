@@ -102,6 +102,7 @@ std::string Plan(const ShapeOptions& options, const VELAVCODEC::VelAvCodec& deco
   if (!place) return "bad subtitle place '" + options.Place + "'";
   planned.Where = *place;
   planned.RaisePercent = std::clamp(options.Raise, 0, 50);
+  planned.PictureScalePercent = std::clamp(options.PictureScale, 50, 200);
   const AVCodecParameters* video = decoder.VideoParameters();
   if (video == nullptr) return "the source has no video stream";
   int width = video->width, height = video->height;
@@ -158,10 +159,13 @@ std::unique_ptr<SUBTITLEDRAWER::SubtitleDrawer> Placed(
     std::unique_ptr<SUBTITLEDRAWER::SubtitleDrawer> drawer, const Planned& planned, int width,
     int height) {
   const VELAVCODEC::VelAvCodec::PictureGeometry& geometry = planned.Geometry;
-  if (auto* sets = dynamic_cast<DISPLAYSETDRAWER::DisplaySetDrawer*>(drawer.get());
-      sets != nullptr && geometry.Crops())
-    sets->ShowFramePart(planned.FrameWidth, planned.FrameHeight, geometry.CropX, geometry.CropY,
-                        geometry.CropWidth, geometry.CropHeight);
+  if (auto* sets = dynamic_cast<DISPLAYSETDRAWER::DisplaySetDrawer*>(drawer.get())) {
+    if (geometry.Crops())
+      sets->ShowFramePart(planned.FrameWidth, planned.FrameHeight, geometry.CropX, geometry.CropY,
+                          geometry.CropWidth, geometry.CropHeight);
+    if (planned.PictureScalePercent != 100)
+      sets->ScalePictures(planned.PictureScalePercent / 100.0);
+  }
   if (!drawer || !planned.Places()) return drawer;
   PLACEDDRAWER::Placement placement;
   placement.Place = planned.Where == Place::Top    ? PLACEDDRAWER::Where::Top

@@ -47,6 +47,7 @@ struct Planned {
   VELAVCODEC::VelAvCodec::PictureGeometry Geometry;
   Place Where = Place::Bottom;
   int RaisePercent = 0;
+  int PictureScalePercent = 100;
   // The rows of the black bar below the picture in the output, from its
   // first; none (0) when the source has no bar there or it is cropped away.
   int BarTop = 0, BarRows = 0;

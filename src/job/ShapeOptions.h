@@ -10,8 +10,9 @@ struct ShapeOptions {
   std::string Crop;   // "auto", "none" (or empty), "W:H:X:Y"
   std::string Scale;  // "WxH" or empty
   int Width = 0, Height = 0;
-  std::string Place;  // "bottom" (or empty), "top", "bars"
-  int Raise = 0;      // percent of the output's height, 0 to 50
+  std::string Place;       // "bottom" (or empty), "top", "bars"
+  int Raise = 0;           // percent of the output's height, 0 to 50
+  int PictureScale = 100;  // disc pictures' size in percent, 50 to 200
 };
 
 }  // namespace PICTURESHAPE

@@ -753,6 +753,22 @@ std::vector<JobOption> MakeOptions() {
        .high = 50,
        .outOfRange = OutOfRange::Clamped,
        NUMBER(Shape.Raise)},
+      {.option = "--picture-scale",
+       .group = Group::Shape,
+       .kind = Kind::Number,
+       .help = "  --picture-scale P      PGS and VobSub pictures drawn at P percent of their size\n"
+               "                         (50 to 200), about their bottom centre\n",
+       .inSynopsis = false,
+       .section = "GEOMETRY",
+       .key = "PictureScale",
+       .saved = Saved::WithSection,
+       .valueName = "P",
+       .what = "picture scale",
+       .low = 50,
+       .high = 200,
+       .fallback = 100,
+       .outOfRange = OutOfRange::Clamped,
+       NUMBER(Shape.PictureScale)},
   };
 }
 

@@ -369,3 +369,28 @@ TEST_F(PlaceTest, ACropKeepsDiscPicturesWhereTheFrameHadThem) {
     EXPECT_NEAR(low.bottom - low.top, box.bottom - box.top, 1) << compressor;
   }
 }
+
+TEST_F(PlaceTest, DiscPicturesScaleAboutTheirBottomCentre) {
+  const Box whole = Placed("grey320.mp4", "subs.sup", "--compressor H264");
+  ASSERT_FALSE(whole.empty());
+  const double centre = (whole.left + whole.right) / 2.0;
+  for (const int percent : {200, 50}) {
+    for (const char* compressor : {"H264", "DIB"}) {
+      SCOPED_TRACE(std::to_string(percent) + " " + compressor);
+      const Box box = Placed("grey320.mp4", "subs.sup",
+                             std::string("--compressor ") + compressor + " --picture-scale " +
+                                 std::to_string(percent));
+      ASSERT_FALSE(box.empty());
+      const double scale = percent / 100.0;
+      EXPECT_NEAR(box.right - box.left + 1, (whole.right - whole.left + 1) * scale, 2);
+      EXPECT_NEAR(box.bottom - box.top + 1, (whole.bottom - whole.top + 1) * scale, 2);
+      EXPECT_NEAR((box.left + box.right) / 2.0, centre, 1);
+      EXPECT_NEAR(box.bottom, whole.bottom, 1);
+    }
+  }
+  // Text is no picture: it keeps its size.
+  const Box text = Placed("grey320.mp4", "subs.srt", "--compressor H264");
+  const Box still = Placed("grey320.mp4", "subs.srt", "--compressor H264 --picture-scale 200");
+  EXPECT_EQ(text.top, still.top);
+  EXPECT_EQ(text.right, still.right);
+}
