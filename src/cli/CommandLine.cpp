@@ -240,6 +240,7 @@ std::string CommandLineHelp() {
   text << "\n" << JOBOPTIONTABLE::GroupHelp(JOBOPTIONTABLE::Group::Reading);
   text << "\n" << JOBOPTIONTABLE::GroupHelp(JOBOPTIONTABLE::Group::Styled);
   text << "\n" << JOBOPTIONTABLE::GroupHelp(JOBOPTIONTABLE::Group::Streams);
+  text << "\n" << JOBOPTIONTABLE::GroupHelp(JOBOPTIONTABLE::Group::Shape);
   text << "\nAn option's value follows it, or is joined to it by '=' (--font-size=14).\n";
   return text.str();
 }

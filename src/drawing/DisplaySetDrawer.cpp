@@ -109,9 +109,48 @@ bool DisplaySetDrawer::Compose(const SUBTITLEBITMAPS::DisplaySet& set) {
   // A canvas the stream leaves unsaid is the picture's own.
   const int32_t canvasWidth = set.CanvasWidth > 0 ? set.CanvasWidth : width_;
   const int32_t canvasHeight = set.CanvasHeight > 0 ? set.CanvasHeight : height_;
-  const double scaleX = double(width_) / canvasWidth, scaleY = double(height_) / canvasHeight;
+  double scaleX = double(width_) / canvasWidth, scaleY = double(height_) / canvasHeight;
+  if (part_.Given) {
+    scaleX = double(part_.FrameWidth) / canvasWidth * width_ / part_.Width;
+    scaleY = double(part_.FrameHeight) / canvasHeight * height_ / part_.Height;
+  }
   for (const SUBTITLEBITMAPS::Bitmap& bitmap : set.Bitmaps) DrawBitmap(bitmap, scaleX, scaleY);
   return true;
+}
+
+void DisplaySetDrawer::ShowFramePart(int32_t frameWidth, int32_t frameHeight, int32_t x, int32_t y,
+                                     int32_t w, int32_t h) {
+  if (frameWidth <= 0 || frameHeight <= 0 || w <= 0 || h <= 0) return;
+  part_ = {true, frameWidth, frameHeight, x, y, w, h};
+  composed_ = 0;  // drawn again, in the part
+}
+
+void DisplaySetDrawer::ScalePictures(double scale) {
+  pictureScale_ = std::clamp(scale, 0.5, 2.0);
+  composed_ = 0;
+}
+
+// Placed on the frame, moved by the crop, scaled about its bottom centre,
+// and kept inside the picture.
+void DisplaySetDrawer::DrawPlaced(const SUBTITLEBITMAPS::Bitmap& bitmap, QImage& image,
+                                  double scaleX, double scaleY) {
+  double width = bitmap.Width * scaleX, height = bitmap.Height * scaleY;
+  double x = bitmap.X * scaleX, y = bitmap.Y * scaleY;
+  if (part_.Given) {
+    x -= part_.X * double(width_) / part_.Width;
+    y -= part_.Y * double(height_) / part_.Height;
+  }
+  x += width * (1.0 - pictureScale_) / 2;
+  y += height * (1.0 - pictureScale_);
+  width *= pictureScale_;
+  height *= pictureScale_;
+  x = std::max(0.0, std::min(x, width_ - width));
+  y = std::max(0.0, std::min(y, height_ - height));
+  QPainter painter(&canvas_);
+  painter.setRenderHint(QPainter::SmoothPixmapTransform);
+  const QRectF placed(x, y, width, height);
+  painter.drawImage(placed, image);
+  ink_ |= placed.toAlignedRect() & canvas_.rect();
 }
 
 void DisplaySetDrawer::DrawBitmap(const SUBTITLEBITMAPS::Bitmap& bitmap, double scaleX,
@@ -122,6 +161,7 @@ void DisplaySetDrawer::DrawBitmap(const SUBTITLEBITMAPS::Bitmap& bitmap, double 
   QImage image(bitmap.Indexes.data(), bitmap.Width, bitmap.Height, bitmap.Stride,
                QImage::Format_Indexed8);
   image.setColorTable(QList<QRgb>(bitmap.Palette.begin(), bitmap.Palette.end()));
+  if (part_.Given || pictureScale_ != 1.0) return DrawPlaced(bitmap, image, scaleX, scaleY);
   QPainter painter(&canvas_);
   QRect target;
   if (scaleX == 1.0 && scaleY == 1.0) {

@@ -40,6 +40,14 @@ class DisplaySetDrawer : public SUBTITLEDRAWER::SubtitleDrawer {
   void DrawOnto(uint8_t* bmpImage) override;
   void Pass(int32_t frame) override;
   std::vector<std::string> TakeNotes() override;
+  // The pictures show only part (x, y, w x h) of the source's frame
+  // (frameWidth x frameHeight), which the canvas covers: a crop. A bitmap
+  // the crop would cut is moved inside the picture, whole.
+  void ShowFramePart(int32_t frameWidth, int32_t frameHeight, int32_t x, int32_t y, int32_t w,
+                     int32_t h);
+  // Each bitmap drawn `scale` times its size (0.5 to 2) about its bottom
+  // centre, kept inside the picture.
+  void ScalePictures(double scale);
 
  private:
   void TakeArrivals(int64_t untilMs);
@@ -48,6 +56,8 @@ class DisplaySetDrawer : public SUBTITLEDRAWER::SubtitleDrawer {
   const SUBTITLEBITMAPS::DisplaySet* ShowingAt(int64_t milliseconds);
   bool Compose(const SUBTITLEBITMAPS::DisplaySet& set);
   void DrawBitmap(const SUBTITLEBITMAPS::Bitmap& bitmap, double scaleX, double scaleY);
+  void DrawPlaced(const SUBTITLEBITMAPS::Bitmap& bitmap, QImage& image, double scaleX,
+                  double scaleY);
   bool ComposePlanar();
   bool ComposeBgr();
   bool NoMemory();
@@ -72,6 +82,12 @@ class DisplaySetDrawer : public SUBTITLEDRAWER::SubtitleDrawer {
   bool bgrReady_ = false, planarReady_ = false;
   std::vector<std::string> notes_;
   bool memoryNoted_ = false;
+  // ShowFramePart's, when given.
+  struct FramePart {
+    bool Given = false;
+    int32_t FrameWidth = 0, FrameHeight = 0, X = 0, Y = 0, Width = 0, Height = 0;
+  } part_;
+  double pictureScale_ = 1.0;
 };
 
 }  // namespace DISPLAYSETDRAWER

@@ -272,11 +272,24 @@ void PlanarBlendPicture::StoreChromaRow(const uint8_t* upper, const uint8_t* low
 
 PLANARPICTURE::RowBand PlanarBlendPicture::Band() const {
   const Plane& luma = planes_[0];
-  return PLANARPICTURE::BandOfRows(luma.DirtyTop, luma.DirtyEnd, luma.Height);
+  if (luma.DirtyTop >= luma.DirtyEnd) return {};
+  return PLANARPICTURE::BandOfRows(luma.DirtyTop + rowShift_, luma.DirtyEnd + rowShift_,
+                                   luma.Height);
 }
 
+// A moved ink blends as if composed in place: the picture's rows are taken
+// from as far off as it moved.
 void PlanarBlendPicture::BlendInto(const PLANARPICTURE::PlanarRows& planes,
                                    PLANARPICTURE::RowBand band) const {
+  if (rowShift_ == 0) return BlendPlaced(planes, band);
+  PLANARPICTURE::PlanarRows moved = planes;
+  for (int p = 0; p < 3; ++p)
+    moved.Data[p] += ptrdiff_t(p == 0 ? rowShift_ : rowShift_ / 2) * planes.Stride[p];
+  BlendPlaced(moved, {band.Top - rowShift_, band.Count});
+}
+
+void PlanarBlendPicture::BlendPlaced(const PLANARPICTURE::PlanarRows& planes,
+                                     PLANARPICTURE::RowBand band) const {
   if (planes.BitDepth > 8) {
     if (planes.Colours != nullptr)
       BlendDeepMapped(planes, band);

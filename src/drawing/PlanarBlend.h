@@ -44,10 +44,14 @@ class PlanarBlendPicture : public PLANARPICTURE::PlanarInk {
 
   int32_t Width() const { return planes_[0].Width; }
   bool empty() const { return planes_[0].DirtyTop >= planes_[0].DirtyEnd; }
-  // The rows holding ink, widened to even rows; empty when there is none.
+  // The rows holding ink, widened to even rows (moved and clipped to the
+  // picture); empty when there is none.
   PLANARPICTURE::RowBand Band() const;
   void BlendInto(const PLANARPICTURE::PlanarRows& planes,
                  PLANARPICTURE::RowBand band) const override;
+  // The ink lands `rows` (even) lower in the picture than it was composed,
+  // higher when negative; 0 until set.
+  void SetRowShift(int32_t rows) { rowShift_ = rows & ~1; }
 
  private:
   // One plane's colour and rest; each row's inked columns are kept, so that
@@ -77,6 +81,7 @@ class PlanarBlendPicture : public PLANARPICTURE::PlanarInk {
   };
 
   // Into planes of 16-bit samples: the ink widened, or mapped by Colours.
+  void BlendPlaced(const PLANARPICTURE::PlanarRows& planes, PLANARPICTURE::RowBand band) const;
   void BlendDeep(const PLANARPICTURE::PlanarRows& planes, PLANARPICTURE::RowBand band) const;
   void BlendDeepMapped(const PLANARPICTURE::PlanarRows& planes, PLANARPICTURE::RowBand band) const;
   void MappedLuma(const PLANARPICTURE::PlanarRows& planes, int32_t row) const;
@@ -91,6 +96,7 @@ class PlanarBlendPicture : public PLANARPICTURE::PlanarInk {
                        int32_t right, int32_t top, int32_t bottom);
 
   Plane planes_[3];  // Y, U, V
+  int32_t rowShift_ = 0;
   // Scratch rows the picture's width: alphas, and a chroma row's two luma
   // rows of coverage.
   std::vector<uint8_t> alpha_, upper_, lower_;

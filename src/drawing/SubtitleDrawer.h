@@ -18,7 +18,7 @@ namespace SUBTITLEDRAWER {
 struct Coverage {
   bool Shows = false;
   // The picture's rows the drawing covers, bottom-up as a BMP image counts
-  // them (first and last); a planar picture converts only these to BGR and
+  // them (the first, and how many); a planar picture converts only these to BGR and
   // is drawn on there, unless the drawer gives planar ink.
   std::pair<int32_t, int32_t> InkRows{0, -1};
   // Ink blended straight into a planar picture's planes; valid until the

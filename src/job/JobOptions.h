@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 
+#include "job/ShapeOptions.h"
 #include "media/AudioSamples.h"
 #include "output/StreamKeeping.h"
 #include "subtitles/ReadingOptions.h"
@@ -88,6 +89,8 @@ struct JobOptions {
   // Only this part of the film is written (CLIPRANGE::ParseRange reads
   // them): times as given, empty for the film's start and end.
   std::string ClipStart, ClipEnd, ClipDuration;
+  // The output picture's crop, size and the subtitle's place on it.
+  PICTURESHAPE::ShapeOptions Shape;
   AUDIOSAMPLES::AudioLibraryNames AlignLibraries = AUDIOSAMPLES::AudioLibraryNames::Defaults();
 };
 

@@ -11,6 +11,7 @@
 
 #include "drawing/SubtitleOverlay.h"
 #include "job/PictureClock.h"
+#include "job/PictureShape.h"
 #include "job/SubtitleChoice.h"
 #include "job/SubtitleSource.h"
 #include "subtitles/SubtitleUnit.h"
@@ -21,8 +22,10 @@ namespace {
 using VELAVCODEC::VelAvCodec;
 
 // options: languages or the forced track become what was found, as the job
-// finds them (the first opening finds them; the others take them).
+// finds them (the first opening finds them; the others take them). The
+// picture's shape is planned by the first opening too.
 bool OpenSource(VelAvCodec& decoder, JOBOPTIONS::JobOptions& options,
+                std::optional<PICTURESHAPE::Planned>& shape,
                 std::vector<std::string>* log = nullptr) {
   if (!decoder.PreOpen(options.SourceVideo)) return false;
   decoder.SelectVideoStream(std::max(options.VideoStream, 0));
@@ -40,8 +43,18 @@ bool OpenSource(VelAvCodec& decoder, JOBOPTIONS::JobOptions& options,
     decoder.ErrorText = error;
     return false;
   }
+  if (!shape) {
+    shape.emplace();
+    if (std::string problem = PICTURESHAPE::Plan(options.Shape, decoder, *shape);
+        !problem.empty()) {
+      decoder.Close();
+      decoder.ErrorText = std::move(problem);
+      return false;
+    }
+    if (log != nullptr) log->insert(log->end(), shape->Log.begin(), shape->Log.end());
+  }
   // A still has no sound: it is opened as the source has it.
-  if (!decoder.Open({.AudioForAvi = false})) return false;
+  if (!decoder.Open({.AudioForAvi = false, .Geometry = shape->Geometry})) return false;
   // A still is an SDR picture: an HDR source's is tone-mapped, as an SDR
   // output's pictures are.
   if (OUTPUTCOLOUR::ToneMappable({decoder.VideoValues().Form, decoder.Width, decoder.Height}))
@@ -95,6 +108,7 @@ uint8_t* CountToPlace(VelAvCodec& decoder, int64_t place, BMPFRAME::BmpFrame& pr
 // picture there only when the clock puts it at that place (no gap, no drop
 // before it). Else the pictures are counted from the start.
 uint8_t* FindPicture(VelAvCodec& decoder, JOBOPTIONS::JobOptions options,
+                     std::optional<PICTURESHAPE::Planned>& shape,
                      const SUBTITLESOURCE::SubtitleSource& source, int32_t index,
                      BMPFRAME::BmpFrame& previous) {
   // A track's packets before the picture are all needed: its still is
@@ -108,7 +122,7 @@ uint8_t* FindPicture(VelAvCodec& decoder, JOBOPTIONS::JobOptions options,
     if (result == VelAvCodec::SeekResult::Found && time.Timed &&
         clock.PlaceOf(time.Seconds) == index)
       return picture;
-    if (!OpenSource(decoder, options)) return nullptr;
+    if (!OpenSource(decoder, options, shape)) return nullptr;
   }
   uint8_t* picture;
   picture = CountToPlace(decoder, index, previous);
@@ -122,9 +136,10 @@ uint8_t* FindPicture(VelAvCodec& decoder, JOBOPTIONS::JobOptions options,
 // undrawn, so that the schedule's entries and a track's packets stand as
 // the job's do there. Empty, or why it can't be drawn.
 std::string DrawDueSubtitle(VelAvCodec& decoder, SUBTITLESOURCE::SubtitleSource& source,
-                            int32_t index, uint8_t* picture) {
+                            const PICTURESHAPE::Planned& shape, int32_t index, uint8_t* picture) {
   std::string error;
-  const auto drawer = source.MakeDrawer(decoder, error);
+  const auto drawer =
+      PICTURESHAPE::Placed(source.MakeDrawer(decoder, error), shape, decoder.Width, decoder.Height);
   if (!drawer) return error;
   for (int32_t frame = 0; frame < index; ++frame) drawer->Pass(frame);
   const int64_t ms = SUBTITLESOURCE::PictureTime(decoder.FramesPerSecond, index);
@@ -133,7 +148,8 @@ std::string DrawDueSubtitle(VelAvCodec& decoder, SUBTITLESOURCE::SubtitleSource&
 }
 
 // The still of an opened source.
-bool ComposeOpened(VelAvCodec& decoder, const JOBOPTIONS::JobOptions& options, double seconds,
+bool ComposeOpened(VelAvCodec& decoder, const JOBOPTIONS::JobOptions& options,
+                   std::optional<PICTURESHAPE::Planned>& shape, double seconds,
                    BMPFRAME::BmpFrame& still, std::string& error,
                    std::vector<std::string>& finding) {
   SUBTITLEFILE::SubtitleFile subtitles;
@@ -149,12 +165,12 @@ bool ComposeOpened(VelAvCodec& decoder, const JOBOPTIONS::JobOptions& options, d
   }
   const int32_t index = PictureIndexAt(seconds, decoder.FramesPerSecond);
   BMPFRAME::BmpFrame previous;
-  uint8_t* picture = FindPicture(decoder, options, *source, index, previous);
+  uint8_t* picture = FindPicture(decoder, options, shape, *source, index, previous);
   if (picture == nullptr) {
     error = decoder.ErrorText;
     return false;
   }
-  error = DrawDueSubtitle(decoder, *source, index, picture);
+  error = DrawDueSubtitle(decoder, *source, *shape, index, picture);
   if (!error.empty()) return false;
   if (CopyPicture(picture, still)) return true;
   error = "[StillPicture::Compose] Can't allocate memory for the picture...";
@@ -173,11 +189,12 @@ bool ComposeStill(VelAvCodec& decoder, const JOBOPTIONS::JobOptions& options, do
                   BMPFRAME::BmpFrame& still, std::string& error, std::vector<std::string>* found) {
   std::vector<std::string> finding;
   JOBOPTIONS::JobOptions chosen = options;
-  bool done = OpenSource(decoder, chosen, &finding);
+  std::optional<PICTURESHAPE::Planned> shape;
+  bool done = OpenSource(decoder, chosen, shape, &finding);
   if (!done)
     error = decoder.ErrorText;
   else
-    done = ComposeOpened(decoder, chosen, seconds, still, error, finding);
+    done = ComposeOpened(decoder, chosen, shape, seconds, still, error, finding);
   decoder.Close();
   if (found != nullptr) *found = std::move(finding);
   return done;

@@ -109,8 +109,14 @@ bool SubtitleJob::OpenSource(JobOptions& options) {
     Fail(error);
     return false;
   }
+  if (const std::string error = PICTURESHAPE::Plan(options.Shape, *decoder_, shape_);
+      !error.empty()) {
+    Fail(error);
+    return false;
+  }
+  for (const std::string& line : shape_.Log) host_.AppendLog(line);
   // The container decides how the decoder describes the sound.
-  if (!decoder_->Open({.AudioForAvi = output_->NeedsAviAudio()})) {
+  if (!decoder_->Open({.AudioForAvi = output_->NeedsAviAudio(), .Geometry = shape_.Geometry})) {
     Fail(decoder_->ErrorText);
     return false;
   }
@@ -223,7 +229,8 @@ std::optional<JobEnd> SubtitleJob::CreateOutput(const JobOptions& options) {
 // Nothing when the drawer is ready, else how the job ended.
 std::optional<JobEnd> SubtitleJob::MakeJobDrawer(const JobOptions& /*options*/) {
   std::string error;
-  drawer_ = source_->MakeDrawer(*decoder_, error);
+  drawer_ = PICTURESHAPE::Placed(source_->MakeDrawer(*decoder_, error), shape_, decoder_->Width,
+                                 decoder_->Height);
   if (!drawer_) {
     for (const std::string& line : source_->TakeNotes()) host_.AppendLog(line);
     return Fail(error, "", {source_->UnopenedFile(), source_->UnopenedReason()});
@@ -632,6 +639,7 @@ namespace SUBTITLEJOB {
 void SubtitleJob::PlanCopying(const JobOptions& options, MEDIAOUTPUT::OutputRequest& request) {
   copying_ = false;
   copyVeto_.clear();
+  if (shape_.Changes()) copyVeto_ = "a crop or scale changes every picture";
   copyPlan_ = {};
   if (!options.CopyUntouched) return;
   std::vector<SMARTPLAN::Shown> shown;

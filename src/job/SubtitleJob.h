@@ -17,6 +17,7 @@
 #include "job/JobOptions.h"
 #include "job/OutputColour.h"
 #include "job/PictureClock.h"
+#include "job/PictureShape.h"
 #include "job/SmartCopy.h"
 #include "job/SubtitleSource.h"
 #include "media/VelAvCodec.h"
@@ -104,6 +105,8 @@ class SubtitleJob {
   // it out.
   SMARTCOPY::Prepared copyPlan_;
   std::string copyVeto_;
+  // The crop, size and subtitle place the options asked, as found.
+  PICTURESHAPE::Planned shape_;
   bool copying_ = false;
   void PlanCopying(const JOBOPTIONS::JobOptions& options, MEDIAOUTPUT::OutputRequest& request);
   std::optional<JobEnd> MakeJobDrawer(const JOBOPTIONS::JobOptions& options);

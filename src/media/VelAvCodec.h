@@ -18,6 +18,7 @@
 #include "media/StreamValues.h"
 #include "media/SubtitleTrack.h"
 #include "picture/BmpFrame.h"
+#include "picture/PictureExtent.h"
 #include "picture/PlanarPicture.h"
 
 struct AVDictionary;
@@ -92,6 +93,15 @@ class VelAvCodec : private VideoStreamValues, private AudioStreamValues {
   // the current choice.
   void SelectVideoStream(int k);
   void SelectAudioStream(int k);
+  // The part of the source's pictures handed out, and their size: every
+  // picture is cropped, then scaled, before anything else sees it (the
+  // frame buffer, planar pictures, Width and Height are the result's).
+  struct PictureGeometry {
+    int CropX = 0, CropY = 0, CropWidth = 0, CropHeight = 0;  // no size: the whole picture
+    int Width = 0, Height = 0;                                // none: the crop's size
+    bool Crops() const { return CropWidth > 0 && CropHeight > 0; }
+    bool Scales() const { return Width > 0 && Height > 0; }
+  };
   // What an opening is for.
   struct OpenSetup {
     // True: the audio is described for an AVI stream, which refuses codecs
@@ -99,6 +109,9 @@ class VelAvCodec : private VideoStreamValues, private AudioStreamValues {
     // picture. False: the audio is handed out as the source has it, for a
     // container that keeps its times, or for a still, which has no sound.
     bool AudioForAvi = true;
+    // None: the pictures as the source has them. A crop must lie inside
+    // the source's pictures (else Open fails).
+    PictureGeometry Geometry;
   };
   // Opens the chosen streams and sets the picture and audio values. Fails
   // (and closes) also when the audio codec has no wave format tag and the
@@ -168,6 +181,18 @@ class VelAvCodec : private VideoStreamValues, private AudioStreamValues {
   bool ConvertRows(const PLANARPICTURE::RowBand& band);
   // The whole kept picture; DeliveredPlanar is null afterwards.
   bool ConvertPicture();
+
+  // Where the picture lies inside the frame over a few pictures spread
+  // over the film (see PICTUREEXTENT::ExtentFinder).
+  struct MeasuredExtent {
+    PICTUREEXTENT::Rect Extent;
+    int FrameWidth = 0, FrameHeight = 0;
+    int Sampled = 0, Lit = 0;
+  };
+  // After PreOpen, with the video stream chosen: `samples` pictures from
+  // a reading of its own (the first and last few percent of the film left
+  // out), each the first after a seek. Empty on success, else why not.
+  std::string MeasureExtent(int samples, MeasuredExtent& measured) const;
 
   // How SeekPicture ended.
   enum class SeekResult {
@@ -390,6 +415,9 @@ class VelAvCodec : private VideoStreamValues, private AudioStreamValues {
   uint8_t* DeliverPicture(AVFrame* picture, int32_t& kind, int32_t& size);
   uint8_t* DeliverAudio(AVPacket* packet, int32_t& kind, int32_t& size, bool copy);
   bool ScaleToFrameBuffer(const AVFrame* picture);
+  bool ApplyGeometry();
+  bool CropPicture(AVFrame* picture);
+  bool FitsOpenedSize(const AVFrame* picture) const;
   static constexpr const char* kCantScaleText = "[VelAvCodec::GetNextData] Can't scale image...";
   bool CanDeliverPlanar(const AVFrame* picture) const;
   bool MapTones(AVFrame* picture);
@@ -425,6 +453,9 @@ class VelAvCodec : private VideoStreamValues, private AudioStreamValues {
   // What the opening and the reading were set up for.
   bool AudioForAvi = true;
   bool PlanarWanted = false;
+  PictureGeometry Geometry;
+  // The pictures' size once cropped, before they are scaled.
+  int32_t CroppedWidth = 0, CroppedHeight = 0;
 
   std::unique_ptr<EntryPoints> Api;
   // The reading's three parts: the source's packets in order, the video

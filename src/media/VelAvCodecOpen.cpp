@@ -222,6 +222,7 @@ std::vector<SourceChapter> VelAvCodec::Chapters() const {
 
 bool VelAvCodec::Open(const OpenSetup& setup) {
   AudioForAvi = setup.AudioForAvi;
+  Geometry = setup.Geometry;
   const bool ok = OpenStreams();
   if (!ok) Close();
   return ok;
@@ -242,6 +243,7 @@ bool VelAvCodec::OpenStreams() {
   if (!OpenDecoder(VideoStream, VideoCodecContext, VideoCodec, true)) return false;
   SetVideoFields();
   ReadPictureForm();
+  if (!ApplyGeometry()) return false;
   if (!AllocateVideoBuffers()) return false;
   if (AudioStream != -1) {
     if (!OpenDecoder(AudioStream, AudioCodecContext, AudioCodec, false)) return false;

@@ -11,9 +11,10 @@ namespace VELAVCODEC {
 // Pictures of the opened (even) size in a YUV form: the scaler would
 // convert them unchanged in size straight into the frame buffer.
 bool VelAvCodec::CanDeliverPlanar(const AVFrame* picture) const {
-  if (!PlanarWanted || RgbBuffer != nullptr || PlanarFrame == nullptr || picture->width != Width ||
-      picture->height != Height || Width % 2 != 0 || Height % 2 != 0)
+  if (!PlanarWanted || RgbBuffer != nullptr || PlanarFrame == nullptr || Width % 2 != 0 ||
+      Height % 2 != 0)
     return false;
+  if (!FitsOpenedSize(picture)) return Geometry.Scales() && Converter->Takes(picture);
   return IsNativePlanar(picture) || Converter->Takes(picture);
 }
 
@@ -31,7 +32,7 @@ bool VelAvCodec::SetToneMapping(bool on) {
     return true;
   }
   if (ToneFrame == nullptr) ToneFrame = Api->av_frame_alloc();
-  return ToneFrame != nullptr && ToneMap->Prepare(Width, Height, Form);
+  return ToneFrame != nullptr && ToneMap->Prepare(CroppedWidth, CroppedHeight, Form);
 }
 
 bool VelAvCodec::ToneMapping() const { return ToneMap->Prepared(); }
@@ -54,7 +55,7 @@ bool VelAvCodec::IsNativePlanar(const AVFrame* picture) const {
 
 // False, with the picture untouched, when it could not be converted.
 bool VelAvCodec::HoldPlanarPicture(AVFrame* picture) {
-  if (IsNativePlanar(picture)) {
+  if (IsNativePlanar(picture) && FitsOpenedSize(picture)) {
     Api->av_frame_move_ref(PlanarFrame, picture);
   } else {
     if (!Converter->Convert(picture, PlanarFrame)) return false;

@@ -292,7 +292,7 @@ uint8_t* VelAvCodec::DeliverAudio(AVPacket* packet, int32_t& kind, int32_t& size
 uint8_t* VelAvCodec::DeliverPicture(AVFrame* picture, int32_t& kind, int32_t& size) {
   kind = KindVideo;
   SetPictureTime(picture);
-  if (!MapTones(picture)) {
+  if (!CropPicture(picture) || !MapTones(picture)) {
     Api->av_frame_unref(picture);
     ErrorText = kCantScaleText;
     ReadFailed = true;

@@ -8,6 +8,7 @@
 
 #include "compressors/CompressorCatalog.h"
 #include "job/ClipRange.h"
+#include "job/PictureShape.h"
 #include "shell/ColorValue.h"
 #include "tracks/Languages.h"
 
@@ -50,6 +51,9 @@ const char kStreamsHeader[] =
 const char kStyledHeader[] =
     "Styled drawing, taken by --source and --snapshot (or the settings file's\n"
     "[STYLED] section):\n";
+const char kShapeHeader[] =
+    "The output picture's shape, taken by --source and --snapshot (or the settings\n"
+    "file's [GEOMETRY] section); the subtitles are drawn on the output's picture:\n";
 
 // The synopsis' lines are at most this wide.
 constexpr size_t kSynopsisWidth = 78;
@@ -81,6 +85,21 @@ std::string RefuseBadTime(const JobOption& entry, const std::string& value) {
 std::string RefuseUnknownCompressor(const JobOption&, const std::string& value) {
   if (COMPRESSORCATALOG::FindCompressorByCode(value) != nullptr) return {};
   return "unknown compressor '" + value + "' (see --list-compressors)";
+}
+
+std::string RefuseBadCrop(const JobOption& entry, const std::string& value) {
+  if (PICTURESHAPE::ParseCrop(value)) return {};
+  return "bad " + std::string(entry.what) + " '" + value + "' (auto, none or W:H:X:Y)";
+}
+
+std::string RefuseBadSize(const JobOption& entry, const std::string& value) {
+  if (value.empty() || PICTURESHAPE::ParseSize(value)) return {};
+  return "bad " + std::string(entry.what) + " '" + value + "' (WxH, 16 to 16384)";
+}
+
+std::string RefuseBadPlace(const JobOption& entry, const std::string& value) {
+  if (PICTURESHAPE::ParsePlace(value)) return {};
+  return "bad " + std::string(entry.what) + " '" + value + "' (bottom, top or bars)";
 }
 
 std::vector<JobOption> MakeOptions() {
@@ -715,6 +734,104 @@ std::vector<JobOption> MakeOptions() {
        .saved = Saved::WithSection,
        .sets = false,
        FLAG(Keeping.Attachments)},
+      {.option = "--crop",
+       .group = Group::Shape,
+       .kind = Kind::Text,
+       .help = "  --crop auto|none|W:H:X:Y\n"
+               "                         auto: the black bars found over the film are cut\n"
+               "                         off; W:H:X:Y keeps that part (even); none (default)\n",
+       .inSynopsis = false,
+       .section = "GEOMETRY",
+       .key = "Crop",
+       .saved = Saved::WithSection,
+       .valueName = "auto|none|W:H:X:Y",
+       .what = "crop",
+       .refuse = RefuseBadCrop,
+       TEXT(Shape.Crop)},
+      {.option = "--scale",
+       .group = Group::Shape,
+       .kind = Kind::Text,
+       .help = "  --scale WxH            the output picture's size\n",
+       .inSynopsis = false,
+       .section = "GEOMETRY",
+       .key = "Scale",
+       .saved = Saved::WithSection,
+       .valueName = "WxH",
+       .what = "size",
+       .refuse = RefuseBadSize,
+       TEXT(Shape.Scale)},
+      {.option = "--width",
+       .group = Group::Shape,
+       .kind = Kind::Number,
+       .help = "  --width W, --height H  the output picture's width or height, the other side\n"
+               "                         following the picture's aspect (even)\n",
+       .inSynopsis = false,
+       .section = "GEOMETRY",
+       .key = "Width",
+       .saved = Saved::WithSection,
+       .valueName = "W",
+       .what = "width",
+       .low = 0,
+       .high = 16384,
+       NUMBER(Shape.Width)},
+      {.option = "--height",
+       .group = Group::Shape,
+       .kind = Kind::Number,
+       .help = "",
+       .inSynopsis = false,
+       .section = "GEOMETRY",
+       .key = "Height",
+       .saved = Saved::WithSection,
+       .valueName = "H",
+       .what = "height",
+       .low = 0,
+       .high = 16384,
+       NUMBER(Shape.Height)},
+      {.option = "--subtitle-place",
+       .group = Group::Shape,
+       .kind = Kind::Text,
+       .help = "  --subtitle-place bottom|top|bars\n"
+               "                         where the subtitle goes: bottom (default), top, or\n"
+               "                         inside the black bar below the picture\n",
+       .inSynopsis = false,
+       .section = "GEOMETRY",
+       .key = "SubtitlePlace",
+       .saved = Saved::WithSection,
+       .valueName = "bottom|top|bars",
+       .what = "subtitle place",
+       .refuse = RefuseBadPlace,
+       TEXT(Shape.Place)},
+      {.option = "--subtitle-raise",
+       .group = Group::Shape,
+       .kind = Kind::Number,
+       .help = "  --subtitle-raise P     the subtitle raised by P percent of the output\n"
+               "                         picture's height (0 to 50)\n",
+       .inSynopsis = false,
+       .section = "GEOMETRY",
+       .key = "SubtitleRaise",
+       .saved = Saved::WithSection,
+       .valueName = "P",
+       .what = "subtitle raise",
+       .low = 0,
+       .high = 50,
+       .outOfRange = OutOfRange::Clamped,
+       NUMBER(Shape.Raise)},
+      {.option = "--picture-scale",
+       .group = Group::Shape,
+       .kind = Kind::Number,
+       .help = "  --picture-scale P      PGS and VobSub pictures drawn at P percent of their size\n"
+               "                         (50 to 200), about their bottom centre\n",
+       .inSynopsis = false,
+       .section = "GEOMETRY",
+       .key = "PictureScale",
+       .saved = Saved::WithSection,
+       .valueName = "P",
+       .what = "picture scale",
+       .low = 50,
+       .high = 200,
+       .fallback = 100,
+       .outOfRange = OutOfRange::Clamped,
+       NUMBER(Shape.PictureScale)},
   };
 }
 
@@ -1090,7 +1207,7 @@ std::vector<std::string> FormatArguments(const JobArguments& job) {
   std::vector<std::string> args;
   for (const Group group :
        {Group::Files, Group::Compressor, Group::Streams, Group::Job, Group::Size, Group::Colour,
-        Group::Font, Group::Look, Group::Reading, Group::Styled})
+        Group::Font, Group::Look, Group::Reading, Group::Styled, Group::Shape})
     FormatGroup(group, job, args);
   return args;
 }
@@ -1201,6 +1318,7 @@ std::string GroupHelp(Group group) {
   std::string text = group == Group::Reading   ? kReadingHeader
                      : group == Group::Styled  ? kStyledHeader
                      : group == Group::Streams ? kStreamsHeader
+                     : group == Group::Shape   ? kShapeHeader
                                                : "";
   for (const JobOption& entry : Options())
     if (entry.group == group && entry.help != nullptr) text += entry.help;

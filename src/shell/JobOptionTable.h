@@ -51,6 +51,7 @@ enum class Group {
   Look,
   Reading,  // how subtitle files are read; --list-entries and --align-subtitles take them too
   Styled,   // styled drawing
+  Shape,    // the output picture's crop and size, the subtitle's place on it
 };
 
 // When the queued arguments name an option.

@@ -72,6 +72,9 @@ struct Settings {
   // [SECOND] Place: where a second subtitle file drawn with the first goes:
   // at the top ("top", or empty) or just above the first ("above").
   std::string SecondPlace;
+  // [GEOMETRY] Crop, Scale, Width, Height, SubtitlePlace, SubtitleRaise:
+  // the output picture's shape and the subtitle's place on it.
+  PICTURESHAPE::ShapeOptions Shape;
 
   Settings();  // every key at its default
 };

@@ -31,6 +31,9 @@ std::string TakenValue(const JobOption& entry) {
   if (Is(entry, "--subtitle-language")) return "fre,eng";
   if (Is(entry, "--second-place")) return "above";
   if (Is(entry, "--start") || Is(entry, "--end") || Is(entry, "--duration")) return "1:02:03.5";
+  if (Is(entry, "--crop")) return "1920:800:0:140";
+  if (Is(entry, "--scale")) return "1280x720";
+  if (Is(entry, "--subtitle-place")) return "bars";
   return Is(entry, "--preset") ? "slow" : "/taken value";
 }
 
@@ -213,7 +216,8 @@ TEST(JobOptionTableTest, HelpNamesEveryOption) {
   const std::string help = JOBOPTIONTABLE::SynopsisLines() +
                            JOBOPTIONTABLE::GroupHelp(JOBOPTIONTABLE::Group::Reading) +
                            JOBOPTIONTABLE::GroupHelp(JOBOPTIONTABLE::Group::Styled) +
-                           JOBOPTIONTABLE::GroupHelp(JOBOPTIONTABLE::Group::Streams);
+                           JOBOPTIONTABLE::GroupHelp(JOBOPTIONTABLE::Group::Streams) +
+                           JOBOPTIONTABLE::GroupHelp(JOBOPTIONTABLE::Group::Shape);
   for (const JobOption& entry : Options())
     if (entry.inSynopsis || entry.help != nullptr)
       EXPECT_NE(help.find(entry.option), std::string::npos) << entry.option;

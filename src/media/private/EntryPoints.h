@@ -59,6 +59,7 @@ enum class Library { Codec, Format, Util, Scale };
   X(av_frame_unref, Util)                 \
   X(av_frame_move_ref, Util)              \
   X(av_frame_get_side_data, Util)         \
+  X(av_frame_apply_cropping, Util)        \
   X(av_image_get_buffer_size, Util)       \
   X(av_image_fill_arrays, Util)           \
   X(av_dict_get, Util)                    \

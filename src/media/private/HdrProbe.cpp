@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <climits>
 
+#include "media/private/OwnReading.h"
+
 namespace VELAVCODEC {
 namespace {
 
@@ -14,36 +16,6 @@ int64_t Units(AVRational value, int64_t unit, int64_t most) {
   if (value.den <= 0 || value.num < 0) return 0;
   const long double units = static_cast<long double>(value.num) * unit / value.den;
   return int64_t(std::min<long double>(units + 0.5L, static_cast<long double>(most)));
-}
-
-struct Reading {
-  const EntryPoints& api;
-  AVFormatContext* format = nullptr;
-  AVCodecContext* codec = nullptr;
-  AVPacket* packet = nullptr;
-  AVFrame* frame = nullptr;
-  ~Reading() {
-    if (frame != nullptr) api.av_frame_free(&frame);
-    if (packet != nullptr) api.av_packet_free(&packet);
-    if (codec != nullptr) api.avcodec_free_context(&codec);
-    if (format != nullptr) api.avformat_close_input(&format);
-  }
-};
-
-bool OpenReading(Reading& reading, const std::string& fileName, int streamIndex) {
-  const EntryPoints& api = reading.api;
-  if (api.avformat_open_input(&reading.format, fileName.c_str(), nullptr, nullptr) < 0)
-    return false;
-  if (streamIndex < 0 || unsigned(streamIndex) >= reading.format->nb_streams) return false;
-  const AVCodecParameters* parameters = reading.format->streams[streamIndex]->codecpar;
-  const AVCodec* decoder = api.avcodec_find_decoder(parameters->codec_id);
-  if (decoder == nullptr) return false;
-  reading.codec = api.avcodec_alloc_context3(decoder);
-  reading.packet = api.av_packet_alloc();
-  reading.frame = api.av_frame_alloc();
-  return reading.codec != nullptr && reading.packet != nullptr && reading.frame != nullptr &&
-         api.avcodec_parameters_to_context(reading.codec, parameters) >= 0 &&
-         api.avcodec_open2(reading.codec, decoder, nullptr) >= 0;
 }
 
 }  // namespace
@@ -79,21 +51,10 @@ PICTURECOLOUR::HdrMetadata HdrMetadataOf(const EntryPoints& api, const AVFrame* 
 
 PICTURECOLOUR::HdrMetadata ReadFirstHdrMetadata(const EntryPoints& api, const std::string& fileName,
                                                 int streamIndex) {
-  Reading reading{api};
-  if (!OpenReading(reading, fileName, streamIndex)) return {};
-  for (int packets = 0; packets < kPacketLimit; ++packets) {
-    const bool more = api.av_read_frame(reading.format, reading.packet) >= 0;
-    if (more && reading.packet->stream_index != streamIndex) {
-      api.av_packet_unref(reading.packet);
-      continue;
-    }
-    const int sent = api.avcodec_send_packet(reading.codec, more ? reading.packet : nullptr);
-    if (more) api.av_packet_unref(reading.packet);
-    if (sent < 0 && sent != AVERROR(EAGAIN) && more) continue;
-    if (api.avcodec_receive_frame(reading.codec, reading.frame) >= 0)
-      return HdrMetadataOf(api, reading.frame);
-    if (!more) break;
-  }
+  OwnReading reading(api);
+  if (!reading.Open(fileName, streamIndex)) return {};
+  if (reading.DecodeFirstPicture(streamIndex, kPacketLimit))
+    return HdrMetadataOf(api, reading.frame);
   return {};
 }
 

@@ -72,7 +72,8 @@ void PlanarConverter::Release() {
 }
 
 bool PlanarConverter::Takes(const AVFrame* picture) const {
-  if (pool_ == nullptr || picture->width != width_ || picture->height != height_) return false;
+  if (pool_ == nullptr) return false;
+  if (!anySize_ && (picture->width != width_ || picture->height != height_)) return false;
   const AVPixFmtDescriptor* form = api_.av_pix_fmt_desc_get(AVPixelFormat(picture->format));
   constexpr uint64_t kNotYuv = AV_PIX_FMT_FLAG_RGB | AV_PIX_FMT_FLAG_PAL |
                                AV_PIX_FMT_FLAG_BITSTREAM | AV_PIX_FMT_FLAG_HWACCEL;
@@ -92,7 +93,8 @@ bool PlanarConverter::Convert(const AVFrame* picture, AVFrame* target) {
   target->height = height_;
   target->format = format;
   target->color_range = AVCOL_RANGE_MPEG;
-  const bool converted = depth_ == 8 && ExtraBits(picture->format) > 0
+  const bool sameSize = picture->width == width_ && picture->height == height_;
+  const bool converted = depth_ == 8 && ExtraBits(picture->format) > 0 && sameSize
                              ? ConvertDeep(picture, target)
                              : ConvertScaled(picture, target);
   if (!converted) api_.av_frame_unref(target);
@@ -113,13 +115,14 @@ bool PlanarConverter::ConvertDeep(const AVFrame* picture, AVFrame* target) const
 }
 
 bool PlanarConverter::ConvertScaled(const AVFrame* picture, AVFrame* target) {
-  // Kept while the pictures' form stays; made anew when it changes.
-  context_ = api_.sws_getCachedContext(context_, width_, height_, AVPixelFormat(picture->format),
-                                       width_, height_, AVPixelFormat(target->format), SWS_BICUBIC,
-                                       nullptr, nullptr, nullptr);
+  // Kept while the pictures' form stays; made anew when it changes. A
+  // picture of another size is scaled here too.
+  context_ = api_.sws_getCachedContext(
+      context_, picture->width, picture->height, AVPixelFormat(picture->format), width_, height_,
+      AVPixelFormat(target->format), SWS_BICUBIC, nullptr, nullptr, nullptr);
   if (context_ == nullptr) return false;
-  return api_.sws_scale(context_, picture->data, picture->linesize, 0, height_, target->data,
-                        target->linesize) == height_;
+  return api_.sws_scale(context_, picture->data, picture->linesize, 0, picture->height,
+                        target->data, target->linesize) == height_;
 }
 
 }  // namespace VELAVCODEC

@@ -21,8 +21,12 @@ class PlanarConverter {
   bool Prepare(int width, int height, int depth = 8);
   int Depth() const { return depth_; }
   void Release();
+  // Pictures of any size are taken too, scaled to the prepared one (kept
+  // across Prepare).
+  void TakeAnySize(bool on) { anySize_ = on; }
 
-  // Whether Convert takes such a picture: a YUV form of the prepared size.
+  // Whether Convert takes such a picture: a YUV form of the prepared size
+  // (or of any, see TakeAnySize).
   bool Takes(const AVFrame* picture) const;
   // Into `target` (emptied first), which then holds a pooled 4:2:0 picture
   // of the prepared depth.
@@ -36,6 +40,7 @@ class PlanarConverter {
   AVBufferPool* pool_ = nullptr;
   SwsContext* context_ = nullptr;
   int width_ = 0, height_ = 0, depth_ = 8;
+  bool anySize_ = false;
 };
 
 }  // namespace VELAVCODEC

@@ -1,0 +1,182 @@
+#include "job/PictureShape.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+
+#include "drawing/DisplaySetDrawer.h"
+#include "drawing/PlacedDrawer.h"
+#include "drawing/PlainDrawer.h"
+#include "drawing/SubtitleDrawer.h"
+
+extern "C" {
+#include <libavcodec/codec_par.h>
+}
+
+namespace PICTURESHAPE {
+namespace {
+
+constexpr int kSmallest = 16;
+constexpr int kLargest = 16384;
+// A bar lower than this share of the output's height (1/20) holds no line.
+constexpr int kBarShare = 20;
+
+std::optional<int> ParseNumber(std::string_view text) {
+  int value = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (text.empty() || error != std::errc() || end != text.data() + text.size()) return std::nullopt;
+  return value;
+}
+
+// Parts of `text` parted by `mark`.
+std::vector<std::string_view> Split(std::string_view text, char mark) {
+  std::vector<std::string_view> parts;
+  for (;;) {
+    const size_t at = text.find(mark);
+    parts.push_back(text.substr(0, at));
+    if (at == std::string_view::npos) return parts;
+    text.remove_prefix(at + 1);
+  }
+}
+
+int Even(double value) { return std::max(2, int(std::lround(value / 2.0)) * 2); }
+
+}  // namespace
+
+std::optional<CropAsked> ParseCrop(std::string_view text) {
+  if (text.empty() || text == "none") return CropAsked{};
+  if (text == "auto") return CropAsked{CropKind::Auto, {}};
+  const std::vector<std::string_view> parts = Split(text, ':');
+  if (parts.size() != 4) return std::nullopt;
+  int values[4] = {};
+  for (size_t i = 0; i < 4; ++i) {
+    const std::optional<int> value = ParseNumber(parts[i]);
+    if (!value || *value < 0 || *value > kLargest) return std::nullopt;
+    values[i] = *value;
+  }
+  if (values[0] < kSmallest || values[1] < kSmallest) return std::nullopt;
+  // 4:2:0 pictures are cut on even lines and columns only.
+  return CropAsked{CropKind::Exact,
+                   {values[2] & ~1, values[3] & ~1, values[0] & ~1, values[1] & ~1}};
+}
+
+std::optional<std::pair<int, int>> ParseSize(std::string_view text) {
+  const std::vector<std::string_view> parts = Split(text, 'x');
+  if (parts.size() != 2) return std::nullopt;
+  const std::optional<int> width = ParseNumber(parts[0]), height = ParseNumber(parts[1]);
+  if (!width || !height || *width < kSmallest || *height < kSmallest || *width > kLargest ||
+      *height > kLargest)
+    return std::nullopt;
+  return std::pair{*width, *height};
+}
+
+std::optional<Place> ParsePlace(std::string_view text) {
+  if (text.empty() || text == "bottom") return Place::Bottom;
+  if (text == "top") return Place::Top;
+  if (text == "bars") return Place::Bars;
+  return std::nullopt;
+}
+
+std::pair<int, int> OutputSize(const ShapeOptions& options, int width, int height) {
+  if (const auto size = ParseSize(options.Scale)) return *size;
+  if (width <= 0 || height <= 0) return {width, height};
+  const double aspect = double(width) / height;
+  if (options.Width > 0 && options.Height > 0) return {options.Width, options.Height};
+  if (options.Width > 0) return {options.Width, Even(options.Width / aspect)};
+  if (options.Height > 0) return {Even(options.Height * aspect), options.Height};
+  return {width, height};
+}
+
+std::string CropLine(const PICTUREEXTENT::Rect& crop, int width, int height) {
+  return "Crop: " + std::to_string(crop.Width) + "x" + std::to_string(crop.Height) + " at " +
+         std::to_string(crop.X) + "," + std::to_string(crop.Y) + " (" +
+         PICTUREEXTENT::BarsText(crop, width, height) + ")";
+}
+
+std::string Plan(const ShapeOptions& options, const VELAVCODEC::VelAvCodec& decoder,
+                 Planned& planned) {
+  planned = {};
+  const std::optional<CropAsked> crop = ParseCrop(options.Crop);
+  const std::optional<Place> place = ParsePlace(options.Place);
+  if (!crop) return "bad crop '" + options.Crop + "'";
+  if (!place) return "bad subtitle place '" + options.Place + "'";
+  planned.Where = *place;
+  planned.RaisePercent = std::clamp(options.Raise, 0, 50);
+  planned.PictureScalePercent = std::clamp(options.PictureScale, 50, 200);
+  const AVCodecParameters* video = decoder.VideoParameters();
+  if (video == nullptr) return "the source has no video stream";
+  int width = video->width, height = video->height;
+  VELAVCODEC::VelAvCodec::MeasuredExtent measured;
+  const bool measures = crop->Kind == CropKind::Auto || *place == Place::Bars;
+  if (measures) {
+    const std::string error = decoder.MeasureExtent(kExtentSamples, measured);
+    if (!error.empty()) return "Can't find the picture's black bars: " + error;
+    width = measured.FrameWidth;
+    height = measured.FrameHeight;
+  }
+  planned.FrameWidth = width;
+  planned.FrameHeight = height;
+  PICTUREEXTENT::Rect kept{0, 0, width, height};
+  if (crop->Kind == CropKind::Auto) {
+    kept = measured.Extent;
+    planned.Log.push_back(CropLine(kept, width, height));
+  } else if (crop->Kind == CropKind::Exact) {
+    kept = crop->Exact;
+    if (kept.X + kept.Width > width || kept.Y + kept.Height > height)
+      return "The crop " + options.Crop + " does not fit the picture (" + std::to_string(width) +
+             "x" + std::to_string(height) + ")";
+    planned.Log.push_back(CropLine(kept, width, height));
+  }
+  if (kept.X != 0 || kept.Y != 0 || kept.Width != width || kept.Height != height)
+    planned.Geometry = {kept.X, kept.Y, kept.Width, kept.Height, 0, 0};
+  const bool scales = !options.Scale.empty() || options.Width > 0 || options.Height > 0;
+  const auto [outWidth, outHeight] = OutputSize(options, kept.Width, kept.Height);
+  if (scales && (outWidth != kept.Width || outHeight != kept.Height)) {
+    planned.Geometry.Width = outWidth;
+    planned.Geometry.Height = outHeight;
+    planned.Log.push_back("Scale: " + std::to_string(kept.Width) + "x" +
+                          std::to_string(kept.Height) + " to " + std::to_string(outWidth) + "x" +
+                          std::to_string(outHeight));
+  }
+  if (*place == Place::Bars) {
+    // The bar left below the picture, in the output's rows.
+    const int pictureEnd = measured.Extent.Y + measured.Extent.Height;
+    const int keptEnd = kept.Y + kept.Height;
+    const double rowScale = double(outHeight) / kept.Height;
+    const int barRows = int(std::lround((keptEnd - pictureEnd) * rowScale)) & ~1;
+    if (measured.Lit > 0 && barRows >= outHeight / kBarShare && barRows > 0) {
+      planned.BarRows = barRows;
+      planned.BarTop = outHeight - barRows;
+    } else {
+      planned.Log.push_back(
+          "Subtitle place: the picture has no black bar below it, the subtitles go at the bottom");
+    }
+  }
+  return {};
+}
+
+std::unique_ptr<SUBTITLEDRAWER::SubtitleDrawer> Placed(
+    std::unique_ptr<SUBTITLEDRAWER::SubtitleDrawer> drawer, const Planned& planned, int width,
+    int height) {
+  const VELAVCODEC::VelAvCodec::PictureGeometry& geometry = planned.Geometry;
+  if (auto* sets = dynamic_cast<DISPLAYSETDRAWER::DisplaySetDrawer*>(drawer.get())) {
+    if (geometry.Crops())
+      sets->ShowFramePart(planned.FrameWidth, planned.FrameHeight, geometry.CropX, geometry.CropY,
+                          geometry.CropWidth, geometry.CropHeight);
+    if (planned.PictureScalePercent != 100)
+      sets->ScalePictures(planned.PictureScalePercent / 100.0);
+  }
+  if (!drawer || !planned.Places()) return drawer;
+  PLACEDDRAWER::Placement placement;
+  placement.Place = planned.Where == Place::Top    ? PLACEDDRAWER::Where::Top
+                    : planned.Where == Place::Bars ? PLACEDDRAWER::Where::Bars
+                                                   : PLACEDDRAWER::Where::Bottom;
+  placement.Height = height;
+  placement.BarTop = planned.BarTop;
+  placement.BarRows = planned.BarRows;
+  placement.RaiseRows = int(std::lround(double(height) * planned.RaisePercent / 100.0));
+  placement.AnyRows = dynamic_cast<const PLAINDRAWER::PlainDrawer*>(drawer.get()) != nullptr;
+  return std::make_unique<PLACEDDRAWER::PlacedDrawer>(std::move(drawer), placement, width);
+}
+
+}  // namespace PICTURESHAPE
