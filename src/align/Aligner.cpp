@@ -31,6 +31,16 @@ constexpr std::size_t kMinCuesBeyondChance = 8;
 constexpr double kMaxChanceOfStretch = 1e-6;
 constexpr double kChanceShifts[] = {2.3, 4.1, 6.7, 9.2, 13.9, 19.6, 27.1, 37.3};
 constexpr double kMinChanceRate = 0.05;
+// A stretch is also placed when its cues, kMinCuesBeyondChance at least,
+// cover speech at its offset this far above their spread at chance: cue
+// starts that lead the voice by half a second, or fall inside a speech that
+// goes on, start on no onset, yet the lines lie on the speech. Chance is
+// measured at the shifts below (seconds, either way), and its spread is
+// taken as no less than kMinCoverSpread.
+constexpr double kMinStretchCoverOverChance = 4.0;
+constexpr double kCoverShifts[] = {2.1,  3.3,  4.7,  6.1,  7.9,  9.7,  12.1, 14.9,
+                                   18.3, 22.1, 26.9, 31.7, 37.9, 44.3, 52.1, 61.3};
+constexpr double kMinCoverSpread = 0.02;
 // The end of a stretch that starts on this share of onsets at most is of
 // chance (the lines of a scene the film lacks, met by the next stretch's
 // offset).
@@ -311,6 +321,26 @@ double CueShare(const Fit& fit, const std::vector<CueTime>& cues, const TIMEMAP:
   return length > 0.0 ? speech / length : 0.0;
 }
 
+// How far the placed cues [first, end)'s share on speech under the map
+// stands above its spread with the map moved by the kCoverShifts.
+double CoverOverChance(const Fit& fit, const std::vector<CueTime>& cues,
+                       const TIMEMAP::TimeMap& map, std::size_t first, std::size_t end,
+                       const std::vector<uint8_t>& placed) {
+  const double found = CueShare(fit, cues, map, first, end, placed);
+  double sum = 0.0, squares = 0.0;
+  int count = 0;
+  for (const double shift : kCoverShifts)
+    for (const double sign : {-1.0, 1.0}) {
+      TIMEMAP::TimeMap moved = map;
+      for (TIMEMAP::Stretch& stretch : moved.Stretches) stretch.Offset += sign * shift;
+      const double share = CueShare(fit, cues, moved, first, end, placed);
+      sum += share, squares += share * share, ++count;
+    }
+  const double mean = sum / count;
+  const double spread = std::sqrt(std::max(0.0, squares / count - mean * mean));
+  return (found - mean) / std::max(spread, kMinCoverSpread);
+}
+
 // How much more the cues are on speech than the film is, 0 to 1.
 double ConfidenceOf(double cueShare, double filmShare) {
   return std::clamp((cueShare - filmShare) / std::max(1.0 - filmShare, 1e-9), 0.0, 1.0);
@@ -344,6 +374,7 @@ void Judge(const Fit& fit, const std::vector<CueTime>& cues, const RatioResult& 
   finding.FilmSpeechShare = filmShare;
   finding.CueSpeechShare = CueShare(fit, cues, finding.Map, 0, cues.size(), placed);
   finding.PeakOverChance = (best.Peaks[0].Score - best.Median) / best.Spread;
+  finding.CoverOverChance = CoverOverChance(fit, cues, finding.Map, 0, cues.size(), placed);
   // A cue set aside sits no more on speech than chance would put it.
   const std::size_t placedCount = std::size_t(std::count(placed.begin(), placed.end(), 1));
   finding.Confidence =
