@@ -284,6 +284,11 @@ TEST(AlignUnseen, OtherDetector) {
         std::printf("  %3zu s %s\n        %s\n", at / 5, cueRow.substr(at, 100).c_str(),
                     speechRow.substr(at, 100).c_str());
     }
+    double voiced = 0.0, heard = 0.0;
+    for (const otherfilms::Line& voice : film.Voices)
+      for (auto t = std::size_t(voice.Start * 100); t < std::size_t(voice.End * 100) && t < track.Speech.size(); ++t)
+        heard += track.Speech[t], ++voiced;
+    std::printf("  voices heard %.0f%%\n", 100.0 * heard / std::max(voiced, 1.0));
     std::sort(nearest.begin(), nearest.end());
     const std::size_t n = nearest.size();
     std::printf("%s\n  nearest onset %+.2f / %+.2f / %+.2f s; cues on speech %.0f%%, film %.0f%%\n",

@@ -365,6 +365,7 @@ const Film& MakeFilm(const fs::path& dir, uint32_t seed, const Shape& shape) {
   for (double t = dice.Real(3.0, 30.0); t < film.Seconds; t += dice.Real(5.0, 40.0))
     bangs.push_back(t);
 
+  for (const Said& s : said) film.Voices.push_back({s.At, s.At + s.Keep});
   std::string inputs;
   std::string graph;
   const std::string length = Number(film.Seconds);

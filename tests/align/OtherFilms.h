@@ -40,6 +40,7 @@ struct Film {
   fs::path File;  // Matroska, with a few black pictures
   double Seconds = 0.0;
   std::vector<Line> Lines;
+  std::vector<Line> Voices;       // where someone speaks
   std::vector<Passage> Passages;  // music with no dialogue
   SPEECHTRACK::SpeechTrack Track;
 };
