@@ -286,7 +286,8 @@ TEST(AlignUnseen, OtherDetector) {
     }
     double voiced = 0.0, heard = 0.0;
     for (const otherfilms::Line& voice : film.Voices)
-      for (auto t = std::size_t(voice.Start * 100); t < std::size_t(voice.End * 100) && t < track.Speech.size(); ++t)
+      for (auto t = std::size_t(voice.Start * 100);
+           t < std::size_t(voice.End * 100) && t < track.Speech.size(); ++t)
         heard += track.Speech[t], ++voiced;
     std::printf("  voices heard %.0f%%\n", 100.0 * heard / std::max(voiced, 1.0));
     std::sort(nearest.begin(), nearest.end());
