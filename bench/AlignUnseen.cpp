@@ -15,6 +15,8 @@
 #include <vector>
 
 #include "align/AlignCases.h"
+#include "align/OtherCases.h"
+#include "align/OtherFilms.h"
 #include "align/SpeechMedia.h"
 #include "align/VariedFilms.h"
 #include "support/TestSupport.h"
@@ -30,9 +32,12 @@ uint32_t FirstSeed() {
   return given != nullptr ? uint32_t(std::strtoul(given, nullptr, 10)) : 31u;
 }
 
+// KEEP_DIR: make the films there and leave them, to listen to.
 const fs::path& Dir() {
-  static const TempDir dir;
-  return dir.path();
+  static const TempDir temporary;
+  static const fs::path dir =
+      std::getenv("KEEP_DIR") ? fs::path(std::getenv("KEEP_DIR")) : temporary.path();
+  return dir;
 }
 
 // The found lines of the report, the errors and the share within 200 ms.
@@ -200,5 +205,95 @@ TEST(AlignUnseen, Detector) {
         film.Description.c_str(), 100.0 * double(both) / double(std::max<std::size_t>(real, 1)),
         100.0 * double(both) / double(std::max<std::size_t>(found, 1)), startsHit, starts.size(),
         onsetsAtStart, onsets);
+  }
+}
+
+// Every kind of timing on the second maker's films (OtherFilms), 12 files a
+// kind at least. OTHER_FILMS names their seeds ("1-6" by default); VERBOSE
+// and KINDS as for Kinds. Skipped without the shared subtitle files, whose
+// rhythm the films take.
+TEST(AlignUnseen, OtherKinds) {
+  SKIP_WITHOUT_SUBTITLE_FIXTURES();
+  uint32_t first = 1, last = 6;
+  if (const char* films = std::getenv("OTHER_FILMS")) std::sscanf(films, "%u-%u", &first, &last);
+  const bool verbose = std::getenv("VERBOSE") != nullptr;
+  std::vector<const otherfilms::Film*> films;
+  for (uint32_t seed = first; seed <= last; ++seed) {
+    films.push_back(&otherfilms::MakeFilm(Dir(), seed));
+    std::printf("%s\n", films.back()->Description.c_str());
+  }
+  const std::size_t perKind = std::max<std::size_t>(12, 2 * films.size());
+  const std::string kinds = std::getenv("KINDS") ? std::getenv("KINDS") : "";
+  for (const aligncases::Kind kind : aligncases::kKinds) {
+    if (!kinds.empty() && !Named(kinds, aligncases::KindName(kind))) continue;
+    std::vector<othercases::Result> results;
+    for (std::size_t i = 0; i < perKind; ++i) {
+      const otherfilms::Film& film = *films[i % films.size()];
+      const otherfilms::Film& other = *films[(i + 1) % films.size()];
+      const aligncases::Case made =
+          othercases::MakeCase(film, other, kind, first * 1000 + uint32_t(i));
+      results.push_back(othercases::Run(film, made));
+      if (verbose || !othercases::MeetsGoal(kind, {results.back()}))
+        std::printf("  film %u %s\n    found%s\n    %s\n", film.Seed, made.Description.c_str(),
+                    results.back().Outcome.Found.c_str(),
+                    othercases::FiguresLine(kind, {results.back()}).c_str());
+    }
+    std::printf("%s\n", othercases::FiguresLine(kind, results).c_str());
+  }
+}
+
+// The second maker's films as the detector hears them: for each film, where
+// the nearest onset lies from each cue's start (its quartiles) and the share
+// of the cues' time found to be speech, against the film's. OTHER_FILMS as
+// above.
+TEST(AlignUnseen, OtherDetector) {
+  SKIP_WITHOUT_SUBTITLE_FIXTURES();
+  uint32_t first = 1, last = 6;
+  if (const char* films = std::getenv("OTHER_FILMS")) std::sscanf(films, "%u-%u", &first, &last);
+  for (uint32_t seed = first; seed <= last; ++seed) {
+    const otherfilms::Film& film = otherfilms::MakeFilm(Dir(), seed);
+    const auto& track = film.Track;
+    std::vector<double> nearest;
+    double speech = 0.0, length = 0.0;
+    for (const otherfilms::Line& line : film.Lines) {
+      double best = 9.0;
+      for (std::size_t t = 0; t < track.Onset.size(); ++t)
+        if (track.Onset[t] && std::fabs(double(t) * 0.01 - line.Start) < std::fabs(best))
+          best = double(t) * 0.01 - line.Start;
+      nearest.push_back(best);
+      for (auto t = std::size_t(line.Start * 100);
+           t < std::size_t(line.End * 100) && t < track.Speech.size(); ++t)
+        speech += track.Speech[t];
+      length += (line.End - line.Start) * 100;
+    }
+    if (std::getenv("VERBOSE")) {
+      // The first minute, a mark each 0.2 s: where cues are, where speech was found.
+      std::string cueRow, speechRow;
+      for (double t = 0.0; t < 60.0; t += 0.2) {
+        bool inCue = false;
+        for (const otherfilms::Line& line : film.Lines)
+          inCue = inCue || (t >= line.Start && t < line.End);
+        const auto frame = std::size_t(t * 100);
+        int heard = 0;
+        for (std::size_t f = frame; f < frame + 20 && f < track.Speech.size(); ++f)
+          heard += track.Speech[f];
+        cueRow += inCue ? 'C' : '.';
+        speechRow += heard > 10 ? 'S' : '.';
+      }
+      for (std::size_t at = 0; at < cueRow.size(); at += 100)
+        std::printf("  %3zu s %s\n        %s\n", at / 5, cueRow.substr(at, 100).c_str(),
+                    speechRow.substr(at, 100).c_str());
+    }
+    double voiced = 0.0, heard = 0.0;
+    for (const otherfilms::Line& voice : film.Voices)
+      for (auto t = std::size_t(voice.Start * 100);
+           t < std::size_t(voice.End * 100) && t < track.Speech.size(); ++t)
+        heard += track.Speech[t], ++voiced;
+    std::printf("  voices heard %.0f%%\n", 100.0 * heard / std::max(voiced, 1.0));
+    std::sort(nearest.begin(), nearest.end());
+    const std::size_t n = nearest.size();
+    std::printf("%s\n  nearest onset %+.2f / %+.2f / %+.2f s; cues on speech %.0f%%, film %.0f%%\n",
+                film.Description.c_str(), nearest[n / 4], nearest[n / 2], nearest[3 * n / 4],
+                100.0 * speech / length, 100.0 * track.SpeechSeconds() / track.Seconds());
   }
 }

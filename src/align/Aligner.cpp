@@ -4,6 +4,7 @@
 #include <cmath>
 #include <limits>
 #include <map>
+#include <set>
 
 #include "align/CoarseSearch.h"
 
@@ -31,6 +32,18 @@ constexpr std::size_t kMinCuesBeyondChance = 8;
 constexpr double kMaxChanceOfStretch = 1e-6;
 constexpr double kChanceShifts[] = {2.3, 4.1, 6.7, 9.2, 13.9, 19.6, 27.1, 37.3};
 constexpr double kMinChanceRate = 0.05;
+// How far cues cover speech above chance: their share on speech against
+// its spread with them at the shifts below (seconds, either way), the
+// spread taken as no less than kMinCoverSpread.
+constexpr double kCoverShifts[] = {2.1,  3.3,  4.7,  6.1,  7.9,  9.7,  12.1, 14.9,
+                                   18.3, 22.1, 26.9, 31.7, 37.9, 44.3, 52.1, 61.3};
+constexpr double kMinCoverSpread = 0.02;
+// A stretch short of onsets goes back to a neighbour's offset; its cues are
+// named only when even there they cover speech no further above chance than
+// this: cue starts that lead the voice by half a second, or fall inside a
+// speech that goes on, meet no onset, yet the lines lie on the speech. (At
+// a stretch's own offset, chosen for its cover, the cover says little.)
+constexpr double kMinMergedCoverOverChance = 3.0;
 // The end of a stretch that starts on this share of onsets at most is of
 // chance (the lines of a scene the film lacks, met by the next stretch's
 // offset).
@@ -66,6 +79,16 @@ constexpr double kMinConfidence = 0.35;
 constexpr double kMinPeakOverChanceShort = 3.0;
 constexpr double kMinConfidenceShort = 0.6;
 constexpr double kMaxRunnerUp = 0.85;
+// Where the film's speech is found well beyond the lines (music, a crowd)
+// or the lines run on past the voice, the cues sit on speech little more
+// than the film does; their starts on speech onsets then tell instead: a
+// peak this far out with the onsets met this unlikely by chance in all, or
+// a peak less far out with them this unlikely per cue as well.
+constexpr double kMinPeakWithOnsets = 6.0;
+constexpr double kMaxOnsetChanceWithPeak = -4.0;
+constexpr double kMinPeakWithOnsetsPerCue = 3.0;
+constexpr double kMaxOnsetChance = -6.0;
+constexpr double kMaxOnsetChancePerCue = -0.2;
 // A ratio is taken only where the two ends of its longest stretch, each
 // fitted alone, keep to it: they may stray from it by this share of what it
 // says at most. A stretch of fewer cues cannot tell.
@@ -311,6 +334,26 @@ double CueShare(const Fit& fit, const std::vector<CueTime>& cues, const TIMEMAP:
   return length > 0.0 ? speech / length : 0.0;
 }
 
+// How far the placed cues [first, end)'s share on speech under the map
+// stands above its spread with the map moved by the kCoverShifts.
+double CoverOverChance(const Fit& fit, const std::vector<CueTime>& cues,
+                       const TIMEMAP::TimeMap& map, std::size_t first, std::size_t end,
+                       const std::vector<uint8_t>& placed) {
+  const double found = CueShare(fit, cues, map, first, end, placed);
+  double sum = 0.0, squares = 0.0;
+  int count = 0;
+  for (const double shift : kCoverShifts)
+    for (const double sign : {-1.0, 1.0}) {
+      TIMEMAP::TimeMap moved = map;
+      for (TIMEMAP::Stretch& stretch : moved.Stretches) stretch.Offset += sign * shift;
+      const double share = CueShare(fit, cues, moved, first, end, placed);
+      sum += share, squares += share * share, ++count;
+    }
+  const double mean = sum / count;
+  const double spread = std::sqrt(std::max(0.0, squares / count - mean * mean));
+  return (found - mean) / std::max(spread, kMinCoverSpread);
+}
+
 // How much more the cues are on speech than the film is, 0 to 1.
 double ConfidenceOf(double cueShare, double filmShare) {
   return std::clamp((cueShare - filmShare) / std::max(1.0 - filmShare, 1e-9), 0.0, 1.0);
@@ -337,37 +380,6 @@ std::vector<uint8_t> PlacedCues(const Finding& finding, std::size_t cueCount) {
   return placed;
 }
 
-void Judge(const Fit& fit, const std::vector<CueTime>& cues, const RatioResult& best,
-           double filmShare, Finding& finding) {
-  // The cues set aside are judged apart; they fit nothing by their nature.
-  const std::vector<uint8_t> placed = PlacedCues(finding, cues.size());
-  finding.FilmSpeechShare = filmShare;
-  finding.CueSpeechShare = CueShare(fit, cues, finding.Map, 0, cues.size(), placed);
-  finding.PeakOverChance = (best.Peaks[0].Score - best.Median) / best.Spread;
-  // A cue set aside sits no more on speech than chance would put it.
-  const std::size_t placedCount = std::size_t(std::count(placed.begin(), placed.end(), 1));
-  finding.Confidence =
-      ConfidenceOf(finding.CueSpeechShare, filmShare) * double(placedCount) / double(cues.size());
-  for (std::size_t k = 0; k < finding.Map.Stretches.size(); ++k)
-    finding.StretchConfidence.push_back(
-        ConfidenceOf(CueShare(fit, cues, finding.Map, finding.Map.Stretches[k].FirstCue,
-                              StretchEnd(finding.Map, k, cues.size()), placed),
-                     filmShare));
-  // With splits, no one offset stands out of the whole file's search; each
-  // stretch kept has shown its own evidence, its starts on speech onsets.
-  const bool split = finding.Map.Stretches.size() > 1;
-  const bool standsOut =
-      (finding.PeakOverChance >= kMinPeakOverChance && finding.Confidence >= kMinConfidence) ||
-      (finding.PeakOverChance >= kMinPeakOverChanceShort &&
-       finding.Confidence >= kMinConfidenceShort) ||
-      (split && ConfidenceOf(finding.CueSpeechShare, filmShare) >= kMinConfidence);
-  if (!standsOut || placedCount < cues.size() / 2)
-    finding.Reason = "the subtitles don't match the speech";
-  else if (!split && RunnerUp(best, finding.Map) > kMaxRunnerUp)
-    finding.Reason = "two timings fit the speech about as well";
-  finding.Trusted = finding.Reason.empty();
-}
-
 // How many of the cues start on a speech onset at the offset.
 std::size_t OnsetHits(const Fit& fit, const std::vector<CueTime>& cues, double ratio, double offset,
                       const std::vector<std::size_t>& which) {
@@ -392,6 +404,21 @@ double ChanceOfHits(std::size_t n, std::size_t hits, double p) {
   return chance;
 }
 
+// The same as a power of ten, which does not run out of range on a long file.
+double LogChanceOfHits(std::size_t n, std::size_t hits, double p) {
+  double top = -std::numeric_limits<double>::infinity(), sum = 0.0;
+  std::vector<double> terms;
+  for (std::size_t k = hits; k <= n; ++k) {
+    terms.push_back(std::lgamma(double(n) + 1.0) - std::lgamma(double(k) + 1.0) -
+                    std::lgamma(double(n - k) + 1.0) + double(k) * std::log(p) +
+                    double(n - k) * std::log1p(-p));
+    top = std::max(top, terms.back());
+  }
+  if (terms.empty()) return 0.0;
+  for (const double term : terms) sum += std::exp(term - top);
+  return (top + std::log(sum)) / std::log(10.0);
+}
+
 // How often the cues start on an onset by chance: at offsets well away from
 // the one found, where they fit nothing, over this film's own onsets.
 double ChanceHitRate(const Fit& fit, const std::vector<CueTime>& cues, double ratio, double offset,
@@ -414,6 +441,90 @@ bool BeyondChance(const Fit& fit, const std::vector<CueTime>& cues, double ratio
   return own.size() >= kMinCuesBeyondChance && hits >= kMinOnsetHits &&
          ChanceOfHits(own.size(), hits, ChanceHitRate(fit, cues, ratio, offset, own)) <=
              kMaxChanceOfStretch;
+}
+
+void Judge(const Fit& fit, const std::vector<CueTime>& cues, const RatioResult& best,
+           double filmShare, Finding& finding) {
+  // The cues set aside are judged apart; they fit nothing by their nature.
+  const std::vector<uint8_t> placed = PlacedCues(finding, cues.size());
+  finding.FilmSpeechShare = filmShare;
+  finding.CueSpeechShare = CueShare(fit, cues, finding.Map, 0, cues.size(), placed);
+  finding.PeakOverChance = (best.Peaks[0].Score - best.Median) / best.Spread;
+  finding.CoverOverChance = CoverOverChance(fit, cues, finding.Map, 0, cues.size(), placed);
+  std::size_t hits = 0, tries = 0;
+  double expected = 0.0;
+  for (std::size_t k = 0; k < finding.Map.Stretches.size(); ++k) {
+    std::vector<std::size_t> own;
+    for (std::size_t i = finding.Map.Stretches[k].FirstCue;
+         i < StretchEnd(finding.Map, k, cues.size()); ++i)
+      if (placed[i]) own.push_back(i);
+    if (own.empty()) continue;
+    const double offset = finding.Map.Stretches[k].Offset;
+    hits += OnsetHits(fit, cues, finding.Map.Ratio, offset, own);
+    expected += double(own.size()) * ChanceHitRate(fit, cues, finding.Map.Ratio, offset, own);
+    tries += own.size();
+  }
+  finding.OnsetChance = tries > 0 ? LogChanceOfHits(tries, hits, expected / double(tries)) : 0.0;
+  // A cue set aside sits no more on speech than chance would put it.
+  const std::size_t placedCount = std::size_t(std::count(placed.begin(), placed.end(), 1));
+  finding.Confidence =
+      ConfidenceOf(finding.CueSpeechShare, filmShare) * double(placedCount) / double(cues.size());
+  for (std::size_t k = 0; k < finding.Map.Stretches.size(); ++k)
+    finding.StretchConfidence.push_back(
+        ConfidenceOf(CueShare(fit, cues, finding.Map, finding.Map.Stretches[k].FirstCue,
+                              StretchEnd(finding.Map, k, cues.size()), placed),
+                     filmShare));
+  // With splits, no one offset stands out of the whole file's search; each
+  // stretch kept has shown its own evidence, its starts on speech onsets.
+  const bool split = finding.Map.Stretches.size() > 1;
+  const bool standsOut =
+      (finding.PeakOverChance >= kMinPeakOverChance && finding.Confidence >= kMinConfidence) ||
+      (finding.PeakOverChance >= kMinPeakOverChanceShort &&
+       finding.Confidence >= kMinConfidenceShort) ||
+      (split && ConfidenceOf(finding.CueSpeechShare, filmShare) >= kMinConfidence) ||
+      (finding.PeakOverChance >= kMinPeakWithOnsets &&
+       finding.OnsetChance <= kMaxOnsetChanceWithPeak) ||
+      (finding.PeakOverChance >= kMinPeakWithOnsetsPerCue &&
+       finding.OnsetChance <= kMaxOnsetChance &&
+       finding.OnsetChance <= kMaxOnsetChancePerCue * double(placedCount));
+  if (!standsOut || placedCount < cues.size() / 2)
+    finding.Reason = "the subtitles don't match the speech";
+  else if (!split && RunnerUp(best, finding.Map) > kMaxRunnerUp)
+    finding.Reason = "two timings fit the speech about as well";
+  finding.Trusted = finding.Reason.empty();
+}
+
+// The share of the cues' time on speech at the offset, against its spread
+// with them at the kCoverShifts: as CoverOverChance, for one stretch.
+double CoverOverChanceAt(const Fit& fit, const std::vector<CueTime>& cues, double ratio,
+                         double offset, const std::vector<std::size_t>& own) {
+  const auto share = [&](double at) {
+    double speech = 0.0, length = 0.0;
+    for (const std::size_t i : own) {
+      const double from = ratio * cues[i].Start + at, to = ratio * cues[i].End + at;
+      speech += fit.SpeechShare(from, to) * (to - from);
+      length += to - from;
+    }
+    return length > 0.0 ? speech / length : 0.0;
+  };
+  double sum = 0.0, squares = 0.0;
+  int count = 0;
+  for (const double shift : kCoverShifts)
+    for (const double sign : {-1.0, 1.0}) {
+      const double value = share(offset + sign * shift);
+      sum += value, squares += value * value, ++count;
+    }
+  const double mean = sum / count;
+  const double spread = std::sqrt(std::max(0.0, squares / count - mean * mean));
+  return (share(offset) - mean) / std::max(spread, kMinCoverSpread);
+}
+
+// Whether a stretch's cues show a timing at the offset: their starts on
+// speech onsets, or on more of them than chance gives.
+bool StretchHolds(const Fit& fit, const std::vector<CueTime>& cues, double ratio, double offset,
+                  const std::vector<std::size_t>& own) {
+  const std::size_t hits = OnsetHits(fit, cues, ratio, offset, own);
+  return StartsOnOnsets(hits, own.size()) || BeyondChance(fit, cues, ratio, offset, own, hits);
 }
 
 // A stretch that mixes lines the film has with the lines of a scene it
@@ -461,6 +572,7 @@ std::vector<std::size_t> RunOnOnsets(const Fit& fit, const std::vector<CueTime>&
 void SetAsideWeakStretches(const Fit& fit, const std::vector<CueTime>& cues, Finding& finding) {
   TIMEMAP::TimeMap& map = finding.Map;
   std::vector<uint8_t> placed(cues.size(), 1);
+  std::set<std::size_t> accepted;  // stretches, by first cue, whose ends hold after all
   while (map.Stretches.size() > 1) {
     std::size_t weakest = 0;
     std::vector<std::size_t> own;  // the weakest stretch's placed cues
@@ -472,8 +584,8 @@ void SetAsideWeakStretches(const Fit& fit, const std::vector<CueTime>& cues, Fin
         if (placed[i]) its.push_back(i);
       const std::size_t hits = OnsetHits(fit, cues, map.Ratio, map.Stretches[k].Offset, its);
       const double share = its.empty() ? -1.0 : double(hits) / double(its.size());
-      if (share < lowest && !StartsOnOnsets(hits, its.size()) &&
-          !BeyondChance(fit, cues, map.Ratio, map.Stretches[k].Offset, its, hits))
+      if (share < lowest && !accepted.count(first) &&
+          !StretchHolds(fit, cues, map.Ratio, map.Stretches[k].Offset, its))
         lowest = share, weakest = k, own = std::move(its);
     }
     if (lowest == std::numeric_limits<double>::infinity()) break;
@@ -482,9 +594,40 @@ void SetAsideWeakStretches(const Fit& fit, const std::vector<CueTime>& cues, Fin
     const std::vector<std::size_t> run =
         RunOnOnsets(fit, cues, map.Ratio, map.Stretches[weakest].Offset, own);
     if (!run.empty()) {
-      // Only the part outside the run is set aside; the stretch keeps its offset.
+      // Only the part outside the run is set aside; the stretch keeps its
+      // offset. Unless that part covers the speech there beyond chance: its
+      // cues start before the voice or inside a speech, but fit.
+      std::vector<std::size_t> outside;
       for (const std::size_t i : own)
-        if (i < run.front() || i > run.back()) placed[i] = 0;
+        if (i < run.front() || i > run.back()) outside.push_back(i);
+      if (CoverOverChanceAt(fit, cues, map.Ratio, map.Stretches[weakest].Offset, outside) >=
+          kMinMergedCoverOverChance) {
+        accepted.insert(first);
+        continue;
+      }
+      for (const std::size_t i : outside) placed[i] = 0;
+      continue;
+    }
+    // A stretch of chance the search split off a right one: at the offset
+    // of a neighbour that holds itself, its cues hold or cover the speech,
+    // and they go with it unnamed.
+    const auto holdsAt = [&](std::size_t k) {
+      std::vector<std::size_t> its;
+      for (std::size_t i = map.Stretches[k].FirstCue; i < StretchEnd(map, k, cues.size()); ++i)
+        if (placed[i]) its.push_back(i);
+      const double offset = map.Stretches[k].Offset;
+      return StretchHolds(fit, cues, map.Ratio, offset, its) &&
+             (StretchHolds(fit, cues, map.Ratio, offset, own) ||
+              (own.size() >= kMinCuesBeyondChance &&
+               CoverOverChanceAt(fit, cues, map.Ratio, offset, own) >= kMinMergedCoverOverChance));
+    };
+    if (weakest > 0 && holdsAt(weakest - 1)) {
+      map.Stretches.erase(map.Stretches.begin() + std::ptrdiff_t(weakest));
+      continue;
+    }
+    if (weakest + 1 < map.Stretches.size() && holdsAt(weakest + 1)) {
+      map.Stretches[weakest].Offset = map.Stretches[weakest + 1].Offset;
+      map.Stretches.erase(map.Stretches.begin() + std::ptrdiff_t(weakest) + 1);
       continue;
     }
     // A cue or two cannot show evidence either way: they go with their
@@ -673,6 +816,17 @@ Finding Align(const SPEECHTRACK::SpeechTrack& track, const std::vector<CueTime>&
   // file a little early throughout (within kStayPut) is left as it is, but
   // at that timing its cues start beside the onsets rather than on them.
   Judge(fit, cues, *best.Coarse, filmShare, finding);
+  if (stays && !finding.Trusted) {
+    // The timing found is no better than the file as it is, and may be a
+    // stretch of chance that set the rest aside: the file is judged as it is.
+    Finding asItIs = finding;
+    asItIs.Map = unchanged;
+    asItIs.NotPlaced.clear();
+    asItIs.StretchConfidence.clear();
+    asItIs.Reason.clear();
+    Judge(fit, cues, *best.Coarse, filmShare, asItIs);
+    if (asItIs.Trusted) finding = asItIs;
+  }
   if (stays) {
     finding.Map = unchanged;
     finding.NotPlaced.clear();

@@ -27,6 +27,12 @@ struct Finding {
   double FilmSpeechShare = 0.0;
   // How far the best coarse match stands out of the spread of all offsets.
   double PeakOverChance = 0.0;
+  // How far the mapped cues' share on speech stands above its spread with
+  // the whole map moved to offsets where it fits nothing.
+  double CoverOverChance = 0.0;
+  // The chance, as a power of ten, that the placed cues start on as many
+  // speech onsets as they do if they fit nothing.
+  double OnsetChance = 0.0;
   // Each stretch's confidence, reckoned as Confidence is over its own cues.
   std::vector<double> StretchConfidence;
   // Runs of cues that fit no timing clearly (most often the lines of a scene

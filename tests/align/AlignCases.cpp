@@ -269,6 +269,10 @@ Outcome Run(const BaseFilm& film, const Case& aCase) {
     std::snprintf(text, sizeof text, "; not placed %zu-%zu", unplaced.FirstCue, unplaced.EndCue);
     outcome.Found += text;
   }
+  std::snprintf(
+      text, sizeof text, "; peak %.1f, cover %.1f x chance, onsets 1e%.0f, confidence %.2f",
+      finding.PeakOverChance, finding.CoverOverChance, finding.OnsetChance, finding.Confidence);
+  outcome.Found += text;
   if (!finding.Trusted) outcome.Found += " (" + finding.Reason + ")";
   return outcome;
 }
