@@ -13,8 +13,9 @@ std::string ChannelsHeard(const std::string& channels) {
   return "all channels mixed";
 }
 
-// The finding's lines into the log; false with `error` unless it is trusted
-// and places every cue.
+// The finding's lines into the log; false with `error` unless it is
+// trusted. The job takes what --align-subtitles writes: cues no timing fits
+// stay at their neighbours' offset, and the log names them.
 bool Trusted(const SPEECHALIGNMENT::Alignment& alignment, std::vector<std::string>& log,
              std::string& error) {
   log.push_back("Speech alignment, on " + ChannelsHeard(alignment.AudioChannels) + ":");
@@ -24,12 +25,9 @@ bool Trusted(const SPEECHALIGNMENT::Alignment& alignment, std::vector<std::strin
     error = "[Align] No trustworthy timing found: " + alignment.Finding.Reason + "...";
     return false;
   }
-  // A job never burns lines whose place is a guess.
-  if (!alignment.Finding.NotPlaced.empty()) {
-    error = "[Align] No timing fits " + SPEECHALIGNMENT::NotPlacedText(alignment.Finding) +
-            " (the film may lack their scene)...";
-    return false;
-  }
+  if (!alignment.Finding.NotPlaced.empty())
+    log.push_back("[Align] No timing fits " + SPEECHALIGNMENT::NotPlacedText(alignment.Finding) +
+                  " (the film may lack their scene); left at their neighbours' offset");
   return true;
 }
 
