@@ -7,6 +7,23 @@
 #include "styled/StyledScript.h"
 
 namespace DISPLAYSETDRAWER {
+namespace {
+
+// Whether any of the bitmap's pixels is of a colour that is not wholly
+// transparent.
+bool Inked(const SUBTITLEBITMAPS::Bitmap& bitmap) {
+  if (bitmap.Width <= 0 || bitmap.Height <= 0 || bitmap.Stride < bitmap.Width ||
+      bitmap.Indexes.size() < size_t(bitmap.Stride) * size_t(bitmap.Height))
+    return false;
+  for (int32_t y = 0; y < bitmap.Height; ++y)
+    for (int32_t x = 0; x < bitmap.Width; ++x) {
+      const uint8_t index = bitmap.Indexes[size_t(y) * size_t(bitmap.Stride) + size_t(x)];
+      if (index < bitmap.Palette.size() && qAlpha(bitmap.Palette[index]) != 0) return true;
+    }
+  return false;
+}
+
+}  // namespace
 
 DisplaySetDrawer::DisplaySetDrawer(SetFeed& feed, int32_t width, int32_t height,
                                    double framesPerSecond)
@@ -22,6 +39,7 @@ void DisplaySetDrawer::TakeArrivals(int64_t untilMs) {
   arrivals_.clear();
   feed_.Feed(untilMs, arrivals_);
   for (SUBTITLEBITMAPS::DisplaySet& set : arrivals_) {
+    setDue_ = setDue_ || !set.Bitmaps.empty();
     const auto at = std::upper_bound(sets_.begin(), sets_.end(), set.StartMs,
                                      [](int64_t start, const SUBTITLEBITMAPS::DisplaySet& other) {
                                        return start < other.StartMs;
@@ -67,7 +85,15 @@ SUBTITLEDRAWER::Coverage DisplaySetDrawer::Prepare(int32_t, int64_t milliseconds
     coverage.Shows = !bgr_.empty();
     coverage.InkRows = bgr_.InkRows(0);
   }
+  inkShown_ = inkShown_ || (coverage.Shows && composedVisible_);
   return coverage;
+}
+
+void DisplaySetDrawer::Finished() {
+  if (setDue_ && !inkShown_)
+    notes_.push_back(
+        "[PictureSubtitles] The subtitle pictures drew nothing: every set is transparent or off "
+        "the picture...");
 }
 
 void DisplaySetDrawer::DrawOnto(uint8_t* bmpImage) { bgr_.Blend(bmpImage, 0); }
@@ -115,6 +141,7 @@ bool DisplaySetDrawer::Compose(const SUBTITLEBITMAPS::DisplaySet& set) {
     scaleY = double(part_.FrameHeight) / canvasHeight * height_ / part_.Height;
   }
   for (const SUBTITLEBITMAPS::Bitmap& bitmap : set.Bitmaps) DrawBitmap(bitmap, scaleX, scaleY);
+  composedVisible_ = !ink_.isEmpty() && std::any_of(set.Bitmaps.begin(), set.Bitmaps.end(), Inked);
   return true;
 }
 

@@ -39,6 +39,9 @@ class DisplaySetDrawer : public SUBTITLEDRAWER::SubtitleDrawer {
   SUBTITLEDRAWER::Coverage Prepare(int32_t frame, int64_t milliseconds, bool planar) override;
   void DrawOnto(uint8_t* bmpImage) override;
   void Pass(int32_t frame) override;
+  // A stream whose sets all came to nothing (transparent, or off the
+  // picture) is named once: most often a wrong palette or canvas.
+  void Finished() override;
   std::vector<std::string> TakeNotes() override;
   // The pictures show only part (x, y, w x h) of the source's frame
   // (frameWidth x frameHeight), which the canvas covers: a crop. A bitmap
@@ -82,6 +85,9 @@ class DisplaySetDrawer : public SUBTITLEDRAWER::SubtitleDrawer {
   bool bgrReady_ = false, planarReady_ = false;
   std::vector<std::string> notes_;
   bool memoryNoted_ = false;
+  // A set with pictures arrived, and one showed ink.
+  bool setDue_ = false, inkShown_ = false;
+  bool composedVisible_ = false;  // the set composed last has a pixel not transparent
   // ShowFramePart's, when given.
   struct FramePart {
     bool Given = false;

@@ -163,6 +163,11 @@ std::vector<std::string> PairDrawer::TakeNotes() {
   return notes;
 }
 
+void PairDrawer::Finished() {
+  first_->Finished();
+  second_->Finished();
+}
+
 bool PairDrawer::GivePlanarInk(int32_t width, int32_t height) {
   // The second is captured from BGR, and needs none.
   return first_->GivePlanarInk(width, height);

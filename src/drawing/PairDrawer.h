@@ -41,6 +41,7 @@ class PairDrawer : public SUBTITLEDRAWER::SubtitleDrawer {
   void PictureDone(int32_t nextFrame) override;
   void Pass(int32_t frame) override;
   std::vector<std::string> TakeNotes() override;
+  void Finished() override;
   bool GivePlanarInk(int32_t width, int32_t height) override;
 
  private:

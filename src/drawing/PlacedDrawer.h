@@ -42,6 +42,7 @@ class PlacedDrawer : public SUBTITLEDRAWER::SubtitleDrawer {
   void DrawOnto(uint8_t* bmpImage) override;
   void PictureDone(int32_t nextFrame) override { inner_->PictureDone(nextFrame); }
   void Pass(int32_t frame) override { inner_->Pass(frame); }
+  void Finished() override { inner_->Finished(); }
   std::vector<std::string> TakeNotes() override;
   bool GivePlanarInk(int32_t width, int32_t height) override {
     return inner_->GivePlanarInk(width, height);

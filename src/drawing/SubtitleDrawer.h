@@ -41,6 +41,8 @@ class SubtitleDrawer {
   virtual void Pass(int32_t frame) { PictureDone(frame + 1); }
   // Lines for the log since the last call.
   virtual std::vector<std::string> TakeNotes() { return {}; }
+  // After the last picture: what the whole drawing came to, as notes.
+  virtual void Finished() {}
   // Before the first picture, for deep pictures (width x height) that never
   // go through BGR: from here on a planar picture that shows ink gets it as
   // PlanarInk. False when that cannot be had. Most drawings give planar ink

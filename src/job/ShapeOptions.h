@@ -13,6 +13,9 @@ struct ShapeOptions {
   std::string Place;       // "bottom" (or empty), "top", "bars"
   int Raise = 0;           // percent of the output's height, 0 to 50
   int PictureScale = 100;  // disc pictures' size in percent, 50 to 200
+  // Sixteen "RRGGBB" colours, comma-separated, for a VobSub stream in place
+  // of its own palette (many DVD rips carry a wrong one); empty: its own.
+  std::string VobSubPalette;
 };
 
 }  // namespace PICTURESHAPE

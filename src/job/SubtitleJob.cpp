@@ -328,6 +328,10 @@ JobEnd SubtitleJob::RunFrameLoop(const JobOptions& options) {
     }
   }
   delivered_ = {};
+  if (drawer_) {
+    drawer_->Finished();
+    LogDrawerNotes();
+  }
   // The figures end on the counts the log gives, not on those of the last tick.
   if (copying_) RefreshStatistics();
   host_.SetRefreshTimer(false);

@@ -9,6 +9,7 @@
 #include "compressors/CompressorCatalog.h"
 #include "job/ClipRange.h"
 #include "job/PictureShape.h"
+#include "media/VobSubPalette.h"
 #include "shell/ColorValue.h"
 #include "tracks/Languages.h"
 
@@ -71,6 +72,11 @@ std::string RefuseLanguages(const JobOption& entry, const std::string& value) {
   std::string error;
   if (!LANGUAGES::ParseLanguages(value, error).empty()) return {};
   return "bad " + std::string(entry.what) + " '" + value + "': " + error;
+}
+
+std::string RefuseVobSubPalette(const JobOption& entry, const std::string& value) {
+  const std::string problem = DISPLAYSETDECODER::VobSubPaletteProblem(value);
+  return problem.empty() ? problem : "bad " + std::string(entry.what) + ": " + problem;
 }
 
 std::string RefuseSecondPlace(const JobOption& entry, const std::string& value) {
@@ -832,6 +838,20 @@ std::vector<JobOption> MakeOptions() {
        .fallback = 100,
        .outOfRange = OutOfRange::Clamped,
        NUMBER(Shape.PictureScale)},
+      {.option = "--vobsub-palette",
+       .group = Group::Shape,
+       .kind = Kind::Text,
+       .help = "  --vobsub-palette RRGGBB,... (16)\n"
+               "                         a VobSub stream drawn with these colours in place\n"
+               "                         of its own palette\n",
+       .inSynopsis = false,
+       .section = "GEOMETRY",
+       .key = "VobSubPalette",
+       .saved = Saved::WithSection,
+       .valueName = "RRGGBB,...",
+       .what = "VobSub palette",
+       .refuse = RefuseVobSubPalette,
+       TEXT(Shape.VobSubPalette)},
   };
 }
 

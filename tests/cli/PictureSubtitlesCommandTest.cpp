@@ -342,3 +342,53 @@ TEST(PictureSubtitlesAlignTest, ARestyledTrackIsAlignedAsText) {
   ASSERT_NE(offset, std::string::npos) << run.out;
   EXPECT_NEAR(std::stod(run.out.substr(offset + 8)), -2.0, 0.05) << run.out;
 }
+
+// A palette of the user's in place of the stream's: the white entry drawn red.
+TEST_F(PictureSubtitlesCommandTest, VobSubPaletteReplacesTheStreamsOwn) {
+  std::array<vobsubwriter::Colour, 16> palette{};
+  palette[1] = {255, 255, 255};
+  const vobsubwriter::Pair pair = vobsubwriter::WriteVobSub(
+      {vobsubwriter::FilledRectangle(120, 432, 240, 48, 1, 1000, 1900)}, 720, 576, palette);
+  const fs::path idx = dir / "palette.idx";
+  WriteFile(idx, pair.Idx);
+  WriteFile(dir / "palette.sub", pair.Sub);
+  const fs::path out = dir / "palette.avi";
+  const std::string colours =
+      "000000,FF0000,000000,000000,000000,000000,000000,000000,000000,000000,000000,000000,"
+      "000000,000000,000000,000000";
+  ProgramRun run =
+      Burn("--subtitles " + idx.string(), out, "--compressor dib --vobsub-palette " + colours);
+  ASSERT_EQ(run.status, 0) << run.err;
+  const std::string rgb = PictureRgb(out, 37);
+  ASSERT_EQ(rgb.size(), size_t(kWidth) * kHeight * 3);
+  const auto* inside = reinterpret_cast<const uint8_t*>(rgb.data()) + 3 * (142 * kWidth + 100);
+  EXPECT_GT(inside[0], 200);
+  EXPECT_LT(std::max(inside[1], inside[2]), 40);
+
+  run = Burn("--subtitles " + idx.string(), out, "--compressor dib --vobsub-palette 00FF00");
+  EXPECT_EQ(run.status, 2);
+  EXPECT_NE(run.err.find("bad VobSub palette: it names 1 colours, not 16"), std::string::npos)
+      << run.err;
+}
+
+// Sets that come to nothing are named once; a stream that draws is not.
+TEST_F(PictureSubtitlesCommandTest, AStreamThatDrawsNothingIsNamedOnce) {
+  pgswriter::DisplaySet unseen;
+  unseen.Pts90k = 90000;
+  unseen.Palette = {{1, 255, 255, 255, 0}};  // wholly transparent
+  unseen.Objects = {pgswriter::FilledRectangle(600, 900, 600, 120, 1)};
+  pgswriter::DisplaySet clear;
+  clear.Pts90k = 180000;
+  const fs::path invisible = dir / "invisible.sup";
+  WriteFile(invisible, pgswriter::WriteSup({unseen, clear}));
+  const std::string note = "The subtitle pictures drew nothing";
+  ProgramRun run =
+      Burn("--subtitles " + invisible.string(), dir / "invisible.avi", "--compressor dib");
+  ASSERT_EQ(run.status, 0) << run.err;
+  const std::size_t at = run.out.find(note);
+  EXPECT_NE(at, std::string::npos) << run.out;
+  EXPECT_EQ(run.out.find(note, at + 1), std::string::npos);
+  run = Burn("--subtitles " + sup.string(), dir / "visible.avi", "--compressor dib");
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out.find(note), std::string::npos);
+}

@@ -30,6 +30,9 @@ std::string TakenValue(const JobOption& entry) {
   if (Is(entry, "--compressor")) return "DIB";
   if (Is(entry, "--subtitle-language")) return "fre,eng";
   if (Is(entry, "--second-place")) return "above";
+  if (Is(entry, "--vobsub-palette"))
+    return "000000,111111,222222,333333,444444,555555,666666,777777,888888,999999,aaaaaa,bbbbbb,"
+           "cccccc,dddddd,eeeeee,ffffff";
   if (Is(entry, "--start") || Is(entry, "--end") || Is(entry, "--duration")) return "1:02:03.5";
   if (Is(entry, "--crop")) return "1920:800:0:140";
   if (Is(entry, "--scale")) return "1280x720";

@@ -4,6 +4,7 @@
 #include <limits>
 
 #include "job/JobAlign.h"
+#include "media/VobSubPalette.h"
 #include "styled/StyledScript.h"
 
 namespace DISPLAYSETFEED {
@@ -51,6 +52,8 @@ std::string DisplaySetFeed::SetUp(VELAVCODEC::VelAvCodec& decoder,
   } else {
     info_ = decoder.SubtitleTrackInfo();
   }
+  if (info_.Codec == SUBTITLETRACK::TrackCodec::VobSub && !options.Shape.VobSubPalette.empty())
+    info_.Header = DISPLAYSETDECODER::WithVobSubPalette(info_.Header, options.Shape.VobSubPalette);
   // A track marked forced is forced whole.
   if (info_.Forced) forcedOnly_ = false;
   pictures_ = std::make_unique<DISPLAYSETDECODER::DisplaySetDecoder>(decoder);
