@@ -47,10 +47,10 @@ class DisplaySetDrawer : public SUBTITLEDRAWER::SubtitleDrawer {
   // (frameWidth x frameHeight), which the canvas covers: a crop. A bitmap
   // the crop would cut is moved inside the picture, whole.
   void ShowFramePart(int32_t frameWidth, int32_t frameHeight, int32_t x, int32_t y, int32_t w,
-                     int32_t h);
+                     int32_t h) override;
   // Each bitmap drawn `scale` times its size (0.5 to 2) about its bottom
   // centre, kept inside the picture.
-  void ScalePictures(double scale);
+  void ScalePictures(double scale) override;
 
  private:
   void TakeArrivals(int64_t untilMs);

@@ -168,6 +168,17 @@ void PairDrawer::Finished() {
   second_->Finished();
 }
 
+void PairDrawer::ShowFramePart(int32_t frameWidth, int32_t frameHeight, int32_t x, int32_t y,
+                               int32_t w, int32_t h) {
+  first_->ShowFramePart(frameWidth, frameHeight, x, y, w, h);
+  second_->ShowFramePart(frameWidth, frameHeight, x, y, w, h);
+}
+
+void PairDrawer::ScalePictures(double scale) {
+  first_->ScalePictures(scale);
+  second_->ScalePictures(scale);
+}
+
 bool PairDrawer::GivePlanarInk(int32_t width, int32_t height) {
   // The second is captured from BGR, and needs none.
   return first_->GivePlanarInk(width, height);

@@ -42,6 +42,9 @@ class PairDrawer : public SUBTITLEDRAWER::SubtitleDrawer {
   void Pass(int32_t frame) override;
   std::vector<std::string> TakeNotes() override;
   void Finished() override;
+  void ShowFramePart(int32_t frameWidth, int32_t frameHeight, int32_t x, int32_t y, int32_t w,
+                     int32_t h) override;
+  void ScalePictures(double scale) override;
   bool GivePlanarInk(int32_t width, int32_t height) override;
 
  private:

@@ -43,6 +43,13 @@ class SubtitleDrawer {
   virtual std::vector<std::string> TakeNotes() { return {}; }
   // After the last picture: what the whole drawing came to, as notes.
   virtual void Finished() {}
+  // Disc pictures are made for the source's whole frame (frameWidth x
+  // frameHeight), of which the pictures show part x, y, w x h (a crop), and
+  // may be drawn at a scale of their own; drawings made at the picture's
+  // size have nothing to do.
+  virtual void ShowFramePart(int32_t /*frameWidth*/, int32_t /*frameHeight*/, int32_t /*x*/,
+                             int32_t /*y*/, int32_t /*w*/, int32_t /*h*/) {}
+  virtual void ScalePictures(double /*scale*/) {}
   // Before the first picture, for deep pictures (width x height) that never
   // go through BGR: from here on a planar picture that shows ink gets it as
   // PlanarInk. False when that cannot be had. Most drawings give planar ink

@@ -4,7 +4,6 @@
 #include <charconv>
 #include <cmath>
 
-#include "drawing/DisplaySetDrawer.h"
 #include "drawing/PlacedDrawer.h"
 #include "drawing/PlainDrawer.h"
 #include "drawing/SubtitleDrawer.h"
@@ -159,14 +158,13 @@ std::unique_ptr<SUBTITLEDRAWER::SubtitleDrawer> Placed(
     std::unique_ptr<SUBTITLEDRAWER::SubtitleDrawer> drawer, const Planned& planned, int width,
     int height) {
   const VELAVCODEC::VelAvCodec::PictureGeometry& geometry = planned.Geometry;
-  if (auto* sets = dynamic_cast<DISPLAYSETDRAWER::DisplaySetDrawer*>(drawer.get())) {
-    if (geometry.Crops())
-      sets->ShowFramePart(planned.FrameWidth, planned.FrameHeight, geometry.CropX, geometry.CropY,
+  if (!drawer) return drawer;
+  if (geometry.Crops())
+    drawer->ShowFramePart(planned.FrameWidth, planned.FrameHeight, geometry.CropX, geometry.CropY,
                           geometry.CropWidth, geometry.CropHeight);
-    if (planned.PictureScalePercent != 100)
-      sets->ScalePictures(planned.PictureScalePercent / 100.0);
-  }
-  if (!drawer || !planned.Places()) return drawer;
+  if (planned.PictureScalePercent != 100)
+    drawer->ScalePictures(planned.PictureScalePercent / 100.0);
+  if (!planned.Places()) return drawer;
   PLACEDDRAWER::Placement placement;
   placement.Place = planned.Where == Place::Top    ? PLACEDDRAWER::Where::Top
                     : planned.Where == Place::Bars ? PLACEDDRAWER::Where::Bars

@@ -206,3 +206,18 @@ TEST_F(SecondSubtitlesCommandTest, TheSourcesOwnTrackAsTheSecond) {
                  " --second-subtitle-track 9 --output " + (dir / "none.avi").string());
   EXPECT_NE(missing.status, 0);
 }
+
+// A crop reaches the second's disc pictures too: they keep the frame's
+// scale (20 rows high) and, cut off below, come back inside whole.
+TEST_F(SecondSubtitlesCommandTest, TheSecondsPicturesFollowACrop) {
+  const fs::path sup = WriteRectangleSup("cropped.sup");
+  const fs::path out = dir / "cropped.avi";
+  const ProgramRun run = Burn(sup.string(), out, "--compressor dib --crop 320:140:0:0");
+  ASSERT_EQ(run.status, 0) << run.out << run.err;
+  std::string rgb = PictureRgb(out, 15);
+  ASSERT_EQ(rgb.size(), size_t(kWidth) * 140 * 3);
+  rgb.resize(size_t(kWidth) * kHeight * 3, '\0');  // the rows below the picture stay black
+  const Box top = InkOf(rgb, 0, 70);
+  EXPECT_NEAR(top.Bottom - top.Top + 1, 20, 1);
+  EXPECT_NEAR(top.Left, 100, 1);
+}
