@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <csignal>
 #include <filesystem>
@@ -39,6 +40,40 @@ void CatchStops() {
   sigemptyset(&action.sa_mask);
   for (int signal : {SIGINT, SIGTERM, SIGHUP}) sigaction(signal, &action, nullptr);
 }
+
+// A stop that comes while a job is being set up reaches the watcher's
+// handler, not the job's, which clears what it was told before it takes the
+// signals over: without this the job would run to its end. Once the job's
+// handler is in place, the stop is handed to it as though the signal had
+// come then; a handler is called rather than the signal raised again, so
+// that a job which has just ended and let the signals go is not killed.
+class StopForwarder {
+ public:
+  StopForwarder() : thread_([this] { Forward(); }) {}
+  ~StopForwarder() {
+    running_ = false;
+    thread_.join();
+  }
+
+ private:
+  void Forward() {
+    while (running_) {
+      if (gStopWatching) {
+        struct sigaction now {};
+        sigaction(SIGHUP, nullptr, &now);  // the last the job takes over
+        const auto handler = now.sa_handler;
+        if (handler != OnStop && handler != SIG_DFL && handler != SIG_IGN &&
+            (now.sa_flags & SA_SIGINFO) == 0) {
+          handler(SIGTERM);
+          return;
+        }
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+  }
+  std::atomic<bool> running_{true};
+  std::thread thread_;
+};
 
 int64_t NowMs() {
   return std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -151,10 +186,22 @@ bool Burn(const WatchSetup& setup, const std::string& source, const WATCHEDFOLDE
   job.insert(job.end(), setup.Job.begin(), setup.Job.end());
   Say(setup, out, "Watch: started " + source, source);
   bool stopped = false;
-  const int status = RunJob(job, out, err, stopped, source);
-  CatchStops();
+  int status = 0;
+  {
+    const StopForwarder forwarder;
+    status = RunJob(job, out, err, stopped, source);
+    CatchStops();
+  }
   std::string problem = status == 0 ? ReadBackProblem(temporary, source, setup.Clips)
                                     : "the job ended with status " + std::to_string(status);
+  // Cut short or rewritten under the job, the source read to an end that was
+  // not the film's, and the read-back would count the same wrong end. One
+  // removed stayed whole to the job that held it open.
+  if (problem.empty()) {
+    const auto now = WATCHEDFOLDER::VideosIn(setup.Folder);
+    const auto found = now.find(source);
+    if (found != now.end() && !(found->second == seen)) problem = "the source changed while burned";
+  }
   std::error_code error;
   if (problem.empty()) {
     fs::rename(temporary, output, error);
