@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <algorithm>
 #include <csignal>
+#include <iterator>
 #include <ostream>
 
 #include "cli/JsonEvents.h"
@@ -42,11 +43,14 @@ CliJobHost::CliJobHost(std::ostream& out, std::ostream& err, bool showProgress, 
   action.sa_handler = OnInterrupt;
   action.sa_flags = SA_RESETHAND;
   sigemptyset(&action.sa_mask);
-  for (int signal : kStopSignals) sigaction(signal, &action, nullptr);
+  static_assert(std::size(kStopSignals) == 3, "a saved handling for each stop signal");
+  for (std::size_t i = 0; i < std::size(kStopSignals); ++i)
+    sigaction(kStopSignals[i], &action, &previous_[i]);
 }
 
 CliJobHost::~CliJobHost() {
-  for (int signal : kStopSignals) std::signal(signal, SIG_DFL);
+  for (std::size_t i = 0; i < std::size(kStopSignals); ++i)
+    sigaction(kStopSignals[i], &previous_[i], nullptr);
   EndProgressLine();
 }
 

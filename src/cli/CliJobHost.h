@@ -6,6 +6,7 @@
 // 100% when the source was read to its end. Given an event writer, the log,
 // the errors and the progress go to it instead, and standard error keeps
 // only its "tolvane: " lines.
+#include <csignal>
 #include <cstdint>
 #include <functional>
 #include <iosfwd>
@@ -88,6 +89,9 @@ class CliJobHost : public JOBHOST::JobHost {
   std::string lastError_;
   bool timerEnabled_ = false;
   int64_t timerStartMs_ = 0;
+  // What the stop signals did before the job, put back after it: a watcher
+  // between jobs keeps its own handling.
+  struct sigaction previous_[3] = {};
 };
 
 }  // namespace CLIJOBHOST
