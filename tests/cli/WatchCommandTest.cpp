@@ -74,11 +74,15 @@ TEST_F(WatchCommandTest, BurnsWhatIsThereAndWhatArrivesOnceAndKeepsFailures) {
   fs::copy_file(Media("short.mkv"), in() / "first.mkv");
   Srt(in() / "first.srt", "First");
   WriteFile(in() / "broken.mkv", "not a film at all");
+  // A film whose subtitle file is no subtitle file fails alone.
+  fs::copy_file(Media("short.mkv"), in() / "unread.mkv");
+  WriteFile(in() / "unread.srt", std::string("\x01\x02 not subtitles \xff\xfe\n", 20));
   const fs::path log = dir / "watch.log";
   {
     BackgroundRun run(Watch(), log);
     ASSERT_TRUE(LogShows(log, "Watch: done " + (in() / "first.mkv").string())) << ReadFile(log);
     ASSERT_TRUE(LogShows(log, "Watch: failed " + (in() / "broken.mkv").string())) << ReadFile(log);
+    ASSERT_TRUE(LogShows(log, "Watch: failed " + (in() / "unread.mkv").string())) << ReadFile(log);
     // One that arrives, with subtitles in two languages: the one asked for.
     fs::copy_file(Media("short.mkv"), in() / "second.mkv");
     Srt(in() / "second.fre.srt", "Deux");
@@ -89,6 +93,7 @@ TEST_F(WatchCommandTest, BurnsWhatIsThereAndWhatArrivesOnceAndKeepsFailures) {
   EXPECT_EQ(CountedPictures(out() / "first.mkv"), 50);
   EXPECT_EQ(CountedPictures(out() / "second.mkv"), 50);
   EXPECT_FALSE(fs::exists(out() / "broken.mkv"));
+  EXPECT_FALSE(fs::exists(out() / "unread.mkv"));
   const std::string state = ReadFile(out() / ".tolvane-watch.json");
   EXPECT_NE(state.find("\"failed\""), std::string::npos) << state;
   // A restarted burner does neither again.
