@@ -19,18 +19,6 @@ class SubtitleDrawer;
 
 namespace PICTURESHAPE {
 
-enum class CropKind { None, Auto, Exact };
-struct CropAsked {
-  CropKind Kind = CropKind::None;
-  PICTUREEXTENT::Rect Exact;
-};
-std::optional<CropAsked> ParseCrop(std::string_view text);
-// "1280x720": both at least 16 and at most 16384.
-std::optional<std::pair<int, int>> ParseSize(std::string_view text);
-
-enum class Place { Bottom, Top, Bars };
-std::optional<Place> ParsePlace(std::string_view text);
-
 // Pictures measured for --crop auto and the bars below the picture.
 constexpr int kExtentSamples = 40;
 

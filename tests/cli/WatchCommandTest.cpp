@@ -12,6 +12,7 @@
 #include <sstream>
 #include <thread>
 
+#include "cli/WatchFolders.h"
 #include "support/BackgroundRun.h"
 #include "support/TestSupport.h"
 
@@ -19,30 +20,10 @@ using namespace testsupport;
 
 namespace {
 
-class WatchCommandTest : public ::testing::Test {
+class WatchCommandTest : public watchfolders::WatchFolders {
  protected:
-  static void SetUpTestSuite() {
-    media_ = new TempDir;
-    Ffmpeg(
-        "-f lavfi -i testsrc=size=160x120:rate=25:duration=2 -f lavfi -i sine=duration=2 "
-        "-c:v mpeg4 -c:a aac " +
-        (media_->path() / "short.mkv").string());
-    Ffmpeg(
-        "-f lavfi -i testsrc=size=640x480:rate=25:duration=120 -f lavfi -i sine=duration=120 "
-        "-c:v mpeg4 -c:a aac " +
-        (media_->path() / "long.mkv").string());
-  }
-  static void TearDownTestSuite() {
-    delete media_;
-    media_ = nullptr;
-  }
-  void SetUp() override {
-    fs::create_directories(in());
-    fs::create_directories(out());
-  }
-  fs::path in() const { return dir / "in"; }
-  fs::path out() const { return dir / "out"; }
-  static fs::path Media(const char* name) { return media_->path() / name; }
+  static void SetUpTestSuite() { MakeMedia("640x480", 120, ""); }
+  static void TearDownTestSuite() { DropMedia(); }
   std::vector<std::string> Watch(std::vector<std::string> more = {}) {
     std::vector<std::string> args = {"--watch", in().string(), "--output-dir", out().string()};
     args.insert(args.end(), more.begin(), more.end());
@@ -64,11 +45,7 @@ class WatchCommandTest : public ::testing::Test {
     }
     return false;
   }
-  static TempDir* media_;
-  TempDir dir;
 };
-
-TempDir* WatchCommandTest::media_ = nullptr;
 
 TEST_F(WatchCommandTest, BurnsWhatIsThereAndWhatArrivesOnceAndKeepsFailures) {
   fs::copy_file(Media("short.mkv"), in() / "first.mkv");

@@ -11,6 +11,7 @@
 #include <memory>
 #include <thread>
 
+#include "cli/WatchFolders.h"
 #include "support/BackgroundRun.h"
 #include "support/TestSupport.h"
 
@@ -18,30 +19,10 @@ using namespace testsupport;
 
 namespace {
 
-class WatchReliabilityTest : public ::testing::Test {
+class WatchReliabilityTest : public watchfolders::WatchFolders {
  protected:
-  static void SetUpTestSuite() {
-    media_ = new TempDir;
-    Ffmpeg(
-        "-f lavfi -i testsrc=size=160x120:rate=25:duration=2 -f lavfi -i sine=duration=2 "
-        "-c:v mpeg4 -c:a aac " +
-        (media_->path() / "short.mkv").string());
-    Ffmpeg(
-        "-f lavfi -i testsrc=size=320x240:rate=25:duration=40 -f lavfi -i sine=duration=40 "
-        "-c:v mpeg4 -q:v 3 -c:a aac " +
-        (media_->path() / "long.mkv").string());
-  }
-  static void TearDownTestSuite() {
-    delete media_;
-    media_ = nullptr;
-  }
-  void SetUp() override {
-    fs::create_directories(in());
-    fs::create_directories(out());
-  }
-  fs::path in() const { return dir / "in"; }
-  fs::path out() const { return dir / "out"; }
-  static fs::path Media(const char* name) { return media_->path() / name; }
+  static void SetUpTestSuite() { MakeMedia("320x240", 40, "-q:v 3"); }
+  static void TearDownTestSuite() { DropMedia(); }
   // The film with subtitles beside it, which the watcher needs to burn it.
   void Arrive(const char* media, const std::string& name) const {
     WriteFile(in() / (name + ".srt"), "1\n00:00:00,200 --> 00:00:30,000\n" + name + "\n");
@@ -80,11 +61,7 @@ class WatchReliabilityTest : public ::testing::Test {
     return state.substr(start, end - start).find(std::string("\"status\": \"") + status + "\"") !=
            std::string::npos;
   }
-  static TempDir* media_;
-  TempDir dir;
 };
-
-TempDir* WatchReliabilityTest::media_ = nullptr;
 
 // A file size limit stands for a full disk: writes past it fail with EFBIG,
 // as they would with ENOSPC, and no privilege is needed to set it.
