@@ -221,3 +221,27 @@ TEST_F(SecondSubtitlesCommandTest, TheSecondsPicturesFollowACrop) {
   EXPECT_NEAR(top.Bottom - top.Top + 1, 20, 1);
   EXPECT_NEAR(top.Left, 100, 1);
 }
+
+// --smart encodes the pictures either subtitle touches and copies the rest:
+// a second shown where the first is not is still drawn.
+TEST_F(SecondSubtitlesCommandTest, SmartCopyingLeavesAloneOnlyWhatNeitherTouches) {
+  const fs::path film = dir / "h264.mkv";
+  Ffmpeg(
+      "-f lavfi -i color=c=black:s=320x180:r=10:d=6 -f lavfi -i sine=d=6 -c:v libx264 "
+      "-g 10 -pix_fmt yuv420p -c:a aac " +
+      film.string());
+  const fs::path early = dir / "early.srt", late = dir / "late.srt";
+  WriteFile(early, "1\n00:00:00,500 --> 00:00:01,000\nEarly\n");
+  WriteFile(late, "1\n00:00:04,000 --> 00:00:04,500\nLate\n");
+  const fs::path out = dir / "smart.mkv";
+  const ProgramRun run = RunProgram("--source " + film.string() + " --subtitles " + early.string() +
+                                    " --second-subtitles " + late.string() + " --output " +
+                                    out.string() + kLook + "--compressor H264 --smart");
+  ASSERT_EQ(run.status, 0) << run.out << run.err;
+  const size_t counts = run.out.find(" pictures copied and");
+  ASSERT_NE(counts, std::string::npos) << run.out;
+  EXPECT_GT(std::stoi(run.out.substr(run.out.rfind('\n', counts) + 1)), 0) << run.out;
+  EXPECT_FALSE(LowerInk(PictureRgb(out, 7)).empty());
+  EXPECT_FALSE(UpperInk(PictureRgb(out, 42)).empty());
+  EXPECT_TRUE(InkOf(PictureRgb(out, 25)).empty());
+}
