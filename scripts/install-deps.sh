@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   build-essential cmake ninja-build pkg-config
-  clang clang-format libclang-rt-14-dev
+  clang clang-format libclang-rt-14-dev libomp-14-dev
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libavcodec-dev libavformat-dev libavutil-dev libswscale-dev
   libuchardet-dev
