@@ -32,6 +32,7 @@
 #include "subtitles/SubtitleUnit.h"
 #include "ui/LicenseText.h"
 #include "ui/LookControls.h"
+#include "ui/PictureControls.h"
 #include "ui/PreviewUnit.h"
 #include "ui/QueuePanel.h"
 #include "ui/WidgetText.h"
@@ -171,6 +172,8 @@ void TMainForm::FormCreate() {
   ShowReading(settings.Reading);
   keeping_ = settings.Keeping;
   ShowKeeping();
+  shape_ = settings.Shape;
+  PICTURECONTROLS::ShowShape(*ui, shape_);
   if (ShowStatistics)
     IDownClick();
   else
@@ -250,6 +253,7 @@ SETTINGS::Settings TMainForm::CollectSettings() const {
   settings.Reading = CollectReading();
   settings.Styled = LOOKCONTROLS::CollectStyled(*ui);
   settings.Keeping = CollectKeeping();
+  settings.Shape = PICTURECONTROLS::CollectShape(*ui, shape_);
   return settings;
 }
 

@@ -202,6 +202,8 @@ class TMainForm : public QMainWindow, public WINDOWSIDES::QueueSide, public WIND
   // their choice here for the next destination that is not an AVI; the
   // attachments have no box.
   JOBOPTIONS::StreamKeeping keeping_;
+  // The shape as the settings gave it; the picture group shows part of it.
+  PICTURESHAPE::ShapeOptions shape_;
   // The compressor dialog's last choice, kept in the settings file once
   // there is one.
   std::optional<ENCODERCHOICE::EncoderChoice> CompressorMemory;

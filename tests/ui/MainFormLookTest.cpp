@@ -55,6 +55,13 @@ class MainFormLookTest : public ::testing::Test {
   MessageBoxHandler previousBox;
 };
 
+// Sixteen colours, black first.
+std::string Palette() {
+  std::string colours = "000000";
+  for (int k = 1; k < 16; ++k) colours += ",FFFFFF";
+  return colours;
+}
+
 const char* const kLookControls[] = {"UDOutline",    "BOutlineColor", "UDShadow",    "BShadowColor",
                                      "UDBoxOpacity", "BBoxColor",     "CBAntialias", "UDMargin"};
 
@@ -423,4 +430,77 @@ TEST_F(MainFormLookTest, SaveAsTextWritesAPictureTrackAsSubRip) {
   fs::remove(srt);
   save->click();
   EXPECT_EQ(ReadFile(srt), "1\n00:00:00,500 --> 00:00:01,500\nWhere are you going?\n\n");
+}
+
+// The picture group: its choices reach the job and [GEOMETRY] and come back;
+// a shape it cannot show (an exact crop, a size of both sides, the picture
+// scale and palette) passes through the window's save as the file had it;
+// untouched, the window writes no [GEOMETRY] at all.
+TEST_F(MainFormLookTest, PictureGroupChoosesTheShapeAndKeepsWhatItCannotShow) {
+  auto form = Open();
+  form->show();
+  form->TBOptionsClick();
+  QApplication::processEvents();
+  const QWidget* group = Find<QWidget>(*form, "PPictureBox");
+  for (const char* other : {"PReadingBox", "POtherBox", "PLookBox", "PSubtitleBox"})
+    EXPECT_FALSE(group->geometry().intersects(Find<QWidget>(*form, other)->geometry())) << other;
+  for (const QLabel* label : group->findChildren<QLabel*>())
+    EXPECT_GE(label->width(), label->sizeHint().width()) << label->objectName().toStdString();
+  for (const QWidget* field : group->findChildren<QWidget*>()) {
+    if (field->inherits("QLabel") || field->parentWidget() != group) continue;
+    EXPECT_GE(field->width(), field->sizeHint().width()) << field->objectName().toStdString();
+  }
+  const PICTURESHAPE::ShapeOptions untouched = form->CollectJobOptions().Shape;
+  EXPECT_EQ(untouched.Crop, "");
+  EXPECT_EQ(untouched.Height, 0);
+  EXPECT_EQ(untouched.Place, "");
+  form->close();
+  EXPECT_EQ(ReadFile(dir / "Tolvane.ini").find("GEOMETRY"), std::string::npos);
+
+  form = Open();
+  Find<QComboBox>(*form, "CBCrop")->setCurrentIndex(1);
+  Find<QComboBox>(*form, "CBPictureSize")->setCurrentIndex(2);
+  Find<QComboBox>(*form, "CBSubtitlePlace")->setCurrentIndex(2);
+  Find<QSpinBox>(*form, "UDSubtitleRaise")->setValue(7);
+  const PICTURESHAPE::ShapeOptions chosen = form->CollectJobOptions().Shape;
+  EXPECT_EQ(chosen.Crop, "auto");
+  EXPECT_EQ(chosen.Scale, "");
+  EXPECT_EQ(chosen.Width, 0);
+  EXPECT_EQ(chosen.Height, 720);
+  EXPECT_EQ(chosen.Place, "bars");
+  EXPECT_EQ(chosen.Raise, 7);
+  form->close();
+  const SETTINGS::Settings saved = SETTINGS::LoadSettings((dir / "Tolvane.ini").string());
+  EXPECT_EQ(saved.Shape.Crop, "auto");
+  EXPECT_EQ(saved.Shape.Height, 720);
+  EXPECT_EQ(saved.Shape.Place, "bars");
+  EXPECT_EQ(saved.Shape.Raise, 7);
+  form = Open();
+  EXPECT_EQ(Find<QComboBox>(*form, "CBCrop")->currentIndex(), 1);
+  EXPECT_EQ(Find<QComboBox>(*form, "CBPictureSize")->currentText(), "720 high");
+  EXPECT_EQ(Find<QComboBox>(*form, "CBSubtitlePlace")->currentIndex(), 2);
+  form->close();
+
+  WriteFile(dir / "Tolvane.ini",
+            "[GEOMETRY]\nCrop=1920:800:0:140\nScale=1280x536\nSubtitlePlace=bottom\n"
+            "PictureScale=150\nVobSubPalette=" +
+                Palette() + "\n");
+  form = Open();
+  EXPECT_EQ(Find<QComboBox>(*form, "CBCrop")->currentText(), "1920:800:0:140");
+  EXPECT_EQ(Find<QComboBox>(*form, "CBPictureSize")->currentText(), "1280x536");
+  EXPECT_EQ(Find<QComboBox>(*form, "CBSubtitlePlace")->currentIndex(), 0);
+  form->close();
+  const SETTINGS::Settings kept = SETTINGS::LoadSettings((dir / "Tolvane.ini").string());
+  EXPECT_EQ(kept.Shape.Crop, "1920:800:0:140");
+  EXPECT_EQ(kept.Shape.Scale, "1280x536");
+  EXPECT_EQ(kept.Shape.Place, "bottom");
+  EXPECT_EQ(kept.Shape.PictureScale, 150);
+  EXPECT_EQ(kept.Shape.VobSubPalette.substr(0, 13), "000000,FFFFFF");
+  // Choosing from the list replaces the exact choice.
+  form = Open();
+  Find<QComboBox>(*form, "CBCrop")->setCurrentIndex(0);
+  Find<QComboBox>(*form, "CBPictureSize")->setCurrentIndex(0);
+  EXPECT_EQ(form->CollectJobOptions().Shape.Crop, "none");
+  EXPECT_EQ(form->CollectJobOptions().Shape.Scale, "");
+  EXPECT_EQ(form->CollectJobOptions().Shape.PictureScale, 150);
 }
