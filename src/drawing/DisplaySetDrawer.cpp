@@ -9,12 +9,16 @@
 namespace DISPLAYSETDRAWER {
 namespace {
 
+// A bitmap whose indexes fill its rows.
+bool Whole(const SUBTITLEBITMAPS::Bitmap& bitmap) {
+  return bitmap.Width > 0 && bitmap.Height > 0 && bitmap.Stride >= bitmap.Width &&
+         bitmap.Indexes.size() >= size_t(bitmap.Stride) * size_t(bitmap.Height);
+}
+
 // Whether any of the bitmap's pixels is of a colour that is not wholly
 // transparent.
 bool Inked(const SUBTITLEBITMAPS::Bitmap& bitmap) {
-  if (bitmap.Width <= 0 || bitmap.Height <= 0 || bitmap.Stride < bitmap.Width ||
-      bitmap.Indexes.size() < size_t(bitmap.Stride) * size_t(bitmap.Height))
-    return false;
+  if (!Whole(bitmap)) return false;
   for (int32_t y = 0; y < bitmap.Height; ++y)
     for (int32_t x = 0; x < bitmap.Width; ++x) {
       const uint8_t index = bitmap.Indexes[size_t(y) * size_t(bitmap.Stride) + size_t(x)];
@@ -140,6 +144,7 @@ bool DisplaySetDrawer::Compose(const SUBTITLEBITMAPS::DisplaySet& set) {
     scaleX = double(part_.FrameWidth) / canvasWidth * width_ / part_.Width;
     scaleY = double(part_.FrameHeight) / canvasHeight * height_ / part_.Height;
   }
+  FitSet(set, scaleX, scaleY);
   for (const SUBTITLEBITMAPS::Bitmap& bitmap : set.Bitmaps) DrawBitmap(bitmap, scaleX, scaleY);
   composedVisible_ = !ink_.isEmpty() && std::any_of(set.Bitmaps.begin(), set.Bitmaps.end(), Inked);
   return true;
@@ -157,10 +162,30 @@ void DisplaySetDrawer::ScalePictures(double scale) {
   composed_ = 0;
 }
 
-// Placed on the frame, moved by the crop, scaled about its bottom centre,
-// and kept inside the picture.
-void DisplaySetDrawer::DrawPlaced(const SUBTITLEBITMAPS::Bitmap& bitmap, QImage& image,
-                                  double scaleX, double scaleY) {
+void DisplaySetDrawer::FitPicturesInRows(int32_t rows) {
+  fitRows_ = std::max(rows, 0);
+  composed_ = 0;
+}
+
+// A set taller than the rows it must fit in is drawn smaller as a whole,
+// about its bottom centre, so that its lines keep their places to each other.
+void DisplaySetDrawer::FitSet(const SUBTITLEBITMAPS::DisplaySet& set, double scaleX,
+                              double scaleY) {
+  setFit_ = 1.0;
+  if (fitRows_ <= 0) return;
+  QRectF all;
+  for (const SUBTITLEBITMAPS::Bitmap& bitmap : set.Bitmaps)
+    if (Whole(bitmap)) all |= PlacedRect(bitmap, scaleX, scaleY);
+  // Room for the rounding out to whole rows.
+  const double room = std::max(fitRows_ - 2, 2);
+  if (all.height() <= room) return;
+  setFit_ = room / all.height();
+  fitAnchor_ = QPointF(all.center().x(), all.bottom());
+}
+
+// Placed on the frame, moved by the crop and scaled about its bottom centre.
+QRectF DisplaySetDrawer::PlacedRect(const SUBTITLEBITMAPS::Bitmap& bitmap, double scaleX,
+                                    double scaleY) const {
   double width = bitmap.Width * scaleX, height = bitmap.Height * scaleY;
   double x = bitmap.X * scaleX, y = bitmap.Y * scaleY;
   if (part_.Given) {
@@ -169,8 +194,17 @@ void DisplaySetDrawer::DrawPlaced(const SUBTITLEBITMAPS::Bitmap& bitmap, QImage&
   }
   x += width * (1.0 - pictureScale_) / 2;
   y += height * (1.0 - pictureScale_);
-  width *= pictureScale_;
-  height *= pictureScale_;
+  return QRectF(x, y, width * pictureScale_, height * pictureScale_);
+}
+
+// Placed, fitted with its set, and kept inside the picture.
+void DisplaySetDrawer::DrawPlaced(const SUBTITLEBITMAPS::Bitmap& bitmap, QImage& image,
+                                  double scaleX, double scaleY) {
+  QRectF rect = PlacedRect(bitmap, scaleX, scaleY);
+  if (setFit_ != 1.0)
+    rect = QRectF(fitAnchor_ + (rect.topLeft() - fitAnchor_) * setFit_, rect.size() * setFit_);
+  double x = rect.x(), y = rect.y();
+  const double width = rect.width(), height = rect.height();
   x = std::max(0.0, std::min(x, width_ - width));
   y = std::max(0.0, std::min(y, height_ - height));
   QPainter painter(&canvas_);
@@ -182,13 +216,12 @@ void DisplaySetDrawer::DrawPlaced(const SUBTITLEBITMAPS::Bitmap& bitmap, QImage&
 
 void DisplaySetDrawer::DrawBitmap(const SUBTITLEBITMAPS::Bitmap& bitmap, double scaleX,
                                   double scaleY) {
-  if (bitmap.Width <= 0 || bitmap.Height <= 0 || bitmap.Stride < bitmap.Width ||
-      bitmap.Indexes.size() < size_t(bitmap.Stride) * size_t(bitmap.Height))
-    return;
+  if (!Whole(bitmap)) return;
   QImage image(bitmap.Indexes.data(), bitmap.Width, bitmap.Height, bitmap.Stride,
                QImage::Format_Indexed8);
   image.setColorTable(QList<QRgb>(bitmap.Palette.begin(), bitmap.Palette.end()));
-  if (part_.Given || pictureScale_ != 1.0) return DrawPlaced(bitmap, image, scaleX, scaleY);
+  if (part_.Given || pictureScale_ != 1.0 || setFit_ != 1.0)
+    return DrawPlaced(bitmap, image, scaleX, scaleY);
   QPainter painter(&canvas_);
   QRect target;
   if (scaleX == 1.0 && scaleY == 1.0) {

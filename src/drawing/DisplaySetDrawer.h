@@ -51,6 +51,7 @@ class DisplaySetDrawer : public SUBTITLEDRAWER::SubtitleDrawer {
   // Each bitmap drawn `scale` times its size (0.5 to 2) about its bottom
   // centre, kept inside the picture.
   void ScalePictures(double scale) override;
+  void FitPicturesInRows(int32_t rows) override;
 
  private:
   void TakeArrivals(int64_t untilMs);
@@ -58,6 +59,8 @@ class DisplaySetDrawer : public SUBTITLEDRAWER::SubtitleDrawer {
   // none shows.
   const SUBTITLEBITMAPS::DisplaySet* ShowingAt(int64_t milliseconds);
   bool Compose(const SUBTITLEBITMAPS::DisplaySet& set);
+  void FitSet(const SUBTITLEBITMAPS::DisplaySet& set, double scaleX, double scaleY);
+  QRectF PlacedRect(const SUBTITLEBITMAPS::Bitmap& bitmap, double scaleX, double scaleY) const;
   void DrawBitmap(const SUBTITLEBITMAPS::Bitmap& bitmap, double scaleX, double scaleY);
   void DrawPlaced(const SUBTITLEBITMAPS::Bitmap& bitmap, QImage& image, double scaleX,
                   double scaleY);
@@ -94,6 +97,10 @@ class DisplaySetDrawer : public SUBTITLEDRAWER::SubtitleDrawer {
     int32_t FrameWidth = 0, FrameHeight = 0, X = 0, Y = 0, Width = 0, Height = 0;
   } part_;
   double pictureScale_ = 1.0;
+  // FitPicturesInRows's rows (0: any), and the composed set's own fit.
+  int32_t fitRows_ = 0;
+  double setFit_ = 1.0;
+  QPointF fitAnchor_;
 };
 
 }  // namespace DISPLAYSETDRAWER

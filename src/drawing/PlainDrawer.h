@@ -24,6 +24,7 @@ class PlainDrawer : public SUBTITLEDRAWER::SubtitleDrawer {
   void PictureDone(int32_t nextFrame) override;
   void Pass(int32_t frame) override;
   bool GivePlanarInk(int32_t width, int32_t height) override;
+  bool IsBottomLine() const override { return true; }
 
  private:
   // The entry's drawing as planar ink, taken once per entry when asked for.

@@ -50,6 +50,12 @@ class SubtitleDrawer {
   virtual void ShowFramePart(int32_t /*frameWidth*/, int32_t /*frameHeight*/, int32_t /*x*/,
                              int32_t /*y*/, int32_t /*w*/, int32_t /*h*/) {}
   virtual void ScalePictures(double /*scale*/) {}
+  // Disc pictures taller than `rows` are drawn smaller to fit them (a bar
+  // below the picture); text has its own size and stays as it is.
+  virtual void FitPicturesInRows(int32_t /*rows*/) {}
+  // A drawing that is always the bottom line, wherever its margin lifted
+  // it, and so moves from anywhere on the picture.
+  virtual bool IsBottomLine() const { return false; }
   // Before the first picture, for deep pictures (width x height) that never
   // go through BGR: from here on a planar picture that shows ink gets it as
   // PlanarInk. False when that cannot be had. Most drawings give planar ink

@@ -5,7 +5,6 @@
 #include <cmath>
 
 #include "drawing/PlacedDrawer.h"
-#include "drawing/PlainDrawer.h"
 #include "drawing/SubtitleDrawer.h"
 
 extern "C" {
@@ -119,7 +118,9 @@ std::unique_ptr<SUBTITLEDRAWER::SubtitleDrawer> Placed(
   placement.BarTop = planned.BarTop;
   placement.BarRows = planned.BarRows;
   placement.RaiseRows = int(std::lround(double(height) * planned.RaisePercent / 100.0));
-  placement.AnyRows = dynamic_cast<const PLAINDRAWER::PlainDrawer*>(drawer.get()) != nullptr;
+  placement.AnyRows = drawer->IsBottomLine();
+  if (placement.Place == PLACEDDRAWER::Where::Bars && placement.BarRows > 0)
+    drawer->FitPicturesInRows(placement.BarRows);
   return std::make_unique<PLACEDDRAWER::PlacedDrawer>(std::move(drawer), placement, width);
 }
 

@@ -110,6 +110,12 @@ class ShapeTest : public ::testing::Test {
     // The same low in the frame, inside the bar a crop cuts away.
     shown.Objects = {pgswriter::FilledRectangle(1100, 1040, 400, 20, 1)};
     WriteFile(Path("low.sup"), pgswriter::WriteSup({shown, pgswriter::ClearingSet(shown, 315000)}));
+    // Two lines, 200 canvas rows from the first's top to the second's
+    // bottom (44 of the output's): taller than a bar of 30.
+    shown.Objects = {pgswriter::FilledRectangle(1100, 760, 400, 60, 1),
+                     pgswriter::FilledRectangle(1100, 900, 400, 60, 1)};
+    WriteFile(Path("tall.sup"),
+              pgswriter::WriteSup({shown, pgswriter::ClearingSet(shown, 315000)}));
   }
   static void TearDownTestSuite() {
     delete dir_;
@@ -297,6 +303,22 @@ TEST_F(PlaceTest, InTheBarsTheInkIsInsideTheBarAndNoneInThePicture) {
     EXPECT_EQ(bars.bottom - bars.top, bottom.bottom - bottom.top) << compressor;
     EXPECT_EQ(bars.left, bottom.left) << compressor;
     EXPECT_EQ(bars.right, bottom.right) << compressor;
+    // Taller than the bar: drawn smaller as a whole, about its centre
+    // across, so that it fits.
+    const Box tall = Placed("greybars.mp4", "tall.sup",
+                            std::string("--compressor ") + compressor + " --subtitle-place bars");
+    const Box tallAtBottom =
+        Placed("greybars.mp4", "tall.sup", std::string("--compressor ") + compressor);
+    ASSERT_FALSE(tall.empty()) << compressor;
+    EXPECT_GE(tall.top, 210) << compressor;
+    EXPECT_LE(tall.bottom, 239) << compressor;
+    EXPECT_GE(tall.bottom - tall.top, 24) << compressor;
+    const double fit =
+        double(tall.bottom - tall.top + 1) / (tallAtBottom.bottom - tallAtBottom.top + 1);
+    EXPECT_LT(fit, 0.75) << compressor;
+    EXPECT_NEAR(tall.right - tall.left + 1, (tallAtBottom.right - tallAtBottom.left + 1) * fit, 2)
+        << compressor;
+    EXPECT_NEAR(tall.left + tall.right, tallAtBottom.left + tallAtBottom.right, 2) << compressor;
   }
   // The still shows the same.
   const ProgramRun still =
