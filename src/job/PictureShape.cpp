@@ -19,15 +19,21 @@ constexpr int kBarShare = 20;
 
 int Even(double value) { return std::max(2, int(std::lround(value / 2.0)) * 2); }
 
+// A side the user gives: 4:2:0 pictures have even sides, so an odd one
+// loses its last column or row; never below the smallest size a scale takes.
+int EvenSide(int side) { return std::max(16, side & ~1); }
+
 }  // namespace
 
 std::pair<int, int> OutputSize(const ShapeOptions& options, int width, int height) {
-  if (const auto size = ParseSize(options.Scale)) return *size;
+  if (const auto size = ParseSize(options.Scale))
+    return {EvenSide(size->first), EvenSide(size->second)};
   if (width <= 0 || height <= 0) return {width, height};
   const double aspect = double(width) / height;
-  if (options.Width > 0 && options.Height > 0) return {options.Width, options.Height};
-  if (options.Width > 0) return {options.Width, Even(options.Width / aspect)};
-  if (options.Height > 0) return {Even(options.Height * aspect), options.Height};
+  const int wide = EvenSide(options.Width), high = EvenSide(options.Height);
+  if (options.Width > 0 && options.Height > 0) return {wide, high};
+  if (options.Width > 0) return {wide, Even(wide / aspect)};
+  if (options.Height > 0) return {Even(high * aspect), high};
   return {width, height};
 }
 

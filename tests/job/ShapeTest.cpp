@@ -190,6 +190,9 @@ TEST_F(ShapeTest, AnExactCropAndTheScaleGiveTheSizeAsked) {
       {"deep422.mkv", "--crop auto --width 160 --compressor H264", "160x80", 75},
       {"deep420.mkv", "--crop auto --height 120 --compressor HEVC", "240x120", 75},
       {"odd.mkv", "--scale 200x100 --compressor XVID", "200x100", 75},
+      // A side asked odd loses its last column or row, and the log says so.
+      {"letterbox.mp4", "--crop auto --width 171 --compressor H264", "170x72", 200},
+      {"pillarbox.mp4", "--scale 161x91 --compressor XVID", "160x90", 100},
   };
   int n = 0;
   for (const Case& c : cases) {
@@ -198,6 +201,8 @@ TEST_F(ShapeTest, AnExactCropAndTheScaleGiveTheSizeAsked) {
     ASSERT_EQ(run.status, 0) << c.options << run.out << run.err;
     EXPECT_EQ(Size(Path(output)), c.size) << c.options;
     EXPECT_EQ(CountedPictures(Path(output)), c.pictures) << c.options;
+    if (std::string(c.options).find("--crop 200") == std::string::npos)
+      EXPECT_NE(run.out.find(std::string(" to ") + c.size), std::string::npos) << run.out;
   }
   // The exact crop keeps that part: the top-left 11,61 of the source's
   // picture is the output's first sample.
