@@ -23,13 +23,22 @@ int Even(double value) { return std::max(2, int(std::lround(value / 2.0)) * 2); 
 // loses its last column or row; never below the smallest size a scale takes.
 int EvenSide(int side) { return std::max(16, side & ~1); }
 
+// The shape of the source's pixels (a DVD's are not square), from a ratio
+// the file states: an absent or unlikely one is square.
+double PixelAspect(AVRational ratio) {
+  if (ratio.num <= 0 || ratio.den <= 0) return 1.0;
+  const double aspect = double(ratio.num) / ratio.den;
+  return aspect >= 0.25 && aspect <= 4.0 ? aspect : 1.0;
+}
+
 }  // namespace
 
-std::pair<int, int> OutputSize(const ShapeOptions& options, int width, int height) {
+std::pair<int, int> OutputSize(const ShapeOptions& options, int width, int height,
+                               double pixelAspect) {
   if (const auto size = ParseSize(options.Scale))
     return {EvenSide(size->first), EvenSide(size->second)};
   if (width <= 0 || height <= 0) return {width, height};
-  const double aspect = double(width) / height;
+  const double aspect = double(width) * pixelAspect / height;
   const int wide = EvenSide(options.Width), high = EvenSide(options.Height);
   if (options.Width > 0 && options.Height > 0) return {wide, high};
   if (options.Width > 0) return {wide, Even(wide / aspect)};
@@ -80,7 +89,8 @@ std::string Plan(const ShapeOptions& options, const VELAVCODEC::VelAvCodec& deco
   if (kept.X != 0 || kept.Y != 0 || kept.Width != width || kept.Height != height)
     planned.Geometry = {kept.X, kept.Y, kept.Width, kept.Height, 0, 0};
   const bool scales = !options.Scale.empty() || options.Width > 0 || options.Height > 0;
-  const auto [outWidth, outHeight] = OutputSize(options, kept.Width, kept.Height);
+  const auto [outWidth, outHeight] =
+      OutputSize(options, kept.Width, kept.Height, PixelAspect(video->sample_aspect_ratio));
   if (scales && (outWidth != kept.Width || outHeight != kept.Height)) {
     planned.Geometry.Width = outWidth;
     planned.Geometry.Height = outHeight;

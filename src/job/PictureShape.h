@@ -23,9 +23,11 @@ namespace PICTURESHAPE {
 constexpr int kExtentSamples = 40;
 
 // The output's size for pictures of `width` x `height` once cropped: the
-// scale asked, or one side asked and the other following the aspect, even;
-// as they are without either.
-std::pair<int, int> OutputSize(const ShapeOptions& options, int width, int height);
+// scale asked, or one side asked and the other following the aspect the
+// picture is shown at (its pixels `pixelAspect` times as wide as high; the
+// output's are square), even; as they are without either.
+std::pair<int, int> OutputSize(const ShapeOptions& options, int width, int height,
+                               double pixelAspect = 1.0);
 
 // "Crop: 1920x800 at 0,140 (black bars above and below)".
 std::string CropLine(const PICTUREEXTENT::Rect& crop, int width, int height);

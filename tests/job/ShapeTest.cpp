@@ -91,6 +91,9 @@ class ShapeTest : public ::testing::Test {
         "-f lavfi -i testsrc2=size=320x160:rate=25:duration=3 -vf pad=320:240:0:40:black "
         "-c:v libx265 -x265-params log-level=none -pix_fmt yuv420p10le " +
         Path("deep420.mkv").string());
+    // Pixels wider than high: 352x240 shown at 16:9.
+    Ffmpeg("-f lavfi -i testsrc2=size=352x240:rate=25:duration=2 -vf setsar=40/33" + x264 +
+           Path("wide-pixels.mp4").string());
     // Flat grey at two sizes, for the subtitles' place and size.
     Ffmpeg("-f lavfi -i color=gray:size=640x480:rate=25:duration=4" + x264 +
            Path("grey640.mp4").string());
@@ -193,6 +196,8 @@ TEST_F(ShapeTest, AnExactCropAndTheScaleGiveTheSizeAsked) {
       // A side asked odd loses its last column or row, and the log says so.
       {"letterbox.mp4", "--crop auto --width 171 --compressor H264", "170x72", 200},
       {"pillarbox.mp4", "--scale 161x91 --compressor XVID", "160x90", 100},
+      // The side that follows keeps the picture as it is shown.
+      {"wide-pixels.mp4", "--width 320 --compressor H264", "320x180", 50},
   };
   int n = 0;
   for (const Case& c : cases) {
