@@ -334,6 +334,21 @@ TEST_F(DeepColourCommandTest, AnHdrSourceWrittenAsSdrIsToneMapped) {
           << c.Code;
   }
 
+  // Cut and scaled, the pictures are mapped alike: the middle two patches
+  // (reference white and a highlight), each now the output's half.
+  const fs::path cropped = dir / "mapped-cropped.mkv";
+  const ProgramRun run =
+      Burn(chart, late, cropped, "--compressor H264 --crop 160:180:80:0 --scale 320x180");
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_NE(run.out.find("tone-mapped to SDR"), std::string::npos) << run.out;
+  const std::array<int, 4> halves = patches(cropped);
+  for (const int white : {halves[0], halves[1]}) {
+    EXPECT_GE(white, 228);
+    EXPECT_LE(white, 236);
+  }
+  EXPECT_GT(halves[2], halves[1] + 8);
+  EXPECT_NEAR(halves[3], halves[2], 2);
+
   // A still shows what the output shows.
   const fs::path still = dir / "still.png";
   ASSERT_EQ(RunProgram("--defaults --snapshot 0.2 --source " + chart.string() + " --subtitles " +
