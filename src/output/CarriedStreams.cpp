@@ -217,7 +217,6 @@ struct CarriedWriter::Carried {
   RISINGTIMES::RisingTimes Times;
   AUDIOBITSTREAM::AudioBitstream Bitstream;
   SOUNDCLOCK::SoundClock Clock;
-  bool ClockStarted = false;
   int64_t LastSubtitleTime = AV_NOPTS_VALUE;
   int64_t MendedSubtitles = 0;
   std::unique_ptr<SOFTTEXT::TextConversion> Text;
@@ -479,19 +478,10 @@ bool CarriedWriter::Writable() const {
 
 bool CarriedWriter::WriteSound(Carried& carried, AVPacket* out, const Mux& mux) {
   const AVCodecParameters& parameters = *carried.Out->codecpar;
-  if (!carried.ClockStarted) {
-    // The muxer chose the stream's clock when the header was written.
+  // The muxer chose the stream's clock when the header was written.
+  if (!carried.Clock.Started())
     carried.Clock.Start(carried.SourceBase, carried.Out->time_base, parameters.sample_rate);
-    carried.ClockStarted = true;
-  }
-  SOUNDCLOCK::SoundClock::Times times{out->pts == AV_NOPTS_VALUE ? SOUNDCLOCK::kNoTime : out->pts,
-                                      out->dts == AV_NOPTS_VALUE ? SOUNDCLOCK::kNoTime : out->dts,
-                                      out->duration};
-  const int64_t step =
-      carried.Clock.Place(times, av_get_audio_frame_duration2(carried.Out->codecpar, out->size));
-  out->pts = times.Pts == SOUNDCLOCK::kNoTime ? AV_NOPTS_VALUE : times.Pts;
-  out->dts = times.Dts == SOUNDCLOCK::kNoTime ? AV_NOPTS_VALUE : times.Dts;
-  out->duration = times.Duration;
+  const int64_t step = carried.Clock.PlacePacket(*out, parameters);
   return MuxSound(carried, out, step, mux);
 }
 

@@ -523,19 +523,10 @@ bool MuxedOutput::WriteAudio(const AudioPacket& packet, uint64_t& bytes) {
   out->duration = packet.Duration > 0 ? av_rescale_q(packet.Duration, base, audio_->time_base) : 0;
   out->flags = packet.Key ? AV_PKT_FLAG_KEY : 0;
   out->stream_index = audio_->index;
-  if (!audioClockStarted_) {
-    // The muxer chose the stream's clock when the header was written.
+  // The muxer chose the stream's clock when the header was written.
+  if (!audioClock_.Started())
     audioClock_.Start(base, audio_->time_base, audio_->codecpar->sample_rate);
-    audioClockStarted_ = true;
-  }
-  SOUNDCLOCK::SoundClock::Times times{out->pts == AV_NOPTS_VALUE ? SOUNDCLOCK::kNoTime : out->pts,
-                                      out->dts == AV_NOPTS_VALUE ? SOUNDCLOCK::kNoTime : out->dts,
-                                      out->duration};
-  const int64_t step =
-      audioClock_.Place(times, av_get_audio_frame_duration2(audio_->codecpar, out->size));
-  out->pts = times.Pts == SOUNDCLOCK::kNoTime ? AV_NOPTS_VALUE : times.Pts;
-  out->dts = times.Dts == SOUNDCLOCK::kNoTime ? AV_NOPTS_VALUE : times.Dts;
-  out->duration = times.Duration;
+  const int64_t step = audioClock_.PlacePacket(*out, *audio_->codecpar);
   if (!RiseAudioTimes(out, step)) {
     av_packet_unref(out);
     return true;

@@ -108,7 +108,6 @@ class MuxedOutput : public MediaOutput {
   std::deque<int64_t> pending_;
   RISINGTIMES::RisingTimes videoTimes_, audioTimes_;
   SOUNDCLOCK::SoundClock audioClock_;
-  bool audioClockStarted_ = false;
   // The source's other streams the file holds, and the log's words on them.
   CarriedPlan plan_;
   CarriedWriter carried_;

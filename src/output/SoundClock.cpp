@@ -4,6 +4,7 @@
 #include <limits>
 
 extern "C" {
+#include <libavcodec/avcodec.h>
 #include <libavutil/mathematics.h>
 }
 
@@ -17,6 +18,7 @@ bool Valid(AVRational base) { return base.num > 0 && base.den > 0; }
 }  // namespace
 
 void SoundClock::Start(AVRational sourceBase, AVRational outBase, int sampleRate) {
+  started_ = true;
   outBase_ = outBase;
   sampleRate_ = Valid(outBase) && sampleRate > 0 ? sampleRate : 0;
   rounding_ = 0;
@@ -54,6 +56,17 @@ int64_t SoundClock::Place(Times& times, int64_t samples) {
   else
     next_ = kNoTime;
   return step > 0 ? step : 1;
+}
+
+int64_t SoundClock::PlacePacket(AVPacket& packet, const AVCodecParameters& parameters) {
+  Times times{packet.pts == AV_NOPTS_VALUE ? kNoTime : packet.pts,
+              packet.dts == AV_NOPTS_VALUE ? kNoTime : packet.dts, packet.duration};
+  const int64_t step = Place(times, av_get_audio_frame_duration2(
+                                        const_cast<AVCodecParameters*>(&parameters), packet.size));
+  packet.pts = times.Pts == kNoTime ? AV_NOPTS_VALUE : times.Pts;
+  packet.dts = times.Dts == kNoTime ? AV_NOPTS_VALUE : times.Dts;
+  packet.duration = times.Duration;
+  return step;
 }
 
 }  // namespace SOUNDCLOCK

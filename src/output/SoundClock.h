@@ -14,6 +14,9 @@ extern "C" {
 #include <libavutil/rational.h>
 }
 
+struct AVCodecParameters;
+struct AVPacket;
+
 namespace SOUNDCLOCK {
 
 constexpr int64_t kNoTime = INT64_MIN;
@@ -23,6 +26,7 @@ class SoundClock {
   // sourceBase: the clock the packets were stored on; outBase: the output
   // stream's; sampleRate: the sound's (0 when not known: nothing is moved).
   void Start(AVRational sourceBase, AVRational outBase, int sampleRate);
+  bool Started() const { return started_; }
 
   struct Times {
     int64_t Pts = kNoTime, Dts = kNoTime, Duration = 0;
@@ -31,6 +35,9 @@ class SoundClock {
   // when the codec does not tell). Returns the step to the next packet, in
   // ticks, for the checks of rising times (at least 1).
   int64_t Place(Times& times, int64_t samples);
+  // A packet of the output's stream placed so (AV_NOPTS_VALUE: no time), its
+  // length in samples as its codec counts them.
+  int64_t PlacePacket(AVPacket& packet, const AVCodecParameters& parameters);
   // Packets moved onto the samples' clock.
   int64_t Moved() const { return moved_; }
 
@@ -44,6 +51,7 @@ class SoundClock {
   int64_t rounding_ = 0;
   int64_t next_ = kNoTime;
   int64_t moved_ = 0;
+  bool started_ = false;
 };
 
 }  // namespace SOUNDCLOCK
