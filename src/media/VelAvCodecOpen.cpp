@@ -1,6 +1,7 @@
 // Probing a source, and opening its chosen streams.
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <thread>
 
@@ -53,8 +54,13 @@ AVRational ChooseFrameRate(AVRational base, AVRational average) {
 
 // One core is left to the compressor's own thread, which encodes while the
 // next picture is decoded: on two cores the decoder's extra threads only
-// switched in and out and held pictures back.
+// switched in and out. TOLVANE_DECODER_THREADS (1 to 64) sets the count, to
+// check that it changes nothing of the file.
 int DecoderThreads() {
+  if (const char* asked = std::getenv("TOLVANE_DECODER_THREADS")) {
+    const int count = std::atoi(asked);
+    if (count >= 1 && count <= 64) return count;
+  }
   const unsigned cores = std::thread::hardware_concurrency();
   return cores > 2 ? int(cores - 1) : 1;
 }
@@ -269,8 +275,11 @@ bool VelAvCodec::OpenDecoder(int stream, AVCodecContext*& context, const AVCodec
   context = Api->avcodec_alloc_context3(codec);
   bool opened = context != nullptr && Api->avcodec_parameters_to_context(context, parameters) >= 0;
   if (opened && video) {
+    // Frame threads hand each picture out one packet later per thread, and
+    // the sound read meanwhile would go into the file earlier: the file
+    // would differ with the machine's cores. Slices change no order.
     context->thread_count = DecoderThreads();
-    context->thread_type = FF_THREAD_FRAME | FF_THREAD_SLICE;
+    context->thread_type = FF_THREAD_SLICE;
     opened = context->width > 0 && context->height > 0;
   }
   if (opened) opened = Api->avcodec_open2(context, codec, nullptr) >= 0;

@@ -303,3 +303,33 @@ TEST(JobCommandTest, TheLibrariesSpeakOnlyWhenVerbose) {
   // The encoder's closing report comes before the job's end.
   EXPECT_LT(verbose.out.find("[FFmpeg::libx264] kb/s:"), verbose.out.find("-=[ END ]=-"));
 }
+
+// The file is the same on a machine with more cores: however many threads
+// decode the source (sliced pictures, which threads can share, and pictures
+// shown out of order), the pictures and the sound between them are written
+// alike. Decoding threads that held pictures back once let the sound in
+// earlier.
+TEST(JobCommandTest, TheFileIsTheSameWhateverThreadsDecodeTheSource) {
+  TempDir dir;
+  const fs::path source = dir / "sliced.mp4", subtitles = dir / "s.srt";
+  Ffmpeg(
+      "-f lavfi -i testsrc2=size=320x240:rate=25:duration=3 -f lavfi -i sine=duration=3 "
+      "-c:v libx264 -x264-params slices=4:bframes=3 -c:a aac " +
+      source.string());
+  WriteFile(subtitles, "1\n00:00:00,500 --> 00:00:02,000\nThreads\n");
+  for (const char* output : {"out.avi", "out.mkv"}) {
+    std::string files[2];
+    for (int k = 0; k < 2; ++k) {
+      setenv("TOLVANE_DECODER_THREADS", k == 0 ? "1" : "4", 1);
+      const fs::path written = dir / (std::to_string(k) + output);
+      const LoggedRun run =
+          Tolvane("--defaults --source " + source.string() + " --subtitles " + subtitles.string() +
+                  " --compressor XVID --output " + written.string());
+      ASSERT_EQ(run.status, 0) << run.output;
+      files[k] = ReadFile(written);
+    }
+    unsetenv("TOLVANE_DECODER_THREADS");
+    ASSERT_FALSE(files[0].empty()) << output;
+    EXPECT_TRUE(files[0] == files[1]) << output;
+  }
+}
