@@ -119,6 +119,9 @@ const CompressorInfo kKnown[] = {
      .rate = kDataRateAndKeyFrames,
      .keepsDeepColour = true,
      .ownThreads = true,
+     // Its frame threads; its pool of row threads, which change nothing of
+     // the stream, still takes every core.
+     .threads = 1,
      .defaults = {{"preset", "medium"}},
      .hdr = {.option = "x265-params", .format = ENCODERHDRPARAMS::X265},
      .chatter = {.options = {{"x265-params", "log-level=error"}}}},
@@ -147,6 +150,7 @@ const CompressorInfo kKnown[] = {
      .rate = kDataRateAndKeyFrames,
      .keepsDeepColour = true,
      .ownThreads = true,
+     .threads = 2,
      .defaults = {{"cpu-used", "6"}, {"row-mt", "1"}}},
     // libvpx has no place for HDR metadata in its stream; the container has.
     {.code = FourCC('V', 'P', '9', '0'),
@@ -158,6 +162,7 @@ const CompressorInfo kKnown[] = {
      .rate = kDataRateAndKeyFrames,
      .keepsDeepColour = true,
      .ownThreads = true,
+     .threads = 2,
      .defaults = {{"deadline", "good"}, {"cpu-used", "4"}, {"row-mt", "1"}}},
     // The hardware encoders, listed only where one opens on this machine.
     Nvenc(FourCC('N', 'V', 'H', '4'), "H.264 (NVENC)", "h264_nvenc"),

@@ -98,6 +98,10 @@ struct CompressorInfo {
   bool keepsDeepColour = false;
   // The encoder threads itself, better than slices would.
   bool ownThreads = false;
+  // The threads it is given, fixed since the count shapes the stream (the
+  // slices of a picture, frame threads); 0: what the libraries choose for
+  // themselves on two cores.
+  int threads = 0;
   // Options it gets unless the user's own say otherwise.
   Options defaults{};
   HdrPassing hdr{};

@@ -41,6 +41,16 @@ struct StagedFrame : StagedPicture {
 constexpr uint32_t kDefaultQuality = 7500;
 constexpr int kDefaultKeyFrameEvery = 250;
 
+// How many threads an encoder works with. The count shapes the stream (the
+// slices of a picture, x264's frame threads), so it is fixed rather than the
+// machine's, for the same file on any machine: the row's own, or what the
+// libraries choose for themselves on two cores, where pictures of fewer than
+// 17 rows get one.
+int EncoderThreads(const COMPRESSORCATALOG::CompressorInfo& info, int height) {
+  if (info.threads > 0) return info.threads;
+  return (height + 15) / 16 >= 2 ? 3 : 1;
+}
+
 using COMPRESSORCATALOG::QualityScale;
 
 std::atomic<bool> gChatterShown{false};
@@ -184,7 +194,7 @@ Status EncoderCompressor::OpenEncoder(int width, int height, uint32_t scale, uin
   context_->gop_size = chosenKeyFrames ? int(std::min<uint32_t>(choice_.KeyFrameEvery, INT_MAX))
                                        : kDefaultKeyFrameEvery;
   context_->keyint_min = std::min(context_->gop_size, 25);
-  context_->thread_count = 0;  // as many as the machine has
+  context_->thread_count = EncoderThreads(info_, height);
   // Slices rather than frames for the others: frame threads would hold
   // pictures back.
   if (!info_.ownThreads) context_->thread_type = FF_THREAD_SLICE;

@@ -2,6 +2,7 @@
 // ffprobe and ffmpeg.
 #include <gtest/gtest.h>
 
+#include <sched.h>
 #include <signal.h>
 
 #include <cmath>
@@ -304,12 +305,12 @@ TEST(JobCommandTest, TheLibrariesSpeakOnlyWhenVerbose) {
   EXPECT_LT(verbose.out.find("[FFmpeg::libx264] kb/s:"), verbose.out.find("-=[ END ]=-"));
 }
 
-// The file is the same on a machine with more cores: however many threads
-// decode the source (sliced pictures, which threads can share, and pictures
-// shown out of order), the pictures and the sound between them are written
-// alike. Decoding threads that held pictures back once let the sound in
-// earlier.
-TEST(JobCommandTest, TheFileIsTheSameWhateverThreadsDecodeTheSource) {
+// The file is the same on any machine: however many threads decode the
+// source (sliced pictures, which threads can share, and pictures shown out
+// of order) and however many cores the encoder finds. Decoding threads that
+// held pictures back once let an AVI's sound in earlier, and the encoders'
+// slices and frame threads followed the cores.
+TEST(JobCommandTest, TheFileIsTheSameWhateverCoresAndThreadsTheMachineHas) {
   TempDir dir;
   const fs::path source = dir / "sliced.mp4", subtitles = dir / "s.srt";
   Ffmpeg(
@@ -317,19 +318,31 @@ TEST(JobCommandTest, TheFileIsTheSameWhateverThreadsDecodeTheSource) {
       "-c:v libx264 -x264-params slices=4:bframes=3 -c:a aac " +
       source.string());
   WriteFile(subtitles, "1\n00:00:00,500 --> 00:00:02,000\nThreads\n");
-  for (const char* output : {"out.avi", "out.mkv"}) {
-    std::string files[2];
-    for (int k = 0; k < 2; ++k) {
-      setenv("TOLVANE_DECODER_THREADS", k == 0 ? "1" : "4", 1);
-      const fs::path written = dir / (std::to_string(k) + output);
-      const LoggedRun run =
-          Tolvane("--defaults --source " + source.string() + " --subtitles " + subtitles.string() +
-                  " --compressor XVID --output " + written.string());
-      ASSERT_EQ(run.status, 0) << run.output;
-      files[k] = ReadFile(written);
+  cpu_set_t all, one;
+  ASSERT_EQ(sched_getaffinity(0, sizeof all, &all), 0);
+  CPU_ZERO(&one);
+  for (int cpu = 0; cpu < CPU_SETSIZE; ++cpu)
+    if (CPU_ISSET(cpu, &all)) {
+      CPU_SET(cpu, &one);
+      break;
     }
+  const auto job = [&](const std::string& compressor, const fs::path& written) {
+    const LoggedRun run =
+        Tolvane("--defaults --source " + source.string() + " --subtitles " + subtitles.string() +
+                " --compressor " + compressor + " --output " + written.string());
+    EXPECT_EQ(run.status, 0) << run.output;
+    return ReadFile(written);
+  };
+  for (const auto& [compressor, output] : {std::pair{"XVID", "out.avi"}, {"H264", "out.mkv"}}) {
+    const std::string plain = job(compressor, dir / (std::string("plain-") + output));
+    ASSERT_FALSE(plain.empty()) << output;
+    setenv("TOLVANE_DECODER_THREADS", "4", 1);
+    const std::string threaded = job(compressor, dir / (std::string("threaded-") + output));
     unsetenv("TOLVANE_DECODER_THREADS");
-    ASSERT_FALSE(files[0].empty()) << output;
-    EXPECT_TRUE(files[0] == files[1]) << output;
+    ASSERT_EQ(sched_setaffinity(0, sizeof one, &one), 0);
+    const std::string oneCore = job(compressor, dir / (std::string("one-core-") + output));
+    ASSERT_EQ(sched_setaffinity(0, sizeof all, &all), 0);
+    EXPECT_TRUE(plain == threaded) << output;
+    EXPECT_TRUE(plain == oneCore) << output;
   }
 }
