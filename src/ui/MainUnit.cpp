@@ -691,7 +691,7 @@ void TMainForm::SetUpLooks() {
   ui->UDCorrectFrames->findChild<QLineEdit*>()->setObjectName("ECorrectFrames");
   ui->UDCorrectTime->findChild<QLineEdit*>()->setObjectName("ECorrectTime");
   for (QLabel* header : {ui->LFontHeader, ui->LStreamsHeader, ui->LSubtitleHeader, ui->LOtherHeader,
-                         ui->LLookHeader, ui->LReadingHeader})
+                         ui->LLookHeader, ui->LReadingHeader, ui->LPictureHeader})
     header->setStyleSheet(
         "font-weight: bold; background: qlineargradient(x1:0, y1:0, x2:0, y2:1, "
         "stop:0 #f4f6fa, stop:1 #c9d3e3);");
