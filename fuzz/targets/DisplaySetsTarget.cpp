@@ -272,6 +272,15 @@ int FuzzDisplaySets(const uint8_t* data, std::size_t size) {
   const bool fromFile = (control & 3) == 3;
   PacketFeed feed(decoder, packets, !fromFile && (control & 0x80) ? 2000 : 0);
   DISPLAYSETDRAWER::DisplaySetDrawer drawer(feed, sizes.Width, sizes.Height, kFramesPerSecond);
+  // A third of the inputs (by their length, which mutations change often)
+  // are drawn cropped, scaled and fitted into a bar, as the picture's shape
+  // options ask.
+  if (size % 3 == 1) {
+    drawer.ShowFramePart(sizes.Width, sizes.Height * 4 / 3, int32_t(size % 7), sizes.Height / 6,
+                         sizes.Width - int32_t(size % 7), sizes.Height);
+    drawer.ScalePictures(0.5 + double(size % 7) / 4.0);
+    drawer.FitPicturesInRows(sizes.Height / int32_t(2 + size % 5));
+  }
   BgrPicture bgr(sizes.Width, sizes.Height);
   // Planar pictures are of even size only.
   const bool planar = sizes.Width % 2 == 0 && sizes.Height % 2 == 0;
