@@ -75,6 +75,16 @@ class ShapeTest : public ::testing::Test {
         x264 + Path("letterbox.mp4").string());
     Ffmpeg("-f lavfi -i testsrc2=size=240x240:rate=25:duration=4 -vf pad=320:240:40:0:black" +
            x264 + Path("pillarbox.mp4").string());
+    // Made another way: MPEG-2 in a transport stream with grain over the
+    // bars too, and a dim VP9 film whose picture is mostly near black.
+    Ffmpeg(
+        "-f lavfi -i testsrc2=size=320x180:rate=25:duration=4 -vf "
+        "pad=320:240:0:30:black,noise=alls=10:allf=t -c:v mpeg2video -q:v 4 -f mpegts " +
+        Path("grain.ts").string());
+    Ffmpeg(
+        "-f lavfi -i testsrc2=size=240x240:rate=25:duration=4 -vf "
+        "eq=brightness=-0.35,pad=320:240:40:0:black -c:v libvpx-vp9 -g 25 -b:v 300k " +
+        Path("dim.webm").string());
     // Dark all through: a film black from end to end.
     Ffmpeg("-f lavfi -i color=black:size=320x240:rate=25:duration=3" + x264 +
            Path("dark.mp4").string());
@@ -156,6 +166,10 @@ TEST_F(ShapeTest, AutoCropFindsTheBarsAndNeverThePicture) {
        "Crop: 320x160 at 0,40 (black bars above and below)", "320x160"},
       {"deep420.mkv", "deep420.mkv.mkv", "--compressor HEVC",
        "Crop: 320x160 at 0,40 (black bars above and below)", "320x160"},
+      {"grain.ts", "grain.mkv", "--compressor H264",
+       "Crop: 320x180 at 0,30 (black bars above and below)", "320x180"},
+      {"dim.webm", "dim.avi", "--compressor XVID",
+       "Crop: 240x240 at 40,0 (black bars left and right)", "240x240"},
   };
   for (const Case& c : cases) {
     const ProgramRun run = Job(c.source, c.output, std::string(c.options) + " --crop auto");
