@@ -1,6 +1,7 @@
 #include "media/private/PictureScaler.h"
 
 #include <algorithm>
+#include <thread>
 
 namespace VELAVCODEC {
 namespace {
@@ -11,6 +12,14 @@ void KeepBuffer(void*, uint8_t*) {}
 // Rows a band is converted in: each step is a whole picture to the row
 // context, so any band is converted alike.
 constexpr int kRowStep = 16;
+
+// As many as the machine has, said outright: asked to choose for itself
+// where the process may run on one core only, the scaler leaks its first
+// frames. The count changes no pixel.
+int64_t ScalerThreads() {
+  const unsigned cores = std::thread::hardware_concurrency();
+  return cores > 1 ? int64_t(cores) : 1;
+}
 
 }  // namespace
 
@@ -89,10 +98,9 @@ SwsContext* PictureScaler::NewContext(const AVFrame* picture) const {
     const char* name;
     int64_t value;
   } options[] = {
-      {"srcw", picture->width},        {"srch", picture->height},
-      {"src_format", picture->format}, {"dstw", targetWidth_},
-      {"dsth", targetHeight_},         {"dst_format", AV_PIX_FMT_BGR24},
-      {"sws_flags", SWS_BICUBIC},      {"threads", 0},  // as many as the processor has
+      {"srcw", picture->width},   {"srch", picture->height},    {"src_format", picture->format},
+      {"dstw", targetWidth_},     {"dsth", targetHeight_},      {"dst_format", AV_PIX_FMT_BGR24},
+      {"sws_flags", SWS_BICUBIC}, {"threads", ScalerThreads()},
   };
   bool ok = picture->format >= 0;
   for (const auto& option : options)
