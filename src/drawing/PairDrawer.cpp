@@ -27,10 +27,15 @@ int32_t SecondMove(SecondPlace place, RowSpan first, RowSpan second, int32_t hei
   if (second.Empty() || height <= 0) return 0;
   int32_t move = 0;
   switch (place) {
-    case SecondPlace::Top:
+    case SecondPlace::Top: {
       // A second that draws itself high already stays where it is.
       if (2 * int64_t(second.Top) >= height) move = (height - second.End) - second.Top;
+      // The first moved to the top itself: the second goes just under it.
+      const int32_t gap = std::max(kLeastGap, height / kGapParts);
+      if (!first.Empty() && second.Top + move < first.End && second.End + move > first.Top)
+        move = std::min(first.End + gap, height - (second.End - second.Top)) - second.Top;
       break;
+    }
     case SecondPlace::Above:
       if (!first.Empty())
         move = std::min(0, first.Top - std::max(kLeastGap, height / kGapParts) - second.End);

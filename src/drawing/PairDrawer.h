@@ -45,8 +45,12 @@ class PairDrawer : public SUBTITLEDRAWER::SubtitleDrawer {
   void ShowFramePart(int32_t frameWidth, int32_t frameHeight, int32_t x, int32_t y, int32_t w,
                      int32_t h) override;
   void ScalePictures(double scale) override;
-  // Only the first goes into a bar; the second keeps its own place.
-  void FitPicturesInRows(int32_t rows) override { first_->FitPicturesInRows(rows); }
+  // The first is moved (to the top, into a bar, raised); the second keeps
+  // its own place about the first.
+  bool PlaceFirst(const Wrapper& place) override {
+    first_ = place(std::move(first_));
+    return true;
+  }
   bool GivePlanarInk(int32_t width, int32_t height) override;
 
  private:

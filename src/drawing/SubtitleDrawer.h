@@ -6,6 +6,8 @@
 // hold one drawer and know nothing of which kind it is: plain text, the
 // look's text, styled subtitles, or none at all.
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -56,6 +58,12 @@ class SubtitleDrawer {
   // A drawing that is always the bottom line, wherever its margin lifted
   // it, and so moves from anywhere on the picture.
   virtual bool IsBottomLine() const { return false; }
+  // A drawing made of others (two subtitles at once) is placed by the one
+  // that is the subtitle proper: `place` wraps that one, and the drawing
+  // lays the rest about it. False for a drawing of its own, which is
+  // wrapped whole.
+  using Wrapper = std::function<std::unique_ptr<SubtitleDrawer>(std::unique_ptr<SubtitleDrawer>)>;
+  virtual bool PlaceFirst(const Wrapper& /*place*/) { return false; }
   // Before the first picture, for deep pictures (width x height) that never
   // go through BGR: from here on a planar picture that shows ink gets it as
   // PlanarInk. False when that cannot be had. Most drawings give planar ink

@@ -134,10 +134,16 @@ std::unique_ptr<SUBTITLEDRAWER::SubtitleDrawer> Placed(
   placement.BarTop = planned.BarTop;
   placement.BarRows = planned.BarRows;
   placement.RaiseRows = int(std::lround(double(height) * planned.RaisePercent / 100.0));
-  placement.AnyRows = drawer->IsBottomLine();
-  if (placement.Place == PLACEDDRAWER::Where::Bars && placement.BarRows > 0)
-    drawer->FitPicturesInRows(placement.BarRows);
-  return std::make_unique<PLACEDDRAWER::PlacedDrawer>(std::move(drawer), placement, width);
+  const auto place = [&placement, width](std::unique_ptr<SUBTITLEDRAWER::SubtitleDrawer> inner) {
+    PLACEDDRAWER::Placement own = placement;
+    own.AnyRows = inner->IsBottomLine();
+    if (own.Place == PLACEDDRAWER::Where::Bars && own.BarRows > 0)
+      inner->FitPicturesInRows(own.BarRows);
+    return std::unique_ptr<SUBTITLEDRAWER::SubtitleDrawer>(
+        std::make_unique<PLACEDDRAWER::PlacedDrawer>(std::move(inner), own, width));
+  };
+  if (drawer->PlaceFirst(place)) return drawer;
+  return place(std::move(drawer));
 }
 
 }  // namespace PICTURESHAPE

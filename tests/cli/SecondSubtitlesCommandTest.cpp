@@ -245,3 +245,41 @@ TEST_F(SecondSubtitlesCommandTest, SmartCopyingLeavesAloneOnlyWhatNeitherTouches
   EXPECT_FALSE(UpperInk(PictureRgb(out, 42)).empty());
   EXPECT_TRUE(InkOf(PictureRgb(out, 25)).empty());
 }
+
+// The first is placed as it would be alone (into the bar, raised, at the
+// top), and the second keeps its own place: at the top, or just under a
+// first that went there.
+TEST_F(SecondSubtitlesCommandTest, TheFirstIsPlacedAndTheSecondKeepsItsPlace) {
+  const fs::path bars = dir / "bars.mp4";
+  // A dark grey picture between bars of 40 rows; both subtitles show at
+  // 1.5 s.
+  Ffmpeg(
+      "-f lavfi -i color=c=0x303030:s=320x100:r=10:d=3.2 -vf pad=320:180:0:40:black -c:v mpeg4 "
+      "-q:v 2 " +
+      bars.string());
+  const auto frame = [&](const std::string& options) {
+    const fs::path out = dir / "placed.avi";
+    const ProgramRun run = RunProgram(
+        "--source " + bars.string() + " --subtitles " + first.string() + " --second-subtitles " +
+        second.string() + " --output " + out.string() + kLook + " --compressor DIB " + options);
+    EXPECT_EQ(run.status, 0) << options << run.out << run.err;
+    return PictureRgb(out, 15);
+  };
+  const std::string inBar = frame("--subtitle-place bars --margin 40");
+  // The first in the bar whatever its margin; the second as far from the
+  // top as the margin puts it from the bottom.
+  EXPECT_GE(LowerInk(inBar).Top, 140);
+  EXPECT_GE(UpperInk(inBar).Top, 36);
+  EXPECT_LE(UpperInk(inBar).Top, 44);
+  const std::string raised = frame("--subtitle-raise 20");
+  EXPECT_LE(LowerInk(raised).Bottom, kHeight - 36);
+  EXPECT_LE(UpperInk(raised).Top, 8);
+  const std::string top = frame("--subtitle-place top");
+  const Box both = InkOf(top, 0, kHeight);
+  ASSERT_FALSE(both.empty());
+  EXPECT_LE(both.Bottom, kHeight / 2);
+  // Two lines one under the other: a blank row between them.
+  int blank = 0;
+  for (int y = both.Top; y <= both.Bottom; ++y) blank += InkOf(top, y, y + 1).empty();
+  EXPECT_GE(blank, 2);
+}

@@ -52,6 +52,10 @@ TEST(PairDrawerTest, TheSecondMovesToTheTopOrOntoTheFirst) {
   EXPECT_EQ(SecondMove(SecondPlace::Above, {90, 100}, {20, 30}, 200), 0);
   EXPECT_EQ(SecondMove(SecondPlace::Above, {10, 100}, {40, 90}, 100), -40);
   EXPECT_EQ(SecondMove(SecondPlace::Top, {}, {}, 100), 0);
+  // The first moved to the top: the second goes just under it (a gap of 4),
+  // and never past the bottom.
+  EXPECT_EQ(SecondMove(SecondPlace::Top, {0, 10}, {90, 100}, 100), -76);
+  EXPECT_EQ(SecondMove(SecondPlace::Top, {0, 95}, {90, 100}, 100), 0);
 }
 
 TEST(PairDrawerTest, BothAreLaidWithTheSecondMovedAndTheFirstAloneAsItDraws) {
