@@ -89,6 +89,9 @@ constexpr double kMaxOnsetChanceWithPeak = -4.0;
 constexpr double kMinPeakWithOnsetsPerCue = 3.0;
 constexpr double kMaxOnsetChance = -6.0;
 constexpr double kMaxOnsetChancePerCue = -0.2;
+// Onsets met this unlikely by chance tell at any peak: a short film, or a
+// ratio that smears the coarse search's peak, keeps it low.
+constexpr double kMaxOnsetChanceAlone = -9.0;
 // A ratio is taken only where the two ends of its longest stretch, each
 // fitted alone, keep to it: they may stray from it by this share of what it
 // says at most. A stretch of fewer cues cannot tell.
@@ -486,7 +489,8 @@ void Judge(const Fit& fit, const std::vector<CueTime>& cues, const RatioResult& 
        finding.OnsetChance <= kMaxOnsetChanceWithPeak) ||
       (finding.PeakOverChance >= kMinPeakWithOnsetsPerCue &&
        finding.OnsetChance <= kMaxOnsetChance &&
-       finding.OnsetChance <= kMaxOnsetChancePerCue * double(placedCount));
+       finding.OnsetChance <= kMaxOnsetChancePerCue * double(placedCount)) ||
+      finding.OnsetChance <= kMaxOnsetChanceAlone;
   if (!standsOut || placedCount < cues.size() / 2)
     finding.Reason = "the subtitles don't match the speech";
   else if (!split && RunnerUp(best, finding.Map) > kMaxRunnerUp)
@@ -809,8 +813,8 @@ Finding Align(const SPEECHTRACK::SpeechTrack& track, const std::vector<CueTime>&
   const TIMEMAP::TimeMap unchanged;
   const double kept = Score(fit, cues, unchanged);
   const double found = Score(fit, cues, finding.Map);
-  const bool stays = found <= kept + kKeepMargin * std::fabs(kept) ||
-                     LargestMove(cues, finding.Map) <= kStayPut + 1e-9;
+  bool stays = found <= kept + kKeepMargin * std::fabs(kept) ||
+               LargestMove(cues, finding.Map) <= kStayPut + 1e-9;
   const double filmShare = speechSeconds / std::max(track.Seconds(), 1e-9);
   // Whether the subtitles match the speech is judged on the timing found: a
   // file a little early throughout (within kStayPut) is left as it is, but
@@ -826,6 +830,26 @@ Finding Align(const SPEECHTRACK::SpeechTrack& track, const std::vector<CueTime>&
     asItIs.Reason.clear();
     Judge(fit, cues, *best.Coarse, filmShare, asItIs);
     if (asItIs.Trusted) finding = asItIs;
+  }
+  if (!finding.Trusted) {
+    // Where the film's onsets are blurred, the search's splits can trade a
+    // right offset for stretches of chance and set the lines aside: the
+    // simplest timing of each kind, the whole file at its best coarse
+    // offset, is judged as well, and taken when it holds.
+    for (const RatioKind kind : {RatioKind::None, RatioKind::FrameRate, RatioKind::Drift}) {
+      const RatioResult* coarse = BestRatio(results, kind);
+      if (coarse == nullptr) continue;
+      Finding simple;
+      simple.Map.Ratio = coarse->Ratio;
+      simple.Map.Stretches[0].Offset = coarse->Peaks[0].Offset;
+      simple.Map = Refine(fit, cues, simple.Map);
+      if (!EndsSupportRatio(fit, cues, simple.Map)) continue;
+      Judge(fit, cues, *coarse, filmShare, simple);
+      if (!simple.Trusted) continue;
+      finding = simple;
+      stays = LargestMove(cues, finding.Map) <= kStayPut + 1e-9;
+      break;
+    }
   }
   if (stays) {
     finding.Map = unchanged;
