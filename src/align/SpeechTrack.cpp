@@ -32,11 +32,6 @@ constexpr float kChangeDb = 3.0f;
 constexpr int kChangeReach = 40;  // frames either side
 constexpr int kJoinFrames = 15;   // pauses inside a sentence
 constexpr int kShortestRun = 5;
-// Dialogue is also this far above the background around it (LocalFloor).
-constexpr float kAboveBackgroundDb = 6.0f;
-constexpr std::size_t kFloorBlock = 100;
-constexpr std::size_t kFloorReach = 500;
-constexpr double kFloorShare = 0.2;
 // People draw breath: a run with no pause this long is a song or a held
 // score that changes like speech, not dialogue.
 constexpr std::size_t kLongestRun = 2000;
@@ -200,26 +195,6 @@ void SpeechDetector::AnalyseFrame() {
 
 namespace {
 
-// The level the background keeps around each frame: a low share of the
-// frames within kBackgroundSeconds, taken a block at a time. Under a crowd
-// the track's quiet floor lies well below the murmur, which rises and
-// falls with its voices and would pass for dialogue above the floor.
-std::vector<float> LocalFloor(const std::vector<float>& level) {
-  const std::size_t n = level.size();
-  std::vector<float> floor(n, kSilentDb);
-  std::vector<float> around;
-  for (std::size_t block = 0; block < n; block += kFloorBlock) {
-    const std::size_t from = block > kFloorReach ? block - kFloorReach : 0;
-    const std::size_t to = std::min(n, block + kFloorBlock + kFloorReach);
-    around.assign(level.begin() + std::ptrdiff_t(from), level.begin() + std::ptrdiff_t(to));
-    const auto low = around.begin() + std::ptrdiff_t(double(around.size()) * kFloorShare);
-    std::nth_element(around.begin(), low, around.end());
-    std::fill(floor.begin() + std::ptrdiff_t(block),
-              floor.begin() + std::ptrdiff_t(std::min(n, block + kFloorBlock)), *low);
-  }
-  return floor;
-}
-
 float QuietFloor(const std::vector<float>& level) {
   std::vector<float> heard;
   for (float value : level)
@@ -317,10 +292,8 @@ std::vector<uint8_t> SpeechDetector::Dialogue(const std::vector<uint8_t>& voice,
                                               float floor) const {
   const Analysis& a = *analysis_;
   std::vector<uint8_t> active(voice.size());
-  const std::vector<float> background = LocalFloor(a.Level);
   for (std::size_t t = 0; t < voice.size(); ++t)
-    active[t] = voice[t] && a.Level[t] > floor + kAboveFloorDb &&
-                a.Level[t] > background[t] + kAboveBackgroundDb;
+    active[t] = voice[t] && a.Level[t] > floor + kAboveFloorDb;
   std::vector<uint8_t> speech = Talking(active, a.Change);
   Smooth(speech);
   ExtendStarts(speech, a.Level, floor);
