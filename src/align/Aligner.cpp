@@ -4,6 +4,7 @@
 #include <cmath>
 #include <limits>
 #include <map>
+#include <numeric>
 #include <set>
 
 #include "align/CoarseSearch.h"
@@ -89,11 +90,17 @@ constexpr double kMaxOnsetChanceWithPeak = -4.0;
 constexpr double kMinPeakWithOnsetsPerCue = 3.0;
 constexpr double kMaxOnsetChance = -6.0;
 constexpr double kMaxOnsetChancePerCue = -0.2;
+// Onsets met this unlikely by chance tell at any peak: a short film, or a
+// ratio that smears the coarse search's peak, keeps it low.
+constexpr double kMaxOnsetChanceAlone = -9.0;
 // A ratio is taken only where the two ends of its longest stretch, each
 // fitted alone, keep to it: they may stray from it by this share of what it
 // says at most. A stretch of fewer cues cannot tell.
 constexpr double kDriftAgreement = 0.5;
 constexpr std::size_t kMinCuesToTellDrift = 9;
+// The parts a file of one offset is cut into, each to hold alone, before
+// that offset is taken where the search's timing was refused.
+constexpr std::size_t kParts = 3;
 
 // The speech track as sums, so that a cue's fit costs two look-ups.
 class Fit {
@@ -203,12 +210,12 @@ Offsets GatherOffsets(const RatioResult& coarse, const std::vector<COARSESEARCH:
 }
 
 // Which offset each cue takes: the best path through the cues that pays
-// kSplitCost for every change, with at most kSearchSplits changes. A change
+// kSplitCost for every change, with at most `splits` changes. A change
 // may go either way: forward where the film has more than the file's
 // release, back where it lacks a scene the file has lines for.
 std::vector<std::size_t> ChooseOffsets(const Fit& fit, const std::vector<CueTime>& cues,
-                                       double ratio, const Offsets& offsets) {
-  const std::size_t n = cues.size(), s = kSearchSplits + 1;
+                                       double ratio, const Offsets& offsets, std::size_t splits) {
+  const std::size_t n = cues.size(), s = splits + 1;
   const double none = -std::numeric_limits<double>::infinity();
   struct State {
     double Value;
@@ -443,8 +450,11 @@ bool BeyondChance(const Fit& fit, const std::vector<CueTime>& cues, double ratio
              kMaxChanceOfStretch;
 }
 
+// `tested`: whether each stretch of the map has shown its own evidence (the
+// search's, set aside when it fails); a split that has not is judged as the
+// whole file is.
 void Judge(const Fit& fit, const std::vector<CueTime>& cues, const RatioResult& best,
-           double filmShare, Finding& finding) {
+           double filmShare, Finding& finding, bool tested = true) {
   // The cues set aside are judged apart; they fit nothing by their nature.
   const std::vector<uint8_t> placed = PlacedCues(finding, cues.size());
   finding.FilmSpeechShare = filmShare;
@@ -476,7 +486,7 @@ void Judge(const Fit& fit, const std::vector<CueTime>& cues, const RatioResult& 
                      filmShare));
   // With splits, no one offset stands out of the whole file's search; each
   // stretch kept has shown its own evidence, its starts on speech onsets.
-  const bool split = finding.Map.Stretches.size() > 1;
+  const bool split = tested && finding.Map.Stretches.size() > 1;
   const bool standsOut =
       (finding.PeakOverChance >= kMinPeakOverChance && finding.Confidence >= kMinConfidence) ||
       (finding.PeakOverChance >= kMinPeakOverChanceShort &&
@@ -486,7 +496,8 @@ void Judge(const Fit& fit, const std::vector<CueTime>& cues, const RatioResult& 
        finding.OnsetChance <= kMaxOnsetChanceWithPeak) ||
       (finding.PeakOverChance >= kMinPeakWithOnsetsPerCue &&
        finding.OnsetChance <= kMaxOnsetChance &&
-       finding.OnsetChance <= kMaxOnsetChancePerCue * double(placedCount));
+       finding.OnsetChance <= kMaxOnsetChancePerCue * double(placedCount)) ||
+      finding.OnsetChance <= kMaxOnsetChanceAlone;
   if (!standsOut || placedCount < cues.size() / 2)
     finding.Reason = "the subtitles don't match the speech";
   else if (!split && RunnerUp(best, finding.Map) > kMaxRunnerUp)
@@ -706,6 +717,23 @@ bool EndsSupportRatio(const Fit& fit, const std::vector<CueTime>& cues,
   return std::fabs(strayed) <= kDriftAgreement * std::fabs(map.Ratio - 1.0);
 }
 
+// Whether each of the kParts of the file, under a map of one stretch, shows a
+// timing of its own: its starts on onsets, or its lines on the speech beyond
+// chance. A scene put in near the start or end leaves one part of chance.
+bool PartsHold(const Fit& fit, const std::vector<CueTime>& cues, const TIMEMAP::TimeMap& map) {
+  const std::size_t n = cues.size();
+  if (n < kParts * kMinCuesBeyondChance) return true;
+  const double offset = map.Stretches[0].Offset;
+  for (std::size_t part = 0; part < kParts; ++part) {
+    std::vector<std::size_t> own(n * (part + 1) / kParts - n * part / kParts);
+    std::iota(own.begin(), own.end(), n * part / kParts);
+    if (!StretchHolds(fit, cues, map.Ratio, offset, own) &&
+        CoverOverChanceAt(fit, cues, map.Ratio, offset, own) < kMinMergedCoverOverChance)
+      return false;
+  }
+  return true;
+}
+
 struct Candidate {
   const RatioResult* Coarse = nullptr;
   TIMEMAP::TimeMap Map;
@@ -747,14 +775,15 @@ void PlaceSplits(const Fit& fit, const std::vector<CueTime>& cues, TIMEMAP::Time
 }
 
 Candidate Follow(const SPEECHTRACK::SpeechTrack& track, const Fit& fit,
-                 const std::vector<CueTime>& cues, const RatioResult* coarse) {
+                 const std::vector<CueTime>& cues, const RatioResult* coarse,
+                 std::size_t splits = kSearchSplits) {
   Candidate candidate;
   if (coarse == nullptr) return candidate;
   candidate.Coarse = coarse;
   const Offsets offsets = GatherOffsets(
       *coarse, COARSESEARCH::LocalSearch(track, cues, coarse->Ratio, kMaxOffset, kCuesPerWindow),
       cues.size());
-  const auto choice = ChooseOffsets(fit, cues, coarse->Ratio, offsets);
+  const auto choice = ChooseOffsets(fit, cues, coarse->Ratio, offsets, splits);
   TIMEMAP::TimeMap map = Refine(fit, cues, MapOfChoice(cues, coarse->Ratio, offsets.Pool, choice));
   for (int round = 0; round < 2 && map.Stretches.size() > 1; ++round) {
     PlaceSplits(fit, cues, map);
@@ -809,8 +838,8 @@ Finding Align(const SPEECHTRACK::SpeechTrack& track, const std::vector<CueTime>&
   const TIMEMAP::TimeMap unchanged;
   const double kept = Score(fit, cues, unchanged);
   const double found = Score(fit, cues, finding.Map);
-  const bool stays = found <= kept + kKeepMargin * std::fabs(kept) ||
-                     LargestMove(cues, finding.Map) <= kStayPut + 1e-9;
+  bool stays = found <= kept + kKeepMargin * std::fabs(kept) ||
+               LargestMove(cues, finding.Map) <= kStayPut + 1e-9;
   const double filmShare = speechSeconds / std::max(track.Seconds(), 1e-9);
   // Whether the subtitles match the speech is judged on the timing found: a
   // file a little early throughout (within kStayPut) is left as it is, but
@@ -826,6 +855,47 @@ Finding Align(const SPEECHTRACK::SpeechTrack& track, const std::vector<CueTime>&
     asItIs.Reason.clear();
     Judge(fit, cues, *best.Coarse, filmShare, asItIs);
     if (asItIs.Trusted) finding = asItIs;
+  }
+  if (!finding.Trusted) {
+    // Where the film's onsets are blurred, the search's splits can trade a
+    // right offset for stretches of chance and set the lines aside: the
+    // simplest timing of each kind, the whole file at its best coarse
+    // offset, is judged as well, and taken when it holds. Without a ratio,
+    // first with one split at most (a scene put in or taken out); the whole
+    // file at one offset only when no split fits clearly better.
+    bool split = false;
+    if (const RatioResult* coarse = BestRatio(results, RatioKind::None)) {
+      Finding simple;
+      simple.Map = Follow(track, fit, cues, coarse, 1).Map;
+      // Music taken for talk pays a split to a stretch of chance: each side
+      // must start on the speech's onsets.
+      split = simple.Map.Stretches.size() > 1;
+      for (std::size_t k = 0; split && k < simple.Map.Stretches.size(); ++k) {
+        std::vector<std::size_t> own(StretchEnd(simple.Map, k, cues.size()) -
+                                     simple.Map.Stretches[k].FirstCue);
+        std::iota(own.begin(), own.end(), simple.Map.Stretches[k].FirstCue);
+        split = StretchHolds(fit, cues, simple.Map.Ratio, simple.Map.Stretches[k].Offset, own);
+      }
+      if (split) Judge(fit, cues, *coarse, filmShare, simple, false);
+      if (split && simple.Trusted) {
+        finding = simple;
+        stays = LargestMove(cues, finding.Map) <= kStayPut + 1e-9;
+      }
+    }
+    for (const RatioKind kind : {RatioKind::None, RatioKind::FrameRate, RatioKind::Drift}) {
+      const RatioResult* coarse = BestRatio(results, kind);
+      if (coarse == nullptr || finding.Trusted || (kind == RatioKind::None && split)) continue;
+      Finding simple;
+      simple.Map.Ratio = coarse->Ratio;
+      simple.Map.Stretches[0].Offset = coarse->Peaks[0].Offset;
+      simple.Map = Refine(fit, cues, simple.Map);
+      if (!EndsSupportRatio(fit, cues, simple.Map) || !PartsHold(fit, cues, simple.Map)) continue;
+      Judge(fit, cues, *coarse, filmShare, simple);
+      if (!simple.Trusted) continue;
+      finding = simple;
+      stays = LargestMove(cues, finding.Map) <= kStayPut + 1e-9;
+      break;
+    }
   }
   if (stays) {
     finding.Map = unchanged;

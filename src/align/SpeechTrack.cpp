@@ -32,6 +32,9 @@ constexpr float kChangeDb = 3.0f;
 constexpr int kChangeReach = 40;  // frames either side
 constexpr int kJoinFrames = 15;   // pauses inside a sentence
 constexpr int kShortestRun = 5;
+// People draw breath: a run with no pause this long is a song or a held
+// score that changes like speech, not dialogue.
+constexpr std::size_t kLongestRun = 2000;
 constexpr int kPauseBeforeOnset = 30;
 // Of the half second after an onset, at least this many frames are speech.
 constexpr std::size_t kOnsetReach = 50;
@@ -235,7 +238,7 @@ void Smooth(std::vector<uint8_t>& speech) {
   for (std::size_t t = 0; t < n;) {
     std::size_t end = t;
     while (end < n && speech[end] == speech[t]) ++end;
-    if (speech[t] && end - t < kShortestRun)
+    if (speech[t] && (end - t < kShortestRun || end - t > kLongestRun))
       std::fill(speech.begin() + std::ptrdiff_t(t), speech.begin() + std::ptrdiff_t(end), 0);
     t = end;
   }

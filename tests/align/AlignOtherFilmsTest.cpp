@@ -2,7 +2,8 @@
 // from real subtitle files and whose cues start up to half a second before
 // the voice: a file that is only late is placed whole, none of its cues
 // named as fitting no timing and the file not refused; another film's
-// subtitles are refused. Films 9001 to 9003 were kept out of the tuning.
+// subtitles are refused. Films 9001 to 9004 were kept out of the tuning;
+// film 104's files replay what went wrong while tuning.
 // The full goal, kind by kind, is measured by bench/align_unseen
 // (AlignUnseen.OtherKinds); it is not met on these films yet (README).
 // Skipped without the shared subtitle files.
@@ -53,5 +54,55 @@ TEST(AlignOtherFilmsTest, AnotherFilmsSubtitlesAreRefused) {
         othercases::MakeCase(film, *films[(i + 1) % films.size()], Kind::OtherFilm, 9001000 + i);
     const othercases::Result result = othercases::Run(film, made);
     EXPECT_FALSE(result.Outcome.Trusted) << Explained(film, made, result);
+  }
+}
+
+// As it was reported: a 45 s music passage at 5:00 that the file's release
+// lacks, and the whole file 2 s early besides. The cues before the passage
+// need +2 s, those after it +47 s. It is not placed yet (README), but it
+// must not be taken at one offset that leaves the cues after the passage
+// 45 s out.
+TEST(AlignOtherFilmsTest, AMusicPassageWithTheFileOffIsNotTimedWrong) {
+  SKIP_WITHOUT_SUBTITLE_FIXTURES();
+  const testsupport::TempDir dir;
+  const otherfilms::Film& film = otherfilms::MakeFilm(
+      dir.path(), 9004, {.DialogueSeconds = 420.0, .Passages = {{300.0, 45.0}}});
+  ASSERT_EQ(film.Passages.size(), 1u);
+  const otherfilms::Passage& passage = film.Passages[0];
+  // Its sung tune changes like speech, but goes on without a breath: it
+  // was taken for 45 s of talk.
+  double heard = 0.0;
+  const auto first = std::size_t(passage.Start / SPEECHTRACK::kFrameSeconds);
+  const auto end = std::size_t((passage.Start + passage.Length) / SPEECHTRACK::kFrameSeconds);
+  for (std::size_t t = first; t < end && t < film.Track.Speech.size(); ++t)
+    heard += film.Track.Speech[t];
+  EXPECT_LT(heard, 0.1 * double(end - first));
+  const aligncases::Case made = othercases::MakeCase(
+      film, film, Kind::Insert,
+      othercases::Timing{.Offset = 2.0, .Edits = {{true, passage.Start, passage.Length}}});
+  const othercases::Result result = othercases::Run(film, made);
+  if (result.Outcome.Trusted)
+    EXPECT_GE(aligncases::Summarise({result.Outcome}).Within200, 0.95)
+        << Explained(film, made, result);
+}
+
+// Files that went wrong while tuning, on a film under a loud played score
+// whose speech onsets are blurred: the search set the right offset aside
+// for stretches of chance and refused. The whole file at its best coarse
+// offset holds, and is taken.
+TEST(AlignOtherFilmsTest, ALateFileUnderAScoreIsPlacedWhole) {
+  SKIP_WITHOUT_SUBTITLE_FIXTURES();
+  const testsupport::TempDir dir;
+  const otherfilms::Film& film = otherfilms::MakeFilm(dir.path(), 104);
+  for (const othercases::Timing& timing :
+       {othercases::Timing{.Offset = 8.66}, othercases::Timing{.Offset = 4.15},
+        othercases::Timing{.Offset = -6.54, .Ratio = 0.999298},
+        othercases::Timing{.Offset = -2.40, .Ratio = 1.000984}}) {
+    const aligncases::Case made = othercases::MakeCase(film, film, Kind::Offset, timing);
+    const othercases::Result result = othercases::Run(film, made);
+    EXPECT_TRUE(result.Outcome.Trusted) << Explained(film, made, result);
+    EXPECT_EQ(result.NotPlaced, 0u) << Explained(film, made, result);
+    EXPECT_GE(aligncases::Summarise({result.Outcome}).Within200, 0.95)
+        << Explained(film, made, result);
   }
 }
