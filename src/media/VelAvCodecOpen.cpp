@@ -1,8 +1,10 @@
 // Probing a source, and opening its chosen streams.
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <string_view>
 #include <thread>
 
 #include "media/VelAvCodec.h"
@@ -58,8 +60,11 @@ AVRational ChooseFrameRate(AVRational base, AVRational average) {
 // check that it changes nothing of the file.
 int DecoderThreads() {
   if (const char* asked = std::getenv("TOLVANE_DECODER_THREADS")) {
-    const int count = std::atoi(asked);
-    if (count >= 1 && count <= 64) return count;
+    const std::string_view text(asked);
+    int count = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), count);
+    if (error == std::errc() && end == text.data() + text.size() && count >= 1 && count <= 64)
+      return count;
   }
   const unsigned cores = std::thread::hardware_concurrency();
   return cores > 2 ? int(cores - 1) : 1;
