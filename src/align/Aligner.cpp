@@ -717,6 +717,13 @@ bool EndsSupportRatio(const Fit& fit, const std::vector<CueTime>& cues,
   return std::fabs(strayed) <= kDriftAgreement * std::fabs(map.Ratio - 1.0);
 }
 
+// The cues first .. end - 1, as the stretch checks take them.
+std::vector<std::size_t> CueSpan(std::size_t first, std::size_t end) {
+  std::vector<std::size_t> cues(end > first ? end - first : 0);
+  std::iota(cues.begin(), cues.end(), first);
+  return cues;
+}
+
 // Whether each of the kParts of the file, under a map of one stretch, shows a
 // timing of its own: its starts on onsets, or its lines on the speech beyond
 // chance. A scene put in near the start or end leaves one part of chance.
@@ -725,8 +732,7 @@ bool PartsHold(const Fit& fit, const std::vector<CueTime>& cues, const TIMEMAP::
   if (n < kParts * kMinCuesBeyondChance) return true;
   const double offset = map.Stretches[0].Offset;
   for (std::size_t part = 0; part < kParts; ++part) {
-    std::vector<std::size_t> own(n * (part + 1) / kParts - n * part / kParts);
-    std::iota(own.begin(), own.end(), n * part / kParts);
+    const std::vector<std::size_t> own = CueSpan(n * part / kParts, n * (part + 1) / kParts);
     if (!StretchHolds(fit, cues, map.Ratio, offset, own) &&
         CoverOverChanceAt(fit, cues, map.Ratio, offset, own) < kMinMergedCoverOverChance)
       return false;
@@ -871,9 +877,8 @@ Finding Align(const SPEECHTRACK::SpeechTrack& track, const std::vector<CueTime>&
       // must start on the speech's onsets.
       split = simple.Map.Stretches.size() > 1;
       for (std::size_t k = 0; split && k < simple.Map.Stretches.size(); ++k) {
-        std::vector<std::size_t> own(StretchEnd(simple.Map, k, cues.size()) -
-                                     simple.Map.Stretches[k].FirstCue);
-        std::iota(own.begin(), own.end(), simple.Map.Stretches[k].FirstCue);
+        const std::vector<std::size_t> own =
+            CueSpan(simple.Map.Stretches[k].FirstCue, StretchEnd(simple.Map, k, cues.size()));
         split = StretchHolds(fit, cues, simple.Map.Ratio, simple.Map.Stretches[k].Offset, own);
       }
       if (split) Judge(fit, cues, *coarse, filmShare, simple, false);
