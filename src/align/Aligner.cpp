@@ -25,6 +25,14 @@ constexpr std::size_t kSearchSplits = kMaxSplits + 4;
 constexpr std::size_t kMinOnsetHits = 3;
 constexpr double kMinOnsetShare = 0.35;
 constexpr int kOnsetTolerance = 8;  // frames
+// Where, about a cue's start, the voice's onset is looked for: on time, or
+// as people time lines, the cue up to 0.6 s ahead of the voice. Each is
+// weighed against its own chance, so the wider one is no easier to pass.
+struct OnsetWindow {
+  int Before, After;  // frames
+};
+constexpr OnsetWindow kOnTime{kOnsetTolerance, kOnsetTolerance};
+constexpr OnsetWindow kLeading{kOnsetTolerance, 60};
 // A stretch short of kMinOnsetShare is kept when it holds kMinCuesBeyondChance
 // cues at least and its onset hits are no likelier than kMaxChanceOfStretch by
 // chance. Chance is measured with the cues at these shifts (seconds) either
@@ -136,10 +144,10 @@ class Fit {
     const double start = ratio * cue.Start + offset;
     return Cover(start, ratio * cue.End + offset) + kOnsetWeight * OnsetAt(start);
   }
-  bool NearOnset(double seconds, int frames) const {
+  bool NearOnset(double seconds, OnsetWindow window) const {
     const int64_t t = Frame(seconds);
-    for (int64_t at = std::max<int64_t>(t - frames, 0);
-         at <= t + frames && at < int64_t(onsetFrames_.size()); ++at)
+    for (int64_t at = std::max<int64_t>(t - window.Before, 0);
+         at <= t + window.After && at < int64_t(onsetFrames_.size()); ++at)
       if (onsetFrames_[std::size_t(at)]) return true;
     return false;
   }
@@ -389,10 +397,9 @@ std::vector<uint8_t> PlacedCues(const Finding& finding, std::size_t cueCount) {
 
 // How many of the cues start on a speech onset at the offset.
 std::size_t OnsetHits(const Fit& fit, const std::vector<CueTime>& cues, double ratio, double offset,
-                      const std::vector<std::size_t>& which) {
+                      const std::vector<std::size_t>& which, OnsetWindow window = kOnTime) {
   std::size_t hits = 0;
-  for (const std::size_t i : which)
-    hits += fit.NearOnset(ratio * cues[i].Start + offset, kOnsetTolerance);
+  for (const std::size_t i : which) hits += fit.NearOnset(ratio * cues[i].Start + offset, window);
   return hits;
 }
 
@@ -429,12 +436,12 @@ double LogChanceOfHits(std::size_t n, std::size_t hits, double p) {
 // How often the cues start on an onset by chance: at offsets well away from
 // the one found, where they fit nothing, over this film's own onsets.
 double ChanceHitRate(const Fit& fit, const std::vector<CueTime>& cues, double ratio, double offset,
-                     const std::vector<std::size_t>& kept) {
+                     const std::vector<std::size_t>& kept, OnsetWindow window = kOnTime) {
   std::size_t hits = 0, tries = 0;
   for (const double shift : kChanceShifts)
     for (const double sign : {-1.0, 1.0})
       for (const std::size_t i : kept) {
-        hits += fit.NearOnset(ratio * cues[i].Start + offset + sign * shift, kOnsetTolerance);
+        hits += fit.NearOnset(ratio * cues[i].Start + offset + sign * shift, window);
         ++tries;
       }
   return std::clamp(double(hits) / double(std::max<std::size_t>(tries, 1)), kMinChanceRate, 0.99);
@@ -444,10 +451,30 @@ double ChanceHitRate(const Fit& fit, const std::vector<CueTime>& cues, double ra
 // right stretch starts on few of them; it still starts on far more than its
 // cues do at offsets where they fit nothing.
 bool BeyondChance(const Fit& fit, const std::vector<CueTime>& cues, double ratio, double offset,
-                  const std::vector<std::size_t>& own, std::size_t hits) {
+                  const std::vector<std::size_t>& own, std::size_t hits,
+                  OnsetWindow window = kOnTime) {
   return own.size() >= kMinCuesBeyondChance && hits >= kMinOnsetHits &&
-         ChanceOfHits(own.size(), hits, ChanceHitRate(fit, cues, ratio, offset, own)) <=
+         ChanceOfHits(own.size(), hits, ChanceHitRate(fit, cues, ratio, offset, own, window)) <=
              kMaxChanceOfStretch;
+}
+
+// The chance, as a power of ten, that the placed cues under the map start
+// on as many onsets (within the window) as they do, if they fit nothing.
+double OnsetChanceOf(const Fit& fit, const std::vector<CueTime>& cues, const TIMEMAP::TimeMap& map,
+                     const std::vector<uint8_t>& placed, OnsetWindow window) {
+  std::size_t hits = 0, tries = 0;
+  double expected = 0.0;
+  for (std::size_t k = 0; k < map.Stretches.size(); ++k) {
+    std::vector<std::size_t> own;
+    for (std::size_t i = map.Stretches[k].FirstCue; i < StretchEnd(map, k, cues.size()); ++i)
+      if (placed[i]) own.push_back(i);
+    if (own.empty()) continue;
+    const double offset = map.Stretches[k].Offset;
+    hits += OnsetHits(fit, cues, map.Ratio, offset, own, window);
+    expected += double(own.size()) * ChanceHitRate(fit, cues, map.Ratio, offset, own, window);
+    tries += own.size();
+  }
+  return tries > 0 ? LogChanceOfHits(tries, hits, expected / double(tries)) : 0.0;
 }
 
 // `tested`: whether each stretch of the map has shown its own evidence (the
@@ -461,20 +488,12 @@ void Judge(const Fit& fit, const std::vector<CueTime>& cues, const RatioResult& 
   finding.CueSpeechShare = CueShare(fit, cues, finding.Map, 0, cues.size(), placed);
   finding.PeakOverChance = (best.Peaks[0].Score - best.Median) / best.Spread;
   finding.CoverOverChance = CoverOverChance(fit, cues, finding.Map, 0, cues.size(), placed);
-  std::size_t hits = 0, tries = 0;
-  double expected = 0.0;
-  for (std::size_t k = 0; k < finding.Map.Stretches.size(); ++k) {
-    std::vector<std::size_t> own;
-    for (std::size_t i = finding.Map.Stretches[k].FirstCue;
-         i < StretchEnd(finding.Map, k, cues.size()); ++i)
-      if (placed[i]) own.push_back(i);
-    if (own.empty()) continue;
-    const double offset = finding.Map.Stretches[k].Offset;
-    hits += OnsetHits(fit, cues, finding.Map.Ratio, offset, own);
-    expected += double(own.size()) * ChanceHitRate(fit, cues, finding.Map.Ratio, offset, own);
-    tries += own.size();
-  }
-  finding.OnsetChance = tries > 0 ? LogChanceOfHits(tries, hits, expected / double(tries)) : 0.0;
+  // Starts that lead their onsets tell of a timing only roughly: a map a
+  // few tenths of a second wrong keeps most onsets in the wider window. So
+  // they count only where the coarse peak stands out as well.
+  const double onTimeChance = OnsetChanceOf(fit, cues, finding.Map, placed, kOnTime);
+  finding.OnsetChance =
+      std::min(onTimeChance, OnsetChanceOf(fit, cues, finding.Map, placed, kLeading));
   // A cue set aside sits no more on speech than chance would put it.
   const std::size_t placedCount = std::size_t(std::count(placed.begin(), placed.end(), 1));
   finding.Confidence =
@@ -497,7 +516,7 @@ void Judge(const Fit& fit, const std::vector<CueTime>& cues, const RatioResult& 
       (finding.PeakOverChance >= kMinPeakWithOnsetsPerCue &&
        finding.OnsetChance <= kMaxOnsetChance &&
        finding.OnsetChance <= kMaxOnsetChancePerCue * double(placedCount)) ||
-      finding.OnsetChance <= kMaxOnsetChanceAlone;
+      onTimeChance <= kMaxOnsetChanceAlone;
   if (!standsOut || placedCount < cues.size() / 2)
     finding.Reason = "the subtitles don't match the speech";
   else if (!split && RunnerUp(best, finding.Map) > kMaxRunnerUp)
@@ -535,7 +554,9 @@ double CoverOverChanceAt(const Fit& fit, const std::vector<CueTime>& cues, doubl
 bool StretchHolds(const Fit& fit, const std::vector<CueTime>& cues, double ratio, double offset,
                   const std::vector<std::size_t>& own) {
   const std::size_t hits = OnsetHits(fit, cues, ratio, offset, own);
-  return StartsOnOnsets(hits, own.size()) || BeyondChance(fit, cues, ratio, offset, own, hits);
+  return StartsOnOnsets(hits, own.size()) || BeyondChance(fit, cues, ratio, offset, own, hits) ||
+         BeyondChance(fit, cues, ratio, offset, own,
+                      OnsetHits(fit, cues, ratio, offset, own, kLeading), kLeading);
 }
 
 // A stretch that mixes lines the film has with the lines of a scene it
@@ -547,8 +568,7 @@ std::vector<std::size_t> RunOnOnsets(const Fit& fit, const std::vector<CueTime>&
   const std::size_t n = own.size();
   std::vector<std::size_t> hitsBefore(n + 1, 0);
   for (std::size_t j = 0; j < n; ++j)
-    hitsBefore[j + 1] =
-        hitsBefore[j] + fit.NearOnset(ratio * cues[own[j]].Start + offset, kOnsetTolerance);
+    hitsBefore[j + 1] = hitsBefore[j] + fit.NearOnset(ratio * cues[own[j]].Start + offset, kOnTime);
   const auto offOnsets = [&](std::size_t from, std::size_t to) {
     return to == from || (to - from >= kMinOnsetHits && double(hitsBefore[to] - hitsBefore[from]) <=
                                                             kMaxOffOnsetShare * double(to - from));
