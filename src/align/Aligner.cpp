@@ -109,6 +109,7 @@ constexpr std::size_t kMinCuesToTellDrift = 9;
 // The parts a file of one offset is cut into, each to hold alone, before
 // that offset is taken where the search's timing was refused.
 constexpr std::size_t kParts = 3;
+constexpr double kMaxPartChance = 1e-3;
 
 // The speech track as sums, so that a cue's fit costs two look-ups.
 class Fit {
@@ -744,6 +745,20 @@ std::vector<std::size_t> CueSpan(std::size_t first, std::size_t end) {
   return cues;
 }
 
+// A part is one of three checks of a timing already found, not a search: its
+// starts need only meet onsets beyond what chance gives once in kMaxPartChance.
+bool PartBeyondChance(const Fit& fit, const std::vector<CueTime>& cues, double ratio, double offset,
+                      const std::vector<std::size_t>& own) {
+  for (const OnsetWindow window : {kOnTime, kLeading}) {
+    const std::size_t hits = OnsetHits(fit, cues, ratio, offset, own, window);
+    if (hits >= kMinOnsetHits &&
+        ChanceOfHits(own.size(), hits, ChanceHitRate(fit, cues, ratio, offset, own, window)) <=
+            kMaxPartChance)
+      return true;
+  }
+  return false;
+}
+
 // Whether each of the kParts of the file, under a map of one stretch, shows a
 // timing of its own: its starts on onsets, or its lines on the speech beyond
 // chance. A scene put in near the start or end leaves one part of chance.
@@ -754,7 +769,8 @@ bool PartsHold(const Fit& fit, const std::vector<CueTime>& cues, const TIMEMAP::
   for (std::size_t part = 0; part < kParts; ++part) {
     const std::vector<std::size_t> own = CueSpan(n * part / kParts, n * (part + 1) / kParts);
     if (!StretchHolds(fit, cues, map.Ratio, offset, own) &&
-        CoverOverChanceAt(fit, cues, map.Ratio, offset, own) < kMinMergedCoverOverChance)
+        CoverOverChanceAt(fit, cues, map.Ratio, offset, own) < kMinMergedCoverOverChance &&
+        !PartBeyondChance(fit, cues, map.Ratio, offset, own))
       return false;
   }
   return true;
