@@ -101,6 +101,10 @@ constexpr double kMaxOnsetChancePerCue = -0.2;
 // Onsets met this unlikely by chance tell at any peak: a short film, or a
 // ratio that smears the coarse search's peak, keeps it low.
 constexpr double kMaxOnsetChanceAlone = -9.0;
+// Where the lines' starts meet onsets no more than this likely by chance
+// (a crowd heard as talk fills every pause), their cover places them only
+// to a second or so: the file is not moved on that.
+constexpr double kMaxOnsetChanceToMove = -2.0;
 // A ratio is taken only where the two ends of its longest stretch, each
 // fitted alone, keep to it: they may stray from it by this share of what it
 // says at most. A stretch of fewer cues cannot tell.
@@ -520,6 +524,8 @@ void Judge(const Fit& fit, const std::vector<CueTime>& cues, const RatioResult& 
       onTimeChance <= kMaxOnsetChanceAlone;
   if (!standsOut || placedCount < cues.size() / 2)
     finding.Reason = "the subtitles don't match the speech";
+  else if (!finding.Map.IsIdentity() && finding.OnsetChance > kMaxOnsetChanceToMove)
+    finding.Reason = "the speech's starts don't show where the lines go";
   else if (!split && RunnerUp(best, finding.Map) > kMaxRunnerUp)
     finding.Reason = "two timings fit the speech about as well";
   finding.Trusted = finding.Reason.empty();
