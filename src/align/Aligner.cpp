@@ -842,6 +842,47 @@ Candidate Follow(const SPEECHTRACK::SpeechTrack& track, const Fit& fit,
   return candidate;
 }
 
+// A side of a split that shows no timing of its own may have taken a chance
+// offset for its cover, which tells little where the film's noise is heard
+// as talk. Of the offsets its windows and the whole file offer, the one where
+// its starts meet onsets least likely by chance, and hold, is taken instead.
+// False when a side finds none.
+bool GiveWeakSidesTheirOwn(const SPEECHTRACK::SpeechTrack& track, const Fit& fit,
+                           const std::vector<CueTime>& cues, const RatioResult& coarse,
+                           TIMEMAP::TimeMap& map) {
+  const Offsets offsets = GatherOffsets(
+      coarse, COARSESEARCH::LocalSearch(track, cues, map.Ratio, kMaxOffset, kCuesPerWindow),
+      cues.size());
+  for (std::size_t k = 0; k < map.Stretches.size(); ++k) {
+    const std::size_t first = map.Stretches[k].FirstCue, end = StretchEnd(map, k, cues.size());
+    const std::vector<std::size_t> own = CueSpan(first, end);
+    if (StretchHolds(fit, cues, map.Ratio, map.Stretches[k].Offset, own)) continue;
+    std::set<std::size_t> candidates;
+    for (const std::size_t i : own)
+      candidates.insert(offsets.OfCue[i].begin(), offsets.OfCue[i].end());
+    double best = 0.0, bestOffset = 0.0;
+    for (const std::size_t candidate : candidates) {
+      const double offset = EndOffset(fit, cues, first, end, map.Ratio, offsets.Pool[candidate]);
+      const auto tooClose = [&](std::size_t other) {
+        return std::fabs(offset - map.Stretches[other].Offset) < kMinJump;
+      };
+      if ((k > 0 && tooClose(k - 1)) || (k + 1 < map.Stretches.size() && tooClose(k + 1)) ||
+          !StretchHolds(fit, cues, map.Ratio, offset, own))
+        continue;
+      double chance = 0.0;
+      for (const OnsetWindow window : {kOnTime, kLeading})
+        chance = std::min(
+            chance,
+            LogChanceOfHits(own.size(), OnsetHits(fit, cues, map.Ratio, offset, own, window),
+                            ChanceHitRate(fit, cues, map.Ratio, offset, own, window)));
+      if (chance < best) best = chance, bestOffset = offset;
+    }
+    if (best == 0.0) return false;
+    map.Stretches[k].Offset = bestOffset;
+  }
+  return true;
+}
+
 }  // namespace
 
 Finding Align(const SPEECHTRACK::SpeechTrack& track, const std::vector<CueTime>& cues) {
@@ -915,9 +956,15 @@ Finding Align(const SPEECHTRACK::SpeechTrack& track, const std::vector<CueTime>&
     if (const RatioResult* coarse = BestRatio(results, RatioKind::None)) {
       Finding simple;
       simple.Map = Follow(track, fit, cues, coarse, 1).Map;
+      split = simple.Map.Stretches.size() > 1 &&
+              GiveWeakSidesTheirOwn(track, fit, cues, *coarse, simple.Map);
+      if (split) {
+        PlaceSplits(fit, cues, simple.Map);
+        FitStretches(fit, cues, simple.Map.Ratio, simple.Map);
+      }
       // Music taken for talk pays a split to a stretch of chance: each side
       // must start on the speech's onsets.
-      split = simple.Map.Stretches.size() > 1;
+      split = split && simple.Map.Stretches.size() > 1;
       for (std::size_t k = 0; split && k < simple.Map.Stretches.size(); ++k) {
         const std::vector<std::size_t> own =
             CueSpan(simple.Map.Stretches[k].FirstCue, StretchEnd(simple.Map, k, cues.size()));
