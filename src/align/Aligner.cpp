@@ -751,18 +751,24 @@ std::vector<std::size_t> CueSpan(std::size_t first, std::size_t end) {
   return cues;
 }
 
+// The chance, as a power of ten, that the cues start on as many onsets as
+// they do at the offset if they fit nothing, in whichever window makes it
+// least likely.
+double LogOnsetChanceAt(const Fit& fit, const std::vector<CueTime>& cues, double ratio,
+                        double offset, const std::vector<std::size_t>& own) {
+  double chance = 0.0;
+  for (const OnsetWindow window : {kOnTime, kLeading})
+    chance = std::min(chance,
+                      LogChanceOfHits(own.size(), OnsetHits(fit, cues, ratio, offset, own, window),
+                                      ChanceHitRate(fit, cues, ratio, offset, own, window)));
+  return chance;
+}
+
 // A part is one of three checks of a timing already found, not a search: its
 // starts need only meet onsets beyond what chance gives once in kMaxPartChance.
 bool PartBeyondChance(const Fit& fit, const std::vector<CueTime>& cues, double ratio, double offset,
                       const std::vector<std::size_t>& own) {
-  for (const OnsetWindow window : {kOnTime, kLeading}) {
-    const std::size_t hits = OnsetHits(fit, cues, ratio, offset, own, window);
-    if (hits >= kMinOnsetHits &&
-        ChanceOfHits(own.size(), hits, ChanceHitRate(fit, cues, ratio, offset, own, window)) <=
-            kMaxPartChance)
-      return true;
-  }
-  return false;
+  return LogOnsetChanceAt(fit, cues, ratio, offset, own) <= std::log10(kMaxPartChance);
 }
 
 // Whether each of the kParts of the file, under a map of one stretch, shows a
@@ -869,12 +875,7 @@ bool GiveWeakSidesTheirOwn(const SPEECHTRACK::SpeechTrack& track, const Fit& fit
       if ((k > 0 && tooClose(k - 1)) || (k + 1 < map.Stretches.size() && tooClose(k + 1)) ||
           !StretchHolds(fit, cues, map.Ratio, offset, own))
         continue;
-      double chance = 0.0;
-      for (const OnsetWindow window : {kOnTime, kLeading})
-        chance = std::min(
-            chance,
-            LogChanceOfHits(own.size(), OnsetHits(fit, cues, map.Ratio, offset, own, window),
-                            ChanceHitRate(fit, cues, map.Ratio, offset, own, window)));
+      const double chance = LogOnsetChanceAt(fit, cues, map.Ratio, offset, own);
       if (chance < best) best = chance, bestOffset = offset;
     }
     if (best == 0.0) return false;

@@ -23,6 +23,15 @@ std::string Explained(const otherfilms::Film& film, const aligncases::Case& made
          othercases::FiguresLine(made.Of, {result});
 }
 
+// Trusted, no cue named as fitting no timing, and the cues where they belong.
+void ExpectPlacedWhole(const otherfilms::Film& film, const aligncases::Case& made) {
+  const othercases::Result result = othercases::Run(film, made);
+  EXPECT_TRUE(result.Outcome.Trusted) << Explained(film, made, result);
+  EXPECT_EQ(result.NotPlaced, 0u) << Explained(film, made, result);
+  EXPECT_GE(aligncases::Summarise({result.Outcome}).Within200, 0.95)
+      << Explained(film, made, result);
+}
+
 }  // namespace
 
 // As it was reported: a file 4.2 s late was re-timed right, yet its first
@@ -34,11 +43,7 @@ TEST(AlignOtherFilmsTest, ALateFileIsPlacedWhole) {
     const otherfilms::Film& film = otherfilms::MakeFilm(dir.path(), seed);
     const aligncases::Case made =
         othercases::MakeCase(film, film, Kind::Offset, othercases::Timing{.Offset = -4.2});
-    const othercases::Result result = othercases::Run(film, made);
-    const aligncases::Figures figures = aligncases::Summarise({result.Outcome});
-    EXPECT_TRUE(result.Outcome.Trusted) << Explained(film, made, result);
-    EXPECT_EQ(result.NotPlaced, 0u) << Explained(film, made, result);
-    EXPECT_GE(figures.Within200, 0.95) << Explained(film, made, result);
+    ExpectPlacedWhole(film, made);
   }
 }
 
@@ -98,12 +103,7 @@ TEST(AlignOtherFilmsTest, ALateFileUnderAScoreIsPlacedWhole) {
        {othercases::Timing{.Offset = 8.66}, othercases::Timing{.Offset = 4.15},
         othercases::Timing{.Offset = -6.54, .Ratio = 0.999298},
         othercases::Timing{.Offset = -2.40, .Ratio = 1.000984}}) {
-    const aligncases::Case made = othercases::MakeCase(film, film, Kind::Offset, timing);
-    const othercases::Result result = othercases::Run(film, made);
-    EXPECT_TRUE(result.Outcome.Trusted) << Explained(film, made, result);
-    EXPECT_EQ(result.NotPlaced, 0u) << Explained(film, made, result);
-    EXPECT_GE(aligncases::Summarise({result.Outcome}).Within200, 0.95)
-        << Explained(film, made, result);
+    ExpectPlacedWhole(film, othercases::MakeCase(film, film, Kind::Offset, timing));
   }
 }
 
@@ -127,13 +127,7 @@ TEST(AlignOtherFilmsTest, FilesWithLinesAheadOfTheVoiceArePlaced) {
                {&rumble, Kind::Fits, 201010},  {&white, Kind::Offset, 201000},
                {&white, Kind::Offset, 201002}, {&white, Kind::Insert, 201008}};
   for (const auto& one : cases) {
-    const otherfilms::Film& film = *one.Film;
-    const aligncases::Case made = othercases::MakeCase(film, film, one.Of, one.Seed);
-    const othercases::Result result = othercases::Run(film, made);
-    EXPECT_TRUE(result.Outcome.Trusted) << Explained(film, made, result);
-    EXPECT_EQ(result.NotPlaced, 0u) << Explained(film, made, result);
-    EXPECT_GE(aligncases::Summarise({result.Outcome}).Within200, 0.95)
-        << Explained(film, made, result);
+    ExpectPlacedWhole(*one.Film, othercases::MakeCase(*one.Film, *one.Film, one.Of, one.Seed));
   }
 }
 
@@ -149,9 +143,6 @@ TEST(AlignOtherFilmsTest, AFileOverACrowdIsNotMovedOnItsCoverAlone) {
     const aligncases::Case late = othercases::MakeCase(film, film, Kind::Offset, seed);
     const othercases::Result result = othercases::Run(film, late);
     EXPECT_FALSE(result.Outcome.Trusted) << Explained(film, late, result);
-    const aligncases::Case fits = othercases::MakeCase(film, film, Kind::Fits, seed);
-    const othercases::Result kept = othercases::Run(film, fits);
-    EXPECT_TRUE(kept.Outcome.Trusted) << Explained(film, fits, kept);
-    EXPECT_GE(aligncases::Summarise({kept.Outcome}).Within200, 0.95) << Explained(film, fits, kept);
+    ExpectPlacedWhole(film, othercases::MakeCase(film, film, Kind::Fits, seed));
   }
 }
