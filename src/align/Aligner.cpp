@@ -111,9 +111,12 @@ constexpr double kMaxOnsetChanceToMove = -2.0;
 constexpr double kDriftAgreement = 0.5;
 constexpr std::size_t kMinCuesToTellDrift = 9;
 // The parts a file of one offset is cut into, each to hold alone, before
-// that offset is taken where the search's timing was refused.
+// that offset is taken where the search's timing was refused; and the chance
+// a part's onset hits may have at most, at a timing found for the rest.
 constexpr std::size_t kParts = 3;
 constexpr double kMaxPartChance = 1e-3;
+constexpr double kMaxPartChanceWithCover = 1e-2;
+constexpr double kMinPartCover = 1.0;
 
 // The speech track as sums, so that a cue's fit costs two look-ups.
 class Fit {
@@ -601,6 +604,36 @@ std::vector<std::size_t> RunOnOnsets(const Fit& fit, const std::vector<CueTime>&
   return run;
 }
 
+// The chance, as a power of ten, that the cues start on as many onsets as
+// they do at the offset if they fit nothing, in whichever window makes it
+// least likely.
+double LogOnsetChanceAt(const Fit& fit, const std::vector<CueTime>& cues, double ratio,
+                        double offset, const std::vector<std::size_t>& own) {
+  double chance = 0.0;
+  for (const OnsetWindow window : {kOnTime, kLeading})
+    chance = std::min(chance,
+                      LogChanceOfHits(own.size(), OnsetHits(fit, cues, ratio, offset, own, window),
+                                      ChanceHitRate(fit, cues, ratio, offset, own, window)));
+  return chance;
+}
+
+// Whether a part of the file fits a timing already found, not searched for:
+// one of the thirds under one offset, or a stretch taken back to its
+// neighbour's offset. Its starts on onsets, or its lines on the speech, may
+// show it; or, since no search chose this offset for them, both beyond
+// chance by less: onset hits that chance gives once in kMaxPartChance, or
+// once in kMaxPartChanceWithCover with the lines kMinPartCover spreads
+// above their cover at other offsets.
+bool PartFitsAt(const Fit& fit, const std::vector<CueTime>& cues, double ratio, double offset,
+                const std::vector<std::size_t>& own) {
+  if (StretchHolds(fit, cues, ratio, offset, own)) return true;
+  const double cover = CoverOverChanceAt(fit, cues, ratio, offset, own);
+  if (own.size() >= kMinCuesBeyondChance && cover >= kMinMergedCoverOverChance) return true;
+  const double chance = LogOnsetChanceAt(fit, cues, ratio, offset, own);
+  return chance <= std::log10(kMaxPartChance) ||
+         (chance <= std::log10(kMaxPartChanceWithCover) && cover >= kMinPartCover);
+}
+
 // A stretch whose cues do not start where speech starts fits no timing: a
 // stretch of chance (on the lines of a scene the film lacks, say) covers
 // speech about as well as a right one, but its starts fall anywhere. Such
@@ -612,21 +645,30 @@ void SetAsideWeakStretches(const Fit& fit, const std::vector<CueTime>& cues, Fin
   std::vector<uint8_t> placed(cues.size(), 1);
   std::set<std::size_t> accepted;  // stretches, by first cue, whose ends hold after all
   while (map.Stretches.size() > 1) {
+    const std::size_t count = map.Stretches.size();
+    std::vector<std::vector<std::size_t>> placedOf(count);
+    std::vector<uint8_t> holds(count);
+    for (std::size_t k = 0; k < count; ++k) {
+      for (std::size_t i = map.Stretches[k].FirstCue; i < StretchEnd(map, k, cues.size()); ++i)
+        if (placed[i]) placedOf[k].push_back(i);
+      holds[k] = StretchHolds(fit, cues, map.Ratio, map.Stretches[k].Offset, placedOf[k]);
+    }
+    // Fewest onsets first, but a stretch beside one that holds before the
+    // rest: taken back to a stretch of chance, its cues would be named
+    // whatever they show at the offset of the one that holds.
     std::size_t weakest = 0;
-    std::vector<std::size_t> own;  // the weakest stretch's placed cues
-    double lowest = std::numeric_limits<double>::infinity();
-    for (std::size_t k = 0; k < map.Stretches.size(); ++k) {
-      const std::size_t first = map.Stretches[k].FirstCue, end = StretchEnd(map, k, cues.size());
-      std::vector<std::size_t> its;
-      for (std::size_t i = first; i < end; ++i)
-        if (placed[i]) its.push_back(i);
+    std::pair<bool, double> lowest{true, std::numeric_limits<double>::infinity()};
+    for (std::size_t k = 0; k < count; ++k) {
+      if (holds[k] || accepted.count(map.Stretches[k].FirstCue)) continue;
+      const std::vector<std::size_t>& its = placedOf[k];
       const std::size_t hits = OnsetHits(fit, cues, map.Ratio, map.Stretches[k].Offset, its);
       const double share = its.empty() ? -1.0 : double(hits) / double(its.size());
-      if (share < lowest && !accepted.count(first) &&
-          !StretchHolds(fit, cues, map.Ratio, map.Stretches[k].Offset, its))
-        lowest = share, weakest = k, own = std::move(its);
+      const bool besideHolding = (k > 0 && holds[k - 1]) || (k + 1 < count && holds[k + 1]);
+      const std::pair<bool, double> rank{!besideHolding, share};
+      if (rank < lowest) lowest = rank, weakest = k;
     }
-    if (lowest == std::numeric_limits<double>::infinity()) break;
+    if (lowest.second == std::numeric_limits<double>::infinity()) break;
+    const std::vector<std::size_t> own = placedOf[weakest];  // the weakest stretch's placed cues
     const std::size_t first = map.Stretches[weakest].FirstCue;
     const std::size_t end = StretchEnd(map, weakest, cues.size());
     const std::vector<std::size_t> run =
@@ -655,9 +697,7 @@ void SetAsideWeakStretches(const Fit& fit, const std::vector<CueTime>& cues, Fin
         if (placed[i]) its.push_back(i);
       const double offset = map.Stretches[k].Offset;
       return StretchHolds(fit, cues, map.Ratio, offset, its) &&
-             (StretchHolds(fit, cues, map.Ratio, offset, own) ||
-              (own.size() >= kMinCuesBeyondChance &&
-               CoverOverChanceAt(fit, cues, map.Ratio, offset, own) >= kMinMergedCoverOverChance));
+             PartFitsAt(fit, cues, map.Ratio, offset, own);
     };
     if (weakest > 0 && holdsAt(weakest - 1)) {
       map.Stretches.erase(map.Stretches.begin() + std::ptrdiff_t(weakest));
@@ -751,26 +791,6 @@ std::vector<std::size_t> CueSpan(std::size_t first, std::size_t end) {
   return cues;
 }
 
-// The chance, as a power of ten, that the cues start on as many onsets as
-// they do at the offset if they fit nothing, in whichever window makes it
-// least likely.
-double LogOnsetChanceAt(const Fit& fit, const std::vector<CueTime>& cues, double ratio,
-                        double offset, const std::vector<std::size_t>& own) {
-  double chance = 0.0;
-  for (const OnsetWindow window : {kOnTime, kLeading})
-    chance = std::min(chance,
-                      LogChanceOfHits(own.size(), OnsetHits(fit, cues, ratio, offset, own, window),
-                                      ChanceHitRate(fit, cues, ratio, offset, own, window)));
-  return chance;
-}
-
-// A part is one of three checks of a timing already found, not a search: its
-// starts need only meet onsets beyond what chance gives once in kMaxPartChance.
-bool PartBeyondChance(const Fit& fit, const std::vector<CueTime>& cues, double ratio, double offset,
-                      const std::vector<std::size_t>& own) {
-  return LogOnsetChanceAt(fit, cues, ratio, offset, own) <= std::log10(kMaxPartChance);
-}
-
 // Whether each of the kParts of the file, under a map of one stretch, shows a
 // timing of its own: its starts on onsets, or its lines on the speech beyond
 // chance. A scene put in near the start or end leaves one part of chance.
@@ -780,10 +800,7 @@ bool PartsHold(const Fit& fit, const std::vector<CueTime>& cues, const TIMEMAP::
   const double offset = map.Stretches[0].Offset;
   for (std::size_t part = 0; part < kParts; ++part) {
     const std::vector<std::size_t> own = CueSpan(n * part / kParts, n * (part + 1) / kParts);
-    if (!StretchHolds(fit, cues, map.Ratio, offset, own) &&
-        CoverOverChanceAt(fit, cues, map.Ratio, offset, own) < kMinMergedCoverOverChance &&
-        !PartBeyondChance(fit, cues, map.Ratio, offset, own))
-      return false;
+    if (!PartFitsAt(fit, cues, map.Ratio, offset, own)) return false;
   }
   return true;
 }

@@ -18,8 +18,19 @@ constexpr int kWindow = 512;       // 32 ms: long enough to part the harmonics
 constexpr int kBands = 16;
 constexpr int kHistory = 4;  // frames between the spectra compared for change
 constexpr float kSilentDb = -120.0f;
-// Dialogue is this far above the track's quiet floor.
+// Dialogue is this far above the track's quiet floor; or, where a steady
+// noise fills the band as loud as the voice, its bands stand this far on
+// average above their own quiet floors: a voice lifts the bands its
+// formants lie in, a hiss every band alike.
 constexpr float kAboveFloorDb = 6.0f;
+constexpr float kAboveBandFloorsDb = 4.0f;
+// Each band's level is kept per frame in steps of kBandStepDb from kSilentDb.
+constexpr float kBandStepDb = 0.75f;
+// A steady noise's band keeps its quietest frames within this of each other
+// (the 4th and the 16th percentile).
+constexpr float kSteadySpreadDb = 3.0f;
+constexpr float kMaxBedAboveBandsDb = 6.0f;
+constexpr float kLeastHissDb = kSilentDb + 40.0f;
 // A sentence's first sounds are quieter than its vowels: its start is moved
 // back to where the speech band first rises this far above the floor.
 constexpr float kEdgeDb = 3.0f;
@@ -49,6 +60,12 @@ std::array<int, kBands + 1> BandEdges() {
   }
   return edges;
 }
+
+uint8_t BandStep(float db) {
+  return uint8_t(std::clamp(std::lround((db - kSilentDb) / kBandStepDb), 0L, 255L));
+}
+
+float BandDb(uint8_t step) { return kSilentDb + float(step) * kBandStepDb; }
 
 }  // namespace
 
@@ -109,6 +126,7 @@ struct SpeechDetector::Analysis {
   std::vector<uint8_t> StrictVoice;
   std::vector<float> Level;   // the speech band's energy, dB
   std::vector<float> Change;  // mean change of its bands over kHistory frames, dB
+  std::vector<std::array<uint8_t, kBands>> BandLevels;  // in kBandStepDb steps
 };
 
 SpeechDetector::SpeechDetector() : analysis_(std::make_unique<Analysis>()) {
@@ -158,6 +176,7 @@ void SpeechDetector::AddSilentFrames(int64_t frames) {
     a.StrictVoice.push_back(0);
     a.Level.push_back(kSilentDb);
     a.Change.push_back(0.0f);
+    a.BandLevels.push_back({});
   }
   a.Recent.fill(0.0f);
   for (auto& bands : a.Bands) bands.fill(kSilentDb);
@@ -189,6 +208,9 @@ void SpeechDetector::AnalyseFrame() {
     change += std::fabs(bands[std::size_t(b)] - before[std::size_t(b)]);
   }
   a.Level.push_back(float(10.0 * std::log10(total)));
+  std::array<uint8_t, kBands> levels{};
+  for (int b = 0; b < kBands; ++b) levels[std::size_t(b)] = BandStep(bands[std::size_t(b)]);
+  a.BandLevels.push_back(levels);
   a.Change.push_back(float(change / kBands));
   ++a.Count;
 }
@@ -203,6 +225,60 @@ float QuietFloor(const std::vector<float>& level) {
   const auto tenth = heard.begin() + std::ptrdiff_t(heard.size() / 10);
   std::nth_element(heard.begin(), tenth, heard.end());
   return *tenth;
+}
+
+// Where a steady noise fills the speech band as loud as the voice, the
+// frames whose bands stand above the bands' own quiet floors: a voice lifts
+// the bands its formants lie in well clear of a hiss, whose level each band
+// keeps within a little. A band's floor is the level it keeps above in all
+// but the quietest sixth of the heard frames, over a frame and its two
+// neighbours together, since one frame's band is too few spectral lines to
+// tell a voice from a hiss. Only the steady bands count, whose quietest
+// frames lie close together; a crowd's or a score's spread wide, and there a
+// level above the floor is no sign of a voice. None at all where the track
+// falls silent between lines (its level alone tells there), or where its
+// quiet floor is not the bands' floors together: a tune that never stops
+// makes that floor itself, and stands far above the bands it leaves quiet.
+std::vector<uint8_t> AboveSteadyBands(const std::vector<std::array<uint8_t, kBands>>& levels,
+                                      const std::vector<float>& level, float quietFloor) {
+  const std::size_t n = levels.size();
+  std::vector<uint8_t> lifted(n, 0);
+  if (quietFloor < kLeastHissDb || n == 0) return lifted;
+  static const std::array<double, 256> power = [] {
+    std::array<double, 256> table{};
+    for (std::size_t step = 0; step < table.size(); ++step)
+      table[step] = std::pow(10.0, BandDb(uint8_t(step)) / 10.0);
+    return table;
+  }();
+  std::vector<float> smoothed(n), heard, above(n, 0.0f);
+  heard.reserve(n);
+  double together = 0.0;
+  int steady = 0;
+  for (std::size_t b = 0; b < std::size_t(kBands); ++b) {
+    heard.clear();
+    for (std::size_t t = 0; t < n; ++t) {
+      const std::size_t from = t > 0 ? t - 1 : 0, to = std::min(n, t + 2);
+      double sum = 0.0;
+      for (std::size_t u = from; u < to; ++u) sum += power[levels[u][b]];
+      smoothed[t] = float(10.0 * std::log10(sum / double(to - from)));
+      if (level[t] > kSilentDb + 1.0f) heard.push_back(smoothed[t]);
+    }
+    if (heard.size() < 100) return lifted;
+    const auto at = [&](std::size_t share) {
+      const auto nth = heard.begin() + std::ptrdiff_t(heard.size() / share);
+      std::nth_element(heard.begin(), nth, heard.end());
+      return *nth;
+    };
+    const float floor = at(6);
+    together += std::pow(10.0, floor / 10.0);
+    if (floor - at(25) > kSteadySpreadDb) continue;
+    ++steady;
+    for (std::size_t t = 0; t < n; ++t) above[t] += std::max(0.0f, smoothed[t] - floor);
+  }
+  if (steady < kBands / 2 || quietFloor - 10.0 * std::log10(together) > kMaxBedAboveBandsDb)
+    return lifted;
+  for (std::size_t t = 0; t < n; ++t) lifted[t] = above[t] / float(steady) > kAboveBandFloorsDb;
+  return lifted;
 }
 
 // Frames whose neighbourhood changes like speech does.
@@ -288,12 +364,12 @@ std::vector<uint8_t> Onsets(const std::vector<uint8_t>& speech) {
 
 }  // namespace
 
-std::vector<uint8_t> SpeechDetector::Dialogue(const std::vector<uint8_t>& voice,
-                                              float floor) const {
+std::vector<uint8_t> SpeechDetector::Dialogue(const std::vector<uint8_t>& voice, float floor,
+                                              const std::vector<uint8_t>& aboveBands) const {
   const Analysis& a = *analysis_;
   std::vector<uint8_t> active(voice.size());
   for (std::size_t t = 0; t < voice.size(); ++t)
-    active[t] = voice[t] && a.Level[t] > floor + kAboveFloorDb;
+    active[t] = voice[t] && (a.Level[t] > floor + kAboveFloorDb || aboveBands[t]);
   std::vector<uint8_t> speech = Talking(active, a.Change);
   Smooth(speech);
   ExtendStarts(speech, a.Level, floor);
@@ -303,9 +379,10 @@ std::vector<uint8_t> SpeechDetector::Dialogue(const std::vector<uint8_t>& voice,
 SpeechTrack SpeechDetector::Finish() {
   const Analysis& a = *analysis_;
   const float floor = QuietFloor(a.Level);
+  const std::vector<uint8_t> aboveBands = AboveSteadyBands(a.BandLevels, a.Level, floor);
   SpeechTrack track;
-  track.Speech = Dialogue(a.Voice, floor);
-  track.Onset = Onsets(Dialogue(a.StrictVoice, floor));
+  track.Speech = Dialogue(a.Voice, floor, aboveBands);
+  track.Onset = Onsets(Dialogue(a.StrictVoice, floor, aboveBands));
   return track;
 }
 

@@ -47,7 +47,8 @@ class SpeechDetector {
   void Feed(const float* samples, std::size_t count);
   void AnalyseFrame();
   void AddSilentFrames(int64_t frames);
-  std::vector<uint8_t> Dialogue(const std::vector<uint8_t>& voice, float floor) const;
+  std::vector<uint8_t> Dialogue(const std::vector<uint8_t>& voice, float floor,
+                                const std::vector<uint8_t>& aboveBands) const;
 
   std::unique_ptr<Analysis> analysis_;
   int64_t nextPosition_ = 0;

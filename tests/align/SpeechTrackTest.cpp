@@ -150,3 +150,20 @@ TEST(SpeechTrackTest, FindingTheTimingPulsesWhileItReads) {
   EXPECT_EQ(alignment.AudioChannels, "mono");
   EXPECT_NEAR(alignment.VideoFramesPerSecond, 25.0, 1e-9);
 }
+
+// A hiss as loud in the speech band as the voice: the band's total level
+// hardly rises with a line, but the bands the voice lies in do.
+TEST(SpeechTrackTest, DialogueIsFoundUnderASteadyHiss) {
+  testsupport::TempDir dir;
+  for (const auto& [level, least] : {std::pair{0.15, 0.5}, std::pair{0.2, 0.35}}) {
+    SCOPED_TRACE(level);
+    const Film film = speechmedia::MakeFilm(dir.path(), "hiss",
+                                            {.Seed = 9, .Seconds = 60.0, .NoiseLevel = level});
+    const auto [inside, outside] = Shares(TrackOf(film), film.Cues);
+    EXPECT_GE(inside, least);
+    EXPECT_LT(outside, 0.05);
+    const Film hiss = speechmedia::MakeFilm(
+        dir.path(), "hiss-alone", {.Seed = 9, .Seconds = 30.0, .Speech = false, .NoiseLevel = level});
+    EXPECT_LT(TrackOf(hiss).SpeechSeconds(), 1.0);
+  }
+}
