@@ -671,26 +671,10 @@ void SetAsideWeakStretches(const Fit& fit, const std::vector<CueTime>& cues, Fin
     const std::vector<std::size_t> own = placedOf[weakest];  // the weakest stretch's placed cues
     const std::size_t first = map.Stretches[weakest].FirstCue;
     const std::size_t end = StretchEnd(map, weakest, cues.size());
-    const std::vector<std::size_t> run =
-        RunOnOnsets(fit, cues, map.Ratio, map.Stretches[weakest].Offset, own);
-    if (!run.empty()) {
-      // Only the part outside the run is set aside; the stretch keeps its
-      // offset. Unless that part covers the speech there beyond chance: its
-      // cues start before the voice or inside a speech, but fit.
-      std::vector<std::size_t> outside;
-      for (const std::size_t i : own)
-        if (i < run.front() || i > run.back()) outside.push_back(i);
-      if (CoverOverChanceAt(fit, cues, map.Ratio, map.Stretches[weakest].Offset, outside) >=
-          kMinMergedCoverOverChance) {
-        accepted.insert(first);
-        continue;
-      }
-      for (const std::size_t i : outside) placed[i] = 0;
-      continue;
-    }
     // A stretch of chance the search split off a right one: at the offset
-    // of a neighbour that holds itself, its cues hold or cover the speech,
-    // and they go with it unnamed.
+    // of a neighbour that holds itself, its cues fit, and they go with it
+    // unnamed. Looked at first: a run of onsets within the stretch, at its
+    // own offset of chance, would set the rest of its cues aside.
     const auto holdsAt = [&](std::size_t k) {
       std::vector<std::size_t> its;
       for (std::size_t i = map.Stretches[k].FirstCue; i < StretchEnd(map, k, cues.size()); ++i)
@@ -706,6 +690,23 @@ void SetAsideWeakStretches(const Fit& fit, const std::vector<CueTime>& cues, Fin
     if (weakest + 1 < map.Stretches.size() && holdsAt(weakest + 1)) {
       map.Stretches[weakest].Offset = map.Stretches[weakest + 1].Offset;
       map.Stretches.erase(map.Stretches.begin() + std::ptrdiff_t(weakest) + 1);
+      continue;
+    }
+    const std::vector<std::size_t> run =
+        RunOnOnsets(fit, cues, map.Ratio, map.Stretches[weakest].Offset, own);
+    if (!run.empty()) {
+      // Only the part outside the run is set aside; the stretch keeps its
+      // offset. Unless that part covers the speech there beyond chance: its
+      // cues start before the voice or inside a speech, but fit.
+      std::vector<std::size_t> outside;
+      for (const std::size_t i : own)
+        if (i < run.front() || i > run.back()) outside.push_back(i);
+      if (CoverOverChanceAt(fit, cues, map.Ratio, map.Stretches[weakest].Offset, outside) >=
+          kMinMergedCoverOverChance) {
+        accepted.insert(first);
+        continue;
+      }
+      for (const std::size_t i : outside) placed[i] = 0;
       continue;
     }
     // A cue or two cannot show evidence either way: they go with their

@@ -131,6 +131,18 @@ TEST(AlignOtherFilmsTest, FilesWithLinesAheadOfTheVoiceArePlaced) {
   }
 }
 
+// A file 12 s early: the search split its first 32 cues off onto two
+// offsets of chance, which their cover paid for, the lines leading the voice.
+// The stretch beside the right one fits at its offset, but a run of onsets
+// within it at its own offset had set the rest of its cues aside, and then
+// the stretch before it. Both go back to the right offset whole.
+TEST(AlignOtherFilmsTest, StretchesOfChanceBesideARightOneGoBackToItWhole) {
+  SKIP_WITHOUT_SUBTITLE_FIXTURES();
+  const testsupport::TempDir dir;
+  const otherfilms::Film& film = otherfilms::MakeFilm(dir.path(), 303);
+  ExpectPlacedWhole(film, othercases::MakeCase(film, film, Kind::Offset, 301002));
+}
+
 // Over a crowd the detector hears as talk, every pause is filled: the lines'
 // cover finds the offset only to a second or so, and their starts meet no
 // more onsets than chance. Late files were taken a second wrong while
