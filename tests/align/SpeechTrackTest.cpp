@@ -162,8 +162,9 @@ TEST(SpeechTrackTest, DialogueIsFoundUnderASteadyHiss) {
     const auto [inside, outside] = Shares(TrackOf(film), film.Cues);
     EXPECT_GE(inside, least);
     EXPECT_LT(outside, 0.05);
-    const Film hiss = speechmedia::MakeFilm(
-        dir.path(), "hiss-alone", {.Seed = 9, .Seconds = 30.0, .Speech = false, .NoiseLevel = level});
+    const Film hiss =
+        speechmedia::MakeFilm(dir.path(), "hiss-alone",
+                              {.Seed = 9, .Seconds = 30.0, .Speech = false, .NoiseLevel = level});
     EXPECT_LT(TrackOf(hiss).SpeechSeconds(), 1.0);
   }
 }
