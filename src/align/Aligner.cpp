@@ -676,12 +676,7 @@ void SetAsideWeakStretches(const Fit& fit, const std::vector<CueTime>& cues, Fin
     // unnamed. Looked at first: a run of onsets within the stretch, at its
     // own offset of chance, would set the rest of its cues aside.
     const auto holdsAt = [&](std::size_t k) {
-      std::vector<std::size_t> its;
-      for (std::size_t i = map.Stretches[k].FirstCue; i < StretchEnd(map, k, cues.size()); ++i)
-        if (placed[i]) its.push_back(i);
-      const double offset = map.Stretches[k].Offset;
-      return StretchHolds(fit, cues, map.Ratio, offset, its) &&
-             PartFitsAt(fit, cues, map.Ratio, offset, own);
+      return holds[k] && PartFitsAt(fit, cues, map.Ratio, map.Stretches[k].Offset, own);
     };
     if (weakest > 0 && holdsAt(weakest - 1)) {
       map.Stretches.erase(map.Stretches.begin() + std::ptrdiff_t(weakest));
