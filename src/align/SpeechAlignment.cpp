@@ -60,10 +60,11 @@ namespace {
 // Samples between two pulses: ten seconds of audio.
 constexpr int64_t kPulseSamples = 10 * AUDIOSAMPLES::kSampleRate;
 
-bool ReadAndAlign(const std::string& source, int audioStream,
-                  const AUDIOSAMPLES::AudioLibraryNames& libraries, const CuesAtRate& cuesAt,
-                  double videoFramesPerSecond, Alignment& alignment, std::string& error,
-                  const std::function<void()>& pulse) {
+// The detector and the decoder are gone before the aligner starts, so that
+// what they keep per frame of a long film is not held beside its work.
+bool ReadSpeech(const std::string& source, int audioStream,
+                const AUDIOSAMPLES::AudioLibraryNames& libraries, SPEECHTRACK::SpeechTrack& track,
+                Alignment& alignment, std::string& error, const std::function<void()>& pulse) {
   SPEECHTRACK::SpeechDetector detector;
   if (!detector.Ready()) {
     error = detector.ErrorText;
@@ -85,9 +86,20 @@ bool ReadAndAlign(const std::string& source, int audioStream,
     return false;
   }
   alignment.AudioChannels = reader.Channels;
+  alignment.VideoFramesPerSecond = reader.VideoFramesPerSecond;
+  track = detector.Finish();
+  return true;
+}
+
+bool ReadAndAlign(const std::string& source, int audioStream,
+                  const AUDIOSAMPLES::AudioLibraryNames& libraries, const CuesAtRate& cuesAt,
+                  double videoFramesPerSecond, Alignment& alignment, std::string& error,
+                  const std::function<void()>& pulse) {
+  SPEECHTRACK::SpeechTrack track;
+  if (!ReadSpeech(source, audioStream, libraries, track, alignment, error, pulse)) return false;
   alignment.VideoFramesPerSecond =
-      videoFramesPerSecond > 0.0 ? videoFramesPerSecond : reader.VideoFramesPerSecond;
-  alignment.Finding = ALIGNER::Align(detector.Finish(), cuesAt(alignment.VideoFramesPerSecond));
+      videoFramesPerSecond > 0.0 ? videoFramesPerSecond : alignment.VideoFramesPerSecond;
+  alignment.Finding = ALIGNER::Align(track, cuesAt(alignment.VideoFramesPerSecond));
   return true;
 }
 

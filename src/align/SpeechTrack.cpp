@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <deque>
 #include <numeric>
 
 namespace SPEECHTRACK {
@@ -26,6 +27,7 @@ constexpr float kAboveFloorDb = 6.0f;
 constexpr float kAboveBandFloorsDb = 4.0f;
 // Each band's level is kept per frame in steps of kBandStepDb from kSilentDb.
 constexpr float kBandStepDb = 0.75f;
+using BandLevelStore = std::deque<std::array<uint8_t, kBands>>;
 // A steady noise's band keeps its quietest frames within this of each other
 // (the 4th and the 16th percentile).
 constexpr float kSteadySpreadDb = 3.0f;
@@ -126,7 +128,9 @@ struct SpeechDetector::Analysis {
   std::vector<uint8_t> StrictVoice;
   std::vector<float> Level;   // the speech band's energy, dB
   std::vector<float> Change;  // mean change of its bands over kHistory frames, dB
-  std::vector<std::array<uint8_t, kBands>> BandLevels;  // in kBandStepDb steps
+  // In kBandStepDb steps. The largest thing kept; held in blocks, since a
+  // vector's doubling would leave up to half its room unused on a long film.
+  BandLevelStore BandLevels;
 };
 
 SpeechDetector::SpeechDetector() : analysis_(std::make_unique<Analysis>()) {
@@ -239,8 +243,8 @@ float QuietFloor(const std::vector<float>& level) {
 // falls silent between lines (its level alone tells there), or where its
 // quiet floor is not the bands' floors together: a tune that never stops
 // makes that floor itself, and stands far above the bands it leaves quiet.
-std::vector<uint8_t> AboveSteadyBands(const std::vector<std::array<uint8_t, kBands>>& levels,
-                                      const std::vector<float>& level, float quietFloor) {
+std::vector<uint8_t> AboveSteadyBands(const BandLevelStore& levels, const std::vector<float>& level,
+                                      float quietFloor) {
   const std::size_t n = levels.size();
   std::vector<uint8_t> lifted(n, 0);
   if (quietFloor < kLeastHissDb || n == 0) return lifted;
@@ -250,34 +254,45 @@ std::vector<uint8_t> AboveSteadyBands(const std::vector<std::array<uint8_t, kBan
       table[step] = std::pow(10.0, BandDb(uint8_t(step)) / 10.0);
     return table;
   }();
-  std::vector<float> smoothed(n), heard, above(n, 0.0f);
+  // Each band's smoothed levels are made twice, for its floor and then for
+  // the frames above it, rather than kept: on a long film they would cost
+  // more memory than everything else the detector keeps.
+  const auto smoothedAt = [&](std::size_t t, std::size_t b) {
+    const std::size_t from = t > 0 ? t - 1 : 0, to = std::min(n, t + 2);
+    double sum = 0.0;
+    for (std::size_t u = from; u < to; ++u) sum += power[levels[u][b]];
+    return float(10.0 * std::log10(sum / double(to - from)));
+  };
+  std::vector<float> heard;
   heard.reserve(n);
+  std::array<float, kBands> floors{};
+  std::array<bool, kBands> steadyBand{};
   double together = 0.0;
   int steady = 0;
   for (std::size_t b = 0; b < std::size_t(kBands); ++b) {
     heard.clear();
-    for (std::size_t t = 0; t < n; ++t) {
-      const std::size_t from = t > 0 ? t - 1 : 0, to = std::min(n, t + 2);
-      double sum = 0.0;
-      for (std::size_t u = from; u < to; ++u) sum += power[levels[u][b]];
-      smoothed[t] = float(10.0 * std::log10(sum / double(to - from)));
-      if (level[t] > kSilentDb + 1.0f) heard.push_back(smoothed[t]);
-    }
+    for (std::size_t t = 0; t < n; ++t)
+      if (level[t] > kSilentDb + 1.0f) heard.push_back(smoothedAt(t, b));
     if (heard.size() < 100) return lifted;
     const auto at = [&](std::size_t share) {
       const auto nth = heard.begin() + std::ptrdiff_t(heard.size() / share);
       std::nth_element(heard.begin(), nth, heard.end());
       return *nth;
     };
-    const float floor = at(6);
-    together += std::pow(10.0, floor / 10.0);
-    if (floor - at(25) > kSteadySpreadDb) continue;
-    ++steady;
-    for (std::size_t t = 0; t < n; ++t) above[t] += std::max(0.0f, smoothed[t] - floor);
+    floors[b] = at(6);
+    together += std::pow(10.0, floors[b] / 10.0);
+    steadyBand[b] = floors[b] - at(25) <= kSteadySpreadDb;
+    steady += steadyBand[b];
   }
+  heard = {};
   if (steady < kBands / 2 || quietFloor - 10.0 * std::log10(together) > kMaxBedAboveBandsDb)
     return lifted;
-  for (std::size_t t = 0; t < n; ++t) lifted[t] = above[t] / float(steady) > kAboveBandFloorsDb;
+  for (std::size_t t = 0; t < n; ++t) {
+    float above = 0.0f;
+    for (std::size_t b = 0; b < std::size_t(kBands); ++b)
+      if (steadyBand[b]) above += std::max(0.0f, smoothedAt(t, b) - floors[b]);
+    lifted[t] = above / float(steady) > kAboveBandFloorsDb;
+  }
   return lifted;
 }
 
@@ -380,6 +395,7 @@ SpeechTrack SpeechDetector::Finish() {
   const Analysis& a = *analysis_;
   const float floor = QuietFloor(a.Level);
   const std::vector<uint8_t> aboveBands = AboveSteadyBands(a.BandLevels, a.Level, floor);
+  analysis_->BandLevels = {};  // the largest thing kept, and done with
   SpeechTrack track;
   track.Speech = Dialogue(a.Voice, floor, aboveBands);
   track.Onset = Onsets(Dialogue(a.StrictVoice, floor, aboveBands));

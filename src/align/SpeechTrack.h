@@ -38,6 +38,7 @@ class SpeechDetector {
   // `position`: the first sample's place from the track's start; a jump
   // forward is silence, a step back overlaps what was already taken.
   void Add(const float* samples, std::size_t count, int64_t position);
+  // Called once, at the end of the track: it lets go of the band levels.
   SpeechTrack Finish();
 
   std::string ErrorText;
