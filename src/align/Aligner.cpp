@@ -101,6 +101,11 @@ constexpr double kMaxOnsetChancePerCue = -0.2;
 // Onsets met this unlikely by chance tell at any peak: a short film, or a
 // ratio that smears the coarse search's peak, keeps it low.
 constexpr double kMaxOnsetChanceAlone = -9.0;
+// So do starts ahead of their onsets met this unlikely, the wider window's
+// own chance, where the starts on time are beyond chance as well: then the
+// timing is not a few tenths of a second out.
+constexpr double kMaxLeadingChanceAlone = -12.0;
+constexpr double kMaxOnTimeChanceWithLeading = -3.0;
 // Where the lines' starts meet onsets no more than this likely by chance
 // (a crowd heard as talk fills every pause), their cover places them only
 // to a second or so: the file is not moved on that.
@@ -498,10 +503,11 @@ void Judge(const Fit& fit, const std::vector<CueTime>& cues, const RatioResult& 
   finding.CoverOverChance = CoverOverChance(fit, cues, finding.Map, 0, cues.size(), placed);
   // Starts that lead their onsets tell of a timing only roughly: a map a
   // few tenths of a second wrong keeps most onsets in the wider window. So
-  // they count only where the coarse peak stands out as well.
+  // they count only where the coarse peak stands out as well, or the starts
+  // on time are beyond chance too.
   const double onTimeChance = OnsetChanceOf(fit, cues, finding.Map, placed, kOnTime);
-  finding.OnsetChance =
-      std::min(onTimeChance, OnsetChanceOf(fit, cues, finding.Map, placed, kLeading));
+  const double leadingChance = OnsetChanceOf(fit, cues, finding.Map, placed, kLeading);
+  finding.OnsetChance = std::min(onTimeChance, leadingChance);
   // A cue set aside sits no more on speech than chance would put it.
   const std::size_t placedCount = std::size_t(std::count(placed.begin(), placed.end(), 1));
   finding.Confidence =
@@ -524,7 +530,8 @@ void Judge(const Fit& fit, const std::vector<CueTime>& cues, const RatioResult& 
       (finding.PeakOverChance >= kMinPeakWithOnsetsPerCue &&
        finding.OnsetChance <= kMaxOnsetChance &&
        finding.OnsetChance <= kMaxOnsetChancePerCue * double(placedCount)) ||
-      onTimeChance <= kMaxOnsetChanceAlone;
+      onTimeChance <= kMaxOnsetChanceAlone ||
+      (leadingChance <= kMaxLeadingChanceAlone && onTimeChance <= kMaxOnTimeChanceWithLeading);
   if (!standsOut || placedCount < cues.size() / 2)
     finding.Reason = "the subtitles don't match the speech";
   else if (!finding.Map.IsIdentity() && finding.OnsetChance > kMaxOnsetChanceToMove)

@@ -113,7 +113,9 @@ TEST(AlignOtherFilmsTest, ALateFileUnderAScoreIsPlacedWhole) {
 // onsets a little after their starts tell: of files that already fit, of
 // late files whose last third shows its timing by those onsets alone, and
 // of a file with a scene put in, whose lines after it took a chance offset
-// for their cover and are given the one their starts show.
+// for their cover and are given the one their starts show; and of a
+// drifting file, whose coarse peak the drift smears, by its starts ahead of
+// the onsets met far beyond chance.
 TEST(AlignOtherFilmsTest, FilesWithLinesAheadOfTheVoiceArePlaced) {
   SKIP_WITHOUT_SUBTITLE_FIXTURES();
   const testsupport::TempDir dir;
@@ -125,7 +127,8 @@ TEST(AlignOtherFilmsTest, FilesWithLinesAheadOfTheVoiceArePlaced) {
     uint32_t Seed;
   } cases[] = {{&white, Kind::Fits, 201000},   {&white, Kind::Fits, 201006},
                {&rumble, Kind::Fits, 201010},  {&white, Kind::Offset, 201000},
-               {&white, Kind::Offset, 201002}, {&white, Kind::Insert, 201008}};
+               {&white, Kind::Offset, 201002}, {&white, Kind::Insert, 201008},
+               {&rumble, Kind::Drift, 201010}};
   for (const auto& one : cases) {
     ExpectPlacedWhole(*one.Film, othercases::MakeCase(*one.Film, *one.Film, one.Of, one.Seed));
   }
