@@ -63,8 +63,9 @@ constexpr int64_t kPulseSamples = 10 * AUDIOSAMPLES::kSampleRate;
 // The detector and the decoder are gone before the aligner starts, so that
 // what they keep per frame of a long film is not held beside its work.
 bool ReadSpeech(const std::string& source, int audioStream,
-                const AUDIOSAMPLES::AudioLibraryNames& libraries, SPEECHTRACK::SpeechTrack& track,
-                Alignment& alignment, std::string& error, const std::function<void()>& pulse) {
+                const AUDIOSAMPLES::AudioLibraryNames& libraries, double videoFramesPerSecond,
+                SPEECHTRACK::SpeechTrack& track, Alignment& alignment, std::string& error,
+                const std::function<void()>& pulse) {
   SPEECHTRACK::SpeechDetector detector;
   if (!detector.Ready()) {
     error = detector.ErrorText;
@@ -86,7 +87,8 @@ bool ReadSpeech(const std::string& source, int audioStream,
     return false;
   }
   alignment.AudioChannels = reader.Channels;
-  alignment.VideoFramesPerSecond = reader.VideoFramesPerSecond;
+  alignment.VideoFramesPerSecond =
+      videoFramesPerSecond > 0.0 ? videoFramesPerSecond : reader.VideoFramesPerSecond;
   track = detector.Finish();
   return true;
 }
@@ -96,9 +98,9 @@ bool ReadAndAlign(const std::string& source, int audioStream,
                   double videoFramesPerSecond, Alignment& alignment, std::string& error,
                   const std::function<void()>& pulse) {
   SPEECHTRACK::SpeechTrack track;
-  if (!ReadSpeech(source, audioStream, libraries, track, alignment, error, pulse)) return false;
-  alignment.VideoFramesPerSecond =
-      videoFramesPerSecond > 0.0 ? videoFramesPerSecond : alignment.VideoFramesPerSecond;
+  if (!ReadSpeech(source, audioStream, libraries, videoFramesPerSecond, track, alignment, error,
+                  pulse))
+    return false;
   alignment.Finding = ALIGNER::Align(track, cuesAt(alignment.VideoFramesPerSecond));
   return true;
 }

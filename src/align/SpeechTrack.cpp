@@ -395,7 +395,7 @@ SpeechTrack SpeechDetector::Finish() {
   const Analysis& a = *analysis_;
   const float floor = QuietFloor(a.Level);
   const std::vector<uint8_t> aboveBands = AboveSteadyBands(a.BandLevels, a.Level, floor);
-  analysis_->BandLevels = {};  // the largest thing kept, and done with
+  BandLevelStore().swap(analysis_->BandLevels);  // the largest thing kept, and done with
   SpeechTrack track;
   track.Speech = Dialogue(a.Voice, floor, aboveBands);
   track.Onset = Onsets(Dialogue(a.StrictVoice, floor, aboveBands));
