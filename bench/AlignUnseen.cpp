@@ -210,8 +210,8 @@ TEST(AlignUnseen, Detector) {
 
 // Every kind of timing on the second maker's films (OtherFilms), 12 files a
 // kind at least. OTHER_FILMS names their seeds ("1-6" by default); VERBOSE
-// and KINDS as for Kinds. Skipped without the shared subtitle files, whose
-// rhythm the films take.
+// and KINDS as for Kinds; CASE=i runs only the i-th case of each kind.
+// Skipped without the shared subtitle files, whose rhythm the films take.
 TEST(AlignUnseen, OtherKinds) {
   SKIP_WITHOUT_SUBTITLE_FIXTURES();
   uint32_t first = 1, last = 6;
@@ -228,6 +228,7 @@ TEST(AlignUnseen, OtherKinds) {
     if (!kinds.empty() && !Named(kinds, aligncases::KindName(kind))) continue;
     std::vector<othercases::Result> results;
     for (std::size_t i = 0; i < perKind; ++i) {
+      if (std::getenv("CASE") && std::to_string(i) != std::getenv("CASE")) continue;
       const otherfilms::Film& film = *films[i % films.size()];
       const otherfilms::Film& other = *films[(i + 1) % films.size()];
       const aligncases::Case made =

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <limits>
 #include <map>
 #include <numeric>
@@ -123,6 +124,26 @@ constexpr double kMaxPartChance = 1e-3;
 constexpr double kMaxPartChanceWithCover = 1e-2;
 constexpr double kMinPartCover = 1.0;
 
+// Fewest cues that are searched for an offset of their own when the file is
+// read a stretch at a time, and how many of their search's best offsets are
+// tried.
+constexpr std::size_t kMinPeelCues = 4;
+constexpr std::size_t kPeelPeaks = 3;
+// The onset search's steps, how far apart the offsets it offers lie, and
+// how many it offers for each window.
+constexpr double kOnsetSearchStep = 0.05;
+constexpr double kMinPeakApart = 2.0;
+constexpr std::size_t kOnsetPeaks = 2;
+// The chance, as a power of ten, that the best of the offsets the onset
+// search tries meets onsets as one offset would: about 4000 offsets (two
+// windows, some two thirds of a second wide, over ten minutes either way).
+constexpr double kOnsetSearchCost = 3.6;
+// How often a right cue's start leads an onset, for the evidence of each
+// cue; a film whose onsets are so thick that chance comes close tells
+// little by them.
+constexpr double kRightLeadRate = 0.75;
+constexpr double kMaxChanceLeadRate = 0.6;
+
 // The speech track as sums, so that a cue's fit costs two look-ups.
 class Fit {
  public:
@@ -130,7 +151,8 @@ class Fit {
     const std::size_t n = track.Speech.size();
     speech_.assign(n + 1, 0.0);
     for (std::size_t t = 0; t < n; ++t) speech_[t + 1] = speech_[t] + track.Speech[t];
-    onsetFrames_ = track.Onset;
+    onsetsBefore_.assign(n + 1, 0);
+    for (std::size_t t = 0; t < n; ++t) onsetsBefore_[t + 1] = onsetsBefore_[t] + track.Onset[t];
     onset_.assign(n, 0.0);
     for (std::size_t t = 0; t < n; ++t) {
       if (!track.Onset[t]) continue;
@@ -158,11 +180,10 @@ class Fit {
     return Cover(start, ratio * cue.End + offset) + kOnsetWeight * OnsetAt(start);
   }
   bool NearOnset(double seconds, OnsetWindow window) const {
-    const int64_t t = Frame(seconds);
-    for (int64_t at = std::max<int64_t>(t - window.Before, 0);
-         at <= t + window.After && at < int64_t(onsetFrames_.size()); ++at)
-      if (onsetFrames_[std::size_t(at)]) return true;
-    return false;
+    const int64_t t = Frame(seconds), frames = int64_t(onsetsBefore_.size()) - 1;
+    const int64_t from = std::clamp<int64_t>(t - window.Before, 0, frames);
+    const int64_t to = std::clamp<int64_t>(t + window.After + 1, 0, frames);
+    return to > from && onsetsBefore_[std::size_t(to)] > onsetsBefore_[std::size_t(from)];
   }
   double SpeechShare(double from, double to) const {
     const int64_t a = Frame(from), b = Frame(to);
@@ -176,7 +197,7 @@ class Fit {
   }
   std::vector<double> speech_;
   std::vector<double> onset_;
-  std::vector<uint8_t> onsetFrames_;
+  std::vector<uint32_t> onsetsBefore_;  // onsets in frames [0, t)
 };
 
 enum class RatioKind { None, FrameRate, Drift };
@@ -904,6 +925,255 @@ bool GiveWeakSidesTheirOwn(const SPEECHTRACK::SpeechTrack& track, const Fit& fit
   return true;
 }
 
+// A run of cues at one offset, or one that fits none (Offset unused).
+struct Piece {
+  std::size_t FirstCue = 0, EndCue = 0;
+  double Offset = 0.0;
+  bool Placed = false;
+};
+
+// What a cue's start ahead of an onset, or not, tells of the offset: the
+// log of how much likelier it is under a right timing than by chance.
+struct LeadEvidence {
+  double Hit = 0.0, Miss = 0.0;
+  LeadEvidence(const Fit& fit, const std::vector<CueTime>& cues, double ratio, double offset,
+               const std::vector<std::size_t>& own) {
+    const double chanceRate =
+        std::min(ChanceHitRate(fit, cues, ratio, offset, own, kLeading), kMaxChanceLeadRate);
+    Hit = std::log(kRightLeadRate / chanceRate);
+    Miss = std::log((1.0 - kRightLeadRate) / (1.0 - chanceRate));
+  }
+  double Of(const Fit& fit, const CueTime& cue, double ratio, double offset) const {
+    return fit.NearOnset(ratio * cue.Start + offset, kLeading) ? Hit : Miss;
+  }
+};
+
+// The evidence of each cue of [first, end) for the offset: how much better
+// its lines cover speech there than on average at the kChanceShifts, where
+// they fit nothing, and what its start tells. Cues that fit nothing weigh
+// against it, so that a run of them ends a stretch.
+std::vector<double> EvidenceFor(const Fit& fit, const std::vector<CueTime>& cues, double ratio,
+                                double offset, std::size_t first, std::size_t end) {
+  const LeadEvidence lead(fit, cues, ratio, offset, CueSpan(first, end));
+  std::vector<double> evidence;
+  for (std::size_t i = first; i < end; ++i) {
+    double chance = 0.0;
+    for (const double shift : kChanceShifts)
+      for (const double sign : {-1.0, 1.0})
+        chance += fit.Cue(cues[i], ratio, offset + sign * shift);
+    evidence.push_back(fit.Cue(cues[i], ratio, offset) -
+                       chance / (2.0 * double(std::size(kChanceShifts))) +
+                       lead.Of(fit, cues[i], ratio, offset));
+  }
+  return evidence;
+}
+
+// The offset within kFineReach of `centre` where cues [first, end) that
+// are placed show most evidence for it. Unlike the fine fit's, it does not
+// draw lines that lead the voice onto its onsets: a start meets one
+// anywhere from just before it to kLeading after.
+double MostEvidentOffset(const Fit& fit, const std::vector<CueTime>& cues, double ratio,
+                         double centre, std::size_t first, std::size_t end,
+                         const std::vector<uint8_t>* placed = nullptr) {
+  std::vector<std::size_t> own;
+  for (std::size_t i = first; i < end; ++i)
+    if (placed == nullptr || (*placed)[i]) own.push_back(i);
+  if (own.empty()) return centre;
+  const LeadEvidence lead(fit, cues, ratio, centre, own);
+  double best = centre, bestScore = -std::numeric_limits<double>::infinity();
+  for (double step = -kFineReach; step <= kFineReach + 1e-9; step += kFrameSeconds) {
+    double score = 0.0;
+    for (const std::size_t i : own)
+      score += fit.Cue(cues[i], ratio, centre + step) + lead.Of(fit, cues[i], ratio, centre + step);
+    if (score > bestScore) bestScore = score, best = centre + step;
+  }
+  return best;
+}
+
+// The offsets at which most of cues [first, end) start near an onset in
+// the window, best first, each kMinPeakApart from the others: where the
+// speech's cover tells little (a loud bed under the voices, lines that run
+// on), its starts still may.
+std::vector<double> OnsetPeaks(const Fit& fit, const std::vector<CueTime>& cues, double ratio,
+                               std::size_t first, std::size_t end, OnsetWindow window,
+                               std::size_t count) {
+  const int64_t steps = std::llround(kMaxOffset / kOnsetSearchStep);
+  std::vector<std::pair<std::size_t, int64_t>> hitsAt;  // hits, step
+  for (int64_t k = -steps; k <= steps; ++k) {
+    std::size_t hits = 0;
+    for (std::size_t i = first; i < end; ++i)
+      hits += fit.NearOnset(ratio * cues[i].Start + double(k) * kOnsetSearchStep, window);
+    if (hits > 0) hitsAt.push_back({hits, k});
+  }
+  // Most hits first; of equals, the smaller move.
+  std::sort(hitsAt.begin(), hitsAt.end(), [](const auto& a, const auto& b) {
+    if (a.first != b.first) return a.first > b.first;
+    if (std::llabs(a.second) != std::llabs(b.second))
+      return std::llabs(a.second) < std::llabs(b.second);
+    return a.second < b.second;
+  });
+  std::vector<double> peaks;
+  for (const auto& [hits, k] : hitsAt) {
+    if (peaks.size() == count) break;
+    const double offset = double(k) * kOnsetSearchStep;
+    if (std::none_of(peaks.begin(), peaks.end(),
+                     [&](double taken) { return std::fabs(taken - offset) < kMinPeakApart; }))
+      peaks.push_back(offset);
+  }
+  return peaks;
+}
+
+// The run of cues within [first, end) with the most evidence for the
+// offset in all: where a scene was put in or taken out, the cues beyond it
+// fall to chance and the run stops there.
+std::pair<std::size_t, std::size_t> RunAbove(const Fit& fit, const std::vector<CueTime>& cues,
+                                             double ratio, double offset, std::size_t first,
+                                             std::size_t end) {
+  const std::vector<double> excess = EvidenceFor(fit, cues, ratio, offset, first, end);
+  double sum = 0.0, best = 0.0;
+  std::size_t from = 0, bestFrom = 0, bestEnd = 0;
+  for (std::size_t j = 0; j < excess.size(); ++j) {
+    if (sum <= 0.0) sum = 0.0, from = j;
+    sum += excess[j];
+    if (sum > best) best = sum, bestFrom = from, bestEnd = j + 1;
+  }
+  return {first + bestFrom, first + bestEnd};
+}
+
+// Reads cues [first, end) a stretch at a time: the offset their own search
+// finds best takes the run of cues that fits it, when that run shows a
+// timing, and the cues either side are read the same way. Cues too few to
+// search, or whose runs show nothing, are a piece that fits no timing.
+void Peel(const SPEECHTRACK::SpeechTrack& track, const Fit& fit, const std::vector<CueTime>& cues,
+          double ratio, std::size_t first, std::size_t end, std::size_t& stretchesLeft,
+          std::vector<Piece>& pieces) {
+  if (end <= first) return;
+  if (end - first < kMinPeelCues || stretchesLeft == 0) {
+    pieces.push_back({first, end, 0.0, false});
+    return;
+  }
+  const std::vector<CueTime> part(cues.begin() + std::ptrdiff_t(first),
+                                  cues.begin() + std::ptrdiff_t(end));
+  const std::vector<RatioResult> searched = COARSESEARCH::Search(track, part, {ratio}, kMaxOffset);
+  // Each offset tried, with what its search costs the onsets' evidence: the
+  // cover's few best were not chosen for their onsets.
+  std::vector<std::pair<double, double>> tried;
+  for (std::size_t k = 0; !searched.empty() && k < searched[0].Peaks.size() && k < kPeelPeaks; ++k)
+    tried.push_back({searched[0].Peaks[k].Offset, std::log10(double(kPeelPeaks))});
+  for (const OnsetWindow window : {kLeading, kOnTime})
+    for (const double offset : OnsetPeaks(fit, cues, ratio, first, end, window, kOnsetPeaks))
+      if (std::none_of(tried.begin(), tried.end(), [&](const auto& taken) {
+            return std::fabs(taken.first - offset) < kFineReach;
+          }))
+        tried.push_back({offset, kOnsetSearchCost});
+  Piece best;
+  double bestValue = 0.0;
+  for (auto [offset, cost] : tried) {
+    auto run = RunAbove(fit, cues, ratio, offset, first, end);
+    if (run.second <= run.first) continue;
+    offset = MostEvidentOffset(fit, cues, ratio, offset, run.first, run.second);
+    run = RunAbove(fit, cues, ratio, offset, first, end);
+    const std::vector<std::size_t> own = CueSpan(run.first, run.second);
+    // The offset was chosen of thousands for the cues' onsets: their starts
+    // must meet them beyond chance by that much more.
+    if (own.size() < kMinOnsetHits || !StretchHolds(fit, cues, ratio, offset, own) ||
+        LogOnsetChanceAt(fit, cues, ratio, offset, own) + cost > std::log10(kMaxPartChance))
+      continue;
+    const std::vector<double> excess = EvidenceFor(fit, cues, ratio, offset, run.first, run.second);
+    const double value = std::accumulate(excess.begin(), excess.end(), 0.0);
+    if (value > bestValue) bestValue = value, best = {run.first, run.second, offset, true};
+  }
+  if (!best.Placed) {
+    pieces.push_back({first, end, 0.0, false});
+    return;
+  }
+  --stretchesLeft;
+  Peel(track, fit, cues, ratio, first, best.FirstCue, stretchesLeft, pieces);
+  pieces.push_back(best);
+  Peel(track, fit, cues, ratio, best.EndCue, end, stretchesLeft, pieces);
+}
+
+// The pieces as a finding's map: a piece that fits no timing goes with a
+// neighbour whose offset it fits, or else with the stretch before it (after
+// it, for the first) and is named, when it has cues enough to tell.
+// Neighbours at about one offset are one stretch. False when no piece has
+// a timing.
+bool MapOfPieces(const Fit& fit, const std::vector<CueTime>& cues, double ratio,
+                 std::vector<Piece> pieces, Finding& finding) {
+  for (std::size_t k = 0; k < pieces.size(); ++k) {
+    if (pieces[k].Placed) continue;
+    const std::vector<std::size_t> own = CueSpan(pieces[k].FirstCue, pieces[k].EndCue);
+    for (const std::size_t n : {k - 1, k + 1})
+      if (n < pieces.size() && pieces[n].Placed && !pieces[k].Placed &&
+          PartFitsAt(fit, cues, ratio, pieces[n].Offset, own))
+        pieces[k].Offset = pieces[n].Offset, pieces[k].Placed = true;
+  }
+  std::vector<Piece> placed;
+  std::vector<uint8_t> fits(cues.size(), 1);
+  for (const Piece& piece : pieces) {
+    if (!piece.Placed) {
+      if (piece.EndCue - piece.FirstCue >= kMinOnsetHits)
+        std::fill(fits.begin() + std::ptrdiff_t(piece.FirstCue),
+                  fits.begin() + std::ptrdiff_t(piece.EndCue), 0);
+      continue;
+    }
+    if (!placed.empty() && std::fabs(placed.back().Offset - piece.Offset) < kMinJump)
+      placed.back().EndCue = piece.EndCue;
+    else
+      placed.push_back(piece);
+  }
+  if (placed.empty()) return false;
+  TIMEMAP::TimeMap& map = finding.Map;
+  map = TIMEMAP::TimeMap{};
+  map.Ratio = ratio;
+  map.Stretches[0].Offset = placed[0].Offset;
+  for (std::size_t k = 1; k < placed.size(); ++k) {
+    const std::size_t i = placed[k].FirstCue;
+    map.Stretches.push_back({0.5 * (cues[i - 1].End + cues[i].Start), placed[k].Offset, i});
+  }
+  finding.NotPlaced.clear();
+  for (std::size_t i = 0; i < cues.size(); ++i) {
+    if (fits[i]) continue;
+    if (i == 0 || fits[i - 1]) finding.NotPlaced.push_back({i, i + 1, cues[i].Start, cues[i].End});
+    finding.NotPlaced.back().EndCue = i + 1;
+    finding.NotPlaced.back().ToSeconds = cues[i].End;
+  }
+  if (finding.NotPlaced.empty() && map.Stretches.size() > 1) PlaceSplits(fit, cues, map);
+  for (std::size_t k = 0; k < map.Stretches.size(); ++k)
+    map.Stretches[k].Offset =
+        MostEvidentOffset(fit, cues, ratio, map.Stretches[k].Offset, map.Stretches[k].FirstCue,
+                          StretchEnd(map, k, cues.size()), &fits);
+  return true;
+}
+
+// The file read a stretch at a time at the ratio, each stretch judged on
+// its own by Peel. The whole is judged against the search of the cues it
+// places, alone: the whole file's runner-up is most often the offset of a
+// piece set aside, or of another stretch. Since no split search chose the
+// stretches together, their starts must meet onsets beyond chance as a
+// file's alone do.
+Finding ReadAStretchAtATime(const SPEECHTRACK::SpeechTrack& track, const Fit& fit,
+                            const std::vector<CueTime>& cues, double ratio, double filmShare) {
+  std::vector<Piece> pieces;
+  std::size_t stretchesLeft = kMaxSplits + 1;
+  Peel(track, fit, cues, ratio, 0, cues.size(), stretchesLeft, pieces);
+  Finding peeled;
+  if (!MapOfPieces(fit, cues, ratio, pieces, peeled)) return peeled;
+  const std::vector<uint8_t> placed = PlacedCues(peeled, cues.size());
+  std::vector<CueTime> kept;
+  for (std::size_t i = 0; i < cues.size(); ++i)
+    if (placed[i]) kept.push_back(cues[i]);
+  const std::vector<RatioResult> own = COARSESEARCH::Search(track, kept, {ratio}, kMaxOffset);
+  if (own.empty() || own[0].Peaks.empty()) return peeled;
+  Judge(fit, cues, own[0], filmShare, peeled);
+
+  if (peeled.Trusted && peeled.OnsetChance > kMaxOnsetChance) {
+    peeled.Trusted = false;
+    peeled.Reason = "the speech's starts don't show where the lines go";
+  }
+  return peeled;
+}
+
 }  // namespace
 
 Finding Align(const SPEECHTRACK::SpeechTrack& track, const std::vector<CueTime>& cues) {
@@ -1010,6 +1280,17 @@ Finding Align(const SPEECHTRACK::SpeechTrack& track, const std::vector<CueTime>&
       finding = simple;
       stays = LargestMove(cues, finding.Map) <= kStayPut + 1e-9;
       break;
+    }
+    // Scenes put in or taken out close together, or near an end, leave
+    // stretches too short for the search's windows: the file is read a
+    // stretch at a time instead.
+    for (const RatioKind kind : {RatioKind::None, RatioKind::FrameRate, RatioKind::Drift}) {
+      const RatioResult* coarse = BestRatio(results, kind);
+      if (coarse == nullptr || finding.Trusted) continue;
+      Finding peeled = ReadAStretchAtATime(track, fit, cues, coarse->Ratio, filmShare);
+      if (!peeled.Trusted) continue;
+      finding = peeled;
+      stays = LargestMove(cues, finding.Map) <= kStayPut + 1e-9;
     }
   }
   if (stays) {

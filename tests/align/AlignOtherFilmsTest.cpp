@@ -9,6 +9,10 @@
 // Skipped without the shared subtitle files.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <string>
+#include <vector>
+
 #include "align/OtherCases.h"
 #include "align/OtherFilms.h"
 #include "support/TestSupport.h"
@@ -41,8 +45,8 @@ TEST(AlignOtherFilmsTest, ALateFileIsPlacedWhole) {
   const testsupport::TempDir dir;
   for (const uint32_t seed : {9001u, 9002u}) {
     const otherfilms::Film& film = otherfilms::MakeFilm(dir.path(), seed);
-    const aligncases::Case made =
-        othercases::MakeCase(film, film, Kind::Offset, othercases::Timing{.Offset = -4.2});
+    const aligncases::Case made = othercases::MakeCase(
+        film, film, Kind::Offset, othercases::Timing{.Offset = -4.2, .Edits = {}});
     ExpectPlacedWhole(film, made);
   }
 }
@@ -64,9 +68,9 @@ TEST(AlignOtherFilmsTest, AnotherFilmsSubtitlesAreRefused) {
 
 // As it was reported: a 45 s music passage at 5:00 that the file's release
 // lacks, and the whole file 2 s early besides. The cues before the passage
-// need +2 s, those after it +47 s. It is not placed yet (README), but it
-// must not be taken at one offset that leaves the cues after the passage
-// 45 s out.
+// need +2 s, those after it +47 s. Read a stretch at a time, the cues before
+// it are placed; those after it are not placed in full yet (README), but
+// none may be left 45 s out unless named as fitting no timing.
 TEST(AlignOtherFilmsTest, AMusicPassageWithTheFileOffIsNotTimedWrong) {
   SKIP_WITHOUT_SUBTITLE_FIXTURES();
   const testsupport::TempDir dir;
@@ -86,9 +90,24 @@ TEST(AlignOtherFilmsTest, AMusicPassageWithTheFileOffIsNotTimedWrong) {
       film, film, Kind::Insert,
       othercases::Timing{.Offset = 2.0, .Edits = {{true, passage.Start, passage.Length}}});
   const othercases::Result result = othercases::Run(film, made);
-  if (result.Outcome.Trusted)
-    EXPECT_GE(aligncases::Summarise({result.Outcome}).Within200, 0.95)
-        << Explained(film, made, result);
+  ASSERT_TRUE(result.Outcome.Trusted) << Explained(film, made, result);
+  ASSERT_EQ(result.Outcome.Errors.size(), made.FileCues.size());
+  std::vector<bool> named(made.FileCues.size());
+  const std::string& found = result.Outcome.Found;
+  for (std::size_t at = found.find("not placed "); at != std::string::npos;
+       at = found.find("not placed ", at + 1)) {
+    std::size_t first = 0, end = 0;
+    if (std::sscanf(found.c_str() + at, "not placed %zu-%zu", &first, &end) == 2)
+      for (std::size_t i = first; i < end && i < named.size(); ++i) named[i] = true;
+  }
+  std::size_t before = 0, beforeRight = 0, wrongUnnamed = 0;
+  for (std::size_t i = 0; i < made.FileCues.size(); ++i) {
+    const bool right = result.Outcome.Errors[i] <= 0.2;
+    wrongUnnamed += !right && !named[i];
+    if (made.FileCues[i].Start + 2.0 < passage.Start) ++before, beforeRight += right;
+  }
+  EXPECT_EQ(wrongUnnamed, 0u) << Explained(film, made, result);
+  EXPECT_GE(double(beforeRight), 0.95 * double(before)) << Explained(film, made, result);
 }
 
 // Files that went wrong while tuning, on a film under a loud played score
@@ -100,9 +119,10 @@ TEST(AlignOtherFilmsTest, ALateFileUnderAScoreIsPlacedWhole) {
   const testsupport::TempDir dir;
   const otherfilms::Film& film = otherfilms::MakeFilm(dir.path(), 104);
   for (const othercases::Timing& timing :
-       {othercases::Timing{.Offset = 8.66}, othercases::Timing{.Offset = 4.15},
-        othercases::Timing{.Offset = -6.54, .Ratio = 0.999298},
-        othercases::Timing{.Offset = -2.40, .Ratio = 1.000984}}) {
+       {othercases::Timing{.Offset = 8.66, .Edits = {}},
+        othercases::Timing{.Offset = 4.15, .Edits = {}},
+        othercases::Timing{.Offset = -6.54, .Ratio = 0.999298, .Edits = {}},
+        othercases::Timing{.Offset = -2.40, .Ratio = 1.000984, .Edits = {}}}) {
     ExpectPlacedWhole(film, othercases::MakeCase(film, film, Kind::Offset, timing));
   }
 }
@@ -113,9 +133,12 @@ TEST(AlignOtherFilmsTest, ALateFileUnderAScoreIsPlacedWhole) {
 // onsets a little after their starts tell: of files that already fit, of
 // late files whose last third shows its timing by those onsets alone, and
 // of a file with a scene put in, whose lines after it took a chance offset
-// for their cover and are given the one their starts show; and of a
-// drifting file, whose coarse peak the drift smears, by its starts ahead of
-// the onsets met far beyond chance.
+// for their cover and are given the one their starts show; of a drifting
+// file, whose coarse peak the drift smears, by its starts ahead of the
+// onsets met far beyond chance; and of a file with 12 s put in at 132 s,
+// whose lines' cover barely stands out of chance under the rumble and whose
+// whole file fits no one offset: read a stretch at a time, by the offsets
+// at which its starts meet onsets.
 TEST(AlignOtherFilmsTest, FilesWithLinesAheadOfTheVoiceArePlaced) {
   SKIP_WITHOUT_SUBTITLE_FIXTURES();
   const testsupport::TempDir dir;
@@ -128,7 +151,7 @@ TEST(AlignOtherFilmsTest, FilesWithLinesAheadOfTheVoiceArePlaced) {
   } cases[] = {{&white, Kind::Fits, 201000},   {&white, Kind::Fits, 201006},
                {&rumble, Kind::Fits, 201010},  {&white, Kind::Offset, 201000},
                {&white, Kind::Offset, 201002}, {&white, Kind::Insert, 201008},
-               {&rumble, Kind::Drift, 201010}};
+               {&rumble, Kind::Drift, 201010}, {&rumble, Kind::Insert, 201004}};
   for (const auto& one : cases) {
     ExpectPlacedWhole(*one.Film, othercases::MakeCase(*one.Film, *one.Film, one.Of, one.Seed));
   }
