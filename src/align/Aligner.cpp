@@ -1103,10 +1103,12 @@ bool MapOfPieces(const Fit& fit, const std::vector<CueTime>& cues, double ratio,
   for (std::size_t k = 0; k < pieces.size(); ++k) {
     if (pieces[k].Placed) continue;
     const std::vector<std::size_t> own = CueSpan(pieces[k].FirstCue, pieces[k].EndCue);
-    for (const std::size_t n : {k - 1, k + 1})
-      if (n < pieces.size() && pieces[n].Placed && !pieces[k].Placed &&
-          PartFitsAt(fit, cues, ratio, pieces[n].Offset, own))
-        pieces[k].Offset = pieces[n].Offset, pieces[k].Placed = true;
+    const auto joins = [&](std::size_t n) {
+      return n < pieces.size() && pieces[n].Placed &&
+             PartFitsAt(fit, cues, ratio, pieces[n].Offset, own);
+    };
+    const std::size_t neighbour = k > 0 && joins(k - 1) ? k - 1 : k + 1;
+    if (joins(neighbour)) pieces[k].Offset = pieces[neighbour].Offset, pieces[k].Placed = true;
   }
   std::vector<Piece> placed;
   std::vector<uint8_t> fits(cues.size(), 1);
