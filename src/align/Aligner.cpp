@@ -134,10 +134,16 @@ constexpr std::size_t kPeelPeaks = 3;
 constexpr double kOnsetSearchStep = 0.05;
 constexpr double kMinPeakApart = 2.0;
 constexpr std::size_t kOnsetPeaks = 2;
-// The chance, as a power of ten, that the best of the offsets the onset
-// search tries meets onsets as one offset would: about 4000 offsets (two
-// windows, some two thirds of a second wide, over ten minutes either way).
-constexpr double kOnsetSearchCost = 3.6;
+// What the onset search's choice costs its evidence, as a power of ten: of
+// the offsets over ten minutes either way, those a window's width apart are
+// as many tries, and the best of both windows' is taken (some 1700 for the
+// leading window and 7000 for the one on time).
+double OnsetSearchCost() {
+  double tries = 0.0;
+  for (const OnsetWindow window : {kLeading, kOnTime})
+    tries += 2.0 * kMaxOffset / (double(window.Before + window.After + 1) * kFrameSeconds);
+  return std::log10(tries);
+}
 // How often a right cue's start leads an onset, for the evidence of each
 // cue; a film whose onsets are so thick that chance comes close tells
 // little by them.
@@ -938,8 +944,8 @@ struct LeadEvidence {
   double Hit = 0.0, Miss = 0.0;
   LeadEvidence(const Fit& fit, const std::vector<CueTime>& cues, double ratio, double offset,
                const std::vector<std::size_t>& own) {
-    const double chanceRate =
-        std::min(ChanceHitRate(fit, cues, ratio, offset, own, kLeading), kMaxChanceLeadRate);
+    const double chanceRate = ChanceHitRate(fit, cues, ratio, offset, own, kLeading);
+    if (chanceRate >= kMaxChanceLeadRate) return;  // chance meets onsets about as often
     Hit = std::log(kRightLeadRate / chanceRate);
     Miss = std::log((1.0 - kRightLeadRate) / (1.0 - chanceRate));
   }
@@ -969,9 +975,11 @@ std::vector<double> EvidenceFor(const Fit& fit, const std::vector<CueTime>& cues
 }
 
 // The offset within kFineReach of `centre` where cues [first, end) that
-// are placed show most evidence for it. Unlike the fine fit's, it does not
-// draw lines that lead the voice onto its onsets: a start meets one
-// anywhere from just before it to kLeading after.
+// are placed show most evidence for it: the fine fit's score, and what each
+// start tells by an onset anywhere from just before it to kLeading after.
+// Lines that lead the voice are drawn onto its onsets less than by the fine
+// fit alone, since a start on time with an onset just before it counts
+// against the timing.
 double MostEvidentOffset(const Fit& fit, const std::vector<CueTime>& cues, double ratio,
                          double centre, std::size_t first, std::size_t end,
                          const std::vector<uint8_t>* placed = nullptr) {
@@ -998,13 +1006,15 @@ std::vector<double> OnsetPeaks(const Fit& fit, const std::vector<CueTime>& cues,
                                std::size_t first, std::size_t end, OnsetWindow window,
                                std::size_t count) {
   const int64_t steps = std::llround(kMaxOffset / kOnsetSearchStep);
+  // Cue by cue, so that the onsets are read in order.
+  std::vector<std::size_t> hitsOf(std::size_t(2 * steps + 1), 0);
+  for (std::size_t i = first; i < end; ++i)
+    for (int64_t k = -steps; k <= steps; ++k)
+      hitsOf[std::size_t(k + steps)] +=
+          fit.NearOnset(ratio * cues[i].Start + double(k) * kOnsetSearchStep, window);
   std::vector<std::pair<std::size_t, int64_t>> hitsAt;  // hits, step
-  for (int64_t k = -steps; k <= steps; ++k) {
-    std::size_t hits = 0;
-    for (std::size_t i = first; i < end; ++i)
-      hits += fit.NearOnset(ratio * cues[i].Start + double(k) * kOnsetSearchStep, window);
-    if (hits > 0) hitsAt.push_back({hits, k});
-  }
+  for (int64_t k = -steps; k <= steps; ++k)
+    if (hitsOf[std::size_t(k + steps)] > 0) hitsAt.push_back({hitsOf[std::size_t(k + steps)], k});
   // Most hits first; of equals, the smaller move.
   std::sort(hitsAt.begin(), hitsAt.end(), [](const auto& a, const auto& b) {
     if (a.first != b.first) return a.first > b.first;
@@ -1043,7 +1053,8 @@ std::pair<std::size_t, std::size_t> RunAbove(const Fit& fit, const std::vector<C
 // Reads cues [first, end) a stretch at a time: the offset their own search
 // finds best takes the run of cues that fits it, when that run shows a
 // timing, and the cues either side are read the same way. Cues too few to
-// search, or whose runs show nothing, are a piece that fits no timing.
+// search, whose runs show nothing, or left when the stretches allowed are
+// used up, are a piece that fits no timing.
 void Peel(const SPEECHTRACK::SpeechTrack& track, const Fit& fit, const std::vector<CueTime>& cues,
           double ratio, std::size_t first, std::size_t end, std::size_t& stretchesLeft,
           std::vector<Piece>& pieces) {
@@ -1065,7 +1076,7 @@ void Peel(const SPEECHTRACK::SpeechTrack& track, const Fit& fit, const std::vect
       if (std::none_of(tried.begin(), tried.end(), [&](const auto& taken) {
             return std::fabs(taken.first - offset) < kFineReach;
           }))
-        tried.push_back({offset, kOnsetSearchCost});
+        tried.push_back({offset, OnsetSearchCost()});
   Piece best;
   double bestValue = 0.0;
   for (auto [offset, cost] : tried) {
@@ -1290,7 +1301,7 @@ Finding Align(const SPEECHTRACK::SpeechTrack& track, const std::vector<CueTime>&
       const RatioResult* coarse = BestRatio(results, kind);
       if (coarse == nullptr || finding.Trusted) continue;
       Finding peeled = ReadAStretchAtATime(track, fit, cues, coarse->Ratio, filmShare);
-      if (!peeled.Trusted) continue;
+      if (!peeled.Trusted || !EndsSupportRatio(fit, cues, peeled.Map)) continue;
       finding = peeled;
       stays = LargestMove(cues, finding.Map) <= kStayPut + 1e-9;
     }
