@@ -435,6 +435,19 @@ std::vector<uint8_t> PlacedCues(const Finding& finding, std::size_t cueCount) {
   return placed;
 }
 
+// The runs of cues with 0 in `placed`, named in the finding: the other way
+// from PlacedCues.
+void NameUnplaced(const std::vector<CueTime>& cues, const std::vector<uint8_t>& placed,
+                  Finding& finding) {
+  for (std::size_t i = 0; i < cues.size(); ++i) {
+    if (placed[i]) continue;
+    if (i == 0 || placed[i - 1])
+      finding.NotPlaced.push_back({i, i + 1, cues[i].Start, cues[i].End});
+    finding.NotPlaced.back().EndCue = i + 1;
+    finding.NotPlaced.back().ToSeconds = cues[i].End;
+  }
+}
+
 // How many of the cues start on a speech onset at the offset.
 std::size_t OnsetHits(const Fit& fit, const std::vector<CueTime>& cues, double ratio, double offset,
                       const std::vector<std::size_t>& which, OnsetWindow window = kOnTime) {
@@ -756,13 +769,7 @@ void SetAsideWeakStretches(const Fit& fit, const std::vector<CueTime>& cues, Fin
     else
       ++k;
   }
-  for (std::size_t i = 0; i < cues.size(); ++i) {
-    if (placed[i]) continue;
-    if (i == 0 || placed[i - 1])
-      finding.NotPlaced.push_back({i, i + 1, cues[i].Start, cues[i].End});
-    finding.NotPlaced.back().EndCue = i + 1;
-    finding.NotPlaced.back().ToSeconds = cues[i].End;
-  }
+  NameUnplaced(cues, placed, finding);
 }
 
 double LargestMove(const std::vector<CueTime>& cues, const TIMEMAP::TimeMap& map) {
@@ -1145,12 +1152,7 @@ bool MapOfPieces(const Fit& fit, const std::vector<CueTime>& cues, double ratio,
     map.Stretches.push_back({0.5 * (cues[i - 1].End + cues[i].Start), placed[k].Offset, i});
   }
   finding.NotPlaced.clear();
-  for (std::size_t i = 0; i < cues.size(); ++i) {
-    if (fits[i]) continue;
-    if (i == 0 || fits[i - 1]) finding.NotPlaced.push_back({i, i + 1, cues[i].Start, cues[i].End});
-    finding.NotPlaced.back().EndCue = i + 1;
-    finding.NotPlaced.back().ToSeconds = cues[i].End;
-  }
+  NameUnplaced(cues, fits, finding);
   if (finding.NotPlaced.empty() && map.Stretches.size() > 1) PlaceSplits(fit, cues, map);
   for (std::size_t k = 0; k < map.Stretches.size(); ++k)
     map.Stretches[k].Offset =
